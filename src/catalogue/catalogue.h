@@ -1,0 +1,165 @@
+// The import type catalogue: host codes, template codes, record element names,
+// begin-row counts, item sets, international kinds and the required-item check.
+//
+// Every fixed table is data: static arrays of texts ended by an empty entry ("").
+// An item list is passed around as `ItemList`, a pointer to the first entry of
+// such an array; `ItemCount` walks it to the empty entry.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zephrin {
+
+// A list of texts ended by an empty entry ("").
+using ItemList = const char* const*;
+
+// Number of entries before the terminating empty entry (0 for nullptr).
+std::size_t ItemCount(ItemList list);
+// Entry i, or "" when i is at or past the terminating entry (or list is nullptr).
+const char* ItemAt(ItemList list, std::size_t i);
+
+// The position of one import item in a template.
+struct FieldInfo {
+  uint16_t nCol = 0;
+  uint16_t nLen = 0;
+  uint16_t nLineCode = 0;
+  bool placed() const { return nLen != 0; }
+  bool operator==(const FieldInfo&) const = default;
+};
+inline constexpr std::size_t kMaxFieldInfo = 38;
+using FieldInfoArray = std::array<FieldInfo, kMaxFieldInfo>;
+
+// ---------------------------------------------------------------------------
+// Host import type codes (what the host passes as pImportType).
+
+enum class EditorKind : int { Standard = 0, JournalEntry = 1, TaxCategory = 2, International = 3, Consolidation = 4 };
+enum class CheckGroup : int { Neither = 0, ChartOnly = 1, BalanceOnly = 2 };
+
+struct HostTypeInfo {
+  const char* code;        // "FCOA"
+  const char* caption;     // "Federal Chart of Accounts"
+  const char* itemSet;     // item set the editor uses: "COA", "JE", ...
+  EditorKind editorKind;
+  CheckGroup checkGroup;   // for INTL: chart-only for kinds 0-7, 65, 76, else balance-only
+  char jeKind;             // 'A', 'R', 'M' for FBJ/FRJ/FTJ, else ' '
+};
+
+// Table of the known host codes, ended by an entry whose code is "".
+extern const HostTypeInfo kHostTypes[];
+// The entry for a host code (exact comparison), or nullptr when unknown.
+const HostTypeInfo* FindHostType(std::string_view hostCode);
+// The caption of a host code; "" when unknown.
+const char* HostTypeCaption(std::string_view hostCode);
+// Check group of the editor for a host code and international kind.
+CheckGroup EditorCheckGroup(std::string_view hostCode, int intlKind);
+
+// Begin-row item count N by host code (10 for unknown codes); INTL by intlType.
+int BeginRowItemCount(std::string_view hostCode);
+int IntlBeginRowItemCount(int intlType);
+
+// ---------------------------------------------------------------------------
+// Built-in template names (template names that need no template store).
+
+struct BuiltInTemplate {
+  const char* name;          // "CATEGORY"
+  const char* layoutType;    // "CAT"
+  const char* rootElement;   // for the jurisdiction reader; "" when none
+  const char* recordElement; // for the jurisdiction reader; "" when none
+  bool handsYear;            // hands the current year to the jurisdiction reader
+  bool handsMoreInfo;        // hands pMoreInfo (LOGIC)
+};
+extern const BuiltInTemplate kBuiltInTemplates[];
+const BuiltInTemplate* FindBuiltInTemplate(std::string_view templateName);
+
+// Host codes read by the jurisdiction reader (LOGIC, AABAL, TIBAL, APPORT, ...).
+bool IsJurisdictionHostCode(std::string_view hostCode);
+
+// ---------------------------------------------------------------------------
+// Record element names by template code.
+
+struct RecordElementInfo {
+  const char* recordElement;  // "COAS"
+  bool recordLines;           // m_bRecordLines
+  bool je;                    // m_bJE
+  ItemList items;             // import item table (key names); nullptr for INSURWP (runtime)
+  ItemList jeHeaderItems;     // journal-entry output names (J rows), else nullptr
+};
+// Lookup by first letter then whole code, as the record element table says.
+// nullopt when the code matches no row.
+std::optional<RecordElementInfo> LookupRecordElement(std::string_view layoutType);
+
+// ---------------------------------------------------------------------------
+// Item sets.
+
+struct ItemSet {
+  const char* code;   // "COA", "JE", ...
+  ItemList keys;      // key names
+  ItemList elements;  // element names, or nullptr when they equal the key names
+};
+extern const ItemSet kItemSets[];
+// The item set for a code (exact comparison); nullptr when unknown.
+// Also knows the built-in lists: CAT, TICAT, TIMAP, CURFEDTI, AMT, M3CODE, CTDGRP, CTDMAP, PAAMAP.
+const ItemSet* FindItemSet(std::string_view code);
+
+// Journal-entry items: key names and output names (25 each).
+extern const char* const kJEItems[];
+extern const char* const kJEOutputNames[];
+
+// Element-name tables of the readers for ENTITY, TAXPAY, TAXEXP, EXRATE, PK1MAP,
+// INSURPYDAC (INSURWP is built at run time). nullptr for every other host code.
+ItemList ReaderElementNames(std::string_view hostCode);
+
+// The caption of an item: key name with every "_" replaced by a blank.
+std::string ItemCaption(std::string_view keyName);
+
+// ---------------------------------------------------------------------------
+// International kinds (100 of them, index 0 to 99).
+
+inline constexpr int kIntlKindCount = 100;
+struct IntlKind {
+  const char* typeName;     // root attribute TYPE: "DASTMCOA"
+  const char* displayName;  // "DASTM Chart of Accounts"
+  ItemList keys;            // key names (captions with blanks)
+  ItemList elements;        // element names, parallel to keys
+};
+extern const IntlKind kIntlKinds[kIntlKindCount + 1];  // ended by an entry of nullptrs
+// The kind for an index; nullptr when outside 0..99.
+const IntlKind* FindIntlKind(int index);
+// The index whose display name, upper-cased, equals `upperName`; -1 when none.
+int FindIntlKindByStoredName(std::string_view upperName);
+
+// ---------------------------------------------------------------------------
+// Required-item check run by the editor's OK.
+
+struct RequiredCheckInput {
+  std::string_view hostCode;   // host import type code
+  std::string_view itemSet;    // item set code in use ("COA", "ICOA", "JE", ...)
+  CheckGroup checkGroup;
+  bool batchMode = false;
+  int intlKind = 0;            // for host code INTL
+  ItemList keys = nullptr;     // the item list in use
+  const FieldInfoArray* fields = nullptr;
+};
+// nullopt when the check passes; else the message to show (title "Import").
+std::optional<std::string> CheckRequiredItems(const RequiredCheckInput& in);
+
+// ---------------------------------------------------------------------------
+// Item availability in the editor.
+
+struct AvailabilityInput {
+  EditorKind editorKind = EditorKind::Standard;
+  std::string_view itemSet;
+  CheckGroup checkGroup = CheckGroup::Neither;
+  bool batchMode = false;
+  bool ica = false;                    // host code ICA (m_bIntl in the editor)
+  std::string_view taxReturnType;
+  std::array<bool, 4> options{};       // editor options 1 to 4
+  int intlKind = 0;
+};
+bool IsItemAvailable(const AvailabilityInput& in, int position);
+
+}  // namespace zephrin

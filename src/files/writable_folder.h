@@ -1,0 +1,24 @@
+// The writable folder: where the template store and the host's files live.
+//
+// The folder is $ZEPHRINIMPORT_HOME when set, else $XDG_DATA_HOME/zephrinimport,
+// else ~/.local/share/zephrinimport, created when missing. When it cannot be
+// had, the temporary folder ($TMPDIR, else /tmp) serves and `usingTempFolder`
+// is set. When neither can be had, the message box "Program was unable to find
+// writeable folder path." (caption "Error", error icon) is shown.
+#pragma once
+
+#include <string>
+
+#include "platform/user_interface.h"
+
+namespace zephrin {
+
+struct WriteableFolderResult {
+  bool ok = false;
+  std::string path;              // UTF-8, without a trailing "/"
+  bool usingTempFolder = false;
+};
+
+WriteableFolderResult FindWriteableFolder(UserInterface& ui);
+
+}  // namespace zephrin

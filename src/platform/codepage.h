@@ -1,0 +1,29 @@
+// Text at the interface. Inside, the engine works on 8-bit Windows-1252 text,
+// the code page its data files come from; everything that crosses an interface
+// (protocol, command line, result text) is UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zephrin {
+
+// UTF-8 to Windows-1252. A character that Windows-1252 lacks becomes "?";
+// invalid UTF-8 bytes are taken as Windows-1252 bytes.
+std::string Utf8ToAnsi(std::string_view utf8);
+
+// Windows-1252 to UTF-8. The five bytes that Windows-1252 leaves undefined
+// (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the C1 control of the same value.
+std::string AnsiToUtf8(std::string_view ansi);
+// Appends the UTF-8 form of one Windows-1252 byte.
+void AppendAnsiCharAsUtf8(std::string& out, unsigned char c);
+
+// True when the bytes are well-formed UTF-8 (no overlongs, no surrogates).
+bool IsValidUtf8(std::string_view bytes);
+
+// A data file's bytes as engine text: a file that is valid UTF-8 (a leading
+// byte order mark is dropped) is converted to Windows-1252; any other file is
+// taken as Windows-1252 already. Converts in place.
+void DataFileTextToAnsi(std::string& bytes);
+
+}  // namespace zephrin

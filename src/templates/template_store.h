@@ -1,0 +1,65 @@
+// The template store "import.ini": profile-string access, template load and
+// save, the "Import:Layout" index and the "Import:FileName" associations.
+//
+// Every change is written to a temporary file in the same folder, flushed and
+// renamed over the old file, under an advisory lock held for the whole
+// read-modify-write sequence, so the file on disk is always the old or the new
+// one and two processes saving at once lose nothing.
+//
+// Paths are the file system's (UTF-8); section, key and value texts are the
+// engine's Windows-1252 text.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "catalogue/catalogue.h"
+
+namespace zephrin {
+
+// Reads a value with an empty default into a 260-character buffer: longer
+// values come back cut to 259 characters. `out` is always replaced ("" when
+// absent). Returns true when the value read is not empty. An empty ini path
+// returns false without reading.
+bool ReadStoreValue(const std::string& iniPath, std::string_view section, std::string_view key,
+                    std::string& out);
+
+// Writes a value. Does nothing (and succeeds) when the ini path is empty. When
+// a value is given and `upperCase` is set, it is upper-cased first. No key
+// deletes the section; no value deletes the key. Returns false when the file
+// could not be written, with the reason in *error when given.
+bool WriteStoreValue(const std::string& iniPath, std::string_view section,
+                     std::optional<std::string_view> key, std::optional<std::string_view> value,
+                     bool upperCase, std::string* error = nullptr);
+
+// Parses "nCol nLen nLineCode" as the store writes it (see the parsing rules:
+// decimal conversion with leading blanks skipped and an optional sign, stopping
+// at the first non-digit, kept to 16 bits).
+FieldInfo ParsePositionValue(std::string_view text);
+
+// For each key of `keys` until its empty entry: zero the record, read the key
+// from section "Import:" + templateName, and parse it when found.
+void LoadTemplate(ItemList keys, FieldInfoArray& fields, const std::string& iniPath,
+                  std::string_view templateName);
+
+struct SaveTemplateRequest {
+  std::string templateName;
+  std::string info;             // the template's import type code ("COA", "INTL", ...)
+  bool international = false;   // write "IntlType" instead of "FsiType"
+  std::string intlDisplayName;  // the international kind's display name
+  ItemList keys = nullptr;
+  const FieldInfoArray* fields = nullptr;
+  std::string dataFileName;     // recorded as the file association
+};
+// The whole save sequence (delete section, Info, FsiType/IntlType, every item,
+// index, file association) as one atomic change of the file.
+bool SaveTemplate(const std::string& iniPath, const SaveTemplateRequest& request,
+                  std::string* error = nullptr);
+
+// Records "F^T" (upper-cased) under "Import:FileName", replacing the entry of
+// the same file name or adding one under the first absent number.
+bool RecordFileAssociation(const std::string& iniPath, std::string_view fileName,
+                           std::string_view templateName, std::string* error = nullptr);
+
+}  // namespace zephrin
