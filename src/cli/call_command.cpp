@@ -1,0 +1,32 @@
+// zephrinimport call: the host protocol on standard input and output.
+#include <iostream>
+#include <string>
+
+#include "cli/commands.h"
+#include "service/host_protocol.h"
+
+namespace zephrin::cli {
+
+void RegisterCallCommand(CLI::App& app, int& exitCode) {
+  auto* cmd = app.add_subcommand(
+      "call",
+      "Reads JSON-RPC 2.0 requests from standard input, one per line, runs them in order on one service object and "
+      "writes one response line each.");
+  cmd->callback([&exitCode]() {
+    RecordingUserInterface ui;
+    CxmlWrapper service(&ui);
+    HostProtocol protocol(service, ui);
+    std::string line;
+    while (std::getline(std::cin, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line.find_first_not_of(" \t") == std::string::npos) continue;
+      if (auto response = protocol.HandleLine(line)) {
+        std::cout << *response << '\n';
+        std::cout.flush();
+      }
+    }
+    exitCode = 0;
+  });
+}
+
+}  // namespace zephrin::cli

@@ -1,0 +1,128 @@
+// zephrinimport read: imports one data file through a saved template and
+// prints the XML text, as a host would ask for it.
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "catalogue/catalogue.h"
+#include "cli/commands.h"
+#include "platform/atomic_file.h"
+#include "service/xml_wrapper.h"
+
+namespace zephrin::cli {
+
+namespace {
+
+std::string TypeCodeList() {
+  std::string out = "Import type codes (--type):\n";
+  for (const HostTypeInfo* t = kHostTypes; t->code[0]; ++t) {
+    char line[160];
+    std::snprintf(line, sizeof line, "  %-14s %s\n", t->code, t->caption);
+    out += line;
+  }
+  out += "  Jurisdiction data: LOGIC, AABAL, TIBAL, APPORT, LOSS, CREDIT, AMTACE, CURSTI, CATASSN, CTPRCN\n";
+  out += "Built-in template names (--template, no store needed): CATEGORY, TICATEGORY, CURFEDTI, AMT, M3CODE, TIMAP,\n"
+         "  CTDGRP, CTDMAP, PAAMAP, PK1MAP, and the jurisdiction codes above.";
+  return out;
+}
+
+// Why a returned text is not a result document; "" when it is one.
+std::string FailureReason(const std::string& text) {
+  if (text.empty()) return "the file holds no data that can be read (for DIF, no usable header)";
+  if (text.rfind("NOT A CSV,DIF, TXT or PRN FILE-", 0) == 0) return "the file name does not name a known format";
+  if (text.rfind("<Error", 0) != 0) return {};
+  // The message: the error document's text without its tags, on one line.
+  std::string message;
+  bool inTag = false;
+  for (char c : text) {
+    if (c == '<') inTag = true;
+    else if (c == '>') inTag = false;
+    else if (!inTag) message.push_back(c == '\n' ? ' ' : c);
+  }
+  return message.empty() ? std::string("the read returned an error document") : message;
+}
+
+struct ReadOptions {
+  std::string dataFile, templateName, importType, id, moreInfo, output;
+  int year = 0;
+  bool yearSet = false, batch = false;
+  int intlType = -1, intlParam = 0;
+};
+
+}  // namespace
+
+void RegisterReadCommand(CLI::App& app, int& exitCode) {
+  auto opts = std::make_shared<ReadOptions>();
+  auto* cmd = app.add_subcommand("read", "Imports DATAFILE through a template and prints the XML text.");
+  cmd->add_option("DATAFILE", opts->dataFile,
+                  "The data file: .csv reads as comma-separated, .dif as DIF, any other name as fixed-width text.")
+      ->required();
+  cmd->add_option("--template,-t", opts->templateName, "Name of the saved template (or a built-in template name).")
+      ->required();
+  cmd->add_option("--type", opts->importType, "Import type code (see the list below).")->required();
+  cmd->add_option("--id", opts->id, "Identifier of the object that receives the data (OBJID).");
+  cmd->add_option("--more-info", opts->moreInfo, "Extra text for the LOGIC built-in template.");
+  auto* year = cmd->add_option("--year", opts->year, "The tax year (YEAR attribute of some imports).")
+                   ->check(CLI::Range(-32768, 32767));
+  cmd->add_flag("--batch", opts->batch, "Batch mode: the records carry company numbers.");
+  auto* intlType = cmd->add_option("--intl-type", opts->intlType, "International type index (0 to 99): reads an "
+                                                                    "international import.")
+                       ->check(CLI::Range(0, 99));
+  cmd->add_option("--intl-param", opts->intlParam, "Year of an international import.")
+      ->check(CLI::Range(-32768, 32767))
+      ->needs(intlType);
+  cmd->add_option("--output,-o", opts->output, "Write the XML text to this file (whole, or not at all).");
+  cmd->footer(TypeCodeList());
+  cmd->callback([opts, year, &exitCode]() {
+    ConsoleUserInterface ui;
+    CxmlWrapper service(&ui);
+    std::string info;
+    service.GetTemplateInfo(info);  // establishes the template store, as a host does first
+    if (opts->batch) service.SetBatchIndicator(1);
+    if (*year) service.SetCurrentYear(static_cast<int16_t>(opts->year));
+
+    // A progress bar for large files when someone is watching.
+    if (isatty(STDERR_FILENO)) {
+      service.m_progress = [shown = false](std::size_t done, std::size_t total) mutable {
+        if (total < (4u << 20)) return;
+        const int pct = static_cast<int>(done * 100 / total);
+        std::fprintf(stderr, "\rReading %3d%% [%-40.*s]", pct, pct * 40 / 100,
+                     "########################################");
+        if (done >= total) std::fputs("\r\033[K", stderr);
+        shown = true;
+      };
+    }
+
+    std::string result;
+    if (opts->intlType >= 0) {
+      service.ReadIntlImportFile(opts->dataFile, opts->templateName, opts->importType, opts->id,
+                                 static_cast<int16_t>(opts->intlParam), static_cast<int16_t>(opts->intlType), result);
+    } else {
+      service.ReadImportFile(opts->dataFile, opts->templateName, opts->importType, opts->id, opts->moreInfo, result);
+    }
+
+    if (opts->output.empty()) {
+      std::fwrite(result.data(), 1, result.size(), stdout);
+      if (!result.empty()) std::fputc('\n', stdout);
+      std::fflush(stdout);
+    } else {
+      std::string error;
+      if (!WriteFileAtomically(opts->output, result + (result.empty() ? "" : "\n"), &error)) {
+        std::fprintf(stderr, "zephrinimport: cannot write %s: %s\n", opts->output.c_str(), error.c_str());
+        exitCode = 1;
+        return;
+      }
+    }
+    const std::string reason = FailureReason(result);
+    if (!reason.empty()) {
+      std::fprintf(stderr, "zephrinimport: the read failed: %s\n", reason.c_str());
+      exitCode = 1;
+      return;
+    }
+    exitCode = 0;
+  });
+}
+
+}  // namespace zephrin::cli

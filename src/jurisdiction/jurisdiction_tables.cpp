@@ -1,0 +1,116 @@
+#include "jurisdiction/jurisdiction_tables.h"
+
+#include <cstdlib>
+
+namespace zephrin {
+namespace {
+
+int32_t ToInt(std::string_view text) {
+  // Decimal conversion as the C library does it: leading blanks, a sign, digits.
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= 9 && text[i] <= 13))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  int64_t value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > INT32_MAX) value = INT32_MAX + int64_t{1};
+  }
+  if (negative) value = -value;
+  if (value > INT32_MAX) value = INT32_MAX;
+  if (value < INT32_MIN) value = INT32_MIN;
+  return static_cast<int32_t>(value);
+}
+
+std::string Lookup(const std::map<std::string, int32_t, std::less<>>& table, const std::string& key) {
+  const auto it = table.find(key);
+  return it == table.end() ? std::string() : std::to_string(it->second);
+}
+
+}  // namespace
+
+void TokenizeList(std::string_view text, const std::function<void(int, std::string_view)>& fn) {
+  int position = 0;
+  std::size_t i = 0;
+  while (true) {
+    while (i < text.size() && static_cast<signed char>(text[i]) <= 32 && text[i] != ',') ++i;
+    const std::size_t start = i;
+    while (i < text.size() && text[i] != ',') ++i;
+    fn(position++, text.substr(start, i - start));
+    if (i >= text.size()) break;
+    ++i;  // past the comma
+  }
+}
+
+std::string LowerAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+bool JurisdictionTables::LoadList(std::string_view text, bool logicSubstitutions, std::string* kindOut) {
+  std::string kind;
+  bool prov = false;
+  int32_t heldNumber = 0;
+  TokenizeList(text, [&](int pos, std::string_view raw) {
+    std::string token = LowerAscii(raw);
+    if (pos == 0) {
+      kind = token;
+      prov = kind == "prov";
+      return;
+    }
+    if (token.empty()) return;
+    if (prov) {
+      if (pos % 2 == 1) heldNumber = ToInt(token);
+      else province[token] = heldNumber;
+      return;
+    }
+    if (logicSubstitutions && kind == "logic") {
+      if (token == "97000000") token = "inc";
+      else if (token == "98000000") token = "fran";
+    } else if (token == "93000000") {
+      token = "total";
+    }
+    index[token] = pos;
+  });
+  if (kindOut) *kindOut = kind;
+  return prov;
+}
+
+void JurisdictionTables::LoadTIList(std::string_view text, std::string* kindOut) {
+  TokenizeList(text, [&](int pos, std::string_view raw) {
+    std::string token = LowerAscii(raw);
+    if (pos == 0) {
+      if (kindOut) *kindOut = token;
+      return;
+    }
+    if (token.empty()) return;
+    const std::size_t semi = token.find(';');
+    if (semi == std::string::npos) return;
+    const std::size_t colon = token.find(':');
+    const std::string name = token.substr(0, semi);
+    // A token without ":" (or with ":" before ";") takes the whole text after
+    // ";" as the first number and the whole token as the second.
+    std::string_view first = std::string_view(token).substr(semi + 1);
+    std::string_view second = token;
+    if (colon != std::string::npos && colon > semi) {
+      first = std::string_view(token).substr(semi + 1, colon - semi - 1);
+      second = std::string_view(token).substr(colon + 1);
+    }
+    index[name] = ToInt(first);
+    tiCode[name] = ToInt(second);
+  });
+}
+
+std::string JurisdictionTables::FindJurID(std::string_view text) const {
+  std::string key = LowerAscii(text);
+  if (key == "all states") key = "allstate";
+  return Lookup(province, key);
+}
+
+std::string JurisdictionTables::FindJurIndex(std::string_view text) const { return Lookup(index, LowerAscii(text)); }
+
+std::string JurisdictionTables::FindTIJurCode(std::string_view text) const { return Lookup(tiCode, LowerAscii(text)); }
+
+}  // namespace zephrin

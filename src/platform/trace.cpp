@@ -1,0 +1,28 @@
+#include "platform/trace.h"
+
+#include <cstdlib>
+
+namespace zephrin {
+
+std::unique_ptr<TraceSink> TraceSink::FromEnvironment() {
+  const char* path = std::getenv("ZEPHRINIMPORT_TRACE");
+  if (!path || !*path) return nullptr;
+  return Open(path);
+}
+
+std::unique_ptr<TraceSink> TraceSink::Open(const char* path) {
+  std::FILE* file = std::fopen(path, "a");
+  if (!file) return nullptr;
+  return std::unique_ptr<TraceSink>(new TraceSink(file));
+}
+
+TraceSink::~TraceSink() { std::fclose(m_file); }
+
+void TraceSink::Write(std::string_view line) {
+  // One line per trace call; embedded line ends are kept as they are.
+  std::fwrite(line.data(), 1, line.size(), m_file);
+  std::fputc('\n', m_file);
+  std::fflush(m_file);
+}
+
+}  // namespace zephrin

@@ -1,0 +1,31 @@
+// The trace sink. When the environment variable ZEPHRINIMPORT_TRACE names a
+// file, each trace line is appended to it as one line; otherwise the trace
+// service counts as missing and tracing is off.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string_view>
+
+namespace zephrin {
+
+class TraceSink {
+ public:
+  // The sink named by ZEPHRINIMPORT_TRACE, or nullptr when tracing is off
+  // (variable unset or empty, or the file cannot be opened).
+  static std::unique_ptr<TraceSink> FromEnvironment();
+  // A sink that appends to `path`; nullptr when it cannot be opened.
+  static std::unique_ptr<TraceSink> Open(const char* path);
+
+  ~TraceSink();
+  TraceSink(const TraceSink&) = delete;
+  TraceSink& operator=(const TraceSink&) = delete;
+
+  void Write(std::string_view line);
+
+ private:
+  explicit TraceSink(std::FILE* file) : m_file(file) {}
+  std::FILE* m_file;
+};
+
+}  // namespace zephrin

@@ -1,0 +1,119 @@
+// ReadCSV: comma-separated data files.
+#include <sys/stat.h>
+
+#include "readers/line_source.h"
+#include "readers/plain_reader.h"
+
+namespace zephrin {
+
+namespace {
+constexpr std::string_view kCsvInternalError =
+    "<Error>An internal error occurred creating the XML stream.  Please close Tallowin, reboot your workstation and "
+    "try again. \n  If the problem occurs again, please contact Brenlo support.</Error>";
+constexpr std::string_view kNoRecordElement =
+    "<Error>Unable to determine the type of import being done. Please try again.</Error>";
+
+bool CommasOnly(std::string_view line) {
+  for (char c : line)
+    if (c != ',') return false;
+  return true;
+}
+
+bool DebugMarkerExists(const std::string& folder) {
+  if (folder.empty()) return false;
+  struct stat st {};
+  return ::stat((folder + "/BrenloDebug._me").c_str(), &st) == 0;
+}
+}  // namespace
+
+void CxmlWrapper::ReadCSV(std::string_view, std::string_view id, std::string_view year, int16_t intlType) {
+  // The debug marker file in the writable folder announces every read.
+  if (DebugMarkerExists(m_szWriteableFolder)) MessageBox("Read CSV File", "Import", MessageIcon::None);
+
+  std::string text;
+  if (!LoadDataFile(text)) {
+    SetResultText("<Error>Error opening import file " + m_szImportFile + " for reading!</Error>");
+    return;
+  }
+  PlainReader r(*this, PlainReader::Format::CSV);
+  if (DoReadInitFunctions(id, year, intlType) != 0) {
+    SetResultText(kCsvInternalError);
+    return;
+  }
+  m_bstrXML.clear();
+  m_doc.Reserve(text.size() * 2);
+  r.LoadCountryJurisdictions();
+  if (m_bJE && ((m_bChartOnly && m_cJEKind == 'R') || m_bBalanceOnly))
+    for (std::size_t i = 4; i <= 16; ++i) m_FieldInfo[i].nLen = 0;
+  r.Prepare();
+
+  LineSource lines(text);
+  std::string_view raw;
+  std::string line;  // the line's own copy: characters are replaced in it
+  int lineIndex = -1;
+  int maxFields = 0;
+  bool inQuotes = false;
+  std::size_t nextProgress = 1 << 20;
+  while (lines.Next(raw)) {
+    ++lineIndex;
+    if (m_progress && lines.offset() >= nextProgress) {
+      m_progress(lines.offset(), lines.size());
+      nextProgress = lines.offset() + (8u << 20);
+    }
+    if (lineIndex < m_nBeginRow) continue;
+    r.ResetLine();
+    std::string_view trimmed = TrimRight(raw);
+    if (CommasOnly(trimmed)) trimmed = {};
+
+    if (!m_bJE) {
+      if (m_strBeginRootElement.empty()) {
+        SetResultText(kNoRecordElement);
+        return;
+      }
+      r.StartRecord(lineIndex);
+    } else {
+      if (m_strBeginRootElement.empty() && !r.m_recordOpen && r.m_lineCount == 0) {
+        SetResultText(kNoRecordElement);
+        return;
+      }
+      r.JEBeginLine(lineIndex, trimmed.empty());
+    }
+
+    // One pass: replace characters outside the printable range, track quotes,
+    // split at commas outside quotes.
+    line.assign(trimmed);
+    const std::size_t n = line.size();
+    int fieldIndex = 0;
+    std::size_t fieldStart = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      char& c = line[i];
+      if ((static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126) && !r.m_noCharReplace) c = ' ';
+      if (c == '"') inQuotes = !inQuotes;
+      const bool comma = c == ',' && !inQuotes;
+      if (!comma && i + 1 != n) continue;
+      std::size_t fieldEnd = comma ? i : n;  // a last comma is left out, with no empty field after it
+      std::string_view field = TrimRight(std::string_view(line).substr(fieldStart, fieldEnd - fieldStart));
+      for (char j : r.ItemsOfColumn(static_cast<std::size_t>(fieldIndex))) {
+        const auto item = static_cast<std::size_t>(static_cast<unsigned char>(j));
+        if (m_bJE) {
+          if (!field.empty() && !r.JEHandleField(item, field)) return;
+        } else {
+          r.HandleField(item, field);
+        }
+      }
+      if (r.m_timapExtra && fieldIndex > 5 && !field.empty()) {
+        m_doc.AddDataNode("Subcategory_Code");
+        m_doc.WriteDataNodeEscaped(PlainReader::StripQuotes(field));
+      }
+      fieldStart = i + 1;
+      ++fieldIndex;
+    }
+    if (!m_bJE) r.CompleteChart();
+    if (r.UpdateBlankRun(lineIndex)) return;
+    if (fieldIndex > maxFields) maxFields = fieldIndex;
+  }
+  if (m_progress) m_progress(lines.size(), lines.size());
+  r.Finish(maxFields);
+}
+
+}  // namespace zephrin

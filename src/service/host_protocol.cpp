@@ -1,0 +1,208 @@
+#include "service/host_protocol.h"
+
+#include <limits>
+#include <variant>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/base64.h"
+#include "service/method_table.h"
+
+namespace zephrin {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr int kParseError = -32700;
+constexpr int kInvalidRequest = -32600;
+constexpr int kMethodNotFound = -32601;
+constexpr int kInvalidParams = -32602;
+constexpr int kNotAvailable = -32000;
+
+std::string ErrorResponse(const Json& id, int code, const std::string& message) {
+  Json r;
+  r["jsonrpc"] = "2.0";
+  r["id"] = id;
+  r["error"] = {{"code", code}, {"message", message}};
+  return r.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+const char* TypeName(ParamType t) {
+  switch (t) {
+    case ParamType::String: return "a string";
+    case ParamType::Int16: return "an integer from -32768 to 32767";
+    case ParamType::Int32: return "an integer from -2147483648 to 2147483647";
+    case ParamType::Bytes: return "a base64 string";
+  }
+  return "?";
+}
+
+// One converted argument.
+using Arg = std::variant<std::string, int64_t>;
+
+// Converts the arguments; "" on success, else what is wrong.
+std::string ConvertArgs(const MethodInfo& m, const Json& args, std::vector<Arg>& out) {
+  if (!args.is_array()) return "params must be an array or an object with \"args\"";
+  if (args.size() != m.paramCount)
+    return std::string(m.name) + " takes " + std::to_string(m.paramCount) + " parameter" +
+           (m.paramCount == 1 ? "" : "s") + ", not " + std::to_string(args.size());
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const ParamType t = m.params[i];
+    const Json& a = args[i];
+    const std::string where = "parameter " + std::to_string(i + 1) + " of " + m.name + " must be " + TypeName(t);
+    if (t == ParamType::String) {
+      if (!a.is_string()) return where;
+      out.emplace_back(a.get<std::string>());
+    } else if (t == ParamType::Bytes) {
+      if (!a.is_string()) return where;
+      auto bytes = Base64Decode(a.get_ref<const std::string&>());
+      if (!bytes) return where;
+      out.emplace_back(std::move(*bytes));
+    } else {
+      if (!a.is_number_integer()) return where;
+      int64_t v = 0;
+      if (a.is_number_unsigned()) {
+        const auto u = a.get<uint64_t>();
+        if (u > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return where;
+        v = static_cast<int64_t>(u);
+      } else {
+        v = a.get<int64_t>();
+      }
+      const int64_t lo = t == ParamType::Int16 ? std::numeric_limits<int16_t>::min() : std::numeric_limits<int32_t>::min();
+      const int64_t hi = t == ParamType::Int16 ? std::numeric_limits<int16_t>::max() : std::numeric_limits<int32_t>::max();
+      if (v < lo || v > hi) return where;
+      out.emplace_back(v);
+    }
+  }
+  return {};
+}
+
+const std::string& S(const std::vector<Arg>& a, std::size_t i) { return std::get<std::string>(a[i]); }
+int32_t I(const std::vector<Arg>& a, std::size_t i) { return static_cast<int32_t>(std::get<int64_t>(a[i])); }
+int16_t I16(const std::vector<Arg>& a, std::size_t i) { return static_cast<int16_t>(std::get<int64_t>(a[i])); }
+
+// Runs the method; sets `value` to its retval (null when none or unset).
+Status Invoke(CxmlWrapper& s, int id, const std::vector<Arg>& a, Json& value) {
+  std::string str;
+  int32_t n = 0;
+  std::optional<std::string> opt;
+  Status st = kOk;
+  value = nullptr;
+  switch (id) {
+    case 1: return s.GetTemplateNames();
+    case 2: st = s.ReadImportFile(S(a, 0), S(a, 1), S(a, 2), S(a, 3), S(a, 4), str); value = str; return st;
+    case 3: st = s.BrowseForImport(S(a, 0), str); value = str; return st;
+    case 4:
+      st = s.EditLayout(S(a, 0), I16(a, 1), S(a, 2), S(a, 3), opt);
+      if (opt) value = *opt;
+      return st;
+    case 5: return s.SetImportRights(I(a, 0), I(a, 1));
+    case 6: return s.PutCategoryTypes(S(a, 0));
+    case 7: return s.SetBatchIndicator(I(a, 0));
+    case 8: return s.FillJurisdictionCaptions(S(a, 0));
+    case 9: st = s.SelectExportPDFFile(str); value = str; return st;
+    case 10: st = s.SelectExportFile(S(a, 0), S(a, 1), str); value = str; return st;
+    case 11: st = s.CreateExportFile(S(a, 0), n); value = n; return st;
+    case 12: st = s.ExportWriteLine(S(a, 0), n); value = n; return st;
+    case 13: st = s.CloseExportFile(n); value = n; return st;
+    case 14: st = s.ExportWrite(S(a, 0), n); value = n; return st;
+    case 15: return s.DeleteLayout(S(a, 0));
+    case 16: st = s.GetTemplateInfo(str); value = str; return st;
+    case 17: st = s.ReadIntlImportFile(S(a, 0), S(a, 1), S(a, 2), S(a, 3), I16(a, 4), I16(a, 5), str); value = str; return st;
+    case 18: return s.DeleteFileName(S(a, 0));
+    case 19: return s.SetCurrentYear(I16(a, 0));
+    case 20: st = s.WriteOutputLine(S(a, 0), S(a, 1), n); value = n; return st;
+    case 21: st = s.CreateOutputFile(S(a, 0), n); value = n; return st;
+    case 22: st = s.CloseOutputFile(S(a, 0), n); value = n; return st;
+    case 23: return s.SetMiscItems(I(a, 0), I(a, 1));
+    case 24: return s.SetCountryOfOperation(S(a, 0), S(a, 1), S(a, 2));
+    case 25: return s.SetCountryJurisdictions(S(a, 0));
+    case 26: st = s.GetWriteableFolderPath(str); value = str; return st;
+    case 27: st = s.CreateFolder(S(a, 0), str); value = str; return st;
+    case 28: return s.DeleteFolder(S(a, 0));
+    case 29:
+      st = s.ConvertFileToByteArray(S(a, 0), opt);
+      if (opt) value = Base64Encode(*opt);
+      return st;
+    case 30: return s.ConvertByteArrayToFile(S(a, 0), S(a, 1));
+    case 31: return s.DeleteOITFile(S(a, 0));
+    case 32: return s.InitInsurWPTemplate(S(a, 0));
+    case 33: return s.TaxReturnType(S(a, 0));
+    default: return kOk;
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> HostProtocol::HandleLine(std::string_view line) {
+  Json request = Json::parse(line.begin(), line.end(), nullptr, /*allow_exceptions=*/false);
+  if (request.is_discarded()) return ErrorResponse(nullptr, kParseError, "Parse error: the request is not valid JSON");
+  if (!request.is_object()) return ErrorResponse(nullptr, kInvalidRequest, "Invalid request: not a JSON object");
+
+  const bool hasId = request.contains("id");
+  Json id = hasId ? request["id"] : Json(nullptr);
+  if (hasId && !(id.is_string() || id.is_number() || id.is_null()))
+    return ErrorResponse(nullptr, kInvalidRequest, "Invalid request: \"id\" must be a string, a number or null");
+  const auto reply = [&](std::string response) -> std::optional<std::string> {
+    if (!hasId) return std::nullopt;
+    return response;
+  };
+  if (!request.contains("jsonrpc") || request["jsonrpc"] != "2.0")
+    return ErrorResponse(id, kInvalidRequest, "Invalid request: \"jsonrpc\" must be \"2.0\"");
+  if (!request.contains("method") || !request["method"].is_string())
+    return ErrorResponse(id, kInvalidRequest, "Invalid request: \"method\" must be a string");
+
+  const std::string& name = request["method"].get_ref<const std::string&>();
+  const MethodInfo* method = FindMethod(name);
+  if (!method) return reply(ErrorResponse(id, kMethodNotFound, "Method not found: " + name));
+
+  // Parameters: an array, or {"args": [...], "answers": [...]}.
+  Json args = Json::array();
+  std::vector<std::optional<std::string>> answers;
+  if (request.contains("params")) {
+    const Json& params = request["params"];
+    if (params.is_array()) {
+      args = params;
+    } else if (params.is_object()) {
+      for (const auto& [key, val] : params.items()) {
+        if (key != "args" && key != "answers")
+          return reply(ErrorResponse(id, kInvalidParams, "Invalid params: unknown member \"" + key + "\""));
+      }
+      if (params.contains("args")) args = params["args"];
+      if (params.contains("answers")) {
+        const Json& a = params["answers"];
+        if (!a.is_array()) return reply(ErrorResponse(id, kInvalidParams, "Invalid params: \"answers\" must be an array"));
+        for (const Json& answer : a) {
+          if (answer.is_null()) answers.emplace_back(std::nullopt);
+          else if (answer.is_string()) answers.emplace_back(answer.get<std::string>());
+          else return reply(ErrorResponse(id, kInvalidParams, "Invalid params: each answer must be a string or null"));
+        }
+      }
+    } else {
+      return reply(ErrorResponse(id, kInvalidParams, "Invalid params: params must be an array or an object"));
+    }
+  }
+  std::vector<Arg> converted;
+  if (std::string problem = ConvertArgs(*method, args, converted); !problem.empty())
+    return reply(ErrorResponse(id, kInvalidParams, "Invalid params: " + problem));
+  if (!IsMethodAvailable(name)) return reply(ErrorResponse(id, kNotAvailable, "not available yet: " + name));
+
+  m_ui.TakeMessages();
+  m_ui.SetAnswers(std::move(answers));
+  Json value;
+  const Status status = Invoke(m_service, method->id, converted, value);
+  m_ui.SetAnswers({});
+
+  Json messages = Json::array();
+  for (const MessageBoxRecord& m : m_ui.TakeMessages())
+    messages.push_back({{"caption", m.caption}, {"text", m.text}, {"icon", std::string(MessageIconName(m.icon))}});
+
+  Json response;
+  response["jsonrpc"] = "2.0";
+  response["id"] = id;
+  response["result"] = {{"value", std::move(value)}, {"status", static_cast<int>(status)}, {"messages", std::move(messages)}};
+  return reply(response.dump(-1, ' ', false, Json::error_handler_t::replace));
+}
+
+}  // namespace zephrin
