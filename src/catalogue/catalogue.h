@@ -104,6 +104,9 @@ extern const ItemSet kItemSets[];
 // The item set for a code (exact comparison); nullptr when unknown.
 // Also knows the built-in lists: CAT, TICAT, TIMAP, CURFEDTI, AMT, M3CODE, CTDGRP, CTDMAP, PAAMAP.
 const ItemSet* FindItemSet(std::string_view code);
+// Like FindItemSet, but only the item sets of kItemSets (the ones a template's
+// stored "Info" may select in the editor), not the built-in lists.
+const ItemSet* FindEditorItemSet(std::string_view code);
 
 // Journal-entry items: key names and output names (25 each).
 extern const char* const kJEItems[];

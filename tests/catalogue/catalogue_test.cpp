@@ -1,0 +1,815 @@
+#include "catalogue/catalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace zephrin {
+namespace {
+
+std::vector<std::string> ToVector(ItemList list) {
+  std::vector<std::string> out;
+  for (std::size_t i = 0; i < ItemCount(list); ++i) out.emplace_back(list[i]);
+  return out;
+}
+
+bool IsXmlName(std::string_view name) {
+  if (name.empty()) return false;
+  auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; };
+  if (!letter(name[0])) return false;
+  for (char c : name)
+    if (!letter(c) && !(c >= '0' && c <= '9') && c != '-' && c != '.') return false;
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Item list helpers and captions.
+
+TEST(CatalogueItemList, CountAndAt) {
+  static const char* const kList[] = {"a", "b", ""};
+  EXPECT_EQ(ItemCount(kList), 2u);
+  EXPECT_EQ(ItemCount(nullptr), 0u);
+  EXPECT_STREQ(ItemAt(kList, 1), "b");
+  EXPECT_STREQ(ItemAt(kList, 2), "");
+  EXPECT_STREQ(ItemAt(kList, 7), "");
+  EXPECT_STREQ(ItemAt(nullptr, 0), "");
+}
+
+TEST(CatalogueItemList, Captions) {
+  EXPECT_EQ(ItemCaption("Account_Number"), "Account Number");
+  EXPECT_EQ(ItemCaption("5471 Sch_H_Credit_TRC"), "5471 Sch H Credit TRC");
+  EXPECT_EQ(ItemCaption("Transfer from Provision"), "Transfer from Provision");
+  EXPECT_EQ(ItemCaption("Sch_M-3_Code"), "Sch M-3 Code");
+  EXPECT_EQ(ItemCaption(""), "");
+}
+
+// ---------------------------------------------------------------------------
+// Host codes.
+
+struct HostCase {
+  const char* code;
+  const char* caption;
+  const char* itemSet;
+  EditorKind kind;
+  CheckGroup group;
+  char jeKind;
+};
+
+TEST(CatalogueHostTypes, EveryCode) {
+  using EK = EditorKind;
+  using CG = CheckGroup;
+  const HostCase cases[] = {
+      {"FBJ", "Chart of Book Adjustments", "JE", EK::JournalEntry, CG::ChartOnly, 'A'},
+      {"FRJ", "Chart of Reclass Adjustments", "JE", EK::JournalEntry, CG::ChartOnly, 'R'},
+      {"FTJ", "Chart of Tax Adjustments", "JE", EK::JournalEntry, CG::ChartOnly, 'M'},
+      {"FCOA", "Federal Chart of Accounts", "COA", EK::Standard, CG::ChartOnly, ' '},
+      {"TCC", "Chart of TCCs", "TCC", EK::TaxCategory, CG::ChartOnly, ' '},
+      {"PRELIMBAL", "Preliminary Balances", "COA", EK::Standard, CG::BalanceOnly, ' '},
+      {"JEBAL", "Adjustment Balances", "JE", EK::JournalEntry, CG::BalanceOnly, ' '},
+      {"ICA", "International Chart of Accounts", "ICOA", EK::Standard, CG::ChartOnly, ' '},
+      {"IXREF", "International Accounts Cross Reference", "IXREF", EK::Standard, CG::ChartOnly, ' '},
+      {"FCAXREF", "Federal Accounts Cross Reference", "FCAXREF", EK::Standard, CG::ChartOnly, ' '},
+      {"TAJXREF", "Tax Adjustments Cross Reference", "TAJXREF", EK::Standard, CG::ChartOnly, ' '},
+      {"ENTITY", "Entity", "ENTITY", EK::Standard, CG::Neither, ' '},
+      {"TAXRATE", "Tax Rates", "TAXRATE", EK::Standard, CG::ChartOnly, ' '},
+      {"M3MAP", "Schedule M-3 Mapping", "M3MAP", EK::Standard, CG::ChartOnly, ' '},
+      {"NAICLINEMAP", "NAIC Line Mapping", "NAICLINEMAP", EK::Standard, CG::ChartOnly, ' '},
+      {"M3BAL", "Schedule M-3 Balances", "M3BAL", EK::Standard, CG::BalanceOnly, ' '},
+      {"M2BAL", "Schedule M-2 Balances", "M2BAL", EK::Standard, CG::BalanceOnly, ' '},
+      {"TAXEXP", "Tax Expenses", "TAXEXP", EK::Standard, CG::BalanceOnly, ' '},
+      {"TAXPAY", "Tax Payments", "TAXPAY", EK::Standard, CG::BalanceOnly, ' '},
+      {"EXRATE", "Exchange Rates", "EXRATE", EK::Standard, CG::Neither, ' '},
+      {"PK1MAP", "Partnership K1 Mapping", "PK1MAP", EK::Standard, CG::Neither, ' '},
+      {"INSURWP", "Insurance Workpaper", "INSURWP", EK::Standard, CG::Neither, ' '},
+      {"INSURPYDAC", "Insurance", "INSURPYDAC", EK::Standard, CG::Neither, ' '},
+      {"CONSOLMEMBERS", "Consolidation Members", "CONSOLMEMBERS", EK::Consolidation, CG::Neither, ' '},
+  };
+  for (const HostCase& c : cases) {
+    SCOPED_TRACE(c.code);
+    const HostTypeInfo* t = FindHostType(c.code);
+    ASSERT_NE(t, nullptr);
+    EXPECT_STREQ(t->caption, c.caption);
+    EXPECT_STREQ(HostTypeCaption(c.code), c.caption);
+    EXPECT_STREQ(t->itemSet, c.itemSet);
+    EXPECT_EQ(t->editorKind, c.kind);
+    EXPECT_EQ(t->checkGroup, c.group);
+    EXPECT_EQ(EditorCheckGroup(c.code, 0), c.group);
+    EXPECT_EQ(t->jeKind, c.jeKind);
+  }
+  const HostTypeInfo* intl = FindHostType("INTL");
+  ASSERT_NE(intl, nullptr);
+  EXPECT_STREQ(intl->caption, "International");
+  EXPECT_EQ(intl->editorKind, EditorKind::International);
+}
+
+TEST(CatalogueHostTypes, UnknownCodes) {
+  for (const char* code : {"XYZ", "fcoa", "", "FCOA ", "LOGIC"}) {
+    SCOPED_TRACE(code);
+    EXPECT_EQ(FindHostType(code), nullptr);
+    EXPECT_STREQ(HostTypeCaption(code), "");
+    EXPECT_EQ(EditorCheckGroup(code, 0), CheckGroup::Neither);
+  }
+}
+
+TEST(CatalogueHostTypes, IntlCheckGroupByKind) {
+  for (int kind : {0, 1, 5, 7, 65, 76})
+    EXPECT_EQ(EditorCheckGroup("INTL", kind), CheckGroup::ChartOnly) << kind;
+  for (int kind : {8, 42, 48, 64, 66, 75, 77, 99})
+    EXPECT_EQ(EditorCheckGroup("INTL", kind), CheckGroup::BalanceOnly) << kind;
+}
+
+TEST(CatalogueHostTypes, JurisdictionFamily) {
+  for (const char* code : {"LOGIC", "AABAL", "TIBAL", "APPORT", "LOSS", "CREDIT", "AMTACE",
+                           "CURSTI", "CATASSN", "CTPRCN"})
+    EXPECT_TRUE(IsJurisdictionHostCode(code)) << code;
+  for (const char* code : {"FCOA", "CAT", "logic", "", "TAXRATE"})
+    EXPECT_FALSE(IsJurisdictionHostCode(code)) << code;
+}
+
+// ---------------------------------------------------------------------------
+// Begin-row counts.
+
+TEST(CatalogueBeginRow, HostCodes) {
+  const std::pair<const char*, int> cases[] = {
+      {"TCC", 3},      {"CAT", 4},      {"TICAT", 4},   {"CURFEDTI", 4},   {"AMT", 4},
+      {"JE", 25},      {"ENTITY", 38},  {"M3CODE", 7},  {"CTDGRP", 3},     {"CTDMAP", 4},
+      {"PAAMAP", 4},   {"PK1MAP", 3},   {"TIMAP", 6},   {"TAXEXP", 20},    {"TAXPAY", 15},
+      {"EXRATE", 4},   {"M3BAL", 16},   {"M2BAL", 3},   {"INSURWP", 20},   {"INSURPYDAC", 16},
+      {"CONSOLMEMBERS", 3},
+      // Every other code, known or not.
+      {"FCOA", 10},    {"FBJ", 10},     {"NOSUCH", 10}, {"", 10},          {"tcc", 10},
+  };
+  for (const auto& [code, n] : cases) EXPECT_EQ(BeginRowItemCount(code), n) << code;
+}
+
+TEST(CatalogueBeginRow, IntlKinds) {
+  const std::pair<int, int> cases[] = {
+      {0, 3},   {6, 3},   {5, 5},   {8, 5},   {23, 5},  {29, 5},  {39, 5},  {41, 5},
+      {42, 5},  {14, 7},  {15, 7},  {19, 7},  {20, 7},  {21, 7},  {24, 7},  {28, 7},
+      {30, 7},  {43, 7},  {18, 8},  {36, 8},  {25, 17}, {26, 9},  {27, 6},  {44, 6},
+      {45, 6},  {46, 6},  {35, 10}, {37, 10}, {38, 10},
+      {1, 4},   {7, 4},   {47, 4},  {67, 4},  {99, 4},  {-1, 4},  {100, 4}, {-32768, 4},
+  };
+  for (const auto& [kind, n] : cases) EXPECT_EQ(IntlBeginRowItemCount(kind), n) << kind;
+}
+
+// ---------------------------------------------------------------------------
+// Built-in templates.
+
+TEST(CatalogueBuiltIn, EveryName) {
+  const BuiltInTemplate cases[] = {
+      {"CATEGORY", "CAT", "", "", false, false},
+      {"TICATEGORY", "TICAT", "", "", false, false},
+      {"CURFEDTI", "CURFEDTI", "", "", false, false},
+      {"AMT", "AMT", "", "", false, false},
+      {"M3CODE", "M3CODE", "", "", false, false},
+      {"TIMAP", "TIMAP", "", "", false, false},
+      {"CTDGRP", "CTDGRP", "", "", true, false},
+      {"CTDMAP", "CTDMAP", "", "", true, false},
+      {"PAAMAP", "PAAMAP", "", "", true, false},
+      {"PK1MAP", "PK1MAP", "", "", true, false},
+      {"AABAL", "AABAL", "AABALS", "BAL", false, false},
+      {"TIBAL", "TIBAL", "TIBALS", "BAL", true, false},
+      {"LOGIC", "LOGIC", "LOGIC_CHART", "LOGIC", false, true},
+      {"APPORT", "APPORT", "APPORT", "BAL", true, false},
+      {"LOSS", "LOSS", "LOSS", "BAL", true, false},
+      {"CREDIT", "CREDIT", "CREDIT", "BAL", true, false},
+      {"AMTACE", "AMTACE", "AMTACE", "BAL", true, false},
+      {"CURSTI", "CURSTI", "CURSTI", "BAL", true, false},
+      {"CTPRCN", "CTPRCN", "CTPRCN", "BAL", true, false},
+      {"CATASSN", "CATASSN", "CATASSN", "CAT", true, false},
+  };
+  for (const BuiltInTemplate& c : cases) {
+    SCOPED_TRACE(c.name);
+    const BuiltInTemplate* t = FindBuiltInTemplate(c.name);
+    ASSERT_NE(t, nullptr);
+    EXPECT_STREQ(t->layoutType, c.layoutType);
+    EXPECT_STREQ(t->rootElement, c.rootElement);
+    EXPECT_STREQ(t->recordElement, c.recordElement);
+    EXPECT_EQ(t->handsYear, c.handsYear);
+    EXPECT_EQ(t->handsMoreInfo, c.handsMoreInfo);
+  }
+  for (const char* name : {"category", "CAT", "FCOA", "", "MYTEMPLATE"})
+    EXPECT_EQ(FindBuiltInTemplate(name), nullptr) << name;
+}
+
+// ---------------------------------------------------------------------------
+// Record element names.
+
+struct RecordCase {
+  const char* layoutType;
+  const char* element;
+  bool lines;
+  bool je;
+  const char* itemSet;  // whose key list the row selects; "" for none
+};
+
+TEST(CatalogueRecordElement, EveryRowAndEdges) {
+  const RecordCase cases[] = {
+      {"AMT", "BAL", true, false, "AMT"},
+      {"AABAL", "BAL", true, false, "AMT"},
+      {"AXYZ", "BAL", true, false, "AMT"},
+      {"COA", "COAS", true, false, "COA"},
+      {"ICOA", "COAS", true, false, "ICOA"},
+      {"CAT", "CATS", true, false, "CAT"},
+      {"IXREF", "COAS", false, false, "IXREF"},
+      {"FCAXREF", "COAS", false, false, "FCAXREF"},
+      {"CURFEDTI", "BAL", true, false, "CURFEDTI"},
+      {"CTDGRP", "CTDGROUPING", true, false, "CTDGRP"},
+      {"CTDMAP", "CTDMAPPING", true, false, "CTDMAP"},
+      {"CONSOLMEMBERS", "Member", true, false, "CONSOLMEMBERS"},
+      {"INSURPYDAC", "InsurancePriorYrDAC", true, false, "INSURPYDAC"},
+      {"EXRATE", "EXCHANGERATES", true, false, "EXRATE"},
+      {"ENTITY", "ENTS", true, false, "ENTITY"},
+      {"EANYTHING", "ENTS", true, false, "ENTITY"},
+      {"JE", "JES", false, true, "JE"},
+      {"JXYZ", "JES", false, true, "JE"},
+      {"M3CODE", "CODE", true, false, "M3CODE"},
+      {"M3MAP", "MAP", true, false, "M3MAP"},
+      {"M3BAL", "BAL", true, false, "M3BAL"},
+      {"M2BAL", "BAL", true, false, "M2BAL"},
+      {"NAICLINEMAP", "MAP", true, false, "NAICLINEMAP"},
+      {"PAAMAP", "PAAMAPPING", true, false, "PAAMAP"},
+      {"PK1MAP", "PK1MAPPING", true, false, "PK1MAP"},
+      {"TICAT", "CATS", true, false, "TICAT"},
+      {"TAJXREF", "COAS", false, false, "TAJXREF"},
+      {"TAXRATE", "RATE", true, false, "TAXRATE"},
+      {"TIMAP", "MAPS", true, false, "TIMAP"},
+      {"TAXEXP", "EXP", true, false, "TAXEXP"},
+      {"TAXPAY", "PAY", true, false, "TAXPAY"},
+      {"TCC", "TCCS", true, false, "TCC"},
+      {"TIBAL", "TCCS", true, false, "TCC"},
+  };
+  for (const RecordCase& c : cases) {
+    SCOPED_TRACE(c.layoutType);
+    const auto info = LookupRecordElement(c.layoutType);
+    ASSERT_TRUE(info.has_value());
+    EXPECT_STREQ(info->recordElement, c.element);
+    EXPECT_EQ(info->recordLines, c.lines);
+    EXPECT_EQ(info->je, c.je);
+    const ItemSet* set = FindItemSet(c.itemSet);
+    ASSERT_NE(set, nullptr);
+    EXPECT_EQ(info->items, set->keys);
+    EXPECT_EQ(info->jeHeaderItems, c.je ? static_cast<ItemList>(kJEOutputNames) : nullptr);
+  }
+}
+
+TEST(CatalogueRecordElement, InsuranceWorkpaperItemsComeAtRunTime) {
+  const auto info = LookupRecordElement("INSURWP");
+  ASSERT_TRUE(info.has_value());
+  EXPECT_STREQ(info->recordElement, "INSURANCE");
+  EXPECT_TRUE(info->recordLines);
+  EXPECT_EQ(info->items, nullptr);
+}
+
+TEST(CatalogueRecordElement, CodesWithoutRow) {
+  // First letter known but whole code not listed, letters without rows,
+  // lower case, empty.
+  for (const char* code : {"CXYZ", "FCOA", "INTL", "IC", "MXYZ", "NAIC", "PXYZ", "coa", "jE",
+                           "XYZ", "BAL", "", "0"})
+    EXPECT_FALSE(LookupRecordElement(code).has_value()) << code;
+}
+
+// ---------------------------------------------------------------------------
+// Item sets.
+
+TEST(CatalogueItemSets, EverySetIsConsistent) {
+  std::size_t sets = 0;
+  for (const ItemSet* s = kItemSets; s->code[0] != '\0'; ++s, ++sets) {
+    SCOPED_TRACE(s->code);
+    EXPECT_EQ(FindItemSet(s->code), s);
+    EXPECT_EQ(FindEditorItemSet(s->code), s);
+    if (s->keys == nullptr) {
+      EXPECT_STREQ(s->code, "INSURWP");  // the only list defined at run time
+      continue;
+    }
+    const std::size_t n = ItemCount(s->keys);
+    EXPECT_GT(n, 0u);
+    EXPECT_LE(n, 34u);
+    std::set<std::string> unique;
+    for (std::size_t i = 0; i < n; ++i) EXPECT_TRUE(unique.insert(s->keys[i]).second) << s->keys[i];
+    ItemList elements = s->elements != nullptr ? s->elements : s->keys;
+    EXPECT_EQ(ItemCount(elements), n);
+    for (std::size_t i = 0; i < n; ++i) EXPECT_TRUE(IsXmlName(elements[i])) << elements[i];
+  }
+  EXPECT_EQ(sets, 20u);
+}
+
+TEST(CatalogueItemSets, BuiltInListsOnlyThroughFindItemSet) {
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"CAT", {"Type", "Category", "Subcategory", "ImpliedSign"}},
+      {"TICAT", {"Type", "Category", "Subcategory", "ImpliedSign"}},
+      {"TIMAP", {"Jurisdiction", "Chart_Name", "EORG", "Tax_Form_Lines", "Child_EORG",
+                 "Sub-Tax_Form_Lines", "Subcategory_Code"}},
+      {"CURFEDTI", {"Company_Number", "Desc", "Import_Code", "RTP_amt"}},
+      {"AMT", {"Company_Number", "Desc", "Import_Code", "RTP_amt"}},
+      {"M3CODE", {"System_Key", "Form", "Form_Line_Number", "Form_Line_Description",
+                  "Form_Line_Code", "Detail_Line_Code", "Detail_Line_Description"}},
+      {"CTDGRP", {"Sort", "Code", "Description"}},
+      {"CTDMAP", {"CategoryType", "Category", "SubCategory", "PartAA_Desc"}},
+      {"PAAMAP", {"CategoryType", "Category", "SubCategory", "PartAA_Desc"}},
+  };
+  for (const auto& [code, keys] : cases) {
+    SCOPED_TRACE(code);
+    const ItemSet* set = FindItemSet(code);
+    ASSERT_NE(set, nullptr);
+    EXPECT_EQ(ToVector(set->keys), keys);
+    EXPECT_EQ(set->elements, nullptr);
+    EXPECT_EQ(FindEditorItemSet(code), nullptr);
+  }
+  for (const char* code : {"INTL", "coa", "", "FCOA"}) {
+    EXPECT_EQ(FindItemSet(code), nullptr) << code;
+    EXPECT_EQ(FindEditorItemSet(code), nullptr) << code;
+  }
+}
+
+TEST(CatalogueItemSets, IrregularKeysAndLists) {
+  const ItemSet* je = FindItemSet("JE");
+  ASSERT_NE(je, nullptr);
+  EXPECT_EQ(ItemCount(kJEItems), 25u);
+  EXPECT_EQ(ItemCount(kJEOutputNames), 25u);
+  EXPECT_EQ(je->keys, static_cast<ItemList>(kJEItems));
+  EXPECT_EQ(je->elements, static_cast<ItemList>(kJEOutputNames));
+  EXPECT_STREQ(kJEItems[14], "5471 Sch_H_Credit_TRC");
+  EXPECT_STREQ(kJEOutputNames[14], "Credit_Intl_TRC");
+  EXPECT_STREQ(kJEItems[23], "Transfer from Provision");
+  EXPECT_STREQ(kJEOutputNames[23], "Transfer_From_Provision");
+  EXPECT_STREQ(kJEOutputNames[13], "Debit_Intl_TCC_Caption");
+
+  EXPECT_STREQ(ItemAt(FindItemSet("TAXEXP")->keys, 2), "State_Taxes -_Payments");
+  EXPECT_STREQ(ItemAt(FindItemSet("TAXEXP")->keys, 4), "Local_Taxes_-_Payments");
+  EXPECT_STREQ(ItemAt(FindItemSet("EXRATE")->keys, 4), "US$/RFC (2015 and later)");
+  EXPECT_EQ(FindItemSet("ICOA")->keys, FindItemSet("COA")->keys);
+
+  const std::pair<const char*, std::size_t> counts[] = {
+      {"COA", 10}, {"TCC", 3},    {"ENTITY", 27}, {"M3BAL", 17},      {"TAXEXP", 20},
+      {"TAXPAY", 15}, {"INSURPYDAC", 16}, {"CONSOLMEMBERS", 2}, {"M3MAP", 2}, {"PK1MAP", 3},
+  };
+  for (const auto& [code, n] : counts) EXPECT_EQ(ItemCount(FindItemSet(code)->keys), n) << code;
+}
+
+TEST(CatalogueItemSets, ReaderElementNames) {
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"EXRATE", {"Company_Number", "Account", "FC_TO_LC", "US_TO_FC", "RFC_TO_US"}},
+      {"PK1MAP", {"Line_Number", "Adj_Number", "Acct_Number"}},
+  };
+  for (const auto& [code, names] : cases) EXPECT_EQ(ToVector(ReaderElementNames(code)), names);
+  for (const char* code : {"ENTITY", "TAXPAY", "TAXEXP", "EXRATE", "PK1MAP", "INSURPYDAC"}) {
+    SCOPED_TRACE(code);
+    ASSERT_NE(ReaderElementNames(code), nullptr);
+    EXPECT_EQ(ReaderElementNames(code), FindItemSet(code)->elements);
+  }
+  EXPECT_STREQ(ItemAt(ReaderElementNames("ENTITY"), 4), "Conum");
+  EXPECT_STREQ(ItemAt(ReaderElementNames("TAXPAY"), 12), "Ext_Payment");
+  EXPECT_STREQ(ItemAt(ReaderElementNames("INSURPYDAC"), 15), "TenthPY120");
+  for (const char* code : {"INSURWP", "COA", "FCOA", "JE", "INTL", ""})
+    EXPECT_EQ(ReaderElementNames(code), nullptr) << code;
+}
+
+// ---------------------------------------------------------------------------
+// International kinds.
+
+TEST(CatalogueIntlKinds, TableIntegrity) {
+  EXPECT_EQ(kIntlKinds[kIntlKindCount].typeName, nullptr);
+  EXPECT_EQ(kIntlKinds[kIntlKindCount].displayName, nullptr);
+  EXPECT_EQ(kIntlKinds[kIntlKindCount].keys, nullptr);
+  EXPECT_EQ(kIntlKinds[kIntlKindCount].elements, nullptr);
+  std::size_t longest = 0;
+  for (int k = 0; k < kIntlKindCount; ++k) {
+    SCOPED_TRACE(k);
+    const IntlKind* kind = FindIntlKind(k);
+    ASSERT_EQ(kind, &kIntlKinds[k]);
+    ASSERT_NE(kind->typeName, nullptr);
+    ASSERT_NE(kind->displayName, nullptr);
+    ASSERT_NE(kind->keys, nullptr);
+    ASSERT_NE(kind->elements, nullptr);
+    EXPECT_STRNE(kind->typeName, "");
+    EXPECT_STRNE(kind->displayName, "");
+    const std::size_t n = ItemCount(kind->keys);
+    EXPECT_EQ(ItemCount(kind->elements), n);
+    EXPECT_LE(n, 34u);
+    longest = std::max(longest, n);
+    if (k != 50) {
+      EXPECT_GT(n, 0u);
+      // The first data row is searched among the first N items.
+      EXPECT_GE(n, static_cast<std::size_t>(IntlBeginRowItemCount(k)));
+    }
+    std::set<std::string> keys;
+    for (std::size_t i = 0; i < n; ++i) {
+      EXPECT_TRUE(keys.insert(kind->keys[i]).second) << kind->keys[i];
+      EXPECT_EQ(std::string(kind->keys[i]).find('_'), std::string::npos) << kind->keys[i];
+      EXPECT_TRUE(IsXmlName(kind->elements[i])) << kind->elements[i];
+    }
+    if (n > 0 && std::string_view(kind->keys[0]) == "Entity Number") {
+      EXPECT_STREQ(kind->elements[0], "Company_Number");
+    }
+  }
+  EXPECT_EQ(longest, 34u);
+  EXPECT_EQ(ItemCount(kIntlKinds[50].keys), 0u);
+  EXPECT_EQ(ItemCount(kIntlKinds[67].keys), 34u);
+  EXPECT_EQ(FindIntlKind(-1), nullptr);
+  EXPECT_EQ(FindIntlKind(100), nullptr);
+}
+
+TEST(CatalogueIntlKinds, NamesByIndex) {
+  const std::tuple<int, const char*, const char*> cases[] = {
+      {0, "DASTMCOA", "DASTM Chart of Accounts"},
+      {1, "ExgRate", "Exchange Rate"},
+      {20, "RRIPayment", "Intercompany Payments - Royalties"},
+      {30, "MiscRD", "R&D Apportionment - Uncontrolled Sales & Other Adj."},
+      {42, "RRIPaymentPost2004", "Intercompany Payments - RRI"},
+      {50, "-dummy-", "Consolidated Members"},
+      {67, "REFERENCE_ID_NUMBER", "Reference ID, Form 8975 IDs and Number of Employees"},
+      {68, "INVESTMENTS_PFIC", "960(c) Reduction of Deemed Paid Taxes (Override)"},
+      {84, "SUBPARTF_RECAP_2013", "Subpart f Recapture"},
+      {91, "GILTI_TESTED_ITEM_SOURCING_AND_TRANSLATION_OVERRIDES",
+       "GILTI - Tested Item Sourcing and Translation Overrides"},
+      {99, "BEG_EP_POST86_TAX_DPC_GILTI_17",
+       "Beginning Post-86 Taxes - Deemed Paid to Shareholders - GILTI"},
+  };
+  for (const auto& [k, type, display] : cases) {
+    SCOPED_TRACE(k);
+    EXPECT_STREQ(kIntlKinds[k].typeName, type);
+    EXPECT_STREQ(kIntlKinds[k].displayName, display);
+  }
+}
+
+TEST(CatalogueIntlKinds, GivenRows) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(ToVector(kIntlKinds[0].keys), (V{"Account", "DASTM Class", "Conversion Method"}));
+  EXPECT_EQ(ToVector(kIntlKinds[0].elements), (V{"Account", "Class", "Method"}));
+  EXPECT_EQ(ToVector(kIntlKinds[1].keys),
+            (V{"Country Abbreviation", "Beginning Rate", "Ending Rate", "Wt Avg Rate"}));
+  EXPECT_EQ(ToVector(kIntlKinds[1].elements),
+            (V{"country_abbrev", "beg_rate", "end_rate", "period_rate"}));
+  EXPECT_EQ(ToVector(kIntlKinds[42].keys), (V{"Entity Number", "Recipient Entity",
+                                              "Interest Paid", "Rent Paid", "Royalties Paid"}));
+  EXPECT_EQ(ToVector(kIntlKinds[42].elements),
+            (V{"Company_Number", "Recip_entity_id", "interest_paid", "rent_paid", "royalty_paid"}));
+
+  V keys67{"Entity Number", "Reference ID Number", "Taxpayer ID Number", "Number of Employees"};
+  V elements67{"Company_Number", "ReferenceID_Number", "TaxPay_ID_Number", "NumberOfEmployees"};
+  for (int n = 1; n <= 10; ++n) {
+    const std::string tail = " " + std::to_string(n) + " (Valid for 2016 and later)";
+    keys67.push_back("Identification Number" + tail);
+    keys67.push_back("Country Code" + tail);
+    keys67.push_back("Description" + tail);
+    elements67.push_back("IdNumber" + std::to_string(n));
+    elements67.push_back("Country" + std::to_string(n));
+    elements67.push_back("Description" + std::to_string(n));
+  }
+  EXPECT_EQ(ToVector(kIntlKinds[67].keys), keys67);
+  EXPECT_EQ(ToVector(kIntlKinds[67].elements), elements67);
+}
+
+TEST(CatalogueIntlKinds, RequiredItemsSitWhereTheCheckLooks) {
+  const std::pair<int, std::vector<std::pair<int, const char*>>> cases[] = {
+      {1, {{0, "Country Abbreviation"}}},
+      {2, {{0, "Source Code"}, {1, "Description"}, {2, "FTC Type"}}},
+      {41, {{1, "Recipient Entity"}, {2, "Date Paid"}, {3, "Payor Amount"}}},
+      {42, {{1, "Recipient Entity"}, {2, "Interest Paid"}, {3, "Rent Paid"}, {4, "Royalties Paid"}}},
+      {43, {{1, "Payor Entity"}, {2, "Date Paid"}, {3, "FPHCI Indicator"}, {4, "Amount"}}},
+      {44, {{1, "Payor Entity"}, {2, "FPHCI Indicator"}, {3, "Amount"}}},
+      {45, {{1, "Payor Entity"}, {2, "FPHCI Indicator"}, {3, "Amount"}}},
+      {46, {{1, "Payor Entity"}, {2, "FPHCI Indicator"}, {3, "Amount"}}},
+      {47, {{1, "Account"}, {2, "Override Amount"}}},
+  };
+  for (const auto& [kind, items] : cases)
+    for (const auto& [pos, key] : items)
+      EXPECT_STREQ(ItemAt(kIntlKinds[kind].keys, static_cast<std::size_t>(pos)), key)
+          << kind << "/" << pos;
+}
+
+TEST(CatalogueIntlKinds, StoredNames) {
+  EXPECT_EQ(FindIntlKindByStoredName("INTERCOMPANY PAYMENTS - RRI"), 42);
+  EXPECT_EQ(FindIntlKindByStoredName("DASTM CHART OF ACCOUNTS"), 0);
+  EXPECT_EQ(FindIntlKindByStoredName("960(C) REDUCTION OF DEEMED PAID TAXES (OVERRIDE)"), 68);
+  // Repeated display names resolve to their first kind.
+  EXPECT_EQ(FindIntlKindByStoredName("FOREIGN TAXES PAID OR ACCRUED"), 25);
+  EXPECT_EQ(FindIntlKindByStoredName("SOURCE CODE"), 2);
+  EXPECT_EQ(FindIntlKindByStoredName("Exchange Rate"), -1);
+  EXPECT_EQ(FindIntlKindByStoredName("EXCHANGE RATE "), -1);
+  EXPECT_EQ(FindIntlKindByStoredName(""), -1);
+}
+
+// ---------------------------------------------------------------------------
+// Required-item check.
+
+constexpr const char* kThese = ". \nPlease modify template to show location of these items.";
+constexpr const char* kThis = ". \nPlease modify template to show location of this item.";
+
+// Fields with the named keys of `keys` placed.
+FieldInfoArray Placed(ItemList keys, std::initializer_list<std::string_view> names) {
+  FieldInfoArray fields{};
+  for (std::size_t i = 0; i < ItemCount(keys); ++i)
+    for (std::string_view name : names)
+      if (name == keys[i]) fields[i] = FieldInfo{static_cast<uint16_t>(i), 2, 0};
+  return fields;
+}
+
+FieldInfoArray AllPlaced(ItemList keys) {
+  FieldInfoArray fields{};
+  for (std::size_t i = 0; i < ItemCount(keys); ++i) fields[i] = FieldInfo{0, 1, 0};
+  return fields;
+}
+
+struct RequiredCase {
+  const char* name;
+  const char* host;
+  bool batch;
+  std::initializer_list<std::string_view> placed;
+  std::optional<std::string> expected;
+};
+
+std::optional<std::string> RunCheck(const char* host, bool batch,
+                                    std::initializer_list<std::string_view> placed) {
+  const HostTypeInfo* t = FindHostType(host);
+  const char* setCode = t != nullptr ? t->itemSet : "COA";
+  ItemList keys = FindItemSet(setCode)->keys;
+  const FieldInfoArray fields = Placed(keys, placed);
+  RequiredCheckInput in{host, setCode, EditorCheckGroup(host, 0), batch, 0, keys, &fields};
+  return CheckRequiredItems(in);
+}
+
+TEST(CatalogueRequired, StandardRules) {
+  using S = std::string;
+  const RequiredCase cases[] = {
+      {"batch without company", "FCOA", true,
+       {"Account_Number", "Account_Caption", "TRC", "TCC"},
+       S("Batch Import requires a Company Number.  Please modify template to show location of "
+         "this field.")},
+      {"batch rule comes first", "PRELIMBAL", true, {},
+       S("Batch Import requires a Company Number.  Please modify template to show location of "
+         "this field.")},
+      {"batch with everything", "FCOA", true,
+       {"Company_Number", "Account_Number", "Account_Caption", "TRC", "TCC"}, std::nullopt},
+      {"chart only account number", "FCOA", false, {"Account_Number"},
+       S("Chart of Accounts import requires a TRC, a TCC and an Account Caption") + kThese},
+      {"chart nothing", "FCOA", false, {},
+       S("Chart of Accounts import requires an Account Number, a TRC, a TCC and an Account "
+         "Caption") + kThese},
+      {"chart one missing", "FCOA", false, {"Account_Number", "TRC", "TCC"},
+       S("Chart of Accounts import requires an Account Caption") + kThis},
+      {"chart complete", "FCOA", false, {"Account_Number", "Account_Caption", "TRC", "TCC"},
+       std::nullopt},
+      {"tax rate", "TAXRATE", false, {"Jurisdiction_Name"},
+       S("Tax Rate Chart import requires a Jurisdiction") + kThis},
+      {"tax rate complete", "TAXRATE", false, {"Jurisdiction"}, std::nullopt},
+      {"tcc", "TCC", false, {}, S("Chart of TCC import requires a TRC, a TCC and a TCC Caption") + kThese},
+      {"international chart", "ICA", false, {"TRC", "TCC"},
+       S("Chart of Accounts import requires an Account Number, an Account Type and an Account "
+         "Caption") + kThese},
+      {"journal chart", "FBJ", false, {},
+       S("Chart of Adjustment import requires an Account Number, a JE Caption, a JE Type and a "
+         "JE Number") + kThese},
+      {"journal chart only number", "FTJ", false,
+       {"Account_Number", "JE_Caption", "JE_Type"},
+       S("Chart of Adjustment import requires a JE Number") + kThis},
+      {"international xref", "IXREF", false, {"Federal_Account_Caption"},
+       S("Chart of Accounts import requires a Federal Account Number and an International "
+         "Account Number") + kThese},
+      {"federal xref", "FCAXREF", false, {},
+       S("Fed COA Xref requires a Prior Year Account Number and a Current Year Account Number") +
+           kThese},
+      {"adjustment xref", "TAJXREF", false, {"Prior_Year_Tax_Adjustment_Number"},
+       S("TAX Adjustment Xref requires a Current Year Adjustment Number") + kThis},
+      {"m3 map", "M3MAP", false, {},
+       S("Chart of Accounts import requires an Account Number and a Schedule M-3 Code") + kThese},
+      {"naic map", "NAICLINEMAP", false, {},
+       S("NAIC Reconciliation Chart import requires a NAIC Map Code and an Account Number") +
+           kThese},
+      {"naic map code only", "NAICLINEMAP", false, {"Account_Number"},
+       S("NAIC Reconciliation Chart import requires a NAIC Map Code") + kThis},
+      {"preliminary balances", "PRELIMBAL", false, {"Account_Caption"},
+       S("Balance import requires an Account Number and a Balance Amount") + kThese},
+      {"preliminary balances complete", "PRELIMBAL", false, {"Account_Number", "Account_Balance"},
+       std::nullopt},
+      {"journal balances", "JEBAL", false, {"Account_Balance"},
+       S("Balance import requires an Account Number, a JE Type and a JE Number") + kThese},
+      {"m3 balances", "M3BAL", false, {"Company_Name"},
+       S("Account Detail import requires a Schedule M-3 Code") + kThis},
+      {"m3 balances nothing", "M3BAL", false, {},
+       S("Account Detail import requires a Schedule M-3 Code and a Company Name") + kThese},
+      {"m2 balances nothing", "M2BAL", false, {}, std::nullopt},
+      {"tax payments nothing", "TAXPAY", false, {}, std::nullopt},
+      {"tax expenses nothing", "TAXEXP", false, {}, std::nullopt},
+      {"entity nothing", "ENTITY", false, {},
+       S("Entity import requires the Company Name, the Entity Type and the Return Type") + kThese},
+      {"entity return type", "ENTITY", false, {"Company_Name", "Entity_Type"},
+       S("Entity import requires the Return Type") + kThis},
+      {"entity complete", "ENTITY", false, {"Company_Name", "Entity_Type", "Return_Type"},
+       std::nullopt},
+      {"neither group", "EXRATE", false, {}, std::nullopt},
+      {"unknown host", "NOSUCH", false, {}, std::nullopt},
+  };
+  for (const RequiredCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(RunCheck(c.host, c.batch, c.placed), c.expected);
+  }
+}
+
+TEST(CatalogueRequired, NoFieldsMeansNothingPlaced) {
+  RequiredCheckInput in{"FCOA", "COA", CheckGroup::ChartOnly, false, 0,
+                        FindItemSet("COA")->keys, nullptr};
+  EXPECT_EQ(CheckRequiredItems(in),
+            std::string("Chart of Accounts import requires an Account Number, a TRC, a TCC and "
+                        "an Account Caption") + kThese);
+  in.keys = nullptr;
+  FieldInfoArray all = AllPlaced(FindItemSet("COA")->keys);
+  in.fields = &all;  // placed records but no names to find them by
+  EXPECT_TRUE(CheckRequiredItems(in).has_value());
+}
+
+TEST(CatalogueRequired, ItemSetDecidesTheChartSlots) {
+  // A chart-only import whose template stores another item set is held to
+  // that set's slots and message.
+  ItemList keys = FindItemSet("TCC")->keys;
+  const FieldInfoArray fields = Placed(keys, {"TRC", "TCC"});
+  RequiredCheckInput in{"FCOA", "TCC", CheckGroup::ChartOnly, false, 0, keys, &fields};
+  EXPECT_EQ(CheckRequiredItems(in), std::string("Chart of TCC import requires a TCC Caption") + kThis);
+}
+
+struct IntlCase {
+  int kind;
+  std::vector<int> placed;  // positions
+  std::optional<std::string> expected;
+};
+
+TEST(CatalogueRequired, InternationalRule) {
+  using S = std::string;
+  const IntlCase cases[] = {
+      {44, {0, 1, 2}, S("Intercompany Receipts - Rent requires Amount") + kThis},
+      {45, {}, S("Intercompany Receipts - Royalties requires Payor Entity and FPHCI Indicator and "
+                 "Amount") + kThese},
+      {46, {1, 2, 3}, std::nullopt},
+      {1, {1, 2, 3}, S("Exchange Rate requires Country Abbreviation") + kThis},
+      {1, {0}, std::nullopt},
+      {2, {}, S("Source Code requires Source Code and Description and FTC Type") + kThese},
+      {2, {0, 2}, S("Source Code requires Description") + kThis},
+      {41, {0, 2}, S("Intercompany Payments - Dividends requires Recipient Entity and Payor Amount") +
+                       kThese},
+      {42, {},
+       S("Intercompany Payments - RRI requires Recipient Entity and at least one of the following "
+         "columns: Interest Paid, Rent Paid, or Royalties Paid") + kThese},
+      {42, {1},
+       S("Intercompany Payments - RRI requires at least one of the following columns: Interest "
+         "Paid, Rent Paid, or Royalties Paid") + kThis},
+      {42, {3}, S("Intercompany Payments - RRI requires Recipient Entity") + kThis},
+      {42, {1, 4}, std::nullopt},
+      {43, {1, 4}, S("Intercompany Receipts - Dividends requires Date Paid and FPHCI Indicator") +
+                       kThese},
+      {47, {0}, S("Sourcing Workpaper - Trial Balance Overrides requires Account and Override "
+                  "Amount") + kThese},
+      {0, {}, std::nullopt},
+      {50, {}, std::nullopt},
+      {67, {}, std::nullopt},
+      {99, {}, std::nullopt},
+  };
+  for (const IntlCase& c : cases) {
+    SCOPED_TRACE(c.kind);
+    FieldInfoArray fields{};
+    for (int p : c.placed) fields[static_cast<std::size_t>(p)] = FieldInfo{0, 3, 0};
+    // Batch mode and the check group play no part in international templates.
+    RequiredCheckInput in{"INTL", "INTL", EditorCheckGroup("INTL", c.kind), true, c.kind,
+                          kIntlKinds[c.kind].keys, &fields};
+    EXPECT_EQ(CheckRequiredItems(in), c.expected);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Availability.
+
+std::vector<bool> Availability(const AvailabilityInput& in, int count) {
+  std::vector<bool> out;
+  for (int i = 0; i < count; ++i) out.push_back(IsItemAvailable(in, i));
+  return out;
+}
+
+AvailabilityInput Standard(std::string_view set, CheckGroup group, bool batch = false,
+                           std::string_view returnType = "") {
+  AvailabilityInput in;
+  in.itemSet = set;
+  in.checkGroup = group;
+  in.batchMode = batch;
+  in.taxReturnType = returnType;
+  return in;
+}
+
+TEST(CatalogueAvailability, ChartOfAccounts) {
+  using V = std::vector<bool>;
+  // Company, number, caption, balance, TRC, TCC, type, SIC, activity number, activity name.
+  EXPECT_EQ(Availability(Standard("COA", CheckGroup::ChartOnly), 10),
+            (V{false, true, true, false, true, true, false, false, false, false}));
+  EXPECT_EQ(Availability(Standard("COA", CheckGroup::ChartOnly, true, "1120S"), 10),
+            (V{true, true, true, false, true, true, false, false, true, true}));
+  EXPECT_EQ(Availability(Standard("COA", CheckGroup::BalanceOnly), 10),
+            (V{false, true, false, true, false, false, false, false, false, false}));
+  AvailabilityInput ica = Standard("ICOA", CheckGroup::ChartOnly, false, "ALL");
+  ica.ica = true;
+  EXPECT_EQ(Availability(ica, 10),
+            (V{false, true, true, false, false, false, true, true, true, false}));
+  // Unknown and built-in sets follow the same rules.
+  EXPECT_EQ(Availability(Standard("", CheckGroup::Neither, false, "1120"), 10),
+            (V{false, true, false, false, false, false, false, false, false, false}));
+}
+
+TEST(CatalogueAvailability, BalanceSetsWithOwnExceptions) {
+  using V = std::vector<bool>;
+  V m3(17, true);
+  m3[0] = false;  // the company number needs batch mode
+  EXPECT_EQ(Availability(Standard("M3BAL", CheckGroup::BalanceOnly), 17), m3);
+  AvailabilityInput m3Ica = Standard("M3BAL", CheckGroup::ChartOnly, true);
+  m3Ica.ica = true;
+  EXPECT_EQ(Availability(m3Ica, 17), V(17, true));
+  EXPECT_EQ(Availability(Standard("M2BAL", CheckGroup::BalanceOnly), 5),
+            (V{false, true, true, true, false}));
+  EXPECT_EQ(Availability(Standard("M2BAL", CheckGroup::BalanceOnly, false, "1065"), 5),
+            (V{false, true, true, true, true}));
+  EXPECT_EQ(Availability(Standard("M2BAL", CheckGroup::BalanceOnly, true), 5),
+            (V{true, true, true, true, true}));
+  EXPECT_EQ(Availability(Standard("EXRATE", CheckGroup::Neither), 5),
+            (V{false, true, true, true, true}));
+  EXPECT_EQ(Availability(Standard("PK1MAP", CheckGroup::Neither), 3), (V{true, true, true}));
+}
+
+TEST(CatalogueAvailability, SetsWithOwnRules) {
+  using V = std::vector<bool>;
+  EXPECT_EQ(Availability(Standard("IXREF", CheckGroup::ChartOnly), 5),
+            (V{false, true, false, true, false}));
+  EXPECT_EQ(Availability(Standard("IXREF", CheckGroup::ChartOnly, true), 5),
+            (V{true, true, false, true, false}));
+  EXPECT_EQ(Availability(Standard("TAXRATE", CheckGroup::ChartOnly), 5), V(5, true));
+  EXPECT_EQ(Availability(Standard("TAXPAY", CheckGroup::BalanceOnly), 6),
+            (V{false, true, true, true, true, true}));
+  EXPECT_EQ(Availability(Standard("M3MAP", CheckGroup::ChartOnly), 2), (V{true, true}));
+  EXPECT_EQ(Availability(Standard("INSURPYDAC", CheckGroup::Neither), 6),
+            (V{false, true, false, true, false, true}));
+
+  AvailabilityInput entity = Standard("ENTITY", CheckGroup::Neither);
+  V binders = Availability(entity, 27);
+  for (int i = 0; i < 27; ++i)
+    EXPECT_EQ(binders[static_cast<std::size_t>(i)], i < 19 || i == 21) << i;
+  entity.options = {true, false, false, false};  // option 1
+  V one = Availability(entity, 27);
+  EXPECT_EQ((V{one[19], one[20], one[22], one[23], one[24], one[25], one[26]}),
+            (V{false, false, false, false, true, true, true}));
+  entity.options = {false, true, false, false};  // option 2
+  V two = Availability(entity, 27);
+  EXPECT_EQ((V{two[19], two[20], two[22], two[23], two[24]}), (V{false, false, true, true, false}));
+  entity.options = {false, false, true, false};  // option 3
+  V three = Availability(entity, 27);
+  EXPECT_EQ((V{three[19], three[20], three[22], three[24]}), (V{true, true, false, false}));
+}
+
+TEST(CatalogueAvailability, JournalEntries) {
+  AvailabilityInput in;
+  in.editorKind = EditorKind::JournalEntry;
+  in.itemSet = "JE";
+  in.checkGroup = CheckGroup::ChartOnly;
+  std::vector<bool> chart = Availability(in, 25);
+  for (int i = 0; i < 25; ++i) {
+    const bool expected = i != 0 && i != 18 && i != 20;
+    EXPECT_EQ(chart[static_cast<std::size_t>(i)], expected) << "chart " << i;
+  }
+  in.checkGroup = CheckGroup::BalanceOnly;
+  in.batchMode = true;
+  std::vector<bool> balance = Availability(in, 25);
+  for (int i = 0; i < 25; ++i) {
+    const bool expected = i <= 2 || i == 17 || i == 18;
+    EXPECT_EQ(balance[static_cast<std::size_t>(i)], expected) << "balance " << i;
+  }
+  in.options[3] = true;
+  EXPECT_TRUE(IsItemAvailable(in, 20));
+  in.checkGroup = CheckGroup::ChartOnly;
+  EXPECT_FALSE(IsItemAvailable(in, 20));
+}
+
+TEST(CatalogueAvailability, InternationalConsolidationAndTaxCategories) {
+  AvailabilityInput in;
+  in.editorKind = EditorKind::International;
+  in.checkGroup = CheckGroup::BalanceOnly;
+  in.intlKind = 42;
+  EXPECT_FALSE(IsItemAvailable(in, 0));
+  EXPECT_TRUE(IsItemAvailable(in, 1));
+  in.intlKind = 48;
+  EXPECT_TRUE(IsItemAvailable(in, 0));
+  in.intlKind = 42;
+  in.batchMode = true;
+  EXPECT_TRUE(IsItemAvailable(in, 0));
+  in.batchMode = false;
+  in.checkGroup = CheckGroup::ChartOnly;
+  EXPECT_TRUE(IsItemAvailable(in, 0));
+
+  in.editorKind = EditorKind::Consolidation;
+  in.checkGroup = CheckGroup::Neither;
+  EXPECT_TRUE(IsItemAvailable(in, 0));
+
+  in.editorKind = EditorKind::TaxCategory;
+  in.checkGroup = CheckGroup::BalanceOnly;
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(IsItemAvailable(in, i));
+}
+
+}  // namespace
+}  // namespace zephrin
