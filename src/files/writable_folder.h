@@ -17,6 +17,14 @@ struct WriteableFolderResult {
   bool ok = false;
   std::string path;              // UTF-8, without a trailing "/"
   bool usingTempFolder = false;
+  // The preferred folder did not exist when this call began (whether or not
+  // it could then be created).
+  bool folderWasMissing = false;
+  // The preferred folder was created by this call.
+  bool created = false;
+  // The system's text for the error that stopped the creation of the
+  // preferred folder ("" when none); the temporary folder then serves.
+  std::string createError;
 };
 
 WriteableFolderResult FindWriteableFolder(UserInterface& ui);

@@ -1,0 +1,177 @@
+#include "platform/atomic_file.h"
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zephrin {
+
+namespace {
+
+std::string ErrnoText(int err) { return std::error_code(err, std::generic_category()).message(); }
+
+void SetError(std::string* error, std::string text) {
+  if (error) *error = std::move(text);
+}
+
+// The folder part of a path ("." for a bare file name, "/" for a file in the root).
+std::string FolderOf(const std::string& path) {
+  std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string BaseOf(const std::string& path) {
+  std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A name for the temporary file that no other writer in this or another
+// process picks at the same time: pid, a process-wide counter and the clock.
+std::string TempName(const std::string& folder, const std::string& base) {
+  static std::atomic<unsigned> counter{0};
+  unsigned n = counter.fetch_add(1, std::memory_order_relaxed);
+  struct timespec ts {};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  std::string name = folder;
+  if (name.back() != '/') name += '/';
+  name += '.';
+  name += base;
+  name += ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(n) + "-" +
+          std::to_string(static_cast<unsigned long>(ts.tv_nsec));
+  return name;
+}
+
+bool WriteAll(int fd, std::string_view content, int& err) {
+  const char* p = content.data();
+  std::size_t left = content.size();
+  while (left > 0) {
+    ssize_t n = write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      err = errno;
+      return false;
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::string& pathIn, std::string_view content, std::string* error) {
+  if (pathIn.empty()) {
+    SetError(error, "No file name was given.");
+    return false;
+  }
+  // Replace the file a symbolic link points to, not the link itself.
+  std::string path = pathIn;
+  struct stat st {};
+  bool exists = false;
+  if (lstat(path.c_str(), &st) == 0) {
+    if (S_ISLNK(st.st_mode)) {
+      char resolved[PATH_MAX];
+      if (realpath(path.c_str(), resolved)) path = resolved;
+    }
+    exists = stat(path.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) {
+      SetError(error, "Cannot write " + pathIn + ": it is a folder.");
+      return false;
+    }
+  }
+
+  const std::string folder = FolderOf(path);
+  std::string tmp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    tmp = TempName(folder, BaseOf(path));
+    fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) {
+    SetError(error, "Cannot create a temporary file in " + folder + ": " + ErrnoText(errno) + ".");
+    return false;
+  }
+
+  auto fail = [&](const char* what, int err) {
+    if (fd >= 0) close(fd);
+    unlink(tmp.c_str());
+    SetError(error, std::string("Cannot write ") + pathIn + ": " + what + ": " + ErrnoText(err) + ".");
+    return false;
+  };
+
+  int err = 0;
+  // Keep the permissions of the file being replaced.
+  if (exists && fchmod(fd, st.st_mode & 07777) != 0) return fail("setting its permissions failed", errno);
+  if (!WriteAll(fd, content, err)) return fail("writing the temporary file failed", err);
+  if (fsync(fd) != 0) return fail("flushing the temporary file failed", errno);
+  int rc = close(fd);
+  fd = -1;
+  if (rc != 0) return fail("closing the temporary file failed", errno);
+  if (rename(tmp.c_str(), path.c_str()) != 0) return fail("renaming the temporary file failed", errno);
+
+  // Make the rename itself durable. File systems that cannot flush a folder
+  // (EINVAL) are taken as they are.
+  int dfd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd >= 0) {
+    rc = fsync(dfd);
+    err = errno;
+    close(dfd);
+    if (rc != 0 && err != EINVAL && err != ENOTSUP) {
+      SetError(error, "The new content of " + pathIn + " is in place but its folder could not be flushed: " +
+                          ErrnoText(err) + ".");
+      return false;
+    }
+  }
+  return true;
+}
+
+FileLock::FileLock(const std::string& lockPath) {
+  int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    m_error = "Cannot open the lock file " + lockPath + ": " + ErrnoText(errno) + ".";
+    return;
+  }
+  while (flock(fd, LOCK_EX) != 0) {
+    if (errno == EINTR) continue;
+    m_error = "Cannot lock " + lockPath + ": " + ErrnoText(errno) + ".";
+    close(fd);
+    return;
+  }
+  m_fd = fd;
+}
+
+FileLock::~FileLock() { Release(); }
+
+FileLock::FileLock(FileLock&& other) noexcept : m_fd(other.m_fd), m_error(std::move(other.m_error)) {
+  other.m_fd = -1;
+}
+
+FileLock& FileLock::operator=(FileLock&& other) noexcept {
+  if (this != &other) {
+    Release();
+    m_fd = other.m_fd;
+    m_error = std::move(other.m_error);
+    other.m_fd = -1;
+  }
+  return *this;
+}
+
+void FileLock::Release() {
+  if (m_fd >= 0) {
+    flock(m_fd, LOCK_UN);
+    close(m_fd);
+    m_fd = -1;
+  }
+}
+
+}  // namespace zephrin

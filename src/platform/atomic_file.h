@@ -1,0 +1,48 @@
+// Crash-safe file replacement and the advisory lock that serialises
+// read-modify-write sequences of one file across processes.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zephrin {
+
+// Writes `content` to a temporary file in the target's folder, flushes it to
+// disk, renames it over `path` and flushes the folder, so that `path` holds
+// either its old content or the new one whatever happens. An existing
+// target's permissions are kept (a new file gets 0666 less the umask); a
+// symbolic link is followed and its target replaced. On failure the temporary
+// file is removed, the target is left as it was, and false is returned with
+// the reason in *error (when given).
+bool WriteFileAtomically(const std::string& path, std::string_view content, std::string* error = nullptr);
+
+// An exclusive advisory lock (flock) on a separate lock file, e.g.
+// "import.ini.lock" next to "import.ini", held from construction until
+// destruction. The lock file is created when missing and left in place, so
+// every process locks the same file. Locks of two objects conflict even within
+// one process, so a holder must not lock the same file again.
+class FileLock {
+ public:
+  FileLock() = default;
+  // Locks `lockPath`, waiting for another holder to release it.
+  explicit FileLock(const std::string& lockPath);
+  ~FileLock();
+  FileLock(FileLock&& other) noexcept;
+  FileLock& operator=(FileLock&& other) noexcept;
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+  bool locked() const { return m_fd >= 0; }
+  // Why the lock could not be taken ("" when locked).
+  const std::string& error() const { return m_error; }
+
+  // The lock for a file: path + ".lock".
+  static FileLock ForFile(const std::string& path) { return FileLock(path + ".lock"); }
+
+ private:
+  void Release();
+  int m_fd = -1;
+  std::string m_error;
+};
+
+}  // namespace zephrin

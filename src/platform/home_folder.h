@@ -1,0 +1,21 @@
+// The user's home and base folders.
+#pragma once
+
+#include <string>
+
+namespace zephrin {
+
+// $HOME when set and not empty, else the password database's home folder;
+// "" when neither gives one.
+std::string HomeFolder();
+
+// An XDG base folder: the environment variable `envName` when it holds an
+// absolute path, else the home folder followed by `homeRelative`
+// (e.g. "/.config"); "" when there is no home folder. No trailing "/".
+std::string XdgBaseFolder(const char* envName, const char* homeRelative);
+
+// Creates a folder and its missing parents (like "mkdir -p"). Returns 0, or
+// the errno of the first level that could not be created.
+int MakeFolders(const std::string& path, unsigned mode);
+
+}  // namespace zephrin

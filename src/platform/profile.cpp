@@ -1,0 +1,328 @@
+#include "platform/profile.h"
+
+#include <cerrno>
+#include <system_error>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/atomic_file.h"
+
+namespace zephrin {
+
+namespace {
+
+constexpr std::string_view kLf = "\n";
+constexpr std::string_view kCrlf = "\r\n";
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+bool IsBlank(char c) { return c == ' ' || (c >= 9 && c <= 13); }
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// Name comparison of the profile functions: ASCII case ignored, surrounding
+// blanks of the name asked for ignored (the stored name is trimmed already).
+bool SameName(std::string_view stored, std::string_view wanted) {
+  wanted = Trim(wanted);
+  if (stored.size() != wanted.size()) return false;
+  for (std::size_t i = 0; i < stored.size(); ++i) {
+    if (AsciiLower(stored[i]) != AsciiLower(wanted[i])) return false;
+  }
+  return true;
+}
+
+std::string ErrnoText(int err) { return std::error_code(err, std::generic_category()).message(); }
+
+}  // namespace
+
+std::string ProfileUpper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return out;
+}
+
+ProfileDocument::Line ProfileDocument::MakeLine(std::string text, std::string_view eol) {
+  Line line;
+  line.text = std::move(text);
+  line.eol = eol;
+  std::string_view t = line.text;
+  std::size_t p = 0;
+  while (p < t.size() && IsBlank(t[p])) ++p;
+  if (p == t.size() || t[p] == ';') return line;  // blank line or comment
+
+  if (t[p] == '[') {
+    // The name runs to the last "]" of the line (to its end when there is none).
+    std::size_t close = t.rfind(']');
+    std::size_t end = (close == std::string_view::npos || close <= p) ? t.size() : close;
+    std::size_t b = p + 1;
+    while (b < end && IsBlank(t[b])) ++b;
+    while (end > b && IsBlank(t[end - 1])) --end;
+    line.kind = Kind::Section;
+    line.nameBegin = b;
+    line.nameEnd = end;
+    return line;
+  }
+
+  line.kind = Kind::Entry;
+  std::size_t eq = t.find('=', p);
+  std::size_t keyEnd = eq == std::string_view::npos ? t.size() : eq;
+  while (keyEnd > p && IsBlank(t[keyEnd - 1])) --keyEnd;
+  line.nameBegin = p;
+  line.nameEnd = keyEnd;
+  if (eq == std::string_view::npos) {
+    line.valueBegin = line.valueEnd = t.size();
+  } else {
+    std::size_t vb = eq + 1, ve = t.size();
+    while (vb < ve && IsBlank(t[vb])) ++vb;
+    while (ve > vb && IsBlank(t[ve - 1])) --ve;
+    line.valueBegin = vb;
+    line.valueEnd = ve;
+  }
+  return line;
+}
+
+ProfileDocument ProfileDocument::Parse(std::string_view text) {
+  ProfileDocument doc;
+  if (text.substr(0, kBom.size()) == kBom) {
+    doc.m_bom = true;
+    text.remove_prefix(kBom.size());
+  }
+  std::size_t firstLf = text.find('\n');
+  doc.m_eol = (firstLf != std::string_view::npos && firstLf > 0 && text[firstLf - 1] == '\r') ? kCrlf : kLf;
+
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t lf = text.find('\n', pos);
+    if (lf == std::string_view::npos) {
+      doc.m_lines.push_back(MakeLine(std::string(text.substr(pos)), std::string_view()));
+      break;
+    }
+    std::size_t end = lf;
+    std::string_view eol = kLf;
+    if (end > pos && text[end - 1] == '\r') {
+      --end;
+      eol = kCrlf;
+    }
+    doc.m_lines.push_back(MakeLine(std::string(text.substr(pos, end - pos)), eol));
+    pos = lf + 1;
+  }
+  return doc;
+}
+
+bool ProfileDocument::Load(const std::string& path, ProfileDocument& doc, std::string* error) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) {
+      doc = ProfileDocument();
+      return true;
+    }
+    if (error) *error = "Cannot open " + path + ": " + ErrnoText(errno) + ".";
+    return false;
+  }
+  std::string content;
+  char buf[65536];
+  for (;;) {
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      int err = errno;
+      close(fd);
+      if (error) *error = "Cannot read " + path + ": " + ErrnoText(err) + ".";
+      return false;
+    }
+    if (n == 0) break;
+    content.append(buf, static_cast<std::size_t>(n));
+  }
+  close(fd);
+  doc = Parse(content);
+  return true;
+}
+
+std::size_t ProfileDocument::FindSection(std::string_view section) const {
+  for (std::size_t i = 0; i < m_lines.size(); ++i) {
+    if (m_lines[i].kind == Kind::Section && SameName(m_lines[i].name(), section)) return i;
+  }
+  return std::string::npos;
+}
+
+std::size_t ProfileDocument::SectionEnd(std::size_t header) const {
+  std::size_t i = header + 1;
+  while (i < m_lines.size() && m_lines[i].kind != Kind::Section) ++i;
+  return i;
+}
+
+std::size_t ProfileDocument::FindKey(std::size_t header, std::string_view key) const {
+  std::size_t end = SectionEnd(header);
+  for (std::size_t i = header + 1; i < end; ++i) {
+    if (m_lines[i].kind == Kind::Entry && SameName(m_lines[i].name(), key)) return i;
+  }
+  return std::string::npos;
+}
+
+std::optional<std::string_view> ProfileDocument::Find(std::string_view section, std::string_view key) const {
+  std::size_t header = FindSection(section);
+  if (header == std::string::npos) return std::nullopt;
+  std::size_t i = FindKey(header, key);
+  if (i == std::string::npos) return std::nullopt;
+  return m_lines[i].value();
+}
+
+std::string ProfileDocument::Get(std::string_view section, std::string_view key) const {
+  auto value = Find(section, key);
+  if (!value) return std::string();
+  return std::string(value->substr(0, kProfileValueMax));
+}
+
+bool ProfileDocument::HasSection(std::string_view section) const {
+  return FindSection(section) != std::string::npos;
+}
+
+void ProfileDocument::InsertLine(std::size_t at, std::string text) {
+  // The line before the new one gets a line end if it had none (last line).
+  if (at > 0 && m_lines[at - 1].eol.empty()) m_lines[at - 1].eol = m_eol;
+  std::string_view eol = m_eol;
+  m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at), MakeLine(std::move(text), eol));
+}
+
+void ProfileDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
+  std::string entry;
+  std::size_t header = FindSection(section);
+  if (header == std::string::npos) {
+    std::string head;
+    head.reserve(section.size() + 2);
+    head += '[';
+    head += section;
+    head += ']';
+    InsertLine(m_lines.size(), std::move(head));
+    entry.append(key).append("=").append(value);
+    InsertLine(m_lines.size(), std::move(entry));
+    return;
+  }
+  std::size_t i = FindKey(header, key);
+  if (i != std::string::npos) {
+    // Keep the key as the file spells it; replace what follows the "=".
+    const std::string& old = m_lines[i].text;
+    std::size_t eq = old.find('=', m_lines[i].nameBegin);
+    entry = eq == std::string::npos ? old + "=" : old.substr(0, eq + 1);
+    entry += value;
+    std::string_view eol = m_lines[i].eol;
+    m_lines[i] = MakeLine(std::move(entry), eol);
+    return;
+  }
+  // A new key goes after the last non-blank line of its section, so blank
+  // lines that separate it from the next section stay where they are.
+  std::size_t at = SectionEnd(header);
+  while (at > header + 1 && Trim(m_lines[at - 1].text).empty()) --at;
+  entry.append(key).append("=").append(value);
+  InsertLine(at, std::move(entry));
+}
+
+bool ProfileDocument::DeleteKey(std::string_view section, std::string_view key) {
+  std::size_t header = FindSection(section);
+  if (header == std::string::npos) return false;
+  std::size_t i = FindKey(header, key);
+  if (i == std::string::npos) return false;
+  m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(i));
+  return true;
+}
+
+bool ProfileDocument::DeleteSection(std::string_view section) {
+  std::size_t header = FindSection(section);
+  if (header == std::string::npos) return false;
+  std::size_t end = SectionEnd(header);
+  m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(header),
+                m_lines.begin() + static_cast<std::ptrdiff_t>(end));
+  return true;
+}
+
+void ProfileDocument::Write(std::string_view section, std::optional<std::string_view> key,
+                            std::optional<std::string_view> value, bool upperCase) {
+  if (!key) {
+    DeleteSection(section);
+  } else if (!value) {
+    DeleteKey(section, *key);
+  } else if (upperCase) {
+    Set(section, *key, ProfileUpper(*value));
+  } else {
+    Set(section, *key, *value);
+  }
+}
+
+std::string ProfileDocument::Serialise() const {
+  std::size_t size = m_bom ? kBom.size() : 0;
+  for (const Line& line : m_lines) size += line.text.size() + line.eol.size();
+  std::string out;
+  out.reserve(size);
+  if (m_bom) out += kBom;
+  for (const Line& line : m_lines) {
+    out += line.text;
+    out += line.eol;
+  }
+  return out;
+}
+
+bool ReadProfileString(const std::string& path, std::string_view section, std::string_view key,
+                       std::string& out) {
+  out.clear();
+  ProfileDocument doc;
+  if (path.empty() || !ProfileDocument::Load(path, doc)) return false;
+  out = doc.Get(section, key);
+  return !out.empty();
+}
+
+std::string CheckProfileTexts(std::string_view section, std::optional<std::string_view> key,
+                              std::optional<std::string_view> value) {
+  auto hasBreak = [](std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; };
+  if (hasBreak(section)) return "The section name contains a line break.";
+  if (key) {
+    if (hasBreak(*key)) return "The key name contains a line break.";
+    if (key->find('=') != std::string_view::npos) return "The key name contains \"=\".";
+    std::string_view k = Trim(*key);
+    if (!k.empty() && (k.front() == '[' || k.front() == ';')) return "The key name begins with \"[\" or \";\".";
+  }
+  if (value && hasBreak(*value)) return "The value contains a line break.";
+  return std::string();
+}
+
+bool UpdateProfileFile(const std::string& path,
+                       const std::function<bool(ProfileDocument&, std::string*)>& edit,
+                       std::string* error) {
+  FileLock lock = FileLock::ForFile(path);
+  if (!lock.locked()) {
+    if (error) *error = lock.error();
+    return false;
+  }
+  ProfileDocument doc;
+  if (!ProfileDocument::Load(path, doc, error)) return false;
+  // Parsing keeps every byte, so the serialised form of the untouched
+  // document is the file as it was: compare to skip writes that change nothing.
+  const std::string before = doc.Serialise();
+  if (!edit(doc, error)) return false;
+  std::string after = doc.Serialise();
+  if (after == before) return true;
+  return WriteFileAtomically(path, after, error);
+}
+
+bool WriteProfileString(const std::string& path, std::string_view section,
+                        std::optional<std::string_view> key, std::optional<std::string_view> value,
+                        bool upperCase, std::string* error) {
+  std::string bad = CheckProfileTexts(section, key, value);
+  if (!bad.empty()) {
+    if (error) *error = bad;
+    return false;
+  }
+  return UpdateProfileFile(path, [&](ProfileDocument& doc, std::string*) {
+    doc.Write(section, key, value, upperCase);
+    return true;
+  }, error);
+}
+
+}  // namespace zephrin

@@ -1,0 +1,118 @@
+// Profile (INI) files: an in-memory document that is loaded once, queried and
+// edited, and written back once, with the usual profile-string rules:
+//   - section and key names compare without regard to ASCII case, and with
+//     their surrounding blanks ignored;
+//   - a missing file, section or key reads as absent;
+//   - writing a key creates the section (appended at the end of the file) and
+//     the key (appended at the end of its section); an existing key's value is
+//     replaced in place, every other line staying as it was;
+//   - deleting a key removes its line; deleting a section removes its header
+//     and every line up to the next section header.
+// Line ends (LF or CRLF) of an existing file are kept; new lines take the style
+// of the file's first line end, and a new file is written with LF.
+//
+// Texts are 8-bit (Windows-1252 in the template store); nothing is converted.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zephrin {
+
+// Values come back cut to this many characters, as from a 260-character buffer.
+inline constexpr std::size_t kProfileValueMax = 259;
+
+// Upper-cases ASCII a-z only; other bytes stay as they are.
+std::string ProfileUpper(std::string_view text);
+
+class ProfileDocument {
+ public:
+  ProfileDocument() = default;
+
+  // Parses file content. Never fails: lines that are neither section headers
+  // nor "key=value" are kept and take part as keys without a value.
+  static ProfileDocument Parse(std::string_view text);
+
+  // Loads a file. A missing file gives an empty document and succeeds; any
+  // other failure to read returns false with the reason in *error.
+  static bool Load(const std::string& path, ProfileDocument& doc, std::string* error = nullptr);
+
+  // The value of a key, whole and with its surrounding blanks removed; nullopt
+  // when the section or key is absent.
+  std::optional<std::string_view> Find(std::string_view section, std::string_view key) const;
+  // The value as a profile-string read gives it: "" when absent, cut to
+  // kProfileValueMax characters.
+  std::string Get(std::string_view section, std::string_view key) const;
+  bool HasSection(std::string_view section) const;
+
+  // Sets a key's value, creating the section and key when missing.
+  void Set(std::string_view section, std::string_view key, std::string_view value);
+  // Removes the first key of that name in the section; false when absent.
+  bool DeleteKey(std::string_view section, std::string_view key);
+  // Removes the first section of that name; false when absent.
+  bool DeleteSection(std::string_view section);
+
+  // The profile-string write: no key deletes the section, no value deletes
+  // the key, else the value (upper-cased when asked) is set.
+  void Write(std::string_view section, std::optional<std::string_view> key,
+             std::optional<std::string_view> value, bool upperCase);
+
+  std::string Serialise() const;
+  bool usesCrlf() const { return m_eol == "\r\n"; }
+
+ private:
+  enum class Kind { Other, Section, Entry };
+  struct Line {
+    std::string text;   // without its line end
+    std::string_view eol;  // "", "\n" or "\r\n" (static storage)
+    Kind kind = Kind::Other;
+    // Section: the name; Entry: the key and the value span in `text`.
+    std::size_t nameBegin = 0, nameEnd = 0;
+    std::size_t valueBegin = 0, valueEnd = 0;
+    std::string_view name() const { return std::string_view(text).substr(nameBegin, nameEnd - nameBegin); }
+    std::string_view value() const { return std::string_view(text).substr(valueBegin, valueEnd - valueBegin); }
+  };
+
+  static Line MakeLine(std::string text, std::string_view eol);
+  // Index of the section header, or npos.
+  std::size_t FindSection(std::string_view section) const;
+  // One past the last line of the section that starts at `header`.
+  std::size_t SectionEnd(std::size_t header) const;
+  std::size_t FindKey(std::size_t header, std::string_view key) const;
+  void InsertLine(std::size_t at, std::string text);
+
+  std::vector<Line> m_lines;
+  bool m_bom = false;           // a UTF-8 byte order mark before the first line
+  std::string_view m_eol = "\n";
+};
+
+// Reads a value as a profile-string read does: `out` becomes the value cut to
+// kProfileValueMax characters, "" when the file, section or key is absent.
+// Returns true when the value is not empty.
+bool ReadProfileString(const std::string& path, std::string_view section, std::string_view key,
+                       std::string& out);
+
+// One locked read-modify-write of a profile file: takes the advisory lock
+// next to the file, loads it, lets `edit` change the document, and writes the
+// file atomically when its content changed. `edit` returns false (with a
+// reason in *error) to abandon the change. The file's folder must exist.
+bool UpdateProfileFile(const std::string& path,
+                       const std::function<bool(ProfileDocument&, std::string*)>& edit,
+                       std::string* error = nullptr);
+
+// The profile-string write as one locked, atomic change of the file.
+bool WriteProfileString(const std::string& path, std::string_view section,
+                        std::optional<std::string_view> key, std::optional<std::string_view> value,
+                        bool upperCase, std::string* error = nullptr);
+
+// Names and values that would break the line structure of the file (line
+// breaks anywhere, "=" or a leading "[" or ";" in a key, "]" is allowed in a
+// section name) are refused by the writers: returns the reason, or "" when fine.
+std::string CheckProfileTexts(std::string_view section, std::optional<std::string_view> key,
+                              std::optional<std::string_view> value);
+
+}  // namespace zephrin

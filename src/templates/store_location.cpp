@@ -1,0 +1,85 @@
+#include "templates/store_location.h"
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "files/writable_folder.h"
+#include "platform/atomic_file.h"
+#include "platform/registry.h"
+
+namespace zephrin {
+
+namespace {
+
+constexpr const char* kStoreName = "import.ini";
+
+bool ReadWholeFile(const std::string& path, std::string& out) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return false;
+  }
+  out.clear();
+  char buf[65536];
+  for (;;) {
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    out.append(buf, static_cast<std::size_t>(n));
+  }
+  close(fd);
+  return true;
+}
+
+// Copies the store of the folder named by "TemplatePath" into a new store,
+// unless one is there already. Checked and written under the store's lock so
+// that a template saved meanwhile is never overwritten.
+void SeedFromTemplatePath(const std::string& templateFile) {
+  std::string folder;
+  if (!ReadRegistryString(kClassesRootImportKey, "TemplatePath", folder)) return;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  std::string source = folder == "/" ? folder + kStoreName : folder + "/" + kStoreName;
+
+  FileLock lock = FileLock::ForFile(templateFile);
+  if (!lock.locked()) return;
+  struct stat st {};
+  if (lstat(templateFile.c_str(), &st) == 0) return;
+  std::string content;
+  if (!ReadWholeFile(source, content)) return;
+  // A failed copy leaves no store, which reads as empty: nothing to report.
+  WriteFileAtomically(templateFile, content);
+}
+
+}  // namespace
+
+std::optional<StoreLocation> EstablishStoreLocation(UserInterface& ui, bool saveTemplatePath) {
+  WriteableFolderResult folder = FindWriteableFolder(ui);
+  if (!folder.ok) return std::nullopt;
+
+  StoreLocation location;
+  location.writeableFolder = folder.path;
+  location.templateFile = folder.path == "/" ? folder.path + kStoreName : folder.path + "/" + kStoreName;
+  location.usingTempFolder = folder.usingTempFolder;
+
+  if (!folder.createError.empty()) ui.ShowMessage("Error", folder.createError, MessageIcon::Information);
+  // Seed the store when the folder is new to us, including when the temporary
+  // folder stands in for one that could not be created.
+  if (folder.folderWasMissing) SeedFromTemplatePath(location.templateFile);
+
+  if (saveTemplatePath) {
+    // As with the registry itself, a failure to record the path is not reported.
+    WriteRegistryString(kCurrentUserImportKey, "TemplatePath", location.writeableFolder);
+  }
+  return location;
+}
+
+}  // namespace zephrin

@@ -1,0 +1,131 @@
+#include "platform/atomic_file.h"
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "test_util.h"
+
+namespace zephrin {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+std::set<std::string> Entries(const TempDir& dir) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) names.insert(e.path().filename().string());
+  return names;
+}
+
+TEST(AtomicFile, WritesNewAndReplacesOld) {
+  TempDir dir;
+  std::string path = dir.file("a.txt");
+  ASSERT_TRUE(WriteFileAtomically(path, "first"));
+  EXPECT_EQ(ReadFile(path), "first");
+  ASSERT_TRUE(WriteFileAtomically(path, std::string("se\0cond", 7)));
+  EXPECT_EQ(ReadFile(path), std::string("se\0cond", 7));
+  ASSERT_TRUE(WriteFileAtomically(path, ""));
+  EXPECT_EQ(ReadFile(path), "");
+  EXPECT_EQ(Entries(dir), std::set<std::string>{"a.txt"});
+}
+
+TEST(AtomicFile, KeepsPermissionsOfTheReplacedFile) {
+  TempDir dir;
+  std::string path = dir.file("a.txt");
+  WriteFile(path, "old");
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  ASSERT_TRUE(WriteFileAtomically(path, "new"));
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST(AtomicFile, ReplacesTheTargetOfALink) {
+  TempDir dir;
+  WriteFile(dir.file("real.txt"), "old");
+  ASSERT_EQ(symlink(dir.file("real.txt").c_str(), dir.file("link.txt").c_str()), 0);
+  ASSERT_TRUE(WriteFileAtomically(dir.file("link.txt"), "new"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.txt")));
+  EXPECT_EQ(ReadFile(dir.file("real.txt")), "new");
+}
+
+TEST(AtomicFile, FailuresGiveReasons) {
+  TempDir dir;
+  std::string error;
+  EXPECT_FALSE(WriteFileAtomically(dir.file("none/a.txt"), "x", &error));
+  EXPECT_EQ(error, "Cannot create a temporary file in " + dir.file("none") + ": No such file or directory.");
+  std::filesystem::create_directory(dir.file("sub"));
+  EXPECT_FALSE(WriteFileAtomically(dir.file("sub"), "x", &error));
+  EXPECT_EQ(error, "Cannot write " + dir.file("sub") + ": it is a folder.");
+}
+
+// A write cut short by the file size limit leaves the old file and no
+// temporary file behind.
+TEST(AtomicFile, FailedWriteLeavesOldFile) {
+  TempDir dir;
+  std::string path = dir.file("a.txt");
+  WriteFile(path, "the old content");
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    close(fds[0]);
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit {8, 8};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::string error;
+    bool ok = WriteFileAtomically(path, std::string(100, 'n'), &error);
+    (void)!write(fds[1], error.data(), error.size());
+    _exit(ok ? 1 : 0);
+  }
+  close(fds[1]);
+  std::string error;
+  char buf[256];
+  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) error.append(buf, static_cast<std::size_t>(n));
+  close(fds[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(error, "Cannot write " + path + ": writing the temporary file failed: File too large.");
+  EXPECT_EQ(ReadFile(path), "the old content");
+  EXPECT_EQ(Entries(dir), std::set<std::string>{"a.txt"});
+}
+
+TEST(AtomicFile, LockFileIsCreatedAndLocksExclude) {
+  TempDir dir;
+  std::string path = dir.file("a.ini");
+  FileLock lock = FileLock::ForFile(path);
+  ASSERT_TRUE(lock.locked()) << lock.error();
+  EXPECT_TRUE(std::filesystem::exists(path + ".lock"));
+
+  // Another process cannot take the lock while this one holds it.
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    int fd = open((path + ".lock").c_str(), O_RDWR);
+    _exit(fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+  FileLock missing(dir.file("none/a.lock"));
+  EXPECT_FALSE(missing.locked());
+  EXPECT_EQ(missing.error(), "Cannot open the lock file " + dir.file("none/a.lock") + ": No such file or directory.");
+}
+
+}  // namespace
+}  // namespace zephrin

@@ -1,0 +1,250 @@
+#include "platform/profile.h"
+
+#include <optional>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "test_util.h"
+
+namespace zephrin {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+// ---------------------------------------------------------------------------
+// Reads.
+
+struct ReadCase {
+  const char* name;
+  std::string text;
+  const char* section;
+  const char* key;
+  std::optional<std::string> expected;  // what Find gives
+};
+
+class ProfileReadTest : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(ProfileReadTest, Finds) {
+  const ReadCase& c = GetParam();
+  ProfileDocument doc = ProfileDocument::Parse(c.text);
+  auto found = doc.Find(c.section, c.key);
+  ASSERT_EQ(found.has_value(), c.expected.has_value());
+  if (found) {
+    EXPECT_EQ(std::string(*found), *c.expected);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProfileReadTest,
+    ::testing::Values(
+        ReadCase{"Plain", "[A]\nk=v\n", "A", "k", "v"},
+        ReadCase{"SectionCase", "[Import:Gl Book]\nInfo=COA\n", "IMPORT:GL BOOK", "Info", "COA"},
+        ReadCase{"KeyCase", "[A]\nAccount_Number=0 2 0\n", "A", "ACCOUNT_NUMBER", "0 2 0"},
+        ReadCase{"NonAsciiCaseIsExact", "[A]\n\xE9t\xE9=1\n", "A", "\xC9T\xC9", std::nullopt},
+        ReadCase{"MissingSection", "[A]\nk=v\n", "B", "k", std::nullopt},
+        ReadCase{"MissingKey", "[A]\nk=v\n", "A", "j", std::nullopt},
+        ReadCase{"KeyOfOtherSection", "[A]\nx=1\n[B]\nk=v\n", "A", "k", std::nullopt},
+        ReadCase{"BlanksAroundEverything", "  [ A ]  \n  k  =  v w  \n", "A", "k", "v w"},
+        ReadCase{"BlanksInQuery", "[A]\nk=v\n", " A ", " k\t", "v"},
+        ReadCase{"ValueWithEquals", "[A]\nk=a=b\n", "A", "k", "a=b"},
+        ReadCase{"KeyWithoutEquals", "[A]\nlonely\n", "A", "lonely", ""},
+        ReadCase{"CommentIsNoKey", "[A]\n;k=v\n", "A", ";k", std::nullopt},
+        ReadCase{"KeyBeforeAnySection", "k=v\n[A]\n", "A", "k", std::nullopt},
+        ReadCase{"FirstDuplicateKeyWins", "[A]\nk=1\nK=2\n", "A", "k", "1"},
+        ReadCase{"Crlf", "[A]\r\nk=v\r\n", "A", "k", "v"},
+        ReadCase{"NoFinalLineEnd", "[A]\nk=v", "A", "k", "v"},
+        ReadCase{"BracketInSectionName", "[Import:A]B]\nk=v\n", "Import:A]B", "k", "v"},
+        ReadCase{"ByteOrderMark", "\xEF\xBB\xBF[A]\nk=v\n", "A", "k", "v"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ProfileRead, ValuesAreCutTo259Characters) {
+  std::string longValue(300, 'x');
+  longValue[258] = 'y';
+  ProfileDocument doc = ProfileDocument::Parse("[A]\nk=" + longValue + "\n");
+  EXPECT_EQ(doc.Find("A", "k")->size(), 300u);
+  std::string got = doc.Get("A", "k");
+  EXPECT_EQ(got.size(), 259u);
+  EXPECT_EQ(got.back(), 'y');
+}
+
+TEST(ProfileRead, FileReads) {
+  TempDir dir;
+  std::string out = "stale";
+  EXPECT_FALSE(ReadProfileString(dir.file("missing.ini"), "A", "k", out));
+  EXPECT_EQ(out, "");
+  out = "stale";
+  EXPECT_FALSE(ReadProfileString("", "A", "k", out));
+  EXPECT_EQ(out, "");
+  // A path through a regular file reads as missing.
+  WriteFile(dir.file("f"), "x");
+  EXPECT_FALSE(ReadProfileString(dir.file("f/import.ini"), "A", "k", out));
+
+  WriteFile(dir.file("a.ini"), "[A]\nk=v\nempty=\n");
+  EXPECT_TRUE(ReadProfileString(dir.file("a.ini"), "a", "K", out));
+  EXPECT_EQ(out, "v");
+  out = "stale";
+  EXPECT_FALSE(ReadProfileString(dir.file("a.ini"), "A", "empty", out));
+  EXPECT_EQ(out, "");
+}
+
+// ---------------------------------------------------------------------------
+// Edits: the file's bytes after one profile-string write.
+
+struct EditCase {
+  const char* name;
+  std::string before;
+  const char* section;
+  std::optional<std::string> key;
+  std::optional<std::string> value;
+  bool upperCase;
+  std::string after;
+};
+
+class ProfileEditTest : public ::testing::TestWithParam<EditCase> {};
+
+TEST_P(ProfileEditTest, Writes) {
+  const EditCase& c = GetParam();
+  ProfileDocument doc = ProfileDocument::Parse(c.before);
+  std::optional<std::string_view> key, value;
+  if (c.key) key = *c.key;
+  if (c.value) value = *c.value;
+  doc.Write(c.section, key, value, c.upperCase);
+  EXPECT_EQ(doc.Serialise(), c.after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProfileEditTest,
+    ::testing::Values(
+        EditCase{"NewFile", "", "Import:Layout", "1", "gl book", true, "[Import:Layout]\n1=GL BOOK\n"},
+        EditCase{"AsGiven", "", "Sec", "Key", "Mixed Case", false, "[Sec]\nKey=Mixed Case\n"},
+        EditCase{"UpperCaseAsciiOnly", "", "S", "k", "caf\xE9 \xFF ok-1", true, "[S]\nk=CAF\xE9 \xFF OK-1\n"},
+        EditCase{"ReplaceIgnoringCase", "[Sec]\nKey=1\n", "SEC", "KEY", "2", false, "[Sec]\nKey=2\n"},
+        EditCase{"ReplaceInPlaceKeepsOtherLines",
+                 "; top\n[A]\n  a = 1 \n\nx=y\n[B]\na=1\n", "a", "A", "9", false,
+                 "; top\n[A]\n  a =9\n\nx=y\n[B]\na=1\n"},
+        EditCase{"ReplaceKeyWithoutEquals", "[A]\nlonely\n", "A", "lonely", "v", false, "[A]\nlonely=v\n"},
+        EditCase{"NewSectionAtEnd", "[A]\na=1\n", "B", "b", "2", false, "[A]\na=1\n[B]\nb=2\n"},
+        EditCase{"NewSectionAfterTrailingBlankLine", "[A]\na=1\n\n", "B", "b", "2", false,
+                 "[A]\na=1\n\n[B]\nb=2\n"},
+        EditCase{"NewKeyAtEndOfItsSection", "[A]\na=1\n\n[B]\nb=1\n", "A", "c", "3", false,
+                 "[A]\na=1\nc=3\n\n[B]\nb=1\n"},
+        EditCase{"NewKeyInEmptySection", "[A]\n[B]\n", "a", "k", "v", false, "[A]\nk=v\n[B]\n"},
+        EditCase{"NoFinalLineEnd", "[A]\na=1", "A", "b", "2", false, "[A]\na=1\nb=2\n"},
+        EditCase{"NoFinalLineEndNewSection", "[A]\na=1", "B", "b", "2", false, "[A]\na=1\n[B]\nb=2\n"},
+        EditCase{"CrlfKept", "[A]\r\na=1\r\n", "B", "b", "2", false, "[A]\r\na=1\r\n[B]\r\nb=2\r\n"},
+        EditCase{"CrlfReplace", "[A]\r\na=1\r\nb=2\r\n", "A", "a", "x", false, "[A]\r\na=x\r\nb=2\r\n"},
+        EditCase{"DeleteKey", "[A]\na=1\nb=2\n", "A", "A", std::nullopt, false, "[A]\nb=2\n"},
+        EditCase{"DeleteLastKeyKeepsHeader", "[A]\na=1\n[B]\n", "A", "a", std::nullopt, false, "[A]\n[B]\n"},
+        EditCase{"DeleteMissingKey", "[A]\na=1\n", "A", "z", std::nullopt, false, "[A]\na=1\n"},
+        EditCase{"DeleteSection", "[A]\na=1\n[B]\nb=2\n; about C\n[C]\nc=3\n", "b", std::nullopt,
+                 std::nullopt, false, "[A]\na=1\n[C]\nc=3\n"},
+        EditCase{"DeleteLastSection", "[A]\na=1\n[B]\nb=2", "B", std::nullopt, std::nullopt, false,
+                 "[A]\na=1\n"},
+        EditCase{"DeleteMissingSection", "[A]\na=1\n", "Z", std::nullopt, std::nullopt, false, "[A]\na=1\n"},
+        EditCase{"ByteOrderMarkKept", "\xEF\xBB\xBF[A]\na=1\n", "A", "a", "2", false,
+                 "\xEF\xBB\xBF[A]\na=2\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ProfileDocument, ParseAndSerialiseKeepEveryByte) {
+  for (std::string text : {std::string(""), std::string("\n\n"), std::string("[A]\r\nk=v\nx\r\n  ; c \n"),
+                           std::string("junk\n[A]\nk = v \t\n\n"), std::string("[A"),
+                           std::string("\xEF\xBB\xBF[A]\r\n")}) {
+    EXPECT_EQ(ProfileDocument::Parse(text).Serialise(), text);
+  }
+}
+
+TEST(ProfileDocument, LineEndStyleComesFromTheFile) {
+  EXPECT_TRUE(ProfileDocument::Parse("[A]\r\n").usesCrlf());
+  EXPECT_FALSE(ProfileDocument::Parse("[A]\n").usesCrlf());
+  EXPECT_FALSE(ProfileDocument::Parse("").usesCrlf());
+  // The first line end decides for lines added later; existing lines keep theirs.
+  ProfileDocument doc = ProfileDocument::Parse("[A]\r\na=1\nb=2\r\n");
+  doc.Set("A", "c", "3");
+  EXPECT_EQ(doc.Serialise(), "[A]\r\na=1\nb=2\r\nc=3\r\n");
+}
+
+// ---------------------------------------------------------------------------
+// Writes to files.
+
+TEST(ProfileFile, WriteCreatesFileAndKeepsLineEnds) {
+  TempDir dir;
+  std::string path = dir.file("a.ini");
+  ASSERT_TRUE(WriteProfileString(path, "S", "k", "v", false));
+  EXPECT_EQ(ReadFile(path), "[S]\nk=v\n");
+
+  WriteFile(path, "[S]\r\nk=v\r\n");
+  ASSERT_TRUE(WriteProfileString(path, "S", "j", "w", true));
+  EXPECT_EQ(ReadFile(path), "[S]\r\nk=v\r\nj=W\r\n");
+  ASSERT_TRUE(WriteProfileString(path, "S", std::nullopt, std::nullopt, false));
+  EXPECT_EQ(ReadFile(path), "");
+}
+
+TEST(ProfileFile, DeletingFromAMissingFileCreatesNothing) {
+  TempDir dir;
+  std::string path = dir.file("a.ini");
+  EXPECT_TRUE(WriteProfileString(path, "S", "k", std::nullopt, false));
+  EXPECT_TRUE(WriteProfileString(path, "S", std::nullopt, std::nullopt, false));
+  struct stat st {};
+  EXPECT_NE(stat(path.c_str(), &st), 0);
+}
+
+TEST(ProfileFile, UnchangedContentIsNotRewritten) {
+  TempDir dir;
+  std::string path = dir.file("a.ini");
+  WriteFile(path, "[S]\nk=v\n");
+  struct stat before {}, after {};
+  ASSERT_EQ(stat(path.c_str(), &before), 0);
+  EXPECT_TRUE(WriteProfileString(path, "s", "K", "v", false));
+  ASSERT_EQ(stat(path.c_str(), &after), 0);
+  EXPECT_EQ(before.st_ino, after.st_ino);  // a rewrite would have renamed a new file over it
+}
+
+struct BadTextCase {
+  const char* name;
+  std::string section;
+  std::optional<std::string> key;
+  std::optional<std::string> value;
+  std::string message;
+};
+
+class ProfileBadTextTest : public ::testing::TestWithParam<BadTextCase> {};
+
+TEST_P(ProfileBadTextTest, IsRefusedAndNothingChanges) {
+  const BadTextCase& c = GetParam();
+  TempDir dir;
+  std::string path = dir.file("a.ini");
+  WriteFile(path, "[S]\nk=v\n");
+  std::optional<std::string_view> key, value;
+  if (c.key) key = *c.key;
+  if (c.value) value = *c.value;
+  std::string error;
+  EXPECT_FALSE(WriteProfileString(path, c.section, key, value, false, &error));
+  EXPECT_EQ(error, c.message);
+  EXPECT_EQ(ReadFile(path), "[S]\nk=v\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProfileBadTextTest,
+    ::testing::Values(
+        BadTextCase{"SectionBreak", "S\n[X]", "k", "v", "The section name contains a line break."},
+        BadTextCase{"KeyBreak", "S", "k\r", "v", "The key name contains a line break."},
+        BadTextCase{"KeyEquals", "S", "a=b", "v", "The key name contains \"=\"."},
+        BadTextCase{"KeyBracket", "S", " [X", "v", "The key name begins with \"[\" or \";\"."},
+        BadTextCase{"KeyComment", "S", ";c", "v", "The key name begins with \"[\" or \";\"."},
+        BadTextCase{"ValueBreak", "S", "k", "a\nb=c", "The value contains a line break."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ProfileFile, MissingFolderFailsWithReason) {
+  TempDir dir;
+  std::string path = dir.file("none/a.ini");
+  std::string error;
+  EXPECT_FALSE(WriteProfileString(path, "S", "k", "v", false, &error));
+  EXPECT_EQ(error, "Cannot open the lock file " + path + ".lock: No such file or directory.");
+}
+
+}  // namespace
+}  // namespace zephrin

@@ -1,0 +1,126 @@
+#include "templates/store_location.h"
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "platform/registry.h"
+#include "test_util.h"
+
+namespace zephrin {
+namespace {
+
+using test::ReadFile;
+using test::ScopedEnv;
+using test::TempDir;
+using test::WriteFile;
+
+// A sandbox: the folder variables, the registry file and the temporary folder
+// all point into one temporary folder.
+class StoreLocationTest : public ::testing::Test {
+ protected:
+  StoreLocationTest()
+      : m_home("ZEPHRINIMPORT_HOME", m_dir.file("store")),
+        m_xdg("XDG_DATA_HOME", std::nullopt),
+        m_registry("ZEPHRINIMPORT_REGISTRY", m_dir.file("registry.ini")),
+        m_tmp("TMPDIR", m_dir.file("tmp")) {
+    std::filesystem::create_directory(m_dir.file("tmp"));
+    std::filesystem::create_directory(m_dir.file("old"));
+    WriteFile(m_dir.file("old/import.ini"), "[Import:Layout]\r\n1=OLD\r\n");
+  }
+  void SetTemplatePath(const std::string& folder) {
+    WriteFile(m_dir.file("registry.ini"),
+              "[HKEY_CLASSES_ROOT\\Software\\Brenlo\\Tallowin\\Import]\nTemplatePath=" + folder + "\n");
+  }
+
+  TempDir m_dir;
+  ScopedEnv m_home, m_xdg, m_registry, m_tmp;
+  RecordingUserInterface m_ui;
+};
+
+TEST_F(StoreLocationTest, NewFolderIsSeededFromTemplatePath) {
+  SetTemplatePath(m_dir.file("old") + "/");
+  auto location = EstablishStoreLocation(m_ui, false);
+  ASSERT_TRUE(location);
+  EXPECT_EQ(location->writeableFolder, m_dir.file("store"));
+  EXPECT_EQ(location->templateFile, m_dir.file("store") + "/import.ini");
+  EXPECT_FALSE(location->usingTempFolder);
+  EXPECT_EQ(ReadFile(location->templateFile), "[Import:Layout]\r\n1=OLD\r\n");
+  EXPECT_TRUE(m_ui.messages().empty());
+  // Not asked to: the registry is left as it was.
+  EXPECT_EQ(ReadFile(m_dir.file("registry.ini")),
+            "[HKEY_CLASSES_ROOT\\Software\\Brenlo\\Tallowin\\Import]\nTemplatePath=" + m_dir.file("old") + "/\n");
+}
+
+TEST_F(StoreLocationTest, ExistingFolderIsNotSeeded) {
+  SetTemplatePath(m_dir.file("old"));
+  std::filesystem::create_directory(m_dir.file("store"));
+  auto location = EstablishStoreLocation(m_ui, false);
+  ASSERT_TRUE(location);
+  EXPECT_FALSE(std::filesystem::exists(location->templateFile));
+}
+
+TEST_F(StoreLocationTest, NothingToSeedFrom) {
+  // No registry value, then a value naming a folder without a store.
+  auto location = EstablishStoreLocation(m_ui, false);
+  ASSERT_TRUE(location);
+  EXPECT_FALSE(std::filesystem::exists(location->templateFile));
+  std::filesystem::remove_all(m_dir.file("store"));
+  SetTemplatePath(m_dir.file("tmp"));
+  location = EstablishStoreLocation(m_ui, false);
+  ASSERT_TRUE(location);
+  EXPECT_FALSE(std::filesystem::exists(location->templateFile));
+  EXPECT_TRUE(m_ui.messages().empty());
+}
+
+TEST_F(StoreLocationTest, UncreatableFolderFallsBackToTempAndSaysWhy) {
+  WriteFile(m_dir.file("plain"), "x");
+  ScopedEnv home("ZEPHRINIMPORT_HOME", m_dir.file("plain") + "/store");
+  SetTemplatePath(m_dir.file("old"));
+  WriteFile(m_dir.file("tmp/import.ini"), "[Import:Layout]\n1=KEEP\n");
+  auto location = EstablishStoreLocation(m_ui, false);
+  ASSERT_TRUE(location);
+  EXPECT_EQ(location->writeableFolder, m_dir.file("tmp"));
+  EXPECT_EQ(location->templateFile, m_dir.file("tmp") + "/import.ini");
+  EXPECT_TRUE(location->usingTempFolder);
+  ASSERT_EQ(m_ui.messages().size(), 1u);
+  EXPECT_EQ(m_ui.messages()[0].caption, "Error");
+  EXPECT_EQ(m_ui.messages()[0].text, "Not a directory");
+  EXPECT_EQ(m_ui.messages()[0].icon, MessageIcon::Information);
+  // A store already there is never overwritten.
+  EXPECT_EQ(ReadFile(location->templateFile), "[Import:Layout]\n1=KEEP\n");
+
+  // Without one, the temporary folder standing in for the new folder is seeded.
+  std::filesystem::remove(location->templateFile);
+  location = EstablishStoreLocation(m_ui, false);
+  ASSERT_TRUE(location);
+  EXPECT_EQ(ReadFile(location->templateFile), "[Import:Layout]\r\n1=OLD\r\n");
+}
+
+TEST_F(StoreLocationTest, NoFolderAtAll) {
+  WriteFile(m_dir.file("plain"), "x");
+  ScopedEnv home("ZEPHRINIMPORT_HOME", m_dir.file("plain") + "/store");
+  ScopedEnv tmp("TMPDIR", m_dir.file("no-such-tmp"));
+  EXPECT_FALSE(EstablishStoreLocation(m_ui, true));
+  ASSERT_EQ(m_ui.messages().size(), 1u);
+  EXPECT_EQ(m_ui.messages()[0].caption, "Error");
+  EXPECT_EQ(m_ui.messages()[0].text, "Program was unable to find writeable folder path.");
+  EXPECT_EQ(m_ui.messages()[0].icon, MessageIcon::Error);
+  EXPECT_FALSE(std::filesystem::exists(m_dir.file("registry.ini")));
+}
+
+TEST_F(StoreLocationTest, SaveTemplatePathRecordsTheFolder) {
+  SetTemplatePath(m_dir.file("old"));
+  auto location = EstablishStoreLocation(m_ui, true);
+  ASSERT_TRUE(location);
+  EXPECT_EQ(ReadFile(m_dir.file("registry.ini")),
+            "[HKEY_CLASSES_ROOT\\Software\\Brenlo\\Tallowin\\Import]\nTemplatePath=" + m_dir.file("old") + "\n"
+            "[HKEY_CURRENT_USER\\Software\\Brenlo\\Tallowin\\Import]\nTemplatePath=" + m_dir.file("store") + "\n");
+  std::string out;
+  EXPECT_TRUE(ReadRegistryString(kCurrentUserImportKey, "TemplatePath", out));
+  EXPECT_EQ(out, location->writeableFolder);
+}
+
+}  // namespace
+}  // namespace zephrin

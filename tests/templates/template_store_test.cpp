@@ -1,0 +1,509 @@
+#include "templates/template_store.h"
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/profile.h"
+#include "test_util.h"
+
+namespace zephrin {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+// The chart-of-accounts item keys, kept here so these tests stand apart from
+// the catalogue.
+const char* const kCoaKeys[] = {"Company_Number", "Account_Number", "Account_Caption", "Account_Balance",
+                                "TRC", "TCC", "Account_Type", "SIC_Code", "Activity_Number",
+                                "Activity_Name", ""};
+
+FieldInfoArray GlBookFields() {
+  FieldInfoArray f{};
+  f[1] = {0, 2, 0};  // Account_Number: column A from row 2
+  f[2] = {1, 2, 0};  // Account_Caption: column B
+  f[3] = {4, 2, 0};  // Account_Balance: column E
+  return f;
+}
+
+SaveTemplateRequest CoaRequest(std::string name, const FieldInfoArray& fields, std::string dataFile) {
+  SaveTemplateRequest r;
+  r.templateName = std::move(name);
+  r.info = "COA";
+  r.keys = kCoaKeys;
+  r.fields = &fields;
+  r.dataFileName = std::move(dataFile);
+  return r;
+}
+
+const char* const kGlBookFile =
+    "[Import:GL BOOK]\n"
+    "Info=COA\n"
+    "FsiType=FEDERAL\n"
+    "Company_Number=0 0 0\n"
+    "Account_Number=0 2 0\n"
+    "Account_Caption=1 2 0\n"
+    "Account_Balance=4 2 0\n"
+    "TRC=0 0 0\n"
+    "TCC=0 0 0\n"
+    "Account_Type=0 0 0\n"
+    "SIC_Code=0 0 0\n"
+    "Activity_Number=0 0 0\n"
+    "Activity_Name=0 0 0\n"
+    "[Import:Layout]\n"
+    "1=GL BOOK\n"
+    "[Import:FileName]\n"
+    "1=C:\\DATA\\TB.CSV^GL BOOK\n";
+
+std::string SectionText(const std::string& file, std::string_view header) {
+  std::size_t b = file.find(header);
+  if (b == std::string::npos) return "";
+  std::size_t e = file.find("\n[", b + 1);
+  return file.substr(b, e == std::string::npos ? std::string::npos : e + 1 - b);
+}
+
+std::set<std::string> Entries(const TempDir& dir) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) names.insert(e.path().filename().string());
+  return names;
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(TemplateStore, WorkedExampleByteForByte) {
+  TempDir dir;
+  std::string ini = dir.file("import.ini");
+  FieldInfoArray fields = GlBookFields();
+  std::string error;
+  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("GL BOOK", fields, "C:\\DATA\\TB.CSV"), &error)) << error;
+  EXPECT_EQ(ReadFile(ini), kGlBookFile);
+
+  FieldInfoArray loaded{};
+  loaded.fill(FieldInfo{9, 9, 9});
+  LoadTemplate(kCoaKeys, loaded, ini, "gl book");
+  for (std::size_t i = 0; i < 10; ++i) EXPECT_EQ(loaded[i], fields[i]) << kCoaKeys[i];
+  EXPECT_EQ(loaded[10], (FieldInfo{9, 9, 9}));  // past the item list: untouched
+}
+
+TEST(TemplateStore, LowerCaseValuesAreStoredUpperCased) {
+  TempDir dir;
+  std::string ini = dir.file("import.ini");
+  FieldInfoArray fields = GlBookFields();
+  SaveTemplateRequest r = CoaRequest("Gl Book", fields, "c:\\data\\tb.csv");
+  r.info = "coa";
+  ASSERT_TRUE(SaveTemplate(ini, r));
+  std::string file = ReadFile(ini);
+  // Section names are written as given; values upper-cased.
+  EXPECT_EQ(file.substr(0, 35), "[Import:Gl Book]\nInfo=COA\nFsiType=F");
+  EXPECT_EQ(SectionText(file, "[Import:Layout]"), "[Import:Layout]\n1=GL BOOK\n");
+  EXPECT_EQ(SectionText(file, "[Import:FileName]"), "[Import:FileName]\n1=C:\\DATA\\TB.CSV^GL BOOK\n");
+}
+
+TEST(TemplateStore, InternationalTemplateAndUnplacedItems) {
+  TempDir dir;
+  std::string ini = dir.file("import.ini");
+  const char* const keys[] = {"Account Number", "US$/FC", ""};
+  FieldInfoArray fields{};
+  SaveTemplateRequest r;
+  r.templateName = "DASTM";
+  r.info = "INTL";
+  r.international = true;
+  r.intlDisplayName = "DASTM Chart of Accounts";
+  r.keys = keys;
+  r.fields = &fields;
+  r.dataFileName = "/home/u/dastm.txt";
+  ASSERT_TRUE(SaveTemplate(ini, r));
+  EXPECT_EQ(ReadFile(ini),
+            "[Import:DASTM]\n"
+            "Info=INTL\n"
+            "IntlType=DASTM CHART OF ACCOUNTS\n"
+            "Account Number=0 0 0\n"
+            "US$/FC=0 0 0\n"
+            "[Import:Layout]\n"
+            "1=DASTM\n"
+            "[Import:FileName]\n"
+            "1=/HOME/U/DASTM.TXT^DASTM\n");
+}
+
+TEST(TemplateStore, SavingAgainReplacesTheSectionAndKeepsTheIndexEntry) {
+  TempDir dir;
+  std::string ini = dir.file("import.ini");
+  FieldInfoArray a = GlBookFields();
+  FieldInfoArray b{};
+  b[1] = {3, 1, 0};
+  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("A", a, "a.csv")));
+  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("B", b, "b.csv")));
+  a[9] = {2, 7, 1};
+  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("a", a, "a.csv")));
+
+  std::string file = ReadFile(ini);
+  EXPECT_EQ(SectionText(file, "[Import:Layout]"), "[Import:Layout]\n1=A\n2=B\n");
+  EXPECT_EQ(SectionText(file, "[Import:FileName]"), "[Import:FileName]\n1=A.CSV^A\n2=B.CSV^B\n");
+  // One section for A, now last, with the new positions.
+  EXPECT_EQ(file.find("[Import:A]"), std::string::npos);
+  EXPECT_NE(file.find("[Import:a]\nInfo=COA\n"), std::string::npos);
+  EXPECT_NE(file.find("Activity_Name=2 7 1\n"), std::string::npos);
+  EXPECT_EQ(file.substr(file.size() - 20), "Activity_Name=2 7 1\n");
+  FieldInfoArray loaded{};
+  LoadTemplate(kCoaKeys, loaded, ini, "A");
+  EXPECT_EQ(loaded, a);
+}
+
+TEST(TemplateStore, OneAssociationPerDataFileNamingTheLaterTemplate) {
+  TempDir dir;
+  std::string ini = dir.file("import.ini");
+  FieldInfoArray f = GlBookFields();
+  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("OTHER", f, "/d/other.csv")));
+  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("FIRST", f, "/d/TB.csv")));
+  // The same file in another case is the same entry.
+  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("second", f, "/D/tb.CSV")));
+  EXPECT_EQ(SectionText(ReadFile(ini), "[Import:FileName]"),
+            "[Import:FileName]\n1=/D/OTHER.CSV^OTHER\n2=/D/TB.CSV^SECOND\n");
+
+  ASSERT_TRUE(RecordFileAssociation(ini, "/d/tb.csv", "Third"));
+  ASSERT_TRUE(RecordFileAssociation(ini, "/d/new.csv", "Third"));
+  EXPECT_EQ(SectionText(ReadFile(ini), "[Import:FileName]"),
+            "[Import:FileName]\n1=/D/OTHER.CSV^OTHER\n2=/D/TB.CSV^THIRD\n3=/D/NEW.CSV^THIRD\n");
+}
+
+TEST(TemplateStore, AssociationWithoutCaretComparesTheWholeValue) {
+  TempDir dir;
+  std::string ini = dir.file("import.ini");
+  WriteFile(ini, "[Import:FileName]\n1=/D/A.CSV\n");
+  ASSERT_TRUE(RecordFileAssociation(ini, "/d/a.csv", "T"));
+  EXPECT_EQ(ReadFile(ini), "[Import:FileName]\n1=/D/A.CSV^T\n");
+}
+
+TEST(TemplateStore, IndexScansStopAtTheFirstGap) {
+  TempDir dir;
+  std::string ini = dir.file("import.ini");
+  WriteFile(ini,
+            "[Import:Layout]\n1=A\n3=C\n"
+            "[Import:FileName]\n1=/X.CSV^A\n3=/Y.CSV^C\n");
+  FieldInfoArray f{};
+  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("C", f, "/y.csv")));
+  std::string file = ReadFile(ini);
+  // "3=C" lies past the gap, so C is added again under 2; the same for /Y.CSV.
+  EXPECT_EQ(SectionText(file, "[Import:Layout]"), "[Import:Layout]\n1=A\n3=C\n2=C\n");
+  EXPECT_EQ(SectionText(file, "[Import:FileName]"), "[Import:FileName]\n1=/X.CSV^A\n3=/Y.CSV^C\n2=/Y.CSV^C\n");
+}
+
+TEST(TemplateStore, EmptyIndexValueCountsAsAbsent) {
+  TempDir dir;
+  std::string ini = dir.file("import.ini");
+  WriteFile(ini, "[Import:Layout]\n1=A\n2=\n3=B\n");
+  FieldInfoArray f{};
+  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("B", f, "/b.csv")));
+  EXPECT_EQ(SectionText(ReadFile(ini), "[Import:Layout]"), "[Import:Layout]\n1=A\n2=B\n3=B\n");
+}
+
+TEST(TemplateStore, CrlfStoreStaysCrlf) {
+  TempDir dir;
+  std::string ini = dir.file("import.ini");
+  WriteFile(ini, "[Import:CurDir]\r\nCurDir=C:\\DATA\r\n");
+  FieldInfoArray f = GlBookFields();
+  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("GL BOOK", f, "C:\\DATA\\TB.CSV")));
+  std::string expected = "[Import:CurDir]\r\nCurDir=C:\\DATA\r\n";
+  for (const char* p = kGlBookFile; *p; ++p) {
+    if (*p == '\n') expected += '\r';
+    expected += *p;
+  }
+  EXPECT_EQ(ReadFile(ini), expected);
+}
+
+TEST(TemplateStore, ReadAndWriteValues) {
+  TempDir dir;
+  std::string ini = dir.file("import.ini");
+  std::string out = "stale";
+  EXPECT_FALSE(ReadStoreValue(ini, "Import:CurDir", "CurDir", out));
+  EXPECT_EQ(out, "");
+  EXPECT_TRUE(WriteStoreValue(ini, "Import:CurDir", "CurDir", "/home/u/data", true));
+  EXPECT_TRUE(ReadStoreValue(ini, "import:curdir", "curdir", out));
+  EXPECT_EQ(out, "/HOME/U/DATA");
+  std::string longValue(280, 'v');
+  EXPECT_TRUE(WriteStoreValue(ini, "Import:CurDir", "CurDir", longValue, false));
+  EXPECT_TRUE(ReadStoreValue(ini, "Import:CurDir", "CurDir", out));
+  EXPECT_EQ(out, std::string(259, 'v'));
+  EXPECT_TRUE(WriteStoreValue(ini, "Import:CurDir", "CurDir", std::nullopt, false));
+  EXPECT_EQ(ReadFile(ini), "[Import:CurDir]\n");
+  EXPECT_TRUE(WriteStoreValue(ini, "Import:CurDir", std::nullopt, std::nullopt, false));
+  EXPECT_EQ(ReadFile(ini), "");
+
+  // An empty store path reads nothing and writes nothing.
+  out = "stale";
+  EXPECT_FALSE(ReadStoreValue("", "Import:CurDir", "CurDir", out));
+  EXPECT_EQ(out, "");
+  EXPECT_TRUE(WriteStoreValue("", "Import:CurDir", "CurDir", "x", true));
+  EXPECT_TRUE(RecordFileAssociation("", "a", "b"));
+}
+
+TEST(TemplateStore, LoadFromMissingStoreOrTemplateGivesZeros) {
+  TempDir dir;
+  FieldInfoArray fields{};
+  fields.fill(FieldInfo{1, 2, 3});
+  LoadTemplate(kCoaKeys, fields, dir.file("import.ini"), "GL BOOK");
+  for (std::size_t i = 0; i < 10; ++i) EXPECT_EQ(fields[i], FieldInfo{});
+  fields.fill(FieldInfo{1, 2, 3});
+  LoadTemplate(kCoaKeys, fields, "", "GL BOOK");
+  EXPECT_EQ(fields[0], FieldInfo{});
+
+  std::string ini = dir.file("import.ini");
+  WriteFile(ini, "[Import:T]\nAccount_Number=x\nTRC=12\n");
+  fields.fill(FieldInfo{1, 2, 3});
+  LoadTemplate(kCoaKeys, fields, ini, "T");
+  EXPECT_EQ(fields[1], FieldInfo{});
+  EXPECT_EQ(fields[4], (FieldInfo{12, 12, 12}));
+  EXPECT_EQ(fields[5], FieldInfo{});
+}
+
+struct PositionCase {
+  const char* text;
+  FieldInfo expected;
+};
+
+class PositionValueTest : public ::testing::TestWithParam<PositionCase> {};
+
+TEST_P(PositionValueTest, Parses) {
+  EXPECT_EQ(ParsePositionValue(GetParam().text), GetParam().expected) << "\"" << GetParam().text << "\"";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PositionValueTest,
+    ::testing::Values(PositionCase{"0 2 0", {0, 2, 0}}, PositionCase{"12 80 3", {12, 80, 3}},
+                      PositionCase{"7", {7, 7, 7}},           // one number fills all three
+                      PositionCase{"12 5", {12, 5, 5}},       // no third blank: the rest again
+                      PositionCase{"", {0, 0, 0}}, PositionCase{"abc", {0, 0, 0}},
+                      PositionCase{"+5 -1 x", {5, 65535, 0}},  // sign, kept to 16 bits
+                      PositionCase{"65537 70000 65535", {1, 4464, 65535}},
+                      PositionCase{"3x 4y 5z", {3, 4, 5}},    // conversion stops at a non-digit
+                      PositionCase{"4  9 1", {4, 9, 9}},      // the second blank is the next one found
+                      PositionCase{"1\t2 3", {1, 2, 3}},      // a tab is a blank too
+                      PositionCase{"99999999999999999999 1 2", {65535, 1, 2}}));
+
+TEST(TemplateStore, RefusalsLeaveTheStoreAlone) {
+  TempDir dir;
+  std::string ini = dir.file("import.ini");
+  FieldInfoArray f = GlBookFields();
+  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("GL BOOK", f, "C:\\DATA\\TB.CSV")));
+
+  struct Case {
+    SaveTemplateRequest request;
+    std::string message;
+  };
+  Case cases[] = {
+      {CoaRequest("Layout", f, "x.csv"), "The template name \"Layout\" is reserved."},
+      {CoaRequest(" filename ", f, "x.csv"), "The template name \" filename \" is reserved."},
+      {CoaRequest("CurDir", f, "x.csv"), "The template name \"CurDir\" is reserved."},
+      {CoaRequest("A\nB", f, "x.csv"), "The template could not be saved: The section name contains a line break."},
+      {CoaRequest("A", f, "x\r.csv"), "The template could not be saved: The value contains a line break."},
+      {CoaRequest("A", f, "x.csv"), "The template could not be saved: no item positions were given."},
+  };
+  cases[5].request.fields = nullptr;
+  for (const Case& c : cases) {
+    std::string error;
+    EXPECT_FALSE(SaveTemplate(ini, c.request, &error));
+    EXPECT_EQ(error, c.message);
+  }
+  std::string error;
+  EXPECT_FALSE(SaveTemplate("", CoaRequest("A", f, "x.csv"), &error));
+  EXPECT_EQ(error, "The template could not be saved: the template store's location is not known yet.");
+  EXPECT_EQ(ReadFile(ini), kGlBookFile);
+}
+
+// ---------------------------------------------------------------------------
+// Failures, crashes and concurrent writers.
+
+// Runs `body` in a child process; returns its exit status and what it wrote to `out`.
+template <typename Body>
+int RunChild(Body body, std::string* out = nullptr) {
+  int fds[2];
+  if (pipe(fds) != 0) return -1;
+  pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    close(fds[0]);
+    std::string text;
+    int code = body(text);
+    (void)!write(fds[1], text.data(), text.size());
+    _exit(code);
+  }
+  close(fds[1]);
+  std::string text;
+  char buf[512];
+  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<std::size_t>(n));
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (out) *out = text;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST(TemplateStoreFailure, FileSizeLimitLeavesOldStore) {
+  TempDir dir;
+  std::string ini = dir.file("import.ini");
+  FieldInfoArray f = GlBookFields();
+  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("GL BOOK", f, "C:\\DATA\\TB.CSV")));
+  std::string error;
+  int code = RunChild(
+      [&](std::string& text) {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit {100, 100};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        bool ok = SaveTemplate(ini, CoaRequest("SECOND", f, "/d/second.csv"), &text);
+        return ok ? 1 : 0;
+      },
+      &error);
+  EXPECT_EQ(code, 0);  // SaveTemplate returned false
+  EXPECT_EQ(error, "Cannot write " + ini + ": writing the temporary file failed: File too large.");
+  EXPECT_EQ(ReadFile(ini), kGlBookFile);
+  EXPECT_EQ(Entries(dir), (std::set<std::string>{"import.ini", "import.ini.lock"}));
+}
+
+TEST(TemplateStoreFailure, ReadOnlyFolderLeavesOldStore) {
+  if (geteuid() == 0) GTEST_SKIP() << "folder permissions do not bind the superuser";
+  TempDir dir;
+  std::string ini = dir.file("import.ini");
+  FieldInfoArray f = GlBookFields();
+  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("GL BOOK", f, "C:\\DATA\\TB.CSV")));
+  ASSERT_EQ(chmod(dir.str().c_str(), 0555), 0);
+  std::string error;
+  EXPECT_FALSE(SaveTemplate(ini, CoaRequest("SECOND", f, "/d/second.csv"), &error));
+  EXPECT_FALSE(WriteStoreValue(ini, "Import:CurDir", "CurDir", "/x", true));
+  chmod(dir.str().c_str(), 0755);
+  EXPECT_EQ(error, "Cannot create a temporary file in " + dir.str() + ": Permission denied.");
+  EXPECT_EQ(ReadFile(ini), kGlBookFile);
+}
+
+TEST(TemplateStoreFailure, MissingFolderFailsWithReason) {
+  TempDir dir;
+  std::string ini = dir.file("gone/import.ini");
+  FieldInfoArray f = GlBookFields();
+  std::string error;
+  EXPECT_FALSE(SaveTemplate(ini, CoaRequest("GL BOOK", f, "/a.csv"), &error));
+  EXPECT_EQ(error, "Cannot open the lock file " + ini + ".lock: No such file or directory.");
+  EXPECT_FALSE(RecordFileAssociation(ini, "/a.csv", "GL BOOK", &error));
+  EXPECT_FALSE(WriteStoreValue(ini, "Import:CurDir", "CurDir", "/x", true, &error));
+}
+
+// A writer killed at any moment leaves the store whole: the old content or the new.
+TEST(TemplateStoreCrash, KilledWriterLeavesOldOrNewContent) {
+  TempDir dir;
+  std::string ini = dir.file("import.ini");
+  FieldInfoArray x = GlBookFields();
+  FieldInfoArray y = GlBookFields();
+  y[4] = {11, 3, 0};
+  y[9] = {12, 3, 2};
+  // After two saves the section order is settled; each later save of X or Y
+  // gives one of these two files.
+  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("GL BOOK", y, "C:\\DATA\\TB.CSV")));
+  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("GL BOOK", y, "C:\\DATA\\TB.CSV")));
+  const std::string stateY = ReadFile(ini);
+  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("GL BOOK", x, "C:\\DATA\\TB.CSV")));
+  const std::string stateX = ReadFile(ini);
+  ASSERT_NE(stateX, stateY);
+
+  std::mt19937 rng(12345);
+  std::uniform_int_distribution<int> delayUs(0, 3000);
+  int sawX = 0, sawY = 0;
+  const auto start = std::chrono::steady_clock::now();
+  for (int round = 0; round < 150 && std::chrono::steady_clock::now() - start < std::chrono::seconds(6); ++round) {
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      for (unsigned n = 0;; ++n) {
+        if (!SaveTemplate(ini, CoaRequest("GL BOOK", n % 2 ? x : y, "C:\\DATA\\TB.CSV"))) _exit(3);
+      }
+    }
+    usleep(static_cast<useconds_t>(delayUs(rng)));
+    kill(pid, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself: " << status;
+
+    std::string now = ReadFile(ini);
+    ASSERT_TRUE(now == stateX || now == stateY) << "round " << round << ":\n" << now;
+    (now == stateX ? sawX : sawY)++;
+    FieldInfoArray loaded{};
+    LoadTemplate(kCoaKeys, loaded, ini, "GL BOOK");
+    EXPECT_EQ(loaded, now == stateX ? x : y);
+  }
+  EXPECT_GT(sawX + sawY, 20);
+  // The store is still usable for writing after all those kills.
+  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("GL BOOK", x, "C:\\DATA\\TB.CSV")));
+  EXPECT_EQ(ReadFile(ini), stateX);
+}
+
+// Two processes saving templates at once lose nothing: each save is a new
+// template, so a lost update would show as a missing section or entry.
+TEST(TemplateStoreConcurrency, TwoWritersLoseNothing) {
+  TempDir dir;
+  std::string ini = dir.file("import.ini");
+  FieldInfoArray a = GlBookFields();
+  FieldInfoArray b{};
+  b[0] = {5, 6, 7};
+  constexpr int kSaves = 40;
+  int gate[2];
+  ASSERT_EQ(pipe(gate), 0);
+  auto writer = [&](const std::string& name, const FieldInfoArray& fields) {
+    pid_t pid = fork();
+    if (pid == 0) {
+      close(gate[1]);
+      char c;
+      (void)!read(gate[0], &c, 1);  // both start when the gate closes
+      for (int i = 0; i < kSaves; ++i) {
+        std::string n = name + "-" + std::to_string(i);
+        if (!SaveTemplate(ini, CoaRequest(n, fields, "/data/" + n + ".csv"))) _exit(3);
+        if (!WriteStoreValue(ini, "Import:CurDir", "CurDir", n, true)) _exit(4);
+      }
+      _exit(0);
+    }
+    return pid;
+  };
+  pid_t p1 = writer("ALPHA", a);
+  pid_t p2 = writer("BETA", b);
+  close(gate[0]);
+  close(gate[1]);
+  ASSERT_GT(p1, 0);
+  ASSERT_GT(p2, 0);
+  for (pid_t pid : {p1, p2}) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  }
+
+  ProfileDocument doc;
+  ASSERT_TRUE(ProfileDocument::Load(ini, doc));
+  std::set<std::string> index, files, expectedIndex, expectedFiles;
+  for (int n = 1; n <= 2 * kSaves; ++n) {
+    index.insert(doc.Get("Import:Layout", std::to_string(n)));
+    files.insert(doc.Get("Import:FileName", std::to_string(n)));
+  }
+  EXPECT_FALSE(doc.Find("Import:Layout", std::to_string(2 * kSaves + 1)));
+  EXPECT_FALSE(doc.Find("Import:FileName", std::to_string(2 * kSaves + 1)));
+  for (const char* name : {"ALPHA", "BETA"}) {
+    for (int i = 0; i < kSaves; ++i) {
+      std::string n = std::string(name) + "-" + std::to_string(i);
+      expectedIndex.insert(n);
+      expectedFiles.insert("/DATA/" + n + ".CSV^" + n);
+      FieldInfoArray loaded{};
+      LoadTemplate(kCoaKeys, loaded, ini, n);
+      EXPECT_EQ(loaded, name[0] == 'A' ? a : b) << n;
+    }
+  }
+  EXPECT_EQ(index, expectedIndex);
+  EXPECT_EQ(files, expectedFiles);
+}
+
+}  // namespace
+}  // namespace zephrin
