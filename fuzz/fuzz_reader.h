@@ -1,0 +1,70 @@
+// Shared body of the reader fuzz targets: the input becomes a data file, read
+// through a small template store with every plain reader's interesting
+// layouts. The first input byte picks the layout.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+#include <pugixml.hpp>
+
+#include "platform/user_interface.h"
+#include "service/xml_wrapper.h"
+
+namespace zephrin::fuzz {
+
+inline const std::string& Home() {
+  static const std::string home = [] {
+    char templ[] = "/tmp/zephrin-fuzz-XXXXXX";
+    std::string dir = mkdtemp(templ);
+    std::ofstream ini(dir + "/import.ini", std::ios::binary);
+    ini << "[Import:COA]\nInfo=COA\nFsiType=FEDERAL\nCompany_Number=0 0 0\nAccount_Number=0 2 0\n"
+           "Account_Caption=1 2 0\nAccount_Balance=2 1 0\nTRC=3 1 0\nTCC=9 1 0\n"
+           "[Import:JE]\nInfo=JE\nJE_Type=0 1 0\nJE_Number=1 4 1\nJE_Caption=2 1 0\nAccount_Number=3 1 224\n"
+           "Account_Balance=4 1 224\nTransfer from Provision=5 1 300\nRTP_Adj_Override=2 3 224\n"
+           "[Import:PAY]\nInfo=TAXPAY\nCompany_Number=0 1 0\nPostal_Code=1 1 0\nPrior_Year_Overpayment=2 1 0\n"
+           "[Import:RATE]\nInfo=TAXRATE\nJurisdiction_Name=0 1 0\nJurisdiction=1 1 0\nCurrent_EOY_Rate=2 1 0\n"
+           "[Import:INTL]\nInfo=INTL\nIntlType=SOURCE CODE\nSource Code=0 1 0\nDescription=1 1 0\n";
+    setenv("ZEPHRINIMPORT_HOME", dir.c_str(), 1);
+    return dir;
+  }();
+  return home;
+}
+
+// Reads `data` as a file with the given extension and checks the outcome.
+inline void ReadInput(const uint8_t* data, size_t size, const char* extension) {
+  const std::string& home = Home();
+  const uint8_t choice = size ? data[0] : 0;
+  const std::string path = home + "/input" + extension;
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (size > 1) out.write(reinterpret_cast<const char*>(data + 1), static_cast<std::streamsize>(size - 1));
+  }
+  RecordingUserInterface ui;
+  CxmlWrapper service(&ui);
+  service.EstablishTemplateStore();
+  if (choice & 0x10) service.SetBatchIndicator(1);
+  service.FillJurisdictionCaptions("prov,12,Ontario,24,Quebec");
+  service.FillJurisdictionCaptions("ti,ny;3:7,ca;4:8");
+  service.SetCountryJurisdictions("<C><Jurisdictions><Jurisdiction Abbrev=\"ON\" ID=\"9\"><Name>Ontario</Name>"
+                                  "</Jurisdiction></Jurisdictions></C>");
+  static const char* const kLayouts[][2] = {{"COA", "FCOA"}, {"COA", "PRELIMBAL"}, {"JE", "FBJ"}, {"JE", "FRJ"},
+                                            {"JE", "JEBAL"}, {"PAY", "TAXPAY"},  {"RATE", "TAXRATE"}, {"CATEGORY", "CAT"}};
+  std::string result;
+  if ((choice & 0x0F) == 0x0F) {
+    service.ReadIntlImportFile(path, "INTL", "INTL", "1", 2024, 2, result);
+  } else {
+    const auto& layout = kLayouts[(choice & 0x0F) % 8];
+    service.ReadImportFile(path, layout[0], layout[1], "42", "", result);
+  }
+  // Whatever comes back is well-formed XML (or empty).
+  if (!result.empty()) {
+    pugi::xml_document doc;
+    if (!doc.load_buffer(result.data(), result.size())) std::abort();
+  }
+}
+
+}  // namespace zephrin::fuzz

@@ -1,0 +1,156 @@
+// The result document's serialisation, operation by operation.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "result/result_document.h"
+
+namespace zephrin {
+namespace {
+
+struct Case {
+  const char* name;
+  std::function<void(ResultDocument&)> build;
+  const char* expected;
+};
+
+class Serialisation : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Serialisation, GivesExactText) {
+  ResultDocument doc;
+  GetParam().build(doc);
+  EXPECT_EQ(doc.GetXML(), GetParam().expected);
+  // Taking the text out gives the same text.
+  EXPECT_EQ(doc.TakeXML(), GetParam().expected);
+}
+
+const Case kCases[] = {
+    {"EmptyRootWithAttributes",
+     [](ResultDocument& d) {
+       d.InitXML("FCOA");
+       d.SetRootAttribute("OBJID", "123");
+       d.SetRootAttribute("CONUM", "");
+     },
+     R"(<FCOA OBJID="123" CONUM=""/>)"},
+    {"RecordsAndEmptyElements",
+     [](ResultDocument& d) {
+       d.InitXML("R");
+       d.AddMajorNode("COAS");
+       d.SetMajorNodeAttribute("Line", "1");
+       d.AddDataNode("A");
+       d.WriteDataNode("x");
+       d.AddDataNode("B");
+       d.AddMajorNode("COAS");
+     },
+     R"(<R><COAS Line="1"><A>x</A><B/></COAS><COAS/></R>)"},
+    {"TextEscapedOnceAndValuesTwice",
+     [](ResultDocument& d) {
+       d.InitXML("R");
+       d.AddMajorNode("C");
+       d.AddDataNode("Stored");
+       d.WriteDataNode(EscapeXmlText("A&B<C>"));
+       d.AddDataNode("Fast");
+       d.WriteDataNodeEscaped("A&B<C>\"'");
+     },
+     "<R><C><Stored>A&amp;amp;B&amp;lt;C&amp;gt;</Stored><Fast>A&amp;amp;B&amp;lt;C&amp;gt;\"'</Fast></C></R>"},
+    {"AttributeEscaping",
+     [](ResultDocument& d) {
+       d.InitXML("R");
+       d.SetRootAttribute("ID", "a&b<c>\"d\te");
+     },
+     "<R ID=\"a&amp;b&lt;c>&quot;d&#9;e\"/>"},
+    {"ForbiddenControlsBecomeSpacesAndHighBytesUtf8",
+     [](ResultDocument& d) {
+       d.InitXML("R");
+       d.AddMajorNode("C");
+       d.AddDataNode("V");
+       d.WriteDataNode(std::string_view("a\x01\x1F\tb\xE9\x80", 7));
+     },
+     "<R><C><V>a  \tb\xC3\xA9\xE2\x82\xAC</V></C></R>"},
+    {"WriteReplacesTextAndAttributeReplacesValue",
+     [](ResultDocument& d) {
+       d.InitXML("R");
+       d.AddMajorNode("C");
+       d.SetMajorNodeAttribute("Line", "1");
+       d.SetMajorNodeAttribute("Line", "2");
+       d.AddDataNode("V");
+       d.WriteDataNode("old");
+       d.WriteDataNode("new");
+       d.SetDataNodeAttribute("RetType", "7");
+     },
+     R"(<R><C Line="2"><V RetType="7">new</V></C></R>)"},
+    {"MajorChildTakesLaterElements",
+     [](ResultDocument& d) {
+       d.InitXML("TAXPAY");
+       d.AddMajorNode("PAY");
+       d.AddDataNode("Postal_Code");
+       d.AddMajorChild("PayNodes");
+       d.AddDataNode("Q1_Date");
+       d.AddMajorNode("PAY");
+       d.AddDataNode("Company_Number");
+     },
+     "<TAXPAY><PAY><Postal_Code/><PayNodes><Q1_Date/></PayNodes></PAY><PAY><Company_Number/></PAY></TAXPAY>"},
+    {"AccountListKeepsItsPlaceAfterOtherElements",
+     [](ResultDocument& d) {
+       d.InitXML("FADJ");
+       d.AddMajorNode("JES");
+       d.AddMajorChild("Accounts");
+       d.AddAcctRoot();
+       EXPECT_EQ(d.AddAcctNode("Account_Number"), ResultDocument::kAcctOk);
+       d.AddDataNode("Equity_Ind");
+       EXPECT_EQ(d.AddAcctNode("Account_Balance"), ResultDocument::kAcctOk);
+     },
+     "<FADJ><JES><Accounts><Acct><Account_Number/><Account_Balance/></Acct><Equity_Ind/></Accounts></JES></FADJ>"},
+    {"AccountNodeWithoutListAddsNothing",
+     [](ResultDocument& d) {
+       d.InitXML("FADJ");
+       d.AddMajorNode("JES");
+       EXPECT_EQ(d.AddAcctNode("Account_Number"), ResultDocument::kAcctNoRoot);
+       d.AddAcctRoot();
+       d.AddMajorNode("JES");
+       // A new record starts without an account list.
+       EXPECT_EQ(d.AddAcctNode("Account_Number"), ResultDocument::kAcctNoRoot);
+     },
+     "<FADJ><JES><Acct/></JES><JES/></FADJ>"},
+    {"RootAttributeAfterRecords",
+     [](ResultDocument& d) {
+       d.InitXML("R");
+       d.SetRootAttribute("A", "1");
+       d.AddMajorNode("C");
+       d.AddMajorNode("C");
+       d.SetRootAttribute("A", "2");
+       d.SetRootAttribute("B", "3");
+     },
+     R"(<R A="2" B="3"><C/><C/></R>)"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Document, Serialisation, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ResultDocument, InitXmlEmptiesAndReportsMissingDocument) {
+  ResultDocument doc;
+  doc.InitXML("A");
+  doc.AddMajorNode("X");
+  doc.InitXML("B");
+  EXPECT_EQ(doc.GetXML(), "<B/>");
+  doc.SetExists(false);
+  EXPECT_EQ(doc.InitXML("C"), 1);
+}
+
+TEST(ResultDocument, InvalidNamesAreReportedNotWritten) {
+  ResultDocument doc;
+  doc.InitXML("ENTITY");
+  doc.AddMajorNode("ENTS");
+  doc.AddDataNode("Zip/Postal_Code");
+  doc.AddDataNode("1st");
+  EXPECT_TRUE(doc.failed());
+  EXPECT_EQ(doc.badName(), "Zip/Postal_Code");
+}
+
+TEST(ResultDocument, EscapeXmlText) {
+  EXPECT_EQ(EscapeXmlText("A&B<C>\"'"), "A&amp;B&lt;C&gt;\"'");
+  EXPECT_EQ(EscapeXmlText("&amp;"), "&amp;amp;");
+}
+
+}  // namespace
+}  // namespace zephrin

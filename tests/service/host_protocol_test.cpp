@@ -1,0 +1,69 @@
+// The host protocol, request line by request line.
+#include <gtest/gtest.h>
+
+#include "service/host_protocol.h"
+#include "test_util.h"
+
+namespace zephrin {
+namespace {
+
+class Protocol : public ::testing::Test {
+ protected:
+  std::string Call(std::string_view line) {
+    auto response = protocol.HandleLine(line);
+    return response ? *response : std::string("(no response)");
+  }
+  test::TempDir home;
+  test::ScopedEnv env{"ZEPHRINIMPORT_HOME", home.str()};
+  RecordingUserInterface ui;
+  CxmlWrapper service{&ui};
+  HostProtocol protocol{service, ui};
+};
+
+TEST_F(Protocol, Responses) {
+  const std::pair<const char*, const char*> rows[] = {
+      {R"({"jsonrpc":"2.0","id":1,"method":"SetCurrentYear","params":[2025]})",
+       R"({"jsonrpc":"2.0","id":1,"result":{"value":null,"status":0,"messages":[]}})"},
+      {R"({"jsonrpc":"2.0","id":"a","method":"SetCurrentYear","params":{"args":[2024]}})",
+       R"({"jsonrpc":"2.0","id":"a","result":{"value":null,"status":0,"messages":[]}})"},
+      {R"({"jsonrpc":"2.0","id":2,"method":"ReadImportFile","params":["x.csv","","FCOA","1",""]})",
+       R"({"jsonrpc":"2.0","id":2,"result":{"value":"<Error><Err>Unable to determine the type of import being done. Please try again.</Err></Error>","status":0,"messages":[]}})"},
+      {"{not json", R"({"jsonrpc":"2.0","id":null,"error":{"code":-32700,"message":"Parse error: the request is not valid JSON"}})"},
+      {"[1,2]", R"({"jsonrpc":"2.0","id":null,"error":{"code":-32600,"message":"Invalid request: not a JSON object"}})"},
+      {R"({"jsonrpc":"2.0","id":3,"method":"Nope"})",
+       R"({"jsonrpc":"2.0","id":3,"error":{"code":-32601,"message":"Method not found: Nope"}})"},
+      {R"({"jsonrpc":"2.0","id":4,"method":"SetCurrentYear","params":[]})",
+       R"({"jsonrpc":"2.0","id":4,"error":{"code":-32602,"message":"Invalid params: SetCurrentYear takes 1 parameter, not 0"}})"},
+      {R"({"jsonrpc":"2.0","id":5,"method":"SetCurrentYear","params":["2025"]})",
+       R"({"jsonrpc":"2.0","id":5,"error":{"code":-32602,"message":"Invalid params: parameter 1 of SetCurrentYear must be an integer from -32768 to 32767"}})"},
+      {R"({"jsonrpc":"2.0","id":6,"method":"SetCurrentYear","params":[40000]})",
+       R"({"jsonrpc":"2.0","id":6,"error":{"code":-32602,"message":"Invalid params: parameter 1 of SetCurrentYear must be an integer from -32768 to 32767"}})"},
+      {R"({"jsonrpc":"2.0","method":"SetCurrentYear","params":[1]})", "(no response)"},
+      {R"({"jsonrpc":"1.0","id":7,"method":"SetCurrentYear","params":[1]})",
+       R"({"jsonrpc":"2.0","id":7,"error":{"code":-32600,"message":"Invalid request: \"jsonrpc\" must be \"2.0\""}})"},
+      {R"({"jsonrpc":"2.0","id":8,"method":"SetImportRights","params":[1,2]})",
+       R"({"jsonrpc":"2.0","id":8,"result":{"value":null,"status":0,"messages":[]}})"},
+  };
+  for (const auto& [request, expected] : rows) EXPECT_EQ(Call(request), expected) << request;
+  EXPECT_EQ(service.m_nCurrentYear, 2024);
+}
+
+TEST_F(Protocol, TextCrossesTheInterfaceAsUtf8) {
+  Call(R"({"jsonrpc":"2.0","id":1,"method":"TaxReturnType","params":["Caf\u00e9 \u4e2d"]})");
+  EXPECT_EQ(service.m_strTaxReturnType, "Caf\xE9 ?");
+}
+
+TEST_F(Protocol, MessageBoxesAreReportedWithTheCall) {
+  test::WriteFile(home.file("BrenloDebug._me"), "");
+  test::WriteFile(home.file("import.ini"), "[Import:T]\nInfo=COA\nAccount_Number=0 1 0\n");
+  test::WriteFile(home.file("a.csv"), "1\n");
+  ASSERT_TRUE(service.EstablishTemplateStore());
+  const std::string response = Call(R"({"jsonrpc":"2.0","id":1,"method":"ReadImportFile","params":[")" +
+                                    home.file("a.csv") + R"(","T","PRELIMBAL","9",""]})");
+  EXPECT_NE(response.find(R"("messages":[{"caption":"Import","text":"Read CSV File","icon":"none"}])"),
+            std::string::npos)
+      << response;
+}
+
+}  // namespace
+}  // namespace zephrin
