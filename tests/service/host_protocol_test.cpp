@@ -45,7 +45,7 @@ TEST_F(Protocol, Responses) {
        R"({"jsonrpc":"2.0","id":8,"result":{"value":null,"status":0,"messages":[]}})"},
   };
   for (const auto& [request, expected] : rows) EXPECT_EQ(Call(request), expected) << request;
-  EXPECT_EQ(service.m_nCurrentYear, 2024);
+  EXPECT_EQ(service.m_nCurrentYear, 1);  // the notification ran too
 }
 
 TEST_F(Protocol, TextCrossesTheInterfaceAsUtf8) {
