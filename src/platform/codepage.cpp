@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace zephrin {
 namespace {
@@ -96,9 +97,16 @@ void DataFileTextToAnsi(std::string& bytes) {
   std::string_view view(bytes);
   const bool bom = view.size() >= 3 && view.substr(0, 3) == "\xEF\xBB\xBF";
   if (bom) view.remove_prefix(3);
+  // Most files are plain ASCII: test eight bytes at a time.
   bool ascii = true;
-  for (char c : view)
-    if (static_cast<unsigned char>(c) >= 0x80) { ascii = false; break; }
+  std::size_t i = 0;
+  for (; i + 8 <= view.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, view.data() + i, 8);
+    if (word & 0x8080808080808080ULL) { ascii = false; break; }
+  }
+  for (; ascii && i < view.size(); ++i)
+    if (static_cast<unsigned char>(view[i]) >= 0x80) ascii = false;
   if (ascii) {
     if (bom) bytes.erase(0, 3);
     return;

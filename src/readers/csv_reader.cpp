@@ -1,6 +1,7 @@
 // ReadCSV: comma-separated data files.
 #include <sys/stat.h>
 
+#include "readers/csv_fields.h"
 #include "readers/line_source.h"
 #include "readers/plain_reader.h"
 
@@ -41,7 +42,6 @@ void CxmlWrapper::ReadCSV(std::string_view, std::string_view id, std::string_vie
     return;
   }
   m_bstrXML.clear();
-  m_doc.Reserve(text.size() * 2);
   r.LoadCountryJurisdictions();
   if (m_bJE && ((m_bChartOnly && m_cJEKind == 'R') || m_bBalanceOnly))
     for (std::size_t i = 4; i <= 16; ++i) m_FieldInfo[i].nLen = 0;
@@ -56,6 +56,7 @@ void CxmlWrapper::ReadCSV(std::string_view, std::string_view id, std::string_vie
   std::size_t nextProgress = 1 << 20;
   while (lines.Next(raw)) {
     ++lineIndex;
+    r.EstimateOutput(lines.offset(), lines.size());
     if (m_progress && lines.offset() >= nextProgress) {
       m_progress(lines.offset(), lines.size());
       nextProgress = lines.offset() + (8u << 20);
@@ -82,21 +83,11 @@ void CxmlWrapper::ReadCSV(std::string_view, std::string_view id, std::string_vie
     // One pass: replace characters outside the printable range, track quotes,
     // split at commas outside quotes.
     line.assign(trimmed);
-    const std::size_t n = line.size();
-    int fieldIndex = 0;
-    std::size_t fieldStart = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-      char& c = line[i];
-      if ((static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126) && !r.m_noCharReplace) c = ' ';
-      if (c == '"') inQuotes = !inQuotes;
-      const bool comma = c == ',' && !inQuotes;
-      if (!comma && i + 1 != n) continue;
-      std::size_t fieldEnd = comma ? i : n;  // a last comma is left out, with no empty field after it
-      std::string_view field = TrimRight(std::string_view(line).substr(fieldStart, fieldEnd - fieldStart));
+    const int fieldCount = ForEachCsvField(line, inQuotes, !r.m_noCharReplace, [&](int fieldIndex, std::string_view field) {
       for (char j : r.ItemsOfColumn(static_cast<std::size_t>(fieldIndex))) {
         const auto item = static_cast<std::size_t>(static_cast<unsigned char>(j));
         if (m_bJE) {
-          if (!field.empty() && !r.JEHandleField(item, field)) return;
+          if (!field.empty() && !r.JEHandleField(item, field)) return false;
         } else {
           r.HandleField(item, field);
         }
@@ -105,12 +96,12 @@ void CxmlWrapper::ReadCSV(std::string_view, std::string_view id, std::string_vie
         m_doc.AddDataNode("Subcategory_Code");
         m_doc.WriteDataNodeEscaped(PlainReader::StripQuotes(field));
       }
-      fieldStart = i + 1;
-      ++fieldIndex;
-    }
+      return true;
+    });
+    if (fieldCount < 0) return;
     if (!m_bJE) r.CompleteChart();
     if (r.UpdateBlankRun(lineIndex)) return;
-    if (fieldIndex > maxFields) maxFields = fieldIndex;
+    if (fieldCount > maxFields) maxFields = fieldCount;
   }
   if (m_progress) m_progress(lines.size(), lines.size());
   r.Finish(maxFields);

@@ -1,28 +1,10 @@
 // ReadDIF: Data Interchange Format files.
-#include <cstdlib>
-
+#include "readers/dif_format.h"
 #include "readers/line_source.h"
 #include "readers/plain_reader.h"
 
 namespace zephrin {
 
-namespace {
-// Decimal conversion of the leading digits, as the C library does it.
-long LeadingNumber(std::string_view s) {
-  std::size_t i = 0;
-  while (i < s.size() && IsBlank(s[i])) ++i;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-  long long v = 0;
-  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
-    v = v * 10 + (s[i] - '0');
-    if (v > 0x7fffffffLL) v = 0x7fffffffLL;  // counts beyond this are no real file's
-  }
-  return static_cast<long>(negative ? -v : v);
-}
-
-constexpr std::string_view kExcelMark = "\"EXCEL\"";
-}  // namespace
 
 void CxmlWrapper::ReadDIF(std::string_view, std::string_view id, std::string_view year, int16_t intlType) {
   std::string text;
@@ -34,23 +16,10 @@ void CxmlWrapper::ReadDIF(std::string_view, std::string_view id, std::string_vie
   std::string_view raw;
 
   // The header, up to "DATA" and the three lines after it.
-  long columns = 0, rows = 0;
-  bool excel = false, sawData = false, headerError = false;
-  while (lines.Next(raw)) {
-    const std::string_view line = TrimRight(raw);
-    if (line == "DATA") {
-      sawData = true;
-      break;
-    }
-    if (line == kExcelMark) {
-      excel = true;
-    } else if (line == "VECTORS" || line == "TUPLES") {
-      std::string_view numbers;
-      if (!lines.Next(numbers)) break;
-      const std::size_t comma = numbers.find(',');
-      if (comma != std::string_view::npos) (line == "VECTORS" ? columns : rows) = LeadingNumber(numbers.substr(comma + 1));
-    }
-  }
+  const DifHeader header = ReadDifHeader(lines);
+  long columns = header.columns, rows = header.rows;
+  const bool excel = header.excel, sawData = header.sawData;
+  bool headerError = false;
   if (sawData) {
     if (excel) std::swap(columns, rows);
     for (int k = 0; k < 3; ++k) {
@@ -70,7 +39,6 @@ void CxmlWrapper::ReadDIF(std::string_view, std::string_view id, std::string_vie
   PlainReader r(*this, PlainReader::Format::DIF);
   m_bstrXML.clear();
   if (DoReadInitFunctions(id, year, intlType) != 0) return;
-  m_doc.Reserve(text.size());
   if (m_bJE && ((m_bChartOnly && m_cJEKind == 'R') || m_bBalanceOnly))
     for (std::size_t i = 4; i <= 16; ++i) m_FieldInfo[i].nLen = 0;
   r.Prepare();
@@ -110,6 +78,7 @@ void CxmlWrapper::ReadDIF(std::string_view, std::string_view id, std::string_vie
   };
 
   while (lines.Next(raw)) {
+    r.EstimateOutput(lines.offset(), lines.size());
     if (m_progress && lines.offset() >= nextProgress) {
       m_progress(lines.offset(), lines.size());
       nextProgress = lines.offset() + (8u << 20);
@@ -150,12 +119,7 @@ void CxmlWrapper::ReadDIF(std::string_view, std::string_view id, std::string_vie
         ++cell;  // the file ends where the string line should be
         continue;
       }
-      const std::size_t withEnd = str.size() + 1;  // the line end counts, present or not
-      if (withEnd < 4) {
-        ++cell;
-        continue;
-      }
-      value.assign(Trim(str.substr(1, str.size() - 2)));
+      value.assign(DifStringValue(str));
       if (value.empty()) {
         ++cell;
         continue;

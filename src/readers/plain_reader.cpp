@@ -1,6 +1,7 @@
 #include "readers/plain_reader.h"
 
 #include <algorithm>
+#include <charconv>
 #include <memory>
 
 #include <pugixml.hpp>
@@ -99,9 +100,9 @@ void PlainReader::StartRecord(int lineIndex) {
   const bool plusOne = host == "CTDGRP" || host == "CTDMAP" || host == "PAAMAP" || host == "EXRATE" ||
                        host == "PK1MAP" || (host == "INTL" && w.m_nIntlType > 51);
   char buffer[16];
-  const int n = std::snprintf(buffer, sizeof buffer, "%d", plusOne ? lineIndex + 1 : lineIndex);
+  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, plusOne ? lineIndex + 1 : lineIndex);
   w.m_doc.SetMajorNodeAttribute(host == "CONSOLMEMBERS" ? "SourceId" : "Line",
-                                std::string_view(buffer, static_cast<std::size_t>(n)));
+                                std::string_view(buffer, static_cast<std::size_t>(end - buffer)));
 }
 
 std::string_view PlainReader::StripQuotes(std::string_view v) {
@@ -288,6 +289,13 @@ bool PlainReader::JEHandleField(std::size_t j, std::string_view field) {
   if (isNumber) m_numberWritten = true;
   if (isTransfer) m_transferWritten = true;
   return true;
+}
+
+void PlainReader::EstimateOutput(std::size_t consumed, std::size_t total) {
+  if (m_estimated || consumed < (256u << 10) || consumed >= total) return;
+  m_estimated = true;
+  const double ratio = static_cast<double>(m_w.m_doc.size()) / static_cast<double>(consumed);
+  m_w.m_doc.Reserve(static_cast<std::size_t>(ratio * static_cast<double>(total) * 1.05) + (64u << 10));
 }
 
 void PlainReader::Finish(int columns) {

@@ -57,6 +57,10 @@ class PlainReader {
   // Ends the read with an error text (engine text).
   void Fail(std::string_view text) { m_w.SetResultText(text); }
 
+  // Once a little of the file is read, reserves the output text it will
+  // probably need, so that a large read does not copy its text over and over.
+  void EstimateOutput(std::size_t consumed, std::size_t total);
+
   // End of the file: template element and description, then the result text.
   void Finish(int columns);
   // The result text of a read whose document is complete.
@@ -99,7 +103,7 @@ class PlainReader {
  private:
   std::vector<uint32_t> m_colStart;
   std::string m_colItems;  // item indexes as bytes
-  std::string m_scratch;
+  bool m_estimated = false;
 };
 
 }  // namespace zephrin

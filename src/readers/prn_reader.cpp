@@ -18,7 +18,6 @@ void CxmlWrapper::ReadPRN(std::string_view, std::string_view id, std::string_vie
   PlainReader r(*this, PlainReader::Format::PRN);
   m_bstrXML.clear();
   if (DoReadInitFunctions(id, year, intlType) != 0) return;
-  m_doc.Reserve(text.size() * 2);
   if (m_bJE && ((m_bChartOnly && m_cJEKind == 'R') || m_bBalanceOnly))
     for (std::size_t i = 4; i <= 16; ++i) m_FieldInfo[i].nLen = 0;
   r.Prepare();
@@ -36,6 +35,7 @@ void CxmlWrapper::ReadPRN(std::string_view, std::string_view id, std::string_vie
 
   while (lines.Next(raw)) {
     ++lineIndex;
+    r.EstimateOutput(lines.offset(), lines.size());
     if (m_progress && lines.offset() >= nextProgress) {
       m_progress(lines.offset(), lines.size());
       nextProgress = lines.offset() + (8u << 20);

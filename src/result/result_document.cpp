@@ -90,262 +90,322 @@ void AppendXmlEscaped(std::string& out, std::string_view text, bool attribute) {
   AppendEscaped(out, text, attribute, false);
 }
 
-ResultDocument::ResultDocument() {
-  m_nodes.reserve(64);
-  m_attrs.reserve(8);
-  m_pool.reserve(1024);
-}
-
-ResultDocument::Span ResultDocument::Store(std::string_view s) {
-  Span span{static_cast<uint32_t>(m_pool.size()), static_cast<uint32_t>(s.size())};
-  m_pool.append(s);
-  return span;
-}
+ResultDocument::ResultDocument() { m_stack.reserve(8); }
 
 void ResultDocument::CheckName(std::string_view name) {
-  if (m_badName.empty() && !IsValidXmlName(name)) m_badName = name.empty() ? std::string("(empty)") : std::string(name);
-}
-
-int32_t ResultDocument::NewNode(std::string_view name, int32_t parent) {
-  CheckName(name);
-  const auto index = static_cast<int32_t>(m_nodes.size());
-  Node node;
-  node.name = Store(name);
-  m_nodes.push_back(node);
-  if (parent >= 0) {
-    Node& p = m_nodes[static_cast<std::size_t>(parent)];
-    if (p.lastChild >= 0) m_nodes[static_cast<std::size_t>(p.lastChild)].nextSibling = index;
-    else p.firstChild = index;
-    p.lastChild = index;
+  // Most names come from the same static tables: check each once.
+  auto& slot = m_nameCache[(reinterpret_cast<std::uintptr_t>(name.data()) >> 3) % m_nameCache.size()];
+  if (slot.first == name.data() && slot.second == name.size() && name.data()) return;
+  if (!IsValidXmlName(name)) {
+    if (m_badName.empty()) m_badName = name.empty() ? std::string("(empty)") : std::string(name);
+    return;
   }
-  return index;
+  slot = {name.data(), name.size()};
 }
 
-void ResultDocument::SetAttr(int32_t node, std::string_view name, std::string_view value) {
+void ResultDocument::Splice(std::size_t pos, std::size_t removeLen, std::string_view insert) {
+  m_out.replace(pos, removeLen, insert.data(), insert.size());
+  const auto delta = static_cast<std::ptrdiff_t>(insert.size()) - static_cast<std::ptrdiff_t>(removeLen);
+  const auto move = [&](std::size_t& offset) {
+    if (offset > pos) offset = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(offset) + delta);
+  };
+  for (Element& e : m_stack) {
+    move(e.tagStart);
+    move(e.tagEnd);
+  }
+  if (m_data.present) {
+    move(m_data.tagStart);
+    move(m_data.tagEnd);
+    move(m_data.textStart);
+    move(m_data.textEnd);
+  }
+  if (m_acctClosed) move(m_acctClosePos);
+}
+
+void ResultDocument::StartElement(std::string_view name) {
   CheckName(name);
-  Node& n = m_nodes[static_cast<std::size_t>(node)];
-  int32_t last = -1;
-  for (int32_t a = n.firstAttr; a >= 0; a = m_attrs[static_cast<std::size_t>(a)].next) {
-    if (View(m_attrs[static_cast<std::size_t>(a)].name) == name) {
-      m_attrs[static_cast<std::size_t>(a)].value = Store(value);
-      return;
+  Element e;
+  e.tagStart = m_out.size();
+  m_out.push_back('<');
+  m_out.append(name);
+  e.tagEnd = m_out.size();
+  e.nameLen = static_cast<uint32_t>(name.size());
+  m_stack.push_back(e);
+}
+
+void ResultDocument::OpenContent(std::size_t depth) {
+  Element& e = m_stack[depth];
+  if (e.closedTag) return;
+  m_out.push_back('>');
+  e.closedTag = true;
+}
+
+void ResultDocument::CloseAbove(std::size_t depth) {
+  while (m_stack.size() > depth + 1) {
+    const Element e = m_stack.back();
+    const bool acct = m_acctDepth != 0 && m_stack.size() - 1 == m_acctDepth;
+    m_stack.pop_back();
+    if (!e.closedTag) {
+      if (acct) {
+        m_acctClosed = true;
+        m_acctClosePos = m_out.size();
+        m_acctSelfClosed = true;
+      }
+      m_out.append("/>");
+    } else {
+      if (acct) {
+        m_acctClosed = true;
+        m_acctClosePos = m_out.size();
+        m_acctSelfClosed = false;
+      }
+      m_out.append("</");
+      m_out.append(m_out, e.tagStart + 1, e.nameLen);
+      m_out.push_back('>');
     }
-    last = a;
+    if (acct) m_acctDepth = 0;
   }
-  Attr attr;
-  attr.name = Store(name);
-  attr.value = Store(value);
-  m_attrs.push_back(attr);
-  const auto index = static_cast<int32_t>(m_attrs.size() - 1);
-  if (last >= 0) m_attrs[static_cast<std::size_t>(last)].next = index;
-  else m_nodes[static_cast<std::size_t>(node)].firstAttr = index;
+}
+
+void ResultDocument::AddData(std::string_view name) {
+  CheckName(name);
+  m_data = DataElement{};
+  m_data.present = true;
+  m_data.tagStart = m_out.size();
+  m_out.push_back('<');
+  m_out.append(name);
+  m_data.tagEnd = m_out.size();
+  m_data.nameLen = static_cast<uint32_t>(name.size());
+  m_out.append("/>");
+}
+
+std::size_t ResultDocument::TagNameLength(std::size_t tagStart) const {
+  std::size_t i = tagStart + 1;
+  while (i < m_out.size() && m_out[i] != ' ' && m_out[i] != '>' && m_out[i] != '/') ++i;
+  return i - tagStart - 1;
+}
+
+void ResultDocument::SetAttribute(std::size_t tagStart, std::size_t& tagEnd, std::string_view name,
+                                  std::string_view value) {
+  CheckName(name);
+  if (tagEnd == m_out.size() && tagEnd == tagStart + 1 + TagNameLength(tagStart)) {
+    // The usual case: the first attribute of the tag just written.
+    m_out.push_back(' ');
+    m_out.append(name);
+    m_out.append("=\"");
+    AppendEscaped(m_out, value, true, false);
+    m_out.push_back('"');
+    tagEnd = m_out.size();
+    return;
+  }
+  m_scratch.clear();
+  AppendEscaped(m_scratch, value, true, false);
+  // An attribute already there gets its value replaced. Values hold no raw
+  // quote, so ` name="` only ever matches an attribute.
+  std::string key;
+  key.reserve(name.size() + 3);
+  key.push_back(' ');
+  key.append(name);
+  key.append("=\"");
+  const std::string_view tag = std::string_view(m_out).substr(tagStart, tagEnd - tagStart);
+  const std::size_t found = tag.find(key);
+  if (found != std::string_view::npos) {
+    const std::size_t valueStart = tagStart + found + key.size();
+    const std::size_t valueEnd = m_out.find('"', valueStart);
+    const std::string value2 = m_scratch;
+    Splice(valueStart, valueEnd - valueStart, value2);
+    return;
+  }
+  std::string text = std::move(key);
+  text.append(m_scratch);
+  text.push_back('"');
+  if (tagEnd == m_out.size()) {
+    m_out.append(text);
+  } else {
+    Splice(tagEnd, 0, text);
+  }
+  tagEnd += text.size();
 }
 
 int ResultDocument::InitXML(std::string_view rootName) {
   if (!m_exists) return 1;
   m_out.clear();
-  m_nodes.clear();
-  m_attrs.clear();
-  m_pool.clear();
-  m_current = m_data = m_acct = -1;
-  m_rootAttrs.clear();
-  m_rootOpened = false;
-  m_rootTagEnd = 0;
+  m_stack.clear();
+  m_data = DataElement{};
+  m_current = m_acctDepth = 0;
+  m_acctClosed = false;
   m_records = 0;
   m_badName.clear();
-  CheckName(rootName);
-  m_rootName.assign(rootName);
   m_hasRoot = true;
+  StartElement(rootName);
   return 0;
 }
 
 void ResultDocument::SetRootAttribute(std::string_view name, std::string_view value) {
   if (!m_hasRoot) return;
-  CheckName(name);
-  bool replaced = false;
-  for (auto& [n, v] : m_rootAttrs) {
-    if (n == name) {
-      v.assign(value);
-      replaced = true;
-      break;
-    }
-  }
-  if (!replaced) m_rootAttrs.emplace_back(std::string(name), std::string(value));
-  if (m_rootOpened) {
-    // Rare: the root tag is already out. Rewrite it in place.
-    std::string tag;
-    tag.push_back('<');
-    AppendName(tag, m_rootName);
-    for (const auto& [n, v] : m_rootAttrs) {
-      tag.push_back(' ');
-      tag.append(n);
-      tag.append("=\"");
-      AppendEscaped(tag, v, true, false);
-      tag.push_back('"');
-    }
-    tag.push_back('>');
-    m_out.replace(0, m_rootTagEnd, tag);
-    m_rootTagEnd = tag.size();
-  }
-}
-
-void ResultDocument::OpenRoot() {
-  if (m_rootOpened) return;
-  std::string tag;
-  tag.push_back('<');
-  AppendName(tag, m_rootName);
-  for (const auto& [n, v] : m_rootAttrs) {
-    tag.push_back(' ');
-    tag.append(n);
-    tag.append("=\"");
-    AppendEscaped(tag, v, true, false);
-    tag.push_back('"');
-  }
-  tag.push_back('>');
-  m_out.insert(0, tag);
-  m_rootTagEnd = tag.size();
-  m_rootOpened = true;
-}
-
-void ResultDocument::WriteNode(int32_t index) {
-  const Node& n = m_nodes[static_cast<std::size_t>(index)];
-  m_out.push_back('<');
-  const std::string_view name = View(n.name);
-  m_out.append(name);
-  for (int32_t a = n.firstAttr; a >= 0; a = m_attrs[static_cast<std::size_t>(a)].next) {
-    const Attr& attr = m_attrs[static_cast<std::size_t>(a)];
-    m_out.push_back(' ');
-    m_out.append(View(attr.name));
-    m_out.append("=\"");
-    AppendEscaped(m_out, View(attr.value), true, false);
-    m_out.push_back('"');
-  }
-  if (n.firstChild < 0 && n.text.len == 0) {
-    m_out.append("/>");
-    return;
-  }
-  m_out.push_back('>');
-  if (n.text.len) AppendEscaped(m_out, View(n.text), false, n.escapeText);
-  for (int32_t c = n.firstChild; c >= 0; c = m_nodes[static_cast<std::size_t>(c)].nextSibling) WriteNode(c);
-  m_out.append("</");
-  m_out.append(name);
-  m_out.push_back('>');
-}
-
-void ResultDocument::FlushRecord() {
-  if (m_nodes.empty()) return;
-  OpenRoot();
-  WriteNode(0);
-  m_nodes.clear();
-  m_attrs.clear();
-  m_pool.clear();
-  m_current = m_data = m_acct = -1;
+  SetAttribute(m_stack[0].tagStart, m_stack[0].tagEnd, name, value);
 }
 
 void ResultDocument::AddMajorNode(std::string_view name) {
   if (!m_hasRoot) return;
-  FlushRecord();
-  m_current = NewNode(name, -1);
+  CloseAbove(0);
+  OpenContent(0);
+  // A new record starts with no current data element or account list.
+  m_data = DataElement{};
+  m_acctDepth = 0;
+  m_acctClosed = false;
+  StartElement(name);
+  m_current = m_stack.size() - 1;
   ++m_records;
 }
 
 void ResultDocument::SetMajorNodeAttribute(std::string_view name, std::string_view value) {
-  if (m_current >= 0) SetAttr(m_current, name, value);
+  if (m_current == 0) return;
+  Element& e = m_stack[m_current];
+  SetAttribute(e.tagStart, e.tagEnd, name, value);
 }
 
 void ResultDocument::AddDataNode(std::string_view name) {
-  if (m_current < 0) return;
-  m_data = NewNode(name, m_current);
+  if (m_current == 0) return;
+  CloseAbove(m_current);
+  OpenContent(m_current);
+  AddData(name);
 }
 
-void ResultDocument::WriteDataNode(std::string_view text) {
-  if (m_data < 0) return;
-  const Span span = Store(text);
-  Node& n = m_nodes[static_cast<std::size_t>(m_data)];
-  n.text = span;
-  n.escapeText = false;
+void ResultDocument::WriteText(std::string_view text, bool engineEscape) {
+  if (!m_data.present) return;
+  DataElement& d = m_data;
+  const std::size_t closeLen = d.nameLen + 3;
+  const std::size_t end = d.hasText ? d.textEnd + closeLen : d.tagEnd + 2;
+  if (end == m_out.size()) {
+    // The usual case: the element is the last thing written.
+    m_out.resize(d.tagEnd);
+    m_out.push_back('>');
+    d.textStart = m_out.size();
+    AppendEscaped(m_out, text, false, engineEscape);
+    d.textEnd = m_out.size();
+    if (d.textEnd == d.textStart) {
+      m_out.resize(d.tagEnd);
+      m_out.append("/>");
+      d.hasText = false;
+      return;
+    }
+    m_out.append("</");
+    m_out.append(m_out, d.tagStart + 1, d.nameLen);
+    m_out.push_back('>');
+    d.hasText = true;
+    return;
+  }
+  // The element lies before others (an account list took it late).
+  std::string escaped;
+  AppendEscaped(escaped, text, false, engineEscape);
+  std::string replacement;
+  if (escaped.empty()) {
+    replacement = "/>";
+  } else {
+    replacement.push_back('>');
+    replacement.append(escaped);
+    replacement.append("</");
+    replacement.append(m_out, d.tagStart + 1, d.nameLen);
+    replacement.push_back('>');
+  }
+  const std::size_t tagEnd = d.tagEnd;
+  Splice(tagEnd, end - tagEnd, replacement);
+  d.hasText = !escaped.empty();
+  d.textStart = tagEnd + 1;
+  d.textEnd = d.textStart + escaped.size();
 }
 
-void ResultDocument::WriteDataNodeEscaped(std::string_view text) {
-  if (m_data < 0) return;
-  const Span span = Store(text);
-  Node& n = m_nodes[static_cast<std::size_t>(m_data)];
-  n.text = span;
-  n.escapeText = true;
-}
+void ResultDocument::WriteDataNode(std::string_view text) { WriteText(text, false); }
+
+void ResultDocument::WriteDataNodeEscaped(std::string_view text) { WriteText(text, true); }
 
 void ResultDocument::SetDataNodeAttribute(std::string_view name, std::string_view value) {
-  if (m_data >= 0) SetAttr(m_data, name, value);
+  if (m_data.present) SetAttribute(m_data.tagStart, m_data.tagEnd, name, value);
 }
 
 void ResultDocument::AddMajorChild(std::string_view name) {
-  if (m_current < 0) return;
-  m_current = NewNode(name, m_current);
+  if (m_current == 0) return;
+  CloseAbove(m_current);
+  OpenContent(m_current);
+  StartElement(name);
+  m_current = m_stack.size() - 1;
 }
 
 void ResultDocument::AddAcctRoot() {
-  if (m_current < 0) return;
-  m_acct = NewNode("Acct", m_current);
+  if (m_current == 0) return;
+  CloseAbove(m_current);
+  OpenContent(m_current);
+  StartElement("Acct");
+  m_acctDepth = m_stack.size() - 1;
+  m_acctClosed = false;
 }
 
 int ResultDocument::AddAcctNode(std::string_view name) {
-  if (m_acct < 0) return kAcctNoRoot;
-  m_data = NewNode(name, m_acct);
+  if (m_acctDepth != 0) {
+    CloseAbove(m_acctDepth);
+    OpenContent(m_acctDepth);
+    AddData(name);
+    return kAcctOk;
+  }
+  if (!m_acctClosed) return kAcctNoRoot;
+  // The account list was closed by a later sibling: the element goes in at
+  // its end, where a document would append it.
+  CheckName(name);
+  std::string element = "<";
+  element.append(name);
+  const std::size_t tagLen = element.size();
+  element.append("/>");
+  const std::size_t pos = m_acctClosePos;
+  std::size_t at = pos;
+  if (m_acctSelfClosed) {
+    std::string text = ">" + element + "</Acct>";
+    Splice(pos, 2, text);
+    at = pos + 1;
+    m_acctSelfClosed = false;
+  } else {
+    Splice(pos, 0, element);
+  }
+  m_acctClosePos = at + element.size();
+  m_data = DataElement{};
+  m_data.present = true;
+  m_data.tagStart = at;
+  m_data.tagEnd = at + tagLen;
+  m_data.nameLen = static_cast<uint32_t>(name.size());
   return kAcctOk;
 }
 
-void ResultDocument::CloseRoot(std::string& out) const {
-  out.append("</");
-  out.append(m_rootName);
-  out.push_back('>');
+void ResultDocument::CloseAllInto(std::string& out, bool) {
+  for (std::size_t i = m_stack.size(); i-- > 0;) {
+    const Element& e = m_stack[i];
+    if (!e.closedTag) {
+      out.append("/>");
+    } else {
+      out.append("</");
+      out.append(m_out, e.tagStart + 1, e.nameLen);
+      out.push_back('>');
+    }
+  }
 }
 
 std::string ResultDocument::GetXML() {
   if (!m_hasRoot) return {};
-  // Serialise without disturbing the current record: the document stays as built.
-  std::string saved = m_out;
-  const bool wasOpened = m_rootOpened;
-  const std::size_t savedTagEnd = m_rootTagEnd;
-  if (!m_nodes.empty()) {
-    OpenRoot();
-    WriteNode(0);
-  }
-  std::string result;
-  if (!m_rootOpened) {
-    result.push_back('<');
-    result.append(m_rootName);
-    for (const auto& [n, v] : m_rootAttrs) {
-      result.push_back(' ');
-      result.append(n);
-      result.append("=\"");
-      AppendEscaped(result, v, true, false);
-      result.push_back('"');
-    }
-    result.append("/>");
-  } else {
-    result = std::move(m_out);
-    CloseRoot(result);
-  }
-  m_out = std::move(saved);
-  m_rootOpened = wasOpened;
-  m_rootTagEnd = savedTagEnd;
+  std::string result = m_out;
+  CloseAllInto(result, false);
   return result;
 }
 
 std::string ResultDocument::TakeXML() {
   if (!m_hasRoot) return {};
-  FlushRecord();
-  std::string result;
-  if (!m_rootOpened) {
-    result = GetXML();
-  } else {
-    CloseRoot(m_out);
-    result = std::move(m_out);
-  }
+  std::string tail;
+  CloseAllInto(tail, true);
+  m_out.append(tail);
+  std::string result = std::move(m_out);
   m_out = std::string();
+  m_stack.clear();
+  m_data = DataElement{};
+  m_current = m_acctDepth = 0;
+  m_acctClosed = false;
   m_hasRoot = false;
-  m_rootOpened = false;
-  m_rootAttrs.clear();
   m_records = 0;
   return result;
 }

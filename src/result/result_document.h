@@ -1,11 +1,12 @@
 // The result document: the XML text a read returns.
 //
-// The document is written as it is built. Records that are finished (the next
-// record has started) are already serialised into the output text; only the
-// current record is held as a small tree, so that every builder operation keeps
-// its document meaning inside a record (attributes set after text, an element
-// appended to an account list that is no longer the last child, text replaced)
-// while a million records cost no more than appending their bytes.
+// The document is written as it is built: every operation appends its bytes
+// to the output text at once, and a record costs no more than appending them.
+// The few operations that change what is already written (an attribute set
+// after an element's text, a text replaced, an element appended to an account
+// list that is no longer the last child, a root attribute set late) splice the
+// output in place; that only ever touches the current record, except for the
+// rare late root attribute.
 //
 // Names and values come in as the engine's Windows-1252 text; the output is
 // UTF-8. Serialisation is what a host's DOM gives: no XML declaration,
@@ -16,6 +17,7 @@
 // well-formed.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -84,51 +86,58 @@ class ResultDocument {
   std::size_t recordCount() const { return m_records; }
   // Size hint for the output text.
   void Reserve(std::size_t bytes) { m_out.reserve(bytes); }
+  // Bytes of output text written so far.
+  std::size_t size() const { return m_out.size(); }
 
  private:
-  struct Span {
-    uint32_t off = 0;
-    uint32_t len = 0;
+  // An element whose start tag is written: where it starts, where its
+  // attributes end (the place of ">" or "/>"), and whether ">" is written.
+  struct Element {
+    std::size_t tagStart = 0;
+    std::size_t tagEnd = 0;
+    uint32_t nameLen = 0;
+    bool closedTag = false;  // ">" written: children or text follow
   };
-  struct Attr {
-    Span name, value;
-    int32_t next = -1;
-  };
-  struct Node {
-    Span name, text;
-    bool escapeText = false;  // text still needs EscapeXmlText
-    int32_t firstChild = -1, lastChild = -1, nextSibling = -1;
-    int32_t firstAttr = -1;
+  // The current data element: always complete ("<name/>" or
+  // "<name>text</name>"), possibly followed by other elements.
+  struct DataElement {
+    bool present = false;
+    std::size_t tagStart = 0, tagEnd = 0;  // tagEnd: position of "/>" or ">"
+    std::size_t textStart = 0, textEnd = 0;
+    uint32_t nameLen = 0;
+    bool hasText = false;
   };
 
-  Span Store(std::string_view s);
-  std::string_view View(Span s) const { return std::string_view(m_pool).substr(s.off, s.len); }
-  int32_t NewNode(std::string_view name, int32_t parent);
-  void SetAttr(int32_t node, std::string_view name, std::string_view value);
   void CheckName(std::string_view name);
-  void FlushRecord();
-  void WriteNode(int32_t node);
-  void OpenRoot();
-  void CloseRoot(std::string& out) const;
+  // Closes the open elements above `depth` (an index of m_stack).
+  void CloseAbove(std::size_t depth);
+  // Writes ">" after the start tag of the element at `depth` if not yet done.
+  void OpenContent(std::size_t depth);
+  void StartElement(std::string_view name);
+  void AddData(std::string_view name);
+  void WriteText(std::string_view text, bool engineEscape);
+  void SetAttribute(std::size_t tagStart, std::size_t& tagEnd, std::string_view name, std::string_view value);
+  // Replaces m_out[pos, pos + removeLen) by `insert`, moving every recorded
+  // offset that lies after `pos`.
+  void Splice(std::size_t pos, std::size_t removeLen, std::string_view insert);
+  void CloseAllInto(std::string& out, bool finalClose);
+  std::size_t TagNameLength(std::size_t tagStart) const;
 
   bool m_exists = true;
   bool m_hasRoot = false;
-  bool m_rootOpened = false;       // root start tag written to m_out
-  std::string m_rootName;
-  std::vector<std::pair<std::string, std::string>> m_rootAttrs;
-  std::size_t m_rootTagEnd = 0;    // offset in m_out just past the root start tag
-
-  // Current record tree. Node 0 is the record element itself when present.
-  std::vector<Node> m_nodes;
-  std::vector<Attr> m_attrs;
-  std::string m_pool;
-  int32_t m_current = -1;          // current record element (record or a major child)
-  int32_t m_data = -1;             // current data element
-  int32_t m_acct = -1;             // current account list element
-
   std::string m_out;
+  std::vector<Element> m_stack;       // open elements: root, record, major children, account list
+  std::size_t m_current = 0;          // depth of the current record element (0: none)
+  std::size_t m_acctDepth = 0;        // depth of the open account list (0: none open)
+  bool m_acctClosed = false;          // the current account list is closed, earlier in the text
+  std::size_t m_acctClosePos = 0;     // where a closed account list takes a child
+  bool m_acctSelfClosed = false;      // the closed account list was written as <Acct/>
+  DataElement m_data;
   std::size_t m_records = 0;
   std::string m_badName;
+  // Names already checked: readers use the same few names over and over.
+  std::array<std::pair<const char*, std::size_t>, 64> m_nameCache{};
+  std::string m_scratch;
 };
 
 }  // namespace zephrin

@@ -1,8 +1,12 @@
 // ReadImportFile and ReadIntlImportFile: from the host's request to the
 // returned XML text.
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/codepage.h"
 #include "service/xml_wrapper.h"
@@ -31,17 +35,33 @@ void CxmlWrapper::DeriveFormat(std::string_view ansiPath) {
 
 bool CxmlWrapper::LoadDataFile(std::string& text) {
   text.clear();
+  const int fd = ::open(m_szImportFileOs.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
   struct stat st {};
-  if (::stat(m_szImportFileOs.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  std::ifstream in(m_szImportFileOs, std::ios::binary);
-  if (!in) return false;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  // Read the whole file; a file that grows while it is read is read as far as
+  // it was when the read began.
   text.resize(static_cast<std::size_t>(st.st_size));
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<std::size_t>(in.gcount()));
-  if (in.bad()) return false;
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ::close(fd);
+      text.clear();
+      return false;
+    }
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  text.resize(done);
   // Text mode of the files' home platform: a Ctrl-Z byte ends the file.
-  const std::size_t eof = text.find('\x1A');
-  if (eof != std::string::npos) text.resize(eof);
+  if (const void* eof = std::memchr(text.data(), '\x1A', text.size()))
+    text.resize(static_cast<std::size_t>(static_cast<const char*>(eof) - text.data()));
   DataFileTextToAnsi(text);
   return true;
 }

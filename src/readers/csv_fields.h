@@ -1,0 +1,63 @@
+// Field splitting of comma-separated lines, shared by the CSV reader and the
+// layout editor's preview so that both number the fields alike.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "readers/line_source.h"
+
+namespace zephrin {
+
+// Splits one line (trailing blanks already removed) into fields numbered from
+// 0. With `replaceChars`, characters outside " " to "~" become blanks, in place.
+// A double quote toggles `inQuotes`, which the caller keeps from line to line;
+// a comma outside quotes ends a field; the last character ends the last field,
+// and a comma there is not part of it (no empty field follows it). Each field
+// reaches `f(index, field)` with its trailing blanks removed; `f` returns false
+// to stop. Returns the number of fields, or -1 when `f` stopped the split.
+namespace csv_detail {
+// Byte classes of the field splitter: plain, outside the printable range,
+// double quote, comma.
+enum : unsigned char { kPlain = 0, kOutside = 1, kQuote = 2, kComma = 3 };
+struct ByteClasses {
+  unsigned char c[256];
+  constexpr ByteClasses() : c() {
+    for (int i = 0; i < 256; ++i) c[i] = (i < 32 || i > 126) ? kOutside : kPlain;
+    c[static_cast<unsigned char>('"')] = kQuote;
+    c[static_cast<unsigned char>(',')] = kComma;
+  }
+};
+inline constexpr ByteClasses kByteClasses{};
+}  // namespace csv_detail
+
+template <class F>
+int ForEachCsvField(std::string& line, bool& inQuotes, bool replaceChars, F&& f) {
+  using namespace csv_detail;
+  const std::size_t n = line.size();
+  char* const data = line.data();
+  int fieldIndex = 0;
+  std::size_t fieldStart = 0;
+  std::size_t i = 0;
+  while (i < n) {
+    // Plain characters neither split nor change anything: skip them in a run.
+    while (i + 1 < n && kByteClasses.c[static_cast<unsigned char>(data[i])] == kPlain) ++i;
+    char& c = data[i];
+    const unsigned char cls = kByteClasses.c[static_cast<unsigned char>(c)];
+    if (cls == kOutside && replaceChars) c = ' ';
+    if (cls == kQuote) inQuotes = !inQuotes;
+    const bool comma = cls == kComma && !inQuotes;
+    if (!comma && i + 1 != n) {
+      ++i;
+      continue;
+    }
+    const std::size_t fieldEnd = comma ? i : n;
+    if (!f(fieldIndex, TrimRight(std::string_view(data + fieldStart, fieldEnd - fieldStart)))) return -1;
+    fieldStart = i + 1;
+    ++fieldIndex;
+    ++i;
+  }
+  return fieldIndex;
+}
+
+}  // namespace zephrin
