@@ -28,7 +28,6 @@ inline const std::string& Home() {
            "[Import:PAY]\nInfo=TAXPAY\nCompany_Number=0 1 0\nPostal_Code=1 1 0\nPrior_Year_Overpayment=2 1 0\n"
            "[Import:RATE]\nInfo=TAXRATE\nJurisdiction_Name=0 1 0\nJurisdiction=1 1 0\nCurrent_EOY_Rate=2 1 0\n"
            "[Import:INTL]\nInfo=INTL\nIntlType=SOURCE CODE\nSource Code=0 1 0\nDescription=1 1 0\n";
-    setenv("ZEPHRINIMPORT_HOME", dir.c_str(), 1);
     return dir;
   }();
   return home;
@@ -37,6 +36,7 @@ inline const std::string& Home() {
 // Reads `data` as a file with the given extension and checks the outcome.
 inline void ReadInput(const uint8_t* data, size_t size, const char* extension) {
   const std::string& home = Home();
+  setenv("ZEPHRINIMPORT_HOME", home.c_str(), 1);
   const uint8_t choice = size ? data[0] : 0;
   const std::string path = home + "/input" + extension;
   {
