@@ -191,3 +191,30 @@ TEST_F(ReadRequest, DebugMarkerAnnouncesCommaSeparatedReads) {
 
 }  // namespace
 }  // namespace zephrin
+
+namespace zephrin {
+namespace {
+
+TEST(Trace, LinesGoToTheNamedFileOnly) {
+  test::TempDir dir;
+  const std::string file = dir.file("trace.log");
+  {
+    test::ScopedEnv trace("ZEPHRINIMPORT_TRACE", file);
+    test::ScopedEnv home("ZEPHRINIMPORT_HOME", dir.str());
+    RecordingUserInterface ui;
+    CxmlWrapper s(&ui);
+    std::string out;
+    s.ReadImportFile(dir.file("a.csv"), "", "FCOA", "1", "", out);
+    s.TraceF("GetBeginRow: nMax=%d, m_strImportType=%s", 10, "FCOA");
+  }
+  EXPECT_EQ(test::ReadFile(file),
+            "ReadImportFile: top\nReadImportFile: no template specified\nGetBeginRow: nMax=10, m_strImportType=FCOA\n");
+  {
+    test::ScopedEnv trace("ZEPHRINIMPORT_TRACE", std::nullopt);
+    CxmlWrapper s;
+    EXPECT_FALSE(s.TraceOn());
+  }
+}
+
+}  // namespace
+}  // namespace zephrin
