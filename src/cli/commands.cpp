@@ -9,6 +9,7 @@ int g_exitCode = 0;
 void RegisterCommands(CLI::App& app) {
   RegisterReadCommand(app, g_exitCode);
   RegisterCallCommand(app, g_exitCode);
+  RegisterTemplateCommands(app, g_exitCode);
 }
 
 int ExitCode() { return g_exitCode; }

@@ -13,5 +13,6 @@ int ExitCode();
 // Each command module registers its own subcommands.
 void RegisterCallCommand(CLI::App& app, int& exitCode);
 void RegisterReadCommand(CLI::App& app, int& exitCode);
+void RegisterTemplateCommands(CLI::App& app, int& exitCode);
 
 }  // namespace zephrin::cli

@@ -170,6 +170,27 @@ class CxmlWrapper {
   // front end's progress bar; may be left unset.
   std::function<void(std::size_t done, std::size_t total)> m_progress;
 
+  // ---- Layout editor ----
+  // The front end that shows the layout editor; nullptr when there is none
+  // (EditLayout then says so). It must outlive the object.
+  class EditorHost* m_editorHost = nullptr;
+
+  // ---- Template listing and file services ----
+  struct FileTableDeleter {
+    void operator()(FileTable* table) const;
+  };
+  // The export file and the table of output files (made on first use; files
+  // still open at teardown are flushed and closed).
+  std::unique_ptr<FileTable, FileTableDeleter> m_files;
+  FileTable& Files();
+  // Closes the export file if one is open, and forgets it.
+  void ForgetExportFile();
+  // Paths the file pickers returned (UTF-8): the file methods accept them
+  // besides names inside the writable folder.
+  std::vector<std::string> m_pickedPaths;
+  void RememberPickedPath(std::string_view path);
+  bool IsPickedPath(std::string_view path) const;
+
  private:
   std::unique_ptr<TraceSink> m_trace;
   std::unique_ptr<ConsoleUserInterface> m_ownUi;

@@ -1,0 +1,239 @@
+// zephrinimport templates / delete-template / forget-file: the saved templates
+// and the data files associated with them, as a user looks after them.
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/commands.h"
+#include "platform/codepage.h"
+#include "platform/profile.h"
+#include "service/xml_wrapper.h"
+#include "templates/template_listing.h"
+
+namespace zephrin::cli {
+
+namespace {
+
+// Characters a terminal shows for UTF-8 text (continuation bytes take no room).
+std::size_t DisplayWidth(std::string_view utf8) {
+  std::size_t width = 0;
+  for (char c : utf8) {
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++width;
+  }
+  return width;
+}
+
+void PadTo(std::string& line, std::string_view cell, std::size_t width) {
+  line += cell;
+  for (std::size_t w = DisplayWidth(cell); w < width; ++w) line += ' ';
+}
+
+void PrintLine(std::string line) {
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  line += '\n';
+  std::fwrite(line.data(), 1, line.size(), stdout);
+}
+
+std::string Plural(std::size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// The readable listing: one row per template with the data files that use
+// it, then the data files whose template is not in the index.
+void PrintTable(const TemplateListing& listing, const std::string& storePath) {
+  std::printf("Template store: %s\n", storePath.c_str());
+  if (listing.templates.empty() && listing.files.empty()) {
+    std::printf("No templates are saved.\n");
+    return;
+  }
+  std::printf("\n");
+  struct Row {
+    std::string name, type;
+    std::vector<std::string> files;
+  };
+  std::vector<Row> rows;
+  std::vector<bool> fileShown(listing.files.size(), false);
+  for (const auto& t : listing.templates) {
+    Row row{AnsiToUtf8(t.name), t.type.empty() ? std::string("(unknown)") : AnsiToUtf8(t.type), {}};
+    for (std::size_t i = 0; i < listing.files.size(); ++i) {
+      if (listing.files[i].templateName == t.name) {
+        row.files.push_back(AnsiToUtf8(listing.files[i].fileName));
+        fileShown[i] = true;
+      }
+    }
+    rows.push_back(std::move(row));
+  }
+  if (!rows.empty()) {
+    std::size_t nameWidth = DisplayWidth("NAME"), typeWidth = DisplayWidth("IMPORT TYPE");
+    for (const Row& row : rows) {
+      nameWidth = std::max(nameWidth, DisplayWidth(row.name));
+      typeWidth = std::max(typeWidth, DisplayWidth(row.type));
+    }
+    nameWidth += 2;
+    typeWidth += 2;
+    std::string line;
+    PadTo(line, "NAME", nameWidth);
+    PadTo(line, "IMPORT TYPE", typeWidth);
+    line += "DATA FILES";
+    PrintLine(line);
+    for (const Row& row : rows) {
+      line.clear();
+      PadTo(line, row.name, nameWidth);
+      PadTo(line, row.type, typeWidth);
+      line += row.files.empty() ? std::string("-") : row.files.front();
+      PrintLine(line);
+      for (std::size_t i = 1; i < row.files.size(); ++i) {
+        line.assign(nameWidth + typeWidth, ' ');
+        line += row.files[i];
+        PrintLine(line);
+      }
+    }
+  }
+  // Data files whose template is not in the index, in a column of their own.
+  std::vector<std::pair<std::string, std::string>> orphans;
+  std::size_t fileWidth = 0;
+  for (std::size_t i = 0; i < listing.files.size(); ++i) {
+    if (fileShown[i]) continue;
+    const auto& f = listing.files[i];
+    orphans.emplace_back(AnsiToUtf8(f.fileName), f.templateName.empty()
+                                                     ? std::string("(no template)")
+                                                     : "(template " + AnsiToUtf8(f.templateName) + ", not saved)");
+    fileWidth = std::max(fileWidth, DisplayWidth(orphans.back().first));
+  }
+  if (!orphans.empty()) {
+    std::printf("%sData files whose template is not in the list:\n", rows.empty() ? "" : "\n");
+    for (const auto& [fileName, note] : orphans) {
+      std::string line = "  ";
+      PadTo(line, fileName, fileWidth + 2);
+      line += note;
+      PrintLine(std::move(line));
+    }
+  }
+  std::printf("\n%s, %s.\n", Plural(listing.templates.size(), "template", "templates").c_str(),
+              Plural(listing.files.size(), "data file", "data files").c_str());
+}
+
+// Establishes the template store as a host does first; false (with a message)
+// when there is no folder for it.
+bool OpenStore(CxmlWrapper& service, int& exitCode) {
+  std::string info;
+  service.GetTemplateInfo(info);
+  if (service.m_szTemplateFile.empty()) {
+    std::fprintf(stderr, "zephrinimport: no writable folder for the template store was found\n");
+    exitCode = 1;
+    return false;
+  }
+  return true;
+}
+
+// The name as the store has it: as typed when listed so, else upper-cased
+// when listed so (the store upper-cases what it writes), else as typed.
+std::string StoredName(const std::vector<std::string>& listed, const std::string& typed) {
+  if (std::find(listed.begin(), listed.end(), typed) != listed.end()) return typed;
+  const std::string upper = ProfileUpper(typed);
+  if (std::find(listed.begin(), listed.end(), upper) != listed.end()) return upper;
+  return typed;
+}
+
+void Report(DeleteOutcome outcome, const std::string& error, const std::string& done, const std::string& missing,
+            int& exitCode) {
+  switch (outcome) {
+    case DeleteOutcome::kDeleted:
+      std::printf("%s\n", done.c_str());
+      exitCode = 0;
+      return;
+    case DeleteOutcome::kNotThere:
+      std::fprintf(stderr, "zephrinimport: %s\n", missing.c_str());
+      exitCode = 1;
+      return;
+    case DeleteOutcome::kFailed:
+      std::fprintf(stderr, "zephrinimport: the template store could not be written: %s\n", error.c_str());
+      exitCode = 1;
+      return;
+  }
+}
+
+}  // namespace
+
+void RegisterTemplateCommands(CLI::App& app, int& exitCode) {
+  auto xml = std::make_shared<bool>(false);
+  auto* list = app.add_subcommand("templates", "Lists the saved templates and the data files that use them.");
+  list->add_flag("--xml", *xml, "Print the listing text a host receives (GetTemplateInfo) instead of the table.");
+  list->callback([xml, &exitCode]() {
+    ConsoleUserInterface ui;
+    CxmlWrapper service(&ui);
+    std::string info;
+    service.GetTemplateInfo(info);
+    if (*xml) {
+      info += '\n';
+      std::fwrite(info.data(), 1, info.size(), stdout);
+      exitCode = 0;
+      return;
+    }
+    if (service.m_szTemplateFile.empty()) {
+      std::fprintf(stderr, "zephrinimport: no writable folder for the template store was found\n");
+      exitCode = 1;
+      return;
+    }
+    PrintTable(ReadTemplateListing(service.m_szTemplateFile), service.m_szTemplateFile);
+    exitCode = 0;
+  });
+
+  auto name = std::make_shared<std::string>();
+  auto* del = app.add_subcommand("delete-template",
+                                 "Deletes a saved template (\"ALL TEMPLATES\": every one). The data files "
+                                 "associated with it stay listed.");
+  del->add_option("NAME", *name, "The template's name as listed (case is not needed).")->required();
+  del->callback([name, &exitCode]() {
+    if (name->empty()) {
+      std::fprintf(stderr, "zephrinimport: NAME must not be empty\n");
+      exitCode = 2;
+      return;
+    }
+    ConsoleUserInterface ui;
+    CxmlWrapper service(&ui);
+    if (!OpenStore(service, exitCode)) return;
+    std::vector<std::string> listed;
+    for (const auto& t : ReadTemplateListing(service.m_szTemplateFile).templates) listed.push_back(t.name);
+    const std::string stored = StoredName(listed, Utf8ToAnsi(*name));
+    std::string error;
+    const DeleteOutcome outcome = DeleteTemplateFromStore(service.m_szTemplateFile, stored, &error);
+    const std::string shown = AnsiToUtf8(stored);
+    Report(outcome, error,
+           stored == "ALL TEMPLATES" ? std::string("Deleted every template.") : "Deleted template " + shown + ".",
+           stored == "ALL TEMPLATES" ? "no templates are saved in " + service.m_szTemplateFile
+                                     : "no template named " + *name + " in " + service.m_szTemplateFile,
+           exitCode);
+  });
+
+  auto file = std::make_shared<std::string>();
+  auto* forget = app.add_subcommand("forget-file",
+                                    "Forgets which template a data file was last used with (\"ALL FILES\": "
+                                    "every data file). The template stays.");
+  forget->add_option("DATAFILE", *file, "The data file as listed (case is not needed).")->required();
+  forget->callback([file, &exitCode]() {
+    if (file->empty()) {
+      std::fprintf(stderr, "zephrinimport: DATAFILE must not be empty\n");
+      exitCode = 2;
+      return;
+    }
+    ConsoleUserInterface ui;
+    CxmlWrapper service(&ui);
+    if (!OpenStore(service, exitCode)) return;
+    std::vector<std::string> listed;
+    for (const auto& f : ReadTemplateListing(service.m_szTemplateFile).files) listed.push_back(f.fileName);
+    const std::string stored = StoredName(listed, Utf8ToAnsi(*file));
+    std::string error;
+    const DeleteOutcome outcome = DeleteFileAssociation(service.m_szTemplateFile, stored, &error);
+    Report(outcome, error,
+           stored == "ALL FILES" ? std::string("Forgot every data file.") : "Forgot data file " + AnsiToUtf8(stored) + ".",
+           stored == "ALL FILES" ? "no data files are listed in " + service.m_szTemplateFile
+                                 : "no data file " + *file + " is listed in " + service.m_szTemplateFile,
+           exitCode);
+  });
+}
+
+}  // namespace zephrin::cli

@@ -1,0 +1,205 @@
+// The file pickers: the data file to import, where an export goes, and a PDF
+// file. The dialogs are the user-interface layer's; the folders last used are
+// remembered in the template store.
+#include <array>
+
+#include "files/file_services.h"
+#include "platform/codepage.h"
+#include "platform/profile.h"
+#include "service/xml_wrapper.h"
+#include "templates/template_store.h"
+
+namespace zephrin {
+
+namespace {
+
+constexpr const char* kDataFilter = "Comma Delimited(*.csv)|*.csv|Data Interchange Format(*.dif)|*.dif|";
+constexpr const char* kDataFilterWithText =
+    "Comma Delimited(*.csv)|*.csv|Data Interchange Format(*.dif)|*.dif|Text Files(*.txt;*.prn)|*.txt;*.prn|";
+constexpr const char* kPdfFilter = "PDF File(*.pdf)|*.pdf|";
+
+// Import types whose data never comes as fixed-width text.
+constexpr std::array<std::string_view, 15> kNoTextFileTypes = {
+    "CAT", "ENTITY", "TICAT", "TIBAL", "INTL", "APPORT", "LOSS", "CREDIT",
+    "AMTACE", "CURSTI", "CURFEDTI", "AMT", "M3CODE", "TIMAP", "CTPRCN"};
+
+constexpr std::string_view kImportCurDir = "Import:CurDir";
+constexpr std::string_view kExportCurDir = "Export:CurDir";
+constexpr std::string_view kCurDirKey = "CurDir";
+constexpr std::string_view kFileNameSection = "Import:FileName";
+
+// The last folder separator of a chosen path: "/", or "\\" in a path written
+// the Windows way (as some front ends hand them); npos when there is none.
+std::size_t LastSeparator(std::string_view path) { return path.find_last_of("/\\"); }
+
+// The folder part of a chosen path, "" when it names none.
+std::string FolderOf(std::string_view path) {
+  const std::size_t sep = LastSeparator(path);
+  if (sep == std::string_view::npos) return {};
+  if (sep == 0) return std::string(path.substr(0, 1));
+  return std::string(path.substr(0, sep));
+}
+
+bool IsBlank(char c) { return c == ' ' || (c >= 9 && c <= 13); }
+
+char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string LowerCopy(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = LowerChar(c);
+  return out;
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (LowerChar(a[i]) != LowerChar(b[i])) return false;
+  }
+  return true;
+}
+
+// The extensions of a "csv,txt" list, lower-cased, blanks around each
+// removed, empty ones skipped.
+std::vector<std::string> SplitFileTypes(std::string_view list) {
+  std::vector<std::string> types;
+  std::size_t pos = 0;
+  while (pos <= list.size()) {
+    std::size_t comma = list.find(',', pos);
+    if (comma == std::string_view::npos) comma = list.size();
+    std::string_view item = list.substr(pos, comma - pos);
+    while (!item.empty() && IsBlank(item.front())) item.remove_prefix(1);
+    while (!item.empty() && IsBlank(item.back())) item.remove_suffix(1);
+    if (!item.empty()) types.push_back(LowerCopy(item));
+    pos = comma + 1;
+  }
+  return types;
+}
+
+// Gives the chosen name the extension of the selected filter entry: a name
+// without one gets it, and so does a name whose extension is three
+// characters and another one, or of any other length.
+void ApplyExtensionRule(std::string& path, std::string_view extension) {
+  if (extension.empty()) return;  // no entry selected: the name stays as chosen
+  const std::size_t sep = LastSeparator(path);
+  const std::string_view name = std::string_view(path).substr(sep == std::string::npos ? 0 : sep + 1);
+  const std::size_t dot = name.rfind('.');
+  bool append = true;
+  if (dot != std::string_view::npos) {
+    const std::string_view current = name.substr(dot + 1);
+    append = current.size() != 3 || !SameIgnoringCase(current, extension);
+  }
+  if (append) path.append(".").append(extension);
+}
+
+std::string StoredFolder(const std::string& iniPath, std::string_view section) {
+  std::string value;
+  ReadStoreValue(iniPath, section, kCurDirKey, value);
+  return AnsiToUtf8(value);
+}
+
+}  // namespace
+
+Status CxmlWrapper::BrowseForImport(std::string_view pImportType, std::string& pImportFileName) {
+  EstablishTemplateStore();
+
+  FileDialogRequest request;
+  request.kind = FileDialogRequest::Kind::Open;
+  request.title = "Select Import File";
+  bool noText = false;
+  for (std::string_view code : kNoTextFileTypes) noText = noText || code == pImportType;
+  request.filter = noText ? kDataFilter : kDataFilterWithText;
+  request.filterIndex = 1;
+  request.initialFolder = StoredFolder(m_szTemplateFile, kImportCurDir);
+  request.mustExist = true;
+
+  pImportFileName.clear();
+  const std::optional<FileDialogResult> chosen = ui().ChooseFile(request);
+  // Cancelled: nothing is remembered.
+  if (!chosen || chosen->path.empty()) return kOk;
+  const std::string& path = chosen->path;
+
+  if (!m_szTemplateFile.empty()) {
+    const std::string ansi = Utf8ToAnsi(path);
+    const std::string folder = FolderOf(ansi);
+    const std::string upper = ProfileUpper(ansi);
+    std::string error;
+    const bool stored = UpdateProfileFile(m_szTemplateFile, [&](ProfileDocument& doc, std::string*) {
+      // The folder as chosen; texts that would break the file's lines are left out.
+      if (!folder.empty() && CheckProfileTexts(kImportCurDir, kCurDirKey, folder).empty()) {
+        doc.Set(kImportCurDir, kCurDirKey, folder);
+      }
+      if (!CheckProfileTexts(kFileNameSection, std::nullopt, upper).empty()) return true;
+      // One entry per data file: an entry of the same file (with or without
+      // its template) keeps its place; otherwise the first free number.
+      for (unsigned n = 1;; ++n) {
+        const std::string key = std::to_string(n);
+        const std::optional<std::string_view> value = doc.Find(kFileNameSection, key);
+        if (!value || value->empty()) {
+          doc.Set(kFileNameSection, key, upper);
+          break;
+        }
+        if (value->substr(0, value->find('^')) == upper) break;
+      }
+      return true;
+    }, &error);
+    if (!stored) TraceF("BrowseForImport: the template store could not be updated: %s", error.c_str());
+  }
+  pImportFileName = path;
+  RememberPickedPath(path);
+  return kOk;
+}
+
+Status CxmlWrapper::SelectExportFile(std::string_view pFileTypes, std::string_view pDefaultExportFileName,
+                                     std::string& pExportFileName) {
+  // The remembered folder lives in the template store.
+  if (m_szTemplateFile.empty()) EstablishTemplateStore();
+
+  const std::vector<std::string> types = SplitFileTypes(pFileTypes);
+  FileDialogRequest request;
+  request.kind = FileDialogRequest::Kind::Save;
+  request.title = "Select Export File";
+  for (const std::string& ext : types) {
+    request.filter.append(ProfileUpper(ext)).append(" File (*.").append(ext).append(")|*.").append(ext).append("|");
+  }
+  request.filterIndex = 1;
+  request.initialFolder = StoredFolder(m_szTemplateFile, kExportCurDir);
+  request.initialFileName.assign(pDefaultExportFileName);
+  request.overwritePrompt = true;
+
+  pExportFileName.clear();
+  const std::optional<FileDialogResult> chosen = ui().ChooseFile(request);
+  // Cancelled: an empty path, and the remembered folder stays as it was.
+  if (!chosen || chosen->path.empty()) return kOk;
+  std::string path = chosen->path;
+
+  const std::string folder = FolderOf(path);
+  if (!folder.empty()) {
+    std::string error;
+    if (!WriteStoreValue(m_szTemplateFile, kExportCurDir, kCurDirKey, Utf8ToAnsi(folder), false, &error)) {
+      TraceF("SelectExportFile: the folder could not be remembered: %s", error.c_str());
+    }
+  }
+  const int index = chosen->filterIndex;
+  const std::string_view extension =
+      index >= 1 && static_cast<std::size_t>(index) <= types.size() ? std::string_view(types[index - 1]) : "";
+  ApplyExtensionRule(path, extension);
+
+  pExportFileName = path;
+  RememberPickedPath(path);
+  return kOk;
+}
+
+Status CxmlWrapper::SelectExportPDFFile(std::string& pExportPDFPath) {
+  FileDialogRequest request;
+  request.kind = FileDialogRequest::Kind::Open;
+  request.title = "Select PDF Export File";
+  request.filter = kPdfFilter;
+  request.filterIndex = 1;
+  request.overwritePrompt = true;
+  const std::optional<FileDialogResult> chosen = ui().ChooseFile(request);
+  pExportPDFPath = chosen ? chosen->path : std::string();
+  RememberPickedPath(pExportPDFPath);
+  return kOk;
+}
+
+}  // namespace zephrin

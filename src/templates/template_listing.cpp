@@ -1,0 +1,226 @@
+#include "templates/template_listing.h"
+
+#include <optional>
+
+#include <sys/stat.h>
+
+#include "catalogue/catalogue.h"
+#include "platform/codepage.h"
+#include "platform/profile.h"
+#include "result/result_document.h"
+#include "service/xml_wrapper.h"
+
+namespace zephrin {
+
+namespace {
+
+constexpr std::string_view kLayoutSection = "Import:Layout";
+constexpr std::string_view kFileNameSection = "Import:FileName";
+constexpr std::string_view kAllTemplates = "ALL TEMPLATES";
+constexpr std::string_view kAllFiles = "ALL FILES";
+
+std::string TemplateSection(std::string_view name) {
+  std::string section = "Import:";
+  section += name;
+  return section;
+}
+
+bool IsBlank(char c) { return c == ' ' || (c >= 9 && c <= 13); }
+
+// Names whose template section would be one of the store's own sections:
+// deleting "the template" FILENAME must not delete every association.
+bool IsReservedName(std::string_view name) {
+  while (!name.empty() && IsBlank(name.front())) name.remove_prefix(1);
+  while (!name.empty() && IsBlank(name.back())) name.remove_suffix(1);
+  const std::string upper = ProfileUpper(name);
+  return upper == "LAYOUT" || upper == "FILENAME" || upper == "CURDIR";
+}
+
+// One entry of a numbered list: the value as a profile read gives it (cut to
+// 259 characters), which is what is compared and listed, and the whole value,
+// which is what a rewrite keeps, so a rewrite never shortens an entry.
+struct ListEntry {
+  std::string shown;
+  std::string whole;
+};
+
+// Keys "1", "2", ... up to the first absent (or empty) one.
+std::vector<ListEntry> ReadList(const ProfileDocument& doc, std::string_view section) {
+  std::vector<ListEntry> entries;
+  for (unsigned n = 1;; ++n) {
+    const std::string key = std::to_string(n);
+    const std::optional<std::string_view> value = doc.Find(section, key);
+    if (!value || value->empty()) break;
+    entries.push_back({std::string(value->substr(0, kProfileValueMax)), std::string(*value)});
+  }
+  return entries;
+}
+
+// Writes the kept values (upper-cased) under 1, 2, ... and deletes the keys
+// above them up to the old length of the list.
+void RewriteList(ProfileDocument& doc, std::string_view section, const std::vector<std::string>& kept,
+                 std::size_t oldCount) {
+  for (std::size_t i = 0; i < kept.size(); ++i) doc.Set(section, std::to_string(i + 1), ProfileUpper(kept[i]));
+  for (std::size_t n = kept.size() + 1; n <= oldCount; ++n) {
+    while (doc.DeleteKey(section, std::to_string(n))) {
+    }
+  }
+}
+
+bool DeleteAllSections(ProfileDocument& doc, std::string_view section) {
+  bool any = false;
+  while (doc.DeleteSection(section)) any = true;
+  return any;
+}
+
+std::string_view FilePart(std::string_view entry) { return entry.substr(0, entry.find('^')); }
+
+bool StoreExists(const std::string& iniPath) {
+  struct stat st {};
+  return !iniPath.empty() && lstat(iniPath.c_str(), &st) == 0;
+}
+
+void AppendEscaped(std::string& out, std::string_view ansi) { out += EscapeXmlText(AnsiToUtf8(ansi)); }
+
+}  // namespace
+
+TemplateListing ReadTemplateListing(const std::string& iniPath) {
+  TemplateListing listing;
+  ProfileDocument doc;
+  if (iniPath.empty() || !ProfileDocument::Load(iniPath, doc)) return listing;
+  unsigned n = 0;
+  for (const ListEntry& entry : ReadList(doc, kLayoutSection)) {
+    TemplateListing::Template t;
+    t.num = ++n;
+    t.name = entry.shown;
+    const std::string section = TemplateSection(entry.shown);
+    t.type = doc.Get(section, "Info");
+    if (t.type == "INTL") t.type = doc.Get(section, "IntlType");
+    listing.templates.push_back(std::move(t));
+  }
+  n = 0;
+  for (const ListEntry& entry : ReadList(doc, kFileNameSection)) {
+    TemplateListing::DataFile f;
+    f.num = ++n;
+    const std::size_t caret = entry.shown.find('^');
+    f.fileName = entry.shown.substr(0, caret);
+    if (caret != std::string::npos) f.templateName = entry.shown.substr(caret + 1);
+    listing.files.push_back(std::move(f));
+  }
+  return listing;
+}
+
+std::string FormatTemplateInfo(const TemplateListing& listing, std::string_view folder) {
+  std::string out = "<INFO>";
+  if (!listing.templates.empty()) {
+    out += "<TEMPLATES>";
+    for (const auto& t : listing.templates) {
+      out += "<TMPL num='";
+      out += std::to_string(t.num);
+      out += "'><imptype>";
+      AppendEscaped(out, t.type);
+      out += "</imptype><name>";
+      AppendEscaped(out, t.name);
+      out += "</name></TMPL>";
+    }
+    out += "</TEMPLATES>";
+  }
+  if (!listing.files.empty()) {
+    out += "<FILENAMES>";
+    for (const auto& f : listing.files) {
+      out += "<FILES num='";
+      out += std::to_string(f.num);
+      out += "'><fname>";
+      AppendEscaped(out, f.fileName);
+      out += "</fname><templ>";
+      AppendEscaped(out, f.templateName);
+      out += "</templ></FILES>";
+    }
+    out += "</FILENAMES>";
+  }
+  out += "<PATHNAME>";
+  out += EscapeXmlText(folder);
+  out += "</PATHNAME><MAX_INTLCOMBO_ITEMS>";
+  out += std::to_string(kIntlKindCount);
+  out += "</MAX_INTLCOMBO_ITEMS></INFO>";
+  return out;
+}
+
+DeleteOutcome DeleteTemplateFromStore(const std::string& iniPath, std::string_view name, std::string* error) {
+  // No store, nothing to delete: not even the lock file is made.
+  if (!StoreExists(iniPath)) return DeleteOutcome::kNotThere;
+  bool changed = false;
+  const bool ok = UpdateProfileFile(iniPath, [&](ProfileDocument& doc, std::string*) {
+    const std::vector<ListEntry> index = ReadList(doc, kLayoutSection);
+    if (name == kAllTemplates) {
+      for (const ListEntry& entry : index) {
+        if (!IsReservedName(entry.shown)) changed = DeleteAllSections(doc, TemplateSection(entry.shown)) || changed;
+      }
+      changed = DeleteAllSections(doc, kLayoutSection) || changed;
+      return true;
+    }
+    if (!IsReservedName(name)) changed = DeleteAllSections(doc, TemplateSection(name));
+    // The index is rewritten only when it names the template, so a name that
+    // is not there leaves every entry as it was.
+    std::vector<std::string> kept;
+    bool listed = false;
+    for (const ListEntry& entry : index) {
+      if (entry.shown == name) listed = true;
+      else kept.push_back(entry.whole);
+    }
+    if (listed) {
+      RewriteList(doc, kLayoutSection, kept, index.size());
+      changed = true;
+    }
+    return true;
+  }, error);
+  if (!ok) return DeleteOutcome::kFailed;
+  return changed ? DeleteOutcome::kDeleted : DeleteOutcome::kNotThere;
+}
+
+DeleteOutcome DeleteFileAssociation(const std::string& iniPath, std::string_view fileName, std::string* error) {
+  if (!StoreExists(iniPath)) return DeleteOutcome::kNotThere;
+  bool changed = false;
+  const bool ok = UpdateProfileFile(iniPath, [&](ProfileDocument& doc, std::string*) {
+    if (fileName == kAllFiles) {
+      changed = DeleteAllSections(doc, kFileNameSection);
+      return true;
+    }
+    const std::vector<ListEntry> entries = ReadList(doc, kFileNameSection);
+    std::vector<std::string> kept;
+    for (const ListEntry& entry : entries) {
+      if (FilePart(entry.shown) == fileName) changed = true;
+      else kept.push_back(entry.whole);
+    }
+    if (changed) RewriteList(doc, kFileNameSection, kept, entries.size());
+    return true;
+  }, error);
+  if (!ok) return DeleteOutcome::kFailed;
+  return changed ? DeleteOutcome::kDeleted : DeleteOutcome::kNotThere;
+}
+
+// ---- The service object's methods ----------------------------------------------
+
+Status CxmlWrapper::GetTemplateInfo(std::string& pTemplateInfo) {
+  EstablishTemplateStore();
+  pTemplateInfo = FormatTemplateInfo(ReadTemplateListing(m_szTemplateFile), m_szWriteableFolder);
+  return kOk;
+}
+
+Status CxmlWrapper::DeleteLayout(std::string_view pTemplateName) {
+  std::string error;
+  if (DeleteTemplateFromStore(m_szTemplateFile, Utf8ToAnsi(pTemplateName), &error) == DeleteOutcome::kFailed) {
+    TraceF("DeleteLayout: the template store could not be written: %s", error.c_str());
+  }
+  return kOk;
+}
+
+Status CxmlWrapper::DeleteFileName(std::string_view pFileName) {
+  std::string error;
+  if (DeleteFileAssociation(m_szTemplateFile, Utf8ToAnsi(pFileName), &error) == DeleteOutcome::kFailed) {
+    TraceF("DeleteFileName: the template store could not be written: %s", error.c_str());
+  }
+  return kOk;
+}
+
+}  // namespace zephrin

@@ -1,0 +1,49 @@
+// The saved templates and the data files associated with them: the listing
+// the host shows, and the deletion of templates and associations.
+//
+// Store texts are the engine's Windows-1252 text; the listing text is UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zephrin {
+
+struct TemplateListing {
+  struct Template {
+    unsigned num = 0;     // key in "Import:Layout"
+    std::string type;     // "Info", or "IntlType" for an international template
+    std::string name;     // the index value
+  };
+  struct DataFile {
+    unsigned num = 0;            // key in "Import:FileName"
+    std::string fileName;        // before the first "^" (the whole entry without one)
+    std::string templateName;    // after the first "^" ("" without one)
+  };
+  std::vector<Template> templates;
+  std::vector<DataFile> files;
+};
+
+// Reads the index and the associations, each from key "1" up to the first
+// absent key. A missing or unreadable store lists as empty.
+TemplateListing ReadTemplateListing(const std::string& iniPath);
+
+// The listing text: INFO with TEMPLATES, FILENAMES, PATHNAME and
+// MAX_INTLCOMBO_ITEMS, every value XML-escaped. `folder` is UTF-8.
+std::string FormatTemplateInfo(const TemplateListing& listing, std::string_view folder);
+
+enum class DeleteOutcome { kDeleted, kNotThere, kFailed };
+
+// Deletes a template (its section and its index entry; the index is renumbered
+// from 1), or every template of the index with "ALL TEMPLATES". Names compare
+// exactly. When nothing of that name is there the store is not written.
+DeleteOutcome DeleteTemplateFromStore(const std::string& iniPath, std::string_view name,
+                                      std::string* error = nullptr);
+
+// Deletes the associations of a data file (renumbered from 1), or all of them
+// with "ALL FILES". Names compare exactly with the file part of each entry.
+DeleteOutcome DeleteFileAssociation(const std::string& iniPath, std::string_view fileName,
+                                    std::string* error = nullptr);
+
+}  // namespace zephrin

@@ -1,0 +1,218 @@
+// The file pickers, driven through prepared answers: what the dialogs are
+// asked, what is remembered in the store, and the export extension rule.
+#include <string>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "service/host_protocol.h"
+#include "test_util.h"
+
+namespace zephrin {
+namespace {
+
+using test::ReadFile;
+using test::ScopedEnv;
+using test::TempDir;
+using test::WriteFile;
+
+// Answers one dialog with a path and the filter entry the user selected.
+class ChoosingUserInterface : public RecordingUserInterface {
+ public:
+  std::optional<FileDialogResult> ChooseFile(const FileDialogRequest& request) override {
+    requests.push_back(request);
+    if (!answer) return std::nullopt;
+    return FileDialogResult{*answer, filterIndex};
+  }
+  std::optional<std::string> answer;
+  int filterIndex = 1;
+  std::vector<FileDialogRequest> requests;
+};
+
+class FilePickersTest : public ::testing::Test {
+ protected:
+  TempDir home;
+  TempDir elsewhere;
+  ScopedEnv homeEnv{"ZEPHRINIMPORT_HOME", home.str()};
+  ScopedEnv registryEnv{"ZEPHRINIMPORT_REGISTRY", elsewhere.file("registry.ini")};
+  ScopedEnv traceEnv{"ZEPHRINIMPORT_TRACE", std::nullopt};
+  ChoosingUserInterface ui;
+  CxmlWrapper service{&ui};
+  std::string Store() const { return home.file("import.ini"); }
+};
+
+TEST_F(FilePickersTest, BrowseForImportAsksAndRemembers) {
+  WriteFile(Store(), "[Import:CurDir]\nCurDir=/Data/Last Time\n[Import:FileName]\n1=/DATA/OLD.CSV^GL\n");
+  ui.answer = "/Data/New Year/tb.csv";
+  std::string chosen;
+  EXPECT_EQ(service.BrowseForImport("FCOA", chosen), kOk);
+  EXPECT_EQ(chosen, "/Data/New Year/tb.csv");
+  ASSERT_EQ(ui.requests.size(), 1u);
+  const FileDialogRequest& r = ui.requests[0];
+  EXPECT_EQ(r.kind, FileDialogRequest::Kind::Open);
+  EXPECT_EQ(r.title, "Select Import File");
+  EXPECT_EQ(r.filter,
+            "Comma Delimited(*.csv)|*.csv|Data Interchange Format(*.dif)|*.dif|Text Files(*.txt;*.prn)|*.txt;*.prn|");
+  EXPECT_EQ(r.filterIndex, 1);
+  EXPECT_EQ(r.initialFolder, "/Data/Last Time");
+  EXPECT_TRUE(r.mustExist);
+  // The folder as chosen (not upper-cased); the file once, upper-cased.
+  const std::string after =
+      "[Import:CurDir]\nCurDir=/Data/New Year\n[Import:FileName]\n1=/DATA/OLD.CSV^GL\n2=/DATA/NEW YEAR/TB.CSV\n";
+  EXPECT_EQ(ReadFile(Store()), after);
+  EXPECT_EQ(service.BrowseForImport("FCOA", chosen), kOk);
+  EXPECT_EQ(ReadFile(Store()), after);
+  // A file listed with its template, chosen in another case, is not added again.
+  ui.answer = "/data/old.csv";
+  service.BrowseForImport("FCOA", chosen);
+  EXPECT_EQ(ReadFile(Store()),
+            "[Import:CurDir]\nCurDir=/data\n[Import:FileName]\n1=/DATA/OLD.CSV^GL\n2=/DATA/NEW YEAR/TB.CSV\n");
+  EXPECT_TRUE(ui.messages().empty());
+}
+
+TEST_F(FilePickersTest, BrowseForImportFilters) {
+  const std::pair<const char*, bool> cases[] = {
+      {"ENTITY", false}, {"CAT", false}, {"TIBAL", false}, {"INTL", false}, {"CTPRCN", false},
+      {"FCOA", true},    {"JE", true},   {"entity", true}, {"", true},
+  };
+  for (const auto& [type, withText] : cases) {
+    ui.requests.clear();
+    std::string chosen;
+    service.BrowseForImport(type, chosen);
+    ASSERT_EQ(ui.requests.size(), 1u);
+    EXPECT_EQ(ui.requests[0].filter,
+              std::string("Comma Delimited(*.csv)|*.csv|Data Interchange Format(*.dif)|*.dif|") +
+                  (withText ? "Text Files(*.txt;*.prn)|*.txt;*.prn|" : ""))
+        << type;
+  }
+}
+
+TEST_F(FilePickersTest, CancelledBrowseChangesNothing) {
+  const std::string store = "[Import:CurDir]\nCurDir=/keep\n";
+  WriteFile(Store(), store);
+  struct stat before {};
+  ASSERT_EQ(stat(Store().c_str(), &before), 0);
+  std::string chosen = "stale";
+  EXPECT_EQ(service.BrowseForImport("FCOA", chosen), kOk);
+  EXPECT_EQ(chosen, "");
+  EXPECT_EQ(ReadFile(Store()), store);
+  struct stat after {};
+  ASSERT_EQ(stat(Store().c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+
+  ui.answer.reset();
+  EXPECT_EQ(service.SelectExportFile("csv", "report", chosen), kOk);
+  EXPECT_EQ(chosen, "");
+  EXPECT_EQ(ReadFile(Store()), store);
+  EXPECT_EQ(service.SelectExportPDFFile(chosen), kOk);
+  EXPECT_EQ(chosen, "");
+  EXPECT_TRUE(service.m_pickedPaths.empty());
+}
+
+TEST_F(FilePickersTest, SelectExportFileRequest) {
+  WriteFile(Store(), "[Export:CurDir]\nCurDir=/Exports/Mixed Case\n");
+  ui.answer = "/Exports/New/report";
+  std::string chosen;
+  EXPECT_EQ(service.SelectExportFile("csv,TXT", "default.csv", chosen), kOk);
+  ASSERT_EQ(ui.requests.size(), 1u);
+  const FileDialogRequest& r = ui.requests[0];
+  EXPECT_EQ(r.kind, FileDialogRequest::Kind::Save);
+  EXPECT_EQ(r.title, "Select Export File");
+  EXPECT_EQ(r.filter, "CSV File (*.csv)|*.csv|TXT File (*.txt)|*.txt|");
+  EXPECT_EQ(r.filterIndex, 1);
+  EXPECT_EQ(r.initialFolder, "/Exports/Mixed Case");
+  EXPECT_EQ(r.initialFileName, "default.csv");
+  EXPECT_TRUE(r.overwritePrompt);
+  EXPECT_EQ(chosen, "/Exports/New/report.csv");
+  EXPECT_EQ(ReadFile(Store()), "[Export:CurDir]\nCurDir=/Exports/New\n");
+}
+
+struct ExtensionCase {
+  const char* types;
+  int selected;
+  const char* answer;
+  const char* expected;
+};
+
+TEST_F(FilePickersTest, ExtensionRule) {
+  const ExtensionCase cases[] = {
+      {"csv,TXT", 1, "/x/report", "/x/report.csv"},
+      {"csv,TXT", 2, "/x/report", "/x/report.txt"},
+      {"csv,TXT", 1, "/x/report.CSV", "/x/report.CSV"},
+      {"csv,TXT", 1, "/x/report.data", "/x/report.data.csv"},
+      {"csv,TXT", 1, "/x/report.txt", "/x/report.txt.csv"},
+      {"csv,TXT", 2, "/x/report.Txt", "/x/report.Txt"},
+      {"csv,TXT", 1, "/x/report.c", "/x/report.c.csv"},
+      {"csv,TXT", 1, "/x/report.", "/x/report..csv"},
+      {"csv,TXT", 1, "/x.y/report", "/x.y/report.csv"},
+      {"xlsx", 1, "/x/book.xlsx", "/x/book.xlsx.xlsx"},  // only three-letter extensions are kept
+      {" csv , txt ", 2, "/x/r", "/x/r.txt"},
+      {"", 1, "/x/report", "/x/report"},      // no entries: the name stays as chosen
+      {"csv", 5, "/x/report", "/x/report"},   // no such entry
+      {"csv", 1, "report", "report.csv"},
+  };
+  for (const ExtensionCase& c : cases) {
+    ui.answer = c.answer;
+    ui.filterIndex = c.selected;
+    std::string chosen;
+    EXPECT_EQ(service.SelectExportFile(c.types, "", chosen), kOk);
+    EXPECT_EQ(chosen, c.expected) << c.types << " " << c.selected << " " << c.answer;
+  }
+}
+
+TEST_F(FilePickersTest, SelectExportPDFFile) {
+  ui.answer = "/Docs/Return.pdf";
+  std::string chosen;
+  EXPECT_EQ(service.SelectExportPDFFile(chosen), kOk);
+  EXPECT_EQ(chosen, "/Docs/Return.pdf");
+  ASSERT_EQ(ui.requests.size(), 1u);
+  EXPECT_EQ(ui.requests[0].kind, FileDialogRequest::Kind::Open);
+  EXPECT_EQ(ui.requests[0].title, "Select PDF Export File");
+  EXPECT_EQ(ui.requests[0].filter, "PDF File(*.pdf)|*.pdf|");
+  EXPECT_TRUE(ui.requests[0].overwritePrompt);
+  EXPECT_EQ(ui.requests[0].initialFolder, "");
+}
+
+// A path the user chose may lie outside the writable folder; the file methods
+// then take it, and only it.
+TEST_F(FilePickersTest, PickedPathsAreAccepted) {
+  const std::string target = elsewhere.file("export");
+  ui.answer = target;
+  std::string chosen;
+  service.SelectExportFile("csv", "", chosen);
+  ASSERT_EQ(chosen, target + ".csv");
+  int32_t r = 0;
+  EXPECT_EQ(service.CreateExportFile(chosen, r), kOk);
+  EXPECT_EQ(r, 1);
+  service.ExportWriteLine("a;b", r);
+  service.CloseExportFile(r);
+  EXPECT_EQ(r, 1);
+  EXPECT_EQ(ReadFile(chosen), "a;b\r\n");
+  std::optional<std::string> bytes;
+  EXPECT_EQ(service.ConvertFileToByteArray(chosen, bytes), kOk);
+  EXPECT_EQ(bytes, "a;b\r\n");
+  // The path without the extension the rule added was never returned.
+  EXPECT_EQ(service.CreateExportFile(target, r), kOk);
+  EXPECT_EQ(r, 0);
+  EXPECT_EQ(service.DeleteOITFile(chosen), kOk);
+  EXPECT_EQ(service.DeleteOITFile(chosen), kFalse);
+}
+
+TEST_F(FilePickersTest, ThroughTheHostProtocol) {
+  RecordingUserInterface recording;
+  CxmlWrapper hosted(&recording);
+  HostProtocol protocol(hosted, recording);
+  EXPECT_EQ(*protocol.HandleLine(
+                R"({"jsonrpc":"2.0","id":1,"method":"SelectExportFile","params":{"args":["csv,txt",""],"answers":["/out/list"]}})"),
+            R"({"jsonrpc":"2.0","id":1,"result":{"value":"/out/list.csv","status":0,"messages":[]}})");
+  EXPECT_EQ(*protocol.HandleLine(R"({"jsonrpc":"2.0","id":2,"method":"BrowseForImport","params":["FCOA"]})"),
+            R"({"jsonrpc":"2.0","id":2,"result":{"value":"","status":0,"messages":[]}})");
+  EXPECT_EQ(*protocol.HandleLine(
+                R"({"jsonrpc":"2.0","id":3,"method":"BrowseForImport","params":{"args":["FCOA"],"answers":["/in/tb.csv"]}})"),
+            R"({"jsonrpc":"2.0","id":3,"result":{"value":"/in/tb.csv","status":0,"messages":[]}})");
+  EXPECT_EQ(ReadFile(Store()),
+            "[Export:CurDir]\nCurDir=/out\n[Import:CurDir]\nCurDir=/in\n[Import:FileName]\n1=/IN/TB.CSV\n");
+}
+
+}  // namespace
+}  // namespace zephrin

@@ -1,0 +1,388 @@
+// Folders, file deletion and byte arrays, and the rule that keeps every one of
+// the file methods inside the writable folder.
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "service/host_protocol.h"
+#include "test_util.h"
+
+namespace zephrin {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::ScopedEnv;
+using test::TempDir;
+using test::WriteFile;
+
+class FileTransferTest : public ::testing::Test {
+ protected:
+  TempDir home;     // the writable folder
+  TempDir outside;  // must never be touched
+  TempDir logs;
+  ScopedEnv homeEnv{"ZEPHRINIMPORT_HOME", home.str()};
+  ScopedEnv registryEnv{"ZEPHRINIMPORT_REGISTRY", logs.file("registry.ini")};
+  ScopedEnv traceEnv{"ZEPHRINIMPORT_TRACE", logs.file("trace.txt")};
+  RecordingUserInterface ui;
+  CxmlWrapper service{&ui};
+
+  void SetUp() override {
+    WriteFile(outside.file("secret.txt"), "secret");
+    fs::create_symlink(outside.path(), home.path() / "out-link");
+    fs::create_symlink(outside.path() / "secret.txt", home.path() / "file-link");
+  }
+  std::string TraceText() { return ReadFile(logs.file("trace.txt")); }
+  void ClearTrace() { WriteFile(logs.file("trace.txt"), ""); }
+  std::set<std::string> Listing(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
+    return names;
+  }
+  void ExpectOutsideUntouched() {
+    EXPECT_EQ(Listing(outside.path()), std::set<std::string>{"secret.txt"});
+    EXPECT_EQ(ReadFile(outside.file("secret.txt")), "secret");
+  }
+};
+
+// ---- Every refused path, for every method that takes one ------------------------
+
+struct RefusedPath {
+  const char* label;
+  std::function<std::string(const std::string& home, const std::string& outside)> path;
+  const char* reason;
+};
+
+struct PathMethod {
+  const char* name;
+  // Runs the method; returns what the host would see (result or status).
+  std::function<int(CxmlWrapper&, const std::string&)> call;
+  int refusedOutcome;
+  // The message shown (caption, text) for a refused path; empty caption and
+  // text: none. "%s" stands for the path.
+  const char* caption;
+  const char* message;
+  // The trace line that follows the refusal line ("" when none).
+  const char* trace;
+};
+
+const PathMethod kPathMethods[] = {
+    {"CreateExportFile",
+     [](CxmlWrapper& s, const std::string& p) { int32_t r = -1; s.CreateExportFile(p, r); return int(r); }, 0,
+     "Export", "Error opening export file %s for writing!", ""},
+    {"CreateOutputFile",
+     [](CxmlWrapper& s, const std::string& p) { int32_t r = -1; s.CreateOutputFile(p, r); return int(r); }, 0, "",
+     "Error opening output file %s for writing!", "CreateOutputFile: found=-1, nextinline=1"},
+    {"ConvertFileToByteArray",
+     [](CxmlWrapper& s, const std::string& p) {
+       std::optional<std::string> bytes;
+       const int st = s.ConvertFileToByteArray(p, bytes);
+       return bytes ? 99 : st;
+     },
+     kFalse, "Import", "Unable to open the file",
+     "!!!! **** Error opening export file %s for reading! In CxmlWrapper::ConvertFileToByteArray()."},
+    {"ConvertByteArrayToFile",
+     [](CxmlWrapper& s, const std::string& p) { return int(s.ConvertByteArrayToFile(p, "pwned")); }, kFalse,
+     "Import", "Unable to open the file",
+     "!!!! **** Error opening export file %s for writing! In CxmlWrapper::ConvertByteArrayToFile()."},
+    {"DeleteOITFile", [](CxmlWrapper& s, const std::string& p) { return int(s.DeleteOITFile(p)); }, kFalse, "", "",
+     ""},
+};
+
+std::string Replace(std::string text, const std::string& path) {
+  const std::size_t at = text.find("%s");
+  if (at != std::string::npos) text.replace(at, 2, path);
+  return text;
+}
+
+std::string Printable(const std::string& path) {
+  std::string out;
+  for (char c : path) {
+    if (c == '\0') out += "\\0";
+    else if (c == '\n') out += "\\n";
+    else out += c;
+  }
+  return out;
+}
+
+TEST_F(FileTransferTest, EveryRefusedPathGetsTheFailureOutcome) {
+  const RefusedPath paths[] = {
+      {"OutsideAbsolute", [](const std::string&, const std::string& outside) { return outside + "/secret.txt"; },
+       "it is outside the writable folder"},
+      {"EtcFile", [](const std::string&, const std::string&) { return std::string("/etc/hostname"); },
+       "it is outside the writable folder"},
+      {"DotDotRelative",
+       [](const std::string& home, const std::string& outside) { return "../" + fs::path(outside).filename().string() + "/secret.txt"; },
+       "the name holds a \"..\" component"},
+      {"DotDotInsideAbsolute",
+       [](const std::string& home, const std::string& outside) {
+         return home + "/../" + fs::path(outside).filename().string() + "/secret.txt";
+       },
+       "the name holds a \"..\" component"},
+      {"ThroughFolderLink", [](const std::string& home, const std::string& outside) { return home + "/out-link/secret.txt"; },
+       "it leads through the symbolic link out-link"},
+      {"FileLink", [](const std::string& home, const std::string& outside) { return home + "/file-link"; }, "it is a symbolic link"},
+      {"RelativeFileLink", [](const std::string&, const std::string&) { return std::string("file-link"); },
+       "it is a symbolic link"},
+      {"Nul", [](const std::string& home, const std::string& outside) { return home + std::string("/a\0b", 4); },
+       "the path holds a NUL character"},
+      {"LineBreak", [](const std::string&, const std::string&) { return std::string("a\nb"); }, "the name holds a line break"},
+      {"TheFolderItself", [](const std::string& home, const std::string& outside) { return home + "/"; }, "the name is empty"},
+      {"PrefixOfAnotherFolder", [](const std::string& home, const std::string& outside) { return home + "x/file"; },
+       "it is outside the writable folder"},
+  };
+  for (const PathMethod& m : kPathMethods) {
+    for (const RefusedPath& p : paths) {
+      SCOPED_TRACE(std::string(m.name) + " " + p.label);
+      ClearTrace();
+      ui.TakeMessages();
+      const std::string path = p.path(home.str(), outside.str());
+      EXPECT_EQ(m.call(service, path), m.refusedOutcome);
+
+      std::string expectedTrace = std::string(m.name) + ": refused path " + Printable(path) + ": " + p.reason + "\n";
+      if (*m.trace) expectedTrace += Replace(m.trace, Printable(path)) + "\n";
+      EXPECT_EQ(TraceText(), expectedTrace);
+      const auto messages = ui.TakeMessages();
+      if (*m.message) {
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].caption, m.caption);
+        EXPECT_EQ(messages[0].text, Replace(m.message, path));
+      } else {
+        EXPECT_TRUE(messages.empty());
+      }
+      ExpectOutsideUntouched();
+    }
+  }
+  // Nothing was made inside the writable folder either.
+  EXPECT_EQ(Listing(home.path()), (std::set<std::string>{"file-link", "out-link"}));
+}
+
+struct RefusedFolder {
+  const char* label;
+  std::string name;
+  const char* reason;
+};
+
+TEST_F(FileTransferTest, EveryRefusedFolderName) {
+  const RefusedFolder names[] = {
+      {"Empty", "", "the name is empty"},
+      {"Absolute", outside.str(), "the name is an absolute path"},
+      {"DotDot", "..", "the name holds a \"..\" component"},
+      {"DotDotInside", "a/../../x", "the name holds a \"..\" component"},
+      {"Dot", ".", "the name holds a \".\" component"},
+      {"Slashes", "//", "the name is an absolute path"},
+      {"Link", "out-link", "it is a symbolic link"},
+      {"ThroughLink", "out-link/new", "it leads through the symbolic link out-link"},
+      {"LineBreak", "a\nb", "the name holds a line break"},
+      {"Nul", std::string("a\0b", 3), "the name holds a NUL character"},
+  };
+  for (const RefusedFolder& n : names) {
+    SCOPED_TRACE(n.label);
+    ClearTrace();
+    std::string created = "unchanged";
+    EXPECT_EQ(service.CreateFolder(n.name, created), kFalse);
+    EXPECT_EQ(created, "");
+    EXPECT_EQ(service.DeleteFolder(n.name), kFalse);
+    EXPECT_EQ(TraceText(), "CreateFolder: refused folder name " + Printable(n.name) + ": " + n.reason +
+                               "\nDeleteFolder: refused folder name " + Printable(n.name) + ": " + n.reason + "\n");
+    ExpectOutsideUntouched();
+  }
+  EXPECT_TRUE(ui.messages().empty());
+  EXPECT_EQ(Listing(home.path()), (std::set<std::string>{"file-link", "out-link"}));
+}
+
+// ---- Folders ----------------------------------------------------------------------
+
+TEST_F(FileTransferTest, CreateFolder) {
+  std::string path;
+  EXPECT_EQ(service.CreateFolder("exports", path), kOk);
+  EXPECT_EQ(path, home.str() + "/exports");
+  EXPECT_TRUE(fs::is_directory(path));
+  EXPECT_EQ(service.CreateFolder("exports", path), kOk);  // already there: fine
+  EXPECT_EQ(service.CreateFolder("exports/2024", path), kOk);
+  EXPECT_EQ(path, home.str() + "/exports/2024");
+  EXPECT_TRUE(fs::is_directory(path));
+  // A missing parent is not created, and not reported.
+  EXPECT_EQ(service.CreateFolder("none/sub", path), kOk);
+  EXPECT_EQ(path, home.str() + "/none/sub");
+  EXPECT_FALSE(fs::exists(home.path() / "none"));
+}
+
+TEST_F(FileTransferTest, DeleteFolderDeletesFilesAndKeepsSubfolders) {
+  const fs::path folder = home.path() / "work";
+  fs::create_directories(folder / "sub");
+  WriteFile((folder / "a.csv").string(), "a");
+  WriteFile((folder / "read-only.csv").string(), "r");
+  fs::permissions(folder / "read-only.csv", fs::perms::owner_read);
+  WriteFile((folder / "sub" / "kept.csv").string(), "k");
+  fs::create_symlink(outside.path() / "secret.txt", folder / "link");
+  fs::create_symlink(outside.path(), folder / "dir-link");
+
+  int32_t r = 0;
+  service.CreateExportFile((folder / "export.csv").string(), r);
+  ASSERT_EQ(r, 1);
+  service.ExportWriteLine("x", r);
+
+  EXPECT_EQ(service.DeleteFolder("work"), kOk);
+  EXPECT_EQ(Listing(folder), std::set<std::string>{"sub"});
+  EXPECT_EQ(ReadFile((folder / "sub" / "kept.csv").string()), "k");
+  ExpectOutsideUntouched();
+  // The export file in it was closed and forgotten.
+  service.ExportWriteLine("y", r);
+  EXPECT_EQ(r, 0);
+
+  // Without subfolders the folder goes too.
+  fs::remove_all(folder / "sub");
+  WriteFile((folder / "b.csv").string(), "b");
+  EXPECT_EQ(service.DeleteFolder("work/"), kOk);
+  EXPECT_FALSE(fs::exists(folder));
+  EXPECT_EQ(service.DeleteFolder("work"), kOk);  // not there: nothing to do
+  EXPECT_TRUE(ui.messages().empty());
+}
+
+TEST_F(FileTransferTest, DeleteFolderStopsAtAFileItCannotDelete) {
+  const fs::path folder = home.path() / "locked";
+  fs::create_directories(folder);
+  WriteFile((folder / "a.csv").string(), "a");
+  fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+  if (access(folder.c_str(), W_OK) == 0) GTEST_SKIP() << "running with rights that ignore permissions";
+  EXPECT_EQ(service.DeleteFolder("locked"), kOk);
+  fs::permissions(folder, fs::perms::owner_all);
+  EXPECT_EQ(Listing(folder), std::set<std::string>{"a.csv"});
+}
+
+TEST_F(FileTransferTest, DeleteOITFile) {
+  WriteFile(home.file("old.pdf"), "x");
+  int32_t r = 0;
+  service.CreateExportFile(home.file("open.csv"), r);
+  EXPECT_EQ(service.DeleteOITFile(home.file("old.pdf")), kOk);
+  EXPECT_FALSE(fs::exists(home.file("old.pdf")));
+  service.ExportWriteLine("x", r);  // the export file was closed first
+  EXPECT_EQ(r, 0);
+  EXPECT_EQ(service.DeleteOITFile(home.file("old.pdf")), kFalse);
+  EXPECT_EQ(service.DeleteOITFile("open.csv"), kOk);
+  std::string path;
+  service.CreateFolder("dir", path);
+  EXPECT_EQ(service.DeleteOITFile("dir"), kFalse);  // a folder is not a file
+  EXPECT_TRUE(fs::is_directory(path));
+}
+
+// ---- Byte arrays ---------------------------------------------------------------------
+
+TEST_F(FileTransferTest, FileToByteArray) {
+  const std::string bytes("a\0b\r\n\xFF", 6);
+  WriteFile(home.file("data.bin"), bytes);
+  WriteFile(home.file("empty.bin"), "");
+  std::optional<std::string> out;
+  EXPECT_EQ(service.ConvertFileToByteArray(home.file("data.bin"), out), kOk);
+  EXPECT_EQ(out, bytes);
+
+  std::optional<std::string> kept = std::string("old");
+  EXPECT_EQ(service.ConvertFileToByteArray("empty.bin", kept), kFalse);
+  EXPECT_EQ(kept, "old");  // an empty file leaves the result as it was
+
+  EXPECT_EQ(service.ConvertFileToByteArray("missing.bin", out), kFalse);
+  EXPECT_EQ(service.ConvertFileToByteArray(home.str() + "/", out), kFalse);
+  std::string folder;
+  service.CreateFolder("dir", folder);
+  EXPECT_EQ(service.ConvertFileToByteArray("dir", out), kFalse);
+  EXPECT_EQ(TraceText(),
+            "CxmlWrapper::ConvertFileToByteArray(). Read 6 bytes from file " + home.file("data.bin") + ".\n"
+            "!!!! **** !(ppByteArray && iFileLen > 0) for file empty.bin.  In CxmlWrapper::ConvertFileToByteArray.\n"
+            "!!!! **** Error opening export file missing.bin for reading! In CxmlWrapper::ConvertFileToByteArray().\n"
+            "ConvertFileToByteArray: refused path " + home.str() + "/: the name is empty\n"
+            "!!!! **** Error opening export file " + home.str() +
+                "/ for reading! In CxmlWrapper::ConvertFileToByteArray().\n"
+            "!!!! **** Error opening export file dir for reading! In CxmlWrapper::ConvertFileToByteArray().\n");
+  EXPECT_EQ(ui.messages().size(), 3u);
+}
+
+TEST_F(FileTransferTest, ByteArrayToFile) {
+  EXPECT_EQ(service.ConvertByteArrayToFile("empty.bin", ""), kOk);
+  EXPECT_EQ(ReadFile(home.file("empty.bin")), "");
+  EXPECT_TRUE(fs::exists(home.file("empty.bin")));
+
+  WriteFile(home.file("keep-mode.bin"), "old content");
+  fs::permissions(home.file("keep-mode.bin"), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(service.ConvertByteArrayToFile(home.file("keep-mode.bin"), std::string("n\0w", 3)), kOk);
+  EXPECT_EQ(ReadFile(home.file("keep-mode.bin")), std::string("n\0w", 3));
+  EXPECT_EQ(fs::status(home.file("keep-mode.bin")).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+
+  EXPECT_EQ(service.ConvertByteArrayToFile("no/folder.bin", "x"), kFalse);
+  std::string folder;
+  service.CreateFolder("dir", folder);
+  EXPECT_EQ(service.ConvertByteArrayToFile("dir", "x"), kFalse);
+  EXPECT_TRUE(fs::is_directory(folder));
+  EXPECT_EQ(TraceText(),
+            "CxmlWrapper::ConvertByteArrayToFile(). Write 0 bytes to file empty.bin.\n"
+            "CxmlWrapper::ConvertByteArrayToFile(). Write 3 bytes to file " + home.file("keep-mode.bin") + ".\n"
+            "!!!! **** Error opening export file no/folder.bin for writing! In CxmlWrapper::ConvertByteArrayToFile().\n"
+            "!!!! **** Error opening export file dir for writing! In CxmlWrapper::ConvertByteArrayToFile().\n");
+  // No temporary file is left behind.
+  EXPECT_EQ(Listing(home.path()),
+            (std::set<std::string>{"dir", "empty.bin", "file-link", "keep-mode.bin", "out-link"}));
+}
+
+TEST_F(FileTransferTest, FailedWriteLeavesTheOldFileWhole) {
+  WriteFile(home.file("report.pdf"), "the old report");
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit {1000, 1000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const Status st = service.ConvertByteArrayToFile(home.file("report.pdf"), std::string(5000, 'n'));
+    const auto messages = ui.TakeMessages();
+    const bool shown = messages.size() == 1 && messages[0].caption == "Import: Error occurred in processing the file." &&
+                       messages[0].text == home.file("report.pdf");
+    _exit(st == kFalse && shown ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadFile(home.file("report.pdf")), "the old report");
+  EXPECT_EQ(Listing(home.path()), (std::set<std::string>{"file-link", "out-link", "report.pdf"}));
+  EXPECT_EQ(TraceText(), "CxmlWrapper::ConvertByteArrayToFile(). Exception occured.\n");
+}
+
+TEST_F(FileTransferTest, TwoHundredMegabytesBothWays) {
+  std::string big(200u << 20, '\0');
+  for (std::size_t i = 0; i < big.size(); i += 4096) big[i] = static_cast<char>(i / 4096);
+  ASSERT_EQ(service.ConvertByteArrayToFile("big.bin", big), kOk);
+  EXPECT_EQ(fs::file_size(home.file("big.bin")), big.size());
+  std::optional<std::string> back;
+  ASSERT_EQ(service.ConvertFileToByteArray("big.bin", back), kOk);
+  ASSERT_TRUE(back);
+  EXPECT_TRUE(*back == big);
+}
+
+TEST_F(FileTransferTest, ByteArraysTravelAsBase64) {
+  HostProtocol protocol(service, ui);
+  EXPECT_EQ(*protocol.HandleLine(
+                R"({"jsonrpc":"2.0","id":1,"method":"ConvertByteArrayToFile","params":["x.bin","AP9hYg=="]})"),
+            R"({"jsonrpc":"2.0","id":1,"result":{"value":null,"status":0,"messages":[]}})");
+  EXPECT_EQ(ReadFile(home.file("x.bin")), std::string("\0\xFF" "ab", 4));
+  EXPECT_EQ(*protocol.HandleLine(R"({"jsonrpc":"2.0","id":2,"method":"ConvertFileToByteArray","params":["x.bin"]})"),
+            R"({"jsonrpc":"2.0","id":2,"result":{"value":"AP9hYg==","status":0,"messages":[]}})");
+  const std::string outsidePath = outside.file("secret.txt");
+  EXPECT_EQ(*protocol.HandleLine(R"({"jsonrpc":"2.0","id":3,"method":"ConvertByteArrayToFile","params":[")" +
+                                 outsidePath + R"(","AA=="]})"),
+            R"({"jsonrpc":"2.0","id":3,"result":{"value":null,"status":1,"messages":[{"caption":"Import","text":"Unable to open the file","icon":"none"}]}})");
+  EXPECT_EQ(*protocol.HandleLine(R"({"jsonrpc":"2.0","id":4,"method":"CreateFolder","params":["new"]})"),
+            R"({"jsonrpc":"2.0","id":4,"result":{"value":")" + home.str() +
+                R"(/new","status":0,"messages":[]}})");
+  ExpectOutsideUntouched();
+}
+
+}  // namespace
+}  // namespace zephrin

@@ -1,0 +1,309 @@
+#include "templates/template_listing.h"
+
+#include <cstdio>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include "service/host_protocol.h"
+#include "test_util.h"
+
+namespace zephrin {
+namespace {
+
+using test::ReadFile;
+using test::ScopedEnv;
+using test::TempDir;
+using test::WriteFile;
+
+// A service object whose writable folder is a fresh folder (with "&" and "<"
+// in its name, which the listing must escape).
+class TemplateListingTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  std::string home = dir.str() + "/r&d <home>";
+  ScopedEnv homeEnv{"ZEPHRINIMPORT_HOME", home};
+  ScopedEnv registryEnv{"ZEPHRINIMPORT_REGISTRY", dir.file("registry.ini")};
+  ScopedEnv traceEnv{"ZEPHRINIMPORT_TRACE", std::nullopt};
+  RecordingUserInterface ui;
+  CxmlWrapper service{&ui};
+
+  std::string Store() const { return home + "/import.ini"; }
+  void SetUp() override { ASSERT_TRUE(service.EstablishTemplateStore()); }
+  std::string Listing() {
+    std::string info;
+    EXPECT_EQ(service.GetTemplateInfo(info), kOk);
+    return info;
+  }
+};
+
+TEST_F(TemplateListingTest, ListsTemplatesAndFilesExactly) {
+  const std::string longName(300, 'L');
+  WriteFile(Store(),
+            "[Import:GL BOOK]\nInfo=COA\nFsiType=FEDERAL\nAccount_Number=0 2 0\n"
+            "[Import:DASTM IMPORT]\nInfo=INTL\nIntlType=DASTM CHART OF ACCOUNTS\n"
+            "[Import:CAF\xC9]\nInfo=JE\n"
+            "[Import:Layout]\n1=GL BOOK\n2=DASTM IMPORT\n3=R&D <2024>\n4=CAF\xC9\n5=" + longName +
+            "\n7=AFTER A GAP\n"
+            "[Import:FileName]\n1=C:\\DATA\\TB.CSV^GL BOOK\n2=/DATA/A&B.CSV^R&D <2024>\n3=/DATA/LOOSE.CSV\n"
+            "4=/DATA/TWO^CARETS^X\n");
+  const std::string expected =
+      "<INFO><TEMPLATES>"
+      "<TMPL num='1'><imptype>COA</imptype><name>GL BOOK</name></TMPL>"
+      "<TMPL num='2'><imptype>DASTM CHART OF ACCOUNTS</imptype><name>DASTM IMPORT</name></TMPL>"
+      "<TMPL num='3'><imptype></imptype><name>R&amp;D &lt;2024&gt;</name></TMPL>"
+      "<TMPL num='4'><imptype>JE</imptype><name>CAF\xC3\x89</name></TMPL>"
+      "<TMPL num='5'><imptype></imptype><name>" + std::string(259, 'L') + "</name></TMPL>"
+      "</TEMPLATES><FILENAMES>"
+      "<FILES num='1'><fname>C:\\DATA\\TB.CSV</fname><templ>GL BOOK</templ></FILES>"
+      "<FILES num='2'><fname>/DATA/A&amp;B.CSV</fname><templ>R&amp;D &lt;2024&gt;</templ></FILES>"
+      "<FILES num='3'><fname>/DATA/LOOSE.CSV</fname><templ></templ></FILES>"
+      "<FILES num='4'><fname>/DATA/TWO</fname><templ>CARETS^X</templ></FILES>"
+      "</FILENAMES><PATHNAME>" + dir.str() + "/r&amp;d &lt;home&gt;</PATHNAME>"
+      "<MAX_INTLCOMBO_ITEMS>100</MAX_INTLCOMBO_ITEMS></INFO>";
+  EXPECT_EQ(Listing(), expected);
+}
+
+TEST_F(TemplateListingTest, MissingStoreListsOnlyTheFolder) {
+  EXPECT_EQ(Listing(), "<INFO><PATHNAME>" + dir.str() +
+                           "/r&amp;d &lt;home&gt;</PATHNAME><MAX_INTLCOMBO_ITEMS>100</MAX_INTLCOMBO_ITEMS></INFO>");
+  // Only files, no index: no TEMPLATES element.
+  WriteFile(Store(), "[Import:Layout]\n2=NOT FIRST\n[Import:FileName]\n1=/A.CSV^X\n");
+  EXPECT_EQ(Listing(), "<INFO><FILENAMES><FILES num='1'><fname>/A.CSV</fname><templ>X</templ></FILES></FILENAMES>"
+                       "<PATHNAME>" + dir.str() +
+                           "/r&amp;d &lt;home&gt;</PATHNAME><MAX_INTLCOMBO_ITEMS>100</MAX_INTLCOMBO_ITEMS></INFO>");
+}
+
+const char* const kThree =
+    "[Import:A]\nInfo=COA\n"
+    "[Import:B]\nInfo=JE\n"
+    "[Import:C]\nInfo=TCC\n"
+    "[Import:Layout]\n1=A\n2=B\n3=C\n"
+    "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Y.CSV^A\n3=/D/Z.CSV\n"
+    "[Import:CurDir]\nCurDir=/D\n";
+
+struct DeleteCase {
+  const char* label;
+  bool file;             // DeleteFileName, else DeleteLayout
+  std::string name;
+  std::string before;
+  std::string after;     // "" when the store must stay as it was, not even rewritten
+};
+
+class DeleteTest : public TemplateListingTest, public ::testing::WithParamInterface<DeleteCase> {};
+
+TEST_P(DeleteTest, ChangesTheStoreByteForByte) {
+  const DeleteCase& c = GetParam();
+  WriteFile(Store(), c.before);
+  struct stat before {};
+  ASSERT_EQ(stat(Store().c_str(), &before), 0);
+
+  EXPECT_EQ(c.file ? service.DeleteFileName(c.name) : service.DeleteLayout(c.name), kOk);
+
+  struct stat after {};
+  ASSERT_EQ(stat(Store().c_str(), &after), 0);
+  if (c.after.empty()) {
+    EXPECT_EQ(ReadFile(Store()), c.before);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "the store was rewritten for nothing";
+  } else {
+    EXPECT_EQ(ReadFile(Store()), c.after);
+  }
+  EXPECT_TRUE(ui.messages().empty());
+}
+
+const std::string kLong(300, 'X');
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DeleteTest,
+    ::testing::Values(
+        DeleteCase{"MiddleTemplate", false, "B", kThree,
+                   "[Import:A]\nInfo=COA\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=C\n"
+                   "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Y.CSV^A\n3=/D/Z.CSV\n[Import:CurDir]\nCurDir=/D\n"},
+        DeleteCase{"AllTemplatesKeepsFiles", false, "ALL TEMPLATES", kThree,
+                   "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Y.CSV^A\n3=/D/Z.CSV\n[Import:CurDir]\nCurDir=/D\n"},
+        DeleteCase{"TemplateNotThere", false, "Q", kThree, ""},
+        DeleteCase{"AllTemplatesOfEmptyIndex", false, "ALL TEMPLATES", "[Import:FileName]\n1=/A^B\n", ""},
+        // Section names compare without case, index values exactly.
+        DeleteCase{"OtherCase", false, "b", kThree,
+                   "[Import:A]\nInfo=COA\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=B\n3=C\n"
+                   "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Y.CSV^A\n3=/D/Z.CSV\n[Import:CurDir]\nCurDir=/D\n"},
+        DeleteCase{"DuplicateIndexEntries", false, "A", "[Import:Layout]\n1=A\n2=B\n3=A\n[Import:A]\nInfo=COA\n",
+                   "[Import:Layout]\n1=B\n"},
+        DeleteCase{"GapInIndex", false, "A", "[Import:Layout]\n1=A\n2=B\n4=D\n", "[Import:Layout]\n1=B\n4=D\n"},
+        DeleteCase{"KeptValuesUpperCased", false, "B", "[Import:Layout]\n1=a\n2=B\n3=c\n",
+                   "[Import:Layout]\n1=A\n2=C\n"},
+        DeleteCase{"LongValueKeptWhole", false, "A", "[Import:Layout]\n1=A\n2=" + kLong + "\n",
+                   "[Import:Layout]\n1=" + kLong + "\n"},
+        DeleteCase{"StoreSectionsAreNoTemplates", false, "FILENAME", kThree, ""},
+        DeleteCase{"CrlfStoreStaysCrlf", false, "A", "[Import:A]\r\nInfo=COA\r\n[Import:Layout]\r\n1=A\r\n2=B\r\n",
+                   "[Import:Layout]\r\n1=B\r\n"},
+        DeleteCase{"MiddleFile", true, "/D/Y.CSV", kThree,
+                   "[Import:A]\nInfo=COA\n[Import:B]\nInfo=JE\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=B\n3=C\n"
+                   "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Z.CSV\n[Import:CurDir]\nCurDir=/D\n"},
+        DeleteCase{"FileWithoutTemplate", true, "/D/Z.CSV", kThree,
+                   "[Import:A]\nInfo=COA\n[Import:B]\nInfo=JE\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=B\n3=C\n"
+                   "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Y.CSV^A\n[Import:CurDir]\nCurDir=/D\n"},
+        DeleteCase{"AllFiles", true, "ALL FILES", kThree,
+                   "[Import:A]\nInfo=COA\n[Import:B]\nInfo=JE\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=B\n3=C\n"
+                   "[Import:CurDir]\nCurDir=/D\n"},
+        DeleteCase{"FileNotThere", true, "/D/Q.CSV", kThree, ""},
+        DeleteCase{"FileInOtherCase", true, "/d/y.csv", kThree, ""},
+        DeleteCase{"DuplicateFiles", true, "/A", "[Import:FileName]\n1=/A^T\n2=/B^T\n3=/A^U\n",
+                   "[Import:FileName]\n1=/B^T\n"}),
+    [](const ::testing::TestParamInfo<DeleteCase>& info) { return std::string(info.param.label); });
+
+TEST_F(TemplateListingTest, DeletingWithoutAStoreMakesNoFile) {
+  EXPECT_EQ(service.DeleteLayout("A"), kOk);
+  EXPECT_EQ(service.DeleteFileName("ALL FILES"), kOk);
+  struct stat st {};
+  EXPECT_NE(stat(Store().c_str(), &st), 0);
+  EXPECT_NE(stat((Store() + ".lock").c_str(), &st), 0);
+}
+
+TEST_F(TemplateListingTest, HostProtocolListsAndDeletes) {
+  WriteFile(Store(), kThree);
+  HostProtocol protocol(service, ui);
+  EXPECT_EQ(*protocol.HandleLine(R"({"jsonrpc":"2.0","id":1,"method":"DeleteLayout","params":["C"]})"),
+            R"({"jsonrpc":"2.0","id":1,"result":{"value":null,"status":0,"messages":[]}})");
+  EXPECT_EQ(*protocol.HandleLine(R"({"jsonrpc":"2.0","id":2,"method":"DeleteFileName","params":["/D/X.CSV"]})"),
+            R"({"jsonrpc":"2.0","id":2,"result":{"value":null,"status":0,"messages":[]}})");
+  const std::string response = *protocol.HandleLine(R"({"jsonrpc":"2.0","id":3,"method":"GetTemplateInfo"})");
+  EXPECT_EQ(response,
+            "{\"jsonrpc\":\"2.0\",\"id\":3,\"result\":{\"value\":\"<INFO><TEMPLATES>"
+            "<TMPL num='1'><imptype>COA</imptype><name>A</name></TMPL>"
+            "<TMPL num='2'><imptype>JE</imptype><name>B</name></TMPL></TEMPLATES><FILENAMES>"
+            "<FILES num='1'><fname>/D/Y.CSV</fname><templ>A</templ></FILES>"
+            "<FILES num='2'><fname>/D/Z.CSV</fname><templ></templ></FILES></FILENAMES><PATHNAME>" +
+                dir.str() + "/r&amp;d &lt;home&gt;</PATHNAME><MAX_INTLCOMBO_ITEMS>100</MAX_INTLCOMBO_ITEMS>"
+                "</INFO>\",\"status\":0,\"messages\":[]}}");
+}
+
+// ---- The commands a user runs ------------------------------------------------------
+
+struct RunResult {
+  int exitCode = -1;
+  std::string out, err;
+};
+
+RunResult RunCli(const TempDir& scratch, const std::string& args) {
+  const std::string errFile = scratch.file("stderr.txt");
+  const std::string command = std::string("'") + ZEPHRIN_BINARY + "' " + args + " 2>'" + errFile + "'";
+  RunResult r;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return r;
+  char buf[4096];
+  for (std::size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) r.out.append(buf, n);
+  const int status = pclose(pipe);
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.err = ReadFile(errFile);
+  return r;
+}
+
+class TemplateCommands : public ::testing::Test {
+ protected:
+  TempDir dir;
+  ScopedEnv homeEnv{"ZEPHRINIMPORT_HOME", dir.str()};
+  ScopedEnv registryEnv{"ZEPHRINIMPORT_REGISTRY", dir.file("registry.ini")};
+  ScopedEnv traceEnv{"ZEPHRINIMPORT_TRACE", std::nullopt};
+  TempDir scratch;
+  std::string Store() const { return dir.file("import.ini"); }
+};
+
+TEST_F(TemplateCommands, TableOfADozenTemplates) {
+  std::string store;
+  const char* types[] = {"COA", "JE", "TCC", "ENTITY", "TAXRATE", "EXRATE"};
+  std::string index = "[Import:Layout]\n";
+  for (int i = 1; i <= 12; ++i) {
+    const std::string name = "TEMPLATE " + std::to_string(i);
+    store += "[Import:" + name + "]\nInfo=" + types[i % 6] + "\nFsiType=FEDERAL\n";
+    index += std::to_string(i) + "=" + name + "\n";
+  }
+  store += "[Import:DASTM]\nInfo=INTL\nIntlType=DASTM CHART OF ACCOUNTS\n";
+  store += index + "13=DASTM\n";
+  store += "[Import:FileName]\n1=/DATA/T1.CSV^TEMPLATE 1\n2=/DATA/T1B.CSV^TEMPLATE 1\n3=/DATA/CAF\xC9.CSV^DASTM\n"
+           "4=/DATA/OLD.CSV^GONE\n5=/DATA/NONE.CSV\n";
+  WriteFile(Store(), store);
+
+  RunResult r = RunCli(scratch, "templates");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "Template store: " + Store() + "\n"
+            "\n"
+            "NAME         IMPORT TYPE              DATA FILES\n"
+            "TEMPLATE 1   JE                       /DATA/T1.CSV\n"
+            "                                      /DATA/T1B.CSV\n"
+            "TEMPLATE 2   TCC                      -\n"
+            "TEMPLATE 3   ENTITY                   -\n"
+            "TEMPLATE 4   TAXRATE                  -\n"
+            "TEMPLATE 5   EXRATE                   -\n"
+            "TEMPLATE 6   COA                      -\n"
+            "TEMPLATE 7   JE                       -\n"
+            "TEMPLATE 8   TCC                      -\n"
+            "TEMPLATE 9   ENTITY                   -\n"
+            "TEMPLATE 10  TAXRATE                  -\n"
+            "TEMPLATE 11  EXRATE                   -\n"
+            "TEMPLATE 12  COA                      -\n"
+            "DASTM        DASTM CHART OF ACCOUNTS  /DATA/CAF\xC3\x89.CSV\n"
+            "\n"
+            "Data files whose template is not in the list:\n"
+            "  /DATA/OLD.CSV   (template GONE, not saved)\n"
+            "  /DATA/NONE.CSV  (no template)\n"
+            "\n"
+            "13 templates, 5 data files.\n");
+
+  // --xml prints the listing text a host receives.
+  RecordingUserInterface ui;
+  CxmlWrapper service(&ui);
+  std::string info;
+  service.GetTemplateInfo(info);
+  r = RunCli(scratch, "templates --xml");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, info + "\n");
+}
+
+TEST_F(TemplateCommands, EmptyStore) {
+  RunResult r = RunCli(scratch, "templates");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "Template store: " + Store() + "\nNo templates are saved.\n");
+}
+
+TEST_F(TemplateCommands, DeleteAndForgetSayWhenNothingIsThere) {
+  WriteFile(Store(), kThree);
+  RunResult r = RunCli(scratch, "delete-template b");  // typed in lower case, stored upper-cased
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "Deleted template B.\n");
+  const std::string afterDelete =
+      "[Import:A]\nInfo=COA\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=C\n"
+      "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Y.CSV^A\n3=/D/Z.CSV\n[Import:CurDir]\nCurDir=/D\n";
+  EXPECT_EQ(ReadFile(Store()), afterDelete);
+
+  struct stat before {};
+  ASSERT_EQ(stat(Store().c_str(), &before), 0);
+  r = RunCli(scratch, "delete-template B");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "zephrinimport: no template named B in " + Store() + "\n");
+  r = RunCli(scratch, "forget-file /d/q.csv");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "zephrinimport: no data file /d/q.csv is listed in " + Store() + "\n");
+  struct stat after {};
+  ASSERT_EQ(stat(Store().c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(ReadFile(Store()), afterDelete);
+
+  r = RunCli(scratch, "forget-file /d/x.csv");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "Forgot data file /D/X.CSV.\n");
+  EXPECT_EQ(ReadFile(Store()),
+            "[Import:A]\nInfo=COA\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=C\n"
+            "[Import:FileName]\n1=/D/Y.CSV^A\n2=/D/Z.CSV\n[Import:CurDir]\nCurDir=/D\n");
+
+  EXPECT_EQ(RunCli(scratch, "delete-template").exitCode, 2);
+  EXPECT_EQ(RunCli(scratch, "delete-template ''").exitCode, 2);
+  EXPECT_EQ(RunCli(scratch, "forget-file").exitCode, 2);
+}
+
+}  // namespace
+}  // namespace zephrin
