@@ -152,13 +152,16 @@ void PlainReader::HandleField(std::size_t j, std::string_view field) {
     if (!field.empty()) m_heldJurName.assign(StripQuotes(field));
     return;
   }
-  doc.AddDataNode(m_element[j]);
-  if (field.empty()) return;
+  if (field.empty()) {
+    doc.AddDataNode(m_element[j]);
+    return;
+  }
   ++m_written;
   std::string_view value = StripQuotes(field);
   if (rule == kNone) {
-    doc.WriteDataNodeEscaped(value);
+    doc.AddEscapedDataNode(m_element[j], value);
   } else {
+    doc.AddDataNode(m_element[j]);
     std::string escaped = EscapeXmlText(value);
     std::string kept;
     switch (rule) {

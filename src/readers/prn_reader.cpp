@@ -93,8 +93,7 @@ void CxmlWrapper::ReadPRN(std::string_view, std::string_view id, std::string_vie
 
       if (!m_bJE) {
         if (field.empty()) continue;
-        m_doc.AddDataNode(r.m_element[j]);
-        m_doc.WriteDataNodeEscaped(PlainReader::StripQuotes(field));
+        m_doc.AddEscapedDataNode(r.m_element[j], PlainReader::StripQuotes(field));
         ++r.m_written;
         switch (r.m_chart[j]) {
           case PlainReader::kChartAcct: r.m_acctnum = true; break;

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstring>
 
+#include <sys/mman.h>
+
 #include "platform/codepage.h"
 
 namespace zephrin {
@@ -316,6 +318,46 @@ void ResultDocument::WriteText(std::string_view text, bool engineEscape) {
 }
 
 void ResultDocument::WriteDataNode(std::string_view text) { WriteText(text, false); }
+
+void ResultDocument::AddEscapedDataNode(std::string_view name, std::string_view text) {
+  if (m_current == 0) return;
+  CloseAbove(m_current);
+  OpenContent(m_current);
+  CheckName(name);
+  DataElement& d = m_data;
+  d = DataElement{};
+  d.present = true;
+  d.tagStart = m_out.size();
+  m_out.push_back('<');
+  m_out.append(name);
+  d.tagEnd = m_out.size();
+  d.nameLen = static_cast<uint32_t>(name.size());
+  m_out.push_back('>');
+  d.textStart = m_out.size();
+  AppendEscaped(m_out, text, false, true);
+  d.textEnd = m_out.size();
+  if (d.textEnd == d.textStart) {
+    m_out.resize(d.tagEnd);
+    m_out.append("/>");
+    return;
+  }
+  d.hasText = true;
+  m_out.append("</");
+  m_out.append(name);
+  m_out.push_back('>');
+}
+
+void ResultDocument::Reserve(std::size_t bytes) {
+  m_out.reserve(bytes);
+  // Large outputs: ask for huge pages, so that filling the text costs fewer
+  // page faults. Advice only; nothing changes when it is not taken.
+  constexpr std::size_t kHuge = 2u << 20;
+  if (m_out.capacity() < 4 * kHuge) return;
+  const auto start = reinterpret_cast<std::uintptr_t>(m_out.data());
+  const std::uintptr_t first = (start + kHuge - 1) & ~(kHuge - 1);
+  const std::uintptr_t last = (start + m_out.capacity()) & ~(kHuge - 1);
+  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
 
 void ResultDocument::WriteDataNodeEscaped(std::string_view text) { WriteText(text, true); }
 

@@ -64,6 +64,8 @@ class ResultDocument {
   // escaped copy): the hot path of the readers.
   void WriteDataNodeEscaped(std::string_view text);
   void SetDataNodeAttribute(std::string_view name, std::string_view value);
+  // AddDataNode(name) followed by WriteDataNodeEscaped(text), in one step.
+  void AddEscapedDataNode(std::string_view name, std::string_view text);
   // An element under the current record element that becomes the current
   // record element itself ("Accounts", "PayNodes").
   void AddMajorChild(std::string_view name);
@@ -85,7 +87,7 @@ class ResultDocument {
   // Number of record elements added since InitXML.
   std::size_t recordCount() const { return m_records; }
   // Size hint for the output text.
-  void Reserve(std::size_t bytes) { m_out.reserve(bytes); }
+  void Reserve(std::size_t bytes);
   // Bytes of output text written so far.
   std::size_t size() const { return m_out.size(); }
 
