@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "server/web_server.h"
 #include "service/host_protocol.h"
 
 namespace zephrin::cli {
@@ -15,6 +16,9 @@ void RegisterCallCommand(CLI::App& app, int& exitCode) {
   cmd->callback([&exitCode]() {
     RecordingUserInterface ui;
     CxmlWrapper service(&ui);
+    // EditLayout shows the editor in a browser, on a server started for it.
+    server::WebEditorLauncher editor;
+    service.m_editorHost = &editor;
     HostProtocol protocol(service, ui);
     std::string line;
     while (std::getline(std::cin, line)) {

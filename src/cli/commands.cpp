@@ -9,6 +9,8 @@ int g_exitCode = 0;
 void RegisterCommands(CLI::App& app) {
   RegisterReadCommand(app, g_exitCode);
   RegisterCallCommand(app, g_exitCode);
+  RegisterServeCommand(app, g_exitCode);
+  RegisterEditCommand(app, g_exitCode);
   RegisterTemplateCommands(app, g_exitCode);
 }
 

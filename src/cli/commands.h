@@ -13,6 +13,8 @@ int ExitCode();
 // Each command module registers its own subcommands.
 void RegisterCallCommand(CLI::App& app, int& exitCode);
 void RegisterReadCommand(CLI::App& app, int& exitCode);
+void RegisterServeCommand(CLI::App& app, int& exitCode);
+void RegisterEditCommand(CLI::App& app, int& exitCode);
 void RegisterTemplateCommands(CLI::App& app, int& exitCode);
 
 }  // namespace zephrin::cli

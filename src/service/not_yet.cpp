@@ -9,13 +9,10 @@ namespace zephrin {
 
 namespace {
 const std::set<std::string_view, std::less<>> kNotYet = {
-    "EditLayout",
 };
 }  // namespace
 
 bool IsMethodAvailable(std::string_view name) { return !kNotYet.contains(name); }
-
-Status CxmlWrapper::EditLayout(std::string_view, int16_t, std::string_view, std::string_view, std::optional<std::string>&) { return kOk; }
 
 
 }  // namespace zephrin

@@ -1,0 +1,48 @@
+// zephrinimport edit: opens the layout editor for a data file (in the
+// browser, on a local server) and prints the name of the template it ends with.
+#include <cstdio>
+#include <string>
+
+#include "cli/commands.h"
+#include "server/web_server.h"
+#include "service/xml_wrapper.h"
+
+namespace zephrin::cli {
+
+namespace {
+struct EditOptions {
+  std::string dataFile, type, templateName;
+  int intlType = 0;
+};
+}  // namespace
+
+void RegisterEditCommand(CLI::App& app, int& exitCode) {
+  auto opts = std::make_shared<EditOptions>();
+  auto* cmd = app.add_subcommand(
+      "edit",
+      "Opens the layout editor for DATAFILE: prints its address on standard error, waits until OK or Cancel, and "
+      "prints the template name (empty after Cancel on a new template).");
+  cmd->add_option("DATAFILE", opts->dataFile, "The data file: .csv comma-separated, .dif DIF, else fixed-width.")
+      ->required();
+  cmd->add_option("--type", opts->type, "The import type code (FCOA, PRELIMBAL, FBJ, INTL, ...).")->required();
+  cmd->add_option("--template,-t", opts->templateName, "The template to edit (default: a new one).");
+  cmd->add_option("--intl-type", opts->intlType, "The international kind (0 to 99) of an INTL template.")
+      ->check(CLI::Range(0, 99));
+  cmd->callback([opts, &exitCode]() {
+    ConsoleUserInterface ui;
+    CxmlWrapper service(&ui);
+    server::WebEditorLauncher launcher;
+    service.m_editorHost = &launcher;
+    std::optional<std::string> name;
+    service.EditLayout(opts->templateName, static_cast<int16_t>(opts->intlType), opts->type, opts->dataFile, name);
+    if (!name) {
+      exitCode = 1;
+      return;
+    }
+    std::printf("%s\n", name->c_str());
+    std::fflush(stdout);
+    exitCode = 0;
+  });
+}
+
+}  // namespace zephrin::cli

@@ -1,0 +1,362 @@
+#include "editor/editor_hub.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include <nlohmann/json.hpp>
+
+#include "editor/web_access.h"
+#include "platform/codepage.h"
+
+namespace zephrin {
+
+namespace {
+
+using Json = nlohmann::json;
+
+constexpr const char* kInstruction =
+    "For each import Field below: click the field name, then click the column header in the data grid that "
+    "matches that field.";
+// Rows or lines one request may fetch.
+constexpr long kMaxRowsPerRequest = 2000;
+
+std::string Dump(const Json& j) { return j.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
+const char* FocusName(EditorFocus f) {
+  switch (f) {
+    case EditorFocus::Grid: return "grid";
+    case EditorFocus::ColumnBox: return "col";
+    case EditorFocus::LengthBox: return "len";
+    case EditorFocus::TextPreview: return "text";
+    case EditorFocus::NameBox: return "name";
+    case EditorFocus::None: break;
+  }
+  return "";
+}
+
+// A caption over 40 characters that holds ":" is drawn in two lines, broken
+// after the first ":".
+Json CaptionLines(const std::string& caption) {
+  const std::size_t colon = caption.find(':');
+  if (caption.size() <= 40 || colon == std::string::npos) return Json::array({AnsiToUtf8(caption)});
+  std::string_view rest = std::string_view(caption).substr(colon + 1);
+  while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+  return Json::array({AnsiToUtf8(caption.substr(0, colon + 1)), AnsiToUtf8(rest)});
+}
+
+Json TextPosition(const CCLayout& e, std::size_t offset) {
+  const std::size_t line = e.LineOfOffset(offset);
+  return Json{{"line", line}, {"col", offset - e.lineStart(line)}};
+}
+
+Json StateJson(const CCLayout& e, unsigned session) {
+  Json s;
+  s["session"] = session;
+  s["title"] = AnsiToUtf8(e.title());
+  s["name"] = AnsiToUtf8(e.templateName());
+  s["nameReadOnly"] = !e.newTemplate();
+  s["okEnabled"] = e.okEnabled() && !e.ended();
+  s["initialised"] = e.initialised();
+  s["kindLabel"] = AnsiToUtf8(e.kindLabel());
+  s["kindVisible"] = e.kindListVisible();
+  Json kinds = Json::array();
+  for (const auto& k : e.kindEntries()) kinds.push_back(AnsiToUtf8(k.second));
+  s["kinds"] = std::move(kinds);
+  s["kindSelected"] = e.kindSelection();
+  const bool grid = e.gridLayout();
+  s["layout"] = std::string(1, e.layoutLetter());
+  s["numbersHeading"] = grid ? "Column   Start Row" : "Column   Length";
+  s["lengthLabel"] = grid ? "Start Row" : "Length";
+  s["sourceFile"] = AnsiToUtf8(e.inputs().dataFileName);
+  s["instruction"] = kInstruction;
+  s["digitWidths"] = grid ? 8 : 10;
+
+  Json items = Json::array();
+  for (std::size_t i = 0; i < e.itemCount(); ++i) {
+    const FieldInfo& f = e.fields()[i];
+    const bool available = e.IsItemAvailable(static_cast<int>(i));
+    const bool selected = static_cast<int>(i) == e.currentItem();
+    items.push_back({{"caption", AnsiToUtf8(e.itemCaption(i))},
+                     {"lines", CaptionLines(e.itemCaption(i))},
+                     {"col", f.placed() ? f.nCol + 1 : 0},
+                     {"len", f.nLen},
+                     {"available", available},
+                     {"selected", selected},
+                     {"drawnSelected", selected && available}});
+  }
+  s["items"] = std::move(items);
+  s["current"] = e.currentItem();
+  s["canPlace"] = e.currentAvailable();
+  s["colBox"] = e.colBox();
+  s["lenBox"] = e.lenBox();
+  s["focus"] = FocusName(e.focus());
+
+  if (grid) {
+    Json headers = Json::array();
+    for (long c = 0; c < e.gridCols(); ++c) headers.push_back(AnsiToUtf8(e.header(c)));
+    s["grid"] = {{"rows", e.gridRows()},
+                 {"cols", e.gridCols()},
+                 {"headers", std::move(headers)},
+                 {"sel", Json::array({e.gridSelRow(), e.gridSelCol()})}};
+  } else {
+    Json sel = nullptr;
+    if (e.hasTextSelection()) sel = {{"start", TextPosition(e, e.selStart())}, {"end", TextPosition(e, e.selEnd())}};
+    s["text"] = {{"lines", e.lineCount()}, {"longest", e.longestLine()}, {"sel", std::move(sel)}};
+  }
+  s["view"] = {{"seq", e.viewSequence()},
+               {"scrollToCol", e.scrollToCol()},
+               {"showCell", Json::array({e.showCellRow(), e.showCellCol()})},
+               {"scrollToLine", e.scrollToLine()}};
+  s["ended"] = e.ended();
+  s["endedOk"] = e.endedWithOk();
+  return s;
+}
+
+long GetLong(const Json& j, const char* key, long fallback = 0) {
+  if (!j.is_object() || !j.contains(key) || !j[key].is_number_integer()) return fallback;
+  const auto v = j[key].get<int64_t>();
+  return static_cast<long>(std::clamp<int64_t>(v, -1'000'000'000LL, 1'000'000'000LL));
+}
+
+std::string GetString(const Json& j, const char* key) {
+  if (!j.is_object() || !j.contains(key) || !j[key].is_string()) return {};
+  return j[key].get<std::string>();
+}
+
+Json ErrorJson(std::string text) { return Json{{"error", std::move(text)}}; }
+
+}  // namespace
+
+// ---- Splitting a dialog filter -----------------------------------------------------
+
+std::vector<std::pair<std::string, std::string>> SplitDialogFilter(std::string_view filter) {
+  std::vector<std::pair<std::string, std::string>> out;
+  if (filter.empty()) return out;
+  // The last character is the separator.
+  const char sep = filter.back();
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < filter.size(); ++i) {
+    if (filter[i] == sep) {
+      parts.emplace_back(filter.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  for (std::size_t i = 0; i + 1 < parts.size(); i += 2) out.emplace_back(parts[i], parts[i + 1]);
+  return out;
+}
+
+// ---- The hub -------------------------------------------------------------------------
+
+struct EditorHub::Session {
+  unsigned id = 0;
+  RecordingUserInterface ui;
+  std::unique_ptr<CCLayout> editor;
+};
+
+struct EditorHub::Dialog {
+  unsigned id = 0;
+  FileDialogRequest request;
+  bool answered = false;
+  std::optional<FileDialogResult> result;
+};
+
+EditorHub::EditorHub() = default;
+
+EditorHub::~EditorHub() { Stop(); }
+
+void EditorHub::SetOnEditorOpen(std::function<void()> onOpen) {
+  std::lock_guard lock(m_mutex);
+  m_onOpen = std::move(onOpen);
+}
+
+void EditorHub::SetRoots(std::vector<std::string> roots) {
+  std::lock_guard lock(m_mutex);
+  m_roots = CanonicalRoots(roots);
+}
+
+void EditorHub::Stop() {
+  std::lock_guard lock(m_mutex);
+  m_stopping = true;
+  m_cv.notify_all();
+}
+
+bool EditorHub::WaitForEditor(int timeoutMs) {
+  std::unique_lock lock(m_mutex);
+  return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_session != nullptr; });
+}
+
+std::string EditorHub::RunEditor(const LayoutEditorInputs& inputs,
+                                 const std::function<void(std::string_view)>& trace) {
+  std::unique_lock lock(m_mutex);
+  // One editor at a time: a second caller waits for the first to end.
+  m_cv.wait(lock, [&] { return m_session == nullptr || m_stopping; });
+  auto session = std::make_unique<Session>();
+  session->id = ++m_nextId;
+  session->editor = std::make_unique<CCLayout>(inputs, session->ui);
+  session->editor->SetTrace(trace);
+  CCLayout& editor = *session->editor;
+  editor.Initialise();
+  if (m_stopping) {
+    editor.Cancel();
+    return editor.templateName();
+  }
+  m_session = std::move(session);
+  m_cv.notify_all();
+  if (m_onOpen) {
+    const auto onOpen = m_onOpen;
+    lock.unlock();
+    onOpen();
+    lock.lock();
+  }
+  m_cv.wait(lock, [&] { return editor.ended() || m_stopping; });
+  if (!editor.ended()) editor.Cancel();
+  std::string name = editor.templateName();
+  m_session.reset();
+  m_cv.notify_all();
+  return name;
+}
+
+std::optional<FileDialogResult> EditorHub::AskFile(const FileDialogRequest& request) {
+  std::unique_lock lock(m_mutex);
+  m_cv.wait(lock, [&] { return m_dialog == nullptr || m_stopping; });
+  if (m_stopping) return std::nullopt;
+  m_dialog = std::make_unique<Dialog>();
+  m_dialog->id = ++m_nextId;
+  m_dialog->request = request;
+  Dialog* dialog = m_dialog.get();
+  m_cv.notify_all();
+  m_cv.wait(lock, [&] { return dialog->answered || m_stopping; });
+  std::optional<FileDialogResult> result = dialog->answered ? dialog->result : std::nullopt;
+  m_dialog.reset();
+  m_cv.notify_all();
+  return result;
+}
+
+std::string EditorHub::HandleRequest(std::string_view body) {
+  const Json request = Json::parse(body.begin(), body.end(), nullptr, /*allow_exceptions=*/false);
+  if (!request.is_object()) return Dump(ErrorJson("The request is not a JSON object."));
+  const std::string action = GetString(request, "action");
+
+  std::lock_guard lock(m_mutex);
+  Json out;
+
+  if (action == "list") return Dump(ListFolder(m_roots, GetString(request, "dir")));
+  if (action == "catalogue") {
+    // The import types and international kinds, for the page's choices.
+    Json types = Json::array();
+    for (const HostTypeInfo* t = kHostTypes; t->code[0] != '\0'; ++t)
+      types.push_back({{"code", t->code}, {"caption", AnsiToUtf8(t->caption)}});
+    Json kinds = Json::array();
+    for (int k = 0; k < kIntlKindCount; ++k) {
+      const IntlKind* kind = FindIntlKind(k);
+      kinds.push_back(kind != nullptr ? AnsiToUtf8(kind->displayName) : std::string());
+    }
+    return Dump(Json{{"types", std::move(types)}, {"intlKinds", std::move(kinds)}});
+  }
+
+  if (action == "answer") {
+    if (!m_dialog || GetLong(request, "dialog", -1) != static_cast<long>(m_dialog->id))
+      return Dump(ErrorJson("That file dialog is no longer open."));
+    m_dialog->answered = true;
+    if (request.contains("path") && request["path"].is_string() && !request["path"].get<std::string>().empty())
+      m_dialog->result = FileDialogResult{request["path"].get<std::string>(),
+                                          static_cast<int>(GetLong(request, "filterIndex", m_dialog->request.filterIndex))};
+    m_cv.notify_all();
+    return Dump(Json{{"ok", true}});
+  }
+
+  if (action == "state") {
+    out["editor"] = m_session ? StateJson(*m_session->editor, m_session->id) : Json(nullptr);
+    // The editor's page takes the messages its set-up showed; other pages
+    // that only look for dialogs leave them.
+    Json messages = Json::array();
+    if (m_session && request.contains("takeMessages") && request["takeMessages"] == true)
+      for (const auto& m : m_session->ui.TakeMessages()) messages.push_back({{"caption", m.caption}, {"text", m.text}});
+    out["messages"] = std::move(messages);
+    if (m_dialog) {
+      const FileDialogRequest& r = m_dialog->request;
+      Json filters = Json::array();
+      for (const auto& [label, patterns] : SplitDialogFilter(r.filter)) filters.push_back({{"label", label}, {"patterns", patterns}});
+      out["dialog"] = {{"id", m_dialog->id},
+                       {"kind", r.kind == FileDialogRequest::Kind::Save ? "save" : "open"},
+                       {"title", r.title},
+                       {"filters", std::move(filters)},
+                       {"filterIndex", r.filterIndex},
+                       {"initialFolder", r.initialFolder},
+                       {"initialFileName", r.initialFileName},
+                       {"mustExist", r.mustExist}};
+    } else {
+      out["dialog"] = nullptr;
+    }
+    return Dump(out);
+  }
+
+  // The editor's actions.
+  if (!m_session || GetLong(request, "session", -1) != static_cast<long>(m_session->id))
+    return Dump(Json{{"editor", nullptr}, {"messages", Json::array()}, {"closed", true}});
+  CCLayout& e = *m_session->editor;
+  if (e.ended()) return Dump(Json{{"editor", nullptr}, {"messages", Json::array()}, {"closed", true}});
+
+  if (request.contains("view") && request["view"].is_object()) {
+    const Json& v = request["view"];
+    if (e.gridLayout()) e.SetGridViewport(GetLong(v, "leftCol", 1), GetLong(v, "rightCol", 0));
+    else e.SetTextViewport(GetLong(v, "firstLine"), GetLong(v, "visibleLines"));
+  }
+
+  if (action == "rows") {
+    const long from = std::max(0L, GetLong(request, "from"));
+    const long count = std::clamp(GetLong(request, "count"), 0L, kMaxRowsPerRequest);
+    Json rows = Json::array();
+    if (e.gridLayout()) {
+      for (long r = std::max(1L, from); r < std::min(e.gridRows(), from + count); ++r) {
+        Json cells = Json::array();
+        e.ForEachCell(r, [&](long c, std::string_view text) { cells.push_back(Json::array({c, AnsiToUtf8(text)})); });
+        rows.push_back(Json::array({r, std::move(cells)}));
+      }
+    } else {
+      const long n = static_cast<long>(e.lineCount());
+      for (long l = from; l < std::min(n, from + count); ++l)
+        rows.push_back(Json::array({l, AnsiToUtf8(e.line(static_cast<std::size_t>(l)))}));
+    }
+    return Dump(Json{{"rows", std::move(rows)}});
+  }
+
+  if (action == "select") e.SelectItem(static_cast<int>(GetLong(request, "index", -1)));
+  else if (action == "click") e.PlaceFromGridClick(GetLong(request, "row", -2), GetLong(request, "col", -2));
+  else if (action == "textSelect") {
+    // Positions as line and column; a column past a line's end stops at its end.
+    const auto offset = [&](const char* key) -> std::size_t {
+      if (!request.contains(key) || e.lineCount() == 0) return 0;
+      const long line = std::clamp(GetLong(request[key], "line"), 0L, static_cast<long>(e.lineCount()) - 1);
+      const auto l = static_cast<std::size_t>(line);
+      const std::size_t col = static_cast<std::size_t>(std::max(0L, GetLong(request[key], "col")));
+      return e.lineStart(l) + std::min(col, e.lineLength(l));
+    };
+    e.PlaceFromTextSelection(offset("start"), offset("end"));
+  } else if (action == "colBox") e.ColumnBoxChanged(GetString(request, "text"));
+  else if (action == "lenBox") e.LengthBoxChanged(GetString(request, "text"));
+  else if (action == "name") e.NameChanged(GetString(request, "text"));
+  else if (action == "reset") e.Reset();
+  else if (action == "ok") e.Ok();
+  else if (action == "cancel") e.Cancel();
+  else if (action == "gridScroll") e.GridScrolled(GetLong(request, "leftCol"));
+  else if (action == "textScroll") e.TextScrolled();
+  else if (action != "view") return Dump(ErrorJson("Unknown action: " + action));
+
+  out["editor"] = StateJson(e, m_session->id);
+  Json messages = Json::array();
+  for (const auto& m : m_session->ui.TakeMessages()) messages.push_back({{"caption", m.caption}, {"text", m.text}});
+  out["messages"] = std::move(messages);
+  if (e.ended()) m_cv.notify_all();
+  return Dump(out);
+}
+
+// ---- The user interface of the service under the server --------------------------------
+
+std::optional<FileDialogResult> HubUserInterface::ChooseFile(const FileDialogRequest& request) {
+  if (!m_interactive) return RecordingUserInterface::ChooseFile(request);
+  return m_hub.AskFile(request);
+}
+
+}  // namespace zephrin

@@ -1,0 +1,93 @@
+// EditorHub: the layout editor and the file dialogs as a web page shows them.
+//
+// The thread that runs a service method (EditLayout, or a method that asks
+// for a file) blocks in the hub; the page polls the hub, shows what waits
+// (the editor or a file dialog), and sends the user's actions, each of which
+// is applied to the editor model under the hub's lock. The hub answers with
+// the editor's whole state, so the page only draws and never decides.
+//
+// Requests and answers are JSON texts:
+//   {"action":"state","takeMessages":B}      -> {"editor":STATE|null,"dialog":DIALOG|null,"messages":[...]}
+//   {"action":"select","session":N,"index":I} and the other editor actions
+//   {"action":"rows","session":N,"from":R,"count":C}
+//   {"action":"list","dir":PATH}             -> a folder listing for a file dialog
+//   {"action":"catalogue"}                   -> the import types and international kinds
+//   {"action":"answer","dialog":N,"path":P|null,"filterIndex":I}
+// Editor actions may carry "view": the preview's visible part, applied first.
+#pragma once
+
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "editor/editor_host.h"
+#include "platform/user_interface.h"
+
+namespace zephrin {
+
+class EditorHub : public EditorHost {
+ public:
+  EditorHub();
+  ~EditorHub() override;
+  EditorHub(const EditorHub&) = delete;
+  EditorHub& operator=(const EditorHub&) = delete;
+
+  // EditorHost: blocks until the page ends the editor (or the hub stops,
+  // which cancels it).
+  std::string RunEditor(const LayoutEditorInputs& inputs,
+                        const std::function<void(std::string_view)>& trace) override;
+
+  // A file dialog answered by the page; nullopt when cancelled or stopped.
+  std::optional<FileDialogResult> AskFile(const FileDialogRequest& request);
+
+  // One request of the page.
+  std::string HandleRequest(std::string_view body);
+
+  // Cancels what waits and every later editor or dialog at once.
+  void Stop();
+
+  // Called (under no lock) each time an editor has opened.
+  void SetOnEditorOpen(std::function<void()> onOpen);
+  // Folders whose files a file dialog may list.
+  void SetRoots(std::vector<std::string> roots);
+
+  // For tests: wait until an editor is open (true) or the time is up.
+  bool WaitForEditor(int timeoutMs);
+
+ private:
+  struct Session;
+  struct Dialog;
+  std::mutex m_mutex;
+  std::condition_variable m_cv;
+  std::unique_ptr<Session> m_session;
+  std::unique_ptr<Dialog> m_dialog;
+  unsigned m_nextId = 0;
+  bool m_stopping = false;
+  std::function<void()> m_onOpen;
+  std::vector<std::string> m_roots;
+};
+
+// The service object's user interface under the web server: message boxes
+// are recorded for the protocol's response; file dialogs are recorded and
+// answered from the request's answers, or, for an interactive request,
+// shown by the page through the hub.
+class HubUserInterface : public RecordingUserInterface {
+ public:
+  explicit HubUserInterface(EditorHub& hub) : m_hub(hub) {}
+  void SetInteractive(bool interactive) { m_interactive = interactive; }
+  std::optional<FileDialogResult> ChooseFile(const FileDialogRequest& request) override;
+
+ private:
+  EditorHub& m_hub;
+  bool m_interactive = false;
+};
+
+// The filter text of a file dialog ("Label|*.a;*.b|Label|*.c|") as pairs.
+std::vector<std::pair<std::string, std::string>> SplitDialogFilter(std::string_view filter);
+
+}  // namespace zephrin

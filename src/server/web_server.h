@@ -1,0 +1,75 @@
+// The local web server of `zephrinimport serve`, and the editor-only server
+// that `call` and `edit` start when EditLayout needs a window.
+//
+// It listens on 127.0.0.1 only. Every request must carry the server's random
+// token (query parameter "token" or header "X-Zephrin-Token") and a Host
+// header naming 127.0.0.1 or localhost with the server's port; a request
+// from another origin is refused; these checks run before any routing.
+// POST bodies must be application/json and are bounded.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "editor/editor_hub.h"
+
+namespace zephrin::server {
+
+struct WebServerOptions {
+  int port = 0;                     // 0: any free port
+  std::string webDir;               // where the pages are
+  std::size_t maxBodyBytes = 64u << 20;
+  // Answers one host-protocol request (the body of POST /rpc); empty: no /rpc.
+  // Returns the response line, or "" for a notification.
+  std::function<std::string(std::string_view body)> rpc;
+};
+
+class WebServer {
+ public:
+  WebServer(WebServerOptions options, EditorHub& hub);
+  ~WebServer();
+  WebServer(const WebServer&) = delete;
+  WebServer& operator=(const WebServer&) = delete;
+
+  // Binds and starts serving on a thread of its own; false with a reason.
+  bool Start(std::string* error);
+  void Stop();
+  int port() const { return m_port; }
+  const std::string& token() const { return m_token; }
+  // The address of a page, token included.
+  std::string Url(std::string_view page = "") const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> m_impl;
+  WebServerOptions m_options;
+  EditorHub& m_hub;
+  std::string m_token;
+  int m_port = 0;
+  std::thread m_thread;
+};
+
+// The folder of the pages: $ZEPHRINIMPORT_WEB when set, else the one built in.
+std::string DefaultWebDir();
+
+// An EditorHost for front ends without a server of their own: on the first
+// EditLayout it starts a server for the editor alone, and each time an editor
+// opens it prints the editor's address on standard error.
+class WebEditorLauncher : public EditorHost {
+ public:
+  WebEditorLauncher();
+  ~WebEditorLauncher() override;
+  std::string RunEditor(const LayoutEditorInputs& inputs,
+                        const std::function<void(std::string_view)>& trace) override;
+
+ private:
+  EditorHub m_hub;
+  std::unique_ptr<WebServer> m_server;
+  bool m_failed = false;
+};
+
+}  // namespace zephrin::server
