@@ -14,6 +14,7 @@ LineSource::LineSource(std::string& text) {
     text.resize(out);
   }
   m_text = text;
+  m_hasNul = std::memchr(text.data(), '\0', text.size()) != nullptr;
 }
 
 bool LineSource::Next(std::string_view& line, bool* hadLineEnd) {
@@ -33,7 +34,9 @@ bool LineSource::Next(std::string_view& line, bool* hadLineEnd) {
     m_pos += len;
   }
   line = std::string_view(start, len);
-  if (const void* nul = std::memchr(start, '\0', len)) line = std::string_view(start, static_cast<std::size_t>(static_cast<const char*>(nul) - start));
+  if (!m_hasNul) {
+    // Nothing more to do.
+  } else if (const void* nul = std::memchr(start, '\0', len)) line = std::string_view(start, static_cast<std::size_t>(static_cast<const char*>(nul) - start));
   if (hadLineEnd) *hadLineEnd = ended;
   return true;
 }

@@ -30,6 +30,7 @@ class LineSource {
  private:
   std::string_view m_text;
   std::size_t m_pos = 0;
+  bool m_hasNul = false;  // only then does a line need a search for NUL
 };
 
 // Trailing blanks: spaces and the characters with codes 9 to 13.
