@@ -3,8 +3,11 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "cli/commands.h"
@@ -44,8 +47,22 @@ std::string FailureReason(const std::string& text) {
   return message.empty() ? std::string("the read returned an error document") : message;
 }
 
+// The text of a settings file as a host would set it: without the line end(s)
+// an editor leaves at its end. False when the file cannot be read.
+bool ReadSettingFile(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream content;
+  content << in.rdbuf();
+  text = content.str();
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return true;
+}
+
 struct ReadOptions {
   std::string dataFile, templateName, importType, id, moreInfo, output;
+  std::vector<std::string> jurisdictionFiles;
+  std::string categoryTypesFile, countryJurisdictionsFile, country;
   int year = 0;
   bool yearSet = false, batch = false;
   int intlType = -1, intlParam = 0;
@@ -74,6 +91,23 @@ void RegisterReadCommand(CLI::App& app, int& exitCode) {
       ->check(CLI::Range(-32768, 32767))
       ->needs(intlType);
   cmd->add_option("--output,-o", opts->output, "Write the XML text to this file (whole, or not at all).");
+  cmd->add_option("--jurisdictions", opts->jurisdictionFiles,
+                  "A jurisdiction list file (\"state,...\", \"logic,...\", \"ti,...\" or \"prov,...\"); repeatable.")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+      ->check(CLI::ExistingFile);
+  cmd->add_option("--category-types", opts->categoryTypesFile, "A file holding the comma-separated category types.")
+      ->check(CLI::ExistingFile);
+  cmd->add_option("--country-jurisdictions", opts->countryJurisdictionsFile,
+                  "A file holding the country's jurisdictions as XML.")
+      ->check(CLI::ExistingFile);
+  cmd->add_option("--country", opts->country, "The country of operation: ID,ABBREV,NAME.")
+      ->check([](const std::string& value) -> std::string {
+        const auto first = value.find(',');
+        if (first == std::string::npos || value.find(',', first + 1) == std::string::npos)
+          return "--country takes ID,ABBREV,NAME";
+        return {};
+      });
   cmd->footer(TypeCodeList());
   cmd->callback([opts, year, &exitCode]() {
     ConsoleUserInterface ui;
@@ -82,6 +116,39 @@ void RegisterReadCommand(CLI::App& app, int& exitCode) {
     service.GetTemplateInfo(info);  // establishes the template store, as a host does first
     if (opts->batch) service.SetBatchIndicator(1);
     if (*year) service.SetCurrentYear(static_cast<int16_t>(opts->year));
+
+    // Jurisdiction settings, each file's text as the host would send it.
+    std::string text;
+    for (const std::string& file : opts->jurisdictionFiles) {
+      if (!ReadSettingFile(file, text)) {
+        std::fprintf(stderr, "zephrinimport: cannot read %s\n", file.c_str());
+        exitCode = 1;
+        return;
+      }
+      service.FillJurisdictionCaptions(text);
+    }
+    if (!opts->categoryTypesFile.empty()) {
+      if (!ReadSettingFile(opts->categoryTypesFile, text)) {
+        std::fprintf(stderr, "zephrinimport: cannot read %s\n", opts->categoryTypesFile.c_str());
+        exitCode = 1;
+        return;
+      }
+      service.PutCategoryTypes(text);
+    }
+    if (!opts->countryJurisdictionsFile.empty()) {
+      if (!ReadSettingFile(opts->countryJurisdictionsFile, text)) {
+        std::fprintf(stderr, "zephrinimport: cannot read %s\n", opts->countryJurisdictionsFile.c_str());
+        exitCode = 1;
+        return;
+      }
+      service.SetCountryJurisdictions(text);
+    }
+    if (!opts->country.empty()) {
+      const auto first = opts->country.find(',');
+      const auto second = opts->country.find(',', first + 1);
+      service.SetCountryOfOperation(opts->country.substr(0, first), opts->country.substr(first + 1, second - first - 1),
+                                    opts->country.substr(second + 1));
+    }
 
     // A progress bar for large files when someone is watching.
     if (isatty(STDERR_FILENO)) {

@@ -1,0 +1,68 @@
+// Shared by the jurisdiction reader fuzz targets: writes the input to a
+// temporary data file and reads it through the service object with the lists
+// a host would set, then checks that the outcome is one a host can take.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include <pugixml.hpp>
+
+#include "platform/user_interface.h"
+#include "service/xml_wrapper.h"
+
+namespace zephrin::fuzz {
+
+inline const std::string& TempPath(const char* suffix) {
+  static const std::string path = [suffix] {
+    std::string templ = "/tmp/zephrin-jur-fuzz-XXXXXX";
+    const int fd = ::mkstemp(templ.data());
+    if (fd >= 0) ::close(fd);
+    ::unlink(templ.c_str());
+    return templ + suffix;
+  }();
+  return path;
+}
+
+// The first input byte picks the host code, the batch flag and whether the
+// province list is set; `prefix` makes the analysis find the shape under test.
+inline void ReadJurisdictionInput(const uint8_t* data, std::size_t size, std::string_view prefix, const char* suffix) {
+  static constexpr const char* kCodes[] = {"LOGIC", "AABAL", "TIBAL",  "APPORT",  "LOSS",
+                                           "CREDIT", "AMTACE", "CURSTI", "CATASSN", "CTPRCN"};
+  const uint8_t options = size > 0 ? data[0] : 0;
+  const char* code = kCodes[options % 10];
+  const std::string& path = TempPath(suffix);
+  if (FILE* f = std::fopen(path.c_str(), "wb")) {
+    std::fwrite(prefix.data(), 1, prefix.size(), f);
+    if (size > 1) std::fwrite(data + 1, 1, size - 1, f);
+    std::fclose(f);
+  }
+
+  RecordingUserInterface ui;
+  CxmlWrapper service(&ui);
+  if (options & 0x10) service.SetBatchIndicator(1);
+  if (options & 0x20) service.SetCountryOfOperation("840", "CA", "Canada");
+  service.SetCurrentYear(2024);
+  service.PutCategoryTypes("Income,Deduction,CREDIT");
+  service.FillJurisdictionCaptions(std::string(code) == "LOGIC" ? "logic,AL,CA,NY,97000000,98000000"
+                                                                : "state,AL,CA,NY,Texas,0,05000000,Ontario");
+  if ((options & 0x40) || (options % 10) >= 3) service.FillJurisdictionCaptions("prov,10,Ontario,24,Quebec,1,on");
+  std::string result;
+  service.ReadImportFile(path, code, code, "ID", "more", result);
+
+  // Whatever comes back is empty text or well-formed XML.
+  if (!result.empty()) {
+    pugi::xml_document doc;
+    if (!doc.load_buffer(result.data(), result.size())) {
+      std::fprintf(stderr, "not well-formed: %s\n", result.c_str());
+      std::abort();
+    }
+  }
+}
+
+}  // namespace zephrin::fuzz

@@ -1,0 +1,120 @@
+// Source analysis: which shape a jurisdiction file has and how many of its
+// leading columns are descriptive.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "jurisdiction/logic_imp.h"
+#include "test_util.h"
+
+namespace zephrin {
+namespace {
+
+struct AnalysisCase {
+  const char* name;
+  std::string text;
+  const char* type;
+  bool batch;
+  std::vector<const char*> lists;
+  int32_t result, format, categoryCol, totalCols, totalRows;
+};
+
+std::string Dif(const std::string& counts) { return "TABLE\n0,1  \n" + counts + "DATA\n0,0\n\"\"\n-1,0\n"; }
+
+class Analysis : public ::testing::TestWithParam<AnalysisCase> {};
+
+TEST_P(Analysis, FindsShapeAndColumns) {
+  const AnalysisCase& c = GetParam();
+  test::TempDir dir;
+  LogicImp reader;
+  for (const char* list : c.lists) reader.FillJurisdictionCaption(list);
+  reader.m_strImportFileOs = reader.m_strImportFile = dir.file("data.csv");
+  test::WriteFile(reader.m_strImportFileOs, c.text);
+  reader.m_strImportType = c.type;
+  reader.m_bDoingBatch = c.batch;
+  EXPECT_EQ(reader.AnalyzeSource(), c.result);
+  EXPECT_EQ(reader.m_nFormat, c.format);
+  EXPECT_EQ(reader.m_nCategoryCol, c.categoryCol);
+  EXPECT_EQ(reader.m_nTotalCols, c.totalCols);
+  EXPECT_EQ(reader.m_nTotalRows, c.totalRows);
+  EXPECT_EQ(reader.m_strResult, "");
+}
+
+const char* const kState = "state,AL,CA,NY,Texas";
+
+const AnalysisCase kCases[] = {
+    // Tabular: the third field of the first two rows decides.
+    {"known_third_field", "Type,Category,AL\nIncome,Sales,CA\n", "AABAL", false, {kState}, 0, 0, 2, 3, 0},
+    {"unknown_in_second_row", "Type,Category,AL\nIncome,Sales,Retail\n", "AABAL", false, {kState}, 0, 0, 3, 3, 0},
+    {"third_row_not_examined", "a,b,AL\nc,d,CA\ne,f,zz\n", "AABAL", false, {kState}, 0, 0, 2, 3, 0},
+    {"batch_known", "Co,Type,AL\n", "AABAL", true, {kState}, 0, 0, 3, 3, 0},
+    {"batch_unknown", "Co,Type,Category,AL\n", "AABAL", true, {kState}, 0, 0, 4, 4, 0},
+    {"tibal_ignores_third_field", "Desc,Code,zz\n", "TIBAL", false, {kState}, 0, 0, 2, 3, 0},
+    {"apport_all_jurisdictions", "AL,CA,NY\n", "APPORT", false, {kState}, 0, 0, 0, 3, 0},
+    {"apport_batch", "Co,AL,CA\n", "APPORT", true, {kState}, 0, 0, 1, 3, 0},
+    // A number is no jurisdiction either: a data row decides as a header row does.
+    {"apport_numbers_in_second_row", "AL,CA,NY\n1,2,3\n", "APPORT", false, {kState}, 0, 0, 3, 3, 0},
+    {"apport_unknown_third", "Type,Category,Sub,AL\n", "APPORT", false, {kState}, 0, 0, 3, 4, 0},
+    {"apport_unknown_third_batch", "Co,Type,Sub,AL\n", "APPORT", true, {kState}, 0, 0, 4, 4, 0},
+    {"zero_is_a_code", "a,b,0\n", "AABAL", false, {"state,00000000"}, 0, 0, 2, 3, 0},
+    // The line end is the last character: a comma before it leaves an empty field.
+    {"trailing_comma", "a,b,AL,\n", "AABAL", false, {kState}, 0, 0, 2, 4, 0},
+    {"trailing_comma_at_end_of_file", "a,b,AL,", "AABAL", false, {kState}, 0, 0, 2, 3, 0},
+    {"quoted_comma", "\"a,b\",c,AL\n", "AABAL", false, {kState}, 0, 0, 2, 3, 0},
+    // Listed: an indented line naming a known jurisdiction.
+    {"listed", "Income,x,y\n  Texas,12\n", "AABAL", false, {kState}, 0, 2, 3, 0, 0},
+    {"indented_unknown_stays_tabular", "Income,x,y\n  Nowhere,12\n", "AABAL", false, {kState}, 0, 0, 3, 3, 0},
+    {"tab_indent_is_a_row", "Income,x,y\n\tTexas,12\n", "AABAL", false, {kState}, 0, 0, 3, 2, 0},
+    {"catassn_prov_kind", "A,B,C\n  on prov,1\n", "CATASSN", false, {"prov,1,on"}, 0, 2, 2, 0, 0},
+    {"catassn_state_kind", "A,B,C\n  05 state,1\n", "CATASSN", false, {"prov,1,on", "state,05000000"}, 0, 2, 2, 0, 0},
+    {"prov_looks_in_province_list", "A,B,C\n  Ontario,1\n", "LOSS", false, {"prov,10,Ontario"}, 0, 2, 2, 0, 0},
+    // DIF: the first two lines; the counts exchanged for the spreadsheet mark.
+    {"dif", Dif("VECTORS\n0,3\n\"\"\nTUPLES\n0,2\n\"\"\n"), "AABAL", false, {kState}, 0, 1, 0, 3, 2},
+    {"dif_excel", Dif("\"EXCEL\"\nVECTORS\n0,10\n\"\"\nTUPLES\n0,4\n\"\"\n"), "AABAL", false, {kState}, 0, 1, 0, 4, 10},
+    {"dif_without_rows", Dif("VECTORS\n0,3\n\"\"\n"), "AABAL", false, {kState}, 1, 1, 0, 0, 0},
+    {"table_without_dif_mark", "TABLE\n0,2\n", "AABAL", false, {kState}, 0, 0, 2, 2, 0},
+    {"empty_file", "", "AABAL", false, {kState}, 0, 0, 0, 0, 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Sources, Analysis, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Analysis, DifHeaderRowSetsDescriptiveColumns) {
+  // The DIF header row goes through the same rule: a third cell that names
+  // no jurisdiction makes three descriptive columns.
+  test::TempDir dir;
+  LogicImp reader;
+  reader.FillJurisdictionCaption(kState);
+  reader.m_strImportFileOs = dir.file("data.dif");
+  test::WriteFile(reader.m_strImportFileOs,
+                  "TABLE\n0,1\n\"\"\nVECTORS\n0,4\n\"\"\nTUPLES\n0,3\n\"\"\nDATA\n0,0\n\"\"\n-1,0\nBOT\n1,0\n\"Type\"\n"
+                  "1,0\n\"Category\"\n1,0\n\"Subcategory\"\n1,0\n\"AL\"\n-1,0\nEOD\n");
+  reader.m_strImportType = "AABAL";
+  EXPECT_EQ(reader.AnalyzeSource(), 0);
+  EXPECT_EQ(reader.m_nFormat, 1);
+  EXPECT_EQ(reader.m_nCategoryCol, 3);
+  EXPECT_EQ(reader.m_nTotalCols, 4);
+  EXPECT_EQ(reader.m_nDifDataPos, std::string("TABLE\n0,1\n\"\"\nVECTORS\n0,4\n\"\"\nTUPLES\n0,3\n\"\"\nDATA\n0,0\n\"\"\n-1,0\n").size());
+}
+
+TEST(Analysis, MissingFileIsReported) {
+  LogicImp reader;
+  reader.m_strImportFileOs = reader.m_strImportFile = "/nonexistent/data.csv";
+  reader.m_strImportType = "AABAL";
+  EXPECT_EQ(reader.AnalyzeSource(), 1);
+  EXPECT_EQ(reader.m_strResult, "<Error>Error opening import file /nonexistent/data.csv for reading!</Error>");
+}
+
+TEST(CategoryTypes, ComparedWithoutRegardToCase) {
+  LogicImp reader;
+  reader.PutCategoryTypes("Income, DEDUCTION,,credit");
+  EXPECT_EQ(reader.FindCategoryType("income"), 1);
+  EXPECT_EQ(reader.FindCategoryType("Deduction"), 2);
+  EXPECT_EQ(reader.FindCategoryType(""), 3);  // an empty token is stored too
+  EXPECT_EQ(reader.FindCategoryType("CREDIT"), 4);
+  EXPECT_EQ(reader.FindCategoryType("credits"), 0);
+}
+
+}  // namespace
+}  // namespace zephrin
