@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "readers/line_source.h"
 
@@ -32,10 +33,8 @@ inline constexpr ByteClasses kByteClasses{};
 }  // namespace csv_detail
 
 template <class F>
-int ForEachCsvField(std::string& line, bool& inQuotes, bool replaceChars, F&& f) {
+int ForEachCsvField(char* const data, const std::size_t n, bool& inQuotes, bool replaceChars, F&& f) {
   using namespace csv_detail;
-  const std::size_t n = line.size();
-  char* const data = line.data();
   int fieldIndex = 0;
   std::size_t fieldStart = 0;
   std::size_t i = 0;
@@ -58,6 +57,11 @@ int ForEachCsvField(std::string& line, bool& inQuotes, bool replaceChars, F&& f)
     ++i;
   }
   return fieldIndex;
+}
+
+template <class F>
+int ForEachCsvField(std::string& line, bool& inQuotes, bool replaceChars, F&& f) {
+  return ForEachCsvField(line.data(), line.size(), inQuotes, replaceChars, std::forward<F>(f));
 }
 
 }  // namespace zephrin

@@ -49,7 +49,6 @@ void CxmlWrapper::ReadCSV(std::string_view, std::string_view id, std::string_vie
 
   LineSource lines(text);
   std::string_view raw;
-  std::string line;  // the line's own copy: characters are replaced in it
   int lineIndex = -1;
   int maxFields = 0;
   bool inQuotes = false;
@@ -82,8 +81,10 @@ void CxmlWrapper::ReadCSV(std::string_view, std::string_view id, std::string_vie
 
     // One pass: replace characters outside the printable range, track quotes,
     // split at commas outside quotes.
-    line.assign(trimmed);
-    const int fieldCount = ForEachCsvField(line, inQuotes, !r.m_noCharReplace, [&](int fieldIndex, std::string_view field) {
+    // The line is split in the file's own buffer (ours to change): characters
+    // are replaced in place.
+    char* const lineData = const_cast<char*>(trimmed.data());
+    const int fieldCount = ForEachCsvField(lineData, trimmed.size(), inQuotes, !r.m_noCharReplace, [&](int fieldIndex, std::string_view field) {
       for (char j : r.ItemsOfColumn(static_cast<std::size_t>(fieldIndex))) {
         const auto item = static_cast<std::size_t>(static_cast<unsigned char>(j));
         if (m_bJE) {

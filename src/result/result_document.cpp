@@ -3,9 +3,8 @@
 #include <array>
 #include <cstring>
 
-#include <sys/mman.h>
-
 #include "platform/codepage.h"
+#include "platform/memory.h"
 
 namespace zephrin {
 namespace {
@@ -394,14 +393,7 @@ void ResultDocument::AddEscapedDataNode(std::string_view name, std::string_view 
 
 void ResultDocument::Reserve(std::size_t bytes) {
   m_out.reserve(bytes);
-  // Large outputs: ask for huge pages, so that filling the text costs fewer
-  // page faults. Advice only; nothing changes when it is not taken.
-  constexpr std::size_t kHuge = 2u << 20;
-  if (m_out.capacity() < 4 * kHuge) return;
-  const auto start = reinterpret_cast<std::uintptr_t>(m_out.data());
-  const std::uintptr_t first = (start + kHuge - 1) & ~(kHuge - 1);
-  const std::uintptr_t last = (start + m_out.capacity()) & ~(kHuge - 1);
-  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  AdviseHugePages(m_out.data(), m_out.capacity());
 }
 
 void ResultDocument::WriteDataNodeEscaped(std::string_view text) { WriteText(text, true); }

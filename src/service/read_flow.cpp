@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/codepage.h"
+#include "platform/memory.h"
 #include "service/xml_wrapper.h"
 #include "templates/template_store.h"
 
@@ -44,6 +45,8 @@ bool CxmlWrapper::LoadDataFile(std::string& text) {
   }
   // Read the whole file; a file that grows while it is read is read as far as
   // it was when the read began.
+  text.reserve(static_cast<std::size_t>(st.st_size));
+  AdviseHugePages(text.data(), text.capacity());
   text.resize(static_cast<std::size_t>(st.st_size));
   std::size_t done = 0;
   while (done < text.size()) {

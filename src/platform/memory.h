@@ -1,0 +1,15 @@
+// Memory advice for the large buffers of a read (the data file and the
+// result text).
+#pragma once
+
+#include <cstddef>
+
+namespace zephrin {
+
+// Asks the system to back the 2 MB-aligned part of [data, data + bytes) with
+// huge pages, so that filling a buffer of many megabytes costs a few hundred
+// page faults instead of tens of thousands. Advice only: buffers under 8 MB
+// are left alone, and nothing changes when the system does not take it.
+void AdviseHugePages(void* data, std::size_t bytes);
+
+}  // namespace zephrin
