@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/codepage.h"
+#include "platform/format.h"
 #include "templates/template_store.h"
 
 namespace zephrin {
@@ -86,13 +87,11 @@ void CCLayout::ShowMessage(std::string_view text) { m_ui.ShowMessage("Import", A
 
 void CCLayout::TraceF(const char* format, ...) {
   if (!m_trace) return;
-  char buffer[512];
   va_list args;
   va_start(args, format);
-  const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+  const std::string line = FormatV(format, args);
   va_end(args);
-  if (n < 0) return;
-  m_trace(std::string_view(buffer, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buffer - 1)));
+  m_trace(line);
 }
 
 // ---- Set-up -------------------------------------------------------------------

@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/atomic_file.h"
+
 namespace zephrin {
 
 namespace {
@@ -33,22 +35,6 @@ std::vector<std::string_view> Components(std::string_view name) {
 bool IsSymlinkAt(int folderFd, const std::string& name) {
   struct stat st {};
   return fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
-}
-
-bool WriteAll(int fd, std::string_view content, int& err) {
-  const char* p = content.data();
-  std::size_t left = content.size();
-  while (left > 0) {
-    ssize_t n = write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      err = errno;
-      return false;
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 // A temporary name that no other writer picks at the same time, short enough

@@ -1,30 +1,16 @@
 #include "jurisdiction/jur_text.h"
 
 #include <cstring>
-#include <fstream>
-#include <sys/stat.h>
 
 #include "platform/codepage.h"
+#include "readers/data_file.h"
 #include "result/result_document.h"
 
 namespace zephrin {
 
 bool LoadJurisdictionSource(const std::string& osPath, std::string& text, std::size_t& rawSize) {
-  text.clear();
   rawSize = 0;
-  struct stat st {};
-  if (::stat(osPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  std::ifstream in(osPath, std::ios::binary);
-  if (!in) return false;
-  text.resize(static_cast<std::size_t>(st.st_size));
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<std::size_t>(in.gcount()));
-  if (in.bad()) return false;
-  rawSize = text.size();
-  // Text mode of the files' home platform: a Ctrl-Z byte ends the file.
-  const std::size_t eof = text.find('\x1A');
-  if (eof != std::string::npos) text.resize(eof);
-  DataFileTextToAnsi(text);
+  if (!LoadDataFileText(osPath, text, &rawSize)) return false;
   LineSource dropCarriageReturns(text);  // removes CR before LF in place
   return true;
 }

@@ -8,6 +8,7 @@
 #include "jurisdiction/jur_messages.h"
 #include "jurisdiction/jur_text.h"
 #include "platform/codepage.h"
+#include "platform/format.h"
 #include "readers/dif_format.h"
 #include "readers/plain_reader.h"
 #include "result/result_document.h"
@@ -63,19 +64,9 @@ void LogicImp::SetCountryOfOperation(std::string_view id, std::string_view abbre
 
 void LogicImp::TraceF(const char* format, ...) const {
   if (!m_trace) return;
-  char buffer[512];
   va_list args;
   va_start(args, format);
-  const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
-  va_end(args);
-  if (n < 0) return;
-  if (static_cast<std::size_t>(n) < sizeof buffer) {
-    m_trace(std::string_view(buffer, static_cast<std::size_t>(n)));
-    return;
-  }
-  std::string line(static_cast<std::size_t>(n), '\0');
-  va_start(args, format);
-  std::vsnprintf(line.data(), line.size() + 1, format, args);
+  const std::string line = FormatV(format, args);
   va_end(args);
   m_trace(line);
 }

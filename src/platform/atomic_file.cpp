@@ -50,6 +50,8 @@ std::string TempName(const std::string& folder, const std::string& base) {
   return name;
 }
 
+}  // namespace
+
 bool WriteAll(int fd, std::string_view content, int& err) {
   const char* p = content.data();
   std::size_t left = content.size();
@@ -65,8 +67,6 @@ bool WriteAll(int fd, std::string_view content, int& err) {
   }
   return true;
 }
-
-}  // namespace
 
 bool WriteFileAtomically(const std::string& pathIn, std::string_view content, std::string* error) {
   if (pathIn.empty()) {

@@ -16,6 +16,10 @@ namespace zephrin {
 // the reason in *error (when given).
 bool WriteFileAtomically(const std::string& path, std::string_view content, std::string* error = nullptr);
 
+// Writes all of `content` to `fd`, going on after interrupted writes. On
+// failure returns false with the error number in `err`.
+bool WriteAll(int fd, std::string_view content, int& err);
+
 // An exclusive advisory lock (flock) on a separate lock file, e.g.
 // "import.ini.lock" next to "import.ini", held from construction until
 // destruction. The lock file is created when missing and left in place, so

@@ -4,16 +4,11 @@
 #include "readers/csv_fields.h"
 #include "readers/line_source.h"
 #include "readers/plain_reader.h"
+#include "readers/reader_messages.h"
 
 namespace zephrin {
 
 namespace {
-constexpr std::string_view kCsvInternalError =
-    "<Error>An internal error occurred creating the XML stream.  Please close Tallowin, reboot your workstation and "
-    "try again. \n  If the problem occurs again, please contact Brenlo support.</Error>";
-constexpr std::string_view kNoRecordElement =
-    "<Error>Unable to determine the type of import being done. Please try again.</Error>";
-
 bool CommasOnly(std::string_view line) {
   for (char c : line)
     if (c != ',') return false;
@@ -32,13 +27,10 @@ void CxmlWrapper::ReadCSV(std::string_view, std::string_view id, std::string_vie
   if (DebugMarkerExists(m_szWriteableFolder)) MessageBox("Read CSV File", "Import", MessageIcon::None);
 
   std::string text;
-  if (!LoadDataFile(text)) {
-    SetResultText("<Error>Error opening import file " + m_szImportFile + " for reading!</Error>");
-    return;
-  }
+  if (!LoadDataFile(text)) return;
   PlainReader r(*this, PlainReader::Format::CSV);
   if (DoReadInitFunctions(id, year, intlType) != 0) {
-    SetResultText(kCsvInternalError);
+    SetResultText(messages::kInternalCsv);
     return;
   }
   m_bstrXML.clear();
@@ -52,14 +44,9 @@ void CxmlWrapper::ReadCSV(std::string_view, std::string_view id, std::string_vie
   int lineIndex = -1;
   int maxFields = 0;
   bool inQuotes = false;
-  std::size_t nextProgress = 1 << 20;
   while (lines.Next(raw)) {
     ++lineIndex;
-    r.EstimateOutput(lines.offset(), lines.size());
-    if (m_progress && lines.offset() >= nextProgress) {
-      m_progress(lines.offset(), lines.size());
-      nextProgress = lines.offset() + (8u << 20);
-    }
+    r.Progress(lines.offset(), lines.size());
     if (lineIndex < m_nBeginRow) continue;
     r.ResetLine();
     std::string_view trimmed = TrimRight(raw);
@@ -67,13 +54,13 @@ void CxmlWrapper::ReadCSV(std::string_view, std::string_view id, std::string_vie
 
     if (!m_bJE) {
       if (m_strBeginRootElement.empty()) {
-        SetResultText(kNoRecordElement);
+        SetResultText(messages::kNoRecordElement);
         return;
       }
       r.StartRecord(lineIndex);
     } else {
       if (m_strBeginRootElement.empty() && !r.m_recordOpen && r.m_lineCount == 0) {
-        SetResultText(kNoRecordElement);
+        SetResultText(messages::kNoRecordElement);
         return;
       }
       r.JEBeginLine(lineIndex, trimmed.empty());
@@ -104,7 +91,7 @@ void CxmlWrapper::ReadCSV(std::string_view, std::string_view id, std::string_vie
     if (r.UpdateBlankRun(lineIndex)) return;
     if (fieldCount > maxFields) maxFields = fieldCount;
   }
-  if (m_progress) m_progress(lines.size(), lines.size());
+  r.ProgressDone(lines.size());
   r.Finish(maxFields);
 }
 

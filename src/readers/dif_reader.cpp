@@ -8,10 +8,7 @@ namespace zephrin {
 
 void CxmlWrapper::ReadDIF(std::string_view, std::string_view id, std::string_view year, int16_t intlType) {
   std::string text;
-  if (!LoadDataFile(text)) {
-    SetResultText("<Error>Error opening import file " + m_szImportFile + " for reading!</Error>");
-    return;
-  }
+  if (!LoadDataFile(text)) return;
   LineSource lines(text);
   std::string_view raw;
 
@@ -48,7 +45,6 @@ void CxmlWrapper::ReadDIF(std::string_view, std::string_view id, std::string_vie
   bool hasValue = false;
   long cell = 0;
   std::string value;
-  std::size_t nextProgress = 1 << 20;
 
   const auto handleCell = [&]() -> bool {
     if (cell < columns) {
@@ -78,11 +74,7 @@ void CxmlWrapper::ReadDIF(std::string_view, std::string_view id, std::string_vie
   };
 
   while (lines.Next(raw)) {
-    r.EstimateOutput(lines.offset(), lines.size());
-    if (m_progress && lines.offset() >= nextProgress) {
-      m_progress(lines.offset(), lines.size());
-      nextProgress = lines.offset() + (8u << 20);
-    }
+    r.Progress(lines.offset(), lines.size());
     const std::string_view line = TrimRight(raw);
     if (line == "BOT") {
       ++rowIndex;
@@ -147,7 +139,7 @@ void CxmlWrapper::ReadDIF(std::string_view, std::string_view id, std::string_vie
       hasValue = false;
     }
   }
-  if (m_progress) m_progress(lines.size(), lines.size());
+  r.ProgressDone(lines.size());
   r.Finish(static_cast<int>(columns > 0x7fffffffL ? 0x7fffffffL : columns));
 }
 

@@ -7,6 +7,7 @@
 #include <pugixml.hpp>
 
 #include "platform/codepage.h"
+#include "readers/reader_messages.h"
 
 namespace zephrin {
 
@@ -217,9 +218,13 @@ bool PlainReader::UpdateBlankRun(int lineIndex) {
     m_blankRun = 0;
   }
   if (m_blankRun < 25) return false;
+  FailBlankRun();
+  return true;
+}
+
+void PlainReader::FailBlankRun() {
   Fail("<Error>Beginning at row " + std::to_string(m_firstBlank + 1) +
        ", there are at least 25 contiguous blank lines.\nPlease correct import file and try again.</Error>");
-  return true;
 }
 
 void PlainReader::JEBeginLine(int lineIndex, bool blank) {
@@ -269,20 +274,10 @@ bool PlainReader::JEHandleField(std::size_t j, std::string_view field) {
   if (!write) return true;
   const std::string_view name = m_element[j];
   if (IsAccountOutput(name)) {
-    const int r = doc.AddAcctNode(name);
-    if (r == ResultDocument::kAcctNoRoot) {
-      Fail(m_format == Format::DIF
-               ? "<Error>Template error occurred. There is no blank line between the JE header and the account "
-                 "information.  Please correct the template and try the import again.</Error>"
-               : "<Error>Template error occurred. There is no blank line between the JE header and the account "
-                 "information. Please correct the template and try the import again.</Error>");
+    if (!AcctNodeMade(doc.AddAcctNode(name),
+                      m_format == Format::DIF ? messages::kNoAcctTwoBlanks : messages::kNoAcctOneBlank,
+                      messages::kInternalAccount))
       return false;
-    }
-    if (r != ResultDocument::kAcctOk) {
-      Fail("<Error>An internal error occurred creating the XML stream. Please close Tallowin, reboot your "
-           "workstation and try again.\nIf the problem occurs again, please contact Brenlo support.</Error>");
-      return false;
-    }
   } else {
     doc.AddDataNode(name);
   }
@@ -299,6 +294,24 @@ void PlainReader::EstimateOutput(std::size_t consumed, std::size_t total) {
   m_estimated = true;
   const double ratio = static_cast<double>(m_w.m_doc.size()) / static_cast<double>(consumed);
   m_w.m_doc.Reserve(static_cast<std::size_t>(ratio * static_cast<double>(total) * 1.05) + (64u << 10));
+}
+
+bool PlainReader::AcctNodeMade(int result, std::string_view noAcct, std::string_view engineFailure) {
+  if (result == ResultDocument::kAcctOk) return true;
+  Fail(result == ResultDocument::kAcctNoRoot ? noAcct : engineFailure);
+  return false;
+}
+
+void PlainReader::Progress(std::size_t consumed, std::size_t total) {
+  EstimateOutput(consumed, total);
+  if (m_w.m_progress && consumed >= m_nextProgress) {
+    m_w.m_progress(consumed, total);
+    m_nextProgress = consumed + (8u << 20);
+  }
+}
+
+void PlainReader::ProgressDone(std::size_t total) {
+  if (m_w.m_progress) m_w.m_progress(total, total);
 }
 
 void PlainReader::Finish(int columns) {

@@ -47,6 +47,8 @@ class PlainReader {
 
   // Blank run: true when it reached 25 (the error text is then set).
   bool UpdateBlankRun(int lineIndex);
+  // Ends the read with the 25-blank-lines message, naming the run's first line.
+  void FailBlankRun();
 
   // Journal entries: the record start and blank counting of one line.
   void JEBeginLine(int lineIndex, bool blank);
@@ -54,12 +56,21 @@ class PlainReader {
   // must end (the error text is then set).
   bool JEHandleField(std::size_t j, std::string_view field);
 
+  // The outcome of AddAcctNode: true when the element was made; otherwise the
+  // read ends with `noAcct` or `engineFailure` as its result.
+  bool AcctNodeMade(int result, std::string_view noAcct, std::string_view engineFailure);
+
   // Ends the read with an error text (engine text).
   void Fail(std::string_view text) { m_w.SetResultText(text); }
 
   // Once a little of the file is read, reserves the output text it will
   // probably need, so that a large read does not copy its text over and over.
   void EstimateOutput(std::size_t consumed, std::size_t total);
+  // Called for every line read: the output estimate, and the service's
+  // progress callback now and then.
+  void Progress(std::size_t consumed, std::size_t total);
+  // The end of the file for the progress callback.
+  void ProgressDone(std::size_t total);
 
   // End of the file: template element and description, then the result text.
   void Finish(int columns);
@@ -104,6 +115,7 @@ class PlainReader {
   std::vector<uint32_t> m_colStart;
   std::string m_colItems;  // item indexes as bytes
   bool m_estimated = false;
+  std::size_t m_nextProgress = 1 << 20;
 };
 
 }  // namespace zephrin

@@ -2,6 +2,7 @@
 // over several lines.
 #include "readers/line_source.h"
 #include "readers/plain_reader.h"
+#include "readers/reader_messages.h"
 
 namespace zephrin {
 
@@ -11,10 +12,7 @@ constexpr uint16_t kAccountLines = 224;
 
 void CxmlWrapper::ReadPRN(std::string_view, std::string_view id, std::string_view year, int16_t intlType) {
   std::string text;
-  if (!LoadDataFile(text)) {
-    SetResultText("<Error>Error opening import file " + m_szImportFile + " for reading!</Error>");
-    return;
-  }
+  if (!LoadDataFile(text)) return;
   PlainReader r(*this, PlainReader::Format::PRN);
   m_bstrXML.clear();
   if (DoReadInitFunctions(id, year, intlType) != 0) return;
@@ -30,16 +28,11 @@ void CxmlWrapper::ReadPRN(std::string_view, std::string_view id, std::string_vie
   std::string_view raw;
   std::string field;
   int lineIndex = -1;
-  std::size_t nextProgress = 1 << 20;
   const auto fail = [&](std::string_view message) { SetResultText(message); };
 
   while (lines.Next(raw)) {
     ++lineIndex;
-    r.EstimateOutput(lines.offset(), lines.size());
-    if (m_progress && lines.offset() >= nextProgress) {
-      m_progress(lines.offset(), lines.size());
-      nextProgress = lines.offset() + (8u << 20);
-    }
+    r.Progress(lines.offset(), lines.size());
     const std::string_view line = TrimRight(raw);
     r.ResetLine();
 
@@ -145,17 +138,8 @@ void CxmlWrapper::ReadPRN(std::string_view, std::string_view id, std::string_vie
           const std::string_view name = r.m_element[j];
           if (name == "Account_Number" || name == "Account_Balance" || name == "RTP_Adj_Override" ||
               name == "Transfer_From_Provision") {
-            const int result = m_doc.AddAcctNode(name);
-            if (result == ResultDocument::kAcctNoRoot) {
-              fail("<Error>Template error occurred. There is no blank line between the JE header and the account "
-                   "information.  Please correct the template and try the import again.</Error>");
+            if (!r.AcctNodeMade(m_doc.AddAcctNode(name), messages::kNoAcctTwoBlanks, messages::kInternalPrnAccount))
               return;
-            }
-            if (result != ResultDocument::kAcctOk) {
-              fail("<Error>An internal error occurred creating the XML stream. Please close Tallowin, reboot your "
-                   "workstation and try again. \n  If the problem occurs again, please contact Brenlo support.</Error>");
-              return;
-            }
           } else {
             m_doc.AddDataNode(name);
           }
@@ -169,17 +153,9 @@ void CxmlWrapper::ReadPRN(std::string_view, std::string_view id, std::string_vie
       }
       if (skipEntry) continue;
       if (r.m_headerDone && m_bBalanceOnly && !r.m_balanceWritten && isBalance) {
-        const int result = m_doc.AddAcctNode("Account_Balance");
-        if (result == ResultDocument::kAcctNoRoot) {
-          fail("<Error>Template error occurred. There is no blank line between the JE header and the account "
-               "information. Please correct the template and try the import again.</Error>");
+        if (!r.AcctNodeMade(m_doc.AddAcctNode("Account_Balance"), messages::kNoAcctOneBlank,
+                            messages::kInternalAccount))
           return;
-        }
-        if (result != ResultDocument::kAcctOk) {
-          fail("<Error>An internal error occurred creating the XML stream. Please close Tallowin, reboot your "
-               "workstation and try again.\nIf the problem occurs again, please contact Brenlo support.</Error>");
-          return;
-        }
       }
       if (r.m_headerDone && m_bBalanceOnly) r.m_balanceWritten = false;
     }
@@ -193,12 +169,11 @@ void CxmlWrapper::ReadPRN(std::string_view, std::string_view id, std::string_vie
       r.m_blankRun = 0;
     }
     if (r.m_blankRun >= 25) {
-      fail("<Error>Beginning at row " + std::to_string(r.m_firstBlank + 1) +
-           ", there are at least 25 contiguous blank lines.\nPlease correct import file and try again.</Error>");
+      r.FailBlankRun();
       return;
     }
   }
-  if (m_progress) m_progress(lines.size(), lines.size());
+  r.ProgressDone(lines.size());
   r.TakeResult();
 }
 

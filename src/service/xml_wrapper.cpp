@@ -4,6 +4,7 @@
 
 #include "files/writable_folder.h"
 #include "platform/codepage.h"
+#include "platform/format.h"
 #include "templates/store_location.h"
 
 namespace zephrin {
@@ -36,20 +37,10 @@ void CxmlWrapper::Trace() {
 
 void CxmlWrapper::TraceF(const char* format, ...) {
   if (!m_trace) return;
-  char buffer[1024];
   va_list args;
   va_start(args, format);
-  const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+  m_strTrace = FormatV(format, args);
   va_end(args);
-  if (n < 0) return;
-  if (static_cast<std::size_t>(n) < sizeof buffer) {
-    m_strTrace.assign(buffer, static_cast<std::size_t>(n));
-  } else {
-    m_strTrace.resize(static_cast<std::size_t>(n));
-    va_start(args, format);
-    std::vsnprintf(m_strTrace.data(), m_strTrace.size() + 1, format, args);
-    va_end(args);
-  }
   Trace();
 }
 

@@ -161,7 +161,8 @@ class CxmlWrapper {
   // The jurisdiction family: hands the read to the jurisdiction reader.
   void ReadJurisdictionImport(std::string_view moreInfo, std::string_view id);
 
-  // Loads the data file (engine text); false when it cannot be read.
+  // Loads the data file (engine text). When it cannot be read, the result
+  // text becomes the readers' open error and false is returned.
   bool LoadDataFile(std::string& text);
   // Shows a message box (texts in engine text).
   void MessageBox(std::string_view text, std::string_view caption, MessageIcon icon);
