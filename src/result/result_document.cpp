@@ -25,6 +25,12 @@ constexpr std::array<uint8_t, 256> MakeClasses() {
 }
 constexpr std::array<uint8_t, 256> kClasses = MakeClasses();
 
+
+inline char* Copy(char* out, const char* in, std::size_t n) {
+  std::memcpy(out, in, n);
+  return out + n;
+}
+
 // Appends text, escaped for XML, and (with `engineEscape`) with the engine's
 // own EscapeXmlText applied first, in one pass.
 void AppendEscaped(std::string& out, std::string_view text, bool attribute, bool engineEscape) {
@@ -69,10 +75,7 @@ char* EscapeTextInto(char* out, std::string_view text, bool engineEscape) {
   while (p < end) {
     const char* run = p;
     while (p < end && kClasses[static_cast<unsigned char>(*p)] == kPlain) ++p;
-    if (p != run) {
-      std::memcpy(out, run, static_cast<std::size_t>(p - run));
-      out += p - run;
-    }
+    if (p != run) out = Copy(out, run, static_cast<std::size_t>(p - run));
     if (p == end) break;
     const auto c = static_cast<unsigned char>(*p++);
     const auto put = [&out](std::string_view s) {
@@ -130,7 +133,8 @@ ResultDocument::ResultDocument() { m_stack.reserve(8); }
 
 void ResultDocument::CheckName(std::string_view name) {
   // Most names come from the same static tables: check each once.
-  auto& slot = m_nameCache[(reinterpret_cast<std::uintptr_t>(name.data()) >> 3) % m_nameCache.size()];
+  const auto key = reinterpret_cast<std::uintptr_t>(name.data()) * 0x9E3779B97F4A7C15ULL;
+  auto& slot = m_nameCache[(key >> 58) % m_nameCache.size()];
   if (slot.first == name.data() && slot.second == name.size() && name.data()) return;
   if (!IsValidXmlName(name)) {
     if (m_badName.empty()) m_badName = name.empty() ? std::string("(empty)") : std::string(name);
@@ -359,13 +363,14 @@ void ResultDocument::AddEscapedDataNode(std::string_view name, std::string_view 
   OpenContent(m_current);
   CheckName(name);
   // The hot path of every read: make room once, then write through a pointer.
+  // Room for the worst case: "&" becomes nine bytes ("&amp;amp;").
+  std::size_t room = 2 * name.size() + 8 + 9 * text.size();
   const std::size_t start = m_out.size();
-  m_out.resize(start + 2 * name.size() + 9 * text.size() + 8);
+  m_out.resize(start + room);
   char* const base = m_out.data();
   char* p = base + start;
   *p++ = '<';
-  std::memcpy(p, name.data(), name.size());
-  p += name.size();
+  p = Copy(p, name.data(), name.size());
   DataElement& d = m_data;
   d = DataElement{};
   d.present = true;
@@ -384,8 +389,7 @@ void ResultDocument::AddEscapedDataNode(std::string_view name, std::string_view 
     d.hasText = true;
     *p++ = '<';
     *p++ = '/';
-    std::memcpy(p, name.data(), name.size());
-    p += name.size();
+    p = Copy(p, name.data(), name.size());
     *p++ = '>';
   }
   m_out.resize(static_cast<std::size_t>(p - base));
