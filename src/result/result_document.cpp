@@ -102,7 +102,6 @@ char* EscapeTextInto(char* out, std::string_view text, bool engineEscape) {
 bool IsNameStart(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':'; }
 bool IsNameChar(unsigned char c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
 
-void AppendName(std::string& out, std::string_view name) { out.append(name); }
 
 }  // namespace
 
