@@ -50,16 +50,7 @@ void LogicImp::ReadDIFSource() {
         hasTemplate = true;
         continue;
       }
-      if (!templateWritten) {
-        xml.Raw(TemplateXml());
-        templateWritten = true;
-      }
-      EndRecord(xml, row);
-      if (m_strRecordElement.empty()) {
-        SetMessage(jur::kCannotDetermine);
-        return;
-      }
-      StartRecord(xml, row, difRow);
+      if (!NextRecord(xml, row, difRow, templateWritten)) return;
       continue;
     }
 

@@ -138,6 +138,10 @@ class LogicImp {
 
   void StartRoot(XmlStream& xml, bool yearAndType, bool listed);
   void StartRecord(XmlStream& xml, Row& row, int32_t line);
+  // Ends the previous record and starts the next one, writing the template
+  // element first when it is not out yet. False (with the message set) when
+  // no record element is known.
+  bool NextRecord(XmlStream& xml, Row& row, int32_t line, bool& templateWritten);
   void EndRecord(XmlStream& xml, Row& row);
   void DataCell(XmlStream& xml, Row& row, int32_t col, std::string_view cell, bool dif);
   void AppendErr(int32_t line, std::string_view text);

@@ -19,6 +19,20 @@ void LogicImp::StartRoot(XmlStream& xml, bool yearAndType, bool listed) {
   if (listed) xml.Attr("listed", "X");
 }
 
+bool LogicImp::NextRecord(XmlStream& xml, Row& row, int32_t line, bool& templateWritten) {
+  if (!templateWritten) {
+    xml.Raw(TemplateXml());
+    templateWritten = true;
+  }
+  EndRecord(xml, row);
+  if (m_strRecordElement.empty()) {
+    SetMessage(jur::kCannotDetermine);
+    return false;
+  }
+  StartRecord(xml, row, line);
+  return true;
+}
+
 void LogicImp::StartRecord(XmlStream& xml, Row& row, int32_t line) {
   xml.Start(m_strRecordElement);
   xml.Attr("Line", jur::Decimal(line).view());
@@ -140,16 +154,7 @@ void LogicImp::ReadTabularSource() {
     ++m_nLine;
     const bool header = m_nLine == 1;
     if (!header) {
-      if (!templateWritten) {
-        xml.Raw(TemplateXml());
-        templateWritten = true;
-      }
-      EndRecord(xml, row);
-      if (m_strRecordElement.empty()) {
-        SetMessage(jur::kCannotDetermine);
-        return;
-      }
-      StartRecord(xml, row, m_nLine);
+      if (!NextRecord(xml, row, m_nLine, templateWritten)) return;
     }
     SplitCells(Mutable(raw), raw.size(), lineEnd, /*replaceControls=*/true, [&](int col, std::string_view cell) {
       m_field = PlainReader::StripQuotes(Trim(cell));

@@ -18,7 +18,6 @@ constexpr int kParseError = -32700;
 constexpr int kInvalidRequest = -32600;
 constexpr int kMethodNotFound = -32601;
 constexpr int kInvalidParams = -32602;
-constexpr int kNotAvailable = -32000;
 
 std::string ErrorResponse(const Json& id, int code, const std::string& message) {
   Json r;
@@ -186,7 +185,6 @@ std::optional<std::string> HostProtocol::HandleLine(std::string_view line) {
   std::vector<Arg> converted;
   if (std::string problem = ConvertArgs(*method, args, converted); !problem.empty())
     return reply(ErrorResponse(id, kInvalidParams, "Invalid params: " + problem));
-  if (!IsMethodAvailable(name)) return reply(ErrorResponse(id, kNotAvailable, "not available yet: " + name));
 
   m_ui.TakeMessages();
   m_ui.SetAnswers(std::move(answers));

@@ -18,9 +18,6 @@
 
 namespace zephrin {
 
-// Whether a method of the table is built in this version.
-bool IsMethodAvailable(std::string_view name);
-
 class HostProtocol {
  public:
   // The protocol owns the recording user interface of the service object it
