@@ -1,0 +1,79 @@
+// The comma-separated field splitter against a plain reference of its rules,
+// on many generated lines (quotes, commas and odd bytes at every offset of the
+// splitter's sixteen-byte steps).
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "readers/csv_fields.h"
+
+namespace zephrin {
+namespace {
+
+struct Split {
+  std::vector<std::string> fields;
+  std::string line;  // after the character replacement
+  bool inQuotes = false;
+};
+
+// The rules, one character at a time.
+Split Reference(std::string line, bool inQuotes, bool replace) {
+  Split out;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const auto c = static_cast<unsigned char>(line[i]);
+    if (replace && (c < 32 || c > 126)) line[i] = ' ';
+    if (line[i] == '"') inQuotes = !inQuotes;
+    const bool comma = line[i] == ',' && !inQuotes;
+    if (!comma && i + 1 != line.size()) continue;
+    std::string field = line.substr(start, (comma ? i : line.size()) - start);
+    while (!field.empty() && (field.back() == ' ' || (field.back() >= 9 && field.back() <= 13))) field.pop_back();
+    out.fields.push_back(field);
+    start = i + 1;
+  }
+  out.line = line;
+  out.inQuotes = inQuotes;
+  return out;
+}
+
+Split Actual(std::string line, bool inQuotes, bool replace) {
+  Split out;
+  ForEachCsvField(line, inQuotes, replace, [&](int index, std::string_view field) {
+    EXPECT_EQ(index, static_cast<int>(out.fields.size()));
+    out.fields.emplace_back(field);
+    return true;
+  });
+  out.line = line;
+  out.inQuotes = inQuotes;
+  return out;
+}
+
+TEST(CsvFields, MatchesTheRulesOnGeneratedLines) {
+  std::mt19937 rng(20261207);
+  const std::string alphabet = "abcXYZ019 ,,\"\t\x01\x7f\xe9\x80.";
+  for (int n = 0; n < 4000; ++n) {
+    std::string line(rng() % 70, 'a');
+    for (char& c : line) c = rng() % 4 ? 'a' + static_cast<char>(rng() % 26) : alphabet[rng() % alphabet.size()];
+    const bool inQuotes = rng() % 5 == 0;
+    const bool replace = rng() % 7 != 0;
+    const Split expected = Reference(line, inQuotes, replace);
+    const Split actual = Actual(line, inQuotes, replace);
+    ASSERT_EQ(actual.fields, expected.fields) << "line: " << line;
+    ASSERT_EQ(actual.line, expected.line) << "line: " << line;
+    ASSERT_EQ(actual.inQuotes, expected.inQuotes) << "line: " << line;
+  }
+}
+
+TEST(CsvFields, EdgeCasesOfTheRules) {
+  EXPECT_EQ(Actual("a,b,", false, true).fields, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(Actual("a,b,,", false, true).fields, (std::vector<std::string>{"a", "b", ""}));
+  EXPECT_EQ(Actual("x,\"1,5\",y", false, true).fields, (std::vector<std::string>{"x", "\"1,5\"", "y"}));
+  EXPECT_EQ(Actual("d,e", true, true).fields, (std::vector<std::string>{"d,e"}));
+  EXPECT_EQ(Actual("  a  ", false, true).fields, (std::vector<std::string>{"  a"}));
+  EXPECT_TRUE(Actual("", false, true).fields.empty());
+}
+
+}  // namespace
+}  // namespace zephrin
