@@ -27,15 +27,22 @@ bool TokenMatches(std::string_view expected, std::string_view given) {
   return diff == 0;
 }
 
+namespace {
+// "prefix:port"
+std::string WithPort(std::string prefix, int port) {
+  prefix.push_back(':');
+  prefix.append(std::to_string(port));
+  return prefix;
+}
+}  // namespace
+
 bool HostAllowed(std::string_view host, int port) {
-  const std::string p = ":" + std::to_string(port);
-  return host == "127.0.0.1" + p || host == "localhost" + p;
+  return host == WithPort("127.0.0.1", port) || host == WithPort("localhost", port);
 }
 
 bool OriginAllowed(std::string_view origin, int port) {
   if (origin.empty()) return true;
-  const std::string p = ":" + std::to_string(port);
-  return origin == "http://127.0.0.1" + p || origin == "http://localhost" + p;
+  return origin == WithPort("http://127.0.0.1", port) || origin == WithPort("http://localhost", port);
 }
 
 bool IsJsonContentType(std::string_view contentType) {
