@@ -3,6 +3,10 @@
 #include <array>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "platform/codepage.h"
 #include "platform/memory.h"
 
@@ -26,6 +30,32 @@ constexpr std::array<uint8_t, 256> MakeClasses() {
 constexpr std::array<uint8_t, 256> kClasses = MakeClasses();
 
 
+// The first byte in [p, end) that the serialiser must look at (not of the
+// plain class), or `end`.
+inline const char* SkipPlain(const char* p, const char* end) {
+#ifdef __SSE2__
+  // Sixteen bytes at a time: "&", "<", ">", a quote, or a byte below " "
+  // (signed, the bytes of 0x80 and above are below it too). DEL (0x7F) is
+  // plain.
+  const __m128i amp = _mm_set1_epi8('&');
+  const __m128i lt = _mm_set1_epi8('<');
+  const __m128i gt = _mm_set1_epi8('>');
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i space = _mm_set1_epi8(' ');
+  while (end - p >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, amp), _mm_cmpeq_epi8(v, lt)),
+                                     _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, gt), _mm_cmpeq_epi8(v, quote)),
+                                                  _mm_cmplt_epi8(v, space)));
+    const int mask = _mm_movemask_epi8(hit);
+    if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
+    p += 16;
+  }
+#endif
+  while (p < end && kClasses[static_cast<unsigned char>(*p)] == kPlain) ++p;
+  return p;
+}
+
 inline char* Copy(char* out, const char* in, std::size_t n) {
   std::memcpy(out, in, n);
   return out + n;
@@ -38,7 +68,7 @@ void AppendEscaped(std::string& out, std::string_view text, bool attribute, bool
   const char* end = p + text.size();
   while (p < end) {
     const char* run = p;
-    while (p < end && kClasses[static_cast<unsigned char>(*p)] == kPlain) ++p;
+    p = SkipPlain(p, end);
     if (p != run) out.append(run, static_cast<std::size_t>(p - run));
     if (p == end) break;
     const auto c = static_cast<unsigned char>(*p++);
@@ -74,7 +104,7 @@ char* EscapeTextInto(char* out, std::string_view text, bool engineEscape) {
   const char* end = p + text.size();
   while (p < end) {
     const char* run = p;
-    while (p < end && kClasses[static_cast<unsigned char>(*p)] == kPlain) ++p;
+    p = SkipPlain(p, end);
     if (p != run) out = Copy(out, run, static_cast<std::size_t>(p - run));
     if (p == end) break;
     const auto c = static_cast<unsigned char>(*p++);

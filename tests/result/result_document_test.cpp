@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 
 #include "result/result_document.h"
 
@@ -150,6 +151,51 @@ TEST(ResultDocument, InvalidNamesAreReportedNotWritten) {
 TEST(ResultDocument, EscapeXmlText) {
   EXPECT_EQ(EscapeXmlText("A&B<C>\"'"), "A&amp;B&lt;C&gt;\"'");
   EXPECT_EQ(EscapeXmlText("&amp;"), "&amp;amp;");
+}
+
+}  // namespace
+}  // namespace zephrin
+
+namespace zephrin {
+namespace {
+
+// The serialised text of a value, one byte at a time, as a reference for the
+// serialiser's faster scanning.
+std::string ReferenceText(std::string_view value, bool engineEscape) {
+  const std::string engine = engineEscape ? EscapeXmlText(value) : std::string(value);
+  std::string out;
+  for (char ch : engine) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == '&') out += "&amp;";
+    else if (c == '<') out += "&lt;";
+    else if (c == '>') out += "&gt;";
+    else if (c < 32 && c != '\t' && c != '\n' && c != '\r') out += ' ';
+    else if (c >= 0x80) out += std::string(1, static_cast<char>(0xC0 | (c >> 6))) + static_cast<char>(0x80 | (c & 0x3F));
+    else out += static_cast<char>(c);
+  }
+  return out;
+}
+
+TEST(ResultDocument, ValuesOfEveryLengthAndMix) {
+  std::mt19937 rng(7);
+  const std::string alphabet = "abcdefgh ,.&<>\"'\t\n\x01\x7f\xe9";
+  for (int n = 0; n < 3000; ++n) {
+    std::string value(rng() % 60, 'a');
+    for (char& c : value) c = rng() % 3 ? 'a' + static_cast<char>(rng() % 26) : alphabet[rng() % alphabet.size()];
+    const bool fast = rng() % 2;
+    ResultDocument doc;
+    doc.InitXML("R");
+    doc.AddMajorNode("C");
+    if (fast) {
+      doc.AddEscapedDataNode("V", value);
+    } else {
+      doc.AddDataNode("V");
+      doc.WriteDataNode(value);
+    }
+    const std::string text = ReferenceText(value, fast);
+    const std::string expected = text.empty() ? "<R><C><V/></C></R>" : "<R><C><V>" + text + "</V></C></R>";
+    ASSERT_EQ(doc.GetXML(), expected) << "value: " << value;
+  }
 }
 
 }  // namespace
