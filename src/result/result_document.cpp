@@ -172,16 +172,13 @@ void AppendXmlEscaped(std::string& out, std::string_view text, bool attribute) {
 
 ResultDocument::ResultDocument() { m_stack.reserve(8); }
 
-void ResultDocument::CheckName(std::string_view name) {
-  // Most names come from the same static tables: check each once.
-  const auto key = reinterpret_cast<std::uintptr_t>(name.data()) * 0x9E3779B97F4A7C15ULL;
-  auto& slot = m_nameCache[(key >> 58) % m_nameCache.size()];
-  if (slot.first == name.data() && slot.second == name.size() && name.data()) return;
+void ResultDocument::CheckNewName(std::string_view name) {
   if (!IsValidXmlName(name)) {
     if (m_badName.empty()) m_badName = name.empty() ? std::string("(empty)") : std::string(name);
     return;
   }
-  slot = {name.data(), name.size()};
+  const auto key = reinterpret_cast<std::uintptr_t>(name.data()) * 0x9E3779B97F4A7C15ULL;
+  m_nameCache[(key >> 58) % m_nameCache.size()] = {name.data(), name.size()};
 }
 
 void ResultDocument::Splice(std::size_t pos, std::size_t removeLen, std::string_view insert) {

@@ -110,7 +110,15 @@ class ResultDocument {
     bool hasText = false;
   };
 
-  void CheckName(std::string_view name);
+  // Names already checked come from a small cache (readers use the same few
+  // names over and over); others are checked by CheckNewName.
+  void CheckName(std::string_view name) {
+    const auto key = reinterpret_cast<std::uintptr_t>(name.data()) * 0x9E3779B97F4A7C15ULL;
+    const auto& slot = m_nameCache[(key >> 58) % m_nameCache.size()];
+    if (slot.first == name.data() && slot.second == name.size() && name.data()) return;
+    CheckNewName(name);
+  }
+  void CheckNewName(std::string_view name);
   // Closes the open elements above `depth` (an index of m_stack).
   void CloseAbove(std::size_t depth);
   // Writes ">" after the start tag of the element at `depth` if not yet done.
