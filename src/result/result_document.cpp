@@ -110,15 +110,20 @@ void AppendEscaped(std::string& out, std::string_view text, bool attribute, bool
 }
 
 // The same as AppendEscaped for text, written through a pointer into room
-// the caller made (at most 9 bytes for each input byte).
-char* EscapeTextInto(char* out, std::string_view text, bool engineEscape) {
+// the caller made, up to `limit`. Returns nullptr when the text needs more
+// room than there is (only values dense with "&", "<" and ">" do).
+char* EscapeTextInto(char* out, char* limit, std::string_view text, bool engineEscape) {
   const char* p = text.data();
   const char* end = p + text.size();
   while (p < end) {
     const char* run = p;
     p = SkipPlain(p, end);
-    if (p != run) out = Copy(out, run, static_cast<std::size_t>(p - run));
+    if (p != run) {
+      if (limit - out < p - run) return nullptr;
+      out = Copy(out, run, static_cast<std::size_t>(p - run));
+    }
     if (p == end) break;
+    if (limit - out < 9) return nullptr;
     const auto c = static_cast<unsigned char>(*p++);
     const auto put = [&out](std::string_view s) {
       std::memcpy(out, s.data(), s.size());
@@ -401,11 +406,21 @@ void ResultDocument::AddEscapedDataNode(std::string_view name, std::string_view 
   if (!m_stack[m_current].closedTag) OpenContent(m_current);
   CheckName(name);
   // The hot path of every read: make room once, then write through a pointer.
-  // Room for the worst case: "&" becomes nine bytes ("&amp;amp;").
-  std::size_t room = 2 * name.size() + 8 + 9 * text.size();
+  // Room: the tags, three bytes for each text byte (plain bytes take one,
+  // bytes of 0x80 and above up to three in UTF-8) and one more entity; the
+  // rare value that needs more is written again with room for the worst case.
   const std::size_t start = m_out.size();
-  m_out.resize(start + room);
+  std::size_t room = 2 * name.size() + 17 + 3 * text.size();
+  for (;;) {
+    m_out.resize(start + room);
+    if (WriteEscapedElement(start, name, text)) return;
+    room = 2 * name.size() + 8 + 9 * text.size();
+  }
+}
+
+bool ResultDocument::WriteEscapedElement(std::size_t start, std::string_view name, std::string_view text) {
   char* const base = m_out.data();
+  char* const limit = base + m_out.size();
   char* p = base + start;
   *p++ = '<';
   p = Copy(p, name.data(), name.size());
@@ -417,7 +432,8 @@ void ResultDocument::AddEscapedDataNode(std::string_view name, std::string_view 
   d.nameLen = static_cast<uint32_t>(name.size());
   *p++ = '>';
   d.textStart = static_cast<std::size_t>(p - base);
-  p = EscapeTextInto(p, text, true);
+  p = EscapeTextInto(p, limit - name.size() - 3, text, true);
+  if (!p) return false;
   d.textEnd = static_cast<std::size_t>(p - base);
   if (d.textEnd == d.textStart) {
     p = base + d.tagEnd;
@@ -431,6 +447,7 @@ void ResultDocument::AddEscapedDataNode(std::string_view name, std::string_view 
     *p++ = '>';
   }
   m_out.resize(static_cast<std::size_t>(p - base));
+  return true;
 }
 
 void ResultDocument::Reserve(std::size_t bytes) {

@@ -125,6 +125,9 @@ class ResultDocument {
   void OpenContent(std::size_t depth);
   void StartElement(std::string_view name);
   void AddData(std::string_view name);
+  // Writes <name>text</name> (text escaped twice) at `start`, within the
+  // room m_out has; false when the room is too small.
+  bool WriteEscapedElement(std::size_t start, std::string_view name, std::string_view text);
   void WriteText(std::string_view text, bool engineEscape);
   void SetAttribute(std::size_t tagStart, std::size_t& tagEnd, std::string_view name, std::string_view value);
   // Replaces m_out[pos, pos + removeLen) by `insert`, moving every recorded

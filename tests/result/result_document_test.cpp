@@ -200,3 +200,21 @@ TEST(ResultDocument, ValuesOfEveryLengthAndMix) {
 
 }  // namespace
 }  // namespace zephrin
+
+namespace zephrin {
+namespace {
+
+TEST(ResultDocument, ValuesDenseWithEntitiesGetTheRoomTheyNeed) {
+  const std::string values[] = {std::string(40, '&'), std::string(17, '<') + std::string(30, 'a'),
+                                "&&&&&&&&&&&&" + std::string(5, 'b') + "&&", std::string(25, '\xe9') + "&&&"};
+  for (const std::string& value : values) {
+    ResultDocument doc;
+    doc.InitXML("R");
+    doc.AddMajorNode("C");
+    doc.AddEscapedDataNode("Name", value);
+    EXPECT_EQ(doc.GetXML(), "<R><C><Name>" + ReferenceText(value, true) + "</Name></C></R>");
+  }
+}
+
+}  // namespace
+}  // namespace zephrin
