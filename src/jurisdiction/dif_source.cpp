@@ -3,6 +3,7 @@
 #include "jurisdiction/jur_messages.h"
 #include "jurisdiction/jur_text.h"
 #include "jurisdiction/logic_imp.h"
+#include "platform/memory.h"
 
 namespace zephrin {
 
@@ -31,6 +32,7 @@ void LogicImp::ReadDIFSource() {
 
   std::string out;
   out.reserve(m_text.size() + 256);
+  AdviseHugePages(out.data(), out.capacity());
   XmlStream xml(out);
   StartRoot(xml, m_code == Code::TIBAL || m_code == Code::APPORT || m_code == Code::CATASSN, false);
 

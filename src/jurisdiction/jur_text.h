@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "readers/line_source.h"
+#include "readers/csv_fields.h"
 
 namespace zephrin {
 
@@ -70,6 +71,9 @@ int SplitCells(char* line, std::size_t n, bool hadLineEnd, bool replaceControls,
   // Without a line end the line's own last character closes the last cell.
   const std::size_t scanEnd = hadLineEnd || n == 0 ? n : n - 1;
   for (std::size_t i = 0; i < scanEnd; ++i) {
+    // Plain characters (the plain CSV reader's class) change nothing here.
+    i = csv_detail::SkipPlain(line, i, scanEnd);
+    if (i == scanEnd) break;
     char& c = line[i];
     if (replaceControls && static_cast<signed char>(c) < 32) c = ' ';
     if (c == '"') {

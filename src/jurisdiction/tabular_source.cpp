@@ -3,6 +3,7 @@
 #include "jurisdiction/jur_messages.h"
 #include "jurisdiction/jur_text.h"
 #include "jurisdiction/logic_imp.h"
+#include "platform/memory.h"
 #include "readers/plain_reader.h"
 #include "result/result_document.h"
 
@@ -137,6 +138,7 @@ void LogicImp::ReadTabularSource() {
 
   std::string out;
   out.reserve(m_text.size() * 4 + 256);  // untouched capacity costs no memory
+  AdviseHugePages(out.data(), out.capacity());
   XmlStream xml(out);
   StartRoot(xml,
             m_code == Code::TIBAL || m_code == Code::APPORT || m_code == Code::CATASSN || m_code == Code::CREDIT ||
