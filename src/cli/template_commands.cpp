@@ -182,58 +182,72 @@ void RegisterTemplateCommands(CLI::App& app, int& exitCode) {
     exitCode = 0;
   });
 
-  auto name = std::make_shared<std::string>();
-  auto* del = app.add_subcommand("delete-template",
-                                 "Deletes a saved template (\"ALL TEMPLATES\": every one). The data files "
-                                 "associated with it stay listed.");
-  del->add_option("NAME", *name, "The template's name as listed (case is not needed).")->required();
-  del->callback([name, &exitCode]() {
-    if (name->empty()) {
-      std::fprintf(stderr, "zephrinimport: NAME must not be empty\n");
-      exitCode = 2;
-      return;
-    }
-    ConsoleUserInterface ui;
-    CxmlWrapper service(&ui);
-    if (!OpenStore(service, exitCode)) return;
-    std::vector<std::string> listed;
-    for (const auto& t : ReadTemplateListing(service.m_szTemplateFile).templates) listed.push_back(t.name);
-    const std::string stored = StoredName(listed, Utf8ToAnsi(*name));
-    std::string error;
-    const DeleteOutcome outcome = DeleteTemplateFromStore(service.m_szTemplateFile, stored, &error);
-    const std::string shown = AnsiToUtf8(stored);
-    Report(outcome, error,
-           stored == "ALL TEMPLATES" ? std::string("Deleted every template.") : "Deleted template " + shown + ".",
-           stored == "ALL TEMPLATES" ? "no templates are saved in " + service.m_szTemplateFile
-                                     : "no template named " + *name + " in " + service.m_szTemplateFile,
-           exitCode);
-  });
-
-  auto file = std::make_shared<std::string>();
-  auto* forget = app.add_subcommand("forget-file",
-                                    "Forgets which template a data file was last used with (\"ALL FILES\": "
-                                    "every data file). The template stays.");
-  forget->add_option("DATAFILE", *file, "The data file as listed (case is not needed).")->required();
-  forget->callback([file, &exitCode]() {
-    if (file->empty()) {
-      std::fprintf(stderr, "zephrinimport: DATAFILE must not be empty\n");
-      exitCode = 2;
-      return;
-    }
-    ConsoleUserInterface ui;
-    CxmlWrapper service(&ui);
-    if (!OpenStore(service, exitCode)) return;
-    std::vector<std::string> listed;
-    for (const auto& f : ReadTemplateListing(service.m_szTemplateFile).files) listed.push_back(f.fileName);
-    const std::string stored = StoredName(listed, Utf8ToAnsi(*file));
-    std::string error;
-    const DeleteOutcome outcome = DeleteFileAssociation(service.m_szTemplateFile, stored, &error);
-    Report(outcome, error,
-           stored == "ALL FILES" ? std::string("Forgot every data file.") : "Forgot data file " + AnsiToUtf8(stored) + ".",
-           stored == "ALL FILES" ? "no data files are listed in " + service.m_szTemplateFile
-                                 : "no data file " + *file + " is listed in " + service.m_szTemplateFile,
-           exitCode);
-  });
+  // What distinguishes the two deletion commands; the steps are the same.
+  struct Deletion {
+    const char* command;
+    const char* help;
+    const char* argument;
+    const char* argumentHelp;
+    const char* all;  // the name that deletes every entry
+    // The names as the store lists them.
+    std::vector<std::string> (*listed)(const std::string& store);
+    DeleteOutcome (*erase)(const std::string& store, const std::string& name, std::string* error);
+    const char* doneAll;
+    const char* doneOne;      // followed by the name and "."
+    const char* missingAll;   // followed by the store path
+    const char* missingBefore;  // before the typed name
+    const char* missingAfter;   // after it, followed by the store path
+  };
+  static const Deletion kDeletions[] = {
+      {"delete-template",
+       "Deletes a saved template (\"ALL TEMPLATES\": every one). The data files associated with it stay listed.",
+       "NAME", "The template's name as listed (case is not needed).", "ALL TEMPLATES",
+       [](const std::string& store) {
+         std::vector<std::string> names;
+         for (const auto& t : ReadTemplateListing(store).templates) names.push_back(t.name);
+         return names;
+       },
+       [](const std::string& store, const std::string& name, std::string* error) {
+         return DeleteTemplateFromStore(store, name, error);
+       },
+       "Deleted every template.", "Deleted template ", "no templates are saved in ", "no template named ", " in "},
+      {"forget-file",
+       "Forgets which template a data file was last used with (\"ALL FILES\": every data file). The template "
+       "stays.",
+       "DATAFILE", "The data file as listed (case is not needed).", "ALL FILES",
+       [](const std::string& store) {
+         std::vector<std::string> names;
+         for (const auto& f : ReadTemplateListing(store).files) names.push_back(f.fileName);
+         return names;
+       },
+       [](const std::string& store, const std::string& name, std::string* error) {
+         return DeleteFileAssociation(store, name, error);
+       },
+       "Forgot every data file.", "Forgot data file ", "no data files are listed in ", "no data file ",
+       " is listed in "},
+  };
+  for (const Deletion& d : kDeletions) {
+    auto typed = std::make_shared<std::string>();
+    auto* cmd = app.add_subcommand(d.command, d.help);
+    cmd->add_option(d.argument, *typed, d.argumentHelp)->required();
+    cmd->callback([&d, typed, &exitCode]() {
+      if (typed->empty()) {
+        std::fprintf(stderr, "zephrinimport: %s must not be empty\n", d.argument);
+        exitCode = 2;
+        return;
+      }
+      ConsoleUserInterface ui;
+      CxmlWrapper service(&ui);
+      if (!OpenStore(service, exitCode)) return;
+      const std::string& store = service.m_szTemplateFile;
+      const std::string stored = StoredName(d.listed(store), Utf8ToAnsi(*typed));
+      std::string error;
+      const DeleteOutcome outcome = d.erase(store, stored, &error);
+      const bool all = stored == d.all;
+      const std::string missing = all ? d.missingAll + store : d.missingBefore + *typed + d.missingAfter + store;
+      Report(outcome, error, all ? std::string(d.doneAll) : d.doneOne + AnsiToUtf8(stored) + ".", missing, exitCode);
+    });
+  }
 }
 
 }  // namespace zephrin::cli
