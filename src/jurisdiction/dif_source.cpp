@@ -4,6 +4,7 @@
 #include "jurisdiction/jur_text.h"
 #include "jurisdiction/logic_imp.h"
 #include "platform/memory.h"
+#include "readers/dif_format.h"
 
 namespace zephrin {
 
@@ -13,7 +14,7 @@ void LogicImp::ReadDIFSource() {
   m_strErrors.clear();
   m_stateDups.clear();
   m_provDups.clear();
-  m_errBody.clear();
+  m_errors.clear();
   m_tmplBefore.clear();
   m_tmplJurs.clear();
   m_tmplAfter.clear();
@@ -26,7 +27,7 @@ void LogicImp::ReadDIFSource() {
     return;
   }
   if (m_strRootElement.empty()) {
-    SetMessage(jur::kCannotDetermine);
+    SetMessage(jur::Message(jur::kCannotDetermine));
     return;
   }
 
@@ -63,12 +64,10 @@ void LogicImp::ReadDIFSource() {
       if (line.size() > 1 && line[1] == ',') value = line.substr(2);
     } else if (!line.empty() && line[0] == '1') {
       std::string_view str;
-      if (lines.Next(str) && str.size() + 1 >= 4) {
-        // Without the opening quote, the closing quote and the line end (which
-        // counts whether the file has it or not).
-        value = str.substr(1, str.size() - 2);
-        if (!value.empty() && value.front() == '"') value.remove_prefix(1);
-        if (!value.empty() && value.back() == '"') value.remove_suffix(1);
+      if (lines.Next(str)) {
+        // Without its quotes, and then without a further pair of quotes
+        // where one is still there.
+        value = DifUnquote(DifUnquote(str));
       }
     } else {
       continue;

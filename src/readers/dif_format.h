@@ -22,12 +22,18 @@ struct DifHeader {
 // written; swapping them for "EXCEL" files is the caller's step.
 DifHeader ReadDifHeader(LineSource& lines);
 
-// The value of a string cell's second line: the text inside the surrounding
-// double quotes, blanks trimmed; "" when the line (with its line end) is
-// shorter than four characters.
-inline std::string_view DifStringValue(std::string_view line) {
-  if (line.size() + 1 < 4) return {};
-  return Trim(line.substr(1, line.size() - 2));
+// The text of a string cell's second line (given without its line end):
+// the opening and the closing double quote are dropped where they are there,
+// so a line cut at the line limit, or the file's last line without a line
+// end, keeps every character it has.
+inline std::string_view DifUnquote(std::string_view line) {
+  if (!line.empty() && line.front() == '"') line.remove_prefix(1);
+  if (!line.empty() && line.back() == '"') line.remove_suffix(1);
+  return line;
 }
+
+// The value of a string cell of the plain DIF reader: the unquoted text with
+// its blanks trimmed ("" for an empty string).
+inline std::string_view DifStringValue(std::string_view line) { return Trim(DifUnquote(line)); }
 
 }  // namespace zephrin
