@@ -210,7 +210,7 @@ Status CxmlWrapper::CreateOutputFile(std::string_view pOutputFileName, int32_t& 
 }
 
 Status CxmlWrapper::WriteOutputLine(std::string_view pOutputFileName, std::string_view pOutputLine,
-                                    int32_t& WriteSucceeded) {
+                                    std::optional<int32_t>& WriteSucceeded) {
   if (pOutputFileName.empty()) {
     MessageBox("The file name is needed for output files.", "Import", MessageIcon::None);
     return kOk;
@@ -233,7 +233,7 @@ Status CxmlWrapper::WriteOutputLine(std::string_view pOutputFileName, std::strin
   return kOk;
 }
 
-Status CxmlWrapper::CloseOutputFile(std::string_view pOutputFileName, int32_t& CloseSucceeded) {
+Status CxmlWrapper::CloseOutputFile(std::string_view pOutputFileName, std::optional<int32_t>& CloseSucceeded) {
   if (pOutputFileName.empty()) return kOk;
   FileTable& files = Files();
   const std::string upper = ProfileUpper(pOutputFileName);

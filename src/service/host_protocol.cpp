@@ -7,6 +7,9 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/base64.h"
+#include "platform/codepage.h"
+#include "readers/reader_messages.h"
+#include "result/error_document.h"
 #include "service/method_table.h"
 
 namespace zephrin {
@@ -18,6 +21,7 @@ constexpr int kParseError = -32700;
 constexpr int kInvalidRequest = -32600;
 constexpr int kMethodNotFound = -32601;
 constexpr int kInvalidParams = -32602;
+constexpr int kInternalError = -32603;
 
 std::string ErrorResponse(const Json& id, int code, const std::string& message) {
   Json r;
@@ -111,9 +115,19 @@ Status Invoke(CxmlWrapper& s, int id, const std::vector<Arg>& a, Json& value) {
     case 17: st = s.ReadIntlImportFile(S(a, 0), S(a, 1), S(a, 2), S(a, 3), I16(a, 4), I16(a, 5), str); value = str; return st;
     case 18: return s.DeleteFileName(S(a, 0));
     case 19: return s.SetCurrentYear(I16(a, 0));
-    case 20: st = s.WriteOutputLine(S(a, 0), S(a, 1), n); value = n; return st;
+    case 20: {
+      std::optional<int32_t> r;  // left unset when no open file has the name
+      st = s.WriteOutputLine(S(a, 0), S(a, 1), r);
+      if (r) value = *r;
+      return st;
+    }
     case 21: st = s.CreateOutputFile(S(a, 0), n); value = n; return st;
-    case 22: st = s.CloseOutputFile(S(a, 0), n); value = n; return st;
+    case 22: {
+      std::optional<int32_t> r;
+      st = s.CloseOutputFile(S(a, 0), r);
+      if (r) value = *r;
+      return st;
+    }
     case 23: return s.SetMiscItems(I(a, 0), I(a, 1));
     case 24: return s.SetCountryOfOperation(S(a, 0), S(a, 1), S(a, 2));
     case 25: return s.SetCountryJurisdictions(S(a, 0));
@@ -135,6 +149,21 @@ Status Invoke(CxmlWrapper& s, int id, const std::vector<Arg>& a, Json& value) {
 }  // namespace
 
 std::optional<std::string> HostProtocol::HandleLine(std::string_view line) {
+  // The one place where a failure inside the engine stops: the request gets
+  // an internal error, the service object stays as it is, and the next
+  // request runs.
+  try {
+    return HandleRequest(line);
+  } catch (const std::exception& e) {
+    m_ui.SetAnswers({});
+    return ErrorResponse(nullptr, kInternalError, std::string("Internal error: ") + e.what());
+  } catch (...) {
+    m_ui.SetAnswers({});
+    return ErrorResponse(nullptr, kInternalError, "Internal error");
+  }
+}
+
+std::optional<std::string> HostProtocol::HandleRequest(std::string_view line) {
   Json request = Json::parse(line.begin(), line.end(), nullptr, /*allow_exceptions=*/false);
   if (request.is_discarded()) return ErrorResponse(nullptr, kParseError, "Parse error: the request is not valid JSON");
   if (!request.is_object()) return ErrorResponse(nullptr, kInvalidRequest, "Invalid request: not a JSON object");
@@ -189,7 +218,21 @@ std::optional<std::string> HostProtocol::HandleLine(std::string_view line) {
   m_ui.TakeMessages();
   m_ui.SetAnswers(std::move(answers));
   Json value;
-  const Status status = Invoke(m_service, method->id, converted, value);
+  Status status = kOk;
+  try {
+    status = Invoke(m_service, method->id, converted, value);
+  } catch (const std::bad_alloc&) {
+    m_ui.SetAnswers({});
+    // A read that cannot get the memory it needs: the host gets the error
+    // document of a file too large to read, as the read's own outcome.
+    if (method->id != 2 && method->id != 17)
+      return reply(ErrorResponse(id, kInternalError, "Internal error: out of memory"));
+    value = ErrorDocument::ReaderWith(messages::kTooLargeBefore, Utf8ToAnsi(std::get<std::string>(converted[0])),
+                                      messages::kTooLargeAfter);
+  } catch (const std::exception& e) {
+    m_ui.SetAnswers({});
+    return reply(ErrorResponse(id, kInternalError, std::string("Internal error: ") + e.what()));
+  }
   m_ui.SetAnswers({});
 
   Json messages = Json::array();

@@ -26,9 +26,13 @@ class HostProtocol {
 
   // Handles one request line. Returns the response line (without a line end),
   // or nullopt for a notification (a request without "id").
+  // Never throws: a failure inside the engine answers that request with the
+  // JSON-RPC internal error (-32603), and a read that runs out of memory with
+  // the error document of a file too large to read.
   std::optional<std::string> HandleLine(std::string_view line);
 
  private:
+  std::optional<std::string> HandleRequest(std::string_view line);
   CxmlWrapper& m_service;
   RecordingUserInterface& m_ui;
 };

@@ -68,10 +68,12 @@ class CxmlWrapper {
                             int16_t IntlType, std::string& pReturnedXML);     // 17
   Status DeleteFileName(std::string_view pFileName);                          // 18
   Status SetCurrentYear(int16_t value);                                       // 19
+  // WriteOutputLine and CloseOutputFile leave their result as the caller
+  // passed it when no output file of that name is open (nullopt: no value).
   Status WriteOutputLine(std::string_view pOutputFileName, std::string_view pOutputLine,
-                         int32_t& WriteSucceeded);                            // 20
+                         std::optional<int32_t>& WriteSucceeded);             // 20
   Status CreateOutputFile(std::string_view pOutputFileName, int32_t& CreateSucceeded);  // 21
-  Status CloseOutputFile(std::string_view pOutputFileName, int32_t& CloseSucceeded);    // 22
+  Status CloseOutputFile(std::string_view pOutputFileName, std::optional<int32_t>& CloseSucceeded);  // 22
   Status SetMiscItems(int WhichItem, int Item);                               // 23
   Status SetCountryOfOperation(std::string_view pCountryID, std::string_view pCountryAbbrev,
                                std::string_view pCountryName);                // 24

@@ -36,14 +36,14 @@ class ExportFilesTest : public ::testing::Test {
     return r;
   }
   int32_t Write(std::string_view name, std::string_view line) {
-    int32_t r = -7;  // left as passed when no entry matches
+    std::optional<int32_t> r = -7;  // left as passed when no entry matches
     EXPECT_EQ(service->WriteOutputLine(name, line, r), kOk);
-    return r;
+    return r.value_or(-99);
   }
   int32_t Close(std::string_view name) {
-    int32_t r = -7;
+    std::optional<int32_t> r = -7;
     EXPECT_EQ(service->CloseOutputFile(name, r), kOk);
-    return r;
+    return r.value_or(-99);
   }
 };
 
@@ -86,7 +86,8 @@ TEST_F(ExportFilesTest, ReplacedAndLeftOpenExportFilesKeepTheirLines) {
   service->ExportWriteLine("2", r);
   EXPECT_EQ(ReadFile(home.file("first.csv")), "1\r\n");
   service->CreateOutputFile(home.file("log.txt"), r);
-  service->WriteOutputLine(home.file("log.txt"), "left open", r);
+  std::optional<int32_t> written;
+  service->WriteOutputLine(home.file("log.txt"), "left open", written);
   service.reset();  // teardown closes what is open
   EXPECT_EQ(ReadFile(home.file("second.csv")), "2\r\n");
   EXPECT_EQ(ReadFile(home.file("log.txt")), "left open\r\n");
@@ -154,7 +155,7 @@ TEST_F(ExportFilesTest, OutputFileTable) {
   EXPECT_EQ(Write("other.txt", "x"), -7);  // no entry: result as passed
   EXPECT_EQ(Close("other.txt"), -7);
   EXPECT_EQ(Close(""), -7);
-  int32_t r = -7;
+  std::optional<int32_t> r = -7;
   EXPECT_EQ(service->WriteOutputLine("", "x", r), kOk);
   EXPECT_EQ(r, -7);
   messages = ui.TakeMessages();
@@ -240,10 +241,11 @@ TEST_F(ExportFilesTest, FullDiskFailsTheWriteAndTheClose) {
     if (r != 0 || st != kFalse) code |= 8;  // the file is not whole
 
     service->CreateOutputFile(home.file("full.txt"), r);
-    service->WriteOutputLine(home.file("full.txt"), std::string(200, 'o'), r);
-    if (r != 0) code |= 16;
-    service->CloseOutputFile(home.file("full.txt"), r);
-    if (r != 0) code |= 32;
+    std::optional<int32_t> out;
+    service->WriteOutputLine(home.file("full.txt"), std::string(200, 'o'), out);
+    if (out != 0) code |= 16;
+    service->CloseOutputFile(home.file("full.txt"), out);
+    if (out != 0) code |= 32;
     _exit(code);
   }
   int status = 0;

@@ -1,6 +1,10 @@
 // The host protocol, request line by request line.
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
+
+#include "editor/editor_host.h"
 #include "service/host_protocol.h"
 #include "test_util.h"
 
@@ -63,6 +67,54 @@ TEST_F(Protocol, MessageBoxesAreReportedWithTheCall) {
   EXPECT_NE(response.find(R"("messages":[{"caption":"Import","text":"Read CSV File","icon":"none"}])"),
             std::string::npos)
       << response;
+}
+
+TEST_F(Protocol, ResultsTheMethodLeavesUnsetAreNull) {
+  const std::string log = home.file("log.txt");
+  const std::pair<std::string, std::string> rows[] = {
+      {R"({"jsonrpc":"2.0","id":1,"method":"WriteOutputLine","params":["nope.txt","x"]})",
+       R"({"jsonrpc":"2.0","id":1,"result":{"value":null,"status":0,"messages":[]}})"},
+      {R"({"jsonrpc":"2.0","id":2,"method":"CloseOutputFile","params":[""]})",
+       R"({"jsonrpc":"2.0","id":2,"result":{"value":null,"status":0,"messages":[]}})"},
+      {R"({"jsonrpc":"2.0","id":3,"method":"CloseOutputFile","params":["nope.txt"]})",
+       R"({"jsonrpc":"2.0","id":3,"result":{"value":null,"status":0,"messages":[]}})"},
+      {R"({"jsonrpc":"2.0","id":4,"method":"CreateOutputFile","params":[")" + log + R"("]})",
+       R"({"jsonrpc":"2.0","id":4,"result":{"value":1,"status":0,"messages":[]}})"},
+      {R"({"jsonrpc":"2.0","id":5,"method":"WriteOutputLine","params":[")" + log + R"(","x"]})",
+       R"({"jsonrpc":"2.0","id":5,"result":{"value":1,"status":0,"messages":[]}})"},
+      {R"({"jsonrpc":"2.0","id":6,"method":"CloseOutputFile","params":[")" + log + R"("]})",
+       R"({"jsonrpc":"2.0","id":6,"result":{"value":1,"status":0,"messages":[]}})"},
+  };
+  for (const auto& [request, expected] : rows) EXPECT_EQ(Call(request), expected) << request;
+}
+
+// An editor window that fails the way a broken front end could.
+class FailingEditor : public EditorHost {
+ public:
+  explicit FailingEditor(bool outOfMemory) : m_outOfMemory(outOfMemory) {}
+  std::string RunEditor(const LayoutEditorInputs&, const std::function<void(std::string_view)>&) override {
+    if (m_outOfMemory) throw std::bad_alloc();
+    throw std::runtime_error("the window went away");
+  }
+
+ private:
+  bool m_outOfMemory;
+};
+
+TEST_F(Protocol, AFailureInsideTheEngineAnswersThatRequestAlone) {
+  test::WriteFile(home.file("tb.csv"), "1,2\n");
+  const std::string edit =
+      R"({"jsonrpc":"2.0","id":1,"method":"EditLayout","params":["",0,"FCOA",")" + home.file("tb.csv") + R"("]})";
+  for (const bool outOfMemory : {false, true}) {
+    FailingEditor editor(outOfMemory);
+    service.m_editorHost = &editor;
+    EXPECT_EQ(Call(edit), std::string(R"({"jsonrpc":"2.0","id":1,"error":{"code":-32603,"message":"Internal error: )") +
+                              (outOfMemory ? "out of memory" : "the window went away") + R"("}})");
+    service.m_editorHost = nullptr;
+    // The next request runs on the same object.
+    EXPECT_EQ(Call(R"({"jsonrpc":"2.0","id":2,"method":"SetCurrentYear","params":[2030]})"),
+              R"({"jsonrpc":"2.0","id":2,"result":{"value":null,"status":0,"messages":[]}})");
+  }
 }
 
 }  // namespace
