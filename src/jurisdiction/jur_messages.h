@@ -5,24 +5,23 @@
 #include <string>
 #include <string_view>
 
+#include "result/error_document.h"
+
 namespace zephrin::jur {
 
 inline constexpr std::string_view kSupport =
     "Please close Internet browser, reboot your workstation and try again.\n"
-    "If the problem occurs again, contact Ostrevar Calvenor support.</Error>";
-inline constexpr std::string_view kNotLoaded = "<Error>Jurisdictions were not loaded prior to reading import file. ";
-inline constexpr std::string_view kNotLoadedListed =
-    "<Error>Jurisdictions were not loaded prior to reading import file.  ";
-inline constexpr std::string_view kInternal = "<Error>An internal error occurred creating the XML stream. ";
+    "If the problem occurs again, contact Ostrevar Calvenor support.";
+inline constexpr std::string_view kNotLoaded = "Jurisdictions were not loaded prior to reading import file. ";
+inline constexpr std::string_view kNotLoadedListed = "Jurisdictions were not loaded prior to reading import file.  ";
+inline constexpr std::string_view kInternal = "An internal error occurred creating the XML stream. ";
 inline constexpr std::string_view kCannotDetermine =
-    "<Error>Cannot determine the type of import being done. Please select a different import file and try again.\n"
-    "If the problem occurs again, contact Ostrevar Calvenor support.</Error>";
+    "Cannot determine the type of import being done. Please select a different import file and try again.\n"
+    "If the problem occurs again, contact Ostrevar Calvenor support.";
 
-inline std::string WithSupport(std::string_view head) {
-  std::string text(head);
-  text.append(kSupport);
-  return text;
-}
+// The reader form of a message, and of a message followed by the support text.
+inline std::string Message(std::string_view message) { return ErrorDocument::Reader(message); }
+inline std::string WithSupport(std::string_view head) { return ErrorDocument::Reader().Text(head).Text(kSupport).Take(); }
 
 // Decimal text of a number in a small buffer, without allocating.
 struct Decimal {

@@ -8,11 +8,11 @@
 
 namespace zephrin {
 
-bool LoadJurisdictionSource(const std::string& osPath, std::string& text, std::size_t& rawSize) {
+LoadStatus LoadJurisdictionSource(const std::string& osPath, std::string& text, std::size_t& rawSize) {
   rawSize = 0;
-  if (!LoadDataFileText(osPath, text, &rawSize)) return false;
+  if (const LoadStatus status = LoadDataFileText(osPath, text, &rawSize); status != LoadStatus::kLoaded) return status;
   LineSource dropCarriageReturns(text);  // removes CR before LF in place
-  return true;
+  return LoadStatus::kLoaded;
 }
 
 bool JurLineSource::Next(std::string_view& line, bool& hadLineEnd) {

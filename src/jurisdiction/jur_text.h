@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "readers/data_file.h"
 #include "readers/line_source.h"
 #include "readers/csv_fields.h"
 
@@ -23,9 +24,8 @@ inline constexpr std::size_t kJurCsvLineChars = 1399;
 inline constexpr std::size_t kJurDifLineChars = 259;
 
 // Loads a data file as engine text (Windows-1252, Ctrl-Z cut, carriage returns
-// before line feeds dropped). False when it cannot be opened; `rawSize` gets
-// the size of the file on disk.
-bool LoadJurisdictionSource(const std::string& osPath, std::string& text, std::size_t& rawSize);
+// before line feeds dropped); `rawSize` gets the size of the file on disk.
+[[nodiscard]] LoadStatus LoadJurisdictionSource(const std::string& osPath, std::string& text, std::size_t& rawSize);
 
 class JurLineSource {
  public:

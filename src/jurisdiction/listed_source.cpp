@@ -130,9 +130,9 @@ void LogicImp::ReadListedSource() {
     return;
   }
   TraceLine("ReadListedSource: file is open and it isn't empty");
-  m_errBody.clear();
+  m_errors.clear();
   if (m_strRootElement.empty()) {
-    SetMessage(jur::kCannotDetermine);
+    SetMessage(jur::Message(jur::kCannotDetermine));
     return;
   }
   std::string out;
@@ -215,7 +215,7 @@ void LogicImp::ReadListedSource() {
               m_scratch.assign("Invalid Type - ");
               AppendEngineEscaped(m_scratch, m_field);
               m_scratch.push_back(' ');
-              AppendErr(m_nLine, m_scratch);
+              m_errors.Add(m_nLine, m_scratch);
             }
           }
           xml.Text(m_field, /*engineEscape=*/true);
@@ -229,7 +229,7 @@ void LogicImp::ReadListedSource() {
         return true;
       });
       if (stop) {
-        SetMessage(jur::kCannotDetermine);
+        SetMessage(jur::Message(jur::kCannotDetermine));
         return;
       }
       continue;
@@ -247,7 +247,7 @@ void LogicImp::ReadListedSource() {
           // Nothing to hold the amount: the file must start with a record line.
           m_scratch.assign("Jurisdiction before any record line - ");
           AppendEngineEscaped(m_scratch, m_field);
-          AppendErr(m_nLine, m_scratch);
+          m_errors.Add(m_nLine, m_scratch);
           return false;
         }
         keyId = resolve(m_field);
@@ -284,7 +284,7 @@ void LogicImp::ReadListedSource() {
             // A reversed amount must be a number; anything else would turn into 0.00.
             m_scratch.assign("Invalid Amount - ");
             AppendEngineEscaped(m_scratch, amount);
-            AppendErr(m_nLine, m_scratch);
+            m_errors.Add(m_nLine, m_scratch);
           }
         }
       } else if (col == 2 && !m_field.empty()) {

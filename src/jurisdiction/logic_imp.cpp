@@ -11,6 +11,7 @@
 #include "platform/format.h"
 #include "readers/dif_format.h"
 #include "readers/plain_reader.h"
+#include "readers/reader_messages.h"
 #include "result/result_document.h"
 
 namespace zephrin {
@@ -73,7 +74,8 @@ void LogicImp::TraceF(const char* format, ...) const {
 
 bool LogicImp::LoadSource() {
   if (m_loaded) return true;
-  m_loaded = LoadJurisdictionSource(m_strImportFileOs, m_text, m_rawSize);
+  m_loadStatus = LoadJurisdictionSource(m_strImportFileOs, m_text, m_rawSize);
+  m_loaded = m_loadStatus == LoadStatus::kLoaded;
   return m_loaded;
 }
 
@@ -93,8 +95,8 @@ void LogicImp::BeginRead() {
     if (m_strImportType == text) m_code = code;
 }
 
-void LogicImp::SetMessage(std::string_view ansiText) {
-  m_strResult = AnsiToUtf8(ansiText);
+void LogicImp::SetMessage(std::string document) {
+  m_strResult = std::move(document);
   ReleaseSource();
 }
 
@@ -139,7 +141,9 @@ int32_t LogicImp::AnalyzeSource() {
   m_loaded = false;
   if (!LoadSource()) {
     TraceLine("AnalyzeSource: can't open the file");
-    m_strResult = AnsiToUtf8("<Error>Error opening import file " + m_strImportFile + " for reading!</Error>");
+    m_strResult = m_loadStatus == LoadStatus::kTooLarge
+                      ? ErrorDocument::ReaderWith(messages::kTooLargeBefore, m_strImportFile, messages::kTooLargeAfter)
+                      : ErrorDocument::ReaderWith(messages::kOpenBefore, m_strImportFile, messages::kOpenAfter);
     TraceF("AnalyzeSource: m_nTotalCols=%d, m_nCategoryCol=%d", m_nTotalCols, m_nCategoryCol);
     return 1;
   }
@@ -426,24 +430,15 @@ int32_t LogicImp::ColumnHeader(int32_t col) {
   return 0;
 }
 
-void LogicImp::AppendErr(int32_t line, std::string_view text) {
-  m_errBody.append("<Err Line=\"");
-  m_errBody.append(jur::Decimal(line).view());
-  m_errBody.append("\">");
-  AppendXmlEscaped(m_errBody, text, false);
-  m_errBody.append("</Err>");
-}
-
 void LogicImp::AddLineError(std::string_view message, int32_t line) {
   m_scratch.assign(message);
   m_scratch.append(" Jurisdiction - ");
   AppendEngineEscaped(m_scratch, m_field);
-  AppendErr(line, m_scratch);
+  m_errors.Add(line, m_scratch);
 }
 
 void LogicImp::FinishResult(std::string& data) {
-  m_strErrors.clear();
-  if (!m_errBody.empty()) m_strErrors = "<Error>" + m_errBody + "</Error>";
+  m_strErrors = m_errors.Document();
   m_strResult = m_strErrors.empty() ? std::move(data) : m_strErrors;
   ReleaseSource();
 }

@@ -23,6 +23,8 @@
 #include <vector>
 
 #include "jurisdiction/jurisdiction_tables.h"
+#include "readers/data_file.h"
+#include "result/error_document.h"
 
 namespace zephrin {
 
@@ -144,9 +146,9 @@ class LogicImp {
   bool NextRecord(XmlStream& xml, Row& row, int32_t line, bool& templateWritten);
   void EndRecord(XmlStream& xml, Row& row);
   void DataCell(XmlStream& xml, Row& row, int32_t col, std::string_view cell, bool dif);
-  void AppendErr(int32_t line, std::string_view text);
   void FinishResult(std::string& data);
-  void SetMessage(std::string_view ansiText);
+  // Ends the read with an error document (UTF-8).
+  void SetMessage(std::string document);
 
   TraceFn m_trace;
   std::map<std::string, int, LessNoCase> m_categoryTypes;
@@ -154,6 +156,7 @@ class LogicImp {
   std::string m_text;         // the data file, engine text
   std::size_t m_rawSize = 0;  // its size on disk
   bool m_loaded = false;
+  LoadStatus m_loadStatus = LoadStatus::kCannotOpen;
 
   Code m_code = Code::Other;
   int32_t m_nLine = 0;        // line (or DIF row) count of the read
@@ -170,7 +173,7 @@ class LogicImp {
   // The template element: children before its JURS, the JURS content, children after.
   std::string m_tmplBefore, m_tmplJurs, m_tmplAfter;
   bool m_tmplHasJurs = false;
-  std::string m_errBody;      // Err entries of the error document
+  ErrorEntries m_errors;      // Err entries of the error document
   std::string m_scratch, m_key, m_name, m_kind;
 };
 

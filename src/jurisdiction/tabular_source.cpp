@@ -27,7 +27,7 @@ bool LogicImp::NextRecord(XmlStream& xml, Row& row, int32_t line, bool& template
   }
   EndRecord(xml, row);
   if (m_strRecordElement.empty()) {
-    SetMessage(jur::kCannotDetermine);
+    SetMessage(jur::Message(jur::kCannotDetermine));
     return false;
   }
   StartRecord(xml, row, line);
@@ -125,14 +125,14 @@ void LogicImp::ReadTabularSource() {
     return;
   }
   TraceF("ReadTabularSource: file is open and it isn't empty. ImportType=%s", m_strImportType.c_str());
-  m_errBody.clear();
+  m_errors.clear();
   m_tmplBefore.clear();
   m_tmplJurs.clear();
   m_tmplAfter.clear();
   m_tmplHasJurs = false;
   m_columns.clear();
   if (m_strRootElement.empty()) {
-    SetMessage(jur::kCannotDetermine);
+    SetMessage(jur::Message(jur::kCannotDetermine));
     return;
   }
 

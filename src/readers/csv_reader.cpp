@@ -5,6 +5,7 @@
 #include "readers/line_source.h"
 #include "readers/plain_reader.h"
 #include "readers/reader_messages.h"
+#include "result/error_document.h"
 
 namespace zephrin {
 
@@ -30,7 +31,7 @@ void CxmlWrapper::ReadCSV(std::string_view, std::string_view id, std::string_vie
   if (!LoadDataFile(text)) return;
   PlainReader r(*this, PlainReader::Format::CSV);
   if (DoReadInitFunctions(id, year, intlType) != 0) {
-    SetResultText(messages::kInternalCsv);
+    m_bstrXML = ErrorDocument::Reader(messages::kInternalCsv);
     return;
   }
   m_bstrXML.clear();
@@ -54,13 +55,13 @@ void CxmlWrapper::ReadCSV(std::string_view, std::string_view id, std::string_vie
 
     if (!m_bJE) {
       if (m_strBeginRootElement.empty()) {
-        SetResultText(messages::kNoRecordElement);
+        m_bstrXML = ErrorDocument::Reader(messages::kNoRecordElement);
         return;
       }
       r.StartRecord(lineIndex);
     } else {
       if (m_strBeginRootElement.empty() && !r.m_recordOpen && r.m_lineCount == 0) {
-        SetResultText(messages::kNoRecordElement);
+        m_bstrXML = ErrorDocument::Reader(messages::kNoRecordElement);
         return;
       }
       r.JEBeginLine(lineIndex, trimmed.empty());

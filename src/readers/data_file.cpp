@@ -1,7 +1,9 @@
 #include "readers/data_file.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <new>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,19 +16,37 @@ namespace zephrin {
 
 namespace {
 
-// Reads a whole regular file; false when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string& text) {
+// The memory of this machine: a file larger than that cannot be read whole,
+// nor its result text held.
+uint64_t PhysicalMemory() {
+  const long pages = ::sysconf(_SC_PHYS_PAGES);
+  const long pageSize = ::sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || pageSize <= 0) return UINT64_MAX;
+  return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
+}
+
+// Reads a whole regular file.
+LoadStatus ReadWholeFile(const std::string& path, std::string& text) {
   text.clear();
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return LoadStatus::kCannotOpen;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    return false;
+    return LoadStatus::kCannotOpen;
+  }
+  if (static_cast<uint64_t>(st.st_size) >= PhysicalMemory()) {
+    ::close(fd);
+    return LoadStatus::kTooLarge;
   }
   // Read the whole file; a file that grows while it is read is read as far as
   // it was when the read began.
-  text.reserve(static_cast<std::size_t>(st.st_size));
+  try {
+    text.reserve(static_cast<std::size_t>(st.st_size));
+  } catch (const std::bad_alloc&) {
+    ::close(fd);
+    return LoadStatus::kTooLarge;
+  }
   AdviseHugePages(text.data(), text.capacity());
   text.resize(static_cast<std::size_t>(st.st_size));
   std::size_t done = 0;
@@ -36,26 +56,26 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
     if (n < 0) {
       ::close(fd);
       text.clear();
-      return false;
+      return LoadStatus::kCannotOpen;
     }
     if (n == 0) break;
     done += static_cast<std::size_t>(n);
   }
   ::close(fd);
   text.resize(done);
-  return true;
+  return LoadStatus::kLoaded;
 }
 
 
 }  // namespace
 
-bool LoadDataFileText(const std::string& osPath, std::string& text, std::size_t* rawSize) {
-  if (!ReadWholeFile(osPath, text)) return false;
+LoadStatus LoadDataFileText(const std::string& osPath, std::string& text, std::size_t* rawSize) {
+  if (const LoadStatus status = ReadWholeFile(osPath, text); status != LoadStatus::kLoaded) return status;
   if (rawSize) *rawSize = text.size();
   if (const void* eof = std::memchr(text.data(), '\x1A', text.size()))
     text.resize(static_cast<std::size_t>(static_cast<const char*>(eof) - text.data()));
   DataFileTextToAnsi(text);
-  return true;
+  return LoadStatus::kLoaded;
 }
 
 }  // namespace zephrin

@@ -8,6 +8,7 @@
 
 #include "platform/codepage.h"
 #include "readers/reader_messages.h"
+#include "result/error_document.h"
 
 namespace zephrin {
 
@@ -223,8 +224,11 @@ bool PlainReader::UpdateBlankRun(int lineIndex) {
 }
 
 void PlainReader::FailBlankRun() {
-  Fail("<Error>Beginning at row " + std::to_string(m_firstBlank + 1) +
-       ", there are at least 25 contiguous blank lines.\nPlease correct import file and try again.</Error>");
+  Fail(ErrorDocument::Reader()
+           .Text(messages::kBlankRunBefore)
+           .Number(m_firstBlank + 1)
+           .Text(messages::kBlankRunAfter)
+           .Take());
 }
 
 void PlainReader::JEBeginLine(int lineIndex, bool blank) {
@@ -298,7 +302,7 @@ void PlainReader::EstimateOutput(std::size_t consumed, std::size_t total) {
 
 bool PlainReader::AcctNodeMade(int result, std::string_view noAcct, std::string_view engineFailure) {
   if (result == ResultDocument::kAcctOk) return true;
-  Fail(result == ResultDocument::kAcctNoRoot ? noAcct : engineFailure);
+  Fail(ErrorDocument::Reader(result == ResultDocument::kAcctNoRoot ? noAcct : engineFailure));
   return false;
 }
 
@@ -328,8 +332,7 @@ void PlainReader::TakeResult() {
   if (w.m_doc.failed()) {
     const std::string bad = w.m_doc.badName();
     w.m_doc.TakeXML();
-    Fail("<Error>The name \"" + bad +
-         "\" cannot be used as an XML element name. Please correct the template and try again.</Error>");
+    Fail(ErrorDocument::ReaderWith(messages::kBadNameBefore, bad, messages::kBadNameAfter));
     return;
   }
   w.m_bstrXML = w.m_doc.TakeXML();

@@ -60,8 +60,8 @@ class PlainReader {
   // read ends with `noAcct` or `engineFailure` as its result.
   bool AcctNodeMade(int result, std::string_view noAcct, std::string_view engineFailure);
 
-  // Ends the read with an error text (engine text).
-  void Fail(std::string_view text) { m_w.SetResultText(text); }
+  // Ends the read with an error document.
+  void Fail(std::string document) { m_w.m_bstrXML = std::move(document); }
 
   // Once a little of the file is read, reserves the output text it will
   // probably need, so that a large read does not copy its text over and over.

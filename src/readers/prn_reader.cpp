@@ -3,6 +3,7 @@
 #include "readers/line_source.h"
 #include "readers/plain_reader.h"
 #include "readers/reader_messages.h"
+#include "result/error_document.h"
 
 namespace zephrin {
 
@@ -28,7 +29,6 @@ void CxmlWrapper::ReadPRN(std::string_view, std::string_view id, std::string_vie
   std::string_view raw;
   std::string field;
   int lineIndex = -1;
-  const auto fail = [&](std::string_view message) { SetResultText(message); };
 
   while (lines.Next(raw)) {
     ++lineIndex;
@@ -55,10 +55,7 @@ void CxmlWrapper::ReadPRN(std::string_view, std::string_view id, std::string_vie
       if (m_bRecordLines) m_doc.SetMajorNodeAttribute("Line", std::to_string(lineIndex));
     } else if (r.m_recordOpen) {
       if (r.m_headerDone && r.m_blankCount == 2) {
-        fail("<Error Line='" + std::to_string(lineIndex + 1) +
-             "'>Invalid format for Journal Entries.\nCheck the number of blank lines between Journal Entries - "
-             "there should be two.\n Also check for the presence of otherwise valid data other than Account Number "
-             "and/or Account Balance lines.\n Please correct import file and try again.</Error>");
+        m_bstrXML = ErrorDocument::Line(lineIndex + 1).Text(messages::kJournalFormat).Take();
         return;
       }
       ++entryLine;

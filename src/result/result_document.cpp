@@ -146,9 +146,6 @@ char* EscapeTextInto(char* out, char* limit, std::string_view text, bool engineE
   return out;
 }
 
-bool IsNameStart(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':'; }
-bool IsNameChar(unsigned char c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
-
 
 }  // namespace
 
@@ -164,26 +161,14 @@ std::string EscapeXmlText(std::string_view text) {
   return out;
 }
 
-bool IsValidXmlName(std::string_view name) {
-  if (name.empty() || !IsNameStart(static_cast<unsigned char>(name[0]))) return false;
-  for (char c : name.substr(1))
-    if (!IsNameChar(static_cast<unsigned char>(c))) return false;
-  return true;
-}
-
 void AppendXmlEscaped(std::string& out, std::string_view text, bool attribute) {
   AppendEscaped(out, text, attribute, false);
 }
 
 ResultDocument::ResultDocument() { m_stack.reserve(8); }
 
-void ResultDocument::CheckNewName(std::string_view name) {
-  if (!IsValidXmlName(name)) {
-    if (m_badName.empty()) m_badName = name.empty() ? std::string("(empty)") : std::string(name);
-    return;
-  }
-  const auto key = reinterpret_cast<std::uintptr_t>(name.data()) * 0x9E3779B97F4A7C15ULL;
-  m_nameCache[(key >> 58) % m_nameCache.size()] = {name.data(), name.size()};
+void ResultDocument::NoteBadName(std::string_view name) {
+  if (m_badName.empty()) m_badName = name.empty() ? std::string("(empty)") : std::string(name);
 }
 
 void ResultDocument::Splice(std::size_t pos, std::size_t removeLen, std::string_view insert) {

@@ -28,8 +28,33 @@ namespace zephrin {
 // "amp;" inserted after every "&", then "<" -> "&lt;" and ">" -> "&gt;".
 std::string EscapeXmlText(std::string_view text);
 
-// True when `name` is a valid XML element or attribute name (ASCII rules).
-bool IsValidXmlName(std::string_view name);
+// Names the engine writes: ASCII letters and "_" to start, then letters,
+// digits, "-", "." and "_". A colon is refused too, so that every name is
+// also well-formed for a namespace-aware parser (a prefix would need a
+// declaration the documents never carry).
+namespace xml_name {
+inline constexpr unsigned char kStart = 1, kLater = 2;
+struct Classes {
+  unsigned char c[256];
+  constexpr Classes() : c() {
+    for (int i = 'A'; i <= 'Z'; ++i) c[i] = kStart | kLater;
+    for (int i = 'a'; i <= 'z'; ++i) c[i] = kStart | kLater;
+    c[static_cast<unsigned char>('_')] = kStart | kLater;
+    for (int i = '0'; i <= '9'; ++i) c[i] = kLater;
+    c[static_cast<unsigned char>('-')] = kLater;
+    c[static_cast<unsigned char>('.')] = kLater;
+  }
+};
+inline constexpr Classes kClasses{};
+}  // namespace xml_name
+
+// True when `name` can be written as an element or attribute name.
+inline bool IsValidXmlName(std::string_view name) {
+  if (name.empty() || !(xml_name::kClasses.c[static_cast<unsigned char>(name[0])] & xml_name::kStart)) return false;
+  for (std::size_t i = 1; i < name.size(); ++i)
+    if (!(xml_name::kClasses.c[static_cast<unsigned char>(name[i])] & xml_name::kLater)) return false;
+  return true;
+}
 
 // Appends `text` to `out` as XML character data (or, with `attribute`, as an
 // attribute value), converting Windows-1252 to UTF-8.
@@ -110,15 +135,12 @@ class ResultDocument {
     bool hasText = false;
   };
 
-  // Names already checked come from a small cache (readers use the same few
-  // names over and over); others are checked by CheckNewName.
+  // Every name is checked by its content, each time it is written: a name
+  // is a few bytes, and the table makes the check cheaper than any cache.
   void CheckName(std::string_view name) {
-    const auto key = reinterpret_cast<std::uintptr_t>(name.data()) * 0x9E3779B97F4A7C15ULL;
-    const auto& slot = m_nameCache[(key >> 58) % m_nameCache.size()];
-    if (slot.first == name.data() && slot.second == name.size() && name.data()) return;
-    CheckNewName(name);
+    if (!IsValidXmlName(name)) [[unlikely]] NoteBadName(name);
   }
-  void CheckNewName(std::string_view name);
+  void NoteBadName(std::string_view name);
   // Closes the open elements above `depth` (an index of m_stack).
   void CloseAbove(std::size_t depth);
   // Writes ">" after the start tag of the element at `depth` if not yet done.
@@ -148,8 +170,6 @@ class ResultDocument {
   DataElement m_data;
   std::size_t m_records = 0;
   std::string m_badName;
-  // Names already checked: readers use the same few names over and over.
-  std::array<std::pair<const char*, std::size_t>, 64> m_nameCache{};
   std::string m_scratch;
 };
 

@@ -3,6 +3,7 @@
 
 #include "catalogue/catalogue.h"
 #include "platform/codepage.h"
+#include "result/error_document.h"
 #include "service/xml_wrapper.h"
 
 namespace zephrin {
@@ -23,7 +24,7 @@ void CxmlWrapper::ReadJurisdictionImport(std::string_view moreInfo, std::string_
   reader.m_szMoreInfo.clear();
   if (builtIn && builtIn->handsMoreInfo) {
     if (moreInfo.size() > kJurFieldChars) {
-      SetResultText("<Error><Err>The more-information text is longer than 19 characters. Please try again.</Err></Error>");
+      m_bstrXML = ErrorDocument::Request("The more-information text is longer than 19 characters. Please try again.");
       Trace("ReadImportFile: pMoreInfo is too long.");
       return;
     }
@@ -31,7 +32,7 @@ void CxmlWrapper::ReadJurisdictionImport(std::string_view moreInfo, std::string_
   }
   // The reader's ID field holds 19 characters; a longer ID is refused rather than cut.
   if (id.size() > kJurFieldChars) {
-    SetResultText("<Error><Err>The ID is longer than 19 characters. Please try again.</Err></Error>");
+    m_bstrXML = ErrorDocument::Request("The ID is longer than 19 characters. Please try again.");
     Trace("ReadImportFile: ID is too long.");
     return;
   }
@@ -49,7 +50,7 @@ void CxmlWrapper::ReadJurisdictionImport(std::string_view moreInfo, std::string_
   const bool needsProv = std::find(std::begin(kProvCodes), std::end(kProvCodes), m_strImportType) != std::end(kProvCodes);
   const bool needsState = m_strImportType == "LOGIC" || m_strImportType == "AABAL";
   if ((m_strProvJurisdictions.empty() && needsProv) || (m_strStateJurisdictions.empty() && needsState)) {
-    SetResultText("<Error><Err>No jurisdictions were loaded before reading import file.  Please try again.</Err></Error>");
+    m_bstrXML = ErrorDocument::Request("No jurisdictions were loaded before reading import file.  Please try again.");
     Trace("ReadImportFile: jurisdiction string is empty.");
     return;
   }

@@ -4,14 +4,15 @@
 
 #include "platform/codepage.h"
 #include "readers/data_file.h"
+#include "readers/reader_messages.h"
+#include "result/error_document.h"
 #include "service/xml_wrapper.h"
 #include "templates/template_store.h"
 
 namespace zephrin {
 namespace {
 
-constexpr std::string_view kUnknownImport =
-    "<Error><Err>Unable to determine the type of import being done. Please try again.</Err></Error>";
+constexpr std::string_view kUnknownImport = "Unable to determine the type of import being done. Please try again.";
 constexpr std::size_t kMaxImportTypeLength = 19;
 
 bool IsOneOf(std::string_view code, std::initializer_list<std::string_view> codes) {
@@ -29,8 +30,14 @@ void CxmlWrapper::DeriveFormat(std::string_view ansiPath) {
 }
 
 bool CxmlWrapper::LoadDataFile(std::string& text) {
-  if (LoadDataFileText(m_szImportFileOs, text)) return true;
-  SetResultText("<Error>Error opening import file " + m_szImportFile + " for reading!</Error>");
+  switch (LoadDataFileText(m_szImportFileOs, text)) {
+    case LoadStatus::kLoaded: return true;
+    case LoadStatus::kTooLarge:
+      m_bstrXML = ErrorDocument::ReaderWith(messages::kTooLargeBefore, m_szImportFile, messages::kTooLargeAfter);
+      return false;
+    case LoadStatus::kCannotOpen: break;
+  }
+  m_bstrXML = ErrorDocument::ReaderWith(messages::kOpenBefore, m_szImportFile, messages::kOpenAfter);
   return false;
 }
 
@@ -75,7 +82,7 @@ Status CxmlWrapper::ReadImportFile(std::string_view pImportFile, std::string_vie
   // 3. The template name.
   m_strLayout = Utf8ToAnsi(pTemplateFile);
   if (m_strLayout.empty()) {
-    SetResultText(kUnknownImport);
+    m_bstrXML = ErrorDocument::Request(kUnknownImport);
     Trace("ReadImportFile: no template specified");
     return finish();
   }
@@ -87,7 +94,7 @@ Status CxmlWrapper::ReadImportFile(std::string_view pImportFile, std::string_vie
     ReadStoreValue(m_szTemplateFile, "Import:" + m_strLayout, "Info", m_szLayoutType);
   }
   if (m_szLayoutType.empty()) {
-    SetResultText(kUnknownImport);
+    m_bstrXML = ErrorDocument::Request(kUnknownImport);
     TraceF("ReadImportFile: no layout type for %s.", m_strLayout.c_str());
     return finish();
   }
@@ -99,13 +106,13 @@ Status CxmlWrapper::ReadImportFile(std::string_view pImportFile, std::string_vie
   TraceF("ReadImportFile: ImportType=%s, m_szLayoutType=%s, len(m_strImportType)=%d", m_strImportType.c_str(),
          m_szLayoutType.c_str(), static_cast<int>(m_strImportType.size()));
   if (m_strImportType.empty()) {
-    SetResultText(kUnknownImport);
+    m_bstrXML = ErrorDocument::Request(kUnknownImport);
     Trace("ReadImportFile: no ImportType.");
     return finish();
   }
   if (m_strImportType.size() > kMaxImportTypeLength) {
     // Import type codes are short codes; a longer text is no code we know.
-    SetResultText(kUnknownImport);
+    m_bstrXML = ErrorDocument::Request(kUnknownImport);
     Trace("ReadImportFile: ImportType too long.");
     return finish();
   }
@@ -189,8 +196,11 @@ Status CxmlWrapper::ReadIntlImportFile(std::string_view pImportFile, std::string
   const IntlKind* kind = FindIntlKind(IntlType);
   if (!kind) {
     // An index outside the table names no international type.
-    SetResultText("<Error><Err>Unknown international import type " + std::to_string(IntlType) +
-                  ". Please try again.</Err></Error>");
+    m_bstrXML = ErrorDocument::Request()
+                    .Text("Unknown international import type ")
+                    .Number(IntlType)
+                    .Text(". Please try again.")
+                    .Take();
     TraceF("ReadIntlImportFile: IntlType=%d is not a known type.", IntlType);
     return finish();
   }

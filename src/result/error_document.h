@@ -1,0 +1,66 @@
+// Error documents: the texts a read returns instead of its records.
+//
+// Every error document is built here, so that whatever it carries from the
+// caller or the data file (a path, a template or element name, a code, a
+// cell) is escaped the way the result document escapes text, and the text
+// always parses. The engine's own wording goes in as it is, word for word.
+//
+// Three forms:
+//   request form  <Error><Err>message</Err></Error>   (the read request's checks)
+//   reader form   <Error>message</Error>              (the readers)
+//   line form     <Error Line='N'>message</Error>     (fixed-width journal entries)
+// and the entry list of the jurisdiction readers, <Error><Err Line="N">..</Err>..</Error>.
+//
+// Pieces come in as engine text (Windows-1252); the document is UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zephrin {
+
+class ErrorDocument {
+ public:
+  [[nodiscard]] static ErrorDocument Request() { return ErrorDocument("<Error><Err>", "</Err></Error>"); }
+  [[nodiscard]] static ErrorDocument Reader() { return ErrorDocument("<Error>", "</Error>"); }
+  [[nodiscard]] static ErrorDocument Line(long line);
+
+  // The engine's own wording, as it is (no markup characters in it).
+  ErrorDocument& Text(std::string_view fixed);
+  // Text from the caller or the file, escaped.
+  ErrorDocument& Value(std::string_view value);
+  ErrorDocument& Number(long long value);
+
+  // The finished document (UTF-8).
+  [[nodiscard]] std::string Take();
+
+  // Shorthands for a fixed message and a message around one value.
+  [[nodiscard]] static std::string Reader(std::string_view message) { return Reader().Text(message).Take(); }
+  [[nodiscard]] static std::string Request(std::string_view message) { return Request().Text(message).Take(); }
+  [[nodiscard]] static std::string ReaderWith(std::string_view before, std::string_view value, std::string_view after) {
+    return Reader().Text(before).Value(value).Text(after).Take();
+  }
+
+ private:
+  ErrorDocument(std::string_view open, std::string_view close) : m_text(open), m_close(close) {}
+  std::string m_text;
+  std::string_view m_close;
+};
+
+// The error document of the jurisdiction readers: one Err entry, with the
+// line it was found on, per problem, in the order reported.
+class ErrorEntries {
+ public:
+  // Adds an entry whose text is `text` (engine text, escaped here).
+  void Add(int32_t line, std::string_view text);
+  bool empty() const { return m_body.empty(); }
+  void clear() { m_body.clear(); }
+  // "<Error>" entries "</Error>", or "" when there is none.
+  [[nodiscard]] std::string Document() const;
+
+ private:
+  std::string m_body;
+};
+
+}  // namespace zephrin
