@@ -1,9 +1,6 @@
 // zephrinimport serve: the import page, the layout editor and the host
 // protocol (POST /rpc) on a local web server, around one service object.
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -15,10 +12,9 @@
 
 #include "cli/commands.h"
 #include "platform/home_folder.h"
+#include "server/browser_opener.h"
 #include "server/web_server.h"
 #include "service/host_protocol.h"
-
-extern char** environ;
 
 namespace zephrin::cli {
 
@@ -46,14 +42,6 @@ std::string BusyResponse(std::string_view body) {
   return r.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-void OpenInBrowser(const std::string& url) {
-  const char* argv[] = {"xdg-open", url.c_str(), nullptr};
-  pid_t pid = 0;
-  if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) {
-    std::fprintf(stderr, "zephrinimport: no browser could be started (xdg-open); open the address yourself.\n");
-  }
-}
-
 }  // namespace
 
 void RegisterServeCommand(CLI::App& app, int& exitCode) {
@@ -63,7 +51,9 @@ void RegisterServeCommand(CLI::App& app, int& exitCode) {
       "Serves the import page and the layout editor on 127.0.0.1, with the host protocol as POST /rpc, until "
       "interrupted. Prints the address to open; every request needs its token.");
   cmd->add_option("--port", opts->port, "The port to listen on (default: any free port).")->check(CLI::Range(0, 65535));
-  cmd->add_flag("--open", opts->open, "Open the address in the desktop's browser.");
+  cmd->add_flag("--open", opts->open,
+                "Open the address in the desktop's browser, through a private page that forwards to it, so that "
+                "the token is on no command line.");
   cmd->callback([opts, &exitCode]() {
     // Signals are taken by this thread alone, so that the server's threads
     // never see them.
@@ -85,8 +75,11 @@ void RegisterServeCommand(CLI::App& app, int& exitCode) {
     std::error_code ec;
     hub.SetRoots({std::filesystem::current_path(ec).string(), HomeFolder(), service.m_szWriteableFolder});
 
+    // Declared before the server, which tells it when the browser came.
+    server::BrowserOpener opener;
     server::WebServerOptions options;
     options.port = opts->port;
+    options.onTokenAccepted = [&opener] { opener.Reached(); };
     options.webDir = server::DefaultWebDir();
     options.rpc = [&](std::string_view body) -> std::string {
       // One call at a time; a call that waits for the user (the editor, a
@@ -107,7 +100,12 @@ void RegisterServeCommand(CLI::App& app, int& exitCode) {
     }
     std::printf("zephrinimport serve: open %s\n", web.Url().c_str());
     std::fflush(stdout);
-    if (opts->open) OpenInBrowser(web.Url());
+    if (opts->open) {
+      opener.Open(web.Url(), [] {
+        std::fprintf(stderr, "zephrinimport serve: no browser could be opened; open the address above by hand.\n");
+        std::fflush(stderr);
+      });
+    }
 
     int sig = 0;
     sigwait(&signals, &sig);

@@ -5,9 +5,17 @@
 // token (query parameter "token" or header "X-Zephrin-Token") and a Host
 // header naming 127.0.0.1 or localhost with the server's port; a request
 // from another origin is refused; these checks run before any routing.
-// POST bodies must be application/json and are bounded.
+// POST bodies must be application/json and are bounded, whether they come
+// with a length or in chunks.
+//
+// A request must complete its header section, request line included, within
+// kHeaderDeadline of the server taking up its connection, or the connection is
+// ended; only a bounded number of connections may be in their header section
+// at once, and the server has more workers than that, so that clients that
+// are slow to send their headers never hold up the others.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,6 +27,9 @@
 
 namespace zephrin::server {
 
+// The longest a client may take over the header section of a request.
+inline constexpr std::chrono::seconds kHeaderDeadline{5};
+
 struct WebServerOptions {
   int port = 0;                     // 0: any free port
   std::string webDir;               // where the pages are
@@ -26,6 +37,9 @@ struct WebServerOptions {
   // Answers one host-protocol request (the body of POST /rpc); empty: no /rpc.
   // Returns the response line, or "" for a notification.
   std::function<std::string(std::string_view body)> rpc;
+  // Called, on one of the server's threads, for every request that carries
+  // the token; empty: nothing.
+  std::function<void()> onTokenAccepted;
 };
 
 class WebServer {
