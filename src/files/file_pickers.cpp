@@ -131,15 +131,17 @@ Status CxmlWrapper::BrowseForImport(std::string_view pImportType, std::string& p
       if (!CheckProfileTexts(kFileNameSection, std::nullopt, upper).empty()) return true;
       // One entry per data file: an entry of the same file (with or without
       // its template) keeps its place; otherwise the first free number.
-      for (unsigned n = 1;; ++n) {
-        const std::string key = std::to_string(n);
-        const std::optional<std::string_view> value = doc.Find(kFileNameSection, key);
-        if (!value || value->empty()) {
-          doc.Set(kFileNameSection, key, upper);
-          break;
+      std::string key;
+      {
+        const ProfileView view(doc);
+        for (unsigned n = 1;; ++n) {
+          key = std::to_string(n);
+          const std::optional<std::string_view> value = view.Find(kFileNameSection, key);
+          if (!value || value->empty()) break;
+          if (value->substr(0, value->find('^')) == upper) return true;
         }
-        if (value->substr(0, value->find('^')) == upper) break;
       }
+      doc.Set(kFileNameSection, key, upper);
       return true;
     }, &error);
     if (!stored) TraceF("BrowseForImport: the template store could not be updated: %s", error.c_str());
