@@ -16,6 +16,8 @@ namespace {
 constexpr std::string_view kLf = "\n";
 constexpr std::string_view kCrlf = "\r\n";
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
+// Temporary files of a save older than this were left by a save that died.
+constexpr long kStaleTempSeconds = 60;
 
 bool IsBlank(char c) { return c == ' ' || (c >= 9 && c <= 13); }
 
@@ -462,6 +464,10 @@ bool UpdateProfileFile(const std::string& path,
     if (error) *error = lock.error();
     return false;
   }
+  // A save killed before its rename left its temporary file; no save of this
+  // file runs while the lock is held, and a minute keeps clear of any writer
+  // that does not take it.
+  RemoveStaleTempFiles(path, kStaleTempSeconds);
   ProfileDocument doc;
   if (!ProfileDocument::Load(path, doc, error)) return false;
   // Parsing keeps every byte, so the serialised form of the untouched

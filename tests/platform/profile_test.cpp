@@ -348,6 +348,72 @@ INSTANTIATE_TEST_SUITE_P(
         BadTextCase{"ValueBreak", "S", "k", "a\nb=c", "The value contains a line break."}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A save killed between creating its temporary file and renaming it leaves
+// the file behind; the next save, holding the lock, removes those older than
+// a minute, and nothing else.
+TEST(ProfileFile, SaveRemovesTemporaryFilesThatKilledSavesLeft) {
+  TempDir dir;
+  const std::string path = dir.file("import.ini");
+  WriteFile(path, "[S]\nk=v\n");
+  auto age = [&](const std::string& name, int seconds) {
+    struct timespec times[2];
+    clock_gettime(CLOCK_REALTIME, &times[0]);
+    times[0].tv_sec -= seconds;
+    times[1] = times[0];
+    ASSERT_EQ(utimensat(AT_FDCWD, dir.file(name).c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << name;
+  };
+  for (const char* name : {".import.ini.tmp-4242-0-17", ".import.ini.tmp-4242-1-18", ".import.ini.tmp-9-0-1",
+                           ".other.ini.tmp-4242-0-17", "import.ini.tmp-4242-0-17"}) {
+    WriteFile(dir.file(name), "left");
+  }
+  age(".import.ini.tmp-4242-0-17", 3600);
+  age(".import.ini.tmp-4242-1-18", 90);
+  age(".import.ini.tmp-9-0-1", 30);  // a save under way, perhaps one without the lock
+  age(".other.ini.tmp-4242-0-17", 3600);
+  age("import.ini.tmp-4242-0-17", 3600);
+  std::filesystem::create_directory(dir.file(".import.ini.tmp-folder"));
+  age(".import.ini.tmp-folder", 3600);
+  ASSERT_EQ(symlink(dir.file("import.ini").c_str(), dir.file(".import.ini.tmp-link").c_str()), 0);
+  age(".import.ini.tmp-link", 3600);
+
+  // A save that cannot take the lock removes nothing.
+  ASSERT_EQ(symlink("elsewhere", dir.file("import.ini.lock").c_str()), 0);
+  EXPECT_FALSE(WriteProfileString(path, "S", "k", "w", false));
+  EXPECT_TRUE(std::filesystem::exists(dir.file(".import.ini.tmp-4242-0-17")));
+  ASSERT_EQ(unlink(dir.file("import.ini.lock").c_str()), 0);
+
+  ASSERT_TRUE(WriteProfileString(path, "S", "k", "w", false));
+  EXPECT_EQ(ReadFile(path), "[S]\nk=w\n");
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) names.insert(e.path().filename().string());
+  EXPECT_EQ(names, (std::set<std::string>{".import.ini.tmp-9-0-1", ".import.ini.tmp-folder",
+                                          ".import.ini.tmp-link", ".other.ini.tmp-4242-0-17", "import.ini",
+                                          "import.ini.lock", "import.ini.tmp-4242-0-17"}));
+}
+
+// The lock file is never reached through a symbolic link: a link in its
+// place (to a file or to nothing) stops the save, which creates and changes
+// nothing where the link points.
+TEST(ProfileFile, LockFileLinkIsNotFollowed) {
+  TempDir dir, outside;
+  const std::string path = dir.file("import.ini");
+  WriteFile(path, "[S]\nk=v\n");
+  WriteFile(outside.file("victim"), "victim");
+  for (const std::string& target : {outside.file("victim"), outside.file("made-by-lock")}) {
+    SCOPED_TRACE(target);
+    unlink((path + ".lock").c_str());
+    ASSERT_EQ(symlink(target.c_str(), (path + ".lock").c_str()), 0);
+    std::string error;
+    EXPECT_FALSE(WriteProfileString(path, "S", "k", "w", false, &error));
+    EXPECT_EQ(error, "Cannot open the lock file " + path + ".lock: Too many levels of symbolic links.");
+    EXPECT_EQ(ReadFile(path), "[S]\nk=v\n");
+  }
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(outside.path())) names.insert(e.path().filename().string());
+  EXPECT_EQ(names, std::set<std::string>{"victim"});
+  EXPECT_EQ(ReadFile(outside.file("victim")), "victim");
+}
+
 TEST(ProfileFile, MissingFolderFailsWithReason) {
   TempDir dir;
   std::string path = dir.file("none/a.ini");
