@@ -2,6 +2,8 @@
 // pages, so a path from the host is taken only when it lies inside the
 // writable folder, or when the user chose it in one of this object's file
 // dialogs.
+#include <cerrno>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -69,8 +71,15 @@ ResolveStatus ResolveHostPath(CxmlWrapper& service, std::string_view method, std
   // acts on the entry, not on what it points to); refusing a link here says
   // why instead of failing later.
   struct stat st {};
-  if (fstatat(out.folder.get(), out.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
-    return Refuse(service, method, path, "it is a symbolic link");
+  const bool exists = fstatat(out.folder.get(), out.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+  if (exists && S_ISLNK(st.st_mode)) return Refuse(service, method, path, "it is a symbolic link");
+  // The components were taken without their slashes; a name that ends with
+  // one never names a file, whatever the entry is.
+  if (out.trailingSlash) {
+    status.kind = ResolveStatus::kFailed;
+    status.err = !exists ? ENOENT : S_ISDIR(st.st_mode) ? EISDIR : ENOTDIR;
+    status.reason = "the name ends with \"/\"";
+    out = PathTarget();
   }
   return status;
 }
