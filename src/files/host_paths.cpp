@@ -14,6 +14,12 @@ namespace zephrin {
 
 namespace {
 
+constexpr const char* kHardLinked = "it has more than one hard link";
+
+// A regular file with a second name may be a file outside the writable
+// folder that someone linked into it.
+bool IsHardLinked(const struct stat& st) { return S_ISREG(st.st_mode) && st.st_nlink > 1; }
+
 ResolveStatus Refuse(CxmlWrapper& service, std::string_view method, std::string_view path, std::string reason) {
   service.TraceF("%.*s: refused path %s: %s", static_cast<int>(method.size()), method.data(),
                  PrintablePath(path).c_str(), reason.c_str());
@@ -73,6 +79,7 @@ ResolveStatus ResolveHostPath(CxmlWrapper& service, std::string_view method, std
   struct stat st {};
   const bool exists = fstatat(out.folder.get(), out.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
   if (exists && S_ISLNK(st.st_mode)) return Refuse(service, method, path, "it is a symbolic link");
+  if (exists && IsHardLinked(st)) return Refuse(service, method, path, kHardLinked);
   // The components were taken without their slashes; a name that ends with
   // one never names a file, whatever the entry is.
   if (out.trailingSlash) {
@@ -82,6 +89,17 @@ ResolveStatus ResolveHostPath(CxmlWrapper& service, std::string_view method, std
     out = PathTarget();
   }
   return status;
+}
+
+bool AcceptOpenedFile(CxmlWrapper& service, std::string_view method, std::string_view path,
+                      const PathTarget& target, int fd) {
+  if (target.followLeaf) return true;  // a path the user picked is taken as it is
+  struct stat st {};
+  if (fstat(fd, &st) == 0 && IsHardLinked(st)) {
+    Refuse(service, method, path, kHardLinked);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace zephrin

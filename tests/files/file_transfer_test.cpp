@@ -138,7 +138,19 @@ TEST_F(FileTransferTest, EveryRefusedPathGetsTheFailureOutcome) {
       {"TheFolderItself", [](const std::string& home, const std::string& outside) { return home + "/"; }, "the name is empty"},
       {"PrefixOfAnotherFolder", [](const std::string& home, const std::string& outside) { return home + "x/file"; },
        "it is outside the writable folder"},
+      // A second name of a file outside the folder, made inside it.
+      {"HardLink", [](const std::string& home, const std::string&) { return home + "/linked.txt"; },
+       "it has more than one hard link"},
+      {"RelativeHardLink", [](const std::string&, const std::string&) { return std::string("linked.txt"); },
+       "it has more than one hard link"},
+      {"HardLinkWithTrailingSlash", [](const std::string&, const std::string&) { return std::string("linked.txt/"); },
+       "it has more than one hard link"},
+      {"HardLinkInASubfolder", [](const std::string&, const std::string&) { return std::string("sub/linked.txt"); },
+       "it has more than one hard link"},
   };
+  fs::create_hard_link(outside.path() / "secret.txt", home.path() / "linked.txt");
+  fs::create_directory(home.path() / "sub");
+  fs::create_hard_link(outside.path() / "secret.txt", home.path() / "sub" / "linked.txt");
   for (const PathMethod& m : kPathMethods) {
     for (const RefusedPath& p : paths) {
       SCOPED_TRACE(std::string(m.name) + " " + p.label);
@@ -161,8 +173,10 @@ TEST_F(FileTransferTest, EveryRefusedPathGetsTheFailureOutcome) {
       ExpectOutsideUntouched();
     }
   }
-  // Nothing was made inside the writable folder either.
-  EXPECT_EQ(Listing(home.path()), (std::set<std::string>{"file-link", "out-link"}));
+  // Nothing was made inside the writable folder either, and no link went.
+  EXPECT_EQ(Listing(home.path()), (std::set<std::string>{"file-link", "linked.txt", "out-link", "sub"}));
+  EXPECT_EQ(Listing(home.path() / "sub"), std::set<std::string>{"linked.txt"});
+  EXPECT_EQ(fs::hard_link_count(outside.path() / "secret.txt"), 3u);
 }
 
 // A name that ends with "/" names a folder: opening, creating or deleting it
