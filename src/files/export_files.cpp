@@ -66,8 +66,13 @@ UniqueFd OpenForWriting(CxmlWrapper& service, std::string_view method, std::stri
   PathTarget target;
   if (ResolveHostPath(service, method, name, target).kind != ResolveStatus::kOk) return {};
   UniqueFd fd;
-  // O_NONBLOCK keeps a FIFO without a reader from hanging the call.
-  if (OpenTarget(target, O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_NONBLOCK, 0666, fd) != 0) return {};
+  // O_NONBLOCK keeps a FIFO without a reader from hanging the call. The file
+  // is emptied only once it is known to be one the methods may write.
+  if (OpenTarget(target, O_WRONLY | O_CREAT | O_NOCTTY | O_NONBLOCK, 0666, fd) != 0) return {};
+  if (!AcceptOpenedFile(service, method, name, target, fd.get())) return {};
+  struct stat st {};
+  if (fstat(fd.get(), &st) != 0) return {};
+  if (S_ISREG(st.st_mode) && ftruncate(fd.get(), 0) != 0) return {};
   const int flags = fcntl(fd.get(), F_GETFL);
   if (flags >= 0) fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
   return fd;

@@ -131,15 +131,17 @@ Status CxmlWrapper::BrowseForImport(std::string_view pImportType, std::string& p
       if (!CheckProfileTexts(kFileNameSection, std::nullopt, upper).empty()) return true;
       // One entry per data file: an entry of the same file (with or without
       // its template) keeps its place; otherwise the first free number.
-      for (unsigned n = 1;; ++n) {
-        const std::string key = std::to_string(n);
-        const std::optional<std::string_view> value = doc.Find(kFileNameSection, key);
-        if (!value || value->empty()) {
-          doc.Set(kFileNameSection, key, upper);
-          break;
+      std::string key;
+      {
+        const ProfileView view(doc);
+        for (unsigned n = 1;; ++n) {
+          key = std::to_string(n);
+          const std::optional<std::string_view> value = view.Find(kFileNameSection, key);
+          if (!value || value->empty()) break;
+          if (value->substr(0, value->find('^')) == upper) return true;
         }
-        if (value->substr(0, value->find('^')) == upper) break;
       }
+      doc.Set(kFileNameSection, key, upper);
       return true;
     }, &error);
     if (!stored) TraceF("BrowseForImport: the template store could not be updated: %s", error.c_str());
@@ -151,8 +153,15 @@ Status CxmlWrapper::BrowseForImport(std::string_view pImportType, std::string& p
 
 Status CxmlWrapper::SelectExportFile(std::string_view pFileTypes, std::string_view pDefaultExportFileName,
                                      std::string& pExportFileName) {
-  // The remembered folder lives in the template store.
-  if (m_szTemplateFile.empty()) EstablishTemplateStore();
+  // The writable folder is looked for (it is made when missing), but the
+  // template store is left as it is known: the remembered folder is read
+  // from, and kept in, the store only once BrowseForImport or GetTemplateInfo
+  // has established where it lives, so that this call changes nothing about
+  // what a later read finds.
+  if (m_szTemplateFile.empty()) {
+    std::string writable;
+    GetWriteableFolderPath(writable);
+  }
 
   const std::vector<std::string> types = SplitFileTypes(pFileTypes);
   FileDialogRequest request;
@@ -173,7 +182,7 @@ Status CxmlWrapper::SelectExportFile(std::string_view pFileTypes, std::string_vi
   std::string path = chosen->path;
 
   const std::string folder = FolderOf(path);
-  if (!folder.empty()) {
+  if (!folder.empty() && !m_szTemplateFile.empty()) {
     std::string error;
     if (!WriteStoreValue(m_szTemplateFile, kExportCurDir, kCurDirKey, Utf8ToAnsi(folder), false, &error)) {
       TraceF("SelectExportFile: the folder could not be remembered: %s", error.c_str());

@@ -56,9 +56,20 @@ class FileTable {
 
 // Resolves a path the host gave a file method. Accepted are a name inside the
 // writable folder (absolute, or relative to that folder) and a path that a
-// file picker of this service object returned. A refusal is traced as
-// "<method>: refused path <path>: <reason>".
+// file picker of this service object returned. Inside the writable folder an
+// entry that is a symbolic link, or a regular file with more than one hard
+// link (which may be a file outside the folder), is refused. A refusal is
+// traced as "<method>: refused path <path>: <reason>". A name that ends with
+// "/" comes back as a failure (ENOTDIR, EISDIR or ENOENT, as opening it as a
+// file would fail), not a refusal.
 ResolveStatus ResolveHostPath(CxmlWrapper& service, std::string_view method, std::string_view path,
                               PathTarget& out);
+
+// For a file opened through ResolveHostPath: false when it is one the file
+// methods refuse (a regular file inside the writable folder that has more
+// than one hard link, as it may have become after the path was resolved),
+// the refusal traced as ResolveHostPath traces it.
+bool AcceptOpenedFile(CxmlWrapper& service, std::string_view method, std::string_view path,
+                      const PathTarget& target, int fd);
 
 }  // namespace zephrin

@@ -148,6 +148,7 @@ Status CxmlWrapper::ConvertFileToByteArray(std::string_view exportFilePath, std:
   UniqueFd fd;
   // O_NONBLOCK keeps a FIFO from hanging the call; only a plain file is read.
   if (OpenTarget(target, O_RDONLY | O_NOCTTY | O_NONBLOCK, 0, fd) != 0) return openFailed();
+  if (!AcceptOpenedFile(*this, "ConvertFileToByteArray", exportFilePath, target, fd.get())) return openFailed();
   struct stat st {};
   if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return openFailed();
 

@@ -2,6 +2,8 @@
 // pages, so a path from the host is taken only when it lies inside the
 // writable folder, or when the user chose it in one of this object's file
 // dialogs.
+#include <cerrno>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -11,6 +13,12 @@
 namespace zephrin {
 
 namespace {
+
+constexpr const char* kHardLinked = "it has more than one hard link";
+
+// A regular file with a second name may be a file outside the writable
+// folder that someone linked into it.
+bool IsHardLinked(const struct stat& st) { return S_ISREG(st.st_mode) && st.st_nlink > 1; }
 
 ResolveStatus Refuse(CxmlWrapper& service, std::string_view method, std::string_view path, std::string reason) {
   service.TraceF("%.*s: refused path %s: %s", static_cast<int>(method.size()), method.data(),
@@ -69,10 +77,29 @@ ResolveStatus ResolveHostPath(CxmlWrapper& service, std::string_view method, std
   // acts on the entry, not on what it points to); refusing a link here says
   // why instead of failing later.
   struct stat st {};
-  if (fstatat(out.folder.get(), out.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
-    return Refuse(service, method, path, "it is a symbolic link");
+  const bool exists = fstatat(out.folder.get(), out.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+  if (exists && S_ISLNK(st.st_mode)) return Refuse(service, method, path, "it is a symbolic link");
+  if (exists && IsHardLinked(st)) return Refuse(service, method, path, kHardLinked);
+  // The components were taken without their slashes; a name that ends with
+  // one never names a file, whatever the entry is.
+  if (out.trailingSlash) {
+    status.kind = ResolveStatus::kFailed;
+    status.err = !exists ? ENOENT : S_ISDIR(st.st_mode) ? EISDIR : ENOTDIR;
+    status.reason = "the name ends with \"/\"";
+    out = PathTarget();
   }
   return status;
+}
+
+bool AcceptOpenedFile(CxmlWrapper& service, std::string_view method, std::string_view path,
+                      const PathTarget& target, int fd) {
+  if (target.followLeaf) return true;  // a path the user picked is taken as it is
+  struct stat st {};
+  if (fstat(fd, &st) == 0 && IsHardLinked(st)) {
+    Refuse(service, method, path, kHardLinked);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace zephrin

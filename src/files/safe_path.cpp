@@ -118,6 +118,7 @@ ResolveStatus ResolveBeneath(int rootFd, std::string_view relative, PathTarget& 
   out.folder = std::move(current);
   out.leaf.assign(parts.back());
   out.followLeaf = false;
+  out.trailingSlash = relative.back() == '/';
   return status;
 }
 
@@ -143,6 +144,7 @@ ResolveStatus ResolveAsGiven(const std::string& path, PathTarget& out) {
   out.folder = std::move(fd);
   out.leaf = std::move(leaf);
   out.followLeaf = true;
+  out.trailingSlash = false;
   return status;
 }
 

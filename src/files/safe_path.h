@@ -58,6 +58,10 @@ struct PathTarget {
   // The entry itself may be a symbolic link to follow (a path the user picked
   // in a file dialog); entries inside the writable folder never are.
   bool followLeaf = false;
+  // The name ended with "/" (or "//"): it names a folder, and an open of it
+  // as a file fails as the file system fails it (ENOTDIR for a file). The
+  // leaf is the last component without the slashes.
+  bool trailingSlash = false;
 };
 
 // Outcome of resolving a path.
@@ -72,8 +76,9 @@ UniqueFd OpenFolder(const std::string& path, int& err);
 
 // Resolves `relative` (which must pass CheckRelativeName) beneath the open
 // folder `rootFd`: opens each folder on the way with O_NOFOLLOW and hands back
-// the last one with the final name. A component that is a symbolic link is
-// refused; a missing folder on the way is a failure.
+// the last one with the final name (and whether a "/" followed it). A
+// component that is a symbolic link is refused; a missing folder on the way
+// is a failure.
 ResolveStatus ResolveBeneath(int rootFd, std::string_view relative, PathTarget& out);
 
 // The folder and name of a path as given, with links followed: for paths the

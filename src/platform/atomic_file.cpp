@@ -4,8 +4,12 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <ctime>
+#include <memory>
 #include <system_error>
+#include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -34,6 +38,9 @@ std::string BaseOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The start of the name of every temporary file of `base`.
+std::string TempPrefix(const std::string& base) { return "." + base + ".tmp-"; }
+
 // A name for the temporary file that no other writer in this or another
 // process picks at the same time: pid, a process-wide counter and the clock.
 std::string TempName(const std::string& folder, const std::string& base) {
@@ -43,12 +50,25 @@ std::string TempName(const std::string& folder, const std::string& base) {
   clock_gettime(CLOCK_MONOTONIC, &ts);
   std::string name = folder;
   if (name.back() != '/') name += '/';
-  name += '.';
-  name += base;
-  name += ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(n) + "-" +
+  name += TempPrefix(base);
+  name += std::to_string(getpid()) + "-" + std::to_string(n) + "-" +
           std::to_string(static_cast<unsigned long>(ts.tv_nsec));
   return name;
 }
+
+// The file a write of `path` replaces: the target of a symbolic link.
+std::string WrittenPath(const std::string& path) {
+  struct stat st {};
+  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    char resolved[PATH_MAX];
+    if (realpath(path.c_str(), resolved)) return resolved;
+  }
+  return path;
+}
+
+struct DirCloser {
+  void operator()(DIR* dir) const { closedir(dir); }
+};
 
 }  // namespace
 
@@ -74,14 +94,10 @@ bool WriteFileAtomically(const std::string& pathIn, std::string_view content, st
     return false;
   }
   // Replace the file a symbolic link points to, not the link itself.
-  std::string path = pathIn;
+  const std::string path = WrittenPath(pathIn);
   struct stat st {};
   bool exists = false;
-  if (lstat(path.c_str(), &st) == 0) {
-    if (S_ISLNK(st.st_mode)) {
-      char resolved[PATH_MAX];
-      if (realpath(path.c_str(), resolved)) path = resolved;
-    }
+  if (lstat(pathIn.c_str(), &st) == 0) {
     exists = stat(path.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) {
       SetError(error, "Cannot write " + pathIn + ": it is a folder.");
@@ -94,7 +110,7 @@ bool WriteFileAtomically(const std::string& pathIn, std::string_view content, st
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     tmp = TempName(folder, BaseOf(path));
-    fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) {
@@ -135,8 +151,35 @@ bool WriteFileAtomically(const std::string& pathIn, std::string_view content, st
   return true;
 }
 
+void RemoveStaleTempFiles(const std::string& pathIn, long minAgeSeconds) {
+  if (pathIn.empty()) return;
+  const std::string path = WrittenPath(pathIn);
+  const std::string folder = FolderOf(path);
+  const std::string prefix = TempPrefix(BaseOf(path));
+  const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd < 0) return;
+  std::unique_ptr<DIR, DirCloser> dir(fdopendir(folderFd));
+  if (!dir) {
+    close(folderFd);
+    return;
+  }
+  struct timespec now {};
+  clock_gettime(CLOCK_REALTIME, &now);
+  // The names are taken first, then removed, so the listing never runs over
+  // a folder that changes under it.
+  std::vector<std::string> stale;
+  while (const dirent* entry = readdir(dir.get())) {
+    const std::string_view name = entry->d_name;
+    if (!name.starts_with(prefix) || name.size() == prefix.size()) continue;
+    struct stat st {};
+    if (fstatat(folderFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (now.tv_sec - st.st_mtim.tv_sec > minAgeSeconds) stale.emplace_back(name);
+  }
+  for (const std::string& name : stale) unlinkat(folderFd, name.c_str(), 0);
+}
+
 FileLock::FileLock(const std::string& lockPath) {
-  int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) {
     m_error = "Cannot open the lock file " + lockPath + ": " + ErrnoText(errno) + ".";
     return;

@@ -16,6 +16,14 @@ namespace zephrin {
 // the reason in *error (when given).
 bool WriteFileAtomically(const std::string& path, std::string_view content, std::string* error = nullptr);
 
+// Removes what writes of `path` that were killed mid-way left behind: its
+// temporary files (".import.ini.tmp-*" next to "import.ini"; next to the
+// target when `path` is a symbolic link) that were last changed more than
+// `minAgeSeconds` ago, so that a write still under way is never disturbed.
+// Meant for a holder of the file's lock. Failures are ignored: a file that
+// cannot be removed now is tried again by the next write.
+void RemoveStaleTempFiles(const std::string& path, long minAgeSeconds);
+
 // Writes all of `content` to `fd`, going on after interrupted writes. On
 // failure returns false with the error number in `err`.
 bool WriteAll(int fd, std::string_view content, int& err);
@@ -23,8 +31,9 @@ bool WriteAll(int fd, std::string_view content, int& err);
 // An exclusive advisory lock (flock) on a separate lock file, e.g.
 // "import.ini.lock" next to "import.ini", held from construction until
 // destruction. The lock file is created when missing and left in place, so
-// every process locks the same file. Locks of two objects conflict even within
-// one process, so a holder must not lock the same file again.
+// every process locks the same file. A symbolic link in its place is not
+// followed: the lock then cannot be taken. Locks of two objects conflict
+// even within one process, so a holder must not lock the same file again.
 class FileLock {
  public:
   FileLock() = default;

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <system_error>
+#include <unordered_set>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -15,6 +16,8 @@ namespace {
 constexpr std::string_view kLf = "\n";
 constexpr std::string_view kCrlf = "\r\n";
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
+// Temporary files of a save older than this were left by a save that died.
+constexpr long kStaleTempSeconds = 60;
 
 bool IsBlank(char c) { return c == ' ' || (c >= 9 && c <= 13); }
 
@@ -40,6 +43,24 @@ bool SameName(std::string_view stored, std::string_view wanted) {
 std::string ErrnoText(int err) { return std::error_code(err, std::generic_category()).message(); }
 
 }  // namespace
+
+std::size_t ProfileNameHash::operator()(std::string_view name) const {
+  // FNV-1a over the lower-cased bytes.
+  std::size_t h = 14695981039346656037ull;
+  for (char c : name) {
+    h ^= static_cast<unsigned char>(AsciiLower(c));
+    h *= 1099511628211ull;
+  }
+  return h;
+}
+
+bool ProfileNameEqual::operator()(std::string_view a, std::string_view b) const {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
 
 std::string ProfileUpper(std::string_view text) {
   std::string out(text);
@@ -243,6 +264,95 @@ bool ProfileDocument::DeleteSection(std::string_view section) {
   return true;
 }
 
+void ProfileDocument::SetKeys(std::string_view section,
+                              const std::vector<std::pair<std::string, std::string>>& entries) {
+  if (entries.empty()) return;
+  std::size_t header = FindSection(section);
+  if (header == std::string::npos) {
+    std::string head;
+    head.reserve(section.size() + 2);
+    head += '[';
+    head += section;
+    head += ']';
+    InsertLine(m_lines.size(), std::move(head));
+    header = m_lines.size() - 1;
+  }
+  const std::size_t end = SectionEnd(header);
+  // The keys the section has (the first line of each name), and the lines
+  // this call adds, which go where Set would put them one after the other.
+  std::unordered_map<std::string_view, std::size_t, ProfileNameHash, ProfileNameEqual> existing;
+  for (std::size_t i = header + 1; i < end; ++i) {
+    if (m_lines[i].kind == Kind::Entry) existing.emplace(m_lines[i].name(), i);
+  }
+  std::size_t at = end;
+  while (at > header + 1 && Trim(m_lines[at - 1].text).empty()) --at;
+  std::vector<Line> added;
+  std::unordered_map<std::string, std::size_t, ProfileNameHash, ProfileNameEqual> addedIndex;
+  auto replaceValue = [](Line& line, std::string_view value) {
+    const std::string& old = line.text;
+    const std::size_t eq = old.find('=', line.nameBegin);
+    std::string entry = eq == std::string::npos ? old + "=" : old.substr(0, eq + 1);
+    entry += value;
+    line = MakeLine(std::move(entry), line.eol);
+  };
+  for (const auto& [key, value] : entries) {
+    const std::string_view wanted = Trim(key);
+    if (auto it = existing.find(wanted); it != existing.end()) {
+      replaceValue(m_lines[it->second], value);
+    } else if (auto jt = addedIndex.find(wanted); jt != addedIndex.end()) {
+      replaceValue(added[jt->second], value);
+    } else {
+      std::string entry;
+      entry.reserve(key.size() + 1 + value.size());
+      entry.append(key).append("=").append(value);
+      added.push_back(MakeLine(std::move(entry), m_eol));
+      addedIndex.emplace(std::string(added.back().name()), added.size() - 1);
+    }
+  }
+  if (added.empty()) return;
+  if (at > 0 && m_lines[at - 1].eol.empty()) m_lines[at - 1].eol = m_eol;
+  m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at), std::make_move_iterator(added.begin()),
+                 std::make_move_iterator(added.end()));
+}
+
+std::size_t ProfileDocument::DeleteKeys(std::string_view section, const std::vector<std::string>& keys) {
+  const std::size_t header = FindSection(section);
+  if (header == std::string::npos || keys.empty()) return 0;
+  std::unordered_set<std::string_view, ProfileNameHash, ProfileNameEqual> names;
+  for (const std::string& key : keys) names.insert(Trim(key));
+  const std::size_t end = SectionEnd(header);
+  std::size_t out = header + 1;
+  for (std::size_t i = header + 1; i < end; ++i) {
+    if (m_lines[i].kind == Kind::Entry && names.contains(m_lines[i].name())) continue;
+    if (out != i) m_lines[out] = std::move(m_lines[i]);
+    ++out;
+  }
+  const std::size_t removed = end - out;
+  m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(out),
+                m_lines.begin() + static_cast<std::ptrdiff_t>(end));
+  return removed;
+}
+
+bool ProfileDocument::DeleteSections(const std::vector<std::string>& sections) {
+  if (sections.empty()) return false;
+  std::unordered_set<std::string_view, ProfileNameHash, ProfileNameEqual> names;
+  for (const std::string& section : sections) names.insert(Trim(section));
+  bool dropping = false;  // inside a section that goes
+  bool any = false;
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < m_lines.size(); ++i) {
+    if (m_lines[i].kind == Kind::Section) {
+      dropping = names.contains(m_lines[i].name());
+      any = any || dropping;
+    }
+    if (dropping) continue;
+    if (out != i) m_lines[out] = std::move(m_lines[i]);
+    ++out;
+  }
+  m_lines.resize(out);
+  return any;
+}
+
 void ProfileDocument::Write(std::string_view section, std::optional<std::string_view> key,
                             std::optional<std::string_view> value, bool upperCase) {
   if (!key) {
@@ -267,6 +377,60 @@ std::string ProfileDocument::Serialise() const {
     out += line.eol;
   }
   return out;
+}
+
+// ---- ProfileView ----------------------------------------------------------------
+
+namespace {
+// Sections with more entries than this get an index of their keys.
+constexpr std::size_t kIndexedSection = 16;
+}  // namespace
+
+ProfileView::ProfileView(const ProfileDocument& doc) : m_doc(doc) {
+  const auto& lines = doc.m_lines;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].kind != ProfileDocument::Kind::Section) continue;
+    if (!m_sections.empty()) m_sections.back().end = i;
+    // Only the first section of a name is ever found.
+    m_sectionIndex.emplace(lines[i].name(), m_sections.size());
+    m_sections.push_back(Section{i, lines.size(), std::nullopt});
+  }
+  for (auto& [name, slot] : m_sectionIndex) {
+    Section& s = m_sections[slot];
+    if (s.end - s.header - 1 <= kIndexedSection) continue;
+    s.keys.emplace();
+    s.keys->reserve(s.end - s.header - 1);
+    for (std::size_t i = s.header + 1; i < s.end; ++i) {
+      if (lines[i].kind == ProfileDocument::Kind::Entry) s.keys->emplace(lines[i].name(), i);
+    }
+  }
+}
+
+std::optional<std::string_view> ProfileView::Find(std::string_view section, std::string_view key) const {
+  const auto it = m_sectionIndex.find(Trim(section));
+  if (it == m_sectionIndex.end()) return std::nullopt;
+  const Section& s = m_sections[it->second];
+  const auto& lines = m_doc.m_lines;
+  key = Trim(key);
+  if (s.keys) {
+    const auto k = s.keys->find(key);
+    if (k == s.keys->end()) return std::nullopt;
+    return lines[k->second].value();
+  }
+  for (std::size_t i = s.header + 1; i < s.end; ++i) {
+    if (lines[i].kind == ProfileDocument::Kind::Entry && SameName(lines[i].name(), key)) return lines[i].value();
+  }
+  return std::nullopt;
+}
+
+std::string ProfileView::Get(std::string_view section, std::string_view key) const {
+  auto value = Find(section, key);
+  if (!value) return std::string();
+  return std::string(value->substr(0, kProfileValueMax));
+}
+
+bool ProfileView::HasSection(std::string_view section) const {
+  return m_sectionIndex.contains(Trim(section));
 }
 
 bool ReadProfileString(const std::string& path, std::string_view section, std::string_view key,
@@ -300,6 +464,10 @@ bool UpdateProfileFile(const std::string& path,
     if (error) *error = lock.error();
     return false;
   }
+  // A save killed before its rename left its temporary file; no save of this
+  // file runs while the lock is held, and a minute keeps clear of any writer
+  // that does not take it.
+  RemoveStaleTempFiles(path, kStaleTempSeconds);
   ProfileDocument doc;
   if (!ProfileDocument::Load(path, doc, error)) return false;
   // Parsing keeps every byte, so the serialised form of the untouched

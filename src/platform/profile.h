@@ -19,6 +19,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace zephrin {
@@ -28,6 +30,19 @@ inline constexpr std::size_t kProfileValueMax = 259;
 
 // Upper-cases ASCII a-z only; other bytes stay as they are.
 std::string ProfileUpper(std::string_view text);
+
+// Section and key names as hash keys: ASCII case ignored. The names hashed
+// and compared are trimmed already.
+struct ProfileNameHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view name) const;
+};
+struct ProfileNameEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const;
+};
+
+class ProfileView;
 
 class ProfileDocument {
  public:
@@ -55,6 +70,17 @@ class ProfileDocument {
   bool DeleteKey(std::string_view section, std::string_view key);
   // Removes the first section of that name; false when absent.
   bool DeleteSection(std::string_view section);
+
+  // Edits of many names at once, each one pass over the document whatever
+  // the number of names; the outcome is that of the single edits in turn.
+  // Set for every entry in order (keys must pass CheckProfileTexts).
+  void SetKeys(std::string_view section, const std::vector<std::pair<std::string, std::string>>& entries);
+  // Removes every key of these names from the first section of that name
+  // (DeleteKey until it finds none, for each name); the number of lines removed.
+  std::size_t DeleteKeys(std::string_view section, const std::vector<std::string>& keys);
+  // Removes every section of these names (DeleteSection until it finds none,
+  // for each name); true when any was there.
+  bool DeleteSections(const std::vector<std::string>& sections);
 
   // The profile-string write: no key deletes the section, no value deletes
   // the key, else the value (upper-cased when asked) is set.
@@ -88,6 +114,39 @@ class ProfileDocument {
   std::vector<Line> m_lines;
   bool m_bom = false;           // a UTF-8 byte order mark before the first line
   std::string_view m_eol = "\n";
+
+  friend class ProfileView;
+};
+
+// A read-only index of a document, made in one pass over it: each lookup
+// then costs the same however large the file is, so that an operation on the
+// whole store (listing every template, reading a numbered list of thousands
+// of entries) reads the file once and scans it once. Lookups answer exactly
+// as the document's own (the first section of a name, the first key of a
+// name in it). The document must outlive the view and stay unchanged while
+// the view is in use.
+class ProfileView {
+ public:
+  explicit ProfileView(const ProfileDocument& doc);
+  ProfileView(const ProfileView&) = delete;
+  ProfileView& operator=(const ProfileView&) = delete;
+
+  std::optional<std::string_view> Find(std::string_view section, std::string_view key) const;
+  std::string Get(std::string_view section, std::string_view key) const;
+  bool HasSection(std::string_view section) const;
+
+ private:
+  using NameIndex = std::unordered_map<std::string_view, std::size_t, ProfileNameHash, ProfileNameEqual>;
+  struct Section {
+    std::size_t header = 0;  // line of the header
+    std::size_t end = 0;     // one past its last line
+    // Key name -> line, for sections long enough to be worth it; shorter
+    // sections are scanned.
+    std::optional<NameIndex> keys;
+  };
+  const ProfileDocument& m_doc;
+  NameIndex m_sectionIndex;        // name -> position in m_sections (first of the name)
+  std::vector<Section> m_sections;
 };
 
 // Reads a value as a profile-string read does: `out` becomes the value cut to

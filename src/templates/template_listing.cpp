@@ -45,32 +45,33 @@ struct ListEntry {
 };
 
 // Keys "1", "2", ... up to the first absent (or empty) one.
-std::vector<ListEntry> ReadList(const ProfileDocument& doc, std::string_view section) {
+std::vector<ListEntry> ReadList(const ProfileView& view, std::string_view section) {
   std::vector<ListEntry> entries;
   for (unsigned n = 1;; ++n) {
     const std::string key = std::to_string(n);
-    const std::optional<std::string_view> value = doc.Find(section, key);
+    const std::optional<std::string_view> value = view.Find(section, key);
     if (!value || value->empty()) break;
     entries.push_back({std::string(value->substr(0, kProfileValueMax)), std::string(*value)});
   }
   return entries;
 }
 
-// Writes the kept values (upper-cased) under 1, 2, ... and deletes the keys
-// above them up to the old length of the list.
-void RewriteList(ProfileDocument& doc, std::string_view section, const std::vector<std::string>& kept,
-                 std::size_t oldCount) {
-  for (std::size_t i = 0; i < kept.size(); ++i) doc.Set(section, std::to_string(i + 1), ProfileUpper(kept[i]));
-  for (std::size_t n = kept.size() + 1; n <= oldCount; ++n) {
-    while (doc.DeleteKey(section, std::to_string(n))) {
-    }
-  }
+std::vector<ListEntry> ReadList(const ProfileDocument& doc, std::string_view section) {
+  const ProfileView view(doc);
+  return ReadList(view, section);
 }
 
-bool DeleteAllSections(ProfileDocument& doc, std::string_view section) {
-  bool any = false;
-  while (doc.DeleteSection(section)) any = true;
-  return any;
+// Writes the kept values (upper-cased) under 1, 2, ... and deletes the keys
+// above them up to the old length of the list, every copy of each.
+void RewriteList(ProfileDocument& doc, std::string_view section, const std::vector<std::string>& kept,
+                 std::size_t oldCount) {
+  std::vector<std::pair<std::string, std::string>> entries;
+  entries.reserve(kept.size());
+  for (std::size_t i = 0; i < kept.size(); ++i) entries.emplace_back(std::to_string(i + 1), ProfileUpper(kept[i]));
+  doc.SetKeys(section, entries);
+  std::vector<std::string> gone;
+  for (std::size_t n = kept.size() + 1; n <= oldCount; ++n) gone.push_back(std::to_string(n));
+  doc.DeleteKeys(section, gone);
 }
 
 std::string_view FilePart(std::string_view entry) { return entry.substr(0, entry.find('^')); }
@@ -88,18 +89,20 @@ TemplateListing ReadTemplateListing(const std::string& iniPath) {
   TemplateListing listing;
   ProfileDocument doc;
   if (iniPath.empty() || !ProfileDocument::Load(iniPath, doc)) return listing;
+  // One read and one index of the file serve the whole listing.
+  const ProfileView view(doc);
   unsigned n = 0;
-  for (const ListEntry& entry : ReadList(doc, kLayoutSection)) {
+  for (const ListEntry& entry : ReadList(view, kLayoutSection)) {
     TemplateListing::Template t;
     t.num = ++n;
     t.name = entry.shown;
     const std::string section = TemplateSection(entry.shown);
-    t.type = doc.Get(section, "Info");
-    if (t.type == "INTL") t.type = doc.Get(section, "IntlType");
+    t.type = view.Get(section, "Info");
+    if (t.type == "INTL") t.type = view.Get(section, "IntlType");
     listing.templates.push_back(std::move(t));
   }
   n = 0;
-  for (const ListEntry& entry : ReadList(doc, kFileNameSection)) {
+  for (const ListEntry& entry : ReadList(view, kFileNameSection)) {
     TemplateListing::DataFile f;
     f.num = ++n;
     const std::size_t caret = entry.shown.find('^');
@@ -153,13 +156,16 @@ DeleteOutcome DeleteTemplateFromStore(const std::string& iniPath, std::string_vi
   const bool ok = UpdateProfileFile(iniPath, [&](ProfileDocument& doc, std::string*) {
     const std::vector<ListEntry> index = ReadList(doc, kLayoutSection);
     if (name == kAllTemplates) {
+      std::vector<std::string> sections;
+      sections.reserve(index.size() + 1);
       for (const ListEntry& entry : index) {
-        if (!IsReservedName(entry.shown)) changed = DeleteAllSections(doc, TemplateSection(entry.shown)) || changed;
+        if (!IsReservedName(entry.shown)) sections.push_back(TemplateSection(entry.shown));
       }
-      changed = DeleteAllSections(doc, kLayoutSection) || changed;
+      sections.emplace_back(kLayoutSection);
+      changed = doc.DeleteSections(sections);
       return true;
     }
-    if (!IsReservedName(name)) changed = DeleteAllSections(doc, TemplateSection(name));
+    if (!IsReservedName(name)) changed = doc.DeleteSections({TemplateSection(name)});
     // The index is rewritten only when it names the template, so a name that
     // is not there leaves every entry as it was.
     std::vector<std::string> kept;
@@ -183,7 +189,7 @@ DeleteOutcome DeleteFileAssociation(const std::string& iniPath, std::string_view
   bool changed = false;
   const bool ok = UpdateProfileFile(iniPath, [&](ProfileDocument& doc, std::string*) {
     if (fileName == kAllFiles) {
-      changed = DeleteAllSections(doc, kFileNameSection);
+      changed = doc.DeleteSections({std::string(kFileNameSection)});
       return true;
     }
     const std::vector<ListEntry> entries = ReadList(doc, kFileNameSection);

@@ -60,15 +60,17 @@ bool IsReservedTemplateName(std::string_view name) {
 // scan stops at the first absent number, where a new name goes.
 void AddToIndex(ProfileDocument& doc, std::string_view templateName) {
   const std::string upper = ProfileUpper(templateName);
-  for (unsigned n = 1;; ++n) {
-    const std::string key = std::to_string(n);
-    const std::string value = doc.Get(kLayoutSection, key);
-    if (value.empty()) {
-      doc.Set(kLayoutSection, key, upper);
-      return;
+  std::string key;
+  {
+    const ProfileView view(doc);
+    for (unsigned n = 1;; ++n) {
+      key = std::to_string(n);
+      const std::string value = view.Get(kLayoutSection, key);
+      if (value.empty()) break;
+      if (value == upper) return;
     }
-    if (value == upper) return;
   }
+  doc.Set(kLayoutSection, key, upper);
 }
 
 // Points the data file's "Import:FileName" entry at the template, adding the
@@ -79,14 +81,16 @@ void AddFileAssociation(ProfileDocument& doc, std::string_view fileName, std::st
   joined += '^';
   joined += templateName;
   joined = ProfileUpper(joined);
-  for (unsigned n = 1;; ++n) {
-    const std::string key = std::to_string(n);
-    const std::string value = doc.Get(kFileNameSection, key);
-    if (value.empty() || std::string_view(value).substr(0, value.find('^')) == upperFile) {
-      doc.Set(kFileNameSection, key, joined);
-      return;
+  std::string key;
+  {
+    const ProfileView view(doc);
+    for (unsigned n = 1;; ++n) {
+      key = std::to_string(n);
+      const std::string value = view.Get(kFileNameSection, key);
+      if (value.empty() || std::string_view(value).substr(0, value.find('^')) == upperFile) break;
     }
   }
+  doc.Set(kFileNameSection, key, joined);
 }
 
 }  // namespace
@@ -121,11 +125,12 @@ void LoadTemplate(ItemList keys, FieldInfoArray& fields, const std::string& iniP
   // reads as an empty store.
   ProfileDocument doc;
   if (!iniPath.empty() && !ProfileDocument::Load(iniPath, doc)) doc = ProfileDocument();
+  const ProfileView view(doc);
   const std::string section = TemplateSection(templateName);
   for (std::size_t i = 0; keys && keys[i] && keys[i][0] != '\0' && i < fields.size(); ++i) {
     fields[i] = FieldInfo{};
     if (iniPath.empty()) continue;
-    const std::string value = doc.Get(section, keys[i]);
+    const std::string value = view.Get(section, keys[i]);
     if (!value.empty()) fields[i] = ParsePositionValue(value);
   }
 }
@@ -156,19 +161,22 @@ bool SaveTemplate(const std::string& iniPath, const SaveTemplateRequest& request
 
   return UpdateProfileFile(iniPath, [&](ProfileDocument& doc, std::string*) {
     doc.DeleteSection(section);
-    doc.Set(section, "Info", ProfileUpper(request.info));
+    // Every value of the section in one edit of the document.
+    std::vector<std::pair<std::string, std::string>> entries;
+    entries.emplace_back("Info", ProfileUpper(request.info));
     if (request.international) {
-      doc.Set(section, "IntlType", ProfileUpper(request.intlDisplayName));
+      entries.emplace_back("IntlType", ProfileUpper(request.intlDisplayName));
     } else {
-      doc.Set(section, "FsiType", "FEDERAL");
+      entries.emplace_back("FsiType", "FEDERAL");
     }
     const FieldInfoArray& fields = *request.fields;
     char buf[32];
     for (std::size_t i = 0; request.keys && request.keys[i] && request.keys[i][0] != '\0' && i < fields.size();
          ++i) {
       std::snprintf(buf, sizeof buf, "%d %d %d", fields[i].nCol, fields[i].nLen, fields[i].nLineCode);
-      doc.Set(section, request.keys[i], buf);
+      entries.emplace_back(request.keys[i], buf);
     }
+    doc.SetKeys(section, entries);
     AddToIndex(doc, request.templateName);
     AddFileAssociation(doc, request.dataFileName, request.templateName);
     return true;

@@ -1,5 +1,6 @@
 // The file pickers, driven through prepared answers: what the dialogs are
 // asked, what is remembered in the store, and the export extension rule.
+#include <cstdlib>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -111,6 +112,8 @@ TEST_F(FilePickersTest, CancelledBrowseChangesNothing) {
 
 TEST_F(FilePickersTest, SelectExportFileRequest) {
   WriteFile(Store(), "[Export:CurDir]\nCurDir=/Exports/Mixed Case\n");
+  std::string info;
+  service.GetTemplateInfo(info);  // the store is known from here on
   ui.answer = "/Exports/New/report";
   std::string chosen;
   EXPECT_EQ(service.SelectExportFile("csv,TXT", "default.csv", chosen), kOk);
@@ -210,8 +213,59 @@ TEST_F(FilePickersTest, ThroughTheHostProtocol) {
   EXPECT_EQ(*protocol.HandleLine(
                 R"({"jsonrpc":"2.0","id":3,"method":"BrowseForImport","params":{"args":["FCOA"],"answers":["/in/tb.csv"]}})"),
             R"({"jsonrpc":"2.0","id":3,"result":{"value":"/in/tb.csv","status":0,"messages":[]}})");
+  // The first SelectExportFile ran before anything established the store.
+  EXPECT_EQ(ReadFile(Store()), "[Import:CurDir]\nCurDir=/in\n[Import:FileName]\n1=/IN/TB.CSV\n");
+  EXPECT_EQ(*protocol.HandleLine(
+                R"({"jsonrpc":"2.0","id":4,"method":"SelectExportFile","params":{"args":["csv",""],"answers":["/out/list"]}})"),
+            R"({"jsonrpc":"2.0","id":4,"result":{"value":"/out/list.csv","status":0,"messages":[]}})");
   EXPECT_EQ(ReadFile(Store()),
-            "[Export:CurDir]\nCurDir=/out\n[Import:CurDir]\nCurDir=/in\n[Import:FileName]\n1=/IN/TB.CSV\n");
+            "[Import:CurDir]\nCurDir=/in\n[Import:FileName]\n1=/IN/TB.CSV\n[Export:CurDir]\nCurDir=/out\n");
+}
+
+// Until BrowseForImport or GetTemplateInfo has run, the store is not known:
+// SelectExportFile neither reads nor writes it, and does not make it known,
+// so a read of a stored template in the same process still finds none.
+TEST_F(FilePickersTest, SelectExportFileDoesNotEstablishTheStore) {
+  const std::string store = "[Export:CurDir]\nCurDir=/Exports/Before\n[Import:GL]\nInfo=COA\nFsiType=FEDERAL\n"
+                            "Account_Number=0 2 0\nAccount_Caption=1 2 0\nAccount_Balance=2 2 0\n"
+                            "[Import:Layout]\n1=GL\n";
+  WriteFile(Store(), store);
+  const std::string data = home.file("tb.csv");
+  WriteFile(data, "Account,Caption,Balance\n1000,Cash,15.00\n");
+  const std::string requests =
+      R"({"jsonrpc":"2.0","id":1,"method":"SelectExportFile","params":{"args":["csv",""],"answers":["/out/list"]}})"
+      "\n"
+      R"({"jsonrpc":"2.0","id":2,"method":"ReadImportFile","params":[")" + data + R"(","GL","FCOA","100",""]})" "\n";
+  const std::string unknown =
+      "<Error><Err>Unable to determine the type of import being done. Please try again.</Err></Error>";
+  WriteFile(elsewhere.file("requests.txt"), requests);
+  const std::string command = std::string("'") + ZEPHRIN_BINARY + "' call <'" + elsewhere.file("requests.txt") +
+                              "' >'" + elsewhere.file("responses.txt") + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(ReadFile(elsewhere.file("responses.txt")),
+            R"({"jsonrpc":"2.0","id":1,"result":{"value":"/out/list.csv","status":0,"messages":[]}})" "\n"
+            R"({"jsonrpc":"2.0","id":2,"result":{"value":")" + unknown + R"(","status":0,"messages":[]}})" "\n");
+  EXPECT_EQ(ReadFile(Store()), store);
+
+  // The dialog was not pointed at the remembered folder either; the same
+  // object finds the template once the store is established.
+  ui.answer = "/out/list";
+  std::string chosen;
+  EXPECT_EQ(service.SelectExportFile("csv", "", chosen), kOk);
+  ASSERT_EQ(ui.requests.size(), 1u);
+  EXPECT_EQ(ui.requests[0].initialFolder, "");
+  std::string out;
+  service.ReadImportFile(data, "GL", "FCOA", "100", "", out);
+  EXPECT_EQ(out, unknown);
+  EXPECT_EQ(ReadFile(Store()), store);
+  std::string info;
+  service.GetTemplateInfo(info);
+  service.ReadImportFile(data, "GL", "FCOA", "100", "", out);
+  EXPECT_EQ(out,
+            "<FCOA OBJID=\"100\"><COAS Line=\"1\"><Account_Number>1000</Account_Number>"
+            "<Account_Caption>Cash</Account_Caption><Account_Balance>15.00</Account_Balance><TRC/><TCC/></COAS>"
+            "<TMPLT><Account_Number/><Account_Caption/><Account_Balance/></TMPLT></FCOA>");
+  EXPECT_TRUE(ui.messages().empty());
 }
 
 }  // namespace

@@ -138,7 +138,19 @@ TEST_F(FileTransferTest, EveryRefusedPathGetsTheFailureOutcome) {
       {"TheFolderItself", [](const std::string& home, const std::string& outside) { return home + "/"; }, "the name is empty"},
       {"PrefixOfAnotherFolder", [](const std::string& home, const std::string& outside) { return home + "x/file"; },
        "it is outside the writable folder"},
+      // A second name of a file outside the folder, made inside it.
+      {"HardLink", [](const std::string& home, const std::string&) { return home + "/linked.txt"; },
+       "it has more than one hard link"},
+      {"RelativeHardLink", [](const std::string&, const std::string&) { return std::string("linked.txt"); },
+       "it has more than one hard link"},
+      {"HardLinkWithTrailingSlash", [](const std::string&, const std::string&) { return std::string("linked.txt/"); },
+       "it has more than one hard link"},
+      {"HardLinkInASubfolder", [](const std::string&, const std::string&) { return std::string("sub/linked.txt"); },
+       "it has more than one hard link"},
   };
+  fs::create_hard_link(outside.path() / "secret.txt", home.path() / "linked.txt");
+  fs::create_directory(home.path() / "sub");
+  fs::create_hard_link(outside.path() / "secret.txt", home.path() / "sub" / "linked.txt");
   for (const PathMethod& m : kPathMethods) {
     for (const RefusedPath& p : paths) {
       SCOPED_TRACE(std::string(m.name) + " " + p.label);
@@ -161,8 +173,47 @@ TEST_F(FileTransferTest, EveryRefusedPathGetsTheFailureOutcome) {
       ExpectOutsideUntouched();
     }
   }
-  // Nothing was made inside the writable folder either.
-  EXPECT_EQ(Listing(home.path()), (std::set<std::string>{"file-link", "out-link"}));
+  // Nothing was made inside the writable folder either, and no link went.
+  EXPECT_EQ(Listing(home.path()), (std::set<std::string>{"file-link", "linked.txt", "out-link", "sub"}));
+  EXPECT_EQ(Listing(home.path() / "sub"), std::set<std::string>{"linked.txt"});
+  EXPECT_EQ(fs::hard_link_count(outside.path() / "secret.txt"), 3u);
+}
+
+// A name that ends with "/" names a folder: opening, creating or deleting it
+// as a file fails as it does on the file system, and each method answers
+// with its outcome of a failed open (no refusal: the name is not outside
+// the folder). The file of the name without the slash is left alone.
+TEST_F(FileTransferTest, NameWithATrailingSlashFailsAsItsOpenWould) {
+  WriteFile(home.file("t.bin"), std::string("t\0bytes", 7));
+  WriteFile(home.file("keep.txt"), "keep");
+  fs::create_directories(home.path() / "dir" / "sub");
+  WriteFile((home.path() / "dir" / "inner.txt").string(), "inner");
+  const std::string names[] = {"t.bin/",         "keep.txt/",        "e.csv/",        "t.bin//",
+                               home.file("keep.txt/"), "dir/inner.txt/", "dir/", "dir/sub/"};
+  const auto before = Listing(home.path());
+  for (const PathMethod& m : kPathMethods) {
+    for (const std::string& name : names) {
+      SCOPED_TRACE(std::string(m.name) + " " + name);
+      ClearTrace();
+      ui.TakeMessages();
+      EXPECT_EQ(m.call(service, name), m.refusedOutcome);
+      EXPECT_EQ(TraceText(), *m.trace ? Replace(m.trace, name) + "\n" : std::string());
+      const auto messages = ui.TakeMessages();
+      if (*m.message) {
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].caption, m.caption);
+        EXPECT_EQ(messages[0].text, Replace(m.message, name));
+      } else {
+        EXPECT_TRUE(messages.empty());
+      }
+      EXPECT_EQ(Listing(home.path()), before);
+      EXPECT_EQ(ReadFile(home.file("t.bin")), std::string("t\0bytes", 7));
+      EXPECT_EQ(ReadFile(home.file("keep.txt")), "keep");
+      EXPECT_EQ(ReadFile((home.path() / "dir" / "inner.txt").string()), "inner");
+      EXPECT_EQ(Listing(home.path() / "dir"), (std::set<std::string>{"inner.txt", "sub"}));
+    }
+  }
+  ExpectOutsideUntouched();
 }
 
 struct RefusedFolder {
@@ -210,6 +261,10 @@ TEST_F(FileTransferTest, CreateFolder) {
   EXPECT_EQ(service.CreateFolder("exports/2024", path), kOk);
   EXPECT_EQ(path, home.str() + "/exports/2024");
   EXPECT_TRUE(fs::is_directory(path));
+  // A folder name may end with "/".
+  EXPECT_EQ(service.CreateFolder("exports/2025/", path), kOk);
+  EXPECT_EQ(path, home.str() + "/exports/2025/");
+  EXPECT_TRUE(fs::is_directory(home.path() / "exports" / "2025"));
   // A missing parent is not created, and not reported.
   EXPECT_EQ(service.CreateFolder("none/sub", path), kOk);
   EXPECT_EQ(path, home.str() + "/none/sub");

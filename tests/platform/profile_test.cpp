@@ -1,10 +1,17 @@
 #include "platform/profile.h"
 
+#include <ctime>
+#include <filesystem>
+#include <functional>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "test_util.h"
 
@@ -28,14 +35,27 @@ struct ReadCase {
 
 class ProfileReadTest : public ::testing::TestWithParam<ReadCase> {};
 
+// The document and the read-only view of it answer alike.
 TEST_P(ProfileReadTest, Finds) {
   const ReadCase& c = GetParam();
   ProfileDocument doc = ProfileDocument::Parse(c.text);
-  auto found = doc.Find(c.section, c.key);
-  ASSERT_EQ(found.has_value(), c.expected.has_value());
-  if (found) {
-    EXPECT_EQ(std::string(*found), *c.expected);
+  const ProfileView view(doc);
+  for (const auto& found : {doc.Find(c.section, c.key), view.Find(c.section, c.key)}) {
+    ASSERT_EQ(found.has_value(), c.expected.has_value());
+    if (found) {
+      EXPECT_EQ(std::string(*found), *c.expected);
+    }
   }
+  EXPECT_EQ(view.HasSection(c.section), doc.HasSection(c.section));
+}
+
+// Twenty keys before the text, so that the section is a long one (the view
+// indexes the keys of long sections, and scans short ones).
+std::string Long(std::string_view header, std::string_view rest) {
+  std::string text(header);
+  for (int i = 0; i < 20; ++i) text += "filler" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+  text += rest;
+  return text;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -58,7 +78,19 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"Crlf", "[A]\r\nk=v\r\n", "A", "k", "v"},
         ReadCase{"NoFinalLineEnd", "[A]\nk=v", "A", "k", "v"},
         ReadCase{"BracketInSectionName", "[Import:A]B]\nk=v\n", "Import:A]B", "k", "v"},
-        ReadCase{"ByteOrderMark", "\xEF\xBB\xBF[A]\nk=v\n", "A", "k", "v"}),
+        ReadCase{"ByteOrderMark", "\xEF\xBB\xBF[A]\nk=v\n", "A", "k", "v"},
+        ReadCase{"FirstSectionOfANameIsTheOne", "[A]\nx=1\n[a]\nk=v\n", "A", "k", std::nullopt},
+        ReadCase{"LongSection", Long("[A]\n", "k=v\n"), "A", "k", "v"},
+        ReadCase{"LongSectionKeyCase", Long("[A]\n", "Account_Number=0 2 0\n"), "a", "ACCOUNT_NUMBER", "0 2 0"},
+        ReadCase{"LongSectionBlanksInQuery", Long("[A]\n", "  k  =  v w  \n"), " A ", " k\t", "v w"},
+        ReadCase{"LongSectionFirstDuplicateKeyWins", Long("[A]\n", "k=1\nK=2\n"), "A", "k", "1"},
+        ReadCase{"LongSectionKeyWithoutEquals", Long("[A]\n", "lonely\n"), "A", "lonely", ""},
+        ReadCase{"LongSectionCommentIsNoKey", Long("[A]\n", ";k=v\n"), "A", ";k", std::nullopt},
+        ReadCase{"LongSectionMissingKey", Long("[A]\n", "k=v\n"), "A", "j", std::nullopt},
+        ReadCase{"LongSectionKeyOfLaterSection", Long("[A]\n", "[B]\nk=v\n"), "A", "k", std::nullopt},
+        ReadCase{"LongSectionThenOneOfTheSameName", Long("[A]\n", "[a]\nk=v\n"), "A", "k", std::nullopt},
+        ReadCase{"LongSectionNonAsciiCaseIsExact", Long("[A]\n", "\xE9t\xE9=1\n"), "A", "\xC9T\xC9",
+                 std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ProfileRead, ValuesAreCutTo259Characters) {
@@ -149,6 +181,84 @@ INSTANTIATE_TEST_SUITE_P(
                  "\xEF\xBB\xBF[A]\na=2\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Edits of many names at once: the file's bytes afterwards, which are those
+// of the single edits made one after the other.
+struct ManyEditCase {
+  const char* name;
+  std::string before;
+  std::function<void(ProfileDocument&)> many;    // one edit of many names
+  std::function<void(ProfileDocument&)> single;  // the same as single edits
+  std::string after;
+};
+
+class ProfileManyEditTest : public ::testing::TestWithParam<ManyEditCase> {};
+
+TEST_P(ProfileManyEditTest, Writes) {
+  const ManyEditCase& c = GetParam();
+  ProfileDocument many = ProfileDocument::Parse(c.before);
+  c.many(many);
+  EXPECT_EQ(many.Serialise(), c.after);
+  ProfileDocument single = ProfileDocument::Parse(c.before);
+  c.single(single);
+  EXPECT_EQ(single.Serialise(), c.after);
+}
+
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProfileManyEditTest,
+    ::testing::Values(
+        ManyEditCase{"SetKeysReplacesInPlaceAndAddsInOrder", "[A]\n k =1\n\n[B]\nn=0\n",
+                     [](ProfileDocument& d) { d.SetKeys("a", Entries{{"K", "2"}, {"n", "3"}, {"m", "4"}, {"N", "5"}}); },
+                     [](ProfileDocument& d) {
+                       d.Set("a", "K", "2");
+                       d.Set("a", "n", "3");
+                       d.Set("a", "m", "4");
+                       d.Set("a", "N", "5");
+                     },
+                     "[A]\n k =2\nn=5\nm=4\n\n[B]\nn=0\n"},
+        ManyEditCase{"SetKeysMakesTheSection", "[A]\na=1",
+                     [](ProfileDocument& d) { d.SetKeys("B", Entries{{"x", "1"}, {"y", "2"}}); },
+                     [](ProfileDocument& d) {
+                       d.Set("B", "x", "1");
+                       d.Set("B", "y", "2");
+                     },
+                     "[A]\na=1\n[B]\nx=1\ny=2\n"},
+        ManyEditCase{"SetKeysOfNothingMakesNoSection", "[A]\na=1\n",
+                     [](ProfileDocument& d) { d.SetKeys("B", Entries{}); }, [](ProfileDocument&) {}, "[A]\na=1\n"},
+        ManyEditCase{"SetKeysInTheFirstSectionOfTheName", "[A]\r\nk=1\r\n[a]\r\nk=2\r\n",
+                     [](ProfileDocument& d) { d.SetKeys("a", Entries{{"k", "3"}, {"j", "4"}}); },
+                     [](ProfileDocument& d) {
+                       d.Set("a", "k", "3");
+                       d.Set("a", "j", "4");
+                     },
+                     "[A]\r\nk=3\r\nj=4\r\n[a]\r\nk=2\r\n"},
+        ManyEditCase{"DeleteKeysEveryCopy", "[A]\n1=x\n2=y\n3=z\n 2 =w\n; note\n[B]\n2=b\n[a]\n3=c\n",
+                     [](ProfileDocument& d) { EXPECT_EQ(d.DeleteKeys("A", {"2", "3", "4"}), 3u); },
+                     [](ProfileDocument& d) {
+                       for (const char* k : {"2", "3", "4"}) {
+                         while (d.DeleteKey("A", k)) {
+                         }
+                       }
+                     },
+                     "[A]\n1=x\n; note\n[B]\n2=b\n[a]\n3=c\n"},
+        ManyEditCase{"DeleteKeysOfAMissingSection", "[A]\n1=x\n",
+                     [](ProfileDocument& d) { EXPECT_EQ(d.DeleteKeys("B", {"1"}), 0u); }, [](ProfileDocument&) {},
+                     "[A]\n1=x\n"},
+        ManyEditCase{"DeleteSectionsEveryCopy", "top\n[A]\na=1\n[B]\nb=1\n[a]\na=2\n\n[C]\n[D]\nd=1",
+                     [](ProfileDocument& d) { EXPECT_TRUE(d.DeleteSections({"a", " C ", "E"})); },
+                     [](ProfileDocument& d) {
+                       for (const char* name : {"a", " C ", "E"}) {
+                         while (d.DeleteSection(name)) {
+                         }
+                       }
+                     },
+                     "top\n[B]\nb=1\n[D]\nd=1"},
+        ManyEditCase{"DeleteSectionsNoneThere", "[A]\na=1\n",
+                     [](ProfileDocument& d) { EXPECT_FALSE(d.DeleteSections({"B"})); }, [](ProfileDocument&) {},
+                     "[A]\na=1\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(ProfileDocument, ParseAndSerialiseKeepEveryByte) {
   for (std::string text : {std::string(""), std::string("\n\n"), std::string("[A]\r\nk=v\nx\r\n  ; c \n"),
                            std::string("junk\n[A]\nk = v \t\n\n"), std::string("[A"),
@@ -237,6 +347,72 @@ INSTANTIATE_TEST_SUITE_P(
         BadTextCase{"KeyComment", "S", ";c", "v", "The key name begins with \"[\" or \";\"."},
         BadTextCase{"ValueBreak", "S", "k", "a\nb=c", "The value contains a line break."}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A save killed between creating its temporary file and renaming it leaves
+// the file behind; the next save, holding the lock, removes those older than
+// a minute, and nothing else.
+TEST(ProfileFile, SaveRemovesTemporaryFilesThatKilledSavesLeft) {
+  TempDir dir;
+  const std::string path = dir.file("import.ini");
+  WriteFile(path, "[S]\nk=v\n");
+  auto age = [&](const std::string& name, int seconds) {
+    struct timespec times[2];
+    clock_gettime(CLOCK_REALTIME, &times[0]);
+    times[0].tv_sec -= seconds;
+    times[1] = times[0];
+    ASSERT_EQ(utimensat(AT_FDCWD, dir.file(name).c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << name;
+  };
+  for (const char* name : {".import.ini.tmp-4242-0-17", ".import.ini.tmp-4242-1-18", ".import.ini.tmp-9-0-1",
+                           ".other.ini.tmp-4242-0-17", "import.ini.tmp-4242-0-17"}) {
+    WriteFile(dir.file(name), "left");
+  }
+  age(".import.ini.tmp-4242-0-17", 3600);
+  age(".import.ini.tmp-4242-1-18", 90);
+  age(".import.ini.tmp-9-0-1", 30);  // a save under way, perhaps one without the lock
+  age(".other.ini.tmp-4242-0-17", 3600);
+  age("import.ini.tmp-4242-0-17", 3600);
+  std::filesystem::create_directory(dir.file(".import.ini.tmp-folder"));
+  age(".import.ini.tmp-folder", 3600);
+  ASSERT_EQ(symlink(dir.file("import.ini").c_str(), dir.file(".import.ini.tmp-link").c_str()), 0);
+  age(".import.ini.tmp-link", 3600);
+
+  // A save that cannot take the lock removes nothing.
+  ASSERT_EQ(symlink("elsewhere", dir.file("import.ini.lock").c_str()), 0);
+  EXPECT_FALSE(WriteProfileString(path, "S", "k", "w", false));
+  EXPECT_TRUE(std::filesystem::exists(dir.file(".import.ini.tmp-4242-0-17")));
+  ASSERT_EQ(unlink(dir.file("import.ini.lock").c_str()), 0);
+
+  ASSERT_TRUE(WriteProfileString(path, "S", "k", "w", false));
+  EXPECT_EQ(ReadFile(path), "[S]\nk=w\n");
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) names.insert(e.path().filename().string());
+  EXPECT_EQ(names, (std::set<std::string>{".import.ini.tmp-9-0-1", ".import.ini.tmp-folder",
+                                          ".import.ini.tmp-link", ".other.ini.tmp-4242-0-17", "import.ini",
+                                          "import.ini.lock", "import.ini.tmp-4242-0-17"}));
+}
+
+// The lock file is never reached through a symbolic link: a link in its
+// place (to a file or to nothing) stops the save, which creates and changes
+// nothing where the link points.
+TEST(ProfileFile, LockFileLinkIsNotFollowed) {
+  TempDir dir, outside;
+  const std::string path = dir.file("import.ini");
+  WriteFile(path, "[S]\nk=v\n");
+  WriteFile(outside.file("victim"), "victim");
+  for (const std::string& target : {outside.file("victim"), outside.file("made-by-lock")}) {
+    SCOPED_TRACE(target);
+    unlink((path + ".lock").c_str());
+    ASSERT_EQ(symlink(target.c_str(), (path + ".lock").c_str()), 0);
+    std::string error;
+    EXPECT_FALSE(WriteProfileString(path, "S", "k", "w", false, &error));
+    EXPECT_EQ(error, "Cannot open the lock file " + path + ".lock: Too many levels of symbolic links.");
+    EXPECT_EQ(ReadFile(path), "[S]\nk=v\n");
+  }
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(outside.path())) names.insert(e.path().filename().string());
+  EXPECT_EQ(names, std::set<std::string>{"victim"});
+  EXPECT_EQ(ReadFile(outside.file("victim")), "victim");
+}
 
 TEST(ProfileFile, MissingFolderFailsWithReason) {
   TempDir dir;

@@ -1,6 +1,8 @@
 #include "templates/template_listing.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -17,6 +19,33 @@ using test::ReadFile;
 using test::ScopedEnv;
 using test::TempDir;
 using test::WriteFile;
+
+// A store of `count` templates T1, T2, ... (every third one international),
+// indexed in that order, each with a data file /D/Fn.CSV; the entries named
+// in `skip` are left out, the others keep the order (and the lists are
+// numbered from 1 without gaps, as a deletion leaves them).
+std::string Numbered(int count, std::initializer_list<int> skipTemplates = {},
+                     std::initializer_list<int> skipFiles = {}) {
+  auto skipped = [](std::initializer_list<int> skip, int i) {
+    return std::find(skip.begin(), skip.end(), i) != skip.end();
+  };
+  std::string out;
+  for (int i = 1; i <= count; ++i) {
+    if (skipped(skipTemplates, i)) continue;
+    out += "[Import:T" + std::to_string(i) + "]\n";
+    out += i % 3 == 0 ? "Info=INTL\nIntlType=KIND " + std::to_string(i) + "\n" : "Info=COA\nFsiType=FEDERAL\n";
+  }
+  out += "[Import:Layout]\n";
+  for (int i = 1, n = 1; i <= count; ++i) {
+    if (!skipped(skipTemplates, i)) out += std::to_string(n++) + "=T" + std::to_string(i) + "\n";
+  }
+  out += "[Import:FileName]\n";
+  for (int i = 1, n = 1; i <= count; ++i) {
+    if (skipped(skipFiles, i)) continue;
+    out += std::to_string(n++) + "=/D/F" + std::to_string(i) + ".CSV^T" + std::to_string(i) + "\n";
+  }
+  return out;
+}
 
 // A service object whose writable folder is a fresh folder (with "&" and "<"
 // in its name, which the listing must escape).
@@ -63,6 +92,24 @@ TEST_F(TemplateListingTest, ListsTemplatesAndFilesExactly) {
       "<FILES num='4'><fname>/DATA/TWO</fname><templ>CARETS^X</templ></FILES>"
       "</FILENAMES><PATHNAME>" + dir.str() + "/r&amp;d &lt;home&gt;</PATHNAME>"
       "<MAX_INTLCOMBO_ITEMS>100</MAX_INTLCOMBO_ITEMS></INFO>";
+  EXPECT_EQ(Listing(), expected);
+}
+
+TEST_F(TemplateListingTest, ListsALongStoreInOrder) {
+  WriteFile(Store(), Numbered(40));
+  std::string expected = "<INFO><TEMPLATES>";
+  for (int i = 1; i <= 40; ++i) {
+    const std::string n = std::to_string(i);
+    expected += "<TMPL num='" + n + "'><imptype>" + (i % 3 == 0 ? "KIND " + n : std::string("COA")) +
+                "</imptype><name>T" + n + "</name></TMPL>";
+  }
+  expected += "</TEMPLATES><FILENAMES>";
+  for (int i = 1; i <= 40; ++i) {
+    const std::string n = std::to_string(i);
+    expected += "<FILES num='" + n + "'><fname>/D/F" + n + ".CSV</fname><templ>T" + n + "</templ></FILES>";
+  }
+  expected += "</FILENAMES><PATHNAME>" + dir.str() +
+              "/r&amp;d &lt;home&gt;</PATHNAME><MAX_INTLCOMBO_ITEMS>100</MAX_INTLCOMBO_ITEMS></INFO>";
   EXPECT_EQ(Listing(), expected);
 }
 
@@ -151,7 +198,14 @@ INSTANTIATE_TEST_SUITE_P(
         DeleteCase{"FileNotThere", true, "/D/Q.CSV", kThree, ""},
         DeleteCase{"FileInOtherCase", true, "/d/y.csv", kThree, ""},
         DeleteCase{"DuplicateFiles", true, "/A", "[Import:FileName]\n1=/A^T\n2=/B^T\n3=/A^U\n",
-                   "[Import:FileName]\n1=/B^T\n"}),
+                   "[Import:FileName]\n1=/B^T\n"},
+        // Lists long enough for the store to index them.
+        DeleteCase{"TemplateOfALongIndex", false, "T7", Numbered(40), Numbered(40, {7})},
+        DeleteCase{"LastTemplateOfALongIndex", false, "T40", Numbered(40), Numbered(40, {40})},
+        DeleteCase{"AllTemplatesOfALongIndex", false, "ALL TEMPLATES", Numbered(40),
+                   Numbered(40).substr(Numbered(40).find("[Import:FileName]"))},
+        DeleteCase{"FileOfALongList", true, "/D/F1.CSV", Numbered(40), Numbered(40, {}, {1})},
+        DeleteCase{"TemplateNotInALongIndex", false, "T41", Numbered(40), ""}),
     [](const ::testing::TestParamInfo<DeleteCase>& info) { return std::string(info.param.label); });
 
 TEST_F(TemplateListingTest, DeletingWithoutAStoreMakesNoFile) {

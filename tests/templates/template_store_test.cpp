@@ -199,6 +199,27 @@ TEST(TemplateStore, IndexScansStopAtTheFirstGap) {
   EXPECT_EQ(SectionText(file, "[Import:FileName]"), "[Import:FileName]\n1=/X.CSV^A\n3=/Y.CSV^C\n2=/Y.CSV^C\n");
 }
 
+// Lists long enough for the store to index them: a name already listed far
+// down keeps its entry, a new one goes under the first free number.
+TEST(TemplateStore, LongIndexAndFileList) {
+  TempDir dir;
+  std::string ini = dir.file("import.ini");
+  std::string layout = "[Import:Layout]\n", files = "[Import:FileName]\n";
+  for (int i = 1; i <= 30; ++i) {
+    layout += std::to_string(i) + "=T" + std::to_string(i) + "\n";
+    files += std::to_string(i) + "=/D/F" + std::to_string(i) + ".CSV^T" + std::to_string(i) + "\n";
+  }
+  WriteFile(ini, layout + files);
+  FieldInfoArray f{};
+  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("t25", f, "/d/f20.csv")));
+  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("NEW", f, "/D/NEW.CSV")));
+  const std::string file = ReadFile(ini);
+  EXPECT_EQ(SectionText(file, "[Import:Layout]"), layout + "31=NEW\n");
+  std::string expectedFiles = files;
+  expectedFiles.replace(expectedFiles.find("20=/D/F20.CSV^T20"), 17, "20=/D/F20.CSV^T25");
+  EXPECT_EQ(SectionText(file, "[Import:FileName]"), expectedFiles + "31=/D/NEW.CSV^NEW\n");
+}
+
 TEST(TemplateStore, EmptyIndexValueCountsAsAbsent) {
   TempDir dir;
   std::string ini = dir.file("import.ini");
