@@ -31,11 +31,14 @@ std::string TypeCodeList() {
   return out;
 }
 
-// Why a returned text is not a result document; "" when it is one.
-std::string FailureReason(const std::string& text) {
-  if (text.empty()) return "the file holds no data that can be read (for DIF, no usable header)";
-  if (text.rfind("NOT A CSV,DIF, TXT or PRN FILE-", 0) == 0) return "the file name does not name a known format";
-  if (text.rfind("<Error", 0) != 0) return {};
+// Why a read gave no result document, in one line; "" for a document.
+std::string FailureReason(ReadOutcome outcome, std::string_view text) {
+  switch (outcome) {
+    case ReadOutcome::kDocument: return {};
+    case ReadOutcome::kEmpty: return "the file holds no data that can be read (for DIF, no usable header)";
+    case ReadOutcome::kUnknownFormat: return "the file name does not name a known format";
+    case ReadOutcome::kError: break;
+  }
   // The message: the error document's text without its tags, on one line.
   std::string message;
   bool inTag = false;
@@ -151,8 +154,9 @@ void RegisterReadCommand(CLI::App& app, int& exitCode) {
     }
 
     // A progress bar for large files when someone is watching.
+    ReadHooks hooks;
     if (isatty(STDERR_FILENO)) {
-      service.m_progress = [shown = false](std::size_t done, std::size_t total) mutable {
+      hooks.progress = [shown = false](std::size_t done, std::size_t total) mutable {
         if (total < (4u << 20)) return;
         const int pct = static_cast<int>(done * 100 / total);
         std::fprintf(stderr, "\rReading %3d%% [%-40.*s]", pct, pct * 40 / 100,
@@ -162,13 +166,19 @@ void RegisterReadCommand(CLI::App& app, int& exitCode) {
       };
     }
 
-    std::string result;
+    ReadRequest request;
+    request.importFile = opts->dataFile;
+    request.templateName = opts->templateName;
+    request.importType = opts->importType;
+    request.id = opts->id;
+    request.moreInfo = opts->moreInfo;
     if (opts->intlType >= 0) {
-      service.ReadIntlImportFile(opts->dataFile, opts->templateName, opts->importType, opts->id,
-                                 static_cast<int16_t>(opts->intlParam), static_cast<int16_t>(opts->intlType), result);
-    } else {
-      service.ReadImportFile(opts->dataFile, opts->templateName, opts->importType, opts->id, opts->moreInfo, result);
+      request.international = true;
+      request.intlParam = static_cast<int16_t>(opts->intlParam);
+      request.intlType = static_cast<int16_t>(opts->intlType);
     }
+    ReadResult read = service.Read(request, hooks);
+    const std::string_view result = read.text.view();
 
     if (opts->output.empty()) {
       std::fwrite(result.data(), 1, result.size(), stdout);
@@ -176,13 +186,13 @@ void RegisterReadCommand(CLI::App& app, int& exitCode) {
       std::fflush(stdout);
     } else {
       std::string error;
-      if (!WriteFileAtomically(opts->output, result + (result.empty() ? "" : "\n"), &error)) {
+      if (!WriteFileAtomically(opts->output, std::string(result) + (result.empty() ? "" : "\n"), &error)) {
         std::fprintf(stderr, "zephrinimport: cannot write %s: %s\n", opts->output.c_str(), error.c_str());
         exitCode = 1;
         return;
       }
     }
-    const std::string reason = FailureReason(result);
+    const std::string reason = FailureReason(read.outcome, result);
     if (!reason.empty()) {
       std::fprintf(stderr, "zephrinimport: the read failed: %s\n", reason.c_str());
       exitCode = 1;

@@ -21,35 +21,34 @@ Status CxmlWrapper::EditLayout(std::string_view pTemplateName, int16_t IntlType,
                                std::string_view pImportFileName, std::optional<std::string>& pReturnedTemplateName) {
   Trace("EditLayout: top");
   pReturnedTemplateName.reset();
-  m_szImportFileOs.assign(pImportFileName);
-  m_szImportFile = Utf8ToAnsi(pImportFileName);
-  DeriveFormat(m_szImportFile);
+  const std::string osPath(pImportFileName);
+  const std::string ansiPath = Utf8ToAnsi(pImportFileName);
+  const std::optional<SourceFormat> format = ReadService::FormatOfName(ansiPath);
 
   LayoutEditorInputs in;
   in.templateName = Utf8ToAnsi(pTemplateName);
   in.hostCode = Utf8ToAnsi(pImportType);
-  in.dataFileName = m_szImportFile;
-  in.dataFilePath = m_szImportFileOs;
-  in.taxReturnType = m_strTaxReturnType;
+  in.dataFileName = ansiPath;
+  in.dataFilePath = osPath;
+  in.taxReturnType = m_settings.taxReturnType();
   in.intlKind = in.hostCode == "INTL" ? IntlType : 0;
-  in.layoutLetter = m_cFormat == 'S' || m_cFormat == 'I' ? m_cFormat : 'R';
-  in.batchMode = m_bDoingBatch;
-  in.options = m_bMiscOption;
-  if (!m_insurWPNamePtrs.empty()) in.insurWPItems = m_insurWPNamePtrs.data();
+  in.layoutLetter = format == SourceFormat::kCsv ? 'S' : format == SourceFormat::kDif ? 'I' : 'R';
+  in.batchMode = m_settings.batch();
+  in.options = m_settings.editorOptions();
+  in.insurWPItems = m_settings.insuranceNameList();
   // The template folder is the store's: find it now if the host has not
   // asked for it yet, rather than write a store in an unknown place.
   if (m_szTemplateFile.empty()) EstablishTemplateStore();
   in.iniPath = m_szTemplateFile;
   TraceF("EditLayout: ImportType=%s, template=%s, file=%s, format=%c", in.hostCode.c_str(), in.templateName.c_str(),
-         m_szImportFile.c_str(), in.layoutLetter);
+         ansiPath.c_str(), in.layoutLetter);
 
   // The data file stays open while the editor runs.
   struct stat st {};
   std::unique_ptr<std::FILE, FileCloser> file;
-  if (::stat(m_szImportFileOs.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-    file.reset(std::fopen(m_szImportFileOs.c_str(), "rb"));
+  if (::stat(osPath.c_str(), &st) == 0 && S_ISREG(st.st_mode)) file.reset(std::fopen(osPath.c_str(), "rb"));
   if (!file) {
-    MessageBox("Error opening/reading " + m_szImportFile, "Import", MessageIcon::None);
+    MessageBox("Error opening/reading " + ansiPath, "Import", MessageIcon::None);
     return kOk;
   }
   if (m_editorHost == nullptr) {

@@ -23,6 +23,7 @@
 
 #include "catalogue/catalogue.h"
 #include "platform/user_interface.h"
+#include "readers/data_text.h"
 
 namespace zephrin {
 
@@ -195,8 +196,8 @@ class CCLayout {
   // Dialog set-up pieces.
   void ApplyHostCode();
   void FillKindList();
-  bool LoadGridPreviewCsv(std::string& text);
-  bool LoadGridPreviewDif(std::string& text);
+  bool LoadGridPreviewCsv(const DataText& text);
+  bool LoadGridPreviewDif(const DataText& text);
   void LoadTextPreview(std::string& text);
   void FinishGrid();
   void SetCell(long dataCol, std::string_view text);

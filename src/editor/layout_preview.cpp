@@ -3,13 +3,13 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <fstream>
 
 #include "editor/layout_editor.h"
 #include "platform/codepage.h"
-#include "readers/csv_fields.h"
+#include "platform/text.h"
+#include "readers/csv_split.h"
+#include "readers/data_text.h"
 #include "readers/dif_format.h"
-#include "readers/line_source.h"
 
 namespace zephrin {
 
@@ -18,18 +18,6 @@ namespace {
 constexpr std::string_view kBlankLinesMessage =
     "This import file has at least 25 contiguous blank lines.  Please check your file and delete unneeded blank "
     "lines before import.";
-
-bool ReadWholeFile(const std::string& path, std::string& text) {
-  text.clear();
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  text.resize(static_cast<std::size_t>(st.st_size));
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<std::size_t>(in.gcount()));
-  return !in.bad();
-}
 
 bool Printable(unsigned char c) { return c >= 32 && c <= 126; }
 
@@ -45,21 +33,19 @@ bool CCLayout::LoadPreview() {
   m_nLongest = 0;
   m_lineCodes.clear();
 
-  std::string text;
-  if (!ReadWholeFile(m_in.dataFilePath, text)) {
+  // The file as the readers see it, so that positions here are theirs; the
+  // text preview shows the file in binary, past a Ctrl-Z too.
+  DataText text;
+  if (text.Load(m_in.dataFilePath, /*binary=*/!gridLayout()) != FileReadStatus::kOk) {
     ShowMessage("Error opening/reading " + m_in.dataFileName);
     FinishGrid();
     return false;
   }
-  // The readers take a file that is valid UTF-8 as such; positions here must
-  // be the readers' positions.
-  DataFileTextToAnsi(text);
   if (!gridLayout()) {
-    LoadTextPreview(text);
+    std::string copy(text.text());
+    LoadTextPreview(copy);
     return true;
   }
-  // Text mode: a Ctrl-Z ends the file.
-  if (const std::size_t eof = text.find('\x1A'); eof != std::string::npos) text.resize(eof);
   if (m_in.layoutLetter == 'S') LoadGridPreviewCsv(text);
   else LoadGridPreviewDif(text);
   FinishGrid();
@@ -77,18 +63,16 @@ void CCLayout::SetCell(long dataCol, std::string_view text) {
   m_gridCols = std::max(m_gridCols, dataCol + 2);
 }
 
-bool CCLayout::LoadGridPreviewCsv(std::string& text) {
-  LineSource lines(text);
+bool CCLayout::LoadGridPreviewCsv(const DataText& text) {
+  LineReader lines(text, kPlainLineChars);
   std::string_view raw;
-  std::string line;
   bool inQuotes = false;
   int blankRun = 0;
-  m_cellText.reserve(text.size());
+  m_cellText.reserve(text.text().size());
   while (lines.Next(raw)) {
     m_rowFirstCell.push_back(m_cells.size());
-    line.assign(TrimRight(raw));
     bool any = false;
-    ForEachCsvField(line, inQuotes, /*replaceChars=*/true, [&](int index, std::string_view field) {
+    SplitPlainCsvLine(TrimRight(raw), inQuotes, /*outsideIsBlank=*/true, [&](int index, std::string_view field) {
       if (field.size() >= 2 && field.front() == '"' && field.back() == '"') field = field.substr(1, field.size() - 2);
       if (!field.empty()) {
         SetCell(index, field);
@@ -106,8 +90,8 @@ bool CCLayout::LoadGridPreviewCsv(std::string& text) {
   return true;
 }
 
-bool CCLayout::LoadGridPreviewDif(std::string& text) {
-  LineSource lines(text);
+bool CCLayout::LoadGridPreviewDif(const DataText& text) {
+  LineReader lines(text, kPlainLineChars);
   const DifHeader h = ReadDifHeader(lines);
   if (!h.sawData) return true;
   long columns = h.excel ? h.rows : h.columns;

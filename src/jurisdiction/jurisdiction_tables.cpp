@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "platform/text.h"
+
 namespace zephrin {
 namespace {
 
@@ -42,11 +44,9 @@ void TokenizeList(std::string_view text, const std::function<void(int, std::stri
   }
 }
 
-std::string LowerAscii(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
+void AssignJurisdictionKey(std::string& out, std::string_view text) {
+  AssignLower(out, TrimRight(text));
+  if (out == "0") out = "00000000";
 }
 
 bool JurisdictionTables::LoadList(std::string_view text, bool logicSubstitutions, std::string* kindOut) {

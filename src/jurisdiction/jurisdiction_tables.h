@@ -19,8 +19,9 @@ namespace zephrin {
 // is called for every token, position counting from 0.
 void TokenizeList(std::string_view text, const std::function<void(int, std::string_view)>& fn);
 
-// ASCII lower-case copy.
-std::string LowerAscii(std::string_view text);
+// The jurisdiction key of a text: lower-cased, trailing blanks removed, and
+// "0" made "00000000".
+void AssignJurisdictionKey(std::string& out, std::string_view text);
 
 // The lookup tables of one owner (the service object or the jurisdiction
 // reader). Keys are lower-case; nothing clears the tables.

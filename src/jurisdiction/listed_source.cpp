@@ -6,9 +6,9 @@
 #include <unordered_map>
 
 #include "jurisdiction/jur_messages.h"
-#include "jurisdiction/jur_text.h"
 #include "jurisdiction/logic_imp.h"
-#include "platform/memory.h"
+#include "platform/text.h"
+#include "readers/csv_split.h"
 #include "readers/plain_reader.h"
 #include "result/result_document.h"
 
@@ -42,16 +42,13 @@ bool ParseAmount(std::string_view text, std::string& buffer, double& value) {
   return std::isfinite(value);
 }
 
+bool IsBlankOrControl(char c) { return static_cast<signed char>(c) <= 32; }
+
 }  // namespace
 
-void LogicImp::ReadListedSource() {
-  BeginRead();
+ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
   // 1. The jurisdiction index table is what every jurisdiction line is read against.
-  if (m_tables.index.empty()) {
-    m_strErrors.clear();
-    SetMessage(jur::WithSupport(jur::kNotLoadedListed));
-    return;
-  }
+  if (m_tables.index.empty()) return ReadResult::Error(jur::WithSupport(jur::kNotLoadedListed));
 
   // Each key of the index table gets a dense number (in key order), so that
   // the per-record set and the listed set are arrays, not trees.
@@ -73,7 +70,6 @@ void LogicImp::ReadListedSource() {
   };
 
   // 2. AllListedJurisdictions: the known keys that head indented lines anywhere.
-  m_allListed.clear();
   std::vector<uint8_t> listed(keyCount, 0);
   std::string_view raw;
   bool lineEnd = false;
@@ -95,23 +91,23 @@ void LogicImp::ReadListedSource() {
     return id;
   };
 
-  if (LoadSource() && m_rawSize > 0) {
-    m_nTotalCols = m_nCategoryCol;
-    JurLineSource lines(m_text, kJurCsvLineChars);
+  if (m_text.rawSize() > 0) {
+    m_shape.totalCols = m_shape.categoryCol;
+    LineReader lines(m_text, kJurisdictionCsvLineChars);
     while (lines.Next(raw, lineEnd)) {
       if (raw.empty() ? !lineEnd : !IsBlankOrControl(raw[0])) {
         slot = 0;
         continue;
       }
-      SplitCells(Mutable(raw), raw.size(), lineEnd, /*replaceControls=*/true, [&](int, std::string_view cell) {
-        const int32_t id = resolve(PlainReader::StripQuotes(Trim(cell)));
-        if (m_trace) {
-          AssignJurisdictionKey(m_key, PlainReader::StripQuotes(Trim(cell)));
+      SplitJurisdictionLine(raw, lineEnd, [&](int, std::string_view cell) {
+        const std::string_view text = PlainReader::StripQuotes(JurisdictionCellText(cell, m_cellScratch));
+        const int32_t id = resolve(text);
+        if (m_trace && m_trace->on()) {
+          AssignJurisdictionKey(m_key, text);
           TraceF("strnode=%s", m_key.c_str());
         }
         if (id >= 0 && !listed[static_cast<std::size_t>(id)]) {
           listed[static_cast<std::size_t>(id)] = 1;
-          m_allListed.insert(*denseKey[static_cast<std::size_t>(id)]);
           TraceLine("added to AllListedJurisdictions");
         }
         return false;  // only the first cell matters here
@@ -123,22 +119,12 @@ void LogicImp::ReadListedSource() {
     if (listed[id]) listedIds.push_back(static_cast<int32_t>(id));
 
   // 3. The data document.
-  m_strResult.clear();
-  m_strErrors.clear();
-  if (!LoadSource() || m_rawSize == 0) {
-    ReleaseSource();
-    return;
-  }
+  if (m_text.rawSize() == 0) return ReadResult::Empty();
   TraceLine("ReadListedSource: file is open and it isn't empty");
   m_errors.clear();
-  if (m_strRootElement.empty()) {
-    SetMessage(jur::Message(jur::kCannotDetermine));
-    return;
-  }
-  std::string out;
-  out.reserve(m_text.size() * 3 + 256);  // untouched capacity costs no memory
-  AdviseHugePages(out.data(), out.capacity());
-  XmlStream xml(out);
+  if (m_req.rootElement.empty()) return ReadResult::Error(jur::Message(jur::kCannotDetermine));
+  XmlStream xml(hooks.sink);
+  xml.Direct().Reserve(hooks.sink ? (std::size_t{2} << 20) : m_text.text().size() * 3 + 256);
   StartRoot(xml, m_code == Code::TIBAL || m_code == Code::APPORT, /*listed=*/true);
 
   // Record line columns.
@@ -147,12 +133,12 @@ void LogicImp::ReadListedSource() {
   static constexpr const char* kBatch3[] = {"Company_Number", "Type", "Category"};
   const char* const* names = kPlain;
   int32_t nameCount = 3;
-  if (m_bDoingBatch) {
-    names = m_nCategoryCol >= 4 ? kBatch4 : kBatch3;
-    nameCount = m_nCategoryCol >= 4 ? 4 : 3;
+  if (m_req.batch) {
+    names = m_shape.categoryCol >= 4 ? kBatch4 : kBatch3;
+    nameCount = m_shape.categoryCol >= 4 ? 4 : 3;
   }
   const int32_t reverseCol = nameCount;
-  const int32_t typeCol = m_bDoingBatch ? 1 : 0;
+  const int32_t typeCol = m_req.batch ? 1 : 0;
 
   Row row;
   bool reverse = false;
@@ -169,7 +155,7 @@ void LogicImp::ReadListedSource() {
     TraceLine("it is AABAL");
     for (const int32_t id : listedIds) {
       const auto index = static_cast<std::size_t>(id);
-      if (m_trace) TraceF("Looking for jurisdiction %s", denseKey[index]->c_str());
+      if (m_trace && m_trace->on()) TraceF("Looking for jurisdiction %s", denseKey[index]->c_str());
       if (seen[index] == stamp) continue;
       TraceLine("jur not found");
       xml.Start("JUR");
@@ -180,7 +166,7 @@ void LogicImp::ReadListedSource() {
     }
   };
 
-  JurLineSource lines(m_text, kJurCsvLineChars);
+  LineReader lines(m_text, kJurisdictionCsvLineChars);
   m_nLine = 0;
   bool stop = false;
   while (!stop && lines.Next(raw, lineEnd)) {
@@ -188,15 +174,15 @@ void LogicImp::ReadListedSource() {
     const bool indented = raw.empty() ? lineEnd : IsBlankOrControl(raw[0]);
     if (!indented) {
       // 5. A record line.
-      SplitCells(Mutable(raw), raw.size(), lineEnd, /*replaceControls=*/true, [&](int col, std::string_view cell) {
-        m_field = PlainReader::StripQuotes(Trim(cell));
-        if (m_trace)
-          TraceF("Delimiter=%d, m_nCategoryCol=%d, data=%.*s", col, m_nCategoryCol, static_cast<int>(m_field.size()),
-                 m_field.data());
+      SplitJurisdictionLine(raw, lineEnd, [&](int col, std::string_view cell) {
+        m_field = PlainReader::StripQuotes(JurisdictionCellText(cell, m_cellScratch));
+        if (m_trace && m_trace->on())
+          TraceF("Delimiter=%d, m_nCategoryCol=%d, data=%.*s", col, m_shape.categoryCol,
+                 static_cast<int>(m_field.size()), m_field.data());
         if (col == 0) {
           if (row.jurs) zeroFill();
           EndRecord(xml, row);
-          if (m_strRecordElement.empty()) {
+          if (m_req.recordElement.empty()) {
             stop = true;
             return false;
           }
@@ -213,7 +199,7 @@ void LogicImp::ReadListedSource() {
             } else {
               xml.Attr("ID", "0");
               m_scratch.assign("Invalid Type - ");
-              AppendEngineEscaped(m_scratch, m_field);
+              xml::AppendEngineEscaped(m_scratch, m_field);
               m_scratch.push_back(' ');
               m_errors.Add(m_nLine, m_scratch);
             }
@@ -222,16 +208,13 @@ void LogicImp::ReadListedSource() {
           xml.End();
         } else if (col == reverseCol) {
           if (m_field == "r" || m_field == "R") reverse = true;
-          if (m_trace)
+          if (m_trace && m_trace->on())
             TraceF("delimiter=%d, data=%.*s, bReverse=%d", col, static_cast<int>(m_field.size()), m_field.data(),
                    reverse ? 1 : 0);
         }
         return true;
       });
-      if (stop) {
-        SetMessage(jur::Message(jur::kCannotDetermine));
-        return;
-      }
+      if (stop) return ReadResult::Error(jur::Message(jur::kCannotDetermine));
       continue;
     }
 
@@ -240,13 +223,13 @@ void LogicImp::ReadListedSource() {
     int32_t keyId = -1;
     bool hasAmount = false, total = false;
     std::string_view amount;
-    SplitCells(Mutable(raw), raw.size(), lineEnd, /*replaceControls=*/true, [&](int col, std::string_view cell) {
-      m_field = PlainReader::StripQuotes(Trim(cell));
+    SplitJurisdictionLine(raw, lineEnd, [&](int col, std::string_view cell) {
+      m_field = PlainReader::StripQuotes(JurisdictionCellText(cell, m_cellScratch));
       if (col == 0) {
         if (!row.open) {
           // Nothing to hold the amount: the file must start with a record line.
           m_scratch.assign("Jurisdiction before any record line - ");
-          AppendEngineEscaped(m_scratch, m_field);
+          xml::AppendEngineEscaped(m_scratch, m_field);
           m_errors.Add(m_nLine, m_scratch);
           return false;
         }
@@ -283,7 +266,7 @@ void LogicImp::ReadListedSource() {
           } else {
             // A reversed amount must be a number; anything else would turn into 0.00.
             m_scratch.assign("Invalid Amount - ");
-            AppendEngineEscaped(m_scratch, amount);
+            xml::AppendEngineEscaped(m_scratch, amount);
             m_errors.Add(m_nLine, m_scratch);
           }
         }
@@ -299,18 +282,18 @@ void LogicImp::ReadListedSource() {
       }
       // <JUR id="..." amt="..." T="..."/>, written in one go.
       const auto index = static_cast<std::size_t>(keyId);
-      std::string& o = xml.Direct();
-      o.append("<JUR id=\"");
+      TextBuffer& o = xml.Direct();
+      o.Append("<JUR id=\"");
       const std::string& key = *denseKey[index];
       if (m_code == Code::AABAL || (m_code == Code::LOGIC && key != "inc" && key != "fran"))
-        o.append(densePosition[index]);
+        o.Append(densePosition[index]);
       else
-        AppendXmlEscaped(o, key, true);
-      o.append("\" amt=\"");
-      AppendXmlEscaped(o, amount, true);
-      o.push_back('"');
-      if (m_code == Code::AABAL) o.append(total ? " T=\"1\"" : " T=\"0\"");
-      o.append("/>");
+        xml::AppendEscapedTo(o, key, xml::kAttribute);
+      o.Append("\" amt=\"");
+      xml::AppendEscapedTo(o, amount, xml::kAttribute);
+      o.Append('"');
+      if (m_code == Code::AABAL) o.Append(total ? " T=\"1\"" : " T=\"0\"");
+      o.Append("/>");
     }
   }
 
@@ -323,7 +306,7 @@ void LogicImp::ReadListedSource() {
 
   // 8. The template element, after the last record.
   xml.Start("TMPL");
-  if (m_bDoingBatch) {
+  if (m_req.batch) {
     xml.Start("TCompany_Number");
     xml.End();
   }
@@ -341,7 +324,7 @@ void LogicImp::ReadListedSource() {
     xml.End();
   }
   xml.EndAll();
-  FinishResult(out);
+  return Finish(xml, hooks);
 }
 
 }  // namespace zephrin

@@ -6,11 +6,10 @@
 #include <cstdio>
 
 #include "jurisdiction/jur_messages.h"
-#include "jurisdiction/jur_text.h"
-#include "platform/codepage.h"
 #include "platform/format.h"
+#include "platform/text.h"
+#include "readers/csv_split.h"
 #include "readers/dif_format.h"
-#include "readers/plain_reader.h"
 #include "readers/reader_messages.h"
 #include "result/result_document.h"
 
@@ -20,7 +19,7 @@ namespace zephrin {
 
 void LogicImp::FillJurisdictionCaption(std::string_view list) {
   std::string kind;
-  if (m_trace) {
+  if (m_trace && m_trace->on()) {
     TokenizeList(list, [&](int pos, std::string_view token) {
       if (pos == 0) TraceLine("FillJurisdictionCaption: ii=0, strTemp=" + LowerAscii(token));
     });
@@ -64,40 +63,46 @@ void LogicImp::SetCountryOfOperation(std::string_view id, std::string_view abbre
 // ---- Helpers ----------------------------------------------------------------------
 
 void LogicImp::TraceF(const char* format, ...) const {
-  if (!m_trace) return;
+  if (!m_trace || !m_trace->on()) return;
   va_list args;
   va_start(args, format);
   const std::string line = FormatV(format, args);
   va_end(args);
-  m_trace(line);
+  m_trace->Line(line);
 }
 
-bool LogicImp::LoadSource() {
-  if (m_loaded) return true;
-  m_loadStatus = LoadJurisdictionSource(m_strImportFileOs, m_text, m_rawSize);
-  m_loaded = m_loadStatus == LoadStatus::kLoaded;
-  return m_loaded;
-}
-
-void LogicImp::ReleaseSource() {
-  std::string().swap(m_text);
-  m_rawSize = 0;
-  m_loaded = false;
-}
-
-void LogicImp::BeginRead() {
+void LogicImp::BeginRead(const JurisdictionRequest& request) {
+  m_req = request;
   static constexpr std::pair<std::string_view, Code> kCodes[] = {
       {"LOGIC", Code::LOGIC},   {"AABAL", Code::AABAL},   {"TIBAL", Code::TIBAL},     {"APPORT", Code::APPORT},
       {"LOSS", Code::LOSS},     {"CREDIT", Code::CREDIT}, {"AMTACE", Code::AMTACE},   {"CURSTI", Code::CURSTI},
       {"CATASSN", Code::CATASSN}, {"CTPRCN", Code::CTPRCN}};
   m_code = Code::Other;
   for (const auto& [text, code] : kCodes)
-    if (m_strImportType == text) m_code = code;
+    if (m_req.importType == text) m_code = code;
 }
 
-void LogicImp::SetMessage(std::string document) {
-  m_strResult = std::move(document);
-  ReleaseSource();
+ReadResult LogicImp::Read(const JurisdictionRequest& request, const ReadHooks& hooks) {
+  BeginRead(request);
+  ReadResult result;
+  TraceLine("ReadImportFile: calling AnalyzeSource()");
+  if (Analyze(m_shape, result) == 0) {
+    TraceLine("ReadImportFile: back from AnalyzeSource");
+    switch (m_shape.format) {
+      case 0: result = ReadTabularSource(hooks); break;
+      case 1: result = ReadDIFSource(hooks); break;
+      default: result = ReadListedSource(hooks); break;
+    }
+  }
+  m_text = DataText();
+  return result;
+}
+
+int32_t LogicImp::AnalyzeSource(const JurisdictionRequest& request, SourceShape& shape, ReadResult& failure) {
+  BeginRead(request);
+  const int32_t result = Analyze(shape, failure);
+  m_text = DataText();
+  return result;
 }
 
 void LogicImp::SplitCatassnKey(std::string_view key, std::string& name, std::string& kind) {
@@ -125,41 +130,45 @@ void LogicImp::HeaderFieldRule(int32_t col) {
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   if (col == 0) {
-    m_nCategoryCol = std::max(m_nCategoryCol, m_bDoingBatch ? 3 : 2);
-    if (m_code == Code::APPORT) m_nCategoryCol = m_bDoingBatch ? 1 : 0;
+    m_shape.categoryCol = std::max(m_shape.categoryCol, m_req.batch ? 3 : 2);
+    if (m_code == Code::APPORT) m_shape.categoryCol = m_req.batch ? 1 : 0;
   } else if (col == 2) {
     if (f == "0") f = "00000000";
     if (!m_bDoingProv && m_code != Code::TIBAL && !InIndex(f))
-      m_nCategoryCol = std::max(m_nCategoryCol, m_bDoingBatch ? 4 : 3);
+      m_shape.categoryCol = std::max(m_shape.categoryCol, m_req.batch ? 4 : 3);
   }
 }
 
-int32_t LogicImp::AnalyzeSource() {
-  BeginRead();
-  m_nCategoryCol = m_nTotalCols = m_nTotalRows = m_nDifRow = m_nRow = m_nFormat = 0;
-  m_nCol = 0;
-  m_loaded = false;
-  if (!LoadSource()) {
+int32_t LogicImp::Analyze(SourceShape& shape, ReadResult& failure) {
+  m_shape = SourceShape{};
+  m_nDifRow = m_nRow = m_nCol = 0;
+  m_loadStatus = m_text.Load(m_req.dataFileOs);
+  if (m_loadStatus != FileReadStatus::kOk) {
     TraceLine("AnalyzeSource: can't open the file");
-    m_strResult = m_loadStatus == LoadStatus::kTooLarge
-                      ? ErrorDocument::ReaderWith(messages::kTooLargeBefore, m_strImportFile, messages::kTooLargeAfter)
-                      : ErrorDocument::ReaderWith(messages::kOpenBefore, m_strImportFile, messages::kOpenAfter);
-    TraceF("AnalyzeSource: m_nTotalCols=%d, m_nCategoryCol=%d", m_nTotalCols, m_nCategoryCol);
+    failure = ReadResult::Error(
+        m_loadStatus == FileReadStatus::kTooLarge
+            ? ErrorDocument::ReaderWith(messages::kTooLargeBefore, m_req.dataFile, messages::kTooLargeAfter)
+            : ErrorDocument::ReaderWith(messages::kOpenBefore, m_req.dataFile, messages::kOpenAfter));
+    TraceF("AnalyzeSource: m_nTotalCols=%d, m_nCategoryCol=%d", m_shape.totalCols, m_shape.categoryCol);
+    shape = m_shape;
     return 1;
   }
-  TraceF("AnalyzeSource: file open - m_nFormat=%d", m_nFormat);
+  TraceF("AnalyzeSource: file open - m_nFormat=%d", m_shape.format);
 
-  JurLineSource lines(m_text, kJurCsvLineChars);
+  LineReader lines(m_text, kJurisdictionCsvLineChars);
   std::string_view first, second;
   lines.Next(first);
   lines.Next(second);
   if (TrimRight(first) == "TABLE" && TrimRight(second) == "0,1") {
-    m_nFormat = 1;
+    m_shape.format = 1;
     TraceLine("AnalyzeSource: Calling AnalyzeDIF");
-    return AnalyzeDIF();
+    const int32_t result = AnalyzeDIF(m_shape);
+    if (result != 0) failure = ReadResult::Empty();
+    shape = m_shape;
+    return result;
   }
 
-  lines = JurLineSource(m_text, kJurCsvLineChars);
+  lines = LineReader(m_text, kJurisdictionCsvLineChars);
   std::string_view line;
   bool lineEnd = false;
   while (lines.Next(line, lineEnd)) {
@@ -167,19 +176,19 @@ int32_t LogicImp::AnalyzeSource() {
     if (!indented) {
       ++m_nRow;
       m_nCol = 0;
-      TraceF("AnalyzeSource: nRow=%d, m_nCategoryCol=%d", m_nRow, m_nCategoryCol);
-      SplitCells(Mutable(line), line.size(), lineEnd, /*replaceControls=*/false, [&](int, std::string_view field) {
+      TraceF("AnalyzeSource: nRow=%d, m_nCategoryCol=%d", m_nRow, m_shape.categoryCol);
+      SplitJurisdictionLine(line, lineEnd, [&](int, std::string_view field) {
         m_strField.assign(field);
         HeaderFieldRule(m_nCol);
         ++m_nCol;
         return true;
       });
-      if (m_nRow >= 2 && m_nCategoryCol >= 2) break;
+      if (m_nRow >= 2 && m_shape.categoryCol >= 2) break;
       if (m_nRow == 1) continue;
-      if (m_code == Code::APPORT && m_nCategoryCol <= 1) break;
+      if (m_code == Code::APPORT && m_shape.categoryCol <= 1) break;
       continue;
     }
-    if (m_nFormat != 0) continue;
+    if (m_shape.format != 0) continue;
     TraceLine("AnalyzeSource: checking for valid jurisdictions if indented");
     AssignLower(m_strField, Trim(line.substr(0, line.find(','))));
     if (m_strField == "0") m_strField = "00000000";
@@ -193,35 +202,32 @@ int32_t LogicImp::AnalyzeSource() {
       SplitCatassnKey(m_strField, m_name, m_kind);
       found = m_kind == "prov" ? m_tables.province.count(m_name) != 0 : InIndex(m_name);
     }
-    if (found) m_nFormat = 2;
+    if (found) m_shape.format = 2;
   }
-  if (m_nFormat == 0) m_nTotalCols = m_nCol;
-  TraceF("AnalyzeSource: m_nTotalCols=%d, m_nCategoryCol=%d", m_nTotalCols, m_nCategoryCol);
+  if (m_shape.format == 0) m_shape.totalCols = m_nCol;
+  TraceF("AnalyzeSource: m_nTotalCols=%d, m_nCategoryCol=%d", m_shape.totalCols, m_shape.categoryCol);
+  shape = m_shape;
   return 0;
 }
 
-int32_t LogicImp::AnalyzeDIF() {
-  m_nDifDataPos = 0;
-
-  // The header, up to "DATA", read as the plain DIF reader reads it. Its lines
-  // are short, so the plain readers' longer line buffer makes no difference
-  // there (and the text's line ends are already what that source expects).
-  LineSource headerLines(m_text);
-  const DifHeader header = ReadDifHeader(headerLines);
+int32_t LogicImp::AnalyzeDIF(SourceShape& shape) {
+  shape.difDataPos = 0;
+  // The header, up to "DATA", then the value and string lines of "DATA" and
+  // the first special item.
+  LineReader lines(m_text, kJurisdictionDifLineChars);
+  const DifHeader header = ReadDifHeader(lines);
   const auto count = [](long v) { return static_cast<int32_t>(std::clamp<long>(v, INT32_MIN, INT32_MAX)); };
   int32_t vectors = count(header.columns), tuples = count(header.rows);
-  JurLineSource lines(m_text, kJurDifLineChars, headerLines.offset());
   std::string_view raw;
   if (header.sawData) {
-    // The value and string lines of "DATA" and the first special item.
     if (header.excel) std::swap(vectors, tuples);
     for (int k = 0; k < 3 && lines.Next(raw); ++k) {
     }
   }
   if (vectors == 0 || tuples == 0) return 1;
-  m_nTotalCols = vectors;
-  m_nTotalRows = tuples;
-  m_nDifDataPos = lines.offset();
+  shape.totalCols = vectors;
+  shape.totalRows = tuples;
+  shape.difDataPos = lines.offset();
   m_nDifRow = -1;
 
   while (lines.Next(raw)) {
@@ -251,7 +257,7 @@ int32_t LogicImp::AnalyzeDIF() {
         }
       }
     }
-    if (cell && m_nCol < m_nTotalCols) {
+    if (cell && m_nCol < shape.totalCols) {
       const std::string_view left = TrimLeft(m_strField);
       m_strField.erase(0, m_strField.size() - left.size());
       for (char& c : m_strField)
@@ -259,8 +265,8 @@ int32_t LogicImp::AnalyzeDIF() {
       HeaderFieldRule(m_nCol);
       ++m_nCol;
     }
-    if (m_nDifRow > 1 && (m_nCategoryCol >= 3 || (m_code == Code::APPORT && m_nCategoryCol >= 1))) break;
-    if (m_nDifRow + 1 == m_nTotalRows) break;
+    if (m_nDifRow > 1 && (shape.categoryCol >= 3 || (m_code == Code::APPORT && shape.categoryCol >= 1))) break;
+    if (m_nDifRow + 1 == shape.totalRows) break;
   }
   return 0;
 }
@@ -345,7 +351,7 @@ int32_t LogicImp::ColumnHeader(int32_t col) {
   Column& column = m_columns[static_cast<std::size_t>(col)];
   column = Column{};
 
-  if (const char* name = DescriptiveName(col, m_nCategoryCol, m_bDoingBatch, m_bDoingProv, m_strImportType)) {
+  if (const char* name = DescriptiveName(col, m_shape.categoryCol, m_req.batch, m_bDoingProv, m_req.importType)) {
     // Descriptive names begin with a capital and keys are lower-case, so no
     // table holds them: each gets its "T" element in the template.
     column.name = name;
@@ -433,14 +439,28 @@ int32_t LogicImp::ColumnHeader(int32_t col) {
 void LogicImp::AddLineError(std::string_view message, int32_t line) {
   m_scratch.assign(message);
   m_scratch.append(" Jurisdiction - ");
-  AppendEngineEscaped(m_scratch, m_field);
+  xml::AppendEngineEscaped(m_scratch, m_field);
   m_errors.Add(line, m_scratch);
 }
 
-void LogicImp::FinishResult(std::string& data) {
-  m_strErrors = m_errors.Document();
-  m_strResult = m_strErrors.empty() ? std::move(data) : m_strErrors;
-  ReleaseSource();
+void LogicImp::ResetHeader() {
+  m_stateDups.clear();
+  m_provDups.clear();
+  m_errors.clear();
+  m_tmplBefore.clear();
+  m_tmplJurs.clear();
+  m_tmplAfter.clear();
+  m_tmplHasJurs = false;
+  m_columns.clear();
+}
+
+ReadResult LogicImp::Finish(XmlStream& xml, const ReadHooks& hooks) {
+  if (!m_errors.empty()) return ReadResult::Error(m_errors.Document());
+  ReadResult result;
+  result.outcome = ReadOutcome::kDocument;
+  result.text = xml.Take();
+  if (hooks.sink) result.text = TextBuffer();
+  return result;
 }
 
 }  // namespace zephrin

@@ -1,22 +1,21 @@
 // ReadTabularSource: a comma-separated jurisdiction file with one column per
 // jurisdiction; and the record writing it shares with ReadDIFSource.
 #include "jurisdiction/jur_messages.h"
-#include "jurisdiction/jur_text.h"
 #include "jurisdiction/logic_imp.h"
-#include "platform/memory.h"
+#include "readers/csv_split.h"
 #include "readers/plain_reader.h"
 #include "result/result_document.h"
 
 namespace zephrin {
 
 void LogicImp::StartRoot(XmlStream& xml, bool yearAndType, bool listed) {
-  xml.Start(m_strRootElement);
-  xml.Attr("OBJID", m_szID);
+  xml.Start(m_req.rootElement);
+  xml.Attr("OBJID", m_req.id);
   if (yearAndType) {
-    xml.Attr("YEAR", jur::Decimal(m_nCurrentYear).view());
+    xml.Attr("YEAR", jur::Decimal(m_req.currentYear).view());
     xml.Attr("TYPE", m_bDoingProv ? "PROV" : "TAX");
   }
-  if (m_bDoingBatch) xml.Attr("CONUM", "");
+  if (m_req.batch) xml.Attr("CONUM", "");
   if (listed) xml.Attr("listed", "X");
 }
 
@@ -26,16 +25,14 @@ bool LogicImp::NextRecord(XmlStream& xml, Row& row, int32_t line, bool& template
     templateWritten = true;
   }
   EndRecord(xml, row);
-  if (m_strRecordElement.empty()) {
-    SetMessage(jur::Message(jur::kCannotDetermine));
-    return false;
-  }
+  if (m_req.recordElement.empty()) return false;
   StartRecord(xml, row, line);
   return true;
 }
 
 void LogicImp::StartRecord(XmlStream& xml, Row& row, int32_t line) {
-  xml.Start(m_strRecordElement);
+  xml.MaybeFlush();
+  xml.Start(m_req.recordElement);
   xml.Attr("Line", jur::Decimal(line).view());
   row = Row{};
   row.open = true;
@@ -49,7 +46,7 @@ void LogicImp::EndRecord(XmlStream& xml, Row& row) {
 }
 
 void LogicImp::DataCell(XmlStream& xml, Row& row, int32_t col, std::string_view cell, bool dif) {
-  const int32_t k = m_nCategoryCol;
+  const int32_t k = m_shape.categoryCol;
   if (dif) {
     // A DIF record has a JURS only once a jurisdiction cell holds something.
     if (cell.empty()) return;
@@ -67,7 +64,7 @@ void LogicImp::DataCell(XmlStream& xml, Row& row, int32_t col, std::string_view 
 
   if (!column.jurisdiction) {
     xml.Start(column.name);
-    const bool categoryColumn = col == (m_bDoingBatch ? 1 : 0);
+    const bool categoryColumn = col == (m_req.batch ? 1 : 0);
     if (categoryColumn && !m_bDoingProv && m_code != Code::LOSS && m_code != Code::CREDIT && m_code != Code::AMTACE &&
         m_code != Code::TIBAL && m_code != Code::CTPRCN) {
       if (const int position = FindCategoryType(cell)) {
@@ -89,9 +86,7 @@ void LogicImp::DataCell(XmlStream& xml, Row& row, int32_t col, std::string_view 
   std::string_view amount = cell;
   if (m_code == Code::LOGIC && !m_bDoingProv && !cell.empty()) {
     // Logic codes: upper case, and X, N, D, B stand for 1 to 4.
-    m_scratch.assign(cell);
-    for (char& c : m_scratch)
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    m_scratch = UpperAscii(cell);
     if (m_scratch == "X") m_scratch = "1";
     else if (m_scratch == "N") m_scratch = "2";
     else if (m_scratch == "D") m_scratch = "3";
@@ -99,47 +94,30 @@ void LogicImp::DataCell(XmlStream& xml, Row& row, int32_t col, std::string_view 
     amount = m_scratch;
   }
   // <JUR amt="..." id="..." typ="..."/>, written in one go.
-  std::string& out = xml.Direct();
-  out.append("<JUR amt=\"");
-  AppendXmlEscaped(out, amount, true);
-  out.append("\" id=\"");
+  TextBuffer& out = xml.Direct();
+  out.Append("<JUR amt=\"");
+  xml::AppendEscapedTo(out, amount, xml::kAttribute);
+  out.Append("\" id=\"");
   if (m_bDoingProv && m_code != Code::CATASSN && column.countryKey && m_bCountryColumn && !row.countryUsed) {
-    AppendXmlEscaped(out, m_strCountryID, true);
+    xml::AppendEscapedTo(out, m_strCountryID, xml::kAttribute);
     row.countryUsed = true;
   } else {
-    out.append(column.idXml);
+    out.Append(column.idXml);
   }
-  out.push_back('"');
-  out.append(column.typXml);
-  out.append("/>");
+  out.Append('"');
+  out.Append(column.typXml);
+  out.Append("/>");
 }
 
-void LogicImp::ReadTabularSource() {
-  BeginRead();
-  m_strResult.clear();
-  m_strErrors.clear();
-  m_stateDups.clear();
-  m_provDups.clear();
-  if (!LoadSource() || m_rawSize == 0) {
-    ReleaseSource();
-    return;
-  }
-  TraceF("ReadTabularSource: file is open and it isn't empty. ImportType=%s", m_strImportType.c_str());
-  m_errors.clear();
-  m_tmplBefore.clear();
-  m_tmplJurs.clear();
-  m_tmplAfter.clear();
-  m_tmplHasJurs = false;
-  m_columns.clear();
-  if (m_strRootElement.empty()) {
-    SetMessage(jur::Message(jur::kCannotDetermine));
-    return;
-  }
+ReadResult LogicImp::ReadTabularSource(const ReadHooks& hooks) {
+  ResetHeader();
+  // A file that is empty gives an empty text.
+  if (m_text.rawSize() == 0) return ReadResult::Empty();
+  TraceF("ReadTabularSource: file is open and it isn't empty. ImportType=%s", m_req.importType.c_str());
+  if (m_req.rootElement.empty()) return ReadResult::Error(jur::Message(jur::kCannotDetermine));
 
-  std::string out;
-  out.reserve(m_text.size() * 4 + 256);  // untouched capacity costs no memory
-  AdviseHugePages(out.data(), out.capacity());
-  XmlStream xml(out);
+  XmlStream xml(hooks.sink);
+  xml.Direct().Reserve(hooks.sink ? (std::size_t{2} << 20) : m_text.text().size() * 4 + 256);
   StartRoot(xml,
             m_code == Code::TIBAL || m_code == Code::APPORT || m_code == Code::CATASSN || m_code == Code::CREDIT ||
                 m_code == Code::LOSS || m_code == Code::AMTACE || m_code == Code::CTPRCN,
@@ -148,18 +126,17 @@ void LogicImp::ReadTabularSource() {
   Row row;
   bool templateWritten = false;
   int32_t headerResult = 0;
-  JurLineSource lines(m_text, kJurCsvLineChars);
+  LineReader lines(m_text, kJurisdictionCsvLineChars);
   std::string_view raw;
   bool lineEnd = false;
   m_nLine = 0;
   while (lines.Next(raw, lineEnd)) {
     ++m_nLine;
     const bool header = m_nLine == 1;
-    if (!header) {
-      if (!NextRecord(xml, row, m_nLine, templateWritten)) return;
-    }
-    SplitCells(Mutable(raw), raw.size(), lineEnd, /*replaceControls=*/true, [&](int col, std::string_view cell) {
-      m_field = PlainReader::StripQuotes(Trim(cell));
+    if (!header && !NextRecord(xml, row, m_nLine, templateWritten))
+      return ReadResult::Error(jur::Message(jur::kCannotDetermine));
+    SplitJurisdictionLine(raw, lineEnd, [&](int col, std::string_view cell) {
+      m_field = PlainReader::StripQuotes(JurisdictionCellText(cell, m_cellScratch));
       if (header) {
         headerResult = ColumnHeader(col);
         return headerResult == 0;
@@ -167,19 +144,13 @@ void LogicImp::ReadTabularSource() {
       DataCell(xml, row, col, m_field, /*dif=*/false);
       return true;
     });
-    if (headerResult == 1) {
-      SetMessage(jur::WithSupport(jur::kInternal));
-      return;
-    }
-    if (headerResult == 2) {
-      SetMessage(jur::WithSupport(jur::kNotLoaded));
-      return;
-    }
+    if (headerResult == 1) return ReadResult::Error(jur::WithSupport(jur::kInternal));
+    if (headerResult == 2) return ReadResult::Error(jur::WithSupport(jur::kNotLoaded));
   }
   if (m_nLine >= 1 && !templateWritten) xml.Raw(TemplateXml());
   EndRecord(xml, row);
   xml.EndAll();
-  FinishResult(out);
+  return Finish(xml, hooks);
 }
 
 }  // namespace zephrin

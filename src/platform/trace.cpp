@@ -1,6 +1,9 @@
 #include "platform/trace.h"
 
+#include <cstdarg>
 #include <cstdlib>
+
+#include "platform/format.h"
 
 namespace zephrin {
 
@@ -23,6 +26,15 @@ void TraceSink::Write(std::string_view line) {
   std::fwrite(line.data(), 1, line.size(), m_file);
   std::fputc('\n', m_file);
   std::fflush(m_file);
+}
+
+void Tracer::Format(const char* format, ...) const {
+  if (!m_sink) return;
+  va_list args;
+  va_start(args, format);
+  const std::string line = FormatV(format, args);
+  va_end(args);
+  m_sink->Write(line);
 }
 
 }  // namespace zephrin

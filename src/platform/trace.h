@@ -28,4 +28,20 @@ class TraceSink {
   std::FILE* m_file;
 };
 
+// The trace of one service object: the two call forms, a literal line or a
+// line formatted first; nothing is written (or formatted) when tracing is off.
+class Tracer {
+ public:
+  Tracer() = default;
+  explicit Tracer(std::unique_ptr<TraceSink> sink) : m_sink(std::move(sink)) {}
+  bool on() const { return m_sink != nullptr; }
+  void Line(std::string_view line) const {
+    if (m_sink) m_sink->Write(line);
+  }
+  void Format(const char* format, ...) const __attribute__((format(printf, 2, 3)));
+
+ private:
+  std::unique_ptr<TraceSink> m_sink;
+};
+
 }  // namespace zephrin

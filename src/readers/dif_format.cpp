@@ -15,7 +15,7 @@ long DifLeadingNumber(std::string_view s) {
   return static_cast<long>(negative ? -v : v);
 }
 
-DifHeader ReadDifHeader(LineSource& lines) {
+DifHeader ReadDifHeader(LineReader& lines) {
   constexpr std::string_view kExcelMark = "\"EXCEL\"";
   DifHeader h;
   std::string_view raw;

@@ -4,7 +4,8 @@
 
 #include <string_view>
 
-#include "readers/line_source.h"
+#include "platform/text.h"
+#include "readers/data_text.h"
 
 namespace zephrin {
 
@@ -20,7 +21,7 @@ struct DifHeader {
 };
 // Reads the header section up to and including "DATA". The counts are as
 // written; swapping them for "EXCEL" files is the caller's step.
-DifHeader ReadDifHeader(LineSource& lines);
+DifHeader ReadDifHeader(LineReader& lines);
 
 // The text of a string cell's second line (given without its line end):
 // the opening and the closing double quote are dropped where they are there,

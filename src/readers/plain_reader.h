@@ -1,96 +1,107 @@
-// What the three plain readers (comma-separated, DIF, fixed-width) share: the
-// per-read tables (element names, which items each column feeds, the value
-// rules of each item), the field pipeline, the chart record flags, the blank
-// run and the journal-entry state.
+// The plain readers (comma-separated, DIF, fixed-width): each takes a read
+// plan, the data file's text and the hooks of the front end, and gives the
+// read's typed outcome. What the three share lives in PlainReader: the
+// column index of the items, the field pipeline, the chart record flags, the
+// blank run and the journal-entry state.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "service/xml_wrapper.h"
+#include "platform/text.h"
+#include "readers/data_text.h"
+#include "readers/read_plan.h"
+#include "result/read_result.h"
+#include "result/result_document.h"
 
 namespace zephrin {
 
+ReadResult ReadCsv(const ReadPlan& plan, const DataText& text, const ReadHooks& hooks);
+ReadResult ReadDif(const ReadPlan& plan, const DataText& text, const ReadHooks& hooks);
+ReadResult ReadFixedWidth(const ReadPlan& plan, const DataText& text, const ReadHooks& hooks);
+// The reader of the plan's format.
+ReadResult ReadPlainFile(const ReadPlan& plan, const DataText& text, const ReadHooks& hooks);
+
+// The outcome of a data file that could not be loaded.
+ReadResult LoadFailure(const ReadPlan& plan, FileReadStatus status);
+
 class PlainReader {
  public:
-  enum class Format { CSV, DIF, PRN };
-  explicit PlainReader(CxmlWrapper& w, Format format);
+  PlainReader(const ReadPlan& plan, const ReadHooks& hooks);
 
-  // After DoReadInitFunctions: builds the per-read tables. `prnNames` uses the
-  // item names (no element-name tables) as the fixed-width reader does.
-  void Prepare();
+  // Starts the document: root element and attributes.
+  void Begin();
 
   // Items (in item order) whose column is `col`.
   std::string_view ItemsOfColumn(std::size_t col) const {
     if (col + 1 >= m_colStart.size()) return {};
     return std::string_view(m_colItems).substr(m_colStart[col], m_colStart[col + 1] - m_colStart[col]);
   }
+  const PlanItem& Item(std::size_t j) const { return m_plan.items[j]; }
 
   // Starts a record with the record attribute of the CSV and DIF readers.
   void StartRecord(int lineIndex);
 
-  // The field pipeline outside journal-entry reads for item j and a non-empty
-  // or empty field (CSV makes the element for an empty field too).
+  // The field pipeline outside journal-entry reads for item j and a field as
+  // the file has it (CSV makes the element for an empty field too).
   void HandleField(std::size_t j, std::string_view field);
   // Quote stripping: one pair of surrounding quotes; a lone quote is empty.
   static std::string_view StripQuotes(std::string_view v);
+  // A field with the characters outside " " to "~" as spaces, unless the read
+  // keeps every character (in a scratch buffer when one is changed).
+  std::string_view Printable(std::string_view field);
+  // The table that escapes a value of the file twice (see xml_escape.h).
+  const xml::EscapeTable& ValueTable() const {
+    return m_plan.keepAllCharacters ? xml::kTextTwice : xml::kTextTwicePrintable;
+  }
 
   // Chart records.
+  enum Chart : uint8_t { kNoChart, kChartAcct, kChartTrc, kChartTcc, kChartCapt };
   void ResetLine() {
     m_acctnum = m_trc = m_tcc = m_capt = false;
     m_written = 0;
   }
+  void SetChartFlag(uint8_t chart);
   void CompleteChart();
 
-  // Blank run: true when it reached 25 (the error text is then set).
+  // Blank run: true when it reached 25 (the read then fails).
   bool UpdateBlankRun(int lineIndex);
-  // Ends the read with the 25-blank-lines message, naming the run's first line.
-  void FailBlankRun();
+  ReadResult BlankRunFailure() const;
 
   // Journal entries: the record start and blank counting of one line.
+  void JEStartRecord(int lineIndex);
   void JEBeginLine(int lineIndex, bool blank);
   // A non-empty field of item j in a journal-entry read: false when the read
-  // must end (the error text is then set).
-  bool JEHandleField(std::size_t j, std::string_view field);
-
-  // The outcome of AddAcctNode: true when the element was made; otherwise the
-  // read ends with `noAcct` or `engineFailure` as its result.
-  bool AcctNodeMade(int result, std::string_view noAcct, std::string_view engineFailure);
+  // must end (m_failure is then set).
+  bool JEHandleField(std::size_t j, std::string_view field, bool twoBlanksMessage);
 
   // Ends the read with an error document.
-  void Fail(std::string document) { m_w.m_bstrXML = std::move(document); }
+  bool Fail(std::string document) {
+    m_failure = std::move(document);
+    return false;
+  }
+  // The outcome of AddAcctNode: true when the element was made.
+  bool AcctNodeMade(int result, std::string_view noAcct);
 
-  // Once a little of the file is read, reserves the output text it will
-  // probably need, so that a large read does not copy its text over and over.
-  void EstimateOutput(std::size_t consumed, std::size_t total);
-  // Called for every line read: the output estimate, and the service's
-  // progress callback now and then.
+  // Called for every line read: the output estimate and the progress hook.
   void Progress(std::size_t consumed, std::size_t total);
-  // The end of the file for the progress callback.
   void ProgressDone(std::size_t total);
 
-  // End of the file: template element and description, then the result text.
-  void Finish(int columns);
-  // The result text of a read whose document is complete.
-  void TakeResult();
+  // End of the file: template element and description, then the outcome.
+  ReadResult Finish(int columns);
+  // The outcome of a read whose document is complete, or of its failure.
+  ReadResult TakeResult();
+  ReadResult Failure() { return ReadResult::Error(m_failure); }
 
-  CxmlWrapper& m_w;
-  Format m_format;
-  std::size_t m_itemCount = 0;
-  std::array<std::string_view, kMaxFieldInfo> m_itemName{};
-  std::array<std::string_view, kMaxFieldInfo> m_element{};
-
-  // Value rules of each item.
-  enum Rule : uint8_t { kNone, kJurIndexPadded, kTaxPayPostal, kTaxExpPostal, kPadAdj, kTaxRateJur, kTaxRateName };
-  std::array<uint8_t, kMaxFieldInfo> m_rule{};
-  enum Chart : uint8_t { kNoChart, kChartAcct, kChartTrc, kChartTcc, kChartCapt };
-  std::array<uint8_t, kMaxFieldInfo> m_chart{};
-  bool m_bDoingFCOA = false, m_bDoingTCC = false;
-  bool m_noCharReplace = false;  // INTL type 67 keeps every character
-  bool m_timapExtra = false;     // TIMAP: fields past the sixth are Subcategory_Code
+  const ReadPlan& m_plan;
+  const ReadHooks& m_hooks;
+  ResultDocument m_doc;
+  std::string m_failure;
 
   int m_written = 0;
   bool m_acctnum = false, m_trc = false, m_tcc = false, m_capt = false;
@@ -101,19 +112,18 @@ class PlainReader {
   int m_blankCount = 0, m_lineCount = 0;
   std::array<bool, 25> m_outFlag{};
   bool m_balanceWritten = false, m_numberWritten = false, m_transferWritten = false;
-  int m_itemJEType = -1;
 
   // TAXRATE: the held jurisdiction name.
   std::string m_heldJurName;
-  // Country jurisdictions list for TAXRATE (CSV): parsed once per read.
-  struct CountryJur;
-  std::shared_ptr<CountryJur> m_countryJur;
   void LoadCountryJurisdictions();
-  std::string LookupCountryJurisdiction(std::string_view name, std::string_view abbrev) const;
 
  private:
+  std::string LookupCountryJurisdiction(std::string_view name, std::string_view abbrev) const;
+  struct CountryJur;
+  std::shared_ptr<CountryJur> m_countryJur;
   std::vector<uint32_t> m_colStart;
   std::string m_colItems;  // item indexes as bytes
+  std::string m_scratch, m_valueScratch;
   bool m_estimated = false;
   std::size_t m_nextProgress = 1 << 20;
 };

@@ -1,5 +1,8 @@
 #include "service/xml_wrapper.h"
 
+#include <sys/stat.h>
+
+#include <cstdarg>
 #include <cstdio>
 
 #include "files/writable_folder.h"
@@ -9,10 +12,7 @@
 
 namespace zephrin {
 
-CxmlWrapper::CxmlWrapper(UserInterface* ui) : m_trace(TraceSink::FromEnvironment()) {
-  SetUserInterface(ui);
-  m_logicImp.SetTrace([this](std::string_view line) { Trace(line); });
-}
+CxmlWrapper::CxmlWrapper(UserInterface* ui) : m_trace(TraceSink::FromEnvironment()) { SetUserInterface(ui); }
 
 CxmlWrapper::~CxmlWrapper() = default;
 
@@ -25,30 +25,71 @@ void CxmlWrapper::SetUserInterface(UserInterface* ui) {
   m_ui = m_ownUi.get();
 }
 
-// ---- Trace ------------------------------------------------------------------
-
-void CxmlWrapper::Trace(std::string_view line) {
-  if (m_trace) m_trace->Write(line);
-}
-
-void CxmlWrapper::Trace() {
-  if (m_trace) m_trace->Write(m_strTrace);
-}
-
 void CxmlWrapper::TraceF(const char* format, ...) {
-  if (!m_trace) return;
+  if (!m_trace.on()) return;
   va_list args;
   va_start(args, format);
-  m_strTrace = FormatV(format, args);
+  const std::string line = FormatV(format, args);
   va_end(args);
-  Trace();
+  m_trace.Line(line);
 }
 
 void CxmlWrapper::MessageBox(std::string_view text, std::string_view caption, MessageIcon icon) {
   m_ui->ShowMessage(AnsiToUtf8(caption), AnsiToUtf8(text), icon);
 }
 
-void CxmlWrapper::SetResultText(std::string_view ansiText) { m_bstrXML = AnsiToUtf8(ansiText); }
+// ---- Reads --------------------------------------------------------------------
+
+ReadResult CxmlWrapper::Read(const ReadRequest& request, const ReadHooks& hooks) {
+  ReadHooks withMessages = hooks;
+  if (!withMessages.message) {
+    withMessages.message = [this](std::string_view caption, std::string_view text) {
+      m_ui->ShowMessage(caption, text, MessageIcon::None);
+    };
+  }
+  // The debug marker file in the writable folder announces every read of a
+  // comma-separated file.
+  if (!m_szWriteableFolder.empty()) {
+    const std::optional<SourceFormat> format =
+        request.format ? request.format : ReadService::FormatOfName(Utf8ToAnsi(request.importFile));
+    struct stat st {};
+    if (format == SourceFormat::kCsv && ::stat((m_szWriteableFolder + "/BrenloDebug._me").c_str(), &st) == 0)
+      MessageBox("Read CSV File", "Import", MessageIcon::None);
+  }
+  return m_reads.Read(request, m_settings, m_szTemplateFile, withMessages);
+}
+
+Status CxmlWrapper::ReturnRead(const ReadRequest& request, std::string& pReturnedXML) {
+  ReadResult result = Read(request);
+  pReturnedXML = result.text.TakeString();
+  return kOk;
+}
+
+Status CxmlWrapper::ReadImportFile(std::string_view pImportFile, std::string_view pTemplateFile,
+                                   std::string_view pImportType, std::string_view pID, std::string_view pMoreInfo,
+                                   std::string& pReturnedXML) {
+  ReadRequest request;
+  request.importFile.assign(pImportFile);
+  request.templateName.assign(pTemplateFile);
+  request.importType.assign(pImportType);
+  request.id.assign(pID);
+  request.moreInfo.assign(pMoreInfo);
+  return ReturnRead(request, pReturnedXML);
+}
+
+Status CxmlWrapper::ReadIntlImportFile(std::string_view pImportFile, std::string_view pTemplateFile,
+                                       std::string_view pImportType, std::string_view pID, int16_t IntlParam,
+                                       int16_t IntlType, std::string& pReturnedXML) {
+  ReadRequest request;
+  request.importFile.assign(pImportFile);
+  request.templateName.assign(pTemplateFile);
+  request.importType.assign(pImportType);
+  request.id.assign(pID);
+  request.international = true;
+  request.intlParam = IntlParam;
+  request.intlType = IntlType;
+  return ReturnRead(request, pReturnedXML);
+}
 
 // ---- Setters ------------------------------------------------------------------
 
@@ -57,90 +98,52 @@ Status CxmlWrapper::GetTemplateNames() { return kOk; }
 Status CxmlWrapper::SetImportRights(int, int32_t) { return kOk; }
 
 Status CxmlWrapper::PutCategoryTypes(std::string_view value) {
-  m_logicImp.PutCategoryTypes(Utf8ToAnsi(value));
+  m_reads.jurisdictionReader().PutCategoryTypes(Utf8ToAnsi(value));
   return kOk;
 }
 
 Status CxmlWrapper::SetBatchIndicator(int32_t) {
   // Any value turns batch mode on; nothing turns it off again.
-  m_bDoingBatch = true;
+  m_settings.SetBatch();
   return kOk;
 }
 
 Status CxmlWrapper::FillJurisdictionCaptions(std::string_view value) {
-  std::string text = Utf8ToAnsi(value);
-  const std::string lower = LowerAscii(std::string_view(text).substr(0, 5));
-  if (lower.starts_with("state") || lower.starts_with("logic")) m_strStateJurisdictions = std::move(text);
-  else if (lower.starts_with("ti")) m_strTIJurisdictions = std::move(text);
-  else if (lower.starts_with("prov")) m_strProvJurisdictions = std::move(text);
+  m_settings.SetJurisdictionList(Utf8ToAnsi(value));
   return kOk;
 }
 
 Status CxmlWrapper::SetCurrentYear(int16_t value) {
-  m_nCurrentYear = value;
+  m_settings.SetCurrentYear(value);
   return kOk;
 }
 
 Status CxmlWrapper::TaxReturnType(std::string_view value) {
-  m_strTaxReturnType = Utf8ToAnsi(value);
+  m_settings.SetTaxReturnType(Utf8ToAnsi(value));
   return kOk;
 }
 
 Status CxmlWrapper::SetMiscItems(int WhichItem, int Item) {
-  if (WhichItem == 1) m_bSaveTemplatePath = Item == 1;
-  else if (WhichItem == 2 && Item >= 1 && Item <= 4) m_bMiscOption[static_cast<std::size_t>(Item - 1)] = true;
+  m_settings.SetMiscItem(WhichItem, Item);
   return kOk;
 }
 
 Status CxmlWrapper::SetCountryOfOperation(std::string_view pCountryID, std::string_view pCountryAbbrev,
                                           std::string_view pCountryName) {
-  m_strCountryID = Utf8ToAnsi(pCountryID);
-  m_strCountryAbbrev = Utf8ToAnsi(pCountryAbbrev);
-  m_strCountryName = Utf8ToAnsi(pCountryName);
-  m_logicImp.SetCountryOfOperation(m_strCountryID, m_strCountryAbbrev, m_strCountryName);
+  m_settings.SetCountryOfOperation(Utf8ToAnsi(pCountryID), Utf8ToAnsi(pCountryAbbrev), Utf8ToAnsi(pCountryName));
+  m_reads.jurisdictionReader().SetCountryOfOperation(m_settings.countryId(), m_settings.countryAbbrev(),
+                                                     m_settings.countryName());
   return kOk;
 }
 
 Status CxmlWrapper::SetCountryJurisdictions(std::string_view CountryJurXML) {
   // Kept as UTF-8: it is XML text, parsed by the reader that needs it.
-  m_strCountryJurXML.assign(CountryJurXML);
+  m_settings.SetCountryJurisdictions(std::string(CountryJurXML));
   return kOk;
 }
 
 Status CxmlWrapper::InitInsurWPTemplate(std::string_view insurwptemplate) {
-  const std::string text = Utf8ToAnsi(insurwptemplate);
-  m_insurWPNames.clear();
-  m_insurWPElements.clear();
-  // Every ";" ends an item; a last piece without ";" is an item when not empty.
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    const std::size_t semi = text.find(';', start);
-    if (semi == std::string::npos) {
-      if (start < text.size()) m_insurWPNames.push_back(text.substr(start));
-      break;
-    }
-    m_insurWPNames.push_back(text.substr(start, semi - start));
-    start = semi + 1;
-  }
-  // The lists hold at most 19 items of at most 59 characters; more is cut.
-  if (m_insurWPNames.size() > 19) m_insurWPNames.resize(19);
-  for (auto& name : m_insurWPNames) {
-    if (name.size() > 59) name.resize(59);
-    std::string element = name;
-    for (std::size_t i = 0; i < element.size(); ++i) {
-      const char c = element[i];
-      const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-      const bool later = letter || (c >= '0' && c <= '9') || c == '-' || c == '.';
-      if (i == 0 ? !letter : !later) element[i] = '_';
-    }
-    m_insurWPElements.push_back(std::move(element));
-  }
-  m_insurWPNamePtrs.clear();
-  m_insurWPElementPtrs.clear();
-  for (const auto& n : m_insurWPNames) m_insurWPNamePtrs.push_back(n.c_str());
-  for (const auto& e : m_insurWPElements) m_insurWPElementPtrs.push_back(e.c_str());
-  m_insurWPNamePtrs.push_back("");
-  m_insurWPElementPtrs.push_back("");
+  m_settings.SetInsuranceItems(Utf8ToAnsi(insurwptemplate));
   return kOk;
 }
 
@@ -155,7 +158,7 @@ Status CxmlWrapper::GetWriteableFolderPath(std::string& pLocalLowLocation) {
 }
 
 bool CxmlWrapper::EstablishTemplateStore() {
-  const auto location = EstablishStoreLocation(*m_ui, m_bSaveTemplatePath);
+  const auto location = EstablishStoreLocation(*m_ui, m_settings.saveTemplatePath());
   if (!location) return false;
   if (location->usingTempFolder) m_bUsingTempFolder = true;
   m_szWriteableFolder = location->writeableFolder;

@@ -17,12 +17,11 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/catalogue.h"
-#include "jurisdiction/jurisdiction_tables.h"
-#include "jurisdiction/logic_imp.h"
 #include "platform/trace.h"
 #include "platform/user_interface.h"
-#include "result/result_document.h"
+#include "result/read_result.h"
+#include "service/host_settings.h"
+#include "service/read_service.h"
 
 namespace zephrin {
 
@@ -87,91 +86,33 @@ class CxmlWrapper {
   Status InitInsurWPTemplate(std::string_view insurwptemplate);               // 32
   Status TaxReturnType(std::string_view value);                               // 33
 
-  // ---- Settings and state (read by tests and the editor) -------------------
-  bool m_bDoingBatch = false;
-  int16_t m_nCurrentYear = 0;
-  std::string m_strTaxReturnType;
-  std::string m_strTIJurisdictions, m_strStateJurisdictions, m_strProvJurisdictions;
-  bool m_bSaveTemplatePath = false;
-  std::array<bool, 4> m_bMiscOption{};
-  std::string m_strCountryID, m_strCountryAbbrev, m_strCountryName;
-  std::string m_strCountryJurXML;
+  // ---- Beyond the host's interface, for the front ends -------------------------
+  // A read with its typed outcome; with a sink in `hooks` the document is
+  // streamed there (its text then comes back empty).
+  ReadResult Read(const ReadRequest& request, const ReadHooks& hooks = {});
+  const HostSettings& settings() const { return m_settings; }
+  // The template store's file: "" until GetTemplateInfo or BrowseForImport
+  // has established where it lives.
+  const std::string& templateStorePath() const { return m_szTemplateFile; }
 
-  // State of the current read.
-  std::string m_strImportType;     // host code (at most 19 characters)
-  std::string m_szLayoutType;      // template code
-  std::string m_strLayout;         // template name
-  std::string m_szImportFile;      // data file path (engine text)
-  std::string m_szImportFileOs;    // the same path as the file system takes it
-  std::string m_szTemplateFile;    // full path of import.ini (file system text)
-  std::string m_szWriteableFolder; // folder of import.ini (file system text)
-  char m_cFormat = 0;
-  char m_cJEKind = ' ';
-  bool m_bChartOnly = false, m_bBalanceOnly = false, m_bRecordLines = false, m_bJE = false, m_bIntl = false;
-  int16_t m_nIntlType = 0;
-  int32_t m_nBeginRow = 0;
-  ItemList m_pImportItems = nullptr;
-  ItemList m_pJEHeaderItems = nullptr;
-  ItemList m_pIntlElements = nullptr;  // element names of the international type
-  FieldInfoArray m_FieldInfo{};
-  std::string m_strBeginRootElement;
-  std::string m_bstrXML;               // the result text (UTF-8)
-  std::string m_strTrace;
-
-  uint8_t m_nWinMajor = 10;
+  // The template store's place (file system text): established by
+  // GetTemplateInfo and BrowseForImport.
+  std::string m_szTemplateFile;
+  std::string m_szWriteableFolder;
   bool m_bUsingTempFolder = false;
 
-  // INSURWP items defined at run time: names as written and element names,
-  // each list ended by an empty entry.
-  std::vector<std::string> m_insurWPNames, m_insurWPElements;
-  std::vector<const char*> m_insurWPNamePtrs, m_insurWPElementPtrs;
-
-  ResultDocument m_doc;
-  JurisdictionTables m_jurTables;   // the service side tables of the plain readers
-  LogicImp m_logicImp;
-
   // ---- Trace ---------------------------------------------------------------
-  bool TraceOn() const { return m_trace != nullptr; }
-  void Trace(std::string_view line);                     // a literal line
-  void Trace();                                          // the content of m_strTrace
+  bool TraceOn() const { return m_trace.on(); }
+  void Trace(std::string_view line) { m_trace.Line(line); }
   void TraceF(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  const Tracer& tracer() const { return m_trace; }
 
-  // ---- Internals shared by the read operations ------------------------------
+  // ---- Internals shared by the file services ---------------------------------
   // Establishes where import.ini lives (GetTemplateInfo and BrowseForImport run it first).
   bool EstablishTemplateStore();
-  // Sets m_cFormat from the data file name.
-  void DeriveFormat(std::string_view ansiPath);
-  // Stores an engine-text result (converted to UTF-8).
-  void SetResultText(std::string_view ansiText);
 
-  // Start of a read: field records, begin row, root element and attributes. 0 on success.
-  int DoReadInitFunctions(std::string_view id, std::string_view year, int16_t intlType);
-  int GetBeginRow();
-  void WriteTemplateDescription(int columns);
-  void CompleteChartRecord(bool acctnum, bool trc, bool tcc, bool capt);
-  void CompleteTCCRecord(bool trc, bool tcc, bool capt);
-
-  // The plain readers.
-  void ReadCSV(std::string_view importType, std::string_view id, std::string_view year, int16_t intlType);
-  void ReadDIF(std::string_view importType, std::string_view id, std::string_view year, int16_t intlType);
-  // The fixed-width reader also takes the year and type of an international read.
-  void ReadPRN(std::string_view importType, std::string_view id, std::string_view year = {}, int16_t intlType = 0);
-
-  // Loads a jurisdiction list into the service side tables.
-  void LoadJurisdictionCaptions(std::string_view list);
-  void LoadTIJurisdictions(std::string_view list);
-  // The jurisdiction family: hands the read to the jurisdiction reader.
-  void ReadJurisdictionImport(std::string_view moreInfo, std::string_view id);
-
-  // Loads the data file (engine text). When it cannot be read, the result
-  // text becomes the readers' open error and false is returned.
-  bool LoadDataFile(std::string& text);
   // Shows a message box (texts in engine text).
   void MessageBox(std::string_view text, std::string_view caption, MessageIcon icon);
-
-  // Progress of the current read (bytes of the data file handled), for a
-  // front end's progress bar; may be left unset.
-  std::function<void(std::size_t done, std::size_t total)> m_progress;
 
   // ---- Layout editor ----
   // The front end that shows the layout editor; nullptr when there is none
@@ -195,10 +136,13 @@ class CxmlWrapper {
   bool IsPickedPath(std::string_view path) const;
 
  private:
-  std::unique_ptr<TraceSink> m_trace;
+  Status ReturnRead(const ReadRequest& request, std::string& pReturnedXML);
+
+  Tracer m_trace;
+  HostSettings m_settings;
+  ReadService m_reads{m_trace};
   std::unique_ptr<ConsoleUserInterface> m_ownUi;
   UserInterface* m_ui = nullptr;
-  std::string m_strID;  // the stored ID of the current read
 };
 
 }  // namespace zephrin

@@ -29,16 +29,20 @@ TEST_P(Analysis, FindsShapeAndColumns) {
   test::TempDir dir;
   LogicImp reader;
   for (const char* list : c.lists) reader.FillJurisdictionCaption(list);
-  reader.m_strImportFileOs = reader.m_strImportFile = dir.file("data.csv");
-  test::WriteFile(reader.m_strImportFileOs, c.text);
-  reader.m_strImportType = c.type;
-  reader.m_bDoingBatch = c.batch;
-  EXPECT_EQ(reader.AnalyzeSource(), c.result);
-  EXPECT_EQ(reader.m_nFormat, c.format);
-  EXPECT_EQ(reader.m_nCategoryCol, c.categoryCol);
-  EXPECT_EQ(reader.m_nTotalCols, c.totalCols);
-  EXPECT_EQ(reader.m_nTotalRows, c.totalRows);
-  EXPECT_EQ(reader.m_strResult, "");
+  JurisdictionRequest request;
+  request.dataFileOs = request.dataFile = dir.file("data.csv");
+  test::WriteFile(request.dataFileOs, c.text);
+  request.importType = c.type;
+  request.batch = c.batch;
+  SourceShape shape;
+  ReadResult failure;
+  EXPECT_EQ(reader.AnalyzeSource(request, shape, failure), c.result);
+  EXPECT_EQ(shape.format, c.format);
+  EXPECT_EQ(shape.categoryCol, c.categoryCol);
+  EXPECT_EQ(shape.totalCols, c.totalCols);
+  EXPECT_EQ(shape.totalRows, c.totalRows);
+  EXPECT_EQ(failure.outcome, ReadOutcome::kEmpty);
+  EXPECT_EQ(failure.text.view(), "");
 }
 
 const char* const kState = "state,AL,CA,NY,Texas";
@@ -86,24 +90,31 @@ TEST(Analysis, DifHeaderRowSetsDescriptiveColumns) {
   test::TempDir dir;
   LogicImp reader;
   reader.FillJurisdictionCaption(kState);
-  reader.m_strImportFileOs = dir.file("data.dif");
-  test::WriteFile(reader.m_strImportFileOs,
+  JurisdictionRequest request;
+  request.dataFileOs = dir.file("data.dif");
+  test::WriteFile(request.dataFileOs,
                   "TABLE\n0,1\n\"\"\nVECTORS\n0,4\n\"\"\nTUPLES\n0,3\n\"\"\nDATA\n0,0\n\"\"\n-1,0\nBOT\n1,0\n\"Type\"\n"
                   "1,0\n\"Category\"\n1,0\n\"Subcategory\"\n1,0\n\"AL\"\n-1,0\nEOD\n");
-  reader.m_strImportType = "AABAL";
-  EXPECT_EQ(reader.AnalyzeSource(), 0);
-  EXPECT_EQ(reader.m_nFormat, 1);
-  EXPECT_EQ(reader.m_nCategoryCol, 3);
-  EXPECT_EQ(reader.m_nTotalCols, 4);
-  EXPECT_EQ(reader.m_nDifDataPos, std::string("TABLE\n0,1\n\"\"\nVECTORS\n0,4\n\"\"\nTUPLES\n0,3\n\"\"\nDATA\n0,0\n\"\"\n-1,0\n").size());
+  request.importType = "AABAL";
+  SourceShape shape;
+  ReadResult failure;
+  EXPECT_EQ(reader.AnalyzeSource(request, shape, failure), 0);
+  EXPECT_EQ(shape.format, 1);
+  EXPECT_EQ(shape.categoryCol, 3);
+  EXPECT_EQ(shape.totalCols, 4);
+  EXPECT_EQ(shape.difDataPos, std::string("TABLE\n0,1\n\"\"\nVECTORS\n0,4\n\"\"\nTUPLES\n0,3\n\"\"\nDATA\n0,0\n\"\"\n-1,0\n").size());
 }
 
 TEST(Analysis, MissingFileIsReported) {
   LogicImp reader;
-  reader.m_strImportFileOs = reader.m_strImportFile = "/nonexistent/data.csv";
-  reader.m_strImportType = "AABAL";
-  EXPECT_EQ(reader.AnalyzeSource(), 1);
-  EXPECT_EQ(reader.m_strResult, "<Error>Error opening import file /nonexistent/data.csv for reading!</Error>");
+  JurisdictionRequest request;
+  request.dataFileOs = request.dataFile = "/nonexistent/data.csv";
+  request.importType = "AABAL";
+  SourceShape shape;
+  ReadResult failure;
+  EXPECT_EQ(reader.AnalyzeSource(request, shape, failure), 1);
+  EXPECT_EQ(failure.outcome, ReadOutcome::kError);
+  EXPECT_EQ(failure.text.view(), "<Error>Error opening import file /nonexistent/data.csv for reading!</Error>");
 }
 
 TEST(CategoryTypes, ComparedWithoutRegardToCase) {

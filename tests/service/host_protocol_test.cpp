@@ -49,12 +49,12 @@ TEST_F(Protocol, Responses) {
        R"({"jsonrpc":"2.0","id":8,"result":{"value":null,"status":0,"messages":[]}})"},
   };
   for (const auto& [request, expected] : rows) EXPECT_EQ(Call(request), expected) << request;
-  EXPECT_EQ(service.m_nCurrentYear, 1);  // the notification ran too
+  EXPECT_EQ(service.settings().currentYear(), 1);  // the notification ran too
 }
 
 TEST_F(Protocol, TextCrossesTheInterfaceAsUtf8) {
   Call(R"({"jsonrpc":"2.0","id":1,"method":"TaxReturnType","params":["Caf\u00e9 \u4e2d"]})");
-  EXPECT_EQ(service.m_strTaxReturnType, "Caf\xE9 ?");
+  EXPECT_EQ(service.settings().taxReturnType(), "Caf\xE9 ?");
 }
 
 TEST_F(Protocol, MessageBoxesAreReportedWithTheCall) {

@@ -14,21 +14,21 @@ namespace {
 TEST(Settings, BatchIndicatorTurnsOnWhateverTheValue) {
   CxmlWrapper s;
   s.SetBatchIndicator(0);
-  EXPECT_TRUE(s.m_bDoingBatch);
+  EXPECT_TRUE(s.settings().batch());
 }
 
 TEST(Settings, MiscItems) {
   CxmlWrapper s;
   s.SetMiscItems(1, 1);
-  EXPECT_TRUE(s.m_bSaveTemplatePath);
+  EXPECT_TRUE(s.settings().saveTemplatePath());
   s.SetMiscItems(1, 2);
-  EXPECT_FALSE(s.m_bSaveTemplatePath);
+  EXPECT_FALSE(s.settings().saveTemplatePath());
   s.SetMiscItems(2, 5);
   s.SetMiscItems(3, 1);
-  EXPECT_EQ(s.m_bMiscOption, (std::array<bool, 4>{false, false, false, false}));
+  EXPECT_EQ(s.settings().editorOptions(), (std::array<bool, 4>{false, false, false, false}));
   s.SetMiscItems(2, 3);
   s.SetMiscItems(2, 1);
-  EXPECT_EQ(s.m_bMiscOption, (std::array<bool, 4>{true, false, true, false}));
+  EXPECT_EQ(s.settings().editorOptions(), (std::array<bool, 4>{true, false, true, false}));
 }
 
 TEST(Settings, JurisdictionListsRoutedByTheirBeginning) {
@@ -49,30 +49,27 @@ TEST(Settings, JurisdictionListsRoutedByTheirBeginning) {
   for (const Row& r : rows) {
     CxmlWrapper s;
     s.FillJurisdictionCaptions(r.text);
-    EXPECT_EQ(s.m_strStateJurisdictions, r.state) << r.text;
-    EXPECT_EQ(s.m_strTIJurisdictions, r.ti) << r.text;
-    EXPECT_EQ(s.m_strProvJurisdictions, r.prov) << r.text;
+    EXPECT_EQ(s.settings().stateList(), r.state) << r.text;
+    EXPECT_EQ(s.settings().tiList(), r.ti) << r.text;
+    EXPECT_EQ(s.settings().provinceList(), r.prov) << r.text;
   }
 }
 
 TEST(Settings, InsuranceWorkpaperItems) {
   CxmlWrapper s;
   s.InitInsurWPTemplate("A;;B");
-  EXPECT_EQ(s.m_insurWPNames, (std::vector<std::string>{"A", "", "B"}));
+  EXPECT_EQ(s.settings().insuranceNames(), (std::vector<std::string>{"A", "", "B"}));
   s.InitInsurWPTemplate("Premium;1st Year;Loss-Ratio.2;");
-  EXPECT_EQ(s.m_insurWPNames, (std::vector<std::string>{"Premium", "1st Year", "Loss-Ratio.2"}));
-  EXPECT_EQ(s.m_insurWPElements, (std::vector<std::string>{"Premium", "_st_Year", "Loss-Ratio.2"}));
-  EXPECT_STREQ(s.m_insurWPNamePtrs.back(), "");
+  EXPECT_EQ(s.settings().insuranceNames(), (std::vector<std::string>{"Premium", "1st Year", "Loss-Ratio.2"}));
+  EXPECT_EQ(s.settings().insuranceElements(), (std::vector<std::string>{"Premium", "_st_Year", "Loss-Ratio.2"}));
 }
 
 TEST(Settings, DataFileFormatFromItsName) {
-  const std::pair<const char*, char> rows[] = {
-      {"data.CsV", 'S'}, {"x.dif", 'I'}, {"x.abc", 'R'}, {"x.txt", 'R'}, {"ab", 0}, {"a.s", 'R'}, {"", 0}};
-  for (const auto& [name, format] : rows) {
-    CxmlWrapper s;
-    s.DeriveFormat(name);
-    EXPECT_EQ(s.m_cFormat, format) << name;
-  }
+  const std::pair<const char*, std::optional<SourceFormat>> rows[] = {
+      {"data.CsV", SourceFormat::kCsv}, {"x.dif", SourceFormat::kDif},        {"x.abc", SourceFormat::kFixedWidth},
+      {"x.txt", SourceFormat::kFixedWidth}, {"ab", std::nullopt}, {"a.s", SourceFormat::kFixedWidth},
+      {"", std::nullopt}};
+  for (const auto& [name, format] : rows) EXPECT_EQ(ReadService::FormatOfName(name), format) << name;
 }
 
 // A read through a one-template store in a temporary writable folder.

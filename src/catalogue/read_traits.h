@@ -1,0 +1,86 @@
+// What a read does differently by its codes, as data: one row per host code
+// (the code the host passes) and one per template code (the code the
+// template records), read once when a read is planned. Readers never compare
+// codes; they follow the plan built from these rows.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "catalogue/catalogue.h"
+
+namespace zephrin {
+
+// Which of the read flags (chart-only, balance-only) a host code sets.
+enum class ReadGroup : uint8_t { kChart, kBalance, kNeither };
+// The value rule of one item, applied after the engine's escaping.
+enum class ValueRule : uint8_t {
+  kNone,
+  kJurIndexPadded,  // "000000" appended, then the jurisdiction index
+  kTaxExpPostal,    // the same, and the record's later elements go into PayNodes
+  kTaxPayPostal,    // the jurisdiction index; RetType (CSV); PayNodes
+  kPadAdj,          // padded on the left with "0" to 4 characters
+  kTaxRateJur,      // the province number (CSV: the country list first)
+  kTaxRateName,     // held for later Jurisdiction items, never written (CSV)
+};
+// The chart records that get empty elements for what a line lacks.
+enum class ChartKind : uint8_t { kNone, kAccounts, kTaxCategoryCodes };
+// The element after the last record that describes the template.
+enum class TemplateElement : uint8_t { kTmplt, kTmpl, kNone };
+
+struct HostReadTraits {
+  const char* code;
+  const char* readAs;          // the code the read goes on with (FBJ, FRJ, FTJ: "FADJ"), nullptr: itself
+  char jeKind;                 // ' ', or 'A', 'R', 'M'
+  ReadGroup group;
+  bool jurisdiction;           // read by the jurisdiction reader
+  bool lineFromOne;            // the record's line attribute counts from 1
+  bool sourceIdAttribute;      // the record attribute is "SourceId", not "Line"
+  bool describesWithNames;     // template description: element names, item names as text
+  TemplateElement templateElement;
+  ChartKind chart;
+  bool timapExtraColumns;      // CSV fields from the seventh on become Subcategory_Code
+  ItemList elementNames;       // the element-name table of the CSV and DIF readers
+  struct Rule {
+    const char* item;
+    ValueRule rule;
+  } rules[2];
+};
+// The row of a host code (after FBJ, FRJ, FTJ became FADJ, for the rules); a
+// row of defaults for a code the catalogue does not know.
+const HostReadTraits& FindHostReadTraits(std::string_view hostCode);
+
+// How the root element carries the host's ID.
+enum class RootId : uint8_t { kObjId, kSplitObjIdParent, kNone };
+// The jurisdiction list the plain readers' lookups need before the read.
+enum class NeededList : uint8_t { kNone, kState, kProvince, kTi };
+// Fixed layouts of the built-in templates (no store needed).
+enum class FixedLayout : uint8_t { kNone, kCategory, kTimap, kCurfedti, kM3code, kCtdgrp, kCtdmap };
+
+struct LayoutReadTraits {
+  const char* code;
+  const char* rootName;        // nullptr: the host code names the root
+  RootId rootId;
+  bool keepsIdWithoutPlus;     // the split form's OBJID when the ID holds no "+"
+  bool objIdOutsideBatch;      // the split form without "+" outside batch mode has an OBJID
+  bool batchMarker;            // batch mode: Batch="1" instead of an empty CONUM
+  bool year;                   // YEAR attribute with the current year
+  NeededList list;
+  FixedLayout layout;
+};
+const LayoutReadTraits& FindLayoutReadTraits(std::string_view layoutType);
+
+// Journal entries: the items a chart-only reclass or a balance read does not
+// read, and the account fields whose output flag starts set in every record.
+inline constexpr std::size_t kJESuppressedFirst = 4, kJESuppressedLast = 16;
+inline constexpr std::size_t kJEPresetItems[] = {17, 18, 20, 23};
+inline constexpr std::size_t kJEItemCount = 25;
+
+// International kinds: records of kinds above 51 count lines from 1; kind 67
+// keeps every character of its values.
+inline constexpr bool IntlLineFromOne(int kind) { return kind > 51; }
+inline constexpr bool IntlKeepsAllCharacters(int kind) { return kind == 67; }
+// International reads of kinds above 7 read balances, the others charts.
+inline constexpr bool IntlReadsBalances(int kind) { return kind > 7; }
+
+}  // namespace zephrin

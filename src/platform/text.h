@@ -1,0 +1,52 @@
+// Small text helpers the whole engine shares: blanks, trimming and ASCII case.
+//
+// A blank is a space or one of the characters with codes 9 to 13 (tab, line
+// feed, vertical tab, form feed, carriage return), as the engine's home
+// platform trimmed text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zephrin {
+
+inline constexpr bool IsBlank(char c) { return c == ' ' || (c >= 9 && c <= 13); }
+
+inline std::string_view TrimRight(std::string_view s) {
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+inline std::string_view TrimLeft(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  return s;
+}
+inline std::string_view Trim(std::string_view s) { return TrimLeft(TrimRight(s)); }
+
+inline constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+inline constexpr char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// ASCII lower- and upper-case copies; other bytes stay as they are.
+inline std::string LowerAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = AsciiLower(c);
+  return out;
+}
+inline std::string UpperAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = AsciiUpper(c);
+  return out;
+}
+// The same into `out`, reusing its storage.
+inline void AssignLower(std::string& out, std::string_view text) {
+  out.assign(text);
+  for (char& c : out) c = AsciiLower(c);
+}
+
+inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  return true;
+}
+
+}  // namespace zephrin

@@ -1,0 +1,145 @@
+// The one field splitter of comma-separated lines, with the two policies the
+// formats need. A double quote toggles an in-quotes state; a comma outside
+// quotes ends a field; quotes stay in the field text (the readers strip them
+// later). The splitter never changes the text: fields are views into it.
+//
+//   plain CSV     the in-quotes state is kept from line to line (an unbalanced
+//                 quote carries over); the line's last character ends the last
+//                 field, and a comma there is not part of it (no empty field
+//                 follows); each field loses its trailing blanks, and, for the
+//                 readers that see only printable ASCII, the bytes outside
+//                 " " to "~" too (they read as spaces).
+//   jurisdiction  the in-quotes state starts off on every line; a line read
+//                 with its line end has that line end as its last character,
+//                 so "a,b,\n" gives three cells, the last one empty; cells
+//                 are handed over untrimmed.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#include "platform/text.h"
+
+namespace zephrin {
+
+namespace csv_split {
+
+// The index of the first double quote or comma in [i, end), or `end`.
+inline std::size_t NextSpecial(const char* data, std::size_t i, std::size_t end) {
+#ifdef __SSE2__
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i comma = _mm_set1_epi8(',');
+  while (i + 16 <= end) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, comma)));
+    if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    i += 16;
+  }
+#endif
+  while (i < end && data[i] != '"' && data[i] != ',') ++i;
+  return i;
+}
+
+// A byte that reads as a blank at the end of a field.
+inline bool TrailingBlank(char c, bool outsideIsBlank) {
+  const auto u = static_cast<unsigned char>(c);
+  return IsBlank(c) || (outsideIsBlank && (u < 0x20 || u > 0x7E));
+}
+inline std::string_view TrimField(std::string_view f, bool outsideIsBlank) {
+  while (!f.empty() && TrailingBlank(f.back(), outsideIsBlank)) f.remove_suffix(1);
+  return f;
+}
+
+}  // namespace csv_split
+
+// Splits one plain CSV line (its trailing blanks already removed) into fields
+// numbered from 0; `field(index, text)` returns false to stop. Returns the
+// number of fields, or -1 when `field` stopped the split. An empty line gives
+// no field.
+template <class FieldFn>
+int SplitPlainCsvLine(std::string_view line, bool& inQuotes, bool outsideIsBlank, FieldFn&& field) {
+  const char* const data = line.data();
+  const std::size_t n = line.size();
+  if (n == 0) return 0;
+  int index = 0;
+  std::size_t start = 0;
+  std::size_t i = 0;
+  // Every character but the last: the last always ends a field.
+  while (true) {
+    i = csv_split::NextSpecial(data, i, n - 1);
+    if (i == n - 1) break;
+    if (data[i] == '"') {
+      inQuotes = !inQuotes;
+    } else if (!inQuotes) {
+      if (!field(index, csv_split::TrimField(std::string_view(data + start, i - start), outsideIsBlank))) return -1;
+      ++index;
+      start = i + 1;
+    }
+    ++i;
+  }
+  // The last character.
+  const char last = data[n - 1];
+  if (last == '"') inQuotes = !inQuotes;
+  const std::size_t end = last == ',' && !inQuotes ? n - 1 : n;
+  if (!field(index, csv_split::TrimField(std::string_view(data + start, end - start), outsideIsBlank))) return -1;
+  return index + 1;
+}
+
+// Splits one line of a comma-separated jurisdiction file into cells, handed
+// to `cell(index, text)` untrimmed; `cell` returns false to stop. Returns the
+// number of cells handed over.
+template <class CellFn>
+int SplitJurisdictionLine(std::string_view line, bool hadLineEnd, CellFn&& cell) {
+  const char* const data = line.data();
+  const std::size_t n = line.size();
+  bool inQuotes = false;
+  int index = 0;
+  std::size_t start = 0;
+  // Without a line end the line's own last character closes the last cell.
+  const std::size_t scanEnd = hadLineEnd || n == 0 ? n : n - 1;
+  std::size_t i = 0;
+  while (true) {
+    i = csv_split::NextSpecial(data, i, scanEnd);
+    if (i == scanEnd) break;
+    if (data[i] == '"') {
+      inQuotes = !inQuotes;
+    } else if (!inQuotes) {
+      if (!cell(index++, std::string_view(data + start, i - start))) return index;
+      start = i + 1;
+    }
+    ++i;
+  }
+  if (hadLineEnd) {
+    cell(index++, std::string_view(data + start, n - start));
+  } else if (n > 0) {
+    const char last = data[n - 1];
+    if (last == '"') inQuotes = !inQuotes;
+    const std::size_t end = last == ',' && !inQuotes ? n - 1 : n;
+    cell(index++, std::string_view(data + start, end - start));
+  }
+  return index;
+}
+
+// A jurisdiction cell as the readers take it: control characters and bytes
+// of 0x80 and above are blanks (in `scratch` when any is there), and blanks
+// are trimmed from both ends.
+inline std::string_view JurisdictionCellText(std::string_view cell, std::string& scratch) {
+  const auto isBlankOrControl = [](char c) { return static_cast<signed char>(c) <= 32; };
+  while (!cell.empty() && isBlankOrControl(cell.front())) cell.remove_prefix(1);
+  while (!cell.empty() && isBlankOrControl(cell.back())) cell.remove_suffix(1);
+  for (std::size_t i = 0; i < cell.size(); ++i) {
+    if (static_cast<signed char>(cell[i]) < 32) {
+      scratch.assign(cell);
+      for (char& c : scratch)
+        if (static_cast<signed char>(c) < 32) c = ' ';
+      return scratch;
+    }
+  }
+  return cell;
+}
+
+}  // namespace zephrin

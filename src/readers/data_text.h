@@ -1,0 +1,106 @@
+// A data file as every reader sees it: the one text source of the plain
+// readers, the jurisdiction readers and the layout editor's preview.
+//
+// The files' home platform read them as text files: a Ctrl-Z byte ends the
+// file, a carriage return before a line feed is dropped, and lines come
+// through a fixed buffer, so a physical line longer than the buffer arrives
+// as several lines. A line's text ends at a NUL byte, as a C string's does.
+// A file that is valid UTF-8 (with or without a byte order mark) is made
+// Windows-1252, the engine's own text; any other file is taken as
+// Windows-1252 already.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "platform/file_read.h"
+
+namespace zephrin {
+
+// Line limits, line feed included: the plain readers' buffer, and the
+// jurisdiction readers' buffers for comma-separated and DIF lines.
+inline constexpr std::size_t kPlainLineChars = 2699;
+inline constexpr std::size_t kJurisdictionCsvLineChars = 1399;
+inline constexpr std::size_t kJurisdictionDifLineChars = 259;
+
+class DataText {
+ public:
+  // Loads the file at `osPath`. Read as text, a Ctrl-Z ends it; read in
+  // binary (as the fixed-width preview shows a file), it does not.
+  [[nodiscard]] FileReadStatus Load(const std::string& osPath, bool binary = false);
+  // Takes bytes already in memory (copied).
+  void Assign(std::string_view bytes, bool binary = false);
+
+  // The engine text: up to the first Ctrl-Z, converted when the file was UTF-8.
+  std::string_view text() const { return m_text; }
+  // The size of the file as it was read.
+  std::size_t rawSize() const { return m_rawSize; }
+  bool hasNul() const { return m_hasNul; }
+
+ private:
+  void Prepare(std::string_view bytes, bool binary);
+
+  FileBytes m_bytes;
+  std::string m_copy;  // assigned or converted text
+  std::string_view m_text;
+  std::size_t m_rawSize = 0;
+  bool m_hasNul = false;
+};
+
+// The lines of a text with a line limit, from byte `start` on.
+class LineReader {
+ public:
+  LineReader(std::string_view text, std::size_t limit, bool hasNul, std::size_t start = 0)
+      : m_text(text), m_limit(limit), m_hasNul(hasNul), m_pos(start < text.size() ? start : text.size()) {}
+  LineReader(const DataText& text, std::size_t limit, std::size_t start = 0)
+      : LineReader(text.text(), limit, text.hasNul(), start) {}
+
+  // The next line without its line end; false at the end of the text.
+  // `hadLineEnd` tells whether a line feed ended it.
+  bool Next(std::string_view& line, bool& hadLineEnd) {
+    if (m_pos >= m_text.size()) return false;
+    const char* start = m_text.data() + m_pos;
+    const std::size_t remaining = m_text.size() - m_pos;
+    // One byte more than the limit: a carriage return before the line feed
+    // takes no room in the buffer.
+    const std::size_t window = remaining < m_limit + 1 ? remaining : m_limit + 1;
+    const void* nl = std::memchr(start, '\n', window);
+    std::size_t len = m_limit < remaining ? m_limit : remaining;
+    hadLineEnd = false;
+    if (nl) {
+      const auto at = static_cast<std::size_t>(static_cast<const char*>(nl) - start);
+      const std::size_t text = at > 0 && start[at - 1] == '\r' ? at - 1 : at;
+      if (text + 1 <= m_limit) {
+        len = text;
+        hadLineEnd = true;
+        m_pos += at + 1;
+      } else {
+        m_pos += len;
+      }
+    } else {
+      m_pos += len;
+    }
+    if (m_hasNul)
+      if (const void* nul = std::memchr(start, '\0', len))
+        len = static_cast<std::size_t>(static_cast<const char*>(nul) - start);
+    line = std::string_view(start, len);
+    return true;
+  }
+  bool Next(std::string_view& line) {
+    bool end = false;
+    return Next(line, end);
+  }
+  // Bytes of the text consumed so far.
+  std::size_t offset() const { return m_pos; }
+  std::size_t size() const { return m_text.size(); }
+
+ private:
+  std::string_view m_text;
+  std::size_t m_limit;
+  bool m_hasNul;
+  std::size_t m_pos;
+};
+
+}  // namespace zephrin

@@ -1,0 +1,57 @@
+// What a read gives back: its outcome, typed, and its text.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "result/text_buffer.h"
+
+namespace zephrin {
+
+enum class ReadOutcome {
+  kDocument,       // the records: a result document
+  kError,          // an error document with a message
+  kEmpty,          // an empty text (a DIF file without a usable header)
+  kUnknownFormat,  // the text for a file name of no known format (not XML)
+};
+
+// "document", "error", "empty", "unknown-format": the names hosts see.
+constexpr std::string_view OutcomeName(ReadOutcome outcome) {
+  switch (outcome) {
+    case ReadOutcome::kDocument: return "document";
+    case ReadOutcome::kError: return "error";
+    case ReadOutcome::kEmpty: return "empty";
+    case ReadOutcome::kUnknownFormat: return "unknown-format";
+  }
+  return "";
+}
+
+struct ReadResult {
+  ReadOutcome outcome = ReadOutcome::kEmpty;
+  // The text (UTF-8). A document streamed to a sink went there whole, and
+  // its text here is empty; every other outcome's text is here.
+  TextBuffer text;
+
+  static ReadResult Of(ReadOutcome outcome, std::string_view text) {
+    ReadResult r;
+    r.outcome = outcome;
+    r.text.Append(text);
+    return r;
+  }
+  static ReadResult Error(std::string_view document) { return Of(ReadOutcome::kError, document); }
+  static ReadResult Empty() { return {}; }
+};
+
+// What a read may ask of the front end. Every member may be left empty.
+struct ReadHooks {
+  // Where a streamed document goes (nullptr: the whole text is returned).
+  OutputSink* sink = nullptr;
+  // Bytes of the data file handled so far, now and then, for a progress bar.
+  std::function<void(std::size_t done, std::size_t total)> progress;
+  // A message box (caption and text, UTF-8).
+  std::function<void(std::string_view caption, std::string_view text)> message;
+};
+
+}  // namespace zephrin

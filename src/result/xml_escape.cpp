@@ -1,0 +1,113 @@
+#include "result/xml_escape.h"
+
+#include <cstdint>
+
+namespace zephrin::xml {
+namespace {
+
+// Unicode code points of Windows-1252 bytes 0x80 to 0x9F (the five bytes it
+// leaves undefined map to the C1 control of the same value).
+constexpr uint16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+constexpr Replacement Bytes(const char* s) {
+  Replacement r{};
+  unsigned char n = 0;
+  while (s[n] != '\0') {
+    r.bytes[n] = s[n];
+    ++n;
+  }
+  r.len = n;
+  return r;
+}
+
+constexpr Replacement Utf8Of(unsigned char c) {
+  const uint32_t cp = c < 0xA0 ? kHigh[c - 0x80] : c;
+  Replacement r{};
+  if (cp < 0x800) {
+    r.bytes[0] = static_cast<char>(0xC0 | (cp >> 6));
+    r.bytes[1] = static_cast<char>(0x80 | (cp & 0x3F));
+    r.len = 2;
+  } else {
+    r.bytes[0] = static_cast<char>(0xE0 | (cp >> 12));
+    r.bytes[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    r.bytes[2] = static_cast<char>(0x80 | (cp & 0x3F));
+    r.len = 3;
+  }
+  return r;
+}
+
+enum class Kind { Text, TextTwice, Attribute };
+
+constexpr EscapeTable Make(Kind kind, bool printableOnly) {
+  EscapeTable t{};
+  t.printableOnly = printableOnly;
+  for (int c = 0; c < 0x20; ++c) t.r[c] = Bytes(" ");  // forbidden in XML 1.0
+  for (int c = 0x80; c < 0x100; ++c) t.r[c] = printableOnly ? Bytes(" ") : Utf8Of(static_cast<unsigned char>(c));
+  if (printableOnly) {
+    t.r[0x7F] = Bytes(" ");
+  } else {
+    t.r['\t'] = Bytes("\t");
+    t.r['\n'] = Bytes("\n");
+    t.r['\r'] = Bytes("\r");
+  }
+  switch (kind) {
+    case Kind::Text:
+      t.r['&'] = Bytes("&amp;");
+      t.r['<'] = Bytes("&lt;");
+      t.r['>'] = Bytes("&gt;");
+      break;
+    case Kind::TextTwice:
+      t.r['&'] = Bytes("&amp;amp;");
+      t.r['<'] = Bytes("&amp;lt;");
+      t.r['>'] = Bytes("&amp;gt;");
+      break;
+    case Kind::Attribute:
+      t.r['&'] = Bytes("&amp;");
+      t.r['<'] = Bytes("&lt;");
+      t.r['"'] = Bytes("&quot;");
+      if (!printableOnly) {
+        t.r['\t'] = Bytes("&#9;");
+        t.r['\n'] = Bytes("&#10;");
+        t.r['\r'] = Bytes("&#13;");
+      }
+      break;
+  }
+  return t;
+}
+
+}  // namespace
+
+constexpr EscapeTable kTextTable = Make(Kind::Text, false);
+const EscapeTable kText = kTextTable;
+const EscapeTable kTextTwice = Make(Kind::TextTwice, false);
+const EscapeTable kAttribute = Make(Kind::Attribute, false);
+const EscapeTable kTextPrintable = Make(Kind::Text, true);
+const EscapeTable kTextTwicePrintable = Make(Kind::TextTwice, true);
+
+void AppendEscaped(std::string& out, std::string_view text, const EscapeTable& table) {
+  const std::size_t at = out.size();
+  out.resize(at + RoomFor(text.size()));
+  char* end = EscapeInto(out.data() + at, text, table);
+  out.resize(static_cast<std::size_t>(end - out.data()));
+}
+
+void AppendEngineEscaped(std::string& out, std::string_view text) {
+  for (char c : text) {
+    if (c == '&') out.append("&amp;");
+    else if (c == '<') out.append("&lt;");
+    else if (c == '>') out.append("&gt;");
+    else out.push_back(c);
+  }
+}
+
+std::string EscapeEngineText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 8);
+  AppendEngineEscaped(out, text);
+  return out;
+}
+
+}  // namespace zephrin::xml

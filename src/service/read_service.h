@@ -1,0 +1,67 @@
+// The reads of the service object: from the host's request to its typed
+// outcome. A request becomes a plan (the template code and item table, the
+// field records, the begin row, the flags, the record and root names) that
+// is computed once, here, from the request, the host's settings, the
+// catalogue and the template store; the readers follow the plan.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "jurisdiction/jurisdiction_tables.h"
+#include "jurisdiction/logic_imp.h"
+#include "platform/trace.h"
+#include "readers/read_plan.h"
+#include "result/read_result.h"
+#include "service/host_settings.h"
+
+namespace zephrin {
+
+struct ReadRequest {
+  std::string importFile;    // UTF-8, as the host gave it
+  std::string templateName;  // UTF-8
+  std::string importType;    // UTF-8
+  std::string id;            // UTF-8
+  std::string moreInfo;      // UTF-8, for the LOGIC built-in template
+  bool international = false;
+  int16_t intlParam = 0;     // the year of an international read
+  int16_t intlType = 0;      // the international kind
+  // The reader to use whatever the file name says (nullopt: the name decides).
+  std::optional<SourceFormat> format;
+};
+
+class ReadService {
+ public:
+  explicit ReadService(const Tracer& trace) : m_trace(trace) { m_logic.SetTrace(&trace); }
+  ReadService(const ReadService&) = delete;
+  ReadService& operator=(const ReadService&) = delete;
+
+  // A whole read. `storePath` is the template store ("" before its place is
+  // known: only built-in templates can be read then).
+  ReadResult Read(const ReadRequest& request, const HostSettings& settings, const std::string& storePath,
+                  const ReadHooks& hooks);
+
+  // The jurisdiction reader's host settings.
+  LogicImp& jurisdictionReader() { return m_logic; }
+
+  // The format letter of a data file name: its second-to-last character.
+  static std::optional<SourceFormat> FormatOfName(std::string_view ansiPath);
+
+ private:
+  ReadResult ReadPlain(const ReadRequest& request, const HostSettings& settings, const std::string& storePath,
+                       const ReadHooks& hooks);
+  ReadResult ReadInternational(const ReadRequest& request, const HostSettings& settings,
+                               const std::string& storePath, const ReadHooks& hooks);
+  ReadResult ReadJurisdiction(const JurisdictionRequest& request, std::string_view moreInfo, bool handsMoreInfo,
+                              const HostSettings& settings, const ReadHooks& hooks);
+  // The service side tables the value rules look up, loaded from a list.
+  void LoadJurisdictionCaptions(std::string_view list);
+  void LoadTIJurisdictions(std::string_view list);
+
+  const Tracer& m_trace;
+  JurisdictionTables m_tables;
+  LogicImp m_logic;
+};
+
+}  // namespace zephrin
