@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "editor/web_access.h"
+#include "server/web_access.h"
 
 extern char** environ;
 

@@ -24,7 +24,7 @@
 
 #include <httplib.h>
 
-#include "editor/web_access.h"
+#include "server/web_access.h"
 
 namespace zephrin::server {
 

@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "editor/editor_hub.h"
+#include "server/editor_hub.h"
 
 namespace zephrin::server {
 

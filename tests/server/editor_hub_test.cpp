@@ -1,4 +1,4 @@
-#include "editor/editor_hub.h"
+#include "server/editor_hub.h"
 
 #include <filesystem>
 #include <future>
@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "editor/web_access.h"
+#include "server/web_access.h"
 #include "service/host_protocol.h"
 #include "test_util.h"
 

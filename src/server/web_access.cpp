@@ -1,4 +1,4 @@
-#include "editor/web_access.h"
+#include "server/web_access.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,11 +1,11 @@
-#include "editor/editor_hub.h"
+#include "server/editor_hub.h"
 
 #include <algorithm>
 #include <chrono>
 
 #include <nlohmann/json.hpp>
 
-#include "editor/web_access.h"
+#include "server/web_access.h"
 #include "platform/codepage.h"
 
 namespace zephrin {
