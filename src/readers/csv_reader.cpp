@@ -31,6 +31,7 @@ ReadResult ReadCsv(const ReadPlan& plan, const DataText& text, const ReadHooks& 
     ++lineIndex;
     r.Progress(lines.offset(), lines.size());
     if (lineIndex < plan.beginRow) continue;
+    if (r.LimitReached() && !(je && (r.m_recordOpen || r.m_lineCount != 0))) break;
     r.ResetLine();
     std::string_view trimmed = TrimRight(raw);
     if (CommasOnly(trimmed)) trimmed = {};

@@ -59,6 +59,7 @@ ReadResult ReadDif(const ReadPlan& plan, const DataText& text, const ReadHooks& 
     r.Progress(lines.offset(), lines.size());
     const std::string_view line = TrimRight(raw);
     if (line == "BOT") {
+      if (r.LimitReached() && !(je && (r.m_recordOpen || r.m_lineCount != 0))) break;
       ++rowIndex;
       skip = rowIndex < plan.beginRow;
       if (!skip) {

@@ -74,6 +74,7 @@ void PlainReader::Begin() {
 }
 
 void PlainReader::StartRecord(int lineIndex) {
+  ++m_records;
   m_doc.AddMajorNode(m_plan.record);
   if (!m_plan.lineAttribute) return;
   char buffer[16];

@@ -46,6 +46,9 @@ class PlainReader {
 
   // Starts a record with the record attribute of the CSV and DIF readers.
   void StartRecord(int lineIndex);
+  // The plan's record limit is reached: no further record may start.
+  bool LimitReached() const { return m_plan.recordLimit != 0 && m_records >= m_plan.recordLimit; }
+  void CountRecord() { ++m_records; }
 
   // The field pipeline outside journal-entry reads for item j and a field as
   // the file has it (CSV makes the element for an empty field too).
@@ -124,6 +127,7 @@ class PlainReader {
   std::vector<uint32_t> m_colStart;
   std::string m_colItems;  // item indexes as bytes
   std::string m_scratch, m_valueScratch;
+  std::size_t m_records = 0;
   bool m_estimated = false;
   std::size_t m_nextProgress = 1 << 20;
 };

@@ -28,6 +28,7 @@ ReadResult ReadFixedWidth(const ReadPlan& plan, const DataText& text, const Read
   std::string_view raw;
   int lineIndex = -1;
   const auto startRecord = [&]() {
+    r.CountRecord();
     doc.AddMajorNode(plan.record);
     if (!plan.fixedWidthLineAttribute) return;
     char buffer[16];
@@ -38,6 +39,7 @@ ReadResult ReadFixedWidth(const ReadPlan& plan, const DataText& text, const Read
   while (lines.Next(raw)) {
     ++lineIndex;
     r.Progress(lines.offset(), lines.size());
+    if (r.LimitReached() && !(je && r.m_recordOpen)) break;
     const std::string_view line = TrimRight(raw);
     r.ResetLine();
 

@@ -54,6 +54,8 @@ struct ReadPlan {
   // The items.
   std::vector<PlanItem> items;
   int32_t beginRow = 0;
+  // The read ends after this many records (0: at the end of the file).
+  std::size_t recordLimit = 0;
 
   // Read flags.
   bool je = false;

@@ -37,6 +37,7 @@ struct PlainRead {
   bool intl = false;
   int16_t intlType = 0;
   const IntlKind* kind = nullptr;
+  const FieldInfoArray* heldFields = nullptr;  // a template held in memory
   ItemList items = nullptr;
   ItemList jeOutputNames = nullptr;
 };
@@ -63,7 +64,13 @@ FieldInfoArray FieldRecords(const PlainRead& r, const HostSettings& settings, co
       break;
     case FixedLayout::kCtdgrp: Layout(fields, 3, 2); break;
     case FixedLayout::kCtdmap: Layout(fields, 4, 2); break;
-    case FixedLayout::kNone: LoadTemplate(r.items, fields, storePath, r.templateName); break;
+    case FixedLayout::kNone:
+      if (r.heldFields) {
+        for (std::size_t i = 0; i < ItemCount(r.items) && i < fields.size(); ++i) fields[i] = (*r.heldFields)[i];
+      } else {
+        LoadTemplate(r.items, fields, storePath, r.templateName);
+      }
+      break;
   }
   return fields;
 }
@@ -273,13 +280,19 @@ ReadResult ReadService::ReadPlain(const ReadRequest& request, const HostSettings
   // The template name and the template code.
   PlainRead r;
   r.templateName = Utf8ToAnsi(request.templateName);
-  if (r.templateName.empty()) {
+  if (r.templateName.empty() && !request.heldTemplate) {
     m_trace.Line("ReadImportFile: no template specified");
     return ReadResult::Error(ErrorDocument::Request(kUnknownImport));
   }
-  const BuiltInTemplate* builtIn = FindBuiltInTemplate(r.templateName);
-  if (builtIn) r.layoutType = builtIn->layoutType;
-  else ReadStoreValue(storePath, "Import:" + r.templateName, "Info", r.layoutType);
+  const BuiltInTemplate* builtIn = request.heldTemplate ? nullptr : FindBuiltInTemplate(r.templateName);
+  if (request.heldTemplate) {
+    r.layoutType = request.heldTemplate->layoutType;
+    r.heldFields = &request.heldTemplate->fields;
+  } else if (builtIn) {
+    r.layoutType = builtIn->layoutType;
+  } else {
+    ReadStoreValue(storePath, "Import:" + r.templateName, "Info", r.layoutType);
+  }
   if (r.layoutType.empty()) {
     m_trace.Format("ReadImportFile: no layout type for %s.", r.templateName.c_str());
     return ReadResult::Error(ErrorDocument::Request(kUnknownImport));
@@ -343,7 +356,8 @@ ReadResult ReadService::ReadPlain(const ReadRequest& request, const HostSettings
   }
   r.id = Utf8ToAnsi(request.id);
   if (*format == SourceFormat::kCsv) m_trace.Line("ReadImportFile: calling ReadCSV");
-  const ReadPlan plan = MakePlan(r, *format, ansiPath, request.importFile, settings, storePath, &m_tables, m_trace);
+  ReadPlan plan = MakePlan(r, *format, ansiPath, request.importFile, settings, storePath, &m_tables, m_trace);
+  plan.recordLimit = request.recordLimit;
   DataText text;
   if (const FileReadStatus status = text.Load(plan.dataFileOs); status != FileReadStatus::kOk)
     return LoadFailure(plan, status);
@@ -356,7 +370,12 @@ ReadResult ReadService::ReadInternational(const ReadRequest& request, const Host
   const std::optional<SourceFormat> format = request.format ? request.format : FormatOfName(ansiPath);
   PlainRead r;
   r.templateName = Utf8ToAnsi(request.templateName);
-  ReadStoreValue(storePath, "Import:" + r.templateName, "Info", r.layoutType);
+  if (request.heldTemplate) {
+    r.layoutType = request.heldTemplate->layoutType;
+    r.heldFields = &request.heldTemplate->fields;
+  } else {
+    ReadStoreValue(storePath, "Import:" + r.templateName, "Info", r.layoutType);
+  }
 
   r.kind = FindIntlKind(request.intlType);
   if (!r.kind) {
@@ -380,7 +399,8 @@ ReadResult ReadService::ReadInternational(const ReadRequest& request, const Host
                  balance ? 0 : 1, balance ? 1 : 0, request.intlType, r.hostCode.c_str(), r.year.c_str());
   if (!format) return UnknownFormat(ansiPath);
   r.id = Utf8ToAnsi(request.id);
-  const ReadPlan plan = MakePlan(r, *format, ansiPath, request.importFile, settings, storePath, &m_tables, m_trace);
+  ReadPlan plan = MakePlan(r, *format, ansiPath, request.importFile, settings, storePath, &m_tables, m_trace);
+  plan.recordLimit = request.recordLimit;
   DataText text;
   if (const FileReadStatus status = text.Load(plan.dataFileOs); status != FileReadStatus::kOk)
     return LoadFailure(plan, status);

@@ -29,6 +29,16 @@ struct ReadRequest {
   int16_t intlType = 0;      // the international kind
   // The reader to use whatever the file name says (nullopt: the name decides).
   std::optional<SourceFormat> format;
+  // A template held in memory (the layout editor's unsaved one) instead of
+  // the store's: its import type code and item positions. The store is not
+  // read.
+  struct HeldTemplate {
+    std::string layoutType;
+    FieldInfoArray fields{};
+  };
+  std::optional<HeldTemplate> heldTemplate;
+  // Stop after this many records (0: read the whole file), for a preview.
+  std::size_t recordLimit = 0;
 };
 
 class ReadService {

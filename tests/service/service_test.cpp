@@ -73,7 +73,7 @@ TEST(Settings, DataFileFormatFromItsName) {
 }
 
 // A read through a one-template store in a temporary writable folder.
-class ReadRequest : public ::testing::Test {
+class ReadRequestTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::WriteFile(home.file("import.ini"),
@@ -100,7 +100,7 @@ class ReadRequest : public ::testing::Test {
 constexpr const char* kUnknown =
     "<Error><Err>Unable to determine the type of import being done. Please try again.</Err></Error>";
 
-TEST_F(ReadRequest, RequestErrors) {
+TEST_F(ReadRequestTest, RequestErrors) {
   const std::string file = Data("a.csv", "1,x\n");
   EXPECT_EQ(Read(file, "", "FCOA"), kUnknown);
   EXPECT_EQ(Read(file, "MISSING", "FCOA"), kUnknown);
@@ -116,20 +116,20 @@ TEST_F(ReadRequest, RequestErrors) {
             "<Error><Err>No jurisdictions were loaded before reading import file.  Please try again.</Err></Error>");
 }
 
-TEST_F(ReadRequest, TemplateNotFoundBeforeTheStoreIsKnown) {
+TEST_F(ReadRequestTest, TemplateNotFoundBeforeTheStoreIsKnown) {
   CxmlWrapper fresh(&ui);
   std::string out;
   fresh.ReadImportFile(Data("a.csv", "1,x\n"), "T", "FCOA", "1", "", out);
   EXPECT_EQ(out, kUnknown);
 }
 
-TEST_F(ReadRequest, UnknownInternationalType) {
+TEST_F(ReadRequestTest, UnknownInternationalType) {
   std::string out;
   service.ReadIntlImportFile(Data("a.csv", "1\n"), "T", "INTL", "1", 2024, 100, out);
   EXPECT_EQ(out, "<Error><Err>Unknown international import type 100. Please try again.</Err></Error>");
 }
 
-TEST_F(ReadRequest, BadDataFilesGiveWellFormedAnswers) {
+TEST_F(ReadRequestTest, BadDataFilesGiveWellFormedAnswers) {
   struct Row {
     const char* name;
     std::string content;
@@ -168,19 +168,19 @@ TEST_F(ReadRequest, BadDataFilesGiveWellFormedAnswers) {
   }
 }
 
-TEST_F(ReadRequest, TemplateValuesThatAreNotNumbersReadAsUnplaced) {
+TEST_F(ReadRequestTest, TemplateValuesThatAreNotNumbersReadAsUnplaced) {
   test::WriteFile(home.file("import.ini"),
                   "[Import:T]\nInfo=COA\nAccount_Number=abc\nAccount_Caption=9999 1 0\nTRC=70000 1 0\n");
   EXPECT_EQ(Read(Data("a.csv", "1,x\n"), "T", "PRELIMBAL"),
             "<PRELIMBAL OBJID=\"1\"><COAS Line=\"0\"/><TMPLT/></PRELIMBAL>");
 }
 
-TEST_F(ReadRequest, NextReadDoesNotReturnThePreviousDocument) {
+TEST_F(ReadRequestTest, NextReadDoesNotReturnThePreviousDocument) {
   EXPECT_NE(Read(Data("a.csv", "1,x\n"), "T", "PRELIMBAL"), "");
   EXPECT_EQ(Read(Data("bad.dif", "DATA\n"), "T", "PRELIMBAL"), "");
 }
 
-TEST_F(ReadRequest, DebugMarkerAnnouncesCommaSeparatedReads) {
+TEST_F(ReadRequestTest, DebugMarkerAnnouncesCommaSeparatedReads) {
   test::WriteFile(home.file("BrenloDebug._me"), "");
   Read(Data("a.csv", "1,x\n"), "T", "PRELIMBAL");
   ASSERT_EQ(ui.messages().size(), 1u);
@@ -213,6 +213,35 @@ TEST(Trace, LinesGoToTheNamedFileOnly) {
     CxmlWrapper s;
     EXPECT_FALSE(s.TraceOn());
   }
+}
+
+}  // namespace
+}  // namespace zephrin
+
+namespace zephrin {
+namespace {
+
+TEST(HeldTemplate, ReadsTheFirstRecordsWithoutTheStore) {
+  test::TempDir home;
+  test::ScopedEnv env("ZEPHRINIMPORT_HOME", home.str());
+  test::WriteFile(home.file("tb.csv"), "1000,Cash\n2000,Bank\n3000,Loans\n");
+  RecordingUserInterface ui;
+  CxmlWrapper service(&ui);
+  ReadRequest request;
+  request.importFile = home.file("tb.csv");
+  request.importType = "PRELIMBAL";
+  request.id = "1";
+  request.heldTemplate = ReadRequest::HeldTemplate{"COA", {}};
+  request.heldTemplate->fields[1] = {0, 1, 0};  // Account_Number in column A
+  request.heldTemplate->fields[2] = {1, 1, 0};  // Account_Caption in column B
+  request.recordLimit = 2;
+  const ReadResult result = service.Read(request);
+  EXPECT_EQ(result.outcome, ReadOutcome::kDocument);
+  EXPECT_EQ(result.text.view(),
+            "<PRELIMBAL OBJID=\"1\"><COAS Line=\"0\"><Account_Number>1000</Account_Number><Account_Caption>Cash"
+            "</Account_Caption></COAS><COAS Line=\"1\"><Account_Number>2000</Account_Number><Account_Caption>Bank"
+            "</Account_Caption></COAS><TMPLT><Account_Number/><Account_Caption/></TMPLT></PRELIMBAL>");
+  EXPECT_FALSE(std::filesystem::exists(home.file("import.ini")));
 }
 
 }  // namespace
