@@ -86,7 +86,24 @@ int32_t I(const std::vector<Arg>& a, std::size_t i) { return static_cast<int32_t
 int16_t I16(const std::vector<Arg>& a, std::size_t i) { return static_cast<int16_t>(std::get<int64_t>(a[i])); }
 
 // Runs the method; sets `value` to its retval (null when none or unset).
-Status Invoke(CxmlWrapper& s, int id, const std::vector<Arg>& a, Json& value) {
+// A read method's request.
+ReadRequest ReadOf(int id, const std::vector<Arg>& a) {
+  ReadRequest r;
+  r.importFile = S(a, 0);
+  r.templateName = S(a, 1);
+  r.importType = S(a, 2);
+  r.id = S(a, 3);
+  if (id == 2) {
+    r.moreInfo = S(a, 4);
+  } else {
+    r.international = true;
+    r.intlParam = I16(a, 4);
+    r.intlType = I16(a, 5);
+  }
+  return r;
+}
+
+Status Invoke(CxmlWrapper& s, int id, const std::vector<Arg>& a, Json& value, std::optional<ReadOutcome>& outcome) {
   std::string str;
   int32_t n = 0;
   std::optional<std::string> opt;
@@ -94,7 +111,13 @@ Status Invoke(CxmlWrapper& s, int id, const std::vector<Arg>& a, Json& value) {
   value = nullptr;
   switch (id) {
     case 1: return s.GetTemplateNames();
-    case 2: st = s.ReadImportFile(S(a, 0), S(a, 1), S(a, 2), S(a, 3), S(a, 4), str); value = str; return st;
+    case 2:
+    case 17: {
+      ReadResult read = s.Read(ReadOf(id, a));
+      outcome = read.outcome;
+      value = read.text.TakeString();
+      return kOk;
+    }
     case 3: st = s.BrowseForImport(S(a, 0), str); value = str; return st;
     case 4:
       st = s.EditLayout(S(a, 0), I16(a, 1), S(a, 2), S(a, 3), opt);
@@ -112,7 +135,6 @@ Status Invoke(CxmlWrapper& s, int id, const std::vector<Arg>& a, Json& value) {
     case 14: st = s.ExportWrite(S(a, 0), n); value = n; return st;
     case 15: return s.DeleteLayout(S(a, 0));
     case 16: st = s.GetTemplateInfo(str); value = str; return st;
-    case 17: st = s.ReadIntlImportFile(S(a, 0), S(a, 1), S(a, 2), S(a, 3), I16(a, 4), I16(a, 5), str); value = str; return st;
     case 18: return s.DeleteFileName(S(a, 0));
     case 19: return s.SetCurrentYear(I16(a, 0));
     case 20: {
@@ -219,8 +241,9 @@ std::optional<std::string> HostProtocol::HandleRequest(std::string_view line) {
   m_ui.SetAnswers(std::move(answers));
   Json value;
   Status status = kOk;
+  std::optional<ReadOutcome> outcome;
   try {
-    status = Invoke(m_service, method->id, converted, value);
+    status = Invoke(m_service, method->id, converted, value, outcome);
   } catch (const std::bad_alloc&) {
     m_ui.SetAnswers({});
     // A read that cannot get the memory it needs: the host gets the error
@@ -229,6 +252,7 @@ std::optional<std::string> HostProtocol::HandleRequest(std::string_view line) {
       return reply(ErrorResponse(id, kInternalError, "Internal error: out of memory"));
     value = ErrorDocument::ReaderWith(messages::kTooLargeBefore, Utf8ToAnsi(std::get<std::string>(converted[0])),
                                       messages::kTooLargeAfter);
+    outcome = ReadOutcome::kError;
   } catch (const std::exception& e) {
     m_ui.SetAnswers({});
     return reply(ErrorResponse(id, kInternalError, std::string("Internal error: ") + e.what()));
@@ -243,6 +267,9 @@ std::optional<std::string> HostProtocol::HandleRequest(std::string_view line) {
   response["jsonrpc"] = "2.0";
   response["id"] = id;
   response["result"] = {{"value", std::move(value)}, {"status", static_cast<int>(status)}, {"messages", std::move(messages)}};
+  // The read methods say what their text is: "document", "error", "empty"
+  // or "unknown-format", so that no host need look at the text to tell.
+  if (outcome) response["result"]["outcome"] = std::string(OutcomeName(*outcome));
   return reply(response.dump(-1, ' ', false, Json::error_handler_t::replace));
 }
 

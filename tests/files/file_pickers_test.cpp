@@ -244,7 +244,7 @@ TEST_F(FilePickersTest, SelectExportFileDoesNotEstablishTheStore) {
   ASSERT_EQ(std::system(command.c_str()), 0);
   EXPECT_EQ(ReadFile(elsewhere.file("responses.txt")),
             R"({"jsonrpc":"2.0","id":1,"result":{"value":"/out/list.csv","status":0,"messages":[]}})" "\n"
-            R"({"jsonrpc":"2.0","id":2,"result":{"value":")" + unknown + R"(","status":0,"messages":[]}})" "\n");
+            R"({"jsonrpc":"2.0","id":2,"result":{"value":")" + unknown + R"(","status":0,"messages":[],"outcome":"error"}})" "\n");
   EXPECT_EQ(ReadFile(Store()), store);
 
   // The dialog was not pointed at the remembered folder either; the same

@@ -31,7 +31,7 @@ TEST_F(Protocol, Responses) {
       {R"({"jsonrpc":"2.0","id":"a","method":"SetCurrentYear","params":{"args":[2024]}})",
        R"({"jsonrpc":"2.0","id":"a","result":{"value":null,"status":0,"messages":[]}})"},
       {R"({"jsonrpc":"2.0","id":2,"method":"ReadImportFile","params":["x.csv","","FCOA","1",""]})",
-       R"({"jsonrpc":"2.0","id":2,"result":{"value":"<Error><Err>Unable to determine the type of import being done. Please try again.</Err></Error>","status":0,"messages":[]}})"},
+       R"({"jsonrpc":"2.0","id":2,"result":{"value":"<Error><Err>Unable to determine the type of import being done. Please try again.</Err></Error>","status":0,"messages":[],"outcome":"error"}})"},
       {"{not json", R"({"jsonrpc":"2.0","id":null,"error":{"code":-32700,"message":"Parse error: the request is not valid JSON"}})"},
       {"[1,2]", R"({"jsonrpc":"2.0","id":null,"error":{"code":-32600,"message":"Invalid request: not a JSON object"}})"},
       {R"({"jsonrpc":"2.0","id":3,"method":"Nope"})",
