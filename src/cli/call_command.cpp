@@ -18,7 +18,7 @@ void RegisterCallCommand(CLI::App& app, int& exitCode) {
     CxmlWrapper service(&ui);
     // EditLayout shows the editor in a browser, on a server started for it.
     server::WebEditorLauncher editor;
-    service.m_editorHost = &editor;
+    service.SetEditorHost(&editor);
     HostProtocol protocol(service, ui);
     std::string line;
     while (std::getline(std::cin, line)) {

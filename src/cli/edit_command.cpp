@@ -32,7 +32,7 @@ void RegisterEditCommand(CLI::App& app, int& exitCode) {
     ConsoleUserInterface ui;
     CxmlWrapper service(&ui);
     server::WebEditorLauncher launcher;
-    service.m_editorHost = &launcher;
+    service.SetEditorHost(&launcher);
     std::optional<std::string> name;
     service.EditLayout(opts->templateName, static_cast<int16_t>(opts->intlType), opts->type, opts->dataFile, name);
     if (!name) {

@@ -66,14 +66,14 @@ void RegisterServeCommand(CLI::App& app, int& exitCode) {
     EditorHub hub;
     HubUserInterface ui(hub);
     CxmlWrapper service(&ui);
-    service.m_editorHost = &hub;
+    service.SetEditorHost(&hub);
     HostProtocol protocol(service, ui);
     std::timed_mutex serviceMutex;
 
     std::string info;
     service.GetTemplateInfo(info);  // establishes the template store, as a host does first
     std::error_code ec;
-    hub.SetRoots({std::filesystem::current_path(ec).string(), HomeFolder(), service.m_szWriteableFolder});
+    hub.SetRoots({std::filesystem::current_path(ec).string(), HomeFolder(), service.store().folder()});
 
     // Declared before the server, which tells it when the browser came.
     server::BrowserOpener opener;

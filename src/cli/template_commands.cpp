@@ -11,7 +11,7 @@
 #include "platform/codepage.h"
 #include "platform/profile.h"
 #include "service/xml_wrapper.h"
-#include "templates/template_listing.h"
+#include "templates/store.h"
 
 namespace zephrin::cli {
 
@@ -119,23 +119,12 @@ void PrintTable(const TemplateListing& listing, const std::string& storePath) {
 // Establishes the template store as a host does first; false (with a message)
 // when there is no folder for it.
 bool OpenStore(CxmlWrapper& service, int& exitCode) {
-  std::string info;
-  service.GetTemplateInfo(info);
-  if (service.m_szTemplateFile.empty()) {
+  if (!service.EstablishTemplateStore()) {
     std::fprintf(stderr, "zephrinimport: no writable folder for the template store was found\n");
     exitCode = 1;
     return false;
   }
   return true;
-}
-
-// The name as the store has it: as typed when listed so, else upper-cased
-// when listed so (the store upper-cases what it writes), else as typed.
-std::string StoredName(const std::vector<std::string>& listed, const std::string& typed) {
-  if (std::find(listed.begin(), listed.end(), typed) != listed.end()) return typed;
-  const std::string upper = ProfileUpper(typed);
-  if (std::find(listed.begin(), listed.end(), upper) != listed.end()) return upper;
-  return typed;
 }
 
 void Report(DeleteOutcome outcome, const std::string& error, const std::string& done, const std::string& missing,
@@ -165,20 +154,16 @@ void RegisterTemplateCommands(CLI::App& app, int& exitCode) {
   list->callback([xml, &exitCode]() {
     ConsoleUserInterface ui;
     CxmlWrapper service(&ui);
-    std::string info;
-    service.GetTemplateInfo(info);
     if (*xml) {
+      std::string info;
+      service.GetTemplateInfo(info);
       info += '\n';
       std::fwrite(info.data(), 1, info.size(), stdout);
       exitCode = 0;
       return;
     }
-    if (service.m_szTemplateFile.empty()) {
-      std::fprintf(stderr, "zephrinimport: no writable folder for the template store was found\n");
-      exitCode = 1;
-      return;
-    }
-    PrintTable(ReadTemplateListing(service.m_szTemplateFile), service.m_szTemplateFile);
+    if (!OpenStore(service, exitCode)) return;
+    PrintTable(service.store().List(), service.store().path());
     exitCode = 0;
   });
 
@@ -189,9 +174,9 @@ void RegisterTemplateCommands(CLI::App& app, int& exitCode) {
     const char* argument;
     const char* argumentHelp;
     const char* all;  // the name that deletes every entry
-    // The names as the store lists them.
-    std::vector<std::string> (*listed)(const std::string& store);
-    DeleteOutcome (*erase)(const std::string& store, const std::string& name, std::string* error);
+    // The name as the store has it, and its deletion.
+    std::string (TemplateStore::*stored)(std::string_view typed) const;
+    DeleteOutcome (TemplateStore::*erase)(std::string_view name, std::string* error) const;
     const char* doneAll;
     const char* doneOne;      // followed by the name and "."
     const char* missingAll;   // followed by the store path
@@ -202,27 +187,13 @@ void RegisterTemplateCommands(CLI::App& app, int& exitCode) {
       {"delete-template",
        "Deletes a saved template (\"ALL TEMPLATES\": every one). The data files associated with it stay listed.",
        "NAME", "The template's name as listed (case is not needed).", "ALL TEMPLATES",
-       [](const std::string& store) {
-         std::vector<std::string> names;
-         for (const auto& t : ReadTemplateListing(store).templates) names.push_back(t.name);
-         return names;
-       },
-       [](const std::string& store, const std::string& name, std::string* error) {
-         return DeleteTemplateFromStore(store, name, error);
-       },
+       &TemplateStore::StoredTemplateName, &TemplateStore::DeleteTemplate,
        "Deleted every template.", "Deleted template ", "no templates are saved in ", "no template named ", " in "},
       {"forget-file",
        "Forgets which template a data file was last used with (\"ALL FILES\": every data file). The template "
        "stays.",
        "DATAFILE", "The data file as listed (case is not needed).", "ALL FILES",
-       [](const std::string& store) {
-         std::vector<std::string> names;
-         for (const auto& f : ReadTemplateListing(store).files) names.push_back(f.fileName);
-         return names;
-       },
-       [](const std::string& store, const std::string& name, std::string* error) {
-         return DeleteFileAssociation(store, name, error);
-       },
+       &TemplateStore::StoredFileName, &TemplateStore::ForgetFile,
        "Forgot every data file.", "Forgot data file ", "no data files are listed in ", "no data file ",
        " is listed in "},
   };
@@ -239,12 +210,13 @@ void RegisterTemplateCommands(CLI::App& app, int& exitCode) {
       ConsoleUserInterface ui;
       CxmlWrapper service(&ui);
       if (!OpenStore(service, exitCode)) return;
-      const std::string& store = service.m_szTemplateFile;
-      const std::string stored = StoredName(d.listed(store), Utf8ToAnsi(*typed));
+      const TemplateStore& store = service.store();
+      const std::string stored = (store.*d.stored)(Utf8ToAnsi(*typed));
       std::string error;
-      const DeleteOutcome outcome = d.erase(store, stored, &error);
+      const DeleteOutcome outcome = (store.*d.erase)(stored, &error);
       const bool all = stored == d.all;
-      const std::string missing = all ? d.missingAll + store : d.missingBefore + *typed + d.missingAfter + store;
+      const std::string missing =
+          all ? d.missingAll + store.path() : d.missingBefore + *typed + d.missingAfter + store.path();
       Report(outcome, error, all ? std::string(d.doneAll) : d.doneOne + AnsiToUtf8(stored) + ".", missing, exitCode);
     });
   }

@@ -1,6 +1,7 @@
 // Export and output files: the one export file the user chose, and any
 // number of output files addressed by name.
 #include <cerrno>
+#include <cstdarg>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,8 +9,10 @@
 
 #include "files/file_services.h"
 #include "platform/codepage.h"
+#include "platform/format.h"
+#include "platform/writable_folder.h"
 #include "platform/profile.h"
-#include "service/xml_wrapper.h"
+#include "templates/store.h"
 
 namespace zephrin {
 
@@ -62,7 +65,7 @@ bool WriteAll(int fd, std::string_view content) {
 
 // Opens (creates or empties) a host-named file for writing. Refused and
 // failed opens both come back empty; a refusal is traced by the resolver.
-UniqueFd OpenForWriting(CxmlWrapper& service, std::string_view method, std::string_view name) {
+UniqueFd OpenForWriting(FileServices& service, std::string_view method, std::string_view name) {
   PathTarget target;
   if (ResolveHostPath(service, method, name, target).kind != ResolveStatus::kOk) return {};
   UniqueFd fd;
@@ -111,22 +114,41 @@ bool TextFile::Close() {
 
 // ---- The service object's table ------------------------------------------------
 
-void CxmlWrapper::FileTableDeleter::operator()(FileTable* table) const { delete table; }
+FileServices::FileServices(UserInterface& ui, const Tracer& trace, TemplateStore& store,
+                           std::function<void()> locateStore)
+    : m_ui(&ui), m_trace(trace), m_store(store), m_locateStore(std::move(locateStore)) {}
 
-FileTable& CxmlWrapper::Files() {
-  if (!m_files) m_files.reset(new FileTable());
-  return *m_files;
+FileServices::~FileServices() = default;
+
+void FileServices::TraceF(const char* format, ...) const {
+  if (!m_trace.on()) return;
+  va_list args;
+  va_start(args, format);
+  const std::string line = FormatV(format, args);
+  va_end(args);
+  m_trace.Line(line);
 }
 
-void CxmlWrapper::ForgetExportFile() {
-  if (!m_files || !m_files->exportFile) return;
-  m_files->exportFile->Close();
-  m_files->exportFile.reset();
+void FileServices::MessageBox(std::string_view text, std::string_view caption, MessageIcon icon) {
+  m_ui->ShowMessage(AnsiToUtf8(caption), AnsiToUtf8(text), icon);
+}
+
+Status FileServices::GetWriteableFolderPath(std::string& pLocalLowLocation) {
+  const WriteableFolderResult folder = FindWriteableFolder(*m_ui);
+  if (!folder.ok) return kFalse;
+  pLocalLowLocation = folder.path;
+  return kOk;
+}
+
+void FileServices::ForgetExportFile() {
+  if (!m_files.exportFile) return;
+  m_files.exportFile->Close();
+  m_files.exportFile.reset();
 }
 
 // ---- Export file ---------------------------------------------------------------
 
-Status CxmlWrapper::CreateExportFile(std::string_view pExportFileName, int32_t& CreateSucceeded) {
+Status FileServices::CreateExportFile(std::string_view pExportFileName, int32_t& CreateSucceeded) {
   if (pExportFileName.empty()) {
     CreateSucceeded = 0;
     return kOk;
@@ -138,49 +160,49 @@ Status CxmlWrapper::CreateExportFile(std::string_view pExportFileName, int32_t& 
     if (!pExportFileName.ends_with(kRejectedSuffix)) {
       std::string text = "Error opening export file ";
       text.append(pExportFileName).append(" for writing!");
-      ui().ShowMessage("Export", text, MessageIcon::None);
+      m_ui->ShowMessage("Export", text, MessageIcon::None);
     }
     CreateSucceeded = 0;
     return kOk;
   }
-  Files().exportFile.emplace(std::move(fd));
+  m_files.exportFile.emplace(std::move(fd));
   CreateSucceeded = 1;
   return kOk;
 }
 
-Status CxmlWrapper::ExportWriteLine(std::string_view pExportLine, int32_t& WriteSucceeded) {
-  FileTable& files = Files();
+Status FileServices::ExportWriteLine(std::string_view pExportLine, int32_t& WriteSucceeded) {
+  FileTable& files = m_files;
   WriteSucceeded = files.exportFile && files.exportFile->Write(pExportLine, true, files.scratch) ? 1 : 0;
   return kOk;
 }
 
-Status CxmlWrapper::ExportWrite(std::string_view pExportLine, int32_t& WriteSucceeded) {
-  FileTable& files = Files();
+Status FileServices::ExportWrite(std::string_view pExportLine, int32_t& WriteSucceeded) {
+  FileTable& files = m_files;
   WriteSucceeded = files.exportFile && files.exportFile->Write(pExportLine, false, files.scratch) ? 1 : 0;
   return kOk;
 }
 
-Status CxmlWrapper::CloseExportFile(int32_t& CloseSucceeded) {
+Status FileServices::CloseExportFile(int32_t& CloseSucceeded) {
   // There is no protected-mode save broker here: the file was written where
   // the user chose it, and closing it is all that is left.
   bool ok = true;
-  if (m_files && m_files->exportFile) {
-    ok = m_files->exportFile->Close();
-    m_files->exportFile.reset();
+  if (m_files.exportFile) {
+    ok = m_files.exportFile->Close();
+    m_files.exportFile.reset();
   }
-  if (!ok) Trace("CloseExportFile: the export file could not be written completely");
+  if (!ok) m_trace.Line("CloseExportFile: the export file could not be written completely");
   CloseSucceeded = ok ? 1 : 0;
   return ok ? kOk : kFalse;
 }
 
 // ---- Output files ----------------------------------------------------------------
 
-Status CxmlWrapper::CreateOutputFile(std::string_view pOutputFileName, int32_t& CreateSucceeded) {
+Status FileServices::CreateOutputFile(std::string_view pOutputFileName, int32_t& CreateSucceeded) {
   if (pOutputFileName.empty()) {
     CreateSucceeded = 0;
     return kOk;
   }
-  FileTable& files = Files();
+  FileTable& files = m_files;
   // The name as the caller wrote it against the stored upper-case names:
   // only a name given in upper case can match.
   int found = -1;
@@ -191,7 +213,7 @@ Status CxmlWrapper::CreateOutputFile(std::string_view pOutputFileName, int32_t& 
   if (found > 0) {
     std::string text = "This output file is already open: ";
     text.append(pOutputFileName);
-    ui().ShowMessage("", text, MessageIcon::Warning);
+    m_ui->ShowMessage("", text, MessageIcon::Warning);
     CreateSucceeded = 0;
   } else {
     next = static_cast<int>(files.outputs.size()) + 1;
@@ -205,7 +227,7 @@ Status CxmlWrapper::CreateOutputFile(std::string_view pOutputFileName, int32_t& 
       if (!pOutputFileName.ends_with(kRejectedSuffix)) {
         std::string text = "Error opening output file ";
         text.append(pOutputFileName).append(" for writing!");
-        ui().ShowMessage("", text, MessageIcon::Warning);
+        m_ui->ShowMessage("", text, MessageIcon::Warning);
       }
       CreateSucceeded = 0;
     }
@@ -214,13 +236,13 @@ Status CxmlWrapper::CreateOutputFile(std::string_view pOutputFileName, int32_t& 
   return kOk;
 }
 
-Status CxmlWrapper::WriteOutputLine(std::string_view pOutputFileName, std::string_view pOutputLine,
+Status FileServices::WriteOutputLine(std::string_view pOutputFileName, std::string_view pOutputLine,
                                     std::optional<int32_t>& WriteSucceeded) {
   if (pOutputFileName.empty()) {
     MessageBox("The file name is needed for output files.", "Import", MessageIcon::None);
     return kOk;
   }
-  FileTable& files = Files();
+  FileTable& files = m_files;
   const std::string upper = ProfileUpper(pOutputFileName);
   // Every entry of the name gets the line: a name created twice in lower
   // case writes to both files.
@@ -229,18 +251,18 @@ Status CxmlWrapper::WriteOutputLine(std::string_view pOutputFileName, std::strin
     if (entry.file && entry.file->isOpen()) {
       WriteSucceeded = entry.file->Write(pOutputLine, true, files.scratch) ? 1 : 0;
     } else {
-      Trace("WriteOutputLine: file handle NULL, file already closed");
+      m_trace.Line("WriteOutputLine: file handle NULL, file already closed");
       std::string text = "This file ";
       text.append(pOutputFileName).append(" has already been closed and the line cannot be written.");
-      ui().ShowMessage("", text, MessageIcon::None);
+      m_ui->ShowMessage("", text, MessageIcon::None);
     }
   }
   return kOk;
 }
 
-Status CxmlWrapper::CloseOutputFile(std::string_view pOutputFileName, std::optional<int32_t>& CloseSucceeded) {
+Status FileServices::CloseOutputFile(std::string_view pOutputFileName, std::optional<int32_t>& CloseSucceeded) {
   if (pOutputFileName.empty()) return kOk;
-  FileTable& files = Files();
+  FileTable& files = m_files;
   const std::string upper = ProfileUpper(pOutputFileName);
   FileTable::OutputFile* last = nullptr;
   for (std::size_t i = 0; i < files.outputs.size(); ++i) {
@@ -257,7 +279,7 @@ Status CxmlWrapper::CloseOutputFile(std::string_view pOutputFileName, std::optio
     ok = last->file->Close();
     last->file.reset();
   }
-  if (!ok) Trace("CloseOutputFile: the output file could not be written completely");
+  if (!ok) m_trace.Line("CloseOutputFile: the output file could not be written completely");
   CloseSucceeded = ok ? 1 : 0;
   return kOk;
 }

@@ -6,7 +6,7 @@
 #include "files/file_services.h"
 #include "platform/codepage.h"
 #include "platform/profile.h"
-#include "service/xml_wrapper.h"
+#include "templates/store.h"
 #include "templates/template_store.h"
 
 namespace zephrin {
@@ -99,8 +99,8 @@ std::string StoredFolder(const std::string& iniPath, std::string_view section) {
 
 }  // namespace
 
-Status CxmlWrapper::BrowseForImport(std::string_view pImportType, std::string& pImportFileName) {
-  EstablishTemplateStore();
+Status FileServices::BrowseForImport(std::string_view pImportType, std::string& pImportFileName) {
+  m_locateStore();
 
   FileDialogRequest request;
   request.kind = FileDialogRequest::Kind::Open;
@@ -109,21 +109,21 @@ Status CxmlWrapper::BrowseForImport(std::string_view pImportType, std::string& p
   for (std::string_view code : kNoTextFileTypes) noText = noText || code == pImportType;
   request.filter = noText ? kDataFilter : kDataFilterWithText;
   request.filterIndex = 1;
-  request.initialFolder = StoredFolder(m_szTemplateFile, kImportCurDir);
+  request.initialFolder = StoredFolder(m_store.path(), kImportCurDir);
   request.mustExist = true;
 
   pImportFileName.clear();
-  const std::optional<FileDialogResult> chosen = ui().ChooseFile(request);
+  const std::optional<FileDialogResult> chosen = m_ui->ChooseFile(request);
   // Cancelled: nothing is remembered.
   if (!chosen || chosen->path.empty()) return kOk;
   const std::string& path = chosen->path;
 
-  if (!m_szTemplateFile.empty()) {
+  if (!m_store.path().empty()) {
     const std::string ansi = Utf8ToAnsi(path);
     const std::string folder = FolderOf(ansi);
     const std::string upper = ProfileUpper(ansi);
     std::string error;
-    const bool stored = UpdateProfileFile(m_szTemplateFile, [&](ProfileDocument& doc, std::string*) {
+    const bool stored = UpdateProfileFile(m_store.path(), [&](ProfileDocument& doc, std::string*) {
       // The folder as chosen; texts that would break the file's lines are left out.
       if (!folder.empty() && CheckProfileTexts(kImportCurDir, kCurDirKey, folder).empty()) {
         doc.Set(kImportCurDir, kCurDirKey, folder);
@@ -151,14 +151,14 @@ Status CxmlWrapper::BrowseForImport(std::string_view pImportType, std::string& p
   return kOk;
 }
 
-Status CxmlWrapper::SelectExportFile(std::string_view pFileTypes, std::string_view pDefaultExportFileName,
+Status FileServices::SelectExportFile(std::string_view pFileTypes, std::string_view pDefaultExportFileName,
                                      std::string& pExportFileName) {
   // The writable folder is looked for (it is made when missing), but the
   // template store is left as it is known: the remembered folder is read
   // from, and kept in, the store only once BrowseForImport or GetTemplateInfo
   // has established where it lives, so that this call changes nothing about
   // what a later read finds.
-  if (m_szTemplateFile.empty()) {
+  if (m_store.path().empty()) {
     std::string writable;
     GetWriteableFolderPath(writable);
   }
@@ -171,20 +171,20 @@ Status CxmlWrapper::SelectExportFile(std::string_view pFileTypes, std::string_vi
     request.filter.append(ProfileUpper(ext)).append(" File (*.").append(ext).append(")|*.").append(ext).append("|");
   }
   request.filterIndex = 1;
-  request.initialFolder = StoredFolder(m_szTemplateFile, kExportCurDir);
+  request.initialFolder = StoredFolder(m_store.path(), kExportCurDir);
   request.initialFileName.assign(pDefaultExportFileName);
   request.overwritePrompt = true;
 
   pExportFileName.clear();
-  const std::optional<FileDialogResult> chosen = ui().ChooseFile(request);
+  const std::optional<FileDialogResult> chosen = m_ui->ChooseFile(request);
   // Cancelled: an empty path, and the remembered folder stays as it was.
   if (!chosen || chosen->path.empty()) return kOk;
   std::string path = chosen->path;
 
   const std::string folder = FolderOf(path);
-  if (!folder.empty() && !m_szTemplateFile.empty()) {
+  if (!folder.empty() && !m_store.path().empty()) {
     std::string error;
-    if (!WriteStoreValue(m_szTemplateFile, kExportCurDir, kCurDirKey, Utf8ToAnsi(folder), false, &error)) {
+    if (!WriteStoreValue(m_store.path(), kExportCurDir, kCurDirKey, Utf8ToAnsi(folder), false, &error)) {
       TraceF("SelectExportFile: the folder could not be remembered: %s", error.c_str());
     }
   }
@@ -198,14 +198,14 @@ Status CxmlWrapper::SelectExportFile(std::string_view pFileTypes, std::string_vi
   return kOk;
 }
 
-Status CxmlWrapper::SelectExportPDFFile(std::string& pExportPDFPath) {
+Status FileServices::SelectExportPDFFile(std::string& pExportPDFPath) {
   FileDialogRequest request;
   request.kind = FileDialogRequest::Kind::Open;
   request.title = "Select PDF Export File";
   request.filter = kPdfFilter;
   request.filterIndex = 1;
   request.overwritePrompt = true;
-  const std::optional<FileDialogResult> chosen = ui().ChooseFile(request);
+  const std::optional<FileDialogResult> chosen = m_ui->ChooseFile(request);
   pExportPDFPath = chosen ? chosen->path : std::string();
   RememberPickedPath(pExportPDFPath);
   return kOk;

@@ -1,7 +1,12 @@
-// What the file services of the service object share: the open export file,
-// the table of output files, and the rule for the paths a host may name.
+// The file services of the service object: the writable folder, the export
+// file and the output files, folders and byte arrays, and the file pickers.
+// The host is an untrusted caller, so every path it names goes through one
+// rule (ResolveHostPath): inside the writable folder, or chosen by the user in
+// a file dialog of this object.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -9,10 +14,13 @@
 #include <vector>
 
 #include "files/safe_path.h"
+#include "platform/status.h"
+#include "platform/trace.h"
+#include "platform/user_interface.h"
 
 namespace zephrin {
 
-class CxmlWrapper;
+class TemplateStore;
 
 // An export or output file, written as the original platform's text mode
 // wrote it: the host's text in engine text (Windows-1252), every "\n" written
@@ -54,6 +62,62 @@ class FileTable {
   std::string scratch;  // the conversion buffer of every write
 };
 
+class FileServices {
+ public:
+  // `store` is where the pickers remember their folders; `locateStore`
+  // establishes its place (BrowseForImport runs it first). Both must outlive
+  // the object.
+  FileServices(UserInterface& ui, const Tracer& trace, TemplateStore& store, std::function<void()> locateStore);
+  ~FileServices();
+  FileServices(const FileServices&) = delete;
+  FileServices& operator=(const FileServices&) = delete;
+
+  void SetUserInterface(UserInterface& ui) { m_ui = &ui; }
+
+  Status GetWriteableFolderPath(std::string& pLocalLowLocation);
+
+  Status CreateExportFile(std::string_view pExportFileName, int32_t& CreateSucceeded);
+  Status ExportWriteLine(std::string_view pExportLine, int32_t& WriteSucceeded);
+  Status ExportWrite(std::string_view pExportLine, int32_t& WriteSucceeded);
+  Status CloseExportFile(int32_t& CloseSucceeded);
+  Status CreateOutputFile(std::string_view pOutputFileName, int32_t& CreateSucceeded);
+  Status WriteOutputLine(std::string_view pOutputFileName, std::string_view pOutputLine,
+                         std::optional<int32_t>& WriteSucceeded);
+  Status CloseOutputFile(std::string_view pOutputFileName, std::optional<int32_t>& CloseSucceeded);
+
+  Status CreateFolder(std::string_view pFolderName, std::string& pLocalLowLocation);
+  Status DeleteFolder(std::string_view pFolderName);
+  Status DeleteOITFile(std::string_view pFileName);
+  Status ConvertFileToByteArray(std::string_view exportFilePath, std::optional<std::string>& pByteArray);
+  Status ConvertByteArrayToFile(std::string_view exportFilePath, std::string_view pByteArray);
+
+  Status BrowseForImport(std::string_view pImportType, std::string& pImportFileName);
+  Status SelectExportFile(std::string_view pFileTypes, std::string_view pDefaultExportFileName,
+                          std::string& pExportFileName);
+  Status SelectExportPDFFile(std::string& pExportPDFPath);
+
+  // Paths the file pickers returned (UTF-8): the file methods accept them
+  // besides names inside the writable folder.
+  bool IsPickedPath(std::string_view path) const;
+  const Tracer& tracer() const { return m_trace; }
+  void TraceF(const char* format, ...) const __attribute__((format(printf, 2, 3)));
+
+ private:
+  friend ResolveStatus ResolveHostPath(FileServices&, std::string_view, std::string_view, PathTarget&);
+  void RememberPickedPath(std::string_view path);
+  // Closes the export file if one is open, and forgets it.
+  void ForgetExportFile();
+  // Shows a message box (texts in engine text).
+  void MessageBox(std::string_view text, std::string_view caption, MessageIcon icon);
+
+  UserInterface* m_ui;
+  const Tracer& m_trace;
+  TemplateStore& m_store;
+  std::function<void()> m_locateStore;
+  FileTable m_files;
+  std::vector<std::string> m_pickedPaths;
+};
+
 // Resolves a path the host gave a file method. Accepted are a name inside the
 // writable folder (absolute, or relative to that folder) and a path that a
 // file picker of this service object returned. Inside the writable folder an
@@ -62,14 +126,14 @@ class FileTable {
 // traced as "<method>: refused path <path>: <reason>". A name that ends with
 // "/" comes back as a failure (ENOTDIR, EISDIR or ENOENT, as opening it as a
 // file would fail), not a refusal.
-ResolveStatus ResolveHostPath(CxmlWrapper& service, std::string_view method, std::string_view path,
+ResolveStatus ResolveHostPath(FileServices& service, std::string_view method, std::string_view path,
                               PathTarget& out);
 
 // For a file opened through ResolveHostPath: false when it is one the file
 // methods refuse (a regular file inside the writable folder that has more
 // than one hard link, as it may have become after the path was resolved),
 // the refusal traced as ResolveHostPath traces it.
-bool AcceptOpenedFile(CxmlWrapper& service, std::string_view method, std::string_view path,
+bool AcceptOpenedFile(FileServices& service, std::string_view method, std::string_view path,
                       const PathTarget& target, int fd);
 
 }  // namespace zephrin

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "files/file_services.h"
-#include "service/xml_wrapper.h"
+#include "templates/store.h"
 
 namespace zephrin {
 
@@ -25,7 +25,7 @@ struct DirCloser {
 // Resolves a folder name for CreateFolder and DeleteFolder: a name inside the
 // writable folder, never the folder itself, never through a symbolic link.
 // A refusal is traced and comes back as kRefused.
-ResolveStatus ResolveFolderName(CxmlWrapper& service, std::string_view method, const std::string& writable,
+ResolveStatus ResolveFolderName(FileServices& service, std::string_view method, const std::string& writable,
                                 std::string_view name, PathTarget& out) {
   auto refuse = [&](const std::string& reason) {
     service.TraceF("%.*s: refused folder name %s: %s", static_cast<int>(method.size()), method.data(),
@@ -56,7 +56,7 @@ ResolveStatus ResolveFolderName(CxmlWrapper& service, std::string_view method, c
 
 }  // namespace
 
-Status CxmlWrapper::CreateFolder(std::string_view pFolderName, std::string& pLocalLowLocation) {
+Status FileServices::CreateFolder(std::string_view pFolderName, std::string& pLocalLowLocation) {
   std::string writable;
   if (Status st = GetWriteableFolderPath(writable); st != kOk) return st;
   PathTarget target;
@@ -76,7 +76,7 @@ Status CxmlWrapper::CreateFolder(std::string_view pFolderName, std::string& pLoc
   return kOk;
 }
 
-Status CxmlWrapper::DeleteFolder(std::string_view pFolderName) {
+Status FileServices::DeleteFolder(std::string_view pFolderName) {
   std::string writable;
   if (GetWriteableFolderPath(writable) != kOk) return kOk;
   PathTarget target;
@@ -125,7 +125,7 @@ Status CxmlWrapper::DeleteFolder(std::string_view pFolderName) {
   return kOk;
 }
 
-Status CxmlWrapper::DeleteOITFile(std::string_view pFileName) {
+Status FileServices::DeleteOITFile(std::string_view pFileName) {
   ForgetExportFile();
   PathTarget target;
   if (ResolveHostPath(*this, "DeleteOITFile", pFileName, target).kind != ResolveStatus::kOk) return kFalse;
@@ -133,7 +133,7 @@ Status CxmlWrapper::DeleteOITFile(std::string_view pFileName) {
   return kOk;
 }
 
-Status CxmlWrapper::ConvertFileToByteArray(std::string_view exportFilePath, std::optional<std::string>& pByteArray) {
+Status FileServices::ConvertFileToByteArray(std::string_view exportFilePath, std::optional<std::string>& pByteArray) {
   const std::string shown = PrintablePath(exportFilePath);
   auto openFailed = [&] {
     TraceF("!!!! **** Error opening export file %s for reading! In CxmlWrapper::ConvertFileToByteArray().",
@@ -184,7 +184,7 @@ Status CxmlWrapper::ConvertFileToByteArray(std::string_view exportFilePath, std:
   return kOk;
 }
 
-Status CxmlWrapper::ConvertByteArrayToFile(std::string_view exportFilePath, std::string_view pByteArray) {
+Status FileServices::ConvertByteArrayToFile(std::string_view exportFilePath, std::string_view pByteArray) {
   const std::string shown = PrintablePath(exportFilePath);
   auto openFailed = [&] {
     TraceF("!!!! **** Error opening export file %s for writing! In CxmlWrapper::ConvertByteArrayToFile().",
@@ -201,8 +201,8 @@ Status CxmlWrapper::ConvertByteArrayToFile(std::string_view exportFilePath, std:
   const AtomicWriteStatus written = WriteFileAtomicallyAt(target.folder.get(), target.leaf, pByteArray);
   if (written.kind == AtomicWriteStatus::kCreateFailed) return openFailed();
   if (written.kind == AtomicWriteStatus::kWriteFailed) {
-    Trace("CxmlWrapper::ConvertByteArrayToFile(). Exception occured.");
-    ui().ShowMessage("Import: Error occurred in processing the file.", exportFilePath, MessageIcon::None);
+    m_trace.Line("CxmlWrapper::ConvertByteArrayToFile(). Exception occured.");
+    m_ui->ShowMessage("Import: Error occurred in processing the file.", exportFilePath, MessageIcon::None);
     return kFalse;
   }
   TraceF("CxmlWrapper::ConvertByteArrayToFile(). Write %zu bytes to file %s.", pByteArray.size(), shown.c_str());

@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 
 #include "files/file_services.h"
-#include "service/xml_wrapper.h"
+#include "templates/store.h"
 
 namespace zephrin {
 
@@ -20,7 +20,7 @@ constexpr const char* kHardLinked = "it has more than one hard link";
 // folder that someone linked into it.
 bool IsHardLinked(const struct stat& st) { return S_ISREG(st.st_mode) && st.st_nlink > 1; }
 
-ResolveStatus Refuse(CxmlWrapper& service, std::string_view method, std::string_view path, std::string reason) {
+ResolveStatus Refuse(FileServices& service, std::string_view method, std::string_view path, std::string reason) {
   service.TraceF("%.*s: refused path %s: %s", static_cast<int>(method.size()), method.data(),
                  PrintablePath(path).c_str(), reason.c_str());
   ResolveStatus status;
@@ -31,19 +31,19 @@ ResolveStatus Refuse(CxmlWrapper& service, std::string_view method, std::string_
 
 }  // namespace
 
-void CxmlWrapper::RememberPickedPath(std::string_view path) {
+void FileServices::RememberPickedPath(std::string_view path) {
   if (path.empty() || IsPickedPath(path)) return;
   m_pickedPaths.emplace_back(path);
 }
 
-bool CxmlWrapper::IsPickedPath(std::string_view path) const {
+bool FileServices::IsPickedPath(std::string_view path) const {
   for (const std::string& picked : m_pickedPaths) {
     if (picked == path) return true;
   }
   return false;
 }
 
-ResolveStatus ResolveHostPath(CxmlWrapper& service, std::string_view method, std::string_view path,
+ResolveStatus ResolveHostPath(FileServices& service, std::string_view method, std::string_view path,
                               PathTarget& out) {
   if (path.find('\0') != std::string_view::npos) return Refuse(service, method, path, "the path holds a NUL character");
   if (service.IsPickedPath(path)) return ResolveAsGiven(std::string(path), out);
@@ -91,7 +91,7 @@ ResolveStatus ResolveHostPath(CxmlWrapper& service, std::string_view method, std
   return status;
 }
 
-bool AcceptOpenedFile(CxmlWrapper& service, std::string_view method, std::string_view path,
+bool AcceptOpenedFile(FileServices& service, std::string_view method, std::string_view path,
                       const PathTarget& target, int fd) {
   if (target.followLeaf) return true;  // a path the user picked is taken as it is
   struct stat st {};

@@ -5,24 +5,36 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "files/writable_folder.h"
+#include "platform/writable_folder.h"
 #include "platform/codepage.h"
 #include "platform/format.h"
-#include "templates/store_location.h"
 
 namespace zephrin {
 
-CxmlWrapper::CxmlWrapper(UserInterface* ui) : m_trace(TraceSink::FromEnvironment()) { SetUserInterface(ui); }
+namespace {
+UserInterface& Chosen(UserInterface* ui, std::unique_ptr<ConsoleUserInterface>& own) {
+  if (ui) return *ui;
+  own = std::make_unique<ConsoleUserInterface>();
+  return *own;
+}
+}  // namespace
+
+CxmlWrapper::CxmlWrapper(UserInterface* ui)
+    : m_ui(&Chosen(ui, m_ownUi)),
+      m_trace(TraceSink::FromEnvironment()),
+      m_files(*m_ui, m_trace, m_store, [this] { EstablishTemplateStore(); }) {}
 
 CxmlWrapper::~CxmlWrapper() = default;
 
 void CxmlWrapper::SetUserInterface(UserInterface* ui) {
   if (ui) {
     m_ui = ui;
+    m_files.SetUserInterface(*m_ui);
     return;
   }
   if (!m_ownUi) m_ownUi = std::make_unique<ConsoleUserInterface>();
   m_ui = m_ownUi.get();
+  m_files.SetUserInterface(*m_ui);
 }
 
 void CxmlWrapper::TraceF(const char* format, ...) {
@@ -49,14 +61,14 @@ ReadResult CxmlWrapper::Read(const ReadRequest& request, const ReadHooks& hooks)
   }
   // The debug marker file in the writable folder announces every read of a
   // comma-separated file.
-  if (!m_szWriteableFolder.empty()) {
+  if (!m_store.folder().empty()) {
     const std::optional<SourceFormat> format =
         request.format ? request.format : ReadService::FormatOfName(Utf8ToAnsi(request.importFile));
     struct stat st {};
-    if (format == SourceFormat::kCsv && ::stat((m_szWriteableFolder + "/BrenloDebug._me").c_str(), &st) == 0)
+    if (format == SourceFormat::kCsv && ::stat((m_store.folder() + "/BrenloDebug._me").c_str(), &st) == 0)
       MessageBox("Read CSV File", "Import", MessageIcon::None);
   }
-  return m_reads.Read(request, m_settings, m_szTemplateFile, withMessages);
+  return m_reads.Read(request, m_settings, m_store.path(), withMessages);
 }
 
 Status CxmlWrapper::ReturnRead(const ReadRequest& request, std::string& pReturnedXML) {
@@ -147,23 +159,73 @@ Status CxmlWrapper::InitInsurWPTemplate(std::string_view insurwptemplate) {
   return kOk;
 }
 
-// ---- Writable folder and template store -------------------------------------
+// ---- Template store -------------------------------------------------------------
 
-Status CxmlWrapper::GetWriteableFolderPath(std::string& pLocalLowLocation) {
-  const WriteableFolderResult folder = FindWriteableFolder(*m_ui);
-  if (!folder.ok) return kFalse;
-  if (folder.usingTempFolder) m_bUsingTempFolder = true;
-  pLocalLowLocation = folder.path;
+bool CxmlWrapper::EstablishTemplateStore() { return m_store.Locate(*m_ui, m_settings.saveTemplatePath()); }
+
+Status CxmlWrapper::GetTemplateInfo(std::string& pTemplateInfo) {
+  EstablishTemplateStore();
+  pTemplateInfo = m_store.ListingText();
   return kOk;
 }
 
-bool CxmlWrapper::EstablishTemplateStore() {
-  const auto location = EstablishStoreLocation(*m_ui, m_settings.saveTemplatePath());
-  if (!location) return false;
-  if (location->usingTempFolder) m_bUsingTempFolder = true;
-  m_szWriteableFolder = location->writeableFolder;
-  m_szTemplateFile = location->templateFile;
-  return true;
+Status CxmlWrapper::DeleteLayout(std::string_view pTemplateName) {
+  std::string error;
+  if (m_store.DeleteTemplate(Utf8ToAnsi(pTemplateName), &error) == DeleteOutcome::kFailed)
+    TraceF("DeleteLayout: the template store could not be written: %s", error.c_str());
+  return kOk;
 }
+
+Status CxmlWrapper::DeleteFileName(std::string_view pFileName) {
+  std::string error;
+  if (m_store.ForgetFile(Utf8ToAnsi(pFileName), &error) == DeleteOutcome::kFailed)
+    TraceF("DeleteFileName: the template store could not be written: %s", error.c_str());
+  return kOk;
+}
+
+// ---- File services ------------------------------------------------------------------
+
+Status CxmlWrapper::GetWriteableFolderPath(std::string& pLocalLowLocation) {
+  return m_files.GetWriteableFolderPath(pLocalLowLocation);
+}
+Status CxmlWrapper::BrowseForImport(std::string_view pImportType, std::string& pImportFileName) {
+  return m_files.BrowseForImport(pImportType, pImportFileName);
+}
+Status CxmlWrapper::SelectExportPDFFile(std::string& pExportPDFPath) { return m_files.SelectExportPDFFile(pExportPDFPath); }
+Status CxmlWrapper::SelectExportFile(std::string_view pFileTypes, std::string_view pDefaultExportFileName,
+                                     std::string& pExportFileName) {
+  return m_files.SelectExportFile(pFileTypes, pDefaultExportFileName, pExportFileName);
+}
+Status CxmlWrapper::CreateExportFile(std::string_view pExportFileName, int32_t& CreateSucceeded) {
+  return m_files.CreateExportFile(pExportFileName, CreateSucceeded);
+}
+Status CxmlWrapper::ExportWriteLine(std::string_view pExportLine, int32_t& WriteSucceeded) {
+  return m_files.ExportWriteLine(pExportLine, WriteSucceeded);
+}
+Status CxmlWrapper::CloseExportFile(int32_t& CloseSucceeded) { return m_files.CloseExportFile(CloseSucceeded); }
+Status CxmlWrapper::ExportWrite(std::string_view pExportLine, int32_t& WriteSucceeded) {
+  return m_files.ExportWrite(pExportLine, WriteSucceeded);
+}
+Status CxmlWrapper::WriteOutputLine(std::string_view pOutputFileName, std::string_view pOutputLine,
+                                    std::optional<int32_t>& WriteSucceeded) {
+  return m_files.WriteOutputLine(pOutputFileName, pOutputLine, WriteSucceeded);
+}
+Status CxmlWrapper::CreateOutputFile(std::string_view pOutputFileName, int32_t& CreateSucceeded) {
+  return m_files.CreateOutputFile(pOutputFileName, CreateSucceeded);
+}
+Status CxmlWrapper::CloseOutputFile(std::string_view pOutputFileName, std::optional<int32_t>& CloseSucceeded) {
+  return m_files.CloseOutputFile(pOutputFileName, CloseSucceeded);
+}
+Status CxmlWrapper::CreateFolder(std::string_view pFolderName, std::string& pLocalLowLocation) {
+  return m_files.CreateFolder(pFolderName, pLocalLowLocation);
+}
+Status CxmlWrapper::DeleteFolder(std::string_view pFolderName) { return m_files.DeleteFolder(pFolderName); }
+Status CxmlWrapper::ConvertFileToByteArray(std::string_view exportFilePath, std::optional<std::string>& pByteArray) {
+  return m_files.ConvertFileToByteArray(exportFilePath, pByteArray);
+}
+Status CxmlWrapper::ConvertByteArrayToFile(std::string_view exportFilePath, std::string_view pByteArray) {
+  return m_files.ConvertByteArrayToFile(exportFilePath, pByteArray);
+}
+Status CxmlWrapper::DeleteOITFile(std::string_view pFileName) { return m_files.DeleteOITFile(pFileName); }
 
 }  // namespace zephrin

@@ -3,31 +3,30 @@
 // A host creates one, sets its settings, and calls its operations one at a
 // time. Every interface method returns a status (kOk, or kFalse for success
 // with a false outcome) and never throws; outcomes travel in the results.
-// Texts at this interface are UTF-8; inside, the object works on Windows-1252
-// text (the `m_` members), converted on the way in and out.
+// Texts at this interface are UTF-8; inside, the engine works on
+// Windows-1252 text, converted on the way in and out.
+//
+// The object is a facade: it converts text at the interface and hands each
+// call to the value object that does the work (the host settings, the
+// template store, the file services, the reads). It holds no other state.
 #pragma once
 
-#include <array>
-#include <cstdarg>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
+#include "files/file_services.h"
+#include "platform/status.h"
 #include "platform/trace.h"
 #include "platform/user_interface.h"
 #include "result/read_result.h"
 #include "service/host_settings.h"
 #include "service/read_service.h"
+#include "templates/store.h"
 
 namespace zephrin {
-
-enum Status : int { kOk = 0, kFalse = 1 };
-
-class FileTable;  // open export and output files
 
 class CxmlWrapper {
  public:
@@ -91,58 +90,35 @@ class CxmlWrapper {
   // streamed there (its text then comes back empty).
   ReadResult Read(const ReadRequest& request, const ReadHooks& hooks = {});
   const HostSettings& settings() const { return m_settings; }
-  // The template store's file: "" until GetTemplateInfo or BrowseForImport
-  // has established where it lives.
-  const std::string& templateStorePath() const { return m_szTemplateFile; }
-
-  // The template store's place (file system text): established by
-  // GetTemplateInfo and BrowseForImport.
-  std::string m_szTemplateFile;
-  std::string m_szWriteableFolder;
-  bool m_bUsingTempFolder = false;
+  // The template store (its place is established by GetTemplateInfo and
+  // BrowseForImport; before that every lookup finds nothing).
+  const TemplateStore& store() const { return m_store; }
+  // Establishes where import.ini lives.
+  bool EstablishTemplateStore();
 
   // ---- Trace ---------------------------------------------------------------
   bool TraceOn() const { return m_trace.on(); }
   void Trace(std::string_view line) { m_trace.Line(line); }
   void TraceF(const char* format, ...) __attribute__((format(printf, 2, 3)));
-  const Tracer& tracer() const { return m_trace; }
-
-  // ---- Internals shared by the file services ---------------------------------
-  // Establishes where import.ini lives (GetTemplateInfo and BrowseForImport run it first).
-  bool EstablishTemplateStore();
-
-  // Shows a message box (texts in engine text).
-  void MessageBox(std::string_view text, std::string_view caption, MessageIcon icon);
 
   // ---- Layout editor ----
   // The front end that shows the layout editor; nullptr when there is none
   // (EditLayout then says so). It must outlive the object.
-  class EditorHost* m_editorHost = nullptr;
-
-  // ---- Template listing and file services ----
-  struct FileTableDeleter {
-    void operator()(FileTable* table) const;
-  };
-  // The export file and the table of output files (made on first use; files
-  // still open at teardown are flushed and closed).
-  std::unique_ptr<FileTable, FileTableDeleter> m_files;
-  FileTable& Files();
-  // Closes the export file if one is open, and forgets it.
-  void ForgetExportFile();
-  // Paths the file pickers returned (UTF-8): the file methods accept them
-  // besides names inside the writable folder.
-  std::vector<std::string> m_pickedPaths;
-  void RememberPickedPath(std::string_view path);
-  bool IsPickedPath(std::string_view path) const;
+  void SetEditorHost(class EditorHost* host) { m_editorHost = host; }
 
  private:
   Status ReturnRead(const ReadRequest& request, std::string& pReturnedXML);
+  // Shows a message box (texts in engine text).
+  void MessageBox(std::string_view text, std::string_view caption, MessageIcon icon);
 
-  Tracer m_trace;
-  HostSettings m_settings;
-  ReadService m_reads{m_trace};
   std::unique_ptr<ConsoleUserInterface> m_ownUi;
   UserInterface* m_ui = nullptr;
+  Tracer m_trace;
+  HostSettings m_settings;
+  TemplateStore m_store;
+  ReadService m_reads{m_trace};
+  FileServices m_files;
+  class EditorHost* m_editorHost = nullptr;
 };
 
 }  // namespace zephrin

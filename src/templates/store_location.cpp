@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "files/writable_folder.h"
+#include "platform/writable_folder.h"
 #include "platform/atomic_file.h"
 #include "platform/registry.h"
 

@@ -8,7 +8,6 @@
 #include "platform/codepage.h"
 #include "platform/profile.h"
 #include "result/result_document.h"
-#include "service/xml_wrapper.h"
 
 namespace zephrin {
 
@@ -203,30 +202,6 @@ DeleteOutcome DeleteFileAssociation(const std::string& iniPath, std::string_view
   }, error);
   if (!ok) return DeleteOutcome::kFailed;
   return changed ? DeleteOutcome::kDeleted : DeleteOutcome::kNotThere;
-}
-
-// ---- The service object's methods ----------------------------------------------
-
-Status CxmlWrapper::GetTemplateInfo(std::string& pTemplateInfo) {
-  EstablishTemplateStore();
-  pTemplateInfo = FormatTemplateInfo(ReadTemplateListing(m_szTemplateFile), m_szWriteableFolder);
-  return kOk;
-}
-
-Status CxmlWrapper::DeleteLayout(std::string_view pTemplateName) {
-  std::string error;
-  if (DeleteTemplateFromStore(m_szTemplateFile, Utf8ToAnsi(pTemplateName), &error) == DeleteOutcome::kFailed) {
-    TraceF("DeleteLayout: the template store could not be written: %s", error.c_str());
-  }
-  return kOk;
-}
-
-Status CxmlWrapper::DeleteFileName(std::string_view pFileName) {
-  std::string error;
-  if (DeleteFileAssociation(m_szTemplateFile, Utf8ToAnsi(pFileName), &error) == DeleteOutcome::kFailed) {
-    TraceF("DeleteFileName: the template store could not be written: %s", error.c_str());
-  }
-  return kOk;
 }
 
 }  // namespace zephrin

@@ -33,7 +33,7 @@ std::string Upper(std::string s) {
 class EditLayoutTest : public ::testing::Test {
  protected:
   EditLayoutTest() : env("ZEPHRINIMPORT_HOME", home.str()), ui(hub), service(&ui), protocol(service, ui) {
-    service.m_editorHost = &hub;
+    service.SetEditorHost(&hub);
   }
   std::string Ini() const { return home.file("import.ini"); }
 

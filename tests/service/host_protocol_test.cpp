@@ -107,10 +107,10 @@ TEST_F(Protocol, AFailureInsideTheEngineAnswersThatRequestAlone) {
       R"({"jsonrpc":"2.0","id":1,"method":"EditLayout","params":["",0,"FCOA",")" + home.file("tb.csv") + R"("]})";
   for (const bool outOfMemory : {false, true}) {
     FailingEditor editor(outOfMemory);
-    service.m_editorHost = &editor;
+    service.SetEditorHost(&editor);
     EXPECT_EQ(Call(edit), std::string(R"({"jsonrpc":"2.0","id":1,"error":{"code":-32603,"message":"Internal error: )") +
                               (outOfMemory ? "out of memory" : "the window went away") + R"("}})");
-    service.m_editorHost = nullptr;
+    service.SetEditorHost(nullptr);
     // The next request runs on the same object.
     EXPECT_EQ(Call(R"({"jsonrpc":"2.0","id":2,"method":"SetCurrentYear","params":[2030]})"),
               R"({"jsonrpc":"2.0","id":2,"result":{"value":null,"status":0,"messages":[]}})");

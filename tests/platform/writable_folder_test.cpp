@@ -1,4 +1,4 @@
-#include "files/writable_folder.h"
+#include "platform/writable_folder.h"
 
 #include <filesystem>
 

@@ -1,0 +1,57 @@
+#include "templates/store.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/profile.h"
+#include "templates/store_location.h"
+
+namespace zephrin {
+
+namespace {
+// The name as listed: as typed, else upper-cased, else as typed.
+std::string AsListed(const std::vector<std::string>& listed, std::string_view typed) {
+  if (std::find(listed.begin(), listed.end(), typed) != listed.end()) return std::string(typed);
+  std::string upper = ProfileUpper(typed);
+  if (std::find(listed.begin(), listed.end(), upper) != listed.end()) return upper;
+  return std::string(typed);
+}
+}  // namespace
+
+bool TemplateStore::Locate(UserInterface& ui, bool saveTemplatePath) {
+  const auto location = EstablishStoreLocation(ui, saveTemplatePath);
+  if (!location) return false;
+  m_folder = location->writeableFolder;
+  m_path = location->templateFile;
+  return true;
+}
+
+std::string TemplateStore::Value(std::string_view section, std::string_view key) const {
+  std::string value;
+  ReadStoreValue(m_path, section, key, value);
+  return value;
+}
+
+std::string TemplateStore::ListingText() const { return FormatTemplateInfo(List(), m_folder); }
+
+DeleteOutcome TemplateStore::DeleteTemplate(std::string_view name, std::string* error) const {
+  return DeleteTemplateFromStore(m_path, name, error);
+}
+
+DeleteOutcome TemplateStore::ForgetFile(std::string_view fileName, std::string* error) const {
+  return DeleteFileAssociation(m_path, fileName, error);
+}
+
+std::string TemplateStore::StoredTemplateName(std::string_view typed) const {
+  std::vector<std::string> names;
+  for (const auto& t : List().templates) names.push_back(t.name);
+  return AsListed(names, typed);
+}
+
+std::string TemplateStore::StoredFileName(std::string_view typed) const {
+  std::vector<std::string> names;
+  for (const auto& f : List().files) names.push_back(f.fileName);
+  return AsListed(names, typed);
+}
+
+}  // namespace zephrin
