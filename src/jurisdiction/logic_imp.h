@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "jurisdiction/jurisdiction_tables.h"
+#include "catalogue/jurisdiction_tables.h"
 #include "platform/trace.h"
 #include "readers/data_text.h"
 #include "result/error_document.h"

@@ -5,7 +5,7 @@
 
 #include <pugixml.hpp>
 
-#include "jurisdiction/jurisdiction_tables.h"
+#include "catalogue/jurisdiction_tables.h"
 #include "platform/codepage.h"
 #include "readers/reader_messages.h"
 #include "result/error_document.h"

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "jurisdiction/jurisdiction_tables.h"
+#include "catalogue/jurisdiction_tables.h"
 #include "jurisdiction/logic_imp.h"
 #include "platform/trace.h"
 #include "readers/read_plan.h"

@@ -1,4 +1,4 @@
-#include "jurisdiction/jurisdiction_tables.h"
+#include "catalogue/jurisdiction_tables.h"
 
 #include <cstdlib>
 
