@@ -37,19 +37,6 @@ bool IsSymlinkAt(int folderFd, const std::string& name) {
   return fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
 }
 
-// A temporary name that no other writer picks at the same time, short enough
-// for any entry name (the entry's own name may already be at the limit).
-std::string TempName() {
-  static std::atomic<unsigned> counter{0};
-  const unsigned n = counter.fetch_add(1, std::memory_order_relaxed);
-  struct timespec ts {};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  char buf[80];
-  std::snprintf(buf, sizeof buf, ".zephrin-%ld-%u-%ld.tmp", static_cast<long>(getpid()), n,
-                static_cast<long>(ts.tv_nsec));
-  return buf;
-}
-
 }  // namespace
 
 int UniqueFd::reset(int fd) {
@@ -163,44 +150,18 @@ int OpenTarget(const PathTarget& target, int flags, mode_t mode, UniqueFd& out) 
 
 AtomicWriteStatus WriteFileAtomicallyAt(int folderFd, const std::string& leaf, std::string_view content) {
   AtomicWriteStatus status;
-  struct stat st {};
-  const bool exists = fstatat(folderFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-  if (exists && S_ISDIR(st.st_mode)) {
+  AtomicFileWriter writer;
+  if (writer.Begin(folderFd, leaf) != AtomicFileWriter::Outcome::kOk) {
     status.kind = AtomicWriteStatus::kCreateFailed;
-    status.err = EISDIR;
+    status.err = writer.err();
     return status;
   }
-
-  std::string tmp;
-  UniqueFd fd;
-  for (int attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
-    tmp = TempName();
-    fd.reset(openat(folderFd, tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (!fd.valid() && errno != EEXIST) break;
-  }
-  if (!fd.valid()) {
-    status.kind = AtomicWriteStatus::kCreateFailed;
-    status.err = errno;
-    return status;
-  }
-
-  auto fail = [&](int err) {
-    fd.reset();
-    unlinkat(folderFd, tmp.c_str(), 0);
+  // The content in place with its folder not flushed is as good as it gets here.
+  const bool written = writer.Write(content);
+  if (!written || writer.Commit() == AtomicFileWriter::Outcome::kWriteFailed) {
     status.kind = AtomicWriteStatus::kWriteFailed;
-    status.err = err;
-    return status;
-  };
-
-  int err = 0;
-  // The new file takes the permissions of the one it replaces.
-  if (exists && S_ISREG(st.st_mode) && fchmod(fd.get(), st.st_mode & 07777) != 0) return fail(errno);
-  if (!WriteAll(fd.get(), content, err)) return fail(err);
-  if (fsync(fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP) return fail(errno);
-  if (fd.reset() != 0) return fail(errno);
-  if (renameat(folderFd, tmp.c_str(), folderFd, leaf.c_str()) != 0) return fail(errno);
-  // Make the rename itself durable; a folder that cannot be flushed is taken as it is.
-  if (UniqueFd dir(openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)); dir.valid()) fsync(dir.get());
+    status.err = writer.err();
+  }
   return status;
 }
 

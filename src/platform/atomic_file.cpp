@@ -88,67 +88,147 @@ bool WriteAll(int fd, std::string_view content, int& err) {
   return true;
 }
 
+AtomicFileWriter::~AtomicFileWriter() { Abandon(); }
+
+void AtomicFileWriter::Abandon() {
+  if (m_fd >= 0) {
+    close(m_fd);
+    m_fd = -1;
+    unlinkat(m_folderFd, m_temp.c_str(), 0);
+  }
+  if (m_ownFolderFd >= 0) {
+    close(m_ownFolderFd);
+    m_ownFolderFd = -1;
+  }
+  m_folderFd = -1;
+}
+
+AtomicFileWriter::Outcome AtomicFileWriter::Begin(int folderFd, const std::string& leaf) {
+  Abandon();
+  m_folderFd = folderFd;
+  m_leaf = leaf;
+  struct stat st {};
+  m_exists = fstatat(folderFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+  if (m_exists && S_ISDIR(st.st_mode)) {
+    m_err = EISDIR;
+    return Outcome::kCreateFailed;
+  }
+  m_exists = m_exists && S_ISREG(st.st_mode);
+  m_mode = m_exists ? (st.st_mode & 07777) : 0;
+  for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+    m_temp = BaseOf(TempName("/", leaf));
+    // A name near the limit of an entry name gets a short temporary name.
+    if (m_temp.size() > 250) m_temp = BaseOf(TempName("/", "zephrin"));
+    m_fd = openat(folderFd, m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (m_fd < 0 && errno != EEXIST) break;
+  }
+  if (m_fd < 0) {
+    m_err = errno;
+    return Outcome::kCreateFailed;
+  }
+  // The new file takes the permissions of the one it replaces.
+  if (m_exists && fchmod(m_fd, m_mode) != 0) {
+    m_err = errno;
+    Abandon();
+    return Outcome::kWriteFailed;
+  }
+  return Outcome::kOk;
+}
+
+AtomicFileWriter::Outcome AtomicFileWriter::Begin(const std::string& pathIn) {
+  Abandon();
+  // Replace the file a symbolic link points to, not the link itself.
+  const std::string path = WrittenPath(pathIn);
+  const std::string folder = FolderOf(path);
+  m_ownFolderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (m_ownFolderFd < 0) {
+    m_err = errno;
+    return Outcome::kCreateFailed;
+  }
+  const int own = m_ownFolderFd;
+  m_ownFolderFd = -1;  // Begin(fd, ...) must not close it
+  const Outcome outcome = Begin(own, BaseOf(path));
+  m_ownFolderFd = own;
+  if (outcome != Outcome::kOk) Abandon();
+  return outcome;
+}
+
+bool AtomicFileWriter::Write(std::string_view piece) {
+  if (m_fd < 0) return false;
+  return WriteAll(m_fd, piece, m_err);
+}
+
+bool AtomicFileWriter::Restart() {
+  if (m_fd < 0) return false;
+  if (ftruncate(m_fd, 0) != 0 || lseek(m_fd, 0, SEEK_SET) != 0) {
+    m_err = errno;
+    return false;
+  }
+  return true;
+}
+
+AtomicFileWriter::Outcome AtomicFileWriter::Commit() {
+  if (m_fd < 0) return Outcome::kWriteFailed;
+  // Some files (pipes, special file systems) cannot be flushed: taken as they are.
+  if (fsync(m_fd) != 0 && errno != EINVAL && errno != ENOTSUP) {
+    m_err = errno;
+    Abandon();
+    return Outcome::kWriteFailed;
+  }
+  const int rc = close(m_fd);
+  m_fd = -1;
+  if (rc != 0 || renameat(m_folderFd, m_temp.c_str(), m_folderFd, m_leaf.c_str()) != 0) {
+    m_err = errno;
+    unlinkat(m_folderFd, m_temp.c_str(), 0);
+    Abandon();
+    return Outcome::kWriteFailed;
+  }
+  // Make the rename itself durable. File systems that cannot flush a folder
+  // (EINVAL) are taken as they are.
+  Outcome outcome = Outcome::kOk;
+  const int dfd = openat(m_folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd >= 0) {
+    if (fsync(dfd) != 0 && errno != EINVAL && errno != ENOTSUP) {
+      m_err = errno;
+      outcome = Outcome::kNotFlushed;
+    }
+    close(dfd);
+  }
+  Abandon();
+  return outcome;
+}
+
 bool WriteFileAtomically(const std::string& pathIn, std::string_view content, std::string* error) {
   if (pathIn.empty()) {
     SetError(error, "No file name was given.");
     return false;
   }
-  // Replace the file a symbolic link points to, not the link itself.
-  const std::string path = WrittenPath(pathIn);
-  struct stat st {};
-  bool exists = false;
-  if (lstat(pathIn.c_str(), &st) == 0) {
-    exists = stat(path.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) {
-      SetError(error, "Cannot write " + pathIn + ": it is a folder.");
+  AtomicFileWriter writer;
+  switch (writer.Begin(pathIn)) {
+    case AtomicFileWriter::Outcome::kOk: break;
+    case AtomicFileWriter::Outcome::kCreateFailed:
+      if (writer.err() == EISDIR) SetError(error, "Cannot write " + pathIn + ": it is a folder.");
+      else SetError(error, "Cannot create a temporary file in " + FolderOf(WrittenPath(pathIn)) + ": " +
+                               ErrnoText(writer.err()) + ".");
       return false;
-    }
+    default:
+      SetError(error, "Cannot write " + pathIn + ": " + ErrnoText(writer.err()) + ".");
+      return false;
   }
-
-  const std::string folder = FolderOf(path);
-  std::string tmp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    tmp = TempName(folder, BaseOf(path));
-    fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) break;
-  }
-  if (fd < 0) {
-    SetError(error, "Cannot create a temporary file in " + folder + ": " + ErrnoText(errno) + ".");
+  if (!writer.Write(content)) {
+    SetError(error, "Cannot write " + pathIn + ": writing the temporary file failed: " + ErrnoText(writer.err()) + ".");
     return false;
   }
-
-  auto fail = [&](const char* what, int err) {
-    if (fd >= 0) close(fd);
-    unlink(tmp.c_str());
-    SetError(error, std::string("Cannot write ") + pathIn + ": " + what + ": " + ErrnoText(err) + ".");
-    return false;
-  };
-
-  int err = 0;
-  // Keep the permissions of the file being replaced.
-  if (exists && fchmod(fd, st.st_mode & 07777) != 0) return fail("setting its permissions failed", errno);
-  if (!WriteAll(fd, content, err)) return fail("writing the temporary file failed", err);
-  if (fsync(fd) != 0) return fail("flushing the temporary file failed", errno);
-  int rc = close(fd);
-  fd = -1;
-  if (rc != 0) return fail("closing the temporary file failed", errno);
-  if (rename(tmp.c_str(), path.c_str()) != 0) return fail("renaming the temporary file failed", errno);
-
-  // Make the rename itself durable. File systems that cannot flush a folder
-  // (EINVAL) are taken as they are.
-  int dfd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    rc = fsync(dfd);
-    err = errno;
-    close(dfd);
-    if (rc != 0 && err != EINVAL && err != ENOTSUP) {
+  switch (writer.Commit()) {
+    case AtomicFileWriter::Outcome::kOk: return true;
+    case AtomicFileWriter::Outcome::kNotFlushed:
       SetError(error, "The new content of " + pathIn + " is in place but its folder could not be flushed: " +
-                          ErrnoText(err) + ".");
+                          ErrnoText(writer.err()) + ".");
       return false;
-    }
+    default:
+      SetError(error, "Cannot write " + pathIn + ": " + ErrnoText(writer.err()) + ".");
+      return false;
   }
-  return true;
 }
 
 void RemoveStaleTempFiles(const std::string& pathIn, long minAgeSeconds) {

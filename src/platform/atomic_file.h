@@ -7,6 +7,52 @@
 
 namespace zephrin {
 
+// The one way the engine replaces a file: the new content goes to a
+// temporary file in the target's folder, is flushed to disk and renamed over
+// the target, and the folder is flushed, so that the target holds its old
+// content or the new one whatever happens. The content may come in pieces
+// (a streamed document), and may be started over (a read that fails after
+// it began writing replaces its records with its error document).
+class AtomicFileWriter {
+ public:
+  enum class Outcome {
+    kOk,
+    kCreateFailed,   // the temporary file could not be made (the target's folder, its rights ...)
+    kWriteFailed,    // writing, flushing or renaming failed; the target is as it was
+    kNotFlushed,     // the new content is in place, but its folder could not be flushed
+  };
+
+  AtomicFileWriter() = default;
+  // Abandons an uncommitted replacement: the temporary file is removed.
+  ~AtomicFileWriter();
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  // Starts replacing `leaf` of the open folder `folderFd` (kept open by the
+  // caller until Commit). A leaf that is a folder fails with EISDIR.
+  [[nodiscard]] Outcome Begin(int folderFd, const std::string& leaf);
+  // Starts replacing `path`; a symbolic link is followed and its target replaced.
+  [[nodiscard]] Outcome Begin(const std::string& path);
+  // Appends a piece; false (with err() set) when it could not be written.
+  bool Write(std::string_view piece);
+  // Drops everything written so far.
+  bool Restart();
+  // Flushes, renames over the target, flushes the folder.
+  [[nodiscard]] Outcome Commit();
+  // The error number of the last failure.
+  int err() const { return m_err; }
+
+ private:
+  void Abandon();
+  int m_folderFd = -1;
+  int m_ownFolderFd = -1;  // the folder this writer opened itself
+  int m_fd = -1;
+  std::string m_leaf, m_temp;
+  bool m_exists = false;
+  unsigned m_mode = 0;
+  int m_err = 0;
+};
+
 // Writes `content` to a temporary file in the target's folder, flushes it to
 // disk, renames it over `path` and flushes the folder, so that `path` holds
 // either its old content or the new one whatever happens. An existing
