@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -69,6 +70,21 @@ struct ReadOptions {
   int year = 0;
   bool yearSet = false, batch = false;
   int intlType = -1, intlParam = 0;
+};
+
+// Hands a streamed document's pieces to the output file.
+class FileSink : public OutputSink {
+ public:
+  explicit FileSink(AtomicFileWriter& writer) : m_writer(writer) {}
+  bool Write(std::string_view piece) override {
+    if (m_ok && !m_writer.Write(piece)) m_ok = false;
+    return m_ok;
+  }
+  bool ok() const { return m_ok; }
+
+ private:
+  AtomicFileWriter& m_writer;
+  bool m_ok = true;
 };
 
 }  // namespace
@@ -177,6 +193,21 @@ void RegisterReadCommand(CLI::App& app, int& exitCode) {
       request.intlParam = static_cast<int16_t>(opts->intlParam);
       request.intlType = static_cast<int16_t>(opts->intlType);
     }
+    // Standard output shows the whole text once the read is done, so a read
+    // that fails shows its error document alone. A file is written as the
+    // read goes, into a temporary file that replaces it at the end: whole or
+    // not at all, and an error replaces what the read wrote before it failed.
+    AtomicFileWriter output;
+    FileSink sink(output);
+    if (!opts->output.empty()) {
+      if (output.Begin(opts->output) != AtomicFileWriter::Outcome::kOk) {
+        std::fprintf(stderr, "zephrinimport: cannot write %s: %s\n", opts->output.c_str(),
+                     std::strerror(output.err()));
+        exitCode = 1;
+        return;
+      }
+      hooks.sink = &sink;
+    }
     ReadResult read = service.Read(request, hooks);
     const std::string_view result = read.text.view();
 
@@ -185,9 +216,16 @@ void RegisterReadCommand(CLI::App& app, int& exitCode) {
       if (!result.empty()) std::fputc('\n', stdout);
       std::fflush(stdout);
     } else {
-      std::string error;
-      if (!WriteFileAtomically(opts->output, std::string(result) + (result.empty() ? "" : "\n"), &error)) {
-        std::fprintf(stderr, "zephrinimport: cannot write %s: %s\n", opts->output.c_str(), error.c_str());
+      bool written = sink.ok();
+      if (read.outcome == ReadOutcome::kDocument) {
+        written = written && output.Write("\n");
+      } else {
+        written = output.Restart() && output.Write(result) && (result.empty() || output.Write("\n"));
+      }
+      const AtomicFileWriter::Outcome committed = written ? output.Commit() : AtomicFileWriter::Outcome::kWriteFailed;
+      if (committed != AtomicFileWriter::Outcome::kOk) {
+        std::fprintf(stderr, "zephrinimport: cannot write %s: %s\n", opts->output.c_str(),
+                     std::strerror(output.err()));
         exitCode = 1;
         return;
       }
