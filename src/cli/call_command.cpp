@@ -1,4 +1,5 @@
 // zephrinimport call: the host protocol on standard input and output.
+#include <cstdio>
 #include <iostream>
 #include <string>
 
@@ -7,6 +8,13 @@
 #include "service/host_protocol.h"
 
 namespace zephrin::cli {
+
+namespace {
+class StdoutSink : public OutputSink {
+ public:
+  bool Write(std::string_view piece) override { return std::fwrite(piece.data(), 1, piece.size(), stdout) == piece.size(); }
+};
+}  // namespace
 
 void RegisterCallCommand(CLI::App& app, int& exitCode) {
   auto* cmd = app.add_subcommand(
@@ -20,13 +28,16 @@ void RegisterCallCommand(CLI::App& app, int& exitCode) {
     server::WebEditorLauncher editor;
     service.SetEditorHost(&editor);
     HostProtocol protocol(service, ui);
+    // Responses go to standard output in pieces, a large text straight from
+    // the read's buffer.
+    StdoutSink out;
     std::string line;
     while (std::getline(std::cin, line)) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       if (line.find_first_not_of(" \t") == std::string::npos) continue;
-      if (auto response = protocol.HandleLine(line)) {
-        std::cout << *response << '\n';
-        std::cout.flush();
+      if (protocol.HandleLine(line, out)) {
+        out.Write("\n");
+        std::fflush(stdout);
       }
     }
     exitCode = 0;

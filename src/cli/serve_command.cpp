@@ -25,22 +25,18 @@ struct ServeOptions {
   bool open = false;
 };
 
-// Whether a request names its dialog answers itself (as `call` requests
-// do); otherwise the page answers the file dialogs it opens.
-bool CarriesAnswers(std::string_view body) {
-  const auto j = nlohmann::json::parse(body.begin(), body.end(), nullptr, false);
-  return j.is_object() && j.contains("params") && j["params"].is_object() && j["params"].contains("answers");
-}
+// Collects a response.
+class StringSink : public OutputSink {
+ public:
+  explicit StringSink(std::string& out) : m_out(out) {}
+  bool Write(std::string_view piece) override {
+    m_out.append(piece);
+    return true;
+  }
 
-std::string BusyResponse(std::string_view body) {
-  const auto j = nlohmann::json::parse(body.begin(), body.end(), nullptr, false);
-  nlohmann::json id = j.is_object() && j.contains("id") ? j["id"] : nlohmann::json(nullptr);
-  nlohmann::json r = {{"jsonrpc", "2.0"},
-                      {"id", id},
-                      {"error", {{"code", -32001}, {"message", "The service is busy: the layout editor or a file "
-                                                               "dialog is open."}}}};
-  return r.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
+ private:
+  std::string& m_out;
+};
 
 }  // namespace
 
@@ -68,7 +64,6 @@ void RegisterServeCommand(CLI::App& app, int& exitCode) {
     CxmlWrapper service(&ui);
     service.SetEditorHost(&hub);
     HostProtocol protocol(service, ui);
-    std::timed_mutex serviceMutex;
 
     std::string info;
     service.GetTemplateInfo(info);  // establishes the template store, as a host does first
@@ -83,13 +78,17 @@ void RegisterServeCommand(CLI::App& app, int& exitCode) {
     options.webDir = server::DefaultWebDir();
     options.rpc = [&](std::string_view body) -> std::string {
       // One call at a time; a call that waits for the user (the editor, a
-      // file dialog) keeps the others out.
-      std::unique_lock lock(serviceMutex, std::defer_lock);
-      if (!lock.try_lock_for(std::chrono::seconds(5))) return BusyResponse(body);
-      ui.SetInteractive(!CarriesAnswers(body));
-      auto response = protocol.HandleLine(body);
+      // file dialog) keeps the others out, who are told after 5 s that the
+      // service is busy. A request without its own dialog answers has the
+      // page answer them.
+      std::string response;
+      StringSink sink(response);
+      HostProtocol::CallOptions call;
+      call.wait = std::chrono::seconds(5);
+      call.beforeCall = [&](bool carriesAnswers) { ui.SetInteractive(!carriesAnswers); };
+      protocol.HandleLine(body, sink, call);
       ui.SetInteractive(false);
-      return response ? *response : std::string();
+      return response;
     };
     server::WebServer web(options, hub);
     std::string error;

@@ -22,6 +22,7 @@ constexpr int kInvalidRequest = -32600;
 constexpr int kMethodNotFound = -32601;
 constexpr int kInvalidParams = -32602;
 constexpr int kInternalError = -32603;
+constexpr int kBusy = -32001;
 
 std::string ErrorResponse(const Json& id, int code, const std::string& message) {
   Json r;
@@ -103,7 +104,8 @@ ReadRequest ReadOf(int id, const std::vector<Arg>& a) {
   return r;
 }
 
-Status Invoke(CxmlWrapper& s, int id, const std::vector<Arg>& a, Json& value, std::optional<ReadOutcome>& outcome) {
+Status Invoke(CxmlWrapper& s, int id, const std::vector<Arg>& a, Json& value, std::optional<ReadOutcome>& outcome,
+              TextBuffer& text) {
   std::string str;
   int32_t n = 0;
   std::optional<std::string> opt;
@@ -115,7 +117,7 @@ Status Invoke(CxmlWrapper& s, int id, const std::vector<Arg>& a, Json& value, st
     case 17: {
       ReadResult read = s.Read(ReadOf(id, a));
       outcome = read.outcome;
-      value = read.text.TakeString();
+      text = std::move(read.text);  // written into the response as it is, with no copy
       return kOk;
     }
     case 3: st = s.BrowseForImport(S(a, 0), str); value = str; return st;
@@ -170,38 +172,145 @@ Status Invoke(CxmlWrapper& s, int id, const std::vector<Arg>& a, Json& value, st
 
 }  // namespace
 
+namespace {
+
+// Writes `text` as the inside of a JSON string, escaped as the protocol's
+// JSON writer escapes (quote, backslash and control characters; UTF-8 as it
+// is, a byte that is not UTF-8 as U+FFFD), in pieces through `out`.
+bool WriteJsonStringBody(OutputSink& out, std::string_view text) {
+  std::string piece;
+  piece.reserve((64u << 10) + 16);
+  const auto flush = [&]() {
+    const bool ok = out.Write(piece);
+    piece.clear();
+    return ok;
+  };
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  while (i < n) {
+    // A run of bytes that stand as they are.
+    std::size_t run = i;
+    while (run < n) {
+      const auto c = static_cast<unsigned char>(text[run]);
+      if (c < 0x20 || c == '"' || c == '\\' || c >= 0x80) break;
+      ++run;
+    }
+    piece.append(text.data() + i, run - i);
+    i = run;
+    if (piece.size() >= (64u << 10) && !flush()) return false;
+    if (i == n) break;
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      // A UTF-8 sequence: copied when whole and valid.
+      std::size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+      bool valid = len != 0 && i + len <= n;
+      for (std::size_t k = 1; valid && k < len; ++k) valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+      if (valid && IsValidUtf8(text.substr(i, len))) {
+        piece.append(text.data() + i, len);
+        i += len;
+      } else {
+        piece.append("\xEF\xBF\xBD");
+        ++i;
+      }
+      continue;
+    }
+    switch (c) {
+      case '"': piece.append("\\\""); break;
+      case '\\': piece.append("\\\\"); break;
+      case '\b': piece.append("\\b"); break;
+      case '\f': piece.append("\\f"); break;
+      case '\n': piece.append("\\n"); break;
+      case '\r': piece.append("\\r"); break;
+      case '\t': piece.append("\\t"); break;
+      default: {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "\\u%04x", c);
+        piece.append(buf);
+      }
+    }
+    ++i;
+  }
+  return piece.empty() || flush();
+}
+
+class StringSink : public OutputSink {
+ public:
+  explicit StringSink(std::string& out) : m_out(out) {}
+  bool Write(std::string_view piece) override {
+    m_out.append(piece);
+    return true;
+  }
+
+ private:
+  std::string& m_out;
+};
+
+}  // namespace
+
+bool HostProtocol::Reply::WriteTo(OutputSink& out) const {
+  if (!out.Write(head)) return false;
+  if (bigValue) {
+    if (!out.Write("\"") || !WriteJsonStringBody(out, big.view()) || !out.Write("\"")) return false;
+  }
+  return out.Write(tail);
+}
+
 std::optional<std::string> HostProtocol::HandleLine(std::string_view line) {
+  std::string response;
+  StringSink sink(response);
+  if (!HandleLine(line, sink)) return std::nullopt;
+  return response;
+}
+
+bool HostProtocol::HandleLine(std::string_view line, OutputSink& out, const CallOptions& options) {
+  // One call at a time on the service object; a caller that cannot wait is
+  // told the service is busy.
+  std::unique_lock lock(m_lock, std::defer_lock);
+  if (options.wait) {
+    if (!lock.try_lock_for(*options.wait)) {
+      const Json request = Json::parse(line.begin(), line.end(), nullptr, false);
+      const Json id = request.is_object() && request.contains("id") ? request["id"] : Json(nullptr);
+      out.Write(ErrorResponse(id, kBusy, "The service is busy: the layout editor or a file dialog is open."));
+      return true;
+    }
+  } else {
+    lock.lock();
+  }
   // The one place where a failure inside the engine stops: the request gets
   // an internal error, the service object stays as it is, and the next
   // request runs.
+  std::optional<Reply> reply;
   try {
-    return HandleRequest(line);
+    reply = HandleRequest(line, options);
   } catch (const std::exception& e) {
     m_ui.SetAnswers({});
-    return ErrorResponse(nullptr, kInternalError, std::string("Internal error: ") + e.what());
+    reply = Reply::Plain(ErrorResponse(nullptr, kInternalError, std::string("Internal error: ") + e.what()));
   } catch (...) {
     m_ui.SetAnswers({});
-    return ErrorResponse(nullptr, kInternalError, "Internal error");
+    reply = Reply::Plain(ErrorResponse(nullptr, kInternalError, "Internal error"));
   }
+  if (!reply) return false;
+  reply->WriteTo(out);
+  return true;
 }
 
-std::optional<std::string> HostProtocol::HandleRequest(std::string_view line) {
+std::optional<HostProtocol::Reply> HostProtocol::HandleRequest(std::string_view line, const CallOptions& options) {
   Json request = Json::parse(line.begin(), line.end(), nullptr, /*allow_exceptions=*/false);
-  if (request.is_discarded()) return ErrorResponse(nullptr, kParseError, "Parse error: the request is not valid JSON");
-  if (!request.is_object()) return ErrorResponse(nullptr, kInvalidRequest, "Invalid request: not a JSON object");
+  if (request.is_discarded()) return Reply::Plain(ErrorResponse(nullptr, kParseError, "Parse error: the request is not valid JSON"));
+  if (!request.is_object()) return Reply::Plain(ErrorResponse(nullptr, kInvalidRequest, "Invalid request: not a JSON object"));
 
   const bool hasId = request.contains("id");
   Json id = hasId ? request["id"] : Json(nullptr);
   if (hasId && !(id.is_string() || id.is_number() || id.is_null()))
-    return ErrorResponse(nullptr, kInvalidRequest, "Invalid request: \"id\" must be a string, a number or null");
-  const auto reply = [&](std::string response) -> std::optional<std::string> {
+    return Reply::Plain(ErrorResponse(nullptr, kInvalidRequest, "Invalid request: \"id\" must be a string, a number or null"));
+  const auto reply = [&](std::string response) -> std::optional<Reply> {
     if (!hasId) return std::nullopt;
-    return response;
+    return Reply::Plain(std::move(response));
   };
   if (!request.contains("jsonrpc") || request["jsonrpc"] != "2.0")
-    return ErrorResponse(id, kInvalidRequest, "Invalid request: \"jsonrpc\" must be \"2.0\"");
+    return Reply::Plain(ErrorResponse(id, kInvalidRequest, "Invalid request: \"jsonrpc\" must be \"2.0\""));
   if (!request.contains("method") || !request["method"].is_string())
-    return ErrorResponse(id, kInvalidRequest, "Invalid request: \"method\" must be a string");
+    return Reply::Plain(ErrorResponse(id, kInvalidRequest, "Invalid request: \"method\" must be a string"));
 
   const std::string& name = request["method"].get_ref<const std::string&>();
   const MethodInfo* method = FindMethod(name);
@@ -210,6 +319,7 @@ std::optional<std::string> HostProtocol::HandleRequest(std::string_view line) {
   // Parameters: an array, or {"args": [...], "answers": [...]}.
   Json args = Json::array();
   std::vector<std::optional<std::string>> answers;
+  bool params_have_answers = false;
   if (request.contains("params")) {
     const Json& params = request["params"];
     if (params.is_array()) {
@@ -221,6 +331,7 @@ std::optional<std::string> HostProtocol::HandleRequest(std::string_view line) {
       }
       if (params.contains("args")) args = params["args"];
       if (params.contains("answers")) {
+        params_have_answers = true;
         const Json& a = params["answers"];
         if (!a.is_array()) return reply(ErrorResponse(id, kInvalidParams, "Invalid params: \"answers\" must be an array"));
         for (const Json& answer : a) {
@@ -237,13 +348,15 @@ std::optional<std::string> HostProtocol::HandleRequest(std::string_view line) {
   if (std::string problem = ConvertArgs(*method, args, converted); !problem.empty())
     return reply(ErrorResponse(id, kInvalidParams, "Invalid params: " + problem));
 
+  if (options.beforeCall) options.beforeCall(params_have_answers);
   m_ui.TakeMessages();
   m_ui.SetAnswers(std::move(answers));
   Json value;
   Status status = kOk;
   std::optional<ReadOutcome> outcome;
+  TextBuffer text;  // a read's text, written straight into the response
   try {
-    status = Invoke(m_service, method->id, converted, value, outcome);
+    status = Invoke(m_service, method->id, converted, value, outcome, text);
   } catch (const std::bad_alloc&) {
     m_ui.SetAnswers({});
     // A read that cannot get the memory it needs: the host gets the error
@@ -263,14 +376,23 @@ std::optional<std::string> HostProtocol::HandleRequest(std::string_view line) {
   for (const MessageBoxRecord& m : m_ui.TakeMessages())
     messages.push_back({{"caption", m.caption}, {"text", m.text}, {"icon", std::string(MessageIconName(m.icon))}});
 
-  Json response;
-  response["jsonrpc"] = "2.0";
-  response["id"] = id;
-  response["result"] = {{"value", std::move(value)}, {"status", static_cast<int>(status)}, {"messages", std::move(messages)}};
+  if (!hasId) return std::nullopt;
+  // {"jsonrpc":"2.0","id":ID,"result":{"value":V,"status":S,"messages":[...],"outcome":O}}
+  Reply r;
+  r.head = R"({"jsonrpc":"2.0","id":)" + id.dump(-1, ' ', false, Json::error_handler_t::replace) + R"(,"result":{"value":)";
+  if (outcome && value.is_null()) {
+    r.bigValue = true;
+    r.big = std::move(text);
+  } else {
+    r.head += value.dump(-1, ' ', false, Json::error_handler_t::replace);
+  }
+  r.tail = R"(,"status":)" + std::to_string(static_cast<int>(status)) + R"(,"messages":)" +
+           messages.dump(-1, ' ', false, Json::error_handler_t::replace);
   // The read methods say what their text is: "document", "error", "empty"
   // or "unknown-format", so that no host need look at the text to tell.
-  if (outcome) response["result"]["outcome"] = std::string(OutcomeName(*outcome));
-  return reply(response.dump(-1, ' ', false, Json::error_handler_t::replace));
+  if (outcome) r.tail += R"(,"outcome":")" + std::string(OutcomeName(*outcome)) + "\"";
+  r.tail += "}}";
+  return r;
 }
 
 }  // namespace zephrin

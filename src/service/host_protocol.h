@@ -9,11 +9,15 @@
 // Response: {"jsonrpc":"2.0","id":1,"result":{"value":V,"status":S,"messages":[...]}}
 #pragma once
 
+#include <chrono>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/user_interface.h"
+#include "result/text_buffer.h"
 #include "service/xml_wrapper.h"
 
 namespace zephrin {
@@ -31,8 +35,36 @@ class HostProtocol {
   // the error document of a file too large to read.
   std::optional<std::string> HandleLine(std::string_view line);
 
+  struct CallOptions {
+    // How long to wait for a call that holds the service object; nullopt:
+    // as long as it takes. A caller that waited in vain is answered -32001.
+    std::optional<std::chrono::milliseconds> wait;
+    // Runs before the method, told whether the request carries its own
+    // answers to file dialogs.
+    std::function<void(bool carriesAnswers)> beforeCall;
+  };
+  // Handles one request line and writes its response (without a line end)
+  // to `out`, a large text straight from the read's buffer. False for a
+  // notification (no response). Calls are serialised: one at a time.
+  bool HandleLine(std::string_view line, OutputSink& out, const CallOptions& options = {});
+
  private:
-  std::optional<std::string> HandleRequest(std::string_view line);
+  // A response: its JSON, with a read's text (when there is one) written
+  // between `head` and `tail` as a JSON string.
+  struct Reply {
+    std::string head;
+    bool bigValue = false;
+    TextBuffer big;
+    std::string tail;
+    bool WriteTo(OutputSink& out) const;
+    static Reply Plain(std::string json) {
+      Reply r;
+      r.head = std::move(json);
+      return r;
+    }
+  };
+  std::optional<Reply> HandleRequest(std::string_view line, const CallOptions& options);
+  std::timed_mutex m_lock;
   CxmlWrapper& m_service;
   RecordingUserInterface& m_ui;
 };

@@ -1,8 +1,13 @@
 // The host protocol, request line by request line.
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
 #include <new>
 #include <stdexcept>
+#include <thread>
+
+#include <nlohmann/json.hpp>
 
 #include "editor/editor_host.h"
 #include "service/host_protocol.h"
@@ -115,6 +120,82 @@ TEST_F(Protocol, AFailureInsideTheEngineAnswersThatRequestAlone) {
     EXPECT_EQ(Call(R"({"jsonrpc":"2.0","id":2,"method":"SetCurrentYear","params":[2030]})"),
               R"({"jsonrpc":"2.0","id":2,"result":{"value":null,"status":0,"messages":[]}})");
   }
+}
+
+TEST_F(Protocol, ReadTextsAreWrittenAsTheJsonWriterWouldWriteThem) {
+  // A missing file whose name holds what JSON escapes: the error document
+  // carries it, and the response is the JSON writer's own text.
+  const std::string file = home.file("tab\tquote\"back\\slash\x01" "caf\xC3\xA9\xE2\x82\xAC.csv");
+  const std::string request = nlohmann::json{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "ReadImportFile"},
+                                             {"params", {file, "CATEGORY", "CAT", "1", ""}}}
+                                  .dump();
+  const std::string response = Call(request);
+  const auto parsed = nlohmann::ordered_json::parse(response);
+  EXPECT_EQ(parsed.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace), response);
+  ReadRequest r;
+  r.importFile = file;
+  r.templateName = "CATEGORY";
+  r.importType = "CAT";
+  r.id = "1";
+  EXPECT_EQ(parsed["result"]["value"].get<std::string>(), service.Read(r).text.view());
+  EXPECT_EQ(parsed["result"]["outcome"], "error");
+}
+
+// An editor window the test closes when it wants.
+class HeldEditor : public EditorHost {
+ public:
+  std::string RunEditor(const LayoutEditorInputs&, const std::function<void(std::string_view)>&) override {
+    std::unique_lock lock(m_mutex);
+    m_open = true;
+    m_cv.notify_all();
+    m_cv.wait(lock, [&] { return m_closed; });
+    return "T";
+  }
+  void WaitOpen() {
+    std::unique_lock lock(m_mutex);
+    m_cv.wait(lock, [&] { return m_open; });
+  }
+  void Close() {
+    std::lock_guard lock(m_mutex);
+    m_closed = true;
+    m_cv.notify_all();
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_cv;
+  bool m_open = false, m_closed = false;
+};
+
+class StringSink : public OutputSink {
+ public:
+  bool Write(std::string_view piece) override {
+    text.append(piece);
+    return true;
+  }
+  std::string text;
+};
+
+TEST_F(Protocol, ACallThatCannotWaitForTheServiceIsToldItIsBusy) {
+  test::WriteFile(home.file("tb.csv"), "1,2\n");
+  HeldEditor editor;
+  service.SetEditorHost(&editor);
+  StringSink first;
+  std::thread editing([&] {
+    protocol.HandleLine(R"({"jsonrpc":"2.0","id":1,"method":"EditLayout","params":["",0,"FCOA",")" +
+                            home.file("tb.csv") + R"("]})",
+                        first);
+  });
+  editor.WaitOpen();
+  StringSink second;
+  HostProtocol::CallOptions options;
+  options.wait = std::chrono::milliseconds(50);
+  protocol.HandleLine(R"({"jsonrpc":"2.0","id":2,"method":"SetCurrentYear","params":[2030]})", second, options);
+  EXPECT_EQ(second.text, R"({"jsonrpc":"2.0","id":2,"error":{"code":-32001,"message":"The service is busy: the layout editor or a file dialog is open."}})");
+  editor.Close();
+  editing.join();
+  EXPECT_EQ(first.text, R"({"jsonrpc":"2.0","id":1,"result":{"value":"T","status":0,"messages":[]}})");
+  service.SetEditorHost(nullptr);
 }
 
 }  // namespace
