@@ -1,6 +1,9 @@
 // zephrinimport read: imports one data file through a saved template and
 // prints the XML text, as a host would ask for it.
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdio>
 #include <cstring>
@@ -199,7 +202,14 @@ void RegisterReadCommand(CLI::App& app, int& exitCode) {
     // not at all, and an error replaces what the read wrote before it failed.
     AtomicFileWriter output;
     FileSink sink(output);
+    // A device or a pipe named as the output (/dev/stdout, a FIFO) is written
+    // as standard output is, never replaced.
+    bool direct = false;
     if (!opts->output.empty()) {
+      struct stat st {};
+      direct = ::stat(opts->output.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+    }
+    if (!opts->output.empty() && !direct) {
       if (output.Begin(opts->output) != AtomicFileWriter::Outcome::kOk) {
         std::fprintf(stderr, "zephrinimport: cannot write %s: %s\n", opts->output.c_str(),
                      std::strerror(output.err()));
@@ -211,7 +221,16 @@ void RegisterReadCommand(CLI::App& app, int& exitCode) {
     ReadResult read = service.Read(request, hooks);
     const std::string_view result = read.text.view();
 
-    if (opts->output.empty()) {
+    if (direct) {
+      FILE* f = std::fopen(opts->output.c_str(), "w");
+      const bool ok = f && std::fwrite(result.data(), 1, result.size(), f) == result.size() &&
+                      (result.empty() || std::fputc('\n', f) != EOF);
+      if (!f || std::fclose(f) != 0 || !ok) {
+        std::fprintf(stderr, "zephrinimport: cannot write %s: %s\n", opts->output.c_str(), std::strerror(errno));
+        exitCode = 1;
+        return;
+      }
+    } else if (opts->output.empty()) {
       std::fwrite(result.data(), 1, result.size(), stdout);
       if (!result.empty()) std::fputc('\n', stdout);
       std::fflush(stdout);

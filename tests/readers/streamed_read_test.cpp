@@ -122,6 +122,11 @@ TEST(ReadOutput, WholeOrNothing) {
                                " read data.csv --template T --type PRELIMBAL > stdout.xml";
   EXPECT_EQ(WEXITSTATUS(std::system(toStdout.c_str())), 0);
   EXPECT_EQ(test::ReadFile(home.file("out.xml")), test::ReadFile(home.file("stdout.xml")));
+  // A device named as the output is written, never replaced.
+  const std::string device = "cd " + home.str() + " && ZEPHRINIMPORT_HOME=. " + bin +
+                             " read data.csv --template T --type PRELIMBAL --output /dev/stdout > device.xml";
+  EXPECT_EQ(WEXITSTATUS(std::system(device.c_str())), 0);
+  EXPECT_EQ(test::ReadFile(home.file("device.xml")), test::ReadFile(home.file("stdout.xml")));
   // A folder that is not there: the read is refused before it starts.
   const std::string missing = "cd " + home.str() + " && ZEPHRINIMPORT_HOME=. " + bin +
                               " read data.csv --template T --type PRELIMBAL --output missing/out.xml 2>err.txt";
