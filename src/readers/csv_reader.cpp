@@ -1,4 +1,6 @@
 // The comma-separated reader.
+#include <algorithm>
+
 #include "platform/text.h"
 #include "readers/csv_split.h"
 #include "readers/plain_reader.h"
@@ -13,6 +15,57 @@ bool CommasOnly(std::string_view line) {
     if (c != ',') return false;
   return true;
 }
+
+// The usual read: no journal entries, no value rules, no extra columns.
+// Each line's elements are written straight into room made once for the line.
+ReadResult ReadPlainValues(const ReadPlan& plan, const DataText& text, PlainReader& r) {
+  const bool outsideIsBlank = !plan.keepAllCharacters;
+  const xml::EscapeTable& table = r.ValueTable();
+  // Room for a line: every placed item's tags, and its column's text as many
+  // times as items take that column.
+  std::size_t tagBytes = 0, perColumn = 1;
+  for (const PlanItem& item : plan.items) {
+    if (!item.field.placed()) continue;
+    tagBytes += ResultDocument::ElementRoom(item.element, 0);
+    perColumn = std::max(perColumn, r.ItemsOfColumn(item.field.nCol).size());
+  }
+  ResultDocument& doc = r.m_doc;
+  LineReader lines(text, kPlainLineChars);
+  std::string_view raw;
+  int lineIndex = -1;
+  int maxFields = 0;
+  bool inQuotes = false;
+  while (lines.Next(raw)) {
+    ++lineIndex;
+    r.Progress(lines.offset(), lines.size());
+    if (lineIndex < plan.beginRow) continue;
+    if (r.LimitReached()) break;
+    r.ResetLine();
+    std::string_view trimmed = TrimRight(raw);
+    if (CommasOnly(trimmed)) trimmed = {};
+    if (plan.record.name.empty()) return ReadResult::Error(ErrorDocument::Reader(messages::kNoRecordElement));
+    r.StartRecord(lineIndex);
+    char* p = doc.RecordRoom(tagBytes + perColumn * xml::RoomFor(trimmed.size()));
+    const int fieldCount = SplitPlainCsvLine(trimmed, inQuotes, outsideIsBlank, [&](int fieldIndex, std::string_view field) {
+      for (char j : r.ItemsOfColumn(static_cast<std::size_t>(fieldIndex))) {
+        const PlanItem& item = r.Item(static_cast<std::size_t>(static_cast<unsigned char>(j)));
+        if (!field.empty()) {
+          ++r.m_written;
+          r.SetChartFlag(item.chart);
+        }
+        p = doc.WriteElementAt(p, item.element, PlainReader::StripQuotes(field), table);
+      }
+      return true;
+    });
+    doc.CommitRecord(p);
+    r.CompleteChart();
+    if (r.UpdateBlankRun(lineIndex)) return r.BlankRunFailure();
+    if (fieldCount > maxFields) maxFields = fieldCount;
+  }
+  r.ProgressDone(lines.size());
+  return r.Finish(maxFields);
+}
+
 }  // namespace
 
 ReadResult ReadCsv(const ReadPlan& plan, const DataText& text, const ReadHooks& hooks) {
@@ -20,6 +73,10 @@ ReadResult ReadCsv(const ReadPlan& plan, const DataText& text, const ReadHooks& 
   r.Begin();
   r.LoadCountryJurisdictions();
   const bool je = plan.je;
+  const bool plain = !je && !plan.timapExtraColumns &&
+                     std::all_of(plan.items.begin(), plan.items.end(),
+                                 [](const PlanItem& item) { return item.rule == ValueRule::kNone; });
+  if (plain) return ReadPlainValues(plan, text, r);
   const bool outsideIsBlank = !plan.keepAllCharacters;
 
   LineReader lines(text, kPlainLineChars);

@@ -75,18 +75,14 @@ void PlainReader::Begin() {
 
 void PlainReader::StartRecord(int lineIndex) {
   ++m_records;
-  m_doc.AddMajorNode(m_plan.record);
-  if (!m_plan.lineAttribute) return;
+  if (!m_plan.lineAttribute) {
+    m_doc.AddMajorNode(m_plan.record);
+    return;
+  }
   char buffer[16];
   const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, lineIndex + m_plan.lineOffset);
-  m_doc.SetMajorNodeAttribute(m_plan.lineAttributeName,
-                              std::string_view(buffer, static_cast<std::size_t>(end - buffer)));
-}
-
-std::string_view PlainReader::StripQuotes(std::string_view v) {
-  if (v.size() >= 2 && v.front() == '"' && v.back() == '"') return v.substr(1, v.size() - 2);
-  if (v.size() == 1 && v[0] == '"') return {};
-  return v;
+  m_doc.AddMajorNode(m_plan.record, m_plan.lineAttributeName,
+                     std::string_view(buffer, static_cast<std::size_t>(end - buffer)));
 }
 
 std::string_view PlainReader::Printable(std::string_view field) {
@@ -129,17 +125,7 @@ std::string PlainReader::LookupCountryJurisdiction(std::string_view name, std::s
   return Utf8ToAnsi(id.value());
 }
 
-void PlainReader::SetChartFlag(uint8_t chart) {
-  switch (chart) {
-    case kChartAcct: m_acctnum = true; break;
-    case kChartTrc: m_trc = true; break;
-    case kChartTcc: m_tcc = true; break;
-    case kChartCapt: m_capt = true; break;
-    default: break;
-  }
-}
-
-void PlainReader::HandleField(std::size_t j, std::string_view field) {
+void PlainReader::HandleFieldWithRule(std::size_t j, std::string_view field) {
   const PlanItem& item = m_plan.items[j];
   ResultDocument& doc = m_doc;
   const ValueRule rule = item.rule;

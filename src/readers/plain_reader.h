@@ -51,10 +51,25 @@ class PlainReader {
   void CountRecord() { ++m_records; }
 
   // The field pipeline outside journal-entry reads for item j and a field as
-  // the file has it (CSV makes the element for an empty field too).
-  void HandleField(std::size_t j, std::string_view field);
+  // the file has it (CSV makes the element for an empty field too). A value
+  // with no rule, the usual case, is written here at once.
+  void HandleField(std::size_t j, std::string_view field) {
+    const PlanItem& item = m_plan.items[j];
+    if (item.rule != ValueRule::kNone || field.empty()) [[unlikely]] {
+      HandleFieldWithRule(j, field);
+      return;
+    }
+    ++m_written;
+    m_doc.AddEscapedDataNode(item.element, StripQuotes(field), ValueTable());
+    SetChartFlag(item.chart);
+  }
+  void HandleFieldWithRule(std::size_t j, std::string_view field);
   // Quote stripping: one pair of surrounding quotes; a lone quote is empty.
-  static std::string_view StripQuotes(std::string_view v);
+  static std::string_view StripQuotes(std::string_view v) {
+    if (v.size() >= 2 && v.front() == '"' && v.back() == '"') return v.substr(1, v.size() - 2);
+    if (v.size() == 1 && v[0] == '"') return {};
+    return v;
+  }
   // A field with the characters outside " " to "~" as spaces, unless the read
   // keeps every character (in a scratch buffer when one is changed).
   std::string_view Printable(std::string_view field);
@@ -69,7 +84,15 @@ class PlainReader {
     m_acctnum = m_trc = m_tcc = m_capt = false;
     m_written = 0;
   }
-  void SetChartFlag(uint8_t chart);
+  void SetChartFlag(uint8_t chart) {
+    switch (chart) {
+      case kChartAcct: m_acctnum = true; break;
+      case kChartTrc: m_trc = true; break;
+      case kChartTcc: m_tcc = true; break;
+      case kChartCapt: m_capt = true; break;
+      default: break;
+    }
+  }
   void CompleteChart();
 
   // Blank run: true when it reached 25 (the read then fails).

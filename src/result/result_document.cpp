@@ -161,6 +161,49 @@ void ResultDocument::AddMajorNode(const XmlTag& tag) {
   m_current = m_stack.size() - 1;
 }
 
+void ResultDocument::AddMajorNode(const XmlTag& tag, std::string_view attribute, std::string_view value) {
+  if (m_stack.size() == 2 && m_current == 1 && m_stack[0].contentOpen) {
+    // The usual case: the last record is the only element open under the
+    // root. It is closed, and its place on the stack taken by the new one.
+    const Element& last = m_stack[1];
+    const std::string_view close = last.contentOpen ? last.end : std::string_view("/>");
+    m_out.Commit(CopyShort(m_out.Room(close.size()), close.data(), close.size()));
+    m_data = DataElement{};
+    m_acctDepth = 0;
+    m_acctClosed = false;
+    if (m_sink && m_out.size() >= m_threshold) Flush();
+    if (!tag.valid) [[unlikely]] NoteBadName(tag.name);
+    Element& e = m_stack[1];
+    e.tagStart = m_out.size();
+    e.end = tag.end;
+    e.contentOpen = false;
+    char* p = m_out.Room(tag.start.size() + attribute.size() + 4 + xml::RoomFor(value.size()));
+    p = CopyShort(p, tag.start.data(), tag.start.size());
+    *p++ = ' ';
+    p = CopyShort(p, attribute.data(), attribute.size());
+    *p++ = '=';
+    *p++ = '"';
+    p = xml::EscapeInto(p, value, xml::kAttribute);
+    *p++ = '"';
+    m_out.Commit(p);
+    e.tagEnd = m_out.size();
+    return;
+  }
+  AddMajorNode(tag);
+  if (m_current == 0) return;
+  // The first attribute of the tag just written.
+  Element& e = m_stack[m_current];
+  char* p = m_out.Room(attribute.size() + 4 + xml::RoomFor(value.size()));
+  *p++ = ' ';
+  p = CopyShort(p, attribute.data(), attribute.size());
+  *p++ = '=';
+  *p++ = '"';
+  p = xml::EscapeInto(p, value, xml::kAttribute);
+  *p++ = '"';
+  m_out.Commit(p);
+  e.tagEnd = m_out.size();
+}
+
 void ResultDocument::SetMajorNodeAttribute(std::string_view name, std::string_view value) {
   if (m_current == 0) return;
   Element& e = m_stack[m_current];
@@ -175,35 +218,6 @@ void ResultDocument::AddDataNode(const XmlTag& tag) {
 }
 
 void ResultDocument::AddDataNode(std::string_view name) { AddDataNode(TagOf(name)); }
-
-void ResultDocument::WriteDataElement(const XmlTag& tag, std::string_view text, const xml::EscapeTable& table) {
-  // One reservation for the whole element, then writes through a pointer.
-  const std::size_t start = m_out.size();
-  char* const base = m_out.Room(tag.start.size() + tag.end.size() + 2 + xml::RoomFor(text.size())) - start;
-  char* p = base + start;
-  std::memcpy(p, tag.start.data(), tag.start.size());
-  p += tag.start.size();
-  DataElement& d = m_data;
-  d.present = true;
-  d.tagStart = start;
-  d.tagEnd = static_cast<std::size_t>(p - base);
-  d.end = tag.end;
-  if (text.empty()) {
-    *p++ = '/';
-    *p++ = '>';
-    d.textStart = d.textEnd = d.tagEnd + 1;
-    d.hasText = false;
-  } else {
-    *p++ = '>';
-    d.textStart = static_cast<std::size_t>(p - base);
-    p = xml::EscapeInto(p, text, table);
-    d.textEnd = static_cast<std::size_t>(p - base);
-    d.hasText = true;
-    std::memcpy(p, tag.end.data(), tag.end.size());
-    p += tag.end.size();
-  }
-  m_out.Commit(p);
-}
 
 void ResultDocument::WriteDataNode(std::string_view text, const xml::EscapeTable& table) {
   if (!m_data.present) return;

@@ -100,6 +100,8 @@ class ResultDocument {
   // A record element under the root; it becomes the current record element.
   void AddMajorNode(const XmlTag& tag);
   void AddMajorNode(std::string_view name) { AddMajorNode(TagOf(name)); }
+  // A record element with its first attribute (its line), in one step.
+  void AddMajorNode(const XmlTag& tag, std::string_view attribute, std::string_view value);
   void SetMajorNodeAttribute(std::string_view name, std::string_view value);
   // A data element (empty for now) under the current record element.
   void AddDataNode(const XmlTag& tag);
@@ -120,6 +122,47 @@ class ResultDocument {
                           const xml::EscapeTable& table = xml::kTextTwice) {
     AddEscapedDataNode(TagOf(name), text, table);
   }
+  // Room for `n` bytes of data elements written straight into the current
+  // record (the hot path of the comma-separated reader for plain values):
+  // write them with WriteElementAt, then commit the end. nullptr when no
+  // record is open.
+  char* RecordRoom(std::size_t n) {
+    if (m_current == 0) return nullptr;
+    if (m_stack.size() > m_current + 1) CloseAbove(m_current);
+    m_data = DataElement{};  // what is written this way takes no later change
+    return m_out.Room(n + 1);
+  }
+  // Before the first element written into that room: ends the record's
+  // start tag when it is not ended yet.
+  char* OpenRecordAt(char* p) {
+    Element& e = m_stack[m_current];
+    if (!e.contentOpen) {
+      *p++ = '>';
+      e.contentOpen = true;
+    }
+    return p;
+  }
+  void CommitRecord(const char* end) { m_out.Commit(end); }
+  // Writes <name>text</name> (or <name/>) at `p`, which has room for it;
+  // returns the end. A name XML cannot carry is recorded, as elsewhere.
+  char* WriteElementAt(char* p, const XmlTag& tag, std::string_view text, const xml::EscapeTable& table) {
+    if (!tag.valid) [[unlikely]] NoteBadName(tag.name);
+    p = OpenRecordAt(p);
+    p = CopyShort(p, tag.start.data(), tag.start.size());
+    if (text.empty()) {
+      *p++ = '/';
+      *p++ = '>';
+      return p;
+    }
+    *p++ = '>';
+    p = xml::EscapeInto(p, text, table);
+    return CopyShort(p, tag.end.data(), tag.end.size());
+  }
+  // The room WriteElementAt needs at most for `tag` and `n` bytes of text.
+  static std::size_t ElementRoom(const XmlTag& tag, std::size_t n) {
+    return tag.start.size() + tag.end.size() + 2 + xml::RoomFor(n);
+  }
+
   // An element under the current record element that becomes the current
   // record element itself ("Accounts", "PayNodes").
   void AddMajorChild(std::string_view name);
@@ -200,5 +243,31 @@ class ResultDocument {
   bool m_sinkFailed = false;
   std::string m_scratch;
 };
+
+inline void ResultDocument::WriteDataElement(const XmlTag& tag, std::string_view text, const xml::EscapeTable& table) {
+  // One reservation for the whole element, then writes through a pointer.
+  const std::size_t start = m_out.size();
+  char* const base = m_out.Room(tag.start.size() + tag.end.size() + 2 + xml::RoomFor(text.size())) - start;
+  char* p = CopyShort(base + start, tag.start.data(), tag.start.size());
+  DataElement& d = m_data;
+  d.present = true;
+  d.tagStart = start;
+  d.tagEnd = static_cast<std::size_t>(p - base);
+  d.end = tag.end;
+  if (text.empty()) {
+    *p++ = '/';
+    *p++ = '>';
+    d.textStart = d.textEnd = d.tagEnd + 1;
+    d.hasText = false;
+  } else {
+    *p++ = '>';
+    d.textStart = static_cast<std::size_t>(p - base);
+    p = xml::EscapeInto(p, text, table);
+    d.textEnd = static_cast<std::size_t>(p - base);
+    d.hasText = true;
+    p = CopyShort(p, tag.end.data(), tag.end.size());
+  }
+  m_out.Commit(p);
+}
 
 }  // namespace zephrin

@@ -18,6 +18,28 @@
 
 namespace zephrin {
 
+// Copies a short run without a library call: two overlapping moves cover
+// any length up to 32 (names, tags and most values are that short).
+inline char* CopyShort(char* out, const char* in, std::size_t n) {
+  if (n <= 16) {
+    if (n >= 8) {
+      std::memcpy(out, in, 8);
+      std::memcpy(out + n - 8, in + n - 8, 8);
+    } else if (n >= 4) {
+      std::memcpy(out, in, 4);
+      std::memcpy(out + n - 4, in + n - 4, 4);
+    } else {
+      for (std::size_t i = 0; i < n; ++i) out[i] = in[i];
+    }
+  } else if (n <= 32) {
+    std::memcpy(out, in, 16);
+    std::memcpy(out + n - 16, in + n - 16, 16);
+  } else {
+    std::memcpy(out, in, n);
+  }
+  return out + n;
+}
+
 class TextBuffer {
  public:
   TextBuffer() = default;
@@ -58,7 +80,7 @@ class TextBuffer {
 
   void Append(std::string_view text) {
     char* p = Room(text.size());
-    if (!text.empty()) std::memcpy(p, text.data(), text.size());
+    CopyShort(p, text.data(), text.size());
     m_size += text.size();
   }
   void Append(char c) {
