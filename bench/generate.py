@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """Writes the benchmark inputs: a chart of accounts of N records as
 comma-separated, DIF and fixed-width files, and the template store that maps
-them. Usage: generate.py FOLDER N"""
+them. Usage: generate.py FOLDER N [csv]   (csv: the comma-separated file only)"""
 import os
 import sys
 
 folder, count = sys.argv[1], int(sys.argv[2])
+only_csv = len(sys.argv) > 3 and sys.argv[3] == "csv"
 os.makedirs(folder, exist_ok=True)
 
 
@@ -20,6 +21,9 @@ with open(os.path.join(folder, f"chart{count}.csv"), "w", newline="") as f:
     f.write("Account,Caption,Balance,TRC,TCC\n")
     for r in records():
         f.write(",".join(r) + "\n")
+
+if only_csv:
+    sys.exit(0)
 
 with open(os.path.join(folder, f"chart{count}.txt"), "w", newline="") as f:
     for r in records():

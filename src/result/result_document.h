@@ -62,8 +62,13 @@ inline bool IsValidXmlName(std::string_view name) {
 // ("</name>") as bytes, and whether XML can carry it.
 struct XmlTag {
   XmlTag() = default;
-  explicit XmlTag(std::string_view name)
-      : name(name), start("<" + std::string(name)), end("</" + std::string(name) + ">"), valid(IsValidXmlName(name)) {}
+  explicit XmlTag(std::string_view name) : name(name), valid(IsValidXmlName(name)) {
+    start.reserve(name.size() + 1);
+    start.push_back('<');
+    start.append(name);
+    end.reserve(name.size() + 3);
+    end.append("</").append(name).push_back('>');
+  }
   std::string name;
   std::string start;
   std::string end;
