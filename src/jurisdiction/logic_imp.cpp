@@ -411,6 +411,7 @@ int32_t LogicImp::ColumnHeader(int32_t col) {
     AppendXmlEscaped(column.typXml, key, true);
     column.typXml.push_back('"');
   }
+  column.tailXml = "\" id=\"" + column.idXml + "\"" + column.typXml + "/>";
 
   // 6. The template entry.
   const std::map<std::string, int32_t, std::less<>>* table = &m_tables.index;

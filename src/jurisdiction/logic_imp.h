@@ -91,6 +91,7 @@ class LogicImp {
     std::string id;           // "id" of the column's JUR elements
     std::string idXml;        // the same, escaped for an attribute
     std::string typXml;       // ' typ="<key>"' of a CATASSN column
+    std::string tailXml;      // what follows a JUR's amount: '" id="<id>"' typ '/>'
     bool jurisdiction = false;
     bool countryKey = false;  // the key equals the country abbreviation
   };

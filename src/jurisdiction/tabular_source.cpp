@@ -95,18 +95,23 @@ void LogicImp::DataCell(XmlStream& xml, Row& row, int32_t col, std::string_view 
   }
   // <JUR amt="..." id="..." typ="..."/>, written in one go.
   TextBuffer& out = xml.Direct();
-  out.Append("<JUR amt=\"");
-  xml::AppendEscapedTo(out, amount, xml::kAttribute);
-  out.Append("\" id=\"");
+  constexpr std::string_view kStart = "<JUR amt=\"";
   if (m_bDoingProv && m_code != Code::CATASSN && column.countryKey && m_bCountryColumn && !row.countryUsed) {
+    out.Append(kStart);
+    xml::AppendEscapedTo(out, amount, xml::kAttribute);
+    out.Append("\" id=\"");
     xml::AppendEscapedTo(out, m_strCountryID, xml::kAttribute);
     row.countryUsed = true;
-  } else {
-    out.Append(column.idXml);
+    out.Append('"');
+    out.Append(column.typXml);
+    out.Append("/>");
+    return;
   }
-  out.Append('"');
-  out.Append(column.typXml);
-  out.Append("/>");
+  char* p = out.Room(kStart.size() + xml::RoomFor(amount.size()) + column.tailXml.size());
+  p = CopyShort(p, kStart.data(), kStart.size());
+  p = xml::EscapeInto(p, amount, xml::kAttribute);
+  p = CopyShort(p, column.tailXml.data(), column.tailXml.size());
+  out.Commit(p);
 }
 
 ReadResult LogicImp::ReadTabularSource(const ReadHooks& hooks) {

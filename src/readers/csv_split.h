@@ -54,6 +54,31 @@ inline std::size_t NextSpecial(const char* data, std::size_t i, std::size_t end)
   return i;
 }
 
+// Whether [p, p + n) holds a byte whose signed value is below 32 (a control
+// character, or a byte of 0x80 and above), sixteen bytes at a time.
+#if defined(__SSE2__)
+__attribute__((no_sanitize("address")))
+#endif
+inline bool HasControl(const char* p, std::size_t n) {
+  std::size_t i = 0;
+#ifdef __SSE2__
+  const __m128i space = _mm_set1_epi8(' ');
+  while (i < n) {
+    const std::size_t left = n - i;
+    if (left < 16 && (reinterpret_cast<std::uintptr_t>(p + i) & 4095) > 4096 - 16) break;
+    auto mask = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmplt_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), space)));
+    if (left < 16) mask &= (1u << left) - 1;
+    if (mask != 0) return true;
+    if (left <= 16) return false;
+    i += 16;
+  }
+#endif
+  for (; i < n; ++i)
+    if (static_cast<signed char>(p[i]) < 32) return true;
+  return false;
+}
+
 // A byte that reads as a blank at the end of a field.
 inline bool TrailingBlank(char c, bool outsideIsBlank) {
   const auto u = static_cast<unsigned char>(c);
@@ -141,6 +166,7 @@ inline std::string_view JurisdictionCellText(std::string_view cell, std::string&
   const auto isBlankOrControl = [](char c) { return static_cast<signed char>(c) <= 32; };
   while (!cell.empty() && isBlankOrControl(cell.front())) cell.remove_prefix(1);
   while (!cell.empty() && isBlankOrControl(cell.back())) cell.remove_suffix(1);
+  if (!csv_split::HasControl(cell.data(), cell.size())) return cell;
   for (std::size_t i = 0; i < cell.size(); ++i) {
     if (static_cast<signed char>(cell[i]) < 32) {
       scratch.assign(cell);
