@@ -19,6 +19,12 @@ void RegisterCallCommand(CLI::App& app, int& exitCode) {
     // EditLayout shows the editor in a browser, on a server started for it.
     server::WebEditorLauncher editor;
     service.m_editorHost = &editor;
+    // The editor's live preview reads through this service object.
+    editor.SetPreviewReader([&service](const ReadRequest& request) {
+      ReadHooks hooks;
+      hooks.message = [](std::string_view, std::string_view) {};
+      return service.Read(request, hooks);
+    });
     HostProtocol protocol(service, ui);
     std::string line;
     while (std::getline(std::cin, line)) {

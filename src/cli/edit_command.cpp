@@ -33,6 +33,12 @@ void RegisterEditCommand(CLI::App& app, int& exitCode) {
     CxmlWrapper service(&ui);
     server::WebEditorLauncher launcher;
     service.m_editorHost = &launcher;
+    // The editor's live preview reads through this service object.
+    launcher.SetPreviewReader([&service](const ReadRequest& request) {
+      ReadHooks hooks;
+      hooks.message = [](std::string_view, std::string_view) {};
+      return service.Read(request, hooks);
+    });
     std::optional<std::string> name;
     service.EditLayout(opts->templateName, static_cast<int16_t>(opts->intlType), opts->type, opts->dataFile, name);
     if (!name) {
