@@ -382,6 +382,7 @@ std::string EditorHub::HandleRequest(std::string_view body) {
     out["editor"] = m_session ? StateJson(*m_session->editor, m_session->id) : Json(nullptr);
     if (m_session) out["editor"]["canUndo"] = !m_session->undo.empty();
     out["held"] = m_session && !m_session->owner.empty();
+    out["yours"] = forSession && !page.empty() && page == m_session->owner;
     out["last"] = m_lastSession != 0 ? Json{{"session", m_lastSession}, {"ok", m_lastOk}} : Json(nullptr);
     // The editor's page takes the messages its set-up showed; other pages
     // that only look for dialogs leave them.
@@ -542,7 +543,8 @@ std::string EditorHub::EditorAction(std::unique_lock<std::mutex>& lock, const st
   } else if (action == "cancel") e.Cancel();
   else if (action == "gridScroll") e.GridScrolled(GetLong(request, "leftCol"));
   else if (action == "textScroll") e.TextScrolled();
-  else if (action == "claim") {
+  else if (action == "claim" || action == "view") {
+    // Nothing more: the view is applied above, a claim was taken.
   } else if (action == "undo") {
     recordStep = false;
     if (!session.undo.empty()) {

@@ -1,18 +1,20 @@
-// Browser tests of the import page and the layout editor. Run by tests/web/run,
-// which starts the server and passes its address in ZEPHRIN_URL.
+// Browser tests of the import page and the layout editor. Run by tests/web/run.
+// Every test gets a server of its own (`zephrinimport serve`), started in a
+// fresh data folder with a fresh ZEPHRINIMPORT_HOME, and a fresh browser
+// context; none depends on another.
 import { chromium } from 'playwright-core';
+import { spawn } from 'node:child_process';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 
-const url = new URL(process.env.ZEPHRIN_URL);
-const token = url.searchParams.get('token');
-const origin = url.origin;
-const home = process.env.ZEPHRIN_HOME;
-const data = process.env.ZEPHRIN_DATA;
+const binary = process.env.ZEPHRIN_BINARY;
 const shots = process.env.ZEPHRIN_SHOTS || '';
-const ini = path.join(home, 'import.ini');
+const only = process.env.ZEPHRIN_ONLY || '';
+
+// The server of the running test: its address, token, folders and store.
+let url, token, origin, home, data, ini;
 
 // ---- Data files -------------------------------------------------------------------
 
@@ -22,10 +24,50 @@ const files = {
   'blank.csv': 'a,b\n' + '\n'.repeat(30) + 'c,d\n',
   'je.prn': 'A JE001 Year-end accrual\n\n  1000      500.00\n  2000     -500.00\n\n',
 };
-for (const [name, text] of Object.entries(files)) fs.writeFileSync(path.join(data, name), text);
-const big = [];
-for (let i = 1; i <= 100000; i++) big.push(`${i},Account ${i},${i % 97}`);
-fs.writeFileSync(path.join(data, 'big.csv'), big.join('\n') + '\n');
+// Larger files, written for the tests that ask for them.
+const largeFiles = {
+  'big.csv': () => {
+    const big = [];
+    for (let i = 1; i <= 100000; i++) big.push(`${i},Account ${i},${i % 97}`);
+    return big.join('\n') + '\n';
+  },
+};
+
+// The store the editor test 'a new template on a CSV file' leaves, for the
+// tests that start from it.
+const GL_BOOK = (dataDir) => '[Import:GL Book]\nInfo=COA\nFsiType=FEDERAL\nCompany_Number=0 0 0\nAccount_Number=0 2 0\n' +
+  'Account_Caption=1 2 0\nAccount_Balance=0 0 0\nTRC=2 2 0\nTCC=3 2 0\nAccount_Type=0 0 0\nSIC_Code=0 0 0\n' +
+  'Activity_Number=0 0 0\nActivity_Name=0 0 0\n[Import:Layout]\n1=GL BOOK\n[Import:FileName]\n1=' +
+  path.join(dataDir, 'tb.csv').toUpperCase() + '^GL BOOK\n';
+
+// Starts `zephrinimport serve` in a fresh folder; resolves to the server.
+async function startServer() {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'zephrin-web-'));
+  const s = { dir, home: path.join(dir, 'home'), data: path.join(dir, 'data') };
+  fs.mkdirSync(s.home);
+  fs.mkdirSync(s.data);
+  s.child = spawn(binary, ['serve'], { cwd: s.data, env: { ...process.env, ZEPHRINIMPORT_HOME: s.home }, stdio: ['ignore', 'pipe', 'pipe'] });
+  s.out = '';
+  s.err = '';
+  s.child.stdout.on('data', (d) => { s.out += d; });
+  s.child.stderr.on('data', (d) => { s.err += d; });
+  s.exited = new Promise((resolve) => s.child.on('exit', resolve));
+  for (let i = 0; i < 200 && !/token=[0-9a-f]+/.test(s.out) && s.child.exitCode === null; i++) await new Promise((r) => setTimeout(r, 25));
+  const m = s.out.match(/http:\/\/127\.0\.0\.1:[0-9]+\/\?token=[0-9a-f]+/);
+  if (!m) throw new Error('the server did not start: ' + s.err);
+  s.url = new URL(m[0]);
+  return s;
+}
+
+async function stopServer(s) {
+  if (s.child.exitCode === null) {
+    s.child.kill('SIGTERM');
+    const timer = setTimeout(() => s.child.kill('SIGKILL'), 5000);
+    await s.exited;
+    clearTimeout(timer);
+  }
+  fs.rmSync(s.dir, { recursive: true, force: true });
+}
 
 // ---- Helpers ------------------------------------------------------------------------
 
@@ -103,7 +145,8 @@ const upper = (s) => s.toUpperCase();
 // ---- Tests ---------------------------------------------------------------------------
 
 const tests = [];
-const test = (name, fn) => tests.push({ name, fn });
+// options: files (names of largeFiles to write), store (import.ini text, from the data folder's path)
+const test = (name, fn, options = {}) => tests.push({ name, fn, options });
 
 test('a request without the token, from another origin or too large is refused', async () => {
   const plain = await fetch(origin + '/');
@@ -193,7 +236,7 @@ test('an import from the import page shows its records', async ({ context }) => 
   await page.click('#import');
   await page.locator('#result-error').waitFor();
   assert.match(await page.locator('#result-error').textContent(), /^The import failed: Error opening import file/);
-});
+}, { store: GL_BOOK });
 
 test('editing an existing template: the name is read-only and placed items show their numbers', async ({ context }) => {
   const page = await importPage(context);
@@ -209,7 +252,7 @@ test('editing an existing template: the name is read-only and placed items show 
   assert.equal(await frame.locator('.cell.header[data-c="3"]').textContent(), 'TRC');
   await frame.locator('#cancel').click();
   await editorClosed(page);
-});
+}, { store: GL_BOOK });
 
 test('an unavailable item is drawn grey and never drawn selected', async ({ context }) => {
   const page = await importPage(context);
@@ -291,7 +334,7 @@ test('a 100,000-line file stays responsive', async ({ context }) => {
   assert.ok(Date.now() - started < 20000, 'took ' + (Date.now() - started) + ' ms');
   await frame.locator('#cancel').click();
   await editorClosed(page);
-});
+}, { files: ['big.csv'] });
 
 test('zephrinimport edit opens the editor page alone and prints the saved name', async ({ context }) => {
   const { spawn } = await import('node:child_process');
@@ -328,36 +371,44 @@ test('zephrinimport edit opens the editor page alone and prints the saved name',
 
 // ---- Runner --------------------------------------------------------------------------------
 
-// A fresh profile folder; Playwright takes it as the persistent context's.
-const userData = fs.mkdtempSync(path.join(os.tmpdir(), 'zephrin-chromium-'));
-const context = await chromium.launchPersistentContext(userData, {
+const browser = await chromium.launch({
   executablePath: '/usr/bin/chromium',
   headless: true,
-  viewport: { width: 1400, height: 900 },
   args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
     '--disable-background-networking', '--disable-component-update', '--disable-sync'],
 });
-context.setDefaultTimeout(10000);
-const errors = [];
-context.on('page', (p) => p.on('pageerror', (e) => errors.push(e.message)));
-for (const page of context.pages()) await page.close();
 let passed = 0;
 let failed = 0;
 for (const t of tests) {
-  errors.length = 0;
+  if (only && !t.name.includes(only)) continue;
+  const errors = [];
+  let server = null;
+  let context = null;
   try {
-    await t.fn({ context });
+    server = await startServer();
+    ({ url } = server);
+    token = url.searchParams.get('token');
+    origin = url.origin;
+    ({ home, data } = server);
+    ini = path.join(home, 'import.ini');
+    for (const [name, text] of Object.entries(files)) fs.writeFileSync(path.join(data, name), text);
+    for (const name of t.options.files || []) fs.writeFileSync(path.join(data, name), largeFiles[name]());
+    if (t.options.store) fs.writeFileSync(ini, t.options.store(data), 'latin1');
+    context = await browser.newContext({ viewport: { width: 1400, height: 900 } });
+    context.setDefaultTimeout(10000);
+    context.on('page', (p) => p.on('pageerror', (e) => errors.push(e.message)));
+    await t.fn({ context, server });
     if (errors.length) throw new Error('page error: ' + errors.join('; '));
     passed++;
     console.log(`ok - ${t.name}`);
   } catch (e) {
     failed++;
     console.log(`not ok - ${t.name}\n  ${String(e.stack || e).split('\n').slice(0, 6).join('\n  ')}`);
-    await cancelOpenEditor();
+    if (server && server.err.trim()) console.log('  server: ' + server.err.trim().split('\n').slice(-5).join('\n  server: '));
   }
-  for (const page of context.pages()) await page.close();
+  if (context) await context.close().catch(() => {});
+  if (server) await stopServer(server);
 }
-await context.close();
-fs.rmSync(userData, { recursive: true, force: true });
+await browser.close();
 console.log(`${passed} passed, ${failed} failed`);
 process.exit(failed ? 1 : 0);
