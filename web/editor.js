@@ -21,6 +21,8 @@
   let lastFocus = '';
   let preview = null;          // GridView or TextView
   let heartbeat = null;
+  let itemCursor = null;       // the item the keys went to while answers are pending
+  let keyboardList = false;    // the item list is being used with the keys
 
   // ---- Talking to the model ----------------------------------------------------
 
@@ -116,6 +118,7 @@
 
   function apply(st) {
     state = st;
+    if (pending === 0) itemCursor = null;
     document.title = st.title;
     $('title').textContent = st.title;
     const name = $('name');
@@ -150,7 +153,10 @@
       lastSeq = st.view.seq;
       if (preview) preview.showRequested(st.view);
     }
-    if (st.focus && st.focus !== lastFocus) {
+    // The model moves the focus as the dialog did; a person going through
+    // the item list with the keys keeps it there.
+    const listKeys = keyboardList && document.activeElement === $('items');
+    if (st.focus && st.focus !== lastFocus && !listKeys) {
       lastFocus = st.focus;
       const target = { col: 'col-box', len: 'len-box', grid: 'grid', text: 'text', name: 'name' }[st.focus];
       if (target) $(target).focus({ preventScroll: true });
@@ -902,6 +908,8 @@
   });
   $('undo').addEventListener('click', () => act('undo'));
   $('suggest').addEventListener('click', () => act('suggest'));
+  document.addEventListener('mousedown', () => { keyboardList = false; }, true);
+  $('items').addEventListener('blur', () => { keyboardList = false; });
   $('items').addEventListener('mousedown', (e) => {
     const row = e.target.closest('.item');
     if (!row) return;
@@ -917,12 +925,18 @@
     e.preventDefault();
     const n = state.items.length;
     const far = e.key === 'Home' || e.key === 'End';
-    let next = far ? (step > 0 ? n : -1) : state.current;
+    // Keys pressed faster than the answers come count from the last one.
+    const from = pending > 0 && itemCursor !== null ? itemCursor : state.current;
+    let next = far ? (step > 0 ? n : -1) : from;
     for (let i = next + step; i >= 0 && i < n; i += step) {
       if (state.items[i].available) { next = i; break; }
     }
     if (far && (next < 0 || next >= n)) return;
-    if (next !== state.current && next >= 0 && next < n) act('select', { index: next });
+    if (next !== from && next >= 0 && next < n) {
+      itemCursor = next;
+      keyboardList = true;
+      act('select', { index: next });
+    }
   });
 
   // The controls Tab moves between, in order.
