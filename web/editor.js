@@ -358,7 +358,7 @@
 
   function textWidth(text, font) {
     const ctx = textWidth.ctx || (textWidth.ctx = document.createElement('canvas').getContext('2d'));
-    ctx.font = font;
+    if (textWidth.font !== font) { ctx.font = font; textWidth.font = font; }
     return ctx.measureText(text).width;
   }
 
@@ -412,9 +412,12 @@
       // Line numbers need room for the largest; each column fits its header,
       // or the width the user dragged it to.
       this.widths = [Math.max(44, textWidth(String(this.rows), this.font) + 16)];
+      // A letter name of three letters or fewer always fits the narrowest column.
+      const bold = 'bold ' + this.font;
       for (let c = 1; c < this.cols; c++) {
-        this.widths.push(this.userWidths.get(c) ||
-          Math.max(MIN_COL_WIDTH, Math.ceil(textWidth(headers[c] || '', 'bold ' + this.font) + 16)));
+        const h = headers[c] || '';
+        const short = h.length <= 3 && /^[A-Z]*$/.test(h);
+        this.widths.push(this.userWidths.get(c) || (short ? MIN_COL_WIDTH : Math.max(MIN_COL_WIDTH, Math.ceil(textWidth(h, bold) + 16))));
       }
       this.xs = [0];
       for (let c = 1; c < this.cols; c++) this.xs.push(this.xs[c - 1] + this.widths[c - 1]);

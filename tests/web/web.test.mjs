@@ -583,7 +583,7 @@ test('the records table shows the values the host stores, the raw XML beside it,
   await page.fill('#data-file', path.join(data, 'missing.csv'));
   await page.click('#import');
   await page.locator('#result-error').waitFor();
-  assert.equal(await page.locator('#result-error').textContent(), 'The import failed: Error opening import file ' + path.join(data, 'missing.csv'));
+  assert.equal(await page.locator('#result-error').textContent(), 'The import failed: Error opening import file ' + path.join(data, 'missing.csv') + ' for reading!');
 }, { store: TWO_CHARTS });
 
 test('a deleted template\'s remembered data files say "template deleted"', async ({ context }) => {
@@ -643,6 +643,8 @@ test('Suggest places the items the header row names, says what it placed, and on
   assert.equal(await frame.locator('#suggest-note').textContent(),
     'Suggested: Account Number → column A ("Acct No"), Account Caption → column B ("Description"), TRC → column D ("TRC"), TCC → column E ("tcc"), from row 2. Undo (Ctrl+Z) takes them back.');
   assert.deepEqual(await frame.locator('.cell.header').allTextContents(), ['Account Number', 'Account Caption', 'C', 'TRC', 'TCC']);
+  await frame.locator('#live-note', { hasText: '2 records (COAS)' }).waitFor();
+  if (shots) await page.locator('iframe[title="Layout editor"]').screenshot({ path: path.join(shots, 'editor-live-preview.png') });
   await frame.locator('#grid').press('Control+z');
   await frame.locator('.cell.header[data-c="1"]', { hasText: /^A$/ }).waitFor();
   assert.deepEqual(await frame.locator('.cell.header').allTextContents(), ['A', 'B', 'C', 'D', 'E']);
@@ -885,15 +887,16 @@ test('captions have tooltips, grid columns widen by dragging, and the favicon is
   const frame = await openEditor(page, { file: 'tb.csv', type: 'FCOA' });
   assert.equal(await item(frame, 'Account Caption').getAttribute('title'), 'Account Caption');
   const header = frame.locator('.cell.header[data-c="2"]');
-  const before = (await header.boundingBox()).width;
+  const width = (locator) => locator.evaluate((e) => e.getBoundingClientRect().width);
+  const before = await width(header);
   const handle = await frame.locator('.col-resize[data-c="2"]').boundingBox();
   await page.mouse.move(handle.x + 3, handle.y + 5);
   await page.mouse.down();
   await page.mouse.move(handle.x + 43, handle.y + 5);
   await page.mouse.move(handle.x + 83, handle.y + 5);
   await page.mouse.up();
-  assert.equal(Math.round((await header.boundingBox()).width - before), 80);
-  assert.equal(Math.round((await cell(frame, 2, 2).boundingBox()).width), Math.round(before + 80));
+  assert.equal(Math.round(await width(header) - before), 80);
+  assert.equal(Math.round(await width(cell(frame, 2, 2))), Math.round(before + 80));
   await frame.locator('#cancel').click();
   await editorClosed(page);
   assert.deepEqual(refused, []);
