@@ -61,6 +61,24 @@ const Zephrin = (() => {
     }));
     return boxQueue;
   }
+  // OK (named `okText`) and Cancel; resolves to true for OK.
+  function confirmBox(caption, text, okText) {
+    return new Promise((resolve) => {
+      let answer = false;
+      const ok = el('button', { type: 'button', class: 'default', text: okText || 'OK' });
+      const cancel = el('button', { type: 'button', text: 'Cancel' });
+      const dialog = el('dialog', { class: 'message-box confirm-box', 'aria-label': caption },
+        el('div', { class: 'titlebar', text: caption }),
+        el('div', { class: 'message-text', text }),
+        el('div', { class: 'buttons' }, ok, cancel));
+      ok.addEventListener('click', () => { answer = true; dialog.close(); });
+      cancel.addEventListener('click', () => dialog.close());
+      dialog.addEventListener('close', () => { dialog.remove(); resolve(answer); });
+      document.body.append(dialog);
+      dialog.showModal();
+      cancel.focus();
+    });
+  }
   function showMessages(messages) {
     let last = Promise.resolve();
     for (const m of messages || []) last = messageBox(m.caption, m.text);
@@ -149,5 +167,78 @@ const Zephrin = (() => {
     });
   }
 
-  return { token, post, rpc, editor, el, messageBox, showMessages, fileDialog };
+  // ---- Read results ------------------------------------------------------------------
+
+  // A value as the host finally stores it: the engine escapes the texts it
+  // writes once more than XML needs ("&amp;amp;"), and the host undoes that.
+  function hostValue(text) {
+    return text.replace(/&(amp|lt|gt|quot|apos|#[0-9]+|#x[0-9a-fA-F]+);/g, (m, name) => {
+      switch (name) {
+        case 'amp': return '&';
+        case 'lt': return '<';
+        case 'gt': return '>';
+        case 'quot': return '"';
+        case 'apos': return "'";
+        default: {
+          const code = name[1] === 'x' ? parseInt(name.slice(2), 16) : parseInt(name.slice(1), 10);
+          return Number.isFinite(code) && code > 0 && code <= 0x10ffff ? String.fromCodePoint(code) : m;
+        }
+      }
+    });
+  }
+
+  // A read's text as a person reads it: {kind: 'document'|'error'|'empty'|'unknown-format'|'broken',
+  // message, root, recordName, count, columns, rows}. A record with lists
+  // (a journal entry's accounts, a balance's jurisdictions) takes one row per
+  // list entry, its own fields on the first.
+  function readResult(xml, outcome) {
+    if (!xml || outcome === 'empty') return { kind: 'empty', message: 'The read gave nothing: the file holds no data that this template can read.' };
+    if (outcome === 'unknown-format' || xml.startsWith('NOT A CSV,DIF, TXT or PRN FILE-'))
+      return { kind: 'unknown-format', message: 'The file name does not name a known format: ' + xml };
+    const doc = new DOMParser().parseFromString(xml, 'text/xml');
+    if (doc.getElementsByTagName('parsererror').length) return { kind: 'broken', message: 'The result is not an XML document.' };
+    const root = doc.documentElement;
+    if (root.nodeName === 'Error' || outcome === 'error') {
+      const entries = [...root.getElementsByTagName('Err')];
+      const lineOf = (e) => e.getAttribute('Line');
+      let message;
+      if (entries.length) message = entries.map((e) => (lineOf(e) ? 'line ' + lineOf(e) + ': ' : '') + hostValue(e.textContent.trim())).join('\n');
+      else message = hostValue(root.textContent.trim()) + (lineOf(root) ? ' (line ' + lineOf(root) + ')' : '');
+      return { kind: 'error', message, line: lineOf(root) };
+    }
+    const records = [...root.children].filter((r) => r.nodeName !== 'TMPLT' && r.nodeName !== 'TMPL');
+    const columns = [];
+    const seen = new Set();
+    const rows = [];
+    const note = (key) => { if (!seen.has(key)) { seen.add(key); columns.push(key); } };
+    records.forEach((rec, index) => {
+      const own = new Map();
+      const entries = [];
+      const put = (map, key, value) => { note(key); map.set(key, value); };
+      for (const a of rec.attributes) put(own, '@' + a.name, hostValue(a.value));
+      for (const child of rec.children) {
+        if (!child.children.length) { put(own, child.nodeName, hostValue(child.textContent)); continue; }
+        for (const entry of child.children) {
+          const m = new Map();
+          for (const a of entry.attributes) put(m, child.nodeName + '/' + entry.nodeName + '@' + a.name, hostValue(a.value));
+          if (entry.children.length) for (const f of entry.children) put(m, child.nodeName + '/' + f.nodeName, hostValue(f.textContent));
+          else if (entry.textContent || !entry.attributes.length) put(m, child.nodeName + '/' + entry.nodeName, hostValue(entry.textContent));
+          entries.push(m);
+        }
+      }
+      if (!entries.length) { rows.push({ record: index, first: true, values: own }); return; }
+      entries.forEach((m, k) => rows.push({ record: index, first: k === 0, values: k === 0 ? new Map([...own, ...m]) : m }));
+    });
+    return { kind: 'document', root: root.nodeName, recordName: records.length ? records[0].nodeName : '', count: records.length, columns, rows };
+  }
+
+  // The table of a document's records.
+  function recordsTable(table, result) {
+    const cols = result.columns;
+    table.replaceChildren(el('thead', {}, el('tr', {}, ...cols.map((c) => el('th', { text: c, scope: 'col' })))),
+      el('tbody', {}, ...result.rows.map((row) => el('tr', { class: row.first ? 'record' : 'record-cont' },
+        ...cols.map((c) => el('td', { text: row.values.get(c) || '' }))))));
+  }
+
+  return { token, post, rpc, editor, el, messageBox, confirmBox, showMessages, fileDialog, hostValue, readResult, recordsTable };
 })();

@@ -1,11 +1,17 @@
 // The layout editor page. It draws the state the server's editor model sends
 // and hands every user action back; no rule of the editor lives here.
+//
+// The editor belongs to this page while it shows it: the page takes it over
+// ("claim"), a heartbeat (a worker, so that a page in the background keeps
+// beating) and the page's polls say it is still there, and when the page goes
+// away it says "leave", which ends the editor as Cancel would.
 'use strict';
 
 (() => {
   const { el } = Zephrin;
   const $ = (id) => document.getElementById(id);
   const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+  const PAGE = (self.crypto && crypto.randomUUID) ? crypto.randomUUID() : String(Math.random()).slice(2) + Date.now();
 
   let state = null;
   let session = null;
@@ -14,13 +20,16 @@
   let lastSeq = -1;
   let lastFocus = '';
   let preview = null;          // GridView or TextView
+  let heartbeat = null;
+  let itemCursor = null;       // the item the keys went to while answers are pending
+  let keyboardList = false;    // the item list is being used with the keys
 
   // ---- Talking to the model ----------------------------------------------------
 
   function act(action, extra) {
     if (session === null) return chain;
     pending++;
-    const request = Object.assign({ action, session }, extra || {});
+    const request = Object.assign({ action, session, page: PAGE }, extra || {});
     if (preview) request.view = preview.view();
     chain = chain.then(async () => {
       let reply = null;
@@ -33,12 +42,42 @@
       }
       pending--;
       if (reply.error) { await Zephrin.messageBox('Import', reply.error); return; }
-      if (reply.closed || !reply.editor) { close(); return; }
+      if (reply.closed || !reply.editor) { close(reply.takenOver); return; }
+      showHints(action, reply.refused);
+      if (reply.suggested) showSuggested(reply.suggested);
       apply(reply.editor);
       await Zephrin.showMessages(reply.messages);
       if (reply.editor.ended) close();
     });
     return chain;
+  }
+
+  // Says the editor is gone when this page goes away (closed, reloaded,
+  // navigated away): the server ends it as Cancel at once.
+  function leave() {
+    if (session === null) return;
+    const body = JSON.stringify({ action: 'leave', session, page: PAGE });
+    const url = '/editor?token=' + encodeURIComponent(Zephrin.token);
+    let sent = false;
+    try { sent = navigator.sendBeacon(url, new Blob([body], { type: 'application/json' })); } catch (e) { sent = false; }
+    if (!sent) {
+      fetch(url, { method: 'POST', keepalive: true, headers: { 'Content-Type': 'application/json', 'X-Zephrin-Token': Zephrin.token }, body })
+        .catch(() => {});
+    }
+  }
+  window.addEventListener('pagehide', leave);
+
+  function startHeartbeat() {
+    stopHeartbeat();
+    try {
+      heartbeat = new Worker('heartbeat.js?token=' + encodeURIComponent(Zephrin.token));
+      heartbeat.postMessage({ session, page: PAGE, token: Zephrin.token });
+    } catch (e) {
+      heartbeat = null;  // the page's own polls still beat
+    }
+  }
+  function stopHeartbeat() {
+    if (heartbeat) { heartbeat.terminate(); heartbeat = null; }
   }
 
   // ---- Drawing the state -------------------------------------------------------
@@ -53,24 +92,33 @@
     const grid = st.layout !== 'R';
     $('grid').hidden = !grid;
     $('text').hidden = grid;
+    $('suggest').hidden = !grid;
+    $('suggest-note').textContent = '';
+    showHints('', null);
     if (preview) preview.detach();
     preview = grid ? new GridView($('grid'), st) : new TextView($('text'), st);
+    live.reset();
     apply(st);
     preview.render();
+    startHeartbeat();
     // Let the model know what is in view from the start.
     act('view');
   }
 
-  function close() {
+  function close(takenOver) {
+    stopHeartbeat();
     session = null;
     state = null;
     if (preview) { preview.detach(); preview = null; }
+    live.reset();
     $('dialog').hidden = true;
+    $('closed').textContent = takenOver ? 'The layout editor is now shown in another page.' : 'The layout editor has closed.';
     $('closed').hidden = false;
   }
 
   function apply(st) {
     state = st;
+    if (pending === 0) itemCursor = null;
     document.title = st.title;
     $('title').textContent = st.title;
     const name = $('name');
@@ -79,6 +127,8 @@
     $('ok').disabled = !st.okEnabled;
     $('cancel').disabled = st.ended;
     $('reset').disabled = !st.initialised;
+    $('undo').disabled = !st.canUndo;
+    $('suggest').disabled = !st.initialised;
     for (const id of ['col-box', 'len-box']) $(id).disabled = !st.initialised;
 
     $('kind-label').textContent = st.kindLabel;
@@ -103,16 +153,20 @@
       lastSeq = st.view.seq;
       if (preview) preview.showRequested(st.view);
     }
-    if (st.focus && st.focus !== lastFocus) {
+    // The model moves the focus as the dialog did; a person going through
+    // the item list with the keys keeps it there.
+    const listKeys = keyboardList && document.activeElement === $('items');
+    if (st.focus && st.focus !== lastFocus && !listKeys) {
       lastFocus = st.focus;
       const target = { col: 'col-box', len: 'len-box', grid: 'grid', text: 'text', name: 'name' }[st.focus];
       if (target) $(target).focus({ preventScroll: true });
     }
+    live.changed(st);
   }
 
   // The owner-drawn list: two-line captions, numbers right-aligned on the
   // caption's last line, grey for unavailable items, which are never drawn
-  // selected.
+  // selected. A caption cut short shows whole as the item's tooltip.
   function drawItems(st) {
     const list = $('items');
     list.style.setProperty('--digit-widths', String(st.digitWidths));
@@ -120,7 +174,9 @@
       const row = el('div', {
         class: 'item' + (item.available ? '' : ' unavailable') + (item.drawnSelected ? ' drawn-selected' : ''),
         role: 'option', 'aria-selected': item.selected ? 'true' : 'false', 'data-available': item.available ? 'yes' : 'no',
-        'data-index': String(i),
+        'data-index': String(i), id: 'item-' + i, title: item.caption,
+        'aria-label': item.caption + (item.available ? '' : ' (not used by this import)') + ', column ' + item.col + ', ' +
+          st.lengthLabel.toLowerCase() + ' ' + item.len,
       });
       item.lines.forEach((text, k) => {
         const line = el('div', { class: 'item-line' }, el('span', { class: 'caption', text }));
@@ -133,14 +189,165 @@
       return row;
     });
     list.replaceChildren(...rows);
-    if (st.current >= 0 && rows[st.current]) rows[st.current].scrollIntoView({ block: 'nearest' });
+    if (st.current >= 0 && rows[st.current]) {
+      list.setAttribute('aria-activedescendant', 'item-' + st.current);
+      rows[st.current].scrollIntoView({ block: 'nearest' });
+    }
   }
+
+  // The allowed range beside a box whose value (or drag) was refused.
+  function showHints(action, refused) {
+    const placing = ['colBox', 'lenBox', 'click', 'textSelect', 'select', 'undo', 'reset', ''].includes(action);
+    if (!refused) {
+      if (placing) { $('col-hint').textContent = ''; $('len-hint').textContent = ''; }
+      return;
+    }
+    const label = refused.box === 'col' ? 'Column' : (state ? state.lengthLabel : 'Length');
+    $(refused.box === 'col' ? 'col-hint' : 'len-hint').textContent = label + ': 1 to ' + refused.max;
+    $(refused.box === 'col' ? 'len-hint' : 'col-hint').textContent = '';
+  }
+
+  function showSuggested(list) {
+    const note = $('suggest-note');
+    if (!list.length) { note.textContent = 'No unplaced item matches a cell of the header row.'; return; }
+    note.textContent = 'Suggested: ' + list.map((s) => s.caption + ' → column ' + s.column + ' ("' + s.header + '")').join(', ') +
+      ', from row ' + list[0].startRow + '. Undo (Ctrl+Z) takes them back.';
+  }
+
+  // ---- The live preview of the records -------------------------------------------
+
+  const live = (() => {
+    let signature = null;
+    let busy = false;
+    let again = false;
+    function reset() {
+      signature = null;
+      $('live-note').textContent = '';
+      $('live-note').className = 'live-note';
+      $('live-records').replaceChildren();
+    }
+    function note(text, error) {
+      $('live-note').textContent = text;
+      $('live-note').className = 'live-note' + (error ? ' error' : '');
+    }
+    function changed(st) {
+      const sig = st.session + '|' + st.items.map((i) => i.col + ':' + i.len).join(',');
+      if (sig === signature) return;
+      signature = sig;
+      if (!st.items.some((i) => i.len > 0)) {
+        $('live-records').replaceChildren();
+        note('Place items to see the records they give.');
+        return;
+      }
+      if (busy) { again = true; return; }
+      run();
+    }
+    async function run() {
+      busy = true;
+      do {
+        again = false;
+        const mySession = session;
+        const reply = await Zephrin.editor({ action: 'preview', session, page: PAGE }).catch(() => null);
+        if (session !== mySession || !reply) break;
+        if (reply.closed) break;
+        if (!reply.preview) { $('live').hidden = true; break; }
+        $('live').hidden = false;
+        const result = Zephrin.readResult(reply.preview.text, reply.preview.outcome);
+        if (result.kind === 'document') {
+          note(result.count + ' record' + (result.count === 1 ? '' : 's') + ' (' + result.recordName + ') from the first ' +
+            (state && state.layout === 'R' ? 'lines or entries' : 'rows') + ', read from the unsaved template.');
+          Zephrin.recordsTable($('live-records'), result);
+        } else {
+          $('live-records').replaceChildren();
+          note(result.kind === 'error' ? 'The read fails: ' + result.message : result.message, true);
+        }
+      } while (again);
+      busy = false;
+    }
+    $('live-scope').textContent = '(first 20)';
+    return { reset, changed };
+  })();
+
+  // ---- Scrolling a tall view ------------------------------------------------------
+  //
+  // A browser draws a box of some million pixels well, not one of twenty: a
+  // view taller than MAX_CANVAS gets a canvas of that height, whose scroll
+  // position maps to a position in the whole content, and the rows are drawn
+  // where they fall in view.
+
+  const MAX_CANVAS = 2000000;
+
+  class TallScroll {
+    constructor(root, canvas) {
+      this.root = root;
+      this.canvas = canvas;
+      this.content = 0;
+      this.pinned = null;
+    }
+    setContent(height) {
+      this.content = height;
+      this.canvasHeight = Math.min(height, MAX_CANVAS);
+      this.canvas.style.height = this.canvasHeight + 'px';
+    }
+    get scaled() { return this.content > this.canvasHeight; }
+    range() { return Math.max(0, this.content - this.root.clientHeight); }
+    scrollRange() { return Math.max(0, this.canvasHeight - this.root.clientHeight); }
+    // The content's pixel at the top of the view.
+    top() {
+      if (!this.scaled) return this.root.scrollTop;
+      if (this.pinned && this.pinned.scroll === this.root.scrollTop) return this.pinned.top;
+      const sr = this.scrollRange();
+      return sr ? Math.round(this.root.scrollTop / sr * this.range()) : 0;
+    }
+    setTop(top) {
+      top = Math.max(0, Math.min(top, this.range()));
+      if (!this.scaled) { this.root.scrollTop = top; return; }
+      const r = this.range();
+      this.root.scrollTop = r ? Math.round(top / r * this.scrollRange()) : 0;
+      this.pinned = { top, scroll: this.root.scrollTop };
+    }
+    // Where a content pixel is drawn inside the canvas.
+    place(y) { return this.root.scrollTop + (y - this.top()); }
+    // The wheel moves the content by its own amount, not the canvas's.
+    wheel(e, lineHeight) {
+      if (!this.scaled || Math.abs(e.deltaY) <= Math.abs(e.deltaX)) return false;
+      e.preventDefault();
+      const step = e.deltaMode === 1 ? e.deltaY * lineHeight : e.deltaMode === 2 ? e.deltaY * this.root.clientHeight : e.deltaY;
+      this.setTop(this.top() + step);
+      return true;
+    }
+  }
+
+  // A bounded cache of blocks of rows: the blocks used last are kept.
+  class BlockCache {
+    constructor(maxRows, blockSize) {
+      this.blockSize = blockSize;
+      this.maxBlocks = Math.max(4, Math.ceil(maxRows / blockSize));
+      this.blocks = new Map();
+    }
+    get(row) {
+      const b = Math.floor(row / this.blockSize) * this.blockSize;
+      const block = this.blocks.get(b);
+      return block ? block[row - b] : undefined;
+    }
+    has(b) { return this.blocks.has(b); }
+    touch(b) {
+      const block = this.blocks.get(b);
+      if (block) { this.blocks.delete(b); this.blocks.set(b, block); }
+    }
+    put(b, rows) {
+      this.blocks.delete(b);
+      this.blocks.set(b, rows);
+      while (this.blocks.size > this.maxBlocks) this.blocks.delete(this.blocks.keys().next().value);
+    }
+  }
+  // Rows a view keeps at most.
+  const MAX_CACHED_ROWS = 4000;
 
   // ---- Grid preview --------------------------------------------------------------
 
   const ROW_HEIGHT = 20;
   const MIN_COL_WIDTH = 72;
-  const BLOCK = 200;
 
   // The letter name of grid column c (1-based): A..Z, AA..AZ, BA...
   function letterName(c) {
@@ -151,7 +358,7 @@
 
   function textWidth(text, font) {
     const ctx = textWidth.ctx || (textWidth.ctx = document.createElement('canvas').getContext('2d'));
-    ctx.font = font;
+    if (textWidth.font !== font) { ctx.font = font; textWidth.font = font; }
     return ctx.measureText(text).width;
   }
 
@@ -161,16 +368,28 @@
       this.canvas = root.querySelector('.grid-canvas');
       this.rows = st.grid.rows;
       this.cols = st.grid.cols;
-      this.cache = new Map();
+      // Wide rows come in smaller blocks, so that a block stays small.
+      this.block = Math.max(20, Math.min(200, Math.floor(20000 / Math.max(1, this.cols))));
+      this.cache = new BlockCache(MAX_CACHED_ROWS, this.block);
       this.loading = new Set();
       this.expected = null;
       this.font = getComputedStyle(root).font;
       this.headers = [];
+      this.userWidths = new Map();
       this.sel = [0, 0];
+      this.cursor = null;
+      this.scroll = new TallScroll(root, this.canvas);
       this.setHeaders(st.grid.headers);
       this.onScroll = () => this.scrolled();
       this.onDown = (e) => this.mouseDown(e);
+      this.onKey = (e) => this.key(e);
+      this.onWheel = (e) => { if (this.scroll.wheel(e, ROW_HEIGHT)) this.render(); };
+      this.onFocus = () => this.render();
       root.addEventListener('scroll', this.onScroll);
+      root.addEventListener('keydown', this.onKey);
+      root.addEventListener('wheel', this.onWheel, { passive: false });
+      root.addEventListener('focus', this.onFocus);
+      root.addEventListener('blur', this.onFocus);
       this.canvas.addEventListener('mousedown', this.onDown);
       this.frame = 0;
       this.scrollTimer = 0;
@@ -179,25 +398,40 @@
     }
     detach() {
       this.root.removeEventListener('scroll', this.onScroll);
+      this.root.removeEventListener('keydown', this.onKey);
+      this.root.removeEventListener('wheel', this.onWheel);
+      this.root.removeEventListener('focus', this.onFocus);
+      this.root.removeEventListener('blur', this.onFocus);
       this.canvas.removeEventListener('mousedown', this.onDown);
       this.canvas.replaceChildren();
     }
-    setHeaders(headers) {
+    setHeaders(headers, force) {
       const same = headers.length === this.headers.length && headers.every((h, i) => h === this.headers[i]);
-      if (same) return;
+      if (same && !force) return;
       this.headers = headers.slice();
-      // Line numbers need room for the largest; each column fits its header.
+      // Line numbers need room for the largest; each column fits its header,
+      // or the width the user dragged it to.
       this.widths = [Math.max(44, textWidth(String(this.rows), this.font) + 16)];
-      for (let c = 1; c < this.cols; c++) this.widths.push(Math.max(MIN_COL_WIDTH, Math.ceil(textWidth(headers[c] || '', 'bold ' + this.font) + 16)));
+      // A letter name of three letters or fewer always fits the narrowest column.
+      const bold = 'bold ' + this.font;
+      for (let c = 1; c < this.cols; c++) {
+        const h = headers[c] || '';
+        const short = h.length <= 3 && /^[A-Z]*$/.test(h);
+        this.widths.push(this.userWidths.get(c) || (short ? MIN_COL_WIDTH : Math.max(MIN_COL_WIDTH, Math.ceil(textWidth(h, bold) + 16))));
+      }
       this.xs = [0];
       for (let c = 1; c < this.cols; c++) this.xs.push(this.xs[c - 1] + this.widths[c - 1]);
       this.totalWidth = this.xs[this.cols - 1] + this.widths[this.cols - 1];
       this.canvas.style.width = this.totalWidth + 'px';
-      this.canvas.style.height = (this.rows * ROW_HEIGHT) + 'px';
+      this.scroll.setContent(this.rows * ROW_HEIGHT);
     }
     update(st) {
       this.setHeaders(st.grid.headers);
-      this.sel = st.grid.sel;
+      const [r, c] = st.grid.sel;
+      if (r !== this.sel[0] || c !== this.sel[1]) {
+        this.sel = st.grid.sel;
+        if (r > 0 && c > 0) this.cursor = [r, c];
+      }
       this.render();
     }
     // Fully visible scrollable columns.
@@ -229,15 +463,18 @@
       cancelAnimationFrame(this.frame);
       this.frame = requestAnimationFrame(() => this.draw());
     }
+    cellsOf(r) { return this.cache.get(r); }
     draw() {
       const root = this.root;
       const top = root.scrollTop, left = root.scrollLeft;
+      const vTop = this.scroll.top();
       const w0 = this.widths[0];
-      const firstRow = Math.max(1, Math.floor(top / ROW_HEIGHT) + 1);
-      const lastRow = Math.min(this.rows - 1, Math.ceil((top + root.clientHeight) / ROW_HEIGHT));
+      const firstRow = Math.max(1, Math.floor(vTop / ROW_HEIGHT) + 1);
+      const lastRow = Math.min(this.rows - 1, Math.ceil((vTop + root.clientHeight) / ROW_HEIGHT));
       const firstCol = this.cols > 1 ? this.colAt(left + w0) : 1;
       const lastCol = this.cols > 1 ? this.colAt(left + root.clientWidth) : 0;
       this.fetch(firstRow, lastRow);
+      const focused = document.activeElement === root;
       const frag = document.createDocumentFragment();
       const cell = (cls, x, y, w, text, r, c) => {
         const d = document.createElement('div');
@@ -246,35 +483,46 @@
         d.style.top = y + 'px';
         d.style.width = w + 'px';
         d.textContent = text;
+        if (text) d.title = text;
         d.dataset.r = r;
         d.dataset.c = c;
         return d;
       };
       for (let r = firstRow; r <= lastRow; r++) {
-        const cells = this.cache.get(r);
-        const byCol = new Map(cells || []);
+        const cells = this.cellsOf(r);
+        const y = this.scroll.place(r * ROW_HEIGHT);
         for (let c = firstCol; c <= lastCol; c++) {
           const selected = this.sel[0] === r && this.sel[1] === c;
-          frag.append(cell('cell' + (selected ? ' sel' : '') + (cells ? '' : ' loading'), this.xs[c], r * ROW_HEIGHT,
-            this.widths[c], byCol.get(c) || '', r, c));
+          const atCursor = this.cursor && this.cursor[0] === r && this.cursor[1] === c;
+          const d = cell('cell' + (selected ? ' sel' : '') + (atCursor && focused ? ' cursor' : '') + (cells ? '' : ' loading'),
+            this.xs[c], y, this.widths[c], cells ? (cells[c - 1] || '') : '', r, c);
+          if (atCursor) d.id = 'grid-cursor';
+          frag.append(d);
         }
-        frag.append(cell('cell fixed rownum', left, r * ROW_HEIGHT, w0, String(r), r, 0));
+        frag.append(cell('cell fixed rownum', left, y, w0, String(r), r, 0));
       }
       for (let c = firstCol; c <= lastCol; c++) {
-        frag.append(cell('cell fixed header' + (this.headers[c] === letterName(c) ? '' : ' caption'), this.xs[c], top,
-          this.widths[c], this.headers[c], 0, c));
+        const h = cell('cell fixed header' + (this.headers[c] === letterName(c) ? '' : ' caption'), this.xs[c], top,
+          this.widths[c], this.headers[c], 0, c);
+        h.append(el('span', { class: 'col-resize', 'data-c': String(c), title: 'Drag to widen the column' }));
+        frag.append(h);
       }
       frag.append(cell('cell fixed corner', left, top, w0, '', 0, 0));
       this.canvas.replaceChildren(frag);
+      if (this.cursor) root.setAttribute('aria-activedescendant', 'grid-cursor');
     }
-    async fetch(firstRow, lastRow) {
-      for (let b = Math.floor(firstRow / BLOCK) * BLOCK; b <= lastRow; b += BLOCK) {
-        if (this.loading.has(b) || (this.cache.has(Math.max(b, 1)) && this.cache.has(Math.min(b + BLOCK - 1, this.rows - 1)))) continue;
+    fetch(firstRow, lastRow) {
+      const B = this.block;
+      for (let b = Math.floor(firstRow / B) * B; b <= lastRow; b += B) {
+        if (this.cache.has(b)) { this.cache.touch(b); continue; }
+        if (this.loading.has(b)) continue;
         this.loading.add(b);
         const mySession = session;
-        Zephrin.editor({ action: 'rows', session, from: b, count: BLOCK }).then((reply) => {
+        Zephrin.editor({ action: 'rows', session, page: PAGE, from: b, count: B, compact: true }).then((reply) => {
           if (session !== mySession || !reply.rows) return;
-          for (const [r, cells] of reply.rows) this.cache.set(r, cells);
+          const rows = new Array(B);
+          for (const [r, text] of reply.rows) rows[r - b] = text ? text.split('\t') : [];
+          this.cache.put(b, rows);
           this.render();
         }).catch(() => {}).finally(() => this.loading.delete(b));
       }
@@ -287,36 +535,97 @@
       clearTimeout(this.scrollTimer);
       this.scrollTimer = setTimeout(() => act('gridScroll', { leftCol: this.visibleCols()[0] }), 150);
     }
-    scrollTo(left, top) {
-      this.root.scrollLeft = left;
-      this.root.scrollTop = top;
-      this.expected = { left: this.root.scrollLeft, top: this.root.scrollTop };
-    }
     colIntoView(c, left) {
       const x = this.xs[c], w = this.widths[c], w0 = this.widths[0], width = this.root.clientWidth;
       if (x < left + w0) return x - w0;
       if (x + w > left + width) return Math.min(x - w0, x + w - width);
       return left;
     }
-    showRequested(view) {
-      let left = this.root.scrollLeft, top = this.root.scrollTop;
-      if (view.scrollToCol > 0 && view.scrollToCol < this.cols) left = this.colIntoView(view.scrollToCol, left);
-      const [r, c] = view.showCell;
-      if (r > 0 && c > 0 && c < this.cols) {
-        left = this.colIntoView(c, left);
+    // The view's left and content top that show row r and column c.
+    cellIntoView(r, c, left, top) {
+      if (c > 0 && c < this.cols) left = this.colIntoView(c, left);
+      if (r > 0) {
         const y = r * ROW_HEIGHT, h = this.root.clientHeight;
         if (y < top + ROW_HEIGHT) top = y - ROW_HEIGHT;
         else if (y + ROW_HEIGHT > top + h) top = y + ROW_HEIGHT - h;
       }
-      if (left !== this.root.scrollLeft || top !== this.root.scrollTop) this.scrollTo(Math.max(0, left), Math.max(0, top));
+      return [Math.max(0, left), Math.max(0, top)];
+    }
+    showRequested(view) {
+      let left = this.root.scrollLeft, top = this.scroll.top();
+      if (view.scrollToCol > 0 && view.scrollToCol < this.cols) left = this.colIntoView(view.scrollToCol, left);
+      const [r, c] = view.showCell;
+      if (r > 0 && c > 0 && c < this.cols) [left, top] = this.cellIntoView(r, c, left, top);
+      if (left !== this.root.scrollLeft || top !== this.scroll.top()) {
+        this.root.scrollLeft = Math.max(0, left);
+        this.scroll.setTop(top);
+        this.expected = { left: this.root.scrollLeft, top: this.root.scrollTop };
+      }
       this.render();
     }
     mouseDown(e) {
+      if (e.button !== 0) return;
+      const handle = e.target.closest('.col-resize');
+      if (handle) { this.resizeStart(e, Number(handle.dataset.c)); return; }
       const target = e.target.closest('.cell');
-      if (!target || e.button !== 0) return;
+      if (!target) return;
       e.preventDefault();
       this.root.focus({ preventScroll: true });
-      act('click', { row: Number(target.dataset.r), col: Number(target.dataset.c) });
+      const r = Number(target.dataset.r), c = Number(target.dataset.c);
+      if (r > 0 && c > 0) this.cursor = [r, c];
+      act('click', { row: r, col: c });
+    }
+    // Dragging the right edge of a header widens (or narrows) its column.
+    resizeStart(e, c) {
+      e.preventDefault();
+      e.stopPropagation();
+      const startX = e.clientX, startW = this.widths[c];
+      const move = (m) => {
+        this.userWidths.set(c, Math.max(24, Math.round(startW + m.clientX - startX)));
+        this.setHeaders(this.headers, true);
+        this.render();
+      };
+      const up = () => {
+        window.removeEventListener('mousemove', move);
+        window.removeEventListener('mouseup', up);
+        act('view');
+      };
+      window.addEventListener('mousemove', move);
+      window.addEventListener('mouseup', up);
+    }
+    // Arrow keys move the cell cursor; Enter (or Space) places the current item there.
+    key(e) {
+      if (e.altKey || e.metaKey) return;
+      const page = Math.max(1, Math.floor(this.root.clientHeight / ROW_HEIGHT) - 2);
+      let [r, c] = this.cursor || [Math.max(1, this.sel[0]), Math.max(1, this.sel[1])];
+      const last = this.rows - 1, lastCol = this.cols - 1;
+      if (last < 1 || lastCol < 1) return;
+      switch (e.key) {
+        case 'ArrowUp': r -= 1; break;
+        case 'ArrowDown': r += 1; break;
+        case 'ArrowLeft': c -= 1; break;
+        case 'ArrowRight': c += 1; break;
+        case 'PageUp': r -= page; break;
+        case 'PageDown': r += page; break;
+        case 'Home': if (e.ctrlKey) r = 1; c = 1; break;
+        case 'End': if (e.ctrlKey) r = last; c = lastCol; break;
+        case 'Enter': case ' ':
+          e.preventDefault();
+          this.cursor = [r, c];
+          act('click', { row: r, col: c });
+          return;
+        default: return;
+      }
+      e.preventDefault();
+      r = Math.min(Math.max(r, 1), last);
+      c = Math.min(Math.max(c, 1), lastCol);
+      this.cursor = [r, c];
+      const [left, top] = this.cellIntoView(r, c, this.root.scrollLeft, this.scroll.top());
+      this.root.scrollLeft = left;
+      this.scroll.setTop(top);
+      const cells = this.cellsOf(r);
+      $('preview-status').textContent = 'Row ' + r + ', column ' + letterName(c) + ': ' + ((cells && cells[c - 1]) || 'empty');
+      this.render();
     }
   }
 
@@ -326,26 +635,40 @@
   const PAD = 4;
   const TEXT_BLOCK = 500;
 
+  const before = (a, b) => a.line < b.line || (a.line === b.line && a.col < b.col);
+  const ordered = (a, b) => (before(b, a) ? { start: b, end: a } : { start: a, end: b });
+
   class TextView {
     constructor(root, st) {
       this.root = root;
       this.canvas = root.querySelector('.text-canvas');
       this.lines = st.text.lines;
       this.longest = st.text.longest;
-      this.cache = new Map();
+      this.cache = new BlockCache(MAX_CACHED_ROWS * 2, TEXT_BLOCK);
       this.loading = new Set();
       this.sel = st.text.sel;
       this.drag = null;
+      this.keySel = null;      // a selection made with the keyboard, not yet placed
+      this.caret = { line: 0, col: 0 };
+      this.anchor = null;
       this.expected = null;
       this.charWidth = textWidth('0000000000', getComputedStyle(root).font) / 10;
       this.canvas.style.width = (this.longest * this.charWidth + 2 * PAD + 20) + 'px';
-      this.canvas.style.height = (this.lines * LINE_HEIGHT + 2 * PAD) + 'px';
+      this.scroll = new TallScroll(root, this.canvas);
+      this.scroll.setContent(this.lines * LINE_HEIGHT + 2 * PAD);
       this.onScroll = () => this.scrolled();
       this.onDown = (e) => this.mouseDown(e);
       this.onMove = (e) => this.mouseMove(e);
       this.onUp = (e) => this.mouseUp(e);
+      this.onKey = (e) => this.key(e);
+      this.onWheel = (e) => { if (this.scroll.wheel(e, LINE_HEIGHT)) this.render(); };
+      this.onFocus = () => this.render();
       root.addEventListener('scroll', this.onScroll);
       root.addEventListener('mousedown', this.onDown);
+      root.addEventListener('keydown', this.onKey);
+      root.addEventListener('wheel', this.onWheel, { passive: false });
+      root.addEventListener('focus', this.onFocus);
+      root.addEventListener('blur', this.onFocus);
       this.frame = 0;
       this.scrollTimer = 0;
       root.scrollTop = 0;
@@ -354,45 +677,59 @@
     detach() {
       this.root.removeEventListener('scroll', this.onScroll);
       this.root.removeEventListener('mousedown', this.onDown);
+      this.root.removeEventListener('keydown', this.onKey);
+      this.root.removeEventListener('wheel', this.onWheel);
+      this.root.removeEventListener('focus', this.onFocus);
+      this.root.removeEventListener('blur', this.onFocus);
       window.removeEventListener('mousemove', this.onMove);
       window.removeEventListener('mouseup', this.onUp);
       this.canvas.replaceChildren();
     }
     update(st) {
+      const old = JSON.stringify(this.sel);
       this.sel = st.text.sel;
+      if (JSON.stringify(this.sel) !== old) {
+        this.keySel = null;
+        this.anchor = null;
+        if (this.sel) this.caret = { ...this.sel.end };
+      }
       this.render();
     }
+    firstLine() { return Math.floor(Math.max(0, this.scroll.top() - PAD) / LINE_HEIGHT); }
     view() {
-      return { firstLine: Math.floor(this.root.scrollTop / LINE_HEIGHT), visibleLines: Math.max(1, Math.floor((this.root.clientHeight - PAD) / LINE_HEIGHT)) };
+      return { firstLine: this.firstLine(), visibleLines: Math.max(1, Math.floor((this.root.clientHeight - PAD) / LINE_HEIGHT)) };
     }
     render() {
       cancelAnimationFrame(this.frame);
       this.frame = requestAnimationFrame(() => this.draw());
     }
+    lineText(l) { return this.cache.get(l); }
     draw() {
       const root = this.root;
-      const first = Math.max(0, Math.floor((root.scrollTop - PAD) / LINE_HEIGHT));
-      const last = Math.min(this.lines - 1, Math.ceil((root.scrollTop + root.clientHeight) / LINE_HEIGHT));
+      const vTop = this.scroll.top();
+      const first = Math.max(0, Math.floor((vTop - PAD) / LINE_HEIGHT));
+      const last = Math.min(this.lines - 1, Math.ceil((vTop + root.clientHeight) / LINE_HEIGHT));
       const firstCol = Math.max(0, Math.floor((root.scrollLeft - PAD) / this.charWidth) - 2);
       const colCount = Math.ceil(root.clientWidth / this.charWidth) + 4;
       this.fetch(first, last);
-      const sel = this.drag ? this.drag.sel : this.sel;
       const frag = document.createDocumentFragment();
+      const band = (sel, l, text, cls) => {
+        if (!sel || l < sel.start.line || l > sel.end.line) return;
+        const from = l === sel.start.line ? sel.start.col : 0;
+        const to = l === sel.end.line ? sel.end.col : (text ? text.length + 1 : from);
+        if (to <= from) return;
+        const h = document.createElement('div');
+        h.className = cls;
+        h.style.left = (PAD + from * this.charWidth) + 'px';
+        h.style.top = this.scroll.place(PAD + l * LINE_HEIGHT) + 'px';
+        h.style.width = ((to - from) * this.charWidth) + 'px';
+        frag.append(h);
+      };
       for (let l = first; l <= last; l++) {
-        const text = this.cache.get(l);
-        const y = PAD + l * LINE_HEIGHT;
-        if (sel && l >= sel.start.line && l <= sel.end.line) {
-          const from = l === sel.start.line ? sel.start.col : 0;
-          const to = l === sel.end.line ? sel.end.col : (text ? text.length + 1 : from);
-          if (to > from) {
-            const h = document.createElement('div');
-            h.className = 'text-sel';
-            h.style.left = (PAD + from * this.charWidth) + 'px';
-            h.style.top = y + 'px';
-            h.style.width = ((to - from) * this.charWidth) + 'px';
-            frag.append(h);
-          }
-        }
+        const text = this.lineText(l);
+        const y = this.scroll.place(PAD + l * LINE_HEIGHT);
+        band(this.drag ? this.drag.sel : this.sel, l, text, 'text-sel');
+        band(this.keySel, l, text, 'text-sel pending');
         if (text === undefined) continue;
         const d = document.createElement('div');
         d.className = 'text-line';
@@ -401,25 +738,36 @@
         d.textContent = text.substr(firstCol, colCount).replace(/[\f\r\x1a]/g, ' ');
         frag.append(d);
       }
+      if (document.activeElement === root && this.caret.line >= first && this.caret.line <= last) {
+        const c = document.createElement('div');
+        c.className = 'text-caret';
+        c.style.left = (PAD + this.caret.col * this.charWidth) + 'px';
+        c.style.top = this.scroll.place(PAD + this.caret.line * LINE_HEIGHT) + 'px';
+        frag.append(c);
+      }
       this.canvas.replaceChildren(frag);
     }
     fetch(first, last) {
       for (let b = Math.floor(first / TEXT_BLOCK) * TEXT_BLOCK; b <= last; b += TEXT_BLOCK) {
-        if (this.loading.has(b) || (this.cache.has(b) && this.cache.has(Math.min(b + TEXT_BLOCK - 1, this.lines - 1)))) continue;
+        if (this.cache.has(b)) { this.cache.touch(b); continue; }
+        if (this.loading.has(b)) continue;
         this.loading.add(b);
         const mySession = session;
-        Zephrin.editor({ action: 'rows', session, from: b, count: TEXT_BLOCK }).then((reply) => {
+        Zephrin.editor({ action: 'rows', session, page: PAGE, from: b, count: TEXT_BLOCK }).then((reply) => {
           if (session !== mySession || !reply.rows) return;
-          for (const [l, text] of reply.rows) this.cache.set(l, text);
+          const rows = new Array(TEXT_BLOCK);
+          for (const [l, text] of reply.rows) rows[l - b] = text;
+          this.cache.put(b, rows);
           this.render();
         }).catch(() => {}).finally(() => this.loading.delete(b));
       }
     }
     position(e) {
-      const rect = this.canvas.getBoundingClientRect();
-      const x = e.clientX - rect.left - PAD, y = e.clientY - rect.top - PAD;
+      const rect = this.root.getBoundingClientRect();
+      const x = e.clientX - rect.left - this.root.clientLeft + this.root.scrollLeft - PAD;
+      const y = e.clientY - rect.top - this.root.clientTop + this.scroll.top() - PAD;
       const line = Math.min(Math.max(0, Math.floor(y / LINE_HEIGHT)), this.lines - 1);
-      const text = this.cache.get(line) || '';
+      const text = this.lineText(line) || '';
       const col = Math.min(Math.max(0, Math.round(x / this.charWidth)), text.length);
       return { line, col };
     }
@@ -430,6 +778,7 @@
       // A press starts a selection only when the current item can be placed.
       if (!state || !state.canPlace) return;
       const p = this.position(e);
+      this.keySel = null;
       this.drag = { anchor: p, sel: { start: p, end: p } };
       window.addEventListener('mousemove', this.onMove);
       window.addEventListener('mouseup', this.onUp);
@@ -437,10 +786,7 @@
     }
     mouseMove(e) {
       if (!this.drag) return;
-      const p = this.position(e);
-      const a = this.drag.anchor;
-      const before = p.line < a.line || (p.line === a.line && p.col < a.col);
-      this.drag.sel = before ? { start: p, end: a } : { start: a, end: p };
+      this.drag.sel = ordered(this.drag.anchor, this.position(e));
       this.render();
     }
     mouseUp(e) {
@@ -450,8 +796,68 @@
       this.mouseMove(e);
       const sel = this.drag.sel;
       this.drag = null;
+      this.caret = { ...sel.end };
       if (sel.start.line === sel.end.line && sel.start.col === sel.end.col) { this.render(); return; }
       act('textSelect', { start: sel.start, end: sel.end });
+    }
+    // The arrow keys move a caret; with Shift they select characters, and
+    // Enter places the current item on the selection.
+    key(e) {
+      if (e.altKey || e.metaKey) return;
+      const lenOf = (l) => (this.lineText(l) || '').length;
+      const page = Math.max(1, Math.floor(this.root.clientHeight / LINE_HEIGHT) - 2);
+      let { line, col } = this.caret;
+      switch (e.key) {
+        case 'ArrowLeft': if (col > 0) col -= 1; else if (line > 0) { line -= 1; col = lenOf(line); } break;
+        case 'ArrowRight': if (col < lenOf(line)) col += 1; else if (line < this.lines - 1) { line += 1; col = 0; } break;
+        case 'ArrowUp': line -= 1; break;
+        case 'ArrowDown': line += 1; break;
+        case 'PageUp': line -= page; break;
+        case 'PageDown': line += page; break;
+        case 'Home': if (e.ctrlKey) line = 0; col = 0; break;
+        case 'End': if (e.ctrlKey) line = this.lines - 1; col = Infinity; break;
+        case 'Enter': case ' ': {
+          e.preventDefault();
+          const sel = this.keySel;
+          if (!sel || !state || !state.canPlace) return;
+          this.keySel = null;
+          this.anchor = null;
+          act('textSelect', { start: sel.start, end: sel.end });
+          return;
+        }
+        case 'Escape':
+          if (this.keySel) { e.preventDefault(); e.stopPropagation(); this.keySel = null; this.anchor = null; this.render(); }
+          return;
+        default: return;
+      }
+      e.preventDefault();
+      line = Math.min(Math.max(line, 0), this.lines - 1);
+      col = Math.min(Math.max(col, 0), lenOf(line));
+      const next = { line, col };
+      if (e.shiftKey) {
+        if (!this.anchor) this.anchor = { ...this.caret };
+        this.keySel = ordered(this.anchor, next);
+      } else {
+        this.anchor = null;
+        this.keySel = null;
+      }
+      this.caret = next;
+      this.caretIntoView();
+      const chars = this.keySel && this.keySel.start.line === this.keySel.end.line ? this.keySel.end.col - this.keySel.start.col : 0;
+      $('preview-status').textContent = 'Line ' + (line + 1) + ', column ' + (col + 1) + (chars ? ', ' + chars + ' characters selected' : '');
+      this.render();
+    }
+    caretIntoView() {
+      const root = this.root;
+      let top = this.scroll.top(), left = root.scrollLeft;
+      const y = PAD + this.caret.line * LINE_HEIGHT;
+      if (y < top) top = y - PAD;
+      else if (y + LINE_HEIGHT > top + root.clientHeight) top = y + LINE_HEIGHT - root.clientHeight + PAD;
+      const x = PAD + this.caret.col * this.charWidth;
+      if (x < left) left = Math.max(0, x - 40);
+      else if (x > left + root.clientWidth - 20) left = x - root.clientWidth + 40;
+      root.scrollLeft = left;
+      this.scroll.setTop(top);
     }
     scrolled() {
       this.render();
@@ -464,7 +870,7 @@
     showRequested(view) {
       if (view.scrollToLine < 0 || !this.sel) return;
       const root = this.root;
-      let top = root.scrollTop, left = root.scrollLeft;
+      let top = this.scroll.top(), left = root.scrollLeft;
       const y = PAD + view.scrollToLine * LINE_HEIGHT;
       if (y < top) top = y - PAD;
       else if (y + LINE_HEIGHT > top + root.clientHeight) top = y + LINE_HEIGHT - root.clientHeight + PAD;
@@ -472,8 +878,8 @@
       const x = PAD + this.sel.end.col * this.charWidth;
       if (x < left) left = Math.max(0, x - 40);
       else if (x > left + root.clientWidth - 20) left = x - root.clientWidth + 40;
-      if (top !== root.scrollTop || left !== root.scrollLeft) {
-        root.scrollTop = Math.max(0, top);
+      if (top !== this.scroll.top() || left !== root.scrollLeft) {
+        this.scroll.setTop(Math.max(0, top));
         root.scrollLeft = Math.max(0, left);
         this.expected = { left: root.scrollLeft, top: root.scrollTop };
       }
@@ -498,7 +904,15 @@
   $('name').addEventListener('input', () => act('name', { text: $('name').value }));
   $('ok').addEventListener('click', () => act('ok'));
   $('cancel').addEventListener('click', () => act('cancel'));
-  $('reset').addEventListener('click', () => act('reset'));
+  $('reset').addEventListener('click', async () => {
+    if (!state) return;
+    if (!state.items.some((i) => i.len > 0)) { act('reset'); return; }
+    if (await Zephrin.confirmBox('Import', 'Reset clears the positions of all items. Clear them? (Undo takes it back.)', 'Reset')) act('reset');
+  });
+  $('undo').addEventListener('click', () => act('undo'));
+  $('suggest').addEventListener('click', () => act('suggest'));
+  document.addEventListener('mousedown', () => { keyboardList = false; }, true);
+  $('items').addEventListener('blur', () => { keyboardList = false; });
   $('items').addEventListener('mousedown', (e) => {
     const row = e.target.closest('.item');
     if (!row) return;
@@ -506,17 +920,51 @@
     $('items').focus({ preventScroll: true });
     act('select', { index: Number(row.dataset.index) });
   });
+  // Up and Down go to the next item that can be placed; grey items are skipped.
   $('items').addEventListener('keydown', (e) => {
     if (!state) return;
-    const step = { ArrowDown: 1, ArrowUp: -1 }[e.key];
+    const step = { ArrowDown: 1, ArrowUp: -1, PageDown: 1, PageUp: -1, Home: -1, End: 1 }[e.key];
     if (!step) return;
     e.preventDefault();
-    const next = Math.min(Math.max(state.current + step, 0), state.items.length - 1);
-    if (next !== state.current) act('select', { index: next });
+    const n = state.items.length;
+    const far = e.key === 'Home' || e.key === 'End';
+    // Keys pressed faster than the answers come count from the last one.
+    const from = pending > 0 && itemCursor !== null ? itemCursor : state.current;
+    let next = far ? (step > 0 ? n : -1) : from;
+    for (let i = next + step; i >= 0 && i < n; i += step) {
+      if (state.items[i].available) { next = i; break; }
+    }
+    if (far && (next < 0 || next >= n)) return;
+    if (next !== from && next >= 0 && next < n) {
+      itemCursor = next;
+      keyboardList = true;
+      act('select', { index: next });
+    }
   });
+
+  // The controls Tab moves between, in order.
+  function focusable() {
+    return [...$('dialog').querySelectorAll('input, select, button, [tabindex="0"]')]
+      .filter((e) => !e.disabled && !e.hidden && e.offsetParent !== null && e.tabIndex >= 0);
+  }
+
   document.addEventListener('keydown', (e) => {
     if (!state || document.querySelector('dialog[open]')) return;
-    if (e.key === 'Escape') { e.preventDefault(); act('cancel'); }
+    if (e.key === 'Tab') {
+      // Focus stays inside the editor while it is open.
+      const list = focusable();
+      if (!list.length) return;
+      const at = list.indexOf(document.activeElement);
+      e.preventDefault();
+      const next = at < 0 ? (e.shiftKey ? list.length - 1 : 0) : (at + (e.shiftKey ? -1 : 1) + list.length) % list.length;
+      list[next].focus();
+      return;
+    }
+    if (e.defaultPrevented) return;
+    if ((e.ctrlKey || e.metaKey) && !e.shiftKey && (e.key === 'z' || e.key === 'Z') && e.target.id !== 'name') {
+      e.preventDefault();
+      act('undo');
+    } else if (e.key === 'Escape') { e.preventDefault(); act('cancel'); }
     else if (e.key === 'Enter' && e.target.tagName === 'INPUT' && !$('ok').disabled) { e.preventDefault(); act('ok'); }
   });
   window.addEventListener('resize', () => { if (preview) { preview.render(); act('view'); } });
@@ -529,12 +977,16 @@
         if (session === null) {
           const s = await Zephrin.editor({ action: 'state', takeMessages: true });
           if (s.editor && !s.editor.ended) {
-            open(s.editor);
-            await Zephrin.showMessages(s.messages);
+            const claimed = await Zephrin.editor({ action: 'claim', session: s.editor.session, page: PAGE });
+            if (claimed.editor && !claimed.closed) {
+              open(claimed.editor);
+              await Zephrin.showMessages([...s.messages, ...(claimed.messages || [])]);
+            }
           }
         } else if (pending === 0) {
-          const s = await Zephrin.editor({ action: 'state' });
+          const s = await Zephrin.editor({ action: 'state', session, page: PAGE });
           if (!s.editor || s.editor.session !== session) close();
+          else if (s.held && !s.yours) close(true);
         }
       } catch (e) {
         // The server has gone: keep looking, quietly.

@@ -73,11 +73,44 @@
   function intlKind() { return importType() === 'INTL' ? Number($('intl-kind').value || 0) : 0; }
   function dataFile() { return $('data-file').value.trim(); }
 
+  let types = [];
+
   async function loadCatalogue() {
     const c = await Zephrin.editor({ action: 'catalogue' });
-    $('import-type').replaceChildren(...c.types.map((t) => el('option', { value: t.code, text: t.code + ' — ' + t.caption })));
+    types = c.types;
+    drawTypes('');
     $('intl-kind').replaceChildren(...c.intlKinds.map((k, i) => el('option', { value: String(i), text: i + ' ' + k })));
     typeChanged();
+  }
+
+  // The import types: those that take the chosen template's kind first, and
+  // the template's own type chosen unless the chosen type already takes it.
+  function drawTypes(kind) {
+    const current = importType();
+    const option = (t) => el('option', { value: t.code, text: t.code + ' — ' + t.caption });
+    const fits = kind ? types.filter((t) => t.itemSet === kind) : [];
+    const select = $('import-type');
+    if (fits.length) {
+      select.replaceChildren(
+        el('optgroup', { label: 'Types for ' + kind + ' templates' }, ...fits.map(option)),
+        el('optgroup', { label: 'Other types' }, ...types.filter((t) => t.itemSet !== kind).map(option)));
+      select.value = fits.some((t) => t.code === current) ? current : fits[0].code;
+    } else {
+      select.replaceChildren(...types.map(option));
+      if (current) select.value = current;
+    }
+    typeChanged();
+  }
+
+  function templateKind(name) {
+    const t = listing.templates.find((x) => x.name === name);
+    return t ? t.type : '';
+  }
+
+  function templateChanged() {
+    const name = $('template').value;
+    drawTypes(templateKind(name));
+    rememberedNote();
   }
 
   function typeChanged() {
@@ -112,14 +145,35 @@
       ...listing.templates.map((t) => el('option', { value: t.name, text: t.name + '  (' + t.type + ')' })));
     const match = listing.templates.find((t) => t.name.toUpperCase() === String(current || '').toUpperCase());
     $('template').value = match ? match.name : '';
+    if (select !== undefined || !match) drawTypes(templateKind($('template').value));
     drawManager();
+    rememberedNote();
   }
 
-  // The template last used for the data file, when there is one.
-  function suggestTemplate() {
+  // The template last used for the data file, when it still exists.
+  function rememberedTemplate() {
     const f = dataFile().toUpperCase();
     const entry = listing.files.find((x) => x.file === f);
-    if (entry && entry.template && listing.templates.some((t) => t.name === entry.template)) $('template').value = entry.template;
+    return entry && entry.template && listing.templates.some((t) => t.name === entry.template) ? entry.template : '';
+  }
+
+  // A data file's remembered template fills an empty choice, never a made one.
+  function suggestTemplate() {
+    const remembered = rememberedTemplate();
+    if (remembered && !$('template').value) {
+      $('template').value = remembered;
+      templateChanged();
+    }
+    rememberedNote();
+  }
+
+  function rememberedNote() {
+    const remembered = rememberedTemplate();
+    const chosen = $('template').value;
+    $('remembered').textContent = remembered
+      ? (remembered === chosen ? 'This file was last imported with this template.'
+        : 'This file was last imported with template ' + remembered + '.')
+      : '';
   }
 
   function drawManager() {
@@ -133,10 +187,16 @@
     if (!listing.templates.length) tl.append(el('tr', {}, el('td', { colspan: '4', text: 'No saved templates.' })));
     const fl = $('file-list');
     fl.replaceChildren(el('tr', {}, el('th', { text: '#' }), el('th', { text: 'Data file' }), el('th', { text: 'Template' }), el('th', {})));
+    const names = new Set(listing.templates.map((t) => t.name));
     for (const f of listing.files) {
       const forget = el('button', { type: 'button', text: 'Forget', 'aria-label': 'Forget ' + f.file });
       forget.addEventListener('click', () => forgetFile(f.file));
-      fl.append(el('tr', {}, el('td', { text: f.num }), el('td', { text: f.file }), el('td', { text: f.template }), el('td', { class: 'actions' }, forget)));
+      // An association whose template is gone leads nowhere: it says so.
+      const deleted = !names.has(f.template);
+      const templateCell = el('td', { class: deleted ? 'deleted' : '' }, f.template,
+        deleted ? el('span', { class: 'deleted-note', text: ' (template deleted)' }) : null);
+      fl.append(el('tr', { class: deleted ? 'deleted' : '' }, el('td', { text: f.num }), el('td', { text: f.file }), templateCell,
+        el('td', { class: 'actions' }, forget)));
     }
     if (!listing.files.length) fl.append(el('tr', {}, el('td', { colspan: '4', text: 'No data files recorded.' })));
   }
@@ -177,28 +237,72 @@
     if (chosen) { $('data-file').value = chosen.path; suggestTemplate(); }
   }
 
-  async function openEditor(templateName) {
-    if (!dataFile()) { await Zephrin.messageBox('Import', 'Choose a data file first: the editor shows it.'); return; }
+  // The editor shown over this page; everything behind it is inert while it is open.
+  function showEditorOverlay() {
     const frame = el('iframe', { src: 'editor.html?token=' + encodeURIComponent(Zephrin.token), title: 'Layout editor' });
     const overlay = el('div', { class: 'editor-overlay' }, frame);
+    $('page').inert = true;
     document.body.append(overlay);
+    frame.addEventListener('load', () => frame.focus());
+    return () => { overlay.remove(); $('page').inert = false; };
+  }
+
+  // How the editor of the given session ended: true for OK.
+  async function editorEndedOk(session) {
+    const s = await Zephrin.editor({ action: 'state' }).catch(() => null);
+    return !!(s && s.last && (session === undefined || s.last.session === session) && s.last.ok);
+  }
+
+  async function editorEnded(name) {
+    const ok = await editorEndedOk();
+    await refreshListing(ok && name ? name : undefined);
+    status(ok ? 'Template ' + name + ' is saved.' : 'The editor was cancelled.');
+  }
+
+  async function openEditor(templateName) {
+    if (!dataFile()) { await Zephrin.messageBox('Import', 'Choose a data file first: the editor shows it.'); return; }
+    $('editor-open').hidden = true;
+    const hide = showEditorOverlay();
     status('The layout editor is open.');
     try {
       const r = await call('EditLayout', [templateName, intlKind(), importType(), dataFile()]);
-      overlay.remove();
+      hide();
       await Zephrin.showMessages(r.messages);
-      if (r.value !== null && r.value !== '') {
-        await refreshListing(r.value);
-        status('Template ' + r.value + (r.value ? ' is ready.' : ''));
-      } else {
-        await refreshListing();
-        status(r.value === null ? '' : 'The editor was cancelled.');
-      }
+      if (r.value === null) { await refreshListing(); status(''); return; }
+      await editorEnded(r.value);
     } catch (e) {
-      overlay.remove();
+      hide();
       await Zephrin.messageBox('Import', e.message);
       status('');
     }
+  }
+
+  // An editor another page opened (or one this page had before it was
+  // reloaded) can be taken over here.
+  async function offerOpenEditor() {
+    const s = await Zephrin.editor({ action: 'state' }).catch(() => null);
+    if (!s || !s.editor || s.editor.ended) { $('editor-open').hidden = true; return; }
+    $('editor-open-text').textContent = 'A layout editor is still open: ' + s.editor.title + ' (' + s.editor.sourceFile + ').';
+    $('editor-open').hidden = false;
+  }
+
+  async function returnToEditor() {
+    const s = await Zephrin.editor({ action: 'state' }).catch(() => null);
+    $('editor-open').hidden = true;
+    if (!s || !s.editor) { status('The layout editor has closed meanwhile.'); return; }
+    const session = s.editor.session;
+    const name = s.editor.name;
+    const hide = showEditorOverlay();
+    status('The layout editor is open.');
+    for (;;) {
+      await sleep(400);
+      const now = await Zephrin.editor({ action: 'state' }).catch(() => null);
+      if (now && (!now.editor || now.editor.session !== session)) break;
+    }
+    hide();
+    const ok = await editorEndedOk(session);
+    await refreshListing(ok ? name : undefined);
+    status(ok ? 'Template ' + name + ' is saved.' : 'The editor was cancelled.');
   }
 
   // ---- Importing ---------------------------------------------------------------------------
@@ -213,65 +317,74 @@
     }).join('\n');
   }
 
-  function showResult(xml) {
+  function showResult(xml, outcome, ran) {
     $('result-panel').hidden = false;
     const error = $('result-error');
-    const body = $('result-body');
     error.hidden = true;
-    body.hidden = false;
     $('xml').textContent = xml ? pretty(xml) : '';
-    const fail = (text) => {
-      error.textContent = text;
+    const result = Zephrin.readResult(xml, outcome);
+    const what = 'file ' + ran.file + ', template ' + ran.template + ', import type ' + ran.type;
+    if (result.kind !== 'document') {
+      error.textContent = result.kind === 'error' ? 'The import failed: ' + result.message : result.message;
       error.hidden = false;
       $('records').replaceChildren();
-      $('summary').textContent = '';
-    };
-    if (!xml) return fail('The import read nothing: the file holds no data that this template can read.');
-    if (xml.startsWith('NOT A CSV,DIF, TXT or PRN FILE-')) return fail('The file name does not name a known format: ' + xml);
-    const doc = new DOMParser().parseFromString(xml, 'text/xml');
-    if (doc.getElementsByTagName('parsererror').length) return fail('The result is not an XML document.');
-    const root = doc.documentElement;
-    if (root.nodeName === 'Error') return fail('The import failed: ' + root.textContent.trim());
+      $('summary').textContent = 'Nothing imported (' + what + ').';
+      return;
+    }
+    $('summary').textContent = result.count + ' record' + (result.count === 1 ? '' : 's') + ' in ' + result.root +
+      (result.count ? ' (' + result.recordName + ')' : '') + ' from ' + what + '.';
+    Zephrin.recordsTable($('records'), result);
+  }
 
-    const records = [...root.children].filter((r) => r.nodeName !== 'TMPLT' && r.nodeName !== 'TMPL');
-    const columns = [];
-    const seen = new Set();
-    const rows = records.map((rec) => {
-      const row = new Map();
-      const put = (key, value) => {
-        if (!seen.has(key)) { seen.add(key); columns.push(key); }
-        row.set(key, row.has(key) ? row.get(key) + '; ' + value : value);
-      };
-      for (const a of rec.attributes) put('@' + a.name, a.value);
-      for (const child of rec.children) {
-        if (child.children.length) {
-          for (const g of child.children) {
-            if (g.children.length) for (const gg of g.children) put(child.nodeName + '/' + g.nodeName + '/' + gg.nodeName, gg.textContent);
-            else put(child.nodeName + '/' + g.nodeName, g.textContent);
-          }
-        } else {
-          put(child.nodeName, child.textContent);
-        }
-      }
-      return row;
+  // Two choices and Cancel; resolves to the value of the chosen one or null.
+  function chooseBox(caption, text, choices) {
+    return new Promise((resolve) => {
+      let answer = null;
+      const buttons = choices.map((c, i) => {
+        const b = el('button', { type: 'button', class: i === 0 ? 'default' : '', text: c.label });
+        b.addEventListener('click', () => { answer = c.value; dialog.close(); });
+        return b;
+      });
+      const cancel = el('button', { type: 'button', text: 'Cancel' });
+      const dialog = el('dialog', { class: 'message-box choose-box', 'aria-label': caption },
+        el('div', { class: 'titlebar', text: caption }),
+        el('div', { class: 'message-text', text }),
+        el('div', { class: 'buttons' }, ...buttons, cancel));
+      cancel.addEventListener('click', () => dialog.close());
+      dialog.addEventListener('close', () => { dialog.remove(); resolve(answer); });
+      document.body.append(dialog);
+      dialog.showModal();
+      buttons[0].focus();
     });
-    $('summary').textContent = records.length + ' record' + (records.length === 1 ? '' : 's') + ' in ' + root.nodeName +
-      (records.length ? ' (' + records[0].nodeName + ')' : '');
-    const table = $('records');
-    table.replaceChildren(el('thead', {}, el('tr', {}, ...columns.map((c) => el('th', { text: c })))),
-      el('tbody', {}, ...rows.map((row) => el('tr', {}, ...columns.map((c) => el('td', { text: row.get(c) || '' }))))));
   }
 
   async function runImport() {
     if (!dataFile()) { await Zephrin.messageBox('Import', 'Choose a data file to import.'); return; }
-    if (!$('template').value) { await Zephrin.messageBox('Import', 'Choose a template, or make one with New template….'); return; }
+    let template = $('template').value;
+    if (!template) { await Zephrin.messageBox('Import', 'Choose a template, or make one with New template….'); return; }
+    // The chosen template runs; a different one remembered for the file is asked about first.
+    const remembered = rememberedTemplate();
+    if (remembered && remembered !== template) {
+      const choice = await chooseBox('Import', 'This data file was last imported with template ' + remembered +
+        '. You chose template ' + template + '. Which template should read it?', [
+        { label: 'Use ' + template, value: template },
+        { label: 'Use ' + remembered, value: remembered },
+      ]);
+      if (choice === null) return;
+      if (choice !== template) {
+        template = choice;
+        $('template').value = template;
+        templateChanged();
+      }
+    }
+    const ran = { file: dataFile(), template, type: importType() };
     status('Importing…');
     try {
       const r = importType() === 'INTL'
-        ? await call('ReadIntlImportFile', [dataFile(), $('template').value, importType(), $('object-id').value, Number($('year').value) || 0, intlKind()])
-        : await call('ReadImportFile', [dataFile(), $('template').value, importType(), $('object-id').value, '']);
+        ? await call('ReadIntlImportFile', [dataFile(), template, importType(), $('object-id').value, Number($('year').value) || 0, intlKind()])
+        : await call('ReadImportFile', [dataFile(), template, importType(), $('object-id').value, '']);
       await Zephrin.showMessages(r.messages);
-      showResult(r.value || '');
+      showResult(r.value || '', r.outcome, ran);
       status('');
     } catch (e) {
       status('');
@@ -294,6 +407,8 @@
   });
 
   $('import-type').addEventListener('change', typeChanged);
+  $('template').addEventListener('change', templateChanged);
+  $('return-to-editor').addEventListener('click', returnToEditor);
   $('data-file').addEventListener('change', suggestTemplate);
   $('browse').addEventListener('click', browse);
   $('new-template').addEventListener('click', () => openEditor(''));
@@ -306,6 +421,7 @@
   (async () => {
     try {
       await loadCatalogue();
+      await offerOpenEditor();
       await refreshListing();
     } catch (e) {
       await Zephrin.messageBox('Import', 'The server cannot be reached: ' + e.message);

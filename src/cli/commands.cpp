@@ -16,4 +16,12 @@ void RegisterCommands(CLI::App& app) {
 
 int ExitCode() { return g_exitCode; }
 
+EditorHub::PreviewReader PreviewReaderFor(CxmlWrapper& service) {
+  return [&service](const ReadRequest& request) {
+    ReadHooks hooks;
+    hooks.message = [](std::string_view, std::string_view) {};
+    return service.Read(request, hooks);
+  };
+}
+
 }  // namespace zephrin::cli

@@ -3,12 +3,19 @@
 
 #include <CLI/CLI.hpp>
 
+#include "server/editor_hub.h"
+#include "service/xml_wrapper.h"
+
 namespace zephrin::cli {
 
 // Adds every subcommand to the application.
 void RegisterCommands(CLI::App& app);
 // The exit status the command that ran asked for.
 int ExitCode();
+
+// Reads for the editor's live preview, through the given service object,
+// with no message box: the page shows the outcome itself.
+EditorHub::PreviewReader PreviewReaderFor(CxmlWrapper& service);
 
 // Each command module registers its own subcommands.
 void RegisterCallCommand(CLI::App& app, int& exitCode);

@@ -33,6 +33,8 @@ void RegisterEditCommand(CLI::App& app, int& exitCode) {
     CxmlWrapper service(&ui);
     server::WebEditorLauncher launcher;
     service.SetEditorHost(&launcher);
+    // The editor's live preview reads through this service object.
+    launcher.SetPreviewReader(PreviewReaderFor(service));
     std::optional<std::string> name;
     service.EditLayout(opts->templateName, static_cast<int16_t>(opts->intlType), opts->type, opts->dataFile, name);
     if (!name) {

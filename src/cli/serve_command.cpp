@@ -69,6 +69,11 @@ void RegisterServeCommand(CLI::App& app, int& exitCode) {
     service.GetTemplateInfo(info);  // establishes the template store, as a host does first
     std::error_code ec;
     hub.SetRoots({std::filesystem::current_path(ec).string(), HomeFolder(), service.store().folder()});
+    // The editor's live preview reads through the service object (its thread
+    // waits in EditLayout meanwhile); an EditLayout whose page went away
+    // before the editor was shown ends as Cancel.
+    hub.SetPreviewReader(PreviewReaderFor(service));
+    hub.SetCallerGone(&server::RequestCallerGone);
 
     // Declared before the server, which tells it when the browser came.
     server::BrowserOpener opener;

@@ -1,10 +1,16 @@
 #include "server/editor_hub.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 
 #include <nlohmann/json.hpp>
 
+#include "editor/mapping_suggestions.h"
 #include "server/web_access.h"
 #include "platform/codepage.h"
 
@@ -49,6 +55,8 @@ Json TextPosition(const CCLayout& e, std::size_t offset) {
   return Json{{"line", line}, {"col", offset - e.lineStart(line)}};
 }
 
+Json BoxLimits(const CCLayout& e);
+
 Json StateJson(const CCLayout& e, unsigned session) {
   Json s;
   s["session"] = session;
@@ -90,6 +98,7 @@ Json StateJson(const CCLayout& e, unsigned session) {
   s["colBox"] = e.colBox();
   s["lenBox"] = e.lenBox();
   s["focus"] = FocusName(e.focus());
+  s["limits"] = BoxLimits(e);
 
   if (grid) {
     Json headers = Json::array();
@@ -148,10 +157,73 @@ std::vector<std::pair<std::string, std::string>> SplitDialogFilter(std::string_v
 
 // ---- The hub -------------------------------------------------------------------------
 
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kNameMissing = "Please enter a name for the template.";
+// Placement steps that Undo can take back.
+constexpr std::size_t kMaxUndoSteps = 200;
+// How often a waiting editor looks whether its page or its caller has gone.
+constexpr auto kLivenessCheck = std::chrono::milliseconds(200);
+
+std::string TrimBlanks(std::string_view s) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+  return std::string(s);
+}
+
+// The positions of every item as a step of the undo list.
+struct Step {
+  FieldInfoArray fields{};
+  int current = -1;
+};
+
+// Puts every item back where `saved` has it, through the model's own
+// operations, so that the grid's headers follow: Reset, then each placed item
+// clicked at its column and start row again; the exact values (line codes
+// included) come back last, and the item that was current is selected again.
+void RestorePositions(CCLayout& e, const Step& saved) {
+  if (e.gridLayout()) {
+    e.Reset();
+    for (std::size_t i = 0; i < e.itemCount(); ++i) {
+      const FieldInfo& f = saved.fields[i];
+      if (!f.placed() || !e.IsItemAvailable(static_cast<int>(i))) continue;
+      e.SelectItem(static_cast<int>(i));
+      e.PlaceFromGridClick(f.nLen, static_cast<long>(f.nCol) + 1);
+    }
+  }
+  e.mutableFields() = saved.fields;
+  if (saved.current >= 0) e.SelectItem(saved.current);
+}
+
+// The largest value each box takes for the current item, as the model checks them.
+Json BoxLimits(const CCLayout& e) {
+  if (e.gridLayout())
+    return {{"col", std::max(0L, e.gridCols() - 1)}, {"len", std::clamp(e.gridRows() - 1, 0L, kMaxStoredRow)}};
+  const long longest = static_cast<long>(e.longestLine());
+  long base = std::max(0L, e.colValue() - 1);
+  if (e.currentItem() >= 0 && e.fields()[static_cast<std::size_t>(e.currentItem())].placed())
+    base = e.fields()[static_cast<std::size_t>(e.currentItem())].nCol;
+  return {{"col", std::min(longest, 65536L)}, {"len", std::clamp(longest - base, 0L, kMaxStoredRow)}};
+}
+
+Json TakeMessagesJson(RecordingUserInterface& ui) {
+  Json messages = Json::array();
+  for (const auto& m : ui.TakeMessages()) messages.push_back({{"caption", m.caption}, {"text", m.text}});
+  return messages;
+}
+
+}  // namespace
+
 struct EditorHub::Session {
   unsigned id = 0;
   RecordingUserInterface ui;
   std::unique_ptr<CCLayout> editor;
+  std::string owner;  // the page that holds the editor; empty until one takes it over
+  Clock::time_point lastSeen{};
+  std::vector<Step> undo;
 };
 
 struct EditorHub::Dialog {
@@ -173,6 +245,21 @@ void EditorHub::SetOnEditorOpen(std::function<void()> onOpen) {
 void EditorHub::SetRoots(std::vector<std::string> roots) {
   std::lock_guard lock(m_mutex);
   m_roots = CanonicalRoots(roots);
+}
+
+void EditorHub::SetPreviewReader(PreviewReader reader) {
+  std::lock_guard lock(m_mutex);
+  m_previewReader = std::move(reader);
+}
+
+void EditorHub::SetCallerGone(std::function<bool()> callerGone) {
+  std::lock_guard lock(m_mutex);
+  m_callerGone = std::move(callerGone);
+}
+
+void EditorHub::SetPageTimeout(std::chrono::milliseconds timeout) {
+  std::lock_guard lock(m_mutex);
+  m_pageTimeout = timeout;
 }
 
 void EditorHub::Stop() {
@@ -201,6 +288,7 @@ std::string EditorHub::RunEditor(const LayoutEditorInputs& inputs,
     editor.Cancel();
     return editor.templateName();
   }
+  Session* const current = session.get();
   m_session = std::move(session);
   m_cv.notify_all();
   if (m_onOpen) {
@@ -209,11 +297,30 @@ std::string EditorHub::RunEditor(const LayoutEditorInputs& inputs,
     onOpen();
     lock.lock();
   }
-  m_cv.wait(lock, [&] { return editor.ended() || m_stopping; });
+  // The editor ends with OK or Cancel, when the hub stops, when the page
+  // that holds it goes away, or when its caller goes before a page took it.
+  while (!editor.ended() && !m_stopping) {
+    m_cv.wait_for(lock, kLivenessCheck);
+    if (editor.ended() || m_stopping) break;
+    if (!current->owner.empty()) {
+      if (Clock::now() - current->lastSeen > m_pageTimeout) break;
+    } else if (m_callerGone && m_callerGone()) {
+      break;
+    }
+  }
   if (!editor.ended()) editor.Cancel();
+  // A preview read still running uses the service object: it ends first.
+  m_cv.wait(lock, [&] { return m_previewsRunning == 0; });
   std::string name = editor.templateName();
+  m_lastSession = current->id;
+  m_lastOk = editor.endedWithOk();
   m_session.reset();
   m_cv.notify_all();
+  lock.unlock();
+#if defined(__GLIBC__)
+  // The preview of a large file leaves much free memory behind: give it back.
+  malloc_trim(0);
+#endif
   return name;
 }
 
@@ -238,7 +345,7 @@ std::string EditorHub::HandleRequest(std::string_view body) {
   if (!request.is_object()) return Dump(ErrorJson("The request is not a JSON object."));
   const std::string action = GetString(request, "action");
 
-  std::lock_guard lock(m_mutex);
+  std::unique_lock lock(m_mutex);
   Json out;
 
   if (action == "list") return Dump(ListFolder(m_roots, GetString(request, "dir")));
@@ -246,7 +353,7 @@ std::string EditorHub::HandleRequest(std::string_view body) {
     // The import types and international kinds, for the page's choices.
     Json types = Json::array();
     for (const HostTypeInfo* t = kHostTypes; t->code[0] != '\0'; ++t)
-      types.push_back({{"code", t->code}, {"caption", AnsiToUtf8(t->caption)}});
+      types.push_back({{"code", t->code}, {"caption", AnsiToUtf8(t->caption)}, {"itemSet", t->itemSet}});
     Json kinds = Json::array();
     for (int k = 0; k < kIntlKindCount; ++k) {
       const IntlKind* kind = FindIntlKind(k);
@@ -266,13 +373,22 @@ std::string EditorHub::HandleRequest(std::string_view body) {
     return Dump(Json{{"ok", true}});
   }
 
+  // A request of the page that holds the editor says it is still there.
+  const std::string page = GetString(request, "page");
+  const bool forSession = m_session && GetLong(request, "session", -1) == static_cast<long>(m_session->id);
+  if (forSession && !page.empty() && page == m_session->owner) m_session->lastSeen = Clock::now();
+
   if (action == "state") {
     out["editor"] = m_session ? StateJson(*m_session->editor, m_session->id) : Json(nullptr);
+    if (m_session) out["editor"]["canUndo"] = !m_session->undo.empty();
+    out["held"] = m_session && !m_session->owner.empty();
+    out["yours"] = forSession && !page.empty() && page == m_session->owner;
+    out["last"] = m_lastSession != 0 ? Json{{"session", m_lastSession}, {"ok", m_lastOk}} : Json(nullptr);
     // The editor's page takes the messages its set-up showed; other pages
     // that only look for dialogs leave them.
     Json messages = Json::array();
     if (m_session && request.contains("takeMessages") && request["takeMessages"] == true)
-      for (const auto& m : m_session->ui.TakeMessages()) messages.push_back({{"caption", m.caption}, {"text", m.text}});
+      messages = TakeMessagesJson(m_session->ui);
     out["messages"] = std::move(messages);
     if (m_dialog) {
       const FileDialogRequest& r = m_dialog->request;
@@ -292,11 +408,32 @@ std::string EditorHub::HandleRequest(std::string_view body) {
     return Dump(out);
   }
 
-  // The editor's actions.
-  if (!m_session || GetLong(request, "session", -1) != static_cast<long>(m_session->id))
-    return Dump(Json{{"editor", nullptr}, {"messages", Json::array()}, {"closed", true}});
-  CCLayout& e = *m_session->editor;
-  if (e.ended()) return Dump(Json{{"editor", nullptr}, {"messages", Json::array()}, {"closed", true}});
+  const Json closed = Json{{"editor", nullptr}, {"messages", Json::array()}, {"closed", true}};
+  if (!forSession || m_session->editor->ended()) return Dump(closed);
+  Session& session = *m_session;
+  if (action == "claim") {
+    if (page.empty()) return Dump(ErrorJson("A claim names the page."));
+    session.owner = page;
+    session.lastSeen = Clock::now();
+  } else if (!page.empty() && !session.owner.empty() && page != session.owner) {
+    Json taken = closed;
+    taken["takenOver"] = true;
+    return Dump(taken);
+  }
+  if (action == "leave") {
+    session.editor->Cancel();
+    m_cv.notify_all();
+    return Dump(closed);
+  }
+  if (action == "beat") return Dump(Json{{"ok", true}});
+  return EditorAction(lock, action, request);
+}
+
+std::string EditorHub::EditorAction(std::unique_lock<std::mutex>& lock, const std::string& action,
+                                    const Json& request) {
+  Session& session = *m_session;
+  CCLayout& e = *session.editor;
+  Json out;
 
   if (request.contains("view") && request["view"].is_object()) {
     const Json& v = request["view"];
@@ -307,9 +444,23 @@ std::string EditorHub::HandleRequest(std::string_view body) {
   if (action == "rows") {
     const long from = std::max(0L, GetLong(request, "from"));
     const long count = std::clamp(GetLong(request, "count"), 0L, kMaxRowsPerRequest);
+    const bool compact = request.contains("compact") && request["compact"] == true;
     Json rows = Json::array();
     if (e.gridLayout()) {
       for (long r = std::max(1L, from); r < std::min(e.gridRows(), from + count); ++r) {
+        if (compact) {
+          // One text per row, its cells from column 1 on separated by tabs
+          // (cells hold printable characters only).
+          std::string line;
+          long at = 1;
+          e.ForEachCell(r, [&](long c, std::string_view text) {
+            line.append(static_cast<std::size_t>(c - at), '\t');
+            line.append(text);
+            at = c;
+          });
+          rows.push_back(Json::array({r, AnsiToUtf8(line)}));
+          continue;
+        }
         Json cells = Json::array();
         e.ForEachCell(r, [&](long c, std::string_view text) { cells.push_back(Json::array({c, AnsiToUtf8(text)})); });
         rows.push_back(Json::array({r, std::move(cells)}));
@@ -322,6 +473,43 @@ std::string EditorHub::HandleRequest(std::string_view body) {
     return Dump(Json{{"rows", std::move(rows)}});
   }
 
+  if (action == "preview") {
+    if (!m_previewReader) return Dump(Json{{"preview", nullptr}});
+    const LayoutEditorInputs& in = e.inputs();
+    ReadRequest read;
+    read.importFile = in.dataFilePath;
+    read.templateName = AnsiToUtf8(e.templateName());
+    read.importType = AnsiToUtf8(in.hostCode);
+    read.format = static_cast<SourceFormat>(e.layoutLetter());
+    if (in.hostCode == "INTL") {
+      read.international = true;
+      read.intlType = static_cast<int16_t>(in.intlKind);
+    }
+    read.heldTemplate = ReadRequest::HeldTemplate{e.layoutType(), e.fields()};
+    read.recordLimit = kPreviewRecords;
+    const unsigned id = session.id;
+    const PreviewReader reader = m_previewReader;
+    // The read runs outside the lock, so that the page's other requests go on;
+    // the editor's session waits for it before it ends.
+    ++m_previewsRunning;
+    lock.unlock();
+    ReadResult result;
+    try {
+      result = reader(read);
+    } catch (...) {
+      result = ReadResult::Error("<Error>The preview could not be read.</Error>");
+    }
+    lock.lock();
+    --m_previewsRunning;
+    m_cv.notify_all();
+    return Dump(Json{{"preview", {{"session", id},
+                                  {"outcome", std::string(OutcomeName(result.outcome))},
+                                  {"text", std::string(result.text.view())}}}});
+  }
+
+  const Step before{e.fields(), e.currentItem()};
+  bool recordStep = true;
+  Json suggested;
   if (action == "select") e.SelectItem(static_cast<int>(GetLong(request, "index", -1)));
   else if (action == "click") e.PlaceFromGridClick(GetLong(request, "row", -2), GetLong(request, "col", -2));
   else if (action == "textSelect") {
@@ -338,15 +526,105 @@ std::string EditorHub::HandleRequest(std::string_view body) {
   else if (action == "lenBox") e.LengthBoxChanged(GetString(request, "text"));
   else if (action == "name") e.NameChanged(GetString(request, "text"));
   else if (action == "reset") e.Reset();
-  else if (action == "ok") e.Ok();
-  else if (action == "cancel") e.Cancel();
+  else if (action == "ok") {
+    // The name is saved without blanks around it, and a name of blanks
+    // alone is none.
+    if (e.newTemplate()) {
+      const std::string trimmed = TrimBlanks(e.templateName());
+      if (trimmed.empty()) {
+        session.ui.ShowMessage("Import", kNameMissing, MessageIcon::None);
+      } else {
+        if (trimmed != e.templateName()) e.NameChanged(AnsiToUtf8(trimmed));
+        e.Ok();
+      }
+    } else {
+      e.Ok();
+    }
+  } else if (action == "cancel") e.Cancel();
   else if (action == "gridScroll") e.GridScrolled(GetLong(request, "leftCol"));
   else if (action == "textScroll") e.TextScrolled();
-  else if (action != "view") return Dump(ErrorJson("Unknown action: " + action));
+  else if (action == "claim" || action == "view") {
+    // Nothing more: the view is applied above, a claim was taken.
+  } else if (action == "undo") {
+    recordStep = false;
+    if (!session.undo.empty()) {
+      RestorePositions(e, session.undo.back());
+      session.undo.pop_back();
+    }
+  } else if (action == "suggest") {
+    suggested = Json::array();
+    if (e.gridLayout()) {
+      // The header row: the first row that holds anything.
+      long headerRow = 0;
+      std::vector<std::string> headers;
+      for (long r = 1; r < e.gridRows() && headerRow == 0; ++r) {
+        e.ForEachCell(r, [&](long c, std::string_view text) {
+          headerRow = r;
+          if (headers.size() < static_cast<std::size_t>(c)) headers.resize(static_cast<std::size_t>(c));
+          headers[static_cast<std::size_t>(c - 1)] = std::string(text);
+        });
+      }
+      std::vector<bool> taken(headers.size(), false);
+      std::vector<MappingCandidate> candidates;
+      std::vector<int> candidateItem;
+      for (std::size_t i = 0; i < e.itemCount(); ++i) {
+        const FieldInfo& f = e.fields()[i];
+        if (f.placed()) {
+          if (f.nCol < taken.size()) taken[f.nCol] = true;
+          continue;
+        }
+        if (!e.IsItemAvailable(static_cast<int>(i))) continue;
+        candidates.push_back({e.itemCaption(i), e.itemKeys()[i]});
+        candidateItem.push_back(static_cast<int>(i));
+      }
+      // A start row below the header must be one the grid has.
+      if (headerRow > 0 && headerRow + 1 < e.gridRows()) {
+        for (const SuggestedMapping& m : SuggestMappings(headers, candidates, taken)) {
+          const int item = candidateItem[m.item];
+          e.SelectItem(item);
+          e.PlaceFromGridClick(headerRow + 1, static_cast<long>(m.column) + 1);
+          suggested.push_back({{"item", item},
+                               {"caption", AnsiToUtf8(e.itemCaption(static_cast<std::size_t>(item)))},
+                               {"column", ColumnName(m.column)},
+                               {"header", AnsiToUtf8(headers[m.column])},
+                               {"startRow", headerRow + 1}});
+        }
+        if (!suggested.empty()) e.SelectItem(before.current);
+      }
+    }
+  } else return Dump(ErrorJson("Unknown action: " + action));
 
-  out["editor"] = StateJson(e, m_session->id);
-  Json messages = Json::array();
-  for (const auto& m : m_session->ui.TakeMessages()) messages.push_back({{"caption", m.caption}, {"text", m.text}});
+  Json messages = TakeMessagesJson(session.ui);
+  // A refused box value or drag: the model showed its message and cleared
+  // the item; the item gets its position back.
+  const int cur = before.current;
+  if (!messages.empty() && cur >= 0 && cur == e.currentItem() && e.colBox() == "0" && e.lenBox() == "0" &&
+      (action == "colBox" || action == "lenBox" || action == "textSelect" || action == "click")) {
+    const std::string text = messages.back()["text"].get<std::string>();
+    const bool colRefused = text == "Invalid column number";
+    const bool lenRefused = text.starts_with("Invalid row") || text.starts_with("Length too long");
+    if (colRefused || lenRefused) {
+      if (before.fields[static_cast<std::size_t>(cur)].placed() && !e.fields()[static_cast<std::size_t>(cur)].placed())
+        RestorePositions(e, before);
+      recordStep = false;
+      // The range of the value tried: a length's depends on where it starts,
+      // and the message names it.
+      long max = BoxLimits(e)["col"].get<long>();
+      if (lenRefused) {
+        const std::size_t at = text.find("(max. ");
+        max = at == std::string::npos ? 0 : std::strtol(text.c_str() + at + 6, nullptr, 10);
+      }
+      out["refused"] = {{"box", colRefused ? "col" : "len"}, {"max", max}};
+    }
+  }
+  if (recordStep && e.fields() != before.fields && !e.ended()) {
+    session.undo.push_back(before);
+    if (session.undo.size() > kMaxUndoSteps) session.undo.erase(session.undo.begin());
+  }
+  if (!suggested.is_null()) out["suggested"] = std::move(suggested);
+
+  out["editor"] = StateJson(e, session.id);
+  out["editor"]["canUndo"] = !session.undo.empty();
   out["messages"] = std::move(messages);
   if (e.ended()) m_cv.notify_all();
   return Dump(out);

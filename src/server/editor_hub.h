@@ -14,8 +14,30 @@
 //   {"action":"catalogue"}                   -> the import types and international kinds
 //   {"action":"answer","dialog":N,"path":P|null,"filterIndex":I}
 // Editor actions may carry "view": the preview's visible part, applied first.
+//
+// An open editor belongs to the page that shows it. A page takes it over with
+//   {"action":"claim","session":N,"page":P}
+// and from then on every request that carries "page":P (the page's polls, a
+// {"action":"beat"} of its heartbeat) tells the hub it is still there. When
+// it goes quiet for longer than the page timeout, or says
+//   {"action":"leave","session":N,"page":P}
+// as it goes away, the editor ends as Cancel would. A request of another
+// page ("page" naming another) answers {"closed":true,"takenOver":true}.
+// Before any page has taken it over, the editor ends the same way when the
+// caller of EditLayout has gone (SetCallerGone).
+//
+// Beside the editor model's own actions the hub offers:
+//   {"action":"undo","session":N}       the positions before the last placement, clearing, Reset or Suggest
+//   {"action":"suggest","session":N}     places unplaced items by the header row of a grid
+//   {"action":"preview","session":N}     the records the unsaved template gives for the first lines
+//   {"action":"rows",...,"compact":true} grid rows as [R,"cell\tcell\t..."] from column 1 on
+// A box value or a drag that the model refuses shows its message, and the
+// item keeps the position it had (the model clears it; the hub puts it back
+// through the model's operations); the answer names the box and its range:
+// "refused":{"box":"col"|"len","max":M}.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -25,8 +47,12 @@
 #include <string_view>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "editor/editor_host.h"
 #include "platform/user_interface.h"
+#include "result/read_result.h"
+#include "service/read_service.h"
 
 namespace zephrin {
 
@@ -59,6 +85,20 @@ class EditorHub : public EditorHost {
   // For tests: wait until an editor is open (true) or the time is up.
   bool WaitForEditor(int timeoutMs);
 
+  // Reads the editor's unsaved template through the service object that owns
+  // the editor, for the live preview; installed by the code that owns the
+  // service. Empty: the editor has no preview.
+  using PreviewReader = std::function<ReadResult(const ReadRequest&)>;
+  void SetPreviewReader(PreviewReader reader);
+  // Whether the caller of EditLayout has gone away. Asked on the thread that
+  // runs RunEditor (the caller's own thread), while no page holds the editor.
+  void SetCallerGone(std::function<bool()> callerGone);
+  // How long the page that holds an editor may stay silent (default 6 s).
+  void SetPageTimeout(std::chrono::milliseconds timeout);
+
+  // The records a preview shows at most.
+  static constexpr std::size_t kPreviewRecords = 20;
+
  private:
   struct Session;
   struct Dialog;
@@ -70,6 +110,15 @@ class EditorHub : public EditorHost {
   bool m_stopping = false;
   std::function<void()> m_onOpen;
   std::vector<std::string> m_roots;
+  PreviewReader m_previewReader;
+  std::function<bool()> m_callerGone;
+  std::chrono::milliseconds m_pageTimeout{6000};
+  int m_previewsRunning = 0;
+  // How the last editor ended, for the page that asked for it.
+  unsigned m_lastSession = 0;
+  bool m_lastOk = false;
+
+  std::string EditorAction(std::unique_lock<std::mutex>& lock, const std::string& action, const nlohmann::json& request);
 };
 
 // The service object's user interface under the web server: message boxes

@@ -257,6 +257,9 @@ void CloseGently(int sock, std::chrono::milliseconds linger) {
   ::close(sock);
 }
 
+// The connection of the request this thread is answering (-1: none).
+thread_local int t_requestSocket = -1;
+
 // The server runs each connection itself, over a ConnectionStream, with one
 // request per connection: an idle kept-alive connection would hold a worker.
 class GuardedServer final : public httplib::Server {
@@ -280,9 +283,12 @@ class GuardedServer final : public httplib::Server {
       try {
         ConnectionStream stream(sock, m_slots);
         bool connectionClosed = false;
+        t_requestSocket = sock;
         ok = process_request(stream, /*close_connection=*/true, connectionClosed,
                              [&stream](httplib::Request&) { stream.HeadersComplete(); });
+        t_requestSocket = -1;
       } catch (...) {
+        t_requestSocket = -1;
         ok = false;
       }
     }
@@ -299,6 +305,7 @@ const char* MimeType(std::string_view name) {
   if (name.ends_with(".css")) return "text/css; charset=utf-8";
   if (name.ends_with(".svg")) return "image/svg+xml";
   if (name.ends_with(".png")) return "image/png";
+  if (name.ends_with(".ico")) return "image/x-icon";
   return "application/octet-stream";
 }
 
@@ -355,6 +362,18 @@ bool ReadWhole(const std::string& path, std::string& out) {
 }
 
 }  // namespace
+
+bool RequestCallerGone() {
+  const int sock = t_requestSocket;
+  if (sock < 0) return false;
+  pollfd p{sock, static_cast<short>(POLLIN | POLLRDHUP), 0};
+  if (::poll(&p, 1, 0) <= 0) return false;
+  if ((p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0) return true;
+  // Readable: either more data (the client is there) or its end.
+  char c = 0;
+  const ssize_t n = ::recv(sock, &c, 1, MSG_PEEK | MSG_DONTWAIT);
+  return n == 0;
+}
 
 std::string DefaultWebDir() {
   if (const char* dir = std::getenv("ZEPHRINIMPORT_WEB"); dir != nullptr && *dir != '\0') return dir;
@@ -560,6 +579,8 @@ WebEditorLauncher::~WebEditorLauncher() {
   m_hub.Stop();
   if (m_server) m_server->Stop();
 }
+
+void WebEditorLauncher::SetPreviewReader(EditorHub::PreviewReader reader) { m_hub.SetPreviewReader(std::move(reader)); }
 
 std::string WebEditorLauncher::RunEditor(const LayoutEditorInputs& inputs,
                                          const std::function<void(std::string_view)>& trace) {

@@ -67,6 +67,11 @@ class WebServer {
   std::thread m_thread;
 };
 
+// Inside a request handler: whether the client of the request this thread
+// answers has closed its connection (a page that was closed or reloaded
+// while its call waits). False outside a handler.
+bool RequestCallerGone();
+
 // The folder of the pages: $ZEPHRINIMPORT_WEB when set, else the one built in.
 std::string DefaultWebDir();
 
@@ -79,6 +84,8 @@ class WebEditorLauncher : public EditorHost {
   ~WebEditorLauncher() override;
   std::string RunEditor(const LayoutEditorInputs& inputs,
                         const std::function<void(std::string_view)>& trace) override;
+  // The live preview's reads, through the service object that owns the editor.
+  void SetPreviewReader(EditorHub::PreviewReader reader);
 
  private:
   EditorHub m_hub;

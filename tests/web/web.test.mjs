@@ -1,18 +1,20 @@
-// Browser tests of the import page and the layout editor. Run by tests/web/run,
-// which starts the server and passes its address in ZEPHRIN_URL.
+// Browser tests of the import page and the layout editor. Run by tests/web/run.
+// Every test gets a server of its own (`zephrinimport serve`), started in a
+// fresh data folder with a fresh ZEPHRINIMPORT_HOME, and a fresh browser
+// context; none depends on another.
 import { chromium } from 'playwright-core';
+import { spawn } from 'node:child_process';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 
-const url = new URL(process.env.ZEPHRIN_URL);
-const token = url.searchParams.get('token');
-const origin = url.origin;
-const home = process.env.ZEPHRIN_HOME;
-const data = process.env.ZEPHRIN_DATA;
+const binary = process.env.ZEPHRIN_BINARY;
 const shots = process.env.ZEPHRIN_SHOTS || '';
-const ini = path.join(home, 'import.ini');
+const only = process.env.ZEPHRIN_ONLY || '';
+
+// The server of the running test: its address, token, folders and store.
+let url, token, origin, home, data, ini;
 
 // ---- Data files -------------------------------------------------------------------
 
@@ -22,10 +24,65 @@ const files = {
   'blank.csv': 'a,b\n' + '\n'.repeat(30) + 'c,d\n',
   'je.prn': 'A JE001 Year-end accrual\n\n  1000      500.00\n  2000     -500.00\n\n',
 };
-for (const [name, text] of Object.entries(files)) fs.writeFileSync(path.join(data, name), text);
-const big = [];
-for (let i = 1; i <= 100000; i++) big.push(`${i},Account ${i},${i % 97}`);
-fs.writeFileSync(path.join(data, 'big.csv'), big.join('\n') + '\n');
+// Larger files, written for the tests that ask for them.
+const largeFiles = {
+  'million.csv': () => {
+    const rows = [];
+    for (let i = 1; i <= 1000000; i++) rows.push(`${i},Account ${i},${i % 97}`);
+    return rows.join('\n') + '\n';
+  },
+  'wide.dif': () => {
+    const cols = 500, rows = 60;
+    const out = ['TABLE', '0,1', '""', 'VECTORS', '0,' + cols, '""', 'TUPLES', '0,' + rows, '""', 'DATA', '0,0', '""'];
+    for (let r = 1; r <= rows; r++) {
+      out.push('-1,0', 'BOT');
+      for (let c = 1; c <= cols; c++) out.push('1,0', `"r${r}c${c}"`);
+    }
+    out.push('-1,0', 'EOD');
+    return out.join('\n') + '\n';
+  },
+  'big.csv': () => {
+    const big = [];
+    for (let i = 1; i <= 100000; i++) big.push(`${i},Account ${i},${i % 97}`);
+    return big.join('\n') + '\n';
+  },
+};
+
+// The store the editor test 'a new template on a CSV file' leaves, for the
+// tests that start from it.
+const GL_BOOK = (dataDir) => '[Import:GL Book]\nInfo=COA\nFsiType=FEDERAL\nCompany_Number=0 0 0\nAccount_Number=0 2 0\n' +
+  'Account_Caption=1 2 0\nAccount_Balance=0 0 0\nTRC=2 2 0\nTCC=3 2 0\nAccount_Type=0 0 0\nSIC_Code=0 0 0\n' +
+  'Activity_Number=0 0 0\nActivity_Name=0 0 0\n[Import:Layout]\n1=GL BOOK\n[Import:FileName]\n1=' +
+  path.join(dataDir, 'tb.csv').toUpperCase() + '^GL BOOK\n';
+
+// Starts `zephrinimport serve` in a fresh folder; resolves to the server.
+async function startServer() {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'zephrin-web-'));
+  const s = { dir, home: path.join(dir, 'home'), data: path.join(dir, 'data') };
+  fs.mkdirSync(s.home);
+  fs.mkdirSync(s.data);
+  s.child = spawn(binary, ['serve'], { cwd: s.data, env: { ...process.env, ZEPHRINIMPORT_HOME: s.home }, stdio: ['ignore', 'pipe', 'pipe'] });
+  s.out = '';
+  s.err = '';
+  s.child.stdout.on('data', (d) => { s.out += d; });
+  s.child.stderr.on('data', (d) => { s.err += d; });
+  s.exited = new Promise((resolve) => s.child.on('exit', resolve));
+  for (let i = 0; i < 200 && !/token=[0-9a-f]+/.test(s.out) && s.child.exitCode === null; i++) await new Promise((r) => setTimeout(r, 25));
+  const m = s.out.match(/http:\/\/127\.0\.0\.1:[0-9]+\/\?token=[0-9a-f]+/);
+  if (!m) throw new Error('the server did not start: ' + s.err);
+  s.url = new URL(m[0]);
+  return s;
+}
+
+async function stopServer(s) {
+  if (s.child.exitCode === null) {
+    s.child.kill('SIGTERM');
+    const timer = setTimeout(() => s.child.kill('SIGKILL'), 5000);
+    await s.exited;
+    clearTimeout(timer);
+  }
+  fs.rmSync(s.dir, { recursive: true, force: true });
+}
 
 // ---- Helpers ------------------------------------------------------------------------
 
@@ -103,7 +160,8 @@ const upper = (s) => s.toUpperCase();
 // ---- Tests ---------------------------------------------------------------------------
 
 const tests = [];
-const test = (name, fn) => tests.push({ name, fn });
+// options: files (names of largeFiles to write), store (import.ini text, from the data folder's path)
+const test = (name, fn, options = {}) => tests.push({ name, fn, options });
 
 test('a request without the token, from another origin or too large is refused', async () => {
   const plain = await fetch(origin + '/');
@@ -193,7 +251,7 @@ test('an import from the import page shows its records', async ({ context }) => 
   await page.click('#import');
   await page.locator('#result-error').waitFor();
   assert.match(await page.locator('#result-error').textContent(), /^The import failed: Error opening import file/);
-});
+}, { store: GL_BOOK });
 
 test('editing an existing template: the name is read-only and placed items show their numbers', async ({ context }) => {
   const page = await importPage(context);
@@ -209,7 +267,7 @@ test('editing an existing template: the name is read-only and placed items show 
   assert.equal(await frame.locator('.cell.header[data-c="3"]').textContent(), 'TRC');
   await frame.locator('#cancel').click();
   await editorClosed(page);
-});
+}, { store: GL_BOOK });
 
 test('an unavailable item is drawn grey and never drawn selected', async ({ context }) => {
   const page = await importPage(context);
@@ -291,7 +349,7 @@ test('a 100,000-line file stays responsive', async ({ context }) => {
   assert.ok(Date.now() - started < 20000, 'took ' + (Date.now() - started) + ' ms');
   await frame.locator('#cancel').click();
   await editorClosed(page);
-});
+}, { files: ['big.csv'] });
 
 test('zephrinimport edit opens the editor page alone and prints the saved name', async ({ context }) => {
   const { spawn } = await import('node:child_process');
@@ -326,38 +384,587 @@ test('zephrinimport edit opens the editor page alone and prints the saved name',
   }
 });
 
+
+// ---- Editor sessions that cannot be lost -----------------------------------------------
+
+async function rpcCall(method, params) {
+  const r = await fetch(origin + '/rpc', {
+    method: 'POST', headers: { 'Content-Type': 'application/json', 'X-Zephrin-Token': token },
+    body: JSON.stringify({ jsonrpc: '2.0', id: 1, method, params }),
+  });
+  return r.json();
+}
+
+// Waits until the server holds no editor; returns the milliseconds it took.
+async function editorGone(limitMs) {
+  const started = Date.now();
+  for (;;) {
+    const s = await editorRequest({ action: 'state' });
+    if (!s.editor) return Date.now() - started;
+    if (Date.now() - started > limitMs) throw new Error('the editor is still open after ' + limitMs + ' ms');
+    await new Promise((r) => setTimeout(r, 100));
+  }
+}
+async function editorOpen() {
+  for (let i = 0; i < 100; i++) {
+    const s = await editorRequest({ action: 'state' });
+    if (s.editor) return s.editor;
+    await new Promise((r) => setTimeout(r, 100));
+  }
+  throw new Error('no editor opened');
+}
+
+async function importWith(page, file, template, type) {
+  await page.fill('#data-file', path.join(data, file));
+  await page.locator('#data-file').dispatchEvent('change');
+  await page.selectOption('#template', template);
+  if (type) await page.selectOption('#import-type', type);
+  await page.click('#import');
+  await page.locator('#summary', { hasText: 'from file ' + path.join(data, file) + ', template ' + template }).waitFor();
+}
+
+test('reloading the import page with the editor open leaves a server that answers the next import', async ({ context }) => {
+  const page = await importPage(context);
+  const frame = await openEditor(page, { file: 'tb.csv', type: 'FCOA' });
+  await frame.locator('#name').fill('Never saved');
+  await page.reload();
+  await page.locator('#template option', { hasText: 'GL BOOK' }).waitFor({ state: 'attached' });
+  assert.ok(await editorGone(10000) < 10000);
+  await importWith(page, 'tb.csv', 'GL BOOK', 'FCOA');
+  assert.equal(await page.locator('#records tbody tr').count(), 5);
+  assert.doesNotMatch(fs.readFileSync(ini, 'latin1'), /NEVER SAVED/i);
+}, { store: GL_BOOK });
+
+test('closing the tab with the editor open frees the server within 10 seconds', async ({ context }) => {
+  const page = await importPage(context);
+  await openEditor(page, { file: 'tb.csv', type: 'FCOA' });
+  await page.close();
+  assert.ok(await editorGone(10000) <= 10000);
+  const next = await importPage(context);
+  await next.locator('#template option', { hasText: 'GL BOOK' }).waitFor({ state: 'attached' });
+  await importWith(next, 'tb.csv', 'GL BOOK', 'FCOA');
+  assert.match(await next.locator('#summary').textContent(), /^5 records in FCOA/);
+}, { store: GL_BOOK });
+
+test('an EditLayout whose caller goes away before a page took it over ends as Cancel', async () => {
+  const http = await import('node:http');
+  const body = JSON.stringify({ jsonrpc: '2.0', id: 1, method: 'EditLayout', params: ['', 0, 'FCOA', path.join(data, 'tb.csv')] });
+  const req = http.request({ host: '127.0.0.1', port: url.port, path: '/rpc', method: 'POST',
+    headers: { 'Content-Type': 'application/json', 'X-Zephrin-Token': token, 'Content-Length': Buffer.byteLength(body) } });
+  req.on('error', () => {});
+  req.end(body);
+  await editorOpen();
+  req.destroy();
+  assert.ok(await editorGone(10000) <= 10000);
+  const r = await rpcCall('GetTemplateInfo', []);
+  assert.match(r.result.value, /^<INFO>/);
+});
+
+test('a reloaded import page offers to return to an editor that is still open', async ({ context }) => {
+  // An editor a host asked for, shown in a page of its own.
+  const reply = rpcCall('EditLayout', ['', 0, 'FCOA', path.join(data, 'tb.csv')]);
+  await editorOpen();
+  const other = await context.newPage();
+  await other.goto(origin + '/editor.html?token=' + token);
+  await other.locator('#dialog').waitFor({ state: 'visible' });
+  const page = await importPage(context);
+  await page.locator('#editor-open').waitFor({ state: 'visible' });
+  assert.match(await page.locator('#editor-open-text').textContent(),
+    /^A layout editor is still open: Import Template - Federal Chart of Accounts \(.*tb\.csv\)\.$/);
+  await page.click('#return-to-editor');
+  const frame = page.frameLocator('iframe[title="Layout editor"]');
+  await frame.locator('#dialog').waitFor({ state: 'visible' });
+  // The page that had it says where it went.
+  await other.locator('#closed', { hasText: 'The layout editor is now shown in another page.' }).waitFor({ state: 'visible' });
+  await frame.locator('#cancel').click();
+  await editorClosed(page);
+  assert.equal((await reply).result.value, '');
+  await page.locator('#status', { hasText: 'The editor was cancelled.' }).waitFor();
+});
+
+test('EditLayout under call ends as Cancel when its page goes away', async ({ context }) => {
+  const editHome = fs.mkdtempSync(path.join(os.tmpdir(), 'zephrin-call-'));
+  const child = spawn(binary, ['call'], { env: { ...process.env, ZEPHRINIMPORT_HOME: editHome }, stdio: ['pipe', 'pipe', 'pipe'] });
+  let out = '', err = '';
+  child.stdout.on('data', (d) => { out += d; });
+  child.stderr.on('data', (d) => { err += d; });
+  try {
+    child.stdin.write(JSON.stringify({ jsonrpc: '2.0', id: 5, method: 'EditLayout', params: ['', 0, 'FCOA', path.join(data, 'tb.csv')] }) + '\n');
+    for (let i = 0; i < 100 && !/http:\S+/.test(err); i++) await new Promise((r) => setTimeout(r, 100));
+    const page = await context.newPage();
+    await page.goto(err.match(/http:\S+/)[0]);
+    await page.locator('#dialog').waitFor({ state: 'visible' });
+    await page.close();
+    for (let i = 0; i < 150 && !out.includes('\n'); i++) await new Promise((r) => setTimeout(r, 100));
+    const reply = JSON.parse(out.split('\n')[0]);
+    assert.equal(reply.id, 5);
+    assert.equal(reply.result.value, '');
+  } finally {
+    child.stdin.end();
+    if (child.exitCode === null) child.kill('SIGTERM');
+    fs.rmSync(editHome, { recursive: true, force: true });
+  }
+});
+
+// ---- The import page says what it does ------------------------------------------------
+
+const TWO_CHARTS = (dataDir) => GL_BOOK(dataDir).replace('[Import:Layout]\n1=GL BOOK\n',
+  '[Import:COA SIX]\nInfo=COA\nAccount_Number=0 3 0\nAccount_Caption=1 3 0\n' +
+  '[Import:JE BOOK]\nInfo=JE\nJE_Type=0 1 0\nJE_Number=2 5 0\nJE_Caption=8 16 0\nAccount_Number=2 4 224\nAccount_Balance=10 8 224\n' +
+  '[Import:Layout]\n1=GL BOOK\n2=COA SIX\n3=JE BOOK\n');
+
+test('the chosen template runs; a different remembered one is asked about before the import', async ({ context }) => {
+  const page = await importPage(context);
+  await page.selectOption('#template', 'COA SIX');
+  await page.fill('#data-file', path.join(data, 'tb.csv'));
+  await page.locator('#data-file').dispatchEvent('change');
+  // The choice stays; the file's remembered template is named beside it.
+  assert.equal(await page.inputValue('#template'), 'COA SIX');
+  assert.equal(await page.locator('#remembered').textContent(), 'This file was last imported with template GL BOOK.');
+  await page.click('#import');
+  const ask = page.locator('dialog.choose-box');
+  await ask.waitFor();
+  assert.equal(await ask.locator('.message-text').textContent(),
+    'This data file was last imported with template GL BOOK. You chose template COA SIX. Which template should read it?');
+  await ask.locator('button', { hasText: 'Use COA SIX' }).click();
+  await page.locator('#summary', { hasText: 'record' }).waitFor();
+  assert.equal(await page.locator('#summary').textContent(),
+    '4 records in FCOA (COAS) from file ' + path.join(data, 'tb.csv') + ', template COA SIX, import type FCOA.');
+  // Choosing the remembered one runs it, and the page shows it chosen.
+  await page.click('#import');
+  await ask.locator('button', { hasText: 'Use GL BOOK' }).click();
+  await page.locator('#summary', { hasText: 'template GL BOOK' }).waitFor();
+  assert.equal(await page.inputValue('#template'), 'GL BOOK');
+  assert.match(await page.locator('#summary').textContent(), /^5 records in FCOA \(COAS\)/);
+}, { store: TWO_CHARTS });
+
+test("the import type offered follows the template's kind", async ({ context }) => {
+  const page = await importPage(context);
+  await page.selectOption('#import-type', 'FBJ');
+  await page.selectOption('#template', 'GL BOOK');
+  assert.equal(await page.inputValue('#import-type'), 'FCOA');
+  assert.deepEqual(await page.locator('#import-type optgroup').first().locator('option').evaluateAll((o) => o.map((x) => x.value)),
+    ['FCOA', 'PRELIMBAL']);
+  // A type the template takes stays chosen.
+  await page.selectOption('#import-type', 'PRELIMBAL');
+  await page.selectOption('#template', 'COA SIX');
+  assert.equal(await page.inputValue('#import-type'), 'PRELIMBAL');
+  await page.selectOption('#template', 'JE BOOK');
+  assert.equal(await page.inputValue('#import-type'), 'FBJ');
+  assert.deepEqual(await page.locator('#import-type optgroup').first().locator('option').evaluateAll((o) => o.map((x) => x.value)),
+    ['FBJ', 'FRJ', 'FTJ', 'JEBAL']);
+}, { store: TWO_CHARTS });
+
+test('the records table shows the values the host stores, the raw XML beside it, and an error as its message', async ({ context }) => {
+  fs.writeFileSync(path.join(data, 'amp.csv'), 'Number,Caption\n1000,R&D <new>\n');
+  const page = await importPage(context);
+  await importWith(page, 'amp.csv', 'GL BOOK', 'FCOA');
+  const cells = await page.locator('#records tbody tr').first().locator('td').allTextContents();
+  assert.ok(cells.includes('R&D <new>'), cells.join('|'));
+  assert.match(await page.locator('#xml').textContent(), /R&amp;amp;D &amp;lt;new&amp;gt;/);
+  // A journal entry: one row per account, no joined values.
+  await importWith(page, 'je.prn', 'JE BOOK', 'FBJ');
+  const rows = page.locator('#records tbody tr');
+  assert.equal(await rows.count(), 2);
+  const headers = await page.locator('#records th').allTextContents();
+  const at = (name) => headers.indexOf(name);
+  const first = await rows.nth(0).locator('td').allTextContents();
+  const second = await rows.nth(1).locator('td').allTextContents();
+  assert.equal(first[at('JE_Number')], 'JE001');
+  assert.deepEqual([first[at('Accounts/Account_Number')], first[at('Accounts/Account_Balance')]], ['1000', '500.00']);
+  assert.deepEqual([second[at('Accounts/Account_Number')], second[at('Accounts/Account_Balance')]], ['2000', '-500.00']);
+  assert.equal(second[at('JE_Number')], '');
+  assert.ok(!first.concat(second).some((v) => v.includes(';')), first.concat(second).join('|'));
+  assert.equal(await page.locator('#summary').textContent(),
+    '1 record in FADJ (JES) from file ' + path.join(data, 'je.prn') + ', template JE BOOK, import type FBJ.');
+  // An error document: its message, and the line it names.
+  assert.equal(await page.evaluate(() => Zephrin.readResult("<Error Line='7'>Journal entries are out of order.</Error>", 'error').message),
+    'Journal entries are out of order. (line 7)');
+  await page.fill('#data-file', path.join(data, 'missing.csv'));
+  await page.click('#import');
+  await page.locator('#result-error').waitFor();
+  assert.equal(await page.locator('#result-error').textContent(), 'The import failed: Error opening import file ' + path.join(data, 'missing.csv') + ' for reading!');
+}, { store: TWO_CHARTS });
+
+test('a deleted template\'s remembered data files say "template deleted"', async ({ context }) => {
+  fs.appendFileSync(ini, '2=/DATA/OLD.CSV^GONE\n', 'latin1');
+  const page = await importPage(context);
+  const row = page.locator('#file-list tr', { hasText: '/DATA/OLD.CSV' });
+  await row.waitFor();
+  assert.equal(await row.locator('td').nth(2).textContent(), 'GONE (template deleted)');
+  assert.equal(await page.locator('#file-list tr', { hasText: 'TB.CSV' }).locator('td').nth(2).textContent(), 'GL BOOK');
+  await page.fill('#data-file', '/data/old.csv');
+  await page.locator('#data-file').dispatchEvent('change');
+  assert.equal(await page.inputValue('#template'), '');
+}, { store: GL_BOOK });
+
+// ---- The editor: live preview, Suggest, Undo, safe edits, names ---------------------------
+
+const CHART = 'Acct No,Description,Amt,TRC,tcc\n1000,Cash,15.00,101,1\n2000,Bank,20.50,102,2\n';
+
+test('the live preview shows the records of the unsaved template at each placement, and the error of one that fails', async ({ context }) => {
+  const page = await importPage(context);
+  const frame = await openEditor(page, { file: 'tb.csv', type: 'FCOA' });
+  assert.equal(await frame.locator('#live-note').textContent(), 'Place items to see the records they give.');
+  // The engine's own rule: the begin row comes from the items placed past
+  // column A, so that with column A alone the header row is a record too.
+  await place(frame, 'Account Number', 2, 1);
+  await frame.locator('#live-note', { hasText: '6 records (COAS)' }).waitFor();
+  const numbers = await frame.locator('#live-records th').allTextContents();
+  assert.deepEqual(await frame.locator('#live-records tbody tr').evaluateAll((rows, i) => rows.map((r) => r.children[i].textContent),
+    numbers.indexOf('Account_Number')), ['Number', '1000', '1100', '2000', '3000', '4000']);
+  await place(frame, 'Account Caption', 3, 2);
+  await frame.locator('#live-note', { hasText: '4 records' }).waitFor();
+  const header = await frame.locator('#live-records th').allTextContents();
+  assert.ok(header.includes('Account_Caption'), header.join(','));
+  assert.equal(await frame.locator('#live-records tbody tr').first().locator('td').nth(header.indexOf('Account_Caption')).textContent(), 'Receivables');
+  await frame.locator('#cancel').click();
+  await editorClosed(page);
+  assert.equal(fs.existsSync(ini) ? fs.readFileSync(ini, 'latin1') : '', '');
+
+  // A placement whose read fails shows the read's error instead.
+  fs.writeFileSync(path.join(data, 'entity.txt'), 'ACME CORP 12345\n');
+  const frame2 = await openEditor(page, { file: 'entity.txt', type: 'ENTITY' });
+  await frame2.locator('.text-line').first().waitFor();
+  await item(frame2, 'Zip/Postal Code').click();
+  await selectText(page, frame2, 0, 10, 15);
+  await frame2.locator('#live-note.error').waitFor();
+  assert.match(await frame2.locator('#live-note').textContent(), /^The read fails: .*Zip\/Postal_Code/);
+  await frame2.locator('#cancel').click();
+  await editorClosed(page);
+});
+
+test('Suggest places the items the header row names, says what it placed, and one Undo takes them back', async ({ context }) => {
+  fs.writeFileSync(path.join(data, 'chart.csv'), CHART);
+  const page = await importPage(context);
+  const frame = await openEditor(page, { file: 'chart.csv', type: 'FCOA' });
+  await frame.locator('#suggest').click();
+  await frame.locator('#suggest-note', { hasText: 'Suggested' }).waitFor();
+  assert.equal(await frame.locator('#suggest-note').textContent(),
+    'Suggested: Account Number → column A ("Acct No"), Account Caption → column B ("Description"), TRC → column D ("TRC"), TCC → column E ("tcc"), from row 2. Undo (Ctrl+Z) takes them back.');
+  assert.deepEqual(await frame.locator('.cell.header').allTextContents(), ['Account Number', 'Account Caption', 'C', 'TRC', 'TCC']);
+  await frame.locator('#live-note', { hasText: '2 records (COAS)' }).waitFor();
+  if (shots) await page.locator('iframe[title="Layout editor"]').screenshot({ path: path.join(shots, 'editor-live-preview.png') });
+  await frame.locator('#grid').press('Control+z');
+  await frame.locator('.cell.header[data-c="1"]', { hasText: /^A$/ }).waitFor();
+  assert.deepEqual(await frame.locator('.cell.header').allTextContents(), ['A', 'B', 'C', 'D', 'E']);
+  await frame.locator('#suggest').click();
+  await frame.locator('.cell.header[data-c="4"]', { hasText: 'TRC' }).waitFor();
+  await frame.locator('#name').fill('Suggested');
+  await frame.locator('#ok').click();
+  await editorClosed(page);
+  assert.match(fs.readFileSync(ini, 'latin1'), /^\[Import:Suggested\]\nInfo=COA\nFsiType=FEDERAL\nCompany_Number=0 0 0\nAccount_Number=0 2 0\nAccount_Caption=1 2 0\nAccount_Balance=0 0 0\nTRC=3 2 0\nTCC=4 2 0\n/);
+});
+
+test('Ctrl+Z undoes a placement, a clearing and Reset; Reset asks before it clears', async ({ context }) => {
+  const page = await importPage(context);
+  const frame = await openEditor(page, { file: 'tb.csv', type: 'FCOA' });
+  await place(frame, 'Account Number', 2, 1);
+  await place(frame, 'Account Caption', 2, 2);
+  const numbers = async (caption) => [await item(frame, caption).locator('.col-num').textContent(),
+    await item(frame, caption).locator('.len-num').textContent()];
+  await frame.locator('#reset').click();
+  const ask = frame.locator('dialog.confirm-box');
+  await ask.waitFor();
+  assert.equal(await ask.locator('.message-text').textContent(), 'Reset clears the positions of all items. Clear them? (Undo takes it back.)');
+  await ask.locator('button', { hasText: 'Cancel' }).click();
+  assert.deepEqual(await numbers('Account Caption'), ['2', '2']);
+  await frame.locator('#reset').click();
+  await ask.locator('button', { hasText: 'Reset' }).click();
+  await item(frame, 'Account Number').locator('.len-num', { hasText: /^0$/ }).waitFor();
+  await frame.locator('#grid').press('Control+z');
+  await item(frame, 'Account Number').locator('.len-num', { hasText: /^2$/ }).waitFor();
+  assert.deepEqual(await numbers('Account Caption'), ['2', '2']);
+  assert.equal(await frame.locator('.cell.header[data-c="2"]').textContent(), 'Account Caption');
+  // A clearing through the box, taken back.
+  await frame.locator('#len-box').fill('0');
+  await item(frame, 'Account Caption').locator('.len-num', { hasText: /^0$/ }).waitFor();
+  await frame.locator('#undo').click();
+  await item(frame, 'Account Caption').locator('.len-num', { hasText: /^2$/ }).waitFor();
+  await frame.locator('#undo').click();
+  await item(frame, 'Account Caption').locator('.len-num', { hasText: /^0$/ }).waitFor();
+  assert.deepEqual(await numbers('Account Number'), ['1', '2']);
+  await frame.locator('#cancel').click();
+  await editorClosed(page);
+});
+
+test('a refused box value or an over-long drag keeps the previous position and names the allowed range', async ({ context }) => {
+  const page = await importPage(context);
+  const frame = await openEditor(page, { file: 'tb.csv', type: 'FCOA' });
+  await place(frame, 'Account Number', 2, 1);
+  await frame.locator('#len-box').fill('99');
+  const box = frame.locator('dialog.message-box');
+  await box.waitFor();
+  assert.equal(await box.locator('.message-text').textContent(), 'Invalid row (max. 6)');
+  await box.locator('button', { hasText: 'OK' }).click();
+  assert.equal(await frame.locator('#len-hint').textContent(), 'Start Row: 1 to 6');
+  assert.equal(await frame.locator('#len-box').inputValue(), '2');
+  assert.deepEqual([await item(frame, 'Account Number').locator('.col-num').textContent(),
+    await item(frame, 'Account Number').locator('.len-num').textContent()], ['1', '2']);
+  assert.equal(await frame.locator('.cell.header[data-c="1"]').textContent(), 'Account Number');
+  await frame.locator('#cancel').click();
+  await editorClosed(page);
+
+  const text = await openEditor(page, { file: 'je.prn', type: 'FBJ' });
+  await text.locator('.text-line').first().waitFor();
+  await item(text, 'JE Caption').click();
+  await selectText(page, text, 0, 8, 24);
+  await item(text, 'JE Caption').locator('.len-num', { hasText: /^16$/ }).waitFor();
+  // A drag that runs onto the next line.
+  const canvas = await text.locator('.text-canvas').boundingBox();
+  await page.mouse.move(canvas.x + 60, canvas.y + 4 + 9);
+  await page.mouse.down();
+  await page.mouse.move(canvas.x + 200, canvas.y + 4 + 2 * 18 + 9);
+  await page.mouse.up();
+  await text.locator('dialog.message-box').waitFor();
+  assert.match(await text.locator('dialog.message-box .message-text').textContent(), /^Length too long \(max\. \d+\)$/);
+  await text.locator('dialog.message-box button').click();
+  assert.match(await text.locator('#len-hint').textContent(), /^Length: 1 to \d+$/);
+  assert.equal(await item(text, 'JE Caption').locator('.col-num').textContent(), '9');
+  assert.equal(await item(text, 'JE Caption').locator('.len-num').textContent(), '16');
+  await text.locator('#cancel').click();
+  await editorClosed(page);
+});
+
+test('template names are trimmed, a blank name is refused, and Cancel says it cancelled', async ({ context }) => {
+  const page = await importPage(context);
+  const frame = await openEditor(page, { file: 'tb.csv', type: 'FCOA' });
+  await place(frame, 'Account Number', 2, 1);
+  await place(frame, 'Account Caption', 2, 2);
+  await place(frame, 'TRC', 2, 3);
+  await place(frame, 'TCC', 2, 4);
+  await frame.locator('#name').fill('   ');
+  await frame.locator('#ok:not([disabled])').click();
+  const box = frame.locator('dialog.message-box');
+  await box.waitFor();
+  assert.equal(await box.locator('.message-text').textContent(), 'Please enter a name for the template.');
+  await box.locator('button').click();
+  await frame.locator('#name').fill('  Lead and trail  ');
+  await frame.locator('#ok').click();
+  await editorClosed(page);
+  await page.locator('#status', { hasText: 'Template Lead and trail is saved.' }).waitFor();
+  assert.match(fs.readFileSync(ini, 'latin1'), /^\[Import:Lead and trail\]\n/);
+  assert.equal(await page.inputValue('#template'), 'LEAD AND TRAIL');
+  await page.click('#import');
+  await page.locator('#summary', { hasText: 'records' }).waitFor();
+  assert.match(await page.locator('#summary').textContent(), /^5 records in FCOA \(COAS\) from file .*, template LEAD AND TRAIL, import type FCOA\.$/);
+  // Cancel on an existing template.
+  await page.click('#edit-template');
+  const again = page.frameLocator('iframe[title="Layout editor"]');
+  await again.locator('#dialog').waitFor({ state: 'visible' });
+  await again.locator('#cancel').click();
+  await editorClosed(page);
+  await page.locator('#status', { hasText: 'The editor was cancelled.' }).waitFor();
+});
+
+// ---- Keyboard use ---------------------------------------------------------------------------
+
+async function tabTo(frame, id) {
+  for (let i = 0; i < 20; i++) {
+    if (await frame.locator('body').evaluate(() => document.activeElement && document.activeElement.id) === id) return;
+    await frame.locator(':focus').press('Tab');
+  }
+  throw new Error('Tab never reached #' + id);
+}
+
+test('keyboard only: a journal-entry template from the text view; Tab stays in the editor; Escape cancels', async ({ context }) => {
+  const page = await importPage(context);
+  const frame = await openEditor(page, { file: 'je.prn', type: 'FBJ' });
+  await frame.locator('.text-line').first().waitFor();
+  await frame.locator('#name').focus();
+  await page.keyboard.type('KB JE');
+  const keys = async (...list) => { for (const k of list) await page.keyboard.press(k); };
+  const pick = async (caption, moves, width) => {
+    await tabTo(frame, 'items');
+    await keys('Home');
+    const selected = () => frame.locator('.item.drawn-selected').getAttribute('data-index');
+    for (let i = 0; i < 40 && !(await frame.locator('.item.drawn-selected .caption').textContent()).match(new RegExp('^' + caption + '$')); i++) {
+      const was = await selected();
+      await keys('ArrowDown');
+      await frame.locator(`.item.drawn-selected:not([data-index="${was}"])`).waitFor();
+    }
+    await tabTo(frame, 'text');
+    await keys('Control+Home', ...moves);
+    for (let i = 0; i < width; i++) await keys('Shift+ArrowRight');
+    await keys('Enter');
+    await item(frame, caption).locator('.len-num', { hasText: new RegExp('^' + width + '$') }).waitFor();
+  };
+  await pick('JE Type', [], 1);
+  await pick('JE Number', ['ArrowRight', 'ArrowRight'], 5);
+  await pick('JE Caption', Array(8).fill('ArrowRight'), 16);
+  await pick('Account Number', ['ArrowDown', 'ArrowDown', 'ArrowRight', 'ArrowRight'], 4);
+  // Tab cycles inside the editor: from Cancel to the first control, never to the page behind.
+  await frame.locator('#cancel').focus();
+  await keys('Tab');
+  assert.equal(await frame.locator('body').evaluate(() => document.activeElement.id), 'name');
+  assert.equal(await page.evaluate(() => document.activeElement.tagName), 'IFRAME');
+  await keys('Shift+Tab');
+  assert.equal(await frame.locator('body').evaluate(() => document.activeElement.id), 'cancel');
+  // Enter in the name box is OK.
+  await frame.locator('#name').focus();
+  await keys('Enter');
+  await editorClosed(page);
+  const store = fs.readFileSync(ini, 'latin1');
+  assert.match(store, /^\[Import:KB JE\]\nInfo=JE\nFsiType=FEDERAL\nCompany_Number=0 0 0\nJE_Type=0 1 0\nJE_Number=2 5 0\nJE_Caption=8 16 0\n/);
+  assert.match(store, /\nAccount_Number=2 4 224\n/);
+  // Escape is Cancel.
+  const again = await openEditor(page, { file: 'je.prn', type: 'FBJ' });
+  await again.locator('#items').focus();
+  await keys('Escape');
+  await editorClosed(page);
+  await page.locator('#status', { hasText: 'The editor was cancelled.' }).waitFor();
+});
+
+test('keyboard in the grid: arrows move the cell cursor, Enter places; Up and Down skip grey items', async ({ context }) => {
+  const page = await importPage(context);
+  const frame = await openEditor(page, { file: 'tb.csv', type: 'FCOA' });
+  await frame.locator('#items').focus();
+  const current = () => frame.locator('.item[aria-selected="true"] .caption').textContent();
+  assert.equal(await current(), 'Account Number');
+  await page.keyboard.press('ArrowUp');  // Company Number above is grey
+  await page.keyboard.press('ArrowDown');
+  await frame.locator('.item.drawn-selected .caption', { hasText: /^Account Caption$/ }).waitFor();
+  await page.keyboard.press('ArrowDown');  // Account Balance is grey in a chart import
+  await frame.locator('.item.drawn-selected .caption', { hasText: /^TRC$/ }).waitFor();
+  assert.equal(await frame.locator('.item.drawn-selected').count(), 1);
+  await page.keyboard.press('ArrowUp');
+  await frame.locator('.item.drawn-selected .caption', { hasText: /^Account Caption$/ }).waitFor();
+  await frame.locator('#grid').focus();
+  for (const k of ['ArrowDown', 'ArrowDown', 'ArrowRight', 'ArrowRight', 'ArrowLeft']) await page.keyboard.press(k);
+  assert.equal(await frame.locator('.cell.cursor').getAttribute('data-r'), '3');
+  assert.equal(await frame.locator('.cell.cursor').getAttribute('data-c'), '2');
+  await page.keyboard.press('Enter');
+  await frame.locator('.cell.header[data-c="2"]', { hasText: 'Account Caption' }).waitFor();
+  assert.equal(await item(frame, 'Account Caption').locator('.len-num').textContent(), '3');
+  // Every control has a name a screen reader can say.
+  const unnamed = await frame.locator('body').evaluate(() => [...document.querySelectorAll('#dialog input, #dialog select, #dialog button, #dialog [tabindex="0"]')]
+    .filter((e) => !e.hidden && e.offsetParent !== null)
+    .filter((e) => !(e.getAttribute('aria-label') || (e.labels && e.labels.length) || e.textContent.trim() || e.getAttribute('aria-labelledby')))
+    .map((e) => e.id));
+  assert.deepEqual(unnamed, []);
+  await frame.locator('#cancel').click();
+  await editorClosed(page);
+});
+
+// ---- Large files, tooltips, column widths, the favicon ---------------------------------------
+
+test('a 1,000,000-row grid scrolls to its end with every row whole', async ({ context }) => {
+  const page = await importPage(context);
+  const frame = await openEditor(page, { file: 'million.csv', type: 'FCOA' });
+  await cell(frame, 1, 2).waitFor();
+  const grid = frame.locator('#grid');
+  assert.ok(await grid.evaluate((g) => g.scrollHeight) <= 2000000);
+  await grid.evaluate((g) => { g.scrollTop = g.scrollHeight; });
+  await frame.locator('.cell.rownum', { hasText: /^1000000$/ }).waitFor();
+  await frame.locator('.cell', { hasText: /^Account 1000000$/ }).waitFor();
+  // The rows in view follow each other by one row height, each with its border.
+  const boxes = await frame.locator('.cell.rownum').evaluateAll((cells) => cells.map((c) => {
+    const r = c.getBoundingClientRect();
+    return { n: Number(c.textContent), top: r.top, height: r.height, border: getComputedStyle(c).borderBottomWidth };
+  }));
+  assert.ok(boxes.length > 10);
+  for (let i = 1; i < boxes.length; i++) {
+    assert.equal(boxes[i].n, boxes[i - 1].n + 1);
+    assert.equal(boxes[i].top - boxes[i - 1].top, 20);
+  }
+  assert.ok(boxes.every((b) => b.height === 20 && b.border === '1px'));
+  // The middle of the file is reached by the scroll bar too.
+  await grid.evaluate((g) => { g.scrollTop = g.scrollHeight / 2; });
+  await frame.locator('.cell.rownum', { hasText: /^50\d{4}$/ }).first().waitFor();
+  await frame.locator('#cancel').click();
+  await editorClosed(page);
+}, { files: ['million.csv'] });
+
+test('captions have tooltips, grid columns widen by dragging, and the favicon is served', async ({ context }) => {
+  const page = await context.newPage();
+  const refused = [];
+  page.on('response', (r) => { if (r.status() >= 400) refused.push(r.status() + ' ' + new URL(r.url()).pathname); });
+  await page.goto(url.href);
+  await page.locator('#import-type option').first().waitFor({ state: 'attached' });
+  const icon = await page.locator('link[rel="icon"]').getAttribute('href');
+  const got = await page.evaluate(async (href) => { const r = await fetch(href); return [r.status, r.headers.get('content-type')]; }, icon);
+  assert.deepEqual(got, [200, 'image/svg+xml']);
+  const frame = await openEditor(page, { file: 'tb.csv', type: 'FCOA' });
+  assert.equal(await item(frame, 'Account Caption').getAttribute('title'), 'Account Caption');
+  const header = frame.locator('.cell.header[data-c="2"]');
+  const width = (locator) => locator.evaluate((e) => e.getBoundingClientRect().width);
+  const before = await width(header);
+  const handle = await frame.locator('.col-resize[data-c="2"]').boundingBox();
+  await page.mouse.move(handle.x + 3, handle.y + 5);
+  await page.mouse.down();
+  await page.mouse.move(handle.x + 43, handle.y + 5);
+  await page.mouse.move(handle.x + 83, handle.y + 5);
+  await page.mouse.up();
+  assert.equal(Math.round(await width(header) - before), 80);
+  assert.equal(Math.round(await width(cell(frame, 2, 2))), Math.round(before + 80));
+  await frame.locator('#cancel').click();
+  await editorClosed(page);
+  assert.deepEqual(refused, []);
+});
+
+test('a 500-column DIF opens with every column reachable', async ({ context }) => {
+  const page = await importPage(context);
+  const frame = await openEditor(page, { file: 'wide.dif', type: 'FCOA' });
+  await cell(frame, 1, 1).waitFor();
+  assert.equal(await frame.locator('.cell.header[data-c="1"]').textContent(), 'A');
+  await frame.locator('#grid').evaluate((g) => { g.scrollLeft = g.scrollWidth; });
+  await frame.locator('.cell.header[data-c="500"]', { hasText: /^SF$/ }).waitFor();
+  assert.equal(await frame.locator('.cell[data-r="3"][data-c="500"]:not(.loading)').textContent(), 'r3c500');
+  await frame.locator('#cancel').click();
+  await editorClosed(page);
+}, { files: ['wide.dif'] });
+
 // ---- Runner --------------------------------------------------------------------------------
 
-// A fresh profile folder; Playwright takes it as the persistent context's.
-const userData = fs.mkdtempSync(path.join(os.tmpdir(), 'zephrin-chromium-'));
-const context = await chromium.launchPersistentContext(userData, {
+const browser = await chromium.launch({
   executablePath: '/usr/bin/chromium',
   headless: true,
-  viewport: { width: 1400, height: 900 },
   args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
     '--disable-background-networking', '--disable-component-update', '--disable-sync'],
 });
-context.setDefaultTimeout(10000);
-const errors = [];
-context.on('page', (p) => p.on('pageerror', (e) => errors.push(e.message)));
-for (const page of context.pages()) await page.close();
 let passed = 0;
 let failed = 0;
 for (const t of tests) {
-  errors.length = 0;
+  if (only && !t.name.includes(only)) continue;
+  const errors = [];
+  let server = null;
+  let context = null;
   try {
-    await t.fn({ context });
+    server = await startServer();
+    ({ url } = server);
+    token = url.searchParams.get('token');
+    origin = url.origin;
+    ({ home, data } = server);
+    ini = path.join(home, 'import.ini');
+    for (const [name, text] of Object.entries(files)) fs.writeFileSync(path.join(data, name), text);
+    for (const name of t.options.files || []) fs.writeFileSync(path.join(data, name), largeFiles[name]());
+    if (t.options.store) fs.writeFileSync(ini, t.options.store(data), 'latin1');
+    context = await browser.newContext({ viewport: { width: 1400, height: 900 } });
+    context.setDefaultTimeout(10000);
+    context.on('page', (p) => p.on('pageerror', (e) => errors.push(e.message)));
+    // A test that hangs fails instead of holding up the rest.
+    let timer = 0;
+    const limit = new Promise((resolve, reject) => { timer = setTimeout(() => reject(new Error('the test took over 120 s')), 120000); });
+    try {
+      await Promise.race([t.fn({ context, server }), limit]);
+    } finally {
+      clearTimeout(timer);
+    }
     if (errors.length) throw new Error('page error: ' + errors.join('; '));
     passed++;
     console.log(`ok - ${t.name}`);
   } catch (e) {
     failed++;
+    if (process.env.ZEPHRIN_FAILSHOTS && context) {
+      let k = 0;
+      for (const p of context.pages()) await p.screenshot({ path: path.join(process.env.ZEPHRIN_FAILSHOTS, 'fail-' + (k++) + '.png') }).catch(() => {});
+    }
     console.log(`not ok - ${t.name}\n  ${String(e.stack || e).split('\n').slice(0, 6).join('\n  ')}`);
-    await cancelOpenEditor();
+    if (server && server.err.trim()) console.log('  server: ' + server.err.trim().split('\n').slice(-5).join('\n  server: '));
   }
-  for (const page of context.pages()) await page.close();
+  if (context) await context.close().catch(() => {});
+  if (server) await stopServer(server);
 }
-await context.close();
-fs.rmSync(userData, { recursive: true, force: true });
+await browser.close();
 console.log(`${passed} passed, ${failed} failed`);
 process.exit(failed ? 1 : 0);
