@@ -191,14 +191,15 @@ const Zephrin = (() => {
   // message, root, recordName, count, columns, rows}. A record with lists
   // (a journal entry's accounts, a balance's jurisdictions) takes one row per
   // list entry, its own fields on the first.
+  // The kind comes from the read's outcome, never from the text's first bytes.
   function readResult(xml, outcome) {
-    if (!xml || outcome === 'empty') return { kind: 'empty', message: 'The read gave nothing: the file holds no data that this template can read.' };
-    if (outcome === 'unknown-format' || xml.startsWith('NOT A CSV,DIF, TXT or PRN FILE-'))
+    if (outcome === 'empty' || !xml) return { kind: 'empty', message: 'The read gave nothing: the file holds no data that this template can read.' };
+    if (outcome === 'unknown-format')
       return { kind: 'unknown-format', message: 'The file name does not name a known format: ' + xml };
     const doc = new DOMParser().parseFromString(xml, 'text/xml');
     if (doc.getElementsByTagName('parsererror').length) return { kind: 'broken', message: 'The result is not an XML document.' };
     const root = doc.documentElement;
-    if (root.nodeName === 'Error' || outcome === 'error') {
+    if (outcome === 'error') {
       const entries = [...root.getElementsByTagName('Err')];
       const lineOf = (e) => e.getAttribute('Line');
       let message;
