@@ -19,10 +19,7 @@
 #include <cstdint>
 #include <string_view>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
+#include "platform/byte_scan.h"
 #include "platform/text.h"
 
 namespace zephrin {
@@ -30,53 +27,19 @@ namespace zephrin {
 namespace csv_split {
 
 // The index of the first double quote or comma in [i, end), or `end`.
-// Sixteen bytes at a time; a last, partial block is loaded whole when it
-// lies within one page, with the bytes past the end masked out.
-#if defined(__SSE2__)
-__attribute__((no_sanitize("address")))
-#endif
 inline std::size_t NextSpecial(const char* data, std::size_t i, std::size_t end) {
-#ifdef __SSE2__
-  const __m128i quote = _mm_set1_epi8('"');
-  const __m128i comma = _mm_set1_epi8(',');
-  while (i < end) {
-    const std::size_t left = end - i;
-    if (left < 16 && (reinterpret_cast<std::uintptr_t>(data + i) & 4095) > 4096 - 16) break;
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-    auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, comma))));
-    if (left < 16) mask &= (1u << left) - 1;
-    if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
-    if (left <= 16) return end;
-    i += 16;
-  }
-#endif
-  while (i < end && data[i] != '"' && data[i] != ',') ++i;
-  return i;
+  const char* const at = scan::FindFirst(
+      data + i, data + end, [](scan::Block v) { return scan::Or(scan::Equal(v, '"'), scan::Equal(v, ',')); },
+      [](char c) { return c == '"' || c == ','; });
+  return static_cast<std::size_t>(at - data);
 }
 
 // Whether [p, p + n) holds a byte whose signed value is below 32 (a control
-// character, or a byte of 0x80 and above), sixteen bytes at a time.
-#if defined(__SSE2__)
-__attribute__((no_sanitize("address")))
-#endif
+// character, or a byte of 0x80 and above).
 inline bool HasControl(const char* p, std::size_t n) {
-  std::size_t i = 0;
-#ifdef __SSE2__
-  const __m128i space = _mm_set1_epi8(' ');
-  while (i < n) {
-    const std::size_t left = n - i;
-    if (left < 16 && (reinterpret_cast<std::uintptr_t>(p + i) & 4095) > 4096 - 16) break;
-    auto mask = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_cmplt_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), space)));
-    if (left < 16) mask &= (1u << left) - 1;
-    if (mask != 0) return true;
-    if (left <= 16) return false;
-    i += 16;
-  }
-#endif
-  for (; i < n; ++i)
-    if (static_cast<signed char>(p[i]) < 32) return true;
-  return false;
+  return scan::FindFirst(
+             p, p + n, [](scan::Block v) { return scan::SignedBelow(v, ' '); },
+             [](char c) { return static_cast<signed char>(c) < 32; }) != p + n;
 }
 
 // A byte that reads as a blank at the end of a field.

@@ -23,11 +23,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/byte_scan.h"
 #include "result/text_buffer.h"
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace zephrin::xml {
 
@@ -62,39 +59,18 @@ struct PlainBytes {
 inline constexpr PlainBytes kPlainBytes{};
 
 // The first byte in [p, end) that a table may change: "&", "<", ">", '"', a
-// byte below " " or of 0x80 and above, or DEL. Sixteen bytes at a time; the
-// last, partial block is loaded whole when it lies within one page (which
-// always holds the bytes beyond the end too), with the bytes past the end
-// masked out, so a short value costs one step.
-#if defined(__SSE2__)
-__attribute__((no_sanitize("address")))
-#endif
+// byte below " " or of 0x80 and above, or DEL.
 inline const char* SkipPlain(const char* p, const char* end) {
-#ifdef __SSE2__
-  // '"' and "&" are the bytes that "| 0x04" makes "&"; "<" and ">" the ones
-  // that "| 0x02" makes ">".
-  const __m128i four = _mm_set1_epi8(0x04);
-  const __m128i two = _mm_set1_epi8(0x02);
-  const __m128i amp = _mm_set1_epi8('&');
-  const __m128i gt = _mm_set1_epi8('>');
-  const __m128i del = _mm_set1_epi8(0x7F);
-  const __m128i space = _mm_set1_epi8(' ');
-  while (p < end) {
-    const auto left = static_cast<std::size_t>(end - p);
-    if (left < 16 && (reinterpret_cast<std::uintptr_t>(p) & 4095) > 4096 - 16) break;  // the block would cross a page
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i hit = _mm_or_si128(
-        _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(v, four), amp), _mm_cmpeq_epi8(_mm_or_si128(v, two), gt)),
-        _mm_or_si128(_mm_cmpeq_epi8(v, del), _mm_cmplt_epi8(v, space)));
-    auto mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
-    if (left < 16) mask &= (1u << left) - 1;
-    if (mask != 0) return p + __builtin_ctz(mask);
-    if (left <= 16) return end;
-    p += 16;
-  }
-#endif
-  while (p < end && kPlainBytes.plain[static_cast<unsigned char>(*p)]) ++p;
-  return p;
+  return scan::FindFirst(
+      p, end,
+      [](scan::Block v) {
+        // '"' and "&" are the bytes that "| 0x04" makes "&"; "<" and ">" the
+        // ones that "| 0x02" makes ">".
+        return scan::Or(scan::Or(scan::Equal(scan::Or(v, scan::Splat(0x04)), '&'),
+                                 scan::Equal(scan::Or(v, scan::Splat(0x02)), '>')),
+                        scan::Or(scan::Equal(v, 0x7F), scan::SignedBelow(v, ' ')));
+      },
+      [](char c) { return !kPlainBytes.plain[static_cast<unsigned char>(c)]; });
 }
 
 // Writes `text` escaped by `table` at `out`, which must have RoomFor(size)

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/base64.h"
+#include "platform/byte_scan.h"
 #include "platform/codepage.h"
 #include "readers/reader_messages.h"
 #include "result/error_document.h"
@@ -189,12 +190,12 @@ bool WriteJsonStringBody(OutputSink& out, std::string_view text) {
   const std::size_t n = text.size();
   while (i < n) {
     // A run of bytes that stand as they are.
-    std::size_t run = i;
-    while (run < n) {
-      const auto c = static_cast<unsigned char>(text[run]);
-      if (c < 0x20 || c == '"' || c == '\\' || c >= 0x80) break;
-      ++run;
-    }
+    const std::size_t run = static_cast<std::size_t>(
+        scan::FindFirst(
+            text.data() + i, text.data() + n,
+            [](scan::Block v) { return scan::Or(scan::SignedBelow(v, ' '), scan::Or(scan::Equal(v, '"'), scan::Equal(v, '\\'))); },
+            [](char c) { return static_cast<signed char>(c) < 0x20 || c == '"' || c == '\\'; }) -
+        text.data());
     piece.append(text.data() + i, run - i);
     i = run;
     if (piece.size() >= (64u << 10) && !flush()) return false;
