@@ -23,7 +23,9 @@ ReadResult LogicImp::ReadDIFSource(const ReadHooks& hooks) {
   LineReader lines(m_text, kJurisdictionDifLineChars, m_shape.difDataPos);
   std::string_view raw;
   m_nLine = 0;
+  ProgressTicker progress(hooks);
   while (lines.Next(raw)) {
+    progress.Tick(lines.offset(), lines.size());
     const std::string_view line = TrimRight(raw);
     if (line == "BOT") {
       ++difRow;
@@ -71,6 +73,7 @@ ReadResult LogicImp::ReadDIFSource(const ReadHooks& hooks) {
   if (hasTemplate && !templateWritten) xml.Raw(TemplateXml());
   EndRecord(xml, row);
   xml.EndAll();
+  progress.Done(lines.size());
   return Finish(xml, hooks);
 }
 

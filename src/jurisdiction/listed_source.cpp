@@ -82,7 +82,7 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
   std::vector<Memo> memo;
   std::size_t slot = 0;
   const auto resolve = [&](std::string_view cell) {
-    if (slot < memo.size() && memo[slot].cell == cell) return memo[slot++].id;
+    if (slot < memo.size() && std::string_view(memo[slot].cell) == cell) return memo[slot++].id;
     AssignJurisdictionKey(m_key, cell);
     const int32_t id = findKey(m_key);
     if (slot >= memo.size()) memo.resize(slot + 1);
@@ -91,6 +91,8 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
     return id;
   };
 
+  // The key of every jurisdiction line, in file order, for the data pass.
+  std::vector<int32_t> lineKeys;
   if (m_text.rawSize() > 0) {
     m_shape.totalCols = m_shape.categoryCol;
     LineReader lines(m_text, kJurisdictionCsvLineChars);
@@ -99,9 +101,11 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
         slot = 0;
         continue;
       }
+      lineKeys.push_back(-1);
       SplitJurisdictionLine(raw, lineEnd, [&](int, std::string_view cell) {
         const std::string_view text = PlainReader::StripQuotes(JurisdictionCellText(cell, m_cellScratch));
         const int32_t id = resolve(text);
+        lineKeys.back() = id;
         if (m_trace && m_trace->on()) {
           AssignJurisdictionKey(m_key, text);
           TraceF("strnode=%s", m_key.c_str());
@@ -113,6 +117,18 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
         return false;  // only the first cell matters here
       });
     }
+  }
+  // Each key's JUR element up to its amount: <JUR id="..." amt="
+  std::vector<std::string> jurStart(keyCount);
+  for (std::size_t index = 0; index < keyCount; ++index) {
+    std::string& start = jurStart[index];
+    start = "<JUR id=\"";
+    const std::string& key = *denseKey[index];
+    if (m_code == Code::AABAL || (m_code == Code::LOGIC && key != "inc" && key != "fran"))
+      start += densePosition[index];
+    else
+      xml::AppendEscaped(start, key, xml::kAttribute);
+    start += "\" amt=\"";
   }
   std::vector<int32_t> listedIds;
   for (std::size_t id = 0; id < keyCount; ++id)
@@ -168,8 +184,11 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
 
   LineReader lines(m_text, kJurisdictionCsvLineChars);
   m_nLine = 0;
+  std::size_t nextLineKey = 0;
   bool stop = false;
+  ProgressTicker progress(hooks);
   while (!stop && lines.Next(raw, lineEnd)) {
+    progress.Tick(lines.offset(), lines.size());
     ++m_nLine;
     const bool indented = raw.empty() ? lineEnd : IsBlankOrControl(raw[0]);
     if (!indented) {
@@ -188,7 +207,6 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
           }
           StartRecord(xml, row, m_nLine);
           reverse = false;
-          slot = 0;
         }
         if (col < nameCount) {
           xml.Start(names[col]);
@@ -221,22 +239,27 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
     // 6. A jurisdiction line. Its JUR is written once the line is read, when
     // its "T" marker is known.
     int32_t keyId = -1;
+    const int32_t lineKey = nextLineKey < lineKeys.size() ? lineKeys[nextLineKey++] : -1;
     bool hasAmount = false, total = false;
     std::string_view amount;
     SplitJurisdictionLine(raw, lineEnd, [&](int col, std::string_view cell) {
-      m_field = PlainReader::StripQuotes(JurisdictionCellText(cell, m_cellScratch));
       if (col == 0) {
+        // The key was found in the first pass; the text is needed for a message only.
+        const auto text = [&]() { m_field = PlainReader::StripQuotes(JurisdictionCellText(cell, m_cellScratch)); };
         if (!row.open) {
           // Nothing to hold the amount: the file must start with a record line.
+          text();
           m_scratch.assign("Jurisdiction before any record line - ");
           xml::AppendEngineEscaped(m_scratch, m_field);
           m_errors.Add(m_nLine, m_scratch);
           return false;
         }
-        keyId = resolve(m_field);
+        keyId = lineKey;
         if (keyId < 0) {
+          text();
           AddLineError("Invalid", m_nLine);
         } else if (seen[static_cast<std::size_t>(keyId)] == stamp) {
+          text();
           AddLineError("Duplicate", m_nLine);
         } else {
           seen[static_cast<std::size_t>(keyId)] = stamp;
@@ -244,6 +267,7 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
         return true;
       }
       if (keyId < 0) return false;
+      m_field = PlainReader::StripQuotes(JurisdictionCellText(cell, m_cellScratch));
       if (col == 1) {
         hasAmount = true;
         amount = m_field;
@@ -281,19 +305,14 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
         row.jurs = true;
       }
       // <JUR id="..." amt="..." T="..."/>, written in one go.
-      const auto index = static_cast<std::size_t>(keyId);
+      const std::string& start = jurStart[static_cast<std::size_t>(keyId)];
+      const std::string_view end = m_code != Code::AABAL ? "\"/>" : total ? "\" T=\"1\"/>" : "\" T=\"0\"/>";
       TextBuffer& o = xml.Direct();
-      o.Append("<JUR id=\"");
-      const std::string& key = *denseKey[index];
-      if (m_code == Code::AABAL || (m_code == Code::LOGIC && key != "inc" && key != "fran"))
-        o.Append(densePosition[index]);
-      else
-        xml::AppendEscapedTo(o, key, xml::kAttribute);
-      o.Append("\" amt=\"");
-      xml::AppendEscapedTo(o, amount, xml::kAttribute);
-      o.Append('"');
-      if (m_code == Code::AABAL) o.Append(total ? " T=\"1\"" : " T=\"0\"");
-      o.Append("/>");
+      char* p = o.Room(start.size() + xml::RoomFor(amount.size()) + end.size());
+      p = CopyShort(p, start.data(), start.size());
+      p = xml::EscapeInto(p, amount, xml::kAttribute);
+      p = CopyShort(p, end.data(), end.size());
+      o.Commit(p);
     }
   }
 
@@ -324,6 +343,7 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
     xml.End();
   }
   xml.EndAll();
+  progress.Done(lines.size());
   return Finish(xml, hooks);
 }
 

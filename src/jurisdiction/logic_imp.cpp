@@ -10,6 +10,7 @@
 #include "platform/text.h"
 #include "readers/csv_split.h"
 #include "readers/dif_format.h"
+#include "readers/plain_reader.h"
 #include "readers/reader_messages.h"
 #include "result/result_document.h"
 
@@ -94,6 +95,8 @@ ReadResult LogicImp::Read(const JurisdictionRequest& request, const ReadHooks& h
       default: result = ReadListedSource(hooks); break;
     }
   }
+  // A file that shrank under the read gave zeros for what it lost.
+  if (m_text.lost()) result = ChangedFailure(m_req.dataFile);
   m_text = DataText();
   return result;
 }

@@ -135,7 +135,9 @@ ReadResult LogicImp::ReadTabularSource(const ReadHooks& hooks) {
   std::string_view raw;
   bool lineEnd = false;
   m_nLine = 0;
+  ProgressTicker progress(hooks);
   while (lines.Next(raw, lineEnd)) {
+    progress.Tick(lines.offset(), lines.size());
     ++m_nLine;
     const bool header = m_nLine == 1;
     if (!header && !NextRecord(xml, row, m_nLine, templateWritten))
@@ -155,6 +157,7 @@ ReadResult LogicImp::ReadTabularSource(const ReadHooks& hooks) {
   if (m_nLine >= 1 && !templateWritten) xml.Raw(TemplateXml());
   EndRecord(xml, row);
   xml.EndAll();
+  progress.Done(lines.size());
   return Finish(xml, hooks);
 }
 

@@ -1,12 +1,16 @@
 #include "platform/file_read.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "platform/memory.h"
 
@@ -78,18 +82,141 @@ long long ReadAll(int fd, char* data, std::size_t size) {
 
 }  // namespace
 
-FileReadStatus ReadRegularFile(const std::string& path, FileBytes& out) {
+// ---- The guard of mapped files ---------------------------------------------------------
+
+namespace {
+
+// The mappings the guard knows: start and length, and whether a page was lost.
+// A signal handler reads them, so they are lock-free atomics in a fixed table;
+// a read finds a free slot or reads its file instead of mapping it.
+struct GuardSlot {
+  std::atomic<std::uintptr_t> start{0};
+  std::atomic<std::size_t> length{0};
+  std::atomic<bool> lost{false};
+};
+constexpr int kGuardSlots = 64;
+GuardSlot g_slots[kGuardSlots];
+struct sigaction g_previous {};
+
+void OnBusError(int sig, siginfo_t* info, void* context) {
+  const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
+  for (GuardSlot& slot : g_slots) {
+    const std::uintptr_t start = slot.start.load(std::memory_order_acquire);
+    const std::size_t length = slot.length.load(std::memory_order_acquire);
+    if (start == 0 || address < start || address >= start + length) continue;
+    // Zeroed memory in place of the faulting page and every page after it
+    // (a file that shrank lost them all); the access then goes on.
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const std::uintptr_t from = address & ~(page - 1);
+    if (::mmap(reinterpret_cast<void*>(from), start + length - from, PROT_READ | PROT_WRITE,
+               MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) == MAP_FAILED)
+      break;  // nothing to put there: the fault is not ours to mend
+    slot.lost.store(true, std::memory_order_release);
+    return;
+  }
+  // Not a guarded mapping: what was there before decides.
+  if (g_previous.sa_flags & SA_SIGINFO) {
+    if (g_previous.sa_sigaction != nullptr) g_previous.sa_sigaction(sig, info, context);
+    return;
+  }
+  if (g_previous.sa_handler != SIG_DFL && g_previous.sa_handler != SIG_IGN) {
+    g_previous.sa_handler(sig);
+    return;
+  }
+  // The default action: the faulting access runs again and ends the process.
+  ::signal(sig, SIG_DFL);
+}
+
+bool InstallGuard() {
+  static const bool installed = [] {
+    struct sigaction action {};
+    action.sa_sigaction = &OnBusError;
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+    sigemptyset(&action.sa_mask);
+    return ::sigaction(SIGBUS, &action, &g_previous) == 0;
+  }();
+  return installed;
+}
+
+int TakeGuardSlot(const char* data, std::size_t length) {
+  for (int i = 0; i < kGuardSlots; ++i) {
+    std::uintptr_t expected = 0;
+    GuardSlot& slot = g_slots[i];
+    // The length first: a handler that sees the start sees a length that covers it.
+    if (slot.start.load(std::memory_order_relaxed) != 0) continue;
+    slot.lost.store(false, std::memory_order_relaxed);
+    slot.length.store(length, std::memory_order_release);
+    if (slot.start.compare_exchange_strong(expected, reinterpret_cast<std::uintptr_t>(data), std::memory_order_acq_rel))
+      return i;
+  }
+  return -1;
+}
+
+// Files smaller than this are read: mapping them saves nothing.
+constexpr std::size_t kMapAtLeast = std::size_t{256} << 10;
+
+}  // namespace
+
+FileBytes& FileBytes::operator=(FileBytes&& other) noexcept {
+  if (this != &other) {
+    Release();
+    m_data = std::exchange(other.m_data, nullptr);
+    m_size = std::exchange(other.m_size, 0);
+    m_mapped = std::exchange(other.m_mapped, false);
+    m_guardSlot = std::exchange(other.m_guardSlot, -1);
+  }
+  return *this;
+}
+
+bool FileBytes::lost() const {
+  return m_guardSlot >= 0 && g_slots[m_guardSlot].lost.load(std::memory_order_acquire);
+}
+
+void FileBytes::Release() {
+  if (m_mapped) {
+    // Out of the guard first: the address may be mapped again at once.
+    if (m_guardSlot >= 0) {
+      g_slots[m_guardSlot].start.store(0, std::memory_order_release);
+      g_slots[m_guardSlot].length.store(0, std::memory_order_release);
+    }
+    ::munmap(m_data, m_size);
+  } else {
+    std::free(m_data);
+  }
+  m_data = nullptr;
+  m_size = 0;
+  m_mapped = false;
+  m_guardSlot = -1;
+}
+
+FileReadStatus ReadRegularFile(const std::string& path, FileBytes& out, bool map) {
   out = FileBytes();
   int fd = -1;
   std::size_t size = 0;
   if (const FileReadStatus status = OpenRegular(path, fd, size); status != FileReadStatus::kOk) return status;
+  if (map && size >= kMapAtLeast && InstallGuard()) {
+    // Populated at once: the reader goes through every page anyway.
+    void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    if (mapped != MAP_FAILED) {
+      const int slot = TakeGuardSlot(static_cast<char*>(mapped), size);
+      if (slot >= 0) {
+        ::close(fd);
+        out.m_data = static_cast<char*>(mapped);
+        out.m_size = size;
+        out.m_mapped = true;
+        out.m_guardSlot = slot;
+        return FileReadStatus::kOk;
+      }
+      ::munmap(mapped, size);  // every slot taken: read it instead
+    }
+  }
   // Memory of its own, not zero-filled first: the read fills it.
   char* data = static_cast<char*>(std::malloc(size + 1));
   if (!data) {
     ::close(fd);
     return FileReadStatus::kTooLarge;
   }
-  out.data.reset(data);
+  out.m_data = data;
   AdviseHugePages(data, size);
   const long long got = ReadAll(fd, data, size);
   ::close(fd);
@@ -97,7 +224,7 @@ FileReadStatus ReadRegularFile(const std::string& path, FileBytes& out) {
     out = FileBytes();
     return FileReadStatus::kFailed;
   }
-  out.size = static_cast<std::size_t>(got);
+  out.m_size = static_cast<std::size_t>(got);
   return FileReadStatus::kOk;
 }
 

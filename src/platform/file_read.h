@@ -22,19 +22,42 @@ enum class FileReadStatus {
 // Why a file could not be read, in words ("no such file", "it is a folder", ...).
 std::string_view FileReadReason(FileReadStatus status);
 
-// Bytes read from a file, in memory of their own (released with std::free).
-struct FileBytes {
-  struct Free {
-    void operator()(char* p) const { std::free(p); }
-  };
-  std::unique_ptr<char, Free> data;
-  std::size_t size = 0;
-  std::string_view view() const { return {data ? data.get() : "", size}; }
+// The bytes of a file: read into memory of their own, or mapped.
+//
+// A mapped file that another program shortens while it is mapped would kill
+// the process (SIGBUS) when a page past its new end is touched. The mapping
+// is guarded: such a fault puts zeroed memory in place of the lost pages and
+// marks the bytes `lost()`, so that whoever reads them ends with an error
+// instead of a crash or a text made from the zeros.
+class FileBytes {
+ public:
+  FileBytes() = default;
+  FileBytes(FileBytes&& other) noexcept { *this = std::move(other); }
+  FileBytes& operator=(FileBytes&& other) noexcept;
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
+  ~FileBytes() { Release(); }
+
+  std::string_view view() const { return {m_data ? m_data : "", m_size}; }
+  std::size_t size() const { return m_size; }
+  // Whether pages of a mapped file were lost because the file shrank.
+  bool lost() const;
+
+ private:
+  friend FileReadStatus ReadRegularFile(const std::string&, FileBytes&, bool);
+  void Release();
+
+  char* m_data = nullptr;
+  std::size_t m_size = 0;
+  bool m_mapped = false;
+  int m_guardSlot = -1;  // the guard's slot of a mapping
 };
 
 // Reads the regular file at `path` whole, as far as it was when it was opened.
-// A folder is kNotRegular, as is a pipe (which is never waited on).
-[[nodiscard]] FileReadStatus ReadRegularFile(const std::string& path, FileBytes& out);
+// A folder is kNotRegular, as is a pipe (which is never waited on). With
+// `map`, a file of some size is mapped rather than copied (a data file read
+// once from start to end gains most from that); it is read when it cannot be.
+[[nodiscard]] FileReadStatus ReadRegularFile(const std::string& path, FileBytes& out, bool map = false);
 [[nodiscard]] FileReadStatus ReadRegularFile(const std::string& path, std::string& out);
 
 // The memory of this machine, in bytes.

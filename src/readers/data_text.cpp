@@ -67,7 +67,7 @@ FileReadStatus DataText::Load(const std::string& osPath, bool binary) {
   m_text = {};
   m_rawSize = 0;
   m_hasNul = false;
-  const FileReadStatus status = ReadRegularFile(osPath, m_bytes);
+  const FileReadStatus status = ReadRegularFile(osPath, m_bytes, /*map=*/true);
   if (status != FileReadStatus::kOk) return status;
   Prepare(m_bytes.view(), binary);
   return status;

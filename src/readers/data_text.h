@@ -38,6 +38,9 @@ class DataText {
   // The size of the file as it was read.
   std::size_t rawSize() const { return m_rawSize; }
   bool hasNul() const { return m_hasNul; }
+  // Whether the file shrank while it was read, so that part of the text
+  // stands for bytes that are gone (they read as NULs).
+  bool lost() const { return m_bytes.lost(); }
 
  private:
   void Prepare(std::string_view bytes, bool binary);

@@ -31,12 +31,19 @@ struct PlainReader::CountryJur {
 };
 
 ReadResult ReadPlainFile(const ReadPlan& plan, const DataText& text, const ReadHooks& hooks) {
+  ReadResult result = ReadResult::Empty();
   switch (plan.format) {
-    case SourceFormat::kCsv: return ReadCsv(plan, text, hooks);
-    case SourceFormat::kDif: return ReadDif(plan, text, hooks);
-    case SourceFormat::kFixedWidth: return ReadFixedWidth(plan, text, hooks);
+    case SourceFormat::kCsv: result = ReadCsv(plan, text, hooks); break;
+    case SourceFormat::kDif: result = ReadDif(plan, text, hooks); break;
+    case SourceFormat::kFixedWidth: result = ReadFixedWidth(plan, text, hooks); break;
   }
-  return ReadResult::Empty();
+  // A file that shrank under the read gave zeros for what it lost.
+  if (text.lost()) return ChangedFailure(plan.dataFile);
+  return result;
+}
+
+ReadResult ChangedFailure(std::string_view dataFile) {
+  return ReadResult::Error(ErrorDocument::ReaderWith(messages::kChangedBefore, dataFile, messages::kChangedAfter));
 }
 
 ReadResult LoadFailure(const ReadPlan& plan, FileReadStatus status) {
@@ -284,15 +291,10 @@ void PlainReader::Progress(std::size_t consumed, std::size_t total) {
       m_doc.Reserve(static_cast<std::size_t>(ratio * static_cast<double>(total) * 1.05) + (64u << 10));
     }
   }
-  if (m_hooks.progress && consumed >= m_nextProgress) {
-    m_hooks.progress(consumed, total);
-    m_nextProgress = consumed + (8u << 20);
-  }
+  m_progress.Tick(consumed, total);
 }
 
-void PlainReader::ProgressDone(std::size_t total) {
-  if (m_hooks.progress) m_hooks.progress(total, total);
-}
+void PlainReader::ProgressDone(std::size_t total) { m_progress.Done(total); }
 
 ReadResult PlainReader::Finish(int columns) {
   if (m_plan.templateElement == TemplateElement::kTmpl) m_doc.AddMajorNode("TMPL");

@@ -29,6 +29,8 @@ ReadResult ReadPlainFile(const ReadPlan& plan, const DataText& text, const ReadH
 
 // The outcome of a data file that could not be loaded.
 ReadResult LoadFailure(const ReadPlan& plan, FileReadStatus status);
+// The error of a read whose data file shrank while it was read.
+ReadResult ChangedFailure(std::string_view dataFile);
 
 class PlainReader {
  public:
@@ -152,7 +154,7 @@ class PlainReader {
   std::string m_scratch, m_valueScratch;
   std::size_t m_records = 0;
   bool m_estimated = false;
-  std::size_t m_nextProgress = 1 << 20;
+  ProgressTicker m_progress{m_hooks};
 };
 
 }  // namespace zephrin

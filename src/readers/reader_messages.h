@@ -37,6 +37,9 @@ inline constexpr std::string_view kOpenAfter = " for reading!";
 // The data file is larger than the memory a read of it needs.
 inline constexpr std::string_view kTooLargeBefore = "The import file ";
 inline constexpr std::string_view kTooLargeAfter = " is too large to read.";
+// A data file that another program shortened while it was read.
+inline constexpr std::string_view kChangedBefore = "The import file ";
+inline constexpr std::string_view kChangedAfter = " changed while it was read. Please try again.";
 
 // 25 blank lines in a row: before and after the number of the first.
 inline constexpr std::string_view kBlankRunBefore = "Beginning at row ";

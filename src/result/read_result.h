@@ -54,4 +54,24 @@ struct ReadHooks {
   std::function<void(std::string_view caption, std::string_view text)> message;
 };
 
+// Tells the progress hook how far a read is, every few megabytes of the file
+// (and first after a quarter of one), and once at the end.
+class ProgressTicker {
+ public:
+  explicit ProgressTicker(const ReadHooks& hooks) : m_progress(hooks.progress) {}
+  void Tick(std::size_t done, std::size_t total) {
+    if (m_progress && done >= m_next) {
+      m_progress(done, total);
+      m_next = done + (std::size_t{8} << 20);
+    }
+  }
+  void Done(std::size_t total) const {
+    if (m_progress) m_progress(total, total);
+  }
+
+ private:
+  const std::function<void(std::size_t, std::size_t)>& m_progress;
+  std::size_t m_next = std::size_t{256} << 10;
+};
+
 }  // namespace zephrin

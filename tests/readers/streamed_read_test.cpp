@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <functional>
@@ -99,6 +100,44 @@ TEST_P(StreamedRead, IsTheDocumentKeptWhole) {
 
 INSTANTIATE_TEST_SUITE_P(Readers, StreamedRead, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A data file that another program shortens while it is read: the read ends
+// with an error, never a crash and never a document made of what was lost.
+TEST(ShrinkingFile, EndsTheReadWithAnError) {
+  for (const Case& c : {kCases[0], kCases[5]}) {
+    SCOPED_TRACE(c.name);
+    test::TempDir home;
+    test::ScopedEnv env("ZEPHRINIMPORT_HOME", home.str());
+    test::WriteFile(home.file("import.ini"), "[Import:T]\nInfo=COA\nAccount_Number=0 1 0\nAccount_Caption=1 1 0\n");
+    const std::string file = home.file(c.file);
+    test::WriteFile(file, c.content());
+    RecordingUserInterface ui;
+    CxmlWrapper service(&ui);
+    ASSERT_TRUE(service.EstablishTemplateStore());
+    service.FillJurisdictionCaptions("state,AL,CA");
+    service.PutCategoryTypes("Income");
+    ReadRequest request;
+    request.importFile = file;
+    request.templateName = c.templ;
+    request.importType = c.type;
+    request.id = "9";
+    ReadHooks hooks;
+    StringSink sink;
+    hooks.sink = &sink;
+    bool cut = false;
+    hooks.progress = [&](std::size_t, std::size_t) {
+      if (!cut) ASSERT_EQ(::truncate(file.c_str(), 0), 0);
+      cut = true;
+    };
+    const ReadResult result = service.Read(request, hooks);
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(result.outcome, ReadOutcome::kError);
+    EXPECT_EQ(result.text.view(), "<Error>The import file " + file + " changed while it was read. Please try again.</Error>");
+    // The same object reads the file again once it is whole.
+    test::WriteFile(file, c.content());
+    EXPECT_EQ(service.Read(request).outcome, ReadOutcome::kDocument);
+  }
+}
 
 // The command line's --output: the document, or the error document alone.
 TEST(ReadOutput, WholeOrNothing) {
