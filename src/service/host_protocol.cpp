@@ -1,5 +1,9 @@
 #include "service/host_protocol.h"
 
+#include <cstring>
+#include <memory>
+#include <algorithm>
+#include <cstdio>
 #include <limits>
 #include <variant>
 #include <vector>
@@ -179,59 +183,70 @@ namespace {
 // JSON writer escapes (quote, backslash and control characters; UTF-8 as it
 // is, a byte that is not UTF-8 as U+FFFD), in pieces through `out`.
 bool WriteJsonStringBody(OutputSink& out, std::string_view text) {
-  std::string piece;
-  piece.reserve((64u << 10) + 16);
+  // Pieces of 64 KiB, with room for one more escape past the mark.
+  constexpr std::size_t kPiece = std::size_t{64} << 10;
+  std::unique_ptr<char[]> buffer(new char[kPiece + 16]);
+  char* const start = buffer.get();
+  char* o = start;
   const auto flush = [&]() {
-    const bool ok = out.Write(piece);
-    piece.clear();
+    const bool ok = out.Write(std::string_view(start, static_cast<std::size_t>(o - start)));
+    o = start;
     return ok;
   };
-  std::size_t i = 0;
-  const std::size_t n = text.size();
-  while (i < n) {
-    // A run of bytes that stand as they are.
-    const std::size_t run = static_cast<std::size_t>(
-        scan::FindFirst(
-            text.data() + i, text.data() + n,
-            [](scan::Block v) { return scan::Or(scan::SignedBelow(v, ' '), scan::Or(scan::Equal(v, '"'), scan::Equal(v, '\\'))); },
-            [](char c) { return static_cast<signed char>(c) < 0x20 || c == '"' || c == '\\'; }) -
-        text.data());
-    piece.append(text.data() + i, run - i);
-    i = run;
-    if (piece.size() >= (64u << 10) && !flush()) return false;
-    if (i == n) break;
-    const auto c = static_cast<unsigned char>(text[i]);
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p < end) {
+    // A run of bytes that stand as they are, copied a piece at a time.
+    const char* const run = scan::FindFirstInLongRuns(
+        p, end,
+        [](scan::Block v) { return scan::Or(scan::SignedBelow(v, ' '), scan::Or(scan::Equal(v, '"'), scan::Equal(v, '\\'))); },
+        [](char c) { return static_cast<signed char>(c) < 0x20 || c == '"' || c == '\\'; });
+    while (p < run) {
+      const auto n = std::min(static_cast<std::size_t>(run - p), kPiece - static_cast<std::size_t>(o - start));
+      std::memcpy(o, p, n);
+      o += n;
+      p += n;
+      if (o - start == static_cast<std::ptrdiff_t>(kPiece) && !flush()) return false;
+    }
+    if (p == end) break;
+    const auto c = static_cast<unsigned char>(*p);
     if (c >= 0x80) {
       // A UTF-8 sequence: copied when whole and valid.
-      std::size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
-      bool valid = len != 0 && i + len <= n;
-      for (std::size_t k = 1; valid && k < len; ++k) valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-      if (valid && IsValidUtf8(text.substr(i, len))) {
-        piece.append(text.data() + i, len);
-        i += len;
+      const std::size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+      const auto left = static_cast<std::size_t>(end - p);
+      if (len != 0 && len <= left && IsValidUtf8(std::string_view(p, len))) {
+        std::memcpy(o, p, len);
+        o += len;
+        p += len;
       } else {
-        piece.append("\xEF\xBF\xBD");
-        ++i;
+        std::memcpy(o, "\xEF\xBF\xBD", 3);
+        o += 3;
+        ++p;
       }
-      continue;
-    }
-    switch (c) {
-      case '"': piece.append("\\\""); break;
-      case '\\': piece.append("\\\\"); break;
-      case '\b': piece.append("\\b"); break;
-      case '\f': piece.append("\\f"); break;
-      case '\n': piece.append("\\n"); break;
-      case '\r': piece.append("\\r"); break;
-      case '\t': piece.append("\\t"); break;
-      default: {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "\\u%04x", c);
-        piece.append(buf);
+    } else {
+      const char* escape = nullptr;
+      switch (c) {
+        case '"': escape = "\\\""; break;
+        case '\\': escape = "\\\\"; break;
+        case '\b': escape = "\\b"; break;
+        case '\f': escape = "\\f"; break;
+        case '\n': escape = "\\n"; break;
+        case '\r': escape = "\\r"; break;
+        case '\t': escape = "\\t"; break;
+        default: break;
       }
+      if (escape) {
+        o[0] = escape[0];
+        o[1] = escape[1];
+        o += 2;
+      } else {
+        o += std::snprintf(o, 8, "\\u%04x", c);
+      }
+      ++p;
     }
-    ++i;
+    if (o - start >= static_cast<std::ptrdiff_t>(kPiece) && !flush()) return false;
   }
-  return piece.empty() || flush();
+  return o == start || flush();
 }
 
 class StringSink : public OutputSink {
