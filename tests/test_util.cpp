@@ -1,10 +1,15 @@
 #include "test_util.h"
 
+#include <cctype>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace zephrin::test {
@@ -50,5 +55,50 @@ void WriteFile(const std::string& path, std::string_view content) {
 }
 
 std::string DataPath(std::string_view name) { return std::string(ZEPHRIN_TEST_DATA) + "/" + std::string(name); }
+
+std::set<std::string> FolderEntries(const std::filesystem::path& folder) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) names.insert(e.path().filename().string());
+  return names;
+}
+
+ino_t Inode(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+int RunInChild(const std::function<int(std::string&)>& body, std::string* out) {
+  int fds[2];
+  if (pipe(fds) != 0) return -1;
+  const pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    close(fds[0]);
+    std::string text;
+    const int code = body(text);
+    (void)!write(fds[1], text.data(), text.size());
+    _exit(code);
+  }
+  close(fds[1]);
+  std::string text;
+  char buf[512];
+  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<std::size_t>(n));
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (out) *out = text;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+void LimitFileSize(std::size_t bytes) {
+  signal(SIGXFSZ, SIG_IGN);
+  const struct rlimit limit {bytes, bytes};
+  setrlimit(RLIMIT_FSIZE, &limit);
+}
 
 }  // namespace zephrin::test

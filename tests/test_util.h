@@ -2,9 +2,13 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+
+#include <sys/types.h>
 
 namespace zephrin::test {
 
@@ -41,5 +45,21 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, std::string_view content);
 // Path of a file under tests/data.
 std::string DataPath(std::string_view name);
+
+// The names in `folder` (not those in its subfolders).
+std::set<std::string> FolderEntries(const std::filesystem::path& folder);
+// The file's inode number, 0 when it is missing. A store rewritten renames a
+// new file over the old one, so an unchanged number means "not rewritten".
+ino_t Inode(const std::string& path);
+// `s` with its ASCII letters upper-cased, as the store keeps data file names.
+std::string Upper(std::string s);
+
+// Runs `body` in a forked child process. Returns the child's exit status (the
+// body's result; 128 + the signal when it was killed); `out`, when given,
+// receives the text the body put into its argument.
+int RunInChild(const std::function<int(std::string&)>& body, std::string* out = nullptr);
+// For a child process: file writes past `bytes` fail with EFBIG (SIGXFSZ is
+// ignored) - a full disk.
+void LimitFileSize(std::size_t bytes);
 
 }  // namespace zephrin::test

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,46 +24,26 @@ using test::WriteFile;
 
 // The chart-of-accounts item keys, kept here so these tests stand apart from
 // the catalogue.
-const char* const kCoaKeys[] = {"Company_Number", "Account_Number", "Account_Caption", "Account_Balance",
-                                "TRC", "TCC", "Account_Type", "SIC_Code", "Activity_Number",
-                                "Activity_Name", ""};
+const char* const kCoaKeys[] = {"Company_Number", "Account_Number", "Account_Caption", "Account_Balance", "TRC", "TCC",
+                                "Account_Type", "SIC_Code", "Activity_Number", "Activity_Name", ""};
 
+// Account_Number in column A from row 2, Account_Caption in column B, Account_Balance in column E.
 FieldInfoArray GlBookFields() {
   FieldInfoArray f{};
-  f[1] = {0, 2, 0};  // Account_Number: column A from row 2
-  f[2] = {1, 2, 0};  // Account_Caption: column B
-  f[3] = {4, 2, 0};  // Account_Balance: column E
+  f[1] = {0, 2, 0};
+  f[2] = {1, 2, 0};
+  f[3] = {4, 2, 0};
   return f;
 }
 
 SaveTemplateRequest CoaRequest(std::string name, const FieldInfoArray& fields, std::string dataFile) {
-  SaveTemplateRequest r;
-  r.templateName = std::move(name);
-  r.info = "COA";
-  r.keys = kCoaKeys;
-  r.fields = &fields;
-  r.dataFileName = std::move(dataFile);
-  return r;
+  return {std::move(name), "COA", false, "", kCoaKeys, &fields, std::move(dataFile)};
 }
 
 const char* const kGlBookFile =
-    "[Import:GL BOOK]\n"
-    "Info=COA\n"
-    "FsiType=FEDERAL\n"
-    "Company_Number=0 0 0\n"
-    "Account_Number=0 2 0\n"
-    "Account_Caption=1 2 0\n"
-    "Account_Balance=4 2 0\n"
-    "TRC=0 0 0\n"
-    "TCC=0 0 0\n"
-    "Account_Type=0 0 0\n"
-    "SIC_Code=0 0 0\n"
-    "Activity_Number=0 0 0\n"
-    "Activity_Name=0 0 0\n"
-    "[Import:Layout]\n"
-    "1=GL BOOK\n"
-    "[Import:FileName]\n"
-    "1=C:\\DATA\\TB.CSV^GL BOOK\n";
+    "[Import:GL BOOK]\nInfo=COA\nFsiType=FEDERAL\nCompany_Number=0 0 0\nAccount_Number=0 2 0\nAccount_Caption=1 2 0\n"
+    "Account_Balance=4 2 0\nTRC=0 0 0\nTCC=0 0 0\nAccount_Type=0 0 0\nSIC_Code=0 0 0\nActivity_Number=0 0 0\n"
+    "Activity_Name=0 0 0\n[Import:Layout]\n1=GL BOOK\n[Import:FileName]\n1=C:\\DATA\\TB.CSV^GL BOOK\n";
 
 std::string SectionText(const std::string& file, std::string_view header) {
   std::size_t b = file.find(header);
@@ -73,194 +52,139 @@ std::string SectionText(const std::string& file, std::string_view header) {
   return file.substr(b, e == std::string::npos ? std::string::npos : e + 1 - b);
 }
 
-std::set<std::string> Entries(const TempDir& dir) {
-  std::set<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(dir.path())) names.insert(e.path().filename().string());
-  return names;
-}
-
-// ---------------------------------------------------------------------------
-
-TEST(TemplateStore, WorkedExampleByteForByte) {
+// A store in a fresh folder.
+class TemplateStore : public ::testing::Test {
+ protected:
+  bool Save(std::string name, const FieldInfoArray& fields, std::string dataFile, std::string* error = nullptr) {
+    return SaveTemplate(ini, CoaRequest(std::move(name), fields, std::move(dataFile)), error);
+  }
+  FieldInfoArray Load(std::string_view name) {
+    FieldInfoArray loaded{};
+    LoadTemplate(kCoaKeys, loaded, ini, name);
+    return loaded;
+  }
   TempDir dir;
-  std::string ini = dir.file("import.ini");
-  FieldInfoArray fields = GlBookFields();
-  std::string error;
-  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("GL BOOK", fields, "C:\\DATA\\TB.CSV"), &error)) << error;
-  EXPECT_EQ(ReadFile(ini), kGlBookFile);
+  const std::string ini = dir.file("import.ini");
+  const FieldInfoArray gl = GlBookFields();
+};
 
+TEST_F(TemplateStore, WorkedExampleByteForByte) {
+  std::string error;
+  ASSERT_TRUE(Save("GL BOOK", gl, "C:\\DATA\\TB.CSV", &error)) << error;
+  EXPECT_EQ(ReadFile(ini), kGlBookFile);
   FieldInfoArray loaded{};
   loaded.fill(FieldInfo{9, 9, 9});
   LoadTemplate(kCoaKeys, loaded, ini, "gl book");
-  for (std::size_t i = 0; i < 10; ++i) EXPECT_EQ(loaded[i], fields[i]) << kCoaKeys[i];
+  for (std::size_t i = 0; i < 10; ++i) EXPECT_EQ(loaded[i], gl[i]) << kCoaKeys[i];
   EXPECT_EQ(loaded[10], (FieldInfo{9, 9, 9}));  // past the item list: untouched
 }
 
-TEST(TemplateStore, LowerCaseValuesAreStoredUpperCased) {
-  TempDir dir;
-  std::string ini = dir.file("import.ini");
-  FieldInfoArray fields = GlBookFields();
-  SaveTemplateRequest r = CoaRequest("Gl Book", fields, "c:\\data\\tb.csv");
+TEST_F(TemplateStore, LowerCaseValuesAreStoredUpperCased) {
+  SaveTemplateRequest r = CoaRequest("Gl Book", gl, "c:\\data\\tb.csv");
   r.info = "coa";
   ASSERT_TRUE(SaveTemplate(ini, r));
-  std::string file = ReadFile(ini);
+  const std::string file = ReadFile(ini);
   // Section names are written as given; values upper-cased.
   EXPECT_EQ(file.substr(0, 35), "[Import:Gl Book]\nInfo=COA\nFsiType=F");
   EXPECT_EQ(SectionText(file, "[Import:Layout]"), "[Import:Layout]\n1=GL BOOK\n");
   EXPECT_EQ(SectionText(file, "[Import:FileName]"), "[Import:FileName]\n1=C:\\DATA\\TB.CSV^GL BOOK\n");
 }
 
-TEST(TemplateStore, InternationalTemplateAndUnplacedItems) {
-  TempDir dir;
-  std::string ini = dir.file("import.ini");
+TEST_F(TemplateStore, InternationalTemplateAndUnplacedItems) {
   const char* const keys[] = {"Account Number", "US$/FC", ""};
-  FieldInfoArray fields{};
-  SaveTemplateRequest r;
-  r.templateName = "DASTM";
-  r.info = "INTL";
-  r.international = true;
-  r.intlDisplayName = "DASTM Chart of Accounts";
-  r.keys = keys;
-  r.fields = &fields;
-  r.dataFileName = "/home/u/dastm.txt";
+  const FieldInfoArray none{};
+  SaveTemplateRequest r{"DASTM", "INTL", true, "DASTM Chart of Accounts", keys, &none, "/home/u/dastm.txt"};
   ASSERT_TRUE(SaveTemplate(ini, r));
-  EXPECT_EQ(ReadFile(ini),
-            "[Import:DASTM]\n"
-            "Info=INTL\n"
-            "IntlType=DASTM CHART OF ACCOUNTS\n"
-            "Account Number=0 0 0\n"
-            "US$/FC=0 0 0\n"
-            "[Import:Layout]\n"
-            "1=DASTM\n"
-            "[Import:FileName]\n"
-            "1=/HOME/U/DASTM.TXT^DASTM\n");
+  EXPECT_EQ(ReadFile(ini), "[Import:DASTM]\nInfo=INTL\nIntlType=DASTM CHART OF ACCOUNTS\nAccount Number=0 0 0\n"
+                           "US$/FC=0 0 0\n[Import:Layout]\n1=DASTM\n[Import:FileName]\n1=/HOME/U/DASTM.TXT^DASTM\n");
 }
 
-TEST(TemplateStore, SavingAgainReplacesTheSectionAndKeepsTheIndexEntry) {
-  TempDir dir;
-  std::string ini = dir.file("import.ini");
-  FieldInfoArray a = GlBookFields();
-  FieldInfoArray b{};
+TEST_F(TemplateStore, SavingAgainReplacesTheSectionAndKeepsTheIndexEntry) {
+  FieldInfoArray a = gl, b{};
   b[1] = {3, 1, 0};
-  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("A", a, "a.csv")));
-  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("B", b, "b.csv")));
+  ASSERT_TRUE(Save("A", a, "a.csv"));
+  ASSERT_TRUE(Save("B", b, "b.csv"));
   a[9] = {2, 7, 1};
-  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("a", a, "a.csv")));
-
-  std::string file = ReadFile(ini);
+  ASSERT_TRUE(Save("a", a, "a.csv"));
+  const std::string file = ReadFile(ini);
   EXPECT_EQ(SectionText(file, "[Import:Layout]"), "[Import:Layout]\n1=A\n2=B\n");
   EXPECT_EQ(SectionText(file, "[Import:FileName]"), "[Import:FileName]\n1=A.CSV^A\n2=B.CSV^B\n");
   // One section for A, now last, with the new positions.
   EXPECT_EQ(file.find("[Import:A]"), std::string::npos);
   EXPECT_NE(file.find("[Import:a]\nInfo=COA\n"), std::string::npos);
-  EXPECT_NE(file.find("Activity_Name=2 7 1\n"), std::string::npos);
   EXPECT_EQ(file.substr(file.size() - 20), "Activity_Name=2 7 1\n");
-  FieldInfoArray loaded{};
-  LoadTemplate(kCoaKeys, loaded, ini, "A");
-  EXPECT_EQ(loaded, a);
+  EXPECT_EQ(Load("A"), a);
 }
 
-TEST(TemplateStore, OneAssociationPerDataFileNamingTheLaterTemplate) {
-  TempDir dir;
-  std::string ini = dir.file("import.ini");
-  FieldInfoArray f = GlBookFields();
-  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("OTHER", f, "/d/other.csv")));
-  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("FIRST", f, "/d/TB.csv")));
-  // The same file in another case is the same entry.
-  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("second", f, "/D/tb.CSV")));
-  EXPECT_EQ(SectionText(ReadFile(ini), "[Import:FileName]"),
-            "[Import:FileName]\n1=/D/OTHER.CSV^OTHER\n2=/D/TB.CSV^SECOND\n");
-
+TEST_F(TemplateStore, OneAssociationPerDataFileNamingTheLaterTemplate) {
+  ASSERT_TRUE(Save("OTHER", gl, "/d/other.csv"));
+  ASSERT_TRUE(Save("FIRST", gl, "/d/TB.csv"));
+  ASSERT_TRUE(Save("second", gl, "/D/tb.CSV"));  // the same file in another case is the same entry
+  EXPECT_EQ(SectionText(ReadFile(ini), "[Import:FileName]"), "[Import:FileName]\n1=/D/OTHER.CSV^OTHER\n2=/D/TB.CSV^SECOND\n");
   ASSERT_TRUE(RecordFileAssociation(ini, "/d/tb.csv", "Third"));
   ASSERT_TRUE(RecordFileAssociation(ini, "/d/new.csv", "Third"));
   EXPECT_EQ(SectionText(ReadFile(ini), "[Import:FileName]"),
             "[Import:FileName]\n1=/D/OTHER.CSV^OTHER\n2=/D/TB.CSV^THIRD\n3=/D/NEW.CSV^THIRD\n");
 }
 
-TEST(TemplateStore, AssociationWithoutCaretComparesTheWholeValue) {
-  TempDir dir;
-  std::string ini = dir.file("import.ini");
-  WriteFile(ini, "[Import:FileName]\n1=/D/A.CSV\n");
-  ASSERT_TRUE(RecordFileAssociation(ini, "/d/a.csv", "T"));
-  EXPECT_EQ(ReadFile(ini), "[Import:FileName]\n1=/D/A.CSV^T\n");
-}
-
-TEST(TemplateStore, IndexScansStopAtTheFirstGap) {
-  TempDir dir;
-  std::string ini = dir.file("import.ini");
-  WriteFile(ini,
-            "[Import:Layout]\n1=A\n3=C\n"
-            "[Import:FileName]\n1=/X.CSV^A\n3=/Y.CSV^C\n");
-  FieldInfoArray f{};
-  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("C", f, "/y.csv")));
-  std::string file = ReadFile(ini);
-  // "3=C" lies past the gap, so C is added again under 2; the same for /Y.CSV.
-  EXPECT_EQ(SectionText(file, "[Import:Layout]"), "[Import:Layout]\n1=A\n3=C\n2=C\n");
-  EXPECT_EQ(SectionText(file, "[Import:FileName]"), "[Import:FileName]\n1=/X.CSV^A\n3=/Y.CSV^C\n2=/Y.CSV^C\n");
-}
-
-// Lists long enough for the store to index them: a name already listed far
-// down keeps its entry, a new one goes under the first free number.
-TEST(TemplateStore, LongIndexAndFileList) {
-  TempDir dir;
-  std::string ini = dir.file("import.ini");
+// How a save of template `name` for data file `file` (or, without a name, the
+// association of the file with template T) finds its index entries.
+TEST_F(TemplateStore, IndexAndFileListEntries) {
+  struct Case {
+    const char* label;
+    std::string before, name, file, after;  // after: the sections Layout and FileName
+  };
+  // Lists long enough for the store to index them.
   std::string layout = "[Import:Layout]\n", files = "[Import:FileName]\n";
   for (int i = 1; i <= 30; ++i) {
     layout += std::to_string(i) + "=T" + std::to_string(i) + "\n";
     files += std::to_string(i) + "=/D/F" + std::to_string(i) + ".CSV^T" + std::to_string(i) + "\n";
   }
-  WriteFile(ini, layout + files);
-  FieldInfoArray f{};
-  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("t25", f, "/d/f20.csv")));
-  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("NEW", f, "/D/NEW.CSV")));
-  const std::string file = ReadFile(ini);
-  EXPECT_EQ(SectionText(file, "[Import:Layout]"), layout + "31=NEW\n");
-  std::string expectedFiles = files;
-  expectedFiles.replace(expectedFiles.find("20=/D/F20.CSV^T20"), 17, "20=/D/F20.CSV^T25");
-  EXPECT_EQ(SectionText(file, "[Import:FileName]"), expectedFiles + "31=/D/NEW.CSV^NEW\n");
-}
-
-TEST(TemplateStore, EmptyIndexValueCountsAsAbsent) {
-  TempDir dir;
-  std::string ini = dir.file("import.ini");
-  WriteFile(ini, "[Import:Layout]\n1=A\n2=\n3=B\n");
-  FieldInfoArray f{};
-  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("B", f, "/b.csv")));
-  EXPECT_EQ(SectionText(ReadFile(ini), "[Import:Layout]"), "[Import:Layout]\n1=A\n2=B\n3=B\n");
-}
-
-TEST(TemplateStore, CrlfStoreStaysCrlf) {
-  TempDir dir;
-  std::string ini = dir.file("import.ini");
-  WriteFile(ini, "[Import:CurDir]\r\nCurDir=C:\\DATA\r\n");
-  FieldInfoArray f = GlBookFields();
-  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("GL BOOK", f, "C:\\DATA\\TB.CSV")));
-  std::string expected = "[Import:CurDir]\r\nCurDir=C:\\DATA\r\n";
-  for (const char* p = kGlBookFile; *p; ++p) {
-    if (*p == '\n') expected += '\r';
-    expected += *p;
+  std::string files25 = files;
+  files25.replace(files25.find("20=/D/F20.CSV^T20"), 17, "20=/D/F20.CSV^T25");
+  const Case cases[] = {
+      // A file without a template: the whole value is the file name.
+      {"NoCaret", "[Import:FileName]\n1=/D/A.CSV\n", "", "/d/a.csv", "[Import:FileName]\n1=/D/A.CSV^T\n"},
+      // "3=C" lies past the gap, so C is added again under 2; the same for /Y.CSV.
+      {"ScansStopAtTheFirstGap", "[Import:Layout]\n1=A\n3=C\n[Import:FileName]\n1=/X.CSV^A\n3=/Y.CSV^C\n", "C",
+       "/y.csv", "[Import:Layout]\n1=A\n3=C\n2=C\n[Import:FileName]\n1=/X.CSV^A\n3=/Y.CSV^C\n2=/Y.CSV^C\n"},
+      {"EmptyValueCountsAsAbsent", "[Import:Layout]\n1=A\n2=\n3=B\n", "B", "/b.csv",
+       "[Import:Layout]\n1=A\n2=B\n3=B\n[Import:FileName]\n1=/B.CSV^B\n"},
+      // A name already listed far down keeps its entry; a new one goes under the first free number.
+      {"LongListedName", layout + files, "t25", "/d/f20.csv", layout + files25},
+      {"LongNewName", layout + files, "NEW", "/D/NEW.CSV", layout + "31=NEW\n" + files + "31=/D/NEW.CSV^NEW\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    WriteFile(ini, c.before);
+    ASSERT_TRUE(c.name.empty() ? RecordFileAssociation(ini, c.file, "T") : Save(c.name, FieldInfoArray{}, c.file));
+    const std::string file = ReadFile(ini);
+    EXPECT_EQ(SectionText(file, "[Import:Layout]") + SectionText(file, "[Import:FileName]"), c.after);
   }
+}
+
+TEST_F(TemplateStore, CrlfStoreStaysCrlf) {
+  WriteFile(ini, "[Import:CurDir]\r\nCurDir=C:\\DATA\r\n");
+  ASSERT_TRUE(Save("GL BOOK", gl, "C:\\DATA\\TB.CSV"));
+  std::string expected = "[Import:CurDir]\r\nCurDir=C:\\DATA\r\n";
+  for (const char* p = kGlBookFile; *p; ++p) expected += *p == '\n' ? "\r\n" : std::string(1, *p);
   EXPECT_EQ(ReadFile(ini), expected);
 }
 
-TEST(TemplateStore, ReadAndWriteValues) {
-  TempDir dir;
-  std::string ini = dir.file("import.ini");
+TEST_F(TemplateStore, ReadAndWriteValues) {
   std::string out = "stale";
   EXPECT_FALSE(ReadStoreValue(ini, "Import:CurDir", "CurDir", out));
   EXPECT_EQ(out, "");
   EXPECT_TRUE(WriteStoreValue(ini, "Import:CurDir", "CurDir", "/home/u/data", true));
   EXPECT_TRUE(ReadStoreValue(ini, "import:curdir", "curdir", out));
   EXPECT_EQ(out, "/HOME/U/DATA");
-  std::string longValue(280, 'v');
-  EXPECT_TRUE(WriteStoreValue(ini, "Import:CurDir", "CurDir", longValue, false));
+  EXPECT_TRUE(WriteStoreValue(ini, "Import:CurDir", "CurDir", std::string(280, 'v'), false));
   EXPECT_TRUE(ReadStoreValue(ini, "Import:CurDir", "CurDir", out));
   EXPECT_EQ(out, std::string(259, 'v'));
   EXPECT_TRUE(WriteStoreValue(ini, "Import:CurDir", "CurDir", std::nullopt, false));
   EXPECT_EQ(ReadFile(ini), "[Import:CurDir]\n");
   EXPECT_TRUE(WriteStoreValue(ini, "Import:CurDir", std::nullopt, std::nullopt, false));
   EXPECT_EQ(ReadFile(ini), "");
-
   // An empty store path reads nothing and writes nothing.
   out = "stale";
   EXPECT_FALSE(ReadStoreValue("", "Import:CurDir", "CurDir", out));
@@ -269,20 +193,16 @@ TEST(TemplateStore, ReadAndWriteValues) {
   EXPECT_TRUE(RecordFileAssociation("", "a", "b"));
 }
 
-TEST(TemplateStore, LoadFromMissingStoreOrTemplateGivesZeros) {
-  TempDir dir;
+TEST_F(TemplateStore, LoadFromMissingStoreOrTemplateGivesZeros) {
   FieldInfoArray fields{};
   fields.fill(FieldInfo{1, 2, 3});
-  LoadTemplate(kCoaKeys, fields, dir.file("import.ini"), "GL BOOK");
+  LoadTemplate(kCoaKeys, fields, ini, "GL BOOK");
   for (std::size_t i = 0; i < 10; ++i) EXPECT_EQ(fields[i], FieldInfo{});
   fields.fill(FieldInfo{1, 2, 3});
   LoadTemplate(kCoaKeys, fields, "", "GL BOOK");
   EXPECT_EQ(fields[0], FieldInfo{});
-
-  std::string ini = dir.file("import.ini");
   WriteFile(ini, "[Import:T]\nAccount_Number=x\nTRC=12\n");
-  fields.fill(FieldInfo{1, 2, 3});
-  LoadTemplate(kCoaKeys, fields, ini, "T");
+  fields = Load("T");
   EXPECT_EQ(fields[1], FieldInfo{});
   EXPECT_EQ(fields[4], (FieldInfo{12, 12, 12}));
   EXPECT_EQ(fields[5], FieldInfo{});
@@ -312,32 +232,23 @@ INSTANTIATE_TEST_SUITE_P(
                       PositionCase{"1\t2 3", {1, 2, 3}},      // a tab is a blank too
                       PositionCase{"99999999999999999999 1 2", {65535, 1, 2}}));
 
-TEST(TemplateStore, RefusalsLeaveTheStoreAlone) {
-  TempDir dir;
-  std::string ini = dir.file("import.ini");
-  FieldInfoArray f = GlBookFields();
-  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("GL BOOK", f, "C:\\DATA\\TB.CSV")));
-
-  struct Case {
-    SaveTemplateRequest request;
-    std::string message;
+TEST_F(TemplateStore, RefusalsLeaveTheStoreAlone) {
+  ASSERT_TRUE(Save("GL BOOK", gl, "C:\\DATA\\TB.CSV"));
+  const std::pair<SaveTemplateRequest, std::string> cases[] = {
+      {CoaRequest("Layout", gl, "x.csv"), "The template name \"Layout\" is reserved."},
+      {CoaRequest(" filename ", gl, "x.csv"), "The template name \" filename \" is reserved."},
+      {CoaRequest("CurDir", gl, "x.csv"), "The template name \"CurDir\" is reserved."},
+      {CoaRequest("A\nB", gl, "x.csv"), "The template could not be saved: The section name contains a line break."},
+      {CoaRequest("A", gl, "x\r.csv"), "The template could not be saved: The value contains a line break."},
+      {SaveTemplateRequest{"A", "COA", false, "", kCoaKeys, nullptr, "x.csv"},
+       "The template could not be saved: no item positions were given."},
   };
-  Case cases[] = {
-      {CoaRequest("Layout", f, "x.csv"), "The template name \"Layout\" is reserved."},
-      {CoaRequest(" filename ", f, "x.csv"), "The template name \" filename \" is reserved."},
-      {CoaRequest("CurDir", f, "x.csv"), "The template name \"CurDir\" is reserved."},
-      {CoaRequest("A\nB", f, "x.csv"), "The template could not be saved: The section name contains a line break."},
-      {CoaRequest("A", f, "x\r.csv"), "The template could not be saved: The value contains a line break."},
-      {CoaRequest("A", f, "x.csv"), "The template could not be saved: no item positions were given."},
-  };
-  cases[5].request.fields = nullptr;
-  for (const Case& c : cases) {
-    std::string error;
-    EXPECT_FALSE(SaveTemplate(ini, c.request, &error));
-    EXPECT_EQ(error, c.message);
-  }
   std::string error;
-  EXPECT_FALSE(SaveTemplate("", CoaRequest("A", f, "x.csv"), &error));
+  for (const auto& [request, message] : cases) {
+    EXPECT_FALSE(SaveTemplate(ini, request, &error));
+    EXPECT_EQ(error, message);
+  }
+  EXPECT_FALSE(SaveTemplate("", CoaRequest("A", gl, "x.csv"), &error));
   EXPECT_EQ(error, "The template could not be saved: the template store's location is not known yet.");
   EXPECT_EQ(ReadFile(ini), kGlBookFile);
 }
@@ -345,92 +256,54 @@ TEST(TemplateStore, RefusalsLeaveTheStoreAlone) {
 // ---------------------------------------------------------------------------
 // Failures, crashes and concurrent writers.
 
-// Runs `body` in a child process; returns its exit status and what it wrote to `out`.
-template <typename Body>
-int RunChild(Body body, std::string* out = nullptr) {
-  int fds[2];
-  if (pipe(fds) != 0) return -1;
-  pid_t pid = fork();
-  if (pid < 0) return -1;
-  if (pid == 0) {
-    close(fds[0]);
-    std::string text;
-    int code = body(text);
-    (void)!write(fds[1], text.data(), text.size());
-    _exit(code);
-  }
-  close(fds[1]);
-  std::string text;
-  char buf[512];
-  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<std::size_t>(n));
-  close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (out) *out = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-TEST(TemplateStoreFailure, FileSizeLimitLeavesOldStore) {
-  TempDir dir;
-  std::string ini = dir.file("import.ini");
-  FieldInfoArray f = GlBookFields();
-  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("GL BOOK", f, "C:\\DATA\\TB.CSV")));
+TEST_F(TemplateStore, FileSizeLimitLeavesOldStore) {
+  ASSERT_TRUE(Save("GL BOOK", gl, "C:\\DATA\\TB.CSV"));
   std::string error;
-  int code = RunChild(
+  const int code = test::RunInChild(
       [&](std::string& text) {
-        signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit {100, 100};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        bool ok = SaveTemplate(ini, CoaRequest("SECOND", f, "/d/second.csv"), &text);
-        return ok ? 1 : 0;
+        test::LimitFileSize(100);
+        return Save("SECOND", gl, "/d/second.csv", &text) ? 1 : 0;
       },
       &error);
-  EXPECT_EQ(code, 0);  // SaveTemplate returned false
+  EXPECT_EQ(code, 0);  // the save failed
   EXPECT_EQ(error, "Cannot write " + ini + ": writing the temporary file failed: File too large.");
   EXPECT_EQ(ReadFile(ini), kGlBookFile);
-  EXPECT_EQ(Entries(dir), (std::set<std::string>{"import.ini", "import.ini.lock"}));
+  EXPECT_EQ(test::FolderEntries(dir.path()), (std::set<std::string>{"import.ini", "import.ini.lock"}));
 }
 
-TEST(TemplateStoreFailure, ReadOnlyFolderLeavesOldStore) {
+TEST_F(TemplateStore, ReadOnlyFolderLeavesOldStore) {
   if (geteuid() == 0) GTEST_SKIP() << "folder permissions do not bind the superuser";
-  TempDir dir;
-  std::string ini = dir.file("import.ini");
-  FieldInfoArray f = GlBookFields();
-  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("GL BOOK", f, "C:\\DATA\\TB.CSV")));
+  ASSERT_TRUE(Save("GL BOOK", gl, "C:\\DATA\\TB.CSV"));
   ASSERT_EQ(chmod(dir.str().c_str(), 0555), 0);
   std::string error;
-  EXPECT_FALSE(SaveTemplate(ini, CoaRequest("SECOND", f, "/d/second.csv"), &error));
+  EXPECT_FALSE(Save("SECOND", gl, "/d/second.csv", &error));
   EXPECT_FALSE(WriteStoreValue(ini, "Import:CurDir", "CurDir", "/x", true));
   chmod(dir.str().c_str(), 0755);
   EXPECT_EQ(error, "Cannot create a temporary file in " + dir.str() + ": Permission denied.");
   EXPECT_EQ(ReadFile(ini), kGlBookFile);
 }
 
-TEST(TemplateStoreFailure, MissingFolderFailsWithReason) {
-  TempDir dir;
-  std::string ini = dir.file("gone/import.ini");
-  FieldInfoArray f = GlBookFields();
+TEST_F(TemplateStore, MissingFolderFailsWithReason) {
+  const std::string gone = dir.file("gone/import.ini");
   std::string error;
-  EXPECT_FALSE(SaveTemplate(ini, CoaRequest("GL BOOK", f, "/a.csv"), &error));
-  EXPECT_EQ(error, "Cannot open the lock file " + ini + ".lock: No such file or directory.");
-  EXPECT_FALSE(RecordFileAssociation(ini, "/a.csv", "GL BOOK", &error));
-  EXPECT_FALSE(WriteStoreValue(ini, "Import:CurDir", "CurDir", "/x", true, &error));
+  EXPECT_FALSE(SaveTemplate(gone, CoaRequest("GL BOOK", gl, "/a.csv"), &error));
+  EXPECT_EQ(error, "Cannot open the lock file " + gone + ".lock: No such file or directory.");
+  EXPECT_FALSE(RecordFileAssociation(gone, "/a.csv", "GL BOOK", &error));
+  EXPECT_FALSE(WriteStoreValue(gone, "Import:CurDir", "CurDir", "/x", true, &error));
 }
 
 // A writer killed at any moment leaves the store whole: the old content or the new.
-TEST(TemplateStoreCrash, KilledWriterLeavesOldOrNewContent) {
-  TempDir dir;
-  std::string ini = dir.file("import.ini");
-  FieldInfoArray x = GlBookFields();
-  FieldInfoArray y = GlBookFields();
+TEST_F(TemplateStore, KilledWriterLeavesOldOrNewContent) {
+  const FieldInfoArray& x = gl;
+  FieldInfoArray y = gl;
   y[4] = {11, 3, 0};
   y[9] = {12, 3, 2};
   // After two saves the section order is settled; each later save of X or Y
   // gives one of these two files.
-  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("GL BOOK", y, "C:\\DATA\\TB.CSV")));
-  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("GL BOOK", y, "C:\\DATA\\TB.CSV")));
+  ASSERT_TRUE(Save("GL BOOK", y, "C:\\DATA\\TB.CSV"));
+  ASSERT_TRUE(Save("GL BOOK", y, "C:\\DATA\\TB.CSV"));
   const std::string stateY = ReadFile(ini);
-  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("GL BOOK", x, "C:\\DATA\\TB.CSV")));
+  ASSERT_TRUE(Save("GL BOOK", x, "C:\\DATA\\TB.CSV"));
   const std::string stateX = ReadFile(ini);
   ASSERT_NE(stateX, stateY);
 
@@ -443,7 +316,7 @@ TEST(TemplateStoreCrash, KilledWriterLeavesOldOrNewContent) {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
       for (unsigned n = 0;; ++n) {
-        if (!SaveTemplate(ini, CoaRequest("GL BOOK", n % 2 ? x : y, "C:\\DATA\\TB.CSV"))) _exit(3);
+        if (!Save("GL BOOK", n % 2 ? x : y, "C:\\DATA\\TB.CSV")) _exit(3);
       }
     }
     usleep(static_cast<useconds_t>(delayUs(rng)));
@@ -455,22 +328,18 @@ TEST(TemplateStoreCrash, KilledWriterLeavesOldOrNewContent) {
     std::string now = ReadFile(ini);
     ASSERT_TRUE(now == stateX || now == stateY) << "round " << round << ":\n" << now;
     (now == stateX ? sawX : sawY)++;
-    FieldInfoArray loaded{};
-    LoadTemplate(kCoaKeys, loaded, ini, "GL BOOK");
-    EXPECT_EQ(loaded, now == stateX ? x : y);
+    EXPECT_EQ(Load("GL BOOK"), now == stateX ? x : y);
   }
   EXPECT_GT(sawX + sawY, 20);
   // The store is still usable for writing after all those kills.
-  ASSERT_TRUE(SaveTemplate(ini, CoaRequest("GL BOOK", x, "C:\\DATA\\TB.CSV")));
+  ASSERT_TRUE(Save("GL BOOK", x, "C:\\DATA\\TB.CSV"));
   EXPECT_EQ(ReadFile(ini), stateX);
 }
 
 // Two processes saving templates at once lose nothing: each save is a new
 // template, so a lost update would show as a missing section or entry.
-TEST(TemplateStoreConcurrency, TwoWritersLoseNothing) {
-  TempDir dir;
-  std::string ini = dir.file("import.ini");
-  FieldInfoArray a = GlBookFields();
+TEST_F(TemplateStore, TwoWritersLoseNothing) {
+  const FieldInfoArray& a = gl;
   FieldInfoArray b{};
   b[0] = {5, 6, 7};
   constexpr int kSaves = 40;
@@ -484,15 +353,14 @@ TEST(TemplateStoreConcurrency, TwoWritersLoseNothing) {
       (void)!read(gate[0], &c, 1);  // both start when the gate closes
       for (int i = 0; i < kSaves; ++i) {
         std::string n = name + "-" + std::to_string(i);
-        if (!SaveTemplate(ini, CoaRequest(n, fields, "/data/" + n + ".csv"))) _exit(3);
+        if (!Save(n, fields, "/data/" + n + ".csv")) _exit(3);
         if (!WriteStoreValue(ini, "Import:CurDir", "CurDir", n, true)) _exit(4);
       }
       _exit(0);
     }
     return pid;
   };
-  pid_t p1 = writer("ALPHA", a);
-  pid_t p2 = writer("BETA", b);
+  const pid_t p1 = writer("ALPHA", a), p2 = writer("BETA", b);
   close(gate[0]);
   close(gate[1]);
   ASSERT_GT(p1, 0);
@@ -517,9 +385,7 @@ TEST(TemplateStoreConcurrency, TwoWritersLoseNothing) {
       std::string n = std::string(name) + "-" + std::to_string(i);
       expectedIndex.insert(n);
       expectedFiles.insert("/DATA/" + n + ".CSV^" + n);
-      FieldInfoArray loaded{};
-      LoadTemplate(kCoaKeys, loaded, ini, n);
-      EXPECT_EQ(loaded, name[0] == 'A' ? a : b) << n;
+      EXPECT_EQ(Load(n), name[0] == 'A' ? a : b) << n;
     }
   }
   EXPECT_EQ(index, expectedIndex);
