@@ -1,75 +1,22 @@
 // The editor's sessions as the hub keeps them beside the model: who holds an
 // editor and what ends it, undo and refused values, names, suggested
-// placements, the live preview and the compact rows.
+// placements and the live preview.
 #include <atomic>
 #include <future>
 #include <string>
 
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
+#include "server/editor_fixture.h"
 
-#include "server/editor_hub.h"
-#include "service/host_protocol.h"
-#include "test_util.h"
-
-namespace zephrin {
+namespace zephrin::test {
 namespace {
 
-using Json = nlohmann::json;
 using namespace std::chrono_literals;
-using test::ReadFile;
-using test::ScopedEnv;
-using test::TempDir;
-using test::WriteFile;
-
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
-Json Ask(EditorHub& hub, const Json& request) { return Json::parse(hub.HandleRequest(request.dump())); }
-
-class EditorSessionTest : public ::testing::Test {
- protected:
-  EditorSessionTest() : env("ZEPHRINIMPORT_HOME", home.str()), ui(hub), service(&ui), protocol(service, ui) {
-    service.SetEditorHost(&hub);
-  }
-  std::string Ini() const { return home.file("import.ini"); }
-  std::future<Json> StartEdit(const std::string& name, const std::string& type, const std::string& file) {
-    const Json req = {{"jsonrpc", "2.0"}, {"id", 7}, {"method", "EditLayout"}, {"params", Json::array({name, 0, type, file})}};
-    return std::async(std::launch::async, [this, line = req.dump()] { return Json::parse(*protocol.HandleLine(line)); });
-  }
-  unsigned Open() {
-    EXPECT_TRUE(hub.WaitForEditor(5000));
-    const Json s = Ask(hub, {{"action", "state"}, {"takeMessages", true}});
-    EXPECT_TRUE(s["editor"].is_object());
-    return s["editor"]["session"];
-  }
-  Json Act(unsigned session, Json request) {
-    request["session"] = session;
-    return Ask(hub, request);
-  }
-  // The column and start row (or length) of every item.
-  static Json Positions(const Json& reply) {
-    Json out = Json::array();
-    for (const Json& item : reply["editor"]["items"]) out.push_back(Json::array({item["col"], item["len"]}));
-    return out;
-  }
-
-  TempDir home;
-  TempDir data;
-  ScopedEnv env;
-  EditorHub hub;
-  HubUserInterface ui;
-  CxmlWrapper service;
-  HostProtocol protocol;
-};
+using EditorSessionTest = EditorHubFixture;
 
 constexpr const char* kChart = "Acct No,Description,Amt,TRC\n1000,Cash,15.00,101\n2000,Bank & Co,20.50,102\n";
 
 TEST_F(EditorSessionTest, TheEditorEndsAsCancelWhenItsPageGoesQuiet) {
-  const std::string file = data.file("rates.csv");
-  WriteFile(file, "CA,8.84\nNY,6.5\n");
+  const std::string file = Data("rates.csv", "CA,8.84\nNY,6.5\n");
   WriteFile(Ini(), "[Import:OLD]\nInfo=TAXRATE\nJurisdiction=0 1 0\n[Import:Layout]\n1=OLD\n");
   hub.SetPageTimeout(300ms);
   auto reply = StartEdit("OLD", "TAXRATE", file);
@@ -96,9 +43,7 @@ TEST_F(EditorSessionTest, TheEditorEndsAsCancelWhenItsPageGoesQuiet) {
 }
 
 TEST_F(EditorSessionTest, OnlyThePageThatHoldsTheEditorEndsItByLeaving) {
-  const std::string file = data.file("rates.csv");
-  WriteFile(file, "CA,8.84\n");
-  auto reply = StartEdit("", "TAXRATE", file);
+  auto reply = StartEdit("", "TAXRATE", Data("rates.csv", "CA,8.84\n"));
   const unsigned id = Open();
   Act(id, {{"action", "claim"}, {"page", "first"}});
   // Another page takes it over; the first page's requests are then refused.
@@ -114,8 +59,7 @@ TEST_F(EditorSessionTest, OnlyThePageThatHoldsTheEditorEndsItByLeaving) {
 }
 
 TEST_F(EditorSessionTest, AnEditorNoPageTookEndsWhenItsCallerHasGone) {
-  const std::string file = data.file("rates.csv");
-  WriteFile(file, "CA,8.84\n");
+  const std::string file = Data("rates.csv", "CA,8.84\n");
   std::atomic<bool> gone{false};
   hub.SetCallerGone([&] { return gone.load(); });
   auto reply = StartEdit("", "TAXRATE", file);
@@ -137,15 +81,11 @@ TEST_F(EditorSessionTest, AnEditorNoPageTookEndsWhenItsCallerHasGone) {
 }
 
 TEST_F(EditorSessionTest, UndoTakesBackPlacementsClearingAndReset) {
-  const std::string file = data.file("chart.csv");
-  WriteFile(file, kChart);
-  auto reply = StartEdit("", "FCOA", file);
+  auto reply = StartEdit("", "FCOA", Data("chart.csv", kChart));
   const unsigned id = Open();
   EXPECT_EQ(Act(id, {{"action", "state"}})["editor"]["canUndo"], false);
-  Act(id, {{"action", "select"}, {"index", 1}});
-  Act(id, {{"action", "click"}, {"row", 2}, {"col", 1}});
-  Act(id, {{"action", "select"}, {"index", 2}});
-  Json r = Act(id, {{"action", "click"}, {"row", 3}, {"col", 2}});
+  Place(id, 1, 2, 1);
+  Json r = Place(id, 2, 3, 2);
   const Json placed = Positions(r);
   EXPECT_EQ(placed[1], Json::array({1, 2}));
   EXPECT_EQ(placed[2], Json::array({2, 3}));
@@ -169,17 +109,13 @@ TEST_F(EditorSessionTest, UndoTakesBackPlacementsClearingAndReset) {
   EXPECT_EQ(Positions(r)[1], Json::array({0, 0}));
   EXPECT_EQ(r["editor"]["canUndo"], false);
   EXPECT_EQ(Positions(Act(id, {{"action", "undo"}})), Positions(r));  // nothing left: nothing changes
-  Act(id, {{"action", "cancel"}});
-  reply.get();
+  Cancel(id, reply);
 }
 
 TEST_F(EditorSessionTest, ARefusedValueKeepsThePositionAndNamesTheRange) {
-  const std::string file = data.file("chart.csv");
-  WriteFile(file, kChart);
-  auto reply = StartEdit("", "FCOA", file);
+  auto reply = StartEdit("", "FCOA", Data("chart.csv", kChart));
   const unsigned id = Open();
-  Act(id, {{"action", "select"}, {"index", 1}});
-  Act(id, {{"action", "click"}, {"row", 2}, {"col", 1}});
+  Place(id, 1, 2, 1);
   struct Case {
     const char* action;
     const char* text;
@@ -203,35 +139,29 @@ TEST_F(EditorSessionTest, ARefusedValueKeepsThePositionAndNamesTheRange) {
   }
   // A refusal is no step: one undo clears the placement.
   EXPECT_EQ(Positions(Act(id, {{"action", "undo"}}))[1], Json::array({0, 0}));
-  Act(id, {{"action", "cancel"}});
-  reply.get();
+  Cancel(id, reply);
 }
 
 TEST_F(EditorSessionTest, ADragOntoTheNextLineKeepsThePreviousSelection) {
-  const std::string file = data.file("je.prn");
-  WriteFile(file, "A JE001 Year-end accrual\n  1000      500.00\n");
-  auto reply = StartEdit("", "FBJ", file);
+  auto reply = StartEdit("", "FBJ", Data("je.prn", "A JE001 Year-end accrual\n  1000      500.00\n"));
   const unsigned id = Open();
   Act(id, {{"action", "select"}, {"index", 1}});
-  Json r = Act(id, {{"action", "textSelect"}, {"start", {{"line", 0}, {"col", 2}}}, {"end", {{"line", 0}, {"col", 7}}}});
+  Json r = SelectText(id, 0, 2, 0, 7);
   EXPECT_EQ(Positions(r)[1], Json::array({3, 5}));
-  r = Act(id, {{"action", "textSelect"}, {"start", {{"line", 0}, {"col", 8}}}, {"end", {{"line", 1}, {"col", 20}}}});
+  r = SelectText(id, 0, 8, 1, 20);
   ASSERT_EQ(r["messages"].size(), 1u);
   EXPECT_EQ(r["messages"][0]["text"], "Length too long (max. 16)");
   EXPECT_EQ(r["refused"], (Json{{"box", "len"}, {"max", 16}}));
   EXPECT_EQ(Positions(r)[1], Json::array({3, 5}));
-  EXPECT_EQ(r["editor"]["text"]["sel"], (Json{{"start", {{"line", 0}, {"col", 2}}}, {"end", {{"line", 0}, {"col", 7}}}}));
-  Act(id, {{"action", "cancel"}});
-  reply.get();
+  EXPECT_EQ(r["editor"]["text"]["sel"], Span(0, 2, 0, 7));
+  Cancel(id, reply);
 }
 
 TEST_F(EditorSessionTest, TheNameIsSavedTrimmedAndABlankNameIsRefused) {
-  const std::string file = data.file("rates.csv");
-  WriteFile(file, "CA,8.84\n");
+  const std::string file = Data("rates.csv", "CA,8.84\n");
   auto reply = StartEdit("", "TAXRATE", file);
   const unsigned id = Open();
-  Act(id, {{"action", "select"}, {"index", 1}});
-  Act(id, {{"action", "click"}, {"row", 1}, {"col", 1}});
+  Place(id, 1, 1, 1);
   Act(id, {{"action", "name"}, {"text", "   "}});
   Json r = Act(id, {{"action", "ok"}});
   ASSERT_EQ(r["messages"].size(), 1u);
@@ -253,17 +183,14 @@ TEST_F(EditorSessionTest, TheNameIsSavedTrimmedAndABlankNameIsRefused) {
 }
 
 TEST_F(EditorSessionTest, SuggestPlacesItemsByTheHeaderRowInOneUndoStep) {
-  const std::string file = data.file("chart.csv");
-  WriteFile(file, kChart);
-  auto reply = StartEdit("", "FCOA", file);
+  auto reply = StartEdit("", "FCOA", Data("chart.csv", kChart));
   const unsigned id = Open();
   Json r = Act(id, {{"action", "suggest"}});
   EXPECT_EQ(r["suggested"], Json::parse(R"([
     {"item":1,"caption":"Account Number","column":"A","header":"Acct No","startRow":2},
     {"item":2,"caption":"Account Caption","column":"B","header":"Description","startRow":2},
     {"item":4,"caption":"TRC","column":"D","header":"TRC","startRow":2}])"));
-  EXPECT_EQ(r["editor"]["grid"]["headers"],
-            Json::array({"", "Account Number", "Account Caption", "C", "TRC"}));
+  EXPECT_EQ(r["editor"]["grid"]["headers"], Json::array({"", "Account Number", "Account Caption", "C", "TRC"}));
   EXPECT_EQ(r["editor"]["current"], 1);
   // Items a chart import takes no value for (grey) are never placed: the
   // company number and the balance; a second Suggest finds nothing more.
@@ -275,13 +202,10 @@ TEST_F(EditorSessionTest, SuggestPlacesItemsByTheHeaderRowInOneUndoStep) {
   for (const Json& p : Positions(r)) EXPECT_EQ(p, Json::array({0, 0}));
   EXPECT_EQ(r["editor"]["grid"]["headers"], Json::array({"", "A", "B", "C", "D"}));
   EXPECT_EQ(r["editor"]["canUndo"], false);
-  Act(id, {{"action", "cancel"}});
-  reply.get();
+  Cancel(id, reply);
 }
 
 TEST_F(EditorSessionTest, ThePreviewReadsTheUnsavedTemplateAndLeavesTheStoreAlone) {
-  const std::string file = data.file("chart.csv");
-  WriteFile(file, kChart);
   std::atomic<int> reads{0};
   hub.SetPreviewReader([&](const ReadRequest& request) {
     ++reads;
@@ -289,7 +213,7 @@ TEST_F(EditorSessionTest, ThePreviewReadsTheUnsavedTemplateAndLeavesTheStoreAlon
     quiet.message = [](std::string_view, std::string_view) {};
     return service.Read(request, quiet);
   });
-  auto reply = StartEdit("", "FCOA", file);
+  auto reply = StartEdit("", "FCOA", Data("chart.csv", kChart));
   const unsigned id = Open();
   const std::string before = std::filesystem::exists(Ini()) ? ReadFile(Ini()) : "";
   Act(id, {{"action", "suggest"}});
@@ -303,23 +227,11 @@ TEST_F(EditorSessionTest, ThePreviewReadsTheUnsavedTemplateAndLeavesTheStoreAlon
             "<Account_Number/><Account_Caption/><TRC/></TMPLT></FCOA>");
   EXPECT_EQ(reads, 1);
   EXPECT_EQ(std::filesystem::exists(Ini()) ? ReadFile(Ini()) : "", before);
-  Act(id, {{"action", "cancel"}});
-  reply.get();
+  Cancel(id, reply);
   // Without a reader there is no preview.
   EditorHub bare;
   EXPECT_TRUE(Ask(bare, {{"action", "preview"}, {"session", 1}})["closed"] == true);
 }
 
-TEST_F(EditorSessionTest, CompactRowsCarryEachRowAsOneText) {
-  const std::string file = data.file("gaps.csv");
-  WriteFile(file, "a,,c\n,,\n,b\n");
-  auto reply = StartEdit("", "FCOA", file);
-  const unsigned id = Open();
-  const Json rows = Act(id, {{"action", "rows"}, {"from", 0}, {"count", 10}, {"compact", true}});
-  EXPECT_EQ(rows["rows"], Json::parse(R"([[1,"a\t\tc"],[2,""],[3,"\tb"]])"));
-  Act(id, {{"action", "cancel"}});
-  reply.get();
-}
-
 }  // namespace
-}  // namespace zephrin
+}  // namespace zephrin::test
