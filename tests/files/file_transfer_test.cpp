@@ -1,15 +1,11 @@
 // Folders, file deletion and byte arrays, and the rule that keeps every one of
 // the file methods inside the writable folder.
-#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "service/host_protocol.h"
@@ -24,42 +20,7 @@ using test::ScopedEnv;
 using test::TempDir;
 using test::WriteFile;
 
-class FileTransferTest : public ::testing::Test {
- protected:
-  TempDir home;     // the writable folder
-  TempDir outside;  // must never be touched
-  TempDir logs;
-  ScopedEnv homeEnv{"ZEPHRINIMPORT_HOME", home.str()};
-  ScopedEnv registryEnv{"ZEPHRINIMPORT_REGISTRY", logs.file("registry.ini")};
-  ScopedEnv traceEnv{"ZEPHRINIMPORT_TRACE", logs.file("trace.txt")};
-  RecordingUserInterface ui;
-  CxmlWrapper service{&ui};
-
-  void SetUp() override {
-    WriteFile(outside.file("secret.txt"), "secret");
-    fs::create_symlink(outside.path(), home.path() / "out-link");
-    fs::create_symlink(outside.path() / "secret.txt", home.path() / "file-link");
-  }
-  std::string TraceText() { return ReadFile(logs.file("trace.txt")); }
-  void ClearTrace() { WriteFile(logs.file("trace.txt"), ""); }
-  std::set<std::string> Listing(const fs::path& folder) {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
-    return names;
-  }
-  void ExpectOutsideUntouched() {
-    EXPECT_EQ(Listing(outside.path()), std::set<std::string>{"secret.txt"});
-    EXPECT_EQ(ReadFile(outside.file("secret.txt")), "secret");
-  }
-};
-
 // ---- Every refused path, for every method that takes one ------------------------
-
-struct RefusedPath {
-  const char* label;
-  std::function<std::string(const std::string& home, const std::string& outside)> path;
-  const char* reason;
-};
 
 struct PathMethod {
   const char* name;
@@ -113,63 +74,74 @@ std::string Printable(const std::string& path) {
   return out;
 }
 
+class FileTransferTest : public ::testing::Test {
+ protected:
+  TempDir home;     // the writable folder
+  TempDir outside;  // must never be touched
+  TempDir logs;
+  ScopedEnv homeEnv{"ZEPHRINIMPORT_HOME", home.str()};
+  ScopedEnv registryEnv{"ZEPHRINIMPORT_REGISTRY", logs.file("registry.ini")};
+  ScopedEnv traceEnv{"ZEPHRINIMPORT_TRACE", logs.file("trace.txt")};
+  RecordingUserInterface ui;
+  CxmlWrapper service{&ui};
+
+  void SetUp() override {
+    WriteFile(outside.file("secret.txt"), "secret");
+    fs::create_symlink(outside.path(), home.path() / "out-link");
+    fs::create_symlink(outside.path() / "secret.txt", home.path() / "file-link");
+  }
+  std::string TraceText() { return ReadFile(logs.file("trace.txt")); }
+  void ClearTrace() { WriteFile(logs.file("trace.txt"), ""); }
+  static std::set<std::string> Listing(const fs::path& folder) { return test::FolderEntries(folder); }
+  // Runs `m` on `path` and checks the failure it reports: its outcome, the
+  // trace (after `refusal`, the refusal line, when there is one) and the message.
+  void ExpectFailure(const PathMethod& m, const std::string& path, const std::string& refusal = "") {
+    ClearTrace();
+    ui.TakeMessages();
+    EXPECT_EQ(m.call(service, path), m.refusedOutcome);
+    EXPECT_EQ(TraceText(), refusal + (*m.trace ? Replace(m.trace, Printable(path)) + "\n" : std::string()));
+    const auto messages = ui.TakeMessages();
+    if (*m.message) {
+      ASSERT_EQ(messages.size(), 1u);
+      EXPECT_EQ(messages[0].caption, m.caption);
+      EXPECT_EQ(messages[0].text, Replace(m.message, path));
+    } else {
+      EXPECT_TRUE(messages.empty());
+    }
+  }
+  void ExpectOutsideUntouched() {
+    EXPECT_EQ(Listing(outside.path()), std::set<std::string>{"secret.txt"});
+    EXPECT_EQ(ReadFile(outside.file("secret.txt")), "secret");
+  }
+};
+
 TEST_F(FileTransferTest, EveryRefusedPathGetsTheFailureOutcome) {
-  const RefusedPath paths[] = {
-      {"OutsideAbsolute", [](const std::string&, const std::string& outside) { return outside + "/secret.txt"; },
-       "it is outside the writable folder"},
-      {"EtcFile", [](const std::string&, const std::string&) { return std::string("/etc/hostname"); },
-       "it is outside the writable folder"},
-      {"DotDotRelative",
-       [](const std::string& home, const std::string& outside) { return "../" + fs::path(outside).filename().string() + "/secret.txt"; },
-       "the name holds a \"..\" component"},
-      {"DotDotInsideAbsolute",
-       [](const std::string& home, const std::string& outside) {
-         return home + "/../" + fs::path(outside).filename().string() + "/secret.txt";
-       },
-       "the name holds a \"..\" component"},
-      {"ThroughFolderLink", [](const std::string& home, const std::string& outside) { return home + "/out-link/secret.txt"; },
-       "it leads through the symbolic link out-link"},
-      {"FileLink", [](const std::string& home, const std::string& outside) { return home + "/file-link"; }, "it is a symbolic link"},
-      {"RelativeFileLink", [](const std::string&, const std::string&) { return std::string("file-link"); },
-       "it is a symbolic link"},
-      {"Nul", [](const std::string& home, const std::string& outside) { return home + std::string("/a\0b", 4); },
-       "the path holds a NUL character"},
-      {"LineBreak", [](const std::string&, const std::string&) { return std::string("a\nb"); }, "the name holds a line break"},
-      {"TheFolderItself", [](const std::string& home, const std::string& outside) { return home + "/"; }, "the name is empty"},
-      {"PrefixOfAnotherFolder", [](const std::string& home, const std::string& outside) { return home + "x/file"; },
-       "it is outside the writable folder"},
+  const std::string h = home.str(), outsideName = outside.path().filename().string();
+  const std::pair<std::string, const char*> paths[] = {  // the path, why it is refused
+      {outside.file("secret.txt"), "it is outside the writable folder"},
+      {"/etc/hostname", "it is outside the writable folder"},
+      {"../" + outsideName + "/secret.txt", "the name holds a \"..\" component"},
+      {h + "/../" + outsideName + "/secret.txt", "the name holds a \"..\" component"},
+      {h + "/out-link/secret.txt", "it leads through the symbolic link out-link"},
+      {h + "/file-link", "it is a symbolic link"},
+      {"file-link", "it is a symbolic link"},
+      {h + std::string("/a\0b", 4), "the path holds a NUL character"},
+      {"a\nb", "the name holds a line break"},
+      {h + "/", "the name is empty"},
+      {h + "x/file", "it is outside the writable folder"},  // a prefix of another folder
       // A second name of a file outside the folder, made inside it.
-      {"HardLink", [](const std::string& home, const std::string&) { return home + "/linked.txt"; },
-       "it has more than one hard link"},
-      {"RelativeHardLink", [](const std::string&, const std::string&) { return std::string("linked.txt"); },
-       "it has more than one hard link"},
-      {"HardLinkWithTrailingSlash", [](const std::string&, const std::string&) { return std::string("linked.txt/"); },
-       "it has more than one hard link"},
-      {"HardLinkInASubfolder", [](const std::string&, const std::string&) { return std::string("sub/linked.txt"); },
-       "it has more than one hard link"},
+      {h + "/linked.txt", "it has more than one hard link"},
+      {"linked.txt", "it has more than one hard link"},
+      {"linked.txt/", "it has more than one hard link"},
+      {"sub/linked.txt", "it has more than one hard link"},
   };
   fs::create_hard_link(outside.path() / "secret.txt", home.path() / "linked.txt");
   fs::create_directory(home.path() / "sub");
   fs::create_hard_link(outside.path() / "secret.txt", home.path() / "sub" / "linked.txt");
   for (const PathMethod& m : kPathMethods) {
-    for (const RefusedPath& p : paths) {
-      SCOPED_TRACE(std::string(m.name) + " " + p.label);
-      ClearTrace();
-      ui.TakeMessages();
-      const std::string path = p.path(home.str(), outside.str());
-      EXPECT_EQ(m.call(service, path), m.refusedOutcome);
-
-      std::string expectedTrace = std::string(m.name) + ": refused path " + Printable(path) + ": " + p.reason + "\n";
-      if (*m.trace) expectedTrace += Replace(m.trace, Printable(path)) + "\n";
-      EXPECT_EQ(TraceText(), expectedTrace);
-      const auto messages = ui.TakeMessages();
-      if (*m.message) {
-        ASSERT_EQ(messages.size(), 1u);
-        EXPECT_EQ(messages[0].caption, m.caption);
-        EXPECT_EQ(messages[0].text, Replace(m.message, path));
-      } else {
-        EXPECT_TRUE(messages.empty());
-      }
+    for (const auto& [path, reason] : paths) {
+      SCOPED_TRACE(std::string(m.name) + " " + Printable(path));
+      ExpectFailure(m, path, std::string(m.name) + ": refused path " + Printable(path) + ": " + reason + "\n");
       ExpectOutsideUntouched();
     }
   }
@@ -194,18 +166,7 @@ TEST_F(FileTransferTest, NameWithATrailingSlashFailsAsItsOpenWould) {
   for (const PathMethod& m : kPathMethods) {
     for (const std::string& name : names) {
       SCOPED_TRACE(std::string(m.name) + " " + name);
-      ClearTrace();
-      ui.TakeMessages();
-      EXPECT_EQ(m.call(service, name), m.refusedOutcome);
-      EXPECT_EQ(TraceText(), *m.trace ? Replace(m.trace, name) + "\n" : std::string());
-      const auto messages = ui.TakeMessages();
-      if (*m.message) {
-        ASSERT_EQ(messages.size(), 1u);
-        EXPECT_EQ(messages[0].caption, m.caption);
-        EXPECT_EQ(messages[0].text, Replace(m.message, name));
-      } else {
-        EXPECT_TRUE(messages.empty());
-      }
+      ExpectFailure(m, name);
       EXPECT_EQ(Listing(home.path()), before);
       EXPECT_EQ(ReadFile(home.file("t.bin")), std::string("t\0bytes", 7));
       EXPECT_EQ(ReadFile(home.file("keep.txt")), "keep");
@@ -389,22 +350,16 @@ TEST_F(FileTransferTest, ByteArrayToFile) {
 
 TEST_F(FileTransferTest, FailedWriteLeavesTheOldFileWhole) {
   WriteFile(home.file("report.pdf"), "the old report");
-  const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limit {1000, 1000};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    const Status st = service.ConvertByteArrayToFile(home.file("report.pdf"), std::string(5000, 'n'));
-    const auto messages = ui.TakeMessages();
-    const bool shown = messages.size() == 1 && messages[0].caption == "Import: Error occurred in processing the file." &&
-                       messages[0].text == home.file("report.pdf");
-    _exit(st == kFalse && shown ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(test::RunInChild([&](std::string&) {
+              test::LimitFileSize(1000);
+              const Status st = service.ConvertByteArrayToFile(home.file("report.pdf"), std::string(5000, 'n'));
+              const auto messages = ui.TakeMessages();
+              const bool shown = messages.size() == 1 &&
+                                 messages[0].caption == "Import: Error occurred in processing the file." &&
+                                 messages[0].text == home.file("report.pdf");
+              return st == kFalse && shown ? 0 : 1;
+            }),
+            0);
   EXPECT_EQ(ReadFile(home.file("report.pdf")), "the old report");
   EXPECT_EQ(Listing(home.path()), (std::set<std::string>{"file-link", "out-link", "report.pdf"}));
   EXPECT_EQ(TraceText(), "CxmlWrapper::ConvertByteArrayToFile(). Exception occured.\n");
