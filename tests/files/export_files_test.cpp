@@ -1,11 +1,8 @@
 // Export and output files: what reaches the disk, byte for byte, and the
 // results, messages and trace lines of every outcome.
-#include <csignal>
 #include <string>
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "service/xml_wrapper.h"
@@ -222,12 +219,8 @@ TEST_F(ExportFilesTest, DeletedOutputFileReportsTheLoss) {
 // A full disk, played by a file size limit in a child process (SIGXFSZ
 // ignored, so the write fails with EFBIG instead of killing the child).
 TEST_F(ExportFilesTest, FullDiskFailsTheWriteAndTheClose) {
-  const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limit {100, 100};
-    setrlimit(RLIMIT_FSIZE, &limit);
+  EXPECT_EQ(test::RunInChild([&](std::string&) {
+    test::LimitFileSize(100);
     int code = 0;
     int32_t r = -1;
     service->CreateExportFile(home.file("full.csv"), r);
@@ -246,12 +239,8 @@ TEST_F(ExportFilesTest, FullDiskFailsTheWriteAndTheClose) {
     if (out != 0) code |= 16;
     service->CloseOutputFile(home.file("full.txt"), out);
     if (out != 0) code |= 32;
-    _exit(code);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+    return code;
+  }), 0);
   EXPECT_EQ(ReadFile(home.file("full.csv")).substr(0, 62), std::string(60, 'a') + "\r\n");
 }
 

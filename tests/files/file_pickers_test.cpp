@@ -4,7 +4,6 @@
 #include <string>
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "service/host_protocol.h"
 #include "test_util.h"
@@ -91,15 +90,12 @@ TEST_F(FilePickersTest, BrowseForImportFilters) {
 TEST_F(FilePickersTest, CancelledBrowseChangesNothing) {
   const std::string store = "[Import:CurDir]\nCurDir=/keep\n";
   WriteFile(Store(), store);
-  struct stat before {};
-  ASSERT_EQ(stat(Store().c_str(), &before), 0);
+  const ino_t before = test::Inode(Store());
   std::string chosen = "stale";
   EXPECT_EQ(service.BrowseForImport("FCOA", chosen), kOk);
   EXPECT_EQ(chosen, "");
   EXPECT_EQ(ReadFile(Store()), store);
-  struct stat after {};
-  ASSERT_EQ(stat(Store().c_str(), &after), 0);
-  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(test::Inode(Store()), before);  // not rewritten
 
   ui.answer.reset();
   EXPECT_EQ(service.SelectExportFile("csv", "report", chosen), kOk);

@@ -5,12 +5,9 @@
 #include <string>
 
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "test_util.h"
@@ -22,11 +19,7 @@ using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
-std::set<std::string> Entries(const TempDir& dir) {
-  std::set<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(dir.path())) names.insert(e.path().filename().string());
-  return names;
-}
+std::set<std::string> Entries(const TempDir& dir) { return test::FolderEntries(dir.path()); }
 
 TEST(AtomicFile, WritesNewAndReplacesOld) {
   TempDir dir;
@@ -76,29 +69,14 @@ TEST(AtomicFile, FailedWriteLeavesOldFile) {
   TempDir dir;
   std::string path = dir.file("a.txt");
   WriteFile(path, "the old content");
-  int fds[2];
-  ASSERT_EQ(pipe(fds), 0);
-  pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    close(fds[0]);
-    signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limit {8, 8};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    std::string error;
-    bool ok = WriteFileAtomically(path, std::string(100, 'n'), &error);
-    (void)!write(fds[1], error.data(), error.size());
-    _exit(ok ? 1 : 0);
-  }
-  close(fds[1]);
   std::string error;
-  char buf[256];
-  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) error.append(buf, static_cast<std::size_t>(n));
-  close(fds[0]);
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(test::RunInChild(
+                [&](std::string& message) {
+                  test::LimitFileSize(8);
+                  return WriteFileAtomically(path, std::string(100, 'n'), &message) ? 1 : 0;
+                },
+                &error),
+            0);
   EXPECT_EQ(error, "Cannot write " + path + ": writing the temporary file failed: File too large.");
   EXPECT_EQ(ReadFile(path), "the old content");
   EXPECT_EQ(Entries(dir), std::set<std::string>{"a.txt"});
@@ -112,15 +90,11 @@ TEST(AtomicFile, LockFileIsCreatedAndLocksExclude) {
   EXPECT_TRUE(std::filesystem::exists(path + ".lock"));
 
   // Another process cannot take the lock while this one holds it.
-  pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    int fd = open((path + ".lock").c_str(), O_RDWR);
-    _exit(fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(test::RunInChild([&](std::string&) {
+              const int fd = open((path + ".lock").c_str(), O_RDWR);
+              return fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK ? 0 : 1;
+            }),
+            0);
 
   FileLock missing(dir.file("none/a.lock"));
   EXPECT_FALSE(missing.locked());

@@ -298,19 +298,16 @@ TEST(ProfileFile, DeletingFromAMissingFileCreatesNothing) {
   std::string path = dir.file("a.ini");
   EXPECT_TRUE(WriteProfileString(path, "S", "k", std::nullopt, false));
   EXPECT_TRUE(WriteProfileString(path, "S", std::nullopt, std::nullopt, false));
-  struct stat st {};
-  EXPECT_NE(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(test::Inode(path), 0u);
 }
 
 TEST(ProfileFile, UnchangedContentIsNotRewritten) {
   TempDir dir;
   std::string path = dir.file("a.ini");
   WriteFile(path, "[S]\nk=v\n");
-  struct stat before {}, after {};
-  ASSERT_EQ(stat(path.c_str(), &before), 0);
+  const ino_t before = test::Inode(path);
   EXPECT_TRUE(WriteProfileString(path, "s", "K", "v", false));
-  ASSERT_EQ(stat(path.c_str(), &after), 0);
-  EXPECT_EQ(before.st_ino, after.st_ino);  // a rewrite would have renamed a new file over it
+  EXPECT_EQ(test::Inode(path), before);
 }
 
 struct BadTextCase {
@@ -384,9 +381,7 @@ TEST(ProfileFile, SaveRemovesTemporaryFilesThatKilledSavesLeft) {
 
   ASSERT_TRUE(WriteProfileString(path, "S", "k", "w", false));
   EXPECT_EQ(ReadFile(path), "[S]\nk=w\n");
-  std::set<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(dir.path())) names.insert(e.path().filename().string());
-  EXPECT_EQ(names, (std::set<std::string>{".import.ini.tmp-9-0-1", ".import.ini.tmp-folder",
+  EXPECT_EQ(test::FolderEntries(dir.path()), (std::set<std::string>{".import.ini.tmp-9-0-1", ".import.ini.tmp-folder",
                                           ".import.ini.tmp-link", ".other.ini.tmp-4242-0-17", "import.ini",
                                           "import.ini.lock", "import.ini.tmp-4242-0-17"}));
 }
@@ -408,9 +403,7 @@ TEST(ProfileFile, LockFileLinkIsNotFollowed) {
     EXPECT_EQ(error, "Cannot open the lock file " + path + ".lock: Too many levels of symbolic links.");
     EXPECT_EQ(ReadFile(path), "[S]\nk=v\n");
   }
-  std::set<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(outside.path())) names.insert(e.path().filename().string());
-  EXPECT_EQ(names, std::set<std::string>{"victim"});
+  EXPECT_EQ(test::FolderEntries(outside.path()), std::set<std::string>{"victim"});
   EXPECT_EQ(ReadFile(outside.file("victim")), "victim");
 }
 

@@ -6,7 +6,6 @@
 #include <string>
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include "service/host_protocol.h"
@@ -144,16 +143,13 @@ class DeleteTest : public TemplateListingTest, public ::testing::WithParamInterf
 TEST_P(DeleteTest, ChangesTheStoreByteForByte) {
   const DeleteCase& c = GetParam();
   WriteFile(Store(), c.before);
-  struct stat before {};
-  ASSERT_EQ(stat(Store().c_str(), &before), 0);
+  const ino_t before = test::Inode(Store());
 
   EXPECT_EQ(c.file ? service.DeleteFileName(c.name) : service.DeleteLayout(c.name), kOk);
 
-  struct stat after {};
-  ASSERT_EQ(stat(Store().c_str(), &after), 0);
   if (c.after.empty()) {
     EXPECT_EQ(ReadFile(Store()), c.before);
-    EXPECT_EQ(after.st_ino, before.st_ino) << "the store was rewritten for nothing";
+    EXPECT_EQ(test::Inode(Store()), before) << "the store was rewritten for nothing";
   } else {
     EXPECT_EQ(ReadFile(Store()), c.after);
   }
@@ -211,9 +207,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(TemplateListingTest, DeletingWithoutAStoreMakesNoFile) {
   EXPECT_EQ(service.DeleteLayout("A"), kOk);
   EXPECT_EQ(service.DeleteFileName("ALL FILES"), kOk);
-  struct stat st {};
-  EXPECT_NE(stat(Store().c_str(), &st), 0);
-  EXPECT_NE(stat((Store() + ".lock").c_str(), &st), 0);
+  EXPECT_EQ(test::Inode(Store()), 0u);
+  EXPECT_EQ(test::Inode(Store() + ".lock"), 0u);
 }
 
 TEST_F(TemplateListingTest, HostProtocolListsAndDeletes) {
@@ -333,8 +328,7 @@ TEST_F(TemplateCommands, DeleteAndForgetSayWhenNothingIsThere) {
       "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Y.CSV^A\n3=/D/Z.CSV\n[Import:CurDir]\nCurDir=/D\n";
   EXPECT_EQ(ReadFile(Store()), afterDelete);
 
-  struct stat before {};
-  ASSERT_EQ(stat(Store().c_str(), &before), 0);
+  const ino_t before = test::Inode(Store());
   r = RunCli(scratch, "delete-template B");
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.out, "");
@@ -342,9 +336,7 @@ TEST_F(TemplateCommands, DeleteAndForgetSayWhenNothingIsThere) {
   r = RunCli(scratch, "forget-file /d/q.csv");
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "zephrinimport: no data file /d/q.csv is listed in " + Store() + "\n");
-  struct stat after {};
-  ASSERT_EQ(stat(Store().c_str(), &after), 0);
-  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(test::Inode(Store()), before);
   EXPECT_EQ(ReadFile(Store()), afterDelete);
 
   r = RunCli(scratch, "forget-file /d/x.csv");
