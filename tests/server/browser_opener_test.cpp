@@ -25,14 +25,7 @@ using test::WaitGone;
 
 const std::string kUrl = "http://127.0.0.1:4711/?token=0123456789abcdef0123456789abcdef";
 
-std::size_t Entries(const std::string& folder) {
-  std::size_t n = 0;
-  for (const auto& e : std::filesystem::directory_iterator(folder)) {
-    (void)e;
-    ++n;
-  }
-  return n;
-}
+std::size_t Entries(const std::string& folder) { return test::FolderEntries(folder).size(); }
 
 // The forwarding pages in a folder.
 std::size_t Pages(const std::string& folder) {
