@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/byte_scan.h"
 #include "platform/file_read.h"
 
 namespace zephrin {
@@ -69,11 +70,12 @@ class LineReader {
     // One byte more than the limit: a carriage return before the line feed
     // takes no room in the buffer.
     const std::size_t window = remaining < m_limit + 1 ? remaining : m_limit + 1;
-    const void* nl = std::memchr(start, '\n', window);
+    const char* const nl = scan::FindFirst(
+        start, start + window, [](scan::Block v) { return scan::Equal(v, '\n'); }, [](char c) { return c == '\n'; });
     std::size_t len = m_limit < remaining ? m_limit : remaining;
     hadLineEnd = false;
-    if (nl) {
-      const auto at = static_cast<std::size_t>(static_cast<const char*>(nl) - start);
+    if (nl != start + window) {
+      const auto at = static_cast<std::size_t>(nl - start);
       const std::size_t text = at > 0 && start[at - 1] == '\r' ? at - 1 : at;
       if (text + 1 <= m_limit) {
         len = text;

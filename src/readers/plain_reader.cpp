@@ -281,8 +281,8 @@ bool PlainReader::AcctNodeMade(int result, std::string_view noAcct) {
   return Fail(ErrorDocument::Reader(noAcct));
 }
 
-void PlainReader::Progress(std::size_t consumed, std::size_t total) {
-  if (!m_estimated && consumed >= (256u << 10) && consumed < total) {
+void PlainReader::ProgressStep(std::size_t consumed, std::size_t total) {
+  if (!m_estimated && consumed < total) {
     // Once a little of the file is read, the whole text's size can be told:
     // reserve it, so that a large read does not move its text over and over.
     m_estimated = true;
@@ -292,6 +292,7 @@ void PlainReader::Progress(std::size_t consumed, std::size_t total) {
     }
   }
   m_progress.Tick(consumed, total);
+  m_progressAt = m_progress.next();
 }
 
 void PlainReader::ProgressDone(std::size_t total) { m_progress.Done(total); }

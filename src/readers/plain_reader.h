@@ -117,7 +117,9 @@ class PlainReader {
   bool AcctNodeMade(int result, std::string_view noAcct);
 
   // Called for every line read: the output estimate and the progress hook.
-  void Progress(std::size_t consumed, std::size_t total);
+  void Progress(std::size_t consumed, std::size_t total) {
+    if (consumed >= m_progressAt) ProgressStep(consumed, total);
+  }
   void ProgressDone(std::size_t total);
 
   // End of the file: template element and description, then the outcome.
@@ -155,6 +157,9 @@ class PlainReader {
   std::size_t m_records = 0;
   bool m_estimated = false;
   ProgressTicker m_progress{m_hooks};
+  // The offset at which Progress has something to do next.
+  std::size_t m_progressAt = std::size_t{256} << 10;
+  void ProgressStep(std::size_t consumed, std::size_t total);
 };
 
 }  // namespace zephrin

@@ -60,11 +60,12 @@ class ProgressTicker {
  public:
   explicit ProgressTicker(const ReadHooks& hooks) : m_progress(hooks.progress) {}
   void Tick(std::size_t done, std::size_t total) {
-    if (m_progress && done >= m_next) {
-      m_progress(done, total);
-      m_next = done + (std::size_t{8} << 20);
-    }
+    if (done < m_next) return;
+    if (m_progress) m_progress(done, total);
+    m_next = done + (std::size_t{8} << 20);
   }
+  // The offset of the next report.
+  std::size_t next() const { return m_next; }
   void Done(std::size_t total) const {
     if (m_progress) m_progress(total, total);
   }
