@@ -1,11 +1,13 @@
 // Shared body of the reader fuzz targets: the input becomes a data file, read
 // through a small template store with every plain reader's interesting
-// layouts. The first input byte picks the layout.
+// layouts. The first input byte picks the layout. One service object reads
+// every input, the way a host keeps one for its session.
 #pragma once
 
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
@@ -44,22 +46,38 @@ inline void ReadInput(const uint8_t* data, size_t size, const char* extension) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (size > 1) out.write(reinterpret_cast<const char*>(data + 1), static_cast<std::streamsize>(size - 1));
   }
-  RecordingUserInterface ui;
-  CxmlWrapper service(&ui);
-  service.EstablishTemplateStore();
-  if (choice & 0x10) service.SetBatchIndicator(1);
-  service.FillJurisdictionCaptions("prov,12,Ontario,24,Quebec");
-  service.FillJurisdictionCaptions("ti,ny;3:7,ca;4:8");
-  service.SetCountryJurisdictions("<C><Jurisdictions><Jurisdiction Abbrev=\"ON\" ID=\"9\"><Name>Ontario</Name>"
-                                  "</Jurisdiction></Jurisdictions></C>");
+  // Two service objects, one in batch mode, serve every input, as one serves
+  // a host's whole session: nothing of one read may change the next.
+  static RecordingUserInterface ui;
+  static auto make = [](bool batch) {
+    auto s = std::make_unique<CxmlWrapper>(&ui);
+    s->EstablishTemplateStore();
+    if (batch) s->SetBatchIndicator(1);
+    s->FillJurisdictionCaptions("prov,12,Ontario,24,Quebec");
+    s->FillJurisdictionCaptions("ti,ny;3:7,ca;4:8");
+    s->SetCountryJurisdictions("<C><Jurisdictions><Jurisdiction Abbrev=\"ON\" ID=\"9\"><Name>Ontario</Name>"
+                               "</Jurisdiction></Jurisdictions></C>");
+    return s;
+  };
+  static const std::unique_ptr<CxmlWrapper> plain = make(false), batch = make(true);
+  const bool inBatch = (choice & 0x10) != 0;
   static const char* const kLayouts[][2] = {{"COA", "FCOA"}, {"COA", "PRELIMBAL"}, {"JE", "FBJ"}, {"JE", "FRJ"},
                                             {"JE", "JEBAL"}, {"PAY", "TAXPAY"},  {"RATE", "TAXRATE"}, {"CATEGORY", "CAT"}};
-  std::string result;
-  if ((choice & 0x0F) == 0x0F) {
-    service.ReadIntlImportFile(path, "INTL", "INTL", "1", 2024, 2, result);
-  } else {
-    const auto& layout = kLayouts[(choice & 0x0F) % 8];
-    service.ReadImportFile(path, layout[0], layout[1], "42", "", result);
+  const auto read = [&](CxmlWrapper& service) {
+    std::string text;
+    if ((choice & 0x0F) == 0x0F) {
+      service.ReadIntlImportFile(path, "INTL", "INTL", "1", 2024, 2, text);
+    } else {
+      const auto& layout = kLayouts[(choice & 0x0F) % 8];
+      service.ReadImportFile(path, layout[0], layout[1], "42", "", text);
+    }
+    return text;
+  };
+  const std::string result = read(inBatch ? *batch : *plain);
+  // The object that read everything before answers as a new one does.
+  if (read(*make(inBatch)) != result) {
+    std::fprintf(stderr, "a read depends on the reads before it: %s\n", result.c_str());
+    std::abort();
   }
   // Whatever comes back is a text a host's namespace-aware loader takes.
   if (const std::string problem = ReadOutcomeProblem(result); !problem.empty()) {

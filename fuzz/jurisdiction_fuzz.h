@@ -1,6 +1,7 @@
 // Shared by the jurisdiction reader fuzz targets: writes the input to a
 // temporary data file and reads it through the service object with the lists
-// a host would set, then checks that the outcome is one a host can take.
+// a host would set, then checks that the outcome is one a host can take and
+// the same as a new object gives.
 #pragma once
 
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -17,15 +19,15 @@
 
 namespace zephrin::fuzz {
 
-inline const std::string& TempPath(const char* suffix) {
-  static const std::string path = [suffix] {
+inline std::string TempPath(const char* suffix) {
+  static const std::string base = [] {
     std::string templ = "/tmp/zephrin-jur-fuzz-XXXXXX";
     const int fd = ::mkstemp(templ.data());
     if (fd >= 0) ::close(fd);
     ::unlink(templ.c_str());
-    return templ + suffix;
+    return templ;
   }();
-  return path;
+  return base + suffix;
 }
 
 // The first input byte picks the host code, the batch flag and whether the
@@ -35,24 +37,42 @@ inline void ReadJurisdictionInput(const uint8_t* data, std::size_t size, std::st
                                            "CREDIT", "AMTACE", "CURSTI", "CATASSN", "CTPRCN"};
   const uint8_t options = size > 0 ? data[0] : 0;
   const char* code = kCodes[options % 10];
-  const std::string& path = TempPath(suffix);
+  const std::string path = TempPath(suffix);
   if (FILE* f = std::fopen(path.c_str(), "wb")) {
     std::fwrite(prefix.data(), 1, prefix.size(), f);
     if (size > 1) std::fwrite(data + 1, 1, size - 1, f);
     std::fclose(f);
   }
 
-  RecordingUserInterface ui;
-  CxmlWrapper service(&ui);
-  if (options & 0x10) service.SetBatchIndicator(1);
-  if (options & 0x20) service.SetCountryOfOperation("840", "CA", "Canada");
-  service.SetCurrentYear(2024);
-  service.PutCategoryTypes("Income,Deduction,CREDIT");
-  service.FillJurisdictionCaptions(std::string(code) == "LOGIC" ? "logic,AL,CA,NY,97000000,98000000"
-                                                                : "state,AL,CA,NY,Texas,0,05000000,Ontario");
-  if ((options & 0x40) || (options % 10) >= 3) service.FillJurisdictionCaptions("prov,10,Ontario,24,Quebec,1,on");
-  std::string result;
-  service.ReadImportFile(path, code, code, "ID", "more", result);
+  const bool batch = options & 0x10, country = options & 0x20, logic = std::string_view(code) == "LOGIC",
+             provinces = (options & 0x40) || (options % 10) >= 3;
+  static RecordingUserInterface ui;
+  const auto make = [&] {
+    auto service = std::make_unique<CxmlWrapper>(&ui);
+    if (batch) service->SetBatchIndicator(1);
+    if (country) service->SetCountryOfOperation("840", "CA", "Canada");
+    service->SetCurrentYear(2024);
+    service->PutCategoryTypes("Income,Deduction,CREDIT");
+    service->FillJurisdictionCaptions(logic ? "logic,AL,CA,NY,97000000,98000000"
+                                            : "state,AL,CA,NY,Texas,0,05000000,Ontario");
+    if (provinces) service->FillJurisdictionCaptions("prov,10,Ontario,24,Quebec,1,on");
+    return service;
+  };
+  // One service object for each set of settings reads every input with
+  // them, as a host's object does; it must answer as a new one would.
+  static std::unique_ptr<CxmlWrapper> kept[16];
+  auto& service = kept[batch | country << 1 | logic << 2 | provinces << 3];
+  if (!service) service = make();
+  const auto read = [&](CxmlWrapper& s) {
+    std::string text;
+    s.ReadImportFile(path, code, code, "ID", "more", text);
+    return text;
+  };
+  const std::string result = read(*service);
+  if (read(*make()) != result) {
+    std::fprintf(stderr, "a read depends on the reads before it: %s\n", result.c_str());
+    std::abort();
+  }
 
   // Whatever comes back is a text a host's namespace-aware loader takes.
   if (const std::string problem = ReadOutcomeProblem(result); !problem.empty()) {
