@@ -9,12 +9,6 @@
 namespace zephrin {
 namespace {
 
-std::vector<std::string> ToVector(ItemList list) {
-  std::vector<std::string> out;
-  for (std::size_t i = 0; i < ItemCount(list); ++i) out.emplace_back(list[i]);
-  return out;
-}
-
 bool IsXmlName(std::string_view name) {
   if (name.empty()) return false;
   auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; };
@@ -114,8 +108,7 @@ TEST(CatalogueRecordElement, CodesWithoutRow) {
 // Item sets.
 
 TEST(CatalogueItemSets, EverySetIsConsistent) {
-  std::size_t sets = 0;
-  for (const ItemSet* s = kItemSets; s->code[0] != '\0'; ++s, ++sets) {
+  for (const ItemSet* s = kItemSets; s->code[0] != '\0'; ++s) {
     SCOPED_TRACE(s->code);
     EXPECT_EQ(FindItemSet(s->code), s);
     EXPECT_EQ(FindEditorItemSet(s->code), s);
@@ -132,7 +125,6 @@ TEST(CatalogueItemSets, EverySetIsConsistent) {
     EXPECT_EQ(ItemCount(elements), n);
     for (std::size_t i = 0; i < n; ++i) EXPECT_TRUE(IsXmlName(elements[i])) << elements[i];
   }
-  EXPECT_EQ(sets, 20u);
 }
 
 TEST(CatalogueItemSets, IrregularKeysKeepTheirStoredSpelling) {
@@ -146,44 +138,24 @@ TEST(CatalogueItemSets, IrregularKeysKeepTheirStoredSpelling) {
 // ---------------------------------------------------------------------------
 // International kinds.
 
-TEST(CatalogueIntlKinds, TableIntegrity) {
-  EXPECT_EQ(kIntlKinds[kIntlKindCount].typeName, nullptr);
-  EXPECT_EQ(kIntlKinds[kIntlKindCount].displayName, nullptr);
-  EXPECT_EQ(kIntlKinds[kIntlKindCount].keys, nullptr);
-  EXPECT_EQ(kIntlKinds[kIntlKindCount].elements, nullptr);
-  std::size_t longest = 0;
+TEST(CatalogueIntlKinds, KeysAreUniqueAndElementsAreXmlNames) {
   for (int k = 0; k < kIntlKindCount; ++k) {
     SCOPED_TRACE(k);
     const IntlKind* kind = FindIntlKind(k);
-    ASSERT_EQ(kind, &kIntlKinds[k]);
-    ASSERT_NE(kind->typeName, nullptr);
-    ASSERT_NE(kind->displayName, nullptr);
-    ASSERT_NE(kind->keys, nullptr);
-    ASSERT_NE(kind->elements, nullptr);
-    EXPECT_STRNE(kind->typeName, "");
-    EXPECT_STRNE(kind->displayName, "");
+    ASSERT_NE(kind, nullptr);
     const std::size_t n = ItemCount(kind->keys);
     EXPECT_EQ(ItemCount(kind->elements), n);
-    EXPECT_LE(n, 34u);
-    longest = std::max(longest, n);
+    EXPECT_LE(n, 34u);  // a template's fields hold 34 placements
+    // The first data row is searched among the first N items.
     if (k != 50) {
-      EXPECT_GT(n, 0u);
-      // The first data row is searched among the first N items.
       EXPECT_GE(n, static_cast<std::size_t>(IntlBeginRowItemCount(k)));
     }
     std::set<std::string> keys;
     for (std::size_t i = 0; i < n; ++i) {
       EXPECT_TRUE(keys.insert(kind->keys[i]).second) << kind->keys[i];
-      EXPECT_EQ(std::string(kind->keys[i]).find('_'), std::string::npos) << kind->keys[i];
       EXPECT_TRUE(IsXmlName(kind->elements[i])) << kind->elements[i];
     }
-    if (n > 0 && std::string_view(kind->keys[0]) == "Entity Number") {
-      EXPECT_STREQ(kind->elements[0], "Company_Number");
-    }
   }
-  EXPECT_EQ(longest, 34u);
-  EXPECT_EQ(ItemCount(kIntlKinds[50].keys), 0u);
-  EXPECT_EQ(ItemCount(kIntlKinds[67].keys), 34u);
   EXPECT_EQ(FindIntlKind(-1), nullptr);
   EXPECT_EQ(FindIntlKind(100), nullptr);
 }

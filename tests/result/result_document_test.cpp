@@ -151,27 +151,13 @@ TEST(ResultDocument, EscapeXmlText) {
   EXPECT_EQ(EscapeXmlText("&amp;"), "&amp;amp;");
 }
 
-}  // namespace
-}  // namespace zephrin
-
-namespace zephrin {
-namespace {
-
 // The serialised text of a value, one byte at a time, as a reference for the
 // escaper's tables and faster scanning: Windows-1252 written out plainly.
 std::string Utf8(uint32_t cp) {
-  std::string out;
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-  return out;
+  if (cp < 0x80) return std::string(1, static_cast<char>(cp));
+  if (cp < 0x800) return {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
+  return {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+          static_cast<char>(0x80 | (cp & 0x3F))};
 }
 std::string ReferenceText(std::string_view value, bool engineEscape, bool printableOnly = false) {
   // Windows-1252 0x80 to 0x9F: the euro sign, quotes, dashes ... (the five
@@ -218,12 +204,6 @@ TEST(ResultDocument, ValuesOfEveryLengthAndMix) {
     ASSERT_EQ(doc.GetXML(), expected) << "value: " << value;
   }
 }
-
-}  // namespace
-}  // namespace zephrin
-
-namespace zephrin {
-namespace {
 
 TEST(ResultDocument, ValuesDenseWithEntitiesGetTheRoomTheyNeed) {
   const std::string values[] = {std::string(40, '&'), std::string(17, '<') + std::string(30, 'a'),
