@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/export.h"
+
 namespace zephrin {
 
 // A list of texts ended by an empty entry ("").
@@ -49,7 +51,7 @@ struct HostTypeInfo {
 };
 
 // Table of the known host codes, ended by an entry whose code is "".
-extern const HostTypeInfo kHostTypes[];
+ZEPHRIN_API extern const HostTypeInfo kHostTypes[];
 // The entry for a host code (exact comparison), or nullptr when unknown.
 const HostTypeInfo* FindHostType(std::string_view hostCode);
 // The caption of a host code; "" when unknown.
@@ -131,7 +133,7 @@ struct IntlKind {
 };
 extern const IntlKind kIntlKinds[kIntlKindCount + 1];  // ended by an entry of nullptrs
 // The kind for an index; nullptr when outside 0..99.
-const IntlKind* FindIntlKind(int index);
+ZEPHRIN_API const IntlKind* FindIntlKind(int index);
 // The index whose display name, upper-cased, equals `upperName`; -1 when none.
 int FindIntlKindByStoredName(std::string_view upperName);
 

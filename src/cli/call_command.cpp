@@ -1,11 +1,13 @@
 // zephrinimport call: the host protocol on standard input and output.
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "cli/commands.h"
 #include "server/web_server.h"
 #include "service/host_protocol.h"
+#include "service/protocol_description.h"
 
 namespace zephrin::cli {
 
@@ -21,7 +23,17 @@ void RegisterCallCommand(CLI::App& app, int& exitCode) {
       "call",
       "Reads JSON-RPC 2.0 requests from standard input, one per line, runs them in order on one service object and "
       "writes one response line each.");
-  cmd->callback([&exitCode]() {
+  auto describe = std::make_shared<bool>(false);
+  cmd->add_flag("--describe", *describe,
+                "Print the protocol itself instead: an OpenRPC document (JSON) of every method, its parameters and "
+                "result, the dialog answers and the error codes.");
+  cmd->callback([&exitCode, describe]() {
+    if (*describe) {
+      const std::string doc = DescribeHostProtocol();
+      std::fwrite(doc.data(), 1, doc.size(), stdout);
+      exitCode = 0;
+      return;
+    }
     RecordingUserInterface ui;
     CxmlWrapper service(&ui);
     // EditLayout shows the editor in a browser, on a server started for it.

@@ -9,10 +9,11 @@
 #include <string_view>
 
 #include "editor/layout_editor.h"
+#include "platform/export.h"
 
 namespace zephrin {
 
-class EditorHost {
+class ZEPHRIN_API EditorHost {
  public:
   virtual ~EditorHost() = default;
   // Creates the editor with the user interface its message boxes go to, runs

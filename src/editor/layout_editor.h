@@ -24,6 +24,7 @@
 #include "catalogue/catalogue.h"
 #include "platform/user_interface.h"
 #include "readers/data_text.h"
+#include "platform/export.h"
 
 namespace zephrin {
 
@@ -43,7 +44,7 @@ struct LayoutEditorInputs {
 };
 
 // The letter name of data column c: A..Z, AA..AZ, BA.. and so on.
-std::string ColumnName(std::size_t c);
+ZEPHRIN_API std::string ColumnName(std::size_t c);
 
 // Line codes of journal-entry blocks, from a blank/non-blank sequence of lines.
 // Header lines count 0, 1, 2 ... (kept to 16 bits, as the store keeps them).
@@ -65,7 +66,7 @@ inline constexpr long kMaxPreviewColumns = 16384;
 
 enum class EditorFocus { None, Grid, ColumnBox, LengthBox, TextPreview, NameBox };
 
-class CCLayout {
+class ZEPHRIN_API CCLayout {
  public:
   CCLayout(LayoutEditorInputs inputs, UserInterface& ui);
 

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/export.h"
+
 namespace zephrin {
 
 // The text a name is compared by: its words in lower case, each abbreviation
@@ -32,7 +34,7 @@ struct SuggestedMapping {
 // remaining candidates without the first word of its caption, or without a
 // last word "Number", gets that one. A column goes to one item at most;
 // empty header cells and the columns in `taken` match nothing. Sorted by item.
-std::vector<SuggestedMapping> SuggestMappings(const std::vector<std::string>& headers,
+ZEPHRIN_API std::vector<SuggestedMapping> SuggestMappings(const std::vector<std::string>& headers,
                                               const std::vector<MappingCandidate>& candidates,
                                               const std::vector<bool>& taken = {});
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/export.h"
+
 namespace zephrin {
 
 // The one way the engine replaces a file: the new content goes to a
@@ -13,7 +15,7 @@ namespace zephrin {
 // content or the new one whatever happens. The content may come in pieces
 // (a streamed document), and may be started over (a read that fails after
 // it began writing replaces its records with its error document).
-class AtomicFileWriter {
+class ZEPHRIN_API AtomicFileWriter {
  public:
   enum class Outcome {
     kOk,

@@ -6,15 +6,17 @@
 #include <string>
 #include <string_view>
 
+#include "platform/export.h"
+
 namespace zephrin {
 
 // UTF-8 to Windows-1252. A character that Windows-1252 lacks becomes "?";
 // invalid UTF-8 bytes are taken as Windows-1252 bytes.
-std::string Utf8ToAnsi(std::string_view utf8);
+ZEPHRIN_API std::string Utf8ToAnsi(std::string_view utf8);
 
 // Windows-1252 to UTF-8. The five bytes that Windows-1252 leaves undefined
 // (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the C1 control of the same value.
-std::string AnsiToUtf8(std::string_view ansi);
+ZEPHRIN_API std::string AnsiToUtf8(std::string_view ansi);
 // Appends the UTF-8 form of one Windows-1252 byte.
 void AppendAnsiCharAsUtf8(std::string& out, unsigned char c);
 

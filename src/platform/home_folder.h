@@ -3,11 +3,13 @@
 
 #include <string>
 
+#include "platform/export.h"
+
 namespace zephrin {
 
 // $HOME when set and not empty, else the password database's home folder;
 // "" when neither gives one.
-std::string HomeFolder();
+ZEPHRIN_API std::string HomeFolder();
 
 // An XDG base folder: the environment variable `envName` when it holds an
 // absolute path, else the home folder followed by `homeRelative`

@@ -9,10 +9,12 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/export.h"
+
 namespace zephrin {
 
 enum class MessageIcon { None, Error, Warning, Information };
-std::string_view MessageIconName(MessageIcon icon);  // "error", "warning", ...
+ZEPHRIN_API std::string_view MessageIconName(MessageIcon icon);  // "error", "warning", ...
 
 struct MessageBoxRecord {
   std::string caption;
@@ -36,7 +38,7 @@ struct FileDialogResult {
   int filterIndex = 1;          // the filter entry selected when the user chose
 };
 
-class UserInterface {
+class ZEPHRIN_API UserInterface {
  public:
   virtual ~UserInterface() = default;
   // A modal message box with one OK button.
@@ -48,7 +50,7 @@ class UserInterface {
 // Records message boxes and answers file dialogs from a queue of prepared
 // answers (nullopt in the queue, or an empty queue, means the user cancelled).
 // Used by the host protocol and by tests.
-class RecordingUserInterface : public UserInterface {
+class ZEPHRIN_API RecordingUserInterface : public UserInterface {
  public:
   void ShowMessage(std::string_view caption, std::string_view text, MessageIcon icon) override;
   std::optional<FileDialogResult> ChooseFile(const FileDialogRequest& request) override;
@@ -66,7 +68,7 @@ class RecordingUserInterface : public UserInterface {
 };
 
 // Prints message boxes to standard error as "CAPTION: TEXT"; cancels dialogs.
-class ConsoleUserInterface : public UserInterface {
+class ZEPHRIN_API ConsoleUserInterface : public UserInterface {
  public:
   void ShowMessage(std::string_view caption, std::string_view text, MessageIcon icon) override;
   std::optional<FileDialogResult> ChooseFile(const FileDialogRequest& request) override;

@@ -16,6 +16,8 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/export.h"
+
 namespace zephrin {
 
 // Copies a short run without a library call: two overlapping moves cover
@@ -40,7 +42,7 @@ inline char* CopyShort(char* out, const char* in, std::size_t n) {
   return out + n;
 }
 
-class TextBuffer {
+class ZEPHRIN_API TextBuffer {
  public:
   TextBuffer() = default;
   ~TextBuffer() { std::free(m_data); }
@@ -123,7 +125,7 @@ class TextBuffer {
 };
 
 // Where a streamed read hands the finished pieces of its text.
-class OutputSink {
+class ZEPHRIN_API OutputSink {
  public:
   virtual ~OutputSink() = default;
   // False when the piece could not be written; the read then stops.

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <optional>
@@ -375,8 +376,21 @@ bool RequestCallerGone() {
   return n == 0;
 }
 
+std::string InstalledWebDir(const std::string& executable) {
+  std::error_code ec;
+  const std::filesystem::path dir =
+      std::filesystem::path(executable).parent_path().parent_path() / "share" / "zephrinimport" / "web";
+  if (executable.empty() || !std::filesystem::is_regular_file(dir / "index.html", ec)) return {};
+  return dir.lexically_normal().string();
+}
+
 std::string DefaultWebDir() {
   if (const char* dir = std::getenv("ZEPHRINIMPORT_WEB"); dir != nullptr && *dir != '\0') return dir;
+  // An installed program has its pages in ../share/zephrinimport/web; one
+  // run from its build folder uses the source tree's.
+  std::error_code ec;
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+  if (std::string installed = InstalledWebDir(ec ? std::string() : self); !installed.empty()) return installed;
 #ifdef ZEPHRIN_WEB_DIR
   return ZEPHRIN_WEB_DIR;
 #else

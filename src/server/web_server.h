@@ -72,8 +72,13 @@ class WebServer {
 // while its call waits). False outside a handler.
 bool RequestCallerGone();
 
-// The folder of the pages: $ZEPHRINIMPORT_WEB when set, else the one built in.
+// The folder of the pages: $ZEPHRINIMPORT_WEB when set, else the installed
+// one beside the running program (<exe dir>/../share/zephrinimport/web),
+// else the source tree's, built in.
 std::string DefaultWebDir();
+// The installed pages' folder for a program at `executable`; empty when
+// there is none (no index.html).
+std::string InstalledWebDir(const std::string& executable);
 
 // An EditorHost for front ends without a server of their own: on the first
 // EditLayout it starts a server for the editor alone, and each time an editor

@@ -19,10 +19,11 @@
 #include "platform/user_interface.h"
 #include "result/text_buffer.h"
 #include "service/xml_wrapper.h"
+#include "platform/export.h"
 
 namespace zephrin {
 
-class HostProtocol {
+class ZEPHRIN_API HostProtocol {
  public:
   // The protocol owns the recording user interface of the service object it
   // drives; `ui` may be a front end's own recording interface.

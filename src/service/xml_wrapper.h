@@ -25,10 +25,11 @@
 #include "service/host_settings.h"
 #include "service/read_service.h"
 #include "templates/store.h"
+#include "platform/export.h"
 
 namespace zephrin {
 
-class CxmlWrapper {
+class ZEPHRIN_API CxmlWrapper {
  public:
   // `ui` receives message boxes and file dialogs; it must outlive the object
   // (nullptr: a console interface of the object's own).

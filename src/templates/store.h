@@ -14,10 +14,11 @@
 #include "platform/user_interface.h"
 #include "templates/template_listing.h"
 #include "templates/template_store.h"
+#include "platform/export.h"
 
 namespace zephrin {
 
-class TemplateStore {
+class ZEPHRIN_API TemplateStore {
  public:
   // Establishes where the store lives, in the writable folder (seeding a new
   // folder from the registry's "TemplatePath", recording it there when

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/export.h"
+
 namespace zephrin {
 
 struct TemplateListing {
@@ -27,7 +29,7 @@ struct TemplateListing {
 
 // Reads the index and the associations, each from key "1" up to the first
 // absent key. A missing or unreadable store lists as empty.
-TemplateListing ReadTemplateListing(const std::string& iniPath);
+ZEPHRIN_API TemplateListing ReadTemplateListing(const std::string& iniPath);
 
 // The listing text: INFO with TEMPLATES, FILENAMES, PATHNAME and
 // MAX_INTLCOMBO_ITEMS, every value XML-escaped. `folder` is UTF-8.

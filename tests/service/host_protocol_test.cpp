@@ -52,6 +52,9 @@ TEST_F(Protocol, Responses) {
        R"({"jsonrpc":"2.0","id":7,"error":{"code":-32600,"message":"Invalid request: \"jsonrpc\" must be \"2.0\""}})"},
       {R"({"jsonrpc":"2.0","id":8,"method":"SetImportRights","params":[1,2]})",
        R"({"jsonrpc":"2.0","id":8,"result":{"value":null,"status":0,"messages":[]}})"},
+      // Batches are refused whole: none of their requests runs.
+      {R"([{"jsonrpc":"2.0","id":9,"method":"SetCurrentYear","params":[1999]}])",
+       R"({"jsonrpc":"2.0","id":null,"error":{"code":-32600,"message":"Invalid request: not a JSON object"}})"},
   };
   for (const auto& [request, expected] : rows) EXPECT_EQ(Call(request), expected) << request;
   EXPECT_EQ(service.settings().currentYear(), 1);  // the notification ran too

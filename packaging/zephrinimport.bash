@@ -1,0 +1,69 @@
+# bash completion for zephrinimport: its commands, their options, and the
+# import type codes of --type.
+
+# The import type codes: from the program itself (`zephrinimport types`, its
+# first word a line), else the codes this version knows.
+_zephrinimport_types() {
+  local codes
+  codes=$("$1" types 2>/dev/null | awk 'NF && $1 ~ /^[A-Z0-9]+$/ {print $1}')
+  if [[ -z $codes ]]; then
+    codes="FBJ FRJ FTJ FCOA TCC PRELIMBAL JEBAL ICA INTL IXREF FCAXREF TAJXREF ENTITY TAXRATE M3MAP
+      NAICLINEMAP M3BAL M2BAL TAXEXP TAXPAY EXRATE PK1MAP INSURWP INSURPYDAC CONSOLMEMBERS
+      LOGIC AABAL TIBAL APPORT LOSS CREDIT AMTACE CURSTI CATASSN CTPRCN"
+  fi
+  printf '%s\n' $codes
+}
+
+_zephrinimport() {
+  local cur prev words cword
+  _init_completion 2>/dev/null || {
+    cur=${COMP_WORDS[COMP_CWORD]}
+    prev=${COMP_WORDS[COMP_CWORD-1]}
+    words=("${COMP_WORDS[@]}")
+    cword=$COMP_CWORD
+  }
+  local commands="read types call serve edit templates delete-template forget-file"
+  local command="" i
+  for ((i = 1; i < cword; i++)); do
+    case ${words[i]} in
+      -*) ;;
+      *) command=${words[i]}; break ;;
+    esac
+  done
+
+  if [[ -z $command ]]; then
+    COMPREPLY=($(compgen -W "$commands --help --version" -- "$cur"))
+    return
+  fi
+
+  case $prev in
+    --type)
+      COMPREPLY=($(compgen -W "$(_zephrinimport_types "${words[0]}")" -- "$cur"))
+      return ;;
+    --format)
+      COMPREPLY=($(compgen -W "csv dif fixed" -- "$cur"))
+      return ;;
+    -o|--output|--jurisdictions|--category-types|--country-jurisdictions)
+      COMPREPLY=($(compgen -f -- "$cur"))
+      return ;;
+    -t|--template|--id|--more-info|--year|--intl-type|--intl-param|--country|--port)
+      return ;;
+  esac
+
+  local options
+  case $command in
+    read) options="--template -t --type --id --more-info --year --batch --intl-type --intl-param --format
+      --output -o --jurisdictions --category-types --country-jurisdictions --country --help" ;;
+    call) options="--describe --help" ;;
+    serve) options="--port --open --help" ;;
+    edit) options="--type --template -t --intl-type --help" ;;
+    templates) options="--xml --help" ;;
+    types|delete-template|forget-file) options="--help" ;;
+  esac
+  if [[ $cur == -* ]]; then
+    COMPREPLY=($(compgen -W "$options" -- "$cur"))
+  elif [[ $command == read || $command == edit || $command == forget-file ]]; then
+    COMPREPLY=($(compgen -f -- "$cur"))
+  fi
+}
+complete -o filenames -o bashdefault -F _zephrinimport zephrinimport

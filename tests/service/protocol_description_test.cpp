@@ -1,0 +1,114 @@
+// The protocol's own description (call --describe) against the method table
+// and against what the protocol accepts.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <set>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "service/host_protocol.h"
+#include "service/method_table.h"
+#include "service/protocol_description.h"
+#include "test_util.h"
+
+namespace zephrin {
+namespace {
+
+using Json = nlohmann::json;
+
+std::string SchemaType(ParamType t) { return t == ParamType::Int16 || t == ParamType::Int32 ? "integer" : "string"; }
+
+TEST(ProtocolDescription, ListsEveryMethodOfTheTableOnce) {
+  const Json doc = Json::parse(DescribeHostProtocol());
+  EXPECT_EQ(doc["openrpc"], "1.2.6");
+  EXPECT_EQ(doc["info"]["title"], "zephrinimport host protocol");
+  std::map<std::string, Json> described;
+  for (const Json& m : doc["methods"]) EXPECT_TRUE(described.emplace(m["name"], m).second) << m["name"] << " twice";
+  int count = 0;
+  for (const MethodInfo* m = kMethods; m->name; ++m, ++count) {
+    SCOPED_TRACE(m->name);
+    ASSERT_EQ(described.count(m->name), 1u);
+    const Json& d = described[m->name];
+    ASSERT_EQ(d["params"].size(), m->paramCount);
+    for (std::size_t i = 0; i < m->paramCount; ++i) {
+      EXPECT_EQ(d["params"][i]["name"], m->paramNames[i]);
+      EXPECT_EQ(d["params"][i]["schema"]["type"], SchemaType(m->params[i]));
+      EXPECT_EQ(d["params"][i]["schema"].contains("contentEncoding"), m->params[i] == ParamType::Bytes);
+    }
+    EXPECT_EQ(d["result"]["name"], m->resultName ? m->resultName : "result");
+    const Json& value = d["result"]["schema"]["properties"]["value"]["type"];
+    const std::map<ReturnType, Json> valueTypes = {
+        {ReturnType::None, "null"},
+        {ReturnType::String, "string"},
+        {ReturnType::Long, "integer"},
+        {ReturnType::Bytes, Json::array({"string", "null"})},
+        {ReturnType::OptionalString, Json::array({"string", "null"})},
+        {ReturnType::OptionalLong, Json::array({"integer", "null"})},
+    };
+    EXPECT_EQ(value, valueTypes.at(m->ret));
+    const bool read = std::string(m->name) == "ReadImportFile" || std::string(m->name) == "ReadIntlImportFile";
+    EXPECT_EQ(d["result"]["schema"]["properties"].contains("outcome"), read);
+  }
+  EXPECT_EQ(count, 33);
+  EXPECT_EQ(described.size(), 33u);
+
+  std::set<int> codes;
+  for (const Json& e : doc["x-errors"]) codes.insert(e["code"].get<int>());
+  EXPECT_EQ(codes, (std::set<int>{-32700, -32600, -32601, -32602, -32603, -32001}));
+  EXPECT_EQ(doc["x-answers"]["schema"]["properties"]["answers"]["items"]["type"], Json::array({"string", "null"}));
+}
+
+// The protocol refuses each parameter of the wrong kind exactly where the
+// description says what it must be, and a call with one parameter too few.
+TEST(ProtocolDescription, AgreesWithWhatTheProtocolAccepts) {
+  test::TempDir home;
+  test::ScopedEnv env("ZEPHRINIMPORT_HOME", home.str());
+  RecordingUserInterface ui;
+  CxmlWrapper service(&ui);
+  HostProtocol protocol(service, ui);
+  const Json doc = Json::parse(DescribeHostProtocol());
+  for (const Json& m : doc["methods"]) {
+    const std::string name = m["name"];
+    SCOPED_TRACE(name);
+    const std::size_t n = m["params"].size();
+    // Every parameter of the described type, but parameter i of the other.
+    for (std::size_t i = 0; i < n; ++i) {
+      Json args = Json::array();
+      for (std::size_t j = 0; j < n; ++j) {
+        const bool integer = m["params"][j]["schema"]["type"] == "integer";
+        args.push_back(j == i ? (integer ? Json("1") : Json(1)) : (integer ? Json(1) : Json("AA==")));
+      }
+      const Json request = {{"jsonrpc", "2.0"}, {"id", 1}, {"method", name}, {"params", args}};
+      const Json response = Json::parse(*protocol.HandleLine(request.dump()));
+      ASSERT_TRUE(response.contains("error")) << response.dump();
+      EXPECT_EQ(response["error"]["code"], -32602);
+      const std::string message = response["error"]["message"];
+      const std::string where = "Invalid params: parameter " + std::to_string(i + 1) + " of " + name + " must be ";
+      EXPECT_EQ(message.substr(0, where.size()), where);
+      const bool integer = m["params"][i]["schema"]["type"] == "integer";
+      EXPECT_EQ(message.find("integer") != std::string::npos, integer) << message;
+    }
+    if (n > 0) {
+      const Json request = {{"jsonrpc", "2.0"}, {"id", 1}, {"method", name}, {"params", Json::array()}};
+      const Json response = Json::parse(*protocol.HandleLine(request.dump()));
+      EXPECT_EQ(response["error"]["message"], "Invalid params: " + name + " takes " + std::to_string(n) + " parameter" +
+                                                  (n == 1 ? "" : "s") + ", not 0");
+    }
+  }
+}
+
+TEST(ProtocolDescription, CallDescribePrintsIt) {
+  FILE* pipe = ::popen((std::string(ZEPHRIN_BINARY) + " call --describe </dev/null").c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string out;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  EXPECT_EQ(::pclose(pipe), 0);
+  EXPECT_EQ(out, DescribeHostProtocol());
+}
+
+}  // namespace
+}  // namespace zephrin
