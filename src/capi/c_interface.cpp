@@ -161,15 +161,24 @@ int zephrinimport_call(zephrinimport_service* service, const char* method, const
   }
 }
 
+namespace {
+// What both read functions ask: the file, the template, the type and the id.
+zephrin::ReadRequest Request(const char* import_file, const char* template_name, const char* import_type,
+                             const char* id) {
+  zephrin::ReadRequest r;
+  r.importFile = Text(import_file);
+  r.templateName = Text(template_name);
+  r.importType = Text(import_type);
+  r.id = Text(id);
+  return r;
+}
+}  // namespace
+
 int zephrinimport_read_import_file(zephrinimport_service* service, const char* import_file, const char* template_name,
                                    const char* import_type, const char* id, const char* more_info, char** xml,
                                    zephrinimport_outcome* outcome) {
   try {
-    zephrin::ReadRequest r;
-    r.importFile = Text(import_file);
-    r.templateName = Text(template_name);
-    r.importType = Text(import_type);
-    r.id = Text(id);
+    zephrin::ReadRequest r = Request(import_file, template_name, import_type, id);
     r.moreInfo = Text(more_info);
     return Read(service, std::move(r), xml, outcome);
   } catch (...) {
@@ -181,11 +190,7 @@ int zephrinimport_read_intl_import_file(zephrinimport_service* service, const ch
                                         const char* template_name, const char* import_type, const char* id,
                                         short intl_param, short intl_type, char** xml, zephrinimport_outcome* outcome) {
   try {
-    zephrin::ReadRequest r;
-    r.importFile = Text(import_file);
-    r.templateName = Text(template_name);
-    r.importType = Text(import_type);
-    r.id = Text(id);
+    zephrin::ReadRequest r = Request(import_file, template_name, import_type, id);
     r.international = true;
     r.intlParam = intl_param;
     r.intlType = intl_type;
