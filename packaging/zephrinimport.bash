@@ -1,15 +1,17 @@
 # bash completion for zephrinimport: its commands, their options, and the
 # import type codes of --type.
 
-# The import type codes: from the program itself (`zephrinimport types`, its
-# first word a line), else the codes this version knows.
+# The import type codes: from the program itself (`zephrinimport types`: the
+# first word of each line between its heading and the first empty line), else
+# the codes this version knows.
 _zephrinimport_types() {
   local codes
-  codes=$("$1" types 2>/dev/null | awk 'NF && $1 ~ /^[A-Z0-9]+$/ {print $1}')
+  codes=$("$1" types 2>/dev/null | awk 'NR == 1 {next} !NF {exit} {print $1}')
   if [[ -z $codes ]]; then
     codes="FBJ FRJ FTJ FCOA TCC PRELIMBAL JEBAL ICA INTL IXREF FCAXREF TAJXREF ENTITY TAXRATE M3MAP
       NAICLINEMAP M3BAL M2BAL TAXEXP TAXPAY EXRATE PK1MAP INSURWP INSURPYDAC CONSOLMEMBERS
-      LOGIC AABAL TIBAL APPORT LOSS CREDIT AMTACE CURSTI CATASSN CTPRCN"
+      LOGIC AABAL TIBAL APPORT LOSS CREDIT AMTACE CURSTI CATASSN CTPRCN
+      CAT TICAT CURFEDTI AMT M3CODE TIMAP CTDGRP CTDMAP PAAMAP"
   fi
   printf '%s\n' $codes
 }
@@ -22,7 +24,7 @@ _zephrinimport() {
     words=("${COMP_WORDS[@]}")
     cword=$COMP_CWORD
   }
-  local commands="read types call serve edit templates delete-template forget-file"
+  local commands="read types call serve edit templates delete-template forget-file help"
   local command="" i
   for ((i = 1; i < cword; i++)); do
     case ${words[i]} in
@@ -58,10 +60,12 @@ _zephrinimport() {
     serve) options="--port --open --help" ;;
     edit) options="--type --template -t --intl-type --help" ;;
     templates) options="--xml --help" ;;
-    types|delete-template|forget-file) options="--help" ;;
+    types|delete-template|forget-file|help) options="--help" ;;
   esac
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W "$options" -- "$cur"))
+  elif [[ $command == help ]]; then
+    COMPREPLY=($(compgen -W "$commands" -- "$cur"))
   elif [[ $command == read || $command == edit || $command == forget-file ]]; then
     COMPREPLY=($(compgen -f -- "$cur"))
   fi

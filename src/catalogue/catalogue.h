@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/export.h"
 
@@ -75,10 +76,21 @@ struct BuiltInTemplate {
   bool handsMoreInfo;        // hands pMoreInfo (LOGIC)
 };
 extern const BuiltInTemplate kBuiltInTemplates[];
-const BuiltInTemplate* FindBuiltInTemplate(std::string_view templateName);
+ZEPHRIN_API const BuiltInTemplate* FindBuiltInTemplate(std::string_view templateName);
 
 // Host codes read by the jurisdiction reader (LOGIC, AABAL, TIBAL, APPORT, ...).
-bool IsJurisdictionHostCode(std::string_view hostCode);
+ZEPHRIN_API bool IsJurisdictionHostCode(std::string_view hostCode);
+
+// Every import type code the catalogue knows, for a person to choose from: the
+// host codes, the jurisdiction codes, and the codes of the built-in lists
+// (CAT for CATEGORY, ...). `templates` says which templates go with it: the
+// kind a saved template records ("COA", "JE", ...) or a built-in name.
+struct KnownTypeCode {
+  std::string code;
+  std::string caption;
+  std::string templates;
+};
+ZEPHRIN_API std::vector<KnownTypeCode> KnownTypeCodes();
 
 // ---------------------------------------------------------------------------
 // Record element names by template code.

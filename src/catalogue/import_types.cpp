@@ -155,6 +155,30 @@ bool IsJurisdictionHostCode(std::string_view hostCode) {
   return false;
 }
 
+std::vector<KnownTypeCode> KnownTypeCodes() {
+  std::vector<KnownTypeCode> codes;
+  for (const HostTypeInfo* t = kHostTypes; t->code[0] != '\0'; ++t) {
+    const std::string_view kind = t->itemSet;
+    codes.push_back({t->code, t->caption,
+                     kind == "INTL" ? std::string("INTL (one of the international kinds, --intl-type)")
+                                    : std::string(kind)});
+  }
+  // The jurisdiction codes read through the built-in template of their name;
+  // LOGIC and CATASSN read charts, the others balances.
+  for (ItemList c = kJurisdictionHostCodes; (*c)[0] != '\0'; ++c) {
+    const std::string_view code = *c;
+    const bool chart = code == "LOGIC" || code == "CATASSN";
+    codes.push_back({*c, chart ? "Jurisdiction chart" : "Jurisdiction balances", "built-in " + std::string(code)});
+  }
+  // The built-in lists that are not jurisdiction reads go by their template
+  // code (PK1MAP is a host code already).
+  for (const BuiltInTemplate* b = kBuiltInTemplates; b->name[0] != '\0'; ++b) {
+    if (b->rootElement[0] != '\0' || FindHostType(b->layoutType) != nullptr) continue;
+    codes.push_back({b->layoutType, "Built-in list " + std::string(b->name), "built-in " + std::string(b->name)});
+  }
+  return codes;
+}
+
 // ---------------------------------------------------------------------------
 
 namespace {

@@ -1,5 +1,7 @@
 #include "cli/commands.h"
 
+#include "cli/checks.h"
+
 namespace zephrin::cli {
 
 namespace {
@@ -8,6 +10,7 @@ int g_exitCode = 0;
 
 void RegisterCommands(CLI::App& app) {
   RegisterReadCommand(app, g_exitCode);
+  RegisterTypesCommand(app, g_exitCode);
   RegisterCallCommand(app, g_exitCode);
   RegisterServeCommand(app, g_exitCode);
   RegisterEditCommand(app, g_exitCode);

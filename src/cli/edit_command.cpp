@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/checks.h"
 #include "cli/commands.h"
 #include "server/web_server.h"
 #include "service/xml_wrapper.h"
@@ -24,11 +25,21 @@ void RegisterEditCommand(CLI::App& app, int& exitCode) {
       "prints the template name (empty after Cancel on a new template).");
   cmd->add_option("DATAFILE", opts->dataFile, "The data file: .csv comma-separated, .dif DIF, else fixed-width.")
       ->required();
-  cmd->add_option("--type", opts->type, "The import type code (FCOA, PRELIMBAL, FBJ, INTL, ...).")->required();
+  cmd->add_option("--type", opts->type, "The import type code (zephrinimport types lists them).")->required();
   cmd->add_option("--template,-t", opts->templateName, "The template to edit (default: a new one).");
   cmd->add_option("--intl-type", opts->intlType, "The international kind (0 to 99) of an INTL template.")
       ->check(CLI::Range(0, 99));
   cmd->callback([opts, &exitCode]() {
+    if (auto refusal = UnknownTypeCode(opts->type)) {
+      Refuse(*refusal);
+      exitCode = 2;
+      return;
+    }
+    if (auto reason = UnreadableDataFile(opts->dataFile)) {
+      Refuse("cannot read " + opts->dataFile + ": " + *reason);
+      exitCode = 1;
+      return;
+    }
     ConsoleUserInterface ui;
     CxmlWrapper service(&ui);
     server::WebEditorLauncher launcher;

@@ -1,0 +1,149 @@
+#include "cli/checks.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "catalogue/catalogue.h"
+#include "platform/codepage.h"
+#include "templates/store.h"
+
+namespace zephrin::cli {
+
+namespace {
+
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return Upper(x) == Upper(y);
+         });
+}
+
+// Letters to insert, delete or change to turn one text into the other, case
+// aside.
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (Upper(a[i - 1]) == Upper(b[j - 1]) ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+std::string JoinAlternatives(const std::vector<std::string>& names) {
+  std::string out;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) out += i + 1 == names.size() ? " or " : ", ";
+    out += names[i];
+  }
+  return out;
+}
+
+}  // namespace
+
+void Refuse(std::string_view text) {
+  std::fprintf(stderr, "zephrinimport: %.*s\n", static_cast<int>(text.size()), text.data());
+}
+
+std::string DidYouMean(std::string_view typed, std::span<const std::string> candidates) {
+  std::vector<std::string> close;
+  for (const std::string& c : candidates)
+    if (SameIgnoringCase(typed, c)) close.push_back(c);
+  if (close.empty()) {
+    const std::size_t limit = std::min<std::size_t>(2, (typed.size() + 1) / 2);
+    std::size_t best = limit + 1;
+    for (const std::string& c : candidates) {
+      const std::size_t d = EditDistance(typed, c);
+      if (d > limit || d > best) continue;
+      if (d < best) close.clear();
+      best = d;
+      close.push_back(c);
+    }
+  }
+  if (close.empty()) return {};
+  if (close.size() > 3) close.resize(3);
+  return " (did you mean " + JoinAlternatives(close) + "?)";
+}
+
+std::optional<std::string> UnknownTypeCode(std::string_view code) {
+  std::vector<std::string> codes;
+  for (const KnownTypeCode& known : KnownTypeCodes()) {
+    if (known.code == code) return std::nullopt;
+    codes.push_back(known.code);
+  }
+  return "unknown import type code \"" + std::string(code) + "\"" + DidYouMean(code, codes) +
+         "; zephrinimport types lists them";
+}
+
+std::optional<std::string> MissingTemplate(std::string_view name, const TemplateStore& store) {
+  if (FindBuiltInTemplate(name) != nullptr) return std::nullopt;
+  const std::string stored = Utf8ToAnsi(name);
+  if (!store.TemplateCode(stored).empty()) return std::nullopt;
+  if (!store.located())
+    return "no template named \"" + std::string(name) +
+           "\": it is not built in, and no writable folder for the template store was found "
+           "(set ZEPHRINIMPORT_HOME)";
+  std::vector<std::string> names;
+  for (const auto& t : store.List().templates) names.push_back(AnsiToUtf8(t.name));
+  for (const KnownTypeCode& known : KnownTypeCodes()) {
+    if (known.templates.starts_with("built-in ")) names.push_back(known.templates.substr(9));
+  }
+  return "no template named \"" + std::string(name) + "\"" + DidYouMean(name, names) +
+         ": it is not built in, nor saved in " + store.path() +
+         " (zephrinimport templates lists the saved ones; ZEPHRINIMPORT_HOME chooses the folder)";
+}
+
+std::optional<std::string> UnreadableDataFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return "no such file";
+    if (errno == EACCES) return "permission denied";
+    return std::string("it cannot be read: ") + std::strerror(errno);
+  }
+  if (S_ISDIR(st.st_mode)) return "it is a folder";
+  // Opened without waiting, as a pipe with no writer yet would make it wait.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == EACCES || errno == EPERM) return "permission denied";
+    return std::string("it cannot be read: ") + std::strerror(errno);
+  }
+  ::close(fd);
+  return std::nullopt;
+}
+
+void RegisterTypesCommand(CLI::App& app, int& exitCode) {
+  auto* cmd = app.add_subcommand("types", "Lists every import type code (--type) with its caption and the templates "
+                                          "it takes.");
+  cmd->callback([&exitCode]() {
+    const std::vector<KnownTypeCode> codes = KnownTypeCodes();
+    std::size_t codeWidth = 4, captionWidth = 7;
+    for (const KnownTypeCode& c : codes) {
+      codeWidth = std::max(codeWidth, c.code.size());
+      captionWidth = std::max(captionWidth, c.caption.size());
+    }
+    const auto row = [&](const std::string& code, const std::string& caption, const std::string& templates) {
+      std::printf("%-*s  %-*s  %s\n", static_cast<int>(codeWidth), code.c_str(), static_cast<int>(captionWidth),
+                  caption.c_str(), templates.c_str());
+    };
+    row("CODE", "CAPTION", "TEMPLATES");
+    for (const KnownTypeCode& c : codes) row(c.code, c.caption, c.templates);
+    std::printf("\nA saved template goes with the codes of the kind it records (its \"Info\" key, which the layout "
+                "editor\nsets from the code it was opened for); a built-in template needs no store.\n");
+    exitCode = 0;
+  });
+}
+
+}  // namespace zephrin::cli
