@@ -152,6 +152,19 @@ TEST_F(CommandLine, StandardInputPipesAndTheFormatOptionReadAsTheFileWould) {
       << fixed.out;
 }
 
+TEST_F(CommandLine, TheProgressBarIsClearedBeforeTheMessageOfAFailedRead) {
+  if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1) to give a terminal";
+  // Large enough for the bar; 25 blank lines near the end make the read fail.
+  std::string data = "Account,Caption,Balance\n";
+  for (int i = 0; data.size() < (5u << 20); ++i) data += std::to_string(1000 + i) + ",Caption of the account,1.00\n";
+  data += std::string(30, '\n') + "1,x,2\n";
+  test::WriteFile(dir.file("big.csv"), data);
+  const Outcome r = Shell(dir, "script -qec '\"$ZEPHRIN\" read big.csv -t CHART --type FCOA -o big.xml' /dev/null");
+  const std::size_t bar = r.out.find("\rReading ");
+  ASSERT_NE(bar, std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("]\r\033[Kzephrinimport: the read failed: Beginning at row", bar), std::string::npos) << r.out;
+}
+
 TEST_F(CommandLine, HelpAndTheTypeListing) {
   const Outcome alone = Cli(dir, "");
   EXPECT_EQ(alone.exitCode, 0);
