@@ -13,6 +13,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "catalogue/catalogue.h"
@@ -254,30 +255,19 @@ void RegisterReadCommand(CLI::App& app, int& exitCode) {
     if (*year) service.SetCurrentYear(static_cast<int16_t>(opts->year));
 
     // Jurisdiction settings, each file's text as the host would send it.
-    std::string text;
-    for (const std::string& file : opts->jurisdictionFiles) {
+    std::vector<std::pair<std::string, Status (CxmlWrapper::*)(std::string_view)>> settings;
+    for (const std::string& file : opts->jurisdictionFiles) settings.emplace_back(file, &CxmlWrapper::FillJurisdictionCaptions);
+    if (!opts->categoryTypesFile.empty()) settings.emplace_back(opts->categoryTypesFile, &CxmlWrapper::PutCategoryTypes);
+    if (!opts->countryJurisdictionsFile.empty())
+      settings.emplace_back(opts->countryJurisdictionsFile, &CxmlWrapper::SetCountryJurisdictions);
+    for (const auto& [file, set] : settings) {
+      std::string text;
       if (!ReadSettingFile(file, text)) {
         Refuse("cannot read " + file);
         exitCode = 1;
         return;
       }
-      service.FillJurisdictionCaptions(text);
-    }
-    if (!opts->categoryTypesFile.empty()) {
-      if (!ReadSettingFile(opts->categoryTypesFile, text)) {
-        Refuse("cannot read " + opts->categoryTypesFile);
-        exitCode = 1;
-        return;
-      }
-      service.PutCategoryTypes(text);
-    }
-    if (!opts->countryJurisdictionsFile.empty()) {
-      if (!ReadSettingFile(opts->countryJurisdictionsFile, text)) {
-        Refuse("cannot read " + opts->countryJurisdictionsFile);
-        exitCode = 1;
-        return;
-      }
-      service.SetCountryJurisdictions(text);
+      (void)(service.*set)(text);
     }
     if (!opts->country.empty()) {
       const auto first = opts->country.find(',');
