@@ -12,19 +12,12 @@
 
 #include "catalogue/catalogue.h"
 #include "platform/codepage.h"
+#include "platform/text.h"
 #include "templates/store.h"
 
 namespace zephrin::cli {
 
 namespace {
-
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return Upper(x) == Upper(y);
-         });
-}
 
 // Letters to insert, delete or change to turn one text into the other, case
 // aside.
@@ -36,7 +29,7 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
     row[0] = i;
     for (std::size_t j = 1; j <= b.size(); ++j) {
       const std::size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (Upper(a[i - 1]) == Upper(b[j - 1]) ? 0 : 1)});
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (AsciiUpper(a[i - 1]) == AsciiUpper(b[j - 1]) ? 0 : 1)});
       diagonal = above;
     }
   }
@@ -61,7 +54,7 @@ void Refuse(std::string_view text) {
 std::string DidYouMean(std::string_view typed, std::span<const std::string> candidates) {
   std::vector<std::string> close;
   for (const std::string& c : candidates)
-    if (SameIgnoringCase(typed, c)) close.push_back(c);
+    if (EqualsIgnoringCase(typed, c)) close.push_back(c);
   if (close.empty()) {
     const std::size_t limit = std::min<std::size_t>(2, (typed.size() + 1) / 2);
     std::size_t best = limit + 1;
