@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/checks.h"
 #include "cli/commands.h"
 #include "platform/home_folder.h"
 #include "server/browser_opener.h"
@@ -98,7 +99,7 @@ void RegisterServeCommand(CLI::App& app, int& exitCode) {
     server::WebServer web(options, hub);
     std::string error;
     if (!web.Start(&error)) {
-      std::fprintf(stderr, "zephrinimport serve: %s\n", error.c_str());
+      Refuse("the server cannot start: " + error);
       exitCode = 1;
       return;
     }
@@ -106,7 +107,7 @@ void RegisterServeCommand(CLI::App& app, int& exitCode) {
     std::fflush(stdout);
     if (opts->open) {
       opener.Open(web.Url(), [] {
-        std::fprintf(stderr, "zephrinimport serve: no browser could be opened; open the address above by hand.\n");
+        Refuse("no browser could be opened; open the address above by hand.");
         std::fflush(stderr);
       });
     }

@@ -106,6 +106,16 @@ TEST_F(CommandLine, RefusalsSayWhatIsWrongOnOneLine) {
   }
 }
 
+TEST_F(CommandLine, ServeOnAPortInUseSaysSo) {
+  const Outcome r = Shell(dir, "exec 3< <(python3 -c 'import socket,sys,time\n"
+                               "s=socket.socket(); s.bind((\"127.0.0.1\",0)); s.listen()\n"
+                               "print(s.getsockname()[1], flush=True); time.sleep(30)'); read port <&3; "
+                               "\"$ZEPHRIN\" serve --port $port; echo \"exit $? port $port\"; kill $! 2>/dev/null");
+  const std::string port = r.out.substr(r.out.rfind(' ') + 1, r.out.size() - r.out.rfind(' ') - 2);
+  EXPECT_EQ(r.out, "exit 1 port " + port + "\n");
+  EXPECT_EQ(r.err, "zephrinimport: the server cannot start: cannot listen on 127.0.0.1:" + port + "\n");
+}
+
 TEST_F(CommandLine, AJurisdictionReadWithoutListsNamesTheOption) {
   const Outcome r = Cli(dir, "read jurisdiction/balances_tabular.csv -t AABAL --type AABAL --id 1");
   EXPECT_EQ(r.exitCode, 1);

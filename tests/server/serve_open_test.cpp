@@ -24,7 +24,7 @@ namespace {
 using namespace std::chrono_literals;
 
 const std::string kNoBrowser =
-    "zephrinimport serve: no browser could be opened; open the address above by hand.\n";
+    "zephrinimport: no browser could be opened; open the address above by hand.\n";
 const std::string kStopping = "zephrinimport serve: stopping\n";
 
 // `zephrinimport serve --open` in a folder of its own, with exactly the given
