@@ -118,7 +118,7 @@ std::optional<std::string> UnreadableDataFile(const std::string& path) {
 }
 
 void RegisterTypesCommand(CLI::App& app, int& exitCode) {
-  auto* cmd = app.add_subcommand("types", "Lists every import type code (--type) with its caption and the templates "
+  auto* cmd = app.add_subcommand("types", "Lists every import type code with its caption and the templates "
                                           "it takes.");
   cmd->callback([&exitCode]() {
     const std::vector<KnownTypeCode> codes = KnownTypeCodes();
