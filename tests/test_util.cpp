@@ -42,6 +42,14 @@ ScopedEnv::~ScopedEnv() {
   else unsetenv(m_name.c_str());
 }
 
+HomeSandbox::HomeSandbox(bool traced)
+    : homeEnv("ZEPHRINIMPORT_HOME", home.str()),
+      registryEnv("ZEPHRINIMPORT_REGISTRY", logs.file("registry.ini")),
+      traceEnv("ZEPHRINIMPORT_TRACE", traced ? std::optional(logs.file("trace.txt")) : std::nullopt) {}
+
+std::string HomeSandbox::TraceText() const { return ReadFile(logs.file("trace.txt")); }
+void HomeSandbox::ClearTrace() const { WriteFile(logs.file("trace.txt"), ""); }
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream ss;

@@ -41,6 +41,27 @@ class ScopedEnv {
   std::optional<std::string> m_old;
 };
 
+// A fresh folder that ZEPHRINIMPORT_HOME names for the scope.
+class ScopedHome : public TempDir {
+ public:
+  ScopedHome() : m_env("ZEPHRINIMPORT_HOME", str()) {}
+
+ private:
+  ScopedEnv m_env;
+};
+
+// A writable folder away from the user's own settings, for a fixture to derive
+// from: ZEPHRINIMPORT_HOME names `home`, and the registry file and (when traced)
+// the trace file lie in `logs`.
+struct HomeSandbox {
+  explicit HomeSandbox(bool traced = true);
+  std::string TraceText() const;
+  void ClearTrace() const;
+
+  TempDir home, logs;
+  ScopedEnv homeEnv, registryEnv, traceEnv;
+};
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, std::string_view content);
 // Path of a file under tests/data.
@@ -63,3 +84,11 @@ int RunInChild(const std::function<int(std::string&)>& body, std::string* out = 
 void LimitFileSize(std::size_t bytes);
 
 }  // namespace zephrin::test
+
+// The tests live in namespace zephrin and use these without the prefix.
+namespace zephrin {
+using test::ReadFile;
+using test::ScopedEnv;
+using test::TempDir;
+using test::WriteFile;
+}  // namespace zephrin

@@ -15,9 +15,6 @@
 namespace zephrin {
 namespace {
 
-using test::ReadFile;
-using test::TempDir;
-using test::WriteFile;
 using Msgs = std::vector<std::string>;
 using Strings = std::vector<std::string>;
 

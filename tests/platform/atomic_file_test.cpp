@@ -15,9 +15,6 @@
 namespace zephrin {
 namespace {
 
-using test::ReadFile;
-using test::TempDir;
-using test::WriteFile;
 
 std::set<std::string> Entries(const TempDir& dir) { return test::FolderEntries(dir.path()); }
 

@@ -24,8 +24,7 @@ class DifStringCells : public ::testing::Test {
     service.ReadImportFile(home.file("cells.dif"), templ, type, "7", "", result);
     return result;
   }
-  test::TempDir home;
-  test::ScopedEnv env{"ZEPHRINIMPORT_HOME", home.str()};
+  test::ScopedHome home;
   RecordingUserInterface ui;
   CxmlWrapper service{&ui};
 };

@@ -709,8 +709,7 @@ struct Case {
 class Differential : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Differential, EngineAndPlainRulesAgree) {
-  test::TempDir home;
-  test::ScopedEnv env("ZEPHRINIMPORT_HOME", home.str());
+  test::ScopedHome home;
   Generator g(GetParam().seed);
   for (int sample = 0; sample < 300; ++sample) {
     const Sample s = GetParam().make(g);

@@ -64,8 +64,7 @@ TEST(ProtocolDescription, ListsEveryMethodOfTheTableOnce) {
 // The protocol refuses each parameter of the wrong kind exactly where the
 // description says what it must be, and a call with one parameter too few.
 TEST(ProtocolDescription, AgreesWithWhatTheProtocolAccepts) {
-  test::TempDir home;
-  test::ScopedEnv env("ZEPHRINIMPORT_HOME", home.str());
+  test::ScopedHome home;
   RecordingUserInterface ui;
   CxmlWrapper service(&ui);
   HostProtocol protocol(service, ui);

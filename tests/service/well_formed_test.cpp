@@ -31,8 +31,7 @@ class WellFormed : public ::testing::Test {
     EXPECT_EQ(service.ReadImportFile(file, templ, type, "7", "", result), kOk);
     return result;
   }
-  test::TempDir home;
-  test::ScopedEnv env{"ZEPHRINIMPORT_HOME", home.str()};
+  test::ScopedHome home;
   RecordingUserInterface ui;
   CxmlWrapper service{&ui};
 };
@@ -188,8 +187,7 @@ class GeneratedReads : public ::testing::Test {
     return name + "-" + std::to_string(counter++) + kExtensions[shape];
   }
 
-  test::TempDir home;
-  test::ScopedEnv env{"ZEPHRINIMPORT_HOME", home.str()};
+  test::ScopedHome home;
   int counter = 0;
 };
 

@@ -14,10 +14,6 @@
 namespace zephrin {
 namespace {
 
-using test::ReadFile;
-using test::ScopedEnv;
-using test::TempDir;
-using test::WriteFile;
 
 // A store of `count` templates T1, T2, ... (every third one international),
 // indexed in that order, each with a data file /D/Fn.CSV; the entries named
@@ -250,14 +246,11 @@ RunResult RunCli(const TempDir& scratch, const std::string& args) {
   return r;
 }
 
-class TemplateCommands : public ::testing::Test {
+class TemplateCommands : public ::testing::Test, protected test::HomeSandbox {
  protected:
-  TempDir dir;
-  ScopedEnv homeEnv{"ZEPHRINIMPORT_HOME", dir.str()};
-  ScopedEnv registryEnv{"ZEPHRINIMPORT_REGISTRY", dir.file("registry.ini")};
-  ScopedEnv traceEnv{"ZEPHRINIMPORT_TRACE", std::nullopt};
+  TemplateCommands() : HomeSandbox(/*traced=*/false) {}
   TempDir scratch;
-  std::string Store() const { return dir.file("import.ini"); }
+  std::string Store() const { return home.file("import.ini"); }
 };
 
 TEST_F(TemplateCommands, TableOfADozenTemplates) {

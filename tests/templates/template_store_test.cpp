@@ -18,9 +18,6 @@
 namespace zephrin {
 namespace {
 
-using test::ReadFile;
-using test::TempDir;
-using test::WriteFile;
 
 // The chart-of-accounts item keys, kept here so these tests stand apart from
 // the catalogue.
