@@ -214,56 +214,43 @@ std::optional<std::string> RunCheck(const char* host, bool batch,
 TEST(CatalogueRequired, StandardRules) {
   using S = std::string;
   const RequiredCase cases[] = {
-      {"batch without company", "FCOA", true,
-       {"Account_Number", "Account_Caption", "TRC", "TCC"},
-       S("Batch Import requires a Company Number.  Please modify template to show location of "
-         "this field.")},
+      {"batch without company", "FCOA", true, {"Account_Number", "Account_Caption", "TRC", "TCC"},
+       S("Batch Import requires a Company Number.  Please modify template to show location of this field.")},
       {"batch rule comes first", "PRELIMBAL", true, {},
-       S("Batch Import requires a Company Number.  Please modify template to show location of "
-         "this field.")},
+       S("Batch Import requires a Company Number.  Please modify template to show location of this field.")},
       {"batch with everything", "FCOA", true,
        {"Company_Number", "Account_Number", "Account_Caption", "TRC", "TCC"}, std::nullopt},
       {"chart only account number", "FCOA", false, {"Account_Number"},
        S("Chart of Accounts import requires a TRC, a TCC and an Account Caption") + kThese},
       {"chart nothing", "FCOA", false, {},
-       S("Chart of Accounts import requires an Account Number, a TRC, a TCC and an Account "
-         "Caption") + kThese},
+       S("Chart of Accounts import requires an Account Number, a TRC, a TCC and an Account Caption") + kThese},
       {"chart one missing", "FCOA", false, {"Account_Number", "TRC", "TCC"},
        S("Chart of Accounts import requires an Account Caption") + kThis},
-      {"chart complete", "FCOA", false, {"Account_Number", "Account_Caption", "TRC", "TCC"},
-       std::nullopt},
-      {"tax rate", "TAXRATE", false, {"Jurisdiction_Name"},
-       S("Tax Rate Chart import requires a Jurisdiction") + kThis},
+      {"chart complete", "FCOA", false, {"Account_Number", "Account_Caption", "TRC", "TCC"}, std::nullopt},
+      {"tax rate", "TAXRATE", false, {"Jurisdiction_Name"}, S("Tax Rate Chart import requires a Jurisdiction") + kThis},
       {"tax rate complete", "TAXRATE", false, {"Jurisdiction"}, std::nullopt},
       {"tcc", "TCC", false, {}, S("Chart of TCC import requires a TRC, a TCC and a TCC Caption") + kThese},
       {"international chart", "ICA", false, {"TRC", "TCC"},
-       S("Chart of Accounts import requires an Account Number, an Account Type and an Account "
-         "Caption") + kThese},
+       S("Chart of Accounts import requires an Account Number, an Account Type and an Account Caption") + kThese},
       {"journal chart", "FBJ", false, {},
-       S("Chart of Adjustment import requires an Account Number, a JE Caption, a JE Type and a "
-         "JE Number") + kThese},
-      {"journal chart only number", "FTJ", false,
-       {"Account_Number", "JE_Caption", "JE_Type"},
+       S("Chart of Adjustment import requires an Account Number, a JE Caption, a JE Type and a JE Number") + kThese},
+      {"journal chart only number", "FTJ", false, {"Account_Number", "JE_Caption", "JE_Type"},
        S("Chart of Adjustment import requires a JE Number") + kThis},
       {"international xref", "IXREF", false, {"Federal_Account_Caption"},
-       S("Chart of Accounts import requires a Federal Account Number and an International "
-         "Account Number") + kThese},
+       S("Chart of Accounts import requires a Federal Account Number and an International Account Number") + kThese},
       {"federal xref", "FCAXREF", false, {},
-       S("Fed COA Xref requires a Prior Year Account Number and a Current Year Account Number") +
-           kThese},
+       S("Fed COA Xref requires a Prior Year Account Number and a Current Year Account Number") + kThese},
       {"adjustment xref", "TAJXREF", false, {"Prior_Year_Tax_Adjustment_Number"},
        S("TAX Adjustment Xref requires a Current Year Adjustment Number") + kThis},
       {"m3 map", "M3MAP", false, {},
        S("Chart of Accounts import requires an Account Number and a Schedule M-3 Code") + kThese},
       {"naic map", "NAICLINEMAP", false, {},
-       S("NAIC Reconciliation Chart import requires a NAIC Map Code and an Account Number") +
-           kThese},
+       S("NAIC Reconciliation Chart import requires a NAIC Map Code and an Account Number") + kThese},
       {"naic map code only", "NAICLINEMAP", false, {"Account_Number"},
        S("NAIC Reconciliation Chart import requires a NAIC Map Code") + kThis},
       {"preliminary balances", "PRELIMBAL", false, {"Account_Caption"},
        S("Balance import requires an Account Number and a Balance Amount") + kThese},
-      {"preliminary balances complete", "PRELIMBAL", false, {"Account_Number", "Account_Balance"},
-       std::nullopt},
+      {"preliminary balances complete", "PRELIMBAL", false, {"Account_Number", "Account_Balance"}, std::nullopt},
       {"journal balances", "JEBAL", false, {"Account_Balance"},
        S("Balance import requires an Account Number, a JE Type and a JE Number") + kThese},
       {"m3 balances", "M3BAL", false, {"Company_Name"},
@@ -277,8 +264,7 @@ TEST(CatalogueRequired, StandardRules) {
        S("Entity import requires the Company Name, the Entity Type and the Return Type") + kThese},
       {"entity return type", "ENTITY", false, {"Company_Name", "Entity_Type"},
        S("Entity import requires the Return Type") + kThis},
-      {"entity complete", "ENTITY", false, {"Company_Name", "Entity_Type", "Return_Type"},
-       std::nullopt},
+      {"entity complete", "ENTITY", false, {"Company_Name", "Entity_Type", "Return_Type"}, std::nullopt},
       {"neither group", "EXRATE", false, {}, std::nullopt},
       {"unknown host", "NOSUCH", false, {}, std::nullopt},
   };
@@ -319,27 +305,21 @@ TEST(CatalogueRequired, InternationalRule) {
   using S = std::string;
   const IntlCase cases[] = {
       {44, {0, 1, 2}, S("Intercompany Receipts - Rent requires Amount") + kThis},
-      {45, {}, S("Intercompany Receipts - Royalties requires Payor Entity and FPHCI Indicator and "
-                 "Amount") + kThese},
+      {45, {}, S("Intercompany Receipts - Royalties requires Payor Entity and FPHCI Indicator and Amount") + kThese},
       {46, {1, 2, 3}, std::nullopt},
       {1, {1, 2, 3}, S("Exchange Rate requires Country Abbreviation") + kThis},
       {1, {0}, std::nullopt},
       {2, {}, S("Source Code requires Source Code and Description and FTC Type") + kThese},
       {2, {0, 2}, S("Source Code requires Description") + kThis},
-      {41, {0, 2}, S("Intercompany Payments - Dividends requires Recipient Entity and Payor Amount") +
-                       kThese},
-      {42, {},
-       S("Intercompany Payments - RRI requires Recipient Entity and at least one of the following "
+      {41, {0, 2}, S("Intercompany Payments - Dividends requires Recipient Entity and Payor Amount") + kThese},
+      {42, {}, S("Intercompany Payments - RRI requires Recipient Entity and at least one of the following "
          "columns: Interest Paid, Rent Paid, or Royalties Paid") + kThese},
-      {42, {1},
-       S("Intercompany Payments - RRI requires at least one of the following columns: Interest "
+      {42, {1}, S("Intercompany Payments - RRI requires at least one of the following columns: Interest "
          "Paid, Rent Paid, or Royalties Paid") + kThis},
       {42, {3}, S("Intercompany Payments - RRI requires Recipient Entity") + kThis},
       {42, {1, 4}, std::nullopt},
-      {43, {1, 4}, S("Intercompany Receipts - Dividends requires Date Paid and FPHCI Indicator") +
-                       kThese},
-      {47, {0}, S("Sourcing Workpaper - Trial Balance Overrides requires Account and Override "
-                  "Amount") + kThese},
+      {43, {1, 4}, S("Intercompany Receipts - Dividends requires Date Paid and FPHCI Indicator") + kThese},
+      {47, {0}, S("Sourcing Workpaper - Trial Balance Overrides requires Account and Override Amount") + kThese},
       {0, {}, std::nullopt},
       {50, {}, std::nullopt},
       {67, {}, std::nullopt},
