@@ -74,7 +74,17 @@ std::set<std::string> FolderEntries(const std::filesystem::path& folder);
 ino_t Inode(const std::string& path);
 // `s` with its ASCII letters upper-cased, as the store keeps data file names.
 std::string Upper(std::string s);
+// The Unicode code point of a Windows-1252 byte (the five bytes the code page
+// leaves undefined stand for the C1 controls of their value), and the UTF-8
+// bytes of a code point below 0x10000.
+unsigned Cp1252(unsigned char c);
+std::string Utf8(unsigned cp);
+// The start of a DIF file of `columns` columns and `rows` rows, up to its data.
+std::string DifHeader(int columns, int rows);
 
+// Runs `command` through the shell; its standard output. `status`, when
+// given, receives its exit status (-1 when it did not run or end).
+std::string RunCommand(const std::string& command, int* status = nullptr);
 // Runs `body` in a forked child process. Returns the child's exit status (the
 // body's result; 128 + the signal when it was killed); `out`, when given,
 // receives the text the body put into its argument.

@@ -11,10 +11,7 @@
 namespace zephrin {
 namespace {
 
-std::string DifHeader(int columns, int rows) {
-  return "TABLE\n0,1\n\"\"\nVECTORS\n0," + std::to_string(columns) + "\n\"\"\nTUPLES\n0," + std::to_string(rows) +
-         "\n\"\"\nDATA\n0,0\n\"\"\n";
-}
+using test::DifHeader;
 
 class DifStringCells : public ::testing::Test {
  protected:

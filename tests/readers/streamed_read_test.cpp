@@ -49,7 +49,7 @@ const Case kCases[] = {
      [] { return Repeat(15000, [](int i) { return "A,J" + std::to_string(i) + ",Entry\n\n,,,1000,5\n,,,2000,-5\n\n\n"; }); }},
     {"dif", "big.dif", "T", "FCOA",
      [] {
-       return "TABLE\n0,1\n\"\"\nVECTORS\n0,3\n\"\"\nTUPLES\n0,30000\n\"\"\nDATA\n0,0\n\"\"\n" +
+       return test::DifHeader(3, 30000) +
               Repeat(30000, [](int i) { return "-1,0\nBOT\n0," + std::to_string(i) + "\nV\n1,0\n\"Name <" + std::to_string(i) + ">\"\n0,3\nV\n"; }) +
               "-1,0\nEOD\n";
      }},

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "result/result_document.h"
+#include "test_util.h"
 
 namespace zephrin {
 namespace {
@@ -103,19 +104,7 @@ TEST(ResultDocument, EscapeXmlText) {
 
 // The serialised text of a value, one byte at a time, as a reference for the
 // escaper's tables and faster scanning: Windows-1252 written out plainly.
-std::string Utf8(uint32_t cp) {
-  if (cp < 0x80) return std::string(1, static_cast<char>(cp));
-  if (cp < 0x800) return {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
-  return {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
-          static_cast<char>(0x80 | (cp & 0x3F))};
-}
 std::string ReferenceText(std::string_view value, bool engineEscape, bool printableOnly = false) {
-  // Windows-1252 0x80 to 0x9F: the euro sign, quotes, dashes ... (the five
-  // undefined bytes stand for the C1 controls of their value).
-  static const uint32_t kHigh[32] = {0x20AC, 0x81,   0x201A, 0x192,  0x201E, 0x2026, 0x2020, 0x2021,
-                                     0x2C6,  0x2030, 0x160,  0x2039, 0x152,  0x8D,   0x17D,  0x8F,
-                                     0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                     0x2DC,  0x2122, 0x161,  0x203A, 0x153,  0x9D,   0x17E,  0x178};
   std::string out;
   for (char ch : value) {
     const auto c = static_cast<unsigned char>(ch);
@@ -124,8 +113,7 @@ std::string ReferenceText(std::string_view value, bool engineEscape, bool printa
     else if (c == '>') out += engineEscape ? "&amp;gt;" : "&gt;";
     else if (printableOnly && (c < 32 || c > 126)) out += ' ';
     else if (c < 32 && c != '\t' && c != '\n' && c != '\r') out += ' ';
-    else if (c >= 0x80 && c < 0xA0) out += Utf8(kHigh[c - 0x80]);
-    else if (c >= 0xA0) out += Utf8(c);
+    else if (c >= 0x80) out += test::Utf8(test::Cp1252(c));
     else out += static_cast<char>(c);
   }
   return out;

@@ -1,12 +1,10 @@
 #include "templates/template_listing.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <initializer_list>
 #include <string>
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include "service/host_protocol.h"
 #include "test_util.h"
@@ -234,14 +232,8 @@ struct RunResult {
 
 RunResult RunCli(const TempDir& scratch, const std::string& args) {
   const std::string errFile = scratch.file("stderr.txt");
-  const std::string command = std::string("'") + ZEPHRIN_BINARY + "' " + args + " 2>'" + errFile + "'";
   RunResult r;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return r;
-  char buf[4096];
-  for (std::size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) r.out.append(buf, n);
-  const int status = pclose(pipe);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.out = test::RunCommand(std::string("'") + ZEPHRIN_BINARY + "' " + args + " 2>'" + errFile + "'", &r.exitCode);
   r.err = ReadFile(errFile);
   return r;
 }
