@@ -339,9 +339,10 @@ TEST(CatalogueRequired, InternationalRule) {
 // ---------------------------------------------------------------------------
 // Availability.
 
-std::vector<bool> Availability(const AvailabilityInput& in, int count) {
-  std::vector<bool> out;
-  for (int i = 0; i < count; ++i) out.push_back(IsItemAvailable(in, i));
+// Whether items 0 to count - 1 are available: "1" or "0" each.
+std::string Availability(const AvailabilityInput& in, int count) {
+  std::string out;
+  for (int i = 0; i < count; ++i) out += IsItemAvailable(in, i) ? '1' : '0';
   return out;
 }
 
@@ -356,69 +357,50 @@ AvailabilityInput Standard(std::string_view set, CheckGroup group, bool batch = 
 }
 
 TEST(CatalogueAvailability, ChartOfAccounts) {
-  using V = std::vector<bool>;
   // Company, number, caption, balance, TRC, TCC, type, SIC, activity number, activity name.
-  EXPECT_EQ(Availability(Standard("COA", CheckGroup::ChartOnly), 10),
-            (V{false, true, true, false, true, true, false, false, false, false}));
-  EXPECT_EQ(Availability(Standard("COA", CheckGroup::ChartOnly, true, "1120S"), 10),
-            (V{true, true, true, false, true, true, false, false, true, true}));
-  EXPECT_EQ(Availability(Standard("COA", CheckGroup::BalanceOnly), 10),
-            (V{false, true, false, true, false, false, false, false, false, false}));
+  EXPECT_EQ(Availability(Standard("COA", CheckGroup::ChartOnly), 10), "0110110000");
+  EXPECT_EQ(Availability(Standard("COA", CheckGroup::ChartOnly, true, "1120S"), 10), "1110110011");
+  EXPECT_EQ(Availability(Standard("COA", CheckGroup::BalanceOnly), 10), "0101000000");
   AvailabilityInput ica = Standard("ICOA", CheckGroup::ChartOnly, false, "ALL");
   ica.ica = true;
-  EXPECT_EQ(Availability(ica, 10),
-            (V{false, true, true, false, false, false, true, true, true, false}));
+  EXPECT_EQ(Availability(ica, 10), "0110001110");
   // Unknown and built-in sets follow the same rules.
-  EXPECT_EQ(Availability(Standard("", CheckGroup::Neither, false, "1120"), 10),
-            (V{false, true, false, false, false, false, false, false, false, false}));
+  EXPECT_EQ(Availability(Standard("", CheckGroup::Neither, false, "1120"), 10), "0100000000");
 }
 
 TEST(CatalogueAvailability, BalanceSetsWithOwnExceptions) {
-  using V = std::vector<bool>;
-  V m3(17, true);
-  m3[0] = false;  // the company number needs batch mode
-  EXPECT_EQ(Availability(Standard("M3BAL", CheckGroup::BalanceOnly), 17), m3);
+  // The company number needs batch mode.
+  EXPECT_EQ(Availability(Standard("M3BAL", CheckGroup::BalanceOnly), 17), "0" + std::string(16, '1'));
   AvailabilityInput m3Ica = Standard("M3BAL", CheckGroup::ChartOnly, true);
   m3Ica.ica = true;
-  EXPECT_EQ(Availability(m3Ica, 17), V(17, true));
-  EXPECT_EQ(Availability(Standard("M2BAL", CheckGroup::BalanceOnly), 5),
-            (V{false, true, true, true, false}));
-  EXPECT_EQ(Availability(Standard("M2BAL", CheckGroup::BalanceOnly, false, "1065"), 5),
-            (V{false, true, true, true, true}));
-  EXPECT_EQ(Availability(Standard("M2BAL", CheckGroup::BalanceOnly, true), 5),
-            (V{true, true, true, true, true}));
-  EXPECT_EQ(Availability(Standard("EXRATE", CheckGroup::Neither), 5),
-            (V{false, true, true, true, true}));
-  EXPECT_EQ(Availability(Standard("PK1MAP", CheckGroup::Neither), 3), (V{true, true, true}));
+  EXPECT_EQ(Availability(m3Ica, 17), std::string(17, '1'));
+  EXPECT_EQ(Availability(Standard("M2BAL", CheckGroup::BalanceOnly), 5), "01110");
+  EXPECT_EQ(Availability(Standard("M2BAL", CheckGroup::BalanceOnly, false, "1065"), 5), "01111");
+  EXPECT_EQ(Availability(Standard("M2BAL", CheckGroup::BalanceOnly, true), 5), "11111");
+  EXPECT_EQ(Availability(Standard("EXRATE", CheckGroup::Neither), 5), "01111");
+  EXPECT_EQ(Availability(Standard("PK1MAP", CheckGroup::Neither), 3), "111");
 }
 
 TEST(CatalogueAvailability, SetsWithOwnRules) {
-  using V = std::vector<bool>;
-  EXPECT_EQ(Availability(Standard("IXREF", CheckGroup::ChartOnly), 5),
-            (V{false, true, false, true, false}));
-  EXPECT_EQ(Availability(Standard("IXREF", CheckGroup::ChartOnly, true), 5),
-            (V{true, true, false, true, false}));
-  EXPECT_EQ(Availability(Standard("TAXRATE", CheckGroup::ChartOnly), 5), V(5, true));
-  EXPECT_EQ(Availability(Standard("TAXPAY", CheckGroup::BalanceOnly), 6),
-            (V{false, true, true, true, true, true}));
-  EXPECT_EQ(Availability(Standard("M3MAP", CheckGroup::ChartOnly), 2), (V{true, true}));
-  EXPECT_EQ(Availability(Standard("INSURPYDAC", CheckGroup::Neither), 6),
-            (V{false, true, false, true, false, true}));
+  EXPECT_EQ(Availability(Standard("IXREF", CheckGroup::ChartOnly), 5), "01010");
+  EXPECT_EQ(Availability(Standard("IXREF", CheckGroup::ChartOnly, true), 5), "11010");
+  EXPECT_EQ(Availability(Standard("TAXRATE", CheckGroup::ChartOnly), 5), "11111");
+  EXPECT_EQ(Availability(Standard("TAXPAY", CheckGroup::BalanceOnly), 6), "011111");
+  EXPECT_EQ(Availability(Standard("M3MAP", CheckGroup::ChartOnly), 2), "11");
+  EXPECT_EQ(Availability(Standard("INSURPYDAC", CheckGroup::Neither), 6), "010101");
 
+  // The entity's binders: by the options, items 19 to 26 (21 always).
   AvailabilityInput entity = Standard("ENTITY", CheckGroup::Neither);
-  V binders = Availability(entity, 27);
-  for (int i = 0; i < 27; ++i)
-    EXPECT_EQ(binders[static_cast<std::size_t>(i)], i < 19 || i == 21) << i;
+  EXPECT_EQ(Availability(entity, 27), std::string(19, '1') + "00100000");
   entity.options = {true, false, false, false};  // option 1
-  V one = Availability(entity, 27);
-  EXPECT_EQ((V{one[19], one[20], one[22], one[23], one[24], one[25], one[26]}),
-            (V{false, false, false, false, true, true, true}));
+  std::string a = Availability(entity, 27);
+  EXPECT_EQ(a.substr(19, 2) + a.substr(22), "0000111");
   entity.options = {false, true, false, false};  // option 2
-  V two = Availability(entity, 27);
-  EXPECT_EQ((V{two[19], two[20], two[22], two[23], two[24]}), (V{false, false, true, true, false}));
+  a = Availability(entity, 27);
+  EXPECT_EQ(a.substr(19, 2) + a.substr(22, 3), "00110");
   entity.options = {false, false, true, false};  // option 3
-  V three = Availability(entity, 27);
-  EXPECT_EQ((V{three[19], three[20], three[22], three[24]}), (V{true, true, false, false}));
+  a = Availability(entity, 27);
+  EXPECT_EQ(a.substr(19, 2) + a[22] + a[24], "1100");
 }
 
 TEST(CatalogueAvailability, JournalEntries) {
@@ -426,18 +408,10 @@ TEST(CatalogueAvailability, JournalEntries) {
   in.editorKind = EditorKind::JournalEntry;
   in.itemSet = "JE";
   in.checkGroup = CheckGroup::ChartOnly;
-  std::vector<bool> chart = Availability(in, 25);
-  for (int i = 0; i < 25; ++i) {
-    const bool expected = i != 0 && i != 18 && i != 20;
-    EXPECT_EQ(chart[static_cast<std::size_t>(i)], expected) << "chart " << i;
-  }
+  EXPECT_EQ(Availability(in, 25), "0" + std::string(17, '1') + "0101111");
   in.checkGroup = CheckGroup::BalanceOnly;
   in.batchMode = true;
-  std::vector<bool> balance = Availability(in, 25);
-  for (int i = 0; i < 25; ++i) {
-    const bool expected = i <= 2 || i == 17 || i == 18;
-    EXPECT_EQ(balance[static_cast<std::size_t>(i)], expected) << "balance " << i;
-  }
+  EXPECT_EQ(Availability(in, 25), "111" + std::string(14, '0') + "11000000");
   in.options[3] = true;
   EXPECT_TRUE(IsItemAvailable(in, 20));
   in.checkGroup = CheckGroup::ChartOnly;

