@@ -116,13 +116,15 @@ TEST_F(TemplateListingTest, MissingStoreListsOnlyTheFolder) {
                            "/r&amp;d &lt;home&gt;</PATHNAME><MAX_INTLCOMBO_ITEMS>100</MAX_INTLCOMBO_ITEMS></INFO>");
 }
 
-const char* const kThree =
-    "[Import:A]\nInfo=COA\n"
-    "[Import:B]\nInfo=JE\n"
-    "[Import:C]\nInfo=TCC\n"
-    "[Import:Layout]\n1=A\n2=B\n3=C\n"
-    "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Y.CSV^A\n3=/D/Z.CSV\n"
-    "[Import:CurDir]\nCurDir=/D\n";
+// A store of three templates, in its parts.
+const std::string kTemplates = "[Import:A]\nInfo=COA\n[Import:B]\nInfo=JE\n[Import:C]\nInfo=TCC\n";
+const std::string kIndex = "[Import:Layout]\n1=A\n2=B\n3=C\n";
+const std::string kFiles = "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Y.CSV^A\n3=/D/Z.CSV\n";
+const std::string kCurDir = "[Import:CurDir]\nCurDir=/D\n";
+const std::string kThree = kTemplates + kIndex + kFiles + kCurDir;
+// kThree without template B.
+const std::string kWithoutB =
+    "[Import:A]\nInfo=COA\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=C\n" + kFiles + kCurDir;
 
 struct DeleteCase {
   const char* label;
@@ -155,17 +157,13 @@ const std::string kLong(300, 'X');
 INSTANTIATE_TEST_SUITE_P(
     Cases, DeleteTest,
     ::testing::Values(
-        DeleteCase{"MiddleTemplate", false, "B", kThree,
-                   "[Import:A]\nInfo=COA\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=C\n"
-                   "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Y.CSV^A\n3=/D/Z.CSV\n[Import:CurDir]\nCurDir=/D\n"},
-        DeleteCase{"AllTemplatesKeepsFiles", false, "ALL TEMPLATES", kThree,
-                   "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Y.CSV^A\n3=/D/Z.CSV\n[Import:CurDir]\nCurDir=/D\n"},
+        DeleteCase{"MiddleTemplate", false, "B", kThree, kWithoutB},
+        DeleteCase{"AllTemplatesKeepsFiles", false, "ALL TEMPLATES", kThree, kFiles + kCurDir},
         DeleteCase{"TemplateNotThere", false, "Q", kThree, ""},
         DeleteCase{"AllTemplatesOfEmptyIndex", false, "ALL TEMPLATES", "[Import:FileName]\n1=/A^B\n", ""},
         // Section names compare without case, index values exactly.
         DeleteCase{"OtherCase", false, "b", kThree,
-                   "[Import:A]\nInfo=COA\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=B\n3=C\n"
-                   "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Y.CSV^A\n3=/D/Z.CSV\n[Import:CurDir]\nCurDir=/D\n"},
+                   "[Import:A]\nInfo=COA\n[Import:C]\nInfo=TCC\n" + kIndex + kFiles + kCurDir},
         DeleteCase{"DuplicateIndexEntries", false, "A", "[Import:Layout]\n1=A\n2=B\n3=A\n[Import:A]\nInfo=COA\n",
                    "[Import:Layout]\n1=B\n"},
         DeleteCase{"GapInIndex", false, "A", "[Import:Layout]\n1=A\n2=B\n4=D\n", "[Import:Layout]\n1=B\n4=D\n"},
@@ -177,14 +175,10 @@ INSTANTIATE_TEST_SUITE_P(
         DeleteCase{"CrlfStoreStaysCrlf", false, "A", "[Import:A]\r\nInfo=COA\r\n[Import:Layout]\r\n1=A\r\n2=B\r\n",
                    "[Import:Layout]\r\n1=B\r\n"},
         DeleteCase{"MiddleFile", true, "/D/Y.CSV", kThree,
-                   "[Import:A]\nInfo=COA\n[Import:B]\nInfo=JE\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=B\n3=C\n"
-                   "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Z.CSV\n[Import:CurDir]\nCurDir=/D\n"},
+                   kTemplates + kIndex + "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Z.CSV\n" + kCurDir},
         DeleteCase{"FileWithoutTemplate", true, "/D/Z.CSV", kThree,
-                   "[Import:A]\nInfo=COA\n[Import:B]\nInfo=JE\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=B\n3=C\n"
-                   "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Y.CSV^A\n[Import:CurDir]\nCurDir=/D\n"},
-        DeleteCase{"AllFiles", true, "ALL FILES", kThree,
-                   "[Import:A]\nInfo=COA\n[Import:B]\nInfo=JE\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=B\n3=C\n"
-                   "[Import:CurDir]\nCurDir=/D\n"},
+                   kTemplates + kIndex + "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Y.CSV^A\n" + kCurDir},
+        DeleteCase{"AllFiles", true, "ALL FILES", kThree, kTemplates + kIndex + kCurDir},
         DeleteCase{"FileNotThere", true, "/D/Q.CSV", kThree, ""},
         DeleteCase{"FileInOtherCase", true, "/d/y.csv", kThree, ""},
         DeleteCase{"DuplicateFiles", true, "/A", "[Import:FileName]\n1=/A^T\n2=/B^T\n3=/A^U\n",
@@ -308,10 +302,7 @@ TEST_F(TemplateCommands, DeleteAndForgetSayWhenNothingIsThere) {
   RunResult r = RunCli(scratch, "delete-template b");  // typed in lower case, stored upper-cased
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "Deleted template B.\n");
-  const std::string afterDelete =
-      "[Import:A]\nInfo=COA\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=C\n"
-      "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Y.CSV^A\n3=/D/Z.CSV\n[Import:CurDir]\nCurDir=/D\n";
-  EXPECT_EQ(ReadFile(Store()), afterDelete);
+  EXPECT_EQ(ReadFile(Store()), kWithoutB);
 
   const ino_t before = test::Inode(Store());
   r = RunCli(scratch, "delete-template B");
@@ -322,14 +313,13 @@ TEST_F(TemplateCommands, DeleteAndForgetSayWhenNothingIsThere) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "zephrinimport: no data file /d/q.csv is listed in " + Store() + "\n");
   EXPECT_EQ(test::Inode(Store()), before);
-  EXPECT_EQ(ReadFile(Store()), afterDelete);
+  EXPECT_EQ(ReadFile(Store()), kWithoutB);
 
   r = RunCli(scratch, "forget-file /d/x.csv");
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "Forgot data file /D/X.CSV.\n");
-  EXPECT_EQ(ReadFile(Store()),
-            "[Import:A]\nInfo=COA\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=C\n"
-            "[Import:FileName]\n1=/D/Y.CSV^A\n2=/D/Z.CSV\n[Import:CurDir]\nCurDir=/D\n");
+  EXPECT_EQ(ReadFile(Store()), "[Import:A]\nInfo=COA\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=C\n"
+                               "[Import:FileName]\n1=/D/Y.CSV^A\n2=/D/Z.CSV\n" + kCurDir);
 
   EXPECT_EQ(RunCli(scratch, "delete-template").exitCode, 2);
   EXPECT_EQ(RunCli(scratch, "delete-template ''").exitCode, 2);
