@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -42,6 +43,14 @@ ScopedEnv::~ScopedEnv() {
   else unsetenv(m_name.c_str());
 }
 
+HomeSandbox::HomeSandbox(bool traced)
+    : homeEnv("ZEPHRINIMPORT_HOME", home.str()),
+      registryEnv("ZEPHRINIMPORT_REGISTRY", logs.file("registry.ini")),
+      traceEnv("ZEPHRINIMPORT_TRACE", traced ? std::optional(logs.file("trace.txt")) : std::nullopt) {}
+
+std::string HomeSandbox::TraceText() const { return ReadFile(logs.file("trace.txt")); }
+void HomeSandbox::ClearTrace() const { WriteFile(logs.file("trace.txt"), ""); }
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream ss;
@@ -70,6 +79,38 @@ ino_t Inode(const std::string& path) {
 std::string Upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return s;
+}
+
+unsigned Cp1252(unsigned char c) {
+  static constexpr unsigned kHigh[32] = {0x20AC, 0x81,   0x201A, 0x192,  0x201E, 0x2026, 0x2020, 0x2021,
+                                         0x2C6,  0x2030, 0x160,  0x2039, 0x152,  0x8D,   0x17D,  0x8F,
+                                         0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                         0x2DC,  0x2122, 0x161,  0x203A, 0x153,  0x9D,   0x17E,  0x178};
+  return c >= 0x80 && c < 0xA0 ? kHigh[c - 0x80] : c;
+}
+
+std::string Utf8(unsigned cp) {
+  if (cp < 0x80) return std::string(1, static_cast<char>(cp));
+  if (cp < 0x800) return {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
+  return {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+          static_cast<char>(0x80 | (cp & 0x3F))};
+}
+
+std::string DifHeader(int columns, int rows) {
+  return "TABLE\n0,1\n\"\"\nVECTORS\n0," + std::to_string(columns) + "\n\"\"\nTUPLES\n0," + std::to_string(rows) +
+         "\n\"\"\nDATA\n0,0\n\"\"\n";
+}
+
+std::string RunCommand(const std::string& command, int* status) {
+  std::string out;
+  if (status) *status = -1;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return out;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  const int result = ::pclose(pipe);
+  if (status && WIFEXITED(result)) *status = WEXITSTATUS(result);
+  return out;
 }
 
 int RunInChild(const std::function<int(std::string&)>& body, std::string* out) {

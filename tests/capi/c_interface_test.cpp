@@ -73,8 +73,7 @@ class CInterface : public ::testing::Test {
     test::WriteFile(chart, test::ReadFile(test::DataPath("reads/csv_fcoa/tb.csv")));
     test::WriteFile(rates, test::ReadFile(test::DataPath("reads/intl_csv_rates/rates.csv")));
   }
-  test::TempDir home;
-  test::ScopedEnv env{"ZEPHRINIMPORT_HOME", home.str()};
+  test::ScopedHome home;
   const std::string chart = home.file("tb.csv");
   const std::string rates = home.file("rates.csv");
   const std::string chartXml = Expected("reads/csv_fcoa/expected.xml");

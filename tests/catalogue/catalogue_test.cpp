@@ -214,56 +214,43 @@ std::optional<std::string> RunCheck(const char* host, bool batch,
 TEST(CatalogueRequired, StandardRules) {
   using S = std::string;
   const RequiredCase cases[] = {
-      {"batch without company", "FCOA", true,
-       {"Account_Number", "Account_Caption", "TRC", "TCC"},
-       S("Batch Import requires a Company Number.  Please modify template to show location of "
-         "this field.")},
+      {"batch without company", "FCOA", true, {"Account_Number", "Account_Caption", "TRC", "TCC"},
+       S("Batch Import requires a Company Number.  Please modify template to show location of this field.")},
       {"batch rule comes first", "PRELIMBAL", true, {},
-       S("Batch Import requires a Company Number.  Please modify template to show location of "
-         "this field.")},
+       S("Batch Import requires a Company Number.  Please modify template to show location of this field.")},
       {"batch with everything", "FCOA", true,
        {"Company_Number", "Account_Number", "Account_Caption", "TRC", "TCC"}, std::nullopt},
       {"chart only account number", "FCOA", false, {"Account_Number"},
        S("Chart of Accounts import requires a TRC, a TCC and an Account Caption") + kThese},
       {"chart nothing", "FCOA", false, {},
-       S("Chart of Accounts import requires an Account Number, a TRC, a TCC and an Account "
-         "Caption") + kThese},
+       S("Chart of Accounts import requires an Account Number, a TRC, a TCC and an Account Caption") + kThese},
       {"chart one missing", "FCOA", false, {"Account_Number", "TRC", "TCC"},
        S("Chart of Accounts import requires an Account Caption") + kThis},
-      {"chart complete", "FCOA", false, {"Account_Number", "Account_Caption", "TRC", "TCC"},
-       std::nullopt},
-      {"tax rate", "TAXRATE", false, {"Jurisdiction_Name"},
-       S("Tax Rate Chart import requires a Jurisdiction") + kThis},
+      {"chart complete", "FCOA", false, {"Account_Number", "Account_Caption", "TRC", "TCC"}, std::nullopt},
+      {"tax rate", "TAXRATE", false, {"Jurisdiction_Name"}, S("Tax Rate Chart import requires a Jurisdiction") + kThis},
       {"tax rate complete", "TAXRATE", false, {"Jurisdiction"}, std::nullopt},
       {"tcc", "TCC", false, {}, S("Chart of TCC import requires a TRC, a TCC and a TCC Caption") + kThese},
       {"international chart", "ICA", false, {"TRC", "TCC"},
-       S("Chart of Accounts import requires an Account Number, an Account Type and an Account "
-         "Caption") + kThese},
+       S("Chart of Accounts import requires an Account Number, an Account Type and an Account Caption") + kThese},
       {"journal chart", "FBJ", false, {},
-       S("Chart of Adjustment import requires an Account Number, a JE Caption, a JE Type and a "
-         "JE Number") + kThese},
-      {"journal chart only number", "FTJ", false,
-       {"Account_Number", "JE_Caption", "JE_Type"},
+       S("Chart of Adjustment import requires an Account Number, a JE Caption, a JE Type and a JE Number") + kThese},
+      {"journal chart only number", "FTJ", false, {"Account_Number", "JE_Caption", "JE_Type"},
        S("Chart of Adjustment import requires a JE Number") + kThis},
       {"international xref", "IXREF", false, {"Federal_Account_Caption"},
-       S("Chart of Accounts import requires a Federal Account Number and an International "
-         "Account Number") + kThese},
+       S("Chart of Accounts import requires a Federal Account Number and an International Account Number") + kThese},
       {"federal xref", "FCAXREF", false, {},
-       S("Fed COA Xref requires a Prior Year Account Number and a Current Year Account Number") +
-           kThese},
+       S("Fed COA Xref requires a Prior Year Account Number and a Current Year Account Number") + kThese},
       {"adjustment xref", "TAJXREF", false, {"Prior_Year_Tax_Adjustment_Number"},
        S("TAX Adjustment Xref requires a Current Year Adjustment Number") + kThis},
       {"m3 map", "M3MAP", false, {},
        S("Chart of Accounts import requires an Account Number and a Schedule M-3 Code") + kThese},
       {"naic map", "NAICLINEMAP", false, {},
-       S("NAIC Reconciliation Chart import requires a NAIC Map Code and an Account Number") +
-           kThese},
+       S("NAIC Reconciliation Chart import requires a NAIC Map Code and an Account Number") + kThese},
       {"naic map code only", "NAICLINEMAP", false, {"Account_Number"},
        S("NAIC Reconciliation Chart import requires a NAIC Map Code") + kThis},
       {"preliminary balances", "PRELIMBAL", false, {"Account_Caption"},
        S("Balance import requires an Account Number and a Balance Amount") + kThese},
-      {"preliminary balances complete", "PRELIMBAL", false, {"Account_Number", "Account_Balance"},
-       std::nullopt},
+      {"preliminary balances complete", "PRELIMBAL", false, {"Account_Number", "Account_Balance"}, std::nullopt},
       {"journal balances", "JEBAL", false, {"Account_Balance"},
        S("Balance import requires an Account Number, a JE Type and a JE Number") + kThese},
       {"m3 balances", "M3BAL", false, {"Company_Name"},
@@ -277,8 +264,7 @@ TEST(CatalogueRequired, StandardRules) {
        S("Entity import requires the Company Name, the Entity Type and the Return Type") + kThese},
       {"entity return type", "ENTITY", false, {"Company_Name", "Entity_Type"},
        S("Entity import requires the Return Type") + kThis},
-      {"entity complete", "ENTITY", false, {"Company_Name", "Entity_Type", "Return_Type"},
-       std::nullopt},
+      {"entity complete", "ENTITY", false, {"Company_Name", "Entity_Type", "Return_Type"}, std::nullopt},
       {"neither group", "EXRATE", false, {}, std::nullopt},
       {"unknown host", "NOSUCH", false, {}, std::nullopt},
   };
@@ -319,27 +305,21 @@ TEST(CatalogueRequired, InternationalRule) {
   using S = std::string;
   const IntlCase cases[] = {
       {44, {0, 1, 2}, S("Intercompany Receipts - Rent requires Amount") + kThis},
-      {45, {}, S("Intercompany Receipts - Royalties requires Payor Entity and FPHCI Indicator and "
-                 "Amount") + kThese},
+      {45, {}, S("Intercompany Receipts - Royalties requires Payor Entity and FPHCI Indicator and Amount") + kThese},
       {46, {1, 2, 3}, std::nullopt},
       {1, {1, 2, 3}, S("Exchange Rate requires Country Abbreviation") + kThis},
       {1, {0}, std::nullopt},
       {2, {}, S("Source Code requires Source Code and Description and FTC Type") + kThese},
       {2, {0, 2}, S("Source Code requires Description") + kThis},
-      {41, {0, 2}, S("Intercompany Payments - Dividends requires Recipient Entity and Payor Amount") +
-                       kThese},
-      {42, {},
-       S("Intercompany Payments - RRI requires Recipient Entity and at least one of the following "
+      {41, {0, 2}, S("Intercompany Payments - Dividends requires Recipient Entity and Payor Amount") + kThese},
+      {42, {}, S("Intercompany Payments - RRI requires Recipient Entity and at least one of the following "
          "columns: Interest Paid, Rent Paid, or Royalties Paid") + kThese},
-      {42, {1},
-       S("Intercompany Payments - RRI requires at least one of the following columns: Interest "
+      {42, {1}, S("Intercompany Payments - RRI requires at least one of the following columns: Interest "
          "Paid, Rent Paid, or Royalties Paid") + kThis},
       {42, {3}, S("Intercompany Payments - RRI requires Recipient Entity") + kThis},
       {42, {1, 4}, std::nullopt},
-      {43, {1, 4}, S("Intercompany Receipts - Dividends requires Date Paid and FPHCI Indicator") +
-                       kThese},
-      {47, {0}, S("Sourcing Workpaper - Trial Balance Overrides requires Account and Override "
-                  "Amount") + kThese},
+      {43, {1, 4}, S("Intercompany Receipts - Dividends requires Date Paid and FPHCI Indicator") + kThese},
+      {47, {0}, S("Sourcing Workpaper - Trial Balance Overrides requires Account and Override Amount") + kThese},
       {0, {}, std::nullopt},
       {50, {}, std::nullopt},
       {67, {}, std::nullopt},
@@ -359,9 +339,10 @@ TEST(CatalogueRequired, InternationalRule) {
 // ---------------------------------------------------------------------------
 // Availability.
 
-std::vector<bool> Availability(const AvailabilityInput& in, int count) {
-  std::vector<bool> out;
-  for (int i = 0; i < count; ++i) out.push_back(IsItemAvailable(in, i));
+// Whether items 0 to count - 1 are available: "1" or "0" each.
+std::string Availability(const AvailabilityInput& in, int count) {
+  std::string out;
+  for (int i = 0; i < count; ++i) out += IsItemAvailable(in, i) ? '1' : '0';
   return out;
 }
 
@@ -376,69 +357,50 @@ AvailabilityInput Standard(std::string_view set, CheckGroup group, bool batch = 
 }
 
 TEST(CatalogueAvailability, ChartOfAccounts) {
-  using V = std::vector<bool>;
   // Company, number, caption, balance, TRC, TCC, type, SIC, activity number, activity name.
-  EXPECT_EQ(Availability(Standard("COA", CheckGroup::ChartOnly), 10),
-            (V{false, true, true, false, true, true, false, false, false, false}));
-  EXPECT_EQ(Availability(Standard("COA", CheckGroup::ChartOnly, true, "1120S"), 10),
-            (V{true, true, true, false, true, true, false, false, true, true}));
-  EXPECT_EQ(Availability(Standard("COA", CheckGroup::BalanceOnly), 10),
-            (V{false, true, false, true, false, false, false, false, false, false}));
+  EXPECT_EQ(Availability(Standard("COA", CheckGroup::ChartOnly), 10), "0110110000");
+  EXPECT_EQ(Availability(Standard("COA", CheckGroup::ChartOnly, true, "1120S"), 10), "1110110011");
+  EXPECT_EQ(Availability(Standard("COA", CheckGroup::BalanceOnly), 10), "0101000000");
   AvailabilityInput ica = Standard("ICOA", CheckGroup::ChartOnly, false, "ALL");
   ica.ica = true;
-  EXPECT_EQ(Availability(ica, 10),
-            (V{false, true, true, false, false, false, true, true, true, false}));
+  EXPECT_EQ(Availability(ica, 10), "0110001110");
   // Unknown and built-in sets follow the same rules.
-  EXPECT_EQ(Availability(Standard("", CheckGroup::Neither, false, "1120"), 10),
-            (V{false, true, false, false, false, false, false, false, false, false}));
+  EXPECT_EQ(Availability(Standard("", CheckGroup::Neither, false, "1120"), 10), "0100000000");
 }
 
 TEST(CatalogueAvailability, BalanceSetsWithOwnExceptions) {
-  using V = std::vector<bool>;
-  V m3(17, true);
-  m3[0] = false;  // the company number needs batch mode
-  EXPECT_EQ(Availability(Standard("M3BAL", CheckGroup::BalanceOnly), 17), m3);
+  // The company number needs batch mode.
+  EXPECT_EQ(Availability(Standard("M3BAL", CheckGroup::BalanceOnly), 17), "0" + std::string(16, '1'));
   AvailabilityInput m3Ica = Standard("M3BAL", CheckGroup::ChartOnly, true);
   m3Ica.ica = true;
-  EXPECT_EQ(Availability(m3Ica, 17), V(17, true));
-  EXPECT_EQ(Availability(Standard("M2BAL", CheckGroup::BalanceOnly), 5),
-            (V{false, true, true, true, false}));
-  EXPECT_EQ(Availability(Standard("M2BAL", CheckGroup::BalanceOnly, false, "1065"), 5),
-            (V{false, true, true, true, true}));
-  EXPECT_EQ(Availability(Standard("M2BAL", CheckGroup::BalanceOnly, true), 5),
-            (V{true, true, true, true, true}));
-  EXPECT_EQ(Availability(Standard("EXRATE", CheckGroup::Neither), 5),
-            (V{false, true, true, true, true}));
-  EXPECT_EQ(Availability(Standard("PK1MAP", CheckGroup::Neither), 3), (V{true, true, true}));
+  EXPECT_EQ(Availability(m3Ica, 17), std::string(17, '1'));
+  EXPECT_EQ(Availability(Standard("M2BAL", CheckGroup::BalanceOnly), 5), "01110");
+  EXPECT_EQ(Availability(Standard("M2BAL", CheckGroup::BalanceOnly, false, "1065"), 5), "01111");
+  EXPECT_EQ(Availability(Standard("M2BAL", CheckGroup::BalanceOnly, true), 5), "11111");
+  EXPECT_EQ(Availability(Standard("EXRATE", CheckGroup::Neither), 5), "01111");
+  EXPECT_EQ(Availability(Standard("PK1MAP", CheckGroup::Neither), 3), "111");
 }
 
 TEST(CatalogueAvailability, SetsWithOwnRules) {
-  using V = std::vector<bool>;
-  EXPECT_EQ(Availability(Standard("IXREF", CheckGroup::ChartOnly), 5),
-            (V{false, true, false, true, false}));
-  EXPECT_EQ(Availability(Standard("IXREF", CheckGroup::ChartOnly, true), 5),
-            (V{true, true, false, true, false}));
-  EXPECT_EQ(Availability(Standard("TAXRATE", CheckGroup::ChartOnly), 5), V(5, true));
-  EXPECT_EQ(Availability(Standard("TAXPAY", CheckGroup::BalanceOnly), 6),
-            (V{false, true, true, true, true, true}));
-  EXPECT_EQ(Availability(Standard("M3MAP", CheckGroup::ChartOnly), 2), (V{true, true}));
-  EXPECT_EQ(Availability(Standard("INSURPYDAC", CheckGroup::Neither), 6),
-            (V{false, true, false, true, false, true}));
+  EXPECT_EQ(Availability(Standard("IXREF", CheckGroup::ChartOnly), 5), "01010");
+  EXPECT_EQ(Availability(Standard("IXREF", CheckGroup::ChartOnly, true), 5), "11010");
+  EXPECT_EQ(Availability(Standard("TAXRATE", CheckGroup::ChartOnly), 5), "11111");
+  EXPECT_EQ(Availability(Standard("TAXPAY", CheckGroup::BalanceOnly), 6), "011111");
+  EXPECT_EQ(Availability(Standard("M3MAP", CheckGroup::ChartOnly), 2), "11");
+  EXPECT_EQ(Availability(Standard("INSURPYDAC", CheckGroup::Neither), 6), "010101");
 
+  // The entity's binders: by the options, items 19 to 26 (21 always).
   AvailabilityInput entity = Standard("ENTITY", CheckGroup::Neither);
-  V binders = Availability(entity, 27);
-  for (int i = 0; i < 27; ++i)
-    EXPECT_EQ(binders[static_cast<std::size_t>(i)], i < 19 || i == 21) << i;
+  EXPECT_EQ(Availability(entity, 27), std::string(19, '1') + "00100000");
   entity.options = {true, false, false, false};  // option 1
-  V one = Availability(entity, 27);
-  EXPECT_EQ((V{one[19], one[20], one[22], one[23], one[24], one[25], one[26]}),
-            (V{false, false, false, false, true, true, true}));
+  std::string a = Availability(entity, 27);
+  EXPECT_EQ(a.substr(19, 2) + a.substr(22), "0000111");
   entity.options = {false, true, false, false};  // option 2
-  V two = Availability(entity, 27);
-  EXPECT_EQ((V{two[19], two[20], two[22], two[23], two[24]}), (V{false, false, true, true, false}));
+  a = Availability(entity, 27);
+  EXPECT_EQ(a.substr(19, 2) + a.substr(22, 3), "00110");
   entity.options = {false, false, true, false};  // option 3
-  V three = Availability(entity, 27);
-  EXPECT_EQ((V{three[19], three[20], three[22], three[24]}), (V{true, true, false, false}));
+  a = Availability(entity, 27);
+  EXPECT_EQ(a.substr(19, 2) + a[22] + a[24], "1100");
 }
 
 TEST(CatalogueAvailability, JournalEntries) {
@@ -446,18 +408,10 @@ TEST(CatalogueAvailability, JournalEntries) {
   in.editorKind = EditorKind::JournalEntry;
   in.itemSet = "JE";
   in.checkGroup = CheckGroup::ChartOnly;
-  std::vector<bool> chart = Availability(in, 25);
-  for (int i = 0; i < 25; ++i) {
-    const bool expected = i != 0 && i != 18 && i != 20;
-    EXPECT_EQ(chart[static_cast<std::size_t>(i)], expected) << "chart " << i;
-  }
+  EXPECT_EQ(Availability(in, 25), "0" + std::string(17, '1') + "0101111");
   in.checkGroup = CheckGroup::BalanceOnly;
   in.batchMode = true;
-  std::vector<bool> balance = Availability(in, 25);
-  for (int i = 0; i < 25; ++i) {
-    const bool expected = i <= 2 || i == 17 || i == 18;
-    EXPECT_EQ(balance[static_cast<std::size_t>(i)], expected) << "balance " << i;
-  }
+  EXPECT_EQ(Availability(in, 25), "111" + std::string(14, '0') + "11000000");
   in.options[3] = true;
   EXPECT_TRUE(IsItemAvailable(in, 20));
   in.checkGroup = CheckGroup::ChartOnly;

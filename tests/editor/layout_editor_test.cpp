@@ -15,9 +15,6 @@
 namespace zephrin {
 namespace {
 
-using test::ReadFile;
-using test::TempDir;
-using test::WriteFile;
 using Msgs = std::vector<std::string>;
 using Strings = std::vector<std::string>;
 
@@ -144,9 +141,8 @@ TEST_F(EditorTest, GridPreviewsSplitFieldsAsTheReaderNumbersThem) {
     long rows, cols;
     std::vector<Cell> cells;
   };
-  const std::string dif =
-      "TABLE\n0,1\n\"\"\nVECTORS\n0,3\n\"\"\nTUPLES\n0,2\n\"\"\nDATA\n0,0\n\"\"\n-1,0\nBOT\n1,0\n\"Acct\"\n0,100.5\n"
-      "V\n1,0\n\"x\"\n1,0\n\"beyond\"\n-1,0\nBOT\n1,0\n\"\"\n0,7\nV\n-1,0\nEOD\n";
+  const std::string dif = test::DifHeader(3, 2) + "-1,0\nBOT\n1,0\n\"Acct\"\n0,100.5\n"
+                          "V\n1,0\n\"x\"\n1,0\n\"beyond\"\n-1,0\nBOT\n1,0\n\"\"\n0,7\nV\n-1,0\nEOD\n";
   const Case cases[] = {
       // A quoted comma; a blank field; a tab becomes a blank; a last comma is not a field; commas only: blank.
       {"data.csv", "1000,\"Cash, petty\",  ,x\t\n\"q\"\"\",last,\n,,,\na,b,c,d,e\n", 5, 6,
@@ -179,7 +175,7 @@ TEST_F(EditorTest, GridPreviewsSplitFieldsAsTheReaderNumbersThem) {
 TEST_F(EditorTest, TwentyFiveBlankLinesStopThePreview) {
   std::string csv = "a,b\n";
   for (int i = 0; i < 40; ++i) csv += i % 2 ? ",,\n" : "   \n";
-  std::string dif = "TABLE\n0,1\n\"\"\nVECTORS\n0,2\n\"\"\nTUPLES\n0,40\n\"\"\nDATA\n0,0\n\"\"\n-1,0\nBOT\n0,1\nV\n";
+  std::string dif = test::DifHeader(2, 40) + "-1,0\nBOT\n0,1\nV\n";
   for (int r = 0; r < 30; ++r) dif += "-1,0\nBOT\n1,0\n\"\"\n";
   std::string text = "short\n";
   for (int i = 0; i < 25; ++i) text += "     \n";
@@ -212,7 +208,7 @@ TEST_F(EditorTest, CsvLongLinesArriveInPiecesOfTheReadersBuffer) {
 }
 
 TEST_F(EditorTest, DifWith500ColumnsNamesColumnsPastAZAndPlacesInTheLast) {
-  std::string dif = "TABLE\n0,1\n\"\"\nVECTORS\n0,500\n\"\"\nTUPLES\n0,30\n\"\"\nDATA\n0,0\n\"\"\n";
+  std::string dif = test::DifHeader(500, 30);
   for (int r = 0; r < 30; ++r) {
     dif += "-1,0\nBOT\n";
     for (int c = 0; c < 500; ++c) dif += "0," + std::to_string(r * 1000 + c) + "\nV\n";

@@ -11,22 +11,12 @@
 namespace zephrin {
 namespace {
 
-using test::ReadFile;
-using test::ScopedEnv;
-using test::TempDir;
-using test::WriteFile;
 
-class ExportFilesTest : public ::testing::Test {
+class ExportFilesTest : public ::testing::Test, protected test::HomeSandbox {
  protected:
-  TempDir home;
-  TempDir logs;
-  ScopedEnv homeEnv{"ZEPHRINIMPORT_HOME", home.str()};
-  ScopedEnv registryEnv{"ZEPHRINIMPORT_REGISTRY", logs.file("registry.ini")};
-  ScopedEnv traceEnv{"ZEPHRINIMPORT_TRACE", logs.file("trace.txt")};
   RecordingUserInterface ui;
   std::unique_ptr<CxmlWrapper> service = std::make_unique<CxmlWrapper>(&ui);
 
-  std::string TraceText() { return ReadFile(logs.file("trace.txt")); }
   int32_t Create(std::string_view name) {
     int32_t r = -7;
     EXPECT_EQ(service->CreateOutputFile(name, r), kOk);

@@ -11,10 +11,6 @@
 namespace zephrin {
 namespace {
 
-using test::ReadFile;
-using test::ScopedEnv;
-using test::TempDir;
-using test::WriteFile;
 
 // Answers one dialog with a path and the filter entry the user selected.
 class ChoosingUserInterface : public RecordingUserInterface {
@@ -29,13 +25,9 @@ class ChoosingUserInterface : public RecordingUserInterface {
   std::vector<FileDialogRequest> requests;
 };
 
-class FilePickersTest : public ::testing::Test {
+class FilePickersTest : public ::testing::Test, protected test::HomeSandbox {
  protected:
-  TempDir home;
-  TempDir elsewhere;
-  ScopedEnv homeEnv{"ZEPHRINIMPORT_HOME", home.str()};
-  ScopedEnv registryEnv{"ZEPHRINIMPORT_REGISTRY", elsewhere.file("registry.ini")};
-  ScopedEnv traceEnv{"ZEPHRINIMPORT_TRACE", std::nullopt};
+  FilePickersTest() : HomeSandbox(/*traced=*/false) {}
   ChoosingUserInterface ui;
   CxmlWrapper service{&ui};
   std::string Store() const { return home.file("import.ini"); }
@@ -174,7 +166,7 @@ TEST_F(FilePickersTest, SelectExportPDFFile) {
 // A path the user chose may lie outside the writable folder; the file methods
 // then take it, and only it.
 TEST_F(FilePickersTest, PickedPathsAreAccepted) {
-  const std::string target = elsewhere.file("export");
+  const std::string target = logs.file("export");
   ui.answer = target;
   std::string chosen;
   service.SelectExportFile("csv", "", chosen);
@@ -233,11 +225,11 @@ TEST_F(FilePickersTest, SelectExportFileDoesNotEstablishTheStore) {
       R"({"jsonrpc":"2.0","id":2,"method":"ReadImportFile","params":[")" + data + R"(","GL","FCOA","100",""]})" "\n";
   const std::string unknown =
       "<Error><Err>Unable to determine the type of import being done. Please try again.</Err></Error>";
-  WriteFile(elsewhere.file("requests.txt"), requests);
-  const std::string command = std::string("'") + ZEPHRIN_BINARY + "' call <'" + elsewhere.file("requests.txt") +
-                              "' >'" + elsewhere.file("responses.txt") + "'";
+  WriteFile(logs.file("requests.txt"), requests);
+  const std::string command = std::string("'") + ZEPHRIN_BINARY + "' call <'" + logs.file("requests.txt") +
+                              "' >'" + logs.file("responses.txt") + "'";
   ASSERT_EQ(std::system(command.c_str()), 0);
-  EXPECT_EQ(ReadFile(elsewhere.file("responses.txt")),
+  EXPECT_EQ(ReadFile(logs.file("responses.txt")),
             R"({"jsonrpc":"2.0","id":1,"result":{"value":"/out/list.csv","status":0,"messages":[]}})" "\n"
             R"({"jsonrpc":"2.0","id":2,"result":{"value":")" + unknown + R"(","status":0,"messages":[],"outcome":"error"}})" "\n");
   EXPECT_EQ(ReadFile(Store()), store);

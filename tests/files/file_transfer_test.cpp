@@ -15,10 +15,6 @@ namespace zephrin {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadFile;
-using test::ScopedEnv;
-using test::TempDir;
-using test::WriteFile;
 
 // ---- Every refused path, for every method that takes one ------------------------
 
@@ -74,14 +70,9 @@ std::string Printable(const std::string& path) {
   return out;
 }
 
-class FileTransferTest : public ::testing::Test {
+class FileTransferTest : public ::testing::Test, protected test::HomeSandbox {
  protected:
-  TempDir home;     // the writable folder
   TempDir outside;  // must never be touched
-  TempDir logs;
-  ScopedEnv homeEnv{"ZEPHRINIMPORT_HOME", home.str()};
-  ScopedEnv registryEnv{"ZEPHRINIMPORT_REGISTRY", logs.file("registry.ini")};
-  ScopedEnv traceEnv{"ZEPHRINIMPORT_TRACE", logs.file("trace.txt")};
   RecordingUserInterface ui;
   CxmlWrapper service{&ui};
 
@@ -90,8 +81,6 @@ class FileTransferTest : public ::testing::Test {
     fs::create_symlink(outside.path(), home.path() / "out-link");
     fs::create_symlink(outside.path() / "secret.txt", home.path() / "file-link");
   }
-  std::string TraceText() { return ReadFile(logs.file("trace.txt")); }
-  void ClearTrace() { WriteFile(logs.file("trace.txt"), ""); }
   static std::set<std::string> Listing(const fs::path& folder) { return test::FolderEntries(folder); }
   // Runs `m` on `path` and checks the failure it reports: its outcome, the
   // trace (after `refusal`, the refusal line, when there is one) and the message.

@@ -105,18 +105,6 @@ TEST(Analysis, DifHeaderRowSetsDescriptiveColumns) {
   EXPECT_EQ(shape.difDataPos, std::string("TABLE\n0,1\n\"\"\nVECTORS\n0,4\n\"\"\nTUPLES\n0,3\n\"\"\nDATA\n0,0\n\"\"\n-1,0\n").size());
 }
 
-TEST(Analysis, MissingFileIsReported) {
-  LogicImp reader;
-  JurisdictionRequest request;
-  request.dataFileOs = request.dataFile = "/nonexistent/data.csv";
-  request.importType = "AABAL";
-  SourceShape shape;
-  ReadResult failure;
-  EXPECT_EQ(reader.AnalyzeSource(request, shape, failure), 1);
-  EXPECT_EQ(failure.outcome, ReadOutcome::kError);
-  EXPECT_EQ(failure.text.view(), "<Error>Error opening import file /nonexistent/data.csv for reading!</Error>");
-}
-
 TEST(CategoryTypes, ComparedWithoutRegardToCase) {
   LogicImp reader;
   reader.PutCategoryTypes("Income, DEDUCTION,,credit");

@@ -129,30 +129,22 @@ INSTANTIATE_TEST_SUITE_P(Files, JurisdictionBadInput, ::testing::ValuesIn(kBadCa
   return name;
 });
 
-TEST(JurisdictionBadInput, MissingFileGivesOpenError) {
+// Lines are read 1399 characters at a time: the rest of a longer line is the
+// next line, numbered as such. A NUL byte ends its line.
+TEST(JurisdictionBadInput, LongLinesComeInPiecesAndANulEndsTheLine) {
   test::TempDir dir;
-  const std::string path = dir.file("missing.csv");
-  EXPECT_EQ(Read(path, "AABAL", {kState}), "<Error>Error opening import file " + path + " for reading!</Error>");
-}
-
-TEST(JurisdictionBadInput, LongPhysicalLineIsReadInPieces) {
-  // Lines are read 1399 characters at a time; the rest of a longer line is
-  // the next line, numbered as such.
-  test::TempDir dir;
-  const std::string path = dir.file("long.csv");
-  test::WriteFile(path, "Type,Category,Subcategory,AL\nIncome,Sales," + std::string(1399 - 13, 'x') + "Retail,1\n");
-  const std::string result = Read(path, "AABAL", {kState});
-  EXPECT_EQ(result, "<Error><Err Line=\"3\">Invalid Jurisdiction - Retail</Err></Error>");
-}
-
-TEST(JurisdictionBadInput, NulByteEndsTheLine) {
-  test::TempDir dir;
-  const std::string path = dir.file("nul.csv");
-  static constexpr char kText[] = "Type,Category,Subcategory,AL\nIncome,Sales,Retail,1\0,2,3\n";
-  test::WriteFile(path, std::string(kText, sizeof kText - 1));
-  EXPECT_EQ(Read(path, "AABAL", {kState}),
-            "<AABALS OBJID=\"X\">" + kTmplAl + "<BAL Line=\"2\">" + kIncome +
-                "<JURS><JUR amt=\"1\" id=\"1\"/></JURS></BAL></AABALS>");
+  static constexpr char kNul[] = "Type,Category,Subcategory,AL\nIncome,Sales,Retail,1\0,2,3\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {"Type,Category,Subcategory,AL\nIncome,Sales," + std::string(1399 - 13, 'x') + "Retail,1\n",
+       "<Error><Err Line=\"3\">Invalid Jurisdiction - Retail</Err></Error>"},
+      {std::string(kNul, sizeof kNul - 1),
+       "<AABALS OBJID=\"X\">" + kTmplAl + "<BAL Line=\"2\">" + kIncome +
+           "<JURS><JUR amt=\"1\" id=\"1\"/></JURS></BAL></AABALS>"},
+  };
+  for (const auto& [text, expected] : cases) {
+    test::WriteFile(dir.file("data.csv"), text);
+    EXPECT_EQ(Read(dir.file("data.csv"), "AABAL", {kState}), expected);
+  }
 }
 
 // ---- The 19-character fields ---------------------------------------------------

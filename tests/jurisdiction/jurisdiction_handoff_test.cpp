@@ -1,8 +1,8 @@
 // The hand-off of the jurisdiction family to the jurisdiction reader: the
 // list check, the template names, the host protocol and the command line.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
-#include <cstdio>
 #include <string>
 
 #include "service/host_protocol.h"
@@ -124,24 +124,8 @@ TEST(JurisdictionHandoff, HostProtocolCarriesTheRead) {
   const auto response = protocol.HandleLine(R"({"jsonrpc":"2.0","id":4,"method":"ReadImportFile","params":[")" + path +
                                             R"(","AABAL","AABAL","ENT-7",""]})");
   ASSERT_TRUE(response);
-  std::string expectedValue = Expected("aabal_listed.xml");
-  std::string escaped;
-  for (char c : expectedValue) {
-    if (c == '"') escaped += "\\\"";
-    else escaped += c;
-  }
-  EXPECT_NE(response->find("\"value\":\"" + escaped + "\""), std::string::npos) << *response;
-}
-
-std::string RunCommand(const std::string& command, int& status) {
-  std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  status = ::pclose(pipe);
-  return out;
+  EXPECT_NE(response->find("\"value\":" + nlohmann::json(Expected("aabal_listed.xml")).dump()), std::string::npos)
+      << *response;
 }
 
 TEST(JurisdictionCommandLine, ReadTakesTheJurisdictionSettingsFromFiles) {
@@ -150,17 +134,18 @@ TEST(JurisdictionCommandLine, ReadTakesTheJurisdictionSettingsFromFiles) {
   test::WriteFile(dir.file("cats.txt"), "Income,Deduction,CREDIT,Loss\r\n");
   int status = -1;
   const std::string out =
-      RunCommand(std::string(ZEPHRIN_BINARY) + " read " + Data("tab_apport_country.csv") +
+      test::RunCommand(std::string(ZEPHRIN_BINARY) + " read " + Data("tab_apport_country.csv") +
                      " -t APPORT --type APPORT --id ENT-7 --year 2024 --jurisdictions " + dir.file("prov.txt") +
                      " --category-types " + dir.file("cats.txt") + " --country 840,CA,Canada 2>&1",
-                 status);
+                 &status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(out, Expected("apport_country.xml") + "\n");
 }
 
 TEST(JurisdictionCommandLine, CountryNeedsThreeParts) {
   int status = -1;
-  const std::string out = RunCommand(std::string(ZEPHRIN_BINARY) + " read x.csv -t APPORT --type APPORT --country CA 2>&1", status);
+  const std::string out =
+      test::RunCommand(std::string(ZEPHRIN_BINARY) + " read x.csv -t APPORT --type APPORT --country CA 2>&1", &status);
   EXPECT_NE(status, 0);
   EXPECT_NE(out.find("--country takes ID,ABBREV,NAME"), std::string::npos) << out;
 }

@@ -11,9 +11,6 @@
 namespace zephrin {
 namespace {
 
-using test::ScopedEnv;
-using test::TempDir;
-using test::WriteFile;
 
 struct FolderCase {
   const char* name;
@@ -68,63 +65,50 @@ INSTANTIATE_TEST_SUITE_P(
         FolderCase{"UserHome", std::nullopt, std::nullopt, "/user/.local/share/zephrinimport"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(WriteableFolder, PathThroughAFileFallsBackToTemp) {
-  TempDir dir;
-  WriteFile(dir.file("plain"), "x");
-  ScopedEnv home("ZEPHRINIMPORT_HOME", dir.file("plain") + "/a/b");
-  ScopedEnv tmp("TMPDIR", dir.str() + "/");
-  RecordingUserInterface ui;
-  WriteableFolderResult r = FindWriteableFolder(ui);
-  ASSERT_TRUE(r.ok);
-  EXPECT_EQ(r.path, dir.str());
-  EXPECT_TRUE(r.usingTempFolder);
-  EXPECT_TRUE(r.folderWasMissing);
-  EXPECT_FALSE(r.created);
-  EXPECT_EQ(r.createError, "Not a directory");
-  EXPECT_TRUE(ui.messages().empty());
-}
-
-TEST(WriteableFolder, ExistingFileInsteadOfFolderFallsBackToTemp) {
-  TempDir dir;
-  WriteFile(dir.file("plain"), "x");
-  ScopedEnv home("ZEPHRINIMPORT_HOME", dir.file("plain"));
-  ScopedEnv tmp("TMPDIR", dir.str());
-  RecordingUserInterface ui;
-  WriteableFolderResult r = FindWriteableFolder(ui);
-  ASSERT_TRUE(r.ok);
-  EXPECT_EQ(r.path, dir.str());
-  EXPECT_TRUE(r.usingTempFolder);
-  EXPECT_FALSE(r.folderWasMissing);
-  EXPECT_EQ(r.createError, "");
-}
-
-TEST(WriteableFolder, ReadOnlyParentFallsBackToTemp) {
-  if (geteuid() == 0) GTEST_SKIP() << "folder permissions do not bind the superuser";
-  TempDir dir;
-  std::filesystem::create_directory(dir.file("ro"));
-  chmod(dir.file("ro").c_str(), 0555);
-  ScopedEnv home("ZEPHRINIMPORT_HOME", dir.file("ro") + "/store");
-  ScopedEnv tmp("TMPDIR", dir.str());
-  RecordingUserInterface ui;
-  WriteableFolderResult r = FindWriteableFolder(ui);
-  ASSERT_TRUE(r.ok);
-  EXPECT_EQ(r.path, dir.str());
-  EXPECT_TRUE(r.usingTempFolder);
-  EXPECT_EQ(r.createError, "Permission denied");
-}
-
-TEST(WriteableFolder, NoFolderAtAll) {
-  TempDir dir;
-  WriteFile(dir.file("plain"), "x");
-  ScopedEnv home("ZEPHRINIMPORT_HOME", dir.file("plain") + "/store");
-  ScopedEnv tmp("TMPDIR", dir.file("missing"));
-  RecordingUserInterface ui;
-  WriteableFolderResult r = FindWriteableFolder(ui);
-  EXPECT_FALSE(r.ok);
-  ASSERT_EQ(ui.messages().size(), 1u);
-  EXPECT_EQ(ui.messages()[0].caption, "Error");
-  EXPECT_EQ(ui.messages()[0].text, "Program was unable to find writeable folder path.");
-  EXPECT_EQ(ui.messages()[0].icon, MessageIcon::Error);
+// A ZEPHRINIMPORT_HOME that cannot be made a folder: the temporary folder
+// serves instead, and without one the user is told. "plain" is a file, "ro"
+// a folder that cannot be written.
+TEST(WriteableFolder, FallsBackToTheTemporaryFolder) {
+  struct Case {
+    const char* home;
+    const char* tmp;  // TMPDIR after the sandbox's path
+    bool folderWasMissing;
+    const char* createError;  // nullptr: no folder at all
+  };
+  const Case cases[] = {
+      {"plain/a/b", "/", true, "Not a directory"},
+      {"plain", "", false, ""},
+      {"ro/store", "", true, "Permission denied"},
+      {"plain/store", "/missing", true, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.home);
+    if (std::string(c.home).starts_with("ro") && geteuid() == 0) continue;  // permissions do not bind the superuser
+    TempDir dir;
+    WriteFile(dir.file("plain"), "x");
+    std::filesystem::create_directory(dir.file("ro"));
+    chmod(dir.file("ro").c_str(), 0555);
+    ScopedEnv home("ZEPHRINIMPORT_HOME", dir.file(c.home));
+    ScopedEnv tmp("TMPDIR", dir.str() + c.tmp);
+    RecordingUserInterface ui;
+    WriteableFolderResult r = FindWriteableFolder(ui);
+    if (!c.createError) {
+      EXPECT_FALSE(r.ok);
+      ASSERT_EQ(ui.messages().size(), 1u);
+      EXPECT_EQ(ui.messages()[0].caption, "Error");
+      EXPECT_EQ(ui.messages()[0].text, "Program was unable to find writeable folder path.");
+      EXPECT_EQ(ui.messages()[0].icon, MessageIcon::Error);
+      continue;
+    }
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.path, dir.str());
+    EXPECT_TRUE(r.usingTempFolder);
+    EXPECT_EQ(r.folderWasMissing, c.folderWasMissing);
+    EXPECT_FALSE(r.created);
+    EXPECT_EQ(r.createError, c.createError);
+    EXPECT_TRUE(ui.messages().empty());
+    chmod(dir.file("ro").c_str(), 0755);
+  }
 }
 
 }  // namespace

@@ -11,10 +11,7 @@
 namespace zephrin {
 namespace {
 
-std::string DifHeader(int columns, int rows) {
-  return "TABLE\n0,1\n\"\"\nVECTORS\n0," + std::to_string(columns) + "\n\"\"\nTUPLES\n0," + std::to_string(rows) +
-         "\n\"\"\nDATA\n0,0\n\"\"\n";
-}
+using test::DifHeader;
 
 class DifStringCells : public ::testing::Test {
  protected:
@@ -24,8 +21,7 @@ class DifStringCells : public ::testing::Test {
     service.ReadImportFile(home.file("cells.dif"), templ, type, "7", "", result);
     return result;
   }
-  test::TempDir home;
-  test::ScopedEnv env{"ZEPHRINIMPORT_HOME", home.str()};
+  test::ScopedHome home;
   RecordingUserInterface ui;
   CxmlWrapper service{&ui};
 };

@@ -58,27 +58,13 @@ Node FromXml(const pugi::xml_node& x) {
 
 // ---- Generated text --------------------------------------------------------------------
 
-// Unicode code points of Windows-1252 bytes 0x80 to 0x9F; 0 where the code
-// page defines none (the generator avoids those in UTF-8 files).
-constexpr unsigned kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                                0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+// A Windows-1252 byte the code page defines no character for (the generator
+// avoids those in UTF-8 files).
+bool Undefined(unsigned char c) { return c >= 0x80 && c < 0xA0 && test::Cp1252(c) == c; }
 
 std::string Utf8Of(const std::string& ansi) {
   std::string out;
-  for (const char ch : ansi) {
-    const auto c = static_cast<unsigned char>(ch);
-    const unsigned cp = c >= 0x80 && c < 0xA0 ? kHigh[c - 0x80] : c;
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
-    } else {
-      out += {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
-              static_cast<char>(0x80 | (cp & 0x3F))};
-    }
-  }
+  for (const char c : ansi) out += test::Utf8(test::Cp1252(static_cast<unsigned char>(c)));
   return out;
 }
 
@@ -159,7 +145,7 @@ class Generator {
     if (k < 88) {
       for (;;) {
         const auto c = static_cast<unsigned char>(Int(0x80, 0xFF));
-        if (!utf8 || c >= 0xA0 || kHigh[c - 0x80] != 0) return static_cast<char>(c);
+        if (!utf8 || !Undefined(c)) return static_cast<char>(c);
       }
     }
     if (k < 92) return static_cast<char>(Int(1, 8));
@@ -213,12 +199,6 @@ class Generator {
  private:
   std::mt19937 m_rng;
 };
-
-// The start of a DIF file of `columns` columns and `rows` rows.
-std::string DifHeader(std::size_t columns, int rows) {
-  return "TABLE\n0,1\n\"\"\nVECTORS\n0," + std::to_string(columns) + "\n\"\"\nTUPLES\n0," + std::to_string(rows) +
-         "\n\"\"\nDATA\n0,0\n\"\"\n";
-}
 
 // The bytes of a file whose engine text is `ansi`: as it is, or as UTF-8,
 // with or without a byte order mark. A Windows-1252 text that happens to be
@@ -499,7 +479,7 @@ Sample MakePlain(Plain format, Generator& g) {
     }
 
     const int lines = g.Int(0, 30);
-    std::string ansi = format == Plain::kDif ? DifHeader(static_cast<std::size_t>(columns), lines) : "";
+    std::string ansi = format == Plain::kDif ? test::DifHeader(columns, lines) : "";
     for (int l = 0; l < lines; ++l) {
       if (format == Plain::kCsv) {
         const int fields = g.Int(0, columns + 2);
@@ -677,7 +657,7 @@ Sample MakeJurisdiction(Shape shape, Generator& g) {
       }
     }
   } else {
-    ansi = DifHeader(header.size(), records + 1) + "-1,0\nBOT\n";
+    ansi = test::DifHeader(static_cast<int>(header.size()), records + 1) + "-1,0\nBOT\n";
     const auto stringCell = [&](const std::string& text) { ansi += "1,0" + g.LineEnd() + "\"" + text + "\"" + g.LineEnd(); };
     for (const std::string& h : header) stringCell(h);
     for (int r = 0; r < records; ++r) {
@@ -709,8 +689,7 @@ struct Case {
 class Differential : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Differential, EngineAndPlainRulesAgree) {
-  test::TempDir home;
-  test::ScopedEnv env("ZEPHRINIMPORT_HOME", home.str());
+  test::ScopedHome home;
   Generator g(GetParam().seed);
   for (int sample = 0; sample < 300; ++sample) {
     const Sample s = GetParam().make(g);

@@ -49,7 +49,7 @@ const Case kCases[] = {
      [] { return Repeat(15000, [](int i) { return "A,J" + std::to_string(i) + ",Entry\n\n,,,1000,5\n,,,2000,-5\n\n\n"; }); }},
     {"dif", "big.dif", "T", "FCOA",
      [] {
-       return "TABLE\n0,1\n\"\"\nVECTORS\n0,3\n\"\"\nTUPLES\n0,30000\n\"\"\nDATA\n0,0\n\"\"\n" +
+       return test::DifHeader(3, 30000) +
               Repeat(30000, [](int i) { return "-1,0\nBOT\n0," + std::to_string(i) + "\nV\n1,0\n\"Name <" + std::to_string(i) + ">\"\n0,3\nV\n"; }) +
               "-1,0\nEOD\n";
      }},
@@ -61,37 +61,43 @@ const Case kCases[] = {
      [] { return Repeat(20000, [](int i) { return "Income,S" + std::to_string(i) + ",R\n  AL,1\n  CA,2\n"; }); }},
 };
 
+// A read of a case's file through a service object of its own, in a fresh
+// writable folder that holds the templates the cases name.
+struct CaseRead {
+  explicit CaseRead(const Case& c) {
+    test::WriteFile(home.file("import.ini"),
+                    "[Import:T]\nInfo=COA\nAccount_Number=0 1 0\nAccount_Caption=1 1 0\nTRC=2 1 0\n"
+                    "[Import:PAY]\nInfo=TAXPAY\nCompany_Number=0 1 0\nPostal_Code=1 1 0\nPrior_Year_Overpayment=2 1 0\n"
+                    "1st_Quarter_Date=3 1 0\n"
+                    "[Import:JE]\nInfo=JE\nJE_Type=0 1 0\nJE_Number=1 1 0\nJE_Caption=2 1 0\nAccount_Number=3 1 0\n"
+                    "Transfer from Provision=4 1 0\n"
+                    "[Import:FIXED]\nInfo=COA\nAccount_Number=0 6 0\nAccount_Caption=8 20 0\n");
+    test::WriteFile(home.file(c.file), c.content());
+    EXPECT_TRUE(service.EstablishTemplateStore());
+    service.FillJurisdictionCaptions("state,AL,CA");
+    service.FillJurisdictionCaptions("ti,ny;3:7");
+    service.PutCategoryTypes("Income");
+    request.importFile = home.file(c.file);
+    request.templateName = c.templ;
+    request.importType = c.type;
+    request.id = "9";
+  }
+  test::ScopedHome home;
+  RecordingUserInterface ui;
+  CxmlWrapper service{&ui};
+  ReadRequest request;
+};
+
 class StreamedRead : public ::testing::TestWithParam<Case> {};
 
 TEST_P(StreamedRead, IsTheDocumentKeptWhole) {
-  const Case& c = GetParam();
-  test::TempDir home;
-  test::ScopedEnv env("ZEPHRINIMPORT_HOME", home.str());
-  test::WriteFile(home.file("import.ini"),
-                  "[Import:T]\nInfo=COA\nAccount_Number=0 1 0\nAccount_Caption=1 1 0\nTRC=2 1 0\n"
-                  "[Import:PAY]\nInfo=TAXPAY\nCompany_Number=0 1 0\nPostal_Code=1 1 0\nPrior_Year_Overpayment=2 1 0\n"
-                  "1st_Quarter_Date=3 1 0\n"
-                  "[Import:JE]\nInfo=JE\nJE_Type=0 1 0\nJE_Number=1 1 0\nJE_Caption=2 1 0\nAccount_Number=3 1 0\n"
-                  "Transfer from Provision=4 1 0\n"
-                  "[Import:FIXED]\nInfo=COA\nAccount_Number=0 6 0\nAccount_Caption=8 20 0\n");
-  test::WriteFile(home.file(c.file), c.content());
-  RecordingUserInterface ui;
-  CxmlWrapper service(&ui);
-  ASSERT_TRUE(service.EstablishTemplateStore());
-  service.FillJurisdictionCaptions("state,AL,CA");
-  service.FillJurisdictionCaptions("ti,ny;3:7");
-  service.PutCategoryTypes("Income");
-  ReadRequest request;
-  request.importFile = home.file(c.file);
-  request.templateName = c.templ;
-  request.importType = c.type;
-  request.id = "9";
-  const ReadResult whole = service.Read(request);
+  CaseRead r(GetParam());
+  const ReadResult whole = r.service.Read(r.request);
   ASSERT_EQ(whole.outcome, ReadOutcome::kDocument) << whole.text.view().substr(0, 300);
   StringSink sink;
   ReadHooks hooks;
   hooks.sink = &sink;
-  const ReadResult streamed = service.Read(request, hooks);
+  const ReadResult streamed = r.service.Read(r.request, hooks);
   EXPECT_EQ(streamed.outcome, ReadOutcome::kDocument);
   EXPECT_EQ(streamed.text.size(), 0u);
   EXPECT_GT(sink.pieces, 1);  // it did go in pieces
@@ -106,21 +112,8 @@ INSTANTIATE_TEST_SUITE_P(Readers, StreamedRead, ::testing::ValuesIn(kCases),
 TEST(ShrinkingFile, EndsTheReadWithAnError) {
   for (const Case& c : {kCases[0], kCases[5]}) {
     SCOPED_TRACE(c.name);
-    test::TempDir home;
-    test::ScopedEnv env("ZEPHRINIMPORT_HOME", home.str());
-    test::WriteFile(home.file("import.ini"), "[Import:T]\nInfo=COA\nAccount_Number=0 1 0\nAccount_Caption=1 1 0\n");
-    const std::string file = home.file(c.file);
-    test::WriteFile(file, c.content());
-    RecordingUserInterface ui;
-    CxmlWrapper service(&ui);
-    ASSERT_TRUE(service.EstablishTemplateStore());
-    service.FillJurisdictionCaptions("state,AL,CA");
-    service.PutCategoryTypes("Income");
-    ReadRequest request;
-    request.importFile = file;
-    request.templateName = c.templ;
-    request.importType = c.type;
-    request.id = "9";
+    CaseRead r(c);
+    const std::string& file = r.request.importFile;
     ReadHooks hooks;
     StringSink sink;
     hooks.sink = &sink;
@@ -129,13 +122,13 @@ TEST(ShrinkingFile, EndsTheReadWithAnError) {
       if (!cut) ASSERT_EQ(::truncate(file.c_str(), 0), 0);
       cut = true;
     };
-    const ReadResult result = service.Read(request, hooks);
+    const ReadResult result = r.service.Read(r.request, hooks);
     ASSERT_TRUE(cut);
     EXPECT_EQ(result.outcome, ReadOutcome::kError);
     EXPECT_EQ(result.text.view(), "<Error>The import file " + file + " changed while it was read. Please try again.</Error>");
     // The same object reads the file again once it is whole.
     test::WriteFile(file, c.content());
-    EXPECT_EQ(service.Read(request).outcome, ReadOutcome::kDocument);
+    EXPECT_EQ(r.service.Read(r.request).outcome, ReadOutcome::kDocument);
   }
 }
 
@@ -148,28 +141,26 @@ TEST(ReadOutput, WholeOrNothing) {
   std::string data = Repeat(30000, [](int i) { return std::to_string(i) + "\n"; }) + std::string(30, '\n') + "x\n";
   test::WriteFile(home.file("data.csv"), data);
   test::WriteFile(home.file("out.xml"), "old");
-  const std::string run = "cd " + home.str() + " && ZEPHRINIMPORT_HOME=. " + bin +
-                          " read data.csv --template T --type PRELIMBAL --output out.xml 2>err.txt";
-  EXPECT_EQ(WEXITSTATUS(std::system(run.c_str())), 1);
+  // `read data.csv` with the options given; its exit status.
+  const auto read = [&](const std::string& options) {
+    const std::string command = "cd " + home.str() + " && ZEPHRINIMPORT_HOME=. " + bin +
+                                " read data.csv --template T --type PRELIMBAL " + options;
+    return WEXITSTATUS(std::system(command.c_str()));
+  };
+  EXPECT_EQ(read("--output out.xml 2>err.txt"), 1);
   EXPECT_EQ(test::ReadFile(home.file("out.xml")),
             "<Error>Beginning at row 30001, there are at least 25 contiguous blank lines.\nPlease correct import "
             "file and try again.</Error>\n");
   // A good read replaces the file with the whole document, as standard output shows it.
   test::WriteFile(home.file("data.csv"), Repeat(30000, [](int i) { return std::to_string(i) + "\n"; }));
-  EXPECT_EQ(WEXITSTATUS(std::system(run.c_str())), 0);
-  const std::string toStdout = "cd " + home.str() + " && ZEPHRINIMPORT_HOME=. " + bin +
-                               " read data.csv --template T --type PRELIMBAL > stdout.xml";
-  EXPECT_EQ(WEXITSTATUS(std::system(toStdout.c_str())), 0);
+  EXPECT_EQ(read("--output out.xml 2>err.txt"), 0);
+  EXPECT_EQ(read("> stdout.xml"), 0);
   EXPECT_EQ(test::ReadFile(home.file("out.xml")), test::ReadFile(home.file("stdout.xml")));
   // A device named as the output is written, never replaced.
-  const std::string device = "cd " + home.str() + " && ZEPHRINIMPORT_HOME=. " + bin +
-                             " read data.csv --template T --type PRELIMBAL --output /dev/stdout > device.xml";
-  EXPECT_EQ(WEXITSTATUS(std::system(device.c_str())), 0);
+  EXPECT_EQ(read("--output /dev/stdout > device.xml"), 0);
   EXPECT_EQ(test::ReadFile(home.file("device.xml")), test::ReadFile(home.file("stdout.xml")));
   // A folder that is not there: the read is refused before it starts.
-  const std::string missing = "cd " + home.str() + " && ZEPHRINIMPORT_HOME=. " + bin +
-                              " read data.csv --template T --type PRELIMBAL --output missing/out.xml 2>err.txt";
-  EXPECT_EQ(WEXITSTATUS(std::system(missing.c_str())), 1);
+  EXPECT_EQ(read("--output missing/out.xml 2>err.txt"), 1);
   EXPECT_EQ(test::ReadFile(home.file("err.txt")), "zephrinimport: cannot write missing/out.xml: No such file or directory\n");
 }
 

@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <vector>
 
 #include <pugixml.hpp>
@@ -61,8 +60,7 @@ TEST_P(WholeRead, MatchesExpectedText) {
   const auto args = ReadArgs(dir / "args");
 
   // A writable folder of the test's own, holding a copy of the case's store.
-  test::TempDir home;
-  test::ScopedEnv env("ZEPHRINIMPORT_HOME", home.str());
+  test::ScopedHome home;
   if (fs::exists(dir / "import.ini")) fs::copy_file(dir / "import.ini", home.path() / "import.ini");
 
   RecordingUserInterface ui;

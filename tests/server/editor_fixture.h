@@ -22,7 +22,7 @@ inline Json Ask(EditorHub& hub, const Json& request) { return Json::parse(hub.Ha
 
 class EditorHubFixture : public ::testing::Test {
  protected:
-  EditorHubFixture() : env("ZEPHRINIMPORT_HOME", home.str()), ui(hub), service(&ui), protocol(service, ui) {
+  EditorHubFixture() : ui(hub), service(&ui), protocol(service, ui) {
     service.SetEditorHost(&hub);
   }
   std::string Ini() const { return home.file("import.ini"); }
@@ -77,9 +77,8 @@ class EditorHubFixture : public ::testing::Test {
     return out;
   }
 
-  TempDir home;
+  ScopedHome home;
   TempDir data;
-  ScopedEnv env;
   EditorHub hub;
   HubUserInterface ui;
   CxmlWrapper service;

@@ -235,8 +235,8 @@ TEST(WebAccessTest, FolderListingStaysInsideTheRoots) {
 }
 
 TEST(EditLayoutWithoutAHostTest, SaysTheEditorCannotBeShown) {
-  TempDir home, data;
-  ScopedEnv env("ZEPHRINIMPORT_HOME", home.str());
+  ScopedHome home;
+  TempDir data;
   RecordingUserInterface ui;
   CxmlWrapper service(&ui);
   HostProtocol protocol(service, ui);

@@ -22,8 +22,7 @@ class Protocol : public ::testing::Test {
     auto response = protocol.HandleLine(line);
     return response ? *response : std::string("(no response)");
   }
-  test::TempDir home;
-  test::ScopedEnv env{"ZEPHRINIMPORT_HOME", home.str()};
+  test::ScopedHome home;
   RecordingUserInterface ui;
   CxmlWrapper service{&ui};
   HostProtocol protocol{service, ui};
@@ -63,18 +62,6 @@ TEST_F(Protocol, Responses) {
 TEST_F(Protocol, TextCrossesTheInterfaceAsUtf8) {
   Call(R"({"jsonrpc":"2.0","id":1,"method":"TaxReturnType","params":["Caf\u00e9 \u4e2d"]})");
   EXPECT_EQ(service.settings().taxReturnType(), "Caf\xE9 ?");
-}
-
-TEST_F(Protocol, MessageBoxesAreReportedWithTheCall) {
-  test::WriteFile(home.file("BrenloDebug._me"), "");
-  test::WriteFile(home.file("import.ini"), "[Import:T]\nInfo=COA\nAccount_Number=0 1 0\n");
-  test::WriteFile(home.file("a.csv"), "1\n");
-  ASSERT_TRUE(service.EstablishTemplateStore());
-  const std::string response = Call(R"({"jsonrpc":"2.0","id":1,"method":"ReadImportFile","params":[")" +
-                                    home.file("a.csv") + R"(","T","PRELIMBAL","9",""]})");
-  EXPECT_NE(response.find(R"("messages":[{"caption":"Import","text":"Read CSV File","icon":"none"}])"),
-            std::string::npos)
-      << response;
 }
 
 TEST_F(Protocol, ResultsTheMethodLeavesUnsetAreNull) {

@@ -2,7 +2,6 @@
 // and against what the protocol accepts.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <map>
 #include <set>
 #include <string>
@@ -64,8 +63,7 @@ TEST(ProtocolDescription, ListsEveryMethodOfTheTableOnce) {
 // The protocol refuses each parameter of the wrong kind exactly where the
 // description says what it must be, and a call with one parameter too few.
 TEST(ProtocolDescription, AgreesWithWhatTheProtocolAccepts) {
-  test::TempDir home;
-  test::ScopedEnv env("ZEPHRINIMPORT_HOME", home.str());
+  test::ScopedHome home;
   RecordingUserInterface ui;
   CxmlWrapper service(&ui);
   HostProtocol protocol(service, ui);
@@ -101,13 +99,10 @@ TEST(ProtocolDescription, AgreesWithWhatTheProtocolAccepts) {
 }
 
 TEST(ProtocolDescription, CallDescribePrintsIt) {
-  FILE* pipe = ::popen((std::string(ZEPHRIN_BINARY) + " call --describe </dev/null").c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string out;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  EXPECT_EQ(::pclose(pipe), 0);
-  EXPECT_EQ(out, DescribeHostProtocol());
+  int status = -1;
+  EXPECT_EQ(test::RunCommand(std::string(ZEPHRIN_BINARY) + " call --describe </dev/null", &status),
+            DescribeHostProtocol());
+  EXPECT_EQ(status, 0);
 }
 
 }  // namespace

@@ -91,8 +91,7 @@ class ReadRequestTest : public ::testing::Test {
     return home.file(name);
   }
 
-  test::TempDir home;
-  test::ScopedEnv env{"ZEPHRINIMPORT_HOME", home.str()};
+  test::ScopedHome home;
   RecordingUserInterface ui;
   CxmlWrapper service{&ui};
 };
@@ -114,19 +113,13 @@ TEST_F(ReadRequestTest, RequestErrors) {
             "<Error>Error opening import file " + home.str() + "/ for reading!</Error>");
   EXPECT_EQ(Read(file, "LOGIC", "LOGIC"),
             "<Error><Err>No jurisdictions were loaded before reading import file.  Please try again.</Err></Error>");
-}
-
-TEST_F(ReadRequestTest, TemplateNotFoundBeforeTheStoreIsKnown) {
-  CxmlWrapper fresh(&ui);
   std::string out;
-  fresh.ReadImportFile(Data("a.csv", "1,x\n"), "T", "FCOA", "1", "", out);
-  EXPECT_EQ(out, kUnknown);
-}
-
-TEST_F(ReadRequestTest, UnknownInternationalType) {
-  std::string out;
-  service.ReadIntlImportFile(Data("a.csv", "1\n"), "T", "INTL", "1", 2024, 100, out);
+  service.ReadIntlImportFile(file, "T", "INTL", "1", 2024, 100, out);
   EXPECT_EQ(out, "<Error><Err>Unknown international import type 100. Please try again.</Err></Error>");
+  // Before the store is established no template is found.
+  CxmlWrapper fresh(&ui);
+  fresh.ReadImportFile(file, "T", "FCOA", "1", "", out);
+  EXPECT_EQ(out, kUnknown);
 }
 
 TEST_F(ReadRequestTest, BadDataFilesGiveWellFormedAnswers) {
@@ -188,12 +181,6 @@ TEST_F(ReadRequestTest, DebugMarkerAnnouncesCommaSeparatedReads) {
   EXPECT_EQ(ui.messages()[0].text, "Read CSV File");
 }
 
-}  // namespace
-}  // namespace zephrin
-
-namespace zephrin {
-namespace {
-
 TEST(Trace, LinesGoToTheNamedFileOnly) {
   test::TempDir dir;
   const std::string file = dir.file("trace.log");
@@ -215,15 +202,8 @@ TEST(Trace, LinesGoToTheNamedFileOnly) {
   }
 }
 
-}  // namespace
-}  // namespace zephrin
-
-namespace zephrin {
-namespace {
-
 TEST(HeldTemplate, ReadsTheFirstRecordsWithoutTheStore) {
-  test::TempDir home;
-  test::ScopedEnv env("ZEPHRINIMPORT_HOME", home.str());
+  test::ScopedHome home;
   test::WriteFile(home.file("tb.csv"), "1000,Cash\n2000,Bank\n3000,Loans\n");
   RecordingUserInterface ui;
   CxmlWrapper service(&ui);

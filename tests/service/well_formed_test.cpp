@@ -10,7 +10,6 @@
 #include <functional>
 #include <random>
 #include <string>
-#include <vector>
 
 #include "fuzz/well_formed.h"
 #include "service/xml_wrapper.h"
@@ -31,8 +30,7 @@ class WellFormed : public ::testing::Test {
     EXPECT_EQ(service.ReadImportFile(file, templ, type, "7", "", result), kOk);
     return result;
   }
-  test::TempDir home;
-  test::ScopedEnv env{"ZEPHRINIMPORT_HOME", home.str()};
+  test::ScopedHome home;
   RecordingUserInterface ui;
   CxmlWrapper service{&ui};
 };
@@ -146,7 +144,7 @@ class GeneratedReads : public ::testing::Test {
     return s;
   }
   std::string DifFile(int columns, const std::function<std::string()>& cell) {
-    std::string s = "TABLE\n0,1\n\"\"\nVECTORS\n0," + std::to_string(columns) + "\n\"\"\nTUPLES\n0,6\n\"\"\nDATA\n0,0\n\"\"\n";
+    std::string s = test::DifHeader(columns, 6);
     for (int row = Pick(6); row > 0; --row) {
       s += "-1,0\nBOT\n";
       for (int c = 0; c < columns; ++c) s += Pick(3) == 0 ? "0," + Text(5) + "\nV\n" : "1,0\n\"" + cell() + "\"\n";
@@ -188,8 +186,7 @@ class GeneratedReads : public ::testing::Test {
     return name + "-" + std::to_string(counter++) + kExtensions[shape];
   }
 
-  test::TempDir home;
-  test::ScopedEnv env{"ZEPHRINIMPORT_HOME", home.str()};
+  test::ScopedHome home;
   int counter = 0;
 };
 

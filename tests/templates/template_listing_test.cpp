@@ -1,12 +1,10 @@
 #include "templates/template_listing.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <initializer_list>
 #include <string>
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include "service/host_protocol.h"
 #include "test_util.h"
@@ -14,10 +12,6 @@
 namespace zephrin {
 namespace {
 
-using test::ReadFile;
-using test::ScopedEnv;
-using test::TempDir;
-using test::WriteFile;
 
 // A store of `count` templates T1, T2, ... (every third one international),
 // indexed in that order, each with a data file /D/Fn.CSV; the entries named
@@ -122,13 +116,15 @@ TEST_F(TemplateListingTest, MissingStoreListsOnlyTheFolder) {
                            "/r&amp;d &lt;home&gt;</PATHNAME><MAX_INTLCOMBO_ITEMS>100</MAX_INTLCOMBO_ITEMS></INFO>");
 }
 
-const char* const kThree =
-    "[Import:A]\nInfo=COA\n"
-    "[Import:B]\nInfo=JE\n"
-    "[Import:C]\nInfo=TCC\n"
-    "[Import:Layout]\n1=A\n2=B\n3=C\n"
-    "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Y.CSV^A\n3=/D/Z.CSV\n"
-    "[Import:CurDir]\nCurDir=/D\n";
+// A store of three templates, in its parts.
+const std::string kTemplates = "[Import:A]\nInfo=COA\n[Import:B]\nInfo=JE\n[Import:C]\nInfo=TCC\n";
+const std::string kIndex = "[Import:Layout]\n1=A\n2=B\n3=C\n";
+const std::string kFiles = "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Y.CSV^A\n3=/D/Z.CSV\n";
+const std::string kCurDir = "[Import:CurDir]\nCurDir=/D\n";
+const std::string kThree = kTemplates + kIndex + kFiles + kCurDir;
+// kThree without template B.
+const std::string kWithoutB =
+    "[Import:A]\nInfo=COA\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=C\n" + kFiles + kCurDir;
 
 struct DeleteCase {
   const char* label;
@@ -161,17 +157,13 @@ const std::string kLong(300, 'X');
 INSTANTIATE_TEST_SUITE_P(
     Cases, DeleteTest,
     ::testing::Values(
-        DeleteCase{"MiddleTemplate", false, "B", kThree,
-                   "[Import:A]\nInfo=COA\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=C\n"
-                   "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Y.CSV^A\n3=/D/Z.CSV\n[Import:CurDir]\nCurDir=/D\n"},
-        DeleteCase{"AllTemplatesKeepsFiles", false, "ALL TEMPLATES", kThree,
-                   "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Y.CSV^A\n3=/D/Z.CSV\n[Import:CurDir]\nCurDir=/D\n"},
+        DeleteCase{"MiddleTemplate", false, "B", kThree, kWithoutB},
+        DeleteCase{"AllTemplatesKeepsFiles", false, "ALL TEMPLATES", kThree, kFiles + kCurDir},
         DeleteCase{"TemplateNotThere", false, "Q", kThree, ""},
         DeleteCase{"AllTemplatesOfEmptyIndex", false, "ALL TEMPLATES", "[Import:FileName]\n1=/A^B\n", ""},
         // Section names compare without case, index values exactly.
         DeleteCase{"OtherCase", false, "b", kThree,
-                   "[Import:A]\nInfo=COA\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=B\n3=C\n"
-                   "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Y.CSV^A\n3=/D/Z.CSV\n[Import:CurDir]\nCurDir=/D\n"},
+                   "[Import:A]\nInfo=COA\n[Import:C]\nInfo=TCC\n" + kIndex + kFiles + kCurDir},
         DeleteCase{"DuplicateIndexEntries", false, "A", "[Import:Layout]\n1=A\n2=B\n3=A\n[Import:A]\nInfo=COA\n",
                    "[Import:Layout]\n1=B\n"},
         DeleteCase{"GapInIndex", false, "A", "[Import:Layout]\n1=A\n2=B\n4=D\n", "[Import:Layout]\n1=B\n4=D\n"},
@@ -183,14 +175,10 @@ INSTANTIATE_TEST_SUITE_P(
         DeleteCase{"CrlfStoreStaysCrlf", false, "A", "[Import:A]\r\nInfo=COA\r\n[Import:Layout]\r\n1=A\r\n2=B\r\n",
                    "[Import:Layout]\r\n1=B\r\n"},
         DeleteCase{"MiddleFile", true, "/D/Y.CSV", kThree,
-                   "[Import:A]\nInfo=COA\n[Import:B]\nInfo=JE\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=B\n3=C\n"
-                   "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Z.CSV\n[Import:CurDir]\nCurDir=/D\n"},
+                   kTemplates + kIndex + "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Z.CSV\n" + kCurDir},
         DeleteCase{"FileWithoutTemplate", true, "/D/Z.CSV", kThree,
-                   "[Import:A]\nInfo=COA\n[Import:B]\nInfo=JE\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=B\n3=C\n"
-                   "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Y.CSV^A\n[Import:CurDir]\nCurDir=/D\n"},
-        DeleteCase{"AllFiles", true, "ALL FILES", kThree,
-                   "[Import:A]\nInfo=COA\n[Import:B]\nInfo=JE\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=B\n3=C\n"
-                   "[Import:CurDir]\nCurDir=/D\n"},
+                   kTemplates + kIndex + "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Y.CSV^A\n" + kCurDir},
+        DeleteCase{"AllFiles", true, "ALL FILES", kThree, kTemplates + kIndex + kCurDir},
         DeleteCase{"FileNotThere", true, "/D/Q.CSV", kThree, ""},
         DeleteCase{"FileInOtherCase", true, "/d/y.csv", kThree, ""},
         DeleteCase{"DuplicateFiles", true, "/A", "[Import:FileName]\n1=/A^T\n2=/B^T\n3=/A^U\n",
@@ -238,26 +226,17 @@ struct RunResult {
 
 RunResult RunCli(const TempDir& scratch, const std::string& args) {
   const std::string errFile = scratch.file("stderr.txt");
-  const std::string command = std::string("'") + ZEPHRIN_BINARY + "' " + args + " 2>'" + errFile + "'";
   RunResult r;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return r;
-  char buf[4096];
-  for (std::size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) r.out.append(buf, n);
-  const int status = pclose(pipe);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.out = test::RunCommand(std::string("'") + ZEPHRIN_BINARY + "' " + args + " 2>'" + errFile + "'", &r.exitCode);
   r.err = ReadFile(errFile);
   return r;
 }
 
-class TemplateCommands : public ::testing::Test {
+class TemplateCommands : public ::testing::Test, protected test::HomeSandbox {
  protected:
-  TempDir dir;
-  ScopedEnv homeEnv{"ZEPHRINIMPORT_HOME", dir.str()};
-  ScopedEnv registryEnv{"ZEPHRINIMPORT_REGISTRY", dir.file("registry.ini")};
-  ScopedEnv traceEnv{"ZEPHRINIMPORT_TRACE", std::nullopt};
+  TemplateCommands() : HomeSandbox(/*traced=*/false) {}
   TempDir scratch;
-  std::string Store() const { return dir.file("import.ini"); }
+  std::string Store() const { return home.file("import.ini"); }
 };
 
 TEST_F(TemplateCommands, TableOfADozenTemplates) {
@@ -323,10 +302,7 @@ TEST_F(TemplateCommands, DeleteAndForgetSayWhenNothingIsThere) {
   RunResult r = RunCli(scratch, "delete-template b");  // typed in lower case, stored upper-cased
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "Deleted template B.\n");
-  const std::string afterDelete =
-      "[Import:A]\nInfo=COA\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=C\n"
-      "[Import:FileName]\n1=/D/X.CSV^B\n2=/D/Y.CSV^A\n3=/D/Z.CSV\n[Import:CurDir]\nCurDir=/D\n";
-  EXPECT_EQ(ReadFile(Store()), afterDelete);
+  EXPECT_EQ(ReadFile(Store()), kWithoutB);
 
   const ino_t before = test::Inode(Store());
   r = RunCli(scratch, "delete-template B");
@@ -337,14 +313,13 @@ TEST_F(TemplateCommands, DeleteAndForgetSayWhenNothingIsThere) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "zephrinimport: no data file /d/q.csv is listed in " + Store() + "\n");
   EXPECT_EQ(test::Inode(Store()), before);
-  EXPECT_EQ(ReadFile(Store()), afterDelete);
+  EXPECT_EQ(ReadFile(Store()), kWithoutB);
 
   r = RunCli(scratch, "forget-file /d/x.csv");
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "Forgot data file /D/X.CSV.\n");
-  EXPECT_EQ(ReadFile(Store()),
-            "[Import:A]\nInfo=COA\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=C\n"
-            "[Import:FileName]\n1=/D/Y.CSV^A\n2=/D/Z.CSV\n[Import:CurDir]\nCurDir=/D\n");
+  EXPECT_EQ(ReadFile(Store()), "[Import:A]\nInfo=COA\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=C\n"
+                               "[Import:FileName]\n1=/D/Y.CSV^A\n2=/D/Z.CSV\n" + kCurDir);
 
   EXPECT_EQ(RunCli(scratch, "delete-template").exitCode, 2);
   EXPECT_EQ(RunCli(scratch, "delete-template ''").exitCode, 2);

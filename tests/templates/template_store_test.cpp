@@ -1,7 +1,6 @@
 #include "templates/template_store.h"
 
 #include <chrono>
-#include <filesystem>
 #include <random>
 #include <set>
 #include <string>
@@ -18,9 +17,6 @@
 namespace zephrin {
 namespace {
 
-using test::ReadFile;
-using test::TempDir;
-using test::WriteFile;
 
 // The chart-of-accounts item keys, kept here so these tests stand apart from
 // the catalogue.

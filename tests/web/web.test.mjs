@@ -6,6 +6,7 @@ import { chromium } from 'playwright-core';
 import { spawn } from 'node:child_process';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
+import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 
@@ -60,14 +61,21 @@ async function until(probe, limitMs, what) {
   }
 }
 
-// Runs the binary with a fresh ZEPHRINIMPORT_HOME; its output is gathered in `out`
-// and `err`, `exited` resolves to its exit code, `stop` ends it and removes the home.
-function runTool(args, stdin = 'ignore') {
-  const t = { home: fs.mkdtempSync(path.join(os.tmpdir(), 'zephrin-tool-')), out: '', err: '' };
-  t.child = spawn(binary, args, { env: { ...process.env, ZEPHRINIMPORT_HOME: t.home }, stdio: [stdin, 'pipe', 'pipe'] });
-  t.child.stdout.on('data', (d) => { t.out += d; });
-  t.child.stderr.on('data', (d) => { t.err += d; });
-  t.exited = new Promise((resolve) => t.child.on('exit', resolve));
+// Runs the binary in `cwd` with ZEPHRINIMPORT_HOME at `home`; its output is gathered
+// in `out` and `err`, `exited` resolves to its exit code.
+function launch(args, { cwd, home, stdin = 'ignore' }) {
+  const p = { home, out: '', err: '' };
+  const env = { ...process.env, ZEPHRINIMPORT_HOME: home };
+  p.child = spawn(binary, args, { cwd, env, stdio: [stdin, 'pipe', 'pipe'] });
+  p.child.stdout.on('data', (d) => { p.out += d; });
+  p.child.stderr.on('data', (d) => { p.err += d; });
+  p.exited = new Promise((resolve) => p.child.on('exit', resolve));
+  return p;
+}
+
+// Runs the binary with a fresh ZEPHRINIMPORT_HOME; `stop` ends it and removes the home.
+function runTool(args, stdin) {
+  const t = launch(args, { home: fs.mkdtempSync(path.join(os.tmpdir(), 'zephrin-tool-')), stdin });
   // The address of the page it opens, once it has printed it.
   t.address = () => until(() => (t.err.match(/http:\S+/) || [])[0], 10000, 'no page address');
   t.stop = () => {
@@ -80,15 +88,9 @@ function runTool(args, stdin = 'ignore') {
 // Starts `zephrinimport serve` in a fresh folder; resolves to the server.
 async function startServer() {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'zephrin-web-'));
-  const s = { dir, home: path.join(dir, 'home'), data: path.join(dir, 'data') };
-  fs.mkdirSync(s.home);
-  fs.mkdirSync(s.data);
-  s.child = spawn(binary, ['serve'], { cwd: s.data, env: { ...process.env, ZEPHRINIMPORT_HOME: s.home }, stdio: ['ignore', 'pipe', 'pipe'] });
-  s.out = '';
-  s.err = '';
-  s.child.stdout.on('data', (d) => { s.out += d; });
-  s.child.stderr.on('data', (d) => { s.err += d; });
-  s.exited = new Promise((resolve) => s.child.on('exit', resolve));
+  const [home, data] = [path.join(dir, 'home'), path.join(dir, 'data')];
+  for (const d of [home, data]) fs.mkdirSync(d);
+  const s = Object.assign(launch(['serve'], { cwd: data, home }), { dir, data });
   for (let i = 0; i < 200 && !/token=[0-9a-f]+/.test(s.out) && s.child.exitCode === null; i++) await new Promise((r) => setTimeout(r, 25));
   const m = s.out.match(/http:\/\/127\.0\.0\.1:[0-9]+\/\?token=[0-9a-f]+/);
   if (!m) throw new Error('the server did not start: ' + s.err);
@@ -108,25 +110,23 @@ async function stopServer(s) {
 
 // ---- Helpers ------------------------------------------------------------------------
 
-async function editorRequest(body) {
-  const r = await fetch(origin + '/editor', {
-    method: 'POST', headers: { 'Content-Type': 'application/json', 'X-Zephrin-Token': token }, body: JSON.stringify(body),
-  });
-  return r.json();
-}
-
-// Ends an editor a failed test left open, so that the next test is not blocked.
-async function cancelOpenEditor() {
-  const s = await editorRequest({ action: 'state' }).catch(() => null);
-  if (s && s.editor) await editorRequest({ action: 'cancel', session: s.editor.session });
-  if (s && s.dialog) await editorRequest({ action: 'answer', dialog: s.dialog.id, path: null });
-}
+// Posts `body` as JSON, with the token, to the server of the running test; its answer.
+const post = (where, body) => fetch(origin + where, { method: 'POST', body: JSON.stringify(body),
+  headers: { 'Content-Type': 'application/json', 'X-Zephrin-Token': token } }).then((r) => r.json());
+const editorRequest = (body) => post('/editor', body);
+const rpcCall = (method, params) => post('/rpc', { jsonrpc: '2.0', id: 1, method, params });
 
 async function importPage(context) {
   const page = await context.newPage();
   await page.goto(url.href);
   await page.locator('#import-type option').first().waitFor({ state: 'attached' });
   return page;
+}
+
+// The import page, and the editor opened from it.
+async function pageAndEditor(context, options) {
+  const page = await importPage(context);
+  return { page, frame: await openEditor(page, options) };
 }
 
 // Opens the editor from the import page; returns its frame.
@@ -140,6 +140,10 @@ async function openEditor(page, { file, type, template = '', intlKind }) {
   } else {
     await page.click('#new-template');
   }
+  return editorFrame(page);
+}
+// The frame of the editor the import page shows, once its dialog is shown.
+async function editorFrame(page) {
   const frame = page.frameLocator('iframe[title="Layout editor"]');
   await frame.locator('#dialog').waitFor({ state: 'visible' });
   return frame;
@@ -161,6 +165,10 @@ async function editorClosed(page) {
 }
 async function cancel(page, frame) {
   await frame.locator('#cancel').click();
+  await editorClosed(page);
+}
+async function save(page, frame) {
+  await frame.locator('#ok').click();
   await editorClosed(page);
 }
 // The column and length numbers an item shows.
@@ -212,17 +220,16 @@ test('a request without the token, from another origin, too large or for another
   assert.equal(wrong.status, 403);
   const rpc = (headers, body) => fetch(origin + '/rpc', { method: 'POST', headers, body });
   const call = JSON.stringify({ jsonrpc: '2.0', id: 1, method: 'GetTemplateInfo' });
+  const json = { 'Content-Type': 'application/json', 'X-Zephrin-Token': token };
   assert.equal((await rpc({ 'Content-Type': 'application/json' }, call)).status, 403);
-  assert.equal((await rpc({ 'Content-Type': 'text/plain', 'X-Zephrin-Token': token }, call)).status, 415);
-  assert.equal((await rpc({ 'Content-Type': 'application/json', 'X-Zephrin-Token': token, Origin: 'http://evil.example' }, call)).status, 403);
+  assert.equal((await rpc({ ...json, 'Content-Type': 'text/plain' }, call)).status, 415);
+  assert.equal((await rpc({ ...json, Origin: 'http://evil.example' }, call)).status, 403);
   // A body of 100 MB is refused without harm.
-  const huge = Buffer.alloc(100 * 1024 * 1024, 0x20);
-  assert.equal((await rpc({ 'Content-Type': 'application/json', 'X-Zephrin-Token': token }, huge)).status, 413);
-  const ok = await rpc({ 'Content-Type': 'application/json', 'X-Zephrin-Token': token }, call);
+  assert.equal((await rpc(json, Buffer.alloc(100 * 1024 * 1024, 0x20))).status, 413);
+  const ok = await rpc(json, call);
   assert.equal(ok.status, 200);
   assert.match((await ok.json()).result.value, /^<INFO>/);
   // A Host header naming another server is refused (no DNS rebinding).
-  const http = await import('node:http');
   const status = await new Promise((resolve, reject) => {
     const req = http.request({ host: '127.0.0.1', port: url.port, path: '/?token=' + token, headers: { Host: 'rebind.example:' + url.port } },
       (res) => { res.resume(); resolve(res.statusCode); });
@@ -233,8 +240,7 @@ test('a request without the token, from another origin, too large or for another
 });
 
 test('a new template on a CSV file', async ({ context }) => {
-  const page = await importPage(context);
-  const frame = await openEditor(page, { file: 'tb.csv', type: 'FCOA' });
+  const { page, frame } = await pageAndEditor(context, { file: 'tb.csv', type: 'FCOA' });
   await assert.doesNotReject(frame.locator('#title', { hasText: 'Import Template - Federal Chart of Accounts' }).waitFor());
   assert.equal(await frame.locator('#numbers-heading').textContent(), 'Column   Start Row');
   assert.equal(await frame.locator('#len-label').textContent(), 'Start Row');
@@ -257,8 +263,7 @@ test('a new template on a CSV file', async ({ context }) => {
   await place(frame, 'TRC', 2, 3);
   await place(frame, 'TCC', 2, 4);
   if (shots) await page.locator('iframe[title="Layout editor"]').screenshot({ path: path.join(shots, 'editor-csv.png') });
-  await frame.locator('#ok').click();
-  await editorClosed(page);
+  await save(page, frame);
   await page.locator('#template option', { hasText: 'GL BOOK' }).waitFor({ state: 'attached' });
   assert.equal(fs.readFileSync(ini, 'latin1'), GL_BOOK(data));
 });
@@ -278,8 +283,7 @@ test('an import from the import page shows its records', async ({ context }) => 
 }, { store: GL_BOOK });
 
 test('editing an existing template: the name is read-only and placed items show their numbers', async ({ context }) => {
-  const page = await importPage(context);
-  const frame = await openEditor(page, { file: 'tb.csv', type: 'FCOA', template: 'GL BOOK' });
+  const { page, frame } = await pageAndEditor(context, { file: 'tb.csv', type: 'FCOA', template: 'GL BOOK' });
   assert.equal(await frame.locator('#name').inputValue(), 'GL BOOK');
   assert.equal(await frame.locator('#name').getAttribute('readonly'), '');
   assert.equal(await frame.locator('#ok').isDisabled(), false);
@@ -291,8 +295,7 @@ test('editing an existing template: the name is read-only and placed items show 
 }, { store: GL_BOOK });
 
 test('an unavailable item is drawn grey and never drawn selected', async ({ context }) => {
-  const page = await importPage(context);
-  const frame = await openEditor(page, { file: 'tb.csv', type: 'FCOA' });
+  const { page, frame } = await pageAndEditor(context, { file: 'tb.csv', type: 'FCOA' });
   const company = item(frame, 'Company Number');
   assert.equal(await company.getAttribute('data-available'), 'no');
   assert.equal(await company.evaluate((e) => e.classList.contains('unavailable')), true);
@@ -309,8 +312,7 @@ test('an unavailable item is drawn grey and never drawn selected', async ({ cont
 });
 
 test('a file with 25 blank lines in a row shows the message', async ({ context }) => {
-  const page = await importPage(context);
-  const frame = await openEditor(page, { file: 'blank.csv', type: 'FCOA' });
+  const { page, frame } = await pageAndEditor(context, { file: 'blank.csv', type: 'FCOA' });
   const box = frame.locator('dialog.message-box');
   await box.locator('.titlebar', { hasText: /^Import$/ }).waitFor();
   assert.equal(await message(frame),
@@ -321,8 +323,7 @@ test('a file with 25 blank lines in a row shows the message', async ({ context }
 });
 
 test('a fixed-width journal-entry template by text selection', async ({ context }) => {
-  const page = await importPage(context);
-  const frame = await openEditor(page, { file: 'je.prn', type: 'FBJ' });
+  const { page, frame } = await pageAndEditor(context, { file: 'je.prn', type: 'FBJ' });
   assert.equal(await frame.locator('#numbers-heading').textContent(), 'Column   Length');
   assert.equal(await frame.locator('#len-label').textContent(), 'Length');
   await frame.locator('.text-line').first().waitFor();
@@ -343,8 +344,7 @@ test('a fixed-width journal-entry template by text selection', async ({ context 
   // The current item's characters are shown selected.
   assert.ok(await frame.locator('.text-sel').count() >= 1);
   if (shots) await page.locator('iframe[title="Layout editor"]').screenshot({ path: path.join(shots, 'editor-fixed-width.png') });
-  await frame.locator('#ok').click();
-  await editorClosed(page);
+  await save(page, frame);
   const jeBook = section(fs.readFileSync(ini, 'latin1'), 'JE Book');
   assert.match(jeBook, /^\[Import:JE Book\]\nInfo=JE\nFsiType=FEDERAL\nCompany_Number=0 0 0\nJE_Type=0 1 0\nJE_Number=2 5 0\nJE_Caption=8 16 0\n/);
   assert.match(jeBook, /\nAccount_Number=2 4 224\n/);
@@ -374,14 +374,6 @@ test('zephrinimport edit opens the editor page alone and prints the saved name',
 
 // ---- Editor sessions that cannot be lost -----------------------------------------------
 
-async function rpcCall(method, params) {
-  const r = await fetch(origin + '/rpc', {
-    method: 'POST', headers: { 'Content-Type': 'application/json', 'X-Zephrin-Token': token },
-    body: JSON.stringify({ jsonrpc: '2.0', id: 1, method, params }),
-  });
-  return r.json();
-}
-
 // Waits until the server holds no editor; returns the milliseconds it took.
 async function editorGone(limitMs) {
   const started = Date.now();
@@ -400,8 +392,7 @@ async function importWith(page, file, template, type) {
 }
 
 test('reloading the import page with the editor open leaves a server that answers the next import', async ({ context }) => {
-  const page = await importPage(context);
-  const frame = await openEditor(page, { file: 'tb.csv', type: 'FCOA' });
+  const { page, frame } = await pageAndEditor(context, { file: 'tb.csv', type: 'FCOA' });
   await frame.locator('#name').fill('Never saved');
   await page.reload();
   await page.locator('#template option', { hasText: 'GL BOOK' }).waitFor({ state: 'attached' });
@@ -423,7 +414,6 @@ test('closing the tab with the editor open frees the server within 10 seconds', 
 }, { store: GL_BOOK });
 
 test('an EditLayout whose caller goes away before a page took it over ends as Cancel', async () => {
-  const http = await import('node:http');
   const body = JSON.stringify({ jsonrpc: '2.0', id: 1, method: 'EditLayout', params: ['', 0, 'FCOA', path.join(data, 'tb.csv')] });
   const req = http.request({ host: '127.0.0.1', port: url.port, path: '/rpc', method: 'POST',
     headers: { 'Content-Type': 'application/json', 'X-Zephrin-Token': token, 'Content-Length': Buffer.byteLength(body) } });
@@ -448,8 +438,7 @@ test('a reloaded import page offers to return to an editor that is still open', 
   assert.match(await page.locator('#editor-open-text').textContent(),
     /^A layout editor is still open: Import Template - Federal Chart of Accounts \(.*tb\.csv\)\.$/);
   await page.click('#return-to-editor');
-  const frame = page.frameLocator('iframe[title="Layout editor"]');
-  await frame.locator('#dialog').waitFor({ state: 'visible' });
+  const frame = await editorFrame(page);
   // The page that had it says where it went.
   await other.locator('#closed', { hasText: 'The layout editor is now shown in another page.' }).waitFor({ state: 'visible' });
   await cancel(page, frame);
@@ -571,8 +560,7 @@ test('a deleted template\'s remembered data files say "template deleted"', async
 const CHART = 'Acct No,Description,Amt,TRC,tcc\n1000,Cash,15.00,101,1\n2000,Bank,20.50,102,2\n';
 
 test('the live preview shows the records of the unsaved template at each placement, and the error of one that fails', async ({ context }) => {
-  const page = await importPage(context);
-  const frame = await openEditor(page, { file: 'tb.csv', type: 'FCOA' });
+  const { page, frame } = await pageAndEditor(context, { file: 'tb.csv', type: 'FCOA' });
   assert.equal(await frame.locator('#live-note').textContent(), 'Place items to see the records they give.');
   // The engine's own rule: the begin row comes from the items placed past
   // column A, so that with column A alone the header row is a record too.
@@ -602,8 +590,7 @@ test('the live preview shows the records of the unsaved template at each placeme
 
 test('Suggest places the items the header row names, says what it placed, and one Undo takes them back', async ({ context }) => {
   fs.writeFileSync(path.join(data, 'chart.csv'), CHART);
-  const page = await importPage(context);
-  const frame = await openEditor(page, { file: 'chart.csv', type: 'FCOA' });
+  const { page, frame } = await pageAndEditor(context, { file: 'chart.csv', type: 'FCOA' });
   await frame.locator('#suggest').click();
   await frame.locator('#suggest-note', { hasText: 'Suggested' }).waitFor();
   assert.equal(await frame.locator('#suggest-note').textContent(),
@@ -617,14 +604,12 @@ test('Suggest places the items the header row names, says what it placed, and on
   await frame.locator('#suggest').click();
   await frame.locator('.cell.header[data-c="4"]', { hasText: 'TRC' }).waitFor();
   await frame.locator('#name').fill('Suggested');
-  await frame.locator('#ok').click();
-  await editorClosed(page);
+  await save(page, frame);
   assert.match(fs.readFileSync(ini, 'latin1'), /^\[Import:Suggested\]\nInfo=COA\nFsiType=FEDERAL\nCompany_Number=0 0 0\nAccount_Number=0 2 0\nAccount_Caption=1 2 0\nAccount_Balance=0 0 0\nTRC=3 2 0\nTCC=4 2 0\n/);
 });
 
 test('Ctrl+Z undoes a placement, a clearing and Reset; Reset asks before it clears', async ({ context }) => {
-  const page = await importPage(context);
-  const frame = await openEditor(page, { file: 'tb.csv', type: 'FCOA' });
+  const { page, frame } = await pageAndEditor(context, { file: 'tb.csv', type: 'FCOA' });
   await place(frame, 'Account Number', 2, 1);
   await place(frame, 'Account Caption', 2, 2);
   await frame.locator('#reset').click();
@@ -652,8 +637,7 @@ test('Ctrl+Z undoes a placement, a clearing and Reset; Reset asks before it clea
 });
 
 test('a refused box value or an over-long drag keeps the previous position and names the allowed range', async ({ context }) => {
-  const page = await importPage(context);
-  const frame = await openEditor(page, { file: 'tb.csv', type: 'FCOA' });
+  const { page, frame } = await pageAndEditor(context, { file: 'tb.csv', type: 'FCOA' });
   await place(frame, 'Account Number', 2, 1);
   await frame.locator('#len-box').fill('99');
   assert.equal(await message(frame), 'Invalid row (max. 6)');
@@ -681,8 +665,7 @@ test('a refused box value or an over-long drag keeps the previous position and n
 });
 
 test('template names are trimmed, a blank name is refused, and Cancel says it cancelled', async ({ context }) => {
-  const page = await importPage(context);
-  const frame = await openEditor(page, { file: 'tb.csv', type: 'FCOA' });
+  const { page, frame } = await pageAndEditor(context, { file: 'tb.csv', type: 'FCOA' });
   await place(frame, 'Account Number', 2, 1);
   await place(frame, 'Account Caption', 2, 2);
   await place(frame, 'TRC', 2, 3);
@@ -691,8 +674,7 @@ test('template names are trimmed, a blank name is refused, and Cancel says it ca
   await frame.locator('#ok:not([disabled])').click();
   assert.equal(await message(frame), 'Please enter a name for the template.');
   await frame.locator('#name').fill('  Lead and trail  ');
-  await frame.locator('#ok').click();
-  await editorClosed(page);
+  await save(page, frame);
   await page.locator('#status', { hasText: 'Template Lead and trail is saved.' }).waitFor();
   assert.match(fs.readFileSync(ini, 'latin1'), /^\[Import:Lead and trail\]\n/);
   assert.equal(await page.inputValue('#template'), 'LEAD AND TRAIL');
@@ -701,9 +683,7 @@ test('template names are trimmed, a blank name is refused, and Cancel says it ca
   assert.match(await page.locator('#summary').textContent(), /^5 records in FCOA \(COAS\) from file .*, template LEAD AND TRAIL, import type FCOA\.$/);
   // Cancel on an existing template.
   await page.click('#edit-template');
-  const again = page.frameLocator('iframe[title="Layout editor"]');
-  await again.locator('#dialog').waitFor({ state: 'visible' });
-  await cancel(page, again);
+  await cancel(page, await editorFrame(page));
   await page.locator('#status', { hasText: 'The editor was cancelled.' }).waitFor();
 });
 
@@ -718,8 +698,7 @@ async function tabTo(frame, id) {
 }
 
 test('keyboard only: a journal-entry template from the text view; Tab stays in the editor; Escape cancels', async ({ context }) => {
-  const page = await importPage(context);
-  const frame = await openEditor(page, { file: 'je.prn', type: 'FBJ' });
+  const { page, frame } = await pageAndEditor(context, { file: 'je.prn', type: 'FBJ' });
   await frame.locator('.text-line').first().waitFor();
   await frame.locator('#name').focus();
   await page.keyboard.type('KB JE');
@@ -766,8 +745,7 @@ test('keyboard only: a journal-entry template from the text view; Tab stays in t
 });
 
 test('keyboard in the grid: arrows move the cell cursor, Enter places; Up and Down skip grey items', async ({ context }) => {
-  const page = await importPage(context);
-  const frame = await openEditor(page, { file: 'tb.csv', type: 'FCOA' });
+  const { page, frame } = await pageAndEditor(context, { file: 'tb.csv', type: 'FCOA' });
   await frame.locator('#items').focus();
   const current = () => frame.locator('.item[aria-selected="true"] .caption').textContent();
   assert.equal(await current(), 'Account Number');
@@ -798,8 +776,7 @@ test('keyboard in the grid: arrows move the cell cursor, Enter places; Up and Do
 // ---- Large files, tooltips, column widths, the favicon ---------------------------------------
 
 test('a 1,000,000-row grid scrolls to its end with every row whole', async ({ context }) => {
-  const page = await importPage(context);
-  const frame = await openEditor(page, { file: 'million.csv', type: 'FCOA' });
+  const { page, frame } = await pageAndEditor(context, { file: 'million.csv', type: 'FCOA' });
   await cell(frame, 1, 2).waitFor();
   const grid = frame.locator('#grid');
   assert.ok(await grid.evaluate((g) => g.scrollHeight) <= 2000000);
@@ -850,14 +827,12 @@ test('captions have tooltips, grid columns widen by dragging, and the favicon is
   await until(async () => { drawn = await widened(); return drawn[0] === want && drawn[1] === want ? true : undefined; }, 5000,
     'the dragged column is not ' + want + ' pixels wide').catch(() => {});
   assert.deepEqual(drawn, [want, want]);
-  await frame.locator('#cancel').click();
-  await editorClosed(page);
+  await cancel(page, frame);
   assert.deepEqual(refused, []);
 });
 
 test('a 500-column DIF opens with every column reachable', async ({ context }) => {
-  const page = await importPage(context);
-  const frame = await openEditor(page, { file: 'wide.dif', type: 'FCOA' });
+  const { page, frame } = await pageAndEditor(context, { file: 'wide.dif', type: 'FCOA' });
   await cell(frame, 1, 1).waitFor();
   assert.equal(await frame.locator('.cell.header[data-c="1"]').textContent(), 'A');
   await frame.locator('#grid').evaluate((g) => { g.scrollLeft = g.scrollWidth; });
