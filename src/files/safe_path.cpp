@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
-#include <system_error>
 #include <vector>
 
 #include <fcntl.h>
@@ -12,12 +11,11 @@
 #include <unistd.h>
 
 #include "platform/atomic_file.h"
+#include "platform/errno_text.h"
 
 namespace zephrin {
 
 namespace {
-
-std::string ErrnoText(int err) { return std::error_code(err, std::generic_category()).message(); }
 
 // The non-empty components of a relative name ("a//b/" gives a, b).
 std::vector<std::string_view> Components(std::string_view name) {

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
-#include <system_error>
 #include <vector>
 
 #include <dirent.h>
@@ -15,11 +14,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/errno_text.h"
+
 namespace zephrin {
 
 namespace {
-
-std::string ErrnoText(int err) { return std::error_code(err, std::generic_category()).message(); }
 
 void SetError(std::string* error, std::string text) {
   if (error) *error = std::move(text);

@@ -44,30 +44,40 @@ FileReadStatus FromErrno(int err) {
   return FileReadStatus::kFailed;
 }
 
+// Records a failure for the caller that asked for it; returns `status`.
+FileReadStatus Fail(FileReadStatus status, FileReadFailure* failure, int err, bool whileReading) {
+  if (failure) *failure = FileReadFailure{err, whileReading};
+  return status;
+}
+
 // Opens `path` for reading as a regular file; sets `size`.
-FileReadStatus OpenRegular(const std::string& path, int& fd, std::size_t& size) {
+FileReadStatus OpenRegular(const std::string& path, int& fd, std::size_t& size, FileReadFailure* failure) {
   // O_NONBLOCK: a FIFO named as a file must not hang the call.
   fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return FromErrno(errno);
+  if (fd < 0) {
+    const int err = errno;
+    return Fail(FromErrno(err), failure, err, false);
+  }
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
     const int err = errno;
     ::close(fd);
-    return FromErrno(err);
+    return Fail(FromErrno(err), failure, err, false);
   }
   if (!S_ISREG(st.st_mode)) {
     ::close(fd);
-    return FileReadStatus::kNotRegular;
+    if (S_ISDIR(st.st_mode)) return Fail(FileReadStatus::kNotRegular, failure, EISDIR, true);
+    return Fail(FileReadStatus::kNotRegular, failure, 0, false);
   }
   size = static_cast<std::size_t>(st.st_size);
   if (size >= PhysicalMemory()) {
     ::close(fd);
-    return FileReadStatus::kTooLarge;
+    return Fail(FileReadStatus::kTooLarge, failure, ENOMEM, true);
   }
   return FileReadStatus::kOk;
 }
 
-// Reads up to `size` bytes into `data`; the number read, or -1.
+// Reads up to `size` bytes into `data`; the number read, or -1 with errno set.
 long long ReadAll(int fd, char* data, std::size_t size) {
   std::size_t done = 0;
   while (done < size) {
@@ -189,11 +199,11 @@ void FileBytes::Release() {
   m_guardSlot = -1;
 }
 
-FileReadStatus ReadRegularFile(const std::string& path, FileBytes& out, bool map) {
+FileReadStatus ReadRegularFile(const std::string& path, FileBytes& out, bool map, FileReadFailure* failure) {
   out = FileBytes();
   int fd = -1;
   std::size_t size = 0;
-  if (const FileReadStatus status = OpenRegular(path, fd, size); status != FileReadStatus::kOk) return status;
+  if (const FileReadStatus status = OpenRegular(path, fd, size, failure); status != FileReadStatus::kOk) return status;
   if (map && size >= kMapAtLeast && InstallGuard()) {
     // Populated at once: the reader goes through every page anyway.
     void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
@@ -214,24 +224,25 @@ FileReadStatus ReadRegularFile(const std::string& path, FileBytes& out, bool map
   char* data = static_cast<char*>(std::malloc(size + 1));
   if (!data) {
     ::close(fd);
-    return FileReadStatus::kTooLarge;
+    return Fail(FileReadStatus::kTooLarge, failure, ENOMEM, true);
   }
   out.m_data = data;
   AdviseHugePages(data, size);
   const long long got = ReadAll(fd, data, size);
+  const int readError = errno;
   ::close(fd);
   if (got < 0) {
     out = FileBytes();
-    return FileReadStatus::kFailed;
+    return Fail(FileReadStatus::kFailed, failure, readError, true);
   }
   out.m_size = static_cast<std::size_t>(got);
   return FileReadStatus::kOk;
 }
 
-FileReadStatus ReadRegularFile(const std::string& path, std::string& out) {
+FileReadStatus ReadRegularFile(const std::string& path, std::string& out, FileReadFailure* failure) {
   out.clear();
   FileBytes bytes;
-  const FileReadStatus status = ReadRegularFile(path, bytes);
+  const FileReadStatus status = ReadRegularFile(path, bytes, /*map=*/false, failure);
   if (status == FileReadStatus::kOk) out.assign(bytes.view());
   return status;
 }

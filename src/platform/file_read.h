@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/export.h"
+
 namespace zephrin {
 
 enum class FileReadStatus {
@@ -21,6 +23,16 @@ enum class FileReadStatus {
 
 // Why a file could not be read, in words ("no such file", "it is a folder", ...).
 std::string_view FileReadReason(FileReadStatus status);
+
+// The system's account of a failure, for messages that quote it: its error
+// number, and whether it came when the file was read rather than opened. A
+// folder opens and then fails to read (EISDIR), as reading one would; a file
+// larger than memory fails for want of it (ENOMEM); other files that are not
+// regular carry no number (0).
+struct FileReadFailure {
+  int systemError = 0;
+  bool whileReading = false;
+};
 
 // The bytes of a file: read into memory of their own, or mapped.
 //
@@ -44,7 +56,7 @@ class FileBytes {
   bool lost() const;
 
  private:
-  friend FileReadStatus ReadRegularFile(const std::string&, FileBytes&, bool);
+  friend FileReadStatus ReadRegularFile(const std::string&, FileBytes&, bool, FileReadFailure*);
   void Release();
 
   char* m_data = nullptr;
@@ -57,8 +69,12 @@ class FileBytes {
 // A folder is kNotRegular, as is a pipe (which is never waited on). With
 // `map`, a file of some size is mapped rather than copied (a data file read
 // once from start to end gains most from that); it is read when it cannot be.
-[[nodiscard]] FileReadStatus ReadRegularFile(const std::string& path, FileBytes& out, bool map = false);
-[[nodiscard]] FileReadStatus ReadRegularFile(const std::string& path, std::string& out);
+// A failure is described in `*failure` when that is given.
+[[nodiscard]] FileReadStatus ReadRegularFile(const std::string& path, FileBytes& out, bool map = false,
+                                             FileReadFailure* failure = nullptr);
+// (Exported for the web server, which serves its pages with it.)
+[[nodiscard]] ZEPHRIN_API FileReadStatus ReadRegularFile(const std::string& path, std::string& out,
+                                                         FileReadFailure* failure = nullptr);
 
 // The memory of this machine, in bytes.
 std::size_t PhysicalMemory();

@@ -1,13 +1,11 @@
 #include "platform/profile.h"
 
-#include <cerrno>
-#include <system_error>
 #include <unordered_set>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "platform/atomic_file.h"
+#include "platform/errno_text.h"
+#include "platform/file_read.h"
+#include "platform/text.h"
 
 namespace zephrin {
 
@@ -19,28 +17,9 @@ constexpr std::string_view kBom = "\xEF\xBB\xBF";
 // Temporary files of a save older than this were left by a save that died.
 constexpr long kStaleTempSeconds = 60;
 
-bool IsBlank(char c) { return c == ' ' || (c >= 9 && c <= 13); }
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
 // Name comparison of the profile functions: ASCII case ignored, surrounding
 // blanks of the name asked for ignored (the stored name is trimmed already).
-bool SameName(std::string_view stored, std::string_view wanted) {
-  wanted = Trim(wanted);
-  if (stored.size() != wanted.size()) return false;
-  for (std::size_t i = 0; i < stored.size(); ++i) {
-    if (AsciiLower(stored[i]) != AsciiLower(wanted[i])) return false;
-  }
-  return true;
-}
-
-std::string ErrnoText(int err) { return std::error_code(err, std::generic_category()).message(); }
+bool SameName(std::string_view stored, std::string_view wanted) { return EqualsIgnoringCase(stored, Trim(wanted)); }
 
 }  // namespace
 
@@ -54,21 +33,9 @@ std::size_t ProfileNameHash::operator()(std::string_view name) const {
   return h;
 }
 
-bool ProfileNameEqual::operator()(std::string_view a, std::string_view b) const {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return true;
-}
+bool ProfileNameEqual::operator()(std::string_view a, std::string_view b) const { return EqualsIgnoringCase(a, b); }
 
-std::string ProfileUpper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
-}
+std::string ProfileUpper(std::string_view text) { return UpperAscii(text); }
 
 ProfileDocument::Line ProfileDocument::MakeLine(std::string text, std::string_view eol) {
   Line line;
@@ -139,31 +106,21 @@ ProfileDocument ProfileDocument::Parse(std::string_view text) {
 }
 
 bool ProfileDocument::Load(const std::string& path, ProfileDocument& doc, std::string* error) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT || errno == ENOTDIR) {
-      doc = ProfileDocument();
-      return true;
+  FileBytes content;
+  FileReadFailure failure;
+  const FileReadStatus status = ReadRegularFile(path, content, /*map=*/false, &failure);
+  if (status == FileReadStatus::kMissing) {
+    doc = ProfileDocument();  // no file yet: an empty profile
+    return true;
+  }
+  if (status != FileReadStatus::kOk) {
+    if (error) {
+      *error = (failure.whileReading ? "Cannot read " : "Cannot open ") + path + ": " +
+               (failure.systemError != 0 ? ErrnoText(failure.systemError) : std::string(FileReadReason(status))) + ".";
     }
-    if (error) *error = "Cannot open " + path + ": " + ErrnoText(errno) + ".";
     return false;
   }
-  std::string content;
-  char buf[65536];
-  for (;;) {
-    ssize_t n = read(fd, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int err = errno;
-      close(fd);
-      if (error) *error = "Cannot read " + path + ": " + ErrnoText(err) + ".";
-      return false;
-    }
-    if (n == 0) break;
-    content.append(buf, static_cast<std::size_t>(n));
-  }
-  close(fd);
-  doc = Parse(content);
+  doc = Parse(content.view());
   return true;
 }
 
@@ -213,29 +170,37 @@ void ProfileDocument::InsertLine(std::size_t at, std::string text) {
   m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at), MakeLine(std::move(text), eol));
 }
 
+void ProfileDocument::ReplaceValue(Line& line, std::string_view value) {
+  // The key stays as the file spells it; what follows the "=" is replaced.
+  const std::string& old = line.text;
+  const std::size_t eq = old.find('=', line.nameBegin);
+  std::string entry = eq == std::string::npos ? old + "=" : old.substr(0, eq + 1);
+  entry += value;
+  line = MakeLine(std::move(entry), line.eol);
+}
+
+std::size_t ProfileDocument::AppendSection(std::string_view section) {
+  std::string head;
+  head.reserve(section.size() + 2);
+  head += '[';
+  head += section;
+  head += ']';
+  InsertLine(m_lines.size(), std::move(head));
+  return m_lines.size() - 1;
+}
+
 void ProfileDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
   std::string entry;
   std::size_t header = FindSection(section);
   if (header == std::string::npos) {
-    std::string head;
-    head.reserve(section.size() + 2);
-    head += '[';
-    head += section;
-    head += ']';
-    InsertLine(m_lines.size(), std::move(head));
+    AppendSection(section);
     entry.append(key).append("=").append(value);
     InsertLine(m_lines.size(), std::move(entry));
     return;
   }
   std::size_t i = FindKey(header, key);
   if (i != std::string::npos) {
-    // Keep the key as the file spells it; replace what follows the "=".
-    const std::string& old = m_lines[i].text;
-    std::size_t eq = old.find('=', m_lines[i].nameBegin);
-    entry = eq == std::string::npos ? old + "=" : old.substr(0, eq + 1);
-    entry += value;
-    std::string_view eol = m_lines[i].eol;
-    m_lines[i] = MakeLine(std::move(entry), eol);
+    ReplaceValue(m_lines[i], value);
     return;
   }
   // A new key goes after the last non-blank line of its section, so blank
@@ -268,15 +233,7 @@ void ProfileDocument::SetKeys(std::string_view section,
                               const std::vector<std::pair<std::string, std::string>>& entries) {
   if (entries.empty()) return;
   std::size_t header = FindSection(section);
-  if (header == std::string::npos) {
-    std::string head;
-    head.reserve(section.size() + 2);
-    head += '[';
-    head += section;
-    head += ']';
-    InsertLine(m_lines.size(), std::move(head));
-    header = m_lines.size() - 1;
-  }
+  if (header == std::string::npos) header = AppendSection(section);
   const std::size_t end = SectionEnd(header);
   // The keys the section has (the first line of each name), and the lines
   // this call adds, which go where Set would put them one after the other.
@@ -288,19 +245,12 @@ void ProfileDocument::SetKeys(std::string_view section,
   while (at > header + 1 && Trim(m_lines[at - 1].text).empty()) --at;
   std::vector<Line> added;
   std::unordered_map<std::string, std::size_t, ProfileNameHash, ProfileNameEqual> addedIndex;
-  auto replaceValue = [](Line& line, std::string_view value) {
-    const std::string& old = line.text;
-    const std::size_t eq = old.find('=', line.nameBegin);
-    std::string entry = eq == std::string::npos ? old + "=" : old.substr(0, eq + 1);
-    entry += value;
-    line = MakeLine(std::move(entry), line.eol);
-  };
   for (const auto& [key, value] : entries) {
     const std::string_view wanted = Trim(key);
     if (auto it = existing.find(wanted); it != existing.end()) {
-      replaceValue(m_lines[it->second], value);
+      ReplaceValue(m_lines[it->second], value);
     } else if (auto jt = addedIndex.find(wanted); jt != addedIndex.end()) {
-      replaceValue(added[jt->second], value);
+      ReplaceValue(added[jt->second], value);
     } else {
       std::string entry;
       entry.reserve(key.size() + 1 + value.size());

@@ -104,12 +104,16 @@ class ProfileDocument {
   };
 
   static Line MakeLine(std::string text, std::string_view eol);
+  // Gives an entry line a new value.
+  static void ReplaceValue(Line& line, std::string_view value);
   // Index of the section header, or npos.
   std::size_t FindSection(std::string_view section) const;
   // One past the last line of the section that starts at `header`.
   std::size_t SectionEnd(std::size_t header) const;
   std::size_t FindKey(std::size_t header, std::string_view key) const;
   void InsertLine(std::size_t at, std::string text);
+  // Adds the header of a new section at the end; its line's index.
+  std::size_t AppendSection(std::string_view section);
 
   std::vector<Line> m_lines;
   bool m_bom = false;           // a UTF-8 byte order mark before the first line

@@ -1,8 +1,8 @@
 #include "platform/registry.h"
 
 #include <cstdlib>
-#include <system_error>
 
+#include "platform/errno_text.h"
 #include "platform/home_folder.h"
 #include "platform/profile.h"
 
@@ -40,7 +40,7 @@ bool WriteRegistryString(std::string_view keyPath, std::string_view valueName, s
   if (std::size_t slash = path.find_last_of('/'); slash != std::string::npos && slash > 0) {
     std::string folder = path.substr(0, slash);
     if (int err = MakeFolders(folder, 0700); err != 0) {
-      if (error) *error = "Cannot create the folder " + folder + ": " + std::error_code(err, std::generic_category()).message() + ".";
+      if (error) *error = "Cannot create the folder " + folder + ": " + ErrnoText(err) + ".";
       return false;
     }
   }

@@ -1,11 +1,11 @@
 #include "platform/writable_folder.h"
 
 #include <cstdlib>
-#include <system_error>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/errno_text.h"
 #include "platform/home_folder.h"
 
 namespace zephrin {
@@ -44,7 +44,7 @@ WriteableFolderResult FindWriteableFolder(UserInterface& ui) {
       if (err == 0) {
         result.created = true;
       } else {
-        result.createError = std::error_code(err, std::generic_category()).message();
+        result.createError = ErrnoText(err);
       }
     }
     if (IsWritableFolder(preferred)) {

@@ -17,14 +17,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <optional>
 #include <regex>
-#include <sstream>
 
 #include <httplib.h>
 
+#include "platform/file_read.h"
 #include "server/web_access.h"
 
 namespace zephrin::server {
@@ -353,15 +352,6 @@ BodyRead ReadBody(const httplib::Request& req, const httplib::ContentReader& rea
   return read ? BodyRead::Whole : BodyRead::Broken;
 }
 
-bool ReadWhole(const std::string& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream s;
-  s << in.rdbuf();
-  out = s.str();
-  return true;
-}
-
 }  // namespace
 
 bool RequestCallerGone() {
@@ -535,7 +525,7 @@ bool WebServer::Start(std::string* error) {
       return;
     }
     std::string body;
-    if (!ReadWhole(webDir + "/" + name, body)) {
+    if (ReadRegularFile(webDir + "/" + name, body) != FileReadStatus::kOk) {
       Refuse(res, 404, "Not found.");
       return;
     }

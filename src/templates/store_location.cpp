@@ -1,13 +1,10 @@
 #include "templates/store_location.h"
 
-#include <cerrno>
-
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include "platform/writable_folder.h"
 #include "platform/atomic_file.h"
+#include "platform/file_read.h"
+#include "platform/writable_folder.h"
 #include "platform/registry.h"
 
 namespace zephrin {
@@ -15,30 +12,6 @@ namespace zephrin {
 namespace {
 
 constexpr const char* kStoreName = "import.ini";
-
-bool ReadWholeFile(const std::string& path, std::string& out) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    return false;
-  }
-  out.clear();
-  char buf[65536];
-  for (;;) {
-    ssize_t n = read(fd, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    out.append(buf, static_cast<std::size_t>(n));
-  }
-  close(fd);
-  return true;
-}
 
 // Copies the store of the folder named by "TemplatePath" into a new store,
 // unless one is there already. Checked and written under the store's lock so
@@ -54,7 +27,7 @@ void SeedFromTemplatePath(const std::string& templateFile) {
   struct stat st {};
   if (lstat(templateFile.c_str(), &st) == 0) return;
   std::string content;
-  if (!ReadWholeFile(source, content)) return;
+  if (ReadRegularFile(source, content) != FileReadStatus::kOk) return;
   // A failed copy leaves no store, which reads as empty: nothing to report.
   WriteFileAtomically(templateFile, content);
 }

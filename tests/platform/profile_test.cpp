@@ -109,6 +109,45 @@ TEST(ProfileRead, FileReads) {
   EXPECT_EQ(out, "");
 }
 
+// A store that is not there loads as an empty one; one that cannot be read
+// fails with the system's reason, and a change to it writes nothing.
+TEST(ProfileFile, LoadFailuresSayWhy) {
+  TempDir dir;
+  WriteFile(dir.file("f"), "x");
+  ASSERT_EQ(::mkdir(dir.file("folder.ini").c_str(), 0755), 0);
+  ASSERT_EQ(::symlink(dir.file("loop.ini").c_str(), dir.file("loop.ini").c_str()), 0);
+  ASSERT_EQ(::mkfifo(dir.file("pipe.ini").c_str(), 0644), 0);
+  struct Case {
+    std::string path;
+    bool loads;
+    std::string error;
+  };
+  const Case cases[] = {
+      {dir.file("missing.ini"), true, ""},
+      {dir.file("f/import.ini"), true, ""},
+      {dir.file("folder.ini"), false, "Cannot read " + dir.file("folder.ini") + ": Is a directory."},
+      {dir.file("loop.ini"), false, "Cannot open " + dir.file("loop.ini") + ": Too many levels of symbolic links."},
+      {dir.file("pipe.ini"), false, "Cannot open " + dir.file("pipe.ini") + ": it is not a regular file."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    ProfileDocument doc = ProfileDocument::Parse("[Old]\nk=v\n");
+    std::string error;
+    EXPECT_EQ(ProfileDocument::Load(c.path, doc, &error), c.loads);
+    EXPECT_EQ(error, c.error);
+    if (c.loads) {
+      EXPECT_EQ(doc.Serialise(), "");
+      continue;
+    }
+    error.clear();
+    EXPECT_FALSE(WriteProfileString(c.path, "S", "k", "v", false, &error));
+    EXPECT_EQ(error, c.error);
+  }
+  EXPECT_EQ(test::FolderEntries(dir.path()),
+            (std::set<std::string>{"f", "folder.ini", "folder.ini.lock", "loop.ini", "loop.ini.lock", "pipe.ini",
+                                   "pipe.ini.lock"}));
+}
+
 // ---------------------------------------------------------------------------
 // Edits: the file's bytes after one profile-string write.
 
