@@ -344,6 +344,77 @@
   // Rows a view keeps at most.
   const MAX_CACHED_ROWS = 4000;
 
+  // What the grid and the text view share: a scrolled box whose canvas is
+  // drawn once a frame, rows asked of the server in blocks, and a scroll the
+  // user makes told to the server once it rests.
+  class ScrolledView {
+    constructor(root, canvasSelector) {
+      this.root = root;
+      this.canvas = root.querySelector(canvasSelector);
+      this.loading = new Set();
+      this.expected = null;
+      this.scroll = new TallScroll(root, this.canvas);
+    }
+    // Starts listening (presses on `downTarget`), scrolled to the top left.
+    listen(lineHeight, downTarget) {
+      const root = this.root;
+      this.onScroll = () => this.scrolled();
+      this.onDown = (e) => this.mouseDown(e);
+      this.onKey = (e) => this.key(e);
+      this.onWheel = (e) => { if (this.scroll.wheel(e, lineHeight)) this.render(); };
+      this.onFocus = () => this.render();
+      this.downTarget = downTarget;
+      root.addEventListener('scroll', this.onScroll);
+      downTarget.addEventListener('mousedown', this.onDown);
+      root.addEventListener('keydown', this.onKey);
+      root.addEventListener('wheel', this.onWheel, { passive: false });
+      root.addEventListener('focus', this.onFocus);
+      root.addEventListener('blur', this.onFocus);
+      this.frame = 0;
+      this.scrollTimer = 0;
+      root.scrollTop = 0;
+      root.scrollLeft = 0;
+    }
+    detach() {
+      this.root.removeEventListener('scroll', this.onScroll);
+      this.downTarget.removeEventListener('mousedown', this.onDown);
+      this.root.removeEventListener('keydown', this.onKey);
+      this.root.removeEventListener('wheel', this.onWheel);
+      this.root.removeEventListener('focus', this.onFocus);
+      this.root.removeEventListener('blur', this.onFocus);
+      this.canvas.replaceChildren();
+    }
+    render() {
+      cancelAnimationFrame(this.frame);
+      this.frame = requestAnimationFrame(() => this.draw());
+    }
+    // Asks for the blocks of `size` rows that hold rows `first` to `last` and
+    // are neither kept nor on their way; `row(text)` makes a row of a reply's text.
+    fetchBlocks(first, last, size, extra, row) {
+      for (let b = Math.floor(first / size) * size; b <= last; b += size) {
+        if (this.cache.has(b)) { this.cache.touch(b); continue; }
+        if (this.loading.has(b)) continue;
+        this.loading.add(b);
+        const mySession = session;
+        Zephrin.editor({ action: 'rows', session, page: PAGE, from: b, count: size, ...extra }).then((reply) => {
+          if (session !== mySession || !reply.rows) return;
+          const rows = new Array(size);
+          for (const [r, text] of reply.rows) rows[r - b] = row(text);
+          this.cache.put(b, rows);
+          this.render();
+        }).catch(() => {}).finally(() => this.loading.delete(b));
+      }
+    }
+    scrolled() {
+      this.render();
+      const programmatic = this.expected && this.expected.left === this.root.scrollLeft && this.expected.top === this.root.scrollTop;
+      if (programmatic) return;
+      this.expected = null;
+      clearTimeout(this.scrollTimer);
+      this.scrollTimer = setTimeout(() => this.scrollRested(), 150);
+    }
+  }
+
   // ---- Grid preview --------------------------------------------------------------
 
   const ROW_HEIGHT = 20;
@@ -362,48 +433,21 @@
     return ctx.measureText(text).width;
   }
 
-  class GridView {
+  class GridView extends ScrolledView {
     constructor(root, st) {
-      this.root = root;
-      this.canvas = root.querySelector('.grid-canvas');
+      super(root, '.grid-canvas');
       this.rows = st.grid.rows;
       this.cols = st.grid.cols;
       // Wide rows come in smaller blocks, so that a block stays small.
       this.block = Math.max(20, Math.min(200, Math.floor(20000 / Math.max(1, this.cols))));
       this.cache = new BlockCache(MAX_CACHED_ROWS, this.block);
-      this.loading = new Set();
-      this.expected = null;
       this.font = getComputedStyle(root).font;
       this.headers = [];
       this.userWidths = new Map();
       this.sel = [0, 0];
       this.cursor = null;
-      this.scroll = new TallScroll(root, this.canvas);
       this.setHeaders(st.grid.headers);
-      this.onScroll = () => this.scrolled();
-      this.onDown = (e) => this.mouseDown(e);
-      this.onKey = (e) => this.key(e);
-      this.onWheel = (e) => { if (this.scroll.wheel(e, ROW_HEIGHT)) this.render(); };
-      this.onFocus = () => this.render();
-      root.addEventListener('scroll', this.onScroll);
-      root.addEventListener('keydown', this.onKey);
-      root.addEventListener('wheel', this.onWheel, { passive: false });
-      root.addEventListener('focus', this.onFocus);
-      root.addEventListener('blur', this.onFocus);
-      this.canvas.addEventListener('mousedown', this.onDown);
-      this.frame = 0;
-      this.scrollTimer = 0;
-      root.scrollTop = 0;
-      root.scrollLeft = 0;
-    }
-    detach() {
-      this.root.removeEventListener('scroll', this.onScroll);
-      this.root.removeEventListener('keydown', this.onKey);
-      this.root.removeEventListener('wheel', this.onWheel);
-      this.root.removeEventListener('focus', this.onFocus);
-      this.root.removeEventListener('blur', this.onFocus);
-      this.canvas.removeEventListener('mousedown', this.onDown);
-      this.canvas.replaceChildren();
+      this.listen(ROW_HEIGHT, this.canvas);
     }
     setHeaders(headers, force) {
       const same = headers.length === this.headers.length && headers.every((h, i) => h === this.headers[i]);
@@ -459,10 +503,6 @@
       }
       return lo;
     }
-    render() {
-      cancelAnimationFrame(this.frame);
-      this.frame = requestAnimationFrame(() => this.draw());
-    }
     cellsOf(r) { return this.cache.get(r); }
     draw() {
       const root = this.root;
@@ -512,29 +552,9 @@
       if (this.cursor) root.setAttribute('aria-activedescendant', 'grid-cursor');
     }
     fetch(firstRow, lastRow) {
-      const B = this.block;
-      for (let b = Math.floor(firstRow / B) * B; b <= lastRow; b += B) {
-        if (this.cache.has(b)) { this.cache.touch(b); continue; }
-        if (this.loading.has(b)) continue;
-        this.loading.add(b);
-        const mySession = session;
-        Zephrin.editor({ action: 'rows', session, page: PAGE, from: b, count: B, compact: true }).then((reply) => {
-          if (session !== mySession || !reply.rows) return;
-          const rows = new Array(B);
-          for (const [r, text] of reply.rows) rows[r - b] = text ? text.split('\t') : [];
-          this.cache.put(b, rows);
-          this.render();
-        }).catch(() => {}).finally(() => this.loading.delete(b));
-      }
+      this.fetchBlocks(firstRow, lastRow, this.block, { compact: true }, (text) => (text ? text.split('\t') : []));
     }
-    scrolled() {
-      this.render();
-      const programmatic = this.expected && this.expected.left === this.root.scrollLeft && this.expected.top === this.root.scrollTop;
-      if (programmatic) return;
-      this.expected = null;
-      clearTimeout(this.scrollTimer);
-      this.scrollTimer = setTimeout(() => act('gridScroll', { leftCol: this.visibleCols()[0] }), 150);
-    }
+    scrollRested() { act('gridScroll', { leftCol: this.visibleCols()[0] }); }
     colIntoView(c, left) {
       const x = this.xs[c], w = this.widths[c], w0 = this.widths[0], width = this.root.clientWidth;
       if (x < left + w0) return x - w0;
@@ -638,52 +658,28 @@
   const before = (a, b) => a.line < b.line || (a.line === b.line && a.col < b.col);
   const ordered = (a, b) => (before(b, a) ? { start: b, end: a } : { start: a, end: b });
 
-  class TextView {
+  class TextView extends ScrolledView {
     constructor(root, st) {
-      this.root = root;
-      this.canvas = root.querySelector('.text-canvas');
+      super(root, '.text-canvas');
       this.lines = st.text.lines;
       this.longest = st.text.longest;
       this.cache = new BlockCache(MAX_CACHED_ROWS * 2, TEXT_BLOCK);
-      this.loading = new Set();
       this.sel = st.text.sel;
       this.drag = null;
       this.keySel = null;      // a selection made with the keyboard, not yet placed
       this.caret = { line: 0, col: 0 };
       this.anchor = null;
-      this.expected = null;
       this.charWidth = textWidth('0000000000', getComputedStyle(root).font) / 10;
       this.canvas.style.width = (this.longest * this.charWidth + 2 * PAD + 20) + 'px';
-      this.scroll = new TallScroll(root, this.canvas);
       this.scroll.setContent(this.lines * LINE_HEIGHT + 2 * PAD);
-      this.onScroll = () => this.scrolled();
-      this.onDown = (e) => this.mouseDown(e);
       this.onMove = (e) => this.mouseMove(e);
       this.onUp = (e) => this.mouseUp(e);
-      this.onKey = (e) => this.key(e);
-      this.onWheel = (e) => { if (this.scroll.wheel(e, LINE_HEIGHT)) this.render(); };
-      this.onFocus = () => this.render();
-      root.addEventListener('scroll', this.onScroll);
-      root.addEventListener('mousedown', this.onDown);
-      root.addEventListener('keydown', this.onKey);
-      root.addEventListener('wheel', this.onWheel, { passive: false });
-      root.addEventListener('focus', this.onFocus);
-      root.addEventListener('blur', this.onFocus);
-      this.frame = 0;
-      this.scrollTimer = 0;
-      root.scrollTop = 0;
-      root.scrollLeft = 0;
+      this.listen(LINE_HEIGHT, root);
     }
     detach() {
-      this.root.removeEventListener('scroll', this.onScroll);
-      this.root.removeEventListener('mousedown', this.onDown);
-      this.root.removeEventListener('keydown', this.onKey);
-      this.root.removeEventListener('wheel', this.onWheel);
-      this.root.removeEventListener('focus', this.onFocus);
-      this.root.removeEventListener('blur', this.onFocus);
       window.removeEventListener('mousemove', this.onMove);
       window.removeEventListener('mouseup', this.onUp);
-      this.canvas.replaceChildren();
+      super.detach();
     }
     update(st) {
       const old = JSON.stringify(this.sel);
@@ -698,10 +694,6 @@
     firstLine() { return Math.floor(Math.max(0, this.scroll.top() - PAD) / LINE_HEIGHT); }
     view() {
       return { firstLine: this.firstLine(), visibleLines: Math.max(1, Math.floor((this.root.clientHeight - PAD) / LINE_HEIGHT)) };
-    }
-    render() {
-      cancelAnimationFrame(this.frame);
-      this.frame = requestAnimationFrame(() => this.draw());
     }
     lineText(l) { return this.cache.get(l); }
     draw() {
@@ -748,19 +740,7 @@
       this.canvas.replaceChildren(frag);
     }
     fetch(first, last) {
-      for (let b = Math.floor(first / TEXT_BLOCK) * TEXT_BLOCK; b <= last; b += TEXT_BLOCK) {
-        if (this.cache.has(b)) { this.cache.touch(b); continue; }
-        if (this.loading.has(b)) continue;
-        this.loading.add(b);
-        const mySession = session;
-        Zephrin.editor({ action: 'rows', session, page: PAGE, from: b, count: TEXT_BLOCK }).then((reply) => {
-          if (session !== mySession || !reply.rows) return;
-          const rows = new Array(TEXT_BLOCK);
-          for (const [l, text] of reply.rows) rows[l - b] = text;
-          this.cache.put(b, rows);
-          this.render();
-        }).catch(() => {}).finally(() => this.loading.delete(b));
-      }
+      this.fetchBlocks(first, last, TEXT_BLOCK, {}, (text) => text);
     }
     position(e) {
       const rect = this.root.getBoundingClientRect();
@@ -847,37 +827,30 @@
       $('preview-status').textContent = 'Line ' + (line + 1) + ', column ' + (col + 1) + (chars ? ', ' + chars + ' characters selected' : '');
       this.render();
     }
-    caretIntoView() {
+    // The scroll position (content pixels) that brings line `line` and
+    // column `col` into view, moving as little as it can.
+    scrollFor(line, col) {
       const root = this.root;
       let top = this.scroll.top(), left = root.scrollLeft;
-      const y = PAD + this.caret.line * LINE_HEIGHT;
+      const y = PAD + line * LINE_HEIGHT;
       if (y < top) top = y - PAD;
       else if (y + LINE_HEIGHT > top + root.clientHeight) top = y + LINE_HEIGHT - root.clientHeight + PAD;
-      const x = PAD + this.caret.col * this.charWidth;
+      const x = PAD + col * this.charWidth;
       if (x < left) left = Math.max(0, x - 40);
       else if (x > left + root.clientWidth - 20) left = x - root.clientWidth + 40;
-      root.scrollLeft = left;
+      return { top, left };
+    }
+    caretIntoView() {
+      const { top, left } = this.scrollFor(this.caret.line, this.caret.col);
+      this.root.scrollLeft = left;
       this.scroll.setTop(top);
     }
-    scrolled() {
-      this.render();
-      const programmatic = this.expected && this.expected.left === this.root.scrollLeft && this.expected.top === this.root.scrollTop;
-      if (programmatic) return;
-      this.expected = null;
-      clearTimeout(this.scrollTimer);
-      this.scrollTimer = setTimeout(() => act('textScroll'), 150);
-    }
+    scrollRested() { act('textScroll'); }
     showRequested(view) {
       if (view.scrollToLine < 0 || !this.sel) return;
       const root = this.root;
-      let top = this.scroll.top(), left = root.scrollLeft;
-      const y = PAD + view.scrollToLine * LINE_HEIGHT;
-      if (y < top) top = y - PAD;
-      else if (y + LINE_HEIGHT > top + root.clientHeight) top = y + LINE_HEIGHT - root.clientHeight + PAD;
-      // The caret, at the selection's end, comes into view.
-      const x = PAD + this.sel.end.col * this.charWidth;
-      if (x < left) left = Math.max(0, x - 40);
-      else if (x > left + root.clientWidth - 20) left = x - root.clientWidth + 40;
+      // The line asked for, and the caret at the selection's end, come into view.
+      const { top, left } = this.scrollFor(view.scrollToLine, this.sel.end.col);
       if (top !== this.scroll.top() || left !== root.scrollLeft) {
         this.scroll.setTop(Math.max(0, top));
         root.scrollLeft = Math.max(0, left);

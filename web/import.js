@@ -4,7 +4,7 @@
 'use strict';
 
 (() => {
-  const { el } = Zephrin;
+  const { el, confirmBox } = Zephrin;
   const $ = (id) => document.getElementById(id);
   const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
   const NOT_AVAILABLE = -32000;
@@ -47,24 +47,6 @@
       done = true;
       await watcher;
     }
-  }
-
-  function confirmBox(caption, text) {
-    return new Promise((resolve) => {
-      let answer = false;
-      const ok = el('button', { type: 'button', class: 'default', text: 'OK' });
-      const cancel = el('button', { type: 'button', text: 'Cancel' });
-      const dialog = el('dialog', { class: 'message-box', 'aria-label': caption },
-        el('div', { class: 'titlebar', text: caption }),
-        el('div', { class: 'message-text', text }),
-        el('div', { class: 'buttons' }, ok, cancel));
-      ok.addEventListener('click', () => { answer = true; dialog.close(); });
-      cancel.addEventListener('click', () => dialog.close());
-      dialog.addEventListener('close', () => { dialog.remove(); resolve(answer); });
-      document.body.append(dialog);
-      dialog.showModal();
-      cancel.focus();
-    });
   }
 
   // ---- Choices -------------------------------------------------------------------
@@ -201,22 +183,23 @@
     if (!listing.files.length) fl.append(el('tr', {}, el('td', { colspan: '4', text: 'No data files recorded.' })));
   }
 
-  async function deleteTemplate(name) {
-    if (!await confirmBox('Import', 'Delete the template ' + name + '?')) return;
+  // Asks `question`; on OK calls `method` of the store with `name`, shows
+  // what it says and lists the store again.
+  async function confirmedStoreChange(question, method, name) {
+    if (!await confirmBox('Import', question)) return;
     try {
-      const r = await call('DeleteLayout', [name]);
+      const r = await call(method, [name]);
       await Zephrin.showMessages(r.messages);
     } catch (e) { await Zephrin.messageBox('Import', e.message); }
     await refreshListing();
   }
 
-  async function forgetFile(file) {
-    if (!await confirmBox('Import', 'Forget which template ' + file + ' was last imported with?')) return;
-    try {
-      const r = await call('DeleteFileName', [file]);
-      await Zephrin.showMessages(r.messages);
-    } catch (e) { await Zephrin.messageBox('Import', e.message); }
-    await refreshListing();
+  function deleteTemplate(name) {
+    return confirmedStoreChange('Delete the template ' + name + '?', 'DeleteLayout', name);
+  }
+
+  function forgetFile(file) {
+    return confirmedStoreChange('Forget which template ' + file + ' was last imported with?', 'DeleteFileName', file);
   }
 
   // ---- Browsing and editing ------------------------------------------------------------

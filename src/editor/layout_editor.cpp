@@ -146,7 +146,7 @@ bool CCLayout::Initialise() {
     m_name = m_in.templateName.substr(0, kMaxTemplateNameChars);
     if (m_nTypeID == EditorKind::Standard) {
       std::string info;
-      ReadStoreValue(m_in.iniPath, "Import:" + m_name, "Info", info);
+      ReadStoreValue(m_in.iniPath, TemplateSection(m_name), "Info", info);
       const ItemSet* set = FindEditorItemSet(info);
       m_strLayoutType = set != nullptr ? info : (m_bIntl ? "ICOA" : "COA");
     }

@@ -1,7 +1,6 @@
 // Export and output files: the one export file the user chose, and any
 // number of output files addressed by name.
 #include <cerrno>
-#include <cstdarg>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +8,6 @@
 
 #include "files/file_services.h"
 #include "platform/codepage.h"
-#include "platform/format.h"
 #include "platform/writable_folder.h"
 #include "platform/profile.h"
 #include "templates/store.h"
@@ -120,15 +118,6 @@ FileServices::FileServices(UserInterface& ui, const Tracer& trace, TemplateStore
 
 FileServices::~FileServices() = default;
 
-void FileServices::TraceF(const char* format, ...) const {
-  if (!m_trace.on()) return;
-  va_list args;
-  va_start(args, format);
-  const std::string line = FormatV(format, args);
-  va_end(args);
-  m_trace.Line(line);
-}
-
 void FileServices::MessageBox(std::string_view text, std::string_view caption, MessageIcon icon) {
   m_ui->ShowMessage(AnsiToUtf8(caption), AnsiToUtf8(text), icon);
 }
@@ -232,7 +221,7 @@ Status FileServices::CreateOutputFile(std::string_view pOutputFileName, int32_t&
       CreateSucceeded = 0;
     }
   }
-  TraceF("CreateOutputFile: found=%d, nextinline=%d", found, next);
+  m_trace.Format("CreateOutputFile: found=%d, nextinline=%d", found, next);
   return kOk;
 }
 
@@ -267,11 +256,11 @@ Status FileServices::CloseOutputFile(std::string_view pOutputFileName, std::opti
   FileTable::OutputFile* last = nullptr;
   for (std::size_t i = 0; i < files.outputs.size(); ++i) {
     if (files.outputs[i].upperName != upper) continue;
-    TraceF("CloseOutputFile: found=%d", static_cast<int>(i) + 1);
+    m_trace.Format("CloseOutputFile: found=%d", static_cast<int>(i) + 1);
     last = &files.outputs[i];
   }
   if (!last) {
-    TraceF("CloseOutputFile: filename %s not found, cannot close", PrintablePath(pOutputFileName).c_str());
+    m_trace.Format("CloseOutputFile: filename %s not found, cannot close", PrintablePath(pOutputFileName).c_str());
     return kOk;
   }
   bool ok = true;

@@ -6,6 +6,7 @@
 #include "files/file_services.h"
 #include "platform/codepage.h"
 #include "platform/profile.h"
+#include "platform/text.h"
 #include "templates/store.h"
 #include "templates/template_store.h"
 
@@ -26,7 +27,6 @@ constexpr std::array<std::string_view, 15> kNoTextFileTypes = {
 constexpr std::string_view kImportCurDir = "Import:CurDir";
 constexpr std::string_view kExportCurDir = "Export:CurDir";
 constexpr std::string_view kCurDirKey = "CurDir";
-constexpr std::string_view kFileNameSection = "Import:FileName";
 
 // The last folder separator of a chosen path: "/", or "\\" in a path written
 // the Windows way (as some front ends hand them); npos when there is none.
@@ -40,24 +40,6 @@ std::string FolderOf(std::string_view path) {
   return std::string(path.substr(0, sep));
 }
 
-bool IsBlank(char c) { return c == ' ' || (c >= 9 && c <= 13); }
-
-char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string LowerCopy(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = LowerChar(c);
-  return out;
-}
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (LowerChar(a[i]) != LowerChar(b[i])) return false;
-  }
-  return true;
-}
-
 // The extensions of a "csv,txt" list, lower-cased, blanks around each
 // removed, empty ones skipped.
 std::vector<std::string> SplitFileTypes(std::string_view list) {
@@ -66,10 +48,8 @@ std::vector<std::string> SplitFileTypes(std::string_view list) {
   while (pos <= list.size()) {
     std::size_t comma = list.find(',', pos);
     if (comma == std::string_view::npos) comma = list.size();
-    std::string_view item = list.substr(pos, comma - pos);
-    while (!item.empty() && IsBlank(item.front())) item.remove_prefix(1);
-    while (!item.empty() && IsBlank(item.back())) item.remove_suffix(1);
-    if (!item.empty()) types.push_back(LowerCopy(item));
+    const std::string_view item = Trim(list.substr(pos, comma - pos));
+    if (!item.empty()) types.push_back(LowerAscii(item));
     pos = comma + 1;
   }
   return types;
@@ -86,7 +66,7 @@ void ApplyExtensionRule(std::string& path, std::string_view extension) {
   bool append = true;
   if (dot != std::string_view::npos) {
     const std::string_view current = name.substr(dot + 1);
-    append = current.size() != 3 || !SameIgnoringCase(current, extension);
+    append = current.size() != 3 || !EqualsIgnoringCase(current, extension);
   }
   if (append) path.append(".").append(extension);
 }
@@ -144,7 +124,7 @@ Status FileServices::BrowseForImport(std::string_view pImportType, std::string& 
       doc.Set(kFileNameSection, key, upper);
       return true;
     }, &error);
-    if (!stored) TraceF("BrowseForImport: the template store could not be updated: %s", error.c_str());
+    if (!stored) m_trace.Format("BrowseForImport: the template store could not be updated: %s", error.c_str());
   }
   pImportFileName = path;
   RememberPickedPath(path);
@@ -185,7 +165,7 @@ Status FileServices::SelectExportFile(std::string_view pFileTypes, std::string_v
   if (!folder.empty() && !m_store.path().empty()) {
     std::string error;
     if (!WriteStoreValue(m_store.path(), kExportCurDir, kCurDirKey, Utf8ToAnsi(folder), false, &error)) {
-      TraceF("SelectExportFile: the folder could not be remembered: %s", error.c_str());
+      m_trace.Format("SelectExportFile: the folder could not be remembered: %s", error.c_str());
     }
   }
   const int index = chosen->filterIndex;

@@ -100,7 +100,6 @@ class FileServices {
   // besides names inside the writable folder.
   bool IsPickedPath(std::string_view path) const;
   const Tracer& tracer() const { return m_trace; }
-  void TraceF(const char* format, ...) const __attribute__((format(printf, 2, 3)));
 
  private:
   friend ResolveStatus ResolveHostPath(FileServices&, std::string_view, std::string_view, PathTarget&);

@@ -28,8 +28,8 @@ struct DirCloser {
 ResolveStatus ResolveFolderName(FileServices& service, std::string_view method, const std::string& writable,
                                 std::string_view name, PathTarget& out) {
   auto refuse = [&](const std::string& reason) {
-    service.TraceF("%.*s: refused folder name %s: %s", static_cast<int>(method.size()), method.data(),
-                   PrintablePath(name).c_str(), reason.c_str());
+    service.tracer().Format("%.*s: refused folder name %s: %s", static_cast<int>(method.size()), method.data(),
+                            PrintablePath(name).c_str(), reason.c_str());
     ResolveStatus status;
     status.kind = ResolveStatus::kRefused;
     status.reason = reason;
@@ -68,7 +68,7 @@ Status FileServices::CreateFolder(std::string_view pFolderName, std::string& pLo
   // A failed creation is not reported: a folder that is there already serves.
   if (status.kind == ResolveStatus::kOk && mkdirat(target.folder.get(), target.leaf.c_str(), 0777) != 0 &&
       errno != EEXIST) {
-    TraceF("CreateFolder: cannot create %s: errno=%d", PrintablePath(pFolderName).c_str(), errno);
+    m_trace.Format("CreateFolder: cannot create %s: errno=%d", PrintablePath(pFolderName).c_str(), errno);
   }
   pLocalLowLocation = writable;
   if (pLocalLowLocation.empty() || pLocalLowLocation.back() != '/') pLocalLowLocation.push_back('/');
@@ -115,7 +115,7 @@ Status FileServices::DeleteFolder(std::string_view pFolderName) {
   for (const std::string& name : files) {
     ForgetExportFile();
     if (unlinkat(dirFd, name.c_str(), 0) != 0) {
-      TraceF("DeleteFolder: cannot delete %s: errno=%d", PrintablePath(name).c_str(), errno);
+      m_trace.Format("DeleteFolder: cannot delete %s: errno=%d", PrintablePath(name).c_str(), errno);
       return kOk;
     }
   }
@@ -136,8 +136,8 @@ Status FileServices::DeleteOITFile(std::string_view pFileName) {
 Status FileServices::ConvertFileToByteArray(std::string_view exportFilePath, std::optional<std::string>& pByteArray) {
   const std::string shown = PrintablePath(exportFilePath);
   auto openFailed = [&] {
-    TraceF("!!!! **** Error opening export file %s for reading! In CxmlWrapper::ConvertFileToByteArray().",
-           shown.c_str());
+    m_trace.Format("!!!! **** Error opening export file %s for reading! In CxmlWrapper::ConvertFileToByteArray().",
+                   shown.c_str());
     MessageBox("Unable to open the file", "Import", MessageIcon::None);
     return kFalse;
   };
@@ -153,8 +153,8 @@ Status FileServices::ConvertFileToByteArray(std::string_view exportFilePath, std
   if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return openFailed();
 
   if (st.st_size <= 0) {
-    TraceF("!!!! **** !(ppByteArray && iFileLen > 0) for file %s.  In CxmlWrapper::ConvertFileToByteArray.",
-           shown.c_str());
+    m_trace.Format("!!!! **** !(ppByteArray && iFileLen > 0) for file %s.  In CxmlWrapper::ConvertFileToByteArray.",
+                   shown.c_str());
     return kFalse;
   }
   pByteArray.reset();
@@ -162,8 +162,8 @@ Status FileServices::ConvertFileToByteArray(std::string_view exportFilePath, std
   try {
     data.assign(static_cast<std::size_t>(st.st_size), '\0');
   } catch (const std::exception&) {
-    TraceF("!!!! **** Failed to run SafeArrayCreateVector for file %s.  In CxmlWrapper::ConvertFileToByteArray.",
-           shown.c_str());
+    m_trace.Format("!!!! **** Failed to run SafeArrayCreateVector for file %s.  In CxmlWrapper::ConvertFileToByteArray.",
+                   shown.c_str());
     return kFalse;
   }
   std::size_t got = 0;
@@ -171,15 +171,15 @@ Status FileServices::ConvertFileToByteArray(std::string_view exportFilePath, std
     const ssize_t n = pread(fd.get(), data.data() + got, data.size() - got, static_cast<off_t>(got));
     if (n < 0) {
       if (errno == EINTR) continue;
-      TraceF("CxmlWrapper::ConvertFileToByteArray(). Exception occurred during reading data from file %s.",
-             shown.c_str());
+      m_trace.Format("CxmlWrapper::ConvertFileToByteArray(). Exception occurred during reading data from file %s.",
+                     shown.c_str());
       return kFalse;
     }
     if (n == 0) break;  // the file shrank meanwhile: what is there is what is read
     got += static_cast<std::size_t>(n);
   }
   data.resize(got);
-  TraceF("CxmlWrapper::ConvertFileToByteArray(). Read %zu bytes from file %s.", got, shown.c_str());
+  m_trace.Format("CxmlWrapper::ConvertFileToByteArray(). Read %zu bytes from file %s.", got, shown.c_str());
   pByteArray = std::move(data);
   return kOk;
 }
@@ -187,8 +187,8 @@ Status FileServices::ConvertFileToByteArray(std::string_view exportFilePath, std
 Status FileServices::ConvertByteArrayToFile(std::string_view exportFilePath, std::string_view pByteArray) {
   const std::string shown = PrintablePath(exportFilePath);
   auto openFailed = [&] {
-    TraceF("!!!! **** Error opening export file %s for writing! In CxmlWrapper::ConvertByteArrayToFile().",
-           shown.c_str());
+    m_trace.Format("!!!! **** Error opening export file %s for writing! In CxmlWrapper::ConvertByteArrayToFile().",
+                   shown.c_str());
     MessageBox("Unable to open the file", "Import", MessageIcon::None);
     return kFalse;
   };
@@ -205,7 +205,7 @@ Status FileServices::ConvertByteArrayToFile(std::string_view exportFilePath, std
     m_ui->ShowMessage("Import: Error occurred in processing the file.", exportFilePath, MessageIcon::None);
     return kFalse;
   }
-  TraceF("CxmlWrapper::ConvertByteArrayToFile(). Write %zu bytes to file %s.", pByteArray.size(), shown.c_str());
+  m_trace.Format("CxmlWrapper::ConvertByteArrayToFile(). Write %zu bytes to file %s.", pByteArray.size(), shown.c_str());
   return kOk;
 }
 

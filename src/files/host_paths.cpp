@@ -21,8 +21,8 @@ constexpr const char* kHardLinked = "it has more than one hard link";
 bool IsHardLinked(const struct stat& st) { return S_ISREG(st.st_mode) && st.st_nlink > 1; }
 
 ResolveStatus Refuse(FileServices& service, std::string_view method, std::string_view path, std::string reason) {
-  service.TraceF("%.*s: refused path %s: %s", static_cast<int>(method.size()), method.data(),
-                 PrintablePath(path).c_str(), reason.c_str());
+  service.tracer().Format("%.*s: refused path %s: %s", static_cast<int>(method.size()), method.data(),
+                          PrintablePath(path).c_str(), reason.c_str());
   ResolveStatus status;
   status.kind = ResolveStatus::kRefused;
   status.reason = std::move(reason);

@@ -32,9 +32,12 @@ void Tracer::Format(const char* format, ...) const {
   if (!m_sink) return;
   va_list args;
   va_start(args, format);
-  const std::string line = FormatV(format, args);
+  FormatV(format, args);
   va_end(args);
-  m_sink->Write(line);
+}
+
+void Tracer::FormatV(const char* format, std::va_list args) const {
+  if (m_sink) m_sink->Write(zephrin::FormatV(format, args));
 }
 
 }  // namespace zephrin

@@ -3,6 +3,7 @@
 // service counts as missing and tracing is off.
 #pragma once
 
+#include <cstdarg>
 #include <cstdio>
 #include <memory>
 #include <string_view>
@@ -39,6 +40,8 @@ class Tracer {
     if (m_sink) m_sink->Write(line);
   }
   void Format(const char* format, ...) const __attribute__((format(printf, 2, 3)));
+  // The same for a caller that takes the arguments of a format of its own.
+  void FormatV(const char* format, std::va_list args) const __attribute__((format(printf, 2, 0)));
 
  private:
   std::unique_ptr<TraceSink> m_sink;

@@ -83,25 +83,28 @@ std::optional<SourceFormat> ReadService::FormatOfName(std::string_view ansiPath)
   return c == 'I' ? SourceFormat::kDif : c == 'S' ? SourceFormat::kCsv : SourceFormat::kFixedWidth;
 }
 
+namespace {
+
+// The trace of a jurisdiction list the host hands over: the whole list, then
+// its first name (lower-cased) after `firstLabel`.
+void TraceJurisdictionList(const Tracer& trace, bool provincial, std::string_view list, std::string_view firstLabel) {
+  trace.Format("FillJurisdictionCaptions: m_bDoingProv=%d - jurs=%.*s", provincial ? 1 : 0,
+               static_cast<int>(list.size()), list.data());
+  if (!trace.on()) return;
+  TokenizeList(list, [&](int pos, std::string_view token) {
+    if (pos == 0) trace.Line(std::string(firstLabel) + ": ii=0, strTemp=" + LowerAscii(token));
+  });
+}
+
+}  // namespace
+
 void ReadService::LoadJurisdictionCaptions(std::string_view list) {
-  m_trace.Format("FillJurisdictionCaptions: m_bDoingProv=%d - jurs=%.*s", m_logic.provincialMode() ? 1 : 0,
-                 static_cast<int>(list.size()), list.data());
-  if (m_trace.on()) {
-    TokenizeList(list, [&](int pos, std::string_view token) {
-      if (pos == 0) m_trace.Line("FillJurisdictionCaption: ii=0, strTemp=" + LowerAscii(token));
-    });
-  }
+  TraceJurisdictionList(m_trace, m_logic.provincialMode(), list, "FillJurisdictionCaption");
   m_tables.LoadList(list, /*logicSubstitutions=*/false);
 }
 
 void ReadService::LoadTIJurisdictions(std::string_view list) {
-  m_trace.Format("FillJurisdictionCaptions: m_bDoingProv=%d - jurs=%.*s", m_logic.provincialMode() ? 1 : 0,
-                 static_cast<int>(list.size()), list.data());
-  if (m_trace.on()) {
-    TokenizeList(list, [&](int pos, std::string_view token) {
-      if (pos == 0) m_trace.Line("LoadTIJurisdictions: ii=0, strTemp=" + LowerAscii(token));
-    });
-  }
+  TraceJurisdictionList(m_trace, m_logic.provincialMode(), list, "LoadTIJurisdictions");
   m_tables.LoadTIList(list);
 }
 
@@ -263,6 +266,18 @@ ReadPlan MakePlan(const PlainRead& r, SourceFormat format, const std::string& an
   return plan;
 }
 
+// Plans the read, loads the data file and reads it.
+ReadResult RunPlainRead(const PlainRead& r, SourceFormat format, const std::string& ansiPath, const ReadRequest& request,
+                        const HostSettings& settings, const std::string& storePath, const JurisdictionTables* tables,
+                        const Tracer& trace, const ReadHooks& hooks) {
+  ReadPlan plan = MakePlan(r, format, ansiPath, request.importFile, settings, storePath, tables, trace);
+  plan.recordLimit = request.recordLimit;
+  DataText text;
+  if (const FileReadStatus status = text.Load(plan.dataFileOs); status != FileReadStatus::kOk)
+    return LoadFailure(plan, status);
+  return ReadPlainFile(plan, text, hooks);
+}
+
 }  // namespace
 
 ReadResult ReadService::Read(const ReadRequest& request, const HostSettings& settings, const std::string& storePath,
@@ -291,7 +306,7 @@ ReadResult ReadService::ReadPlain(const ReadRequest& request, const HostSettings
   } else if (builtIn) {
     r.layoutType = builtIn->layoutType;
   } else {
-    ReadStoreValue(storePath, "Import:" + r.templateName, "Info", r.layoutType);
+    ReadStoreValue(storePath, TemplateSection(r.templateName), "Info", r.layoutType);
   }
   if (r.layoutType.empty()) {
     m_trace.Format("ReadImportFile: no layout type for %s.", r.templateName.c_str());
@@ -356,12 +371,7 @@ ReadResult ReadService::ReadPlain(const ReadRequest& request, const HostSettings
   }
   r.id = Utf8ToAnsi(request.id);
   if (*format == SourceFormat::kCsv) m_trace.Line("ReadImportFile: calling ReadCSV");
-  ReadPlan plan = MakePlan(r, *format, ansiPath, request.importFile, settings, storePath, &m_tables, m_trace);
-  plan.recordLimit = request.recordLimit;
-  DataText text;
-  if (const FileReadStatus status = text.Load(plan.dataFileOs); status != FileReadStatus::kOk)
-    return LoadFailure(plan, status);
-  return ReadPlainFile(plan, text, hooks);
+  return RunPlainRead(r, *format, ansiPath, request, settings, storePath, &m_tables, m_trace, hooks);
 }
 
 ReadResult ReadService::ReadInternational(const ReadRequest& request, const HostSettings& settings,
@@ -374,7 +384,7 @@ ReadResult ReadService::ReadInternational(const ReadRequest& request, const Host
     r.layoutType = request.heldTemplate->layoutType;
     r.heldFields = &request.heldTemplate->fields;
   } else {
-    ReadStoreValue(storePath, "Import:" + r.templateName, "Info", r.layoutType);
+    ReadStoreValue(storePath, TemplateSection(r.templateName), "Info", r.layoutType);
   }
 
   r.kind = FindIntlKind(request.intlType);
@@ -399,12 +409,7 @@ ReadResult ReadService::ReadInternational(const ReadRequest& request, const Host
                  balance ? 0 : 1, balance ? 1 : 0, request.intlType, r.hostCode.c_str(), r.year.c_str());
   if (!format) return UnknownFormat(ansiPath);
   r.id = Utf8ToAnsi(request.id);
-  ReadPlan plan = MakePlan(r, *format, ansiPath, request.importFile, settings, storePath, &m_tables, m_trace);
-  plan.recordLimit = request.recordLimit;
-  DataText text;
-  if (const FileReadStatus status = text.Load(plan.dataFileOs); status != FileReadStatus::kOk)
-    return LoadFailure(plan, status);
-  return ReadPlainFile(plan, text, hooks);
+  return RunPlainRead(r, *format, ansiPath, request, settings, storePath, &m_tables, m_trace, hooks);
 }
 
 ReadResult ReadService::ReadJurisdiction(const JurisdictionRequest& request, std::string_view moreInfo,

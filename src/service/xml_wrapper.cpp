@@ -7,7 +7,6 @@
 
 #include "platform/writable_folder.h"
 #include "platform/codepage.h"
-#include "platform/format.h"
 
 namespace zephrin {
 
@@ -41,9 +40,8 @@ void CxmlWrapper::TraceF(const char* format, ...) {
   if (!m_trace.on()) return;
   va_list args;
   va_start(args, format);
-  const std::string line = FormatV(format, args);
+  m_trace.FormatV(format, args);
   va_end(args);
-  m_trace.Line(line);
 }
 
 void CxmlWrapper::MessageBox(std::string_view text, std::string_view caption, MessageIcon icon) {

@@ -1,6 +1,7 @@
 #include "templates/template_listing.h"
 
 #include <optional>
+#include <utility>
 
 #include <sys/stat.h>
 
@@ -8,32 +9,14 @@
 #include "platform/codepage.h"
 #include "platform/profile.h"
 #include "result/result_document.h"
+#include "templates/template_store.h"
 
 namespace zephrin {
 
 namespace {
 
-constexpr std::string_view kLayoutSection = "Import:Layout";
-constexpr std::string_view kFileNameSection = "Import:FileName";
 constexpr std::string_view kAllTemplates = "ALL TEMPLATES";
 constexpr std::string_view kAllFiles = "ALL FILES";
-
-std::string TemplateSection(std::string_view name) {
-  std::string section = "Import:";
-  section += name;
-  return section;
-}
-
-bool IsBlank(char c) { return c == ' ' || (c >= 9 && c <= 13); }
-
-// Names whose template section would be one of the store's own sections:
-// deleting "the template" FILENAME must not delete every association.
-bool IsReservedName(std::string_view name) {
-  while (!name.empty() && IsBlank(name.front())) name.remove_prefix(1);
-  while (!name.empty() && IsBlank(name.back())) name.remove_suffix(1);
-  const std::string upper = ProfileUpper(name);
-  return upper == "LAYOUT" || upper == "FILENAME" || upper == "CURDIR";
-}
 
 // One entry of a numbered list: the value as a profile read gives it (cut to
 // 259 characters), which is what is compared and listed, and the whole value,
@@ -112,34 +95,46 @@ TemplateListing ReadTemplateListing(const std::string& iniPath) {
   return listing;
 }
 
+namespace {
+
+// The tags of a numbered list of the listing text:
+// <LIST><ENTRY num='N'><FIRST>text</FIRST><SECOND>text</SECOND></ENTRY>...</LIST>,
+// and nothing at all for an empty list.
+struct ListTags {
+  std::string_view list, entry, first, second;
+};
+
+// `texts(item)` gives the first and second text of an entry.
+template <class Item, class Texts>
+void AppendList(std::string& out, const ListTags& tags, const std::vector<Item>& items, Texts texts) {
+  if (items.empty()) return;
+  auto open = [&](std::string_view tag) { out.append("<").append(tag).append(">"); };
+  auto close = [&](std::string_view tag) { out.append("</").append(tag).append(">"); };
+  open(tags.list);
+  for (const Item& item : items) {
+    const auto [first, second] = texts(item);
+    out.append("<").append(tags.entry).append(" num='").append(std::to_string(item.num)).append("'>");
+    open(tags.first);
+    AppendEscaped(out, first);
+    close(tags.first);
+    open(tags.second);
+    AppendEscaped(out, second);
+    close(tags.second);
+    close(tags.entry);
+  }
+  close(tags.list);
+}
+
+}  // namespace
+
 std::string FormatTemplateInfo(const TemplateListing& listing, std::string_view folder) {
   std::string out = "<INFO>";
-  if (!listing.templates.empty()) {
-    out += "<TEMPLATES>";
-    for (const auto& t : listing.templates) {
-      out += "<TMPL num='";
-      out += std::to_string(t.num);
-      out += "'><imptype>";
-      AppendEscaped(out, t.type);
-      out += "</imptype><name>";
-      AppendEscaped(out, t.name);
-      out += "</name></TMPL>";
-    }
-    out += "</TEMPLATES>";
-  }
-  if (!listing.files.empty()) {
-    out += "<FILENAMES>";
-    for (const auto& f : listing.files) {
-      out += "<FILES num='";
-      out += std::to_string(f.num);
-      out += "'><fname>";
-      AppendEscaped(out, f.fileName);
-      out += "</fname><templ>";
-      AppendEscaped(out, f.templateName);
-      out += "</templ></FILES>";
-    }
-    out += "</FILENAMES>";
-  }
+  AppendList(out, {"TEMPLATES", "TMPL", "imptype", "name"}, listing.templates, [](const TemplateListing::Template& t) {
+    return std::pair<std::string_view, std::string_view>(t.type, t.name);
+  });
+  AppendList(out, {"FILENAMES", "FILES", "fname", "templ"}, listing.files, [](const TemplateListing::DataFile& f) {
+    return std::pair<std::string_view, std::string_view>(f.fileName, f.templateName);
+  });
   out += "<PATHNAME>";
   out += EscapeXmlText(folder);
   out += "</PATHNAME><MAX_INTLCOMBO_ITEMS>";
@@ -158,13 +153,13 @@ DeleteOutcome DeleteTemplateFromStore(const std::string& iniPath, std::string_vi
       std::vector<std::string> sections;
       sections.reserve(index.size() + 1);
       for (const ListEntry& entry : index) {
-        if (!IsReservedName(entry.shown)) sections.push_back(TemplateSection(entry.shown));
+        if (!IsReservedTemplateName(entry.shown)) sections.push_back(TemplateSection(entry.shown));
       }
       sections.emplace_back(kLayoutSection);
       changed = doc.DeleteSections(sections);
       return true;
     }
-    if (!IsReservedName(name)) changed = doc.DeleteSections({TemplateSection(name)});
+    if (!IsReservedTemplateName(name)) changed = doc.DeleteSections({TemplateSection(name)});
     // The index is rewritten only when it names the template, so a name that
     // is not there leaves every entry as it was.
     std::vector<std::string> kept;

@@ -3,26 +3,26 @@
 #include <cstdio>
 
 #include "platform/profile.h"
+#include "platform/text.h"
 
 namespace zephrin {
 
-namespace {
-
-constexpr std::string_view kSectionPrefix = "Import:";
-constexpr std::string_view kLayoutSection = "Import:Layout";
-constexpr std::string_view kFileNameSection = "Import:FileName";
-
 std::string TemplateSection(std::string_view templateName) {
-  std::string section(kSectionPrefix);
+  std::string section("Import:");
   section += templateName;
   return section;
 }
 
+bool IsReservedTemplateName(std::string_view name) {
+  const std::string upper = ProfileUpper(Trim(name));
+  return upper == "LAYOUT" || upper == "FILENAME" || upper == "CURDIR";
+}
+
+namespace {
+
 void SetError(std::string* error, std::string text) {
   if (error) *error = std::move(text);
 }
-
-bool IsBlank(char c) { return c == ' ' || (c >= 9 && c <= 13); }
 
 // Decimal conversion in the manner of atoi: leading blanks, an optional sign,
 // digits up to the first other character; no digits give 0. The result is
@@ -45,15 +45,6 @@ std::size_t FindBlank(std::string_view text) {
     if (IsBlank(text[i])) return i;
   }
   return std::string_view::npos;
-}
-
-// Template names whose section would be one of the store's own sections.
-bool IsReservedTemplateName(std::string_view name) {
-  std::string upper = ProfileUpper(name);
-  std::string_view n = upper;
-  while (!n.empty() && IsBlank(n.front())) n.remove_prefix(1);
-  while (!n.empty() && IsBlank(n.back())) n.remove_suffix(1);
-  return n == "LAYOUT" || n == "FILENAME" || n == "CURDIR";
 }
 
 // Adds the template name to the "Import:Layout" index unless it is there: the

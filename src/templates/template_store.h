@@ -18,6 +18,19 @@
 
 namespace zephrin {
 
+// The store's own sections: the index of templates and the data files'
+// associations.
+inline constexpr std::string_view kLayoutSection = "Import:Layout";
+inline constexpr std::string_view kFileNameSection = "Import:FileName";
+
+// The section that holds a template: "Import:" and its name.
+std::string TemplateSection(std::string_view templateName);
+
+// Whether a template of this name would have one of the store's own sections
+// as its section ("Layout", "FileName", "CurDir", in any case, blanks around
+// ignored): such a name is never saved, nor its section deleted.
+bool IsReservedTemplateName(std::string_view name);
+
 // Reads a value with an empty default into a 260-character buffer: longer
 // values come back cut to 259 characters. `out` is always replaced ("" when
 // absent). Returns true when the value read is not empty. An empty ini path

@@ -543,6 +543,32 @@ test('the records table shows the values the host stores, the raw XML beside it,
   assert.equal(await page.locator('#result-error').textContent(), 'The import failed: Error opening import file ' + path.join(data, 'missing.csv') + ' for reading!');
 }, { store: TWO_CHARTS });
 
+test('deleting a template and forgetting a data file ask first: Cancel keeps them, OK removes them', async ({ context }) => {
+  const page = await importPage(context);
+  const ask = page.locator('dialog.confirm-box');
+  const tb = path.join(data, 'tb.csv').toUpperCase();
+  await page.locator('#template-list tr', { hasText: 'GL BOOK' }).waitFor();
+  const before = fs.readFileSync(ini, 'latin1');
+
+  await page.click('button[aria-label="Delete GL BOOK"]');
+  assert.equal(await ask.locator('.message-text').textContent(), 'Delete the template GL BOOK?');
+  await ask.locator('button', { hasText: 'Cancel' }).click();
+  await ask.waitFor({ state: 'detached' });
+  await page.click('button[aria-label="Forget ' + tb + '"]');
+  assert.equal(await ask.locator('.message-text').textContent(), 'Forget which template ' + tb + ' was last imported with?');
+  await ask.locator('button', { hasText: 'Cancel' }).click();
+  await ask.waitFor({ state: 'detached' });
+  assert.equal(fs.readFileSync(ini, 'latin1'), before);
+
+  await page.click('button[aria-label="Forget ' + tb + '"]');
+  await ask.locator('button', { hasText: 'OK' }).click();
+  await page.locator('#file-list td', { hasText: 'No data files recorded.' }).waitFor();
+  await page.click('button[aria-label="Delete GL BOOK"]');
+  await ask.locator('button', { hasText: 'OK' }).click();
+  await page.locator('#template-list td', { hasText: 'No saved templates.' }).waitFor();
+  assert.ok(!fs.readFileSync(ini, 'latin1').includes('GL BOOK'), fs.readFileSync(ini, 'latin1'));
+}, { store: GL_BOOK });
+
 test('a deleted template\'s remembered data files say "template deleted"', async ({ context }) => {
   fs.appendFileSync(ini, '2=/DATA/OLD.CSV^GONE\n', 'latin1');
   const page = await importPage(context);
