@@ -1,8 +1,6 @@
 // The command line as a person and a pipeline use it: what it refuses and how
 // it says so, standard input and output, the type listing, and the examples
 // left as they were.
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -35,12 +33,7 @@ Outcome Shell(const TempDir& folder, const std::string& script) {
   const ScopedEnv source("SCRIPT", script);
   const std::string command = "cd '" + folder.str() + "' && bash -c \"$SCRIPT\" 2>.stderr";
   Outcome r;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return r;
-  char buf[4096];
-  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) r.out.append(buf, n);
-  const int status = ::pclose(pipe);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.out = test::RunCommand(command, &r.exitCode);
   r.err = ReadFile(folder.file(".stderr"));
   fs::remove(folder.file(".stderr"));
   return r;
