@@ -47,7 +47,7 @@ bool IsBlankOrControl(char c) { return static_cast<signed char>(c) <= 32; }
 }  // namespace
 
 ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
-  // 1. The jurisdiction index table is what every jurisdiction line is read against.
+  // The jurisdiction index table is what every jurisdiction line is read against.
   if (m_tables.index.empty()) return ReadResult::Error(jur::WithSupport(jur::kNotLoadedListed));
 
   // Each key of the index table gets a dense number (in key order), so that
@@ -69,7 +69,7 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
     return it == dense.end() ? -1 : it->second;
   };
 
-  // 2. AllListedJurisdictions: the known keys that head indented lines anywhere.
+  // AllListedJurisdictions: the known keys that head indented lines anywhere.
   std::vector<uint8_t> listed(keyCount, 0);
   std::string_view raw;
   bool lineEnd = false;
@@ -134,7 +134,7 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
   for (std::size_t id = 0; id < keyCount; ++id)
     if (listed[id]) listedIds.push_back(static_cast<int32_t>(id));
 
-  // 3. The data document.
+  // The data document.
   if (m_text.rawSize() == 0) return ReadResult::Empty();
   TraceLine("ReadListedSource: file is open and it isn't empty");
   m_errors.clear();
@@ -162,7 +162,7 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
   // current one; emptying the set is a new stamp.
   std::vector<uint32_t> seen(keyCount, 0);
   uint32_t stamp = 1;
-  std::string amountText, numberBuffer;
+  std::string amountText, numberBuffer, laterScratch;
   char formatted[512];
 
   const auto zeroFill = [&]() {
@@ -192,7 +192,7 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
     ++m_nLine;
     const bool indented = raw.empty() ? lineEnd : IsBlankOrControl(raw[0]);
     if (!indented) {
-      // 5. A record line.
+      // A record line.
       SplitJurisdictionLine(raw, lineEnd, [&](int col, std::string_view cell) {
         m_field = PlainReader::StripQuotes(JurisdictionCellText(cell, m_cellScratch));
         if (m_trace && m_trace->on())
@@ -236,7 +236,7 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
       continue;
     }
 
-    // 6. A jurisdiction line. Its JUR is written once the line is read, when
+    // A jurisdiction line. Its JUR is written once the line is read, when
     // its "T" marker is known.
     int32_t keyId = -1;
     const int32_t lineKey = nextLineKey < lineKeys.size() ? lineKeys[nextLineKey++] : -1;
@@ -267,10 +267,13 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
         return true;
       }
       if (keyId < 0) return false;
-      m_field = PlainReader::StripQuotes(JurisdictionCellText(cell, m_cellScratch));
+      // The amount may live in the cell scratch until the line ends, so the
+      // cells after it are cleaned in a scratch of their own.
+      const std::string_view text =
+          PlainReader::StripQuotes(JurisdictionCellText(cell, col == 1 ? m_cellScratch : laterScratch));
       if (col == 1) {
         hasAmount = true;
-        amount = m_field;
+        amount = text;
         if (m_code == Code::LOGIC && !amount.empty()) {
           amountText.assign(amount);
           for (char& c : amountText)
@@ -294,8 +297,8 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
             m_errors.Add(m_nLine, m_scratch);
           }
         }
-      } else if (col == 2 && !m_field.empty()) {
-        if (m_field == "T" || m_field == "t") total = true;
+      } else if (col == 2 && !text.empty()) {
+        if (text == "T" || text == "t") total = true;
       }
       return true;
     });
@@ -316,14 +319,14 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
     }
   }
 
-  // 7. The end of the file completes the last record.
+  // The end of the file completes the last record.
   if (row.jurs) {
     TraceLine("check jur at end");
     zeroFill();
   }
   EndRecord(xml, row);
 
-  // 8. The template element, after the last record.
+  // The template element, after the last record.
   xml.Start("TMPL");
   if (m_req.batch) {
     xml.Start("TCompany_Number");

@@ -362,12 +362,12 @@ int32_t LogicImp::ColumnHeader(int32_t col) {
     return 0;
   }
 
-  // 1. The key.
+  // The key.
   std::string key;
   AssignJurisdictionKey(key, m_field);
   if (m_code == Code::TIBAL && !m_bDoingProv) key += "000000";
 
-  // 2. Is it known?
+  // Is it known?
   bool known = false;
   std::string name, kind;  // parts of a CATASSN key
   if (!m_bDoingProv) {
@@ -392,18 +392,18 @@ int32_t LogicImp::ColumnHeader(int32_t col) {
   }
   const bool country = !m_strCountryAbbrev.empty() && key == m_strCountryAbbrev;
 
-  // 3. Unrecognised headers are reported and their column is skipped.
+  // Unrecognised headers are reported and their column is skipped.
   if (!known && !country) {
     AddLineError("Invalid", m_nLine);
     return 0;
   }
 
-  // 4. Repeats are reported, and the column stays in use.
+  // Repeats are reported, and the column stays in use.
   const bool catassnProv = m_bDoingProv && m_code == Code::CATASSN;
   auto& dups = !m_bDoingProv || (catassnProv && kind != "prov") ? m_stateDups : m_provDups;
   if (!dups.insert(key).second && !country && !catassnProv) AddLineError("Duplicate", m_nLine);
 
-  // 5. The column map.
+  // The column map.
   column.name = key;
   column.jurisdiction = true;
   column.countryKey = country;
@@ -416,7 +416,7 @@ int32_t LogicImp::ColumnHeader(int32_t col) {
   }
   column.tailXml = "\" id=\"" + column.idXml + "\"" + column.typXml + "/>";
 
-  // 6. The template entry.
+  // The template entry.
   const std::map<std::string, int32_t, std::less<>>* table = &m_tables.index;
   std::string_view lookup = key;
   if (m_bDoingProv) {

@@ -99,6 +99,13 @@ const BadCase kBadCases[] = {
      "<AABALS OBJID=\"X\">" + kTmplAl +
          "<BAL Line=\"2\"><Type ID=\"1\">Income</Type><Category>Qu bec</Category><Subcategory>Retail</Subcategory>"
          "<JURS><JUR amt=\"1\" id=\"1\"/></JURS></BAL></AABALS>"},
+    // Control characters inside an amount are blanks and at its ends are
+    // trimmed; a long cleaned cell after it leaves the amount as it was.
+    {"listed_control.csv", "AABAL", {kState},
+     "<AABALS OBJID=\"X\" listed=\"X\"><BAL Line=\"1\">" + kIncome +
+         "<JURS><JUR id=\"1\" amt=\"1 2\" T=\"0\"/><JUR id=\"4\" amt=\"3\" T=\"1\"/></JURS></BAL>"
+         "<TMPL><TType/><TCategory/><TSubcategory/><JURS><JUR id=\"1\"><Name>al</Name></JUR>"
+         "<JUR id=\"4\"><Name>ca</Name></JUR></JURS></TMPL></AABALS>"},
     // A blank line is a record whose empty type is no category type.
     {"blank_line.csv", "AABAL", {kState}, "<Error><Err Line=\"2\">Invalid Jurisdiction - </Err></Error>"},
     // DIF: cells beyond the announced columns are passed over, fewer rows
