@@ -1,6 +1,7 @@
 #include "platform/writable_folder.h"
 
 #include <cstdlib>
+#include <string>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,6 +31,25 @@ std::string PreferredFolder() {
   return base + "/zephrinimport";
 }
 
+// The private stand-in for the preferred folder: $XDG_RUNTIME_DIR/zephrinimport
+// when the session has a runtime folder, else zephrinimport-UID in the
+// temporary folder ($TMPDIR, else /tmp).
+std::string PrivateFallbackFolder() {
+  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0] == '/')
+    return WithoutTrailingSlash(runtime) + "/zephrinimport";
+  const char* tmp = std::getenv("TMPDIR");
+  const std::string temp = WithoutTrailingSlash(tmp && *tmp ? tmp : "/tmp");
+  return (temp == "/" ? std::string() : temp) + "/zephrinimport-" + std::to_string(geteuid());
+}
+
+// A folder only this user can change: a folder itself (not a link to one),
+// owned by the user, writable by no one else.
+bool IsPrivateFolder(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
+         (st.st_mode & (S_IWGRP | S_IWOTH)) == 0 && access(path.c_str(), W_OK | X_OK) == 0;
+}
+
 }  // namespace
 
 WriteableFolderResult FindWriteableFolder(UserInterface& ui) {
@@ -54,14 +74,20 @@ WriteableFolderResult FindWriteableFolder(UserInterface& ui) {
     }
   }
 
-  // The temporary folder serves when the preferred one cannot be had.
-  const char* tmp = std::getenv("TMPDIR");
-  std::string temp = WithoutTrailingSlash(tmp && *tmp ? tmp : "/tmp");
-  if (IsWritableFolder(temp)) {
-    result.ok = true;
-    result.path = temp;
-    result.usingTempFolder = true;
-    return result;
+  // A private folder of the user's serves when the preferred one cannot be
+  // had (a service account's home that does not exist, say). Never the
+  // shared temporary folder itself: any local user could plant a store there
+  // first, or put a link in its place.
+  const std::string fallback = PrivateFallbackFolder();
+  if (!fallback.empty()) {
+    // Made when missing; whatever stands there already must pass the check.
+    (void)mkdir(fallback.c_str(), 0700);
+    if (IsPrivateFolder(fallback)) {
+      result.ok = true;
+      result.path = fallback;
+      result.usingTempFolder = true;
+      return result;
+    }
   }
   ui.ShowMessage("Error", "Program was unable to find writeable folder path.", MessageIcon::Error);
   result.ok = false;

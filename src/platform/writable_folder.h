@@ -2,9 +2,12 @@
 //
 // The folder is $ZEPHRINIMPORT_HOME when set, else $XDG_DATA_HOME/zephrinimport,
 // else ~/.local/share/zephrinimport, created when missing. When it cannot be
-// had, the temporary folder ($TMPDIR, else /tmp) serves and `usingTempFolder`
-// is set. When neither can be had, the message box "Program was unable to find
-// writeable folder path." (caption "Error", error icon) is shown.
+// had, a private folder serves and `usingTempFolder` is set:
+// $XDG_RUNTIME_DIR/zephrinimport, else zephrinimport-UID in the temporary
+// folder ($TMPDIR, else /tmp), made with mode 0700 and used only when it is a
+// folder of the user's own that no one else may write (not a link). When
+// neither can be had, the message box "Program was unable to find writeable
+// folder path." (caption "Error", error icon) is shown.
 #pragma once
 
 #include <string>
@@ -23,7 +26,7 @@ struct WriteableFolderResult {
   // The preferred folder was created by this call.
   bool created = false;
   // The system's text for the error that stopped the creation of the
-  // preferred folder ("" when none); the temporary folder then serves.
+  // preferred folder ("" when none); the private folder then serves.
   std::string createError;
 };
 

@@ -43,7 +43,6 @@ std::optional<StoreLocation> EstablishStoreLocation(UserInterface& ui, bool save
   location.templateFile = folder.path == "/" ? folder.path + kStoreName : folder.path + "/" + kStoreName;
   location.usingTempFolder = folder.usingTempFolder;
 
-  if (!folder.createError.empty()) ui.ShowMessage("Error", folder.createError, MessageIcon::Information);
   // Seed the store when the folder is new to us, including when the temporary
   // folder stands in for one that could not be created.
   if (folder.folderWasMissing) SeedFromTemplatePath(location.templateFile);

@@ -65,21 +65,26 @@ INSTANTIATE_TEST_SUITE_P(
         FolderCase{"UserHome", std::nullopt, std::nullopt, "/user/.local/share/zephrinimport"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// A ZEPHRINIMPORT_HOME that cannot be made a folder: the temporary folder
-// serves instead, and without one the user is told. "plain" is a file, "ro"
-// a folder that cannot be written.
-TEST(WriteableFolder, FallsBackToTheTemporaryFolder) {
+// A ZEPHRINIMPORT_HOME that cannot be made a folder: a private folder of the
+// user's serves instead, made with mode 0700 in the session's runtime folder
+// or the temporary folder, and without one the user is told. "plain" is a
+// file, "ro" a folder that cannot be written.
+TEST(WriteableFolder, FallsBackToAPrivateFolder) {
   struct Case {
     const char* home;
-    const char* tmp;  // TMPDIR after the sandbox's path
+    const char* tmp;      // TMPDIR after the sandbox's path
+    const char* runtime;  // XDG_RUNTIME_DIR after the sandbox's path; nullptr: unset
+    const char* expected; // after the sandbox's path; nullptr: no folder at all
     bool folderWasMissing;
-    const char* createError;  // nullptr: no folder at all
+    const char* createError;
   };
+  const std::string own = "/zephrinimport-" + std::to_string(geteuid());
   const Case cases[] = {
-      {"plain/a/b", "/", true, "Not a directory"},
-      {"plain", "", false, ""},
-      {"ro/store", "", true, "Permission denied"},
-      {"plain/store", "/missing", true, nullptr},
+      {"plain/a/b", "/", nullptr, own.c_str(), true, "Not a directory"},
+      {"plain", "", nullptr, own.c_str(), false, ""},
+      {"ro/store", "", nullptr, own.c_str(), true, "Permission denied"},
+      {"plain/store", "", "/run", "/run/zephrinimport", true, "Not a directory"},
+      {"plain/store", "/missing", nullptr, nullptr, true, "Not a directory"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.home);
@@ -87,12 +92,14 @@ TEST(WriteableFolder, FallsBackToTheTemporaryFolder) {
     TempDir dir;
     WriteFile(dir.file("plain"), "x");
     std::filesystem::create_directory(dir.file("ro"));
+    std::filesystem::create_directory(dir.file("run"));
     chmod(dir.file("ro").c_str(), 0555);
     ScopedEnv home("ZEPHRINIMPORT_HOME", dir.file(c.home));
     ScopedEnv tmp("TMPDIR", dir.str() + c.tmp);
+    ScopedEnv runtime("XDG_RUNTIME_DIR", c.runtime ? std::optional<std::string>(dir.str() + c.runtime) : std::nullopt);
     RecordingUserInterface ui;
     WriteableFolderResult r = FindWriteableFolder(ui);
-    if (!c.createError) {
+    if (!c.expected) {
       EXPECT_FALSE(r.ok);
       ASSERT_EQ(ui.messages().size(), 1u);
       EXPECT_EQ(ui.messages()[0].caption, "Error");
@@ -101,13 +108,48 @@ TEST(WriteableFolder, FallsBackToTheTemporaryFolder) {
       continue;
     }
     ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.path, dir.str());
+    EXPECT_EQ(r.path, dir.str() + c.expected);
     EXPECT_TRUE(r.usingTempFolder);
     EXPECT_EQ(r.folderWasMissing, c.folderWasMissing);
     EXPECT_FALSE(r.created);
     EXPECT_EQ(r.createError, c.createError);
     EXPECT_TRUE(ui.messages().empty());
+    struct stat st {};
+    ASSERT_EQ(lstat(r.path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
     chmod(dir.file("ro").c_str(), 0755);
+  }
+}
+
+// A stand-in folder that someone else may have planted is never used: a link
+// (even to a folder of the user's), a folder of another user, a folder others
+// may write. The read then has no writable folder, and says so.
+TEST(WriteableFolder, RefusesAPlantedStandIn) {
+  enum Plant { kLink, kOtherOwner, kGroupWritable, kWorldWritable };
+  for (const Plant plant : {kLink, kOtherOwner, kGroupWritable, kWorldWritable}) {
+    SCOPED_TRACE(static_cast<int>(plant));
+    if (plant == kOtherOwner && geteuid() != 0) continue;  // only the superuser can give a folder away
+    TempDir dir;
+    WriteFile(dir.file("plain"), "x");
+    const std::string standIn = dir.str() + "/zephrinimport-" + std::to_string(geteuid());
+    std::filesystem::create_directory(dir.file("mine"));
+    chmod(dir.file("mine").c_str(), 0700);
+    if (plant == kLink) {
+      std::filesystem::create_directory_symlink(dir.file("mine"), standIn);
+    } else {
+      std::filesystem::create_directory(standIn);
+      chmod(standIn.c_str(), plant == kGroupWritable ? 0770 : plant == kWorldWritable ? 0777 : 0700);
+      if (plant == kOtherOwner) ASSERT_EQ(chown(standIn.c_str(), 65534, 65534), 0);
+    }
+    ScopedEnv home("ZEPHRINIMPORT_HOME", dir.file("plain") + "/store");
+    ScopedEnv tmp("TMPDIR", dir.str());
+    ScopedEnv runtime("XDG_RUNTIME_DIR", std::nullopt);
+    RecordingUserInterface ui;
+    WriteableFolderResult r = FindWriteableFolder(ui);
+    EXPECT_FALSE(r.ok);
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].text, "Program was unable to find writeable folder path.");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("mine/import.ini")));
   }
 }
 
