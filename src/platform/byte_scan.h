@@ -1,18 +1,25 @@
 // Finding the first byte of interest in a text, sixteen bytes at a time: the
 // one scanning loop behind the field splitter, the escapers and the checks
 // for control characters.
+//
+// A scan reads nothing outside [p, end): whole blocks are loaded while
+// sixteen bytes are left, and the last partial block is copied into a block
+// of the scan's own first. A host that runs the library under a memory
+// checker or a sanitizer sees no read past the end of any buffer.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
-#ifdef __SSE2__
+#if defined(__SSE2__) && !defined(ZEPHRIN_NO_SIMD)
+#define ZEPHRIN_SCAN_SSE2 1
 #include <emmintrin.h>
 #endif
 
 namespace zephrin::scan {
 
-#ifdef __SSE2__
+#ifdef ZEPHRIN_SCAN_SSE2
 using Block = __m128i;
 inline Block Splat(char c) { return _mm_set1_epi8(c); }
 inline Block Equal(Block v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); }
@@ -20,6 +27,23 @@ inline Block Equal(Block v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c))
 // every byte of 0x80 and above.
 inline Block SignedBelow(Block v, char c) { return _mm_cmplt_epi8(v, _mm_set1_epi8(c)); }
 inline Block Or(Block a, Block b) { return _mm_or_si128(a, b); }
+
+// The last `n` (< 16) bytes of a range as a block, the rest of it zero. The
+// copy moves at most two overlapping words, so a short tail costs about what
+// one load would.
+inline Block LoadTail(const char* p, std::size_t n) {
+  alignas(16) unsigned char b[16] = {};
+  if (n >= 8) {
+    std::memcpy(b, p, 8);
+    std::memcpy(b + n - 8, p + n - 8, 8);
+  } else if (n >= 4) {
+    std::memcpy(b, p, 4);
+    std::memcpy(b + n - 4, p + n - 4, 4);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<unsigned char>(p[i]);
+  }
+  return _mm_load_si128(reinterpret_cast<const __m128i*>(b));
+}
 #else
 // Without SSE2 the byte test alone runs; the block tests are placeholders.
 struct Block {};
@@ -30,40 +54,34 @@ inline Block Or(Block, Block) { return {}; }
 #endif
 
 // The first byte in [p, end) for which `is(c)` holds, or `end`. `blockIs(v)`
-// is the same test on a block of sixteen bytes (0xFF where it holds). The
-// last, partial block is loaded whole when it lies within one page (which
-// then holds the bytes past the end too; they are masked out), so a short
-// text costs one step.
+// is the same test on a block of sixteen bytes (0xFF where it holds); the
+// zeros that fill a tail block are masked out, whatever the test says of them.
 template <class BlockTest, class ByteTest>
-#ifdef __SSE2__
-__attribute__((no_sanitize("address")))
-#endif
 inline const char* FindFirst(const char* p, const char* end, BlockTest&& blockIs, ByteTest&& is) {
-#ifdef __SSE2__
-  while (p < end) {
-    const auto left = static_cast<std::size_t>(end - p);
-    if (left < 16 && (reinterpret_cast<std::uintptr_t>(p) & 4095) > 4096 - 16) break;  // it would cross a page
-    auto mask = static_cast<unsigned>(_mm_movemask_epi8(blockIs(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)))));
-    if (left < 16) mask &= (1u << left) - 1;
+#ifdef ZEPHRIN_SCAN_SSE2
+  (void)is;
+  while (end - p >= 16) {
+    const auto mask =
+        static_cast<unsigned>(_mm_movemask_epi8(blockIs(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)))));
     if (mask != 0) return p + __builtin_ctz(mask);
-    if (left <= 16) return end;
     p += 16;
   }
+  if (p == end) return end;
+  const auto left = static_cast<std::size_t>(end - p);
+  const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(blockIs(LoadTail(p, left)))) & ((1u << left) - 1);
+  return mask != 0 ? p + __builtin_ctz(mask) : end;
 #else
   (void)blockIs;
-#endif
   while (p < end && !is(*p)) ++p;
   return p;
+#endif
 }
 
 // The same for texts whose runs are long (a whole document between two
 // quotes): 64 bytes a step, with one test of the four blocks together.
 template <class BlockTest, class ByteTest>
-#ifdef __SSE2__
-__attribute__((no_sanitize("address")))
-#endif
 inline const char* FindFirstInLongRuns(const char* p, const char* end, BlockTest&& blockIs, ByteTest&& is) {
-#ifdef __SSE2__
+#ifdef ZEPHRIN_SCAN_SSE2
   while (end - p >= 64) {
     const auto* q = reinterpret_cast<const __m128i*>(p);
     const Block any = Or(Or(blockIs(_mm_loadu_si128(q)), blockIs(_mm_loadu_si128(q + 1))),
