@@ -53,7 +53,7 @@ ReadResult ReadPlainValues(const ReadPlan& plan, const DataText& text, PlainRead
           ++r.m_written;
           r.SetChartFlag(item.chart);
         }
-        p = doc.WriteElementAt(p, item.element, PlainReader::StripQuotes(field), table);
+        p = doc.ElementAt(p, item.element, PlainReader::StripQuotes(field), table);
       }
       return true;
     });
@@ -113,7 +113,7 @@ ReadResult ReadCsv(const ReadPlan& plan, const DataText& text, const ReadHooks& 
       }
       // TIMAP: every field from the seventh on is one more category code.
       if (plan.timapExtraColumns && fieldIndex > 5 && !field.empty())
-        r.m_doc.AddEscapedDataNode(plan.subcategoryCode, PlainReader::StripQuotes(field), r.ValueTable());
+        r.m_doc.AddDataElement(plan.subcategoryCode, PlainReader::StripQuotes(field), r.ValueTable());
       return true;
     });
     if (fieldCount < 0) return r.Failure();

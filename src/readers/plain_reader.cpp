@@ -147,7 +147,7 @@ void PlainReader::HandleFieldWithRule(std::size_t j, std::string_view field) {
   }
   ++m_written;
   if (rule == ValueRule::kNone) {
-    doc.AddEscapedDataNode(item.element, StripQuotes(field), ValueTable());
+    doc.AddDataElement(item.element, StripQuotes(field), ValueTable());
   } else {
     doc.AddDataNode(item.element);
     std::string escaped = EscapeXmlText(StripQuotes(Printable(field)));
@@ -276,8 +276,8 @@ bool PlainReader::JEHandleField(std::size_t j, std::string_view field, bool twoB
   return true;
 }
 
-bool PlainReader::AcctNodeMade(int result, std::string_view noAcct) {
-  if (result == ResultDocument::kAcctOk) return true;
+bool PlainReader::AcctNodeMade(ResultDocument::AcctNode result, std::string_view noAcct) {
+  if (result == ResultDocument::AcctNode::kAdded) return true;
   return Fail(ErrorDocument::Reader(noAcct));
 }
 
@@ -318,12 +318,8 @@ ReadResult PlainReader::TakeResult() {
   }
   ReadResult result;
   result.outcome = ReadOutcome::kDocument;
+  // A streamed document's rest goes to the sink; the text is then empty.
   result.text = m_doc.TakeXML();
-  if (m_hooks.sink) {
-    // The rest of a streamed document goes after what went before.
-    m_hooks.sink->Write(result.text.view());
-    result.text = TextBuffer();
-  }
   return result;
 }
 

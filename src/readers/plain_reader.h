@@ -62,7 +62,7 @@ class PlainReader {
       return;
     }
     ++m_written;
-    m_doc.AddEscapedDataNode(item.element, StripQuotes(field), ValueTable());
+    m_doc.AddDataElement(item.element, StripQuotes(field), ValueTable());
     SetChartFlag(item.chart);
   }
   void HandleFieldWithRule(std::size_t j, std::string_view field);
@@ -114,7 +114,7 @@ class PlainReader {
     return false;
   }
   // The outcome of AddAcctNode: true when the element was made.
-  bool AcctNodeMade(int result, std::string_view noAcct);
+  bool AcctNodeMade(ResultDocument::AcctNode result, std::string_view noAcct);
 
   // Called for every line read: the output estimate and the progress hook.
   void Progress(std::size_t consumed, std::size_t total) {

@@ -82,7 +82,7 @@ ReadResult ReadFixedWidth(const ReadPlan& plan, const DataText& text, const Read
 
       if (!je) {
         if (field.empty()) continue;
-        doc.AddEscapedDataNode(planItem.element, PlainReader::StripQuotes(field), r.ValueTable());
+        doc.AddDataElement(planItem.element, PlainReader::StripQuotes(field), r.ValueTable());
         ++r.m_written;
         r.SetChartFlag(planItem.chart);
         continue;

@@ -37,7 +37,9 @@ void Build(ResultDocument& d, std::string_view script) {
     else if (op == "twice") d.WriteDataNode(arg, xml::kTextTwice);
     else if (op == "acctRoot") d.AddAcctRoot();
     else if (op != "acct" && op != "noAcct") ADD_FAILURE() << "unknown step: " << step;
-    else EXPECT_EQ(d.AddAcctNode(arg), op == "acct" ? ResultDocument::kAcctOk : ResultDocument::kAcctNoRoot) << arg;
+    else EXPECT_EQ(d.AddAcctNode(arg),
+                   op == "acct" ? ResultDocument::AcctNode::kAdded : ResultDocument::AcctNode::kNoAccountList)
+          << arg;
   }
 }
 
@@ -130,9 +132,9 @@ TEST(ResultDocument, ValuesOfEveryLengthAndMix) {
     doc.InitXML("R");
     doc.AddMajorNode("C");
     if (mode == 0) {
-      doc.AddEscapedDataNode("V", value);
+      doc.AddDataElement(XmlTag("V"), value, xml::kTextTwice);
     } else if (mode == 1) {
-      doc.AddEscapedDataNode("V", value, xml::kTextTwicePrintable);
+      doc.AddDataElement(XmlTag("V"), value, xml::kTextTwicePrintable);
     } else {
       doc.AddDataNode("V");
       doc.WriteDataNode(value);
@@ -150,7 +152,7 @@ TEST(ResultDocument, ValuesDenseWithEntitiesGetTheRoomTheyNeed) {
     ResultDocument doc;
     doc.InitXML("R");
     doc.AddMajorNode("C");
-    doc.AddEscapedDataNode("Name", value);
+    doc.AddDataElement(XmlTag("Name"), value, xml::kTextTwice);
     EXPECT_EQ(doc.GetXML(), "<R><C><Name>" + ReferenceText(value, true) + "</Name></C></R>");
   }
 }

@@ -1,0 +1,245 @@
+// The one XML writer of the engine: every XML text it returns (result
+// documents, error documents, the jurisdiction readers' documents, the
+// template listing) is written through it.
+//
+// The text is written as it is built, straight into an output buffer, with
+// the serialisation hosts know from their DOM: no XML declaration, attributes
+// in double quotes (single quotes where a legacy text has them), an empty
+// element as <name/>, nothing between elements. Input is the engine's
+// Windows-1252 text, escaped by the tables of xml_escape.h; the output is
+// UTF-8 and always well-formed.
+//
+// A writer with a sink hands what is finished to it once a megabyte has
+// gathered (at the points its user marks with MaybeFlush), so a streamed
+// document holds little more than the part still open. The rare change to
+// text already written (an attribute set late, an element appended to a list
+// that is no longer last) splices the buffer in place; offsets recorded
+// with Track follow such a splice.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "result/text_buffer.h"
+#include "result/xml_escape.h"
+
+namespace zephrin {
+
+// True when `name` can be written as an element or attribute name: ASCII
+// letters and "_" to start, then letters, digits, "-", "." and "_". A colon is
+// refused too, so every name is also well-formed for a namespace-aware parser
+// (a prefix would need a declaration the documents never carry).
+namespace xml_name {
+inline constexpr unsigned char kStart = 1, kLater = 2;
+struct Classes {
+  unsigned char c[256];
+  constexpr Classes() : c() {
+    for (int i = 'A'; i <= 'Z'; ++i) c[i] = kStart | kLater;
+    for (int i = 'a'; i <= 'z'; ++i) c[i] = kStart | kLater;
+    c[static_cast<unsigned char>('_')] = kStart | kLater;
+    for (int i = '0'; i <= '9'; ++i) c[i] = kLater;
+    c[static_cast<unsigned char>('-')] = kLater;
+    c[static_cast<unsigned char>('.')] = kLater;
+  }
+};
+inline constexpr Classes kClasses{};
+}  // namespace xml_name
+
+inline bool IsValidXmlName(std::string_view name) {
+  if (name.empty() || !(xml_name::kClasses.c[static_cast<unsigned char>(name[0])] & xml_name::kStart)) return false;
+  for (std::size_t i = 1; i < name.size(); ++i)
+    if (!(xml_name::kClasses.c[static_cast<unsigned char>(name[i])] & xml_name::kLater)) return false;
+  return true;
+}
+
+// An element name prepared once for a read: its start ("<name") and end
+// ("</name>") as bytes, and whether XML can carry it.
+struct XmlTag {
+  XmlTag() = default;
+  explicit XmlTag(std::string_view name) : name(name), valid(IsValidXmlName(name)) {
+    start.reserve(name.size() + 1);
+    start.push_back('<');
+    start.append(name);
+    end.reserve(name.size() + 3);
+    end.append("</").append(name).push_back('>');
+  }
+  std::string name;
+  std::string start;
+  std::string end;
+  bool valid = false;
+};
+
+// Where a complete element lies in the text: its start tag up to the place of
+// ">" or "/>", and its text.
+struct ElementSpan {
+  bool present = false;
+  std::size_t tagStart = 0, tagEnd = 0;
+  std::size_t textStart = 0, textEnd = 0;
+  std::string_view end;  // "</name>"
+  bool hasText = false;
+  // The end of the whole element.
+  std::size_t End() const { return hasText ? textEnd + end.size() : tagEnd + 2; }
+};
+
+class XmlWriter {
+ public:
+  explicit XmlWriter(OutputSink* sink = nullptr, std::size_t threshold = std::size_t{1} << 20)
+      : m_sink(sink), m_threshold(threshold) {
+    m_stack.reserve(8);
+  }
+  XmlWriter(const XmlWriter&) = delete;
+  XmlWriter& operator=(const XmlWriter&) = delete;
+
+  // Where finished pieces go, once `threshold` bytes have gathered (nullptr:
+  // the whole text stays in the writer).
+  void SetSink(OutputSink* sink, std::size_t threshold = std::size_t{1} << 20) {
+    m_sink = sink;
+    m_threshold = threshold;
+  }
+
+  // ---- Elements --------------------------------------------------------------
+  // Starts an element (its start tag stays open for attributes); `tag` must
+  // stay valid until the element ends. A name XML cannot carry is recorded
+  // (see badName) and written as it is.
+  void Start(const XmlTag& tag);
+  // Starts an element of a name given as text; the writer keeps its tag.
+  void Start(std::string_view name) { Start(Tag(name)); }
+  // The tag of a name given as text, kept for the writer's life.
+  const XmlTag& Tag(std::string_view name);
+  // An attribute of the innermost open element (replacing one of the same
+  // name), escaped; `quote` is '"' or, for the texts that have it, '\''.
+  void Attr(std::string_view name, std::string_view value, char quote = '"') {
+    if (!m_stack.empty() && !m_stack.back().handedOn)
+      SetAttributeAt(m_stack.back().tagStart, m_stack.back().tagEnd, name, value, quote);
+  }
+  // An attribute of the open element at `depth` (1: the outermost), unless
+  // its start tag was handed to the sink already.
+  void AttrAt(std::size_t depth, std::string_view name, std::string_view value) {
+    Open& e = m_stack[depth - 1];
+    if (!e.handedOn) SetAttributeAt(e.tagStart, e.tagEnd, name, value);
+  }
+  // Text of the innermost open element, escaped by `table`.
+  void Text(std::string_view text, const xml::EscapeTable& table);
+  // Ends the innermost open element; EndTo ends the elements above `depth`.
+  void End();
+  void EndTo(std::size_t depth);
+  void EndAll() { EndTo(0); }
+  // A whole element under the innermost open one: <name>text</name>, or
+  // <name/> for no text. Returns where it lies, for a later change.
+  ElementSpan Element(const XmlTag& tag, std::string_view text, const xml::EscapeTable& table);
+  ElementSpan Element(std::string_view name, std::string_view text, const xml::EscapeTable& table) {
+    return Element(Tag(name), text, table);
+  }
+  // A finished piece of XML written by another writer, as the next child.
+  void Append(const XmlWriter& fragment);
+
+  std::size_t depth() const { return m_stack.size(); }
+  // Whether the element at `depth` (1: the outermost) has content yet.
+  bool HasContent(std::size_t depth) const { return m_stack[depth - 1].contentOpen; }
+  // Ends the start tag of the element at `depth` (content follows it).
+  void OpenContent(std::size_t depth);
+
+  // ---- Changes to what is written --------------------------------------------
+  // Sets an attribute on a start tag that lies at [tagStart, tagEnd).
+  void SetAttributeAt(std::size_t tagStart, std::size_t& tagEnd, std::string_view name, std::string_view value,
+                      char quote = '"');
+  // Replaces the text of a complete element.
+  void ReplaceText(ElementSpan& element, std::string_view text, const xml::EscapeTable& table);
+  // Replaces out[pos, pos + removed) by `insert`; every open element and
+  // every tracked offset after `pos` moves with it.
+  void Splice(std::size_t pos, std::size_t removed, std::string_view insert);
+  // Offsets that a splice must move (they must outlive the writer's use).
+  void Track(std::size_t* offset) { m_tracked.push_back(offset); }
+
+  // ---- The hot path: prepared bytes written straight into the buffer ---------
+  // Room for `n` bytes; write into it, then Commit the end.
+  char* Room(std::size_t n) { return m_out.Room(n); }
+  void Commit(const char* end) { m_out.Commit(end); }
+  // Ends the innermost start tag at `p` when it is still open; the new end.
+  char* OpenContentAt(char* p) {
+    if (!m_stack.empty() && !m_stack.back().contentOpen) {
+      *p++ = '>';
+      m_stack.back().contentOpen = true;
+    }
+    return p;
+  }
+  // Writes <name>text</name> (or <name/>) at `p`, which has ElementRoom
+  // bytes; returns the end.
+  char* ElementAt(char* p, const XmlTag& tag, std::string_view text, const xml::EscapeTable& table) {
+    if (!tag.valid) [[unlikely]] NoteBadName(tag.name);
+    p = CopyShort(p, tag.start.data(), tag.start.size());
+    if (text.empty()) {
+      *p++ = '/';
+      *p++ = '>';
+      return p;
+    }
+    *p++ = '>';
+    p = xml::EscapeInto(p, text, table);
+    return CopyShort(p, tag.end.data(), tag.end.size());
+  }
+  static std::size_t ElementRoom(const XmlTag& tag, std::size_t n) {
+    return tag.start.size() + tag.end.size() + 2 + xml::RoomFor(n);
+  }
+
+  // ---- Output ----------------------------------------------------------------
+  // Starts over: nothing written, nothing open.
+  void Clear() {
+    m_out.clear();
+    m_stack.clear();
+    m_flushed = 0;
+    m_sinkFailed = false;
+    m_badName.clear();
+  }
+  // A point where nothing written so far changes any more: a writer with a
+  // sink hands it on once the threshold is reached. The outermost start tag
+  // must be ended by then.
+  void MaybeFlush() {
+    if (m_sink && m_out.size() >= m_threshold) Flush();
+  }
+  // Ends every open element and hands over what was not streamed yet (with a
+  // sink: everything goes there, and the text returned is empty).
+  TextBuffer Take();
+  // The text so far with every open element ended, the writer unchanged.
+  std::string Peek() const;
+  std::size_t size() const { return m_flushed + m_out.size(); }
+  std::size_t bufferSize() const { return m_out.size(); }
+  void Reserve(std::size_t bytes) { m_out.Reserve(bytes); }
+  // Whether anything was handed to the sink yet (the start of the text is
+  // then no longer in the buffer).
+  bool flushed() const { return m_flushed != 0; }
+  bool sinkFailed() const { return m_sinkFailed; }
+
+  // A name XML cannot carry was written: the text must not be used.
+  bool failed() const { return !m_badName.empty(); }
+  const std::string& badName() const { return m_badName; }
+  void NoteBadName(std::string_view name) {
+    if (m_badName.empty()) m_badName = name.empty() ? std::string("(empty)") : std::string(name);
+  }
+
+ private:
+  struct Open {
+    std::size_t tagStart = 0;
+    std::size_t tagEnd = 0;  // where ">" or "/>" goes
+    std::string_view end;    // "</name>"
+    bool contentOpen = false;
+    bool handedOn = false;   // its start tag went to the sink: no attribute can follow
+  };
+  void Flush();
+
+  TextBuffer m_out;
+  std::vector<Open> m_stack;
+  std::vector<std::size_t*> m_tracked;
+  std::deque<XmlTag> m_names;  // few per read; a deque keeps them in place
+  OutputSink* m_sink;
+  std::size_t m_threshold;
+  std::size_t m_flushed = 0;
+  bool m_sinkFailed = false;
+  std::string m_badName;
+  std::string m_scratch;
+};
+
+}  // namespace zephrin
