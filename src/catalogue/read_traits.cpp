@@ -1,5 +1,7 @@
 #include "catalogue/read_traits.h"
 
+#include <utility>
+
 namespace zephrin {
 namespace {
 
@@ -154,6 +156,40 @@ const LayoutReadTraits& FindLayoutReadTraits(std::string_view layoutType) {
   for (const LayoutReadTraits& t : kLayouts)
     if (layoutType == t.code) return t;
   return kLayoutDefault;
+}
+
+}  // namespace zephrin
+
+namespace zephrin {
+
+ChartElement ChartElementOf(ChartKind chart, std::string_view item) {
+  using E = ChartElement;
+  struct Entry {
+    ChartKind chart;
+    std::string_view item;
+    E element;
+  };
+  static constexpr Entry kEntries[] = {
+      {ChartKind::kAccounts, "Account_Number", E::kAccountNumber}, {ChartKind::kAccounts, "TRC", E::kTrc},
+      {ChartKind::kAccounts, "TCC", E::kTcc},          {ChartKind::kAccounts, "Account_Caption", E::kCaption},
+      {ChartKind::kTaxCategoryCodes, "TRC", E::kTrc},  {ChartKind::kTaxCategoryCodes, "TCC", E::kTcc},
+      {ChartKind::kTaxCategoryCodes, "TCC_Caption", E::kCaption},
+  };
+  for (const Entry& e : kEntries)
+    if (e.chart == chart && e.item == item) return e.element;
+  return E::kNone;
+}
+
+ItemRole ItemRoleOf(std::string_view item) {
+  static constexpr std::pair<std::string_view, ItemRole> kRoles[] = {
+      {"Company_Number", ItemRole::kCompanyNumber},   {"CompanyNumber", ItemRole::kCompanyNumber},
+      {"JE_Type", ItemRole::kJEType},                 {"Account_Number", ItemRole::kAccountNumber},
+      {"Account_Balance", ItemRole::kAccountBalance}, {"RTP_Adj_Override", ItemRole::kRtpAdjOverride},
+      {"Transfer from Provision", ItemRole::kTransfer},
+  };
+  for (const auto& [name, role] : kRoles)
+    if (name == item) return role;
+  return ItemRole::kOther;
 }
 
 }  // namespace zephrin

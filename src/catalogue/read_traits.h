@@ -18,13 +18,36 @@ enum class ValueRule : uint8_t {
   kNone,
   kJurIndexPadded,  // "000000" appended, then the jurisdiction index
   kTaxExpPostal,    // the same, and the record's later elements go into PayNodes
-  kTaxPayPostal,    // the jurisdiction index; RetType (CSV); PayNodes
+  kTaxPayPostal,    // the jurisdiction index; PayNodes
+  kTaxPayPostalRetType,  // the same, and the TI code as RetType (comma-separated files)
   kPadAdj,          // padded on the left with "0" to 4 characters
-  kTaxRateJur,      // the province number (CSV: the country list first)
-  kTaxRateName,     // held for later Jurisdiction items, never written (CSV)
+  kTaxRateJur,      // the province number
+  kTaxRateJurNamed, // the same, or the country list's ID for the held name, which is JurName (comma-separated files)
+  kTaxRateName,     // held for later Jurisdiction items, never written (comma-separated files)
 };
 // The chart records that get empty elements for what a line lacks.
 enum class ChartKind : uint8_t { kNone, kAccounts, kTaxCategoryCodes };
+// The chart record element an item gives (a record that lacks one gets it empty).
+enum class ChartElement : uint8_t { kNone, kAccountNumber, kTrc, kTcc, kCaption };
+ChartElement ChartElementOf(ChartKind chart, std::string_view itemName);
+
+// What an item is to the rules that single items out: the journal entries'
+// key and account items.
+enum class ItemRole : uint8_t {
+  kOther,
+  kCompanyNumber,   // "Company_Number", "CompanyNumber": an entry's key in batch mode
+  kJEType,          // "JE_Type": an entry's key
+  kAccountNumber,   // starts an account of an entry
+  kAccountBalance,
+  kRtpAdjOverride,
+  kTransfer,        // "Transfer from Provision"
+};
+ItemRole ItemRoleOf(std::string_view itemName);
+// The four account fields of a journal entry go into its account list.
+inline bool IsAccountField(ItemRole role) {
+  return role == ItemRole::kAccountNumber || role == ItemRole::kAccountBalance || role == ItemRole::kRtpAdjOverride ||
+         role == ItemRole::kTransfer;
+}
 // The element after the last record that describes the template.
 enum class TemplateElement : uint8_t { kTmplt, kTmpl, kNone };
 

@@ -9,7 +9,6 @@
 #include "jurisdiction/logic_imp.h"
 #include "platform/text.h"
 #include "readers/csv_split.h"
-#include "readers/plain_reader.h"
 #include "result/result_document.h"
 
 namespace zephrin {
@@ -103,7 +102,7 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
       }
       lineKeys.push_back(-1);
       SplitJurisdictionLine(raw, lineEnd, [&](int, std::string_view cell) {
-        const std::string_view text = PlainReader::StripQuotes(JurisdictionCellText(cell, m_cellScratch));
+        const std::string_view text = StripQuotes(JurisdictionCellText(cell, m_cellScratch));
         const int32_t id = resolve(text);
         lineKeys.back() = id;
         if (m_trace && m_trace->on()) {
@@ -194,7 +193,7 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
     if (!indented) {
       // A record line.
       SplitJurisdictionLine(raw, lineEnd, [&](int col, std::string_view cell) {
-        m_field = PlainReader::StripQuotes(JurisdictionCellText(cell, m_cellScratch));
+        m_field = StripQuotes(JurisdictionCellText(cell, m_cellScratch));
         if (m_trace && m_trace->on())
           TraceF("Delimiter=%d, m_nCategoryCol=%d, data=%.*s", col, m_shape.categoryCol,
                  static_cast<int>(m_field.size()), m_field.data());
@@ -245,7 +244,7 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
     SplitJurisdictionLine(raw, lineEnd, [&](int col, std::string_view cell) {
       if (col == 0) {
         // The key was found in the first pass; the text is needed for a message only.
-        const auto text = [&]() { m_field = PlainReader::StripQuotes(JurisdictionCellText(cell, m_cellScratch)); };
+        const auto text = [&]() { m_field = StripQuotes(JurisdictionCellText(cell, m_cellScratch)); };
         if (!row.open) {
           // Nothing to hold the amount: the file must start with a record line.
           text();
@@ -270,7 +269,7 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
       // The amount may live in the cell scratch until the line ends, so the
       // cells after it are cleaned in a scratch of their own.
       const std::string_view text =
-          PlainReader::StripQuotes(JurisdictionCellText(cell, col == 1 ? m_cellScratch : laterScratch));
+          StripQuotes(JurisdictionCellText(cell, col == 1 ? m_cellScratch : laterScratch));
       if (col == 1) {
         hasAmount = true;
         amount = text;

@@ -3,7 +3,6 @@
 #include "jurisdiction/jur_messages.h"
 #include "jurisdiction/logic_imp.h"
 #include "readers/csv_split.h"
-#include "readers/plain_reader.h"
 #include "result/result_document.h"
 
 namespace zephrin {
@@ -143,7 +142,7 @@ ReadResult LogicImp::ReadTabularSource(const ReadHooks& hooks) {
     if (!header && !NextRecord(xml, row, m_nLine, templateWritten))
       return ReadResult::Error(jur::Message(jur::kCannotDetermine));
     SplitJurisdictionLine(raw, lineEnd, [&](int col, std::string_view cell) {
-      m_field = PlainReader::StripQuotes(JurisdictionCellText(cell, m_cellScratch));
+      m_field = StripQuotes(JurisdictionCellText(cell, m_cellScratch));
       if (header) {
         headerResult = ColumnHeader(col);
         return headerResult == 0;

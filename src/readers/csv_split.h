@@ -24,6 +24,14 @@
 
 namespace zephrin {
 
+// Quote stripping of a value: one pair of surrounding quotes goes; a lone
+// quote is empty.
+inline std::string_view StripQuotes(std::string_view v) {
+  if (v.size() >= 2 && v.front() == '"' && v.back() == '"') return v.substr(1, v.size() - 2);
+  if (v.size() == 1 && v[0] == '"') return {};
+  return v;
+}
+
 namespace csv_split {
 
 // The index of the first double quote or comma in [i, end), or `end`.

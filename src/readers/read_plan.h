@@ -1,17 +1,18 @@
-// A read of a plain data file (comma-separated, DIF, fixed-width) as data:
-// everything the readers need, computed once by the service from the host's
-// request, its settings, the catalogue and the template store. Readers
-// follow the plan; they compare no codes and touch no service state.
+// A read of a plain data file as data: everything the record builder needs,
+// computed once by the service from the host's request, its settings, the
+// catalogue and the template store. Sources and the builder follow the plan:
+// they compare no codes and no item names, and touch no service state.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/read_traits.h"
-#include "result/result_document.h"
+#include "result/xml_writer.h"
 
 namespace zephrin {
 
@@ -19,13 +20,14 @@ struct JurisdictionTables;
 
 enum class SourceFormat : char { kCsv = 'S', kDif = 'I', kFixedWidth = 'R' };
 
-// One import item of the template, as the readers use it.
+// One import item of the template, as the builder uses it.
 struct PlanItem {
-  std::string name;       // the item's key name (the rules and chart flags go by it)
+  std::string name;       // the item's key name (for what is written about it, never compared)
   XmlTag element;         // the element written for it
   FieldInfo field;        // its place in the file (journal-entry suppression applied)
   ValueRule rule = ValueRule::kNone;
-  uint8_t chart = 0;      // 0, or which chart flag it sets (PlainReader::Chart)
+  ChartElement chart = ChartElement::kNone;
+  ItemRole role = ItemRole::kOther;
 };
 
 // One element of the template description, in column order.
@@ -35,40 +37,66 @@ struct TemplateEntry {
   uint16_t column = 0;
 };
 
+// How the journal entries of a read are laid out in its file.
+enum class JournalLayout : uint8_t {
+  kNone,
+  kBlocks,     // header rows, one blank row, account rows, two blank rows (comma-separated, DIF)
+  kLineCodes,  // each item read from the line its line code names (fixed-width)
+};
+
 struct ReadPlan {
   SourceFormat format = SourceFormat::kCsv;
   std::string dataFile;    // the path as the host gave it (engine text, for messages)
   std::string dataFileOs;  // the same path as the file system takes it
 
-  // The document.
+  // ---- The document --------------------------------------------------------
   std::string rootName;
   std::vector<std::pair<std::string, std::string>> rootAttributes;  // in order
-  XmlTag record;           // the record element (no name: the read cannot go on)
-  bool lineAttribute = false;     // records carry their line
-  const char* lineAttributeName = "Line";
-  int lineOffset = 0;             // added to the 0-based line or row index
-  bool fixedWidthLineAttribute = false;  // the fixed-width reader's own rule
+  XmlTag record;           // the record element
+  // A read that cannot name its records ends with the "Unable to determine"
+  // error before its first record; otherwise such a record fails on its name.
+  bool failWithoutRecordName = false;
+  bool lineAttribute = false;     // records carry their row index
+  std::string lineAttributeName = "Line";
+  int lineOffset = 0;             // added to the 0-based row index
   TemplateElement templateElement = TemplateElement::kTmplt;
   std::vector<TemplateEntry> templateDescription;  // sorted by column
 
-  // The items.
-  std::vector<PlanItem> items;
+  // ---- The rows ------------------------------------------------------------
+  // Rows before this index are not read (the source skips them).
   int32_t beginRow = 0;
+  // A blank row is a record too (comma-separated and DIF files); otherwise it
+  // makes none and counts for the blank run alone.
+  bool blankRowsAreRecords = true;
+  // A placed item whose field is empty still gets its (empty) element.
+  bool emptyFieldElements = false;
+  // The cells of a row are the items themselves (cell j is item j), as a
+  // fixed-width source cuts them; otherwise cell c feeds the items of column c.
+  bool cellsAreItems = false;
+  // Values keep characters outside printable ASCII (else they are spaces).
+  bool keepAllCharacters = false;
+  // Fields from the seventh on become one more category code each (TIMAP).
+  bool extraColumnsAsCodes = false;
   // The read ends after this many records (0: at the end of the file).
   std::size_t recordLimit = 0;
 
-  // Read flags.
-  bool je = false;
+  // ---- The items -----------------------------------------------------------
+  std::vector<PlanItem> items;
+  ChartKind chart = ChartKind::kNone;
+
+  // ---- Journal entries -----------------------------------------------------
+  JournalLayout journal = JournalLayout::kNone;
   bool chartOnly = false, balanceOnly = false;
   char jeKind = ' ';
   bool batch = false;
-  ChartKind chart = ChartKind::kNone;
-  bool keepAllCharacters = false;  // values keep characters outside printable ASCII
-  bool timapExtraColumns = false;
-  XmlTag subcategoryCode{"Subcategory_Code"};
-  // Prepared tags of the chart completions and journal entries.
+  // An account field with no account list to go into (the block layout's
+  // wording, which differs by format).
+  std::string_view noAccountList;
+
+  // Prepared tags of the chart completions, the journal entries and the
+  // extra category codes.
   XmlTag accountNumber{"Account_Number"}, accountCaption{"Account_Caption"}, trc{"TRC"}, tcc{"TCC"},
-      tccCaption{"TCC_Caption"}, accountBalance{"Account_Balance"};
+      tccCaption{"TCC_Caption"}, accountBalance{"Account_Balance"}, subcategoryCode{"Subcategory_Code"};
 
   // Lookups of the value rules (the service's tables) and the country's
   // jurisdictions (XML text, UTF-8) for TAXRATE.

@@ -33,6 +33,8 @@ struct ReadResult {
   // The text (UTF-8). A document streamed to a sink went there whole, and
   // its text here is empty; every other outcome's text is here.
   TextBuffer text;
+  // How many values (non-empty fields, cells or amounts) the read wrote.
+  std::size_t valuesWritten = 0;
 
   static ReadResult Of(ReadOutcome outcome, std::string_view text) {
     ReadResult r;

@@ -1,0 +1,94 @@
+// The sources of the plain formats: a comma-separated file's lines split into
+// fields, a DIF file's rows from its data section, a fixed-width file's lines
+// cut at the template's positions. Each yields rows of cells for the record
+// builder and knows nothing of items, records or documents.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "readers/data_text.h"
+#include "readers/row_source.h"
+
+namespace zephrin {
+
+// A comma-separated file. A line's trailing blanks go; a line of commas alone
+// is empty; a double quote toggles an in-quotes state that carries over to
+// the next line; each field loses its trailing blanks (and, when values show
+// printable ASCII only, the bytes outside it, which read as blanks). Lines
+// before `beginRow` are not read at all.
+class CsvSource : public RowSource {
+ public:
+  CsvSource(const DataText& text, int32_t beginRow, bool printableOnly)
+      : m_lines(text, kPlainLineChars), m_beginRow(beginRow), m_printableOnly(printableOnly) {}
+  bool Next(Row& row) override;
+  std::size_t consumed() const override { return m_lines.offset(); }
+  std::size_t size() const override { return m_lines.size(); }
+  int templateColumns() const override { return m_maxFields; }
+
+ private:
+  LineReader m_lines;
+  int32_t m_beginRow;
+  bool m_printableOnly;
+  int32_t m_index = -1;
+  bool m_inQuotes = false;
+  int m_maxFields = 0;
+};
+
+// A file in Data Interchange Format: the header up to "DATA" (its column and
+// row counts, exchanged when the spreadsheet mark is there), then rows that
+// start at "BOT" and end at a "-1" line. A cell is a number ("0,<value>") or
+// a string ("1,0" and a quoted line); cells past the header's column count,
+// and empty ones, give no cell of the row, but any value makes the row not
+// blank. Rows before `beginRow` are not read.
+class DifSource : public RowSource {
+ public:
+  DifSource(const DataText& text, int32_t beginRow);
+  // The header names no rows or no columns, or the file ends inside it:
+  // there is nothing to read, and the read gives an empty text.
+  bool unusable() const { return m_unusable; }
+  bool Next(Row& row) override;
+  std::size_t consumed() const override { return m_lines.offset(); }
+  std::size_t size() const override { return m_lines.size(); }
+  int templateColumns() const override { return static_cast<int>(m_columns > 0x7fffffffL ? 0x7fffffffL : m_columns); }
+
+ private:
+  // Ends the row under way into `row`.
+  void EndRow(Row& row, bool ended);
+  void Take(Row& row, std::string_view value);
+
+  LineReader m_lines;
+  int32_t m_beginRow;
+  long m_columns = 0, m_rows = 0;
+  bool m_unusable = false;
+  int32_t m_rowIndex = -1;
+  bool m_inRow = false;      // a row that is read has started and not ended
+  bool m_startPending = false;  // a "BOT" that began the next row was read already
+  long m_cell = 0;
+  bool m_hasValue = false;
+};
+
+// A fixed-width file: every line a row (from the first line on), its trailing
+// blanks gone; its cells are the template's items in item order, each the
+// text at the item's start and length with the blanks around it gone, for the
+// items that start within the line.
+class FixedWidthSource : public RowSource {
+ public:
+  struct Piece {
+    uint16_t start = 0, length = 0;
+    bool placed = false;
+  };
+  FixedWidthSource(const DataText& text, std::vector<Piece> pieces)
+      : m_lines(text, kPlainLineChars), m_pieces(std::move(pieces)) {}
+  bool Next(Row& row) override;
+  std::size_t consumed() const override { return m_lines.offset(); }
+  std::size_t size() const override { return m_lines.size(); }
+
+ private:
+  LineReader m_lines;
+  std::vector<Piece> m_pieces;
+  int32_t m_index = -1;
+};
+
+}  // namespace zephrin

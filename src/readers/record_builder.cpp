@@ -1,0 +1,326 @@
+#include "readers/record_builder.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include <pugixml.hpp>
+
+#include "catalogue/jurisdiction_tables.h"
+#include "platform/codepage.h"
+#include "readers/reader_messages.h"
+#include "result/error_document.h"
+
+namespace zephrin {
+
+namespace {
+
+bool OutsidePrintable(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return u < 0x20 || u > 0x7E;
+}
+
+
+}  // namespace
+
+struct RecordBuilder::CountryList {
+  pugi::xml_document doc;
+  pugi::xml_node root;
+};
+
+RecordBuilder::RecordBuilder(const ReadPlan& plan, const ReadHooks& hooks)
+    : m_plan(plan), m_hooks(hooks), m_progress(hooks) {
+  m_doc.SetSink(hooks.sink);
+  // Which items each column feeds, in item order: a row looks a column up
+  // instead of walking every item for every cell.
+  const auto columnOf = [&](std::size_t j) { return plan.cellsAreItems ? j : std::size_t{plan.items[j].field.nCol}; };
+  std::size_t columns = 0;
+  for (std::size_t j = 0; j < plan.items.size(); ++j)
+    if (plan.items[j].field.placed()) columns = std::max(columns, columnOf(j) + 1);
+  m_colStart.assign(columns + 1, 0);
+  for (std::size_t c = 0; c < columns; ++c) {
+    m_colStart[c] = static_cast<uint32_t>(m_colItems.size());
+    for (std::size_t j = 0; j < plan.items.size(); ++j)
+      if (plan.items[j].field.placed() && columnOf(j) == c) m_colItems.push_back(static_cast<char>(j));
+  }
+  if (columns > 0) m_colStart[columns] = static_cast<uint32_t>(m_colItems.size());
+
+  // The usual read has no rule and no journal: each row's elements are
+  // written straight into room made once for the row, enough for every
+  // placed item's tags and its column's text as many times as items take it.
+  m_plainValues = plan.journal == JournalLayout::kNone && !plan.extraColumnsAsCodes &&
+                  std::all_of(plan.items.begin(), plan.items.end(),
+                              [](const PlanItem& item) { return item.rule == ValueRule::kNone; });
+  for (std::size_t j = 0; j < plan.items.size(); ++j) {
+    if (!plan.items[j].field.placed()) continue;
+    m_rowTagBytes += ResultDocument::ElementRoom(plan.items[j].element, 0);
+    m_perColumn = std::max(m_perColumn, ItemsOf(static_cast<uint32_t>(columnOf(j))).size());
+  }
+}
+
+RecordBuilder::~RecordBuilder() = default;
+
+ReadResult RecordBuilder::Build(RowSource& source) {
+  m_doc.InitXML(m_plan.rootName);
+  for (const auto& [name, value] : m_plan.rootAttributes) m_doc.SetRootAttribute(name, value);
+  LoadCountryList();
+  Row row;
+  while (MayGoOn() && source.Next(row)) {
+    Progress(source);
+    const bool goOn = m_plan.journal == JournalLayout::kBlocks      ? BlockRow(row)
+                      : m_plan.journal == JournalLayout::kLineCodes ? LineCodeRow(row)
+                                                                    : PlainRow(row);
+    if (!goOn) return ReadResult::Error(m_failure);
+  }
+  m_progress.Done(source.size());
+  return Finish(source.templateColumns());
+}
+
+bool RecordBuilder::MayGoOn() const {
+  if (m_plan.recordLimit == 0 || m_records < m_plan.recordLimit) return true;
+  // A journal entry under way is read to its end.
+  return m_plan.journal != JournalLayout::kNone && (m_recordOpen || m_lineCount != 0);
+}
+
+// ---- Rows of plain records -------------------------------------------------------
+
+bool RecordBuilder::PlainRow(const Row& row) {
+  m_written = 0;
+  m_acctnum = m_trc = m_tcc = m_capt = false;
+  if (row.blank && !m_plan.blankRowsAreRecords) {
+    // Counted for the blank run, which the next row with text checks.
+    NoteBlankRun(row.index, true);
+    return true;
+  }
+  if (!StartRecord(row.index)) return false;
+  if (m_plainValues) {
+    WritePlainCells(row);
+  } else {
+    for (const Cell& cell : row.cells) {
+      for (const char j : ItemsOf(cell.column)) Field(Item(j), cell.text);
+      // Every field from the seventh on is one more category code.
+      if (m_plan.extraColumnsAsCodes && cell.column > 5 && !cell.text.empty())
+        m_doc.AddDataElement(m_plan.subcategoryCode, StripQuotes(cell.text), ValueTable());
+    }
+  }
+  if (!row.ended) return true;
+  CompleteChart();
+  NoteBlankRun(row.index, m_written == 0);
+  return BlankRunBelowLimit();
+}
+
+bool RecordBuilder::StartRecord(int32_t index) {
+  if (m_plan.failWithoutRecordName && m_plan.record.name.empty())
+    return Fail(ErrorDocument::Reader(messages::kNoRecordElement));
+  ++m_records;
+  if (!m_plan.lineAttribute) {
+    m_doc.AddMajorNode(m_plan.record);
+    return true;
+  }
+  char buffer[16];
+  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, index + m_plan.lineOffset);
+  m_doc.AddMajorNode(m_plan.record, m_plan.lineAttributeName,
+                     std::string_view(buffer, static_cast<std::size_t>(end - buffer)));
+  return true;
+}
+
+void RecordBuilder::WritePlainCells(const Row& row) {
+  const xml::EscapeTable& table = ValueTable();
+  char* p = m_doc.RecordRoom(m_rowTagBytes + m_perColumn * xml::RoomFor(row.textBytes));
+  for (const Cell& cell : row.cells) {
+    for (const char j : ItemsOf(cell.column)) {
+      const PlanItem& item = Item(j);
+      if (!cell.text.empty()) {
+        ++m_written;
+        ++m_values;
+        NoteChart(item.chart);
+      } else if (!m_plan.emptyFieldElements) {
+        continue;
+      }
+      p = m_doc.ElementAt(p, item.element, StripQuotes(cell.text), table);
+    }
+  }
+  m_doc.CommitRecord(p);
+}
+
+void RecordBuilder::Field(const PlanItem& item, std::string_view field) {
+  if (item.rule != ValueRule::kNone || field.empty()) [[unlikely]] {
+    FieldWithRule(item, field);
+    return;
+  }
+  ++m_written;
+  ++m_values;
+  m_doc.AddDataElement(item.element, StripQuotes(field), ValueTable());
+  NoteChart(item.chart);
+}
+
+std::string_view RecordBuilder::Printable(std::string_view field) {
+  if (m_plan.keepAllCharacters || std::none_of(field.begin(), field.end(), OutsidePrintable)) return field;
+  m_scratch.assign(field);
+  for (char& c : m_scratch)
+    if (OutsidePrintable(c)) c = ' ';
+  return m_scratch;
+}
+
+// ---- Chart records and the blank run ----------------------------------------------
+
+void RecordBuilder::NoteChart(ChartElement chart) {
+  switch (chart) {
+    case ChartElement::kAccountNumber: m_acctnum = true; break;
+    case ChartElement::kTrc: m_trc = true; break;
+    case ChartElement::kTcc: m_tcc = true; break;
+    case ChartElement::kCaption: m_capt = true; break;
+    case ChartElement::kNone: break;
+  }
+}
+
+void RecordBuilder::CompleteChart() {
+  if (m_plan.chart == ChartKind::kTaxCategoryCodes && !(m_trc && m_tcc && m_capt)) {
+    if (!m_capt) m_doc.AddDataNode(m_plan.tccCaption);
+    if (!m_trc) m_doc.AddDataNode(m_plan.trc);
+    if (!m_tcc) m_doc.AddDataNode(m_plan.tcc);
+  } else if (m_plan.chart == ChartKind::kAccounts && !(m_acctnum && m_trc && m_tcc && m_capt)) {
+    if (!m_acctnum) m_doc.AddDataNode(m_plan.accountNumber);
+    if (!m_capt) m_doc.AddDataNode(m_plan.accountCaption);
+    if (!m_trc) m_doc.AddDataNode(m_plan.trc);
+    if (!m_tcc) m_doc.AddDataNode(m_plan.tcc);
+  }
+}
+
+void RecordBuilder::NoteBlankRun(int32_t index, bool wroteNothing) {
+  if (!wroteNothing) m_blankRun = 0;
+  else if (++m_blankRun == 1) m_firstBlank = index;
+}
+
+bool RecordBuilder::BlankRunBelowLimit() {
+  if (m_blankRun < 25) return true;
+  return Fail(ErrorDocument::Reader()
+                  .Text(messages::kBlankRunBefore)
+                  .Number(m_firstBlank + 1)
+                  .Text(messages::kBlankRunAfter)
+                  .Take());
+}
+
+// ---- The end ------------------------------------------------------------------------
+
+bool RecordBuilder::Fail(std::string document) {
+  m_failure = std::move(document);
+  return false;
+}
+
+ReadResult RecordBuilder::Finish(int templateColumns) {
+  if (m_plan.templateElement == TemplateElement::kTmpl) m_doc.AddMajorNode("TMPL");
+  else if (m_plan.templateElement == TemplateElement::kTmplt) m_doc.AddMajorNode("TMPLT");
+  if (m_plan.templateElement != TemplateElement::kNone) {
+    for (const TemplateEntry& e : m_plan.templateDescription) {
+      if (e.column >= templateColumns) break;
+      m_doc.AddDataNode(e.element);
+      if (!e.text.empty()) m_doc.WriteDataNode(e.text);
+    }
+  }
+  if (m_doc.failed()) {
+    const std::string bad = m_doc.badName();
+    (void)m_doc.TakeXML();
+    return ReadResult::Error(ErrorDocument::ReaderWith(messages::kBadNameBefore, bad, messages::kBadNameAfter));
+  }
+  ReadResult result;
+  result.outcome = ReadOutcome::kDocument;
+  result.valuesWritten = m_values;
+  // A streamed document's rest goes to the sink; the text is then empty.
+  result.text = m_doc.TakeXML();
+  return result;
+}
+
+void RecordBuilder::Progress(const RowSource& source) {
+  const std::size_t consumed = source.consumed(), total = source.size();
+  if (consumed < m_progress.next()) return;
+  if (!m_estimated && consumed < total) {
+    // Once a little of the file is read, the whole text's size can be told:
+    // reserve it, so that a large read does not move its text over and over.
+    m_estimated = true;
+    if (!m_hooks.sink) {
+      const double ratio = static_cast<double>(m_doc.size()) / static_cast<double>(consumed);
+      m_doc.Reserve(static_cast<std::size_t>(ratio * static_cast<double>(total) * 1.05) + (64u << 10));
+    }
+  }
+  m_progress.Tick(consumed, total);
+}
+
+// ---- Value rules ----------------------------------------------------------------------
+
+void RecordBuilder::LoadCountryList() {
+  const std::string& xml = m_plan.countryJurisdictions;
+  if (xml.empty()) return;
+  auto list = std::make_unique<CountryList>();
+  const pugi::xml_parse_result result = list->doc.load_buffer(xml.data(), xml.size());
+  if (result) {
+    list->root = list->doc.document_element();
+    m_country = std::move(list);
+    return;
+  }
+  const auto offset = static_cast<std::size_t>(std::max<std::ptrdiff_t>(result.offset, 0));
+  const long line =
+      1 + std::count(xml.begin(), xml.begin() + static_cast<std::ptrdiff_t>(std::min(offset, xml.size())), '\n');
+  if (m_hooks.message) m_hooks.message("Parse Error", "At line " + std::to_string(line) + "\n" + result.description());
+}
+
+std::string RecordBuilder::CountryId(std::string_view name, std::string_view abbrev) const {
+  if (!m_country || !m_country->root) return {};
+  pugi::xpath_variable_set vars;
+  vars.add("name", pugi::xpath_type_string);
+  vars.set("name", AnsiToUtf8(name).c_str());
+  pugi::xpath_query q("./Jurisdictions/Jurisdiction[Name = $name]", &vars);
+  const pugi::xml_node node = q.evaluate_node(m_country->root).node();
+  if (!node) return {};
+  const pugi::xml_attribute a = node.attribute("Abbrev");
+  const pugi::xml_attribute id = node.attribute("ID");
+  if (!a || !id || Utf8ToAnsi(a.value()) != abbrev) return {};
+  return Utf8ToAnsi(id.value());
+}
+
+void RecordBuilder::FieldWithRule(const PlanItem& item, std::string_view field) {
+  const ValueRule rule = item.rule;
+  if (rule == ValueRule::kTaxRateName) {
+    // The name is held for the "Jurisdiction" items of this and later rows.
+    if (!field.empty()) m_heldJurName.assign(StripQuotes(Printable(field)));
+    return;
+  }
+  if (field.empty()) {
+    if (m_plan.emptyFieldElements) m_doc.AddDataNode(item.element);
+    return;
+  }
+  ++m_written;
+  ++m_values;
+  m_doc.AddDataNode(item.element);
+  std::string value = EscapeXmlText(StripQuotes(Printable(field)));
+  std::string kept;
+  const JurisdictionTables& jur = *m_plan.jurisdictions;
+  switch (rule) {
+    case ValueRule::kJurIndexPadded:
+    case ValueRule::kTaxExpPostal: value = jur.FindJurIndex(value + "000000"); break;
+    case ValueRule::kTaxPayPostal:
+    case ValueRule::kTaxPayPostalRetType:
+      kept = value;
+      value = jur.FindJurIndex(value);
+      break;
+    case ValueRule::kPadAdj:
+      if (value.size() < 4) value.insert(0, 4 - value.size(), '0');
+      break;
+    case ValueRule::kTaxRateJurNamed:
+      if (!m_heldJurName.empty()) {
+        m_doc.SetDataNodeAttribute("JurName", m_heldJurName);
+        std::string id = CountryId(m_heldJurName, value);
+        value = id.empty() ? jur.FindJurID(value) : std::move(id);
+        break;
+      }
+      [[fallthrough]];
+    case ValueRule::kTaxRateJur: value = jur.FindJurID(value); break;
+    default: break;
+  }
+  m_doc.WriteDataNode(value, xml::kText);
+  if (rule == ValueRule::kTaxPayPostalRetType) m_doc.SetDataNodeAttribute("RetType", jur.FindTIJurCode(kept));
+  if (rule == ValueRule::kTaxPayPostal || rule == ValueRule::kTaxPayPostalRetType || rule == ValueRule::kTaxExpPostal)
+    m_doc.AddMajorChild("PayNodes");
+  NoteChart(item.chart);
+}
+
+}  // namespace zephrin

@@ -1,0 +1,128 @@
+// The record builder: the one place where a plain read's rules live. It takes
+// the rows of any source and the read plan, and writes the result document:
+// a record per row (or per journal entry), an element per placed item, the
+// value rules, the chart record completion, journal entries, the 25 blank
+// rows that end a read, the record limit, progress, and the template
+// description after the last record.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "readers/csv_split.h"
+#include "readers/read_plan.h"
+#include "readers/row_source.h"
+#include "result/read_result.h"
+#include "result/result_document.h"
+
+namespace zephrin {
+
+class RecordBuilder {
+ public:
+  RecordBuilder(const ReadPlan& plan, const ReadHooks& hooks);
+  ~RecordBuilder();
+  RecordBuilder(const RecordBuilder&) = delete;
+  RecordBuilder& operator=(const RecordBuilder&) = delete;
+
+  // Reads every row of `source` and gives the read's outcome.
+  ReadResult Build(RowSource& source);
+
+ private:
+  // ---- Rows ------------------------------------------------------------------
+  // False when the read must end (m_failure then holds its error document).
+  bool PlainRow(const Row& row);
+  bool BlockRow(const Row& row);
+  bool LineCodeRow(const Row& row);
+  // Whether another row may be read under the record limit.
+  bool MayGoOn() const;
+
+  // ---- Records and fields ----------------------------------------------------
+  bool StartRecord(int32_t index);
+  // The elements of a row of plain values (no rule, no journal), in one go.
+  void WritePlainCells(const Row& row);
+  // The field pipeline of one item, for a field as the file has it.
+  void Field(const PlanItem& item, std::string_view field);
+  void FieldWithRule(const PlanItem& item, std::string_view field);
+  // The items a cell feeds, in item order (indexes into the plan's items).
+  std::string_view ItemsOf(uint32_t column) const {
+    if (column + 1 >= m_colStart.size()) return {};
+    return std::string_view(m_colItems).substr(m_colStart[column], m_colStart[column + 1] - m_colStart[column]);
+  }
+  const PlanItem& Item(char j) const { return m_plan.items[static_cast<unsigned char>(j)]; }
+  // A field with the characters outside " " to "~" as spaces, unless the read
+  // keeps every character.
+  std::string_view Printable(std::string_view field);
+  const xml::EscapeTable& ValueTable() const {
+    return m_plan.keepAllCharacters ? xml::kTextTwice : xml::kTextTwicePrintable;
+  }
+
+  // ---- Chart records and the blank run ---------------------------------------
+  void NoteChart(ChartElement chart);
+  void CompleteChart();
+  // Counts a row that wrote no value, or ends the run.
+  void NoteBlankRun(int32_t index, bool wroteNothing);
+  // The run reached the 25 rows that end a read: false, with the failure set.
+  bool BlankRunBelowLimit();
+
+  // ---- Journal entries -------------------------------------------------------
+  void StartEntry(int32_t index);
+  // Blank rows counted in an entry: the third ends it.
+  void CountEntryRow(bool blank);
+  // Ends the header of an entry: its missing header items as empty elements
+  // (chart reads), then the "Accounts" list.
+  void OpenAccounts();
+  bool EntryField(const PlanItem& item, std::size_t j, std::string_view field);
+  bool LineCodeField(const PlanItem& item, std::size_t j, std::string_view field, int32_t index);
+  bool AccountElement(const XmlTag& tag, std::string_view noList);
+
+  // ---- The end ---------------------------------------------------------------
+  bool Fail(std::string document);
+  ReadResult Finish(int templateColumns);
+  void Progress(const RowSource& source);
+
+  const ReadPlan& m_plan;
+  const ReadHooks& m_hooks;
+  ResultDocument m_doc;
+  std::string m_failure;
+
+  // Which items each column feeds: m_colItems[m_colStart[c] ..
+  // m_colStart[c + 1]) are item indexes (as bytes).
+  std::vector<uint32_t> m_colStart;
+  std::string m_colItems;
+  bool m_plainValues = false;    // no rule, no journal, no extra column: rows go in one step
+  std::size_t m_rowTagBytes = 0, m_perColumn = 1;
+
+  // The current row.
+  int m_written = 0;
+  bool m_acctnum = false, m_trc = false, m_tcc = false, m_capt = false;
+  // The run of rows that wrote nothing.
+  int m_blankRun = 0;
+  int32_t m_firstBlank = 0;
+
+  // Journal entries.
+  bool m_recordOpen = false, m_headerDone = false;
+  int m_blankCount = 0, m_lineCount = 0;
+  std::array<bool, 25> m_outFlag{};
+  bool m_balanceWritten = false, m_numberWritten = false, m_transferWritten = false;
+  bool m_skipEntry = false;  // line-code layout: the entry is not of the kind read
+  int m_entryLine = 0;       // line-code layout: the entry's non-blank lines so far
+
+  // TAXRATE: the jurisdiction name held for later rows, and the country's list.
+  std::string m_heldJurName;
+  struct CountryList;
+  std::unique_ptr<CountryList> m_country;
+  void LoadCountryList();
+  std::string CountryId(std::string_view name, std::string_view abbrev) const;
+
+  std::string m_scratch;
+  std::size_t m_records = 0;
+  std::size_t m_values = 0;
+  bool m_estimated = false;
+  ProgressTicker m_progress;
+};
+
+}  // namespace zephrin

@@ -1,0 +1,55 @@
+// What a data file is to the record builder: rows of cells. A source turns a
+// file's text into rows and nothing else; the builder applies the read plan
+// to them, the same way for every format. A new input format is a new source.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace zephrin {
+
+// One cell of a row: its column (a comma-separated field's index, a DIF
+// cell's, a workbook's column) and its text as the format gives it.
+struct Cell {
+  uint32_t column = 0;
+  std::string_view text;
+};
+
+struct Row {
+  // The row's index in the file, counted from 0: its line, or its DIF row.
+  int32_t index = 0;
+  // The cells in column order (views that stay valid until the next row).
+  std::vector<Cell> cells;
+  // A blank row, as journal entries count them: an empty line, or a DIF row
+  // without a value.
+  bool blank = false;
+  // The row was closed as its format closes a row (a DIF row by its "-1"
+  // line); a row cut short by the end of the file is not.
+  bool ended = true;
+  // An upper bound of the bytes of all the cells' texts.
+  std::size_t textBytes = 0;
+
+  void Clear() {
+    cells.clear();
+    blank = false;
+    ended = true;
+    textBytes = 0;
+  }
+};
+
+class RowSource {
+ public:
+  virtual ~RowSource() = default;
+  // The next row; false at the end of the data.
+  virtual bool Next(Row& row) = 0;
+  // Bytes of the text consumed so far, and in all (for progress).
+  virtual std::size_t consumed() const = 0;
+  virtual std::size_t size() const = 0;
+  // How many columns the template description after the last record covers:
+  // the most fields of a line, or the columns a header announces.
+  virtual int templateColumns() const { return 0; }
+};
+
+}  // namespace zephrin
