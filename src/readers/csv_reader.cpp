@@ -51,6 +51,7 @@ ReadResult ReadPlainValues(const ReadPlan& plan, const DataText& text, PlainRead
         const PlanItem& item = r.Item(static_cast<std::size_t>(static_cast<unsigned char>(j)));
         if (!field.empty()) {
           ++r.m_written;
+          ++r.m_valuesWritten;
           r.SetChartFlag(item.chart);
         }
         p = doc.WriteElementAt(p, item.element, PlainReader::StripQuotes(field), table);

@@ -146,6 +146,7 @@ void PlainReader::HandleFieldWithRule(std::size_t j, std::string_view field) {
     return;
   }
   ++m_written;
+  ++m_valuesWritten;
   if (rule == ValueRule::kNone) {
     doc.AddEscapedDataNode(item.element, StripQuotes(field), ValueTable());
   } else {
@@ -239,6 +240,7 @@ bool PlainReader::JEHandleField(std::size_t j, std::string_view field, bool twoB
   ResultDocument& doc = m_doc;
   const std::size_t count = m_plan.items.size();
   ++m_written;
+  ++m_valuesWritten;
   const std::string_view item = m_plan.items[j].name;
   const bool isNumber = item == "Account_Number";
   const bool isTransfer = item == "Transfer from Provision";
@@ -319,6 +321,7 @@ ReadResult PlainReader::TakeResult() {
   ReadResult result;
   result.outcome = ReadOutcome::kDocument;
   result.text = m_doc.TakeXML();
+  result.valuesWritten = m_valuesWritten;
   if (m_hooks.sink) {
     // The rest of a streamed document goes after what went before.
     m_hooks.sink->Write(result.text.view());

@@ -62,6 +62,7 @@ class PlainReader {
       return;
     }
     ++m_written;
+    ++m_valuesWritten;
     m_doc.AddEscapedDataNode(item.element, StripQuotes(field), ValueTable());
     SetChartFlag(item.chart);
   }
@@ -133,7 +134,8 @@ class PlainReader {
   ResultDocument m_doc;
   std::string m_failure;
 
-  int m_written = 0;
+  int m_written = 0;           // values written on the current line
+  std::size_t m_valuesWritten = 0;  // values written by the whole read
   bool m_acctnum = false, m_trc = false, m_tcc = false, m_capt = false;
   int m_blankRun = 0, m_firstBlank = 0;
 

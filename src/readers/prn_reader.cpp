@@ -84,6 +84,7 @@ ReadResult ReadFixedWidth(const ReadPlan& plan, const DataText& text, const Read
         if (field.empty()) continue;
         doc.AddEscapedDataNode(planItem.element, PlainReader::StripQuotes(field), r.ValueTable());
         ++r.m_written;
+        ++r.m_valuesWritten;
         r.SetChartFlag(planItem.chart);
         continue;
       }
@@ -134,6 +135,7 @@ ReadResult ReadFixedWidth(const ReadPlan& plan, const DataText& text, const Read
           }
           doc.WriteDataNode(PlainReader::StripQuotes(field), r.ValueTable());
           ++r.m_written;
+          ++r.m_valuesWritten;
           if ((!r.m_headerDone || isNumber || (plan.balanceOnly && (isBalance || item == "RTP_Adj_Override"))) &&
               j < r.m_outFlag.size())
             r.m_outFlag[j] = true;
