@@ -55,7 +55,7 @@ _zephrinimport() {
   local options
   case $command in
     read) options="--template -t --type --id --more-info --year --batch --intl-type --intl-param --format
-      --output -o --jurisdictions --category-types --country-jurisdictions --country --help" ;;
+      --output -o --strict --jurisdictions --category-types --country-jurisdictions --country --help" ;;
     call) options="--describe --help" ;;
     serve) options="--port --open --help" ;;
     edit) options="--type --template -t --intl-type --help" ;;

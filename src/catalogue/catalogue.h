@@ -91,6 +91,10 @@ struct KnownTypeCode {
   std::string templates;
 };
 ZEPHRIN_API std::vector<KnownTypeCode> KnownTypeCodes();
+// The host codes that take a saved template of a kind (its "Info": "COA",
+// "JE", "INTL", ...): those whose item set is that kind, in table order.
+// Empty for a kind no host code takes.
+ZEPHRIN_API std::vector<std::string> TypesTakingKind(std::string_view kind);
 
 // ---------------------------------------------------------------------------
 // Record element names by template code.

@@ -179,6 +179,13 @@ std::vector<KnownTypeCode> KnownTypeCodes() {
   return codes;
 }
 
+std::vector<std::string> TypesTakingKind(std::string_view kind) {
+  std::vector<std::string> codes;
+  for (const HostTypeInfo* t = kHostTypes; t->code[0] != '\0'; ++t)
+    if (kind == t->itemSet) codes.emplace_back(t->code);
+  return codes;
+}
+
 // ---------------------------------------------------------------------------
 
 namespace {

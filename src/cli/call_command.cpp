@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/standard_output.h"
 #include "server/web_server.h"
 #include "service/host_protocol.h"
 #include "service/protocol_description.h"
@@ -14,7 +15,7 @@ namespace zephrin::cli {
 namespace {
 class StdoutSink : public OutputSink {
  public:
-  bool Write(std::string_view piece) override { return std::fwrite(piece.data(), 1, piece.size(), stdout) == piece.size(); }
+  bool Write(std::string_view piece) override { return WriteOut(piece); }
 };
 }  // namespace
 
@@ -29,8 +30,7 @@ void RegisterCallCommand(CLI::App& app, int& exitCode) {
                 "result, the dialog answers and the error codes.");
   cmd->callback([&exitCode, describe]() {
     if (*describe) {
-      const std::string doc = DescribeHostProtocol();
-      std::fwrite(doc.data(), 1, doc.size(), stdout);
+      WriteOut(DescribeHostProtocol());
       exitCode = 0;
       return;
     }
@@ -45,13 +45,14 @@ void RegisterCallCommand(CLI::App& app, int& exitCode) {
     // Responses go to standard output in pieces, a large text straight from
     // the read's buffer.
     StdoutSink out;
+    // A host that cannot be answered gets no further calls run.
     std::string line;
-    while (std::getline(std::cin, line)) {
+    while (!OutFailed() && std::getline(std::cin, line)) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       if (line.find_first_not_of(" \t") == std::string::npos) continue;
       if (protocol.HandleLine(line, out)) {
         out.Write("\n");
-        std::fflush(stdout);
+        FlushOut();
       }
     }
     exitCode = 0;

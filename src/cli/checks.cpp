@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "cli/standard_output.h"
 #include "platform/codepage.h"
 #include "platform/text.h"
 #include "templates/store.h"
@@ -99,6 +100,19 @@ std::optional<std::string> MissingTemplate(std::string_view name, const Template
          " (zephrinimport templates lists the saved ones; ZEPHRINIMPORT_HOME chooses the folder)";
 }
 
+std::optional<std::string> WrongTemplateKind(std::string_view name, std::string_view importType,
+                                             const TemplateStore& store) {
+  if (FindBuiltInTemplate(name) != nullptr) return std::nullopt;
+  const std::string kind = AnsiToUtf8(store.TemplateCode(Utf8ToAnsi(name)));
+  const std::vector<std::string> types = TypesTakingKind(kind);
+  if (std::find(types.begin(), types.end(), importType) != types.end()) return std::nullopt;
+  std::string takers;
+  for (const std::string& type : types) takers += (takers.empty() ? "" : ", ") + type;
+  return "the template " + std::string(name) + " is a " + kind + " template, which " + std::string(importType) +
+         " does not read; " + (takers.empty() ? "no import type reads " + kind + " templates"
+                                              : kind + " templates go with " + takers);
+}
+
 std::optional<std::string> UnreadableDataFile(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
@@ -128,13 +142,13 @@ void RegisterTypesCommand(CLI::App& app, int& exitCode) {
       captionWidth = std::max(captionWidth, c.caption.size());
     }
     const auto row = [&](const std::string& code, const std::string& caption, const std::string& templates) {
-      std::printf("%-*s  %-*s  %s\n", static_cast<int>(codeWidth), code.c_str(), static_cast<int>(captionWidth),
-                  caption.c_str(), templates.c_str());
+      PrintOut("%-*s  %-*s  %s\n", static_cast<int>(codeWidth), code.c_str(), static_cast<int>(captionWidth),
+               caption.c_str(), templates.c_str());
     };
     row("CODE", "CAPTION", "TEMPLATES");
     for (const KnownTypeCode& c : codes) row(c.code, c.caption, c.templates);
-    std::printf("\nA saved template goes with the codes of the kind it records (its \"Info\" key, which the layout "
-                "editor\nsets from the code it was opened for); a built-in template needs no store.\n");
+    PrintOut("\nA saved template goes with the codes of the kind it records (its \"Info\" key, which the layout "
+             "editor\nsets from the code it was opened for); a built-in template needs no store.\n");
     exitCode = 0;
   });
 }

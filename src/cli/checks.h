@@ -31,6 +31,12 @@ std::optional<std::string> UnknownTypeCode(std::string_view code);
 // The refusal of a template that is neither built in nor saved in the store.
 std::optional<std::string> MissingTemplate(std::string_view name, const TemplateStore& store);
 
+// The refusal of a saved template of a kind (its "Info") that the import
+// type does not read, naming the types that do. Built-in templates are not
+// checked: they go with their own codes.
+std::optional<std::string> WrongTemplateKind(std::string_view name, std::string_view importType,
+                                             const TemplateStore& store);
+
 // Why a data file cannot be read ("no such file", "it is a folder",
 // "permission denied"); nothing when it can be opened. A pipe or a device
 // can be opened.
@@ -39,5 +45,23 @@ std::optional<std::string> UnreadableDataFile(const std::string& path);
 // zephrinimport types: every import type code with its caption and the
 // templates it takes.
 void RegisterTypesCommand(CLI::App& app, int& exitCode);
+
+// ---- Usage errors (usage_errors.cpp) -----------------------------------------
+
+// The refusal of the first option among `args` (what follows the command's
+// name) that `command` does not have, with the closest of its options; nothing
+// when every option is known. CLI11 alone would report a misspelled required
+// option as a missing one.
+std::optional<std::string> UnknownOption(const CLI::App& command, std::span<char* const> args);
+
+// CLI11's refusal of a command line in the program's own words, with where
+// to find the options of `command` ("" before a command).
+std::string UsageErrorText(const CLI::ParseError& error, const std::string& command);
+
+// Validators that say in words what an option takes: a whole number from
+// `low` to `high` ("the WHAT must be a number from LOW to HIGH`example` (not
+// "VALUE")"), and a file that can be read ("cannot read PATH: why").
+CLI::Validator WholeNumber(long low, long high, const std::string& what, const std::string& example = "");
+CLI::Validator ReadableFile();
 
 }  // namespace zephrin::cli

@@ -5,6 +5,7 @@
 
 #include "cli/checks.h"
 #include "cli/commands.h"
+#include "cli/standard_output.h"
 #include "server/web_server.h"
 #include "service/xml_wrapper.h"
 
@@ -28,7 +29,7 @@ void RegisterEditCommand(CLI::App& app, int& exitCode) {
   cmd->add_option("--type", opts->type, "The import type code (zephrinimport types lists them).")->required();
   cmd->add_option("--template,-t", opts->templateName, "The template to edit (default: a new one).");
   cmd->add_option("--intl-type", opts->intlType, "The international kind (0 to 99) of an INTL template.")
-      ->check(CLI::Range(0, 99));
+      ->check(WholeNumber(0, 99, "international kind"));
   cmd->callback([opts, &exitCode]() {
     if (auto refusal = UnknownTypeCode(opts->type)) {
       Refuse(*refusal);
@@ -52,8 +53,8 @@ void RegisterEditCommand(CLI::App& app, int& exitCode) {
       exitCode = 1;
       return;
     }
-    std::printf("%s\n", name->c_str());
-    std::fflush(stdout);
+    WriteOut(*name + "\n");
+    FlushOut();
     exitCode = 0;
   });
 }

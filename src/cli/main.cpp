@@ -3,7 +3,8 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <iostream>
+#include <span>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,12 @@
 
 #include "cli/checks.h"
 #include "cli/commands.h"
+#include "cli/standard_output.h"
+#include "platform/signal_cleanup.h"
 
 namespace {
+
+using zephrin::cli::Refuse;
 
 // The subcommand named `name`, or nullptr.
 CLI::App* FindCommand(CLI::App& app, const std::string& name) {
@@ -30,8 +35,8 @@ std::vector<std::string> CommandNames(CLI::App& app) {
 // An unknown command, named, with the closest ones.
 int RefuseCommand(CLI::App& app, const std::string& name) {
   const std::vector<std::string> names = CommandNames(app);
-  zephrin::cli::Refuse("unknown command \"" + name + "\"" + zephrin::cli::DidYouMean(name, names) +
-                       "; zephrinimport help lists the commands");
+  Refuse("unknown command \"" + name + "\"" + zephrin::cli::DidYouMean(name, names) +
+         "; zephrinimport help lists the commands");
   return 2;
 }
 
@@ -40,9 +45,55 @@ std::string MainHelp(CLI::App& app) {
   return app.get_formatter()->make_help(&app, "zephrinimport", CLI::AppFormatMode::Normal);
 }
 
-}  // namespace
+// zephrinimport help [COMMAND].
+int ShowHelp(CLI::App& app, CLI::App* help, const std::string& topic) {
+  if (topic.empty()) {
+    zephrin::cli::WriteOut(MainHelp(app));
+    return 0;
+  }
+  CLI::App* command = FindCommand(app, topic);
+  if (command == nullptr || command == help) return RefuseCommand(app, topic);
+  zephrin::cli::WriteOut(command->help("zephrinimport"));
+  return 0;
+}
 
-int main(int argc, char** argv) {
+// Parses the command line, which runs the command. The one place where a
+// failure inside a command stops: it is reported in one line, and nothing
+// half-done is left behind (outputs are written whole or not at all). -1
+// when the command ran and set its own exit status.
+int Parse(CLI::App& app, int argc, char** argv) {
+  const std::string first = argv[1];
+  CLI::App* command = FindCommand(app, first);
+  try {
+    if (command != nullptr) {
+      const auto unknown = zephrin::cli::UnknownOption(*command, std::span<char* const>(argv + 2, argv + argc));
+      if (unknown) {
+        Refuse(*unknown);
+        return 2;
+      }
+    }
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == 0) {
+      // --help, --version: their text goes out as every other is, checked.
+      std::ostringstream text;
+      const int code = app.exit(e, text, text);
+      zephrin::cli::WriteOut(text.str());
+      return code;
+    }
+    Refuse(zephrin::cli::UsageErrorText(e, command != nullptr ? first : std::string()));
+    return 2;
+  } catch (const std::bad_alloc&) {
+    Refuse("out of memory");
+    return 1;
+  } catch (const std::exception& e) {
+    Refuse(std::string("internal error: ") + e.what());
+    return 1;
+  }
+  return -1;
+}
+
+int Run(int argc, char** argv) {
   CLI::App app{"zephrinimport: imports comma-separated, DIF and fixed-width data files through saved templates "
                "and prints the records as XML."};
   app.name("zephrinimport");
@@ -56,44 +107,23 @@ int main(int argc, char** argv) {
   help->add_option("COMMAND", helpTopic, "The command to show the options of.");
 
   // Alone, the program says how it is used.
-  if (argc < 2) {
-    std::cout << MainHelp(app);
-    return 0;
-  }
+  if (argc < 2) return ShowHelp(app, help, "");
   const std::string first = argv[1];
   if (!first.starts_with("-") && FindCommand(app, first) == nullptr) return RefuseCommand(app, first);
   if (first.starts_with("-") && first != "-h" && first != "--help" && first != "--version") {
-    zephrin::cli::Refuse("unknown option \"" + first + "\": a command comes first; zephrinimport help lists them");
+    Refuse("unknown option \"" + first + "\": a command comes first; zephrinimport help lists them");
     return 2;
   }
-
-  // The one place where a failure inside a command stops: it is reported in
-  // one line, and nothing half-done is left behind (outputs are written whole
-  // or not at all).
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& e) {
-    if (e.get_exit_code() == 0) return app.exit(e);
-    std::string message = e.what();
-    const std::string command = FindCommand(app, first) != nullptr ? " " + first : "";
-    zephrin::cli::Refuse(message + "; zephrinimport help" + command + " shows the options");
-    return 2;
-  } catch (const std::bad_alloc&) {
-    zephrin::cli::Refuse("out of memory");
-    return 1;
-  } catch (const std::exception& e) {
-    zephrin::cli::Refuse(std::string("internal error: ") + e.what());
-    return 1;
-  }
-  if (help->parsed()) {
-    if (helpTopic.empty()) {
-      std::cout << MainHelp(app);
-      return 0;
-    }
-    CLI::App* topic = FindCommand(app, helpTopic);
-    if (topic == nullptr || topic == help) return RefuseCommand(app, helpTopic);
-    std::cout << topic->help("zephrinimport");
-    return 0;
-  }
+  if (const int refused = Parse(app, argc, argv); refused >= 0) return refused;
+  if (help->parsed()) return ShowHelp(app, help, helpTopic);
   return zephrin::cli::ExitCode();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Interrupted, a command removes the files it was making (and its copy of
+  // standard input) before it ends.
+  zephrin::InstallSignalCleanup();
+  return zephrin::cli::FinishOutput(Run(argc, argv));
 }

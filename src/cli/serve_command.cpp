@@ -12,6 +12,7 @@
 
 #include "cli/checks.h"
 #include "cli/commands.h"
+#include "cli/standard_output.h"
 #include "platform/home_folder.h"
 #include "server/browser_opener.h"
 #include "server/web_server.h"
@@ -39,6 +40,75 @@ class StringSink : public OutputSink {
   std::string& m_out;
 };
 
+// Serves until SIGINT or SIGTERM; the exit status.
+int Serve(const ServeOptions& o) {
+  // Signals are taken by this thread alone, so that the server's threads
+  // never see them.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  EditorHub hub;
+  HubUserInterface ui(hub);
+  CxmlWrapper service(&ui);
+  service.SetEditorHost(&hub);
+  HostProtocol protocol(service, ui);
+
+  std::string info;
+  service.GetTemplateInfo(info);  // establishes the template store, as a host does first
+  std::error_code ec;
+  hub.SetRoots({std::filesystem::current_path(ec).string(), HomeFolder(), service.store().folder()});
+  // The editor's live preview reads through the service object (its thread
+  // waits in EditLayout meanwhile); an EditLayout whose page went away
+  // before the editor was shown ends as Cancel.
+  hub.SetPreviewReader(PreviewReaderFor(service));
+  hub.SetCallerGone(&server::RequestCallerGone);
+
+  // Declared before the server, which tells it when the browser came.
+  server::BrowserOpener opener;
+  server::WebServerOptions options;
+  options.port = o.port;
+  options.onTokenAccepted = [&opener] { opener.Reached(); };
+  options.webDir = server::DefaultWebDir();
+  options.rpc = [&](std::string_view body) -> std::string {
+    // One call at a time; a call that waits for the user (the editor, a
+    // file dialog) keeps the others out, who are told after 5 s that the
+    // service is busy. A request without its own dialog answers has the
+    // page answer them.
+    std::string response;
+    StringSink sink(response);
+    HostProtocol::CallOptions call;
+    call.wait = std::chrono::seconds(5);
+    call.beforeCall = [&](bool carriesAnswers) { ui.SetInteractive(!carriesAnswers); };
+    protocol.HandleLine(body, sink, call);
+    ui.SetInteractive(false);
+    return response;
+  };
+  server::WebServer web(options, hub);
+  std::string error;
+  if (!web.Start(&error)) {
+    Refuse("the server cannot start: " + error);
+    return 1;
+  }
+  // A server whose address cannot be shown can be reached by no one.
+  if (!PrintOut("zephrinimport serve: open %s\n", web.Url().c_str()) || !FlushOut()) return 1;
+  if (o.open) {
+    opener.Open(web.Url(), [] {
+      Refuse("no browser could be opened; open the address above by hand.");
+      std::fflush(stderr);
+    });
+  }
+
+  int sig = 0;
+  sigwait(&signals, &sig);
+  std::fprintf(stderr, "zephrinimport serve: stopping\n");
+  hub.Stop();  // an open editor or dialog is cancelled
+  web.Stop();
+  return 0;
+}
+
 }  // namespace
 
 void RegisterServeCommand(CLI::App& app, int& exitCode) {
@@ -47,78 +117,12 @@ void RegisterServeCommand(CLI::App& app, int& exitCode) {
       "serve",
       "Serves the import page and the layout editor on 127.0.0.1, with the host protocol as POST /rpc, until "
       "interrupted. Prints the address to open; every request needs its token.");
-  cmd->add_option("--port", opts->port, "The port to listen on (default: any free port).")->check(CLI::Range(0, 65535));
+  cmd->add_option("--port", opts->port, "The port to listen on (default: any free port).")
+      ->check(WholeNumber(0, 65535, "port"));
   cmd->add_flag("--open", opts->open,
                 "Open the address in the desktop's browser, through a private page that forwards to it, so that "
                 "the token is on no command line.");
-  cmd->callback([opts, &exitCode]() {
-    // Signals are taken by this thread alone, so that the server's threads
-    // never see them.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-
-    EditorHub hub;
-    HubUserInterface ui(hub);
-    CxmlWrapper service(&ui);
-    service.SetEditorHost(&hub);
-    HostProtocol protocol(service, ui);
-
-    std::string info;
-    service.GetTemplateInfo(info);  // establishes the template store, as a host does first
-    std::error_code ec;
-    hub.SetRoots({std::filesystem::current_path(ec).string(), HomeFolder(), service.store().folder()});
-    // The editor's live preview reads through the service object (its thread
-    // waits in EditLayout meanwhile); an EditLayout whose page went away
-    // before the editor was shown ends as Cancel.
-    hub.SetPreviewReader(PreviewReaderFor(service));
-    hub.SetCallerGone(&server::RequestCallerGone);
-
-    // Declared before the server, which tells it when the browser came.
-    server::BrowserOpener opener;
-    server::WebServerOptions options;
-    options.port = opts->port;
-    options.onTokenAccepted = [&opener] { opener.Reached(); };
-    options.webDir = server::DefaultWebDir();
-    options.rpc = [&](std::string_view body) -> std::string {
-      // One call at a time; a call that waits for the user (the editor, a
-      // file dialog) keeps the others out, who are told after 5 s that the
-      // service is busy. A request without its own dialog answers has the
-      // page answer them.
-      std::string response;
-      StringSink sink(response);
-      HostProtocol::CallOptions call;
-      call.wait = std::chrono::seconds(5);
-      call.beforeCall = [&](bool carriesAnswers) { ui.SetInteractive(!carriesAnswers); };
-      protocol.HandleLine(body, sink, call);
-      ui.SetInteractive(false);
-      return response;
-    };
-    server::WebServer web(options, hub);
-    std::string error;
-    if (!web.Start(&error)) {
-      Refuse("the server cannot start: " + error);
-      exitCode = 1;
-      return;
-    }
-    std::printf("zephrinimport serve: open %s\n", web.Url().c_str());
-    std::fflush(stdout);
-    if (opts->open) {
-      opener.Open(web.Url(), [] {
-        Refuse("no browser could be opened; open the address above by hand.");
-        std::fflush(stderr);
-      });
-    }
-
-    int sig = 0;
-    sigwait(&signals, &sig);
-    std::fprintf(stderr, "zephrinimport serve: stopping\n");
-    hub.Stop();  // an open editor or dialog is cancelled
-    web.Stop();
-    exitCode = 0;
-  });
+  cmd->callback([opts, &exitCode]() { exitCode = Serve(*opts); });
 }
 
 }  // namespace zephrin::cli

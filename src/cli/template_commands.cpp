@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/standard_output.h"
 #include "platform/codepage.h"
 #include "platform/profile.h"
 #include "service/xml_wrapper.h"
@@ -34,7 +35,7 @@ void PadTo(std::string& line, std::string_view cell, std::size_t width) {
 void PrintLine(std::string line) {
   while (!line.empty() && line.back() == ' ') line.pop_back();
   line += '\n';
-  std::fwrite(line.data(), 1, line.size(), stdout);
+  WriteOut(line);
 }
 
 std::string Plural(std::size_t n, const char* one, const char* many) {
@@ -44,12 +45,12 @@ std::string Plural(std::size_t n, const char* one, const char* many) {
 // The readable listing: one row per template with the data files that use
 // it, then the data files whose template is not in the index.
 void PrintTable(const TemplateListing& listing, const std::string& storePath) {
-  std::printf("Template store: %s\n", storePath.c_str());
+  PrintOut("Template store: %s\n", storePath.c_str());
   if (listing.templates.empty() && listing.files.empty()) {
-    std::printf("No templates are saved.\n");
+    PrintOut("No templates are saved.\n");
     return;
   }
-  std::printf("\n");
+  PrintOut("\n");
   struct Row {
     std::string name, type;
     std::vector<std::string> files;
@@ -104,7 +105,7 @@ void PrintTable(const TemplateListing& listing, const std::string& storePath) {
     fileWidth = std::max(fileWidth, DisplayWidth(orphans.back().first));
   }
   if (!orphans.empty()) {
-    std::printf("%sData files whose template is not in the list:\n", rows.empty() ? "" : "\n");
+    PrintOut("%sData files whose template is not in the list:\n", rows.empty() ? "" : "\n");
     for (const auto& [fileName, note] : orphans) {
       std::string line = "  ";
       PadTo(line, fileName, fileWidth + 2);
@@ -112,7 +113,7 @@ void PrintTable(const TemplateListing& listing, const std::string& storePath) {
       PrintLine(std::move(line));
     }
   }
-  std::printf("\n%s, %s.\n", Plural(listing.templates.size(), "template", "templates").c_str(),
+  PrintOut("\n%s, %s.\n", Plural(listing.templates.size(), "template", "templates").c_str(),
               Plural(listing.files.size(), "data file", "data files").c_str());
 }
 
@@ -131,7 +132,7 @@ void Report(DeleteOutcome outcome, const std::string& error, const std::string& 
             int& exitCode) {
   switch (outcome) {
     case DeleteOutcome::kDeleted:
-      std::printf("%s\n", done.c_str());
+      PrintOut("%s\n", done.c_str());
       exitCode = 0;
       return;
     case DeleteOutcome::kNotThere:
@@ -158,7 +159,7 @@ void RegisterTemplateCommands(CLI::App& app, int& exitCode) {
       std::string info;
       service.GetTemplateInfo(info);
       info += '\n';
-      std::fwrite(info.data(), 1, info.size(), stdout);
+      WriteOut(info);
       exitCode = 0;
       return;
     }

@@ -223,6 +223,7 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
           }
           xml.Text(m_field, /*engineEscape=*/true);
           xml.End();
+          if (!m_field.empty()) ++m_valuesWritten;
         } else if (col == reverseCol) {
           if (m_field == "r" || m_field == "R") reverse = true;
           if (m_trace && m_trace->on())
@@ -306,6 +307,7 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
         xml.Start("JURS");
         row.jurs = true;
       }
+      if (!amount.empty()) ++m_valuesWritten;
       // <JUR id="..." amt="..." T="..."/>, written in one go.
       const std::string& start = jurStart[static_cast<std::size_t>(keyId)];
       const std::string_view end = m_code != Code::AABAL ? "\"/>" : total ? "\" T=\"1\"/>" : "\" T=\"0\"/>";

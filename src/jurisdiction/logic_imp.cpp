@@ -74,6 +74,7 @@ void LogicImp::TraceF(const char* format, ...) const {
 
 void LogicImp::BeginRead(const JurisdictionRequest& request) {
   m_req = request;
+  m_valuesWritten = 0;
   static constexpr std::pair<std::string_view, Code> kCodes[] = {
       {"LOGIC", Code::LOGIC},   {"AABAL", Code::AABAL},   {"TIBAL", Code::TIBAL},     {"APPORT", Code::APPORT},
       {"LOSS", Code::LOSS},     {"CREDIT", Code::CREDIT}, {"AMTACE", Code::AMTACE},   {"CURSTI", Code::CURSTI},
@@ -463,6 +464,7 @@ ReadResult LogicImp::Finish(XmlStream& xml, const ReadHooks& hooks) {
   ReadResult result;
   result.outcome = ReadOutcome::kDocument;
   result.text = xml.Take();
+  result.valuesWritten = m_valuesWritten;
   if (hooks.sink) result.text = TextBuffer();
   return result;
 }

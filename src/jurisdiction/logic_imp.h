@@ -173,6 +173,7 @@ class LogicImp {
   std::string m_tmplBefore, m_tmplJurs, m_tmplAfter;
   bool m_tmplHasJurs = false;
   ErrorEntries m_errors;      // Err entries of the error document
+  std::size_t m_valuesWritten = 0;  // descriptive values and amounts written by the read
   std::string m_scratch, m_cellScratch, m_key, m_name, m_kind;
 };
 

@@ -75,6 +75,7 @@ void LogicImp::DataCell(XmlStream& xml, Row& row, int32_t col, std::string_view 
     }
     xml.Text(cell, /*engineEscape=*/true);
     xml.End();
+    if (!cell.empty()) ++m_valuesWritten;
     return;
   }
 
@@ -92,6 +93,7 @@ void LogicImp::DataCell(XmlStream& xml, Row& row, int32_t col, std::string_view 
     else if (m_scratch == "B") m_scratch = "4";
     amount = m_scratch;
   }
+  if (!amount.empty()) ++m_valuesWritten;
   // <JUR amt="..." id="..." typ="..."/>, written in one go.
   TextBuffer& out = xml.Direct();
   constexpr std::string_view kStart = "<JUR amt=\"";

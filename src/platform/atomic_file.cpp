@@ -95,6 +95,8 @@ void AtomicFileWriter::Abandon() {
     m_fd = -1;
     unlinkat(m_folderFd, m_temp.c_str(), 0);
   }
+  // After the unlink or the rename: a signal in between finds no file of the name.
+  m_onSignal.Forget();
   if (m_ownFolderFd >= 0) {
     close(m_ownFolderFd);
     m_ownFolderFd = -1;
@@ -125,6 +127,7 @@ AtomicFileWriter::Outcome AtomicFileWriter::Begin(int folderFd, const std::strin
     m_err = errno;
     return Outcome::kCreateFailed;
   }
+  m_onSignal.Register(folderFd, m_temp, RemovedOnSignal::Kind::kFile);
   // The new file takes the permissions of the one it replaces.
   if (m_exists && fchmod(m_fd, m_mode) != 0) {
     m_err = errno;
@@ -258,23 +261,51 @@ void RemoveStaleTempFiles(const std::string& pathIn, long minAgeSeconds) {
 }
 
 FileLock::FileLock(const std::string& lockPath) {
-  int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+  // The path changes under a waiting process only when a holder was ended by
+  // a signal; a few tries are plenty.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const int outcome = TryLock(lockPath);
+    if (outcome != 0) return;
+  }
+  m_error = "Cannot lock " + lockPath + ": the lock file keeps being replaced.";
+}
+
+int FileLock::TryLock(const std::string& lockPath) {
+  // Created here, or opened as another process left it.
+  int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  const bool created = fd >= 0;
+  if (!created && errno == EEXIST) {
+    fd = open(lockPath.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) return 0;
+  }
   if (fd < 0) {
     m_error = "Cannot open the lock file " + lockPath + ": " + ErrnoText(errno) + ".";
-    return;
+    return -1;
   }
   while (flock(fd, LOCK_EX) != 0) {
     if (errno == EINTR) continue;
     m_error = "Cannot lock " + lockPath + ": " + ErrnoText(errno) + ".";
     close(fd);
-    return;
+    return -1;
+  }
+  // The lock counts only when the path still names the locked file.
+  struct stat held {}, named {};
+  if (fstat(fd, &held) != 0 || lstat(lockPath.c_str(), &named) != 0 || held.st_dev != named.st_dev ||
+      held.st_ino != named.st_ino) {
+    close(fd);
+    return 0;
   }
   m_fd = fd;
+  // Removed on a signal only while it is held: a process that locks it
+  // after this one checks that it is still in place.
+  if (created) m_created.Register(AT_FDCWD, lockPath, RemovedOnSignal::Kind::kFile);
+  return 1;
 }
 
 FileLock::~FileLock() { Release(); }
 
-FileLock::FileLock(FileLock&& other) noexcept : m_fd(other.m_fd), m_error(std::move(other.m_error)) {
+FileLock::FileLock(FileLock&& other) noexcept
+    : m_fd(other.m_fd), m_error(std::move(other.m_error)), m_created(std::move(other.m_created)) {
   other.m_fd = -1;
 }
 
@@ -283,12 +314,15 @@ FileLock& FileLock::operator=(FileLock&& other) noexcept {
     Release();
     m_fd = other.m_fd;
     m_error = std::move(other.m_error);
+    m_created = std::move(other.m_created);
     other.m_fd = -1;
   }
   return *this;
 }
 
 void FileLock::Release() {
+  // Kept in place once it is no longer held: only a holder may remove it.
+  m_created.Forget();
   if (m_fd >= 0) {
     flock(m_fd, LOCK_UN);
     close(m_fd);

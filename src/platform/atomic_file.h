@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/export.h"
+#include "platform/signal_cleanup.h"
 
 namespace zephrin {
 
@@ -14,7 +15,9 @@ namespace zephrin {
 // the target, and the folder is flushed, so that the target holds its old
 // content or the new one whatever happens. The content may come in pieces
 // (a streamed document), and may be started over (a read that fails after
-// it began writing replaces its records with its error document).
+// it began writing replaces its records with its error document). A signal
+// that ends the process meanwhile removes the temporary file
+// (platform/signal_cleanup.h).
 class ZEPHRIN_API AtomicFileWriter {
  public:
   enum class Outcome {
@@ -53,6 +56,7 @@ class ZEPHRIN_API AtomicFileWriter {
   bool m_exists = false;
   unsigned m_mode = 0;
   int m_err = 0;
+  RemovedOnSignal m_onSignal;  // the temporary file
 };
 
 // Writes `content` to a temporary file in the target's folder, flushes it to
@@ -74,14 +78,18 @@ void RemoveStaleTempFiles(const std::string& path, long minAgeSeconds);
 
 // Writes all of `content` to `fd`, going on after interrupted writes. On
 // failure returns false with the error number in `err`.
-bool WriteAll(int fd, std::string_view content, int& err);
+ZEPHRIN_API bool WriteAll(int fd, std::string_view content, int& err);
 
 // An exclusive advisory lock (flock) on a separate lock file, e.g.
 // "import.ini.lock" next to "import.ini", held from construction until
 // destruction. The lock file is created when missing and left in place, so
-// every process locks the same file. A symbolic link in its place is not
-// followed: the lock then cannot be taken. Locks of two objects conflict
-// even within one process, so a holder must not lock the same file again.
+// every process locks the same file; only a signal that ends the process
+// while it holds a lock file it created removes that file
+// (platform/signal_cleanup.h). A process that waited for such a file finds
+// that its path no longer names the file it locked, and locks the path
+// anew. A symbolic link in its place is not followed: the lock then cannot
+// be taken. Locks of two objects conflict even within one process, so a
+// holder must not lock the same file again.
 class FileLock {
  public:
   FileLock() = default;
@@ -101,9 +109,12 @@ class FileLock {
   static FileLock ForFile(const std::string& path) { return FileLock(path + ".lock"); }
 
  private:
+  // One attempt: 1 locked, 0 the path changed meanwhile, -1 failed.
+  int TryLock(const std::string& lockPath);
   void Release();
   int m_fd = -1;
   std::string m_error;
+  RemovedOnSignal m_created;  // the lock file, when this process created it
 };
 
 }  // namespace zephrin

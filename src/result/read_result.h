@@ -33,7 +33,8 @@ struct ReadResult {
   // The text (UTF-8). A document streamed to a sink went there whole, and
   // its text here is empty; every other outcome's text is here.
   TextBuffer text;
-  // How many values (non-empty fields, cells or amounts) the read wrote.
+  // How many values of the data file the document holds (values that are not
+  // empty): a document of records whose elements are all empty holds none.
   std::size_t valuesWritten = 0;
 
   static ReadResult Of(ReadOutcome outcome, std::string_view text) {

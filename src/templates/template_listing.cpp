@@ -1,5 +1,6 @@
 #include "templates/template_listing.h"
 
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -143,60 +144,76 @@ std::string FormatTemplateInfo(const TemplateListing& listing, std::string_view 
   return out;
 }
 
-DeleteOutcome DeleteTemplateFromStore(const std::string& iniPath, std::string_view name, std::string* error) {
-  // No store, nothing to delete: not even the lock file is made.
+namespace {
+
+// Takes a template, or every one, out of the document; true when it changed.
+bool RemoveTemplate(ProfileDocument& doc, std::string_view name) {
+  const std::vector<ListEntry> index = ReadList(doc, kLayoutSection);
+  if (name == kAllTemplates) {
+    std::vector<std::string> sections;
+    sections.reserve(index.size() + 1);
+    for (const ListEntry& entry : index) {
+      if (!IsReservedTemplateName(entry.shown)) sections.push_back(TemplateSection(entry.shown));
+    }
+    sections.emplace_back(kLayoutSection);
+    return doc.DeleteSections(sections);
+  }
+  bool changed = false;
+  if (!IsReservedTemplateName(name)) changed = doc.DeleteSections({TemplateSection(name)});
+  // The index is rewritten only when it names the template, so a name that
+  // is not there leaves every entry as it was.
+  std::vector<std::string> kept;
+  bool listed = false;
+  for (const ListEntry& entry : index) {
+    if (entry.shown == name) listed = true;
+    else kept.push_back(entry.whole);
+  }
+  if (listed) RewriteList(doc, kLayoutSection, kept, index.size());
+  return changed || listed;
+}
+
+// Takes the associations of a data file, or all of them, out of the
+// document; true when it changed.
+bool RemoveFileAssociation(ProfileDocument& doc, std::string_view fileName) {
+  if (fileName == kAllFiles) return doc.DeleteSections({std::string(kFileNameSection)});
+  const std::vector<ListEntry> entries = ReadList(doc, kFileNameSection);
+  std::vector<std::string> kept;
+  bool changed = false;
+  for (const ListEntry& entry : entries) {
+    if (FilePart(entry.shown) == fileName) changed = true;
+    else kept.push_back(entry.whole);
+  }
+  if (changed) RewriteList(doc, kFileNameSection, kept, entries.size());
+  return changed;
+}
+
+// A deletion under the store's lock. Whether there is anything to delete is
+// decided first from the store as it is, so that a deletion of nothing takes
+// no lock and leaves no lock file behind; under the lock the store is read
+// again and the deletion decides anew.
+DeleteOutcome DeleteUnderLock(const std::string& iniPath, const std::function<bool(ProfileDocument&)>& remove,
+                              std::string* error) {
   if (!StoreExists(iniPath)) return DeleteOutcome::kNotThere;
+  ProfileDocument current;
+  if (ProfileDocument::Load(iniPath, current) && !remove(current)) return DeleteOutcome::kNotThere;
   bool changed = false;
   const bool ok = UpdateProfileFile(iniPath, [&](ProfileDocument& doc, std::string*) {
-    const std::vector<ListEntry> index = ReadList(doc, kLayoutSection);
-    if (name == kAllTemplates) {
-      std::vector<std::string> sections;
-      sections.reserve(index.size() + 1);
-      for (const ListEntry& entry : index) {
-        if (!IsReservedTemplateName(entry.shown)) sections.push_back(TemplateSection(entry.shown));
-      }
-      sections.emplace_back(kLayoutSection);
-      changed = doc.DeleteSections(sections);
-      return true;
-    }
-    if (!IsReservedTemplateName(name)) changed = doc.DeleteSections({TemplateSection(name)});
-    // The index is rewritten only when it names the template, so a name that
-    // is not there leaves every entry as it was.
-    std::vector<std::string> kept;
-    bool listed = false;
-    for (const ListEntry& entry : index) {
-      if (entry.shown == name) listed = true;
-      else kept.push_back(entry.whole);
-    }
-    if (listed) {
-      RewriteList(doc, kLayoutSection, kept, index.size());
-      changed = true;
-    }
+    changed = remove(doc);
     return true;
   }, error);
   if (!ok) return DeleteOutcome::kFailed;
   return changed ? DeleteOutcome::kDeleted : DeleteOutcome::kNotThere;
 }
 
+}  // namespace
+
+DeleteOutcome DeleteTemplateFromStore(const std::string& iniPath, std::string_view name, std::string* error) {
+  return DeleteUnderLock(iniPath, [name](ProfileDocument& doc) { return RemoveTemplate(doc, name); }, error);
+}
+
 DeleteOutcome DeleteFileAssociation(const std::string& iniPath, std::string_view fileName, std::string* error) {
-  if (!StoreExists(iniPath)) return DeleteOutcome::kNotThere;
-  bool changed = false;
-  const bool ok = UpdateProfileFile(iniPath, [&](ProfileDocument& doc, std::string*) {
-    if (fileName == kAllFiles) {
-      changed = doc.DeleteSections({std::string(kFileNameSection)});
-      return true;
-    }
-    const std::vector<ListEntry> entries = ReadList(doc, kFileNameSection);
-    std::vector<std::string> kept;
-    for (const ListEntry& entry : entries) {
-      if (FilePart(entry.shown) == fileName) changed = true;
-      else kept.push_back(entry.whole);
-    }
-    if (changed) RewriteList(doc, kFileNameSection, kept, entries.size());
-    return true;
-  }, error);
-  if (!ok) return DeleteOutcome::kFailed;
-  return changed ? DeleteOutcome::kDeleted : DeleteOutcome::kNotThere;
+  return DeleteUnderLock(iniPath, [fileName](ProfileDocument& doc) { return RemoveFileAssociation(doc, fileName); },
+                         error);
 }
 
 }  // namespace zephrin

@@ -1,6 +1,8 @@
 // The command line as a person and a pipeline use it: what it refuses and how
 // it says so, standard input and output, the type listing, and the examples
 // left as they were.
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -55,6 +57,9 @@ class CommandLine : public ::testing::Test {
 
 TEST_F(CommandLine, RefusalsSayWhatIsWrongOnOneLine) {
   const std::string store = dir.file("import.ini");
+  const std::string help = "; zephrinimport help read shows the options\n";
+  ASSERT_EQ(symlink("chart.csv", dir.file("link.csv").c_str()), 0);
+  ASSERT_EQ(link(dir.file("chart.csv").c_str(), dir.file("hard.csv").c_str()), 0);
   struct Case {
     std::string args;
     int exitCode;
@@ -88,14 +93,185 @@ TEST_F(CommandLine, RefusalsSayWhatIsWrongOnOneLine) {
        "options\n"},
       {"read - -t CHART --type FCOA <chart.csv", 2,
        "zephrinimport: reading standard input needs --format csv, dif or fixed\n"},
-      {"read chart.csv --type FCOA", 2,
-       "zephrinimport: --template is required; zephrinimport help read shows the options\n"},
+      // The command line's own words for what CLI11 refuses.
+      {"read chart.csv --type FCOA", 2, "zephrinimport: read needs --template" + help},
+      {"read --type FCOA -t CHART", 2, "zephrinimport: read needs DATAFILE" + help},
+      {"delete-template", 2, "zephrinimport: delete-template needs NAME; zephrinimport help delete-template shows the "
+                             "options\n"},
+      {"read chart.csv --templte CHART --type FCOA", 2,
+       "zephrinimport: unknown option --templte (did you mean --template?)\n"},
+      {"read chart.csv -t CHART --Type=FCOA", 2, "zephrinimport: unknown option --Type (did you mean --type?)\n"},
+      {"read chart.csv -t CHART --type FCOA --bogus", 2, "zephrinimport: unknown option --bogus" + help},
+      {"read chart.csv -t CHART --type FCOA -x", 2, "zephrinimport: unknown option -x" + help},
+      {"read chart.csv -t CHART --more-info -x --type FCOA", 2, "zephrinimport: unknown option -x" + help},
+      {"read chart.csv -t CHART -t JOURNAL --type FCOA", 2,
+       "zephrinimport: --template is given more than once, and takes one value" + help},
+      {"read chart.csv --type FCOA -t", 2, "zephrinimport: --template needs a value" + help},
+      {"read chart.csv other.csv -t CHART --type FCOA", 2, "zephrinimport: unexpected argument other.csv" + help},
+      {"read chart.csv -t CHART --type FCOA --intl-param 2024", 2,
+       "zephrinimport: --intl-param needs --intl-type as well" + help},
+      {"read chart.csv -t CHART --type FCOA --batch=maybe", 2, "zephrinimport: --batch does not take \"maybe\"" + help},
+      {"read chart.csv -t CHART --type INTL --intl-type 100", 2,
+       "zephrinimport: --intl-type: the international kind must be a number from 0 to 99 (not \"100\")" + help},
+      {"read chart.csv -t CHART --type FCOA --jurisdictions nope.txt", 2,
+       "zephrinimport: --jurisdictions: cannot read nope.txt: no such file" + help},
+      {"read chart.csv -t CHART --type FCOA --country CA", 2,
+       "zephrinimport: --country takes ID,ABBREV,NAME (not \"CA\")" + help},
+      {"serve --port 70000", 2,
+       "zephrinimport: --port: the port must be a number from 0 to 65535 (not \"70000\"); zephrinimport help serve "
+       "shows the options\n"},
+      // The text would replace the data it is read from, by any of its names.
+      {"read chart.csv -t CHART --type FCOA -o chart.csv", 2, "zephrinimport: --output names the data file itself\n"},
+      {"read chart.csv -t CHART --type FCOA -o ./link.csv", 2, "zephrinimport: --output names the data file itself\n"},
+      {"read hard.csv -t CHART --type FCOA --output chart.csv", 2,
+       "zephrinimport: --output names the data file itself\n"},
+      {"read - --format csv -t CHART --type FCOA -o chart.csv <chart.csv", 2,
+       "zephrinimport: --output names the data file itself\n"},
+      // A saved template of a kind the import type does not read.
+      {"read journal.txt -t JOURNAL --type FCOA", 2,
+       "zephrinimport: the template JOURNAL is a JE template, which FCOA does not read; JE templates go with FBJ, "
+       "FRJ, FTJ, JEBAL\n"},
+      {"read chart.csv -t CHART --type FBJ", 2,
+       "zephrinimport: the template CHART is a COA template, which FBJ does not read; COA templates go with FCOA, "
+       "PRELIMBAL\n"},
+      {"read chart.csv -t CHART --type INTL --intl-type 3", 2,
+       "zephrinimport: the template CHART is a COA template, which INTL does not read; COA templates go with FCOA, "
+       "PRELIMBAL\n"},
   };
   for (const Case& c : cases) {
     const Outcome r = Cli(dir, c.args);
     EXPECT_EQ(r.exitCode, c.exitCode) << c.args;
     EXPECT_EQ(r.err, c.err) << c.args;
     EXPECT_EQ(r.out, "") << c.args;
+  }
+  // Nothing was written over.
+  EXPECT_EQ(ReadFile(dir.file("chart.csv")), ReadFile((kSource / "examples/chart.csv").string()));
+  EXPECT_EQ(test::FolderEntries(dir.path()), (std::set<std::string>{"chart.csv", "chart.dif", "hard.csv", "import.ini",
+                                                                     "journal.txt", "jurisdiction", "link.csv"}));
+}
+
+// A template of a kind no import type takes is refused as well, saying so.
+TEST_F(CommandLine, ATemplateOfAKindNoTypeTakesIsRefused) {
+  WriteFile(dir.file("import.ini"), "[Import:Layout]\n1=ODD\n[Import:ODD]\nInfo=CAT\nTRC=0 1 0\n");
+  const Outcome r = Cli(dir, "read chart.csv -t ODD --type FCOA");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err, "zephrinimport: the template ODD is a CAT template, which FCOA does not read; no import type "
+                   "reads CAT templates\n");
+}
+
+// Standard output that cannot take the text (a full disk) fails the command,
+// whatever it was printing, with one line; and --output that cannot is told
+// in the same words as before.
+TEST_F(CommandLine, AFailedWriteToStandardOutputFailsTheCommand) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  const std::string full = "zephrinimport: cannot write to standard output: No space left on device\n";
+  const std::string request = R"({"jsonrpc":"2.0","id":1,"method":"SetCurrentYear","params":[2025]})";
+  const std::map<std::string, std::string> cases = {
+      {"read chart.csv -t CHART --type FCOA >/dev/full", full},
+      {"read chart.csv -t CHART --type FCOA -o - >/dev/full", full},
+      {"read - --format csv -t CHART --type FCOA <chart.csv >/dev/full", full},
+      {"types >/dev/full", full},
+      {"templates >/dev/full", full},
+      {"templates --xml >/dev/full", full},
+      {"call --describe >/dev/full", full},
+      {"call <<<'" + request + "' >/dev/full", full},
+      {"serve >/dev/full", full},
+      {"help >/dev/full", full},
+      {"help read >/dev/full", full},
+      {"read --help >/dev/full", full},
+      {"--version >/dev/full", full},
+      {"read chart.csv -t CHART --type FCOA -o /dev/full", "zephrinimport: cannot write /dev/full: No space left on "
+                                                           "device\n"},
+  };
+  for (const auto& [args, err] : cases) {
+    const Outcome r = Cli(dir, args);
+    EXPECT_EQ(r.exitCode, 1) << args;
+    EXPECT_EQ(r.err, err) << args;
+  }
+}
+
+// A read that gives no value at all is no import anyone meant: the text is
+// written as the engine gives it, standard error says why, and --strict makes
+// it a failure. Reads of every reader that give values say nothing.
+TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
+  WriteFile(dir.file("empty.csv"), "");
+  // The start of a program, with the NUL bytes that end its lines.
+  WriteFile(dir.file("binary.csv"),
+            std::string("\x7f" "ELF\2\1\1\0\0\0\0\0\0\0\0\0\3\0>\0\1\0\0\0\n\0\0\0\0@\0\0\0\n", 34));
+  WriteFile(dir.file("short.txt"), "a\nb\n");
+  WriteFile(dir.file("header.csv"), "Type,Category,Subcategory,al,ca\n");
+  const std::string warning = "zephrinimport: warning: no value was read from ";
+  const std::string jur = " -t AABAL --type AABAL --jurisdictions jurisdiction/states.txt --category-types "
+                          "jurisdiction/category_types.txt";
+  const std::string noRecords = "<FCOA OBJID=\"\"><TMPLT/></FCOA>\n";
+  struct Case {
+    std::string args;
+    int exitCode;
+    std::string out, err;
+  } cases[] = {
+      {"read empty.csv -t CHART --type FCOA", 0, noRecords, warning + "empty.csv: the file is empty\n"},
+      {"read empty.csv -t CHART --type FCOA --strict", 1, noRecords, warning + "empty.csv: the file is empty\n"},
+      {"read - --format csv -t CHART --type FCOA --strict <empty.csv", 1, noRecords,
+       warning + "standard input: the file is empty\n"},
+      {"read binary.csv -t CHART --type FCOA", 0,
+       "<FCOA OBJID=\"\"><COAS Line=\"1\"><Account_Number/><Account_Caption/><TRC/><TCC/></COAS><TMPLT/></FCOA>\n",
+       warning + "binary.csv: it holds binary data\n"},
+      {"read short.txt -t JOURNAL --type FBJ", 0, "<FADJ OBJID=\"\"/>\n",
+       warning + "short.txt: the template's positions lie past the end of every line\n"},
+      {"read short.txt -t JOURNAL --type FBJ -o out.xml --strict && cat out.xml", 1, "",
+       warning + "short.txt: the template's positions lie past the end of every line\n"},
+      {"read header.csv --id 1" + jur + " -o out.xml; cat out.xml", 0,
+       "<AABALS OBJID=\"1\"><TMPL><TType/><TCategory/><TSubcategory/><JURS><JUR id=\"1\"><Name>al</Name></JUR>"
+       "<JUR id=\"4\"><Name>ca</Name></JUR></JURS></TMPL></AABALS>\n",
+       warning + "header.csv: the template's positions lie past the end of every line\n"},
+      // Values in each reader: no word.
+      {"read chart.csv -t CHART --type FCOA --strict -o out.xml", 0, "", ""},
+      {"read chart.csv -t CHART --type FCOA --format fixed --strict -o out.xml", 0, "", ""},
+      {"read chart.dif -t 'CHART DIF' --type FCOA --strict -o out.xml", 0, "", ""},
+      {"read journal.txt -t JOURNAL --type FBJ --strict -o out.xml", 0, "", ""},
+      {"read jurisdiction/balances_tabular.csv" + jur + " --strict -o out.xml", 0, "", ""},
+      {"read jurisdiction/balances_listed.csv" + jur + " --strict -o out.xml", 0, "", ""},
+      {"read jurisdiction/apportionment.dif -t APPORT --type APPORT --year 2024 --jurisdictions "
+       "jurisdiction/provinces.txt --strict -o out.xml",
+       0, "", ""},
+  };
+  for (const Case& c : cases) {
+    const Outcome r = Shell(dir, "\"$ZEPHRIN\" " + c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.args;
+    EXPECT_EQ(r.out, c.out) << c.args;
+    EXPECT_EQ(r.err, c.err) << c.args;
+  }
+}
+
+// A deletion of nothing leaves the store's folder as it was: no lock file.
+TEST_F(CommandLine, RefusedDeletionsLeaveNoLockFile) {
+  const std::string store = dir.file("import.ini");
+  struct Case {
+    std::string content;  // of the store; "-" for none
+    std::string args, err;
+  } cases[] = {
+      {"-", "delete-template X", "zephrinimport: no template named X in " + store + "\n"},
+      {"-", "forget-file 'ALL FILES'", "zephrinimport: no data files are listed in " + store + "\n"},
+      {"", "delete-template X", "zephrinimport: no template named X in " + store + "\n"},
+      {"", "delete-template 'ALL TEMPLATES'", "zephrinimport: no templates are saved in " + store + "\n"},
+      {"", "forget-file a.csv", "zephrinimport: no data file a.csv is listed in " + store + "\n"},
+      {"", "forget-file 'ALL FILES'", "zephrinimport: no data files are listed in " + store + "\n"},
+      {"[Import:Layout]\n1=A\n[Import:A]\nInfo=COA\n", "delete-template B",
+       "zephrinimport: no template named B in " + store + "\n"},
+      {"[Import:FileName]\n1=/D/A.CSV^A\n", "forget-file /d/b.csv",
+       "zephrinimport: no data file /d/b.csv is listed in " + store + "\n"},
+  };
+  for (const Case& c : cases) {
+    fs::remove(store);
+    if (c.content != "-") WriteFile(store, c.content);
+    const std::set<std::string> before = test::FolderEntries(dir.path());
+    const Outcome r = Cli(dir, c.args);
+    EXPECT_EQ(r.exitCode, 1) << c.args;
+    EXPECT_EQ(r.err, c.err) << c.args;
+    EXPECT_EQ(test::FolderEntries(dir.path()), before) << c.args;
+    if (c.content != "-") {
+      EXPECT_EQ(ReadFile(store), c.content) << c.args;
+    }
   }
 }
 

@@ -1,0 +1,79 @@
+// What zephrinimport read reads from and writes to around the engine's read:
+// a copy of standard input, the progress bar, and the output (standard
+// output, a device, or a file replaced whole).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/atomic_file.h"
+#include "platform/signal_cleanup.h"
+#include "result/read_result.h"
+
+namespace zephrin::cli {
+
+// A data file that is not a regular file (standard input, a pipe, a device)
+// copied into a private temporary folder, so that the engine reads a file it
+// may map and measure. The copy keeps the end of the original name, which
+// chooses the reader when --format does not. Removed at destruction, and by
+// a signal that ends the program.
+class InputCopy {
+ public:
+  InputCopy() = default;
+  InputCopy(const InputCopy&) = delete;
+  InputCopy& operator=(const InputCopy&) = delete;
+  ~InputCopy();
+
+  // Copies from `fd`; the reason in words when it fails.
+  std::optional<std::string> Make(int fd, const std::string& originalName);
+  const std::string& path() const { return m_path; }
+
+ private:
+  std::optional<std::string> CopyFrom(int fd, int out);
+  std::string m_folder, m_path;
+  RemovedOnSignal m_folderOnSignal, m_fileOnSignal;
+};
+
+// A progress bar on standard error, for large files when someone is watching.
+// It is cleared before any message is printed, and when the read ends.
+class ProgressBar {
+ public:
+  void Show(std::size_t done, std::size_t total);
+  void Clear();
+
+ private:
+  bool m_shown = false;
+};
+
+// Where the text goes. Standard output shows the whole text once the read is
+// done, so a read that fails shows its error document alone. A device or a
+// pipe named as the output (/dev/stdout, a FIFO) is written as standard
+// output is, never replaced. A file is written as the read goes, into a
+// temporary file that replaces it at the end: whole or not at all, and an
+// error replaces what the read wrote before it failed.
+class ReadOutput : private OutputSink {
+ public:
+  // `path`: "" for standard output.
+  explicit ReadOutput(std::string path);
+  // Starts the output, giving the read its sink when it streams; the refusal
+  // when the file cannot be written.
+  std::optional<std::string> Begin(ReadHooks& hooks);
+  // Writes the read's text. The refusal when it could not be written; ""
+  // when standard output failed, which the program reports as it ends.
+  std::optional<std::string> Finish(const ReadResult& read);
+
+ private:
+  bool Write(std::string_view piece) override;
+  std::optional<std::string> FinishFile(const ReadResult& read);
+  std::string m_path;
+  bool m_direct = false;
+  AtomicFileWriter m_writer;
+  bool m_written = true;  // every streamed piece reached the file
+};
+
+// Why a read gave no value at all, from the data file itself: it is empty,
+// it holds binary data, or the template's positions lie past its lines.
+std::string NoValueReason(const std::string& path);
+
+}  // namespace zephrin::cli
