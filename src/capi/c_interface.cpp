@@ -14,9 +14,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/codepage.h"
-#include "readers/reader_messages.h"
-#include "result/error_document.h"
 #include "service/host_protocol.h"
 #include "service/xml_wrapper.h"
 
@@ -67,18 +64,9 @@ int Read(zephrinimport_service* s, zephrin::ReadRequest request, char** xml, zep
     std::lock_guard guard(s->lock);
     s->ui.TakeMessages();
     s->ui.SetAnswers({});
-    zephrin::ReadOutcome got = zephrin::ReadOutcome::kEmpty;
-    try {
-      zephrin::ReadResult read = s->service.Read(request);
-      got = read.outcome;
-      *xml = Give(read.text.view());
-    } catch (const std::bad_alloc&) {
-      // As the host protocol answers: the error document of a file too
-      // large to read.
-      got = zephrin::ReadOutcome::kError;
-      *xml = Give(zephrin::AnsiToUtf8(zephrin::ErrorDocument::ReaderWith(
-          zephrin::messages::kTooLargeBefore, zephrin::Utf8ToAnsi(request.importFile), zephrin::messages::kTooLargeAfter)));
-    }
+    zephrin::ReadResult read = s->service.Read(request);
+    const zephrin::ReadOutcome got = read.outcome;
+    *xml = Give(read.text.view());
     s->lastMessages = MessagesJson(s->ui);
     if (!*xml) return ZEPHRINIMPORT_INTERNAL_ERROR;
     if (outcome) *outcome = static_cast<zephrinimport_outcome>(static_cast<int>(got));

@@ -13,8 +13,6 @@
 #include "platform/base64.h"
 #include "platform/byte_scan.h"
 #include "platform/codepage.h"
-#include "readers/reader_messages.h"
-#include "result/error_document.h"
 #include "service/method_table.h"
 
 namespace zephrin {
@@ -374,14 +372,9 @@ std::optional<HostProtocol::Reply> HostProtocol::HandleRequest(std::string_view 
   try {
     status = Invoke(m_service, method->id, converted, value, outcome, text);
   } catch (const std::bad_alloc&) {
+    // (A read that runs out of memory answers with its own outcome.)
     m_ui.SetAnswers({});
-    // A read that cannot get the memory it needs: the host gets the error
-    // document of a file too large to read, as the read's own outcome.
-    if (method->id != 2 && method->id != 17)
-      return reply(ErrorResponse(id, kInternalError, "Internal error: out of memory"));
-    value = ErrorDocument::ReaderWith(messages::kTooLargeBefore, Utf8ToAnsi(std::get<std::string>(converted[0])),
-                                      messages::kTooLargeAfter);
-    outcome = ReadOutcome::kError;
+    return reply(ErrorResponse(id, kInternalError, "Internal error: out of memory"));
   } catch (const std::exception& e) {
     m_ui.SetAnswers({});
     return reply(ErrorResponse(id, kInternalError, std::string("Internal error: ") + e.what()));

@@ -1,6 +1,7 @@
 #include "service/read_service.h"
 
 #include <algorithm>
+#include <new>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/read_traits.h"
@@ -82,8 +83,15 @@ ReadResult RunPlainRead(const PlainRead& r, SourceFormat format, const std::stri
 
 ReadResult ReadService::Read(const ReadRequest& request, const HostSettings& settings, const std::string& storePath,
                              const ReadHooks& hooks) {
-  return request.international ? ReadInternational(request, settings, storePath, hooks)
-                               : ReadPlain(request, settings, storePath, hooks);
+  try {
+    return request.international ? ReadInternational(request, settings, storePath, hooks)
+                                 : ReadPlain(request, settings, storePath, hooks);
+  } catch (const std::bad_alloc&) {
+    // A read that cannot get the memory it needs: the host gets the error
+    // document of a file too large to read, as the read's own outcome.
+    m_trace.Line("ReadImportFile: out of memory.");
+    return LoadFailure(Utf8ToAnsi(request.importFile), FileReadStatus::kTooLarge);
+  }
 }
 
 ReadResult ReadService::ReadPlain(const ReadRequest& request, const HostSettings& settings,
