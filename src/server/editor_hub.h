@@ -118,7 +118,10 @@ class EditorHub : public EditorHost {
   unsigned m_lastSession = 0;
   bool m_lastOk = false;
 
+  nlohmann::json AnswerDialog(const nlohmann::json& request);
+  nlohmann::json StateReply(const nlohmann::json& request, bool yours);
   std::string EditorAction(std::unique_lock<std::mutex>& lock, const std::string& action, const nlohmann::json& request);
+  nlohmann::json RunPreview(std::unique_lock<std::mutex>& lock, Session& session);
 };
 
 // The service object's user interface under the web server: message boxes
