@@ -6,6 +6,7 @@
 
 #include "platform/codepage.h"
 #include "platform/format.h"
+#include "platform/profile.h"
 #include "templates/template_store.h"
 
 namespace zephrin {
@@ -523,6 +524,20 @@ bool CCLayout::Ok() {
   }
   m_bEnded = m_bEndedOk = true;
   return true;
+}
+
+std::string CCLayout::TemplateToReplace() const {
+  ProfileDocument doc;
+  if (!m_bNewTemplate || m_name.empty() || m_in.iniPath.empty() || !ProfileDocument::Load(m_in.iniPath, doc)) return {};
+  const ProfileView view(doc);
+  const std::string upper = ProfileUpper(m_name);
+  for (unsigned n = 1;; ++n) {
+    const std::string listed = view.Get(kLayoutSection, std::to_string(n));
+    if (listed.empty()) break;
+    if (ProfileUpper(listed) == upper) return listed;
+  }
+  // A section the index does not list is replaced all the same.
+  return view.HasSection(TemplateSection(m_name)) ? m_name : std::string();
 }
 
 void CCLayout::Cancel() {

@@ -107,6 +107,11 @@ class ZEPHRIN_API CCLayout {
   void Reset();
   // True when the template was saved and the editor closed.
   bool Ok();
+  // The template that OK would replace: the name as the store holds it of a
+  // saved template with this new template's name (names compare without
+  // case); "" when there is none, and always when an existing template is
+  // edited, which OK saves in its own place.
+  std::string TemplateToReplace() const;
   void Cancel();
   bool IsItemAvailable(int index) const;
   // The refusal of the last value the editor refused since the last call

@@ -130,7 +130,10 @@ void TextScroll(ActionContext& c) { c.e.TextScrolled(); }
 // Nothing more: the view is applied before the action, a claim was taken.
 void Nothing(ActionContext&) {}
 
-// The name is saved without blanks around it, and a name of blanks alone is none.
+// The name is saved without blanks around it, and a name of blanks alone is
+// none. A name the store holds already is saved only once the page has asked
+// whether to replace that template ("replace": true); until then the answer
+// names the template ("replace": NAME) and nothing is written.
 void Ok(ActionContext& c) {
   CCLayout& e = c.e;
   if (!e.newTemplate()) {
@@ -143,7 +146,21 @@ void Ok(ActionContext& c) {
     return;
   }
   if (trimmed != e.templateName()) e.NameChanged(AnsiToUtf8(trimmed));
+  const bool confirmed = c.request.contains("replace") && c.request["replace"] == true;
+  if (const std::string existing = e.TemplateToReplace(); !existing.empty() && !confirmed) {
+    c.extra["replace"] = AnsiToUtf8(existing);
+    return;
+  }
   e.Ok();
+}
+
+// The positions (and a new template's name) of the draft another editor left.
+void RestoreDraft(ActionContext& c) {
+  if (c.draft == nullptr) return;
+  CCLayout& e = c.e;
+  RestorePositions(e, Step{DraftPositions(*c.draft, e), c.draft->current});
+  if (e.newTemplate() && !c.draft->templateName.empty()) e.NameChanged(AnsiToUtf8(c.draft->templateName));
+  c.draftRestored = true;
 }
 
 void Undo(ActionContext& c) {
@@ -250,7 +267,7 @@ constexpr std::array kActions = {
     ActionEntry{"textScroll", &TextScroll},  ActionEntry{"claim", &Nothing},
     ActionEntry{"view", &Nothing},           ActionEntry{"undo", &Undo},
     ActionEntry{"suggest", &Suggest},        ActionEntry{"rows", &Rows},
-    ActionEntry{"preview", &Preview},
+    ActionEntry{"preview", &Preview},        ActionEntry{"restoreDraft", &RestoreDraft},
 };
 
 }  // namespace
@@ -343,7 +360,7 @@ void ApplyRefusal(ActionContext& c) {
 
 // The answer to an editing action: the refusal handled, the step recorded,
 // the state and the messages.
-Json FinishAction(ActionContext& c, const ActionEntry& entry, unsigned session) {
+Json FinishAction(ActionContext& c, const ActionEntry& entry) {
   Json messages = TakeMessagesJson(c.ui);
   if (entry.placing) ApplyRefusal(c);
   CCLayout& e = c.e;
@@ -352,8 +369,6 @@ Json FinishAction(ActionContext& c, const ActionEntry& entry, unsigned session) 
     if (c.undo.size() > kMaxUndoSteps) c.undo.erase(c.undo.begin());
   }
   Json out = std::move(c.extra);
-  out["editor"] = StateJson(e, session);
-  out["editor"]["canUndo"] = !c.undo.empty();
   out["messages"] = std::move(messages);
   return out;
 }

@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "editor/editor_draft.h"
 #include "editor/layout_editor.h"
 #include "platform/user_interface.h"
 
@@ -45,6 +46,8 @@ struct ActionContext {
   std::vector<Step>& undo;
   const Step before;                        // the positions before the action
   std::function<Json()> preview;            // runs the live preview's read
+  const EditorDraft* draft = nullptr;       // the draft the editor may restore
+  bool draftRestored = false;               // the action restored it
   bool recordStep = true;                   // the action is a step Undo can take back
   Json extra = Json::object();              // members of the answer beside the state
   std::optional<Json> reply{};              // an answer of its own, without the state
@@ -64,8 +67,8 @@ const ActionEntry* FindAction(std::string_view name);
 // position it had and the answer names the box and its range.
 void ApplyRefusal(ActionContext& c);
 
-// The answer to an editing action: the refusal handled, the step recorded for
-// Undo, the editor's state and the messages the action showed.
-Json FinishAction(ActionContext& c, const ActionEntry& entry, unsigned session);
+// The answer to an editing action, but for the editor's state: the refusal
+// handled, the step recorded for Undo, and the messages the action showed.
+Json FinishAction(ActionContext& c, const ActionEntry& entry);
 
 }  // namespace zephrin::hub

@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 
 #include <nlohmann/json.hpp>
 
+#include "editor/editor_draft.h"
 #include "server/editor_actions.h"
 #include "server/web_access.h"
 #include "platform/codepage.h"
@@ -88,6 +90,9 @@ struct EditorHub::Session {
   unsigned id = 0;
   RecordingUserInterface ui;
   std::unique_ptr<CCLayout> editor;
+  std::function<void(std::string_view)> trace;
+  FieldInfoArray opened{};  // the positions the editor opened with
+  std::optional<EditorDraft> draft;  // the draft this editor may restore
   std::string owner;  // the page that holds the editor; empty until one takes it over
   Clock::time_point lastSeen{};
   std::vector<Step> undo;
@@ -149,8 +154,11 @@ std::string EditorHub::RunEditor(const LayoutEditorInputs& inputs,
   session->id = ++m_nextId;
   session->editor = std::make_unique<CCLayout>(inputs, session->ui);
   session->editor->SetTrace(trace);
+  session->trace = trace;
   CCLayout& editor = *session->editor;
-  editor.Initialise();
+  const bool ready = editor.Initialise();
+  session->opened = editor.fields();
+  if (ready) OfferDraft(*session);
   if (m_stopping) {
     editor.Cancel();
     return editor.templateName();
@@ -164,20 +172,11 @@ std::string EditorHub::RunEditor(const LayoutEditorInputs& inputs,
     onOpen();
     lock.lock();
   }
-  // The editor ends with OK or Cancel, when the hub stops, when the page
-  // that holds it goes away, or when its caller goes before a page took it.
-  while (!editor.ended() && !m_stopping) {
-    m_cv.wait_for(lock, kLivenessCheck);
-    if (editor.ended() || m_stopping) break;
-    if (!current->owner.empty()) {
-      if (Clock::now() - current->lastSeen > m_pageTimeout) break;
-    } else if (m_callerGone && m_callerGone()) {
-      break;
-    }
-  }
-  if (!editor.ended()) editor.Cancel();
+  WaitForEnd(lock, *current);
   // A preview read still running uses the service object: it ends first.
   m_cv.wait(lock, [&] { return m_previewsRunning == 0; });
+  // A saved template needs its draft no more.
+  if (editor.endedWithOk() && current->draft) RemoveDraft(*current);
   std::string name = editor.templateName();
   m_lastSession = current->id;
   m_lastOk = editor.endedWithOk();
@@ -189,6 +188,50 @@ std::string EditorHub::RunEditor(const LayoutEditorInputs& inputs,
   malloc_trim(0);
 #endif
   return name;
+}
+
+// The editor ends with OK or Cancel, when the hub stops, when the page that
+// holds it goes away, or when its caller goes before a page took it; ended
+// any other way than by OK or Cancel, its unsaved work is kept as a draft.
+void EditorHub::WaitForEnd(std::unique_lock<std::mutex>& lock, Session& session) {
+  const CCLayout& editor = *session.editor;
+  while (!editor.ended() && !m_stopping) {
+    m_cv.wait_for(lock, kLivenessCheck);
+    if (editor.ended() || m_stopping) break;
+    if (!session.owner.empty()) {
+      if (Clock::now() - session.lastSeen > m_pageTimeout) break;
+    } else if (m_callerGone && m_callerGone()) {
+      break;
+    }
+  }
+  if (!editor.ended()) EndUnattended(session);
+}
+
+// A draft that another editor left for this data file, import type and template.
+void EditorHub::OfferDraft(Session& session) {
+  const CCLayout& editor = *session.editor;
+  std::optional<EditorDraft> draft = ReadDraft(DraftPath(editor.inputs()));
+  if (draft && DraftFits(*draft, editor)) session.draft = std::move(draft);
+}
+
+void EditorHub::RemoveDraft(Session& session) {
+  session.draft.reset();
+  std::error_code ec;
+  std::filesystem::remove(DraftPath(session.editor->inputs()), ec);
+}
+
+// The page went away (or the hub stops): the work is kept as a draft when it
+// is not saved, and the editor ends as Cancel would.
+void EditorHub::EndUnattended(Session& session) {
+  CCLayout& editor = *session.editor;
+  if (editor.fields() != session.opened) {
+    const std::string path = DraftPath(editor.inputs());
+    std::string error = path.empty() ? "the template store's folder is not known" : "";
+    if ((path.empty() || !WriteDraft(path, DraftOf(editor), &error)) && session.trace)
+      session.trace("EditorHub: the editor's unsaved work could not be kept as a draft: " + error);
+  }
+  editor.Cancel();
+  m_cv.notify_all();
 }
 
 std::optional<FileDialogResult> EditorHub::AskFile(const FileDialogRequest& request) {
@@ -237,8 +280,7 @@ std::string EditorHub::HandleRequest(std::string_view body) {
     return Dump(taken);
   }
   if (action == "leave") {
-    session.editor->Cancel();
-    m_cv.notify_all();
+    EndUnattended(session);
     return Dump(closed);
   }
   if (action == "beat") return Dump(Json{{"ok", true}});
@@ -258,8 +300,7 @@ Json EditorHub::AnswerDialog(const Json& request) {
 
 Json EditorHub::StateReply(const Json& request, bool yours) {
   Json out;
-  out["editor"] = m_session ? hub::StateJson(*m_session->editor, m_session->id) : Json(nullptr);
-  if (m_session) out["editor"]["canUndo"] = !m_session->undo.empty();
+  out["editor"] = m_session ? SessionState(*m_session) : Json(nullptr);
   out["held"] = m_session && !m_session->owner.empty();
   out["yours"] = yours;
   out["last"] = m_lastSession != 0 ? Json{{"session", m_lastSession}, {"ok", m_lastOk}} : Json(nullptr);
@@ -287,13 +328,37 @@ std::string EditorHub::EditorAction(std::unique_lock<std::mutex>& lock, const st
   // Only a refusal of this action counts.
   (void)e.TakeRefusal();
   hub::ActionContext c{e, request, session.ui, session.undo, Step{e.fields(), e.currentItem()},
-                       [&] { return RunPreview(lock, session); }};
+                       [&] { return RunPreview(lock, session); }, session.draft ? &*session.draft : nullptr};
   entry->handler(c);
   if (c.reply) return Dump(*c.reply);
-  const Json out = hub::FinishAction(c, *entry, session.id);
+  // A restored draft has served: the work is the editor's again.
+  if (c.draftRestored) RemoveDraft(session);
+  Json out = hub::FinishAction(c, *entry);
+  out["editor"] = SessionState(session);
   if (e.ended()) m_cv.notify_all();
   return Dump(out);
 }
+
+// The editor's state with what the hub keeps beside it: whether Undo has
+// steps, whether the positions differ from those the editor opened with, and
+// the draft it may restore.
+Json EditorHub::SessionState(const Session& session) const {
+  const CCLayout& e = *session.editor;
+  Json s = hub::StateJson(e, session.id);
+  s["canUndo"] = !session.undo.empty();
+  s["unsaved"] = e.fields() != session.opened && !e.ended();
+  Json draft = nullptr;
+  if (session.draft) {
+    const auto placed = std::count_if(session.draft->positions.begin(), session.draft->positions.end(),
+                                      [](const auto& p) { return p.second.placed(); });
+    draft = {{"template", AnsiToUtf8(session.draft->templateName)},
+             {"newTemplate", session.draft->newTemplate},
+             {"placed", placed}};
+  }
+  s["draft"] = std::move(draft);
+  return s;
+}
+
 
 // The records the unsaved template gives for the first lines. The read runs
 // outside the lock, so that the page's other requests go on; the editor's
