@@ -12,6 +12,7 @@
 
 #include "editor/editor_draft.h"
 #include "server/editor_actions.h"
+#include "server/page_settings.h"
 #include "server/web_access.h"
 #include "platform/codepage.h"
 
@@ -112,6 +113,11 @@ EditorHub::~EditorHub() { Stop(); }
 void EditorHub::SetOnEditorOpen(std::function<void()> onOpen) {
   std::lock_guard lock(m_mutex);
   m_onOpen = std::move(onOpen);
+}
+
+void EditorHub::SetSettingsFolder(std::string folder) {
+  std::lock_guard lock(m_mutex);
+  m_settingsFolder = std::move(folder);
 }
 
 void EditorHub::SetRoots(std::vector<std::string> roots) {
@@ -259,6 +265,7 @@ std::string EditorHub::HandleRequest(std::string_view body) {
   if (action == "list") return Dump(ListFolder(m_roots, GetString(request, "dir")));
   if (action == "catalogue") return Dump(CatalogueJson());
   if (action == "answer") return Dump(AnswerDialog(request));
+  if (action == "pageSettings" || action == "rememberType") return Dump(PageSettingsAction(action, request));
 
   // A request of the page that holds the editor says it is still there.
   const std::string page = GetString(request, "page");
@@ -359,6 +366,14 @@ Json EditorHub::SessionState(const Session& session) const {
   return s;
 }
 
+// The pages' settings, without a folder none.
+Json EditorHub::PageSettingsAction(const std::string& action, const Json& request) const {
+  if (m_settingsFolder.empty())
+    return action == "pageSettings" ? Json{{"importTypes", Json::object()}} : ErrorJson("The pages keep no settings here.");
+  const std::string path = m_settingsFolder + "/pages.json";
+  if (action == "pageSettings") return ReadPageSettings(path);
+  return RememberImportType(path, GetString(request, "template"), GetString(request, "type"));
+}
 
 // The records the unsaved template gives for the first lines. The read runs
 // outside the lock, so that the page's other requests go on; the editor's

@@ -13,6 +13,8 @@
 //   {"action":"list","dir":PATH}             -> a folder listing for a file dialog
 //   {"action":"catalogue"}                   -> the import types and international kinds
 //   {"action":"answer","dialog":N,"path":P|null,"filterIndex":I}
+//   {"action":"pageSettings"}                -> {"importTypes":{TEMPLATE:CODE,...}} (pages.json)
+//   {"action":"rememberType","template":T,"type":CODE|""} -> the same, after keeping (or forgetting) T's type
 // Editor actions may carry "view": the preview's visible part, applied first.
 //
 // An open editor belongs to the page that shows it. A page takes it over with
@@ -90,6 +92,9 @@ class EditorHub : public EditorHost {
   void SetOnEditorOpen(std::function<void()> onOpen);
   // Folders whose files a file dialog may list.
   void SetRoots(std::vector<std::string> roots);
+  // The writable folder, where the pages keep their settings ("pages.json");
+  // without one the pages keep none.
+  void SetSettingsFolder(std::string folder);
 
   // For tests: wait until an editor is open (true) or the time is up.
   bool WaitForEditor(int timeoutMs);
@@ -127,12 +132,14 @@ class EditorHub : public EditorHost {
   unsigned m_lastSession = 0;
   bool m_lastOk = false;
 
+  std::string m_settingsFolder;
 
   void WaitForEnd(std::unique_lock<std::mutex>& lock, Session& session);
   void OfferDraft(Session& session);
   void RemoveDraft(Session& session);
   void EndUnattended(Session& session);
   nlohmann::json SessionState(const Session& session) const;
+  nlohmann::json PageSettingsAction(const std::string& action, const nlohmann::json& request) const;
   nlohmann::json AnswerDialog(const nlohmann::json& request);
   nlohmann::json StateReply(const nlohmann::json& request, bool yours);
   std::string EditorAction(std::unique_lock<std::mutex>& lock, const std::string& action, const nlohmann::json& request);

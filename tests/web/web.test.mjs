@@ -916,6 +916,55 @@ test('an editor whose page goes away keeps its work as a draft, and the next edi
   assert.equal(storeText(), '');
 });
 
+test('a template of a kind the import type does not take is refused before anything is imported', async ({ context }) => {
+  const page = await importPage(context);
+  const before = storeText();
+  const refused = async (file, template, type) => {
+    await page.fill('#data-file', path.join(data, file));
+    await page.selectOption('#template', template);
+    await page.selectOption('#import-type', type);
+    await page.click('#import');
+    const box = page.locator('dialog.message-box');
+    await box.waitFor();
+    const text = await box.locator('.message-text').textContent();
+    if (shots && type === 'FCOA') await page.screenshot({ path: path.join(shots, 'kind-refusal.png') });
+    await box.locator('button', { hasText: 'OK' }).click();
+    return text;
+  };
+  assert.equal(await refused('je.prn', 'JE BOOK', 'FCOA'),
+    'Template JE BOOK is a JE template: import type FCOA does not take it. Import types that take it: FBJ, FRJ, FTJ, JEBAL.');
+  assert.equal(await refused('tb.csv', 'GL BOOK', 'FBJ'),
+    'Template GL BOOK is a COA template: import type FBJ does not take it. Import types that take it: FCOA, PRELIMBAL.');
+  assert.equal(await page.locator('#result-panel').isHidden(), true);
+  assert.equal(storeText(), before);
+  assert.equal(fs.existsSync(path.join(home, 'pages.json')), false);
+}, { store: TWO_CHARTS });
+
+test('the import type a template was last imported with is chosen again with it', async ({ context }) => {
+  const page = await importPage(context);
+  await importWith(page, 'tb.csv', 'GL BOOK', 'PRELIMBAL');
+  const settings = path.join(home, 'pages.json');
+  await until(() => (fs.existsSync(settings) ? true : undefined), 5000, 'no pages.json');
+  assert.equal(fs.readFileSync(settings, 'utf8'), '{\n  "importTypes": {\n    "GL BOOK": "PRELIMBAL"\n  }\n}\n');
+  assert.equal(storeText().includes('PRELIMBAL'), false);
+  // A page loaded afresh chooses it with the template, over the type chosen before.
+  await page.reload();
+  await page.locator('#template option', { hasText: 'GL BOOK' }).waitFor({ state: 'attached' });
+  await page.selectOption('#import-type', 'FCOA');
+  await page.selectOption('#template', 'COA SIX');
+  assert.equal(await page.inputValue('#import-type'), 'FCOA');
+  await page.selectOption('#template', 'GL BOOK');
+  assert.equal(await page.inputValue('#import-type'), 'PRELIMBAL');
+  await page.selectOption('#template', 'JE BOOK');
+  assert.equal(await page.inputValue('#import-type'), 'FBJ');
+  // Deleting the template forgets its type.
+  await page.click('button[aria-label="Delete GL BOOK"]');
+  await answer(page, 'OK');
+  await page.locator('#template-list tr', { hasText: 'GL BOOK' }).waitFor({ state: 'detached' });
+  await until(() => (fs.readFileSync(settings, 'utf8').includes('GL BOOK') ? undefined : true), 5000, 'still remembered');
+  assert.equal(fs.readFileSync(settings, 'utf8'), '{\n  "importTypes": {}\n}\n');
+}, { store: TWO_CHARTS });
+
 // ---- Large files, tooltips, column widths, the favicon ---------------------------------------
 
 test('a 1,000,000-row grid scrolls to its end with every row whole', async ({ context }) => {
