@@ -114,7 +114,9 @@ async function measure(file) {
   await cdp.send('HeapProfiler.collectGarbage');
   const heapAfter = await page.evaluate(() => performance.memory.usedJSHeapSize);
 
+  // Cancel with a placed item asks first: close without saving.
   await page.locator('#cancel').click();
+  await page.locator('dialog.confirm-box button.default').click();
   await reply;
   await page.close();
   await new Promise((r) => setTimeout(r, 300));

@@ -4,7 +4,10 @@
 // The editor belongs to this page while it shows it: the page takes it over
 // ("claim"), a heartbeat (a worker, so that a page in the background keeps
 // beating) and the page's polls say it is still there, and when the page goes
-// away it says "leave", which ends the editor as Cancel would.
+// away it says "leave", which ends the editor as Cancel would and keeps its
+// unsaved work as a draft that the next editor of the file offers back.
+// While positions are unsaved, Cancel and Escape ask first and the browser
+// asks before the page is left.
 'use strict';
 
 (() => {
@@ -48,8 +51,46 @@
       apply(reply.editor);
       await Zephrin.showMessages(reply.messages);
       if (reply.editor.ended) close();
+      else if (reply.replace) await askReplace(reply.replace);
     });
     return chain;
+  }
+
+  // OK on the name of a saved template: replace it only when the user says so.
+  async function askReplace(name) {
+    if (await Zephrin.confirmBox('Import', 'A template named ' + name + ' already exists. Replace it?', 'Replace')) {
+      act('ok', { replace: true });
+    }
+  }
+
+  // Cancel (and Escape) with unsaved positions asks before it drops them.
+  async function cancelEditor() {
+    await chain;
+    if (!state || state.ended) return;
+    const question = 'The changes to this template are not saved. Close the editor and lose them?';
+    if (state.unsaved && !await Zephrin.confirmBox('Import', question, 'Close without saving')) return;
+    act('cancel');
+  }
+
+  // The work an editor of this file left unsaved when its page went away.
+  async function offerDraft(draft) {
+    const what = draft.newTemplate ? (draft.template ? 'the new template ' + draft.template : 'a new template') : 'template ' + draft.template;
+    const text = 'Work on this file was not saved when its editor closed: ' + draft.placed + ' item' + (draft.placed === 1 ? '' : 's') +
+      ' placed for ' + what + '. Restore it? Cancel keeps it for later.';
+    if (await Zephrin.confirmBox('Import', text, 'Restore')) act('restoreDraft');
+  }
+
+  // The browser asks before the page is left, only while positions are unsaved.
+  let leaveGuarded = false;
+  function guardLeaving(event) {
+    event.preventDefault();
+    event.returnValue = '';
+  }
+  function setLeaveGuard(on) {
+    if (on === leaveGuarded) return;
+    leaveGuarded = on;
+    if (on) window.addEventListener('beforeunload', guardLeaving);
+    else window.removeEventListener('beforeunload', guardLeaving);
   }
 
   // Says the editor is gone when this page goes away (closed, reloaded,
@@ -107,6 +148,7 @@
 
   function close(takenOver) {
     stopHeartbeat();
+    setLeaveGuard(false);
     session = null;
     state = null;
     if (preview) { preview.detach(); preview = null; }
@@ -118,6 +160,7 @@
 
   function apply(st) {
     state = st;
+    setLeaveGuard(!!st.unsaved && !st.ended);
     if (pending === 0) itemCursor = null;
     document.title = st.title;
     $('title').textContent = st.title;
@@ -876,7 +919,7 @@
   digitsOnly($('len-box'), 'lenBox');
   $('name').addEventListener('input', () => act('name', { text: $('name').value }));
   $('ok').addEventListener('click', () => act('ok'));
-  $('cancel').addEventListener('click', () => act('cancel'));
+  $('cancel').addEventListener('click', cancelEditor);
   $('reset').addEventListener('click', async () => {
     if (!state) return;
     if (!state.items.some((i) => i.len > 0)) { act('reset'); return; }
@@ -937,7 +980,7 @@
     if ((e.ctrlKey || e.metaKey) && !e.shiftKey && (e.key === 'z' || e.key === 'Z') && e.target.id !== 'name') {
       e.preventDefault();
       act('undo');
-    } else if (e.key === 'Escape') { e.preventDefault(); act('cancel'); }
+    } else if (e.key === 'Escape') { e.preventDefault(); cancelEditor(); }
     else if (e.key === 'Enter' && e.target.tagName === 'INPUT' && !$('ok').disabled) { e.preventDefault(); act('ok'); }
   });
   window.addEventListener('resize', () => { if (preview) { preview.render(); act('view'); } });
@@ -954,6 +997,7 @@
             if (claimed.editor && !claimed.closed) {
               open(claimed.editor);
               await Zephrin.showMessages([...s.messages, ...(claimed.messages || [])]);
+              if (claimed.editor.draft && session === claimed.editor.session) offerDraft(claimed.editor.draft);
             }
           }
         } else if (pending === 0) {

@@ -17,6 +17,8 @@
 
   let listing = { templates: [], files: [] };
   const unavailable = new Set();
+  // The import type each template was last imported with, as the server keeps them.
+  let importTypes = {};
 
   function status(text) { $('status').textContent = text || ''; }
 
@@ -56,30 +58,55 @@
   function dataFile() { return $('data-file').value.trim(); }
 
   let types = [];
+  let intlKinds = [];
 
   async function loadCatalogue() {
     const c = await Zephrin.editor({ action: 'catalogue' });
     types = c.types;
+    intlKinds = c.intlKinds;
     drawTypes('');
     $('intl-kind').replaceChildren(...c.intlKinds.map((k, i) => el('option', { value: String(i), text: i + ' ' + k })));
     typeChanged();
+    const settings = await Zephrin.editor({ action: 'pageSettings' }).catch(() => null);
+    importTypes = (settings && settings.importTypes) || {};
   }
 
-  // The import types: those that take the chosen template's kind first, and
-  // the template's own type chosen unless the chosen type already takes it.
-  function drawTypes(kind) {
+  // The international kind a template's kind names (an international template
+  // lists its kind's name as its type); -1 when it names none.
+  function intlKindOf(kind) {
+    const k = String(kind || '').toUpperCase();
+    return k ? intlKinds.findIndex((n) => n && n.toUpperCase() === k) : -1;
+  }
+
+  // The import types that take templates of a kind: those whose item set it
+  // is, and INTL for an international kind.
+  function typesTaking(kind) {
+    const k = String(kind || '').toUpperCase();
+    if (!k) return [];
+    const direct = types.filter((t) => t.itemSet.toUpperCase() === k);
+    if (direct.length || intlKindOf(kind) < 0) return direct;
+    return types.filter((t) => t.itemSet === 'INTL');
+  }
+
+  // The import types: those that take the chosen template's kind first; the
+  // type the template was last imported with chosen, else the chosen type
+  // when it takes the template, else the template's own.
+  function drawTypes(kind, remembered) {
     const current = importType();
     const option = (t) => el('option', { value: t.code, text: t.code + ' — ' + t.caption });
-    const fits = kind ? types.filter((t) => t.itemSet === kind) : [];
+    const fits = typesTaking(kind);
     const select = $('import-type');
     if (fits.length) {
       select.replaceChildren(
         el('optgroup', { label: 'Types for ' + kind + ' templates' }, ...fits.map(option)),
-        el('optgroup', { label: 'Other types' }, ...types.filter((t) => t.itemSet !== kind).map(option)));
-      select.value = fits.some((t) => t.code === current) ? current : fits[0].code;
+        el('optgroup', { label: 'Other types' }, ...types.filter((t) => !fits.includes(t)).map(option)));
+      const fitting = (code) => fits.some((t) => t.code === code);
+      select.value = fitting(remembered) ? remembered : fitting(current) ? current : fits[0].code;
     } else {
       select.replaceChildren(...types.map(option));
-      if (current) select.value = current;
+      const known = (code) => types.some((t) => t.code === code);
+      if (known(remembered)) select.value = remembered;
+      else if (current) select.value = current;
     }
     typeChanged();
   }
@@ -89,10 +116,35 @@
     return t ? t.type : '';
   }
 
+  // The types for a template, and its international kind when it has one.
+  function drawTypesFor(name) {
+    const kind = templateKind(name);
+    drawTypes(kind, importTypes[name]);
+    if (intlKindOf(kind) >= 0) $('intl-kind').value = String(intlKindOf(kind));
+  }
+
   function templateChanged() {
-    const name = $('template').value;
-    drawTypes(templateKind(name));
+    drawTypesFor($('template').value);
     rememberedNote();
+  }
+
+  // Why a template cannot be imported as a type: its kind is one the type
+  // does not take ('' when it does, or when its kind is not known).
+  function kindRefusal(template, type) {
+    const kind = templateKind(template);
+    if (!kind) return '';
+    const takers = typesTaking(kind);
+    if (takers.some((t) => t.code === type)) return '';
+    return 'Template ' + template + ' is a ' + kind + ' template: import type ' + type + ' does not take it. ' +
+      (takers.length ? 'Import types that take it: ' + takers.map((t) => t.code).join(', ') + '.' : 'No import type takes it.');
+  }
+
+  // Keeps the type a template was imported with; '' or why it could not.
+  async function rememberType(template, type) {
+    const r = await Zephrin.editor({ action: 'rememberType', template, type }).catch((e) => ({ error: e.message }));
+    if (r.error) return r.error;
+    importTypes = r.importTypes;
+    return '';
   }
 
   function typeChanged() {
@@ -127,7 +179,7 @@
       ...listing.templates.map((t) => el('option', { value: t.name, text: t.name + '  (' + t.type + ')' })));
     const match = listing.templates.find((t) => t.name.toUpperCase() === String(current || '').toUpperCase());
     $('template').value = match ? match.name : '';
-    if (select !== undefined || !match) drawTypes(templateKind($('template').value));
+    if (select !== undefined || !match) drawTypesFor($('template').value);
     drawManager();
     rememberedNote();
   }
@@ -194,8 +246,10 @@
     await refreshListing();
   }
 
-  function deleteTemplate(name) {
-    return confirmedStoreChange('Delete the template ' + name + '?', 'DeleteLayout', name);
+  async function deleteTemplate(name) {
+    await confirmedStoreChange('Delete the template ' + name + '?', 'DeleteLayout', name);
+    // A deleted template's import type is forgotten with it.
+    if (importTypes[name] && !listing.templates.some((t) => t.name === name)) await rememberType(name, '');
   }
 
   function forgetFile(file) {
@@ -360,6 +414,14 @@
         templateChanged();
       }
     }
+    // The engine reads a template as whatever type it is asked for: a
+    // template of a kind the type does not take is refused here.
+    const refusal = kindRefusal(template, importType());
+    if (refusal) {
+      await Zephrin.messageBox('Import', refusal);
+      status('Nothing imported: ' + refusal);
+      return;
+    }
     const ran = { file: dataFile(), template, type: importType() };
     status('Importing…');
     try {
@@ -368,7 +430,8 @@
         : await call('ReadImportFile', [dataFile(), template, importType(), $('object-id').value, '']);
       await Zephrin.showMessages(r.messages);
       showResult(r.value || '', r.outcome, ran);
-      status('');
+      const unremembered = await rememberType(template, ran.type);
+      status(unremembered ? 'The import type could not be remembered: ' + unremembered : '');
     } catch (e) {
       status('');
       await Zephrin.messageBox('Import', e.message);

@@ -60,6 +60,8 @@ int Serve(const ServeOptions& o) {
   service.GetTemplateInfo(info);  // establishes the template store, as a host does first
   std::error_code ec;
   hub.SetRoots({std::filesystem::current_path(ec).string(), HomeFolder(), service.store().folder()});
+  // The pages keep their settings in the writable folder, beside the store.
+  hub.SetSettingsFolder(service.store().folder());
   // The editor's live preview reads through the service object (its thread
   // waits in EditLayout meanwhile); an EditLayout whose page went away
   // before the editor was shown ends as Cancel.

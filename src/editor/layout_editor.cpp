@@ -6,6 +6,7 @@
 
 #include "platform/codepage.h"
 #include "platform/format.h"
+#include "platform/profile.h"
 #include "templates/template_store.h"
 
 namespace zephrin {
@@ -84,6 +85,11 @@ CCLayout::CCLayout(LayoutEditorInputs inputs, UserInterface& ui) : m_in(std::mov
 }
 
 void CCLayout::ShowMessage(std::string_view text) { m_ui.ShowMessage("Import", AnsiToUtf8(text), MessageIcon::None); }
+
+void CCLayout::Refuse(std::string_view message, BoxRefusal refusal) {
+  ShowMessage(message);
+  m_refusal = refusal;
+}
 
 void CCLayout::TraceF(const char* format, ...) {
   if (!m_trace) return;
@@ -280,7 +286,7 @@ void CCLayout::PlaceFromGridClick(long mouseRow, long mouseCol) {
   if (row + 1 > kMaxStoredRow) {
     char text[64];
     std::snprintf(text, sizeof text, "Invalid row (max. %ld)", kMaxStoredRow);
-    ShowMessage(text);
+    Refuse(text, {BoxRefusal::Rule::StartRow, kMaxStoredRow});
     return;
   }
   FieldInfo* f = Cur();
@@ -311,7 +317,7 @@ void CCLayout::PlaceFromTextSelection(std::size_t selStart, std::size_t selEnd) 
   const std::size_t start = selStart - m_lineStart[line];
   const std::size_t end = selEnd - m_lineStart[line];
   if (start >= static_cast<std::size_t>(kMaxStoredColumn)) {
-    ShowMessage(kInvalidColumn);
+    Refuse(kInvalidColumn, {BoxRefusal::Rule::Column, std::min(static_cast<long>(m_nLongest), kMaxStoredColumn)});
     return;
   }
   std::size_t length = end - start;
@@ -333,19 +339,11 @@ void CCLayout::PlaceFromTextSelection(std::size_t selStart, std::size_t selEnd) 
 
 // ---- The number boxes ----------------------------------------------------------------
 
-void CCLayout::WriteColBox(long value) {
+void CCLayout::WriteBox(std::string& box, long value, void (CCLayout::*onChange)()) {
   const bool saved = m_bSetColAuto;
   m_bSetColAuto = true;
-  m_colBox = std::to_string(value);
-  OnChangeCol();
-  m_bSetColAuto = saved;
-}
-
-void CCLayout::WriteLenBox(long value) {
-  const bool saved = m_bSetColAuto;
-  m_bSetColAuto = true;
-  m_lenBox = std::to_string(value);
-  OnChangeLen();
+  box = std::to_string(value);
+  (this->*onChange)();
   m_bSetColAuto = saved;
 }
 
@@ -364,8 +362,8 @@ void CCLayout::LengthBoxChanged(std::string_view text) {
   OnChangeLen();
 }
 
-void CCLayout::RefuseBoxValue(std::string_view message) {
-  ShowMessage(message);
+void CCLayout::RefuseBoxValue(std::string_view message, BoxRefusal refusal) {
+  Refuse(message, refusal);
   if (FieldInfo* f = Cur()) {
     // The column's header is given back too, so that no header names an
     // item that no longer sits there.
@@ -382,7 +380,7 @@ void CCLayout::OnChangeCol() {
          m_bSetColAuto ? 1 : 0);
   const long max = gridLayout() ? m_gridCols - 1 : std::min(static_cast<long>(m_nLongest), kMaxStoredColumn);
   if (value > max) {
-    RefuseBoxValue(kInvalidColumn);
+    RefuseBoxValue(kInvalidColumn, {BoxRefusal::Rule::Column, max});
     return;
   }
   m_Col = value;
@@ -462,7 +460,7 @@ void CCLayout::OnChangeLen() {
     if (m_Len > max) {
       char text[64];
       std::snprintf(text, sizeof text, gridLayout() ? "Invalid row (max. %ld)" : "Length too long (max. %ld)", max);
-      RefuseBoxValue(text);
+      RefuseBoxValue(text, {gridLayout() ? BoxRefusal::Rule::StartRow : BoxRefusal::Rule::Length, max});
       return;
     }
     if (gridLayout()) ApplyDuplicateRule(f->nCol);
@@ -526,6 +524,20 @@ bool CCLayout::Ok() {
   }
   m_bEnded = m_bEndedOk = true;
   return true;
+}
+
+std::string CCLayout::TemplateToReplace() const {
+  ProfileDocument doc;
+  if (!m_bNewTemplate || m_name.empty() || m_in.iniPath.empty() || !ProfileDocument::Load(m_in.iniPath, doc)) return {};
+  const ProfileView view(doc);
+  const std::string upper = ProfileUpper(m_name);
+  for (unsigned n = 1;; ++n) {
+    const std::string listed = view.Get(kLayoutSection, std::to_string(n));
+    if (listed.empty()) break;
+    if (ProfileUpper(listed) == upper) return listed;
+  }
+  // A section the index does not list is replaced all the same.
+  return view.HasSection(TemplateSection(m_name)) ? m_name : std::string();
 }
 
 void CCLayout::Cancel() {

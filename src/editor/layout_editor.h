@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "catalogue/catalogue.h"
@@ -66,6 +67,20 @@ inline constexpr long kMaxPreviewColumns = 16384;
 
 enum class EditorFocus { None, Grid, ColumnBox, LengthBox, TextPreview, NameBox };
 
+// A box value, click or selection the editor refused: the rule that refused
+// it and the largest value that rule allows. The message box the editor shows
+// says the same in words.
+struct BoxRefusal {
+  enum class Rule {
+    Column,    // a column past the data's last (the Column box)
+    StartRow,  // a start row past the grid's last row (the Start Row box)
+    Length,    // a length running past the longest line (the Length box)
+  };
+  Rule rule = Rule::Column;
+  long max = 0;
+  bool operator==(const BoxRefusal&) const = default;
+};
+
 class ZEPHRIN_API CCLayout {
  public:
   CCLayout(LayoutEditorInputs inputs, UserInterface& ui);
@@ -92,8 +107,16 @@ class ZEPHRIN_API CCLayout {
   void Reset();
   // True when the template was saved and the editor closed.
   bool Ok();
+  // The template that OK would replace: the name as the store holds it of a
+  // saved template with this new template's name (names compare without
+  // case); "" when there is none, and always when an existing template is
+  // edited, which OK saves in its own place.
+  std::string TemplateToReplace() const;
   void Cancel();
   bool IsItemAvailable(int index) const;
+  // The refusal of the last value the editor refused since the last call
+  // (nullopt when none), handed over once.
+  std::optional<BoxRefusal> TakeRefusal() { return std::exchange(m_refusal, std::nullopt); }
 
   // ---- What the preview shows (reported by the front end) -----------------
   // Grid: the first and last fully visible scrollable columns (1-based grid columns).
@@ -109,12 +132,10 @@ class ZEPHRIN_API CCLayout {
   const LayoutEditorInputs& inputs() const { return m_in; }
   char layoutLetter() const { return m_in.layoutLetter; }
   bool gridLayout() const { return m_in.layoutLetter != 'R'; }
-  EditorKind typeId() const { return m_nTypeID; }
   const std::string& layoutType() const { return m_strLayoutType; }
   bool chartOnly() const { return m_bChartOnly; }
   bool balanceOnly() const { return m_bBalanceOnly; }
   bool intl() const { return m_bIntl; }
-  bool canModifyIntl() const { return m_bCanModifyIntl; }
   const std::string& caption() const { return m_caption; }
   std::string title() const { return "Import Template - " + m_caption; }
   const std::string& templateName() const { return m_name; }
@@ -137,10 +158,8 @@ class ZEPHRIN_API CCLayout {
   bool currentAvailable() const { return m_nCurSel >= 0 && IsItemAvailable(m_nCurSel); }
 
   long colValue() const { return m_Col; }
-  long lenValue() const { return m_Len; }
   const std::string& colBox() const { return m_colBox; }
   const std::string& lenBox() const { return m_lenBox; }
-  bool setColAuto() const { return m_bSetColAuto; }
   EditorFocus focus() const { return m_focus; }
 
   // Grid preview.
@@ -206,18 +225,22 @@ class ZEPHRIN_API CCLayout {
   // Helpers of the rules.
   FieldInfo* Cur() { return m_nCurSel >= 0 ? &m_fields[static_cast<std::size_t>(m_nCurSel)] : nullptr; }
   void ShowMessage(std::string_view text);
+  // Shows the message of a refusal and records it.
+  void Refuse(std::string_view message, BoxRefusal refusal);
   void TraceF(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void RestoreHeader(uint16_t nCol);
   void CaptionHeader(long gridCol);
   void ApplyDuplicateRule(uint16_t nCol);
   // Writes both boxes under m_bSetColAuto, running their change handlers.
   void WriteBoxes(long col, long len);
-  void WriteColBox(long value);
-  void WriteLenBox(long value);
+  // Writes one box under m_bSetColAuto and runs its change handler.
+  void WriteBox(std::string& box, long value, void (CCLayout::*onChange)());
+  void WriteColBox(long value) { WriteBox(m_colBox, value, &CCLayout::OnChangeCol); }
+  void WriteLenBox(long value) { WriteBox(m_lenBox, value, &CCLayout::OnChangeLen); }
   void OnChangeCol();
   void OnChangeLen();
-  // The refusal of an out-of-range box value.
-  void RefuseBoxValue(std::string_view message);
+  // The refusal of an out-of-range box value: the item loses its position.
+  void RefuseBoxValue(std::string_view message, BoxRefusal refusal);
   void ShowSelected();
   void ShowSelectedGrid();
   void ShowSelectedText();
@@ -251,6 +274,7 @@ class ZEPHRIN_API CCLayout {
   std::string m_colBox, m_lenBox;
   bool m_bSetColAuto = false;
   EditorFocus m_focus = EditorFocus::None;
+  std::optional<BoxRefusal> m_refusal;
 
   // Grid preview: non-empty cells of each data row, their texts in one buffer.
   struct Cell {

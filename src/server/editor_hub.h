@@ -13,6 +13,8 @@
 //   {"action":"list","dir":PATH}             -> a folder listing for a file dialog
 //   {"action":"catalogue"}                   -> the import types and international kinds
 //   {"action":"answer","dialog":N,"path":P|null,"filterIndex":I}
+//   {"action":"pageSettings"}                -> {"importTypes":{TEMPLATE:CODE,...}} (pages.json)
+//   {"action":"rememberType","template":T,"type":CODE|""} -> the same, after keeping (or forgetting) T's type
 // Editor actions may carry "view": the preview's visible part, applied first.
 //
 // An open editor belongs to the page that shows it. A page takes it over with
@@ -21,7 +23,13 @@
 // {"action":"beat"} of its heartbeat) tells the hub it is still there. When
 // it goes quiet for longer than the page timeout, or says
 //   {"action":"leave","session":N,"page":P}
-// as it goes away, the editor ends as Cancel would. A request of another
+// as it goes away, the editor ends as Cancel would, and when its positions
+// differ from those it opened with they are kept as a draft (editor_draft.h).
+// The state of the next editor of the same data file, import type and
+// template then carries "draft":{"template","newTemplate","placed"}, and
+//   {"action":"restoreDraft","session":N}
+// puts the draft's positions (and a new template's name) back and removes
+// it; saving the template removes it too. A request of another
 // page ("page" naming another) answers {"closed":true,"takenOver":true}.
 // Before any page has taken it over, the editor ends the same way when the
 // caller of EditLayout has gone (SetCallerGone).
@@ -34,7 +42,10 @@
 // A box value or a drag that the model refuses shows its message, and the
 // item keeps the position it had (the model clears it; the hub puts it back
 // through the model's operations); the answer names the box and its range:
-// "refused":{"box":"col"|"len","max":M}.
+// "refused":{"box":"col"|"len","max":M}. The state says whether the
+// positions differ from those the editor opened with ("unsaved"). OK on a new
+// template named as a saved one answers "replace":NAME and saves nothing;
+// {"action":"ok","replace":true} saves over it.
 #pragma once
 
 #include <chrono>
@@ -81,6 +92,9 @@ class EditorHub : public EditorHost {
   void SetOnEditorOpen(std::function<void()> onOpen);
   // Folders whose files a file dialog may list.
   void SetRoots(std::vector<std::string> roots);
+  // The writable folder, where the pages keep their settings ("pages.json");
+  // without one the pages keep none.
+  void SetSettingsFolder(std::string folder);
 
   // For tests: wait until an editor is open (true) or the time is up.
   bool WaitForEditor(int timeoutMs);
@@ -118,7 +132,18 @@ class EditorHub : public EditorHost {
   unsigned m_lastSession = 0;
   bool m_lastOk = false;
 
+  std::string m_settingsFolder;
+
+  void WaitForEnd(std::unique_lock<std::mutex>& lock, Session& session);
+  void OfferDraft(Session& session);
+  void RemoveDraft(Session& session);
+  void EndUnattended(Session& session);
+  nlohmann::json SessionState(const Session& session) const;
+  nlohmann::json PageSettingsAction(const std::string& action, const nlohmann::json& request) const;
+  nlohmann::json AnswerDialog(const nlohmann::json& request);
+  nlohmann::json StateReply(const nlohmann::json& request, bool yours);
   std::string EditorAction(std::unique_lock<std::mutex>& lock, const std::string& action, const nlohmann::json& request);
+  nlohmann::json RunPreview(std::unique_lock<std::mutex>& lock, Session& session);
 };
 
 // The service object's user interface under the web server: message boxes

@@ -388,13 +388,198 @@ std::string DefaultWebDir() {
 #endif
 }
 
+// The server's set-up, step by step: the headers of every answer, the
+// admission of a request, the routes, the error pages, the port.
 struct WebServer::Impl {
+  explicit Impl(WebServer& owner) : owner(owner) {}
+
+  WebServer& owner;
   GuardedServer server;
   std::atomic<bool> listenEnded{false};
+  std::string tooLarge;  // the refusal of a body over the limit
+
+  bool editorOnly() const { return !owner.m_options.rpc; }
+  void SetDefaults();
+  bool Admit(const httplib::Request& req, httplib::Response& res) const;
+  bool AdmitBody(const httplib::Request& req, httplib::Response& res) const;
+  void InstallAdmission();
+  bool ReadJsonBody(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader,
+                    std::string& body) const;
+  void InstallPosts();
+  void ServePage(const httplib::Request& req, httplib::Response& res) const;
+  void InstallErrors();
+  bool Bind(std::string* error);
 };
 
+void WebServer::Impl::SetDefaults() {
+  const std::size_t maxBody = owner.m_options.maxBodyBytes;
+  tooLarge = "Payload too large: request bodies are limited to " + LimitText(maxBody) + ".";
+  server.set_payload_max_length(maxBody);
+  server.set_default_headers({{"X-Content-Type-Options", "nosniff"},
+                              {"X-Frame-Options", "SAMEORIGIN"},
+                              {"Referrer-Policy", "no-referrer"},
+                              {"Cache-Control", "no-store"},
+                              {"Content-Security-Policy",
+                               "default-src 'self'; script-src 'self'; style-src 'self'; img-src 'self' data:; "
+                               "connect-src 'self'; frame-ancestors 'self'; form-action 'none'; base-uri 'none'"}});
+}
+
+// Admission, before any routing and before anything of the body is read:
+// the Host header (no DNS rebinding), the token, the origin, the method,
+// and for a POST its path and its length. False with the refusal in `res`.
+bool WebServer::Impl::Admit(const httplib::Request& req, httplib::Response& res) const {
+  if (!HostAllowed(req.get_header_value("Host"), owner.m_port)) {
+    Refuse(res, 403, "Forbidden: this server answers to 127.0.0.1 and localhost only.");
+    return false;
+  }
+  std::string token = req.get_header_value(kTokenHeader);
+  if (token.empty()) token = req.get_param_value("token");
+  if (!TokenMatches(owner.m_token, token)) {
+    Refuse(res, 403, "Forbidden: the request does not carry this server's token.");
+    return false;
+  }
+  if (!OriginAllowed(req.get_header_value("Origin"), owner.m_port) ||
+      req.get_header_value("Sec-Fetch-Site") == "cross-site") {
+    Refuse(res, 403, "Forbidden: requests from other origins are not accepted.");
+    return false;
+  }
+  if (req.method != "GET" && req.method != "POST" && req.method != "HEAD") {
+    Refuse(res, 405, "Method not allowed.");
+    return false;
+  }
+  if (owner.m_options.onTokenAccepted) owner.m_options.onTokenAccepted();
+  return req.method != "POST" || AdmitBody(req, res);
+}
+
+// A POST: its path, and a body of a known length within the limit, or chunked.
+bool WebServer::Impl::AdmitBody(const httplib::Request& req, httplib::Response& res) const {
+  if (req.path != "/editor" && (editorOnly() || req.path != "/rpc")) {
+    Refuse(res, 404, "Not found.");
+    return false;
+  }
+  // The library reads a body in chunks exactly when this header says "chunked".
+  const bool chunked = strcasecmp(req.get_header_value("Transfer-Encoding").c_str(), "chunked") == 0;
+  if (req.has_header("Content-Length")) {
+    const auto length = ParseLength(req.get_header_value("Content-Length"));
+    if (!length) {
+      Refuse(res, 400, "Bad request: the Content-Length is not a number.");
+      return false;
+    }
+    if (*length > owner.m_options.maxBodyBytes) {
+      Refuse(res, 413, tooLarge);
+      return false;
+    }
+  } else if (!chunked) {
+    Refuse(res, 411, "Length required: a request body needs a Content-Length.");
+    return false;
+  }
+  return true;
+}
+
+void WebServer::Impl::InstallAdmission() {
+  server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    return Admit(req, res) ? httplib::Server::HandlerResponse::Unhandled : httplib::Server::HandlerResponse::Handled;
+  });
+  // A client that asks before sending its body hears the refusal instead of
+  // an invitation.
+  server.set_expect_100_continue_handler([this](const httplib::Request& req, httplib::Response& res) {
+    return Admit(req, res) ? 100 : res.status;
+  });
+}
+
+// The JSON body of a POST, read in pieces; false with the refusal in `res`.
+bool WebServer::Impl::ReadJsonBody(const httplib::Request& req, httplib::Response& res,
+                                   const httplib::ContentReader& reader, std::string& body) const {
+  if (!IsJsonContentType(req.get_header_value("Content-Type"))) {
+    Refuse(res, 415, "Unsupported media type: requests must be application/json.");
+    return false;
+  }
+  switch (ReadBody(req, reader, owner.m_options.maxBodyBytes, body)) {
+    case BodyRead::Whole:
+      return true;
+    case BodyRead::TooLarge:
+      Refuse(res, 413, tooLarge);
+      return false;
+    case BodyRead::Broken:
+      break;
+  }
+  Refuse(res, 400, "Bad request: the request body could not be read.");
+  return false;
+}
+
+void WebServer::Impl::InstallPosts() {
+  if (!editorOnly()) {
+    server.Post("/rpc", [this](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+      std::string body;
+      if (!ReadJsonBody(req, res, reader, body)) return;
+      const std::string response = owner.m_options.rpc(body);
+      if (response.empty()) {
+        res.status = 204;
+        return;
+      }
+      res.set_content(response, "application/json");
+    });
+  }
+  server.Post("/editor", [this](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+    std::string body;
+    if (!ReadJsonBody(req, res, reader, body)) return;
+    res.set_content(owner.m_hub.HandleRequest(body), "application/json");
+  });
+  // The pages: a fixed set of plain names in the web folder.
+  server.Get(R"(/([A-Za-z0-9_-]*(\.(html|js|css|svg|png))?))",
+             [this](const httplib::Request& req, httplib::Response& res) { ServePage(req, res); });
+}
+
+void WebServer::Impl::ServePage(const httplib::Request& req, httplib::Response& res) const {
+  std::string name = req.matches[1];
+  if (name.empty()) name = editorOnly() ? "editor.html" : "index.html";
+  if (name.find('.') == std::string::npos || (editorOnly() && name == "index.html")) {
+    Refuse(res, 404, "Not found.");
+    return;
+  }
+  std::string body;
+  if (ReadRegularFile(owner.m_options.webDir + "/" + name, body) != FileReadStatus::kOk) {
+    Refuse(res, 404, "Not found.");
+    return;
+  }
+  // The pages carry the token into their own requests.
+  if (name.ends_with(".html")) {
+    for (std::size_t at = body.find("__TOKEN__"); at != std::string::npos; at = body.find("__TOKEN__", at))
+      body.replace(at, 9, owner.m_token);
+  }
+  res.set_content(body, MimeType(name));
+}
+
+void WebServer::Impl::InstallErrors() {
+  server.set_error_handler([this](const httplib::Request&, httplib::Response& res) {
+    if (!res.body.empty()) return;
+    if (res.status == 413) res.set_content(tooLarge + "\n", "text/plain; charset=utf-8");
+    else if (res.status == 404) res.set_content("Not found.\n", "text/plain; charset=utf-8");
+    else res.set_content("Error " + std::to_string(res.status) + ".\n", "text/plain; charset=utf-8");
+  });
+}
+
+bool WebServer::Impl::Bind(std::string* error) {
+  const int wanted = owner.m_options.port;
+  if (wanted == 0) {
+    owner.m_port = server.bind_to_any_port("127.0.0.1");
+    if (owner.m_port <= 0) {
+      if (error) *error = "cannot listen on 127.0.0.1";
+      return false;
+    }
+  } else {
+    if (!server.bind_to_port("127.0.0.1", wanted)) {
+      if (error) *error = "cannot listen on 127.0.0.1:" + std::to_string(wanted);
+      return false;
+    }
+    owner.m_port = wanted;
+  }
+  server.WidenBacklog();
+  return true;
+}
+
 WebServer::WebServer(WebServerOptions options, EditorHub& hub)
-    : m_impl(std::make_unique<Impl>()), m_options(std::move(options)), m_hub(hub), m_token(NewAccessToken()) {}
+    : m_impl(std::make_unique<Impl>(*this)), m_options(std::move(options)), m_hub(hub), m_token(NewAccessToken()) {}
 
 WebServer::~WebServer() { Stop(); }
 
@@ -403,161 +588,11 @@ std::string WebServer::Url(std::string_view page) const {
 }
 
 bool WebServer::Start(std::string* error) {
-  httplib::Server& svr = m_impl->server;
-  const bool editorOnly = !m_options.rpc;
-  const std::size_t maxBody = m_options.maxBodyBytes;
-  const std::string tooLarge = "Payload too large: request bodies are limited to " + LimitText(maxBody) + ".";
-
-  svr.set_payload_max_length(maxBody);
-  svr.set_default_headers({{"X-Content-Type-Options", "nosniff"},
-                           {"X-Frame-Options", "SAMEORIGIN"},
-                           {"Referrer-Policy", "no-referrer"},
-                           {"Cache-Control", "no-store"},
-                           {"Content-Security-Policy",
-                            "default-src 'self'; script-src 'self'; style-src 'self'; img-src 'self' data:; "
-                            "connect-src 'self'; frame-ancestors 'self'; form-action 'none'; base-uri 'none'"}});
-
-  // Admission, before any routing and before anything of the body is read:
-  // the Host header (no DNS rebinding), the token, the origin, the method,
-  // and for a POST its path and its length. False with the refusal in `res`.
-  const auto admit = [this, editorOnly, maxBody, tooLarge](const httplib::Request& req, httplib::Response& res) {
-    if (!HostAllowed(req.get_header_value("Host"), m_port)) {
-      Refuse(res, 403, "Forbidden: this server answers to 127.0.0.1 and localhost only.");
-      return false;
-    }
-    std::string token = req.get_header_value(kTokenHeader);
-    if (token.empty()) token = req.get_param_value("token");
-    if (!TokenMatches(m_token, token)) {
-      Refuse(res, 403, "Forbidden: the request does not carry this server's token.");
-      return false;
-    }
-    if (!OriginAllowed(req.get_header_value("Origin"), m_port) ||
-        req.get_header_value("Sec-Fetch-Site") == "cross-site") {
-      Refuse(res, 403, "Forbidden: requests from other origins are not accepted.");
-      return false;
-    }
-    if (req.method != "GET" && req.method != "POST" && req.method != "HEAD") {
-      Refuse(res, 405, "Method not allowed.");
-      return false;
-    }
-    if (m_options.onTokenAccepted) m_options.onTokenAccepted();
-    if (req.method != "POST") return true;
-    if (req.path != "/editor" && (editorOnly || req.path != "/rpc")) {
-      Refuse(res, 404, "Not found.");
-      return false;
-    }
-    // The library reads a body in chunks exactly when this header says "chunked".
-    const bool chunked = strcasecmp(req.get_header_value("Transfer-Encoding").c_str(), "chunked") == 0;
-    if (req.has_header("Content-Length")) {
-      const auto length = ParseLength(req.get_header_value("Content-Length"));
-      if (!length) {
-        Refuse(res, 400, "Bad request: the Content-Length is not a number.");
-        return false;
-      }
-      if (*length > maxBody) {
-        Refuse(res, 413, tooLarge);
-        return false;
-      }
-    } else if (!chunked) {
-      Refuse(res, 411, "Length required: a request body needs a Content-Length.");
-      return false;
-    }
-    return true;
-  };
-  svr.set_pre_routing_handler([admit](const httplib::Request& req, httplib::Response& res) {
-    return admit(req, res) ? httplib::Server::HandlerResponse::Unhandled : httplib::Server::HandlerResponse::Handled;
-  });
-  // A client that asks before sending its body hears the refusal instead of
-  // an invitation.
-  svr.set_expect_100_continue_handler([admit](const httplib::Request& req, httplib::Response& res) {
-    return admit(req, res) ? 100 : res.status;
-  });
-
-  const auto jsonOnly = [](const httplib::Request& req, httplib::Response& res) {
-    if (IsJsonContentType(req.get_header_value("Content-Type"))) return true;
-    Refuse(res, 415, "Unsupported media type: requests must be application/json.");
-    return false;
-  };
-  // The body of a POST, read in pieces; false with the refusal in `res`.
-  const auto readBody = [maxBody, tooLarge](const httplib::Request& req, httplib::Response& res,
-                                            const httplib::ContentReader& reader, std::string& body) {
-    switch (ReadBody(req, reader, maxBody, body)) {
-      case BodyRead::Whole:
-        return true;
-      case BodyRead::TooLarge:
-        Refuse(res, 413, tooLarge);
-        return false;
-      case BodyRead::Broken:
-        break;
-    }
-    Refuse(res, 400, "Bad request: the request body could not be read.");
-    return false;
-  };
-
-  if (!editorOnly) {
-    svr.Post("/rpc", [this, jsonOnly, readBody](const httplib::Request& req, httplib::Response& res,
-                                                const httplib::ContentReader& reader) {
-      std::string body;
-      if (!jsonOnly(req, res) || !readBody(req, res, reader, body)) return;
-      const std::string response = m_options.rpc(body);
-      if (response.empty()) {
-        res.status = 204;
-        return;
-      }
-      res.set_content(response, "application/json");
-    });
-  }
-  svr.Post("/editor", [this, jsonOnly, readBody](const httplib::Request& req, httplib::Response& res,
-                                                 const httplib::ContentReader& reader) {
-    std::string body;
-    if (!jsonOnly(req, res) || !readBody(req, res, reader, body)) return;
-    res.set_content(m_hub.HandleRequest(body), "application/json");
-  });
-
-  // The pages: a fixed set of plain names in the web folder.
-  const std::string webDir = m_options.webDir;
-  svr.Get(R"(/([A-Za-z0-9_-]*(\.(html|js|css|svg|png))?))", [this, webDir, editorOnly](const httplib::Request& req,
-                                                                                        httplib::Response& res) {
-    std::string name = req.matches[1];
-    if (name.empty()) name = editorOnly ? "editor.html" : "index.html";
-    if (name.find('.') == std::string::npos || (editorOnly && name == "index.html")) {
-      Refuse(res, 404, "Not found.");
-      return;
-    }
-    std::string body;
-    if (ReadRegularFile(webDir + "/" + name, body) != FileReadStatus::kOk) {
-      Refuse(res, 404, "Not found.");
-      return;
-    }
-    // The pages carry the token into their own requests.
-    if (name.ends_with(".html")) {
-      for (std::size_t at = body.find("__TOKEN__"); at != std::string::npos; at = body.find("__TOKEN__", at))
-        body.replace(at, 9, m_token);
-    }
-    res.set_content(body, MimeType(name));
-  });
-
-  svr.set_error_handler([tooLarge](const httplib::Request&, httplib::Response& res) {
-    if (!res.body.empty()) return;
-    if (res.status == 413) res.set_content(tooLarge + "\n", "text/plain; charset=utf-8");
-    else if (res.status == 404) res.set_content("Not found.\n", "text/plain; charset=utf-8");
-    else res.set_content("Error " + std::to_string(res.status) + ".\n", "text/plain; charset=utf-8");
-  });
-
-  if (m_options.port == 0) {
-    m_port = svr.bind_to_any_port("127.0.0.1");
-    if (m_port <= 0) {
-      if (error) *error = "cannot listen on 127.0.0.1";
-      return false;
-    }
-  } else {
-    if (!svr.bind_to_port("127.0.0.1", m_options.port)) {
-      if (error) *error = "cannot listen on 127.0.0.1:" + std::to_string(m_options.port);
-      return false;
-    }
-    m_port = m_options.port;
-  }
-  m_impl->server.WidenBacklog();
+  m_impl->SetDefaults();
+  m_impl->InstallAdmission();
+  m_impl->InstallPosts();
+  m_impl->InstallErrors();
+  if (!m_impl->Bind(error)) return false;
   m_thread = std::thread([impl = m_impl.get()] {
     impl->server.listen_after_bind();
     impl->listenEnded = true;

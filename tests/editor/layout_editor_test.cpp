@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -397,6 +398,55 @@ INSTANTIATE_TEST_SUITE_P(
         Script{.name = "FixedWidthLongestLength", .steps = "col 21; len 7", .fields = {{kNumber, {20, 7, 0}}},
                .headers = {}, .fixedWidth = true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(EditorTest, ARefusalNamesTheRuleThatRefusedAndItsRange) {
+  using Rule = BoxRefusal::Rule;
+  struct Case {
+    const char* steps;
+    bool fixedWidth;
+    std::optional<BoxRefusal> refusal;
+  };
+  const Case cases[] = {
+      {"click 2 2; col 5", false, BoxRefusal{Rule::Column, 4}},
+      {"click 2 2; len 7", false, BoxRefusal{Rule::StartRow, 6}},
+      {"col 28", true, BoxRefusal{Rule::Column, 27}},
+      {"col 21; len 8", true, BoxRefusal{Rule::Length, 7}},
+      {"col 21; len 7", true, std::nullopt},
+      {"click 2 2; col 4", false, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    CCLayout& e = c.fixedWidth ? Open("FCOA", "gl.prn", kFixed) : OpenChart();
+    Drive(e, c.steps);
+    EXPECT_EQ(e.TakeRefusal(), c.refusal) << c.steps;
+    EXPECT_EQ(e.TakeRefusal(), std::nullopt) << c.steps;  // handed over once
+    ui.TakeMessages();
+  }
+  // A click below the rows the store can hold, and a selection right of its columns.
+  std::string tall;
+  for (int i = 0; i < 65537; ++i) tall += "1\n";
+  Open("FCOA", "tall.csv", tall).PlaceFromGridClick(65537, 1);
+  EXPECT_EQ(editor->TakeRefusal(), (BoxRefusal{Rule::StartRow, 65535}));
+  Open("FCOA", "wide.txt", std::string(70000, 'x') + "\n").PlaceFromTextSelection(66000, 66001);
+  EXPECT_EQ(editor->TakeRefusal(), (BoxRefusal{Rule::Column, 65536}));
+}
+
+TEST_F(EditorTest, OkWouldReplaceASavedTemplateOfTheSameNameButNotTheOneEdited) {
+  WriteFile(Ini(), "[Import:Chart]\nInfo=COA\n[Import:Loose]\nInfo=COA\n[Import:Layout]\n1=CHART\n");
+  const std::pair<std::string, std::string> cases[] = {
+      {"chart", "CHART"}, {"CHART", "CHART"}, {"loose", "loose"}, {"Charts", ""}, {"", ""}};
+  for (const auto& [typed, replaced] : cases) {
+    CCLayout& e = OpenChart();
+    e.NameChanged(typed);
+    EXPECT_EQ(e.TemplateToReplace(), replaced) << typed;
+  }
+  EXPECT_EQ(OpenChart("CHART").TemplateToReplace(), "");
+  const std::string none = dir.file("none/import.ini");
+  LayoutEditorInputs in = Inputs("FCOA", "tb.csv", kTrialBalance);
+  in.iniPath = none;
+  CCLayout& e = Open(in);
+  e.NameChanged("chart");
+  EXPECT_EQ(e.TemplateToReplace(), "");
+}
 
 TEST_F(EditorTest, SelectedFixedWidthItemShowsOnTheFirstVisibleLineThatHoldsIt) {
   CCLayout& e = Open("FCOA", "gl.prn", kFixed);

@@ -181,6 +181,18 @@ TEST(EditorHubTest, FileDialogsAreAnsweredByThePage) {
   EXPECT_EQ(SplitDialogFilter("A|*.a|B|*.b;*.c|").size(), 2u);
 }
 
+TEST(EditorHubTest, ThePagesKeepTheirSettingsInTheFolderTheyAreGiven) {
+  EditorHub hub;
+  const Json remember = {{"action", "rememberType"}, {"template", "GL BOOK"}, {"type", "PRELIMBAL"}};
+  EXPECT_EQ(Ask(hub, {{"action", "pageSettings"}}), Json::parse(R"({"importTypes":{}})"));
+  EXPECT_EQ(Ask(hub, remember), (Json{{"error", "The pages keep no settings here."}}));
+  TempDir dir;
+  hub.SetSettingsFolder(dir.str());
+  EXPECT_EQ(Ask(hub, remember), Json::parse(R"({"importTypes":{"GL BOOK":"PRELIMBAL"}})"));
+  EXPECT_EQ(Ask(hub, {{"action", "pageSettings"}}), Json::parse(R"({"importTypes":{"GL BOOK":"PRELIMBAL"}})"));
+  EXPECT_EQ(ReadFile(dir.file("pages.json")), "{\n  \"importTypes\": {\n    \"GL BOOK\": \"PRELIMBAL\"\n  }\n}\n");
+}
+
 TEST(WebAccessTest, RequestGuards) {
   const std::string token = NewAccessToken();
   EXPECT_EQ(token.size(), 32u);

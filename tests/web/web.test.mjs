@@ -163,9 +163,15 @@ async function place(frame, caption, r, c) {
 async function editorClosed(page) {
   await page.locator('.editor-overlay').waitFor({ state: 'detached', timeout: 10000 });
 }
+// Cancel; with unsaved positions it asks first, and the answer is to close without saving.
 async function cancel(page, frame) {
   await frame.locator('#cancel').click();
-  await editorClosed(page);
+  const ask = frame.locator('dialog.confirm-box');
+  await until(async () => {
+    if (!await page.locator('.editor-overlay').count()) return true;
+    if (await ask.count()) await ask.locator('button.default').click().catch(() => {});
+    return undefined;
+  }, 10000, 'the editor is still open');
 }
 async function save(page, frame) {
   await frame.locator('#ok').click();
@@ -798,6 +804,166 @@ test('keyboard in the grid: arrows move the cell cursor, Enter places; Up and Do
   assert.deepEqual(unnamed, []);
   await cancel(page, frame);
 });
+
+// ---- Work is never lost, and a wrong import is no success ---------------------------------
+
+// The confirmation box of a frame or page, its text once it is shown.
+async function question(where) {
+  const box = where.locator('dialog.confirm-box');
+  await box.waitFor();
+  return box.locator('.message-text').textContent();
+}
+const answer = (where, label) => where.locator('dialog.confirm-box button', { hasText: label }).click();
+const storeText = () => (fs.existsSync(ini) ? fs.readFileSync(ini, 'latin1') : '');
+const shot = (page, name) => (shots ? page.screenshot({ path: path.join(shots, name) }) : null);
+
+test('OK on the name of a saved template asks first: Cancel writes nothing, Replace replaces it', async ({ context }) => {
+  const { page, frame } = await pageAndEditor(context, { file: 'tb.csv', type: 'FCOA' });
+  await place(frame, 'Account Number', 3, 1);
+  await place(frame, 'Account Caption', 3, 2);
+  await place(frame, 'TRC', 3, 3);
+  await place(frame, 'TCC', 3, 4);
+  await frame.locator('#name').fill('gl book');
+  const before = storeText();
+  await frame.locator('#ok').click();
+  assert.equal(await question(frame), 'A template named GL BOOK already exists. Replace it?');
+  await shot(page, 'replace-question.png');
+  await answer(frame, 'Cancel');
+  await frame.locator('dialog.confirm-box').waitFor({ state: 'detached' });
+  assert.equal(await frame.locator('#dialog').isVisible(), true);
+  assert.equal(storeText(), before);
+  // Enter in the name box is OK too, and asks the same.
+  await frame.locator('#name').press('Enter');
+  assert.equal(await question(frame), 'A template named GL BOOK already exists. Replace it?');
+  await answer(frame, 'Replace');
+  await editorClosed(page);
+  // The old section goes, the new one comes last; the index and the file's entry name it as before.
+  const old = section(before, 'GL Book');
+  assert.equal(storeText(), before.replace(old, '') + old.replace('[Import:GL Book]', '[Import:gl book]').replace(/=(\d) 2 0\n/g, '=$1 3 0\n'));
+  // Saving the template being edited asks nothing.
+  await page.selectOption('#template', 'GL BOOK');
+  await page.click('#edit-template');
+  await save(page, await editorFrame(page));
+}, { store: GL_BOOK });
+
+test('with unsaved positions Cancel and Escape ask first, and only then does leaving the page ask', async ({ context }) => {
+  const { page, frame } = await pageAndEditor(context, { file: 'tb.csv', type: 'FCOA' });
+  // A synthetic beforeunload shows whether the page would ask.
+  const wouldAsk = () => frame.locator('body').evaluate(() => {
+    const e = new Event('beforeunload', { cancelable: true });
+    window.dispatchEvent(e);
+    return e.defaultPrevented;
+  });
+  assert.equal(await wouldAsk(), false);
+  await place(frame, 'Account Number', 2, 1);
+  assert.equal(await wouldAsk(), true);
+  const unsaved = 'The changes to this template are not saved. Close the editor and lose them?';
+  await frame.locator('#cancel').click();
+  assert.equal(await question(frame), unsaved);
+  await shot(page, 'unsaved-question.png');
+  await answer(frame, 'Cancel');
+  await frame.locator('#items').focus();
+  await page.keyboard.press('Escape');
+  assert.equal(await question(frame), unsaved);
+  await answer(frame, 'Cancel');
+  assert.deepEqual(await numbers(frame, 'Account Number'), ['1', '2']);
+  // The browser asks before the page is closed.
+  const asked = new Promise((resolve) => page.once('dialog', (d) => { resolve(d.type()); d.dismiss(); }));
+  await page.close({ runBeforeUnload: true });
+  assert.equal(await asked, 'beforeunload');
+  assert.equal(page.isClosed(), false);
+  // Undone to what it opened with, nothing is unsaved: Cancel closes at once.
+  await frame.locator('#undo').click();
+  await item(frame, 'Account Number').locator('.len-num', { hasText: /^0$/ }).waitFor();
+  assert.equal(await wouldAsk(), false);
+  await frame.locator('#cancel').click();
+  await editorClosed(page);
+  assert.equal(fs.existsSync(path.join(home, 'drafts')), false);
+});
+
+test('an editor whose page goes away keeps its work as a draft, and the next editor of the file offers it back', async ({ context }) => {
+  const first = await importPage(context);
+  const frame = await openEditor(first, { file: 'tb.csv', type: 'FCOA' });
+  await frame.locator('#name').fill('Half done');
+  await place(frame, 'Account Number', 2, 1);
+  await place(frame, 'Account Caption', 3, 2);
+  await first.close();
+  const drafts = path.join(home, 'drafts');
+  const file = await until(() => (fs.existsSync(drafts) && fs.readdirSync(drafts).length ? fs.readdirSync(drafts) : undefined),
+    10000, 'no draft');
+  assert.equal(file.length, 1);
+  assert.match(file[0], /^tb\.csv\.FCOA\.[0-9a-f]{8}\.json$/);
+  assert.equal(fs.readFileSync(path.join(drafts, file[0]), 'utf8'), '{\n  "dataFile": ' + JSON.stringify(path.join(data, 'tb.csv')) +
+    ',\n  "importType": "FCOA",\n  "intlKind": 0,\n  "template": "Half done",\n  "newTemplate": true,\n  "current": 2,\n' +
+    '  "positions": {\n    "Company_Number": "0 0 0",\n    "Account_Number": "0 2 0",\n    "Account_Caption": "1 3 0",\n' +
+    '    "Account_Balance": "0 0 0",\n    "TRC": "0 0 0",\n    "TCC": "0 0 0",\n    "Account_Type": "0 0 0",\n    "SIC_Code": "0 0 0",\n' +
+    '    "Activity_Number": "0 0 0",\n    "Activity_Name": "0 0 0"\n  }\n}\n');
+  assert.equal(storeText(), '');
+  // The next editor of the same file and import type offers it.
+  const page = await importPage(context);
+  const next = await openEditor(page, { file: 'tb.csv', type: 'FCOA' });
+  assert.equal(await question(next), 'Work on this file was not saved when its editor closed: 2 items placed for the new template ' +
+    'Half done. Restore it? Cancel keeps it for later.');
+  await shot(page, 'draft-offer.png');
+  await answer(next, 'Restore');
+  await item(next, 'Account Caption').locator('.len-num', { hasText: /^3$/ }).waitFor();
+  assert.deepEqual(await numbers(next, 'Account Number'), ['1', '2']);
+  assert.deepEqual(await numbers(next, 'Account Caption'), ['2', '3']);
+  assert.deepEqual(await next.locator('.cell.header').allTextContents(), ['Account Number', 'Account Caption', 'C', 'D']);
+  assert.equal(await next.locator('#name').inputValue(), 'Half done');
+  assert.deepEqual(fs.readdirSync(drafts), []);
+  await cancel(page, next);
+  assert.equal(storeText(), '');
+});
+
+test('a template of a kind the import type does not take is refused before anything is imported', async ({ context }) => {
+  const page = await importPage(context);
+  const before = storeText();
+  const refused = async (file, template, type) => {
+    await page.fill('#data-file', path.join(data, file));
+    await page.selectOption('#template', template);
+    await page.selectOption('#import-type', type);
+    await page.click('#import');
+    const box = page.locator('dialog.message-box');
+    await box.waitFor();
+    const text = await box.locator('.message-text').textContent();
+    if (shots && type === 'FCOA') await page.screenshot({ path: path.join(shots, 'kind-refusal.png') });
+    await box.locator('button', { hasText: 'OK' }).click();
+    return text;
+  };
+  assert.equal(await refused('je.prn', 'JE BOOK', 'FCOA'),
+    'Template JE BOOK is a JE template: import type FCOA does not take it. Import types that take it: FBJ, FRJ, FTJ, JEBAL.');
+  assert.equal(await refused('tb.csv', 'GL BOOK', 'FBJ'),
+    'Template GL BOOK is a COA template: import type FBJ does not take it. Import types that take it: FCOA, PRELIMBAL.');
+  assert.equal(await page.locator('#result-panel').isHidden(), true);
+  assert.equal(storeText(), before);
+  assert.equal(fs.existsSync(path.join(home, 'pages.json')), false);
+}, { store: TWO_CHARTS });
+
+test('the import type a template was last imported with is chosen again with it', async ({ context }) => {
+  const page = await importPage(context);
+  await importWith(page, 'tb.csv', 'GL BOOK', 'PRELIMBAL');
+  const settings = path.join(home, 'pages.json');
+  await until(() => (fs.existsSync(settings) ? true : undefined), 5000, 'no pages.json');
+  assert.equal(fs.readFileSync(settings, 'utf8'), '{\n  "importTypes": {\n    "GL BOOK": "PRELIMBAL"\n  }\n}\n');
+  assert.equal(storeText().includes('PRELIMBAL'), false);
+  // A page loaded afresh chooses it with the template, over the type chosen before.
+  await page.reload();
+  await page.locator('#template option', { hasText: 'GL BOOK' }).waitFor({ state: 'attached' });
+  await page.selectOption('#import-type', 'FCOA');
+  await page.selectOption('#template', 'COA SIX');
+  assert.equal(await page.inputValue('#import-type'), 'FCOA');
+  await page.selectOption('#template', 'GL BOOK');
+  assert.equal(await page.inputValue('#import-type'), 'PRELIMBAL');
+  await page.selectOption('#template', 'JE BOOK');
+  assert.equal(await page.inputValue('#import-type'), 'FBJ');
+  // Deleting the template forgets its type.
+  await page.click('button[aria-label="Delete GL BOOK"]');
+  await answer(page, 'OK');
+  await page.locator('#template-list tr', { hasText: 'GL BOOK' }).waitFor({ state: 'detached' });
+  await until(() => (fs.readFileSync(settings, 'utf8').includes('GL BOOK') ? undefined : true), 5000, 'still remembered');
+  assert.equal(fs.readFileSync(settings, 'utf8'), '{\n  "importTypes": {}\n}\n');
+}, { store: TWO_CHARTS });
 
 // ---- Large files, tooltips, column widths, the favicon ---------------------------------------
 

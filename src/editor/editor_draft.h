@@ -1,0 +1,60 @@
+// Drafts: the unsaved work of a layout editor that ended because its page
+// went away. A draft is kept in the "drafts" folder beside the template store
+// (never in the store itself), one file per data file and import type, until
+// it is restored, saved over by a later draft, or its template is saved.
+//
+// A draft file is JSON text (UTF-8):
+//   {"dataFile": PATH, "importType": CODE, "intlKind": N, "template": NAME,
+//    "newTemplate": B, "current": I, "positions": {"KEY": "COL LEN CODE", ...}}
+// with a position for every item of the editor, placed or not, as the store
+// writes them.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "editor/layout_editor.h"
+#include "platform/export.h"
+
+namespace zephrin {
+
+struct EditorDraft {
+  std::string dataFile;       // as the file system names it
+  std::string importType;     // the host import type code
+  int intlKind = 0;
+  std::string templateName;   // Windows-1252 text; "" for a new template not named yet
+  bool newTemplate = true;
+  int current = -1;           // the item that was selected
+  std::vector<std::pair<std::string, FieldInfo>> positions;  // by item key, in the editor's order
+};
+
+// The draft of an editor as it stands.
+ZEPHRIN_API EditorDraft DraftOf(const CCLayout& e);
+
+// The draft file of the editor's data file and import type, in the folder
+// "drafts" beside the template store; "" when the store's place is unknown.
+ZEPHRIN_API std::string DraftPath(const LayoutEditorInputs& in);
+
+ZEPHRIN_API std::string DraftText(const EditorDraft& draft);
+// nullopt for a text that is not a whole draft.
+ZEPHRIN_API std::optional<EditorDraft> ParseDraft(std::string_view text);
+
+// Writes the draft file whole or not at all, making its folder when missing.
+// False with the reason in *error.
+ZEPHRIN_API bool WriteDraft(const std::string& path, const EditorDraft& draft, std::string* error);
+// The draft in a file; nullopt when there is none or it cannot be read whole.
+ZEPHRIN_API std::optional<EditorDraft> ReadDraft(const std::string& path);
+
+// Whether the draft is the work of this editor: the same data file, import
+// type and international kind, and the same template (both new, or the same
+// name, compared without case).
+ZEPHRIN_API bool DraftFits(const EditorDraft& draft, const CCLayout& e);
+
+// The draft's positions for the editor's items. An item the draft does not
+// name, or a grid column the data file no longer has, is not placed.
+ZEPHRIN_API FieldInfoArray DraftPositions(const EditorDraft& draft, const CCLayout& e);
+
+}  // namespace zephrin

@@ -1,0 +1,132 @@
+// What the editor hub does so that work is never lost without a word: OK on
+// the name of a saved template asks first, and the unsaved work of an editor
+// whose page went away is kept as a draft that the next editor of the same
+// file and import type offers back.
+#include <filesystem>
+#include <future>
+#include <string>
+
+#include "server/editor_fixture.h"
+
+namespace zephrin::test {
+namespace {
+
+using namespace std::chrono_literals;
+using HubDraftTest = EditorHubFixture;
+
+constexpr const char* kChart = "Acct No,Description,Amt,TRC\n1000,Cash,15.00,101\n2000,Bank,20.50,102\n";
+constexpr const char* kStore = "[Import:CHART]\nInfo=TAXRATE\nJurisdiction=0 1 0\n[Import:Layout]\n1=CHART\n";
+
+TEST_F(HubDraftTest, OkOnTheNameOfASavedTemplateAsksBeforeItReplacesIt) {
+  const std::string file = Data("rates.csv", "CA,8.84\nNY,6.5\n");
+  WriteFile(Ini(), kStore);
+  auto reply = StartEdit("", "TAXRATE", file);
+  const unsigned id = Open();
+  Place(id, 1, 2, 1);
+  Act(id, {{"action", "name"}, {"text", " chart "}});
+  Json r = Act(id, {{"action", "ok"}});
+  EXPECT_EQ(r["replace"], "CHART");
+  EXPECT_EQ(r["messages"], Json::array());
+  EXPECT_EQ(r["editor"]["ended"], false);
+  EXPECT_EQ(ReadFile(Ini()), kStore);
+  r = Act(id, {{"action", "ok"}, {"replace", true}});
+  EXPECT_EQ(r["editor"]["ended"], true);
+  EXPECT_FALSE(r.contains("replace"));
+  EXPECT_EQ(reply.get()["result"]["value"], "chart");
+  EXPECT_EQ(ReadFile(Ini()), "[Import:Layout]\n1=CHART\n[Import:chart]\nInfo=TAXRATE\nFsiType=FEDERAL\n"
+                             "Jurisdiction_Name=0 0 0\nJurisdiction=0 2 0\nCurrent_EOY_Rate=0 0 0\nDeferred_BOY_Rate=0 0 0\n"
+                             "Deferred_EOY_Rate=0 0 0\n[Import:FileName]\n1=" +
+                                 Upper(file) + "^CHART\n");
+  // The template being edited is saved in its place without a question.
+  auto again = StartEdit("CHART", "TAXRATE", file);
+  const unsigned second = Open();
+  Place(second, 1, 1, 1);
+  r = Act(second, {{"action", "ok"}});
+  EXPECT_FALSE(r.contains("replace"));
+  EXPECT_EQ(r["editor"]["ended"], true);
+  again.get();
+}
+
+TEST_F(HubDraftTest, APageThatGoesAwayLeavesADraftThatTheNextEditorRestores) {
+  const std::string file = Data("chart.csv", kChart);
+  auto reply = StartEdit("", "FCOA", file);
+  unsigned id = Open();
+  Act(id, {{"action", "claim"}, {"page", "p"}});
+  EXPECT_EQ(Act(id, {{"action", "name"}, {"text", "Half"}})["editor"]["unsaved"], false);
+  Place(id, 1, 2, 1);
+  EXPECT_EQ(Place(id, 2, 3, 2)["editor"]["unsaved"], true);
+  const Json placed = Positions(Act(id, {{"action", "view"}}));
+  Act(id, {{"action", "leave"}, {"page", "p"}});
+  EXPECT_EQ(reply.get()["result"]["value"], "");
+
+  const std::filesystem::path drafts = home.path() / "drafts";
+  ASSERT_EQ(FolderEntries(drafts).size(), 1u);
+  const std::string name = *FolderEntries(drafts).begin();
+  EXPECT_TRUE(name.starts_with("chart.csv.FCOA.") && name.ends_with(".json")) << name;
+  EXPECT_EQ(ReadFile((drafts / name).string()),
+            "{\n  \"dataFile\": \"" + file + "\",\n  \"importType\": \"FCOA\",\n  \"intlKind\": 0,\n"
+            "  \"template\": \"Half\",\n  \"newTemplate\": true,\n  \"current\": 2,\n  \"positions\": {\n"
+            "    \"Company_Number\": \"0 0 0\",\n    \"Account_Number\": \"0 2 0\",\n"
+            "    \"Account_Caption\": \"1 3 0\",\n    \"Account_Balance\": \"0 0 0\",\n    \"TRC\": \"0 0 0\",\n"
+            "    \"TCC\": \"0 0 0\",\n    \"Account_Type\": \"0 0 0\",\n    \"SIC_Code\": \"0 0 0\",\n"
+            "    \"Activity_Number\": \"0 0 0\",\n    \"Activity_Name\": \"0 0 0\"\n  }\n}\n");
+  EXPECT_FALSE(std::filesystem::exists(Ini()) && ReadFile(Ini()).find("[Import:") != std::string::npos);
+
+  // The next editor of the file offers it; restoring gives the work back and
+  // removes the draft.
+  reply = StartEdit("", "FCOA", file);
+  id = Open();
+  Json s = Act(id, {{"action", "view"}})["editor"];
+  EXPECT_EQ(s["draft"], (Json{{"template", "Half"}, {"newTemplate", true}, {"placed", 2}}));
+  EXPECT_EQ(s["unsaved"], false);
+  s = Act(id, {{"action", "restoreDraft"}})["editor"];
+  EXPECT_EQ(Positions(Json{{"editor", s}}), placed);
+  EXPECT_EQ(s["grid"]["headers"], Json::array({"", "Account Number", "Account Caption", "C", "D"}));
+  EXPECT_EQ(s["name"], "Half");
+  EXPECT_EQ(s["current"], 2);
+  EXPECT_EQ(s["unsaved"], true);
+  EXPECT_EQ(s["canUndo"], true);
+  EXPECT_TRUE(s["draft"].is_null());
+  EXPECT_TRUE(FolderEntries(drafts).empty());
+  // Cancel drops the work as the user asked: no draft.
+  Cancel(id, reply);
+  EXPECT_TRUE(FolderEntries(drafts).empty());
+}
+
+TEST_F(HubDraftTest, ADraftIsOfferedToItsOwnTemplateOnlyAndGoesWhenThatTemplateIsSaved) {
+  const std::string file = Data("rates.csv", "CA,8.84\nNY,6.5\n");
+  WriteFile(Ini(), kStore);
+  hub.SetPageTimeout(300ms);
+  // An edit of CHART whose page falls silent.
+  auto reply = StartEdit("CHART", "TAXRATE", file);
+  unsigned id = Open();
+  Act(id, {{"action", "claim"}, {"page", "p"}});
+  Place(id, 1, 2, 1);
+  ASSERT_EQ(reply.wait_for(5s), std::future_status::ready);
+  reply.get();
+  const std::filesystem::path drafts = home.path() / "drafts";
+  ASSERT_EQ(FolderEntries(drafts).size(), 1u);
+
+  // A new template on the same file and type is not CHART's work.
+  reply = StartEdit("", "TAXRATE", file);
+  id = Open();
+  EXPECT_TRUE(Act(id, {{"action", "view"}})["editor"]["draft"].is_null());
+  Cancel(id, reply);
+  // Nor is another import type's.
+  reply = StartEdit("CHART", "FCOA", file);
+  id = Open();
+  EXPECT_TRUE(Act(id, {{"action", "view"}})["editor"]["draft"].is_null());
+  Cancel(id, reply);
+  ASSERT_EQ(FolderEntries(drafts).size(), 1u);
+
+  // CHART's editor offers it; saved without restoring it, the draft goes.
+  reply = StartEdit("chart", "TAXRATE", file);
+  id = Open();
+  EXPECT_EQ(Act(id, {{"action", "view"}})["editor"]["draft"], (Json{{"template", "CHART"}, {"newTemplate", false}, {"placed", 1}}));
+  EXPECT_EQ(Act(id, {{"action", "ok"}})["editor"]["ended"], true);
+  reply.get();
+  EXPECT_TRUE(FolderEntries(drafts).empty());
+}
+
+}  // namespace
+}  // namespace zephrin::test

@@ -1,0 +1,67 @@
+#include "server/page_settings.h"
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "test_util.h"
+
+namespace zephrin::test {
+namespace {
+
+using Json = nlohmann::json;
+
+TEST(PageSettingsTest, TheImportTypeOfATemplateIsRememberedAndForgottenInAFileWrittenWhole) {
+  TempDir dir;
+  const std::string path = dir.file("pages.json");
+  EXPECT_EQ(ReadPageSettings(path), Json::parse(R"({"importTypes":{}})"));
+  struct Step {
+    const char* name;
+    const char* type;
+    const char* file;  // the file afterwards
+  };
+  const Step steps[] = {
+      {"GL BOOK", "PRELIMBAL", "{\n  \"importTypes\": {\n    \"GL BOOK\": \"PRELIMBAL\"\n  }\n}\n"},
+      {"JE", "FBJ", "{\n  \"importTypes\": {\n    \"GL BOOK\": \"PRELIMBAL\",\n    \"JE\": \"FBJ\"\n  }\n}\n"},
+      {"GL BOOK", "FCOA", "{\n  \"importTypes\": {\n    \"GL BOOK\": \"FCOA\",\n    \"JE\": \"FBJ\"\n  }\n}\n"},
+      {"GL BOOK", "", "{\n  \"importTypes\": {\n    \"JE\": \"FBJ\"\n  }\n}\n"},
+  };
+  for (const Step& s : steps) {
+    const Json settings = RememberImportType(path, s.name, s.type);
+    EXPECT_EQ(ReadFile(path), s.file) << s.name << " " << s.type;
+    EXPECT_EQ(settings, ReadPageSettings(path));
+  }
+  EXPECT_EQ(FolderEntries(dir.path()), (std::set<std::string>{"pages.json"}));
+}
+
+TEST(PageSettingsTest, BadRequestsAndAFileOfAnotherShapeAreRefusedAndWriteNothing) {
+  TempDir dir;
+  const std::string path = dir.file("pages.json");
+  struct Case {
+    const char* file;  // nullptr: no file
+    std::string name, type;
+    const char* error;
+  };
+  const Case cases[] = {
+      {nullptr, "GL", "NOPE", "Unknown import type code: NOPE"},
+      {nullptr, "", "FCOA", "The template name is missing or too long."},
+      {nullptr, std::string(257, 'N'), "FCOA", "The template name is missing or too long."},
+      {"{\"importTypes\": [1]}", "GL", "FCOA", "is not the settings the pages write."},
+      {"{\"importTypes\": {\"A\": 1}}", "GL", "FCOA", "is not the settings the pages write."},
+      {"not json", "GL", "FCOA", "is not the settings the pages write."},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(path);
+    if (c.file) WriteFile(path, c.file);
+    const Json r = RememberImportType(path, c.name, c.type);
+    ASSERT_TRUE(r.contains("error")) << c.file;
+    EXPECT_NE(r["error"].get<std::string>().find(c.error), std::string::npos) << r["error"];
+    EXPECT_EQ(std::filesystem::exists(path) ? ReadFile(path) : "<none>", c.file ? c.file : "<none>");
+    if (c.file) {
+      EXPECT_EQ(ReadPageSettings(path)["error"], "The page settings file " + path + " is not the settings the pages write.");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zephrin::test
