@@ -223,7 +223,10 @@ std::optional<Refusal> TakeInput(const ReadOptions& o, InputCopy& copy, std::str
 
 ReadHooks MakeHooks(ProgressBar& bar, UserInterface& ui) {
   ReadHooks hooks;
-  if (isatty(STDERR_FILENO)) hooks.progress = [&bar](std::size_t done, std::size_t total) { bar.Show(done, total); };
+  if (isatty(STDERR_FILENO)) hooks.progress = [&bar](std::size_t done, std::size_t total) {
+      bar.Show(done, total);
+      return true;
+    };
   hooks.message = [&bar, &ui](std::string_view caption, std::string_view text) {
     bar.Clear();
     ui.ShowMessage(caption, text, MessageIcon::Information);

@@ -25,7 +25,7 @@ ReadResult LogicImp::ReadDIFSource(const ReadHooks& hooks) {
   m_nLine = 0;
   ProgressTicker progress(hooks);
   while (lines.Next(raw)) {
-    progress.Tick(lines.offset(), lines.size());
+    if (!progress.Tick(lines.offset(), lines.size())) return ReadResult::Error(kCancelledDocument);
     const std::string_view line = TrimRight(raw);
     if (line == "BOT") {
       ++difRow;

@@ -187,7 +187,7 @@ ReadResult LogicImp::ReadListedSource(const ReadHooks& hooks) {
   bool stop = false;
   ProgressTicker progress(hooks);
   while (!stop && lines.Next(raw, lineEnd)) {
-    progress.Tick(lines.offset(), lines.size());
+    if (!progress.Tick(lines.offset(), lines.size())) return ReadResult::Error(kCancelledDocument);
     ++m_nLine;
     const bool indented = raw.empty() ? lineEnd : IsBlankOrControl(raw[0]);
     if (!indented) {

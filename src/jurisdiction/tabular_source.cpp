@@ -138,7 +138,7 @@ ReadResult LogicImp::ReadTabularSource(const ReadHooks& hooks) {
   m_nLine = 0;
   ProgressTicker progress(hooks);
   while (lines.Next(raw, lineEnd)) {
-    progress.Tick(lines.offset(), lines.size());
+    if (!progress.Tick(lines.offset(), lines.size())) return ReadResult::Error(kCancelledDocument);
     ++m_nLine;
     const bool header = m_nLine == 1;
     if (!header && !NextRecord(xml, row, m_nLine, templateWritten))

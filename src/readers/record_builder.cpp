@@ -65,7 +65,7 @@ ReadResult RecordBuilder::Build(RowSource& source) {
   LoadCountryList();
   Row row;
   while (MayGoOn() && source.Next(row)) {
-    Progress(source);
+    if (!Progress(source)) return ReadResult::Error(kCancelledDocument);
     const bool goOn = m_plan.journal == JournalLayout::kBlocks      ? BlockRow(row)
                       : m_plan.journal == JournalLayout::kLineCodes ? LineCodeRow(row)
                                                                     : PlainRow(row);
@@ -230,9 +230,9 @@ ReadResult RecordBuilder::Finish(int templateColumns) {
   return result;
 }
 
-void RecordBuilder::Progress(const RowSource& source) {
+bool RecordBuilder::Progress(const RowSource& source) {
   const std::size_t consumed = source.consumed(), total = source.size();
-  if (consumed < m_progress.next()) return;
+  if (consumed < m_progress.next()) return true;
   if (!m_estimated && consumed < total) {
     // Once a little of the file is read, the whole text's size can be told:
     // reserve it, so that a large read does not move its text over and over.
@@ -242,7 +242,7 @@ void RecordBuilder::Progress(const RowSource& source) {
       m_doc.Reserve(static_cast<std::size_t>(ratio * static_cast<double>(total) * 1.05) + (64u << 10));
     }
   }
-  m_progress.Tick(consumed, total);
+  return m_progress.Tick(consumed, total);
 }
 
 // ---- Value rules ----------------------------------------------------------------------

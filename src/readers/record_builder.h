@@ -82,7 +82,8 @@ class RecordBuilder {
   // ---- The end ---------------------------------------------------------------
   bool Fail(std::string document);
   ReadResult Finish(int templateColumns);
-  void Progress(const RowSource& source);
+  // Tells the front end how far the read is; false when it cancelled it.
+  bool Progress(const RowSource& source);
 
   const ReadPlan& m_plan;
   const ReadHooks& m_hooks;

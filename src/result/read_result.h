@@ -52,20 +52,26 @@ struct ReadHooks {
   // Where a streamed document goes (nullptr: the whole text is returned).
   OutputSink* sink = nullptr;
   // Bytes of the data file handled so far, now and then, for a progress bar.
-  std::function<void(std::size_t done, std::size_t total)> progress;
+  // Returning false cancels the read: it ends with the error document "The
+  // import was cancelled." (a streamed document's pieces are then void).
+  std::function<bool(std::size_t done, std::size_t total)> progress;
   // A message box (caption and text, UTF-8).
   std::function<void(std::string_view caption, std::string_view text)> message;
 };
+
+// The error document of a read the front end cancelled.
+inline constexpr std::string_view kCancelledDocument = "<Error>The import was cancelled.</Error>";
 
 // Tells the progress hook how far a read is, every few megabytes of the file
 // (and first after a quarter of one), and once at the end.
 class ProgressTicker {
  public:
   explicit ProgressTicker(const ReadHooks& hooks) : m_progress(hooks.progress) {}
-  void Tick(std::size_t done, std::size_t total) {
-    if (done < m_next) return;
-    if (m_progress) m_progress(done, total);
+  // False when the front end cancelled the read.
+  [[nodiscard]] bool Tick(std::size_t done, std::size_t total) {
+    if (done < m_next) return true;
     m_next = done + (std::size_t{8} << 20);
+    return !m_progress || m_progress(done, total);
   }
   // The offset of the next report.
   std::size_t next() const { return m_next; }
@@ -74,7 +80,7 @@ class ProgressTicker {
   }
 
  private:
-  const std::function<void(std::size_t, std::size_t)>& m_progress;
+  const std::function<bool(std::size_t, std::size_t)>& m_progress;
   std::size_t m_next = std::size_t{256} << 10;
 };
 

@@ -119,8 +119,9 @@ TEST(ShrinkingFile, EndsTheReadWithAnError) {
     hooks.sink = &sink;
     bool cut = false;
     hooks.progress = [&](std::size_t, std::size_t) {
-      if (!cut) ASSERT_EQ(::truncate(file.c_str(), 0), 0);
+      if (!cut) EXPECT_EQ(::truncate(file.c_str(), 0), 0);
       cut = true;
+      return true;
     };
     const ReadResult result = r.service.Read(r.request, hooks);
     ASSERT_TRUE(cut);
@@ -128,6 +129,25 @@ TEST(ShrinkingFile, EndsTheReadWithAnError) {
     EXPECT_EQ(result.text.view(), "<Error>The import file " + file + " changed while it was read. Please try again.</Error>");
     // The same object reads the file again once it is whole.
     test::WriteFile(file, c.content());
+    EXPECT_EQ(r.service.Read(r.request).outcome, ReadOutcome::kDocument);
+  }
+}
+
+// A front end's progress hook that answers false cancels the read, in every
+// reader: the read ends with its error document, and the object reads again.
+TEST(CancelledRead, EndsWithItsErrorDocument) {
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    CaseRead r(c);
+    ReadHooks hooks;
+    StringSink sink;
+    hooks.sink = &sink;
+    int calls = 0;
+    hooks.progress = [&](std::size_t, std::size_t) { return ++calls < 1; };
+    const ReadResult result = r.service.Read(r.request, hooks);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(result.outcome, ReadOutcome::kError);
+    EXPECT_EQ(result.text.view(), "<Error>The import was cancelled.</Error>");
     EXPECT_EQ(r.service.Read(r.request).outcome, ReadOutcome::kDocument);
   }
 }
