@@ -193,3 +193,28 @@ ItemRole ItemRoleOf(std::string_view item) {
 }
 
 }  // namespace zephrin
+
+namespace zephrin {
+
+const JurisdictionTraits& FindJurisdictionTraits(std::string_view hostCode) {
+  using J = JurisdictionCode;
+  // code, provinces, states, YEAR and TYPE (tabular, DIF, listed), provincial names, subcategory names, lookup
+  static constexpr std::pair<std::string_view, JurisdictionTraits> kCodes[] = {
+      {"LOGIC", {J::kLogic, false, true, {false, false, false}, false, false, true}},
+      {"AABAL", {J::kAabal, false, true, {false, false, false}, false, false, true}},
+      {"TIBAL", {J::kTibal, false, false, {true, true, true}, false, true, false}},
+      {"APPORT", {J::kApport, true, false, {true, true, true}, false, false, true}},
+      {"LOSS", {J::kLoss, true, false, {true, false, false}, true, false, false}},
+      {"CREDIT", {J::kCredit, true, false, {true, false, false}, true, false, false}},
+      {"AMTACE", {J::kAmtace, true, false, {true, false, false}, true, false, false}},
+      {"CURSTI", {J::kCursti, true, false, {false, false, false}, true, false, true}},
+      {"CATASSN", {J::kCatassn, true, false, {true, true, false}, false, true, true}},
+      {"CTPRCN", {J::kCtprcn, true, false, {true, false, false}, true, false, false}},
+  };
+  static constexpr JurisdictionTraits kOther = {J::kNone, false, false, {false, false, false}, false, false, true};
+  for (const auto& [code, traits] : kCodes)
+    if (code == hostCode) return traits;
+  return kOther;
+}
+
+}  // namespace zephrin

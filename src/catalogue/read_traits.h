@@ -73,6 +73,23 @@ struct HostReadTraits {
 // row of defaults for a code the catalogue does not know.
 const HostReadTraits& FindHostReadTraits(std::string_view hostCode);
 
+// The host codes of the jurisdiction family, and what each reads differently.
+enum class JurisdictionCode : uint8_t {
+  kNone, kLogic, kAabal, kTibal, kApport, kLoss, kCredit, kAmtace, kCursti, kCatassn, kCtprcn
+};
+// The shapes of a jurisdiction file.
+enum class JurisdictionShape : uint8_t { kTabular, kDif, kListed };
+struct JurisdictionTraits {
+  JurisdictionCode code;
+  bool needsProvinces;       // the host's province list must be set
+  bool needsStates;          // the host's state list must be set
+  bool yearAndType[3];       // the root gets YEAR and TYPE, by shape (tabular, DIF, listed)
+  bool provincialNames;      // LOSS, CREDIT, AMTACE, CURSTI, CTPRCN: descriptive columns named for provinces
+  bool subcategoryNames;     // CATASSN, TIBAL: descriptive columns named as subcategories
+  bool categoryLookup;       // the category column's text is looked up among the category types
+};
+const JurisdictionTraits& FindJurisdictionTraits(std::string_view hostCode);
+
 // How the root element carries the host's ID.
 enum class RootId : uint8_t { kObjId, kSplitObjIdParent, kNone };
 // The jurisdiction list the plain readers' lookups need before the read.

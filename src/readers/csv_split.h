@@ -131,22 +131,19 @@ int SplitJurisdictionLine(std::string_view line, bool hadLineEnd, CellFn&& cell)
 }
 
 // A jurisdiction cell as the readers take it: control characters and bytes
-// of 0x80 and above are blanks (in `scratch` when any is there), and blanks
-// are trimmed from both ends.
-inline std::string_view JurisdictionCellText(std::string_view cell, std::string& scratch) {
+// of 0x80 and above are blanks, and blanks are trimmed from both ends. A cell
+// that holds such a byte inside is cleaned into `arena` (appended: the caller
+// gives the arena room enough that earlier cells stay where they are).
+inline std::string_view JurisdictionCellText(std::string_view cell, std::string& arena) {
   const auto isBlankOrControl = [](char c) { return static_cast<signed char>(c) <= 32; };
   while (!cell.empty() && isBlankOrControl(cell.front())) cell.remove_prefix(1);
   while (!cell.empty() && isBlankOrControl(cell.back())) cell.remove_suffix(1);
   if (!csv_split::HasControl(cell.data(), cell.size())) return cell;
-  for (std::size_t i = 0; i < cell.size(); ++i) {
-    if (static_cast<signed char>(cell[i]) < 32) {
-      scratch.assign(cell);
-      for (char& c : scratch)
-        if (static_cast<signed char>(c) < 32) c = ' ';
-      return scratch;
-    }
-  }
-  return cell;
+  const std::size_t at = arena.size();
+  arena.append(cell);
+  for (std::size_t i = at; i < arena.size(); ++i)
+    if (static_cast<signed char>(arena[i]) < 32) arena[i] = ' ';
+  return std::string_view(arena).substr(at);
 }
 
 }  // namespace zephrin

@@ -30,12 +30,16 @@ struct Row {
   bool ended = true;
   // An upper bound of the bytes of all the cells' texts.
   std::size_t textBytes = 0;
+  // The row belongs to the one above it (a listed jurisdiction file's
+  // indented lines).
+  bool continuation = false;
 
   void Clear() {
     cells.clear();
     blank = false;
     ended = true;
     textBytes = 0;
+    continuation = false;
   }
 };
 

@@ -74,6 +74,25 @@ ElementSpan XmlWriter::Element(const XmlTag& tag, std::string_view text, const x
   return span;
 }
 
+void XmlWriter::EmptyElement(const XmlTag& tag, std::initializer_list<Attribute> attributes) {
+  if (!m_stack.empty()) OpenContent(m_stack.size());
+  if (!tag.valid) [[unlikely]] NoteBadName(tag.name);
+  std::size_t room = tag.start.size() + 2;
+  for (const Attribute& a : attributes) room += a.name.size() + 4 + xml::RoomFor(a.value.size());
+  char* p = CopyShort(m_out.Room(room), tag.start.data(), tag.start.size());
+  for (const Attribute& a : attributes) {
+    *p++ = ' ';
+    p = CopyShort(p, a.name.data(), a.name.size());
+    *p++ = '=';
+    *p++ = '"';
+    p = xml::EscapeInto(p, a.value, xml::kAttribute);
+    *p++ = '"';
+  }
+  *p++ = '/';
+  *p++ = '>';
+  m_out.Commit(p);
+}
+
 void XmlWriter::Append(const XmlWriter& fragment) {
   if (fragment.failed()) NoteBadName(fragment.badName());
   if (fragment.m_out.empty()) return;

@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -134,6 +135,11 @@ class XmlWriter {
   ElementSpan Element(std::string_view name, std::string_view text, const xml::EscapeTable& table) {
     return Element(Tag(name), text, table);
   }
+  // An empty element with its attributes, in one go: <name a="v" .../>.
+  struct Attribute {
+    std::string_view name, value;
+  };
+  void EmptyElement(const XmlTag& tag, std::initializer_list<Attribute> attributes);
   // A finished piece of XML written by another writer, as the next child.
   void Append(const XmlWriter& fragment);
 

@@ -238,10 +238,8 @@ ReadResult ReadService::ReadJurisdiction(const JurisdictionRequest& request, std
   }
 
   // The list the host code needs must have been set.
-  static constexpr std::string_view kProvCodes[] = {"APPORT", "LOSS", "CREDIT", "AMTACE", "CURSTI", "CATASSN", "CTPRCN"};
-  const bool needsProv = std::find(std::begin(kProvCodes), std::end(kProvCodes), j.importType) != std::end(kProvCodes);
-  const bool needsState = j.importType == "LOGIC" || j.importType == "AABAL";
-  if ((settings.provinceList().empty() && needsProv) || (settings.stateList().empty() && needsState)) {
+  const JurisdictionTraits& traits = FindJurisdictionTraits(j.importType);
+  if ((settings.provinceList().empty() && traits.needsProvinces) || (settings.stateList().empty() && traits.needsStates)) {
     m_trace.Line("ReadImportFile: jurisdiction string is empty.");
     return ReadResult::Error(
         ErrorDocument::Request("No jurisdictions were loaded before reading import file.  Please try again."));

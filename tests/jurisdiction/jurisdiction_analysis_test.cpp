@@ -17,7 +17,9 @@ struct AnalysisCase {
   const char* type;
   bool batch;
   std::vector<const char*> lists;
-  int32_t result, format, categoryCol, totalCols, totalRows;
+  int32_t result;
+  int32_t format;  // 0 tabular, 1 DIF, 2 listed
+  int32_t categoryCol, totalCols, totalRows;
 };
 
 std::string Dif(const std::string& counts) { return "TABLE\n0,1  \n" + counts + "DATA\n0,0\n\"\"\n-1,0\n"; }
@@ -34,15 +36,16 @@ TEST_P(Analysis, FindsShapeAndColumns) {
   test::WriteFile(request.dataFileOs, c.text);
   request.importType = c.type;
   request.batch = c.batch;
-  SourceShape shape;
   ReadResult failure;
-  EXPECT_EQ(reader.AnalyzeSource(request, shape, failure), c.result);
-  EXPECT_EQ(shape.format, c.format);
-  EXPECT_EQ(shape.categoryCol, c.categoryCol);
-  EXPECT_EQ(shape.totalCols, c.totalCols);
-  EXPECT_EQ(shape.totalRows, c.totalRows);
+  const Expected<SourceShape> shape = reader.AnalyzeSource(request, &failure);
+  ASSERT_EQ(shape.ok(), c.result == 0);
   EXPECT_EQ(failure.outcome, ReadOutcome::kEmpty);
   EXPECT_EQ(failure.text.view(), "");
+  if (!shape) return;
+  EXPECT_EQ(static_cast<int>(shape->layout), c.format);
+  EXPECT_EQ(shape->categoryCol, c.categoryCol);
+  EXPECT_EQ(shape->totalCols, c.totalCols);
+  EXPECT_EQ(shape->totalRows, c.totalRows);
 }
 
 const char* const kState = "state,AL,CA,NY,Texas";
@@ -96,13 +99,12 @@ TEST(Analysis, DifHeaderRowSetsDescriptiveColumns) {
                   "TABLE\n0,1\n\"\"\nVECTORS\n0,4\n\"\"\nTUPLES\n0,3\n\"\"\nDATA\n0,0\n\"\"\n-1,0\nBOT\n1,0\n\"Type\"\n"
                   "1,0\n\"Category\"\n1,0\n\"Subcategory\"\n1,0\n\"AL\"\n-1,0\nEOD\n");
   request.importType = "AABAL";
-  SourceShape shape;
-  ReadResult failure;
-  EXPECT_EQ(reader.AnalyzeSource(request, shape, failure), 0);
-  EXPECT_EQ(shape.format, 1);
-  EXPECT_EQ(shape.categoryCol, 3);
-  EXPECT_EQ(shape.totalCols, 4);
-  EXPECT_EQ(shape.difDataPos, std::string("TABLE\n0,1\n\"\"\nVECTORS\n0,4\n\"\"\nTUPLES\n0,3\n\"\"\nDATA\n0,0\n\"\"\n-1,0\n").size());
+  const Expected<SourceShape> shape = reader.AnalyzeSource(request);
+  ASSERT_TRUE(shape);
+  EXPECT_EQ(shape->layout, JurisdictionShape::kDif);
+  EXPECT_EQ(shape->categoryCol, 3);
+  EXPECT_EQ(shape->totalCols, 4);
+  EXPECT_EQ(shape->difDataPos, std::string("TABLE\n0,1\n\"\"\nVECTORS\n0,4\n\"\"\nTUPLES\n0,3\n\"\"\nDATA\n0,0\n\"\"\n-1,0\n").size());
 }
 
 TEST(CategoryTypes, ComparedWithoutRegardToCase) {

@@ -1,0 +1,301 @@
+// The listed shape of a jurisdiction file: each record line is followed by
+// indented lines, one per jurisdiction, each naming it and giving its amount
+// (and "T" for a total). A record line's fourth cell "R" reverses the
+// record's amounts (their absolute values with two decimals).
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <unordered_map>
+
+#include "jurisdiction/jur_messages.h"
+#include "jurisdiction/jurisdiction_read.h"
+#include "jurisdiction/jurisdiction_sources.h"
+#include "platform/text.h"
+
+namespace zephrin {
+
+namespace {
+
+// A decimal number as the amounts of a reversed record must be: an optional
+// sign, digits with an optional point, an optional exponent. Empty text is 0.
+bool ParseAmount(std::string_view text, double& value) {
+  value = 0;
+  if (text.empty()) return true;
+  std::size_t i = 0;
+  if (text[i] == '+' || text[i] == '-') ++i;
+  std::size_t digits = 0;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
+  }
+  if (digits == 0) return false;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    std::size_t exponent = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, ++exponent;
+    if (exponent == 0) return false;
+  }
+  if (i != text.size()) return false;
+  value = std::strtod(std::string(text).c_str(), nullptr);
+  return std::isfinite(value);
+}
+
+}  // namespace
+
+// The keys of the index table, numbered densely (in key order) so that the
+// sets of a read are arrays, not trees.
+struct JurisdictionRead::ListedKeys {
+  std::unordered_map<std::string, int32_t> dense;
+  std::vector<const std::string*> key;
+  std::vector<std::string> position;  // the key's position, as decimal text
+  std::vector<std::string> id;        // the "id" of its JUR elements
+  std::vector<uint8_t> listed;        // named by an indented line anywhere in the file
+  std::vector<int32_t> listedIds;
+  std::vector<int32_t> lineKeys;      // the key of every indented line, in file order (-1: unknown)
+  // The keys a record has listed: those whose stamp is the record's.
+  std::vector<uint32_t> seen;
+  uint32_t stamp = 1;
+  bool reverse = false;
+};
+
+ReadResult JurisdictionRead::ReadListed(const ReadHooks& hooks) {
+  // The jurisdiction index table is what every jurisdiction line is read against.
+  if (m_s.tables.index.empty()) return ReadResult::Error(jur::WithSupport(jur::kNotLoadedListed));
+  ListedKeys keys;
+  FindListedKeys(keys);
+  if (m_text.rawSize() == 0) return ReadResult::Empty();
+  TraceLine("ReadListedSource: file is open and it isn't empty");
+  m_errors.clear();
+  if (m_req.rootElement.empty()) return ReadResult::Error(jur::Message(jur::kCannotDetermine));
+  m_xml.Reserve(hooks.sink ? (std::size_t{2} << 20) : m_text.text().size() * 3 + 256);
+  StartRoot(JurisdictionShape::kListed);
+
+  Record record;
+  JurisdictionLineSource source(m_text);
+  ProgressTicker progress(hooks);
+  std::size_t nextLineKey = 0;
+  Row row;
+  while (source.Next(row)) {
+    if (!progress.Tick(source.consumed(), source.size())) return ReadResult::Error(kCancelledDocument);
+    m_nLine = row.index;
+    if (!row.continuation) {
+      if (!RecordLine(row, record, keys)) return ReadResult::Error(jur::Message(jur::kCannotDetermine));
+      continue;
+    }
+    // A jurisdiction line: its key was found in the first pass.
+    const int32_t lineKey = nextLineKey < keys.lineKeys.size() ? keys.lineKeys[nextLineKey++] : -1;
+    JurisdictionLine(row, record, keys, lineKey);
+  }
+  // The end of the file completes the last record.
+  if (record.jurs) {
+    TraceLine("check jur at end");
+    ZeroFill(keys);
+  }
+  EndRecord(record);
+  WriteListedTemplate(keys);
+  return Finish(progress, source);
+}
+
+// The first pass: which known keys head indented lines anywhere (they make
+// the template's list), and the key of every indented line.
+void JurisdictionRead::FindListedKeys(ListedKeys& keys) {
+  const std::size_t count = m_s.tables.index.size();
+  keys.dense.reserve(count * 2);
+  for (const auto& [key, position] : m_s.tables.index) {
+    keys.dense.emplace(key, static_cast<int32_t>(keys.key.size()));
+    keys.key.push_back(&key);
+    keys.position.push_back(std::to_string(position));
+    const bool numbered = m_traits.code == JurisdictionCode::kAabal ||
+                          (m_traits.code == JurisdictionCode::kLogic && key != "inc" && key != "fran");
+    keys.id.push_back(numbered ? keys.position.back() : key);
+  }
+  keys.listed.assign(count, 0);
+  keys.seen.assign(count, 0);
+  if (m_text.rawSize() == 0) return;
+  m_shape.totalCols = m_shape.categoryCol;
+  // Records list their jurisdictions mostly in the same order: the n-th line
+  // of a record usually names what the n-th line of the last record named.
+  std::vector<std::pair<std::string, int32_t>> memo;
+  std::size_t slot = 0;
+  std::string key;
+  JurisdictionLineSource source(m_text, /*maxCells=*/1);
+  Row row;
+  while (source.Next(row)) {
+    if (!row.continuation) {
+      slot = 0;
+      continue;
+    }
+    int32_t id = -1;
+    if (!row.cells.empty()) {
+      const std::string_view text = row.cells[0].text;
+      if (slot < memo.size() && memo[slot].first == text) {
+        id = memo[slot].second;
+      } else {
+        AssignJurisdictionKey(key, text);
+        const auto it = keys.dense.find(key);
+        id = it == keys.dense.end() ? -1 : it->second;
+        if (slot >= memo.size()) memo.resize(slot + 1);
+        memo[slot] = {std::string(text), id};
+      }
+      ++slot;
+      if (m_trace && m_trace->on()) {
+        AssignJurisdictionKey(key, text);
+        TraceF("strnode=%s", key.c_str());
+      }
+      if (id >= 0 && !keys.listed[static_cast<std::size_t>(id)]) {
+        keys.listed[static_cast<std::size_t>(id)] = 1;
+        TraceLine("added to AllListedJurisdictions");
+      }
+    }
+    keys.lineKeys.push_back(id);
+  }
+  for (std::size_t id = 0; id < count; ++id)
+    if (keys.listed[id]) keys.listedIds.push_back(static_cast<int32_t>(id));
+}
+
+// A record line: the record's descriptive cells (the type with its
+// position among the category types), and whether it is reversed. False
+// when no record element is known.
+bool JurisdictionRead::RecordLine(const Row& row, Record& record, ListedKeys& keys) {
+  static const XmlTag kPlain[] = {XmlTag("Type"), XmlTag("Category"), XmlTag("Subcategory")};
+  static const XmlTag kBatch[] = {XmlTag("Company_Number"), XmlTag("Type"), XmlTag("Category"), XmlTag("Subcategory")};
+  const XmlTag* names = m_req.batch ? kBatch : kPlain;
+  const uint32_t nameCount = m_req.batch && m_shape.categoryCol < 4 ? 3 : m_req.batch ? 4 : 3;
+  const uint32_t typeCol = m_req.batch ? 1 : 0;
+  for (const Cell& cell : row.cells) {
+    m_field = cell.text;
+    if (m_trace && m_trace->on())
+      TraceF("Delimiter=%u, m_nCategoryCol=%d, data=%.*s", cell.column, m_shape.categoryCol,
+             static_cast<int>(m_field.size()), m_field.data());
+    if (cell.column == 0) {
+      if (record.jurs) ZeroFill(keys);
+      EndRecord(record);
+      if (m_req.recordElement.empty()) return false;
+      StartRecord(record, m_nLine);
+      keys.reverse = false;
+    }
+    if (cell.column < nameCount) {
+      m_xml.Start(names[cell.column]);
+      if (cell.column == typeCol) {
+        ++keys.stamp;
+        if (const int position = m_s.FindCategoryType(m_field)) {
+          m_xml.Attr("ID", jur::Decimal(position).view());
+        } else {
+          m_xml.Attr("ID", "0");
+          m_scratch.assign("Invalid Type - ");
+          xml::AppendEngineEscaped(m_scratch, m_field);
+          m_scratch.push_back(' ');
+          m_errors.Add(m_nLine, m_scratch);
+        }
+      }
+      m_xml.Text(m_field, xml::kTextTwice);
+      m_xml.End();
+      if (!m_field.empty()) ++m_valuesWritten;
+    } else if (cell.column == nameCount) {
+      if (m_field == "r" || m_field == "R") keys.reverse = true;
+      if (m_trace && m_trace->on())
+        TraceF("delimiter=%u, data=%.*s, bReverse=%d", cell.column, static_cast<int>(m_field.size()), m_field.data(),
+               keys.reverse ? 1 : 0);
+    }
+  }
+  return true;
+}
+
+// A jurisdiction line: its amount for the record above, under the key's id.
+void JurisdictionRead::JurisdictionLine(const Row& row, Record& record, ListedKeys& keys, int32_t lineKey) {
+  int32_t keyId = -1;
+  bool hasAmount = false, total = false;
+  std::string_view amount;
+  char formatted[512];
+  for (const Cell& cell : row.cells) {
+    if (cell.column == 0) {
+      m_field = cell.text;
+      if (!record.open) {
+        // Nothing to hold the amount: the file must start with a record line.
+        m_scratch.assign("Jurisdiction before any record line - ");
+        xml::AppendEngineEscaped(m_scratch, m_field);
+        m_errors.Add(m_nLine, m_scratch);
+        return;
+      }
+      keyId = lineKey;
+      if (keyId < 0) AddLineError("Invalid", m_nLine);
+      else if (keys.seen[static_cast<std::size_t>(keyId)] == keys.stamp) AddLineError("Duplicate", m_nLine);
+      else keys.seen[static_cast<std::size_t>(keyId)] = keys.stamp;
+      continue;
+    }
+    if (keyId < 0) break;
+    if (cell.column == 2) {
+      total = cell.text == "T" || cell.text == "t";
+      continue;
+    }
+    if (cell.column != 1) continue;
+    hasAmount = true;
+    amount = cell.text;
+    if (m_traits.code == JurisdictionCode::kLogic && !amount.empty()) {
+      // Logic codes: upper case, and X, N, D, B stand for 1 to 4.
+      m_scratch = UpperAscii(amount);
+      if (m_scratch == "X") m_scratch = "1";
+      else if (m_scratch == "N") m_scratch = "2";
+      else if (m_scratch == "D") m_scratch = "3";
+      else if (m_scratch == "B") m_scratch = "4";
+      amount = m_scratch;
+    }
+    if (!keys.reverse) continue;
+    double value = 0;
+    if (ParseAmount(amount, value)) {
+      const int n = std::snprintf(formatted, sizeof formatted, "%.2f", std::fabs(value));
+      if (n > 0 && static_cast<std::size_t>(n) < sizeof formatted)
+        amount = std::string_view(formatted, static_cast<std::size_t>(n));
+      TraceLine("bReverse is on");
+    } else {
+      // A reversed amount must be a number; anything else would turn into 0.00.
+      std::string message = "Invalid Amount - ";
+      xml::AppendEngineEscaped(message, amount);
+      m_errors.Add(m_nLine, message);
+    }
+  }
+  if (keyId < 0 || !hasAmount) return;
+  OpenJurs(record);
+  if (!amount.empty()) ++m_valuesWritten;
+  const std::string& id = keys.id[static_cast<std::size_t>(keyId)];
+  if (m_traits.code != JurisdictionCode::kAabal)
+    m_xml.EmptyElement(m_jurTag, {{"id", id}, {"amt", amount}});
+  else
+    m_xml.EmptyElement(m_jurTag, {{"id", id}, {"amt", amount}, {"T", total ? "1" : "0"}});
+}
+
+// An AABAL record that lists jurisdictions gets a zero amount for each
+// jurisdiction any record lists and it does not.
+void JurisdictionRead::ZeroFill(ListedKeys& keys) {
+  TraceLine("checking on all jurisdictions");
+  if (m_traits.code != JurisdictionCode::kAabal) return;
+  TraceLine("it is AABAL");
+  for (const int32_t id : keys.listedIds) {
+    const auto index = static_cast<std::size_t>(id);
+    if (m_trace && m_trace->on()) TraceF("Looking for jurisdiction %s", keys.key[index]->c_str());
+    if (keys.seen[index] == keys.stamp) continue;
+    TraceLine("jur not found");
+    m_xml.EmptyElement(m_jurTag, {{"id", keys.position[index]}, {"amt", "0"}, {"T", "0"}});
+  }
+}
+
+// The template element, after the last record: the descriptive columns and
+// every jurisdiction the file lists.
+void JurisdictionRead::WriteListedTemplate(const ListedKeys& keys) {
+  m_xml.Start(m_tmplTag);
+  if (m_req.batch) m_xml.Element(m_xml.Tag("TCompany_Number"), {}, xml::kText);
+  for (const char* name : {"TType", "TCategory", "TSubcategory"}) m_xml.Element(m_xml.Tag(name), {}, xml::kText);
+  m_xml.Start(m_jursTag);
+  for (const int32_t id : keys.listedIds) {
+    m_xml.Start(m_jurTag);
+    m_xml.Attr("id", keys.position[static_cast<std::size_t>(id)]);
+    m_xml.Start(m_nameTag);
+    m_xml.Text(*keys.key[static_cast<std::size_t>(id)], xml::kText);
+    m_xml.End();
+    m_xml.End();
+  }
+}
+
+}  // namespace zephrin
