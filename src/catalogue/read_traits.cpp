@@ -1,6 +1,7 @@
 #include "catalogue/read_traits.h"
 
 #include <utility>
+#include <vector>
 
 namespace zephrin {
 namespace {
@@ -10,111 +11,74 @@ using T = TemplateElement;
 using C = ChartKind;
 using V = ValueRule;
 
-constexpr HostReadTraits kDefault = {"", nullptr, ' ', G::kChart, false, false, false, false, T::kTmplt,
-                                     C::kNone, false, nullptr, {}};
-
-// The rows that differ from the default (a chart read with no rules).
-constexpr auto Row(const char* code) {
-  HostReadTraits r = kDefault;
-  r.code = code;
-  return r;
-}
-
-struct Rows {
-  HostReadTraits rows[40];
-  int count = 0;
-  constexpr void Add(const HostReadTraits& r) { rows[count++] = r; }
+// A row of the table: what differs from a chart read with no rules.
+struct HostRow {
+  const char* code;
+  const char* readAs = nullptr;
+  char jeKind = ' ';
+  G group = G::kChart;
+  bool jurisdiction = false, lineFromOne = false, sourceIdAttribute = false, describesWithNames = false;
+  T templateElement = T::kTmplt;
+  C chart = C::kNone;
+  bool timapExtraColumns = false;
+  const char* elementNames = nullptr;  // the host code whose element-name table the row uses
+  HostReadTraits::Rule rules[2] = {};
 };
+
+const HostRow kHostRows[] = {
+    {.code = "FBJ", .readAs = "FADJ", .jeKind = 'A'},
+    {.code = "FRJ", .readAs = "FADJ", .jeKind = 'R'},
+    {.code = "FTJ", .readAs = "FADJ", .jeKind = 'M'},
+    {.code = "PRELIMBAL", .group = G::kBalance},
+    {.code = "JEBAL", .group = G::kBalance},
+    {.code = "LOGIC", .jurisdiction = true},
+    {.code = "AABAL", .group = G::kBalance, .jurisdiction = true},
+    {.code = "TIBAL", .group = G::kBalance, .jurisdiction = true},
+    {.code = "APPORT", .group = G::kBalance, .jurisdiction = true},
+    {.code = "LOSS", .group = G::kBalance, .jurisdiction = true},
+    {.code = "CREDIT", .group = G::kBalance, .jurisdiction = true},
+    {.code = "AMTACE", .group = G::kBalance, .jurisdiction = true},
+    {.code = "CURSTI", .group = G::kBalance, .jurisdiction = true},
+    {.code = "CATASSN", .jurisdiction = true},
+    {.code = "CTPRCN", .group = G::kBalance, .jurisdiction = true},
+    {.code = "FCOA", .chart = C::kAccounts},
+    {.code = "TCC", .chart = C::kTaxCategoryCodes},
+    {.code = "ENTITY", .group = G::kNeither, .describesWithNames = true, .templateElement = T::kTmpl,
+     .elementNames = "ENTITY"},
+    {.code = "TAXPAY", .describesWithNames = true, .elementNames = "TAXPAY", .rules = {{"Postal_Code", V::kTaxPayPostal}}},
+    {.code = "TAXEXP", .describesWithNames = true, .elementNames = "TAXEXP", .rules = {{"Postal_Code", V::kTaxExpPostal}}},
+    {.code = "EXRATE", .lineFromOne = true, .describesWithNames = true, .elementNames = "EXRATE"},
+    {.code = "PK1MAP", .lineFromOne = true, .describesWithNames = true, .elementNames = "PK1MAP",
+     .rules = {{"Adj_Number", V::kPadAdj}}},
+    {.code = "INSURWP", .describesWithNames = true},  // its element names come with its items, at run time
+    {.code = "INSURPYDAC", .describesWithNames = true, .elementNames = "INSURPYDAC"},
+    {.code = "CONSOLMEMBERS", .sourceIdAttribute = true, .templateElement = T::kNone},
+    {.code = "CTDGRP", .lineFromOne = true},
+    {.code = "PAAMAP", .lineFromOne = true},
+    {.code = "CTDMAP", .lineFromOne = true, .rules = {{"Adj_Number", V::kPadAdj}}},
+    {.code = "TIMAP", .timapExtraColumns = true, .rules = {{"Jurisdiction", V::kJurIndexPadded}}},
+    {.code = "TAXRATE", .rules = {{"Jurisdiction", V::kTaxRateJur}, {"Jurisdiction_Name", V::kTaxRateName}}},
+};
+
+HostReadTraits TraitsOf(const HostRow& row) {
+  return {row.code,       row.readAs,          row.jeKind,
+          row.group,      row.jurisdiction,    row.lineFromOne,
+          row.sourceIdAttribute, row.describesWithNames, row.templateElement,
+          row.chart,      row.timapExtraColumns, row.elementNames ? ReaderElementNames(row.elementNames) : nullptr,
+          {row.rules[0], row.rules[1]}};
+}
 
 }  // namespace
 
 const HostReadTraits& FindHostReadTraits(std::string_view hostCode) {
-  static const Rows kRows = [] {
-    Rows t;
-    for (const char* code : {"FBJ", "FRJ", "FTJ"}) {
-      HostReadTraits r = Row(code);
-      r.readAs = "FADJ";
-      r.jeKind = code[1] == 'B' ? 'A' : code[1] == 'R' ? 'R' : 'M';
-      t.Add(r);
-    }
-    for (const char* code : {"PRELIMBAL", "JEBAL"}) {
-      HostReadTraits r = Row(code);
-      r.group = G::kBalance;
-      t.Add(r);
-    }
-    for (const char* code : {"LOGIC", "AABAL", "TIBAL", "APPORT", "LOSS", "CREDIT", "AMTACE", "CURSTI", "CATASSN",
-                             "CTPRCN"}) {
-      HostReadTraits r = Row(code);
-      r.jurisdiction = true;
-      const std::string_view c = code;
-      if (c != "LOGIC" && c != "CATASSN") r.group = G::kBalance;
-      t.Add(r);
-    }
-    HostReadTraits r = Row("FCOA");
-    r.chart = C::kAccounts;
-    t.Add(r);
-    r = Row("TCC");
-    r.chart = C::kTaxCategoryCodes;
-    t.Add(r);
-    r = Row("ENTITY");
-    r.group = G::kNeither;
-    r.templateElement = T::kTmpl;
-    r.describesWithNames = true;
-    r.elementNames = ReaderElementNames("ENTITY");
-    t.Add(r);
-    r = Row("TAXPAY");
-    r.describesWithNames = true;
-    r.elementNames = ReaderElementNames("TAXPAY");
-    r.rules[0] = {"Postal_Code", V::kTaxPayPostal};
-    t.Add(r);
-    r = Row("TAXEXP");
-    r.describesWithNames = true;
-    r.elementNames = ReaderElementNames("TAXEXP");
-    r.rules[0] = {"Postal_Code", V::kTaxExpPostal};
-    t.Add(r);
-    r = Row("EXRATE");
-    r.describesWithNames = true;
-    r.lineFromOne = true;
-    r.elementNames = ReaderElementNames("EXRATE");
-    t.Add(r);
-    r = Row("PK1MAP");
-    r.describesWithNames = true;
-    r.lineFromOne = true;
-    r.elementNames = ReaderElementNames("PK1MAP");
-    r.rules[0] = {"Adj_Number", V::kPadAdj};
-    t.Add(r);
-    r = Row("INSURWP");  // its element names come with its items, at run time
-    r.describesWithNames = true;
-    t.Add(r);
-    r = Row("INSURPYDAC");
-    r.describesWithNames = true;
-    r.elementNames = ReaderElementNames("INSURPYDAC");
-    t.Add(r);
-    r = Row("CONSOLMEMBERS");
-    r.sourceIdAttribute = true;
-    r.templateElement = T::kNone;
-    t.Add(r);
-    for (const char* code : {"CTDGRP", "PAAMAP"}) {
-      r = Row(code);
-      r.lineFromOne = true;
-      t.Add(r);
-    }
-    r = Row("CTDMAP");
-    r.lineFromOne = true;
-    r.rules[0] = {"Adj_Number", V::kPadAdj};
-    t.Add(r);
-    r = Row("TIMAP");
-    r.timapExtraColumns = true;
-    r.rules[0] = {"Jurisdiction", V::kJurIndexPadded};
-    t.Add(r);
-    r = Row("TAXRATE");
-    r.rules[0] = {"Jurisdiction", V::kTaxRateJur};
-    r.rules[1] = {"Jurisdiction_Name", V::kTaxRateName};
-    t.Add(r);
-    return t;
+  static const std::vector<HostReadTraits> kTraits = [] {
+    std::vector<HostReadTraits> traits;
+    for (const HostRow& row : kHostRows) traits.push_back(TraitsOf(row));
+    return traits;
   }();
-  for (int i = 0; i < kRows.count; ++i)
-    if (hostCode == kRows.rows[i].code) return kRows.rows[i];
+  static const HostReadTraits kDefault = TraitsOf(HostRow{""});
+  for (const HostReadTraits& t : kTraits)
+    if (hostCode == t.code) return t;
   return kDefault;
 }
 

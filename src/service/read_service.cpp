@@ -94,19 +94,45 @@ ReadResult ReadService::Read(const ReadRequest& request, const HostSettings& set
   }
 }
 
-ReadResult ReadService::ReadPlain(const ReadRequest& request, const HostSettings& settings,
-                                  const std::string& storePath, const ReadHooks& hooks) {
-  m_trace.Line("ReadImportFile: top");
-  const std::string ansiPath = Utf8ToAnsi(request.importFile);
-  const std::optional<SourceFormat> format = request.format ? request.format : FormatOfName(ansiPath);
+namespace {
 
-  // The template name and the template code.
-  PlainRead r;
-  r.templateName = Utf8ToAnsi(request.templateName);
-  if (r.templateName.empty() && !request.heldTemplate) {
-    m_trace.Line("ReadImportFile: no template specified");
-    return ReadResult::Error(ErrorDocument::Request(kUnknownImport));
+ReadResult UnknownImport() { return ReadResult::Error(ErrorDocument::Request(kUnknownImport)); }
+
+// What a built-in template hands the jurisdiction reader: the element names
+// and the current year. A template from the store hands nothing, and the
+// reader then cannot tell what it is reading.
+JurisdictionRequest MakeJurisdictionRequest(const ReadRequest& request, const PlainRead& r,
+                                            const BuiltInTemplate* builtIn, const HostSettings& settings) {
+  JurisdictionRequest j;
+  j.dataFile = Utf8ToAnsi(request.importFile);
+  j.dataFileOs = request.importFile;
+  j.importType = r.hostCode;
+  j.batch = settings.batch();
+  if (builtIn) {
+    j.rootElement = builtIn->rootElement;
+    j.recordElement = builtIn->recordElement;
+    if (builtIn->handsYear) j.currentYear = settings.currentYear();
   }
+  j.id = Utf8ToAnsi(request.id);
+  return j;
+}
+
+// The record element and item tables of the template code; a code that
+// matches no row leaves them unset.
+void ResolveItems(PlainRead& r, const HostSettings& settings) {
+  if (const auto row = LookupRecordElement(r.layoutType)) {
+    r.recordElement = row->recordElement;
+    r.recordLines = row->recordLines;
+    r.je = row->je;
+    r.items = r.layoutType == "INSURWP" ? settings.insuranceNameList() : row->items;
+    r.jeOutputNames = row->jeHeaderItems;
+  }
+}
+
+}  // namespace
+
+const BuiltInTemplate* ReadService::ResolveTemplateCode(const ReadRequest& request, const std::string& storePath,
+                                                        PlainRead& r) const {
   const BuiltInTemplate* builtIn = request.heldTemplate ? nullptr : FindBuiltInTemplate(r.templateName);
   if (request.heldTemplate) {
     r.layoutType = request.heldTemplate->layoutType;
@@ -116,23 +142,22 @@ ReadResult ReadService::ReadPlain(const ReadRequest& request, const HostSettings
   } else {
     ReadStoreValue(storePath, TemplateSection(r.templateName), "Info", r.layoutType);
   }
-  if (r.layoutType.empty()) {
-    m_trace.Format("ReadImportFile: no layout type for %s.", r.templateName.c_str());
-    return ReadResult::Error(ErrorDocument::Request(kUnknownImport));
-  }
+  return builtIn;
+}
 
-  // The host code.
+const HostReadTraits* ReadService::ResolveHostCode(const ReadRequest& request, const HostSettings& settings,
+                                                   PlainRead& r) const {
   const std::string importType = Utf8ToAnsi(request.importType);
   m_trace.Format("ReadImportFile: ImportType=%s, m_szLayoutType=%s, len(m_strImportType)=%d", importType.c_str(),
                  r.layoutType.c_str(), static_cast<int>(importType.size()));
   if (importType.empty()) {
     m_trace.Line("ReadImportFile: no ImportType.");
-    return ReadResult::Error(ErrorDocument::Request(kUnknownImport));
+    return nullptr;
   }
   if (importType.size() > kMaxImportTypeLength) {
     // Import type codes are short codes; a longer text is no code we know.
     m_trace.Line("ReadImportFile: ImportType too long.");
-    return ReadResult::Error(ErrorDocument::Request(kUnknownImport));
+    return nullptr;
   }
   const HostReadTraits& hostTraits = FindHostReadTraits(importType);
   r.hostCode = hostTraits.readAs ? hostTraits.readAs : importType;
@@ -141,35 +166,34 @@ ReadResult ReadService::ReadPlain(const ReadRequest& request, const HostSettings
   r.traits = &FindHostReadTraits(r.hostCode);
   m_trace.Format("ReadImportFile: ImportType=%s, m_strLayout=%s, m_bDoingBatch=%d", r.hostCode.c_str(),
                  r.templateName.c_str(), settings.batch() ? 1 : 0);
+  return &hostTraits;
+}
 
-  // The jurisdiction family.
-  if (hostTraits.jurisdiction) {
-    JurisdictionRequest j;
-    j.dataFile = ansiPath;
-    j.dataFileOs = request.importFile;
-    j.importType = r.hostCode;
-    j.batch = settings.batch();
-    // What the built-in template hands over: the element names and the
-    // current year. A template from the store hands nothing, and the reader
-    // then cannot tell what it is reading.
-    if (builtIn) {
-      j.rootElement = builtIn->rootElement;
-      j.recordElement = builtIn->recordElement;
-      if (builtIn->handsYear) j.currentYear = settings.currentYear();
-    }
-    j.id = Utf8ToAnsi(request.id);
-    return ReadJurisdiction(j, Utf8ToAnsi(request.moreInfo), builtIn && builtIn->handsMoreInfo, settings, hooks);
+ReadResult ReadService::ReadPlain(const ReadRequest& request, const HostSettings& settings,
+                                  const std::string& storePath, const ReadHooks& hooks) {
+  m_trace.Line("ReadImportFile: top");
+  PlainRead r;
+  r.templateName = Utf8ToAnsi(request.templateName);
+  if (r.templateName.empty() && !request.heldTemplate) {
+    m_trace.Line("ReadImportFile: no template specified");
+    return UnknownImport();
   }
+  const BuiltInTemplate* builtIn = ResolveTemplateCode(request, storePath, r);
+  if (r.layoutType.empty()) {
+    m_trace.Format("ReadImportFile: no layout type for %s.", r.templateName.c_str());
+    return UnknownImport();
+  }
+  const HostReadTraits* hostTraits = ResolveHostCode(request, settings, r);
+  if (!hostTraits) return UnknownImport();
+  if (hostTraits->jurisdiction)
+    return ReadJurisdiction(MakeJurisdictionRequest(request, r, builtIn, settings), Utf8ToAnsi(request.moreInfo),
+                            builtIn && builtIn->handsMoreInfo, settings, hooks);
 
-  // A plain read: the record element and item tables of the template code.
+  // A plain read.
+  const std::string ansiPath = Utf8ToAnsi(request.importFile);
+  const std::optional<SourceFormat> format = request.format ? request.format : FormatOfName(ansiPath);
   if (!format) return UnknownFormat(ansiPath);
-  if (const auto row = LookupRecordElement(r.layoutType)) {
-    r.recordElement = row->recordElement;
-    r.recordLines = row->recordLines;
-    r.je = row->je;
-    r.items = r.layoutType == "INSURWP" ? settings.insuranceNameList() : row->items;
-    r.jeOutputNames = row->jeHeaderItems;
-  }
+  ResolveItems(r, settings);
   // The lists the value rules look up.
   switch (FindLayoutReadTraits(r.layoutType).list) {
     case NeededList::kProvince: LoadJurisdictionCaptions(settings.provinceList()); break;

@@ -18,6 +18,8 @@
 
 namespace zephrin {
 
+struct PlainRead;
+
 struct ReadRequest {
   std::string importFile;    // UTF-8, as the host gave it
   std::string templateName;  // UTF-8
@@ -63,6 +65,12 @@ class ReadService {
                        const ReadHooks& hooks);
   ReadResult ReadInternational(const ReadRequest& request, const HostSettings& settings,
                                const std::string& storePath, const ReadHooks& hooks);
+  // The template's code (held, built in, or the store's "Info"; "" when none);
+  // the built-in template, when it is one.
+  const BuiltInTemplate* ResolveTemplateCode(const ReadRequest& request, const std::string& storePath,
+                                             PlainRead& r) const;
+  // The host code and its traits; nullptr when it is no code a read can take.
+  const HostReadTraits* ResolveHostCode(const ReadRequest& request, const HostSettings& settings, PlainRead& r) const;
   ReadResult ReadJurisdiction(const JurisdictionRequest& request, std::string_view moreInfo, bool handsMoreInfo,
                               const HostSettings& settings, const ReadHooks& hooks);
   // The service side tables the value rules look up, loaded from a list.

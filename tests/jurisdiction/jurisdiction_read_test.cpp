@@ -110,5 +110,45 @@ const ReadCase kCases[] = {
 INSTANTIATE_TEST_SUITE_P(Family, JurisdictionRead, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Reads on one object share nothing but the host's settings: a jurisdiction
+// read, then a plain one, then a jurisdiction read with another list each
+// give what a new object with the same settings gives.
+TEST(JurisdictionReads, ShareNothingButTheSettings) {
+  const std::string tabular = test::DataPath("jurisdiction/tab_state.csv");
+  const std::string listed = test::DataPath("jurisdiction/listed_prov.csv");
+  const std::string plain = test::DataPath("reads/csv_fcoa/tb.csv");
+  test::ScopedHome home;
+  test::WriteFile(home.file("import.ini"), test::ReadFile(test::DataPath("reads/csv_fcoa/import.ini")));
+  const auto settle = [](CxmlWrapper& s, std::vector<const char*> lists) {
+    s.PutCategoryTypes(kCategories);
+    for (const char* list : lists) s.FillJurisdictionCaptions(list);
+  };
+  const auto read = [](CxmlWrapper& s, const std::string& file, const char* templ, const char* code) {
+    std::string out;
+    EXPECT_EQ(s.ReadImportFile(file, templ, code, "E", "", out), kOk);
+    return out;
+  };
+  RecordingUserInterface ui;
+  CxmlWrapper one(&ui);
+  ASSERT_TRUE(one.EstablishTemplateStore());
+  settle(one, {kState});
+  const std::string first = read(one, tabular, "AABAL", "AABAL");
+  const std::string second = read(one, plain, "GL BOOK", "FCOA");
+  settle(one, {kProv, kProvState});
+  const std::string third = read(one, listed, "APPORT", "APPORT");
+
+  CxmlWrapper fresh(&ui);
+  ASSERT_TRUE(fresh.EstablishTemplateStore());
+  settle(fresh, {kState});
+  EXPECT_EQ(first, read(fresh, tabular, "AABAL", "AABAL"));
+  EXPECT_EQ(second, read(fresh, plain, "GL BOOK", "FCOA"));
+  CxmlWrapper again(&ui);
+  settle(again, {kState, kProv, kProvState});
+  EXPECT_EQ(third, read(again, listed, "APPORT", "APPORT"));
+  EXPECT_NE(first.find("<AABALS"), std::string::npos);
+  EXPECT_NE(second.find("<COAS"), std::string::npos);
+  EXPECT_NE(third.find("<APPORT"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace zephrin
