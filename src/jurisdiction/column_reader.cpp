@@ -5,6 +5,7 @@
 #include "jur_messages.h"
 #include "jurisdiction/jurisdiction_read.h"
 #include "platform/text.h"
+#include "readers/plain_reader.h"
 
 namespace zephrin {
 
@@ -60,7 +61,7 @@ ReadResult JurisdictionRead::ReadColumns(RowSource& source, bool dif, const Read
   ProgressTicker progress(hooks);
   Row row;
   while (source.Next(row)) {
-    if (!progress.Tick(source.consumed(), source.size())) return ReadResult::Error(kCancelledDocument);
+    if (!progress.Tick(source.consumed(), source.size())) return CancelledRead();
     m_nLine = row.index;
     if (row.index == 1) {
       // The header row names the columns.

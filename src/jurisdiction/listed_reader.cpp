@@ -11,6 +11,7 @@
 #include "jurisdiction/jurisdiction_read.h"
 #include "jurisdiction/jurisdiction_sources.h"
 #include "platform/text.h"
+#include "readers/plain_reader.h"
 
 namespace zephrin {
 
@@ -78,7 +79,7 @@ ReadResult JurisdictionRead::ReadListed(const ReadHooks& hooks) {
   std::size_t nextLineKey = 0;
   Row row;
   while (source.Next(row)) {
-    if (!progress.Tick(source.consumed(), source.size())) return ReadResult::Error(kCancelledDocument);
+    if (!progress.Tick(source.consumed(), source.size())) return CancelledRead();
     m_nLine = row.index;
     if (!row.continuation) {
       if (!RecordLine(row, record, keys)) return ReadResult::Error(jur::Message(jur::kCannotDetermine));

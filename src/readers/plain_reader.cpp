@@ -50,6 +50,8 @@ ReadResult ChangedFailure(std::string_view dataFile) {
   return ReadResult::Error(ErrorDocument::ReaderWith(messages::kChangedBefore, dataFile, messages::kChangedAfter));
 }
 
+ReadResult CancelledRead() { return ReadResult::Error(ErrorDocument::Reader(messages::kCancelled)); }
+
 ReadResult LoadFailure(std::string_view dataFile, FileReadStatus status) {
   if (status == FileReadStatus::kTooLarge)
     return ReadResult::Error(ErrorDocument::ReaderWith(messages::kTooLargeBefore, dataFile, messages::kTooLargeAfter));

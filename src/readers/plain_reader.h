@@ -18,5 +18,7 @@ ReadResult ReadPlainFile(const ReadPlan& plan, const DataText& text, const ReadH
 ReadResult LoadFailure(std::string_view dataFile, FileReadStatus status);
 // The error of a read whose data file shrank while it was read.
 ReadResult ChangedFailure(std::string_view dataFile);
+// The error of a read the front end cancelled.
+ReadResult CancelledRead();
 
 }  // namespace zephrin

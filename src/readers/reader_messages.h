@@ -41,6 +41,9 @@ inline constexpr std::string_view kTooLargeAfter = " is too large to read.";
 inline constexpr std::string_view kChangedBefore = "The import file ";
 inline constexpr std::string_view kChangedAfter = " changed while it was read. Please try again.";
 
+// A read the front end cancelled.
+inline constexpr std::string_view kCancelled = "The import was cancelled.";
+
 // 25 blank lines in a row: before and after the number of the first.
 inline constexpr std::string_view kBlankRunBefore = "Beginning at row ";
 inline constexpr std::string_view kBlankRunAfter =

@@ -7,6 +7,7 @@
 
 #include "catalogue/jurisdiction_tables.h"
 #include "platform/codepage.h"
+#include "readers/plain_reader.h"
 #include "readers/reader_messages.h"
 #include "result/error_document.h"
 
@@ -65,7 +66,7 @@ ReadResult RecordBuilder::Build(RowSource& source) {
   LoadCountryList();
   Row row;
   while (MayGoOn() && source.Next(row)) {
-    if (!Progress(source)) return ReadResult::Error(kCancelledDocument);
+    if (!Progress(source)) return CancelledRead();
     const bool goOn = m_plan.journal == JournalLayout::kBlocks      ? BlockRow(row)
                       : m_plan.journal == JournalLayout::kLineCodes ? LineCodeRow(row)
                                                                     : PlainRow(row);

@@ -2,56 +2,83 @@
 
 #include <charconv>
 
-#include "platform/codepage.h"
-#include "result/result_document.h"
+#include "result/xml_writer.h"
 
 namespace zephrin {
 
-ErrorDocument ErrorDocument::Line(long line) {
-  ErrorDocument doc("<Error Line='", "</Error>");
-  doc.Number(line);
-  doc.m_text.append("'>");
+namespace {
+const XmlTag kError("Error"), kErr("Err");
+
+std::string_view Decimal(char (&buf)[24], long long value) {
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+  return std::string_view(buf, static_cast<std::size_t>(end - buf));
+}
+}  // namespace
+
+ErrorDocument::ErrorDocument() : m_w(std::make_unique<XmlWriter>()) {}
+ErrorDocument::ErrorDocument(ErrorDocument&&) noexcept = default;
+ErrorDocument::~ErrorDocument() = default;
+
+ErrorDocument ErrorDocument::Request() {
+  ErrorDocument doc;
+  doc.m_w->Start(kError);
+  doc.m_w->Start(kErr);
+  doc.m_w->OpenContent(2);
   return doc;
 }
 
-ErrorDocument& ErrorDocument::Text(std::string_view fixed) {
-  m_text.append(AnsiToUtf8(fixed));
-  return *this;
+ErrorDocument ErrorDocument::Reader() {
+  ErrorDocument doc;
+  doc.m_w->Start(kError);
+  doc.m_w->OpenContent(1);
+  return doc;
 }
 
-ErrorDocument& ErrorDocument::Value(std::string_view value) {
-  AppendXmlEscaped(m_text, value, /*attribute=*/false);
+ErrorDocument ErrorDocument::Line(long line) {
+  ErrorDocument doc;
+  char buf[24];
+  doc.m_w->Start(kError);
+  doc.m_w->Attr("Line", Decimal(buf, line), '\'');
+  doc.m_w->OpenContent(1);
+  return doc;
+}
+
+ErrorDocument& ErrorDocument::Text(std::string_view text) {
+  m_w->Text(text, xml::kText);
   return *this;
 }
 
 ErrorDocument& ErrorDocument::Number(long long value) {
   char buf[24];
-  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
-  m_text.append(buf, end);
-  return *this;
+  return Text(Decimal(buf, value));
 }
 
-std::string ErrorDocument::Take() {
-  m_text.append(m_close);
-  return std::move(m_text);
-}
+std::string ErrorDocument::Take() { return m_w->Take().TakeString(); }
+
+ErrorEntries::ErrorEntries() : m_entries(std::make_unique<XmlWriter>()) {}
+ErrorEntries::~ErrorEntries() = default;
 
 void ErrorEntries::Add(int32_t line, std::string_view text) {
-  char buf[16];
-  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, line);
-  m_body.append("<Err Line=\"");
-  m_body.append(buf, end);
-  m_body.append("\">");
-  AppendXmlEscaped(m_body, text, /*attribute=*/false);
-  m_body.append("</Err>");
+  char buf[24];
+  m_entries->Start(kErr);
+  m_entries->Attr("Line", Decimal(buf, line));
+  m_entries->OpenContent(1);
+  m_entries->Text(text, xml::kText);
+  m_entries->End();
+  ++m_count;
+}
+
+void ErrorEntries::clear() {
+  m_entries->Clear();
+  m_count = 0;
 }
 
 std::string ErrorEntries::Document() const {
-  if (m_body.empty()) return {};
-  std::string doc = "<Error>";
-  doc.append(m_body);
-  doc.append("</Error>");
-  return doc;
+  if (m_count == 0) return {};
+  XmlWriter doc;
+  doc.Start(kError);
+  doc.Append(*m_entries);
+  return doc.Take().TakeString();
 }
 
 }  // namespace zephrin

@@ -1,9 +1,10 @@
 // Error documents: the texts a read returns instead of its records.
 //
-// Every error document is built here, so that whatever it carries from the
-// caller or the data file (a path, a template or element name, a code, a
-// cell) is escaped the way the result document escapes text, and the text
-// always parses. The engine's own wording goes in as it is, word for word.
+// Every error document is built here, through the one XML writer, so that
+// whatever it carries from the caller or the data file (a path, a template
+// or element name, a code, a cell) is escaped the way the result document
+// escapes text, and the text always parses. The engine's own wording goes in
+// as it is, word for word.
 //
 // Three forms:
 //   request form  <Error><Err>message</Err></Error>   (the read request's checks)
@@ -15,21 +16,28 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "platform/export.h"
+
 namespace zephrin {
 
-class ErrorDocument {
+class XmlWriter;
+
+class ZEPHRIN_API ErrorDocument {
  public:
-  [[nodiscard]] static ErrorDocument Request() { return ErrorDocument("<Error><Err>", "</Err></Error>"); }
-  [[nodiscard]] static ErrorDocument Reader() { return ErrorDocument("<Error>", "</Error>"); }
+  [[nodiscard]] static ErrorDocument Request();
+  [[nodiscard]] static ErrorDocument Reader();
   [[nodiscard]] static ErrorDocument Line(long line);
+  ErrorDocument(ErrorDocument&&) noexcept;
+  ~ErrorDocument();
 
   // The engine's own wording, as it is (no markup characters in it).
   ErrorDocument& Text(std::string_view fixed);
   // Text from the caller or the file, escaped.
-  ErrorDocument& Value(std::string_view value);
+  ErrorDocument& Value(std::string_view value) { return Text(value); }
   ErrorDocument& Number(long long value);
 
   // The finished document (UTF-8).
@@ -43,24 +51,26 @@ class ErrorDocument {
   }
 
  private:
-  ErrorDocument(std::string_view open, std::string_view close) : m_text(open), m_close(close) {}
-  std::string m_text;
-  std::string_view m_close;
+  ErrorDocument();
+  std::unique_ptr<XmlWriter> m_w;
 };
 
 // The error document of the jurisdiction readers: one Err entry, with the
 // line it was found on, per problem, in the order reported.
 class ErrorEntries {
  public:
+  ErrorEntries();
+  ~ErrorEntries();
   // Adds an entry whose text is `text` (engine text, escaped here).
   void Add(int32_t line, std::string_view text);
-  bool empty() const { return m_body.empty(); }
-  void clear() { m_body.clear(); }
+  bool empty() const { return m_count == 0; }
+  void clear();
   // "<Error>" entries "</Error>", or "" when there is none.
   [[nodiscard]] std::string Document() const;
 
  private:
-  std::string m_body;
+  std::unique_ptr<XmlWriter> m_entries;
+  std::size_t m_count = 0;
 };
 
 }  // namespace zephrin

@@ -59,9 +59,6 @@ struct ReadHooks {
   std::function<void(std::string_view caption, std::string_view text)> message;
 };
 
-// The error document of a read the front end cancelled.
-inline constexpr std::string_view kCancelledDocument = "<Error>The import was cancelled.</Error>";
-
 // Tells the progress hook how far a read is, every few megabytes of the file
 // (and first after a quarter of one), and once at the end.
 class ProgressTicker {

@@ -39,13 +39,14 @@ constexpr Replacement Utf8Of(unsigned char c) {
   return r;
 }
 
-enum class Kind { Text, TextTwice, Attribute };
+enum class Kind { Text, TextTwice, Attribute, TextUtf8 };
 
 constexpr EscapeTable Make(Kind kind, bool printableOnly) {
   EscapeTable t{};
   t.printableOnly = printableOnly;
   for (int c = 0; c < 0x20; ++c) t.r[c] = Bytes(" ");  // forbidden in XML 1.0
-  for (int c = 0x80; c < 0x100; ++c) t.r[c] = printableOnly ? Bytes(" ") : Utf8Of(static_cast<unsigned char>(c));
+  for (int c = 0x80; c < 0x100; ++c)
+    t.r[c] = printableOnly ? Bytes(" ") : kind == Kind::TextUtf8 ? Replacement{} : Utf8Of(static_cast<unsigned char>(c));
   if (printableOnly) {
     t.r[0x7F] = Bytes(" ");
   } else {
@@ -55,6 +56,7 @@ constexpr EscapeTable Make(Kind kind, bool printableOnly) {
   }
   switch (kind) {
     case Kind::Text:
+    case Kind::TextUtf8:
       t.r['&'] = Bytes("&amp;");
       t.r['<'] = Bytes("&lt;");
       t.r['>'] = Bytes("&gt;");
@@ -86,6 +88,7 @@ const EscapeTable kTextTwice = Make(Kind::TextTwice, false);
 const EscapeTable kAttribute = Make(Kind::Attribute, false);
 const EscapeTable kTextPrintable = Make(Kind::Text, true);
 const EscapeTable kTextTwicePrintable = Make(Kind::TextTwice, true);
+const EscapeTable kTextUtf8 = Make(Kind::TextUtf8, false);
 
 void AppendEscaped(std::string& out, std::string_view text, const EscapeTable& table) {
   const std::size_t at = out.size();

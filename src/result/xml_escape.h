@@ -12,6 +12,8 @@
 //   kTextPrintable, kTextTwicePrintable
 //                the same for the readers that show only printable ASCII:
 //                every byte outside " " to "~" is a space
+//   kTextUtf8    element text that is UTF-8 already (a folder's path): its
+//                bytes of 0x80 and above pass as they are
 //
 // Every table writes a control character XML 1.0 forbids as a space, so the
 // output is always well-formed.
@@ -43,6 +45,7 @@ extern const EscapeTable kTextTwice;
 extern const EscapeTable kAttribute;
 extern const EscapeTable kTextPrintable;
 extern const EscapeTable kTextTwicePrintable;
+extern const EscapeTable kTextUtf8;
 
 // The most bytes one input byte can become.
 inline constexpr std::size_t kMaxExpansion = 9;

@@ -1,5 +1,7 @@
 #include "server/editor_hub.h"
 
+#include "result/error_document.h"
+
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -401,7 +403,7 @@ Json EditorHub::RunPreview(std::unique_lock<std::mutex>& lock, Session& session)
   try {
     result = reader(read);
   } catch (...) {
-    result = ReadResult::Error("<Error>The preview could not be read.</Error>");
+    result = ReadResult::Error(ErrorDocument::Reader("The preview could not be read."));
   }
   lock.lock();
   --m_previewsRunning;

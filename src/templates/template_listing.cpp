@@ -7,9 +7,8 @@
 #include <sys/stat.h>
 
 #include "catalogue/catalogue.h"
-#include "platform/codepage.h"
 #include "platform/profile.h"
-#include "result/result_document.h"
+#include "result/xml_writer.h"
 #include "templates/template_store.h"
 
 namespace zephrin {
@@ -64,8 +63,6 @@ bool StoreExists(const std::string& iniPath) {
   return !iniPath.empty() && lstat(iniPath.c_str(), &st) == 0;
 }
 
-void AppendEscaped(std::string& out, std::string_view ansi) { out += EscapeXmlText(AnsiToUtf8(ansi)); }
-
 }  // namespace
 
 TemplateListing ReadTemplateListing(const std::string& iniPath) {
@@ -105,43 +102,45 @@ struct ListTags {
   std::string_view list, entry, first, second;
 };
 
+// An element that keeps its end tag when its text is empty, as the listing
+// has always written them: <name></name>.
+void Element(XmlWriter& w, std::string_view name, std::string_view text, const xml::EscapeTable& table) {
+  w.Start(name);
+  w.OpenContent(w.depth());
+  w.Text(text, table);
+  w.End();
+}
+
 // `texts(item)` gives the first and second text of an entry.
 template <class Item, class Texts>
-void AppendList(std::string& out, const ListTags& tags, const std::vector<Item>& items, Texts texts) {
+void WriteList(XmlWriter& w, const ListTags& tags, const std::vector<Item>& items, Texts texts) {
   if (items.empty()) return;
-  auto open = [&](std::string_view tag) { out.append("<").append(tag).append(">"); };
-  auto close = [&](std::string_view tag) { out.append("</").append(tag).append(">"); };
-  open(tags.list);
+  w.Start(tags.list);
   for (const Item& item : items) {
     const auto [first, second] = texts(item);
-    out.append("<").append(tags.entry).append(" num='").append(std::to_string(item.num)).append("'>");
-    open(tags.first);
-    AppendEscaped(out, first);
-    close(tags.first);
-    open(tags.second);
-    AppendEscaped(out, second);
-    close(tags.second);
-    close(tags.entry);
+    w.Start(tags.entry);
+    w.Attr("num", std::to_string(item.num), '\'');
+    Element(w, tags.first, first, xml::kText);
+    Element(w, tags.second, second, xml::kText);
+    w.End();
   }
-  close(tags.list);
+  w.End();
 }
 
 }  // namespace
 
 std::string FormatTemplateInfo(const TemplateListing& listing, std::string_view folder) {
-  std::string out = "<INFO>";
-  AppendList(out, {"TEMPLATES", "TMPL", "imptype", "name"}, listing.templates, [](const TemplateListing::Template& t) {
+  XmlWriter w;
+  w.Start("INFO");
+  WriteList(w, {"TEMPLATES", "TMPL", "imptype", "name"}, listing.templates, [](const TemplateListing::Template& t) {
     return std::pair<std::string_view, std::string_view>(t.type, t.name);
   });
-  AppendList(out, {"FILENAMES", "FILES", "fname", "templ"}, listing.files, [](const TemplateListing::DataFile& f) {
+  WriteList(w, {"FILENAMES", "FILES", "fname", "templ"}, listing.files, [](const TemplateListing::DataFile& f) {
     return std::pair<std::string_view, std::string_view>(f.fileName, f.templateName);
   });
-  out += "<PATHNAME>";
-  out += EscapeXmlText(folder);
-  out += "</PATHNAME><MAX_INTLCOMBO_ITEMS>";
-  out += std::to_string(kIntlKindCount);
-  out += "</MAX_INTLCOMBO_ITEMS></INFO>";
-  return out;
+  Element(w, "PATHNAME", folder, xml::kTextUtf8);
+  Element(w, "MAX_INTLCOMBO_ITEMS", std::to_string(kIntlKindCount), xml::kText);
+  return w.Take().TakeString();
 }
 
 namespace {
