@@ -1,30 +1,72 @@
-// The C interface: a service object with its recording user interface and
-// host protocol, reached through plain functions. Nothing but C types and
-// codes crosses it; every failure inside is caught here.
+// The C interface: a service object with its user interface and host
+// protocol, reached through plain functions. Nothing but C types and codes
+// crosses it; every failure inside is caught here. The reads are in
+// c_reads.cpp, the typed calls in c_invoke.cpp.
 #include "capi/zephrinimport.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
-#include <mutex>
 #include <new>
-#include <optional>
 #include <string>
 #include <string_view>
 
 #include <nlohmann/json.hpp>
 
-#include "service/host_protocol.h"
-#include "service/xml_wrapper.h"
+#include "capi/service_object.h"
+#include "platform/home_folder.h"
 
-struct zephrinimport_service {
-  zephrin::RecordingUserInterface ui;
-  zephrin::CxmlWrapper service{&ui};
-  zephrin::HostProtocol protocol{service, ui};
-  // Calls on one object run one at a time, typed reads included.
-  std::mutex lock;
-  std::string lastMessages = "[]";
-};
+namespace zephrin::capi {
+
+void HostUserInterface::ShowMessage(std::string_view caption, std::string_view text, MessageIcon icon) {
+  RecordingUserInterface::ShowMessage(caption, text, icon);
+  if (!m_message) return;
+  const std::string c(caption), t(text);
+  m_message(m_userData, c.c_str(), t.c_str(), static_cast<zephrinimport_icon>(static_cast<int>(icon)));
+}
+
+std::optional<FileDialogResult> HostUserInterface::ChooseFile(const FileDialogRequest& request) {
+  if (m_callCarriesAnswers || !m_chooseFile) return RecordingUserInterface::ChooseFile(request);
+  zephrinimport_file_dialog dialog{};
+  dialog.save = request.kind == FileDialogRequest::Kind::Save ? 1 : 0;
+  dialog.title = request.title.c_str();
+  dialog.filter = request.filter.c_str();
+  dialog.filter_index = request.filterIndex;
+  dialog.initial_folder = request.initialFolder.c_str();
+  dialog.initial_file_name = request.initialFileName.c_str();
+  dialog.must_exist = request.mustExist ? 1 : 0;
+  dialog.overwrite_prompt = request.overwritePrompt ? 1 : 0;
+  zephrinimport_file_choice choice{request.filterIndex, std::nullopt};
+  m_chooseFile(m_userData, &dialog, &choice);
+  return choice.chosen;
+}
+
+Call::Call(zephrinimport_service& s) : m_s(s) {
+  if (s.owner.load() == std::this_thread::get_id()) return;
+  s.lock.lock();
+  s.owner.store(std::this_thread::get_id());
+  m_entered = true;
+  m_folder.emplace(s.folder);
+}
+
+Call::~Call() {
+  if (!m_entered) return;
+  m_folder.reset();
+  m_s.owner.store(std::thread::id());
+  m_s.lock.unlock();
+}
+
+char* Give(std::string_view text) {
+  auto* out = static_cast<char*>(std::malloc(text.size() + 1));
+  if (!out) return nullptr;
+  if (!text.empty()) std::memcpy(out, text.data(), text.size());
+  out[text.size()] = '\0';
+  return out;
+}
 
 namespace {
 
@@ -32,60 +74,59 @@ using Json = nlohmann::ordered_json;
 
 std::string Dump(const Json& j) { return j.dump(-1, ' ', false, Json::error_handler_t::replace); }
 
-// A copy of `text` for the caller, released with zephrinimport_free.
-char* Give(std::string_view text) {
-  auto* out = static_cast<char*>(std::malloc(text.size() + 1));
-  if (!out) return nullptr;
-  std::memcpy(out, text.data(), text.size());
-  out[text.size()] = '\0';
-  return out;
-}
-
-void Put(char** out, std::string_view text) {
-  if (out) *out = Give(text);
-}
-
+// Puts {"code":C,"message":M} in *out (when there is room) and returns C.
 int ErrorTo(char** out, int code, const std::string& message) {
-  Put(out, Dump(Json{{"code", code}, {"message", message}}));
+  if (out) *out = Give(Dump(Json{{"code", code}, {"message", message}}));
   return code;
 }
 
-std::string MessagesJson(zephrin::RecordingUserInterface& ui) {
-  Json messages = Json::array();
-  for (const zephrin::MessageBoxRecord& m : ui.TakeMessages())
-    messages.push_back({{"caption", m.caption}, {"text", m.text}, {"icon", std::string(zephrin::MessageIconName(m.icon))}});
-  return Dump(messages);
+// An absolute path for `folder`, made when missing; "" when it cannot be
+// made or is not a folder this process may write in.
+std::string UsableFolder(const char* folder) {
+  std::error_code ec;
+  const std::string path = std::filesystem::absolute(folder, ec).lexically_normal().string();
+  if (ec || path.empty()) return {};
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 && MakeFolders(path, 0700) != 0) return {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || ::access(path.c_str(), W_OK | X_OK) != 0) return {};
+  return path;
 }
-
-int Read(zephrinimport_service* s, zephrin::ReadRequest request, char** xml, zephrinimport_outcome* outcome) {
-  if (xml) *xml = nullptr;
-  if (!s || !xml) return ZEPHRINIMPORT_INVALID_REQUEST;
-  try {
-    std::lock_guard guard(s->lock);
-    s->ui.TakeMessages();
-    s->ui.SetAnswers({});
-    zephrin::ReadResult read = s->service.Read(request);
-    const zephrin::ReadOutcome got = read.outcome;
-    *xml = Give(read.text.view());
-    s->lastMessages = MessagesJson(s->ui);
-    if (!*xml) return ZEPHRINIMPORT_INTERNAL_ERROR;
-    if (outcome) *outcome = static_cast<zephrinimport_outcome>(static_cast<int>(got));
-    return ZEPHRINIMPORT_OK;
-  } catch (...) {
-    zephrinimport_free(*xml);
-    *xml = nullptr;
-    return ZEPHRINIMPORT_INTERNAL_ERROR;
-  }
-}
-
-std::string Text(const char* p) { return p ? std::string(p) : std::string(); }
 
 }  // namespace
 
-static_assert(static_cast<int>(zephrin::ReadOutcome::kDocument) == ZEPHRINIMPORT_DOCUMENT);
-static_assert(static_cast<int>(zephrin::ReadOutcome::kError) == ZEPHRINIMPORT_ERROR);
-static_assert(static_cast<int>(zephrin::ReadOutcome::kEmpty) == ZEPHRINIMPORT_EMPTY);
-static_assert(static_cast<int>(zephrin::ReadOutcome::kUnknownFormat) == ZEPHRINIMPORT_UNKNOWN_FORMAT);
+std::string MessagesJson(const std::vector<MessageBoxRecord>& records) {
+  Json messages = Json::array();
+  for (const MessageBoxRecord& m : records)
+    messages.push_back({{"caption", m.caption}, {"text", m.text}, {"icon", std::string(MessageIconName(m.icon))}});
+  return Dump(messages);
+}
+
+int RunRequest(zephrinimport_service& s, const std::string& method, const Json* params, bool carriesAnswers,
+               nlohmann::ordered_json& response) {
+  Json request;
+  request["jsonrpc"] = "2.0";
+  request["id"] = 0;
+  request["method"] = method;
+  if (params) request["params"] = *params;
+  std::optional<std::string> line;
+  {
+    Call call(s);
+    if (!call.entered()) return ZEPHRINIMPORT_BUSY;
+    s.ui.SetCallCarriesAnswers(carriesAnswers);
+    line = s.protocol.HandleLine(Dump(request));
+    s.ui.SetCallCarriesAnswers(false);
+  }
+  if (!line) return ZEPHRINIMPORT_INTERNAL_ERROR;
+  response = Json::parse(*line, nullptr, /*allow_exceptions=*/false);
+  if (response.is_discarded() || !response.is_object()) return ZEPHRINIMPORT_INTERNAL_ERROR;
+  if (response.contains("result")) return ZEPHRINIMPORT_OK;
+  return response["error"].value("code", static_cast<int>(ZEPHRINIMPORT_INTERNAL_ERROR));
+}
+
+}  // namespace zephrin::capi
+
+using zephrin::capi::Call;
+using zephrin::capi::Give;
 
 extern "C" {
 
@@ -107,83 +148,93 @@ void zephrinimport_destroy(zephrinimport_service* service) {
 
 void zephrinimport_free(char* text) { std::free(text); }
 
-const char* zephrinimport_version(void) { return "1.0"; }
+const char* zephrinimport_version(void) { return ZEPHRINIMPORT_VERSION_STRING; }
+
+int zephrinimport_version_number(void) { return ZEPHRINIMPORT_VERSION_NUMBER; }
+
+const char* zephrinimport_strerror(int code) {
+  switch (code) {
+    case ZEPHRINIMPORT_OK: return "Success";
+    case ZEPHRINIMPORT_PARSE_ERROR: return "The parameters are not valid JSON";
+    case ZEPHRINIMPORT_INVALID_REQUEST:
+      return "An argument is missing or out of range (a service object, a method name, a place for the result)";
+    case ZEPHRINIMPORT_METHOD_NOT_FOUND: return "There is no method of that name";
+    case ZEPHRINIMPORT_INVALID_PARAMS: return "The parameters or answers are of the wrong count or type";
+    case ZEPHRINIMPORT_INTERNAL_ERROR: return "A failure inside the engine; the service object stays as it was";
+    case ZEPHRINIMPORT_BUSY: return "The service object is busy: a call on it is still running";
+    case ZEPHRINIMPORT_WRITE_STOPPED: return "The host's write callback stopped the read; what it was handed is void";
+    case ZEPHRINIMPORT_NO_MEMORY: return "There is no memory for the result";
+    case ZEPHRINIMPORT_BAD_FOLDER: return "The folder cannot be made, or is not a folder this process can write in";
+    default: return "Unknown result code";
+  }
+}
+
+int zephrinimport_set_writable_folder(zephrinimport_service* service, const char* folder) {
+  if (!service) return ZEPHRINIMPORT_INVALID_REQUEST;
+  try {
+    const std::string path = folder && *folder ? zephrin::capi::UsableFolder(folder) : std::string();
+    if (folder && *folder && path.empty()) return ZEPHRINIMPORT_BAD_FOLDER;
+    Call call(*service);
+    if (!call.entered()) return ZEPHRINIMPORT_BUSY;
+    service->folder = path;
+    // A store established already moves to the new folder.
+    if (!service->service.store().path().empty()) service->service.EstablishTemplateStore();
+    return ZEPHRINIMPORT_OK;
+  } catch (const std::bad_alloc&) {
+    return ZEPHRINIMPORT_NO_MEMORY;
+  } catch (...) {
+    return ZEPHRINIMPORT_INTERNAL_ERROR;
+  }
+}
+
+int zephrinimport_set_callbacks(zephrinimport_service* service, zephrinimport_message_fn message,
+                                zephrinimport_choose_file_fn choose_file, void* user_data) {
+  if (!service) return ZEPHRINIMPORT_INVALID_REQUEST;
+  Call call(*service);
+  if (!call.entered()) return ZEPHRINIMPORT_BUSY;
+  service->ui.SetCallbacks(message, choose_file, user_data);
+  return ZEPHRINIMPORT_OK;
+}
+
+int zephrinimport_choose(zephrinimport_file_choice* choice, const char* path, int filter_index) {
+  if (!choice || !path) return ZEPHRINIMPORT_INVALID_REQUEST;
+  try {
+    choice->chosen = zephrin::FileDialogResult{path, filter_index > 0 ? filter_index : choice->filterIndex};
+    return ZEPHRINIMPORT_OK;
+  } catch (...) {
+    return ZEPHRINIMPORT_NO_MEMORY;
+  }
+}
 
 int zephrinimport_call(zephrinimport_service* service, const char* method, const char* params_json, char** result_json) {
+  using Json = nlohmann::ordered_json;
   if (result_json) *result_json = nullptr;
   try {
     if (!service || !method || !result_json)
-      return ErrorTo(result_json, ZEPHRINIMPORT_INVALID_REQUEST, "Invalid request: a service object, a method and a place for the result are needed");
-    Json request;
-    request["jsonrpc"] = "2.0";
-    request["id"] = 0;
-    request["method"] = std::string(method);
+      return zephrin::capi::ErrorTo(result_json, ZEPHRINIMPORT_INVALID_REQUEST,
+                                    "Invalid request: a service object, a method and a place for the result are needed");
+    std::optional<Json> params;
     if (params_json) {
-      Json params = Json::parse(params_json, nullptr, /*allow_exceptions=*/false);
-      if (params.is_discarded())
-        return ErrorTo(result_json, ZEPHRINIMPORT_PARSE_ERROR, "Parse error: the parameters are not valid JSON");
-      request["params"] = std::move(params);
+      params = Json::parse(params_json, nullptr, /*allow_exceptions=*/false);
+      if (params->is_discarded())
+        return zephrin::capi::ErrorTo(result_json, ZEPHRINIMPORT_PARSE_ERROR,
+                                      "Parse error: the parameters are not valid JSON");
     }
-    std::optional<std::string> response;
-    {
-      std::lock_guard guard(service->lock);
-      response = service->protocol.HandleLine(Dump(request));
-    }
-    if (!response) return ErrorTo(result_json, ZEPHRINIMPORT_INTERNAL_ERROR, "Internal error: no response");
-    Json parsed = Json::parse(*response, nullptr, false);
-    if (parsed.is_discarded()) return ErrorTo(result_json, ZEPHRINIMPORT_INTERNAL_ERROR, "Internal error: no response");
-    if (parsed.contains("result")) {
-      Put(result_json, Dump(parsed["result"]));
-      return *result_json ? ZEPHRINIMPORT_OK : ZEPHRINIMPORT_INTERNAL_ERROR;
-    }
-    const Json& error = parsed["error"];
-    const int code = error.value("code", static_cast<int>(ZEPHRINIMPORT_INTERNAL_ERROR));
-    Put(result_json, Dump(error));
-    return code;
+    const bool answers = params && params->is_object() && params->contains("answers");
+    Json response;
+    const int code = zephrin::capi::RunRequest(*service, method, params ? &*params : nullptr, answers, response);
+    if (code == ZEPHRINIMPORT_BUSY)
+      return zephrin::capi::ErrorTo(result_json, code, "The service object is busy: a call on it is still running");
+    if (!response.is_object()) return zephrin::capi::ErrorTo(result_json, code, "Internal error: no response");
+    *result_json = Give(zephrin::capi::Dump(code == ZEPHRINIMPORT_OK ? response["result"] : response["error"]));
+    return *result_json ? code : ZEPHRINIMPORT_NO_MEMORY;
+  } catch (const std::bad_alloc&) {
+    zephrinimport_free(result_json ? *result_json : nullptr);
+    if (result_json) *result_json = nullptr;
+    return ZEPHRINIMPORT_NO_MEMORY;
   } catch (...) {
-    if (result_json) {
-      zephrinimport_free(*result_json);
-      *result_json = nullptr;
-    }
-    return ZEPHRINIMPORT_INTERNAL_ERROR;
-  }
-}
-
-namespace {
-// What both read functions ask: the file, the template, the type and the id.
-zephrin::ReadRequest Request(const char* import_file, const char* template_name, const char* import_type,
-                             const char* id) {
-  zephrin::ReadRequest r;
-  r.importFile = Text(import_file);
-  r.templateName = Text(template_name);
-  r.importType = Text(import_type);
-  r.id = Text(id);
-  return r;
-}
-}  // namespace
-
-int zephrinimport_read_import_file(zephrinimport_service* service, const char* import_file, const char* template_name,
-                                   const char* import_type, const char* id, const char* more_info, char** xml,
-                                   zephrinimport_outcome* outcome) {
-  try {
-    zephrin::ReadRequest r = Request(import_file, template_name, import_type, id);
-    r.moreInfo = Text(more_info);
-    return Read(service, std::move(r), xml, outcome);
-  } catch (...) {
-    return ZEPHRINIMPORT_INTERNAL_ERROR;
-  }
-}
-
-int zephrinimport_read_intl_import_file(zephrinimport_service* service, const char* import_file,
-                                        const char* template_name, const char* import_type, const char* id,
-                                        short intl_param, short intl_type, char** xml, zephrinimport_outcome* outcome) {
-  try {
-    zephrin::ReadRequest r = Request(import_file, template_name, import_type, id);
-    r.international = true;
-    r.intlParam = intl_param;
-    r.intlType = intl_type;
-    return Read(service, std::move(r), xml, outcome);
-  } catch (...) {
+    zephrinimport_free(result_json ? *result_json : nullptr);
+    if (result_json) *result_json = nullptr;
     return ZEPHRINIMPORT_INTERNAL_ERROR;
   }
 }
@@ -192,9 +243,10 @@ int zephrinimport_read_messages(zephrinimport_service* service, char** messages_
   if (messages_json) *messages_json = nullptr;
   if (!service || !messages_json) return ZEPHRINIMPORT_INVALID_REQUEST;
   try {
-    std::lock_guard guard(service->lock);
-    *messages_json = Give(service->lastMessages);
-    return *messages_json ? ZEPHRINIMPORT_OK : ZEPHRINIMPORT_INTERNAL_ERROR;
+    Call call(*service);
+    if (!call.entered()) return ZEPHRINIMPORT_BUSY;
+    *messages_json = Give(zephrin::capi::MessagesJson(service->lastReadMessages));
+    return *messages_json ? ZEPHRINIMPORT_OK : ZEPHRINIMPORT_NO_MEMORY;
   } catch (...) {
     return ZEPHRINIMPORT_INTERNAL_ERROR;
   }

@@ -98,7 +98,7 @@ int Run(int argc, char** argv) {
                "and prints the records as XML."};
   app.name("zephrinimport");
   app.require_subcommand(1);
-  app.set_version_flag("--version", "zephrinimport 1.0");
+  app.set_version_flag("--version", "zephrinimport " ZEPHRIN_VERSION);
   app.footer("zephrinimport help COMMAND shows the options of a command.");
   zephrin::cli::RegisterCommands(app);
 

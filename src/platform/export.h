@@ -1,12 +1,8 @@
-// Which symbols the shared library libzephrinimport exports. It is built
-// with hidden visibility, so a declaration is reachable from outside the
-// library only when it carries ZEPHRIN_API.
-//
-// Exported: the C interface (zephrinimport.h) and the C++ facade CxmlWrapper
-// with the types its signatures use. A few more classes and functions are
-// exported because the zephrinimport program's front ends (the command line
-// and the web server) link the same library; their headers are not
-// installed, and hosts should not rely on them.
+// Default visibility for a declaration of the engine. The engine is built
+// with hidden visibility; the shared library libzephrinimport exports the C
+// interface (zephrinimport.h) alone, as its version script
+// (packaging/libzephrinimport.map) says, whatever carries ZEPHRIN_API. The
+// program and the tests link the engine's static archive.
 #pragma once
 
 #if defined(__GNUC__) || defined(__clang__)

@@ -23,8 +23,13 @@ bool IsWritableFolder(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(path.c_str(), W_OK | X_OK) == 0;
 }
 
-// The folder the engine prefers: $ZEPHRINIMPORT_HOME, else the user's data folder.
+// The folder of the service object the current thread calls, when it has one.
+thread_local const std::string* t_objectFolder = nullptr;
+
+// The folder the engine prefers: the object's own, else $ZEPHRINIMPORT_HOME,
+// else the user's data folder.
 std::string PreferredFolder() {
+  if (t_objectFolder && !t_objectFolder->empty()) return WithoutTrailingSlash(*t_objectFolder);
   if (const char* home = std::getenv("ZEPHRINIMPORT_HOME"); home && *home) return WithoutTrailingSlash(home);
   std::string base = XdgBaseFolder("XDG_DATA_HOME", "/.local/share");
   if (base.empty()) return base;
@@ -51,6 +56,12 @@ bool IsPrivateFolder(const std::string& path) {
 }
 
 }  // namespace
+
+WritableFolderScope::WritableFolderScope(const std::string& folder) : m_previous(t_objectFolder) {
+  if (!folder.empty()) t_objectFolder = &folder;
+}
+
+WritableFolderScope::~WritableFolderScope() { t_objectFolder = m_previous; }
 
 WriteableFolderResult FindWriteableFolder(UserInterface& ui) {
   WriteableFolderResult result;

@@ -1,6 +1,7 @@
 // The writable folder: where the template store and the host's files live.
 //
-// The folder is $ZEPHRINIMPORT_HOME when set, else $XDG_DATA_HOME/zephrinimport,
+// The folder is the calling service object's own when it has one (see
+// WritableFolderScope), else $ZEPHRINIMPORT_HOME when set, else $XDG_DATA_HOME/zephrinimport,
 // else ~/.local/share/zephrinimport, created when missing. When it cannot be
 // had, a private folder serves and `usingTempFolder` is set:
 // $XDG_RUNTIME_DIR/zephrinimport, else zephrinimport-UID in the temporary
@@ -31,5 +32,20 @@ struct WriteableFolderResult {
 };
 
 WriteableFolderResult FindWriteableFolder(UserInterface& ui);
+
+// A service object's own folder, which stands in for the environment's
+// preferred folder in the calls the current thread makes while the scope
+// lives (the C interface holds one around each call of an object that has a
+// folder of its own). An empty folder changes nothing.
+class WritableFolderScope {
+ public:
+  explicit WritableFolderScope(const std::string& folder);
+  ~WritableFolderScope();
+  WritableFolderScope(const WritableFolderScope&) = delete;
+  WritableFolderScope& operator=(const WritableFolderScope&) = delete;
+
+ private:
+  const std::string* m_previous;
+};
 
 }  // namespace zephrin

@@ -1,6 +1,7 @@
 #include "server/web_access.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <random>
 
@@ -37,7 +38,15 @@ std::string WithPort(std::string prefix, int port) {
 }  // namespace
 
 bool HostAllowed(std::string_view host, int port) {
-  return host == WithPort("127.0.0.1", port) || host == WithPort("localhost", port);
+  // Host names compare without case; the port, when given, must be this
+  // server's own (a browser leaves out port 80 only, but a client may omit it).
+  std::string name(host);
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (const std::size_t colon = name.find(':'); colon != std::string::npos) {
+    if (name.substr(colon + 1) != std::to_string(port)) return false;
+    name.resize(colon);
+  }
+  return name == "127.0.0.1" || name == "localhost";
 }
 
 bool OriginAllowed(std::string_view origin, int port) {

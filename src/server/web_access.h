@@ -15,7 +15,8 @@ namespace zephrin {
 std::string NewAccessToken();
 // Compares in time independent of where the texts differ.
 bool TokenMatches(std::string_view expected, std::string_view given);
-// The Host header names this server: 127.0.0.1 or localhost with its port.
+// The Host header names this server: 127.0.0.1 or localhost, in any case,
+// with this server's port or none.
 bool HostAllowed(std::string_view host, int port);
 // No Origin header, or this server's own origin.
 bool OriginAllowed(std::string_view origin, int port);

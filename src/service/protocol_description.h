@@ -1,5 +1,6 @@
-// The host protocol described by itself: an OpenRPC document of every method
-// of the method table, for hosts and tools (`zephrinimport call --describe`).
+// The host protocol described by itself, from the method table: an OpenRPC
+// document for hosts and tools (`zephrinimport call --describe`), and the
+// same as a page for people (docs/protocol.md).
 #pragma once
 
 #include <string>
@@ -8,7 +9,9 @@
 
 namespace zephrin {
 
-// The document as JSON text, indented by two spaces, with a final line end.
+// The OpenRPC document as JSON text, indented by two spaces, with a final line end.
 ZEPHRIN_API std::string DescribeHostProtocol();
+// The protocol's page (Markdown), with a final line end.
+std::string DescribeHostProtocolMarkdown();
 
 }  // namespace zephrin

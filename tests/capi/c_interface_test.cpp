@@ -152,7 +152,8 @@ TEST_F(CInterface, MissingArgumentsAreRefusedWithoutACrash) {
   EXPECT_EQ(zephrinimport_read_messages(nullptr, &out), ZEPHRINIMPORT_INVALID_REQUEST);
   zephrinimport_destroy(nullptr);
   zephrinimport_free(nullptr);
-  EXPECT_STREQ(zephrinimport_version(), "1.0");
+  EXPECT_STREQ(zephrinimport_version(), ZEPHRINIMPORT_VERSION_STRING);
+  EXPECT_EQ(zephrinimport_version_number(), ZEPHRINIMPORT_VERSION_NUMBER);
 }
 
 TEST_F(CInterface, TwoServiceObjectsReadOnTwoThreadsAtOnce) {

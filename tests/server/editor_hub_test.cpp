@@ -203,8 +203,10 @@ TEST(WebAccessTest, RequestGuards) {
   EXPECT_FALSE(TokenMatches("", ""));
 
   const std::vector<std::pair<std::string, bool>> hosts = {
-      {"127.0.0.1:8123", true}, {"localhost:8123", true}, {"127.0.0.1", false},  {"evil.example:8123", false},
-      {"127.0.0.1:812", false}, {"LOCALHOST:8123", false}, {"", false},          {"127.0.0.1:8123.evil", false}};
+      {"127.0.0.1:8123", true},  {"localhost:8123", true}, {"127.0.0.1", true},        {"LOCALHOST:8123", true},
+      {"LocalHost", true},       {"evil.example:8123", false}, {"127.0.0.1:812", false}, {"localhost:", false},
+      {"", false},               {"127.0.0.1:8123.evil", false}, {"localhost.evil", false}, {":8123", false},
+      {"127.0.0.1:08123", false}, {"localhost:8123:8123", false}};
   for (const auto& [host, ok] : hosts) EXPECT_EQ(HostAllowed(host, 8123), ok) << host;
 
   const std::vector<std::pair<std::string, bool>> origins = {

@@ -2,6 +2,7 @@
 // and against what the protocol accepts.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <map>
 #include <set>
 #include <string>
@@ -12,6 +13,7 @@
 #include "service/method_table.h"
 #include "service/protocol_description.h"
 #include "test_util.h"
+#include "zephrinimport_version.h"
 
 namespace zephrin {
 namespace {
@@ -27,13 +29,17 @@ TEST(ProtocolDescription, ListsEveryMethodOfTheTableOnce) {
   std::map<std::string, Json> described;
   for (const Json& m : doc["methods"]) EXPECT_TRUE(described.emplace(m["name"], m).second) << m["name"] << " twice";
   int count = 0;
-  for (const MethodInfo* m = kMethods; m->name; ++m, ++count) {
+  for (const MethodInfo* m = kMethods; m->name; ++m) {
+    count += m->extension ? 0 : 1;
     SCOPED_TRACE(m->name);
     ASSERT_EQ(described.count(m->name), 1u);
     const Json& d = described[m->name];
     ASSERT_EQ(d["params"].size(), m->paramCount);
+    EXPECT_EQ(d["summary"], m->summary);
+    EXPECT_EQ(d["description"], m->description);
     for (std::size_t i = 0; i < m->paramCount; ++i) {
       EXPECT_EQ(d["params"][i]["name"], m->paramNames[i]);
+      EXPECT_EQ(d["params"][i]["description"], m->paramDescriptions[i]);
       EXPECT_EQ(d["params"][i]["schema"]["type"], SchemaType(m->params[i]));
       EXPECT_EQ(d["params"][i]["schema"].contains("contentEncoding"), m->params[i] == ParamType::Bytes);
     }
@@ -53,6 +59,7 @@ TEST(ProtocolDescription, ListsEveryMethodOfTheTableOnce) {
   }
   EXPECT_EQ(count, 33);
   EXPECT_EQ(described.size(), 33u);
+  EXPECT_EQ(doc["info"]["version"], ZEPHRINIMPORT_VERSION_STRING);
 
   std::set<int> codes;
   for (const Json& e : doc["x-errors"]) codes.insert(e["code"].get<int>());
@@ -96,6 +103,40 @@ TEST(ProtocolDescription, AgreesWithWhatTheProtocolAccepts) {
                                                   (n == 1 ? "" : "s") + ", not 0");
     }
   }
+}
+
+// Every method says what it does and what each parameter and its result are,
+// in words of its own; the names are readable ones, unique within a method.
+TEST(ProtocolDescription, EveryMethodAndParameterIsDescribed) {
+  const auto sentence = [](const char* text) { return text && std::string(text).size() >= 12; };
+  std::set<std::string> summaries;
+  for (const MethodInfo* m = kMethods; m->name; ++m) {
+    SCOPED_TRACE(m->name);
+    EXPECT_TRUE(sentence(m->summary));
+    EXPECT_TRUE(sentence(m->description));
+    EXPECT_NE(std::string(m->summary), m->description);
+    std::set<std::string> names;
+    for (std::size_t i = 0; i < m->paramCount; ++i) {
+      ASSERT_NE(m->paramNames[i], nullptr) << i;
+      const std::string name = m->paramNames[i];
+      EXPECT_TRUE(std::islower(static_cast<unsigned char>(name[0])) && name.find_first_of("_ ") == std::string::npos) << name;
+      EXPECT_TRUE(names.insert(name).second) << name << " twice";
+      EXPECT_TRUE(sentence(m->paramDescriptions[i])) << name;
+    }
+    for (std::size_t i = m->paramCount; i < m->paramNames.size(); ++i) EXPECT_EQ(m->paramNames[i], nullptr);
+    EXPECT_EQ(m->resultName != nullptr, m->ret != ReturnType::None);
+    EXPECT_EQ(m->resultDescription != nullptr, m->ret != ReturnType::None);
+    if (m->resultDescription) {
+      EXPECT_TRUE(sentence(m->resultDescription));
+    }
+  }
+}
+
+// docs/protocol.md is the table's page as the protocol-doc command writes it.
+TEST(ProtocolDescription, TheCommittedPageIsCurrent) {
+  const std::string committed = test::ReadFile(std::string(ZEPHRIN_SOURCE_DIR) + "/docs/protocol.md");
+  EXPECT_EQ(committed, DescribeHostProtocolMarkdown())
+      << "docs/protocol.md is stale: run cmake --build build --target protocol-doc and commit it";
 }
 
 TEST(ProtocolDescription, CallDescribePrintsIt) {
