@@ -69,6 +69,10 @@ ReadResult CxmlWrapper::Read(const ReadRequest& request, const ReadHooks& hooks)
   return m_reads.Read(request, m_settings, m_store.path(), withMessages);
 }
 
+Expected<ReadPlan> CxmlWrapper::PlanRead(const ReadRequest& request) {
+  return m_reads.Plan(request, m_settings, m_store.path());
+}
+
 Status CxmlWrapper::ReturnRead(const ReadRequest& request, std::string& pReturnedXML) {
   ReadResult result = Read(request);
   pReturnedXML = result.text.TakeString();
