@@ -106,7 +106,7 @@ bool TextFile::Close() {
   if (fstat(m_fd.get(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 0) ok = false;
   // Some files (pipes, terminals, special file systems) cannot be flushed.
   if (fsync(m_fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP && errno != EROFS) ok = false;
-  if (m_fd.reset() != 0) ok = false;
+  if (!m_fd.Close()) ok = false;
   return ok;
 }
 

@@ -37,13 +37,6 @@ bool IsSymlinkAt(int folderFd, const std::string& name) {
 
 }  // namespace
 
-int UniqueFd::reset(int fd) {
-  int rc = 0;
-  if (m_fd >= 0) rc = close(m_fd);
-  m_fd = fd;
-  return rc;
-}
-
 std::string CheckRelativeName(std::string_view name) {
   if (name.empty()) return "the name is empty";
   if (name.find('\0') != std::string_view::npos) return "the name holds a NUL character";

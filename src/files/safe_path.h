@@ -15,36 +15,9 @@
 
 #include <sys/types.h>
 
+#include "platform/unique_fd.h"
+
 namespace zephrin {
-
-// An open file descriptor, closed at destruction.
-class UniqueFd {
- public:
-  UniqueFd() = default;
-  explicit UniqueFd(int fd) : m_fd(fd) {}
-  ~UniqueFd() { reset(); }
-  UniqueFd(UniqueFd&& other) noexcept : m_fd(other.release()) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-
-  int get() const { return m_fd; }
-  bool valid() const { return m_fd >= 0; }
-  int release() {
-    int fd = m_fd;
-    m_fd = -1;
-    return fd;
-  }
-  // Closes the descriptor held (if any) and takes `fd`; returns the result of
-  // that close (0 when nothing was held).
-  int reset(int fd = -1);
-
- private:
-  int m_fd = -1;
-};
 
 // Why `name`, taken relative to a folder, is refused: "" when it is fine.
 // Refused: an empty name, a NUL or a line break anywhere, an absolute name, a

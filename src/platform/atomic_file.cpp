@@ -90,17 +90,13 @@ bool WriteAll(int fd, std::string_view content, int& err) {
 AtomicFileWriter::~AtomicFileWriter() { Abandon(); }
 
 void AtomicFileWriter::Abandon() {
-  if (m_fd >= 0) {
-    close(m_fd);
-    m_fd = -1;
+  if (m_fd.valid()) {
+    m_fd.reset();
     unlinkat(m_folderFd, m_temp.c_str(), 0);
   }
   // After the unlink or the rename: a signal in between finds no file of the name.
   m_onSignal.Forget();
-  if (m_ownFolderFd >= 0) {
-    close(m_ownFolderFd);
-    m_ownFolderFd = -1;
-  }
+  m_ownFolder.reset();
   m_folderFd = -1;
 }
 
@@ -116,20 +112,20 @@ AtomicFileWriter::Outcome AtomicFileWriter::Begin(int folderFd, const std::strin
   }
   m_exists = m_exists && S_ISREG(st.st_mode);
   m_mode = m_exists ? (st.st_mode & 07777) : 0;
-  for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+  for (int attempt = 0; attempt < 100 && !m_fd.valid(); ++attempt) {
     m_temp = BaseOf(TempName("/", leaf));
     // A name near the limit of an entry name gets a short temporary name.
     if (m_temp.size() > 250) m_temp = BaseOf(TempName("/", "zephrin"));
-    m_fd = openat(folderFd, m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (m_fd < 0 && errno != EEXIST) break;
+    m_fd.reset(openat(folderFd, m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!m_fd.valid() && errno != EEXIST) break;
   }
-  if (m_fd < 0) {
+  if (!m_fd.valid()) {
     m_err = errno;
     return Outcome::kCreateFailed;
   }
   m_onSignal.Register(folderFd, m_temp, RemovedOnSignal::Kind::kFile);
   // The new file takes the permissions of the one it replaces.
-  if (m_exists && fchmod(m_fd, m_mode) != 0) {
+  if (m_exists && fchmod(m_fd.get(), m_mode) != 0) {
     m_err = errno;
     Abandon();
     return Outcome::kWriteFailed;
@@ -142,27 +138,28 @@ AtomicFileWriter::Outcome AtomicFileWriter::Begin(const std::string& pathIn) {
   // Replace the file a symbolic link points to, not the link itself.
   const std::string path = WrittenPath(pathIn);
   const std::string folder = FolderOf(path);
-  m_ownFolderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (m_ownFolderFd < 0) {
+  UniqueFd own(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!own.valid()) {
     m_err = errno;
     return Outcome::kCreateFailed;
   }
-  const int own = m_ownFolderFd;
-  m_ownFolderFd = -1;  // Begin(fd, ...) must not close it
-  const Outcome outcome = Begin(own, BaseOf(path));
-  m_ownFolderFd = own;
-  if (outcome != Outcome::kOk) Abandon();
+  const Outcome outcome = Begin(own.get(), BaseOf(path));
+  if (outcome != Outcome::kOk) {
+    Abandon();
+    return outcome;  // `own` closes the folder
+  }
+  m_ownFolder = std::move(own);
   return outcome;
 }
 
 bool AtomicFileWriter::Write(std::string_view piece) {
-  if (m_fd < 0) return false;
-  return WriteAll(m_fd, piece, m_err);
+  if (!m_fd.valid()) return false;
+  return WriteAll(m_fd.get(), piece, m_err);
 }
 
 bool AtomicFileWriter::Restart() {
-  if (m_fd < 0) return false;
-  if (ftruncate(m_fd, 0) != 0 || lseek(m_fd, 0, SEEK_SET) != 0) {
+  if (!m_fd.valid()) return false;
+  if (ftruncate(m_fd.get(), 0) != 0 || lseek(m_fd.get(), 0, SEEK_SET) != 0) {
     m_err = errno;
     return false;
   }
@@ -170,16 +167,14 @@ bool AtomicFileWriter::Restart() {
 }
 
 AtomicFileWriter::Outcome AtomicFileWriter::Commit() {
-  if (m_fd < 0) return Outcome::kWriteFailed;
+  if (!m_fd.valid()) return Outcome::kWriteFailed;
   // Some files (pipes, special file systems) cannot be flushed: taken as they are.
-  if (fsync(m_fd) != 0 && errno != EINVAL && errno != ENOTSUP) {
+  if (fsync(m_fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP) {
     m_err = errno;
     Abandon();
     return Outcome::kWriteFailed;
   }
-  const int rc = close(m_fd);
-  m_fd = -1;
-  if (rc != 0 || renameat(m_folderFd, m_temp.c_str(), m_folderFd, m_leaf.c_str()) != 0) {
+  if (!m_fd.Close() || renameat(m_folderFd, m_temp.c_str(), m_folderFd, m_leaf.c_str()) != 0) {
     m_err = errno;
     unlinkat(m_folderFd, m_temp.c_str(), 0);
     Abandon();
@@ -188,13 +183,10 @@ AtomicFileWriter::Outcome AtomicFileWriter::Commit() {
   // Make the rename itself durable. File systems that cannot flush a folder
   // (EINVAL) are taken as they are.
   Outcome outcome = Outcome::kOk;
-  const int dfd = openat(m_folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    if (fsync(dfd) != 0 && errno != EINVAL && errno != ENOTSUP) {
-      m_err = errno;
-      outcome = Outcome::kNotFlushed;
-    }
-    close(dfd);
+  const UniqueFd folder(openat(m_folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.valid() && fsync(folder.get()) != 0 && errno != EINVAL && errno != ENOTSUP) {
+    m_err = errno;
+    outcome = Outcome::kNotFlushed;
   }
   Abandon();
   return outcome;
@@ -238,13 +230,11 @@ void RemoveStaleTempFiles(const std::string& pathIn, long minAgeSeconds) {
   const std::string path = WrittenPath(pathIn);
   const std::string folder = FolderOf(path);
   const std::string prefix = TempPrefix(BaseOf(path));
-  const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folderFd < 0) return;
-  std::unique_ptr<DIR, DirCloser> dir(fdopendir(folderFd));
-  if (!dir) {
-    close(folderFd);
-    return;
-  }
+  UniqueFd opened(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!opened.valid()) return;
+  std::unique_ptr<DIR, DirCloser> dir(fdopendir(opened.get()));
+  if (!dir) return;
+  const int folderFd = opened.release();  // the listing owns it now
   struct timespec now {};
   clock_gettime(CLOCK_REALTIME, &now);
   // The names are taken first, then removed, so the listing never runs over
@@ -272,30 +262,28 @@ FileLock::FileLock(const std::string& lockPath) {
 
 int FileLock::TryLock(const std::string& lockPath) {
   // Created here, or opened as another process left it.
-  int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  const bool created = fd >= 0;
+  UniqueFd fd(open(lockPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+  const bool created = fd.valid();
   if (!created && errno == EEXIST) {
-    fd = open(lockPath.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT) return 0;
+    fd.reset(open(lockPath.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid() && errno == ENOENT) return 0;
   }
-  if (fd < 0) {
+  if (!fd.valid()) {
     m_error = "Cannot open the lock file " + lockPath + ": " + ErrnoText(errno) + ".";
     return -1;
   }
-  while (flock(fd, LOCK_EX) != 0) {
+  while (flock(fd.get(), LOCK_EX) != 0) {
     if (errno == EINTR) continue;
     m_error = "Cannot lock " + lockPath + ": " + ErrnoText(errno) + ".";
-    close(fd);
     return -1;
   }
   // The lock counts only when the path still names the locked file.
   struct stat held {}, named {};
-  if (fstat(fd, &held) != 0 || lstat(lockPath.c_str(), &named) != 0 || held.st_dev != named.st_dev ||
+  if (fstat(fd.get(), &held) != 0 || lstat(lockPath.c_str(), &named) != 0 || held.st_dev != named.st_dev ||
       held.st_ino != named.st_ino) {
-    close(fd);
     return 0;
   }
-  m_fd = fd;
+  m_fd = std::move(fd);
   // Removed on a signal only while it is held: a process that locks it
   // after this one checks that it is still in place.
   if (created) m_created.Register(AT_FDCWD, lockPath, RemovedOnSignal::Kind::kFile);
@@ -305,17 +293,14 @@ int FileLock::TryLock(const std::string& lockPath) {
 FileLock::~FileLock() { Release(); }
 
 FileLock::FileLock(FileLock&& other) noexcept
-    : m_fd(other.m_fd), m_error(std::move(other.m_error)), m_created(std::move(other.m_created)) {
-  other.m_fd = -1;
-}
+    : m_fd(std::move(other.m_fd)), m_error(std::move(other.m_error)), m_created(std::move(other.m_created)) {}
 
 FileLock& FileLock::operator=(FileLock&& other) noexcept {
   if (this != &other) {
     Release();
-    m_fd = other.m_fd;
+    m_fd = std::move(other.m_fd);
     m_error = std::move(other.m_error);
     m_created = std::move(other.m_created);
-    other.m_fd = -1;
   }
   return *this;
 }
@@ -323,11 +308,8 @@ FileLock& FileLock::operator=(FileLock&& other) noexcept {
 void FileLock::Release() {
   // Kept in place once it is no longer held: only a holder may remove it.
   m_created.Forget();
-  if (m_fd >= 0) {
-    flock(m_fd, LOCK_UN);
-    close(m_fd);
-    m_fd = -1;
-  }
+  if (m_fd.valid()) flock(m_fd.get(), LOCK_UN);
+  m_fd.reset();
 }
 
 }  // namespace zephrin

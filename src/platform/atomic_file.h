@@ -7,6 +7,7 @@
 
 #include "platform/export.h"
 #include "platform/signal_cleanup.h"
+#include "platform/unique_fd.h"
 
 namespace zephrin {
 
@@ -49,9 +50,9 @@ class ZEPHRIN_API AtomicFileWriter {
 
  private:
   void Abandon();
-  int m_folderFd = -1;
-  int m_ownFolderFd = -1;  // the folder this writer opened itself
-  int m_fd = -1;
+  int m_folderFd = -1;     // the target's folder (this writer's own, or the caller's)
+  UniqueFd m_ownFolder;    // the folder this writer opened itself
+  UniqueFd m_fd;           // the temporary file
   std::string m_leaf, m_temp;
   bool m_exists = false;
   unsigned m_mode = 0;
@@ -101,7 +102,7 @@ class FileLock {
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
 
-  bool locked() const { return m_fd >= 0; }
+  bool locked() const { return m_fd.valid(); }
   // Why the lock could not be taken ("" when locked).
   const std::string& error() const { return m_error; }
 
@@ -112,7 +113,7 @@ class FileLock {
   // One attempt: 1 locked, 0 the path changed meanwhile, -1 failed.
   int TryLock(const std::string& lockPath);
   void Release();
-  int m_fd = -1;
+  UniqueFd m_fd;
   std::string m_error;
   RemovedOnSignal m_created;  // the lock file, when this process created it
 };
