@@ -504,8 +504,8 @@ bool CCLayout::Ok() {
   check.intlKind = m_in.intlKind;
   check.keys = m_keys;
   check.fields = &m_fields;
-  if (const auto message = CheckRequiredItems(check)) {
-    ShowMessage(*message);
+  if (const Done required = CheckRequiredItems(check); !required) {
+    ShowMessage(required.error().message);
     return false;
   }
   SaveTemplateRequest save;
@@ -519,9 +519,8 @@ bool CCLayout::Ok() {
   save.keys = m_keys;
   save.fields = &m_fields;
   save.dataFileName = m_in.dataFileName;
-  std::string error;
-  if (!SaveTemplate(m_in.iniPath, save, &error)) {
-    ShowMessage(error.empty() ? std::string("The template could not be saved.") : error);
+  if (const Done saved = SaveTemplate(m_in.iniPath, save); !saved) {
+    ShowMessage(saved.error().message.empty() ? std::string("The template could not be saved.") : saved.error().message);
     return false;
   }
   m_bEnded = m_bEndedOk = true;
@@ -531,9 +530,8 @@ bool CCLayout::Ok() {
 void CCLayout::Cancel() {
   if (m_bEnded) return;
   if (!m_bNewTemplate) {
-    std::string error;
-    if (!RecordFileAssociation(m_in.iniPath, m_in.dataFileName, m_name, &error))
-      TraceF("OnCancel: %s", error.c_str());
+    if (const Done recorded = RecordFileAssociation(m_in.iniPath, m_in.dataFileName, m_name); !recorded)
+      TraceF("OnCancel: %s", recorded.error().message.c_str());
   } else {
     m_name.clear();
   }

@@ -20,10 +20,6 @@ namespace zephrin {
 
 namespace {
 
-void SetError(std::string* error, std::string text) {
-  if (error) *error = std::move(text);
-}
-
 // The folder part of a path ("." for a bare file name, "/" for a file in the root).
 std::string FolderOf(const std::string& path) {
   std::size_t slash = path.find_last_of('/');
@@ -71,20 +67,19 @@ struct DirCloser {
 
 }  // namespace
 
-bool WriteAll(int fd, std::string_view content, int& err) {
+Done WriteAll(int fd, std::string_view content) {
   const char* p = content.data();
   std::size_t left = content.size();
   while (left > 0) {
     ssize_t n = write(fd, p, left);
     if (n < 0) {
       if (errno == EINTR) continue;
-      err = errno;
-      return false;
+      return Error::FromErrno(errno);
     }
     p += n;
     left -= static_cast<std::size_t>(n);
   }
-  return true;
+  return {};
 }
 
 AtomicFileWriter::~AtomicFileWriter() { Abandon(); }
@@ -100,16 +95,28 @@ void AtomicFileWriter::Abandon() {
   m_folderFd = -1;
 }
 
-AtomicFileWriter::Outcome AtomicFileWriter::Begin(int folderFd, const std::string& leaf) {
+Error AtomicFileWriter::Failure(int err, std::string_view step) const {
+  std::string what = "Cannot write " + m_shown;
+  if (!step.empty()) what.append(": ").append(step);
+  return Error::SentenceFromErrno(err, what);
+}
+
+Error AtomicFileWriter::NotBegun() const {
+  return Error{ErrorCode::kInternal, "Cannot write " + m_shown + ": the replacement was not begun."};
+}
+
+Done AtomicFileWriter::Begin(int folderFd, const std::string& leaf) {
   Abandon();
+  m_shown = leaf;
+  return BeginIn(folderFd, leaf, "the folder of " + leaf);
+}
+
+Done AtomicFileWriter::BeginIn(int folderFd, const std::string& leaf, const std::string& shownFolder) {
   m_folderFd = folderFd;
   m_leaf = leaf;
   struct stat st {};
   m_exists = fstatat(folderFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-  if (m_exists && S_ISDIR(st.st_mode)) {
-    m_err = EISDIR;
-    return Outcome::kCreateFailed;
-  }
+  if (m_exists && S_ISDIR(st.st_mode)) return Error{ErrorCode::kInvalid, "Cannot write " + m_shown + ": it is a folder.", EISDIR};
   m_exists = m_exists && S_ISREG(st.st_mode);
   m_mode = m_exists ? (st.st_mode & 07777) : 0;
   for (int attempt = 0; attempt < 100 && !m_fd.valid(); ++attempt) {
@@ -120,109 +127,83 @@ AtomicFileWriter::Outcome AtomicFileWriter::Begin(int folderFd, const std::strin
     if (!m_fd.valid() && errno != EEXIST) break;
   }
   if (!m_fd.valid()) {
-    m_err = errno;
-    return Outcome::kCreateFailed;
+    return Error::SentenceFromErrno(errno, "Cannot create a temporary file in " + shownFolder);
   }
   m_onSignal.Register(folderFd, m_temp, RemovedOnSignal::Kind::kFile);
   // The new file takes the permissions of the one it replaces.
   if (m_exists && fchmod(m_fd.get(), m_mode) != 0) {
-    m_err = errno;
+    const Error failed = Failure(errno);
     Abandon();
-    return Outcome::kWriteFailed;
+    return failed;
   }
-  return Outcome::kOk;
+  return {};
 }
 
-AtomicFileWriter::Outcome AtomicFileWriter::Begin(const std::string& pathIn) {
+Done AtomicFileWriter::Begin(const std::string& pathIn) {
   Abandon();
+  m_shown = pathIn;
   // Replace the file a symbolic link points to, not the link itself.
   const std::string path = WrittenPath(pathIn);
   const std::string folder = FolderOf(path);
   UniqueFd own(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!own.valid()) {
-    m_err = errno;
-    return Outcome::kCreateFailed;
+    return Error::SentenceFromErrno(errno, "Cannot create a temporary file in " + folder);
   }
-  const Outcome outcome = Begin(own.get(), BaseOf(path));
-  if (outcome != Outcome::kOk) {
+  Done begun = BeginIn(own.get(), BaseOf(path), folder);
+  if (!begun) {
     Abandon();
-    return outcome;  // `own` closes the folder
+    return begun;  // `own` closes the folder
   }
   m_ownFolder = std::move(own);
-  return outcome;
+  return begun;
 }
 
-bool AtomicFileWriter::Write(std::string_view piece) {
-  if (!m_fd.valid()) return false;
-  return WriteAll(m_fd.get(), piece, m_err);
+Done AtomicFileWriter::Write(std::string_view piece) {
+  if (!m_fd.valid()) return NotBegun();
+  if (Done written = WriteAll(m_fd.get(), piece); !written)
+    return Failure(written.error().sysErrno, "writing the temporary file failed");
+  return {};
 }
 
-bool AtomicFileWriter::Restart() {
-  if (!m_fd.valid()) return false;
-  if (ftruncate(m_fd.get(), 0) != 0 || lseek(m_fd.get(), 0, SEEK_SET) != 0) {
-    m_err = errno;
-    return false;
-  }
-  return true;
+Done AtomicFileWriter::Restart() {
+  if (!m_fd.valid()) return NotBegun();
+  if (ftruncate(m_fd.get(), 0) != 0 || lseek(m_fd.get(), 0, SEEK_SET) != 0) return Failure(errno);
+  return {};
 }
 
-AtomicFileWriter::Outcome AtomicFileWriter::Commit() {
-  if (!m_fd.valid()) return Outcome::kWriteFailed;
+Done AtomicFileWriter::Commit(FolderFlush folderFlush) {
+  if (!m_fd.valid()) return NotBegun();
   // Some files (pipes, special file systems) cannot be flushed: taken as they are.
   if (fsync(m_fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP) {
-    m_err = errno;
+    const Error failed = Failure(errno);
     Abandon();
-    return Outcome::kWriteFailed;
+    return failed;
   }
   if (!m_fd.Close() || renameat(m_folderFd, m_temp.c_str(), m_folderFd, m_leaf.c_str()) != 0) {
-    m_err = errno;
+    const Error failed = Failure(errno);
     unlinkat(m_folderFd, m_temp.c_str(), 0);
     Abandon();
-    return Outcome::kWriteFailed;
+    return failed;
   }
   // Make the rename itself durable. File systems that cannot flush a folder
   // (EINVAL) are taken as they are.
-  Outcome outcome = Outcome::kOk;
+  Done flushed;
   const UniqueFd folder(openat(m_folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.valid() && fsync(folder.get()) != 0 && errno != EINVAL && errno != ENOTSUP) {
-    m_err = errno;
-    outcome = Outcome::kNotFlushed;
+  if (folder.valid() && fsync(folder.get()) != 0 && errno != EINVAL && errno != ENOTSUP &&
+      folderFlush == FolderFlush::kRequired) {
+    flushed = Error::SentenceFromErrno(
+        errno, "The new content of " + m_shown + " is in place but its folder could not be flushed");
   }
   Abandon();
-  return outcome;
+  return flushed;
 }
 
-bool WriteFileAtomically(const std::string& pathIn, std::string_view content, std::string* error) {
-  if (pathIn.empty()) {
-    SetError(error, "No file name was given.");
-    return false;
-  }
+Done WriteFileAtomically(const std::string& path, std::string_view content) {
+  if (path.empty()) return Error{ErrorCode::kInvalid, "No file name was given."};
   AtomicFileWriter writer;
-  switch (writer.Begin(pathIn)) {
-    case AtomicFileWriter::Outcome::kOk: break;
-    case AtomicFileWriter::Outcome::kCreateFailed:
-      if (writer.err() == EISDIR) SetError(error, "Cannot write " + pathIn + ": it is a folder.");
-      else SetError(error, "Cannot create a temporary file in " + FolderOf(WrittenPath(pathIn)) + ": " +
-                               ErrnoText(writer.err()) + ".");
-      return false;
-    default:
-      SetError(error, "Cannot write " + pathIn + ": " + ErrnoText(writer.err()) + ".");
-      return false;
-  }
-  if (!writer.Write(content)) {
-    SetError(error, "Cannot write " + pathIn + ": writing the temporary file failed: " + ErrnoText(writer.err()) + ".");
-    return false;
-  }
-  switch (writer.Commit()) {
-    case AtomicFileWriter::Outcome::kOk: return true;
-    case AtomicFileWriter::Outcome::kNotFlushed:
-      SetError(error, "The new content of " + pathIn + " is in place but its folder could not be flushed: " +
-                          ErrnoText(writer.err()) + ".");
-      return false;
-    default:
-      SetError(error, "Cannot write " + pathIn + ": " + ErrnoText(writer.err()) + ".");
-      return false;
-  }
+  if (Done begun = writer.Begin(path); !begun) return begun;
+  if (Done written = writer.Write(content); !written) return written;
+  return writer.Commit();
 }
 
 void RemoveStaleTempFiles(const std::string& pathIn, long minAgeSeconds) {
@@ -250,56 +231,51 @@ void RemoveStaleTempFiles(const std::string& pathIn, long minAgeSeconds) {
   for (const std::string& name : stale) unlinkat(folderFd, name.c_str(), 0);
 }
 
-FileLock::FileLock(const std::string& lockPath) {
+Expected<FileLock> FileLock::Take(const std::string& lockPath) {
   // The path changes under a waiting process only when a holder was ended by
   // a signal; a few tries are plenty.
+  FileLock lock;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const int outcome = TryLock(lockPath);
-    if (outcome != 0) return;
+    Expected<bool> locked = lock.TryLock(lockPath);
+    if (!locked) return locked.TakeError();
+    if (*locked) return lock;
   }
-  m_error = "Cannot lock " + lockPath + ": the lock file keeps being replaced.";
+  return Error{ErrorCode::kBusy, "Cannot lock " + lockPath + ": the lock file keeps being replaced."};
 }
 
-int FileLock::TryLock(const std::string& lockPath) {
+Expected<bool> FileLock::TryLock(const std::string& lockPath) {
   // Created here, or opened as another process left it.
   UniqueFd fd(open(lockPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
   const bool created = fd.valid();
   if (!created && errno == EEXIST) {
     fd.reset(open(lockPath.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd.valid() && errno == ENOENT) return 0;
+    if (!fd.valid() && errno == ENOENT) return false;
   }
-  if (!fd.valid()) {
-    m_error = "Cannot open the lock file " + lockPath + ": " + ErrnoText(errno) + ".";
-    return -1;
-  }
+  if (!fd.valid()) return Error::SentenceFromErrno(errno, "Cannot open the lock file " + lockPath);
   while (flock(fd.get(), LOCK_EX) != 0) {
-    if (errno == EINTR) continue;
-    m_error = "Cannot lock " + lockPath + ": " + ErrnoText(errno) + ".";
-    return -1;
+    if (errno != EINTR) return Error::SentenceFromErrno(errno, "Cannot lock " + lockPath);
   }
   // The lock counts only when the path still names the locked file.
   struct stat held {}, named {};
   if (fstat(fd.get(), &held) != 0 || lstat(lockPath.c_str(), &named) != 0 || held.st_dev != named.st_dev ||
       held.st_ino != named.st_ino) {
-    return 0;
+    return false;
   }
   m_fd = std::move(fd);
   // Removed on a signal only while it is held: a process that locks it
   // after this one checks that it is still in place.
   if (created) m_created.Register(AT_FDCWD, lockPath, RemovedOnSignal::Kind::kFile);
-  return 1;
+  return true;
 }
 
 FileLock::~FileLock() { Release(); }
 
-FileLock::FileLock(FileLock&& other) noexcept
-    : m_fd(std::move(other.m_fd)), m_error(std::move(other.m_error)), m_created(std::move(other.m_created)) {}
+FileLock::FileLock(FileLock&& other) noexcept : m_fd(std::move(other.m_fd)), m_created(std::move(other.m_created)) {}
 
 FileLock& FileLock::operator=(FileLock&& other) noexcept {
   if (this != &other) {
     Release();
     m_fd = std::move(other.m_fd);
-    m_error = std::move(other.m_error);
     m_created = std::move(other.m_created);
   }
   return *this;

@@ -1,4 +1,5 @@
-// Small text helpers the whole engine shares: blanks, trimming and ASCII case.
+// Small text helpers the whole engine shares: blanks, trimming, ASCII case
+// and splitting at a delimiter.
 //
 // A blank is a space or one of the characters with codes 9 to 13 (tab, line
 // feed, vertical tab, form feed, carriage return), as the engine's home
@@ -7,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zephrin {
 
@@ -47,6 +49,22 @@ inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   for (std::size_t i = 0; i < a.size(); ++i)
     if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   return true;
+}
+
+// The pieces of `text` between the `delimiter`s, empty ones included: "a,,b"
+// gives "a", "", "b", and "" gives one empty piece.
+inline std::vector<std::string_view> SplitText(std::string_view text, char delimiter) {
+  std::vector<std::string_view> pieces;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = text.find(delimiter, start);
+    if (end == std::string_view::npos) {
+      pieces.push_back(text.substr(start));
+      return pieces;
+    }
+    pieces.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
 }
 
 }  // namespace zephrin
