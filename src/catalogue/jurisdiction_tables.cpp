@@ -33,14 +33,9 @@ std::string Lookup(const std::map<std::string, int32_t, std::less<>>& table, con
 
 void TokenizeList(std::string_view text, const std::function<void(int, std::string_view)>& fn) {
   int position = 0;
-  std::size_t i = 0;
-  while (true) {
-    while (i < text.size() && static_cast<signed char>(text[i]) <= 32 && text[i] != ',') ++i;
-    const std::size_t start = i;
-    while (i < text.size() && text[i] != ',') ++i;
-    fn(position++, text.substr(start, i - start));
-    if (i >= text.size()) break;
-    ++i;  // past the comma
+  for (std::string_view token : SplitText(text, ',')) {
+    while (!token.empty() && static_cast<signed char>(token.front()) <= 32) token.remove_prefix(1);
+    fn(position++, token);
   }
 }
 

@@ -3,7 +3,6 @@
 // output, a device, or a file replaced whole).
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 

@@ -1,7 +1,6 @@
 // Where the template store lives: the writable folder and "import.ini" in it.
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "platform/expected.h"
