@@ -26,91 +26,109 @@ struct Rows {
   constexpr void Add(const HostReadTraits& r) { rows[count++] = r; }
 };
 
+// The journal-entry codes (read as FADJ), the balance codes and the codes
+// the jurisdiction reader reads.
+void AddGroupRows(Rows& t) {
+  for (const char* code : {"FBJ", "FRJ", "FTJ"}) {
+    HostReadTraits r = Row(code);
+    r.readAs = "FADJ";
+    r.jeKind = code[1] == 'B' ? 'A' : code[1] == 'R' ? 'R' : 'M';
+    t.Add(r);
+  }
+  for (const char* code : {"PRELIMBAL", "JEBAL"}) {
+    HostReadTraits r = Row(code);
+    r.group = G::kBalance;
+    t.Add(r);
+  }
+  for (const char* code : {"LOGIC", "AABAL", "TIBAL", "APPORT", "LOSS", "CREDIT", "AMTACE", "CURSTI", "CATASSN",
+                           "CTPRCN"}) {
+    HostReadTraits r = Row(code);
+    r.jurisdiction = true;
+    const std::string_view c = code;
+    if (c != "LOGIC" && c != "CATASSN") r.group = G::kBalance;
+    t.Add(r);
+  }
+}
+
+// The charts, and the codes whose records name their items with element
+// names of their own.
+void AddNamedRows(Rows& t) {
+  HostReadTraits r = Row("FCOA");
+  r.chart = C::kAccounts;
+  t.Add(r);
+  r = Row("TCC");
+  r.chart = C::kTaxCategoryCodes;
+  t.Add(r);
+  r = Row("ENTITY");
+  r.group = G::kNeither;
+  r.templateElement = T::kTmpl;
+  r.describesWithNames = true;
+  r.elementNames = ReaderElementNames("ENTITY");
+  t.Add(r);
+  r = Row("TAXPAY");
+  r.describesWithNames = true;
+  r.elementNames = ReaderElementNames("TAXPAY");
+  r.rules[0] = {"Postal_Code", V::kTaxPayPostal};
+  t.Add(r);
+  r = Row("TAXEXP");
+  r.describesWithNames = true;
+  r.elementNames = ReaderElementNames("TAXEXP");
+  r.rules[0] = {"Postal_Code", V::kTaxExpPostal};
+  t.Add(r);
+  r = Row("EXRATE");
+  r.describesWithNames = true;
+  r.lineFromOne = true;
+  r.elementNames = ReaderElementNames("EXRATE");
+  t.Add(r);
+  r = Row("PK1MAP");
+  r.describesWithNames = true;
+  r.lineFromOne = true;
+  r.elementNames = ReaderElementNames("PK1MAP");
+  r.rules[0] = {"Adj_Number", V::kPadAdj};
+  t.Add(r);
+  r = Row("INSURWP");  // its element names come with its items, at run time
+  r.describesWithNames = true;
+  t.Add(r);
+  r = Row("INSURPYDAC");
+  r.describesWithNames = true;
+  r.elementNames = ReaderElementNames("INSURPYDAC");
+  t.Add(r);
+}
+
+// The lists and maps with rules of their own: the source's id, line
+// numbers from one, value rules.
+void AddRuleRows(Rows& t) {
+  HostReadTraits r = Row("CONSOLMEMBERS");
+  r.sourceIdAttribute = true;
+  r.templateElement = T::kNone;
+  t.Add(r);
+  for (const char* code : {"CTDGRP", "PAAMAP"}) {
+    r = Row(code);
+    r.lineFromOne = true;
+    t.Add(r);
+  }
+  r = Row("CTDMAP");
+  r.lineFromOne = true;
+  r.rules[0] = {"Adj_Number", V::kPadAdj};
+  t.Add(r);
+  r = Row("TIMAP");
+  r.timapExtraColumns = true;
+  r.rules[0] = {"Jurisdiction", V::kJurIndexPadded};
+  t.Add(r);
+  r = Row("TAXRATE");
+  r.rules[0] = {"Jurisdiction", V::kTaxRateJur};
+  r.rules[1] = {"Jurisdiction_Name", V::kTaxRateName};
+  t.Add(r);
+}
+
 }  // namespace
 
 const HostReadTraits& FindHostReadTraits(std::string_view hostCode) {
   static const Rows kRows = [] {
     Rows t;
-    for (const char* code : {"FBJ", "FRJ", "FTJ"}) {
-      HostReadTraits r = Row(code);
-      r.readAs = "FADJ";
-      r.jeKind = code[1] == 'B' ? 'A' : code[1] == 'R' ? 'R' : 'M';
-      t.Add(r);
-    }
-    for (const char* code : {"PRELIMBAL", "JEBAL"}) {
-      HostReadTraits r = Row(code);
-      r.group = G::kBalance;
-      t.Add(r);
-    }
-    for (const char* code : {"LOGIC", "AABAL", "TIBAL", "APPORT", "LOSS", "CREDIT", "AMTACE", "CURSTI", "CATASSN",
-                             "CTPRCN"}) {
-      HostReadTraits r = Row(code);
-      r.jurisdiction = true;
-      const std::string_view c = code;
-      if (c != "LOGIC" && c != "CATASSN") r.group = G::kBalance;
-      t.Add(r);
-    }
-    HostReadTraits r = Row("FCOA");
-    r.chart = C::kAccounts;
-    t.Add(r);
-    r = Row("TCC");
-    r.chart = C::kTaxCategoryCodes;
-    t.Add(r);
-    r = Row("ENTITY");
-    r.group = G::kNeither;
-    r.templateElement = T::kTmpl;
-    r.describesWithNames = true;
-    r.elementNames = ReaderElementNames("ENTITY");
-    t.Add(r);
-    r = Row("TAXPAY");
-    r.describesWithNames = true;
-    r.elementNames = ReaderElementNames("TAXPAY");
-    r.rules[0] = {"Postal_Code", V::kTaxPayPostal};
-    t.Add(r);
-    r = Row("TAXEXP");
-    r.describesWithNames = true;
-    r.elementNames = ReaderElementNames("TAXEXP");
-    r.rules[0] = {"Postal_Code", V::kTaxExpPostal};
-    t.Add(r);
-    r = Row("EXRATE");
-    r.describesWithNames = true;
-    r.lineFromOne = true;
-    r.elementNames = ReaderElementNames("EXRATE");
-    t.Add(r);
-    r = Row("PK1MAP");
-    r.describesWithNames = true;
-    r.lineFromOne = true;
-    r.elementNames = ReaderElementNames("PK1MAP");
-    r.rules[0] = {"Adj_Number", V::kPadAdj};
-    t.Add(r);
-    r = Row("INSURWP");  // its element names come with its items, at run time
-    r.describesWithNames = true;
-    t.Add(r);
-    r = Row("INSURPYDAC");
-    r.describesWithNames = true;
-    r.elementNames = ReaderElementNames("INSURPYDAC");
-    t.Add(r);
-    r = Row("CONSOLMEMBERS");
-    r.sourceIdAttribute = true;
-    r.templateElement = T::kNone;
-    t.Add(r);
-    for (const char* code : {"CTDGRP", "PAAMAP"}) {
-      r = Row(code);
-      r.lineFromOne = true;
-      t.Add(r);
-    }
-    r = Row("CTDMAP");
-    r.lineFromOne = true;
-    r.rules[0] = {"Adj_Number", V::kPadAdj};
-    t.Add(r);
-    r = Row("TIMAP");
-    r.timapExtraColumns = true;
-    r.rules[0] = {"Jurisdiction", V::kJurIndexPadded};
-    t.Add(r);
-    r = Row("TAXRATE");
-    r.rules[0] = {"Jurisdiction", V::kTaxRateJur};
-    r.rules[1] = {"Jurisdiction_Name", V::kTaxRateName};
-    t.Add(r);
+    AddGroupRows(t);
+    AddNamedRows(t);
+    AddRuleRows(t);
     return t;
   }();
   for (int i = 0; i < kRows.count; ++i)

@@ -65,6 +65,16 @@ Expected<UniqueFd> OpenForWriting(FileServices& service, std::string_view method
   return fd;
 }
 
+// Tells the user that a file (`kind`: "export" or "output") could not be
+// opened, unless it is a log of rejected rows.
+void TellOpenFailure(UserInterface& ui, std::string_view kind, std::string_view name, std::string_view caption,
+                     MessageIcon icon) {
+  if (name.ends_with(kRejectedSuffix)) return;
+  std::string text = "Error opening ";
+  text.append(kind).append(" file ").append(name).append(" for writing!");
+  ui.ShowMessage(caption, text, icon);
+}
+
 }  // namespace
 
 // ---- TextFile ----------------------------------------------------------------
@@ -134,11 +144,7 @@ Status FileServices::CreateExportFile(std::string_view pExportFileName, int32_t&
   ForgetExportFile();
   Expected<UniqueFd> fd = OpenForWriting(*this, "CreateExportFile", pExportFileName);
   if (!fd) {
-    if (!pExportFileName.ends_with(kRejectedSuffix)) {
-      std::string text = "Error opening export file ";
-      text.append(pExportFileName).append(" for writing!");
-      m_ui->ShowMessage("Export", text, MessageIcon::None);
-    }
+    TellOpenFailure(*m_ui, "export", pExportFileName, "Export", MessageIcon::None);
     CreateSucceeded = 0;
     return kOk;
   }
@@ -201,11 +207,7 @@ Status FileServices::CreateOutputFile(std::string_view pOutputFileName, int32_t&
       entry.file.emplace(std::move(*fd));
       CreateSucceeded = 1;
     } else {
-      if (!pOutputFileName.ends_with(kRejectedSuffix)) {
-        std::string text = "Error opening output file ";
-        text.append(pOutputFileName).append(" for writing!");
-        m_ui->ShowMessage("", text, MessageIcon::Warning);
-      }
+      TellOpenFailure(*m_ui, "output", pOutputFileName, "", MessageIcon::Warning);
       CreateSucceeded = 0;
     }
   }

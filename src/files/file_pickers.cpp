@@ -80,17 +80,8 @@ std::string StoredFolder(const std::string& iniPath, std::string_view section) {
 void RememberDataFile(ProfileDocument& doc, const std::string& folder, const std::string& upper) {
   if (!folder.empty() && CheckProfileTexts(kImportCurDir, kCurDirKey, folder)) doc.Set(kImportCurDir, kCurDirKey, folder);
   if (!CheckProfileTexts(kFileNameSection, std::nullopt, upper)) return;
-  std::string key;
-  {
-    const ProfileView view(doc);
-    for (unsigned n = 1;; ++n) {
-      key = std::to_string(n);
-      const std::optional<std::string_view> value = view.Find(kFileNameSection, key);
-      if (!value || value->empty()) break;
-      if (value->substr(0, value->find('^')) == upper) return;
-    }
-  }
-  doc.Set(kFileNameSection, key, upper);
+  const ListSlot slot = FindListSlot(doc, kFileNameSection, [&](std::string_view value) { return FilePart(value) == upper; });
+  if (!slot.found) doc.Set(kFileNameSection, slot.key, upper);
 }
 
 }  // namespace

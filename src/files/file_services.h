@@ -109,6 +109,9 @@ class FileServices {
   void ForgetExportFile();
   // Shows a message box (texts in engine text).
   void MessageBox(std::string_view text, std::string_view caption, MessageIcon icon);
+  // A file ConvertFileToByteArray or ConvertByteArrayToFile could not open
+  // (`direction`: "reading" or "writing"): traced, the user told; kFalse.
+  Status TransferOpenFailed(const char* method, const char* direction, const std::string& shown);
 
   UserInterface* m_ui;
   const Tracer& m_trace;

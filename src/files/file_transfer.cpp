@@ -19,10 +19,6 @@ namespace zephrin {
 
 namespace {
 
-struct DirCloser {
-  void operator()(DIR* dir) const { closedir(dir); }
-};
-
 // Resolves a folder name for CreateFolder and DeleteFolder: a name inside the
 // writable folder, never the folder itself, never through a symbolic link.
 // A refusal is traced.
@@ -96,9 +92,8 @@ Status FileServices::DeleteFolder(std::string_view pFolderName) {
 
   Expected<UniqueFd> fd = OpenTarget(*target, O_RDONLY | O_DIRECTORY, 0);
   if (!fd) return kOk;  // the listing cannot start
-  std::unique_ptr<DIR, DirCloser> dir(fdopendir(fd->get()));
+  UniqueDir dir = ListFolder(std::move(*fd));
   if (!dir) return kOk;
-  fd->release();  // the listing owns it now
 
   // The names are taken first, then deleted, so the listing never runs over
   // a folder that changes under it. Subfolders stay; a listing error stops
@@ -149,14 +144,16 @@ Done ReadWhole(int fd, std::string& data) {
 
 }  // namespace
 
+Status FileServices::TransferOpenFailed(const char* method, const char* direction, const std::string& shown) {
+  m_trace.Format("!!!! **** Error opening export file %s for %s! In CxmlWrapper::%s().", shown.c_str(), direction,
+                 method);
+  MessageBox("Unable to open the file", "Import", MessageIcon::None);
+  return kFalse;
+}
+
 Status FileServices::ConvertFileToByteArray(std::string_view exportFilePath, std::optional<std::string>& pByteArray) {
   const std::string shown = PrintablePath(exportFilePath);
-  auto openFailed = [&] {
-    m_trace.Format("!!!! **** Error opening export file %s for reading! In CxmlWrapper::ConvertFileToByteArray().",
-                   shown.c_str());
-    MessageBox("Unable to open the file", "Import", MessageIcon::None);
-    return kFalse;
-  };
+  auto openFailed = [&] { return TransferOpenFailed("ConvertFileToByteArray", "reading", shown); };
   const Expected<PathTarget> target = ResolveHostPath(*this, "ConvertFileToByteArray", exportFilePath);
   if (!target) return openFailed();
   // O_NONBLOCK keeps a FIFO from hanging the call; only a plain file is read.
@@ -190,12 +187,7 @@ Status FileServices::ConvertFileToByteArray(std::string_view exportFilePath, std
 
 Status FileServices::ConvertByteArrayToFile(std::string_view exportFilePath, std::string_view pByteArray) {
   const std::string shown = PrintablePath(exportFilePath);
-  auto openFailed = [&] {
-    m_trace.Format("!!!! **** Error opening export file %s for writing! In CxmlWrapper::ConvertByteArrayToFile().",
-                   shown.c_str());
-    MessageBox("Unable to open the file", "Import", MessageIcon::None);
-    return kFalse;
-  };
+  auto openFailed = [&] { return TransferOpenFailed("ConvertByteArrayToFile", "writing", shown); };
   const Expected<PathTarget> target = ResolveHostPath(*this, "ConvertByteArrayToFile", exportFilePath);
   if (!target) return openFailed();
   // Through a temporary file and a rename: a write that fails leaves the old

@@ -61,10 +61,6 @@ std::string WrittenPath(const std::string& path) {
   return path;
 }
 
-struct DirCloser {
-  void operator()(DIR* dir) const { closedir(dir); }
-};
-
 }  // namespace
 
 Done WriteAll(int fd, std::string_view content) {
@@ -211,11 +207,9 @@ void RemoveStaleTempFiles(const std::string& pathIn, long minAgeSeconds) {
   const std::string path = WrittenPath(pathIn);
   const std::string folder = FolderOf(path);
   const std::string prefix = TempPrefix(BaseOf(path));
-  UniqueFd opened(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!opened.valid()) return;
-  std::unique_ptr<DIR, DirCloser> dir(fdopendir(opened.get()));
+  const UniqueDir dir = ListFolder(UniqueFd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
   if (!dir) return;
-  const int folderFd = opened.release();  // the listing owns it now
+  const int folderFd = dirfd(dir.get());
   struct timespec now {};
   clock_gettime(CLOCK_REALTIME, &now);
   // The names are taken first, then removed, so the listing never runs over

@@ -21,6 +21,13 @@ constexpr long kStaleTempSeconds = 60;
 // blanks of the name asked for ignored (the stored name is trimmed already).
 bool SameName(std::string_view stored, std::string_view wanted) { return EqualsIgnoringCase(stored, Trim(wanted)); }
 
+// A value as a profile-string read gives it: "" when absent, cut to
+// kProfileValueMax characters.
+std::string ProfileValue(std::optional<std::string_view> value) {
+  if (!value) return std::string();
+  return std::string(value->substr(0, kProfileValueMax));
+}
+
 }  // namespace
 
 std::size_t ProfileNameHash::operator()(std::string_view name) const {
@@ -148,9 +155,7 @@ std::optional<std::string_view> ProfileDocument::Find(std::string_view section, 
 }
 
 std::string ProfileDocument::Get(std::string_view section, std::string_view key) const {
-  auto value = Find(section, key);
-  if (!value) return std::string();
-  return std::string(value->substr(0, kProfileValueMax));
+  return ProfileValue(Find(section, key));
 }
 
 bool ProfileDocument::HasSection(std::string_view section) const {
@@ -368,9 +373,7 @@ std::optional<std::string_view> ProfileView::Find(std::string_view section, std:
 }
 
 std::string ProfileView::Get(std::string_view section, std::string_view key) const {
-  auto value = Find(section, key);
-  if (!value) return std::string();
-  return std::string(value->substr(0, kProfileValueMax));
+  return ProfileValue(Find(section, key));
 }
 
 bool ProfileView::HasSection(std::string_view section) const {

@@ -51,6 +51,26 @@ inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+// The start of a number as the C library's atoi reads it: blanks skipped, an
+// optional sign, then the digits up to the first other character (none: no
+// digits, which reads as 0). How large a number may grow is the caller's.
+struct LeadingNumber {
+  bool negative = false;
+  std::string_view digits;
+};
+inline LeadingNumber ScanLeadingNumber(std::string_view text) {
+  text = TrimLeft(text);
+  LeadingNumber number;
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+    number.negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  std::size_t n = 0;
+  while (n < text.size() && text[n] >= '0' && text[n] <= '9') ++n;
+  number.digits = text.substr(0, n);
+  return number;
+}
+
 // The pieces of `text` between the `delimiter`s, empty ones included: "a,,b"
 // gives "a", "", "b", and "" gives one empty piece.
 inline std::vector<std::string_view> SplitText(std::string_view text, char delimiter) {

@@ -1,10 +1,13 @@
 // An open file descriptor with one owner, closed when the owner lets it go:
 // no path through a function can leave a descriptor open, and a close whose
-// failure matters (a written file's) is made where it can be reported.
+// failure matters (a written file's) is made where it can be reported. The
+// same for the listing of an open folder.
 #pragma once
 
+#include <memory>
 #include <utility>
 
+#include <dirent.h>
 #include <unistd.h>
 
 #include "platform/expected.h"
@@ -43,5 +46,18 @@ class UniqueFd {
  private:
   int m_fd = -1;
 };
+
+struct DirCloser {
+  void operator()(DIR* dir) const { closedir(dir); }
+};
+using UniqueDir = std::unique_ptr<DIR, DirCloser>;
+
+// The listing of the open folder `fd`, which it takes over; nullptr (and the
+// folder closed) when there can be none.
+inline UniqueDir ListFolder(UniqueFd fd) {
+  UniqueDir dir(fdopendir(fd.get()));
+  if (dir) fd.release();
+  return dir;
+}
 
 }  // namespace zephrin

@@ -184,10 +184,6 @@ Status Invoke(CxmlWrapper& s, int id, const std::vector<Arg>& a, Json& value, st
   }
 }
 
-}  // namespace
-
-namespace {
-
 // Writes `text` as the inside of a JSON string, escaped as the protocol's
 // JSON writer escapes (quote, backslash and control characters; UTF-8 as it
 // is, a byte that is not UTF-8 as U+FFFD), in pieces through `out`.
@@ -279,51 +275,6 @@ struct Reply {
     return r;
   }
 };
-
-std::optional<Reply> HandleRequest(CxmlWrapper& service, RecordingUserInterface& ui, std::string_view line,
-                                   const HostProtocol::CallOptions& options);
-
-}  // namespace
-
-std::optional<std::string> HostProtocol::HandleLine(std::string_view line) {
-  StringSink sink;
-  if (!HandleLine(line, sink)) return std::nullopt;
-  return sink.TakeText();
-}
-
-bool HostProtocol::HandleLine(std::string_view line, OutputSink& out, const CallOptions& options) {
-  // One call at a time on the service object; a caller that cannot wait is
-  // told the service is busy.
-  std::unique_lock lock(m_lock, std::defer_lock);
-  if (options.wait) {
-    if (!lock.try_lock_for(*options.wait)) {
-      const Json request = Json::parse(line.begin(), line.end(), nullptr, false);
-      const Json id = request.is_object() && request.contains("id") ? request["id"] : Json(nullptr);
-      out.Write(ErrorResponse(id, kBusy, "The service is busy: the layout editor or a file dialog is open."));
-      return true;
-    }
-  } else {
-    lock.lock();
-  }
-  // The one place where a failure inside the engine stops: the request gets
-  // an internal error, the service object stays as it is, and the next
-  // request runs.
-  std::optional<Reply> reply;
-  try {
-    reply = HandleRequest(m_service, m_ui, line, options);
-  } catch (const std::exception& e) {
-    m_ui.SetAnswers({});
-    reply = Reply::Plain(ErrorResponse(nullptr, kInternalError, std::string("Internal error: ") + e.what()));
-  } catch (...) {
-    m_ui.SetAnswers({});
-    reply = Reply::Plain(ErrorResponse(nullptr, kInternalError, "Internal error"));
-  }
-  if (!reply) return false;
-  reply->WriteTo(out);
-  return true;
-}
-
-namespace {
 
 // The request's "id" (null when it has none). Refused when the request is no
 // JSON object, or its id neither a string, a number nor null.
@@ -468,5 +419,43 @@ std::optional<Reply> HandleRequest(CxmlWrapper& service, RecordingUserInterface&
 }
 
 }  // namespace
+
+std::optional<std::string> HostProtocol::HandleLine(std::string_view line) {
+  StringSink sink;
+  if (!HandleLine(line, sink)) return std::nullopt;
+  return sink.TakeText();
+}
+
+bool HostProtocol::HandleLine(std::string_view line, OutputSink& out, const CallOptions& options) {
+  // One call at a time on the service object; a caller that cannot wait is
+  // told the service is busy.
+  std::unique_lock lock(m_lock, std::defer_lock);
+  if (options.wait) {
+    if (!lock.try_lock_for(*options.wait)) {
+      const Json request = Json::parse(line.begin(), line.end(), nullptr, false);
+      const Json id = request.is_object() && request.contains("id") ? request["id"] : Json(nullptr);
+      out.Write(ErrorResponse(id, kBusy, "The service is busy: the layout editor or a file dialog is open."));
+      return true;
+    }
+  } else {
+    lock.lock();
+  }
+  // The one place where a failure inside the engine stops: the request gets
+  // an internal error, the service object stays as it is, and the next
+  // request runs.
+  std::optional<Reply> reply;
+  try {
+    reply = HandleRequest(m_service, m_ui, line, options);
+  } catch (const std::exception& e) {
+    m_ui.SetAnswers({});
+    reply = Reply::Plain(ErrorResponse(nullptr, kInternalError, std::string("Internal error: ") + e.what()));
+  } catch (...) {
+    m_ui.SetAnswers({});
+    reply = Reply::Plain(ErrorResponse(nullptr, kInternalError, "Internal error"));
+  }
+  if (!reply) return false;
+  reply->WriteTo(out);
+  return true;
+}
 
 }  // namespace zephrin

@@ -80,14 +80,23 @@ Status CxmlWrapper::ReturnRead(const ReadRequest& request, std::string& pReturne
   return kOk;
 }
 
+namespace {
+// What both read methods ask: the file, the template, the type and the id.
+ReadRequest RequestOf(std::string_view importFile, std::string_view templateName, std::string_view importType,
+                      std::string_view id) {
+  ReadRequest request;
+  request.importFile.assign(importFile);
+  request.templateName.assign(templateName);
+  request.importType.assign(importType);
+  request.id.assign(id);
+  return request;
+}
+}  // namespace
+
 Status CxmlWrapper::ReadImportFile(std::string_view pImportFile, std::string_view pTemplateFile,
                                    std::string_view pImportType, std::string_view pID, std::string_view pMoreInfo,
                                    std::string& pReturnedXML) {
-  ReadRequest request;
-  request.importFile.assign(pImportFile);
-  request.templateName.assign(pTemplateFile);
-  request.importType.assign(pImportType);
-  request.id.assign(pID);
+  ReadRequest request = RequestOf(pImportFile, pTemplateFile, pImportType, pID);
   request.moreInfo.assign(pMoreInfo);
   return ReturnRead(request, pReturnedXML);
 }
@@ -95,11 +104,7 @@ Status CxmlWrapper::ReadImportFile(std::string_view pImportFile, std::string_vie
 Status CxmlWrapper::ReadIntlImportFile(std::string_view pImportFile, std::string_view pTemplateFile,
                                        std::string_view pImportType, std::string_view pID, int16_t IntlParam,
                                        int16_t IntlType, std::string& pReturnedXML) {
-  ReadRequest request;
-  request.importFile.assign(pImportFile);
-  request.templateName.assign(pTemplateFile);
-  request.importType.assign(pImportType);
-  request.id.assign(pID);
+  ReadRequest request = RequestOf(pImportFile, pTemplateFile, pImportType, pID);
   request.international = true;
   request.intlParam = IntlParam;
   request.intlType = IntlType;

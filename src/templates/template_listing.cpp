@@ -58,8 +58,6 @@ void RewriteList(ProfileDocument& doc, std::string_view section, const std::vect
   doc.DeleteKeys(section, gone);
 }
 
-std::string_view FilePart(std::string_view entry) { return entry.substr(0, entry.find('^')); }
-
 bool StoreExists(const std::string& iniPath) {
   struct stat st {};
   return !iniPath.empty() && lstat(iniPath.c_str(), &st) == 0;

@@ -24,15 +24,10 @@ namespace {
 // digits up to the first other character; no digits give 0. The result is
 // kept to 16 bits, which modular arithmetic gives without overflow.
 uint16_t ToUint16(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && IsBlank(text[i])) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  const LeadingNumber number = ScanLeadingNumber(text);
   uint32_t value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = (value * 10 + static_cast<uint32_t>(text[i] - '0')) & 0xFFFFu;
-  }
-  if (negative) value = (0x10000u - value) & 0xFFFFu;
+  for (const char digit : number.digits) value = (value * 10 + static_cast<uint32_t>(digit - '0')) & 0xFFFFu;
+  if (number.negative) value = (0x10000u - value) & 0xFFFFu;
   return static_cast<uint16_t>(value);
 }
 
@@ -43,21 +38,15 @@ std::size_t FindBlank(std::string_view text) {
   return std::string_view::npos;
 }
 
+// A value as a profile read gives it (cut to kProfileValueMax characters).
+std::string_view AsRead(std::string_view value) { return value.substr(0, kProfileValueMax); }
+
 // Adds the template name to the "Import:Layout" index unless it is there: the
 // scan stops at the first absent number, where a new name goes.
 void AddToIndex(ProfileDocument& doc, std::string_view templateName) {
   const std::string upper = UpperAscii(templateName);
-  std::string key;
-  {
-    const ProfileView view(doc);
-    for (unsigned n = 1;; ++n) {
-      key = std::to_string(n);
-      const std::string value = view.Get(kLayoutSection, key);
-      if (value.empty()) break;
-      if (value == upper) return;
-    }
-  }
-  doc.Set(kLayoutSection, key, upper);
+  const ListSlot slot = FindListSlot(doc, kLayoutSection, [&](std::string_view value) { return AsRead(value) == upper; });
+  if (!slot.found) doc.Set(kLayoutSection, slot.key, upper);
 }
 
 // Points the data file's "Import:FileName" entry at the template, adding the
@@ -68,19 +57,27 @@ void AddFileAssociation(ProfileDocument& doc, std::string_view fileName, std::st
   joined += '^';
   joined += templateName;
   joined = UpperAscii(joined);
-  std::string key;
-  {
-    const ProfileView view(doc);
-    for (unsigned n = 1;; ++n) {
-      key = std::to_string(n);
-      const std::string value = view.Get(kFileNameSection, key);
-      if (value.empty() || std::string_view(value).substr(0, value.find('^')) == upperFile) break;
-    }
-  }
-  doc.Set(kFileNameSection, key, joined);
+  const ListSlot slot =
+      FindListSlot(doc, kFileNameSection, [&](std::string_view value) { return FilePart(AsRead(value)) == upperFile; });
+  doc.Set(kFileNameSection, slot.key, joined);
 }
 
 }  // namespace
+
+ListSlot FindListSlot(const ProfileDocument& doc, std::string_view section,
+                      const std::function<bool(std::string_view)>& matches) {
+  const ProfileView view(doc);
+  ListSlot slot;
+  for (unsigned n = 1;; ++n) {
+    slot.key = std::to_string(n);
+    const std::optional<std::string_view> value = view.Find(section, slot.key);
+    if (!value || value->empty()) return slot;
+    if (matches(*value)) {
+      slot.found = true;
+      return slot;
+    }
+  }
+}
 
 bool ReadStoreValue(const std::string& iniPath, std::string_view section, std::string_view key,
                     std::string& out) {

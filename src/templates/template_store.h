@@ -10,6 +10,7 @@
 // engine's Windows-1252 text.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,8 +25,24 @@ namespace zephrin {
 inline constexpr std::string_view kLayoutSection = "Import:Layout";
 inline constexpr std::string_view kFileNameSection = "Import:FileName";
 
+class ProfileDocument;
+
 // The section that holds a template: "Import:" and its name.
 std::string TemplateSection(std::string_view templateName);
+
+// The file part of an "Import:FileName" entry: what comes before its first "^".
+inline std::string_view FilePart(std::string_view entry) { return entry.substr(0, entry.find('^')); }
+
+// A place in a numbered list of the store ("1", "2", ... up to the first
+// absent or empty entry): the key of the first entry whose whole value
+// `matches` accepts (found), or else the first absent number, where a new
+// entry goes.
+struct ListSlot {
+  std::string key;
+  bool found = false;
+};
+ListSlot FindListSlot(const ProfileDocument& doc, std::string_view section,
+                      const std::function<bool(std::string_view)>& matches);
 
 // Whether a template of this name would have one of the store's own sections
 // as its section ("Layout", "FileName", "CurDir", in any case, blanks around
