@@ -1,5 +1,5 @@
-// Memory advice for the large buffers of a read (the data file and the
-// result text).
+// Memory for the large buffers of the engine: advice for those of a read (the
+// data file and the result text), and buffers of a size from outside.
 #pragma once
 
 #include <cstddef>

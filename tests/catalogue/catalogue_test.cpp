@@ -1,4 +1,5 @@
 #include "catalogue/catalogue.h"
+#include "catalogue/jurisdiction_tables.h"
 
 #include <gtest/gtest.h>
 
@@ -443,6 +444,32 @@ TEST(CatalogueAvailability, InternationalConsolidationAndTaxCategories) {
   in.editorKind = EditorKind::TaxCategory;
   in.checkGroup = CheckGroup::BalanceOnly;
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(IsItemAvailable(in, i));
+}
+
+// A host's list is split at every comma: what leads a token up to a byte
+// above the blank (blanks, control bytes, bytes of 0x80 and above) is
+// skipped, and empty tokens keep their positions; numbers read as atoi reads
+// them, kept to 32 bits.
+TEST(CatalogueJurisdictionLists, TokensAndNumbers) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "0[]"},
+      {"state", "0[state]"},
+      {"state, AL,\t\xA0 AK ", "0[state]1[AL]2[AK ]"},
+      {"ti,,x;1,", "0[ti]1[]2[x;1]3[]"},
+  };
+  for (const auto& [list, expected] : cases) {
+    SCOPED_TRACE(list);
+    std::string tokens;
+    TokenizeList(list, [&](int pos, std::string_view token) {
+      tokens += std::to_string(pos) + "[" + std::string(token) + "]";
+    });
+    EXPECT_EQ(tokens, expected);
+  }
+  JurisdictionTables tables;
+  tables.LoadTIList("ti,ny; 3:-7,ca;+4x:99999999999,tx;5");
+  EXPECT_EQ(tables.FindJurIndex("NY") + " " + tables.FindTIJurCode("ny"), "3 -7");
+  EXPECT_EQ(tables.FindJurIndex("ca") + " " + tables.FindTIJurCode("CA"), "4 2147483647");
+  EXPECT_EQ(tables.FindJurIndex("tx") + " " + tables.FindTIJurCode("tx"), "5 0");
 }
 
 }  // namespace
