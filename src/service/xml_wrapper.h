@@ -97,8 +97,8 @@ class ZEPHRIN_API CxmlWrapper {
   // The template store (its place is established by GetTemplateInfo and
   // BrowseForImport; before that every lookup finds nothing).
   const TemplateStore& store() const { return m_store; }
-  // Establishes where import.ini lives.
-  bool EstablishTemplateStore();
+  // Establishes where import.ini lives; fails when there is no writable folder.
+  [[nodiscard]] Done EstablishTemplateStore();
 
   // ---- Trace ---------------------------------------------------------------
   bool TraceOn() const { return m_trace.on(); }
