@@ -17,6 +17,7 @@
 #include "readers/read_plan.h"
 #include "result/read_result.h"
 #include "service/host_settings.h"
+#include "templates/template_store.h"
 
 namespace zephrin {
 
@@ -39,6 +40,7 @@ struct ReadRequest {
   struct HeldTemplate {
     std::string layoutType;
     FieldInfoArray fields{};
+    TemplateAmounts amounts;  // its Amounts key and credit columns
   };
   std::optional<HeldTemplate> heldTemplate;
   // Stop after this many records (0: read the whole file), for a preview.
