@@ -530,20 +530,27 @@ const std::vector<const char*> kAmountItems = {"Company_Number", "Description", 
 constexpr std::size_t kCreditItem = 2;
 bool IsAmountItem(std::size_t item) { return item >= 2; }
 
-// A value as a signed amount, by patterns: one sign mark around the number
+// The forms of a signed amount, as patterns: one sign mark around the number
 // at most; the number's thousands separators each followed by three digits.
+std::vector<std::pair<std::regex, bool>> AmountForms(bool comma) {
+  const std::string number = comma ? R"((\d{1,3}(?:\.\d{3})+|\d*)(?:,(\d*))?)" : R"((\d{1,3}(?:,\d{3})+|\d*)(?:\.(\d*))?)";
+  std::vector<std::pair<std::regex, bool>> forms;
+  for (const auto& [form, negative] : std::vector<std::pair<std::string, bool>>{
+           {number, false}, {"-" + number, true}, {"\\+" + number, false}, {number + "-", true},
+           {"\\(" + number + "\\)", true}, {number + "[Cc][Rr]", true}, {number + "[Dd][Rr]", false}})
+    forms.emplace_back(std::regex(form), negative);
+  return forms;
+}
+
+// A value as a signed amount, by the patterns.
 std::optional<std::string> ReferenceSigned(const std::string& value, bool comma) {
+  static const std::vector<std::pair<std::regex, bool>> kForms[2] = {AmountForms(false), AmountForms(true)};
   std::string v;
   for (const char c : value)
     if (c != ' ' && c != '\t' && c != '$') v += c;
-  const std::string number = comma ? R"((\d{1,3}(?:\.\d{3})+|\d*)(?:,(\d*))?)" : R"((\d{1,3}(?:,\d{3})+|\d*)(?:\.(\d*))?)";
-  const std::pair<std::string, bool> forms[] = {{number, false},          {"-" + number, true},
-                                                {"\\+" + number, false},  {number + "-", true},
-                                                {"\\(" + number + "\\)", true}, {number + "[Cc][Rr]", true},
-                                                {number + "[Dd][Rr]", false}};
-  for (const auto& [form, negative] : forms) {
+  for (const auto& [form, negative] : kForms[comma ? 1 : 0]) {
     std::smatch m;
-    if (!std::regex_match(v, m, std::regex(form))) continue;
+    if (!std::regex_match(v, m, form)) continue;
     std::string whole = m[1].str(), fraction = m[2].str();
     whole.erase(std::remove(whole.begin(), whole.end(), comma ? '.' : ','), whole.end());
     if (whole.empty() && fraction.empty()) return std::nullopt;
