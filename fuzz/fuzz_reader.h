@@ -51,7 +51,7 @@ inline void ReadInput(const uint8_t* data, size_t size, const char* extension) {
   static RecordingUserInterface ui;
   static auto make = [](bool batch) {
     auto s = std::make_unique<CxmlWrapper>(&ui);
-    s->EstablishTemplateStore();
+    (void)s->EstablishTemplateStore();  // a fuzzing home always has its folder
     if (batch) s->SetBatchIndicator(1);
     s->FillJurisdictionCaptions("prov,12,Ontario,24,Quebec");
     s->FillJurisdictionCaptions("ti,ny;3:7,ca;4:8");

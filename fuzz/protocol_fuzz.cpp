@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static zephrin::HostProtocol protocol(service, ui);
   if (size > 0 && data[0] == 0x01) {
     setenv("ZEPHRINIMPORT_HOME", zephrin::fuzz::Home().c_str(), 1);
-    static const bool established = service.EstablishTemplateStore();
+    static const bool established = service.EstablishTemplateStore().ok();
     (void)established;
     ReadThroughProtocol(protocol, data, size);
     return 0;

@@ -10,6 +10,8 @@
 
 #include <sys/types.h>
 
+#include "platform/expected.h"
+
 namespace zephrin::test {
 
 // A fresh temporary folder, removed with everything in it at destruction.
@@ -93,10 +95,19 @@ int RunInChild(const std::function<int(std::string&)>& body, std::string* out = 
 // ignored) - a full disk.
 void LimitFileSize(std::size_t bytes);
 
+// What a test compares of a step that may fail: nullopt when it succeeded,
+// else the error's message.
+template <class T>
+std::optional<std::string> FailureOf(const Expected<T>& result) {
+  if (result) return std::nullopt;
+  return result.error().message;
+}
+
 }  // namespace zephrin::test
 
 // The tests live in namespace zephrin and use these without the prefix.
 namespace zephrin {
+using test::FailureOf;
 using test::ReadFile;
 using test::ScopedEnv;
 using test::TempDir;

@@ -87,7 +87,7 @@ std::string UsableFolder(const char* folder) {
   const std::string path = std::filesystem::absolute(folder, ec).lexically_normal().string();
   if (ec || path.empty()) return {};
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 && MakeFolders(path, 0700) != 0) return {};
+  if (::stat(path.c_str(), &st) != 0 && !MakeFolders(path, 0700)) return {};
   if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || ::access(path.c_str(), W_OK | X_OK) != 0) return {};
   return path;
 }
@@ -178,7 +178,8 @@ int zephrinimport_set_writable_folder(zephrinimport_service* service, const char
     if (!call.entered()) return ZEPHRINIMPORT_BUSY;
     service->folder = path;
     // A store established already moves to the new folder.
-    if (!service->service.store().path().empty()) service->service.EstablishTemplateStore();
+    if (!service->service.store().path().empty() && !service->service.EstablishTemplateStore())
+      return ZEPHRINIMPORT_BAD_FOLDER;
     return ZEPHRINIMPORT_OK;
   } catch (const std::bad_alloc&) {
     return ZEPHRINIMPORT_NO_MEMORY;

@@ -57,7 +57,8 @@ void FillReply(const MethodInfo* method, const Json& result, zephrinimport_reply
     reply.text = value.get<std::string>();
     if (method && method->ret == ReturnType::Bytes) {
       reply.kind = ZEPHRINIMPORT_BYTES;
-      reply.text = Base64Decode(reply.text).value_or(std::string());
+      Expected<std::string> bytes = Base64Decode(reply.text);
+      reply.text = bytes ? std::move(bytes).value() : std::string();
     }
   } else if (value.is_number_integer()) {
     reply.kind = ZEPHRINIMPORT_INTEGER;

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/expected.h"
 #include "platform/export.h"
 
 namespace zephrin {
@@ -165,8 +166,9 @@ struct RequiredCheckInput {
   ItemList keys = nullptr;     // the item list in use
   const FieldInfoArray* fields = nullptr;
 };
-// nullopt when the check passes; else the message to show (title "Import").
-std::optional<std::string> CheckRequiredItems(const RequiredCheckInput& in);
+// Fails (kInvalid) with the message to show (title "Import") when the
+// template lacks an item the import requires.
+[[nodiscard]] Done CheckRequiredItems(const RequiredCheckInput& in);
 
 // ---------------------------------------------------------------------------
 // Item availability in the editor.

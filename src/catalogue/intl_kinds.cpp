@@ -1,7 +1,10 @@
 // The 100 international kinds: type name (root attribute TYPE), display name
 // (editor kind list; stored upper-cased as "IntlType"), key names and the
 // element names written for them. Kind 50 reads no items.
+#include <algorithm>
+
 #include "catalogue/catalogue.h"
+#include "platform/text.h"
 
 namespace zephrin {
 namespace {
@@ -1157,14 +1160,9 @@ int FindIntlKindByStoredName(std::string_view upperName) {
   // first kind of that name wins.
   for (int k = 0; k < kIntlKindCount; ++k) {
     const std::string_view name = kIntlKinds[k].displayName;
-    if (name.size() != upperName.size()) continue;
-    bool same = true;
-    for (std::size_t i = 0; i < name.size() && same; ++i) {
-      char c = name[i];
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-      same = c == upperName[i];
-    }
-    if (same) return k;
+    if (std::equal(name.begin(), name.end(), upperName.begin(), upperName.end(),
+                   [](char shown, char stored) { return AsciiUpper(shown) == stored; }))
+      return k;
   }
   return -1;
 }

@@ -8,17 +8,15 @@ namespace zephrin {
 namespace {
 
 int32_t ToInt(std::string_view text) {
-  // Decimal conversion as the C library does it: leading blanks, a sign, digits.
-  std::size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= 9 && text[i] <= 13))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  // Decimal conversion as the C library does it: leading blanks, a sign,
+  // digits; kept within 32 bits.
+  const LeadingNumber number = ScanLeadingNumber(text);
   int64_t value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10 + (text[i] - '0');
+  for (const char digit : number.digits) {
+    value = value * 10 + (digit - '0');
     if (value > INT32_MAX) value = INT32_MAX + int64_t{1};
   }
-  if (negative) value = -value;
+  if (number.negative) value = -value;
   if (value > INT32_MAX) value = INT32_MAX;
   if (value < INT32_MIN) value = INT32_MIN;
   return static_cast<int32_t>(value);
@@ -33,14 +31,9 @@ std::string Lookup(const std::map<std::string, int32_t, std::less<>>& table, con
 
 void TokenizeList(std::string_view text, const std::function<void(int, std::string_view)>& fn) {
   int position = 0;
-  std::size_t i = 0;
-  while (true) {
-    while (i < text.size() && static_cast<signed char>(text[i]) <= 32 && text[i] != ',') ++i;
-    const std::size_t start = i;
-    while (i < text.size() && text[i] != ',') ++i;
-    fn(position++, text.substr(start, i - start));
-    if (i >= text.size()) break;
-    ++i;  // past the comma
+  for (std::string_view token : SplitText(text, ',')) {
+    while (!token.empty() && static_cast<signed char>(token.front()) <= 32) token.remove_prefix(1);
+    fn(position++, token);
   }
 }
 

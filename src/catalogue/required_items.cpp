@@ -141,6 +141,9 @@ std::string Ending(std::size_t missing) {
   return text;
 }
 
+// A check that fails: the message tells what the template lacks.
+Error Missing(std::string message) { return Error{ErrorCode::kInvalid, std::move(message)}; }
+
 // "a", "a and b", "a, b and c".
 std::string Listed(std::string_view opening, const std::vector<const char*>& items) {
   std::string text(opening);
@@ -152,12 +155,12 @@ std::string Listed(std::string_view opening, const std::vector<const char*>& ite
   return text;
 }
 
-std::optional<std::string> CheckIntl(const RequiredCheckInput& in) {
+Done CheckIntl(const RequiredCheckInput& in) {
   const IntlKind* kind = FindIntlKind(in.intlKind);
-  if (kind == nullptr) return std::nullopt;
+  if (kind == nullptr) return {};
   const IntlRequirement* req = kIntlRequirements;
   while (req->kind >= 0 && req->kind != in.intlKind) ++req;
-  if (req->kind < 0) return std::nullopt;
+  if (req->kind < 0) return {};
 
   const Placement placed(in);
   std::string text;
@@ -174,11 +177,11 @@ std::optional<std::string> CheckIntl(const RequiredCheckInput& in) {
   if (in.intlKind == kRriPaymentKind && !placed.HasPosition(2) && !placed.HasPosition(3) &&
       !placed.HasPosition(4))
     add(kRriAtLeastOne);
-  if (missing == 0) return std::nullopt;
-  return kind->displayName + text + Ending(missing);
+  if (missing == 0) return {};
+  return Missing(kind->displayName + text + Ending(missing));
 }
 
-std::optional<std::string> CheckBalanceOnly(const RequiredCheckInput& in, const Placement& placed) {
+Done CheckBalanceOnly(const RequiredCheckInput& in, const Placement& placed) {
   std::vector<const char*> missing;
   const bool m3bal = in.hostCode == "M3BAL";
   const bool noAccount =
@@ -195,11 +198,11 @@ std::optional<std::string> CheckBalanceOnly(const RequiredCheckInput& in, const 
     if (!placed.Has("JE_Type")) missing.push_back("a JE Type");
     if (!placed.Has("JE_Number")) missing.push_back("a JE Number");
   }
-  if (missing.empty()) return std::nullopt;
-  return Listed(m3bal ? "Account Detail import requires " : "Balance import requires ", missing);
+  if (missing.empty()) return {};
+  return Missing(Listed(m3bal ? "Account Detail import requires " : "Balance import requires ", missing));
 }
 
-std::optional<std::string> CheckChartOnly(const RequiredCheckInput& in, const Placement& placed) {
+Done CheckChartOnly(const RequiredCheckInput& in, const Placement& placed) {
   const ChartSlots& slots = SlotsFor(in.itemSet);
   auto unmet = [&](const char* key) { return key[0] != '\0' && !placed.Has(key); };
   std::vector<const char*> missing;
@@ -213,34 +216,34 @@ std::optional<std::string> CheckChartOnly(const RequiredCheckInput& in, const Pl
     if (!placed.Has("JE_Type")) missing.push_back("a JE Type");
     if (!placed.Has("JE_Number")) missing.push_back("a JE Number");
   }
-  if (missing.empty()) return std::nullopt;
-  return Listed(TextFor(kChartOpenings, in.itemSet), missing);
+  if (missing.empty()) return {};
+  return Missing(Listed(TextFor(kChartOpenings, in.itemSet), missing));
 }
 
-std::optional<std::string> CheckEntity(const Placement& placed) {
+Done CheckEntity(const Placement& placed) {
   std::vector<const char*> missing;
   if (!placed.Has("Company_Name")) missing.push_back("the Company Name");
   if (!placed.Has("Entity_Type")) missing.push_back("the Entity Type");
   if (!placed.Has("Return_Type")) missing.push_back("the Return Type");
-  if (missing.empty()) return std::nullopt;
-  return Listed("Entity import requires ", missing);
+  if (missing.empty()) return {};
+  return Missing(Listed("Entity import requires ", missing));
 }
 
 }  // namespace
 
-std::optional<std::string> CheckRequiredItems(const RequiredCheckInput& in) {
+Done CheckRequiredItems(const RequiredCheckInput& in) {
   if (in.hostCode == "INTL") return CheckIntl(in);
 
   const Placement placed(in);
-  if (in.batchMode && !placed.Has("Company_Number")) return std::string(kBatchMessage);
+  if (in.batchMode && !placed.Has("Company_Number")) return Missing(std::string(kBatchMessage));
   if (in.checkGroup == CheckGroup::BalanceOnly) {
-    if (auto message = CheckBalanceOnly(in, placed)) return message;
+    if (Done met = CheckBalanceOnly(in, placed); !met) return met;
   }
   if (in.checkGroup == CheckGroup::ChartOnly) {
-    if (auto message = CheckChartOnly(in, placed)) return message;
+    if (Done met = CheckChartOnly(in, placed); !met) return met;
   }
   if (in.itemSet == "ENTITY") return CheckEntity(placed);
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace zephrin

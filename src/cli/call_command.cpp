@@ -36,11 +36,8 @@ void RegisterCallCommand(CLI::App& app, int& exitCode) {
     }
     RecordingUserInterface ui;
     CxmlWrapper service(&ui);
-    // EditLayout shows the editor in a browser, on a server started for it.
     server::WebEditorLauncher editor;
-    service.SetEditorHost(&editor);
-    // The editor's live preview reads through this service object.
-    editor.SetPreviewReader(PreviewReaderFor(service));
+    ShowEditorInBrowser(service, editor);
     HostProtocol protocol(service, ui);
     // Responses go to standard output in pieces, a large text straight from
     // the read's buffer.

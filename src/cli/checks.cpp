@@ -14,6 +14,7 @@
 #include "cli/standard_output.h"
 #include "platform/codepage.h"
 #include "platform/text.h"
+#include "platform/unique_fd.h"
 #include "templates/store.h"
 
 namespace zephrin::cli {
@@ -122,12 +123,11 @@ std::optional<std::string> UnreadableDataFile(const std::string& path) {
   }
   if (S_ISDIR(st.st_mode)) return "it is a folder";
   // Opened without waiting, as a pipe with no writer yet would make it wait.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
+  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.valid()) {
     if (errno == EACCES || errno == EPERM) return "permission denied";
     return std::string("it cannot be read: ") + std::strerror(errno);
   }
-  ::close(fd);
   return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include "cli/checks.h"
+#include "server/web_server.h"
 
 namespace zephrin::cli {
 
@@ -18,6 +19,11 @@ void RegisterCommands(CLI::App& app) {
 }
 
 int ExitCode() { return g_exitCode; }
+
+void ShowEditorInBrowser(CxmlWrapper& service, server::WebEditorLauncher& launcher) {
+  service.SetEditorHost(&launcher);
+  launcher.SetPreviewReader(PreviewReaderFor(service));
+}
 
 EditorHub::PreviewReader PreviewReaderFor(CxmlWrapper& service) {
   return [&service](const ReadRequest& request) {

@@ -6,6 +6,10 @@
 #include "server/editor_hub.h"
 #include "service/xml_wrapper.h"
 
+namespace zephrin::server {
+class WebEditorLauncher;
+}
+
 namespace zephrin::cli {
 
 // Adds every subcommand to the application.
@@ -16,6 +20,11 @@ int ExitCode();
 // Reads for the editor's live preview, through the given service object,
 // with no message box: the page shows the outcome itself.
 EditorHub::PreviewReader PreviewReaderFor(CxmlWrapper& service);
+
+// Makes `launcher` the service object's layout editor: EditLayout shows the
+// editor in a browser, on a server started for it, and its live preview
+// reads through the service object. Both must outlive the editor's use.
+void ShowEditorInBrowser(CxmlWrapper& service, server::WebEditorLauncher& launcher);
 
 // Each command module registers its own subcommands.
 void RegisterCallCommand(CLI::App& app, int& exitCode);

@@ -44,9 +44,7 @@ void RegisterEditCommand(CLI::App& app, int& exitCode) {
     ConsoleUserInterface ui;
     CxmlWrapper service(&ui);
     server::WebEditorLauncher launcher;
-    service.SetEditorHost(&launcher);
-    // The editor's live preview reads through this service object.
-    launcher.SetPreviewReader(PreviewReaderFor(service));
+    ShowEditorInBrowser(service, launcher);
     std::optional<std::string> name;
     service.EditLayout(opts->templateName, static_cast<int16_t>(opts->intlType), opts->type, opts->dataFile, name);
     if (!name) {

@@ -13,6 +13,7 @@
 #include "cli/checks.h"
 #include "cli/commands.h"
 #include "cli/standard_output.h"
+#include "platform/expected.h"
 #include "platform/signal_cleanup.h"
 
 namespace {
@@ -83,11 +84,9 @@ int Parse(CLI::App& app, int argc, char** argv) {
     }
     Refuse(zephrin::cli::UsageErrorText(e, command != nullptr ? first : std::string()));
     return 2;
-  } catch (const std::bad_alloc&) {
-    Refuse("out of memory");
-    return 1;
   } catch (const std::exception& e) {
-    Refuse(std::string("internal error: ") + e.what());
+    const zephrin::Error error = zephrin::ErrorOfException(e);
+    Refuse(error.code == zephrin::ErrorCode::kOutOfMemory ? error.message : "internal error: " + error.message);
     return 1;
   }
   return -1;

@@ -16,6 +16,8 @@
 #include "cli/checks.h"
 #include "cli/commands.h"
 #include "cli/read_io.h"
+#include "cli/standard_output.h"
+#include "platform/unique_fd.h"
 #include "service/xml_wrapper.h"
 
 namespace zephrin::cli {
@@ -212,11 +214,10 @@ ReadRequest MakeRequest(const ReadOptions& o) {
 std::optional<Refusal> TakeInput(const ReadOptions& o, InputCopy& copy, std::string& importFile) {
   const bool fromStdin = o.dataFile == "-";
   if (!fromStdin && IsRegularOrAbsent(o.dataFile)) return std::nullopt;
-  const int fd = fromStdin ? STDIN_FILENO : ::open(o.dataFile.c_str(), O_RDONLY | O_CLOEXEC);
-  std::optional<std::string> failure =
-      fd < 0 ? std::optional<std::string>(std::strerror(errno)) : copy.Make(fd, o.dataFile);
-  if (fd >= 0 && !fromStdin) ::close(fd);
-  if (failure) return Refusal{1, "cannot read " + o.dataFile + ": " + *failure};
+  UniqueFd opened(fromStdin ? -1 : ::open(o.dataFile.c_str(), O_RDONLY | O_CLOEXEC));
+  const int fd = fromStdin ? STDIN_FILENO : opened.get();
+  const Done copied = fd < 0 ? Done(Error::FromErrno(errno)) : copy.Make(fd, o.dataFile);
+  if (!copied) return Refusal{1, "cannot read " + o.dataFile + ": " + copied.error().message};
   importFile = copy.path();
   return std::nullopt;
 }
@@ -272,11 +273,11 @@ int RunRead(ReadOptions& o) {
   ProgressBar bar;
   ReadHooks hooks = MakeHooks(bar, ui);
   ReadOutput output(o.output);
-  if (auto failure = output.Begin(hooks)) return Refused({1, *failure});
+  if (const Done begun = output.Begin(hooks); !begun) return Refused({1, begun.error().message});
   const ReadResult read = service.Read(request, hooks);
   bar.Clear();
-  if (auto failure = output.Finish(read)) {
-    if (!failure->empty()) Refuse(*failure);  // standard output's failure is told as the program ends
+  if (const Done finished = output.Finish(read); !finished) {
+    if (!OutFailed()) Refuse(finished.error().message);  // standard output's failure is told as the program ends
     return 1;
   }
   return Report(o, read, request.importFile);

@@ -19,34 +19,40 @@ InputCopy::~InputCopy() {
   if (!m_folder.empty()) std::filesystem::remove_all(m_folder, ignored);
 }
 
-std::optional<std::string> InputCopy::Make(int fd, const std::string& originalName) {
+namespace {
+
+// A step of making the copy that failed, in words ("cannot make a copy: why").
+Error CopyFailure(const char* what, int err) { return Error::FromErrno(err, what); }
+
+}  // namespace
+
+Done InputCopy::Make(int fd, const std::string& originalName) {
   std::error_code ec;
   std::string pattern = (std::filesystem::temp_directory_path(ec) / "zephrinimport-input-XXXXXX").string();
-  if (ec || ::mkdtemp(pattern.data()) == nullptr) return std::string("no temporary folder: ") + std::strerror(errno);
+  if (ec || ::mkdtemp(pattern.data()) == nullptr) return CopyFailure("no temporary folder", errno);
   m_folder = pattern;
   m_folderOnSignal.Register(AT_FDCWD, m_folder, RemovedOnSignal::Kind::kFolder);
   const std::string base = std::filesystem::path(originalName).filename().string();
   m_path = m_folder + "/input-" + (base.empty() || base == "-" ? std::string("stdin") : base);
-  const int out = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (out < 0) return std::string("cannot make a copy: ") + std::strerror(errno);
+  UniqueFd out(::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  if (!out.valid()) return CopyFailure("cannot make a copy", errno);
   m_fileOnSignal.Register(AT_FDCWD, m_path, RemovedOnSignal::Kind::kFile);
-  std::optional<std::string> failure = CopyFrom(fd, out);
-  if (::close(out) != 0 && !failure) failure = std::string("cannot make a copy: ") + std::strerror(errno);
-  return failure;
+  Done copied = CopyFrom(fd, out.get());
+  if (Done closed = out.Close(); !closed && copied) copied = CopyFailure("cannot make a copy", closed.error().sysErrno);
+  return copied;
 }
 
-std::optional<std::string> InputCopy::CopyFrom(int fd, int out) {
+Done InputCopy::CopyFrom(int fd, int out) {
   std::vector<char> buffer(1 << 20);
   for (;;) {
     const ssize_t n = ::read(fd, buffer.data(), buffer.size());
-    if (n == 0) return std::nullopt;
+    if (n == 0) return {};
     if (n < 0) {
       if (errno == EINTR) continue;
-      return std::string("cannot read it: ") + std::strerror(errno);
+      return CopyFailure("cannot read it", errno);
     }
-    int err = 0;
-    if (!WriteAll(out, std::string_view(buffer.data(), static_cast<std::size_t>(n)), err))
-      return std::string("cannot make a copy: ") + std::strerror(err);
+    if (Done written = WriteAll(out, std::string_view(buffer.data(), static_cast<std::size_t>(n))); !written)
+      return CopyFailure("cannot make a copy", written.error().sysErrno);
   }
 }
 
@@ -68,45 +74,49 @@ ReadOutput::ReadOutput(std::string path) : m_path(std::move(path)) {
   m_direct = !m_path.empty() && ::stat(m_path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
 }
 
-std::optional<std::string> ReadOutput::Begin(ReadHooks& hooks) {
-  if (m_path.empty() || m_direct) return std::nullopt;
-  if (m_writer.Begin(m_path) != AtomicFileWriter::Outcome::kOk)
-    return "cannot write " + m_path + ": " + std::strerror(m_writer.err());
+Error ReadOutput::CannotWrite(int err) const { return Error::FromErrno(err, "cannot write " + m_path); }
+
+Done ReadOutput::Begin(ReadHooks& hooks) {
+  if (m_path.empty() || m_direct) return {};
+  if (Done begun = m_writer.Begin(m_path); !begun) return CannotWrite(begun.error().sysErrno);
   hooks.sink = this;
-  return std::nullopt;
+  return {};
 }
 
 bool ReadOutput::Write(std::string_view piece) {
-  if (m_written && !m_writer.Write(piece)) m_written = false;
-  return m_written;
+  if (m_streamed) m_streamed = m_writer.Write(piece);
+  return m_streamed.ok();
 }
 
-std::optional<std::string> ReadOutput::Finish(const ReadResult& read) {
+Done ReadOutput::Finish(const ReadResult& read) {
   const std::string_view text = read.text.view();
   if (m_path.empty()) {
     const bool ok = WriteOut(text) && (text.empty() || WriteOut("\n")) && FlushOut();
-    return ok ? std::nullopt : std::optional<std::string>("");
+    return ok ? Done() : Error{ErrorCode::kIo, "cannot write to standard output"};
   }
   if (!m_direct) return FinishFile(read);
   FILE* f = std::fopen(m_path.c_str(), "w");
   const bool ok = f && std::fwrite(text.data(), 1, text.size(), f) == text.size() &&
                   (text.empty() || std::fputc('\n', f) != EOF);
-  if (!f || std::fclose(f) != 0 || !ok) return "cannot write " + m_path + ": " + std::strerror(errno);
-  return std::nullopt;
+  if (!f || std::fclose(f) != 0 || !ok) return CannotWrite(errno);
+  return {};
 }
 
-std::optional<std::string> ReadOutput::FinishFile(const ReadResult& read) {
+Done ReadOutput::FinishFile(const ReadResult& read) {
   const std::string_view text = read.text.view();
-  bool written = m_written;
+  // A document was streamed: its end is left to write. Anything else takes
+  // the place of what was streamed.
+  Done written = m_streamed;
   if (read.outcome == ReadOutcome::kDocument) {
-    written = written && m_writer.Write("\n");
+    if (written) written = m_writer.Write("\n");
   } else {
-    written = m_writer.Restart() && m_writer.Write(text) && (text.empty() || m_writer.Write("\n"));
+    written = m_writer.Restart();
+    if (written) written = m_writer.Write(text);
+    if (written && !text.empty()) written = m_writer.Write("\n");
   }
-  const AtomicFileWriter::Outcome committed = written ? m_writer.Commit() : AtomicFileWriter::Outcome::kWriteFailed;
-  if (committed != AtomicFileWriter::Outcome::kOk)
-    return "cannot write " + m_path + ": " + std::strerror(m_writer.err());
-  return std::nullopt;
+  if (written) written = m_writer.Commit();
+  if (!written) return CannotWrite(written.error().sysErrno);
+  return {};
 }
 
 std::string NoValueReason(const std::string& path) {

@@ -3,11 +3,11 @@
 // output, a device, or a file replaced whole).
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/atomic_file.h"
+#include "platform/expected.h"
 #include "platform/signal_cleanup.h"
 #include "result/read_result.h"
 
@@ -25,12 +25,12 @@ class InputCopy {
   InputCopy& operator=(const InputCopy&) = delete;
   ~InputCopy();
 
-  // Copies from `fd`; the reason in words when it fails.
-  std::optional<std::string> Make(int fd, const std::string& originalName);
+  // Copies from `fd`; the error says why it failed, in words.
+  [[nodiscard]] Done Make(int fd, const std::string& originalName);
   const std::string& path() const { return m_path; }
 
  private:
-  std::optional<std::string> CopyFrom(int fd, int out);
+  Done CopyFrom(int fd, int out);
   std::string m_folder, m_path;
   RemovedOnSignal m_folderOnSignal, m_fileOnSignal;
 };
@@ -56,20 +56,23 @@ class ReadOutput : private OutputSink {
  public:
   // `path`: "" for standard output.
   explicit ReadOutput(std::string path);
-  // Starts the output, giving the read its sink when it streams; the refusal
-  // when the file cannot be written.
-  std::optional<std::string> Begin(ReadHooks& hooks);
-  // Writes the read's text. The refusal when it could not be written; ""
-  // when standard output failed, which the program reports as it ends.
-  std::optional<std::string> Finish(const ReadResult& read);
+  // Starts the output, giving the read its sink when it streams; fails
+  // ("cannot write PATH: why") when the file cannot be written.
+  [[nodiscard]] Done Begin(ReadHooks& hooks);
+  // Writes the read's text; fails ("cannot write PATH: why") when it could
+  // not be written. A failure of standard output is kept by WriteOut, and
+  // the program reports it as it ends.
+  [[nodiscard]] Done Finish(const ReadResult& read);
 
  private:
   bool Write(std::string_view piece) override;
-  std::optional<std::string> FinishFile(const ReadResult& read);
+  Done FinishFile(const ReadResult& read);
+  // The failure of a write of the output file, in the command's words.
+  Error CannotWrite(int err) const;
   std::string m_path;
   bool m_direct = false;
   AtomicFileWriter m_writer;
-  bool m_written = true;  // every streamed piece reached the file
+  Done m_streamed;  // every streamed piece reached the file
 };
 
 // Why a read gave no value at all, from the data file itself: it is empty,

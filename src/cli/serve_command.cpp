@@ -27,19 +27,6 @@ struct ServeOptions {
   bool open = false;
 };
 
-// Collects a response.
-class StringSink : public OutputSink {
- public:
-  explicit StringSink(std::string& out) : m_out(out) {}
-  bool Write(std::string_view piece) override {
-    m_out.append(piece);
-    return true;
-  }
-
- private:
-  std::string& m_out;
-};
-
 // Serves until SIGINT or SIGTERM; the exit status.
 int Serve(const ServeOptions& o) {
   // Signals are taken by this thread alone, so that the server's threads
@@ -79,14 +66,13 @@ int Serve(const ServeOptions& o) {
     // file dialog) keeps the others out, who are told after 5 s that the
     // service is busy. A request without its own dialog answers has the
     // page answer them.
-    std::string response;
-    StringSink sink(response);
+    StringSink response;
     HostProtocol::CallOptions call;
     call.wait = std::chrono::seconds(5);
     call.beforeCall = [&](bool carriesAnswers) { ui.SetInteractive(!carriesAnswers); };
-    protocol.HandleLine(body, sink, call);
+    protocol.HandleLine(body, response, call);
     ui.SetInteractive(false);
-    return response;
+    return response.TakeText();
   };
   server::WebServer web(options, hub);
   std::string error;

@@ -128,21 +128,18 @@ bool OpenStore(CxmlWrapper& service, int& exitCode) {
   return true;
 }
 
-void Report(DeleteOutcome outcome, const std::string& error, const std::string& done, const std::string& missing,
+void Report(const Expected<DeleteOutcome>& outcome, const std::string& done, const std::string& missing,
             int& exitCode) {
-  switch (outcome) {
-    case DeleteOutcome::kDeleted:
-      PrintOut("%s\n", done.c_str());
-      exitCode = 0;
-      return;
-    case DeleteOutcome::kNotThere:
-      std::fprintf(stderr, "zephrinimport: %s\n", missing.c_str());
-      exitCode = 1;
-      return;
-    case DeleteOutcome::kFailed:
-      std::fprintf(stderr, "zephrinimport: the template store could not be written: %s\n", error.c_str());
-      exitCode = 1;
-      return;
+  if (!outcome) {
+    std::fprintf(stderr, "zephrinimport: the template store could not be written: %s\n",
+                 outcome.error().message.c_str());
+    exitCode = 1;
+  } else if (*outcome == DeleteOutcome::kDeleted) {
+    PrintOut("%s\n", done.c_str());
+    exitCode = 0;
+  } else {
+    std::fprintf(stderr, "zephrinimport: %s\n", missing.c_str());
+    exitCode = 1;
   }
 }
 
@@ -177,7 +174,7 @@ void RegisterTemplateCommands(CLI::App& app, int& exitCode) {
     const char* all;  // the name that deletes every entry
     // The name as the store has it, and its deletion.
     std::string (TemplateStore::*stored)(std::string_view typed) const;
-    DeleteOutcome (TemplateStore::*erase)(std::string_view name, std::string* error) const;
+    Expected<DeleteOutcome> (TemplateStore::*erase)(std::string_view name) const;
     const char* doneAll;
     const char* doneOne;      // followed by the name and "."
     const char* missingAll;   // followed by the store path
@@ -213,12 +210,11 @@ void RegisterTemplateCommands(CLI::App& app, int& exitCode) {
       if (!OpenStore(service, exitCode)) return;
       const TemplateStore& store = service.store();
       const std::string stored = (store.*d.stored)(Utf8ToAnsi(*typed));
-      std::string error;
-      const DeleteOutcome outcome = (store.*d.erase)(stored, &error);
+      const Expected<DeleteOutcome> outcome = (store.*d.erase)(stored);
       const bool all = stored == d.all;
       const std::string missing =
           all ? d.missingAll + store.path() : d.missingBefore + *typed + d.missingAfter + store.path();
-      Report(outcome, error, all ? std::string(d.doneAll) : d.doneOne + AnsiToUtf8(stored) + ".", missing, exitCode);
+      Report(outcome, all ? std::string(d.doneAll) : d.doneOne + AnsiToUtf8(stored) + ".", missing, exitCode);
     });
   }
 }

@@ -136,14 +136,11 @@ std::optional<EditorDraft> ParseDraft(std::string_view text) {
   return d;
 }
 
-bool WriteDraft(const std::string& path, const EditorDraft& draft, std::string* error) {
+Done WriteDraft(const std::string& path, const EditorDraft& draft) {
   std::error_code ec;
   std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-  if (ec) {
-    if (error) *error = "cannot make the folder of " + path + ": " + ec.message();
-    return false;
-  }
-  return WriteFileAtomically(path, DraftText(draft), error);
+  if (ec) return Error{ErrorCode::kIo, "cannot make the folder of " + path + ": " + ec.message(), ec.value()};
+  return WriteFileAtomically(path, DraftText(draft));
 }
 
 std::optional<EditorDraft> ReadDraft(const std::string& path) {

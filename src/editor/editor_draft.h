@@ -10,6 +10,8 @@
 // writes them.
 #pragma once
 
+#include "platform/expected.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,8 +45,7 @@ ZEPHRIN_API std::string DraftText(const EditorDraft& draft);
 ZEPHRIN_API std::optional<EditorDraft> ParseDraft(std::string_view text);
 
 // Writes the draft file whole or not at all, making its folder when missing.
-// False with the reason in *error.
-ZEPHRIN_API bool WriteDraft(const std::string& path, const EditorDraft& draft, std::string* error);
+[[nodiscard]] ZEPHRIN_API Done WriteDraft(const std::string& path, const EditorDraft& draft);
 // The draft in a file; nullopt when there is none or it cannot be read whole.
 ZEPHRIN_API std::optional<EditorDraft> ReadDraft(const std::string& path);
 

@@ -7,6 +7,7 @@
 #include "platform/codepage.h"
 #include "platform/format.h"
 #include "platform/profile.h"
+#include "platform/text.h"
 #include "templates/template_store.h"
 
 namespace zephrin {
@@ -502,8 +503,8 @@ bool CCLayout::Ok() {
   check.intlKind = m_in.intlKind;
   check.keys = m_keys;
   check.fields = &m_fields;
-  if (const auto message = CheckRequiredItems(check)) {
-    ShowMessage(*message);
+  if (const Done required = CheckRequiredItems(check); !required) {
+    ShowMessage(required.error().message);
     return false;
   }
   SaveTemplateRequest save;
@@ -517,9 +518,8 @@ bool CCLayout::Ok() {
   save.keys = m_keys;
   save.fields = &m_fields;
   save.dataFileName = m_in.dataFileName;
-  std::string error;
-  if (!SaveTemplate(m_in.iniPath, save, &error)) {
-    ShowMessage(error.empty() ? std::string("The template could not be saved.") : error);
+  if (const Done saved = SaveTemplate(m_in.iniPath, save); !saved) {
+    ShowMessage(saved.error().message.empty() ? std::string("The template could not be saved.") : saved.error().message);
     return false;
   }
   m_bEnded = m_bEndedOk = true;
@@ -527,14 +527,15 @@ bool CCLayout::Ok() {
 }
 
 std::string CCLayout::TemplateToReplace() const {
-  ProfileDocument doc;
-  if (!m_bNewTemplate || m_name.empty() || m_in.iniPath.empty() || !ProfileDocument::Load(m_in.iniPath, doc)) return {};
-  const ProfileView view(doc);
-  const std::string upper = ProfileUpper(m_name);
+  if (!m_bNewTemplate || m_name.empty() || m_in.iniPath.empty()) return {};
+  const Expected<ProfileDocument> doc = ProfileDocument::Load(m_in.iniPath);
+  if (!doc) return {};
+  const ProfileView view(*doc);
+  const std::string upper = UpperAscii(m_name);
   for (unsigned n = 1;; ++n) {
     const std::string listed = view.Get(kLayoutSection, std::to_string(n));
     if (listed.empty()) break;
-    if (ProfileUpper(listed) == upper) return listed;
+    if (UpperAscii(listed) == upper) return listed;
   }
   // A section the index does not list is replaced all the same.
   return view.HasSection(TemplateSection(m_name)) ? m_name : std::string();
@@ -543,9 +544,8 @@ std::string CCLayout::TemplateToReplace() const {
 void CCLayout::Cancel() {
   if (m_bEnded) return;
   if (!m_bNewTemplate) {
-    std::string error;
-    if (!RecordFileAssociation(m_in.iniPath, m_in.dataFileName, m_name, &error))
-      TraceF("OnCancel: %s", error.c_str());
+    if (const Done recorded = RecordFileAssociation(m_in.iniPath, m_in.dataFileName, m_name); !recorded)
+      TraceF("OnCancel: %s", recorded.error().message.c_str());
   } else {
     m_name.clear();
   }

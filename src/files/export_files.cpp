@@ -7,9 +7,10 @@
 #include <unistd.h>
 
 #include "files/file_services.h"
+#include "platform/atomic_file.h"
 #include "platform/codepage.h"
+#include "platform/text.h"
 #include "platform/writable_folder.h"
-#include "platform/profile.h"
 #include "templates/store.h"
 
 namespace zephrin {
@@ -46,45 +47,40 @@ void AppendTextMode(std::string& out, std::string_view text) {
   }
 }
 
-bool WriteAll(int fd, std::string_view content) {
-  const char* p = content.data();
-  std::size_t left = content.size();
-  while (left > 0) {
-    const ssize_t n = write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// Opens (creates or empties) a host-named file for writing. Refused and
-// failed opens both come back empty; a refusal is traced by the resolver.
-UniqueFd OpenForWriting(FileServices& service, std::string_view method, std::string_view name) {
-  PathTarget target;
-  if (ResolveHostPath(service, method, name, target).kind != ResolveStatus::kOk) return {};
-  UniqueFd fd;
+// Opens (creates or empties) a host-named file for writing. A refusal is
+// traced by the resolver.
+Expected<UniqueFd> OpenForWriting(FileServices& service, std::string_view method, std::string_view name) {
+  const Expected<PathTarget> target = ResolveHostPath(service, method, name);
+  if (!target) return target.error();
   // O_NONBLOCK keeps a FIFO without a reader from hanging the call. The file
   // is emptied only once it is known to be one the methods may write.
-  if (OpenTarget(target, O_WRONLY | O_CREAT | O_NOCTTY | O_NONBLOCK, 0666, fd) != 0) return {};
-  if (!AcceptOpenedFile(service, method, name, target, fd.get())) return {};
+  Expected<UniqueFd> fd = OpenTarget(*target, O_WRONLY | O_CREAT | O_NOCTTY | O_NONBLOCK, 0666);
+  if (!fd) return fd;
+  if (Done accepted = AcceptOpenedFile(service, method, name, *target, fd->get()); !accepted) return accepted.TakeError();
   struct stat st {};
-  if (fstat(fd.get(), &st) != 0) return {};
-  if (S_ISREG(st.st_mode) && ftruncate(fd.get(), 0) != 0) return {};
-  const int flags = fcntl(fd.get(), F_GETFL);
-  if (flags >= 0) fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+  if (fstat(fd->get(), &st) != 0) return Error::FromErrno(errno);
+  if (S_ISREG(st.st_mode) && ftruncate(fd->get(), 0) != 0) return Error::FromErrno(errno);
+  const int flags = fcntl(fd->get(), F_GETFL);
+  if (flags >= 0) fcntl(fd->get(), F_SETFL, flags & ~O_NONBLOCK);
   return fd;
+}
+
+// Tells the user that a file (`kind`: "export" or "output") could not be
+// opened, unless it is a log of rejected rows.
+void TellOpenFailure(UserInterface& ui, std::string_view kind, std::string_view name, std::string_view caption,
+                     MessageIcon icon) {
+  if (name.ends_with(kRejectedSuffix)) return;
+  std::string text = "Error opening ";
+  text.append(kind).append(" file ").append(name).append(" for writing!");
+  ui.ShowMessage(caption, text, icon);
 }
 
 }  // namespace
 
 // ---- TextFile ----------------------------------------------------------------
 
-bool TextFile::Write(std::string_view text, bool lineEnd, std::string& scratch) {
-  if (!m_fd.valid()) return false;
+Done TextFile::Write(std::string_view text, bool lineEnd, std::string& scratch) {
+  if (!m_fd.valid()) return Error{ErrorCode::kInvalid, "the file is closed"};
   scratch.clear();
   if (IsAscii(text)) {
     AppendTextMode(scratch, text);
@@ -92,22 +88,24 @@ bool TextFile::Write(std::string_view text, bool lineEnd, std::string& scratch) 
     AppendTextMode(scratch, Utf8ToAnsi(text));
   }
   if (lineEnd) scratch.append("\r\n");
-  const bool ok = WriteAll(m_fd.get(), scratch);
-  if (!ok) m_failed = true;
+  Done written = WriteAll(m_fd.get(), scratch);
+  if (!written) m_failed = true;
   if (scratch.capacity() > kScratchKeep) std::string().swap(scratch);
-  return ok;
+  return written;
 }
 
-bool TextFile::Close() {
-  if (!m_fd.valid()) return true;
-  bool ok = !m_failed;
+Done TextFile::Close() {
+  if (!m_fd.valid()) return {};
+  Done closed;
+  if (m_failed) closed = Error{ErrorCode::kIo, "a write to the file failed"};
   struct stat st {};
   // A file deleted while it was open takes its content with it.
-  if (fstat(m_fd.get(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 0) ok = false;
+  if (fstat(m_fd.get(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 0)
+    closed = Error{ErrorCode::kNotFound, "the file was deleted while it was open"};
   // Some files (pipes, terminals, special file systems) cannot be flushed.
-  if (fsync(m_fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP && errno != EROFS) ok = false;
-  if (m_fd.reset() != 0) ok = false;
-  return ok;
+  if (fsync(m_fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP && errno != EROFS) closed = Error::FromErrno(errno);
+  if (Done released = m_fd.Close(); !released) closed = released;
+  return closed;
 }
 
 // ---- The service object's table ------------------------------------------------
@@ -123,15 +121,15 @@ void FileServices::MessageBox(std::string_view text, std::string_view caption, M
 }
 
 Status FileServices::GetWriteableFolderPath(std::string& pLocalLowLocation) {
-  const WriteableFolderResult folder = FindWriteableFolder(*m_ui);
-  if (!folder.ok) return kFalse;
-  pLocalLowLocation = folder.path;
+  const Expected<WriteableFolder> folder = FindWriteableFolder(*m_ui);
+  if (!folder) return kFalse;
+  pLocalLowLocation = folder->path;
   return kOk;
 }
 
 void FileServices::ForgetExportFile() {
   if (!m_files.exportFile) return;
-  m_files.exportFile->Close();
+  (void)m_files.exportFile->Close();  // no one is left to be told
   m_files.exportFile.reset();
 }
 
@@ -144,30 +142,26 @@ Status FileServices::CreateExportFile(std::string_view pExportFileName, int32_t&
   }
   // An export file still open is closed, so its lines are not lost.
   ForgetExportFile();
-  UniqueFd fd = OpenForWriting(*this, "CreateExportFile", pExportFileName);
-  if (!fd.valid()) {
-    if (!pExportFileName.ends_with(kRejectedSuffix)) {
-      std::string text = "Error opening export file ";
-      text.append(pExportFileName).append(" for writing!");
-      m_ui->ShowMessage("Export", text, MessageIcon::None);
-    }
+  Expected<UniqueFd> fd = OpenForWriting(*this, "CreateExportFile", pExportFileName);
+  if (!fd) {
+    TellOpenFailure(*m_ui, "export", pExportFileName, "Export", MessageIcon::None);
     CreateSucceeded = 0;
     return kOk;
   }
-  m_files.exportFile.emplace(std::move(fd));
+  m_files.exportFile.emplace(std::move(*fd));
   CreateSucceeded = 1;
   return kOk;
 }
 
 Status FileServices::ExportWriteLine(std::string_view pExportLine, int32_t& WriteSucceeded) {
   FileTable& files = m_files;
-  WriteSucceeded = files.exportFile && files.exportFile->Write(pExportLine, true, files.scratch) ? 1 : 0;
+  WriteSucceeded = files.exportFile && files.exportFile->Write(pExportLine, true, files.scratch).ok() ? 1 : 0;
   return kOk;
 }
 
 Status FileServices::ExportWrite(std::string_view pExportLine, int32_t& WriteSucceeded) {
   FileTable& files = m_files;
-  WriteSucceeded = files.exportFile && files.exportFile->Write(pExportLine, false, files.scratch) ? 1 : 0;
+  WriteSucceeded = files.exportFile && files.exportFile->Write(pExportLine, false, files.scratch).ok() ? 1 : 0;
   return kOk;
 }
 
@@ -176,7 +170,7 @@ Status FileServices::CloseExportFile(int32_t& CloseSucceeded) {
   // the user chose it, and closing it is all that is left.
   bool ok = true;
   if (m_files.exportFile) {
-    ok = m_files.exportFile->Close();
+    ok = m_files.exportFile->Close().ok();
     m_files.exportFile.reset();
   }
   if (!ok) m_trace.Line("CloseExportFile: the export file could not be written completely");
@@ -206,18 +200,14 @@ Status FileServices::CreateOutputFile(std::string_view pOutputFileName, int32_t&
     CreateSucceeded = 0;
   } else {
     next = static_cast<int>(files.outputs.size()) + 1;
-    UniqueFd fd = OpenForWriting(*this, "CreateOutputFile", pOutputFileName);
-    if (fd.valid()) {
+    Expected<UniqueFd> fd = OpenForWriting(*this, "CreateOutputFile", pOutputFileName);
+    if (fd) {
       FileTable::OutputFile& entry = files.outputs.emplace_back();
-      entry.upperName = ProfileUpper(pOutputFileName);
-      entry.file.emplace(std::move(fd));
+      entry.upperName = UpperAscii(pOutputFileName);
+      entry.file.emplace(std::move(*fd));
       CreateSucceeded = 1;
     } else {
-      if (!pOutputFileName.ends_with(kRejectedSuffix)) {
-        std::string text = "Error opening output file ";
-        text.append(pOutputFileName).append(" for writing!");
-        m_ui->ShowMessage("", text, MessageIcon::Warning);
-      }
+      TellOpenFailure(*m_ui, "output", pOutputFileName, "", MessageIcon::Warning);
       CreateSucceeded = 0;
     }
   }
@@ -232,13 +222,13 @@ Status FileServices::WriteOutputLine(std::string_view pOutputFileName, std::stri
     return kOk;
   }
   FileTable& files = m_files;
-  const std::string upper = ProfileUpper(pOutputFileName);
+  const std::string upper = UpperAscii(pOutputFileName);
   // Every entry of the name gets the line: a name created twice in lower
   // case writes to both files.
   for (FileTable::OutputFile& entry : files.outputs) {
     if (entry.upperName != upper) continue;
     if (entry.file && entry.file->isOpen()) {
-      WriteSucceeded = entry.file->Write(pOutputLine, true, files.scratch) ? 1 : 0;
+      WriteSucceeded = entry.file->Write(pOutputLine, true, files.scratch).ok() ? 1 : 0;
     } else {
       m_trace.Line("WriteOutputLine: file handle NULL, file already closed");
       std::string text = "This file ";
@@ -252,7 +242,7 @@ Status FileServices::WriteOutputLine(std::string_view pOutputFileName, std::stri
 Status FileServices::CloseOutputFile(std::string_view pOutputFileName, std::optional<int32_t>& CloseSucceeded) {
   if (pOutputFileName.empty()) return kOk;
   FileTable& files = m_files;
-  const std::string upper = ProfileUpper(pOutputFileName);
+  const std::string upper = UpperAscii(pOutputFileName);
   FileTable::OutputFile* last = nullptr;
   for (std::size_t i = 0; i < files.outputs.size(); ++i) {
     if (files.outputs[i].upperName != upper) continue;
@@ -265,7 +255,7 @@ Status FileServices::CloseOutputFile(std::string_view pOutputFileName, std::opti
   }
   bool ok = true;
   if (last->file) {
-    ok = last->file->Close();
+    ok = last->file->Close().ok();
     last->file.reset();
   }
   if (!ok) m_trace.Line("CloseOutputFile: the output file could not be written completely");

@@ -44,13 +44,9 @@ std::string FolderOf(std::string_view path) {
 // removed, empty ones skipped.
 std::vector<std::string> SplitFileTypes(std::string_view list) {
   std::vector<std::string> types;
-  std::size_t pos = 0;
-  while (pos <= list.size()) {
-    std::size_t comma = list.find(',', pos);
-    if (comma == std::string_view::npos) comma = list.size();
-    const std::string_view item = Trim(list.substr(pos, comma - pos));
+  for (const std::string_view piece : SplitText(list, ',')) {
+    const std::string_view item = Trim(piece);
     if (!item.empty()) types.push_back(LowerAscii(item));
-    pos = comma + 1;
   }
   return types;
 }
@@ -77,6 +73,17 @@ std::string StoredFolder(const std::string& iniPath, std::string_view section) {
   return AnsiToUtf8(value);
 }
 
+// Remembers the folder of a chosen data file, and the file itself in the
+// associations: one entry per data file (an entry of the same file, with or
+// without its template, keeps its place; otherwise the first free number).
+// Texts that would break the file's lines are left out.
+void RememberDataFile(ProfileDocument& doc, const std::string& folder, const std::string& upper) {
+  if (!folder.empty() && CheckProfileTexts(kImportCurDir, kCurDirKey, folder)) doc.Set(kImportCurDir, kCurDirKey, folder);
+  if (!CheckProfileTexts(kFileNameSection, std::nullopt, upper)) return;
+  const ListSlot slot = FindListSlot(doc, kFileNameSection, [&](std::string_view value) { return FilePart(value) == upper; });
+  if (!slot.found) doc.Set(kFileNameSection, slot.key, upper);
+}
+
 }  // namespace
 
 Status FileServices::BrowseForImport(std::string_view pImportType, std::string& pImportFileName) {
@@ -101,30 +108,11 @@ Status FileServices::BrowseForImport(std::string_view pImportType, std::string& 
   if (!m_store.path().empty()) {
     const std::string ansi = Utf8ToAnsi(path);
     const std::string folder = FolderOf(ansi);
-    const std::string upper = ProfileUpper(ansi);
-    std::string error;
-    const bool stored = UpdateProfileFile(m_store.path(), [&](ProfileDocument& doc, std::string*) {
-      // The folder as chosen; texts that would break the file's lines are left out.
-      if (!folder.empty() && CheckProfileTexts(kImportCurDir, kCurDirKey, folder).empty()) {
-        doc.Set(kImportCurDir, kCurDirKey, folder);
-      }
-      if (!CheckProfileTexts(kFileNameSection, std::nullopt, upper).empty()) return true;
-      // One entry per data file: an entry of the same file (with or without
-      // its template) keeps its place; otherwise the first free number.
-      std::string key;
-      {
-        const ProfileView view(doc);
-        for (unsigned n = 1;; ++n) {
-          key = std::to_string(n);
-          const std::optional<std::string_view> value = view.Find(kFileNameSection, key);
-          if (!value || value->empty()) break;
-          if (value->substr(0, value->find('^')) == upper) return true;
-        }
-      }
-      doc.Set(kFileNameSection, key, upper);
-      return true;
-    }, &error);
-    if (!stored) m_trace.Format("BrowseForImport: the template store could not be updated: %s", error.c_str());
+    const std::string upper = UpperAscii(ansi);
+    const Done stored =
+        UpdateProfileFile(m_store.path(), [&](ProfileDocument& doc) { RememberDataFile(doc, folder, upper); });
+    if (!stored)
+      m_trace.Format("BrowseForImport: the template store could not be updated: %s", stored.error().message.c_str());
   }
   pImportFileName = path;
   RememberPickedPath(path);
@@ -148,7 +136,7 @@ Status FileServices::SelectExportFile(std::string_view pFileTypes, std::string_v
   request.kind = FileDialogRequest::Kind::Save;
   request.title = "Select Export File";
   for (const std::string& ext : types) {
-    request.filter.append(ProfileUpper(ext)).append(" File (*.").append(ext).append(")|*.").append(ext).append("|");
+    request.filter.append(UpperAscii(ext)).append(" File (*.").append(ext).append(")|*.").append(ext).append("|");
   }
   request.filterIndex = 1;
   request.initialFolder = StoredFolder(m_store.path(), kExportCurDir);
@@ -163,10 +151,8 @@ Status FileServices::SelectExportFile(std::string_view pFileTypes, std::string_v
 
   const std::string folder = FolderOf(path);
   if (!folder.empty() && !m_store.path().empty()) {
-    std::string error;
-    if (!WriteStoreValue(m_store.path(), kExportCurDir, kCurDirKey, Utf8ToAnsi(folder), false, &error)) {
-      m_trace.Format("SelectExportFile: the folder could not be remembered: %s", error.c_str());
-    }
+    if (const Done kept = WriteStoreValue(m_store.path(), kExportCurDir, kCurDirKey, Utf8ToAnsi(folder), false); !kept)
+      m_trace.Format("SelectExportFile: the folder could not be remembered: %s", kept.error().message.c_str());
   }
   const int index = chosen->filterIndex;
   const std::string_view extension =

@@ -29,18 +29,19 @@ class TemplateStore;
 class TextFile {
  public:
   explicit TextFile(UniqueFd fd) : m_fd(std::move(fd)) {}
-  ~TextFile() { Close(); }
+  ~TextFile() { (void)Close(); }
   TextFile(TextFile&&) = default;
   TextFile& operator=(TextFile&&) = delete;
 
   // Writes `text` (UTF-8), followed by the line end when `lineEnd` is set.
   // `scratch` is a buffer the caller keeps, so writing allocates nothing once
-  // it has grown. True when every byte reached the file.
-  bool Write(std::string_view text, bool lineEnd, std::string& scratch);
-  // Flushes the file to disk and closes it. True when every write succeeded
-  // and the file is safely on disk under its name (false when it was deleted
-  // meanwhile, or the flush or the close failed). True when already closed.
-  bool Close();
+  // it has grown. Fails unless every byte reached the file.
+  [[nodiscard]] Done Write(std::string_view text, bool lineEnd, std::string& scratch);
+  // Flushes the file to disk and closes it. Succeeds when every write
+  // succeeded and the file is safely on disk under its name (not when it was
+  // deleted meanwhile, or the flush or the close failed), and when already
+  // closed.
+  [[nodiscard]] Done Close();
   bool isOpen() const { return m_fd.valid(); }
 
  private:
@@ -102,12 +103,15 @@ class FileServices {
   const Tracer& tracer() const { return m_trace; }
 
  private:
-  friend ResolveStatus ResolveHostPath(FileServices&, std::string_view, std::string_view, PathTarget&);
+  friend Expected<PathTarget> ResolveHostPath(FileServices&, std::string_view, std::string_view);
   void RememberPickedPath(std::string_view path);
   // Closes the export file if one is open, and forgets it.
   void ForgetExportFile();
   // Shows a message box (texts in engine text).
   void MessageBox(std::string_view text, std::string_view caption, MessageIcon icon);
+  // A file ConvertFileToByteArray or ConvertByteArrayToFile could not open
+  // (`direction`: "reading" or "writing"): traced, the user told; kFalse.
+  Status TransferOpenFailed(const char* method, const char* direction, const std::string& shown);
 
   UserInterface* m_ui;
   const Tracer& m_trace;
@@ -121,18 +125,18 @@ class FileServices {
 // writable folder (absolute, or relative to that folder) and a path that a
 // file picker of this service object returned. Inside the writable folder an
 // entry that is a symbolic link, or a regular file with more than one hard
-// link (which may be a file outside the folder), is refused. A refusal is
-// traced as "<method>: refused path <path>: <reason>". A name that ends with
-// "/" comes back as a failure (ENOTDIR, EISDIR or ENOENT, as opening it as a
-// file would fail), not a refusal.
-ResolveStatus ResolveHostPath(FileServices& service, std::string_view method, std::string_view path,
-                              PathTarget& out);
+// link (which may be a file outside the folder), is refused (IsRefusal). A
+// refusal is traced as "<method>: refused path <path>: <reason>". A name that
+// ends with "/" comes back as a failure (ENOTDIR, EISDIR or ENOENT, as opening
+// it as a file would fail), not a refusal.
+[[nodiscard]] Expected<PathTarget> ResolveHostPath(FileServices& service, std::string_view method,
+                                                   std::string_view path);
 
-// For a file opened through ResolveHostPath: false when it is one the file
+// For a file opened through ResolveHostPath: refused when it is one the file
 // methods refuse (a regular file inside the writable folder that has more
 // than one hard link, as it may have become after the path was resolved),
 // the refusal traced as ResolveHostPath traces it.
-bool AcceptOpenedFile(FileServices& service, std::string_view method, std::string_view path,
-                      const PathTarget& target, int fd);
+[[nodiscard]] Done AcceptOpenedFile(FileServices& service, std::string_view method, std::string_view path,
+                                    const PathTarget& target, int fd);
 
 }  // namespace zephrin

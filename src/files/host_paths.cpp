@@ -20,13 +20,10 @@ constexpr const char* kHardLinked = "it has more than one hard link";
 // folder that someone linked into it.
 bool IsHardLinked(const struct stat& st) { return S_ISREG(st.st_mode) && st.st_nlink > 1; }
 
-ResolveStatus Refuse(FileServices& service, std::string_view method, std::string_view path, std::string reason) {
+Error Refuse(FileServices& service, std::string_view method, std::string_view path, std::string reason) {
   service.tracer().Format("%.*s: refused path %s: %s", static_cast<int>(method.size()), method.data(),
                           PrintablePath(path).c_str(), reason.c_str());
-  ResolveStatus status;
-  status.kind = ResolveStatus::kRefused;
-  status.reason = std::move(reason);
-  return status;
+  return Refusal(std::move(reason));
 }
 
 }  // namespace
@@ -43,10 +40,9 @@ bool FileServices::IsPickedPath(std::string_view path) const {
   return false;
 }
 
-ResolveStatus ResolveHostPath(FileServices& service, std::string_view method, std::string_view path,
-                              PathTarget& out) {
+Expected<PathTarget> ResolveHostPath(FileServices& service, std::string_view method, std::string_view path) {
   if (path.find('\0') != std::string_view::npos) return Refuse(service, method, path, "the path holds a NUL character");
-  if (service.IsPickedPath(path)) return ResolveAsGiven(std::string(path), out);
+  if (service.IsPickedPath(path)) return ResolveAsGiven(std::string(path));
 
   std::string folder;
   if (service.GetWriteableFolderPath(folder) != kOk || folder.empty()) {
@@ -59,20 +55,16 @@ ResolveStatus ResolveHostPath(FileServices& service, std::string_view method, st
     if (!path.starts_with(prefix)) return Refuse(service, method, path, "it is outside the writable folder");
     relative.remove_prefix(prefix.size());
   }
-  if (std::string bad = CheckRelativeName(relative); !bad.empty()) return Refuse(service, method, path, bad);
+  if (Done fit = CheckRelativeName(relative); !fit) return Refuse(service, method, path, fit.error().message);
 
-  int err = 0;
-  UniqueFd root = OpenFolder(folder, err);
-  ResolveStatus status;
-  if (!root.valid()) {
-    status.kind = ResolveStatus::kFailed;
-    status.err = err;
-    status.reason = "the writable folder cannot be opened";
-    return status;
+  const Expected<UniqueFd> root = OpenFolder(folder);
+  if (!root) return Error{root.error().code, "the writable folder cannot be opened", root.error().sysErrno};
+  Expected<PathTarget> resolved = ResolveBeneath(root->get(), relative);
+  if (!resolved) {
+    if (IsRefusal(resolved.error())) return Refuse(service, method, path, resolved.error().message);
+    return resolved;
   }
-  status = ResolveBeneath(root.get(), relative, out);
-  if (status.kind == ResolveStatus::kRefused) return Refuse(service, method, path, status.reason);
-  if (status.kind != ResolveStatus::kOk) return status;
+  const PathTarget& out = *resolved;
   // The entry itself is never followed (every later step uses O_NOFOLLOW or
   // acts on the entry, not on what it points to); refusing a link here says
   // why instead of failing later.
@@ -83,23 +75,18 @@ ResolveStatus ResolveHostPath(FileServices& service, std::string_view method, st
   // The components were taken without their slashes; a name that ends with
   // one never names a file, whatever the entry is.
   if (out.trailingSlash) {
-    status.kind = ResolveStatus::kFailed;
-    status.err = !exists ? ENOENT : S_ISDIR(st.st_mode) ? EISDIR : ENOTDIR;
-    status.reason = "the name ends with \"/\"";
-    out = PathTarget();
+    const int err = !exists ? ENOENT : S_ISDIR(st.st_mode) ? EISDIR : ENOTDIR;
+    return Error{CodeOfErrno(err), "the name ends with \"/\"", err};
   }
-  return status;
+  return resolved;
 }
 
-bool AcceptOpenedFile(FileServices& service, std::string_view method, std::string_view path,
+Done AcceptOpenedFile(FileServices& service, std::string_view method, std::string_view path,
                       const PathTarget& target, int fd) {
-  if (target.followLeaf) return true;  // a path the user picked is taken as it is
+  if (target.followLeaf) return {};  // a path the user picked is taken as it is
   struct stat st {};
-  if (fstat(fd, &st) == 0 && IsHardLinked(st)) {
-    Refuse(service, method, path, kHardLinked);
-    return false;
-  }
-  return true;
+  if (fstat(fd, &st) == 0 && IsHardLinked(st)) return Refuse(service, method, path, kHardLinked);
+  return {};
 }
 
 }  // namespace zephrin

@@ -15,41 +15,23 @@
 
 #include <sys/types.h>
 
+#include "platform/expected.h"
+#include "platform/unique_fd.h"
+
 namespace zephrin {
 
-// An open file descriptor, closed at destruction.
-class UniqueFd {
- public:
-  UniqueFd() = default;
-  explicit UniqueFd(int fd) : m_fd(fd) {}
-  ~UniqueFd() { reset(); }
-  UniqueFd(UniqueFd&& other) noexcept : m_fd(other.release()) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
+// A path the rules refuse (an absolute or ".." name, a symbolic link on the
+// way, a name outside the writable folder, ...) is an error of code kDenied
+// that no system call gave: it carries no error number, and its message is
+// the reason in words. A path the system fails to open is an error with the
+// system's number.
+inline Error Refusal(std::string reason) { return Error{ErrorCode::kDenied, std::move(reason)}; }
+inline bool IsRefusal(const Error& error) { return error.code == ErrorCode::kDenied && error.sysErrno == 0; }
 
-  int get() const { return m_fd; }
-  bool valid() const { return m_fd >= 0; }
-  int release() {
-    int fd = m_fd;
-    m_fd = -1;
-    return fd;
-  }
-  // Closes the descriptor held (if any) and takes `fd`; returns the result of
-  // that close (0 when nothing was held).
-  int reset(int fd = -1);
-
- private:
-  int m_fd = -1;
-};
-
-// Why `name`, taken relative to a folder, is refused: "" when it is fine.
+// Whether `name`, taken relative to a folder, may be used; the refusal says why.
 // Refused: an empty name, a NUL or a line break anywhere, an absolute name, a
 // "." or ".." component, and a name that comes down to the folder itself.
-std::string CheckRelativeName(std::string_view name);
+[[nodiscard]] Done CheckRelativeName(std::string_view name);
 
 // An entry to act on: the folder that holds it, opened, and its name there.
 struct PathTarget {
@@ -64,40 +46,23 @@ struct PathTarget {
   bool trailingSlash = false;
 };
 
-// Outcome of resolving a path.
-struct ResolveStatus {
-  enum Kind { kOk, kRefused, kFailed } kind = kOk;
-  std::string reason;  // why it was refused or failed ("" when ok)
-  int err = 0;         // errno of a failure
-};
-
 // Opens a folder by its path (links followed): the root the walks start from.
-UniqueFd OpenFolder(const std::string& path, int& err);
+[[nodiscard]] Expected<UniqueFd> OpenFolder(const std::string& path);
 
 // Resolves `relative` (which must pass CheckRelativeName) beneath the open
 // folder `rootFd`: opens each folder on the way with O_NOFOLLOW and hands back
 // the last one with the final name (and whether a "/" followed it). A
 // component that is a symbolic link is refused; a missing folder on the way
 // is a failure.
-ResolveStatus ResolveBeneath(int rootFd, std::string_view relative, PathTarget& out);
+[[nodiscard]] Expected<PathTarget> ResolveBeneath(int rootFd, std::string_view relative);
 
 // The folder and name of a path as given, with links followed: for paths the
 // user chose in a file dialog.
-ResolveStatus ResolveAsGiven(const std::string& path, PathTarget& out);
+[[nodiscard]] Expected<PathTarget> ResolveAsGiven(const std::string& path);
 
 // Opens the entry (O_NOFOLLOW unless the target allows following it); the
-// flags are those of open(2), O_CLOEXEC is added. Returns 0 or the errno.
-int OpenTarget(const PathTarget& target, int flags, mode_t mode, UniqueFd& out);
-
-// Writes `content` to a temporary file in `folderFd`, flushes it, and renames
-// it over `leaf`, so the entry holds its old content or the new one whatever
-// happens; an existing file keeps its permissions. On failure the temporary
-// file is removed and the entry is left as it was.
-struct AtomicWriteStatus {
-  enum Kind { kOk, kCreateFailed, kWriteFailed } kind = kOk;
-  int err = 0;
-};
-AtomicWriteStatus WriteFileAtomicallyAt(int folderFd, const std::string& leaf, std::string_view content);
+// flags are those of open(2), O_CLOEXEC is added.
+[[nodiscard]] Expected<UniqueFd> OpenTarget(const PathTarget& target, int flags, mode_t mode);
 
 // A path for trace lines and messages: control characters are written as
 // \n, \r, \t, \0 or \xHH, so one path stays on one line.

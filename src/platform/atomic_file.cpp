@@ -20,10 +20,6 @@ namespace zephrin {
 
 namespace {
 
-void SetError(std::string* error, std::string text) {
-  if (error) *error = std::move(text);
-}
-
 // The folder part of a path ("." for a bare file name, "/" for a file in the root).
 std::string FolderOf(const std::string& path) {
   std::size_t slash = path.find_last_of('/');
@@ -65,172 +61,145 @@ std::string WrittenPath(const std::string& path) {
   return path;
 }
 
-struct DirCloser {
-  void operator()(DIR* dir) const { closedir(dir); }
-};
-
 }  // namespace
 
-bool WriteAll(int fd, std::string_view content, int& err) {
+Done WriteAll(int fd, std::string_view content) {
   const char* p = content.data();
   std::size_t left = content.size();
   while (left > 0) {
     ssize_t n = write(fd, p, left);
     if (n < 0) {
       if (errno == EINTR) continue;
-      err = errno;
-      return false;
+      return Error::FromErrno(errno);
     }
     p += n;
     left -= static_cast<std::size_t>(n);
   }
-  return true;
+  return {};
 }
 
 AtomicFileWriter::~AtomicFileWriter() { Abandon(); }
 
 void AtomicFileWriter::Abandon() {
-  if (m_fd >= 0) {
-    close(m_fd);
-    m_fd = -1;
+  if (m_fd.valid()) {
+    m_fd.reset();
     unlinkat(m_folderFd, m_temp.c_str(), 0);
   }
   // After the unlink or the rename: a signal in between finds no file of the name.
   m_onSignal.Forget();
-  if (m_ownFolderFd >= 0) {
-    close(m_ownFolderFd);
-    m_ownFolderFd = -1;
-  }
+  m_ownFolder.reset();
   m_folderFd = -1;
 }
 
-AtomicFileWriter::Outcome AtomicFileWriter::Begin(int folderFd, const std::string& leaf) {
+Error AtomicFileWriter::Failure(int err, std::string_view step) const {
+  std::string what = "Cannot write " + m_shown;
+  if (!step.empty()) what.append(": ").append(step);
+  return Error::SentenceFromErrno(err, what);
+}
+
+Error AtomicFileWriter::NotBegun() const {
+  return Error{ErrorCode::kInternal, "Cannot write " + m_shown + ": the replacement was not begun."};
+}
+
+Done AtomicFileWriter::Begin(int folderFd, const std::string& leaf) {
   Abandon();
+  m_shown = leaf;
+  return BeginIn(folderFd, leaf, "the folder of " + leaf);
+}
+
+Done AtomicFileWriter::BeginIn(int folderFd, const std::string& leaf, const std::string& shownFolder) {
   m_folderFd = folderFd;
   m_leaf = leaf;
   struct stat st {};
   m_exists = fstatat(folderFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-  if (m_exists && S_ISDIR(st.st_mode)) {
-    m_err = EISDIR;
-    return Outcome::kCreateFailed;
-  }
+  if (m_exists && S_ISDIR(st.st_mode)) return Error{ErrorCode::kInvalid, "Cannot write " + m_shown + ": it is a folder.", EISDIR};
   m_exists = m_exists && S_ISREG(st.st_mode);
   m_mode = m_exists ? (st.st_mode & 07777) : 0;
-  for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+  for (int attempt = 0; attempt < 100 && !m_fd.valid(); ++attempt) {
     m_temp = BaseOf(TempName("/", leaf));
     // A name near the limit of an entry name gets a short temporary name.
     if (m_temp.size() > 250) m_temp = BaseOf(TempName("/", "zephrin"));
-    m_fd = openat(folderFd, m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (m_fd < 0 && errno != EEXIST) break;
+    m_fd.reset(openat(folderFd, m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!m_fd.valid() && errno != EEXIST) break;
   }
-  if (m_fd < 0) {
-    m_err = errno;
-    return Outcome::kCreateFailed;
+  if (!m_fd.valid()) {
+    return Error::SentenceFromErrno(errno, "Cannot create a temporary file in " + shownFolder);
   }
   m_onSignal.Register(folderFd, m_temp, RemovedOnSignal::Kind::kFile);
   // The new file takes the permissions of the one it replaces.
-  if (m_exists && fchmod(m_fd, m_mode) != 0) {
-    m_err = errno;
+  if (m_exists && fchmod(m_fd.get(), m_mode) != 0) {
+    const Error failed = Failure(errno);
     Abandon();
-    return Outcome::kWriteFailed;
+    return failed;
   }
-  return Outcome::kOk;
+  return {};
 }
 
-AtomicFileWriter::Outcome AtomicFileWriter::Begin(const std::string& pathIn) {
+Done AtomicFileWriter::Begin(const std::string& pathIn) {
   Abandon();
+  m_shown = pathIn;
   // Replace the file a symbolic link points to, not the link itself.
   const std::string path = WrittenPath(pathIn);
   const std::string folder = FolderOf(path);
-  m_ownFolderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (m_ownFolderFd < 0) {
-    m_err = errno;
-    return Outcome::kCreateFailed;
+  UniqueFd own(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!own.valid()) {
+    return Error::SentenceFromErrno(errno, "Cannot create a temporary file in " + folder);
   }
-  const int own = m_ownFolderFd;
-  m_ownFolderFd = -1;  // Begin(fd, ...) must not close it
-  const Outcome outcome = Begin(own, BaseOf(path));
-  m_ownFolderFd = own;
-  if (outcome != Outcome::kOk) Abandon();
-  return outcome;
-}
-
-bool AtomicFileWriter::Write(std::string_view piece) {
-  if (m_fd < 0) return false;
-  return WriteAll(m_fd, piece, m_err);
-}
-
-bool AtomicFileWriter::Restart() {
-  if (m_fd < 0) return false;
-  if (ftruncate(m_fd, 0) != 0 || lseek(m_fd, 0, SEEK_SET) != 0) {
-    m_err = errno;
-    return false;
-  }
-  return true;
-}
-
-AtomicFileWriter::Outcome AtomicFileWriter::Commit() {
-  if (m_fd < 0) return Outcome::kWriteFailed;
-  // Some files (pipes, special file systems) cannot be flushed: taken as they are.
-  if (fsync(m_fd) != 0 && errno != EINVAL && errno != ENOTSUP) {
-    m_err = errno;
+  Done begun = BeginIn(own.get(), BaseOf(path), folder);
+  if (!begun) {
     Abandon();
-    return Outcome::kWriteFailed;
+    return begun;  // `own` closes the folder
   }
-  const int rc = close(m_fd);
-  m_fd = -1;
-  if (rc != 0 || renameat(m_folderFd, m_temp.c_str(), m_folderFd, m_leaf.c_str()) != 0) {
-    m_err = errno;
+  m_ownFolder = std::move(own);
+  return begun;
+}
+
+Done AtomicFileWriter::Write(std::string_view piece) {
+  if (!m_fd.valid()) return NotBegun();
+  if (Done written = WriteAll(m_fd.get(), piece); !written)
+    return Failure(written.error().sysErrno, "writing the temporary file failed");
+  return {};
+}
+
+Done AtomicFileWriter::Restart() {
+  if (!m_fd.valid()) return NotBegun();
+  if (ftruncate(m_fd.get(), 0) != 0 || lseek(m_fd.get(), 0, SEEK_SET) != 0) return Failure(errno);
+  return {};
+}
+
+Done AtomicFileWriter::Commit(FolderFlush folderFlush) {
+  if (!m_fd.valid()) return NotBegun();
+  // Some files (pipes, special file systems) cannot be flushed: taken as they are.
+  if (fsync(m_fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP) {
+    const Error failed = Failure(errno);
+    Abandon();
+    return failed;
+  }
+  if (!m_fd.Close() || renameat(m_folderFd, m_temp.c_str(), m_folderFd, m_leaf.c_str()) != 0) {
+    const Error failed = Failure(errno);
     unlinkat(m_folderFd, m_temp.c_str(), 0);
     Abandon();
-    return Outcome::kWriteFailed;
+    return failed;
   }
   // Make the rename itself durable. File systems that cannot flush a folder
   // (EINVAL) are taken as they are.
-  Outcome outcome = Outcome::kOk;
-  const int dfd = openat(m_folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    if (fsync(dfd) != 0 && errno != EINVAL && errno != ENOTSUP) {
-      m_err = errno;
-      outcome = Outcome::kNotFlushed;
-    }
-    close(dfd);
+  Done flushed;
+  const UniqueFd folder(openat(m_folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.valid() && fsync(folder.get()) != 0 && errno != EINVAL && errno != ENOTSUP &&
+      folderFlush == FolderFlush::kRequired) {
+    flushed = Error::SentenceFromErrno(
+        errno, "The new content of " + m_shown + " is in place but its folder could not be flushed");
   }
   Abandon();
-  return outcome;
+  return flushed;
 }
 
-bool WriteFileAtomically(const std::string& pathIn, std::string_view content, std::string* error) {
-  if (pathIn.empty()) {
-    SetError(error, "No file name was given.");
-    return false;
-  }
+Done WriteFileAtomically(const std::string& path, std::string_view content) {
+  if (path.empty()) return Error{ErrorCode::kInvalid, "No file name was given."};
   AtomicFileWriter writer;
-  switch (writer.Begin(pathIn)) {
-    case AtomicFileWriter::Outcome::kOk: break;
-    case AtomicFileWriter::Outcome::kCreateFailed:
-      if (writer.err() == EISDIR) SetError(error, "Cannot write " + pathIn + ": it is a folder.");
-      else SetError(error, "Cannot create a temporary file in " + FolderOf(WrittenPath(pathIn)) + ": " +
-                               ErrnoText(writer.err()) + ".");
-      return false;
-    default:
-      SetError(error, "Cannot write " + pathIn + ": " + ErrnoText(writer.err()) + ".");
-      return false;
-  }
-  if (!writer.Write(content)) {
-    SetError(error, "Cannot write " + pathIn + ": writing the temporary file failed: " + ErrnoText(writer.err()) + ".");
-    return false;
-  }
-  switch (writer.Commit()) {
-    case AtomicFileWriter::Outcome::kOk: return true;
-    case AtomicFileWriter::Outcome::kNotFlushed:
-      SetError(error, "The new content of " + pathIn + " is in place but its folder could not be flushed: " +
-                          ErrnoText(writer.err()) + ".");
-      return false;
-    default:
-      SetError(error, "Cannot write " + pathIn + ": " + ErrnoText(writer.err()) + ".");
-      return false;
-  }
+  if (Done begun = writer.Begin(path); !begun) return begun;
+  if (Done written = writer.Write(content); !written) return written;
+  return writer.Commit();
 }
 
 void RemoveStaleTempFiles(const std::string& pathIn, long minAgeSeconds) {
@@ -238,13 +207,9 @@ void RemoveStaleTempFiles(const std::string& pathIn, long minAgeSeconds) {
   const std::string path = WrittenPath(pathIn);
   const std::string folder = FolderOf(path);
   const std::string prefix = TempPrefix(BaseOf(path));
-  const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folderFd < 0) return;
-  std::unique_ptr<DIR, DirCloser> dir(fdopendir(folderFd));
-  if (!dir) {
-    close(folderFd);
-    return;
-  }
+  const UniqueDir dir = ListFolder(UniqueFd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
+  if (!dir) return;
+  const int folderFd = dirfd(dir.get());
   struct timespec now {};
   clock_gettime(CLOCK_REALTIME, &now);
   // The names are taken first, then removed, so the listing never runs over
@@ -260,62 +225,52 @@ void RemoveStaleTempFiles(const std::string& pathIn, long minAgeSeconds) {
   for (const std::string& name : stale) unlinkat(folderFd, name.c_str(), 0);
 }
 
-FileLock::FileLock(const std::string& lockPath) {
+Expected<FileLock> FileLock::Take(const std::string& lockPath) {
   // The path changes under a waiting process only when a holder was ended by
   // a signal; a few tries are plenty.
+  FileLock lock;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const int outcome = TryLock(lockPath);
-    if (outcome != 0) return;
+    Expected<bool> locked = lock.TryLock(lockPath);
+    if (!locked) return locked.TakeError();
+    if (*locked) return lock;
   }
-  m_error = "Cannot lock " + lockPath + ": the lock file keeps being replaced.";
+  return Error{ErrorCode::kBusy, "Cannot lock " + lockPath + ": the lock file keeps being replaced."};
 }
 
-int FileLock::TryLock(const std::string& lockPath) {
+Expected<bool> FileLock::TryLock(const std::string& lockPath) {
   // Created here, or opened as another process left it.
-  int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  const bool created = fd >= 0;
+  UniqueFd fd(open(lockPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+  const bool created = fd.valid();
   if (!created && errno == EEXIST) {
-    fd = open(lockPath.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT) return 0;
+    fd.reset(open(lockPath.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid() && errno == ENOENT) return false;
   }
-  if (fd < 0) {
-    m_error = "Cannot open the lock file " + lockPath + ": " + ErrnoText(errno) + ".";
-    return -1;
-  }
-  while (flock(fd, LOCK_EX) != 0) {
-    if (errno == EINTR) continue;
-    m_error = "Cannot lock " + lockPath + ": " + ErrnoText(errno) + ".";
-    close(fd);
-    return -1;
+  if (!fd.valid()) return Error::SentenceFromErrno(errno, "Cannot open the lock file " + lockPath);
+  while (flock(fd.get(), LOCK_EX) != 0) {
+    if (errno != EINTR) return Error::SentenceFromErrno(errno, "Cannot lock " + lockPath);
   }
   // The lock counts only when the path still names the locked file.
   struct stat held {}, named {};
-  if (fstat(fd, &held) != 0 || lstat(lockPath.c_str(), &named) != 0 || held.st_dev != named.st_dev ||
+  if (fstat(fd.get(), &held) != 0 || lstat(lockPath.c_str(), &named) != 0 || held.st_dev != named.st_dev ||
       held.st_ino != named.st_ino) {
-    close(fd);
-    return 0;
+    return false;
   }
-  m_fd = fd;
+  m_fd = std::move(fd);
   // Removed on a signal only while it is held: a process that locks it
   // after this one checks that it is still in place.
   if (created) m_created.Register(AT_FDCWD, lockPath, RemovedOnSignal::Kind::kFile);
-  return 1;
+  return true;
 }
 
 FileLock::~FileLock() { Release(); }
 
-FileLock::FileLock(FileLock&& other) noexcept
-    : m_fd(other.m_fd), m_error(std::move(other.m_error)), m_created(std::move(other.m_created)) {
-  other.m_fd = -1;
-}
+FileLock::FileLock(FileLock&& other) noexcept : m_fd(std::move(other.m_fd)), m_created(std::move(other.m_created)) {}
 
 FileLock& FileLock::operator=(FileLock&& other) noexcept {
   if (this != &other) {
     Release();
-    m_fd = other.m_fd;
-    m_error = std::move(other.m_error);
+    m_fd = std::move(other.m_fd);
     m_created = std::move(other.m_created);
-    other.m_fd = -1;
   }
   return *this;
 }
@@ -323,11 +278,8 @@ FileLock& FileLock::operator=(FileLock&& other) noexcept {
 void FileLock::Release() {
   // Kept in place once it is no longer held: only a holder may remove it.
   m_created.Forget();
-  if (m_fd >= 0) {
-    flock(m_fd, LOCK_UN);
-    close(m_fd);
-    m_fd = -1;
-  }
+  if (m_fd.valid()) flock(m_fd.get(), LOCK_UN);
+  m_fd.reset();
 }
 
 }  // namespace zephrin

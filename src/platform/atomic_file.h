@@ -5,8 +5,10 @@
 #include <string>
 #include <string_view>
 
+#include "platform/expected.h"
 #include "platform/export.h"
 #include "platform/signal_cleanup.h"
+#include "platform/unique_fd.h"
 
 namespace zephrin {
 
@@ -20,12 +22,10 @@ namespace zephrin {
 // (platform/signal_cleanup.h).
 class ZEPHRIN_API AtomicFileWriter {
  public:
-  enum class Outcome {
-    kOk,
-    kCreateFailed,   // the temporary file could not be made (the target's folder, its rights ...)
-    kWriteFailed,    // writing, flushing or renaming failed; the target is as it was
-    kNotFlushed,     // the new content is in place, but its folder could not be flushed
-  };
+  // Whether a commit fails when the new content is in place but its folder
+  // could not be flushed (so that the rename might not survive a crash of
+  // the system).
+  enum class FolderFlush { kRequired, kBestEffort };
 
   AtomicFileWriter() = default;
   // Abandons an uncommitted replacement: the temporary file is removed.
@@ -35,27 +35,32 @@ class ZEPHRIN_API AtomicFileWriter {
 
   // Starts replacing `leaf` of the open folder `folderFd` (kept open by the
   // caller until Commit). A leaf that is a folder fails with EISDIR.
-  [[nodiscard]] Outcome Begin(int folderFd, const std::string& leaf);
+  [[nodiscard]] Done Begin(int folderFd, const std::string& leaf);
   // Starts replacing `path`; a symbolic link is followed and its target replaced.
-  [[nodiscard]] Outcome Begin(const std::string& path);
-  // Appends a piece; false (with err() set) when it could not be written.
-  bool Write(std::string_view piece);
+  [[nodiscard]] Done Begin(const std::string& path);
+  // Appends a piece.
+  [[nodiscard]] Done Write(std::string_view piece);
   // Drops everything written so far.
-  bool Restart();
+  [[nodiscard]] Done Restart();
   // Flushes, renames over the target, flushes the folder.
-  [[nodiscard]] Outcome Commit();
-  // The error number of the last failure.
-  int err() const { return m_err; }
+  [[nodiscard]] Done Commit(FolderFlush folderFlush = FolderFlush::kRequired);
+
+  // Every error says what failed in words that name the target (the path as
+  // given to Begin, or the leaf), and carries the system's error number.
 
  private:
+  Done BeginIn(int folderFd, const std::string& leaf, const std::string& shownFolder);
+  // The error of a failed step: "Cannot write TARGET[: step]: the system's words."
+  Error Failure(int err, std::string_view step = {}) const;
+  Error NotBegun() const;
   void Abandon();
-  int m_folderFd = -1;
-  int m_ownFolderFd = -1;  // the folder this writer opened itself
-  int m_fd = -1;
+  int m_folderFd = -1;     // the target's folder (this writer's own, or the caller's)
+  UniqueFd m_ownFolder;    // the folder this writer opened itself
+  UniqueFd m_fd;           // the temporary file
   std::string m_leaf, m_temp;
+  std::string m_shown;     // the target as errors name it
   bool m_exists = false;
   unsigned m_mode = 0;
-  int m_err = 0;
   RemovedOnSignal m_onSignal;  // the temporary file
 };
 
@@ -64,9 +69,8 @@ class ZEPHRIN_API AtomicFileWriter {
 // either its old content or the new one whatever happens. An existing
 // target's permissions are kept (a new file gets 0666 less the umask); a
 // symbolic link is followed and its target replaced. On failure the temporary
-// file is removed, the target is left as it was, and false is returned with
-// the reason in *error (when given).
-bool WriteFileAtomically(const std::string& path, std::string_view content, std::string* error = nullptr);
+// file is removed and the target is left as it was.
+[[nodiscard]] Done WriteFileAtomically(const std::string& path, std::string_view content);
 
 // Removes what writes of `path` that were killed mid-way left behind: its
 // temporary files (".import.ini.tmp-*" next to "import.ini"; next to the
@@ -76,9 +80,8 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, std:
 // cannot be removed now is tried again by the next write.
 void RemoveStaleTempFiles(const std::string& path, long minAgeSeconds);
 
-// Writes all of `content` to `fd`, going on after interrupted writes. On
-// failure returns false with the error number in `err`.
-ZEPHRIN_API bool WriteAll(int fd, std::string_view content, int& err);
+// Writes all of `content` to `fd`, going on after interrupted writes.
+[[nodiscard]] ZEPHRIN_API Done WriteAll(int fd, std::string_view content);
 
 // An exclusive advisory lock (flock) on a separate lock file, e.g.
 // "import.ini.lock" next to "import.ini", held from construction until
@@ -92,28 +95,23 @@ ZEPHRIN_API bool WriteAll(int fd, std::string_view content, int& err);
 // holder must not lock the same file again.
 class FileLock {
  public:
-  FileLock() = default;
   // Locks `lockPath`, waiting for another holder to release it.
-  explicit FileLock(const std::string& lockPath);
+  [[nodiscard]] static Expected<FileLock> Take(const std::string& lockPath);
+  // The lock for a file: path + ".lock".
+  [[nodiscard]] static Expected<FileLock> ForFile(const std::string& path) { return Take(path + ".lock"); }
+
   ~FileLock();
   FileLock(FileLock&& other) noexcept;
   FileLock& operator=(FileLock&& other) noexcept;
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
 
-  bool locked() const { return m_fd >= 0; }
-  // Why the lock could not be taken ("" when locked).
-  const std::string& error() const { return m_error; }
-
-  // The lock for a file: path + ".lock".
-  static FileLock ForFile(const std::string& path) { return FileLock(path + ".lock"); }
-
  private:
-  // One attempt: 1 locked, 0 the path changed meanwhile, -1 failed.
-  int TryLock(const std::string& lockPath);
+  FileLock() = default;
+  // One attempt: true when locked, false when the path changed meanwhile.
+  Expected<bool> TryLock(const std::string& lockPath);
   void Release();
-  int m_fd = -1;
-  std::string m_error;
+  UniqueFd m_fd;
   RemovedOnSignal m_created;  // the lock file, when this process created it
 };
 

@@ -45,8 +45,9 @@ std::string Base64Encode(std::string_view bytes) {
   return out;
 }
 
-std::optional<std::string> Base64Decode(std::string_view text) {
-  if (text.size() % 4 != 0) return std::nullopt;
+Expected<std::string> Base64Decode(std::string_view text) {
+  const Error invalid{ErrorCode::kInvalid, "the text is not valid base64"};
+  if (text.size() % 4 != 0) return invalid;
   std::string out;
   out.reserve(text.size() / 4 * 3);
   for (std::size_t i = 0; i < text.size(); i += 4) {
@@ -60,9 +61,9 @@ std::optional<std::string> Base64Decode(std::string_view text) {
         v <<= 6;
         continue;
       }
-      if (pad) return std::nullopt;  // data after padding
+      if (pad) return invalid;  // data after padding
       const int8_t d = kDecode[static_cast<unsigned char>(c)];
-      if (d < 0) return std::nullopt;
+      if (d < 0) return invalid;
       v = (v << 6) | static_cast<uint32_t>(d);
     }
     out.push_back(static_cast<char>((v >> 16) & 0xFF));

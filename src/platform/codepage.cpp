@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <cstring>
 
 namespace zephrin {
 namespace {
@@ -91,28 +90,6 @@ bool IsValidUtf8(std::string_view bytes) {
     i += len;
   }
   return true;
-}
-
-void DataFileTextToAnsi(std::string& bytes) {
-  std::string_view view(bytes);
-  const bool bom = view.size() >= 3 && view.substr(0, 3) == "\xEF\xBB\xBF";
-  if (bom) view.remove_prefix(3);
-  // Most files are plain ASCII: test eight bytes at a time.
-  bool ascii = true;
-  std::size_t i = 0;
-  for (; i + 8 <= view.size(); i += 8) {
-    uint64_t word;
-    std::memcpy(&word, view.data() + i, 8);
-    if (word & 0x8080808080808080ULL) { ascii = false; break; }
-  }
-  for (; ascii && i < view.size(); ++i)
-    if (static_cast<unsigned char>(view[i]) >= 0x80) ascii = false;
-  if (ascii) {
-    if (bom) bytes.erase(0, 3);
-    return;
-  }
-  if (!IsValidUtf8(view)) return;  // taken as Windows-1252 bytes, BOM and all
-  bytes = Utf8ToAnsi(view);
 }
 
 }  // namespace zephrin

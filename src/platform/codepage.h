@@ -23,9 +23,4 @@ void AppendAnsiCharAsUtf8(std::string& out, unsigned char c);
 // True when the bytes are well-formed UTF-8 (no overlongs, no surrogates).
 bool IsValidUtf8(std::string_view bytes);
 
-// A data file's bytes as engine text: a file that is valid UTF-8 (a leading
-// byte order mark is dropped) is converted to Windows-1252; any other file is
-// taken as Windows-1252 already. Converts in place.
-void DataFileTextToAnsi(std::string& bytes);
-
 }  // namespace zephrin

@@ -7,6 +7,9 @@
 #pragma once
 
 #include <cerrno>
+#include <exception>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -36,10 +39,18 @@ struct Error {
 
   // The error of a failed system call, in the system's own words.
   static Error FromErrno(int err, std::string_view what = {});
+  // The same as a sentence of its own: "WHAT: the system's words."
+  static Error SentenceFromErrno(int err, std::string_view what);
 };
 
 // What an errno says, as an error code.
 ErrorCode CodeOfErrno(int err);
+
+// The error an exception stands for, where an interface of the engine (or a
+// step that allocates a size it was given) catches one: a failure to get
+// memory is kOutOfMemory, "out of memory"; a size larger than a container
+// can hold is kTooLarge; any other is kInternal, in the exception's words.
+Error ErrorOfException(const std::exception& e);
 
 template <class T>
 class [[nodiscard]] Expected {
@@ -100,6 +111,18 @@ inline Error Error::FromErrno(int err, std::string_view what) {
   if (!message.empty()) message += ": ";
   message += ErrnoText(err);
   return Error{CodeOfErrno(err), std::move(message), err};
+}
+
+inline Error Error::SentenceFromErrno(int err, std::string_view what) {
+  Error error = FromErrno(err, what);
+  error.message += '.';
+  return error;
+}
+
+inline Error ErrorOfException(const std::exception& e) {
+  if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr) return Error{ErrorCode::kOutOfMemory, "out of memory"};
+  if (dynamic_cast<const std::length_error*>(&e) != nullptr) return Error{ErrorCode::kTooLarge, e.what()};
+  return Error{ErrorCode::kInternal, e.what()};
 }
 
 }  // namespace zephrin

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "platform/memory.h"
+#include "platform/unique_fd.h"
 
 namespace zephrin {
 
@@ -51,29 +52,25 @@ FileReadStatus Fail(FileReadStatus status, FileReadFailure* failure, int err, bo
 }
 
 // Opens `path` for reading as a regular file; sets `size`.
-FileReadStatus OpenRegular(const std::string& path, int& fd, std::size_t& size, FileReadFailure* failure) {
+FileReadStatus OpenRegular(const std::string& path, UniqueFd& fd, std::size_t& size, FileReadFailure* failure) {
   // O_NONBLOCK: a FIFO named as a file must not hang the call.
-  fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) {
+  UniqueFd opened(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (!opened.valid()) {
     const int err = errno;
     return Fail(FromErrno(err), failure, err, false);
   }
   struct stat st {};
-  if (::fstat(fd, &st) != 0) {
+  if (::fstat(opened.get(), &st) != 0) {
     const int err = errno;
-    ::close(fd);
     return Fail(FromErrno(err), failure, err, false);
   }
   if (!S_ISREG(st.st_mode)) {
-    ::close(fd);
     if (S_ISDIR(st.st_mode)) return Fail(FileReadStatus::kNotRegular, failure, EISDIR, true);
     return Fail(FileReadStatus::kNotRegular, failure, 0, false);
   }
   size = static_cast<std::size_t>(st.st_size);
-  if (size >= PhysicalMemory()) {
-    ::close(fd);
-    return Fail(FileReadStatus::kTooLarge, failure, ENOMEM, true);
-  }
+  if (size >= PhysicalMemory()) return Fail(FileReadStatus::kTooLarge, failure, ENOMEM, true);
+  fd = std::move(opened);
   return FileReadStatus::kOk;
 }
 
@@ -201,16 +198,15 @@ void FileBytes::Release() {
 
 FileReadStatus ReadRegularFile(const std::string& path, FileBytes& out, bool map, FileReadFailure* failure) {
   out = FileBytes();
-  int fd = -1;
+  UniqueFd fd;
   std::size_t size = 0;
   if (const FileReadStatus status = OpenRegular(path, fd, size, failure); status != FileReadStatus::kOk) return status;
   if (map && size >= kMapAtLeast && InstallGuard()) {
     // Populated at once: the reader goes through every page anyway.
-    void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
     if (mapped != MAP_FAILED) {
       const int slot = TakeGuardSlot(static_cast<char*>(mapped), size);
       if (slot >= 0) {
-        ::close(fd);
         out.m_data = static_cast<char*>(mapped);
         out.m_size = size;
         out.m_mapped = true;
@@ -222,15 +218,11 @@ FileReadStatus ReadRegularFile(const std::string& path, FileBytes& out, bool map
   }
   // Memory of its own, not zero-filled first: the read fills it.
   char* data = static_cast<char*>(std::malloc(size + 1));
-  if (!data) {
-    ::close(fd);
-    return Fail(FileReadStatus::kTooLarge, failure, ENOMEM, true);
-  }
+  if (!data) return Fail(FileReadStatus::kTooLarge, failure, ENOMEM, true);
   out.m_data = data;
   AdviseHugePages(data, size);
-  const long long got = ReadAll(fd, data, size);
+  const long long got = ReadAll(fd.get(), data, size);
   const int readError = errno;
-  ::close(fd);
   if (got < 0) {
     out = FileBytes();
     return Fail(FileReadStatus::kFailed, failure, readError, true);

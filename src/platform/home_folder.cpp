@@ -10,14 +10,10 @@
 
 namespace zephrin {
 
-namespace {
-
 std::string WithoutTrailingSlash(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   return path;
 }
-
-}  // namespace
 
 std::string HomeFolder() {
   if (const char* home = std::getenv("HOME"); home && *home) return WithoutTrailingSlash(home);
@@ -41,9 +37,9 @@ std::string XdgBaseFolder(const char* envName, const char* homeRelative) {
   return home + homeRelative;
 }
 
-int MakeFolders(const std::string& path, unsigned mode) {
+Done MakeFolders(const std::string& path, unsigned mode) {
   struct stat st {};
-  if (stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+  if (stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? Done() : Error::FromErrno(ENOTDIR);
   // Create one level at a time, from the first missing one down.
   std::size_t pos = 0;
   while (pos != std::string::npos) {
@@ -51,14 +47,14 @@ int MakeFolders(const std::string& path, unsigned mode) {
     std::string level = path.substr(0, pos);
     if (level.empty() || level.back() == '/') continue;
     if (mkdir(level.c_str(), static_cast<mode_t>(mode)) == 0) continue;
-    int err = errno;
+    const int err = errno;
     if (err == EEXIST) {
       if (stat(level.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
-      return ENOTDIR;
+      return Error::FromErrno(ENOTDIR);
     }
-    return err;
+    return Error::FromErrno(err);
   }
-  return 0;
+  return {};
 }
 
 }  // namespace zephrin

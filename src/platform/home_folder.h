@@ -3,9 +3,13 @@
 
 #include <string>
 
+#include "platform/expected.h"
 #include "platform/export.h"
 
 namespace zephrin {
+
+// `path` without the slashes at its end ("/" stays as it is).
+std::string WithoutTrailingSlash(std::string path);
 
 // $HOME when set and not empty, else the password database's home folder;
 // "" when neither gives one.
@@ -16,8 +20,8 @@ ZEPHRIN_API std::string HomeFolder();
 // (e.g. "/.config"); "" when there is no home folder. No trailing "/".
 std::string XdgBaseFolder(const char* envName, const char* homeRelative);
 
-// Creates a folder and its missing parents (like "mkdir -p"). Returns 0, or
-// the errno of the first level that could not be created.
-int MakeFolders(const std::string& path, unsigned mode);
+// Creates a folder and its missing parents (like "mkdir -p"). The error is
+// that of the first level that could not be created, in the system's words.
+[[nodiscard]] Done MakeFolders(const std::string& path, unsigned mode);
 
 }  // namespace zephrin

@@ -15,4 +15,13 @@ void AdviseHugePages(void* data, std::size_t bytes) {
   if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 }
 
+Done SizeText(std::string& text, std::size_t size) {
+  try {
+    text.assign(size, '\0');
+  } catch (const std::exception& e) {
+    return ErrorOfException(e);
+  }
+  return {};
+}
+
 }  // namespace zephrin

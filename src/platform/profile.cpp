@@ -21,6 +21,13 @@ constexpr long kStaleTempSeconds = 60;
 // blanks of the name asked for ignored (the stored name is trimmed already).
 bool SameName(std::string_view stored, std::string_view wanted) { return EqualsIgnoringCase(stored, Trim(wanted)); }
 
+// A value as a profile-string read gives it: "" when absent, cut to
+// kProfileValueMax characters.
+std::string ProfileValue(std::optional<std::string_view> value) {
+  if (!value) return std::string();
+  return std::string(value->substr(0, kProfileValueMax));
+}
+
 }  // namespace
 
 std::size_t ProfileNameHash::operator()(std::string_view name) const {
@@ -34,8 +41,6 @@ std::size_t ProfileNameHash::operator()(std::string_view name) const {
 }
 
 bool ProfileNameEqual::operator()(std::string_view a, std::string_view b) const { return EqualsIgnoringCase(a, b); }
-
-std::string ProfileUpper(std::string_view text) { return UpperAscii(text); }
 
 ProfileDocument::Line ProfileDocument::MakeLine(std::string text, std::string_view eol) {
   Line line;
@@ -105,23 +110,19 @@ ProfileDocument ProfileDocument::Parse(std::string_view text) {
   return doc;
 }
 
-bool ProfileDocument::Load(const std::string& path, ProfileDocument& doc, std::string* error) {
+Expected<ProfileDocument> ProfileDocument::Load(const std::string& path) {
   FileBytes content;
   FileReadFailure failure;
   const FileReadStatus status = ReadRegularFile(path, content, /*map=*/false, &failure);
-  if (status == FileReadStatus::kMissing) {
-    doc = ProfileDocument();  // no file yet: an empty profile
-    return true;
-  }
+  if (status == FileReadStatus::kMissing) return ProfileDocument();  // no file yet: an empty profile
   if (status != FileReadStatus::kOk) {
-    if (error) {
-      *error = (failure.whileReading ? "Cannot read " : "Cannot open ") + path + ": " +
-               (failure.systemError != 0 ? ErrnoText(failure.systemError) : std::string(FileReadReason(status))) + ".";
-    }
-    return false;
+    const int err = failure.systemError;
+    return Error{err != 0 ? CodeOfErrno(err) : ErrorCode::kInvalid,
+                 (failure.whileReading ? "Cannot read " : "Cannot open ") + path + ": " +
+                     (err != 0 ? ErrnoText(err) : std::string(FileReadReason(status))) + ".",
+                 err};
   }
-  doc = Parse(content.view());
-  return true;
+  return Parse(content.view());
 }
 
 std::size_t ProfileDocument::FindSection(std::string_view section) const {
@@ -154,9 +155,7 @@ std::optional<std::string_view> ProfileDocument::Find(std::string_view section, 
 }
 
 std::string ProfileDocument::Get(std::string_view section, std::string_view key) const {
-  auto value = Find(section, key);
-  if (!value) return std::string();
-  return std::string(value->substr(0, kProfileValueMax));
+  return ProfileValue(Find(section, key));
 }
 
 bool ProfileDocument::HasSection(std::string_view section) const {
@@ -310,7 +309,7 @@ void ProfileDocument::Write(std::string_view section, std::optional<std::string_
   } else if (!value) {
     DeleteKey(section, *key);
   } else if (upperCase) {
-    Set(section, *key, ProfileUpper(*value));
+    Set(section, *key, UpperAscii(*value));
   } else {
     Set(section, *key, *value);
   }
@@ -374,9 +373,7 @@ std::optional<std::string_view> ProfileView::Find(std::string_view section, std:
 }
 
 std::string ProfileView::Get(std::string_view section, std::string_view key) const {
-  auto value = Find(section, key);
-  if (!value) return std::string();
-  return std::string(value->substr(0, kProfileValueMax));
+  return ProfileValue(Find(section, key));
 }
 
 bool ProfileView::HasSection(std::string_view section) const {
@@ -386,61 +383,50 @@ bool ProfileView::HasSection(std::string_view section) const {
 bool ReadProfileString(const std::string& path, std::string_view section, std::string_view key,
                        std::string& out) {
   out.clear();
-  ProfileDocument doc;
-  if (path.empty() || !ProfileDocument::Load(path, doc)) return false;
-  out = doc.Get(section, key);
+  if (path.empty()) return false;
+  const Expected<ProfileDocument> doc = ProfileDocument::Load(path);
+  if (!doc) return false;
+  out = doc->Get(section, key);
   return !out.empty();
 }
 
-std::string CheckProfileTexts(std::string_view section, std::optional<std::string_view> key,
-                              std::optional<std::string_view> value) {
+Done CheckProfileTexts(std::string_view section, std::optional<std::string_view> key,
+                       std::optional<std::string_view> value) {
   auto hasBreak = [](std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; };
-  if (hasBreak(section)) return "The section name contains a line break.";
+  auto refuse = [](const char* why) { return Error{ErrorCode::kInvalid, why}; };
+  if (hasBreak(section)) return refuse("The section name contains a line break.");
   if (key) {
-    if (hasBreak(*key)) return "The key name contains a line break.";
-    if (key->find('=') != std::string_view::npos) return "The key name contains \"=\".";
+    if (hasBreak(*key)) return refuse("The key name contains a line break.");
+    if (key->find('=') != std::string_view::npos) return refuse("The key name contains \"=\".");
     std::string_view k = Trim(*key);
-    if (!k.empty() && (k.front() == '[' || k.front() == ';')) return "The key name begins with \"[\" or \";\".";
+    if (!k.empty() && (k.front() == '[' || k.front() == ';')) return refuse("The key name begins with \"[\" or \";\".");
   }
-  if (value && hasBreak(*value)) return "The value contains a line break.";
-  return std::string();
+  if (value && hasBreak(*value)) return refuse("The value contains a line break.");
+  return {};
 }
 
-bool UpdateProfileFile(const std::string& path,
-                       const std::function<bool(ProfileDocument&, std::string*)>& edit,
-                       std::string* error) {
-  FileLock lock = FileLock::ForFile(path);
-  if (!lock.locked()) {
-    if (error) *error = lock.error();
-    return false;
-  }
+Done UpdateProfileFile(const std::string& path, const std::function<void(ProfileDocument&)>& edit) {
+  const Expected<FileLock> lock = FileLock::ForFile(path);
+  if (!lock) return lock.error();
   // A save killed before its rename left its temporary file; no save of this
   // file runs while the lock is held, and a minute keeps clear of any writer
   // that does not take it.
   RemoveStaleTempFiles(path, kStaleTempSeconds);
-  ProfileDocument doc;
-  if (!ProfileDocument::Load(path, doc, error)) return false;
+  Expected<ProfileDocument> doc = ProfileDocument::Load(path);
+  if (!doc) return doc.TakeError();
   // Parsing keeps every byte, so the serialised form of the untouched
   // document is the file as it was: compare to skip writes that change nothing.
-  const std::string before = doc.Serialise();
-  if (!edit(doc, error)) return false;
-  std::string after = doc.Serialise();
-  if (after == before) return true;
-  return WriteFileAtomically(path, after, error);
+  const std::string before = doc->Serialise();
+  edit(*doc);
+  const std::string after = doc->Serialise();
+  if (after == before) return {};
+  return WriteFileAtomically(path, after);
 }
 
-bool WriteProfileString(const std::string& path, std::string_view section,
-                        std::optional<std::string_view> key, std::optional<std::string_view> value,
-                        bool upperCase, std::string* error) {
-  std::string bad = CheckProfileTexts(section, key, value);
-  if (!bad.empty()) {
-    if (error) *error = bad;
-    return false;
-  }
-  return UpdateProfileFile(path, [&](ProfileDocument& doc, std::string*) {
-    doc.Write(section, key, value, upperCase);
-    return true;
-  }, error);
+Done WriteProfileString(const std::string& path, std::string_view section, std::optional<std::string_view> key,
+                        std::optional<std::string_view> value, bool upperCase) {
+  if (Done fit = CheckProfileTexts(section, key, value); !fit) return fit;
+  return UpdateProfileFile(path, [&](ProfileDocument& doc) { doc.Write(section, key, value, upperCase); });
 }
 
 }  // namespace zephrin

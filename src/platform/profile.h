@@ -23,13 +23,12 @@
 #include <utility>
 #include <vector>
 
+#include "platform/expected.h"
+
 namespace zephrin {
 
 // Values come back cut to this many characters, as from a 260-character buffer.
 inline constexpr std::size_t kProfileValueMax = 259;
-
-// Upper-cases ASCII a-z only; other bytes stay as they are.
-std::string ProfileUpper(std::string_view text);
 
 // Section and key names as hash keys: ASCII case ignored. The names hashed
 // and compared are trimmed already.
@@ -52,9 +51,9 @@ class ProfileDocument {
   // nor "key=value" are kept and take part as keys without a value.
   static ProfileDocument Parse(std::string_view text);
 
-  // Loads a file. A missing file gives an empty document and succeeds; any
-  // other failure to read returns false with the reason in *error.
-  static bool Load(const std::string& path, ProfileDocument& doc, std::string* error = nullptr);
+  // Loads a file. A missing file gives an empty document; any other failure
+  // to read is an error ("Cannot open PATH: why." or "Cannot read PATH: why.").
+  [[nodiscard]] static Expected<ProfileDocument> Load(const std::string& path);
 
   // The value of a key, whole and with its surrounding blanks removed; nullopt
   // when the section or key is absent.
@@ -83,7 +82,7 @@ class ProfileDocument {
   bool DeleteSections(const std::vector<std::string>& sections);
 
   // The profile-string write: no key deletes the section, no value deletes
-  // the key, else the value (upper-cased when asked) is set.
+  // the key, else the value (ASCII upper-cased when asked) is set.
   void Write(std::string_view section, std::optional<std::string_view> key,
              std::optional<std::string_view> value, bool upperCase);
 
@@ -161,21 +160,18 @@ bool ReadProfileString(const std::string& path, std::string_view section, std::s
 
 // One locked read-modify-write of a profile file: takes the advisory lock
 // next to the file, loads it, lets `edit` change the document, and writes the
-// file atomically when its content changed. `edit` returns false (with a
-// reason in *error) to abandon the change. The file's folder must exist.
-bool UpdateProfileFile(const std::string& path,
-                       const std::function<bool(ProfileDocument&, std::string*)>& edit,
-                       std::string* error = nullptr);
+// file atomically when its content changed. The file's folder must exist.
+[[nodiscard]] Done UpdateProfileFile(const std::string& path, const std::function<void(ProfileDocument&)>& edit);
 
 // The profile-string write as one locked, atomic change of the file.
-bool WriteProfileString(const std::string& path, std::string_view section,
-                        std::optional<std::string_view> key, std::optional<std::string_view> value,
-                        bool upperCase, std::string* error = nullptr);
+[[nodiscard]] Done WriteProfileString(const std::string& path, std::string_view section,
+                                      std::optional<std::string_view> key, std::optional<std::string_view> value,
+                                      bool upperCase);
 
 // Names and values that would break the line structure of the file (line
 // breaks anywhere, "=" or a leading "[" or ";" in a key, "]" is allowed in a
-// section name) are refused by the writers: returns the reason, or "" when fine.
-std::string CheckProfileTexts(std::string_view section, std::optional<std::string_view> key,
-                              std::optional<std::string_view> value);
+// section name) are refused by the writers (kInvalid, with the reason).
+[[nodiscard]] Done CheckProfileTexts(std::string_view section, std::optional<std::string_view> key,
+                                     std::optional<std::string_view> value);
 
 }  // namespace zephrin

@@ -17,34 +17,25 @@ std::string RegistryFilePath() {
 
 bool ReadRegistryString(std::string_view keyPath, std::string_view valueName, std::string& out) {
   out.clear();
-  std::string path = RegistryFilePath();
-  ProfileDocument doc;
-  if (path.empty() || !ProfileDocument::Load(path, doc)) return false;
+  const std::string path = RegistryFilePath();
+  if (path.empty()) return false;
+  const Expected<ProfileDocument> doc = ProfileDocument::Load(path);
+  if (!doc) return false;
   // Registry values are not limited to a profile buffer: the whole value.
-  if (auto value = doc.Find(keyPath, valueName)) out = *value;
+  if (auto value = doc->Find(keyPath, valueName)) out = *value;
   return !out.empty();
 }
 
-bool WriteRegistryString(std::string_view keyPath, std::string_view valueName, std::string_view value,
-                         std::string* error) {
-  std::string path = RegistryFilePath();
-  if (path.empty()) {
-    if (error) *error = "No home folder to keep the registry file in.";
-    return false;
-  }
-  std::string bad = CheckProfileTexts(keyPath, valueName, value);
-  if (!bad.empty()) {
-    if (error) *error = bad;
-    return false;
-  }
+Done WriteRegistryString(std::string_view keyPath, std::string_view valueName, std::string_view value) {
+  const std::string path = RegistryFilePath();
+  if (path.empty()) return Error{ErrorCode::kNotFound, "No home folder to keep the registry file in."};
+  if (Done fit = CheckProfileTexts(keyPath, valueName, value); !fit) return fit;
   if (std::size_t slash = path.find_last_of('/'); slash != std::string::npos && slash > 0) {
-    std::string folder = path.substr(0, slash);
-    if (int err = MakeFolders(folder, 0700); err != 0) {
-      if (error) *error = "Cannot create the folder " + folder + ": " + ErrnoText(err) + ".";
-      return false;
-    }
+    const std::string folder = path.substr(0, slash);
+    if (Done made = MakeFolders(folder, 0700); !made)
+      return Error::SentenceFromErrno(made.error().sysErrno, "Cannot create the folder " + folder);
   }
-  return WriteProfileString(path, keyPath, valueName, value, false, error);
+  return WriteProfileString(path, keyPath, valueName, value, false);
 }
 
 }  // namespace zephrin

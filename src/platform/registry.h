@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/expected.h"
+
 namespace zephrin {
 
 inline constexpr std::string_view kClassesRootImportKey = "HKEY_CLASSES_ROOT\\Software\\Brenlo\\Tallowin\\Import";
@@ -23,7 +25,6 @@ bool ReadRegistryString(std::string_view keyPath, std::string_view valueName, st
 
 // Sets a string value, creating the file (and its folder), the key and the
 // value when missing. The file is replaced atomically under its lock.
-bool WriteRegistryString(std::string_view keyPath, std::string_view valueName, std::string_view value,
-                         std::string* error = nullptr);
+[[nodiscard]] Done WriteRegistryString(std::string_view keyPath, std::string_view valueName, std::string_view value);
 
 }  // namespace zephrin

@@ -35,7 +35,6 @@ class ZEPHRIN_API RemovedOnSignal {
   void Register(int folderFd, const std::string& name, Kind kind);
   // Unregisters: the path is no longer removed on a signal.
   void Forget();
-  bool registered() const { return m_slot >= 0; }
 
  private:
   int m_slot = -1;

@@ -1,4 +1,5 @@
-// Small text helpers the whole engine shares: blanks, trimming and ASCII case.
+// Small text helpers the whole engine shares: blanks, trimming, ASCII case
+// and splitting at a delimiter.
 //
 // A blank is a space or one of the characters with codes 9 to 13 (tab, line
 // feed, vertical tab, form feed, carriage return), as the engine's home
@@ -7,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zephrin {
 
@@ -47,6 +49,42 @@ inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   for (std::size_t i = 0; i < a.size(); ++i)
     if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   return true;
+}
+
+// The start of a number as the C library's atoi reads it: blanks skipped, an
+// optional sign, then the digits up to the first other character (none: no
+// digits, which reads as 0). How large a number may grow is the caller's.
+struct LeadingNumber {
+  bool negative = false;
+  std::string_view digits;
+};
+inline LeadingNumber ScanLeadingNumber(std::string_view text) {
+  text = TrimLeft(text);
+  LeadingNumber number;
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+    number.negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  std::size_t n = 0;
+  while (n < text.size() && text[n] >= '0' && text[n] <= '9') ++n;
+  number.digits = text.substr(0, n);
+  return number;
+}
+
+// The pieces of `text` between the `delimiter`s, empty ones included: "a,,b"
+// gives "a", "", "b", and "" gives one empty piece.
+inline std::vector<std::string_view> SplitText(std::string_view text, char delimiter) {
+  std::vector<std::string_view> pieces;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = text.find(delimiter, start);
+    if (end == std::string_view::npos) {
+      pieces.push_back(text.substr(start));
+      return pieces;
+    }
+    pieces.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
 }
 
 }  // namespace zephrin

@@ -19,7 +19,6 @@ void RecordingUserInterface::ShowMessage(std::string_view caption, std::string_v
 }
 
 std::optional<FileDialogResult> RecordingUserInterface::ChooseFile(const FileDialogRequest& request) {
-  m_dialogs.push_back(request);
   if (m_nextAnswer >= m_answers.size()) return std::nullopt;
   const auto& answer = m_answers[m_nextAnswer++];
   if (!answer) return std::nullopt;
@@ -34,7 +33,6 @@ void RecordingUserInterface::SetAnswers(std::vector<std::optional<std::string>> 
 std::vector<MessageBoxRecord> RecordingUserInterface::TakeMessages() {
   std::vector<MessageBoxRecord> out;
   out.swap(m_messages);
-  m_dialogs.clear();
   return out;
 }
 

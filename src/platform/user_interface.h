@@ -58,11 +58,9 @@ class ZEPHRIN_API RecordingUserInterface : public UserInterface {
   void SetAnswers(std::vector<std::optional<std::string>> answers);
   std::vector<MessageBoxRecord> TakeMessages();
   const std::vector<MessageBoxRecord>& messages() const { return m_messages; }
-  const std::vector<FileDialogRequest>& dialogs() const { return m_dialogs; }
 
  private:
   std::vector<MessageBoxRecord> m_messages;
-  std::vector<FileDialogRequest> m_dialogs;
   std::vector<std::optional<std::string>> m_answers;
   std::size_t m_nextAnswer = 0;
 };

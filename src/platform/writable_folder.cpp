@@ -13,11 +13,6 @@ namespace zephrin {
 
 namespace {
 
-std::string WithoutTrailingSlash(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
-}
-
 bool IsWritableFolder(const std::string& path) {
   struct stat st {};
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(path.c_str(), W_OK | X_OK) == 0;
@@ -63,23 +58,21 @@ WritableFolderScope::WritableFolderScope(const std::string& folder) : m_previous
 
 WritableFolderScope::~WritableFolderScope() { t_objectFolder = m_previous; }
 
-WriteableFolderResult FindWriteableFolder(UserInterface& ui) {
-  WriteableFolderResult result;
+Expected<WriteableFolder> FindWriteableFolder(UserInterface& ui) {
+  WriteableFolder result;
   std::string preferred = PreferredFolder();
   if (!preferred.empty()) {
     struct stat st {};
     if (stat(preferred.c_str(), &st) != 0) {
       result.folderWasMissing = true;
       // Created private to the user: it holds the user's templates.
-      int err = MakeFolders(preferred, 0700);
-      if (err == 0) {
+      if (Done made = MakeFolders(preferred, 0700); made) {
         result.created = true;
       } else {
-        result.createError = ErrnoText(err);
+        result.createError = ErrnoText(made.error().sysErrno);
       }
     }
     if (IsWritableFolder(preferred)) {
-      result.ok = true;
       result.path = preferred;
       return result;
     }
@@ -94,15 +87,14 @@ WriteableFolderResult FindWriteableFolder(UserInterface& ui) {
     // Made when missing; whatever stands there already must pass the check.
     (void)mkdir(fallback.c_str(), 0700);
     if (IsPrivateFolder(fallback)) {
-      result.ok = true;
       result.path = fallback;
       result.usingTempFolder = true;
       return result;
     }
   }
-  ui.ShowMessage("Error", "Program was unable to find writeable folder path.", MessageIcon::Error);
-  result.ok = false;
-  return result;
+  static constexpr const char* kNoFolder = "Program was unable to find writeable folder path.";
+  ui.ShowMessage("Error", kNoFolder, MessageIcon::Error);
+  return Error{ErrorCode::kNotFound, kNoFolder};
 }
 
 }  // namespace zephrin

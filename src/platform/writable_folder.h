@@ -8,17 +8,17 @@
 // folder ($TMPDIR, else /tmp), made with mode 0700 and used only when it is a
 // folder of the user's own that no one else may write (not a link). When
 // neither can be had, the message box "Program was unable to find writeable
-// folder path." (caption "Error", error icon) is shown.
+// folder path." (caption "Error", error icon) is shown, and that is the error.
 #pragma once
 
 #include <string>
 
+#include "platform/expected.h"
 #include "platform/user_interface.h"
 
 namespace zephrin {
 
-struct WriteableFolderResult {
-  bool ok = false;
+struct WriteableFolder {
   std::string path;              // UTF-8, without a trailing "/"
   bool usingTempFolder = false;
   // The preferred folder did not exist when this call began (whether or not
@@ -31,7 +31,7 @@ struct WriteableFolderResult {
   std::string createError;
 };
 
-WriteableFolderResult FindWriteableFolder(UserInterface& ui);
+[[nodiscard]] Expected<WriteableFolder> FindWriteableFolder(UserInterface& ui);
 
 // A service object's own folder, which stands in for the environment's
 // preferred folder in the calls the current thread makes while the scope

@@ -99,11 +99,6 @@ class ZEPHRIN_API TextBuffer {
   void Truncate(std::size_t size) {
     if (size < m_size) m_size = size;
   }
-  // Drops the first `n` bytes (handed on already).
-  void DropFront(std::size_t n) {
-    std::memmove(m_data, m_data + n, m_size - n);
-    m_size -= n;
-  }
   void clear() { m_size = 0; }
 
   // The text as a string (a copy), the buffer emptied and its memory freed.
@@ -130,6 +125,24 @@ class ZEPHRIN_API OutputSink {
   virtual ~OutputSink() = default;
   // False when the piece could not be written; the read then stops.
   virtual bool Write(std::string_view piece) = 0;
+};
+
+// A sink that appends every piece to a string of its own (a response or a
+// document collected whole), counting the pieces.
+class StringSink : public OutputSink {
+ public:
+  bool Write(std::string_view piece) override {
+    m_text.append(piece);
+    ++m_pieces;
+    return true;
+  }
+  const std::string& text() const { return m_text; }
+  std::string TakeText() { return std::move(m_text); }
+  std::size_t pieces() const { return m_pieces; }
+
+ private:
+  std::string m_text;
+  std::size_t m_pieces = 0;
 };
 
 }  // namespace zephrin

@@ -234,9 +234,10 @@ void EditorHub::EndUnattended(Session& session) {
   CCLayout& editor = *session.editor;
   if (editor.fields() != session.opened) {
     const std::string path = DraftPath(editor.inputs());
-    std::string error = path.empty() ? "the template store's folder is not known" : "";
-    if ((path.empty() || !WriteDraft(path, DraftOf(editor), &error)) && session.trace)
-      session.trace("EditorHub: the editor's unsaved work could not be kept as a draft: " + error);
+    const Done kept = path.empty() ? Done(Error{ErrorCode::kNotFound, "the template store's folder is not known"})
+                                   : WriteDraft(path, DraftOf(editor));
+    if (!kept && session.trace)
+      session.trace("EditorHub: the editor's unsaved work could not be kept as a draft: " + kept.error().message);
   }
   editor.Cancel();
   m_cv.notify_all();

@@ -16,7 +16,7 @@ using Json = nlohmann::json;
 constexpr std::size_t kMaxSettingsBytes = 1u << 20;
 constexpr std::size_t kMaxNameBytes = 256;
 
-Json Error(std::string text) { return Json{{"error", std::move(text)}}; }
+Json ErrorAnswer(std::string text) { return Json{{"error", std::move(text)}}; }
 
 bool KnownType(const std::string& code) {
   for (const HostTypeInfo* t = kHostTypes; t->code[0] != '\0'; ++t)
@@ -24,14 +24,6 @@ bool KnownType(const std::string& code) {
   return false;
 }
 
-// Replaces the file whole or not at all; "" when written, else the reason.
-std::string WriteWhole(const std::string& path, const std::string& text) {
-  AtomicFileWriter writer;
-  if (writer.Begin(path) == AtomicFileWriter::Outcome::kOk && writer.Write(text) &&
-      writer.Commit() == AtomicFileWriter::Outcome::kOk)
-    return {};
-  return std::generic_category().message(writer.err());
-}
 
 bool ValidSettings(const Json& j) {
   if (!j.is_object() || !j.contains("importTypes") || !j["importTypes"].is_object()) return false;
@@ -50,22 +42,27 @@ Json ReadPageSettings(const std::string& path) {
     case FileReadStatus::kMissing:
       return Json{{"importTypes", Json::object()}};
     default:
-      return Error("The page settings file " + path + " cannot be read.");
+      return ErrorAnswer("The page settings file " + path + " cannot be read.");
   }
   Json j = text.size() <= kMaxSettingsBytes ? Json::parse(text, nullptr, /*allow_exceptions=*/false) : Json();
-  if (!ValidSettings(j)) return Error("The page settings file " + path + " is not the settings the pages write.");
+  if (!ValidSettings(j)) return ErrorAnswer("The page settings file " + path + " is not the settings the pages write.");
   return Json{{"importTypes", std::move(j["importTypes"])}};
 }
 
 Json RememberImportType(const std::string& path, const std::string& templateName, const std::string& importType) {
-  if (templateName.empty() || templateName.size() > kMaxNameBytes) return Error("The template name is missing or too long.");
-  if (!importType.empty() && !KnownType(importType)) return Error("Unknown import type code: " + importType);
+  if (templateName.empty() || templateName.size() > kMaxNameBytes) return ErrorAnswer("The template name is missing or too long.");
+  if (!importType.empty() && !KnownType(importType)) return ErrorAnswer("Unknown import type code: " + importType);
   Json settings = ReadPageSettings(path);
   if (settings.contains("error")) return settings;
   if (importType.empty()) settings["importTypes"].erase(templateName);
   else settings["importTypes"][templateName] = importType;
-  const std::string error = WriteWhole(path, settings.dump(2, ' ', false, Json::error_handler_t::replace) + "\n");
-  if (!error.empty()) return Error("The page settings could not be written to " + path + ": " + error);
+  // The file is replaced whole or not at all.
+  const Done written = WriteFileAtomically(path, settings.dump(2, ' ', false, Json::error_handler_t::replace) + "\n");
+  if (!written) {
+    const Error& e = written.error();
+    return ErrorAnswer("The page settings could not be written to " + path + ": " +
+                       (e.sysErrno != 0 ? ErrnoText(e.sysErrno) : e.message));
+  }
   return settings;
 }
 

@@ -38,7 +38,7 @@ Status CxmlWrapper::EditLayout(std::string_view pTemplateName, int16_t IntlType,
   in.insurWPItems = m_settings.insuranceNameList();
   // The template folder is the store's: find it now if the host has not
   // asked for it yet, rather than write a store in an unknown place.
-  if (!m_store.located()) EstablishTemplateStore();
+  if (!m_store.located()) (void)EstablishTemplateStore();
   in.iniPath = m_store.path();
   TraceF("EditLayout: ImportType=%s, template=%s, file=%s, format=%c", in.hostCode.c_str(), in.templateName.c_str(),
          ansiPath.c_str(), in.layoutLetter);

@@ -27,12 +27,15 @@ constexpr int kInvalidParams = -32602;
 constexpr int kInternalError = -32603;
 constexpr int kBusy = -32001;
 
+// JSON text as the protocol writes it: compact, a byte that is not UTF-8 as U+FFFD.
+std::string Dump(const Json& j) { return j.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
 std::string ErrorResponse(const Json& id, int code, const std::string& message) {
   Json r;
   r["jsonrpc"] = "2.0";
   r["id"] = id;
   r["error"] = {{"code", code}, {"message", message}};
-  return r.dump(-1, ' ', false, Json::error_handler_t::replace);
+  return Dump(r);
 }
 
 const char* TypeName(ParamType t) {
@@ -48,48 +51,55 @@ const char* TypeName(ParamType t) {
 // One converted argument.
 using Arg = std::variant<std::string, int64_t>;
 
-// Converts the arguments; "" on success, else what is wrong.
-std::string ConvertArgs(const MethodInfo& m, const Json& args, std::vector<Arg>& out) {
-  if (!args.is_array()) return "params must be an array or an object with \"args\"";
-  if (args.size() != m.paramCount)
-    return std::string(m.name) + " takes " + std::to_string(m.paramCount) + " parameter" +
-           (m.paramCount == 1 ? "" : "s") + ", not " + std::to_string(args.size());
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const ParamType t = m.params[i];
-    const Json& a = args[i];
-    const std::string where = "parameter " + std::to_string(i + 1) + " of " + m.name + " must be " + TypeName(t);
-    if (t == ParamType::String) {
-      if (!a.is_string()) return where;
-      out.emplace_back(a.get<std::string>());
-    } else if (t == ParamType::Bytes) {
-      if (!a.is_string()) return where;
-      auto bytes = Base64Decode(a.get_ref<const std::string&>());
-      if (!bytes) return where;
-      out.emplace_back(std::move(*bytes));
-    } else {
-      if (!a.is_number_integer()) return where;
-      int64_t v = 0;
-      if (a.is_number_unsigned()) {
-        const auto u = a.get<uint64_t>();
-        if (u > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return where;
-        v = static_cast<int64_t>(u);
-      } else {
-        v = a.get<int64_t>();
-      }
-      const int64_t lo = t == ParamType::Int16 ? std::numeric_limits<int16_t>::min() : std::numeric_limits<int32_t>::min();
-      const int64_t hi = t == ParamType::Int16 ? std::numeric_limits<int16_t>::max() : std::numeric_limits<int32_t>::max();
-      if (v < lo || v > hi) return where;
-      out.emplace_back(v);
-    }
+// One argument of type `t`; the error says what it must be.
+Expected<Arg> ConvertArg(const MethodInfo& m, std::size_t i, const Json& a) {
+  const ParamType t = m.params[i];
+  const Error wrong{ErrorCode::kInvalid,
+                    "parameter " + std::to_string(i + 1) + " of " + m.name + " must be " + TypeName(t)};
+  if (t == ParamType::String) {
+    if (!a.is_string()) return wrong;
+    return Arg(a.get<std::string>());
   }
-  return {};
+  if (t == ParamType::Bytes) {
+    if (!a.is_string()) return wrong;
+    auto bytes = Base64Decode(a.get_ref<const std::string&>());
+    if (!bytes) return wrong;
+    return Arg(std::move(*bytes));
+  }
+  if (!a.is_number_integer()) return wrong;
+  int64_t v = 0;
+  if (a.is_number_unsigned()) {
+    const auto u = a.get<uint64_t>();
+    if (u > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return wrong;
+    v = static_cast<int64_t>(u);
+  } else {
+    v = a.get<int64_t>();
+  }
+  const int64_t lo = t == ParamType::Int16 ? std::numeric_limits<int16_t>::min() : std::numeric_limits<int32_t>::min();
+  const int64_t hi = t == ParamType::Int16 ? std::numeric_limits<int16_t>::max() : std::numeric_limits<int32_t>::max();
+  if (v < lo || v > hi) return wrong;
+  return Arg(v);
+}
+
+// The arguments, converted; the error says what is wrong.
+Expected<std::vector<Arg>> ConvertArgs(const MethodInfo& m, const Json& args) {
+  if (!args.is_array()) return Error{ErrorCode::kInvalid, "params must be an array or an object with \"args\""};
+  if (args.size() != m.paramCount)
+    return Error{ErrorCode::kInvalid, std::string(m.name) + " takes " + std::to_string(m.paramCount) + " parameter" +
+                                          (m.paramCount == 1 ? "" : "s") + ", not " + std::to_string(args.size())};
+  std::vector<Arg> out;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    Expected<Arg> arg = ConvertArg(m, i, args[i]);
+    if (!arg) return arg.TakeError();
+    out.push_back(std::move(*arg));
+  }
+  return out;
 }
 
 const std::string& S(const std::vector<Arg>& a, std::size_t i) { return std::get<std::string>(a[i]); }
 int32_t I(const std::vector<Arg>& a, std::size_t i) { return static_cast<int32_t>(std::get<int64_t>(a[i])); }
 int16_t I16(const std::vector<Arg>& a, std::size_t i) { return static_cast<int16_t>(std::get<int64_t>(a[i])); }
 
-// Runs the method; sets `value` to its retval (null when none or unset).
 // A read method's request.
 ReadRequest ReadOf(int id, const std::vector<Arg>& a) {
   ReadRequest r;
@@ -107,6 +117,7 @@ ReadRequest ReadOf(int id, const std::vector<Arg>& a) {
   return r;
 }
 
+// Runs the method; sets `value` to its retval (null when none or unset).
 Status Invoke(CxmlWrapper& s, int id, const std::vector<Arg>& a, Json& value, std::optional<ReadOutcome>& outcome,
               TextBuffer& text) {
   std::string str;
@@ -172,10 +183,6 @@ Status Invoke(CxmlWrapper& s, int id, const std::vector<Arg>& a, Json& value, st
     default: return kOk;
   }
 }
-
-}  // namespace
-
-namespace {
 
 // Writes `text` as the inside of a JSON string, escaped as the protocol's
 // JSON writer escapes (quote, backslash and control characters; UTF-8 as it
@@ -247,33 +254,176 @@ bool WriteJsonStringBody(OutputSink& out, std::string_view text) {
   return o == start || flush();
 }
 
-class StringSink : public OutputSink {
- public:
-  explicit StringSink(std::string& out) : m_out(out) {}
-  bool Write(std::string_view piece) override {
-    m_out.append(piece);
-    return true;
-  }
+// A response: its JSON, with a read's text (when there is one) written
+// between `head` and `tail` as a JSON string.
+struct Reply {
+  std::string head;
+  bool bigValue = false;
+  TextBuffer big;
+  std::string tail;
 
- private:
-  std::string& m_out;
+  bool WriteTo(OutputSink& out) const {
+    if (!out.Write(head)) return false;
+    if (bigValue) {
+      if (!out.Write("\"") || !WriteJsonStringBody(out, big.view()) || !out.Write("\"")) return false;
+    }
+    return out.Write(tail);
+  }
+  static Reply Plain(std::string json) {
+    Reply r;
+    r.head = std::move(json);
+    return r;
+  }
 };
+
+// The request's "id" (null when it has none). Refused when the request is no
+// JSON object, or its id neither a string, a number nor null.
+Expected<Json> RequestId(const Json& request) {
+  if (!request.is_object()) return Error{ErrorCode::kInvalid, "Invalid request: not a JSON object"};
+  if (!request.contains("id")) return Json(nullptr);
+  const Json& id = request["id"];
+  if (!(id.is_string() || id.is_number() || id.is_null()))
+    return Error{ErrorCode::kInvalid, "Invalid request: \"id\" must be a string, a number or null"};
+  return id;
+}
+
+// Refused unless the request says "jsonrpc": "2.0" and names its method.
+Done CheckEnvelope(const Json& request) {
+  if (!request.contains("jsonrpc") || request["jsonrpc"] != "2.0")
+    return Error{ErrorCode::kInvalid, "Invalid request: \"jsonrpc\" must be \"2.0\""};
+  if (!request.contains("method") || !request["method"].is_string())
+    return Error{ErrorCode::kInvalid, "Invalid request: \"method\" must be a string"};
+  return {};
+}
+
+// The user's replies to the file dialogs, from params' "answers".
+Expected<std::vector<std::optional<std::string>>> ReadAnswers(const Json& list) {
+  if (!list.is_array()) return Error{ErrorCode::kInvalid, "Invalid params: \"answers\" must be an array"};
+  std::vector<std::optional<std::string>> answers;
+  for (const Json& answer : list) {
+    if (answer.is_null()) answers.emplace_back(std::nullopt);
+    else if (answer.is_string()) answers.emplace_back(answer.get<std::string>());
+    else return Error{ErrorCode::kInvalid, "Invalid params: each answer must be a string or null"};
+  }
+  return answers;
+}
+
+// What a request hands its method: the arguments, and the answers to the
+// file dialogs it opens when it brings its own.
+struct CallParams {
+  std::vector<Arg> args;
+  std::vector<std::optional<std::string>> answers;
+  bool carriesAnswers = false;
+};
+
+// Parameters: an array, or {"args": [...], "answers": [...]}.
+Expected<CallParams> ReadParams(const MethodInfo& method, const Json& request) {
+  CallParams call;
+  Json args = Json::array();
+  if (request.contains("params")) {
+    const Json& params = request["params"];
+    if (params.is_array()) {
+      args = params;
+    } else if (params.is_object()) {
+      for (const auto& [key, val] : params.items()) {
+        if (key != "args" && key != "answers")
+          return Error{ErrorCode::kInvalid, "Invalid params: unknown member \"" + key + "\""};
+      }
+      if (params.contains("args")) args = params["args"];
+      if (params.contains("answers")) {
+        call.carriesAnswers = true;
+        auto answers = ReadAnswers(params["answers"]);
+        if (!answers) return answers.TakeError();
+        call.answers = std::move(*answers);
+      }
+    } else {
+      return Error{ErrorCode::kInvalid, "Invalid params: params must be an array or an object"};
+    }
+  }
+  Expected<std::vector<Arg>> converted = ConvertArgs(method, args);
+  if (!converted) return Error{ErrorCode::kInvalid, "Invalid params: " + converted.error().message};
+  call.args = std::move(*converted);
+  return call;
+}
+
+// The answer to a request that is not run: none to a notification.
+std::optional<Reply> Answer(bool hasId, std::string response) {
+  if (!hasId) return std::nullopt;
+  return Reply::Plain(std::move(response));
+}
+
+// Runs the method with the request's arguments and dialog answers, and makes
+// its response from what it returned and the message boxes it showed (none
+// for a notification: `id` is nullptr).
+std::optional<Reply> RunCall(CxmlWrapper& service, RecordingUserInterface& ui, const MethodInfo& method,
+                             CallParams params, const Json* id) {
+  ui.TakeMessages();
+  ui.SetAnswers(std::move(params.answers));
+  Json value;
+  Status status = kOk;
+  std::optional<ReadOutcome> outcome;
+  TextBuffer text;  // a read's text, written straight into the response
+  try {
+    status = Invoke(service, method.id, params.args, value, outcome, text);
+  } catch (const std::exception& e) {
+    // (A read that runs out of memory answers with its own outcome.)
+    ui.SetAnswers({});
+    if (!id) return std::nullopt;
+    return Reply::Plain(ErrorResponse(*id, kInternalError, "Internal error: " + ErrorOfException(e).message));
+  }
+  ui.SetAnswers({});
+
+  Json messages = Json::array();
+  for (const MessageBoxRecord& m : ui.TakeMessages())
+    messages.push_back({{"caption", m.caption}, {"text", m.text}, {"icon", std::string(MessageIconName(m.icon))}});
+
+  if (!id) return std::nullopt;
+  // {"jsonrpc":"2.0","id":ID,"result":{"value":V,"status":S,"messages":[...],"outcome":O}}
+  Reply r;
+  r.head = R"({"jsonrpc":"2.0","id":)" + Dump(*id) + R"(,"result":{"value":)";
+  if (outcome && value.is_null()) {
+    r.bigValue = true;
+    r.big = std::move(text);
+  } else {
+    r.head += Dump(value);
+  }
+  r.tail = R"(,"status":)" + std::to_string(static_cast<int>(status)) + R"(,"messages":)" + Dump(messages);
+  // The read methods say what their text is: "document", "error", "empty"
+  // or "unknown-format", so that no host need look at the text to tell.
+  if (outcome) r.tail += R"(,"outcome":")" + std::string(OutcomeName(*outcome)) + "\"";
+  r.tail += "}}";
+  return r;
+}
+
+// A request line: its envelope checked, its method found, its parameters
+// converted, then run.
+std::optional<Reply> HandleRequest(CxmlWrapper& service, RecordingUserInterface& ui, std::string_view line,
+                                   const HostProtocol::CallOptions& options) {
+  const Json request = Json::parse(line.begin(), line.end(), nullptr, /*allow_exceptions=*/false);
+  if (request.is_discarded()) return Reply::Plain(ErrorResponse(nullptr, kParseError, "Parse error: the request is not valid JSON"));
+  const Expected<Json> id = RequestId(request);
+  if (!id) return Reply::Plain(ErrorResponse(nullptr, kInvalidRequest, id.error().message));
+  if (const Done envelope = CheckEnvelope(request); !envelope)
+    return Reply::Plain(ErrorResponse(*id, kInvalidRequest, envelope.error().message));
+
+  // From here on a notification (a request without "id") gets no answer.
+  const bool hasId = request.contains("id");
+  const std::string& name = request["method"].get_ref<const std::string&>();
+  const MethodInfo* method = FindMethod(name);
+  if (!method) return Answer(hasId, ErrorResponse(*id, kMethodNotFound, "Method not found: " + name));
+  Expected<CallParams> params = ReadParams(*method, request);
+  if (!params) return Answer(hasId, ErrorResponse(*id, kInvalidParams, params.error().message));
+
+  if (options.beforeCall) options.beforeCall(params->carriesAnswers);
+  return RunCall(service, ui, *method, std::move(*params), hasId ? &*id : nullptr);
+}
 
 }  // namespace
 
-bool HostProtocol::Reply::WriteTo(OutputSink& out) const {
-  if (!out.Write(head)) return false;
-  if (bigValue) {
-    if (!out.Write("\"") || !WriteJsonStringBody(out, big.view()) || !out.Write("\"")) return false;
-  }
-  return out.Write(tail);
-}
-
 std::optional<std::string> HostProtocol::HandleLine(std::string_view line) {
-  std::string response;
-  StringSink sink(response);
+  StringSink sink;
   if (!HandleLine(line, sink)) return std::nullopt;
-  return response;
+  return sink.TakeText();
 }
 
 bool HostProtocol::HandleLine(std::string_view line, OutputSink& out, const CallOptions& options) {
@@ -295,7 +445,7 @@ bool HostProtocol::HandleLine(std::string_view line, OutputSink& out, const Call
   // request runs.
   std::optional<Reply> reply;
   try {
-    reply = HandleRequest(line, options);
+    reply = HandleRequest(m_service, m_ui, line, options);
   } catch (const std::exception& e) {
     m_ui.SetAnswers({});
     reply = Reply::Plain(ErrorResponse(nullptr, kInternalError, std::string("Internal error: ") + e.what()));
@@ -306,102 +456,6 @@ bool HostProtocol::HandleLine(std::string_view line, OutputSink& out, const Call
   if (!reply) return false;
   reply->WriteTo(out);
   return true;
-}
-
-std::optional<HostProtocol::Reply> HostProtocol::HandleRequest(std::string_view line, const CallOptions& options) {
-  Json request = Json::parse(line.begin(), line.end(), nullptr, /*allow_exceptions=*/false);
-  if (request.is_discarded()) return Reply::Plain(ErrorResponse(nullptr, kParseError, "Parse error: the request is not valid JSON"));
-  if (!request.is_object()) return Reply::Plain(ErrorResponse(nullptr, kInvalidRequest, "Invalid request: not a JSON object"));
-
-  const bool hasId = request.contains("id");
-  Json id = hasId ? request["id"] : Json(nullptr);
-  if (hasId && !(id.is_string() || id.is_number() || id.is_null()))
-    return Reply::Plain(ErrorResponse(nullptr, kInvalidRequest, "Invalid request: \"id\" must be a string, a number or null"));
-  const auto reply = [&](std::string response) -> std::optional<Reply> {
-    if (!hasId) return std::nullopt;
-    return Reply::Plain(std::move(response));
-  };
-  if (!request.contains("jsonrpc") || request["jsonrpc"] != "2.0")
-    return Reply::Plain(ErrorResponse(id, kInvalidRequest, "Invalid request: \"jsonrpc\" must be \"2.0\""));
-  if (!request.contains("method") || !request["method"].is_string())
-    return Reply::Plain(ErrorResponse(id, kInvalidRequest, "Invalid request: \"method\" must be a string"));
-
-  const std::string& name = request["method"].get_ref<const std::string&>();
-  const MethodInfo* method = FindMethod(name);
-  if (!method) return reply(ErrorResponse(id, kMethodNotFound, "Method not found: " + name));
-
-  // Parameters: an array, or {"args": [...], "answers": [...]}.
-  Json args = Json::array();
-  std::vector<std::optional<std::string>> answers;
-  bool params_have_answers = false;
-  if (request.contains("params")) {
-    const Json& params = request["params"];
-    if (params.is_array()) {
-      args = params;
-    } else if (params.is_object()) {
-      for (const auto& [key, val] : params.items()) {
-        if (key != "args" && key != "answers")
-          return reply(ErrorResponse(id, kInvalidParams, "Invalid params: unknown member \"" + key + "\""));
-      }
-      if (params.contains("args")) args = params["args"];
-      if (params.contains("answers")) {
-        params_have_answers = true;
-        const Json& a = params["answers"];
-        if (!a.is_array()) return reply(ErrorResponse(id, kInvalidParams, "Invalid params: \"answers\" must be an array"));
-        for (const Json& answer : a) {
-          if (answer.is_null()) answers.emplace_back(std::nullopt);
-          else if (answer.is_string()) answers.emplace_back(answer.get<std::string>());
-          else return reply(ErrorResponse(id, kInvalidParams, "Invalid params: each answer must be a string or null"));
-        }
-      }
-    } else {
-      return reply(ErrorResponse(id, kInvalidParams, "Invalid params: params must be an array or an object"));
-    }
-  }
-  std::vector<Arg> converted;
-  if (std::string problem = ConvertArgs(*method, args, converted); !problem.empty())
-    return reply(ErrorResponse(id, kInvalidParams, "Invalid params: " + problem));
-
-  if (options.beforeCall) options.beforeCall(params_have_answers);
-  m_ui.TakeMessages();
-  m_ui.SetAnswers(std::move(answers));
-  Json value;
-  Status status = kOk;
-  std::optional<ReadOutcome> outcome;
-  TextBuffer text;  // a read's text, written straight into the response
-  try {
-    status = Invoke(m_service, method->id, converted, value, outcome, text);
-  } catch (const std::bad_alloc&) {
-    // (A read that runs out of memory answers with its own outcome.)
-    m_ui.SetAnswers({});
-    return reply(ErrorResponse(id, kInternalError, "Internal error: out of memory"));
-  } catch (const std::exception& e) {
-    m_ui.SetAnswers({});
-    return reply(ErrorResponse(id, kInternalError, std::string("Internal error: ") + e.what()));
-  }
-  m_ui.SetAnswers({});
-
-  Json messages = Json::array();
-  for (const MessageBoxRecord& m : m_ui.TakeMessages())
-    messages.push_back({{"caption", m.caption}, {"text", m.text}, {"icon", std::string(MessageIconName(m.icon))}});
-
-  if (!hasId) return std::nullopt;
-  // {"jsonrpc":"2.0","id":ID,"result":{"value":V,"status":S,"messages":[...],"outcome":O}}
-  Reply r;
-  r.head = R"({"jsonrpc":"2.0","id":)" + id.dump(-1, ' ', false, Json::error_handler_t::replace) + R"(,"result":{"value":)";
-  if (outcome && value.is_null()) {
-    r.bigValue = true;
-    r.big = std::move(text);
-  } else {
-    r.head += value.dump(-1, ' ', false, Json::error_handler_t::replace);
-  }
-  r.tail = R"(,"status":)" + std::to_string(static_cast<int>(status)) + R"(,"messages":)" +
-           messages.dump(-1, ' ', false, Json::error_handler_t::replace);
-  // The read methods say what their text is: "document", "error", "empty"
-  // or "unknown-format", so that no host need look at the text to tell.
-  if (outcome) r.tail += R"(,"outcome":")" + std::string(OutcomeName(*outcome)) + "\"";
-  r.tail += "}}";
-  return r;
 }
 
 }  // namespace zephrin

@@ -50,21 +50,6 @@ class ZEPHRIN_API HostProtocol {
   bool HandleLine(std::string_view line, OutputSink& out, const CallOptions& options = {});
 
  private:
-  // A response: its JSON, with a read's text (when there is one) written
-  // between `head` and `tail` as a JSON string.
-  struct Reply {
-    std::string head;
-    bool bigValue = false;
-    TextBuffer big;
-    std::string tail;
-    bool WriteTo(OutputSink& out) const;
-    static Reply Plain(std::string json) {
-      Reply r;
-      r.head = std::move(json);
-      return r;
-    }
-  };
-  std::optional<Reply> HandleRequest(std::string_view line, const CallOptions& options);
   std::timed_mutex m_lock;
   CxmlWrapper& m_service;
   RecordingUserInterface& m_ui;

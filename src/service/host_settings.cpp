@@ -25,16 +25,11 @@ void HostSettings::SetCountryOfOperation(std::string id, std::string abbrev, std
 void HostSettings::SetInsuranceItems(std::string_view text) {
   m_insuranceNames.clear();
   m_insuranceElements.clear();
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    const std::size_t semi = text.find(';', start);
-    if (semi == std::string_view::npos) {
-      if (start < text.size()) m_insuranceNames.emplace_back(text.substr(start));
-      break;
-    }
-    m_insuranceNames.emplace_back(text.substr(start, semi - start));
-    start = semi + 1;
-  }
+  // Every ";" ends an item: the piece after the last one counts only when
+  // it is not empty.
+  std::vector<std::string_view> pieces = SplitText(text, ';');
+  if (pieces.back().empty()) pieces.pop_back();
+  m_insuranceNames.assign(pieces.begin(), pieces.end());
   // The lists hold at most 19 items of at most 59 characters; more is cut.
   if (m_insuranceNames.size() > 19) m_insuranceNames.resize(19);
   for (auto& name : m_insuranceNames) {

@@ -59,10 +59,10 @@ void ReadService::LoadTIJurisdictions(std::string_view list) {
 
 namespace {
 
-// Plans the read, loads the data file and reads it.
-ReadResult RunPlainRead(const PlainRead& r, SourceFormat format, const std::string& ansiPath, const ReadRequest& request,
-                        const HostSettings& settings, const std::string& storePath, const JurisdictionTables* tables,
-                        const Tracer& trace, const ReadHooks& hooks) {
+// The plan of a plain read whose codes and items are resolved.
+ReadPlan PlanOf(const PlainRead& r, SourceFormat format, const std::string& ansiPath, const ReadRequest& request,
+                const HostSettings& settings, const std::string& storePath, const JurisdictionTables* tables,
+                const Tracer& trace) {
   PlanContext context;
   context.format = format;
   context.dataFile = ansiPath;
@@ -73,10 +73,7 @@ ReadResult RunPlainRead(const PlainRead& r, SourceFormat format, const std::stri
   context.trace = &trace;
   ReadPlan plan = PlanPlainRead(r, context);
   plan.recordLimit = request.recordLimit;
-  DataText text;
-  if (const FileReadStatus status = text.Load(plan.dataFileOs); status != FileReadStatus::kOk)
-    return LoadFailure(plan.dataFile, status);
-  return ReadPlainFile(plan, text, hooks);
+  return plan;
 }
 
 }  // namespace
@@ -84,14 +81,35 @@ ReadResult RunPlainRead(const PlainRead& r, SourceFormat format, const std::stri
 ReadResult ReadService::Read(const ReadRequest& request, const HostSettings& settings, const std::string& storePath,
                              const ReadHooks& hooks) {
   try {
-    return request.international ? ReadInternational(request, settings, storePath, hooks)
-                                 : ReadPlain(request, settings, storePath, hooks);
+    Start start = request.international ? StartInternational(request, settings, storePath)
+                                        : StartPlain(request, settings, storePath);
+    if (ReadResult* ended = std::get_if<ReadResult>(&start)) return std::move(*ended);
+    if (const Handoff* handoff = std::get_if<Handoff>(&start))
+      return ReadJurisdiction(handoff->request, handoff->moreInfo, handoff->handsMoreInfo, settings, hooks);
+    return RunPlan(std::get<ReadPlan>(start), hooks);
   } catch (const std::bad_alloc&) {
     // A read that cannot get the memory it needs: the host gets the error
     // document of a file too large to read, as the read's own outcome.
     m_trace.Line("ReadImportFile: out of memory.");
     return LoadFailure(Utf8ToAnsi(request.importFile), FileReadStatus::kTooLarge);
   }
+}
+
+Expected<ReadPlan> ReadService::Plan(const ReadRequest& request, const HostSettings& settings,
+                                     const std::string& storePath) {
+  Start start = request.international ? StartInternational(request, settings, storePath)
+                                      : StartPlain(request, settings, storePath);
+  if (ReadPlan* plan = std::get_if<ReadPlan>(&start)) return std::move(*plan);
+  if (const ReadResult* ended = std::get_if<ReadResult>(&start))
+    return Error{ErrorCode::kInvalid, std::string(ended->text.view())};
+  return Error{ErrorCode::kInvalid, "A jurisdiction read has no plan of a plain read."};
+}
+
+ReadResult ReadService::RunPlan(const ReadPlan& plan, const ReadHooks& hooks) {
+  DataText text;
+  if (const FileReadStatus status = text.Load(plan.dataFileOs); status != FileReadStatus::kOk)
+    return LoadFailure(plan.dataFile, status);
+  return ReadPlainFile(plan, text, hooks);
 }
 
 namespace {
@@ -169,8 +187,8 @@ const HostReadTraits* ReadService::ResolveHostCode(const ReadRequest& request, c
   return &hostTraits;
 }
 
-ReadResult ReadService::ReadPlain(const ReadRequest& request, const HostSettings& settings,
-                                  const std::string& storePath, const ReadHooks& hooks) {
+ReadService::Start ReadService::StartPlain(const ReadRequest& request, const HostSettings& settings,
+                                          const std::string& storePath) {
   m_trace.Line("ReadImportFile: top");
   PlainRead r;
   r.templateName = Utf8ToAnsi(request.templateName);
@@ -186,8 +204,8 @@ ReadResult ReadService::ReadPlain(const ReadRequest& request, const HostSettings
   const HostReadTraits* hostTraits = ResolveHostCode(request, settings, r);
   if (!hostTraits) return UnknownImport();
   if (hostTraits->jurisdiction)
-    return ReadJurisdiction(MakeJurisdictionRequest(request, r, builtIn, settings), Utf8ToAnsi(request.moreInfo),
-                            builtIn && builtIn->handsMoreInfo, settings, hooks);
+    return Handoff{MakeJurisdictionRequest(request, r, builtIn, settings), Utf8ToAnsi(request.moreInfo),
+                   builtIn && builtIn->handsMoreInfo};
 
   // A plain read.
   const std::string ansiPath = Utf8ToAnsi(request.importFile);
@@ -203,11 +221,11 @@ ReadResult ReadService::ReadPlain(const ReadRequest& request, const HostSettings
   }
   r.id = Utf8ToAnsi(request.id);
   if (*format == SourceFormat::kCsv) m_trace.Line("ReadImportFile: calling ReadCSV");
-  return RunPlainRead(r, *format, ansiPath, request, settings, storePath, &m_tables, m_trace, hooks);
+  return PlanOf(r, *format, ansiPath, request, settings, storePath, &m_tables, m_trace);
 }
 
-ReadResult ReadService::ReadInternational(const ReadRequest& request, const HostSettings& settings,
-                                          const std::string& storePath, const ReadHooks& hooks) {
+ReadService::Start ReadService::StartInternational(const ReadRequest& request, const HostSettings& settings,
+                                                  const std::string& storePath) {
   const std::string ansiPath = Utf8ToAnsi(request.importFile);
   const std::optional<SourceFormat> format = request.format ? request.format : FormatOfName(ansiPath);
   PlainRead r;
@@ -241,7 +259,7 @@ ReadResult ReadService::ReadInternational(const ReadRequest& request, const Host
                  balance ? 0 : 1, balance ? 1 : 0, request.intlType, r.hostCode.c_str(), r.year.c_str());
   if (!format) return UnknownFormat(ansiPath);
   r.id = Utf8ToAnsi(request.id);
-  return RunPlainRead(r, *format, ansiPath, request, settings, storePath, &m_tables, m_trace, hooks);
+  return PlanOf(r, *format, ansiPath, request, settings, storePath, &m_tables, m_trace);
 }
 
 ReadResult ReadService::ReadJurisdiction(const JurisdictionRequest& request, std::string_view moreInfo,

@@ -8,9 +8,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <variant>
 
 #include "catalogue/jurisdiction_tables.h"
 #include "jurisdiction/logic_imp.h"
+#include "platform/expected.h"
 #include "platform/trace.h"
 #include "readers/read_plan.h"
 #include "result/read_result.h"
@@ -53,6 +55,9 @@ class ReadService {
   // known: only built-in templates can be read then).
   ReadResult Read(const ReadRequest& request, const HostSettings& settings, const std::string& storePath,
                   const ReadHooks& hooks);
+  // The plan of a plain read, as Read would make it; an Error (with the
+  // text the read would give) for a request that is no plain read.
+  Expected<ReadPlan> Plan(const ReadRequest& request, const HostSettings& settings, const std::string& storePath);
 
   // The jurisdiction reader's host settings.
   LogicImp& jurisdictionReader() { return m_logic; }
@@ -61,10 +66,19 @@ class ReadService {
   static std::optional<SourceFormat> FormatOfName(std::string_view ansiPath);
 
  private:
-  ReadResult ReadPlain(const ReadRequest& request, const HostSettings& settings, const std::string& storePath,
-                       const ReadHooks& hooks);
-  ReadResult ReadInternational(const ReadRequest& request, const HostSettings& settings,
-                               const std::string& storePath, const ReadHooks& hooks);
+  // What a request starts: the plan of a plain read, a read handed to the
+  // jurisdiction reader, or the outcome of a read that goes no further (a
+  // refusal, a file name of no known format).
+  struct Handoff {
+    JurisdictionRequest request;
+    std::string moreInfo;
+    bool handsMoreInfo = false;
+  };
+  using Start = std::variant<ReadPlan, Handoff, ReadResult>;
+  Start StartPlain(const ReadRequest& request, const HostSettings& settings, const std::string& storePath);
+  Start StartInternational(const ReadRequest& request, const HostSettings& settings, const std::string& storePath);
+  // Loads the data file and reads it by the plan.
+  ReadResult RunPlan(const ReadPlan& plan, const ReadHooks& hooks);
   // The template's code (held, built in, or the store's "Info"; "" when none);
   // the built-in template, when it is one.
   const BuiltInTemplate* ResolveTemplateCode(const ReadRequest& request, const std::string& storePath,

@@ -16,12 +16,17 @@ UserInterface& Chosen(UserInterface* ui, std::unique_ptr<ConsoleUserInterface>& 
   own = std::make_unique<ConsoleUserInterface>();
   return *own;
 }
+
+// A deletion from the store: one that could not write it is traced.
+void TraceStoreFailure(const Tracer& trace, const char* method, const Expected<DeleteOutcome>& deleted) {
+  if (!deleted) trace.Format("%s: the template store could not be written: %s", method, deleted.error().message.c_str());
+}
 }  // namespace
 
 CxmlWrapper::CxmlWrapper(UserInterface* ui)
     : m_ui(&Chosen(ui, m_ownUi)),
       m_trace(TraceSink::FromEnvironment()),
-      m_files(*m_ui, m_trace, m_store, [this] { EstablishTemplateStore(); }) {}
+      m_files(*m_ui, m_trace, m_store, [this] { (void)EstablishTemplateStore(); }) {}
 
 CxmlWrapper::~CxmlWrapper() = default;
 
@@ -69,20 +74,33 @@ ReadResult CxmlWrapper::Read(const ReadRequest& request, const ReadHooks& hooks)
   return m_reads.Read(request, m_settings, m_store.path(), withMessages);
 }
 
+Expected<ReadPlan> CxmlWrapper::PlanRead(const ReadRequest& request) {
+  return m_reads.Plan(request, m_settings, m_store.path());
+}
+
 Status CxmlWrapper::ReturnRead(const ReadRequest& request, std::string& pReturnedXML) {
   ReadResult result = Read(request);
   pReturnedXML = result.text.TakeString();
   return kOk;
 }
 
+namespace {
+// What both read methods ask: the file, the template, the type and the id.
+ReadRequest RequestOf(std::string_view importFile, std::string_view templateName, std::string_view importType,
+                      std::string_view id) {
+  ReadRequest request;
+  request.importFile.assign(importFile);
+  request.templateName.assign(templateName);
+  request.importType.assign(importType);
+  request.id.assign(id);
+  return request;
+}
+}  // namespace
+
 Status CxmlWrapper::ReadImportFile(std::string_view pImportFile, std::string_view pTemplateFile,
                                    std::string_view pImportType, std::string_view pID, std::string_view pMoreInfo,
                                    std::string& pReturnedXML) {
-  ReadRequest request;
-  request.importFile.assign(pImportFile);
-  request.templateName.assign(pTemplateFile);
-  request.importType.assign(pImportType);
-  request.id.assign(pID);
+  ReadRequest request = RequestOf(pImportFile, pTemplateFile, pImportType, pID);
   request.moreInfo.assign(pMoreInfo);
   return ReturnRead(request, pReturnedXML);
 }
@@ -90,11 +108,7 @@ Status CxmlWrapper::ReadImportFile(std::string_view pImportFile, std::string_vie
 Status CxmlWrapper::ReadIntlImportFile(std::string_view pImportFile, std::string_view pTemplateFile,
                                        std::string_view pImportType, std::string_view pID, int16_t IntlParam,
                                        int16_t IntlType, std::string& pReturnedXML) {
-  ReadRequest request;
-  request.importFile.assign(pImportFile);
-  request.templateName.assign(pTemplateFile);
-  request.importType.assign(pImportType);
-  request.id.assign(pID);
+  ReadRequest request = RequestOf(pImportFile, pTemplateFile, pImportType, pID);
   request.international = true;
   request.intlParam = IntlParam;
   request.intlType = IntlType;
@@ -159,25 +173,22 @@ Status CxmlWrapper::InitInsurWPTemplate(std::string_view insurwptemplate) {
 
 // ---- Template store -------------------------------------------------------------
 
-bool CxmlWrapper::EstablishTemplateStore() { return m_store.Locate(*m_ui, m_settings.saveTemplatePath()); }
+Done CxmlWrapper::EstablishTemplateStore() { return m_store.Locate(*m_ui, m_settings.saveTemplatePath()); }
 
 Status CxmlWrapper::GetTemplateInfo(std::string& pTemplateInfo) {
-  EstablishTemplateStore();
+  // Without a writable folder the listing is empty (the user has been told).
+  (void)EstablishTemplateStore();
   pTemplateInfo = m_store.ListingText();
   return kOk;
 }
 
 Status CxmlWrapper::DeleteLayout(std::string_view pTemplateName) {
-  std::string error;
-  if (m_store.DeleteTemplate(Utf8ToAnsi(pTemplateName), &error) == DeleteOutcome::kFailed)
-    TraceF("DeleteLayout: the template store could not be written: %s", error.c_str());
+  TraceStoreFailure(m_trace, "DeleteLayout", m_store.DeleteTemplate(Utf8ToAnsi(pTemplateName)));
   return kOk;
 }
 
 Status CxmlWrapper::DeleteFileName(std::string_view pFileName) {
-  std::string error;
-  if (m_store.ForgetFile(Utf8ToAnsi(pFileName), &error) == DeleteOutcome::kFailed)
-    TraceF("DeleteFileName: the template store could not be written: %s", error.c_str());
+  TraceStoreFailure(m_trace, "DeleteFileName", m_store.ForgetFile(Utf8ToAnsi(pFileName)));
   return kOk;
 }
 

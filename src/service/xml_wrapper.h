@@ -90,12 +90,15 @@ class ZEPHRIN_API CxmlWrapper {
   // A read with its typed outcome; with a sink in `hooks` the document is
   // streamed there (its text then comes back empty).
   ReadResult Read(const ReadRequest& request, const ReadHooks& hooks = {});
+  // The plan a plain read of `request` follows (an Error for a request that
+  // is no plain read).
+  Expected<ReadPlan> PlanRead(const ReadRequest& request);
   const HostSettings& settings() const { return m_settings; }
   // The template store (its place is established by GetTemplateInfo and
   // BrowseForImport; before that every lookup finds nothing).
   const TemplateStore& store() const { return m_store; }
-  // Establishes where import.ini lives.
-  bool EstablishTemplateStore();
+  // Establishes where import.ini lives; fails when there is no writable folder.
+  [[nodiscard]] Done EstablishTemplateStore();
 
   // ---- Trace ---------------------------------------------------------------
   bool TraceOn() const { return m_trace.on(); }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/profile.h"
+#include "platform/text.h"
 #include "templates/store_location.h"
 
 namespace zephrin {
@@ -12,18 +12,18 @@ namespace {
 // The name as listed: as typed, else upper-cased, else as typed.
 std::string AsListed(const std::vector<std::string>& listed, std::string_view typed) {
   if (std::find(listed.begin(), listed.end(), typed) != listed.end()) return std::string(typed);
-  std::string upper = ProfileUpper(typed);
+  std::string upper = UpperAscii(typed);
   if (std::find(listed.begin(), listed.end(), upper) != listed.end()) return upper;
   return std::string(typed);
 }
 }  // namespace
 
-bool TemplateStore::Locate(UserInterface& ui, bool saveTemplatePath) {
-  const auto location = EstablishStoreLocation(ui, saveTemplatePath);
-  if (!location) return false;
+Done TemplateStore::Locate(UserInterface& ui, bool saveTemplatePath) {
+  Expected<StoreLocation> location = EstablishStoreLocation(ui, saveTemplatePath);
+  if (!location) return location.TakeError();
   m_folder = location->writeableFolder;
   m_path = location->templateFile;
-  return true;
+  return {};
 }
 
 std::string TemplateStore::Value(std::string_view section, std::string_view key) const {
@@ -34,12 +34,12 @@ std::string TemplateStore::Value(std::string_view section, std::string_view key)
 
 std::string TemplateStore::ListingText() const { return FormatTemplateInfo(List(), m_folder); }
 
-DeleteOutcome TemplateStore::DeleteTemplate(std::string_view name, std::string* error) const {
-  return DeleteTemplateFromStore(m_path, name, error);
+Expected<DeleteOutcome> TemplateStore::DeleteTemplate(std::string_view name) const {
+  return DeleteTemplateFromStore(m_path, name);
 }
 
-DeleteOutcome TemplateStore::ForgetFile(std::string_view fileName, std::string* error) const {
-  return DeleteFileAssociation(m_path, fileName, error);
+Expected<DeleteOutcome> TemplateStore::ForgetFile(std::string_view fileName) const {
+  return DeleteFileAssociation(m_path, fileName);
 }
 
 std::string TemplateStore::StoredTemplateName(std::string_view typed) const {

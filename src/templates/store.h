@@ -22,9 +22,9 @@ class ZEPHRIN_API TemplateStore {
  public:
   // Establishes where the store lives, in the writable folder (seeding a new
   // folder from the registry's "TemplatePath", recording it there when
-  // `saveTemplatePath` is set). False, with the place left as it was, when
+  // `saveTemplatePath` is set). Fails, with the place left as it was, when
   // there is no writable folder.
-  bool Locate(UserInterface& ui, bool saveTemplatePath);
+  [[nodiscard]] Done Locate(UserInterface& ui, bool saveTemplatePath);
   bool located() const { return !m_path.empty(); }
   // The store's file and its folder (file system text); "" until located.
   const std::string& path() const { return m_path; }
@@ -34,18 +34,14 @@ class ZEPHRIN_API TemplateStore {
   std::string Value(std::string_view section, std::string_view key) const;
   // The template code a saved template records ("Info").
   std::string TemplateCode(std::string_view templateName) const { return Value("Import:" + std::string(templateName), "Info"); }
-  // The positions of `keys` in a saved template (zeros where absent).
-  void Load(ItemList keys, std::string_view templateName, FieldInfoArray& fields) const {
-    LoadTemplate(keys, fields, m_path, templateName);
-  }
 
   // The index and the associations.
   TemplateListing List() const { return ReadTemplateListing(m_path); }
   // The listing text a host receives.
   std::string ListingText() const;
   // Deletes a template or "ALL TEMPLATES"; forgets a data file or "ALL FILES".
-  DeleteOutcome DeleteTemplate(std::string_view name, std::string* error = nullptr) const;
-  DeleteOutcome ForgetFile(std::string_view fileName, std::string* error = nullptr) const;
+  [[nodiscard]] Expected<DeleteOutcome> DeleteTemplate(std::string_view name) const;
+  [[nodiscard]] Expected<DeleteOutcome> ForgetFile(std::string_view fileName) const;
   // The name as the store has it: as typed when listed so, else upper-cased
   // when listed so (the store upper-cases what it writes), else as typed.
   std::string StoredTemplateName(std::string_view typed) const;

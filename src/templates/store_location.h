@@ -1,9 +1,9 @@
 // Where the template store lives: the writable folder and "import.ini" in it.
 #pragma once
 
-#include <optional>
 #include <string>
 
+#include "platform/expected.h"
 #include "platform/user_interface.h"
 
 namespace zephrin {
@@ -14,12 +14,12 @@ struct StoreLocation {
   bool usingTempFolder = false;
 };
 
-// Finds the writable folder (nullopt when there is none) and names the store
-// in it. A folder that did not exist is seeded with the "import.ini" of the
-// folder named by "TemplatePath" under the classes-root import key, unless a
-// store is there already; a failure to create the folder is shown (caption
-// "Error", information icon) and the steps go on. With `saveTemplatePath`
-// the folder is recorded as "TemplatePath" under the current user's import key.
-std::optional<StoreLocation> EstablishStoreLocation(UserInterface& ui, bool saveTemplatePath);
+// Finds the writable folder (an error when there is none, see
+// FindWriteableFolder) and names the store in it. A folder that did not exist
+// is seeded with the "import.ini" of the folder named by "TemplatePath" under
+// the classes-root import key, unless a store is there already. With
+// `saveTemplatePath` the folder is recorded as "TemplatePath" under the
+// current user's import key. A failure to seed or record is not reported.
+[[nodiscard]] Expected<StoreLocation> EstablishStoreLocation(UserInterface& ui, bool saveTemplatePath);
 
 }  // namespace zephrin

@@ -8,6 +8,7 @@
 
 #include "catalogue/catalogue.h"
 #include "platform/profile.h"
+#include "platform/text.h"
 #include "result/xml_writer.h"
 #include "templates/template_store.h"
 
@@ -49,14 +50,12 @@ void RewriteList(ProfileDocument& doc, std::string_view section, const std::vect
                  std::size_t oldCount) {
   std::vector<std::pair<std::string, std::string>> entries;
   entries.reserve(kept.size());
-  for (std::size_t i = 0; i < kept.size(); ++i) entries.emplace_back(std::to_string(i + 1), ProfileUpper(kept[i]));
+  for (std::size_t i = 0; i < kept.size(); ++i) entries.emplace_back(std::to_string(i + 1), UpperAscii(kept[i]));
   doc.SetKeys(section, entries);
   std::vector<std::string> gone;
   for (std::size_t n = kept.size() + 1; n <= oldCount; ++n) gone.push_back(std::to_string(n));
   doc.DeleteKeys(section, gone);
 }
-
-std::string_view FilePart(std::string_view entry) { return entry.substr(0, entry.find('^')); }
 
 bool StoreExists(const std::string& iniPath) {
   struct stat st {};
@@ -67,10 +66,11 @@ bool StoreExists(const std::string& iniPath) {
 
 TemplateListing ReadTemplateListing(const std::string& iniPath) {
   TemplateListing listing;
-  ProfileDocument doc;
-  if (iniPath.empty() || !ProfileDocument::Load(iniPath, doc)) return listing;
+  if (iniPath.empty()) return listing;
+  const Expected<ProfileDocument> doc = ProfileDocument::Load(iniPath);
+  if (!doc) return listing;
   // One read and one index of the file serve the whole listing.
-  const ProfileView view(doc);
+  const ProfileView view(*doc);
   unsigned n = 0;
   for (const ListEntry& entry : ReadList(view, kLayoutSection)) {
     TemplateListing::Template t;
@@ -190,29 +190,25 @@ bool RemoveFileAssociation(ProfileDocument& doc, std::string_view fileName) {
 // decided first from the store as it is, so that a deletion of nothing takes
 // no lock and leaves no lock file behind; under the lock the store is read
 // again and the deletion decides anew.
-DeleteOutcome DeleteUnderLock(const std::string& iniPath, const std::function<bool(ProfileDocument&)>& remove,
-                              std::string* error) {
+Expected<DeleteOutcome> DeleteUnderLock(const std::string& iniPath,
+                                        const std::function<bool(ProfileDocument&)>& remove) {
   if (!StoreExists(iniPath)) return DeleteOutcome::kNotThere;
-  ProfileDocument current;
-  if (ProfileDocument::Load(iniPath, current) && !remove(current)) return DeleteOutcome::kNotThere;
+  if (Expected<ProfileDocument> current = ProfileDocument::Load(iniPath); current && !remove(*current))
+    return DeleteOutcome::kNotThere;
   bool changed = false;
-  const bool ok = UpdateProfileFile(iniPath, [&](ProfileDocument& doc, std::string*) {
-    changed = remove(doc);
-    return true;
-  }, error);
-  if (!ok) return DeleteOutcome::kFailed;
+  const Done written = UpdateProfileFile(iniPath, [&](ProfileDocument& doc) { changed = remove(doc); });
+  if (!written) return written.error();
   return changed ? DeleteOutcome::kDeleted : DeleteOutcome::kNotThere;
 }
 
 }  // namespace
 
-DeleteOutcome DeleteTemplateFromStore(const std::string& iniPath, std::string_view name, std::string* error) {
-  return DeleteUnderLock(iniPath, [name](ProfileDocument& doc) { return RemoveTemplate(doc, name); }, error);
+Expected<DeleteOutcome> DeleteTemplateFromStore(const std::string& iniPath, std::string_view name) {
+  return DeleteUnderLock(iniPath, [name](ProfileDocument& doc) { return RemoveTemplate(doc, name); });
 }
 
-DeleteOutcome DeleteFileAssociation(const std::string& iniPath, std::string_view fileName, std::string* error) {
-  return DeleteUnderLock(iniPath, [fileName](ProfileDocument& doc) { return RemoveFileAssociation(doc, fileName); },
-                         error);
+Expected<DeleteOutcome> DeleteFileAssociation(const std::string& iniPath, std::string_view fileName) {
+  return DeleteUnderLock(iniPath, [fileName](ProfileDocument& doc) { return RemoveFileAssociation(doc, fileName); });
 }
 
 }  // namespace zephrin

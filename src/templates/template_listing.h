@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/expected.h"
 #include "platform/export.h"
 
 namespace zephrin {
@@ -35,17 +36,17 @@ ZEPHRIN_API TemplateListing ReadTemplateListing(const std::string& iniPath);
 // MAX_INTLCOMBO_ITEMS, every value XML-escaped. `folder` is UTF-8.
 std::string FormatTemplateInfo(const TemplateListing& listing, std::string_view folder);
 
-enum class DeleteOutcome { kDeleted, kNotThere, kFailed };
+// What a deletion that could write the store found: something of the name
+// (now deleted), or nothing. A store that could not be written is an error.
+enum class DeleteOutcome { kDeleted, kNotThere };
 
 // Deletes a template (its section and its index entry; the index is renumbered
 // from 1), or every template of the index with "ALL TEMPLATES". Names compare
 // exactly. When nothing of that name is there the store is not written.
-DeleteOutcome DeleteTemplateFromStore(const std::string& iniPath, std::string_view name,
-                                      std::string* error = nullptr);
+[[nodiscard]] Expected<DeleteOutcome> DeleteTemplateFromStore(const std::string& iniPath, std::string_view name);
 
 // Deletes the associations of a data file (renumbered from 1), or all of them
 // with "ALL FILES". Names compare exactly with the file part of each entry.
-DeleteOutcome DeleteFileAssociation(const std::string& iniPath, std::string_view fileName,
-                                    std::string* error = nullptr);
+[[nodiscard]] Expected<DeleteOutcome> DeleteFileAssociation(const std::string& iniPath, std::string_view fileName);
 
 }  // namespace zephrin

@@ -14,29 +14,20 @@ std::string TemplateSection(std::string_view templateName) {
 }
 
 bool IsReservedTemplateName(std::string_view name) {
-  const std::string upper = ProfileUpper(Trim(name));
+  const std::string upper = UpperAscii(Trim(name));
   return upper == "LAYOUT" || upper == "FILENAME" || upper == "CURDIR";
 }
 
 namespace {
 
-void SetError(std::string* error, std::string text) {
-  if (error) *error = std::move(text);
-}
-
 // Decimal conversion in the manner of atoi: leading blanks, an optional sign,
 // digits up to the first other character; no digits give 0. The result is
 // kept to 16 bits, which modular arithmetic gives without overflow.
 uint16_t ToUint16(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && IsBlank(text[i])) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  const LeadingNumber number = ScanLeadingNumber(text);
   uint32_t value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = (value * 10 + static_cast<uint32_t>(text[i] - '0')) & 0xFFFFu;
-  }
-  if (negative) value = (0x10000u - value) & 0xFFFFu;
+  for (const char digit : number.digits) value = (value * 10 + static_cast<uint32_t>(digit - '0')) & 0xFFFFu;
+  if (number.negative) value = (0x10000u - value) & 0xFFFFu;
   return static_cast<uint16_t>(value);
 }
 
@@ -47,55 +38,56 @@ std::size_t FindBlank(std::string_view text) {
   return std::string_view::npos;
 }
 
+// A value as a profile read gives it (cut to kProfileValueMax characters).
+std::string_view AsRead(std::string_view value) { return value.substr(0, kProfileValueMax); }
+
 // Adds the template name to the "Import:Layout" index unless it is there: the
 // scan stops at the first absent number, where a new name goes.
 void AddToIndex(ProfileDocument& doc, std::string_view templateName) {
-  const std::string upper = ProfileUpper(templateName);
-  std::string key;
-  {
-    const ProfileView view(doc);
-    for (unsigned n = 1;; ++n) {
-      key = std::to_string(n);
-      const std::string value = view.Get(kLayoutSection, key);
-      if (value.empty()) break;
-      if (value == upper) return;
-    }
-  }
-  doc.Set(kLayoutSection, key, upper);
+  const std::string upper = UpperAscii(templateName);
+  const ListSlot slot = FindListSlot(doc, kLayoutSection, [&](std::string_view value) { return AsRead(value) == upper; });
+  if (!slot.found) doc.Set(kLayoutSection, slot.key, upper);
 }
 
 // Points the data file's "Import:FileName" entry at the template, adding the
 // entry under the first absent number when the file has none.
 void AddFileAssociation(ProfileDocument& doc, std::string_view fileName, std::string_view templateName) {
-  const std::string upperFile = ProfileUpper(fileName);
+  const std::string upperFile = UpperAscii(fileName);
   std::string joined(fileName);
   joined += '^';
   joined += templateName;
-  joined = ProfileUpper(joined);
-  std::string key;
-  {
-    const ProfileView view(doc);
-    for (unsigned n = 1;; ++n) {
-      key = std::to_string(n);
-      const std::string value = view.Get(kFileNameSection, key);
-      if (value.empty() || std::string_view(value).substr(0, value.find('^')) == upperFile) break;
-    }
-  }
-  doc.Set(kFileNameSection, key, joined);
+  joined = UpperAscii(joined);
+  const ListSlot slot =
+      FindListSlot(doc, kFileNameSection, [&](std::string_view value) { return FilePart(AsRead(value)) == upperFile; });
+  doc.Set(kFileNameSection, slot.key, joined);
 }
 
 }  // namespace
+
+ListSlot FindListSlot(const ProfileDocument& doc, std::string_view section,
+                      const std::function<bool(std::string_view)>& matches) {
+  const ProfileView view(doc);
+  ListSlot slot;
+  for (unsigned n = 1;; ++n) {
+    slot.key = std::to_string(n);
+    const std::optional<std::string_view> value = view.Find(section, slot.key);
+    if (!value || value->empty()) return slot;
+    if (matches(*value)) {
+      slot.found = true;
+      return slot;
+    }
+  }
+}
 
 bool ReadStoreValue(const std::string& iniPath, std::string_view section, std::string_view key,
                     std::string& out) {
   return ReadProfileString(iniPath, section, key, out);
 }
 
-bool WriteStoreValue(const std::string& iniPath, std::string_view section,
-                     std::optional<std::string_view> key, std::optional<std::string_view> value,
-                     bool upperCase, std::string* error) {
-  if (iniPath.empty()) return true;
-  return WriteProfileString(iniPath, section, key, value, upperCase, error);
+Done WriteStoreValue(const std::string& iniPath, std::string_view section, std::optional<std::string_view> key,
+                     std::optional<std::string_view> value, bool upperCase) {
+  if (iniPath.empty()) return {};
+  return WriteProfileString(iniPath, section, key, value, upperCase);
 }
 
 FieldInfo ParsePositionValue(std::string_view text) {
@@ -114,9 +106,9 @@ void LoadTemplate(ItemList keys, FieldInfoArray& fields, const std::string& iniP
                   std::string_view templateName) {
   // One read of the file serves every key; a missing or unreadable file
   // reads as an empty store.
-  ProfileDocument doc;
-  if (!iniPath.empty() && !ProfileDocument::Load(iniPath, doc)) doc = ProfileDocument();
-  const ProfileView view(doc);
+  Expected<ProfileDocument> doc = iniPath.empty() ? ProfileDocument() : ProfileDocument::Load(iniPath);
+  if (!doc) doc = ProfileDocument();
+  const ProfileView view(*doc);
   const std::string section = TemplateSection(templateName);
   for (std::size_t i = 0; keys && keys[i] && keys[i][0] != '\0' && i < fields.size(); ++i) {
     fields[i] = FieldInfo{};
@@ -126,66 +118,64 @@ void LoadTemplate(ItemList keys, FieldInfoArray& fields, const std::string& iniP
   }
 }
 
-bool SaveTemplate(const std::string& iniPath, const SaveTemplateRequest& request, std::string* error) {
-  if (iniPath.empty()) {
-    SetError(error, "The template could not be saved: the template store's location is not known yet.");
-    return false;
-  }
-  if (IsReservedTemplateName(request.templateName)) {
-    SetError(error, "The template name \"" + request.templateName + "\" is reserved.");
-    return false;
-  }
-  if (!request.fields) {
-    SetError(error, "The template could not be saved: no item positions were given.");
-    return false;
-  }
-  const std::string section = TemplateSection(request.templateName);
-  // Refuse texts that would break the file's lines before anything is written.
+namespace {
+
+// What a save refuses before anything is written: no store yet, a reserved
+// name, no positions, texts that would break the file's lines.
+Done CheckSave(const std::string& iniPath, const SaveTemplateRequest& request, const std::string& section) {
+  if (iniPath.empty())
+    return Error{ErrorCode::kNotFound,
+                 "The template could not be saved: the template store's location is not known yet."};
+  if (IsReservedTemplateName(request.templateName))
+    return Error{ErrorCode::kInvalid, "The template name \"" + request.templateName + "\" is reserved."};
+  if (!request.fields)
+    return Error{ErrorCode::kInvalid, "The template could not be saved: no item positions were given."};
   for (std::string_view value : {std::string_view(request.info), std::string_view(request.intlDisplayName),
                                  std::string_view(request.dataFileName)}) {
-    std::string bad = CheckProfileTexts(section, std::nullopt, value);
-    if (!bad.empty()) {
-      SetError(error, "The template could not be saved: " + bad);
-      return false;
-    }
+    if (Done fit = CheckProfileTexts(section, std::nullopt, value); !fit)
+      return Error{ErrorCode::kInvalid, "The template could not be saved: " + fit.error().message};
   }
-
-  return UpdateProfileFile(iniPath, [&](ProfileDocument& doc, std::string*) {
-    doc.DeleteSection(section);
-    // Every value of the section in one edit of the document.
-    std::vector<std::pair<std::string, std::string>> entries;
-    entries.emplace_back("Info", ProfileUpper(request.info));
-    if (request.international) {
-      entries.emplace_back("IntlType", ProfileUpper(request.intlDisplayName));
-    } else {
-      entries.emplace_back("FsiType", "FEDERAL");
-    }
-    const FieldInfoArray& fields = *request.fields;
-    char buf[32];
-    for (std::size_t i = 0; request.keys && request.keys[i] && request.keys[i][0] != '\0' && i < fields.size();
-         ++i) {
-      std::snprintf(buf, sizeof buf, "%d %d %d", fields[i].nCol, fields[i].nLen, fields[i].nLineCode);
-      entries.emplace_back(request.keys[i], buf);
-    }
-    doc.SetKeys(section, entries);
-    AddToIndex(doc, request.templateName);
-    AddFileAssociation(doc, request.dataFileName, request.templateName);
-    return true;
-  }, error);
+  return {};
 }
 
-bool RecordFileAssociation(const std::string& iniPath, std::string_view fileName,
-                           std::string_view templateName, std::string* error) {
-  if (iniPath.empty()) return true;
-  std::string bad = CheckProfileTexts(kFileNameSection, std::nullopt, std::string(fileName) + "^" + std::string(templateName));
-  if (!bad.empty()) {
-    SetError(error, "The file association could not be recorded: " + bad);
-    return false;
+// The template's section: its code, its kind, and the position of every item.
+void WriteTemplateSection(ProfileDocument& doc, const SaveTemplateRequest& request, const std::string& section) {
+  doc.DeleteSection(section);
+  // Every value of the section in one edit of the document.
+  std::vector<std::pair<std::string, std::string>> entries;
+  entries.emplace_back("Info", UpperAscii(request.info));
+  if (request.international) {
+    entries.emplace_back("IntlType", UpperAscii(request.intlDisplayName));
+  } else {
+    entries.emplace_back("FsiType", "FEDERAL");
   }
-  return UpdateProfileFile(iniPath, [&](ProfileDocument& doc, std::string*) {
-    AddFileAssociation(doc, fileName, templateName);
-    return true;
-  }, error);
+  const FieldInfoArray& fields = *request.fields;
+  char buf[32];
+  for (std::size_t i = 0; request.keys && request.keys[i] && request.keys[i][0] != '\0' && i < fields.size(); ++i) {
+    std::snprintf(buf, sizeof buf, "%d %d %d", fields[i].nCol, fields[i].nLen, fields[i].nLineCode);
+    entries.emplace_back(request.keys[i], buf);
+  }
+  doc.SetKeys(section, entries);
+}
+
+}  // namespace
+
+Done SaveTemplate(const std::string& iniPath, const SaveTemplateRequest& request) {
+  const std::string section = TemplateSection(request.templateName);
+  if (Done fit = CheckSave(iniPath, request, section); !fit) return fit;
+  return UpdateProfileFile(iniPath, [&](ProfileDocument& doc) {
+    WriteTemplateSection(doc, request, section);
+    AddToIndex(doc, request.templateName);
+    AddFileAssociation(doc, request.dataFileName, request.templateName);
+  });
+}
+
+Done RecordFileAssociation(const std::string& iniPath, std::string_view fileName, std::string_view templateName) {
+  if (iniPath.empty()) return {};
+  const std::string entry = std::string(fileName) + "^" + std::string(templateName);
+  if (Done fit = CheckProfileTexts(kFileNameSection, std::nullopt, entry); !fit)
+    return Error{ErrorCode::kInvalid, "The file association could not be recorded: " + fit.error().message};
+  return UpdateProfileFile(iniPath, [&](ProfileDocument& doc) { AddFileAssociation(doc, fileName, templateName); });
 }
 
 }  // namespace zephrin

@@ -10,11 +10,13 @@
 // engine's Windows-1252 text.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "catalogue/catalogue.h"
+#include "platform/expected.h"
 
 namespace zephrin {
 
@@ -23,8 +25,24 @@ namespace zephrin {
 inline constexpr std::string_view kLayoutSection = "Import:Layout";
 inline constexpr std::string_view kFileNameSection = "Import:FileName";
 
+class ProfileDocument;
+
 // The section that holds a template: "Import:" and its name.
 std::string TemplateSection(std::string_view templateName);
+
+// The file part of an "Import:FileName" entry: what comes before its first "^".
+inline std::string_view FilePart(std::string_view entry) { return entry.substr(0, entry.find('^')); }
+
+// A place in a numbered list of the store ("1", "2", ... up to the first
+// absent or empty entry): the key of the first entry whose whole value
+// `matches` accepts (found), or else the first absent number, where a new
+// entry goes.
+struct ListSlot {
+  std::string key;
+  bool found = false;
+};
+ListSlot FindListSlot(const ProfileDocument& doc, std::string_view section,
+                      const std::function<bool(std::string_view)>& matches);
 
 // Whether a template of this name would have one of the store's own sections
 // as its section ("Layout", "FileName", "CurDir", in any case, blanks around
@@ -40,11 +58,10 @@ bool ReadStoreValue(const std::string& iniPath, std::string_view section, std::s
 
 // Writes a value. Does nothing (and succeeds) when the ini path is empty. When
 // a value is given and `upperCase` is set, it is upper-cased first. No key
-// deletes the section; no value deletes the key. Returns false when the file
-// could not be written, with the reason in *error when given.
-bool WriteStoreValue(const std::string& iniPath, std::string_view section,
-                     std::optional<std::string_view> key, std::optional<std::string_view> value,
-                     bool upperCase, std::string* error = nullptr);
+// deletes the section; no value deletes the key.
+[[nodiscard]] Done WriteStoreValue(const std::string& iniPath, std::string_view section,
+                                   std::optional<std::string_view> key, std::optional<std::string_view> value,
+                                   bool upperCase);
 
 // Parses "nCol nLen nLineCode" as the store writes it (see the parsing rules:
 // decimal conversion with leading blanks skipped and an optional sign, stopping
@@ -66,13 +83,14 @@ struct SaveTemplateRequest {
   std::string dataFileName;     // recorded as the file association
 };
 // The whole save sequence (delete section, Info, FsiType/IntlType, every item,
-// index, file association) as one atomic change of the file.
-bool SaveTemplate(const std::string& iniPath, const SaveTemplateRequest& request,
-                  std::string* error = nullptr);
+// index, file association) as one atomic change of the file. The error says
+// what stopped it in words for the user.
+[[nodiscard]] Done SaveTemplate(const std::string& iniPath, const SaveTemplateRequest& request);
 
 // Records "F^T" (upper-cased) under "Import:FileName", replacing the entry of
-// the same file name or adding one under the first absent number.
-bool RecordFileAssociation(const std::string& iniPath, std::string_view fileName,
-                           std::string_view templateName, std::string* error = nullptr);
+// the same file name or adding one under the first absent number. Does
+// nothing (and succeeds) when the ini path is empty.
+[[nodiscard]] Done RecordFileAssociation(const std::string& iniPath, std::string_view fileName,
+                                         std::string_view templateName);
 
 }  // namespace zephrin

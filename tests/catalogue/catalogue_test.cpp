@@ -1,10 +1,13 @@
 #include "catalogue/catalogue.h"
+#include "catalogue/jurisdiction_tables.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
 #include <vector>
+
+#include "test_util.h"
 
 namespace zephrin {
 namespace {
@@ -208,7 +211,7 @@ std::optional<std::string> RunCheck(const char* host, bool batch,
   ItemList keys = FindItemSet(setCode)->keys;
   const FieldInfoArray fields = Placed(keys, placed);
   RequiredCheckInput in{host, setCode, EditorCheckGroup(host, 0), batch, 0, keys, &fields};
-  return CheckRequiredItems(in);
+  return FailureOf(CheckRequiredItems(in));
 }
 
 TEST(CatalogueRequired, StandardRules) {
@@ -277,13 +280,13 @@ TEST(CatalogueRequired, StandardRules) {
 TEST(CatalogueRequired, NoFieldsMeansNothingPlaced) {
   RequiredCheckInput in{"FCOA", "COA", CheckGroup::ChartOnly, false, 0,
                         FindItemSet("COA")->keys, nullptr};
-  EXPECT_EQ(CheckRequiredItems(in),
+  EXPECT_EQ(FailureOf(CheckRequiredItems(in)),
             std::string("Chart of Accounts import requires an Account Number, a TRC, a TCC and "
                         "an Account Caption") + kThese);
   in.keys = nullptr;
   FieldInfoArray all = AllPlaced(FindItemSet("COA")->keys);
   in.fields = &all;  // placed records but no names to find them by
-  EXPECT_TRUE(CheckRequiredItems(in).has_value());
+  EXPECT_FALSE(CheckRequiredItems(in));
 }
 
 TEST(CatalogueRequired, ItemSetDecidesTheChartSlots) {
@@ -292,7 +295,7 @@ TEST(CatalogueRequired, ItemSetDecidesTheChartSlots) {
   ItemList keys = FindItemSet("TCC")->keys;
   const FieldInfoArray fields = Placed(keys, {"TRC", "TCC"});
   RequiredCheckInput in{"FCOA", "TCC", CheckGroup::ChartOnly, false, 0, keys, &fields};
-  EXPECT_EQ(CheckRequiredItems(in), std::string("Chart of TCC import requires a TCC Caption") + kThis);
+  EXPECT_EQ(FailureOf(CheckRequiredItems(in)), std::string("Chart of TCC import requires a TCC Caption") + kThis);
 }
 
 struct IntlCase {
@@ -332,7 +335,7 @@ TEST(CatalogueRequired, InternationalRule) {
     // Batch mode and the check group play no part in international templates.
     RequiredCheckInput in{"INTL", "INTL", EditorCheckGroup("INTL", c.kind), true, c.kind,
                           kIntlKinds[c.kind].keys, &fields};
-    EXPECT_EQ(CheckRequiredItems(in), c.expected);
+    EXPECT_EQ(FailureOf(CheckRequiredItems(in)), c.expected);
   }
 }
 
@@ -441,6 +444,32 @@ TEST(CatalogueAvailability, InternationalConsolidationAndTaxCategories) {
   in.editorKind = EditorKind::TaxCategory;
   in.checkGroup = CheckGroup::BalanceOnly;
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(IsItemAvailable(in, i));
+}
+
+// A host's list is split at every comma: what leads a token up to a byte
+// above the blank (blanks, control bytes, bytes of 0x80 and above) is
+// skipped, and empty tokens keep their positions; numbers read as atoi reads
+// them, kept to 32 bits.
+TEST(CatalogueJurisdictionLists, TokensAndNumbers) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "0[]"},
+      {"state", "0[state]"},
+      {"state, AL,\t\xA0 AK ", "0[state]1[AL]2[AK ]"},
+      {"ti,,x;1,", "0[ti]1[]2[x;1]3[]"},
+  };
+  for (const auto& [list, expected] : cases) {
+    SCOPED_TRACE(list);
+    std::string tokens;
+    TokenizeList(list, [&](int pos, std::string_view token) {
+      tokens += std::to_string(pos) + "[" + std::string(token) + "]";
+    });
+    EXPECT_EQ(tokens, expected);
+  }
+  JurisdictionTables tables;
+  tables.LoadTIList("ti,ny; 3:-7,ca;+4x:99999999999,tx;5");
+  EXPECT_EQ(tables.FindJurIndex("NY") + " " + tables.FindTIJurCode("ny"), "3 -7");
+  EXPECT_EQ(tables.FindJurIndex("ca") + " " + tables.FindTIJurCode("CA"), "4 2147483647");
+  EXPECT_EQ(tables.FindJurIndex("tx") + " " + tables.FindTIJurCode("tx"), "5 0");
 }
 
 }  // namespace

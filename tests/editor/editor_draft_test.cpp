@@ -27,7 +27,8 @@ TEST(EditorDraftTest, ADraftIsWrittenWholeAndReadsBackAsItWas) {
   TempDir dir;
   const std::string path = dir.file("drafts/one.json");
   std::string error;
-  ASSERT_TRUE(WriteDraft(path, Sample(), &error)) << error;
+  const Done written = WriteDraft(path, Sample());
+  ASSERT_TRUE(written) << written.error().message;
   EXPECT_EQ(test::ReadFile(path),
             "{\n  \"dataFile\": \"/data/t\xc3\xa9st.csv\",\n  \"importType\": \"INTL\",\n  \"intlKind\": 5,\n"
             "  \"template\": \"Caf\xc3\xa9\",\n  \"newTemplate\": false,\n  \"current\": 1,\n  \"positions\": {\n"

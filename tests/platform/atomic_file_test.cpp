@@ -49,12 +49,11 @@ TEST(AtomicFile, KeepsThePermissionsAndTheLink) {
 
 TEST(AtomicFile, FailuresGiveReasons) {
   TempDir dir;
-  std::string error;
-  EXPECT_FALSE(WriteFileAtomically(dir.file("none/a.txt"), "x", &error));
-  EXPECT_EQ(error, "Cannot create a temporary file in " + dir.file("none") + ": No such file or directory.");
+  EXPECT_EQ(FailureOf(WriteFileAtomically(dir.file("none/a.txt"), "x")),
+            "Cannot create a temporary file in " + dir.file("none") + ": No such file or directory.");
   std::filesystem::create_directory(dir.file("sub"));
-  EXPECT_FALSE(WriteFileAtomically(dir.file("sub"), "x", &error));
-  EXPECT_EQ(error, "Cannot write " + dir.file("sub") + ": it is a folder.");
+  EXPECT_EQ(FailureOf(WriteFileAtomically(dir.file("sub"), "x")), "Cannot write " + dir.file("sub") + ": it is a folder.");
+  EXPECT_EQ(FailureOf(WriteFileAtomically("", "x")), "No file name was given.");
 }
 
 // A write cut short by the file size limit leaves the old file and no
@@ -67,7 +66,9 @@ TEST(AtomicFile, FailedWriteLeavesOldFile) {
   EXPECT_EQ(test::RunInChild(
                 [&](std::string& message) {
                   test::LimitFileSize(8);
-                  return WriteFileAtomically(path, std::string(100, 'n'), &message) ? 1 : 0;
+                  const Done written = WriteFileAtomically(path, std::string(100, 'n'));
+                  if (!written) message = written.error().message;
+                  return written ? 1 : 0;
                 },
                 &error),
             0);
@@ -79,8 +80,8 @@ TEST(AtomicFile, FailedWriteLeavesOldFile) {
 TEST(AtomicFile, LockFileIsCreatedAndLocksExclude) {
   TempDir dir;
   std::string path = dir.file("a.ini");
-  FileLock lock = FileLock::ForFile(path);
-  ASSERT_TRUE(lock.locked()) << lock.error();
+  const Expected<FileLock> lock = FileLock::ForFile(path);
+  ASSERT_TRUE(lock) << lock.error().message;
   EXPECT_TRUE(std::filesystem::exists(path + ".lock"));
 
   // Another process cannot take the lock while this one holds it.
@@ -90,9 +91,8 @@ TEST(AtomicFile, LockFileIsCreatedAndLocksExclude) {
             }),
             0);
 
-  FileLock missing(dir.file("none/a.lock"));
-  EXPECT_FALSE(missing.locked());
-  EXPECT_EQ(missing.error(), "Cannot open the lock file " + dir.file("none/a.lock") + ": No such file or directory.");
+  EXPECT_EQ(FailureOf(FileLock::Take(dir.file("none/a.lock"))),
+            "Cannot open the lock file " + dir.file("none/a.lock") + ": No such file or directory.");
 }
 
 }  // namespace

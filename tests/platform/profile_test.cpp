@@ -131,17 +131,14 @@ TEST(ProfileFile, LoadFailuresSayWhy) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
-    ProfileDocument doc = ProfileDocument::Parse("[Old]\nk=v\n");
-    std::string error;
-    EXPECT_EQ(ProfileDocument::Load(c.path, doc, &error), c.loads);
-    EXPECT_EQ(error, c.error);
+    const Expected<ProfileDocument> doc = ProfileDocument::Load(c.path);
+    EXPECT_EQ(doc.ok(), c.loads);
     if (c.loads) {
-      EXPECT_EQ(doc.Serialise(), "");
+      EXPECT_EQ(doc->Serialise(), "");
       continue;
     }
-    error.clear();
-    EXPECT_FALSE(WriteProfileString(c.path, "S", "k", "v", false, &error));
-    EXPECT_EQ(error, c.error);
+    EXPECT_EQ(doc.error().message, c.error);
+    EXPECT_EQ(FailureOf(WriteProfileString(c.path, "S", "k", "v", false)), c.error);
   }
   EXPECT_EQ(test::FolderEntries(dir.path()),
             (std::set<std::string>{"f", "folder.ini", "folder.ini.lock", "loop.ini", "loop.ini.lock", "pipe.ini",
@@ -331,9 +328,7 @@ TEST_P(ProfileBadTextTest, IsRefusedAndNothingChanges) {
   std::optional<std::string_view> key, value;
   if (c.key) key = *c.key;
   if (c.value) value = *c.value;
-  std::string error;
-  EXPECT_FALSE(WriteProfileString(path, c.section, key, value, false, &error));
-  EXPECT_EQ(error, c.message);
+  EXPECT_EQ(FailureOf(WriteProfileString(path, c.section, key, value, false)), c.message);
   EXPECT_EQ(ReadFile(path), "[S]\nk=v\n");
 }
 
@@ -401,9 +396,8 @@ TEST(ProfileFile, LockFileLinkIsNotFollowed) {
     SCOPED_TRACE(target);
     unlink((path + ".lock").c_str());
     ASSERT_EQ(symlink(target.c_str(), (path + ".lock").c_str()), 0);
-    std::string error;
-    EXPECT_FALSE(WriteProfileString(path, "S", "k", "w", false, &error));
-    EXPECT_EQ(error, "Cannot open the lock file " + path + ".lock: Too many levels of symbolic links.");
+    EXPECT_EQ(FailureOf(WriteProfileString(path, "S", "k", "w", false)),
+              "Cannot open the lock file " + path + ".lock: Too many levels of symbolic links.");
     EXPECT_EQ(ReadFile(path), "[S]\nk=v\n");
   }
   EXPECT_EQ(test::FolderEntries(outside.path()), std::set<std::string>{"victim"});

@@ -38,8 +38,7 @@ TEST(Registry, WriteCreatesFolderAndFileThenReads) {
   EXPECT_FALSE(ReadRegistryString(kCurrentUserImportKey, "TemplatePath", out));
   EXPECT_EQ(out, "");
 
-  std::string error;
-  ASSERT_TRUE(WriteRegistryString(kCurrentUserImportKey, "TemplatePath", "/home/u/Templates", &error)) << error;
+  EXPECT_EQ(FailureOf(WriteRegistryString(kCurrentUserImportKey, "TemplatePath", "/home/u/Templates")), std::nullopt);
   std::string path = dir.file("cfg") + "/zephrinimport/registry.ini";
   EXPECT_EQ(ReadFile(path),
             "[HKEY_CURRENT_USER\\Software\\Brenlo\\Tallowin\\Import]\n"
@@ -66,9 +65,8 @@ TEST(Registry, UnwritableLocationFailsWithReason) {
   TempDir dir;
   WriteFile(dir.file("plain"), "x");
   ScopedEnv reg("ZEPHRINIMPORT_REGISTRY", dir.file("plain") + "/sub/reg.ini");
-  std::string error;
-  EXPECT_FALSE(WriteRegistryString(kCurrentUserImportKey, "TemplatePath", "/x", &error));
-  EXPECT_EQ(error, "Cannot create the folder " + dir.file("plain") + "/sub: Not a directory.");
+  EXPECT_EQ(FailureOf(WriteRegistryString(kCurrentUserImportKey, "TemplatePath", "/x")),
+            "Cannot create the folder " + dir.file("plain") + "/sub: Not a directory.");
   EXPECT_EQ(ReadFile(dir.file("plain")), "x");
 }
 

@@ -79,8 +79,8 @@ pid_t HoldLock(const std::string& path, int ready) {
   const pid_t pid = fork();
   if (pid != 0) return pid;
   InstallSignalCleanup();
-  FileLock lock(path);
-  const char said = lock.locked() ? 'L' : 'F';
+  const Expected<FileLock> lock = FileLock::Take(path);
+  const char said = lock ? 'L' : 'F';
   if (write(ready, &said, 1) != 1) _exit(1);
   for (;;) pause();
 }

@@ -35,23 +35,24 @@ TEST_P(WriteableFolderTest, PicksTheFolderAndCreatesIt) {
   ScopedEnv tmp("TMPDIR", dir.str());
   RecordingUserInterface ui;
 
-  WriteableFolderResult r = FindWriteableFolder(ui);
-  ASSERT_TRUE(r.ok);
-  EXPECT_EQ(r.path, dir.str() + c.expected);
-  EXPECT_FALSE(r.usingTempFolder);
-  EXPECT_TRUE(r.folderWasMissing);
-  EXPECT_TRUE(r.created);
-  EXPECT_EQ(r.createError, "");
+  Expected<WriteableFolder> r = FindWriteableFolder(ui);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->path, dir.str() + c.expected);
+  EXPECT_FALSE(r->usingTempFolder);
+  EXPECT_TRUE(r->folderWasMissing);
+  EXPECT_TRUE(r->created);
+  EXPECT_EQ(r->createError, "");
   struct stat st {};
-  ASSERT_EQ(stat(r.path.c_str(), &st), 0);
+  ASSERT_EQ(stat(r->path.c_str(), &st), 0);
   EXPECT_TRUE(S_ISDIR(st.st_mode));
   EXPECT_EQ(st.st_mode & 0777, 0700u);
 
   // The second time the folder is there.
   r = FindWriteableFolder(ui);
-  EXPECT_EQ(r.path, dir.str() + c.expected);
-  EXPECT_FALSE(r.folderWasMissing);
-  EXPECT_FALSE(r.created);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->path, dir.str() + c.expected);
+  EXPECT_FALSE(r->folderWasMissing);
+  EXPECT_FALSE(r->created);
   EXPECT_TRUE(ui.messages().empty());
 }
 
@@ -98,24 +99,24 @@ TEST(WriteableFolder, FallsBackToAPrivateFolder) {
     ScopedEnv tmp("TMPDIR", dir.str() + c.tmp);
     ScopedEnv runtime("XDG_RUNTIME_DIR", c.runtime ? std::optional<std::string>(dir.str() + c.runtime) : std::nullopt);
     RecordingUserInterface ui;
-    WriteableFolderResult r = FindWriteableFolder(ui);
+    const Expected<WriteableFolder> r = FindWriteableFolder(ui);
     if (!c.expected) {
-      EXPECT_FALSE(r.ok);
+      EXPECT_EQ(FailureOf(r), "Program was unable to find writeable folder path.");
       ASSERT_EQ(ui.messages().size(), 1u);
       EXPECT_EQ(ui.messages()[0].caption, "Error");
       EXPECT_EQ(ui.messages()[0].text, "Program was unable to find writeable folder path.");
       EXPECT_EQ(ui.messages()[0].icon, MessageIcon::Error);
       continue;
     }
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.path, dir.str() + c.expected);
-    EXPECT_TRUE(r.usingTempFolder);
-    EXPECT_EQ(r.folderWasMissing, c.folderWasMissing);
-    EXPECT_FALSE(r.created);
-    EXPECT_EQ(r.createError, c.createError);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->path, dir.str() + c.expected);
+    EXPECT_TRUE(r->usingTempFolder);
+    EXPECT_EQ(r->folderWasMissing, c.folderWasMissing);
+    EXPECT_FALSE(r->created);
+    EXPECT_EQ(r->createError, c.createError);
     EXPECT_TRUE(ui.messages().empty());
     struct stat st {};
-    ASSERT_EQ(lstat(r.path.c_str(), &st), 0);
+    ASSERT_EQ(lstat(r->path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     chmod(dir.file("ro").c_str(), 0755);
   }
@@ -145,8 +146,8 @@ TEST(WriteableFolder, RefusesAPlantedStandIn) {
     ScopedEnv tmp("TMPDIR", dir.str());
     ScopedEnv runtime("XDG_RUNTIME_DIR", std::nullopt);
     RecordingUserInterface ui;
-    WriteableFolderResult r = FindWriteableFolder(ui);
-    EXPECT_FALSE(r.ok);
+    const Expected<WriteableFolder> r = FindWriteableFolder(ui);
+    EXPECT_FALSE(r);
     ASSERT_EQ(ui.messages().size(), 1u);
     EXPECT_EQ(ui.messages()[0].text, "Program was unable to find writeable folder path.");
     EXPECT_FALSE(std::filesystem::exists(dir.file("mine/import.ini")));

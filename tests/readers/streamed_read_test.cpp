@@ -15,17 +15,6 @@
 namespace zephrin {
 namespace {
 
-class StringSink : public OutputSink {
- public:
-  bool Write(std::string_view piece) override {
-    text.append(piece);
-    ++pieces;
-    return true;
-  }
-  std::string text;
-  int pieces = 0;
-};
-
 struct Case {
   const char* name;
   const char* file;
@@ -100,8 +89,8 @@ TEST_P(StreamedRead, IsTheDocumentKeptWhole) {
   const ReadResult streamed = r.service.Read(r.request, hooks);
   EXPECT_EQ(streamed.outcome, ReadOutcome::kDocument);
   EXPECT_EQ(streamed.text.size(), 0u);
-  EXPECT_GT(sink.pieces, 1);  // it did go in pieces
-  EXPECT_TRUE(sink.text == whole.text.view()) << "streamed and whole texts differ";
+  EXPECT_GT(sink.pieces(), 1u);  // it did go in pieces
+  EXPECT_TRUE(sink.text() == whole.text.view()) << "streamed and whole texts differ";
 }
 
 INSTANTIATE_TEST_SUITE_P(Readers, StreamedRead, ::testing::ValuesIn(kCases),

@@ -157,15 +157,6 @@ class HeldEditor : public EditorHost {
   bool m_open = false, m_closed = false;
 };
 
-class StringSink : public OutputSink {
- public:
-  bool Write(std::string_view piece) override {
-    text.append(piece);
-    return true;
-  }
-  std::string text;
-};
-
 TEST_F(Protocol, ACallThatCannotWaitForTheServiceIsToldItIsBusy) {
   test::WriteFile(home.file("tb.csv"), "1,2\n");
   HeldEditor editor;
@@ -181,10 +172,10 @@ TEST_F(Protocol, ACallThatCannotWaitForTheServiceIsToldItIsBusy) {
   HostProtocol::CallOptions options;
   options.wait = std::chrono::milliseconds(50);
   protocol.HandleLine(R"({"jsonrpc":"2.0","id":2,"method":"SetCurrentYear","params":[2030]})", second, options);
-  EXPECT_EQ(second.text, R"({"jsonrpc":"2.0","id":2,"error":{"code":-32001,"message":"The service is busy: the layout editor or a file dialog is open."}})");
+  EXPECT_EQ(second.text(), R"({"jsonrpc":"2.0","id":2,"error":{"code":-32001,"message":"The service is busy: the layout editor or a file dialog is open."}})");
   editor.Close();
   editing.join();
-  EXPECT_EQ(first.text, R"({"jsonrpc":"2.0","id":1,"result":{"value":"T","status":0,"messages":[]}})");
+  EXPECT_EQ(first.text(), R"({"jsonrpc":"2.0","id":1,"result":{"value":"T","status":0,"messages":[]}})");
   service.SetEditorHost(nullptr);
 }
 

@@ -51,8 +51,8 @@ std::string SectionText(const std::string& file, std::string_view header) {
 // A store in a fresh folder.
 class TemplateStore : public ::testing::Test {
  protected:
-  bool Save(std::string name, const FieldInfoArray& fields, std::string dataFile, std::string* error = nullptr) {
-    return SaveTemplate(ini, CoaRequest(std::move(name), fields, std::move(dataFile)), error);
+  Done Save(std::string name, const FieldInfoArray& fields, std::string dataFile) {
+    return SaveTemplate(ini, CoaRequest(std::move(name), fields, std::move(dataFile)));
   }
   FieldInfoArray Load(std::string_view name) {
     FieldInfoArray loaded{};
@@ -65,8 +65,7 @@ class TemplateStore : public ::testing::Test {
 };
 
 TEST_F(TemplateStore, WorkedExampleByteForByte) {
-  std::string error;
-  ASSERT_TRUE(Save("GL BOOK", gl, "C:\\DATA\\TB.CSV", &error)) << error;
+  ASSERT_EQ(FailureOf(Save("GL BOOK", gl, "C:\\DATA\\TB.CSV")), std::nullopt);
   EXPECT_EQ(ReadFile(ini), kGlBookFile);
   FieldInfoArray loaded{};
   loaded.fill(FieldInfo{9, 9, 9});
@@ -239,13 +238,9 @@ TEST_F(TemplateStore, RefusalsLeaveTheStoreAlone) {
       {SaveTemplateRequest{"A", "COA", false, "", kCoaKeys, nullptr, "x.csv"},
        "The template could not be saved: no item positions were given."},
   };
-  std::string error;
-  for (const auto& [request, message] : cases) {
-    EXPECT_FALSE(SaveTemplate(ini, request, &error));
-    EXPECT_EQ(error, message);
-  }
-  EXPECT_FALSE(SaveTemplate("", CoaRequest("A", gl, "x.csv"), &error));
-  EXPECT_EQ(error, "The template could not be saved: the template store's location is not known yet.");
+  for (const auto& [request, message] : cases) EXPECT_EQ(FailureOf(SaveTemplate(ini, request)), message);
+  EXPECT_EQ(FailureOf(SaveTemplate("", CoaRequest("A", gl, "x.csv"))),
+            "The template could not be saved: the template store's location is not known yet.");
   EXPECT_EQ(ReadFile(ini), kGlBookFile);
 }
 
@@ -258,7 +253,9 @@ TEST_F(TemplateStore, FileSizeLimitLeavesOldStore) {
   const int code = test::RunInChild(
       [&](std::string& text) {
         test::LimitFileSize(100);
-        return Save("SECOND", gl, "/d/second.csv", &text) ? 1 : 0;
+        const Done saved = Save("SECOND", gl, "/d/second.csv");
+        if (!saved) text = saved.error().message;
+        return saved ? 1 : 0;
       },
       &error);
   EXPECT_EQ(code, 0);  // the save failed
@@ -271,21 +268,19 @@ TEST_F(TemplateStore, ReadOnlyFolderLeavesOldStore) {
   if (geteuid() == 0) GTEST_SKIP() << "folder permissions do not bind the superuser";
   ASSERT_TRUE(Save("GL BOOK", gl, "C:\\DATA\\TB.CSV"));
   ASSERT_EQ(chmod(dir.str().c_str(), 0555), 0);
-  std::string error;
-  EXPECT_FALSE(Save("SECOND", gl, "/d/second.csv", &error));
+  const Done saved = Save("SECOND", gl, "/d/second.csv");
   EXPECT_FALSE(WriteStoreValue(ini, "Import:CurDir", "CurDir", "/x", true));
   chmod(dir.str().c_str(), 0755);
-  EXPECT_EQ(error, "Cannot create a temporary file in " + dir.str() + ": Permission denied.");
+  EXPECT_EQ(FailureOf(saved), "Cannot create a temporary file in " + dir.str() + ": Permission denied.");
   EXPECT_EQ(ReadFile(ini), kGlBookFile);
 }
 
 TEST_F(TemplateStore, MissingFolderFailsWithReason) {
   const std::string gone = dir.file("gone/import.ini");
-  std::string error;
-  EXPECT_FALSE(SaveTemplate(gone, CoaRequest("GL BOOK", gl, "/a.csv"), &error));
-  EXPECT_EQ(error, "Cannot open the lock file " + gone + ".lock: No such file or directory.");
-  EXPECT_FALSE(RecordFileAssociation(gone, "/a.csv", "GL BOOK", &error));
-  EXPECT_FALSE(WriteStoreValue(gone, "Import:CurDir", "CurDir", "/x", true, &error));
+  const std::string noLock = "Cannot open the lock file " + gone + ".lock: No such file or directory.";
+  EXPECT_EQ(FailureOf(SaveTemplate(gone, CoaRequest("GL BOOK", gl, "/a.csv"))), noLock);
+  EXPECT_EQ(FailureOf(RecordFileAssociation(gone, "/a.csv", "GL BOOK")), noLock);
+  EXPECT_EQ(FailureOf(WriteStoreValue(gone, "Import:CurDir", "CurDir", "/x", true)), noLock);
 }
 
 // A writer killed at any moment leaves the store whole: the old content or the new.
@@ -367,8 +362,9 @@ TEST_F(TemplateStore, TwoWritersLoseNothing) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   }
 
-  ProfileDocument doc;
-  ASSERT_TRUE(ProfileDocument::Load(ini, doc));
+  const Expected<ProfileDocument> loaded = ProfileDocument::Load(ini);
+  ASSERT_TRUE(loaded);
+  const ProfileDocument& doc = *loaded;
   std::set<std::string> index, files, expectedIndex, expectedFiles;
   for (int n = 1; n <= 2 * kSaves; ++n) {
     index.insert(doc.Get("Import:Layout", std::to_string(n)));
