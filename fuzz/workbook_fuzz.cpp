@@ -1,7 +1,7 @@
 // libFuzzer target: the workbook source on any input. The first byte picks
 // how the file is taken (by what its bytes say, as an .xlsx workbook, as an
-// .xls one) and which sheet is read (the first, or the second by name); the
-// rest is the file. Every row must be as the record builder expects rows, and
+// .xls one), which sheet is read (the first, or the second by name) and
+// whether the read shows printable ASCII only; the rest is the file. Every row must be as the record builder expects rows, and
 // every refusal a sentence about the workbook.
 #include <cstdint>
 #include <cstdio>
@@ -28,7 +28,7 @@ inline void RequireRefusal(const Error& error) {
           "a refusal is not a sentence about the workbook");
 }
 
-inline void ReadRows(WorkbookSource& source) {
+inline void ReadRows(WorkbookSource& source, bool printableOnly) {
   Row row;
   int32_t next = 0;
   std::size_t most = 0;
@@ -40,10 +40,12 @@ inline void ReadRows(WorkbookSource& source) {
       const std::string_view text = row.cells[i].text;
       Require(row.cells[i].column == i, "cells are not numbered one after another from 0");
       Require(text.size() <= workbook::kCellChars, "a cell is longer than a cell may be");
-      Require(csv_split::TrimField(text, true).size() == text.size(), "a cell keeps a trailing blank");
+      Require(csv_split::TrimField(text, printableOnly).size() == text.size(), "a cell keeps a trailing blank");
       bytes += text.size();
     }
-    Require(row.cells.empty() || !row.cells.back().text.empty(), "a row ends at an empty cell");
+    // A cell of bytes a printable-only read shows as blanks holds a value
+    // all the same, and may end its row.
+    Require(printableOnly || row.cells.empty() || !row.cells.back().text.empty(), "a row ends at an empty cell");
     Require(bytes == row.textBytes, "a row's byte count is wrong");
     most = std::max(most, row.cells.size());
   }
@@ -68,7 +70,9 @@ inline void ReadWorkbook(const uint8_t* data, size_t size) {
   auto source = OpenWorkbookSheet(kind, path, "input", sheet);
   if (!source) return RequireRefusal(source.error());
   Require(sheets.ok(), "a workbook opens whose sheets cannot be listed");
-  ReadRows(**source);
+  const bool printableOnly = (choice & 0x20) == 0;
+  (*source)->SetPrintableOnly(printableOnly);
+  ReadRows(**source, printableOnly);
 }
 
 }  // namespace zephrin::fuzz

@@ -31,9 +31,14 @@ WorkbookKind SniffWorkbook(const std::string& osPath);
 class WorkbookSource : public RowSource {
  public:
   const std::optional<Error>& failure() const { return m_failure; }
+  // Whether a cell's trailing bytes outside printable ASCII go from its text
+  // as its trailing blanks do (the reads that show only printable ASCII),
+  // as they go from a comma-separated field. On unless set off.
+  void SetPrintableOnly(bool on) { m_printableOnly = on; }
 
  protected:
   std::optional<Error> m_failure;
+  bool m_printableOnly = true;
 };
 
 // Opens the sheet `sheet` (compared without regard to case; "" = the first

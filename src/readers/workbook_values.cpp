@@ -219,7 +219,10 @@ void AppendEngineText(std::string& out, std::string_view utf8, bool escapes) {
 
 void FinishCell(std::string& text, std::size_t start) {
   if (text.size() - start > kCellChars) text.resize(start + kCellChars);
-  const std::string_view cell = csv_split::TrimField(std::string_view(text).substr(start), true);
+  // Only blanks end a cell here: a cell of characters outside printable
+  // ASCII still holds a value (its row reaches it), as a field of them does
+  // in a comma-separated line.
+  const std::string_view cell = csv_split::TrimField(std::string_view(text).substr(start), false);
   text.resize(start + cell.size());
 }
 
@@ -249,7 +252,7 @@ bool RowAssembler::EndRow() {
   return m_ready;
 }
 
-bool RowAssembler::Give(Row& row) {
+bool RowAssembler::Give(Row& row, bool printableOnly) {
   if (!m_ready) return false;
   row.Clear();
   if (m_next < m_index) {
@@ -263,8 +266,11 @@ bool RowAssembler::Give(Row& row) {
   for (std::size_t c = 0; c < cells; ++c) {
     const Slot& s = m_slots[c];
     const char* base = s.held ? s.held : m_text.data() + s.offset;
-    row.cells.push_back({static_cast<uint32_t>(c), std::string_view(base, s.size)});
-    row.textBytes += s.size;
+    // The bytes a printable-only read shows as blanks go from the end, as
+    // from a comma-separated field.
+    const std::string_view text = csv_split::TrimField(std::string_view(base, s.size), printableOnly);
+    row.cells.push_back({static_cast<uint32_t>(c), text});
+    row.textBytes += text.size();
   }
   if (static_cast<int>(cells) > m_maxCells) m_maxCells = static_cast<int>(cells);
   m_ready = false;

@@ -75,8 +75,10 @@ class RowAssembler {
   void AddHeldCell(uint32_t column, std::string_view text);
   // Ends the row: true when it holds a value and is ready.
   bool EndRow();
-  // Gives the next row (a blank one, or the ready row); false when none is waiting.
-  bool Give(Row& row);
+  // Gives the next row (a blank one, or the ready row); false when none is
+  // waiting. With `printableOnly` a cell's trailing bytes outside printable
+  // ASCII go as its trailing blanks do.
+  bool Give(Row& row, bool printableOnly);
   // The most cells of a row given so far.
   int templateColumns() const { return m_maxCells; }
 

@@ -88,7 +88,7 @@ class XlsSheetSource : public WorkbookSource {
 
   bool Next(Row& row) override {
     while (!m_failure) {
-      if (m_rows.Give(row)) return true;
+      if (m_rows.Give(row, m_printableOnly)) return true;
       if (m_row >= m_rowCount) return false;
       ReadRow(m_row++);
     }
