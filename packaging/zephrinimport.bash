@@ -43,19 +43,22 @@ _zephrinimport() {
       COMPREPLY=($(compgen -W "$(_zephrinimport_types "${words[0]}")" -- "$cur"))
       return ;;
     --format)
-      COMPREPLY=($(compgen -W "csv dif fixed" -- "$cur"))
+      COMPREPLY=($(compgen -W "csv dif fixed xlsx xls" -- "$cur"))
+      return ;;
+    --separator)
+      COMPREPLY=($(compgen -W "comma tab semicolon pipe" -- "$cur"))
       return ;;
     -o|--output|--jurisdictions|--category-types|--country-jurisdictions)
       COMPREPLY=($(compgen -f -- "$cur"))
       return ;;
-    -t|--template|--id|--more-info|--year|--intl-type|--intl-param|--country|--port)
+    -t|--template|--id|--more-info|--year|--intl-type|--intl-param|--country|--port|--sheet)
       return ;;
   esac
 
   local options
   case $command in
     read) options="--template -t --type --id --more-info --year --batch --intl-type --intl-param --format
-      --output -o --strict --jurisdictions --category-types --country-jurisdictions --country --help" ;;
+      --separator --sheet --output -o --strict --jurisdictions --category-types --country-jurisdictions --country --help" ;;
     call) options="--describe --help" ;;
     serve) options="--port --open --help" ;;
     edit) options="--type --template -t --intl-type --help" ;;

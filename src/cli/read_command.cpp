@@ -18,6 +18,7 @@
 #include "cli/read_io.h"
 #include "cli/standard_output.h"
 #include "platform/unique_fd.h"
+#include "readers/separator.h"
 #include "service/xml_wrapper.h"
 
 namespace zephrin::cli {
@@ -25,7 +26,7 @@ namespace zephrin::cli {
 namespace {
 
 struct ReadOptions {
-  std::string dataFile, templateName, importType, id, moreInfo, output, format;
+  std::string dataFile, templateName, importType, id, moreInfo, output, format, separator, sheet;
   std::vector<std::string> jurisdictionFiles;
   std::string categoryTypesFile, countryJurisdictionsFile, country;
   int year = 0;
@@ -89,8 +90,9 @@ bool SameFile(const std::string& a, const std::string& b) {
 // What to read, how, and where the text goes.
 void AddRequestOptions(CLI::App& cmd, ReadOptions& o) {
   cmd.add_option("DATAFILE", o.dataFile,
-                 "The data file: .csv reads as comma-separated, .dif as DIF, any other name as fixed-width text "
-                 "(unless --format says); - is standard input.")
+                 "The data file: an Excel workbook (.xlsx, .xlsm, .xls) is known by its contents; else .csv reads "
+                 "as comma-separated, .dif as DIF, any other name as fixed-width text (unless --format or "
+                 "--separator says); - is standard input.")
       ->required();
   cmd.add_option("--template,-t", o.templateName, "Name of the saved template (or a built-in template name).")
       ->required();
@@ -107,14 +109,27 @@ void AddRequestOptions(CLI::App& cmd, ReadOptions& o) {
   cmd.add_option("--intl-param", o.intlParam, "Year of an international import.")
       ->check(WholeNumber(-32768, 32767, "year", ", such as 2024"))
       ->needs(intlType);
-  cmd.add_option("--format", o.format, "The reader, whatever the file's name says: csv, dif or fixed.")
+  cmd.add_option("--format", o.format,
+                 "The reader, whatever the file's name says: csv, dif, fixed, xlsx or xls.")
       ->check(CLI::Validator(
           [](const std::string& value) -> std::string {
-            return value == "csv" || value == "dif" || value == "fixed"
+            return value == "csv" || value == "dif" || value == "fixed" || value == "xlsx" || value == "xls"
                        ? std::string()
-                       : "the format is csv, dif or fixed (not \"" + value + "\")";
+                       : "the format is csv, dif, fixed, xlsx or xls (not \"" + value + "\")";
           },
-          "csv|dif|fixed"));
+          "csv|dif|fixed|xlsx|xls"));
+  cmd.add_option("--separator", o.separator,
+                 "Read the file as separated text with this separator, whatever its name and the template "
+                 "say: comma, tab, semicolon or pipe.")
+      ->check(CLI::Validator(
+          [](const std::string& value) -> std::string {
+            return SeparatorNamed(value)
+                       ? std::string()
+                       : "the separator is comma, tab, semicolon or pipe (not \"" + value + "\")";
+          },
+          "comma|tab|semicolon|pipe"));
+  cmd.add_option("--sheet", o.sheet,
+                 "The sheet of a workbook to read, whatever the template says (the first sheet when neither says).");
   cmd.add_option("--output,-o", o.output,
                  "Write the XML text to this file (whole, or not at all); - is standard output.");
   cmd.add_flag("--strict", o.strict,
@@ -151,7 +166,8 @@ void AddSettingOptions(CLI::App& cmd, ReadOptions& o) {
 std::optional<Refusal> CheckRequest(ReadOptions& o) {
   if (auto refusal = UnknownTypeCode(o.importType)) return Refusal{2, *refusal};
   const bool fromStdin = o.dataFile == "-";
-  if (fromStdin && o.format.empty()) return Refusal{2, "reading standard input needs --format csv, dif or fixed"};
+  if (fromStdin && o.format.empty() && o.separator.empty())
+    return Refusal{2, "reading standard input needs --format csv, dif or fixed"};
   const std::string source = fromStdin ? "/dev/stdin" : o.dataFile;
   if (auto reason = UnreadableDataFile(source)) return Refusal{1, "cannot read " + o.dataFile + ": " + *reason};
   if (o.output == "-") o.output.clear();
@@ -197,6 +213,10 @@ ReadRequest MakeRequest(const ReadOptions& o) {
   if (o.format == "csv") request.format = SourceFormat::kCsv;
   else if (o.format == "dif") request.format = SourceFormat::kDif;
   else if (o.format == "fixed") request.format = SourceFormat::kFixedWidth;
+  else if (o.format == "xlsx") request.workbook = WorkbookKind::kXlsx;
+  else if (o.format == "xls") request.workbook = WorkbookKind::kXls;
+  if (!o.separator.empty()) request.separator = SeparatorNamed(o.separator);
+  request.sheet = o.sheet;
   request.templateName = o.templateName;
   request.importType = o.importType;
   request.id = o.id;

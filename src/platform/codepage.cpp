@@ -80,6 +80,30 @@ std::string Utf8ToAnsi(std::string_view utf8) {
   return out;
 }
 
+bool Utf16ToAnsi(std::string_view bytes, bool bigEndian, std::string& out) {
+  if (bytes.size() % 2 != 0) return false;
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t units = bytes.size() / 2;
+  const auto unit = [p, bigEndian](std::size_t i) -> uint32_t {
+    return bigEndian ? (uint32_t{p[2 * i]} << 8) | p[2 * i + 1] : (uint32_t{p[2 * i + 1]} << 8) | p[2 * i];
+  };
+  out.reserve(out.size() + units);
+  for (std::size_t i = 0; i < units; ++i) {
+    const uint32_t u = unit(i);
+    if (u < 0xD800 || u > 0xDFFF) {
+      out.push_back(CodePointToAnsi(u));
+      continue;
+    }
+    // A high surrogate and the low one after it are one character beyond
+    // the first plane, which Windows-1252 lacks.
+    if (u > 0xDBFF || i + 1 == units) return false;
+    const uint32_t low = unit(++i);
+    if (low < 0xDC00 || low > 0xDFFF) return false;
+    out.push_back('?');
+  }
+  return true;
+}
+
 bool IsValidUtf8(std::string_view bytes) {
   for (std::size_t i = 0; i < bytes.size();) {
     // Fast path over plain ASCII.

@@ -20,6 +20,12 @@ ZEPHRIN_API std::string AnsiToUtf8(std::string_view ansi);
 // Appends the UTF-8 form of one Windows-1252 byte.
 void AppendAnsiCharAsUtf8(std::string& out, unsigned char c);
 
+// UTF-16 code units (little- or big-endian, no byte order mark) to
+// Windows-1252, appended to `out`; a character that Windows-1252 lacks
+// becomes "?". False, with `out` partly filled, for an odd number of bytes or
+// a surrogate without its partner.
+bool Utf16ToAnsi(std::string_view bytes, bool bigEndian, std::string& out);
+
 // True when the bytes are well-formed UTF-8 (no overlongs, no surrogates).
 bool IsValidUtf8(std::string_view bytes);
 

@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <utility>
 
 #include "platform/byte_scan.h"
 #include "platform/text.h"
@@ -34,11 +35,12 @@ inline std::string_view StripQuotes(std::string_view v) {
 
 namespace csv_split {
 
-// The index of the first double quote or comma in [i, end), or `end`.
-inline std::size_t NextSpecial(const char* data, std::size_t i, std::size_t end) {
+// The index of the first double quote or `separator` in [i, end), or `end`.
+inline std::size_t NextSpecial(const char* data, std::size_t i, std::size_t end, char separator = ',') {
   const char* const at = scan::FindFirst(
-      data + i, data + end, [](scan::Block v) { return scan::Or(scan::Equal(v, '"'), scan::Equal(v, ',')); },
-      [](char c) { return c == '"' || c == ','; });
+      data + i, data + end,
+      [separator](scan::Block v) { return scan::Or(scan::Equal(v, '"'), scan::Equal(v, separator)); },
+      [separator](char c) { return c == '"' || c == separator; });
   return static_cast<std::size_t>(at - data);
 }
 
@@ -62,12 +64,13 @@ inline std::string_view TrimField(std::string_view f, bool outsideIsBlank) {
 
 }  // namespace csv_split
 
-// Splits one plain CSV line (its trailing blanks already removed) into fields
-// numbered from 0; `field(index, text)` returns false to stop. Returns the
-// number of fields, or -1 when `field` stopped the split. An empty line gives
-// no field.
+// Splits one plain separated line (its trailing blanks already removed) into
+// fields numbered from 0, `separator` taking the comma's place (a comma for
+// comma-separated files); `field(index, text)` returns false to stop. Returns
+// the number of fields, or -1 when `field` stopped the split. An empty line
+// gives no field.
 template <class FieldFn>
-int SplitPlainCsvLine(std::string_view line, bool& inQuotes, bool outsideIsBlank, FieldFn&& field) {
+int SplitSeparatedLine(std::string_view line, char separator, bool& inQuotes, bool outsideIsBlank, FieldFn&& field) {
   const char* const data = line.data();
   const std::size_t n = line.size();
   if (n == 0) return 0;
@@ -76,7 +79,7 @@ int SplitPlainCsvLine(std::string_view line, bool& inQuotes, bool outsideIsBlank
   std::size_t i = 0;
   // Every character but the last: the last always ends a field.
   while (true) {
-    i = csv_split::NextSpecial(data, i, n - 1);
+    i = csv_split::NextSpecial(data, i, n - 1, separator);
     if (i == n - 1) break;
     if (data[i] == '"') {
       inQuotes = !inQuotes;
@@ -90,9 +93,15 @@ int SplitPlainCsvLine(std::string_view line, bool& inQuotes, bool outsideIsBlank
   // The last character.
   const char last = data[n - 1];
   if (last == '"') inQuotes = !inQuotes;
-  const std::size_t end = last == ',' && !inQuotes ? n - 1 : n;
+  const std::size_t end = last == separator && !inQuotes ? n - 1 : n;
   if (!field(index, csv_split::TrimField(std::string_view(data + start, end - start), outsideIsBlank))) return -1;
   return index + 1;
+}
+
+// A comma-separated line, split as above.
+template <class FieldFn>
+int SplitPlainCsvLine(std::string_view line, bool& inQuotes, bool outsideIsBlank, FieldFn&& field) {
+  return SplitSeparatedLine(line, ',', inQuotes, outsideIsBlank, std::forward<FieldFn>(field));
 }
 
 // Splits one line of a comma-separated jurisdiction file into cells, handed

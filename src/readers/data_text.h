@@ -5,9 +5,10 @@
 // file, a carriage return before a line feed is dropped, and lines come
 // through a fixed buffer, so a physical line longer than the buffer arrives
 // as several lines. A line's text ends at a NUL byte, as a C string's does.
-// A file that is valid UTF-8 (with or without a byte order mark) is made
-// Windows-1252, the engine's own text; any other file is taken as
-// Windows-1252 already.
+// A file that is valid UTF-8 (with or without a byte order mark), or UTF-16
+// (a byte order mark in either order, or NULs in nine of ten odd or even
+// positions of its first 4 KB), is made Windows-1252, the engine's own text;
+// any other file is taken as Windows-1252 already.
 #pragma once
 
 #include <cstddef>
@@ -42,6 +43,10 @@ class DataText {
   // Whether the file shrank while it was read, so that part of the text
   // stands for bytes that are gone (they read as NULs).
   bool lost() const { return m_bytes.lost(); }
+  // Whether the file looked like UTF-16 but is not (an odd number of bytes,
+  // a surrogate without its partner): the text is then what could be
+  // converted, and a read refuses the file.
+  bool invalidUtf16() const { return m_invalidUtf16; }
 
  private:
   void Prepare(std::string_view bytes, bool binary);
@@ -51,6 +56,7 @@ class DataText {
   std::string_view m_text;
   std::size_t m_rawSize = 0;
   bool m_hasNul = false;
+  bool m_invalidUtf16 = false;
 };
 
 // The lines of a text with a line limit, from byte `start` on.

@@ -5,6 +5,7 @@
 #include "readers/plain_sources.h"
 #include "readers/reader_messages.h"
 #include "readers/record_builder.h"
+#include "readers/workbook_source.h"
 #include "result/error_document.h"
 
 namespace zephrin {
@@ -26,7 +27,7 @@ ReadResult Build(const ReadPlan& plan, const DataText& text, const ReadHooks& ho
   RecordBuilder builder(plan, hooks);
   switch (plan.format) {
     case SourceFormat::kCsv: {
-      CsvSource source(text, plan.beginRow, !plan.keepAllCharacters);
+      CsvSource source(text, plan.beginRow, !plan.keepAllCharacters, plan.separator);
       return builder.Build(source);
     }
     case SourceFormat::kDif: {
@@ -46,9 +47,24 @@ ReadResult Build(const ReadPlan& plan, const DataText& text, const ReadHooks& ho
 }  // namespace
 
 ReadResult ReadPlainFile(const ReadPlan& plan, const DataText& text, const ReadHooks& hooks) {
+  if (text.invalidUtf16())
+    return ReadResult::Error(ErrorDocument::ReaderWith(messages::kNotUtf16Before, plan.dataFile, messages::kNotUtf16After));
   ReadResult result = Build(plan, text, hooks);
   // A file that shrank under the read gave zeros for what it lost.
   if (text.lost()) return ChangedFailure(plan.dataFile);
+  return result;
+}
+
+ReadResult ReadWorkbookFile(const ReadPlan& plan, const ReadHooks& hooks) {
+  auto source = OpenWorkbookSheet(plan.workbook, plan.dataFileOs, plan.dataFile, plan.sheet);
+  if (!source) return ReadResult::Error(ErrorDocument::Reader(source.error().message));
+  (*source)->SetPrintableOnly(!plan.keepAllCharacters);
+  RecordBuilder builder(plan, hooks);
+  ReadResult result = builder.Build(**source);
+  // A sheet found damaged half-way ends the read with the reason, not with
+  // the records before it.
+  if (const std::optional<Error>& failure = (*source)->failure())
+    return ReadResult::Error(ErrorDocument::Reader(failure->message));
   return result;
 }
 

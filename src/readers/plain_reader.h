@@ -14,6 +14,10 @@ namespace zephrin {
 // Reads the data text by the plan and gives the read's typed outcome.
 ReadResult ReadPlainFile(const ReadPlan& plan, const DataText& text, const ReadHooks& hooks);
 
+// Reads the plan's workbook sheet (plan.workbook is not kNone) by the plan; a
+// workbook that cannot be read, or has not the sheet, ends with its reason.
+ReadResult ReadWorkbookFile(const ReadPlan& plan, const ReadHooks& hooks);
+
 // The outcome of a data file that could not be loaded.
 ReadResult LoadFailure(std::string_view dataFile, FileReadStatus status);
 // The error of a read whose data file shrank while it was read.

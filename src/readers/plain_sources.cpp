@@ -9,8 +9,8 @@
 namespace zephrin {
 
 namespace {
-bool CommasOnly(std::string_view line) {
-  return std::all_of(line.begin(), line.end(), [](char c) { return c == ','; });
+bool SeparatorsOnly(std::string_view line, char separator) {
+  return std::all_of(line.begin(), line.end(), [separator](char c) { return c == separator; });
 }
 }  // namespace
 
@@ -23,10 +23,10 @@ bool CsvSource::Next(Row& row) {
     row.Clear();
     row.index = m_index;
     std::string_view line = TrimRight(raw);
-    if (CommasOnly(line)) line = {};
+    if (SeparatorsOnly(line, m_separator)) line = {};
     row.blank = line.empty();
     row.textBytes = line.size();
-    const int fields = SplitPlainCsvLine(line, m_inQuotes, m_printableOnly, [&](int index, std::string_view field) {
+    const int fields = SplitSeparatedLine(line, m_separator, m_inQuotes, m_printableOnly, [&](int index, std::string_view field) {
       row.cells.push_back({static_cast<uint32_t>(index), field});
       return true;
     });

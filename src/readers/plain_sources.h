@@ -13,15 +13,16 @@
 
 namespace zephrin {
 
-// A comma-separated file. A line's trailing blanks go; a line of commas alone
-// is empty; a double quote toggles an in-quotes state that carries over to
+// A comma-separated file, or one whose fields another separator ends (the
+// same rules with that separator in the comma's place). A line's trailing
+// blanks go; a line of separators alone is empty; a double quote toggles an in-quotes state that carries over to
 // the next line; each field loses its trailing blanks (and, when values show
 // printable ASCII only, the bytes outside it, which read as blanks). Lines
 // before `beginRow` are not read at all.
 class CsvSource : public RowSource {
  public:
-  CsvSource(const DataText& text, int32_t beginRow, bool printableOnly)
-      : m_lines(text, kPlainLineChars), m_beginRow(beginRow), m_printableOnly(printableOnly) {}
+  CsvSource(const DataText& text, int32_t beginRow, bool printableOnly, char separator = ',')
+      : m_lines(text, kPlainLineChars), m_beginRow(beginRow), m_printableOnly(printableOnly), m_separator(separator) {}
   bool Next(Row& row) override;
   std::size_t consumed() const override { return m_lines.offset(); }
   std::size_t size() const override { return m_lines.size(); }
@@ -31,6 +32,7 @@ class CsvSource : public RowSource {
   LineReader m_lines;
   int32_t m_beginRow;
   bool m_printableOnly;
+  char m_separator;
   int32_t m_index = -1;
   bool m_inQuotes = false;
   int m_maxFields = 0;

@@ -12,6 +12,7 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/read_traits.h"
+#include "readers/workbook_source.h"
 #include "result/xml_writer.h"
 
 namespace zephrin {
@@ -56,6 +57,14 @@ struct ReadPlan {
   SourceFormat format = SourceFormat::kCsv;
   std::string dataFile;    // the path as the host gave it (engine text, for messages)
   std::string dataFileOs;  // the same path as the file system takes it
+
+  // A comma-separated file's fields end at this separator (a comma, or the
+  // tab, semicolon or pipe of other separated text).
+  char separator = ',';
+  // A workbook is read instead of text, as a comma-separated file of the same
+  // grid: its kind, and the sheet ("" = the workbook's first sheet).
+  WorkbookKind workbook = WorkbookKind::kNone;
+  std::string sheet;
 
   // ---- The document --------------------------------------------------------
   std::string rootName;

@@ -38,6 +38,9 @@ inline constexpr std::string_view kOpenAfter = " for reading!";
 inline constexpr std::string_view kTooLargeBefore = "The import file ";
 inline constexpr std::string_view kTooLargeAfter = " is too large to read.";
 // A data file that another program shortened while it was read.
+inline constexpr std::string_view kNotUtf16Before = "The import file ";
+inline constexpr std::string_view kNotUtf16After = " is not valid UTF-16 text.";
+
 inline constexpr std::string_view kChangedBefore = "The import file ";
 inline constexpr std::string_view kChangedAfter = " changed while it was read. Please try again.";
 

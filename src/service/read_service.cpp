@@ -9,6 +9,7 @@
 #include "platform/text.h"
 #include "readers/plain_reader.h"
 #include "service/plain_read_plan.h"
+#include "service/source_choice.h"
 #include "result/error_document.h"
 #include "templates/template_store.h"
 
@@ -17,12 +18,6 @@ namespace {
 
 constexpr std::string_view kUnknownImport = "Unable to determine the type of import being done. Please try again.";
 constexpr std::size_t kMaxImportTypeLength = 19;
-
-ReadResult UnknownFormat(const std::string& ansiPath) {
-  // The text hosts know for a file name of no known format; not XML.
-  return ReadResult::Of(ReadOutcome::kUnknownFormat,
-                        AnsiToUtf8("NOT A CSV,DIF, TXT or PRN FILE-" + ansiPath + " - "));
-}
 
 }  // namespace
 
@@ -62,12 +57,12 @@ namespace {
 // The plan of a plain read whose codes and items are resolved; a template
 // whose keys cannot be followed (its amount keys) gives the request's error
 // document in the template's words.
-std::variant<ReadPlan, ReadResult> PlanOf(const PlainRead& r, SourceFormat format, const std::string& ansiPath,
+std::variant<ReadPlan, ReadResult> PlanOf(const PlainRead& r, const SourceChoice& source, const std::string& ansiPath,
                                           const ReadRequest& request, const HostSettings& settings,
                                           const std::string& storePath, const JurisdictionTables* tables,
                                           const Tracer& trace) {
   PlanContext context;
-  context.format = format;
+  context.format = source.format;
   context.dataFile = ansiPath;
   context.dataFileOs = request.importFile;
   context.settings = &settings;
@@ -76,6 +71,7 @@ std::variant<ReadPlan, ReadResult> PlanOf(const PlainRead& r, SourceFormat forma
   context.trace = &trace;
   Expected<ReadPlan> plan = PlanPlainRead(r, context);
   if (!plan) return ReadResult::Error(ErrorDocument::Request().Value(plan.error().message).Take());
+  ApplySourceChoice(source, *plan);
   plan->recordLimit = request.recordLimit;
   return std::move(*plan);
 }
@@ -110,6 +106,7 @@ Expected<ReadPlan> ReadService::Plan(const ReadRequest& request, const HostSetti
 }
 
 ReadResult ReadService::RunPlan(const ReadPlan& plan, const ReadHooks& hooks) {
+  if (plan.workbook != WorkbookKind::kNone) return ReadWorkbookFile(plan, hooks);
   DataText text;
   if (const FileReadStatus status = text.Load(plan.dataFileOs); status != FileReadStatus::kOk)
     return LoadFailure(plan.dataFile, status);
@@ -214,8 +211,10 @@ ReadService::Start ReadService::StartPlain(const ReadRequest& request, const Hos
 
   // A plain read.
   const std::string ansiPath = Utf8ToAnsi(request.importFile);
-  const std::optional<SourceFormat> format = request.format ? request.format : FormatOfName(ansiPath);
-  if (!format) return UnknownFormat(ansiPath);
+  auto source = ChooseSource(request, ansiPath, r.templateName,
+                             SourceKeysOf(request, storePath, r.templateName, builtIn != nullptr));
+  if (ReadResult* ended = std::get_if<ReadResult>(&source)) return std::move(*ended);
+  const SourceChoice& choice = std::get<SourceChoice>(source);
   ResolveItems(r, settings);
   // The lists the value rules look up.
   switch (FindLayoutReadTraits(r.layoutType).list) {
@@ -225,15 +224,14 @@ ReadService::Start ReadService::StartPlain(const ReadRequest& request, const Hos
     case NeededList::kNone: break;
   }
   r.id = Utf8ToAnsi(request.id);
-  if (*format == SourceFormat::kCsv) m_trace.Line("ReadImportFile: calling ReadCSV");
+  if (choice.format == SourceFormat::kCsv) m_trace.Line("ReadImportFile: calling ReadCSV");
   return std::visit([](auto&& planned) -> Start { return std::move(planned); },
-                    PlanOf(r, *format, ansiPath, request, settings, storePath, &m_tables, m_trace));
+                    PlanOf(r, choice, ansiPath, request, settings, storePath, &m_tables, m_trace));
 }
 
 ReadService::Start ReadService::StartInternational(const ReadRequest& request, const HostSettings& settings,
                                                   const std::string& storePath) {
   const std::string ansiPath = Utf8ToAnsi(request.importFile);
-  const std::optional<SourceFormat> format = request.format ? request.format : FormatOfName(ansiPath);
   PlainRead r;
   r.templateName = Utf8ToAnsi(request.templateName);
   if (request.heldTemplate) {
@@ -243,6 +241,8 @@ ReadService::Start ReadService::StartInternational(const ReadRequest& request, c
   } else {
     ReadStoreValue(storePath, TemplateSection(r.templateName), "Info", r.layoutType);
   }
+  auto source = ChooseSource(request, ansiPath, r.templateName,
+                             SourceKeysOf(request, storePath, r.templateName, /*builtIn=*/false));
 
   r.kind = FindIntlKind(request.intlType);
   if (!r.kind) {
@@ -264,10 +264,10 @@ ReadService::Start ReadService::StartInternational(const ReadRequest& request, c
   const bool balance = IntlReadsBalances(request.intlType);
   m_trace.Format("ReadIntlImportFile: m_bChartOnly=%d, m_bBalanceOnly=%d, IntlType=%d, m_strImportType=%s, szBuffer=%s",
                  balance ? 0 : 1, balance ? 1 : 0, request.intlType, r.hostCode.c_str(), r.year.c_str());
-  if (!format) return UnknownFormat(ansiPath);
+  if (ReadResult* ended = std::get_if<ReadResult>(&source)) return std::move(*ended);
   r.id = Utf8ToAnsi(request.id);
   return std::visit([](auto&& planned) -> Start { return std::move(planned); },
-                    PlanOf(r, *format, ansiPath, request, settings, storePath, &m_tables, m_trace));
+                    PlanOf(r, std::get<SourceChoice>(source), ansiPath, request, settings, storePath, &m_tables, m_trace));
 }
 
 ReadResult ReadService::ReadJurisdiction(const JurisdictionRequest& request, std::string_view moreInfo,

@@ -15,6 +15,7 @@
 #include "platform/expected.h"
 #include "platform/trace.h"
 #include "readers/read_plan.h"
+#include "readers/separator.h"
 #include "result/read_result.h"
 #include "service/host_settings.h"
 #include "templates/template_store.h"
@@ -34,6 +35,13 @@ struct ReadRequest {
   int16_t intlType = 0;      // the international kind
   // The reader to use whatever the file name says (nullopt: the name decides).
   std::optional<SourceFormat> format;
+  // Read the file as this kind of workbook whatever its bytes say (kNone:
+  // a workbook is known by its bytes).
+  WorkbookKind workbook = WorkbookKind::kNone;
+  // This read's separator and sheet, before the template's keys (nullopt,
+  // "": the template's, else a comma and the first sheet). The sheet is UTF-8.
+  std::optional<Separator> separator;
+  std::string sheet;
   // A template held in memory (the layout editor's unsaved one) instead of
   // the store's: its import type code and item positions. The store is not
   // read.
@@ -41,6 +49,9 @@ struct ReadRequest {
     std::string layoutType;
     FieldInfoArray fields{};
     TemplateAmounts amounts;  // its Amounts key and credit columns
+    // The template's Separator and Sheet keys as the store would hold them
+    // (upper-cased engine text; "" when the template has none).
+    std::string separator, sheet;
   };
   std::optional<HeldTemplate> heldTemplate;
   // Stop after this many records (0: read the whole file), for a preview.

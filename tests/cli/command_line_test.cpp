@@ -88,9 +88,12 @@ TEST_F(CommandLine, RefusalsSayWhatIsWrongOnOneLine) {
       {"read chart.csv -t CHART --type FCOA --year abc", 2,
        "zephrinimport: --year: the year must be a number from -32768 to 32767, such as 2024 (not \"abc\"); "
        "zephrinimport help read shows the options\n"},
-      {"read chart.csv -t CHART --type FCOA --format xls", 2,
-       "zephrinimport: --format: the format is csv, dif or fixed (not \"xls\"); zephrinimport help read shows the "
-       "options\n"},
+      {"read chart.csv -t CHART --type FCOA --format xlsb", 2,
+       "zephrinimport: --format: the format is csv, dif, fixed, xlsx or xls (not \"xlsb\"); zephrinimport help read "
+       "shows the options\n"},
+      {"read chart.csv -t CHART --type FCOA --separator colon", 2,
+       "zephrinimport: --separator: the separator is comma, tab, semicolon or pipe (not \"colon\"); zephrinimport "
+       "help read shows the options\n"},
       {"read - -t CHART --type FCOA <chart.csv", 2,
        "zephrinimport: reading standard input needs --format csv, dif or fixed\n"},
       // The command line's own words for what CLI11 refuses.
@@ -330,6 +333,50 @@ TEST_F(CommandLine, StandardInputPipesAndTheFormatOptionReadAsTheFileWould) {
   EXPECT_EQ(fixed.exitCode, 0);
   EXPECT_TRUE(fixed.out.starts_with("<FCOA OBJID=\"7\"><COAS Line=\"0\"><Account_Number>Ac</Account_Number>"))
       << fixed.out;
+}
+
+TEST_F(CommandLine, SeparatorSheetAndWorkbookFormatChooseTheReader) {
+  const std::string chart = Cli(dir, "read chart.csv -t CHART --type FCOA --id 7").out;
+  ASSERT_TRUE(chart.starts_with("<FCOA OBJID=\"7\"><COAS Line=\"1\">")) << chart;
+  // The chart with semicolons (and its quoted comma kept), and with tabs.
+  ASSERT_EQ(Shell(dir, "sed 's/,/;/g; s/Receivables; trade/Receivables, trade/' chart.csv >chart.txt").exitCode, 0);
+  ASSERT_EQ(Shell(dir, "tr ',' '\\t' <chart.csv | sed 's/Receivables\\t trade/Receivables, trade/' >tabs.dat").exitCode,
+            0);
+  const std::string mixed = test::DataPath("workbooks/mixed.xlsx");
+  fs::copy_file(mixed, dir.file("book.dat"));
+  const std::string firstSheet = Cli(dir, "read '" + mixed + "' -t CHART --type FCOA --id 7").out;
+  ASSERT_TRUE(firstSheet.starts_with("<FCOA OBJID=\"7\"><COAS Line=\"0\"><Account_Number>Flag</Account_Number>"))
+      << firstSheet;
+  const std::string totals = "<FCOA OBJID=\"7\"><COAS Line=\"0\"><Account_Number>third</Account_Number><Account_Caption/>"
+                             "<TRC/><TCC/></COAS><TMPLT><Account_Number/></TMPLT></FCOA>\n";
+  // Trailing tabs are a line's trailing blanks: the last line's two empty
+  // fields go with them (its comma-separated twin keeps one).
+  std::string tabbed = chart;
+  tabbed.replace(tabbed.find("<TRC/><TRC/><TCC/>"), 18, "<TRC/><TCC/>");
+  struct Case {
+    std::string args;
+    int exitCode;
+    std::string out;
+  } cases[] = {
+      {"read chart.txt --separator semicolon -t CHART --type FCOA --id 7", 0, chart},
+      {"read - --separator tab -t CHART --type FCOA --id 7 <tabs.dat", 0, tabbed},
+      {"read tabs.dat --separator TAB -t CHART --type FCOA --id 7", 0, tabbed},
+      // A workbook is known by its bytes whatever its name; --format insists.
+      {"read book.dat -t CHART --type FCOA --id 7", 0, firstSheet},
+      {"read book.dat --format xlsx -t CHART --type FCOA --id 7", 0, firstSheet},
+      {"read - -t CHART --type FCOA --id 7 --format xlsx <book.dat", 0, firstSheet},
+      {"read book.dat --separator tab -t CHART --type FCOA --id 7", 0, firstSheet},
+      {"read book.dat --sheet totals -t CHART --type FCOA --id 7", 0, totals},
+      {"read book.dat --sheet Summary -t CHART --type FCOA --id 7", 1,
+       "<Error>The workbook book.dat has no sheet named Summary.</Error>\n"},
+      {"read chart.csv --format xls -t CHART --type FCOA --id 7", 1,
+       "<Error>The workbook chart.csv cannot be read: its compound document is damaged.</Error>\n"},
+  };
+  for (const Case& c : cases) {
+    const Outcome r = Cli(dir, c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.args << r.err;
+    EXPECT_EQ(r.out, c.out) << c.args;
+  }
 }
 
 TEST_F(CommandLine, TheProgressBarIsClearedBeforeTheMessageOfAFailedRead) {

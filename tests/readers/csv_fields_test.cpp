@@ -1,6 +1,6 @@
-// The comma-separated field splitter against a plain reference of its rules,
-// on many generated lines (quotes, commas and odd bytes at every offset of the
-// splitter's sixteen-byte steps).
+// The separated-text field splitter against a plain reference of its rules,
+// on many generated lines (quotes, separators and odd bytes at every offset of
+// the splitter's sixteen-byte steps), for each separator.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "readers/csv_split.h"
+#include "readers/separator.h"
 
 namespace zephrin {
 namespace {
@@ -19,14 +20,15 @@ struct Split {
 };
 
 // The rules, one character at a time.
-Split Reference(std::string line, bool inQuotes, bool replace) {
+Split Reference(std::string line, bool inQuotes, bool replace, char separator) {
   Split out;
   std::size_t start = 0;
   for (std::size_t i = 0; i < line.size(); ++i) {
     const auto c = static_cast<unsigned char>(line[i]);
+    const bool separatorHere = line[i] == separator;
     if (replace && (c < 32 || c > 126)) line[i] = ' ';
     if (line[i] == '"') inQuotes = !inQuotes;
-    const bool comma = line[i] == ',' && !inQuotes;
+    const bool comma = separatorHere && !inQuotes;
     if (!comma && i + 1 != line.size()) continue;
     std::string field = line.substr(start, (comma ? i : line.size()) - start);
     while (!field.empty() && (field.back() == ' ' || (field.back() >= 9 && field.back() <= 13))) field.pop_back();
@@ -48,9 +50,9 @@ std::string Replaced(std::string_view text, bool replace) {
   return out;
 }
 
-Split Actual(const std::string& line, bool inQuotes, bool replace) {
+Split Actual(const std::string& line, bool inQuotes, bool replace, char separator = ',') {
   Split out;
-  SplitPlainCsvLine(line, inQuotes, replace, [&](int index, std::string_view field) {
+  SplitSeparatedLine(line, separator, inQuotes, replace, [&](int index, std::string_view field) {
     EXPECT_EQ(index, static_cast<int>(out.fields.size()));
     out.fields.push_back(Replaced(field, replace));
     return true;
@@ -62,14 +64,15 @@ Split Actual(const std::string& line, bool inQuotes, bool replace) {
 
 TEST(CsvFields, MatchesTheRulesOnGeneratedLines) {
   std::mt19937 rng(20261207);
-  const std::string alphabet = "abcXYZ019 ,,\"\t\x01\x7f\xe9\x80.";
-  for (int n = 0; n < 4000; ++n) {
+  const std::string alphabet = "abcXYZ019 ,,\"\t\x01\x7f\xe9\x80.;;||\t";
+  for (int n = 0; n < 8000; ++n) {
+    const char separator = SeparatorChar(kSeparators[n % kSeparators.size()]);
     std::string line(rng() % 70, 'a');
     for (char& c : line) c = rng() % 4 ? 'a' + static_cast<char>(rng() % 26) : alphabet[rng() % alphabet.size()];
     const bool inQuotes = rng() % 5 == 0;
     const bool replace = rng() % 7 != 0;
-    const Split expected = Reference(line, inQuotes, replace);
-    const Split actual = Actual(line, inQuotes, replace);
+    const Split expected = Reference(line, inQuotes, replace, separator);
+    const Split actual = Actual(line, inQuotes, replace, separator);
     ASSERT_EQ(actual.fields, expected.fields) << "line: " << line;
     ASSERT_EQ(actual.line, expected.line) << "line: " << line;
     ASSERT_EQ(actual.inQuotes, expected.inQuotes) << "line: " << line;
@@ -83,6 +86,8 @@ TEST(CsvFields, EdgeCasesOfTheRules) {
   EXPECT_EQ(Actual("d,e", true, true).fields, (std::vector<std::string>{"d,e"}));
   EXPECT_EQ(Actual("  a  ", false, true).fields, (std::vector<std::string>{"  a"}));
   EXPECT_TRUE(Actual("", false, true).fields.empty());
+  EXPECT_EQ(Actual("a;\"1;5\";b,c;", false, true, ';').fields, (std::vector<std::string>{"a", "\"1;5\"", "b,c"}));
+  EXPECT_EQ(Actual("a\t\tb", false, false, '\t').fields, (std::vector<std::string>{"a", "", "b"}));
 }
 
 }  // namespace

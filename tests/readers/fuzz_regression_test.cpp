@@ -33,6 +33,9 @@
 #define LLVMFuzzerTestOneInput FuzzProtocol
 #include "../../fuzz/protocol_fuzz.cpp"
 #undef LLVMFuzzerTestOneInput
+#define LLVMFuzzerTestOneInput FuzzWorkbook
+#include "../../fuzz/workbook_fuzz.cpp"
+#undef LLVMFuzzerTestOneInput
 
 namespace zephrin {
 namespace {
@@ -63,7 +66,8 @@ INSTANTIATE_TEST_SUITE_P(Targets, FuzzRegression,
                                          std::pair{"jur_listed_fuzz", &FuzzJurListed},
                                          std::pair{"jur_tabular_fuzz", &FuzzJurTabular},
                                          std::pair{"profile_fuzz", &FuzzProfile},
-                                         std::pair{"protocol_fuzz", &FuzzProtocol}),
+                                         std::pair{"protocol_fuzz", &FuzzProtocol},
+                                         std::pair{"workbook_fuzz", &FuzzWorkbook}),
                          [](const auto& info) { return std::string(info.param.first); });
 
 }  // namespace

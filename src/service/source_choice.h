@@ -1,0 +1,45 @@
+// Which reader takes a plain read's data file: a workbook by what its bytes
+// say (or as the request insists), separated text by the request's or the
+// template's separator whatever the file's name, else the format the request
+// names or the file name's letter.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "readers/read_plan.h"
+#include "readers/separator.h"
+#include "result/read_result.h"
+#include "service/read_service.h"
+
+namespace zephrin {
+
+// The template's own Separator and Sheet keys (engine text), when it has them.
+struct TemplateSourceKeys {
+  std::optional<std::string> separator, sheet;
+};
+
+// The keys of the template a request reads: a held template's, a stored
+// template's (none for a built-in template).
+TemplateSourceKeys SourceKeysOf(const ReadRequest& request, const std::string& storePath,
+                                std::string_view templateName, bool builtIn);
+
+struct SourceChoice {
+  SourceFormat format = SourceFormat::kCsv;
+  char separator = ',';
+  WorkbookKind workbook = WorkbookKind::kNone;
+  std::string sheet;  // engine text
+};
+
+// The reader of the file, or the read's end: a template key of a value no
+// read can use ("The template NAME names a separator that cannot be used:
+// VALUE."), a file name of no known format.
+std::variant<SourceChoice, ReadResult> ChooseSource(const ReadRequest& request, const std::string& ansiPath,
+                                                     std::string_view templateName, const TemplateSourceKeys& keys);
+
+// Puts the choice into a plan made for its format.
+void ApplySourceChoice(const SourceChoice& choice, ReadPlan& plan);
+
+}  // namespace zephrin
