@@ -48,7 +48,10 @@ int Decimal::CompareMagnitude(const std::vector<uint8_t>& a, const std::vector<u
 }
 
 Decimal& Decimal::operator+=(const Decimal& other) {
-  if (other.zero()) return *this;
+  if (other.zero()) {
+    Rescale(other.m_scale);  // the sum shows as many decimals as its terms
+    return *this;
+  }
   Decimal b = other;
   const int scale = std::max(m_scale, b.m_scale);
   Rescale(scale);

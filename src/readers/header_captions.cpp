@@ -25,6 +25,9 @@ std::string HeaderCaptions(const std::vector<std::string>& cells, std::vector<ui
     if (k > 0) out += '|';
     if (columns[k] < cells.size()) out += UpperAscii(Trim(cells[columns[k]]));
   }
+  // A caption is one line of the store: a line break in a cell is a blank.
+  for (char& c : out)
+    if (c == '\n' || c == '\r') c = ' ';
   return out;
 }
 

@@ -131,7 +131,7 @@ std::optional<TemplateSuggestion> ReadService::TryTemplate(const TrialRead& tria
   for (const ReviewFinding& f : report.findings)
     if (f.code == "required-missing") incomplete.insert(f.line);
   s.complete = s.records - std::min(s.records, incomplete.size());
-  const std::string saved = store.Get(section, "Headers");
+  const std::string saved(store.Find(section, "Headers").value_or(""));
   if (!saved.empty()) {
     const std::optional<std::string> file =
         FileHeaders(*plan, trial.text->text(), SeparatorOf(store.Get(section, "Separator")));
