@@ -82,6 +82,9 @@ struct ReadPlan {
 
   // ---- The items -----------------------------------------------------------
   std::vector<PlanItem> items;
+  // The catalogue's key list the items come from (item j is its entry j),
+  // for lookups by position; nullptr for a list made at run time.
+  ItemList keys = nullptr;
   ChartKind chart = ChartKind::kNone;
 
   // ---- Journal entries -----------------------------------------------------

@@ -7,21 +7,10 @@
 #include "catalogue/catalogue.h"
 #include "platform/codepage.h"
 #include "platform/text.h"
+#include "readers/signed_amount.h"
 
 namespace zephrin {
 namespace {
-
-bool Contains(std::string_view name, std::string_view part) {
-  return LowerAscii(name).find(part) != std::string::npos;
-}
-
-// The kind of an item's values, by what its name says it holds.
-ReviewKind KindOfItem(std::string_view name) {
-  if (Contains(name, "balance") || Contains(name, "amount")) return ReviewKind::kAmount;
-  if (Contains(name, "date")) return ReviewKind::kDate;
-  if (name.ends_with("Year")) return ReviewKind::kYear;
-  return ReviewKind::kAny;
-}
 
 bool AllDigits(std::string_view s) {
   if (s.empty()) return false;
@@ -43,15 +32,13 @@ bool ValidDay(int year, int month, int day) {
   return day <= kDays[static_cast<std::size_t>(month - 1)];
 }
 
-// An amount as a decimal: blanks around it dropped, a decimal comma read as
-// a point.
-std::optional<Decimal> AmountOf(std::string_view value, bool decimalComma) {
-  const std::string_view trimmed = Trim(value);
-  if (!decimalComma) return Decimal::Parse(trimmed);
-  std::string text(trimmed);
-  for (char& c : text)
-    if (c == ',') c = '.';
-  return Decimal::Parse(text);
+// An amount as a decimal: under the template's Amounts rule as the rule
+// reads it, else a plain decimal with blanks around it.
+std::optional<Decimal> AmountOf(std::string_view value, const ReviewRules& rules) {
+  if (!rules.signedAmounts) return Decimal::Parse(Trim(value));
+  const std::optional<std::string> plain = SignedAmount(value, rules.decimalComma);
+  if (!plain) return std::nullopt;
+  return Decimal::Parse(*plain);
 }
 
 std::string Quoted(std::string_view value) { return "\"" + std::string(value) + "\""; }
@@ -92,11 +79,14 @@ ImportReview::ImportReview(const ReadPlan& plan, ReviewRules rules) : m_plan(pla
     const PlanItem& item = plan.items[j];
     Column& c = m_columns[j];
     c.name = AnsiToUtf8(item.name);
-    c.kind = KindOfItem(item.name);
+    c.kind = ValueKindAt(plan.keys, j);
     c.required = j < m_rules.required.size() && m_rules.required[j] && item.field.placed();
     c.account = item.role == ItemRole::kAccountNumber && plan.journal == JournalLayout::kNone;
-    c.amount = c.kind == ReviewKind::kAmount && item.field.placed();
-    if (item.role == ItemRole::kAccountBalance && m_balanceItem.empty()) m_balanceItem = c.name;
+    c.amount = c.kind == ValueKind::kAmount && item.field.placed();
+    if (item.role == ItemRole::kAccountBalance && m_balanceItem.empty()) {
+      m_balanceItem = c.name;
+      c.balance = true;
+    }
     // A required item the template does not place is missing from every record.
     if (j < m_rules.required.size() && m_rules.required[j] && !item.field.placed())
       Add({0, c.name, "", "required-missing", "the template does not place " + ItemCaption(c.name) +
@@ -116,51 +106,57 @@ void ImportReview::Value(std::size_t item, std::string_view value, long line) {
   if (item >= m_columns.size()) return;
   Column& c = m_columns[item];
   m_open.filled[item] = true;
-  if (c.kind != ReviewKind::kAny) CheckKind(c, value, line);
-  if (c.amount) {
-    if (std::optional<Decimal> amount = AmountOf(value, m_rules.decimalComma)) {
-      ++c.count;
-      (amount->negative() ? c.negative : c.positive) += *amount;
-      if (c.name == m_balanceItem) {
-        m_balance += *amount;
-        m_open.entrySum += *amount;
-        m_open.entryHasAmount = true;
-      }
-    }
+  if (c.kind == ValueKind::kAmount) {
+    // Read once: for the check of its kind and for the sums.
+    std::optional<Decimal> amount = AmountOf(value, m_rules);
+    ++m_open.kindValues;
+    if (!amount) Failed(c, value, line, "not-a-number", " is not a number");
+    else if (c.amount) Sum(c, *amount);
+  } else if (c.kind != ValueKind::kText && c.kind != ValueKind::kCode) {
+    CheckKind(c, value, line);
   }
   if (c.account) {
-    const std::string account(Trim(value));
-    const auto [at, added] = m_accounts.emplace(account, line);
+    const auto [at, added] = m_accounts.emplace(Trim(value), line);
     if (!added)
       m_open.findings.push_back({line, c.name, AnsiToUtf8(value), "duplicate-account",
-                                 "account " + AnsiToUtf8(account) + " is already on line " +
+                                 "account " + AnsiToUtf8(Trim(value)) + " is already on line " +
                                      std::to_string(at->second)});
   }
 }
 
-void ImportReview::CheckKind(const Column& c, std::string_view value, long line) {
-  ++m_open.kindValues;
-  const char* code = nullptr;
-  const char* what = nullptr;
-  switch (c.kind) {
-    case ReviewKind::kAmount:
-      if (!AmountOf(value, m_rules.decimalComma)) code = "not-a-number", what = " is not a number";
-      break;
-    case ReviewKind::kWholeNumber:
-      if (!AllDigits(Trim(value))) code = "not-a-number", what = " is not a whole number";
-      break;
-    case ReviewKind::kDate:
-      if (!IsDateValue(value)) code = "not-a-date", what = " is not a date";
-      break;
-    case ReviewKind::kYear:
-      if (!IsYearValue(value)) code = "not-a-year", what = " is not a year";
-      break;
-    case ReviewKind::kAny: break;
+void ImportReview::Sum(Column& c, const Decimal& amount) {
+  ++c.count;
+  (amount.negative() ? c.negative : c.positive) += amount;
+  if (c.balance) {
+    m_balance += amount;
+    m_open.entrySum += amount;
+    m_open.entryHasAmount = true;
   }
-  if (!code) return;
+}
+
+void ImportReview::Failed(const Column& c, std::string_view value, long line, const char* code, const char* what) {
   ++m_open.kindFailures;
   const std::string shown = AnsiToUtf8(value);
   m_open.findings.push_back({line, c.name, shown, code, Quoted(shown) + what});
+}
+
+void ImportReview::CheckKind(const Column& c, std::string_view value, long line) {
+  ++m_open.kindValues;
+  switch (c.kind) {
+    case ValueKind::kRate:
+      if (!Decimal::Parse(Trim(value))) Failed(c, value, line, "not-a-number", " is not a number");
+      break;
+    case ValueKind::kWholeNumber:
+      if (!AllDigits(Trim(value))) Failed(c, value, line, "not-a-number", " is not a whole number");
+      break;
+    case ValueKind::kDate:
+      if (!IsDateValue(value)) Failed(c, value, line, "not-a-date", " is not a date");
+      break;
+    case ValueKind::kYear:
+      if (!IsYearValue(value)) Failed(c, value, line, "not-a-year", " is not a year");
+      break;
+    default: break;
+  }
 }
 
 void ImportReview::Add(ReviewFinding finding) {

@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "catalogue/value_kinds.h"
 #include "platform/decimal.h"
 #include "readers/read_plan.h"
 #include "result/read_result.h"
@@ -50,12 +51,12 @@ struct ReviewRules {
   std::vector<bool> required;
   // The balances of the whole file must sum to zero (trial balances).
   bool balancesSumToZero = false;
-  // The decimal separator of amounts is a comma (the template's Amounts rule).
+  // The template's Amounts rule: amounts as accounting software writes
+  // them are read as signed decimals (with a decimal comma when it says so);
+  // without it an amount must be a plain decimal.
+  bool signedAmounts = false;
   bool decimalComma = false;
 };
-
-// What an item's values must be, for the review.
-enum class ReviewKind : uint8_t { kAny, kAmount, kDate, kYear, kWholeNumber };
 
 class ImportReview : public RecordObserver {
  public:
@@ -74,10 +75,11 @@ class ImportReview : public RecordObserver {
  private:
   struct Column {
     std::string name;  // UTF-8
-    ReviewKind kind = ReviewKind::kAny;
+    ValueKind kind = ValueKind::kText;
     bool required = false;
     bool account = false;  // the account number, which a chart holds once
     bool amount = false;
+    bool balance = false;  // the balance whose sums must be zero
     std::size_t count = 0;
     Decimal positive, negative;
   };
@@ -92,6 +94,9 @@ class ImportReview : public RecordObserver {
   };
   void CloseRecord();
   void CheckKind(const Column& c, std::string_view value, long line);
+  void Failed(const Column& c, std::string_view value, long line, const char* code, const char* what);
+  // Adds an amount to its item's sums (and to the balance and the entry's).
+  void Sum(Column& c, const Decimal& amount);
   void Add(ReviewFinding finding);
   void AddAll(std::vector<ReviewFinding>& findings);
 
@@ -104,7 +109,12 @@ class ImportReview : public RecordObserver {
   // The first record, held until the second has ended: it may be a header row.
   bool m_holdingFirst = false;
   Open m_first;
-  std::unordered_map<std::string, long> m_accounts;
+  // The account numbers seen, with the line of each one's first record.
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  std::unordered_map<std::string, long, Hash, std::equal_to<>> m_accounts;
   Decimal m_balance;
   std::string m_balanceItem;
 };

@@ -92,7 +92,10 @@ ReviewReport ReadService::Review(const ReadRequest& request, const HostSettings&
   rules.balancesSumToZero = IsTrialBalance(request.importType);
   std::string amounts;
   if (!request.heldTemplate && ReadStoreValue(storePath, TemplateSection(Utf8ToAnsi(request.templateName)), "Amounts", amounts))
+  {
+    rules.signedAmounts = amounts.starts_with("SIGNED");
     rules.decimalComma = amounts.find("COMMA") != std::string::npos;
+  }
   ImportReview review(*plan, std::move(rules));
   hooks.observer = &review;
   try {

@@ -117,6 +117,9 @@ std::optional<TemplateSuggestion> ReadService::TryTemplate(const TrialRead& tria
 
   ReviewRules rules;
   rules.required = RequiredItemsOf(*plan, trial.importType, request.intlType, trial.settings->batch());
+  const std::string amounts = store.Get(section, "Amounts");
+  rules.signedAmounts = amounts.starts_with("SIGNED");
+  rules.decimalComma = amounts.find("COMMA") != std::string::npos;
   ImportReview review(*plan, std::move(rules));
   DroppingSink drop;
   ReadHooks hooks;

@@ -2,6 +2,7 @@
 // object: whole answers against exact texts.
 #include <gtest/gtest.h>
 
+#include "service/host_protocol.h"
 #include "service/review_json.h"
 #include "service/xml_wrapper.h"
 #include "test_util.h"
@@ -108,6 +109,67 @@ TEST_F(Review, AtMostAThousandFindingsAreListedAndTheRestCounted) {
   ASSERT_EQ(report.findings.size(), 1000u);
   EXPECT_EQ(report.moreFindings, 200u);
   EXPECT_EQ(report.findings.back().line, 1001);
+}
+
+// Three saved templates, each the best fit of one file: the complete records
+// decide first, then the findings, then the header captions.
+TEST_F(Review, EachFileGetsTheTemplateThatFitsItBest) {
+  test::WriteFile(home.file("import.ini"),
+                  "[Import:ABC]\nInfo=COA\nAccount_Number=0 2 0\nAccount_Caption=1 2 0\nAccount_Balance=2 2 0\n"
+                  "TRC=3 2 0\nTCC=4 2 0\nHeaders=ACCT|NAME|BAL|TRC|TCC\n"
+                  "[Import:BAC]\nInfo=COA\nAccount_Number=1 2 0\nAccount_Caption=0 2 0\nAccount_Balance=2 2 0\n"
+                  "TRC=3 2 0\nTCC=4 2 0\n"
+                  "[Import:ABC2]\nInfo=COA\nAccount_Number=0 2 0\nAccount_Caption=1 2 0\nAccount_Balance=2 2 0\n"
+                  "TRC=3 2 0\nTCC=4 2 0\nHeaders=NUMBER|NAME|AMOUNT|TRC|TCC\n"
+                  "[Import:JE]\nInfo=JE\nJE_Type=0 1 0\n"
+                  "[Import:Layout]\n1=ABC\n2=BAC\n3=ABC2\n4=JE\n");
+  struct Row {
+    const char* data;
+    std::string answer;
+  };
+  const Row rows[] = {
+      {"Acct,Name,Bal,TRC,TCC\n1000,Cash,1,1,2\n2000,Loan,-1,3,4\n",
+       R"({"templates":[{"name":"ABC","score":1.0,"complete":2,"records":2,"headersMatch":true,"reasons":"2 of 2 records complete; headers match"},)"
+       R"({"name":"BAC","score":1.0,"complete":2,"records":2,"headersMatch":null,"reasons":"2 of 2 records complete"},)"
+       R"({"name":"ABC2","score":0.9,"complete":2,"records":2,"headersMatch":false,"reasons":"2 of 2 records complete; headers differ"}]})"},
+      {"Number,Name,Amount,TRC,TCC\n1000,Cash,1,1,2\n2000,Loan,-1,3,4\n",
+       R"({"templates":[{"name":"ABC2","score":1.0,"complete":2,"records":2,"headersMatch":true,"reasons":"2 of 2 records complete; headers match"},)"
+       R"({"name":"BAC","score":1.0,"complete":2,"records":2,"headersMatch":null,"reasons":"2 of 2 records complete"},)"
+       R"({"name":"ABC","score":0.9,"complete":2,"records":2,"headersMatch":false,"reasons":"2 of 2 records complete; headers differ"}]})"},
+      {"Name,Acct,Bal,TRC,TCC\nCash,1000,1,1,2\nLoan,,-1,3,4\n",
+       R"({"templates":[{"name":"BAC","score":0.67,"complete":1,"records":2,"headersMatch":null,"reasons":"1 of 2 records complete; 1 finding"},)"
+       R"({"name":"ABC","score":0.3,"complete":1,"records":2,"headersMatch":false,"reasons":"1 of 2 records complete; 2 findings; headers differ"},)"
+       R"({"name":"ABC2","score":0.3,"complete":1,"records":2,"headersMatch":false,"reasons":"1 of 2 records complete; 2 findings; headers differ"}]})"},
+  };
+  for (const Row& r : rows) {
+    test::WriteFile(home.file("data.csv"), r.data);
+    const Expected<std::vector<TemplateSuggestion>> found = service.SuggestTemplates(home.file("data.csv"), "FCOA");
+    ASSERT_TRUE(found) << found.error().message;
+    EXPECT_EQ(SuggestionsValue(*found).dump(), r.answer) << r.data;
+  }
+  EXPECT_EQ(test::ReadFile(home.file("import.ini")).find("[Import:FileName]"), std::string::npos);  // nothing written
+}
+
+TEST_F(Review, TheProtocolAnswersBothExtensions) {
+  HostProtocol protocol(service, ui);
+  test::WriteFile(home.file("data.csv"), std::string(kHeader) + "1000,Cash,100.10,1,2\n2000,Loan,-100.10,3,4\n");
+  const std::string file = home.file("data.csv");
+  const std::pair<std::string, std::string> rows[] = {
+      {R"({"jsonrpc":"2.0","id":1,"method":"ReviewImport","params":[")" + file + R"(","TB","FCOA","1",""]})",
+       R"({"jsonrpc":"2.0","id":1,"result":{"value":{"records":2,"findings":[],"moreFindings":0,)" +
+           std::string(kBalancedTotals) + R"(,"status":0,"messages":[]}})"},
+      {R"({"jsonrpc":"2.0","id":2,"method":"ReviewImport","params":[")" + file + R"(","TB","FCOA","1","",0]})",
+       R"({"jsonrpc":"2.0","id":2,"result":{"value":{"records":2,"findings":[],"moreFindings":0,)" +
+           std::string(kBalancedTotals) + R"(,"status":0,"messages":[]}})"},
+      {R"({"jsonrpc":"2.0","id":3,"method":"ReviewImport","params":[")" + file + R"(","TB"]})",
+       R"({"jsonrpc":"2.0","id":3,"error":{"code":-32602,"message":"Invalid params: ReviewImport takes 5 to 6 parameters, not 2"}})"},
+      {R"({"jsonrpc":"2.0","id":4,"method":"SuggestTemplates","params":[")" + home.file("none.csv") + R"(","FCOA"]})",
+       R"({"jsonrpc":"2.0","id":4,"result":{"value":{"templates":[]},"status":1,"messages":[{"caption":"Import","text":"Unable to open the file )" +
+           home.file("none.csv") + R"(.","icon":"error"}]}})"},
+      {R"({"jsonrpc":"2.0","id":5,"method":"SuggestTemplates","params":[")" + file + R"(","NOPE"]})",
+       R"({"jsonrpc":"2.0","id":5,"result":{"value":{"templates":[]},"status":1,"messages":[{"caption":"Import","text":"Unknown import type NOPE.","icon":"error"}]}})"},
+  };
+  for (const auto& [request, answer] : rows) EXPECT_EQ(protocol.HandleLine(request).value_or(""), answer) << request;
 }
 
 }  // namespace
