@@ -76,6 +76,7 @@ std::string Reasons(const TemplateSuggestion& s, std::size_t findings) {
 // The score from 0 to 1: complete records weigh most, then few findings,
 // then the header captions (a template without them is scored on the rest).
 double Score(const TemplateSuggestion& s, std::size_t findings) {
+  if (s.records == 0) return 0.0;  // a template that reads nothing fits nothing
   const double records = static_cast<double>(std::max<std::size_t>(s.records, 1));
   const double complete = s.records == 0 ? 0.0 : static_cast<double>(s.complete) / records;
   const double clean = 1.0 - std::min(1.0, static_cast<double>(findings) / records);
@@ -166,6 +167,9 @@ Expected<std::vector<TemplateSuggestion>> ReadService::Suggest(const std::string
     if (std::optional<TemplateSuggestion> s = TryTemplate(trial, t.name)) out.push_back(std::move(*s));
   std::stable_sort(out.begin(), out.end(), [](const TemplateSuggestion& a, const TemplateSuggestion& b) {
     if (a.score != b.score) return a.score > b.score;
+    // Of two as good, the one whose header captions match the file first.
+    const bool aMatch = a.headersMatch.value_or(false), bMatch = b.headersMatch.value_or(false);
+    if (aMatch != bMatch) return aMatch;
     return a.complete > b.complete;
   });
   return out;

@@ -53,8 +53,8 @@ TEST_F(ReviewCommand, TotalsAndFindingsAsATable) {
        "item             count  positive  negative     total\n"
        "Account_Balance      1  15250.00      0.00  15250.00\n\n"
        "line  code               item             value     message\n"
-       "   3  not-a-number       Account_Balance  x         \"x\" is not a number\n"
        "   3  duplicate-account  Account_Number   1000      account 1000 is already on line 2\n"
+       "   3  not-a-number       Account_Balance  x         \"x\" is not a number\n"
        "   -  out-of-balance     Account_Balance  15250.00  the balances sum to 15250.00, not zero\n"},
       {"review tb.csv -t CHART --type FBJ --json", 1,
        "{\n  \"records\": 0,\n  \"findings\": [\n    {\n      \"line\": 0,\n      \"item\": \"\",\n"
@@ -63,9 +63,10 @@ TEST_F(ReviewCommand, TotalsAndFindingsAsATable) {
        "  \"moreFindings\": 0,\n  \"totals\": []\n}\n"},
       {"review nothing.csv -t CHART --type FCOA", 2, "zephrinimport: cannot read nothing.csv: no such file\n"},
       {"suggest chart.csv --type FCOA", 0,
-       "template    score  reasons\n"
-       "CHART        1.00  4 of 4 records complete\n"},
-      {"suggest chart.csv --type FBJ", 0, "no saved template fits\n"},
+       "template   score  reasons\n"
+       "CHART       0.42  2 of 4 records complete; 3 findings\n"
+       "CHART DIF   0.42  2 of 4 records complete; 3 findings\n"},
+      {"suggest chart.csv --type FBJ", 0, "template  score  reasons\nJOURNAL    0.00  0 of 0 records complete\n"},
   };
   for (const Case& c : cases) {
     const Outcome r = Cli(c.args);

@@ -74,7 +74,7 @@ TEST_F(Review, EachFindingOnAFileMadeForIt) {
       {"kind-mismatch", std::string(kHeader), "TB", "FBJ",
        R"({"records":0,"findings":[{"line":0,"item":"","value":"COA","code":"kind-mismatch","message":"the template TB is a COA template, which FBJ does not read; COA templates go with FCOA, PRELIMBAL"}],"moreFindings":0,"totals":[]})"},
       {"header-as-record", std::string(kHeader) + "1000,Cash,100.10,1,2\n2000,Loan,-100.10,3,4\n", "TB1", "FCOA",
-       R"({"records":3,"findings":[{"line":1,"item":"Account_Balance","value":"Bal","code":"header-as-record","message":"the first record holds \"Bal\" where the records after it hold valid values: a header row read as a record (the start row is one line too early)"}],"moreFindings":0,)" +
+       R"J({"records":3,"findings":[{"line":1,"item":"Account_Balance","value":"Bal","code":"header-as-record","message":"the first record holds \"Bal\" where the records after it hold valid values: a header row read as a record (the start row is one line too early)"}],"moreFindings":0,)J" +
            std::string(kBalancedTotals)},
       {"not-a-date, not-a-year", "C,1120,Acme,2025-01-31,2025\nS,1120S,Beta,2025-02-30,25x\n", "ENT", "ENTITY",
        R"({"records":2,"findings":[{"line":2,"item":"Fiscal_Year_Beginning_Date","value":"2025-02-30","code":"not-a-date","message":"\"2025-02-30\" is not a date"},)"
@@ -93,7 +93,8 @@ TEST_F(Review, AReadThatFailsIsAFindingWithItsMessage) {
   r.importType = "FCOA";
   EXPECT_EQ(ReviewValue(service.ReviewImport(r)).dump(),
             R"({"records":0,"findings":[{"line":0,"item":"","value":"","code":"read-error","message":"Error opening import file )" +
-                home.file("missing.csv") + R"( for reading!"}],"moreFindings":0,"totals":[]})");
+                home.file("missing.csv") + R"( for reading!"}],"moreFindings":0,)"
+                R"("totals":[{"item":"Account_Balance","count":0,"positive":"0.00","negative":"0.00","total":"0.00"}]})");
 }
 
 TEST_F(Review, AtMostAThousandFindingsAreListedAndTheRestCounted) {
@@ -137,9 +138,9 @@ TEST_F(Review, EachFileGetsTheTemplateThatFitsItBest) {
        R"({"name":"BAC","score":1.0,"complete":2,"records":2,"headersMatch":null,"reasons":"2 of 2 records complete"},)"
        R"({"name":"ABC","score":0.9,"complete":2,"records":2,"headersMatch":false,"reasons":"2 of 2 records complete; headers differ"}]})"},
       {"Name,Acct,Bal,TRC,TCC\nCash,1000,1,1,2\nLoan,,-1,3,4\n",
-       R"({"templates":[{"name":"BAC","score":0.67,"complete":1,"records":2,"headersMatch":null,"reasons":"1 of 2 records complete; 1 finding"},)"
-       R"({"name":"ABC","score":0.3,"complete":1,"records":2,"headersMatch":false,"reasons":"1 of 2 records complete; 2 findings; headers differ"},)"
-       R"({"name":"ABC2","score":0.3,"complete":1,"records":2,"headersMatch":false,"reasons":"1 of 2 records complete; 2 findings; headers differ"}]})"},
+       R"({"templates":[{"name":"BAC","score":0.5,"complete":1,"records":2,"headersMatch":null,"reasons":"1 of 2 records complete; 1 finding"},)"
+       R"({"name":"ABC","score":0.45,"complete":1,"records":2,"headersMatch":false,"reasons":"1 of 2 records complete; 1 finding; headers differ"},)"
+       R"({"name":"ABC2","score":0.45,"complete":1,"records":2,"headersMatch":false,"reasons":"1 of 2 records complete; 1 finding; headers differ"}]})"},
   };
   for (const Row& r : rows) {
     test::WriteFile(home.file("data.csv"), r.data);
