@@ -24,7 +24,7 @@ _zephrinimport() {
     words=("${COMP_WORDS[@]}")
     cword=$COMP_CWORD
   }
-  local commands="read types call serve edit templates delete-template forget-file help"
+  local commands="read review suggest types call serve edit templates delete-template forget-file help"
   local command="" i
   for ((i = 1; i < cword; i++)); do
     case ${words[i]} in
@@ -59,6 +59,8 @@ _zephrinimport() {
   case $command in
     read) options="--template -t --type --id --more-info --year --batch --intl-type --intl-param --format
       --separator --sheet --output -o --strict --jurisdictions --category-types --country-jurisdictions --country --help" ;;
+    review) options="--template -t --type --id --more-info --intl-type --json --help" ;;
+    suggest) options="--type --json --help" ;;
     call) options="--describe --help" ;;
     serve) options="--port --open --help" ;;
     edit) options="--type --template -t --intl-type --help" ;;
@@ -69,7 +71,8 @@ _zephrinimport() {
     COMPREPLY=($(compgen -W "$options" -- "$cur"))
   elif [[ $command == help ]]; then
     COMPREPLY=($(compgen -W "$commands" -- "$cur"))
-  elif [[ $command == read || $command == edit || $command == forget-file ]]; then
+  elif [[ $command == read || $command == review || $command == suggest || $command == edit ||
+          $command == forget-file ]]; then
     COMPREPLY=($(compgen -f -- "$cur"))
   fi
 }

@@ -63,6 +63,10 @@ void FillReply(const MethodInfo* method, const Json& result, zephrinimport_reply
   } else if (value.is_number_integer()) {
     reply.kind = ZEPHRINIMPORT_INTEGER;
     reply.integer = value.get<long long>();
+  } else if (value.is_object()) {
+    // The extensions answer with an object: its JSON text, as the protocol writes it.
+    reply.kind = ZEPHRINIMPORT_JSON;
+    reply.text = value.dump(-1, ' ', false, Json::error_handler_t::replace);
   }
   reply.status = result.value("status", 0);
   if (result.contains("outcome")) reply.outcome = OutcomeNamed(result["outcome"].get<std::string>());
@@ -117,7 +121,8 @@ zephrinimport_kind zephrinimport_reply_kind(const zephrinimport_reply* reply) {
 }
 
 const char* zephrinimport_reply_text(const zephrinimport_reply* reply, size_t* size) {
-  const bool text = reply && (reply->kind == ZEPHRINIMPORT_STRING || reply->kind == ZEPHRINIMPORT_BYTES);
+  const bool text = reply && (reply->kind == ZEPHRINIMPORT_STRING || reply->kind == ZEPHRINIMPORT_BYTES ||
+                              reply->kind == ZEPHRINIMPORT_JSON);
   if (size) *size = text ? reply->text.size() : 0;
   return text ? reply->text.c_str() : nullptr;
 }

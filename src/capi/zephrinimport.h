@@ -181,7 +181,8 @@ typedef enum zephrinimport_kind {
   ZEPHRINIMPORT_NULL = 0,    /* no value */
   ZEPHRINIMPORT_STRING = 1,  /* UTF-8 text */
   ZEPHRINIMPORT_INTEGER = 2, /* a number */
-  ZEPHRINIMPORT_BYTES = 3    /* a byte array (of ConvertByteArrayToFile, ConvertFileToByteArray) */
+  ZEPHRINIMPORT_BYTES = 3,   /* a byte array (of ConvertByteArrayToFile, ConvertFileToByteArray) */
+  ZEPHRINIMPORT_JSON = 4     /* a result object (of ReviewImport, SuggestTemplates) as JSON text; since 1.1 */
 } zephrinimport_kind;
 
 /* One argument of zephrinimport_invoke. */
@@ -206,9 +207,9 @@ ZEPHRINIMPORT_EXPORT int zephrinimport_invoke(zephrinimport_service* service, co
                                               const zephrinimport_arg* args, size_t count, const char* const* answers,
                                               size_t answer_count, zephrinimport_reply** reply);
 /* The kind of the returned value: NULL (the method returns nothing, or left
- * it unset), STRING, INTEGER or BYTES. */
+ * it unset), STRING, INTEGER, BYTES or JSON (an extension's result object). */
 ZEPHRINIMPORT_EXPORT zephrinimport_kind zephrinimport_reply_kind(const zephrinimport_reply* reply);
-/* A STRING or BYTES value, NUL-terminated, its length in *size (when not
+/* A STRING, BYTES or JSON value, NUL-terminated, its length in *size (when not
  * NULL); NULL for another kind. Owned by the reply. */
 ZEPHRINIMPORT_EXPORT const char* zephrinimport_reply_text(const zephrinimport_reply* reply, size_t* size);
 /* An INTEGER value; 0 for another kind. */

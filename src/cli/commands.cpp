@@ -16,6 +16,7 @@ void RegisterCommands(CLI::App& app) {
   RegisterServeCommand(app, g_exitCode);
   RegisterEditCommand(app, g_exitCode);
   RegisterTemplateCommands(app, g_exitCode);
+  RegisterReviewCommands(app, g_exitCode);
 }
 
 int ExitCode() { return g_exitCode; }

@@ -32,5 +32,6 @@ void RegisterReadCommand(CLI::App& app, int& exitCode);
 void RegisterServeCommand(CLI::App& app, int& exitCode);
 void RegisterEditCommand(CLI::App& app, int& exitCode);
 void RegisterTemplateCommands(CLI::App& app, int& exitCode);
+void RegisterReviewCommands(CLI::App& app, int& exitCode);
 
 }  // namespace zephrin::cli

@@ -1,5 +1,7 @@
 #include "editor/layout_editor.h"
 
+#include "readers/header_captions.h"
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -518,12 +520,35 @@ bool CCLayout::Ok() {
   save.keys = m_keys;
   save.fields = &m_fields;
   save.dataFileName = m_in.dataFileName;
+  save.headers = GridHeaderCaptions();
   if (const Done saved = SaveTemplate(m_in.iniPath, save); !saved) {
     ShowMessage(saved.error().message.empty() ? std::string("The template could not be saved.") : saved.error().message);
     return false;
   }
   m_bEnded = m_bEndedOk = true;
   return true;
+}
+
+std::string CCLayout::GridHeaderCaptions() const {
+  if (!gridLayout()) return {};
+  // The header row is the row above the first one read: the smallest start
+  // row of the items placed beyond the first column, less one (as a read
+  // finds its first row).
+  long startRow = 0;
+  std::vector<uint32_t> columns;
+  for (std::size_t i = 0; i < ItemCount(m_keys) && i < m_fields.size(); ++i) {
+    const FieldInfo& f = m_fields[i];
+    if (!f.placed()) continue;
+    columns.push_back(f.nCol);
+    if (f.nCol != 0 && (startRow == 0 || f.nLen < startRow)) startRow = f.nLen;
+  }
+  const long headerRow = startRow - 1;
+  if (headerRow < 1 || headerRow >= gridRows()) return {};
+  std::vector<std::string> cells(static_cast<std::size_t>(std::max(gridCols() - 1, 0L)));
+  ForEachCell(headerRow, [&](long col, std::string_view text) {
+    if (col >= 1 && static_cast<std::size_t>(col) <= cells.size()) cells[static_cast<std::size_t>(col - 1)] = text;
+  });
+  return HeaderCaptions(cells, columns);
 }
 
 std::string CCLayout::TemplateToReplace() const {

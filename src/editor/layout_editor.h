@@ -217,6 +217,10 @@ class ZEPHRIN_API CCLayout {
   void ApplyHostCode();
   void FillKindList();
   bool LoadGridPreviewCsv(const DataText& text);
+  // The header captions OK saves with a grid file's template: the header
+  // row's cells of the placed columns (see readers/header_captions.h); ""
+  // for a text view or a template read from the first row.
+  std::string GridHeaderCaptions() const;
   bool LoadGridPreviewDif(const DataText& text);
   void LoadTextPreview(std::string& text);
   void FinishGrid();

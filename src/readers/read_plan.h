@@ -102,6 +102,9 @@ struct ReadPlan {
   // How the amount items' values are read (their value rule is then
   // kSignedAmount).
   AmountForm amounts = AmountForm::kAsWritten;
+  // The catalogue's key list the items come from (item j is its entry j),
+  // for lookups by position; nullptr for a list made at run time.
+  ItemList keys = nullptr;
   ChartKind chart = ChartKind::kNone;
 
   // ---- Journal entries -----------------------------------------------------

@@ -148,6 +148,7 @@ void PlanItems(const PlainRead& r, const PlanContext& c, ReadPlan& plan, const F
   else if (c.format != SourceFormat::kFixedWidth)
     names = host == "INSURWP" ? c.settings->insuranceElementList() : r.traits->elementNames;
   plan.chart = r.traits->chart;
+  plan.keys = r.items;
   const std::size_t count = std::min(ItemCount(r.items), kMaxFieldInfo);
   plan.items.reserve(count);
   for (std::size_t j = 0; j < count; ++j) {

@@ -165,6 +165,7 @@ void WriteTemplateSection(ProfileDocument& doc, const SaveTemplateRequest& reque
     std::snprintf(buf, sizeof buf, "%d %d %d", fields[i].nCol, fields[i].nLen, fields[i].nLineCode);
     entries.emplace_back(request.keys[i], buf);
   }
+  if (!request.headers.empty()) entries.emplace_back("Headers", UpperAscii(request.headers));
   doc.SetKeys(section, entries);
 }
 

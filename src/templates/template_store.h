@@ -93,6 +93,7 @@ struct SaveTemplateRequest {
   ItemList keys = nullptr;
   const FieldInfoArray* fields = nullptr;
   std::string dataFileName;     // recorded as the file association
+  std::string headers;          // the header captions of a grid file ("Headers"; "": none written)
 };
 // The whole save sequence (delete section, Info, FsiType/IntlType, every item,
 // index, file association) as one atomic change of the file. The error says

@@ -561,7 +561,9 @@ TEST_F(EditorTest, NewTemplateNeedsANameAndTheRequiredItems) {
   EXPECT_EQ(ReadFile(Ini()),
             "[Import:GL Book]\nInfo=COA\nFsiType=FEDERAL\nCompany_Number=0 0 0\nAccount_Number=0 2 0\n"
             "Account_Caption=1 2 0\nAccount_Balance=0 0 0\nTRC=2 2 0\nTCC=3 2 0\nAccount_Type=0 0 0\nSIC_Code=0 0 0\n"
-            "Activity_Number=0 0 0\nActivity_Name=0 0 0\n[Import:Layout]\n1=GL BOOK\n[Import:FileName]\n1=" +
+            "Activity_Number=0 0 0\nActivity_Name=0 0 0\n"
+            // The header row's captions of the placed columns, for SuggestTemplates.
+            "Headers=NUMBER|CAPTION|TRC|TCC\n[Import:Layout]\n1=GL BOOK\n[Import:FileName]\n1=" +
                 test::Upper(e.inputs().dataFileName) + "^GL BOOK\n");
 }
 

@@ -52,13 +52,19 @@ TEST(ProtocolDescription, ListsEveryMethodOfTheTableOnce) {
         {ReturnType::Bytes, Json::array({"string", "null"})},
         {ReturnType::OptionalString, Json::array({"string", "null"})},
         {ReturnType::OptionalLong, Json::array({"integer", "null"})},
+        {ReturnType::Object, "object"},
     };
     EXPECT_EQ(value, valueTypes.at(m->ret));
     const bool read = std::string(m->name) == "ReadImportFile" || std::string(m->name) == "ReadIntlImportFile";
     EXPECT_EQ(d["result"]["schema"]["properties"].contains("outcome"), read);
   }
   EXPECT_EQ(count, 33);
-  EXPECT_EQ(described.size(), 33u);
+  // The extensions beside the 33: the review of a read and the fitting templates.
+  EXPECT_EQ(described.size(), 35u);
+  EXPECT_EQ(described["ReviewImport"]["x-extension"], true);
+  EXPECT_EQ(described["ReviewImport"]["params"][5]["required"], false);
+  EXPECT_EQ(described["SuggestTemplates"]["result"]["schema"]["properties"]["value"]["properties"]["templates"]["type"],
+            "array");
   EXPECT_EQ(doc["info"]["version"], ZEPHRINIMPORT_VERSION_STRING);
 
   std::set<int> codes;
@@ -99,8 +105,12 @@ TEST(ProtocolDescription, AgreesWithWhatTheProtocolAccepts) {
     if (n > 0) {
       const Json request = {{"jsonrpc", "2.0"}, {"id", 1}, {"method", name}, {"params", Json::array()}};
       const Json response = Json::parse(*protocol.HandleLine(request.dump()));
-      EXPECT_EQ(response["error"]["message"], "Invalid params: " + name + " takes " + std::to_string(n) + " parameter" +
-                                                  (n == 1 ? "" : "s") + ", not 0");
+      std::size_t required = 0;
+      for (const Json& p : m["params"]) required += p["required"] == true ? 1 : 0;
+      const std::string counts =
+          required == n ? std::to_string(n) : std::to_string(required) + " to " + std::to_string(n);
+      EXPECT_EQ(response["error"]["message"],
+                "Invalid params: " + name + " takes " + counts + " parameter" + (n == 1 ? "" : "s") + ", not 0");
     }
   }
 }

@@ -1,0 +1,79 @@
+// zephrinimport review and suggest: their tables, JSON and exit status.
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "test_util.h"
+
+namespace zephrin {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ScopedEnv;
+using test::TempDir;
+
+const fs::path kSource = fs::path(ZEPHRIN_TEST_DATA).parent_path().parent_path();
+
+struct Outcome {
+  int exitCode = -1;
+  std::string out;
+};
+
+class ReviewCommand : public ::testing::Test {
+ protected:
+  ReviewCommand() { fs::copy(kSource / "examples", dir.path(), fs::copy_options::recursive); }
+  // Runs `zephrinimport ARGS` in the folder; standard error goes with the output.
+  Outcome Cli(const std::string& args) {
+    Outcome r;
+    r.out = test::RunCommand("cd '" + dir.str() + "' && '" + ZEPHRIN_BINARY + "' " + args + " 2>&1", &r.exitCode);
+    return r;
+  }
+  TempDir dir;
+  ScopedEnv home{"ZEPHRINIMPORT_HOME", dir.str()};
+  ScopedEnv registry{"ZEPHRINIMPORT_REGISTRY", dir.file("registry.ini")};
+  ScopedEnv trace{"ZEPHRINIMPORT_TRACE", std::nullopt};
+};
+
+TEST_F(ReviewCommand, TotalsAndFindingsAsATable) {
+  test::WriteFile(dir.file("tb.csv"),
+                  "Account,Description,Balance,TRC,TCC\n1000,Cash,15250.00,101,1\n1000,Loan,x,104,2\n");
+  struct Case {
+    std::string args;
+    int exitCode;
+    std::string out;
+  } cases[] = {
+      {"review chart.csv -t CHART --type PRELIMBAL", 0,
+       "records: 4\n\n"
+       "item             count  positive   negative  total\n"
+       "Account_Balance      4  23650.50  -23650.50   0.00\n\n"
+       "no findings\n"},
+      {"review tb.csv -t CHART --type PRELIMBAL", 1,
+       "records: 2\n\n"
+       "item             count  positive  negative     total\n"
+       "Account_Balance      1  15250.00      0.00  15250.00\n\n"
+       "line  code               item             value     message\n"
+       "   3  duplicate-account  Account_Number   1000      account 1000 is already on line 2\n"
+       "   3  not-a-number       Account_Balance  x         \"x\" is not a number\n"
+       "   -  out-of-balance     Account_Balance  15250.00  the balances sum to 15250.00, not zero\n"},
+      {"review tb.csv -t CHART --type FBJ --json", 1,
+       "{\n  \"records\": 0,\n  \"findings\": [\n    {\n      \"line\": 0,\n      \"item\": \"\",\n"
+       "      \"value\": \"COA\",\n      \"code\": \"kind-mismatch\",\n      \"message\": \"the template CHART is a "
+       "COA template, which FBJ does not read; COA templates go with FCOA, PRELIMBAL\"\n    }\n  ],\n"
+       "  \"moreFindings\": 0,\n  \"totals\": []\n}\n"},
+      {"review nothing.csv -t CHART --type FCOA", 2, "zephrinimport: cannot read nothing.csv: no such file\n"},
+      {"suggest chart.csv --type FCOA", 0,
+       "template   score  reasons\n"
+       "CHART       0.42  2 of 4 records complete; 3 findings\n"
+       "CHART DIF   0.42  2 of 4 records complete; 3 findings\n"},
+      {"suggest chart.csv --type FBJ", 0, "template  score  reasons\nJOURNAL    0.00  0 of 0 records complete\n"},
+  };
+  for (const Case& c : cases) {
+    const Outcome r = Cli(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.args;
+    EXPECT_EQ(r.out, c.out) << c.args;
+  }
+}
+
+}  // namespace
+}  // namespace zephrin

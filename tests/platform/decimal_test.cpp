@@ -1,0 +1,52 @@
+// Exact decimal sums: every digit kept, whatever the length.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/decimal.h"
+
+namespace zephrin {
+namespace {
+
+std::string Sum(const std::vector<const char*>& values, int minScale) {
+  Decimal sum;
+  for (const char* v : values) {
+    const std::optional<Decimal> d = Decimal::Parse(v);
+    if (!d) return std::string("not a number: ") + v;
+    sum += *d;
+  }
+  return sum.ToString(minScale);
+}
+
+TEST(Decimal, SumsAreExact) {
+  struct Row {
+    std::vector<const char*> values;
+    int minScale;
+    const char* sum;
+  };
+  const Row rows[] = {
+      {{"0.1", "0.2"}, 0, "0.3"},
+      {{"0.1", "0.2"}, 2, "0.30"},
+      {{"125.50", "-40"}, 2, "85.50"},
+      {{"-40", "125.50"}, 2, "85.50"},
+      {{"100.10", "-100.10"}, 2, "0.00"},
+      {{"-0.5", "-0.25"}, 0, "-0.75"},
+      {{"1", "-1.001"}, 0, "-0.001"},
+      {{"+.5", "7."}, 0, "7.5"},
+      {{"999.99", "0.01"}, 2, "1000.00"},
+      {{"-000", "0.000"}, 1, "0.000"},
+      {{"1234567890123456789012345678901234567890.12", "8765432109876543210987654321098765432109.88"}, 2,
+       "10000000000000000000000000000000000000000.00"},
+      {{"1234567890123456789012345678901234567890", "-1234567890123456789012345678901234567889.99"}, 2, "0.01"},
+      {{}, 2, "0.00"},
+  };
+  for (const Row& r : rows) EXPECT_EQ(Sum(r.values, r.minScale), r.sum) << r.values.size();
+}
+
+TEST(Decimal, OnlyPlainDecimalsParse) {
+  for (const char* bad : {"", "-", ".", "1.2.3", "1,5", " 1", "1 ", "1e5", "abc", "--1", "12-", "0x10"})
+    EXPECT_FALSE(Decimal::Parse(bad)) << bad;
+}
+
+}  // namespace
+}  // namespace zephrin

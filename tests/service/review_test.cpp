@@ -1,0 +1,177 @@
+// The review of a read and the best-fitting template, through the service
+// object: whole answers against exact texts.
+#include <gtest/gtest.h>
+
+#include "service/host_protocol.h"
+#include "service/review_json.h"
+#include "service/xml_wrapper.h"
+#include "test_util.h"
+
+namespace zephrin {
+namespace {
+
+// Templates of a chart of accounts (header on line 1, records from line 2;
+// read from line 1), an entity and journal-entry balances.
+constexpr const char* kStore =
+    "[Import:TB]\nInfo=COA\nFsiType=FEDERAL\nAccount_Number=0 2 0\nAccount_Caption=1 2 0\nAccount_Balance=2 2 0\n"
+    "TRC=3 2 0\nTCC=4 2 0\n"
+    "[Import:TB1]\nInfo=COA\nFsiType=FEDERAL\nAccount_Number=0 1 0\nAccount_Caption=1 1 0\nAccount_Balance=2 1 0\n"
+    "TRC=3 1 0\nTCC=4 1 0\n"
+    "[Import:ENT]\nInfo=ENTITY\nFsiType=FEDERAL\nEntity_Type=0 1 0\nReturn_Type=1 1 0\nCompany_Name=2 1 0\n"
+    "Fiscal_Year_Beginning_Date=3 1 0\nIncome_Tax_Binder_Year=4 1 0\n"
+    "[Import:ADJ]\nInfo=JE\nFsiType=FEDERAL\nJE_Type=0 1 0\nJE_Number=1 1 0\nJE_Caption=2 1 0\n"
+    "Account_Number=3 1 0\nAccount_Balance=4 1 0\n"
+    "[Import:Layout]\n1=TB\n2=TB1\n3=ENT\n4=ADJ\n";
+
+constexpr const char* kHeader = "Acct,Name,Bal,TRC,TCC\n";
+
+class Review : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::WriteFile(home.file("import.ini"), kStore);
+    std::string folder;
+    service.GetWriteableFolderPath(folder);
+  }
+  // The review's answer for `data` read with the template as `type`.
+  std::string Answer(const std::string& data, const char* templateName, const char* type) {
+    test::WriteFile(home.file("data.csv"), data);
+    ReadRequest r;
+    r.importFile = home.file("data.csv");
+    r.templateName = templateName;
+    r.importType = type;
+    r.id = "1";
+    return ReviewValue(service.ReviewImport(r)).dump();
+  }
+  test::ScopedHome home;
+  RecordingUserInterface ui;
+  CxmlWrapper service{&ui};
+};
+
+constexpr const char* kBalancedTotals =
+    R"("totals":[{"item":"Account_Balance","count":2,"positive":"100.10","negative":"-100.10","total":"0.00"}]})";
+
+TEST_F(Review, EachFindingOnAFileMadeForIt) {
+  struct Row {
+    const char* name;
+    std::string data;
+    const char* templateName;
+    const char* type;
+    std::string answer;
+  };
+  const Row rows[] = {
+      {"clean", std::string(kHeader) + "1000,Cash,100.10,1,2\n2000,Loan,-100.10,3,4\n", "TB", "FCOA",
+       R"({"records":2,"findings":[],"moreFindings":0,)" + std::string(kBalancedTotals)},
+      {"not-a-number", std::string(kHeader) + "1000,Cash,100.10,1,2\n2000,Loan,abc,3,4\n", "TB", "FCOA",
+       R"({"records":2,"findings":[{"line":3,"item":"Account_Balance","value":"abc","code":"not-a-number","message":"\"abc\" is not a number"},)"
+       R"({"line":0,"item":"Account_Balance","value":"100.10","code":"out-of-balance","message":"the balances sum to 100.10, not zero"}],"moreFindings":0,)"
+       R"("totals":[{"item":"Account_Balance","count":1,"positive":"100.10","negative":"0.00","total":"100.10"}]})"},
+      {"required-missing", std::string(kHeader) + "1000,Cash,100.10,1,2\n2000,,-100.10,3,4\n", "TB", "FCOA",
+       R"({"records":2,"findings":[{"line":3,"item":"Account_Caption","value":"","code":"required-missing","message":"Account Caption is required and empty"}],"moreFindings":0,)" +
+           std::string(kBalancedTotals)},
+      {"duplicate-account", std::string(kHeader) + "1000,Cash,100.10,1,2\n1000,Loan,-100.10,3,4\n", "TB", "FCOA",
+       R"({"records":2,"findings":[{"line":3,"item":"Account_Number","value":"1000","code":"duplicate-account","message":"account 1000 is already on line 2"}],"moreFindings":0,)" +
+           std::string(kBalancedTotals)},
+      {"kind-mismatch", std::string(kHeader), "TB", "FBJ",
+       R"({"records":0,"findings":[{"line":0,"item":"","value":"COA","code":"kind-mismatch","message":"the template TB is a COA template, which FBJ does not read; COA templates go with FCOA, PRELIMBAL"}],"moreFindings":0,"totals":[]})"},
+      {"header-as-record", std::string(kHeader) + "1000,Cash,100.10,1,2\n2000,Loan,-100.10,3,4\n", "TB1", "FCOA",
+       R"J({"records":3,"findings":[{"line":1,"item":"Account_Balance","value":"Bal","code":"header-as-record","message":"the first record holds \"Bal\" where the records after it hold valid values: a header row read as a record (the start row is one line too early)"}],"moreFindings":0,)J" +
+           std::string(kBalancedTotals)},
+      {"not-a-date, not-a-year", "C,1120,Acme,2025-01-31,2025\nS,1120S,Beta,2025-02-30,25x\n", "ENT", "ENTITY",
+       R"({"records":2,"findings":[{"line":2,"item":"Fiscal_Year_Beginning_Date","value":"2025-02-30","code":"not-a-date","message":"\"2025-02-30\" is not a date"},)"
+       R"({"line":2,"item":"Income_Tax_Binder_Year","value":"25x","code":"not-a-year","message":"\"25x\" is not a year"}],"moreFindings":0,"totals":[]})"},
+      {"out-of-balance journal entry", "A,J1,First\n\n,,,1000,5.00\n,,,2000,7.5\n\n\nA,J2,Second\n\n,,,1000,1\n,,,2000,-1\n", "ADJ", "JEBAL",
+       R"({"records":2,"findings":[{"line":1,"item":"Account_Balance","value":"12.50","code":"out-of-balance","message":"the journal entry's amounts sum to 12.50, not zero"}],"moreFindings":0,)"
+       R"("totals":[{"item":"Account_Balance","count":4,"positive":"13.50","negative":"-1.00","total":"12.50"}]})"},
+  };
+  for (const Row& r : rows) EXPECT_EQ(Answer(r.data, r.templateName, r.type), r.answer) << r.name;
+}
+
+TEST_F(Review, AReadThatFailsIsAFindingWithItsMessage) {
+  ReadRequest r;
+  r.importFile = home.file("missing.csv");
+  r.templateName = "TB";
+  r.importType = "FCOA";
+  EXPECT_EQ(ReviewValue(service.ReviewImport(r)).dump(),
+            R"({"records":0,"findings":[{"line":0,"item":"","value":"","code":"read-error","message":"Error opening import file )" +
+                home.file("missing.csv") + R"( for reading!"}],"moreFindings":0,)"
+                R"("totals":[{"item":"Account_Balance","count":0,"positive":"0.00","negative":"0.00","total":"0.00"}]})");
+}
+
+TEST_F(Review, AtMostAThousandFindingsAreListedAndTheRestCounted) {
+  std::string data(kHeader);
+  for (int i = 0; i < 1200; ++i) data += std::to_string(1000 + i) + ",A,x,1,2\n";
+  test::WriteFile(home.file("data.csv"), data);
+  ReadRequest r;
+  r.importFile = home.file("data.csv");
+  r.templateName = "TB";
+  r.importType = "PRELIMBAL";
+  const ReviewReport report = service.ReviewImport(r);
+  EXPECT_EQ(report.records, 1200u);
+  ASSERT_EQ(report.findings.size(), 1000u);
+  EXPECT_EQ(report.moreFindings, 200u);
+  EXPECT_EQ(report.findings.back().line, 1001);
+}
+
+// Three saved templates, each the best fit of one file: the complete records
+// decide first, then the findings, then the header captions.
+TEST_F(Review, EachFileGetsTheTemplateThatFitsItBest) {
+  test::WriteFile(home.file("import.ini"),
+                  "[Import:ABC]\nInfo=COA\nAccount_Number=0 2 0\nAccount_Caption=1 2 0\nAccount_Balance=2 2 0\n"
+                  "TRC=3 2 0\nTCC=4 2 0\nHeaders=ACCT|NAME|BAL|TRC|TCC\n"
+                  "[Import:BAC]\nInfo=COA\nAccount_Number=1 2 0\nAccount_Caption=0 2 0\nAccount_Balance=2 2 0\n"
+                  "TRC=3 2 0\nTCC=4 2 0\n"
+                  "[Import:ABC2]\nInfo=COA\nAccount_Number=0 2 0\nAccount_Caption=1 2 0\nAccount_Balance=2 2 0\n"
+                  "TRC=3 2 0\nTCC=4 2 0\nHeaders=NUMBER|NAME|AMOUNT|TRC|TCC\n"
+                  "[Import:JE]\nInfo=JE\nJE_Type=0 1 0\n"
+                  "[Import:Layout]\n1=ABC\n2=BAC\n3=ABC2\n4=JE\n");
+  struct Row {
+    const char* data;
+    std::string answer;
+  };
+  const Row rows[] = {
+      {"Acct,Name,Bal,TRC,TCC\n1000,Cash,1,1,2\n2000,Loan,-1,3,4\n",
+       R"({"templates":[{"name":"ABC","score":1.0,"complete":2,"records":2,"headersMatch":true,"reasons":"2 of 2 records complete; headers match"},)"
+       R"({"name":"BAC","score":1.0,"complete":2,"records":2,"headersMatch":null,"reasons":"2 of 2 records complete"},)"
+       R"({"name":"ABC2","score":0.9,"complete":2,"records":2,"headersMatch":false,"reasons":"2 of 2 records complete; headers differ"}]})"},
+      {"Number,Name,Amount,TRC,TCC\n1000,Cash,1,1,2\n2000,Loan,-1,3,4\n",
+       R"({"templates":[{"name":"ABC2","score":1.0,"complete":2,"records":2,"headersMatch":true,"reasons":"2 of 2 records complete; headers match"},)"
+       R"({"name":"BAC","score":1.0,"complete":2,"records":2,"headersMatch":null,"reasons":"2 of 2 records complete"},)"
+       R"({"name":"ABC","score":0.9,"complete":2,"records":2,"headersMatch":false,"reasons":"2 of 2 records complete; headers differ"}]})"},
+      {"Name,Acct,Bal,TRC,TCC\nCash,1000,1,1,2\nLoan,,-1,3,4\n",
+       R"({"templates":[{"name":"BAC","score":0.5,"complete":1,"records":2,"headersMatch":null,"reasons":"1 of 2 records complete; 1 finding"},)"
+       R"({"name":"ABC","score":0.45,"complete":1,"records":2,"headersMatch":false,"reasons":"1 of 2 records complete; 1 finding; headers differ"},)"
+       R"({"name":"ABC2","score":0.45,"complete":1,"records":2,"headersMatch":false,"reasons":"1 of 2 records complete; 1 finding; headers differ"}]})"},
+  };
+  for (const Row& r : rows) {
+    test::WriteFile(home.file("data.csv"), r.data);
+    const Expected<std::vector<TemplateSuggestion>> found = service.SuggestTemplates(home.file("data.csv"), "FCOA");
+    ASSERT_TRUE(found) << found.error().message;
+    EXPECT_EQ(SuggestionsValue(*found).dump(), r.answer) << r.data;
+  }
+  EXPECT_EQ(test::ReadFile(home.file("import.ini")).find("[Import:FileName]"), std::string::npos);  // nothing written
+}
+
+TEST_F(Review, TheProtocolAnswersBothExtensions) {
+  HostProtocol protocol(service, ui);
+  test::WriteFile(home.file("data.csv"), std::string(kHeader) + "1000,Cash,100.10,1,2\n2000,Loan,-100.10,3,4\n");
+  const std::string file = home.file("data.csv");
+  const std::pair<std::string, std::string> rows[] = {
+      {R"({"jsonrpc":"2.0","id":1,"method":"ReviewImport","params":[")" + file + R"(","TB","FCOA","1",""]})",
+       R"({"jsonrpc":"2.0","id":1,"result":{"value":{"records":2,"findings":[],"moreFindings":0,)" +
+           std::string(kBalancedTotals) + R"(,"status":0,"messages":[]}})"},
+      {R"({"jsonrpc":"2.0","id":2,"method":"ReviewImport","params":[")" + file + R"(","TB","FCOA","1","",0]})",
+       R"({"jsonrpc":"2.0","id":2,"result":{"value":{"records":2,"findings":[],"moreFindings":0,)" +
+           std::string(kBalancedTotals) + R"(,"status":0,"messages":[]}})"},
+      {R"({"jsonrpc":"2.0","id":3,"method":"ReviewImport","params":[")" + file + R"(","TB"]})",
+       R"({"jsonrpc":"2.0","id":3,"error":{"code":-32602,"message":"Invalid params: ReviewImport takes 5 to 6 parameters, not 2"}})"},
+      {R"({"jsonrpc":"2.0","id":4,"method":"SuggestTemplates","params":[")" + home.file("none.csv") + R"(","FCOA"]})",
+       R"({"jsonrpc":"2.0","id":4,"result":{"value":{"templates":[]},"status":1,"messages":[{"caption":"Import","text":"Unable to open the file )" +
+           home.file("none.csv") + R"(.","icon":"error"}]}})"},
+      {R"({"jsonrpc":"2.0","id":5,"method":"SuggestTemplates","params":[")" + file + R"(","NOPE"]})",
+       R"({"jsonrpc":"2.0","id":5,"result":{"value":{"templates":[]},"status":1,"messages":[{"caption":"Import","text":"Unknown import type NOPE.","icon":"error"}]}})"},
+  };
+  for (const auto& [request, answer] : rows) EXPECT_EQ(protocol.HandleLine(request).value_or(""), answer) << request;
+}
+
+}  // namespace
+}  // namespace zephrin
