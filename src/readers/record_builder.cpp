@@ -50,7 +50,8 @@ RecordBuilder::RecordBuilder(const ReadPlan& plan, const ReadHooks& hooks)
   // placed item's tags and its column's text as many times as items take it.
   m_plainValues = plan.journal == JournalLayout::kNone && !plan.extraColumnsAsCodes &&
                   std::all_of(plan.items.begin(), plan.items.end(),
-                              [](const PlanItem& item) { return item.rule == ValueRule::kNone; });
+                              [](const PlanItem& item) { return item.rule == ValueRule::kNone; }) &&
+                  hooks.observer == nullptr;
   for (std::size_t j = 0; j < plan.items.size(); ++j) {
     if (!plan.items[j].field.placed()) continue;
     m_rowTagBytes += ResultDocument::ElementRoom(plan.items[j].element, 0);
@@ -85,6 +86,7 @@ bool RecordBuilder::MayGoOn() const {
 // ---- Rows of plain records -------------------------------------------------------
 
 bool RecordBuilder::PlainRow(const Row& row) {
+  m_line = row.index;
   m_written = 0;
   m_acctnum = m_trc = m_tcc = m_capt = false;
   if (row.blank && !m_plan.blankRowsAreRecords) {
@@ -113,6 +115,8 @@ bool RecordBuilder::StartRecord(int32_t index) {
   if (m_plan.failWithoutRecordName && m_plan.record.name.empty())
     return Fail(ErrorDocument::Reader(messages::kNoRecordElement));
   ++m_records;
+  if (m_hooks.observer) [[unlikely]]
+    m_hooks.observer->Record(static_cast<long>(index) + 1);
   if (!m_plan.lineAttribute) {
     m_doc.AddMajorNode(m_plan.record);
     return true;
@@ -152,6 +156,13 @@ void RecordBuilder::Field(const PlanItem& item, std::string_view field) {
   ++m_values;
   m_doc.AddDataElement(item.element, StripQuotes(field), ValueTable());
   NoteChart(item.chart);
+  if (m_hooks.observer) [[unlikely]]
+    Observe(item, field);
+}
+
+void RecordBuilder::Observe(const PlanItem& item, std::string_view field) {
+  m_hooks.observer->Value(static_cast<std::size_t>(&item - m_plan.items.data()), StripQuotes(field),
+                          static_cast<long>(m_line) + 1);
 }
 
 std::string_view RecordBuilder::Printable(std::string_view field) {
@@ -291,6 +302,7 @@ void RecordBuilder::FieldWithRule(const PlanItem& item, std::string_view field) 
   }
   ++m_written;
   ++m_values;
+  if (m_hooks.observer) Observe(item, field);
   m_doc.AddDataNode(item.element);
   std::string value = EscapeXmlText(StripQuotes(Printable(field)));
   std::string kept;

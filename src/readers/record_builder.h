@@ -47,6 +47,8 @@ class RecordBuilder {
   // The field pipeline of one item, for a field as the file has it.
   void Field(const PlanItem& item, std::string_view field);
   void FieldWithRule(const PlanItem& item, std::string_view field);
+  // Tells the read's observer of a value written for `item` on the current row.
+  void Observe(const PlanItem& item, std::string_view field);
   // The items a cell feeds, in item order (indexes into the plan's items).
   std::string_view ItemsOf(uint32_t column) const {
     if (column + 1 >= m_colStart.size()) return {};
@@ -97,7 +99,8 @@ class RecordBuilder {
   bool m_plainValues = false;    // no rule, no journal, no extra column: rows go in one step
   std::size_t m_rowTagBytes = 0, m_perColumn = 1;
 
-  // The current row.
+  // The current row: its index in the file, and the values it wrote.
+  int32_t m_line = 0;
   int m_written = 0;
   bool m_acctnum = false, m_trc = false, m_tcc = false, m_capt = false;
   // The run of rows that wrote nothing.

@@ -58,6 +58,7 @@ bool RecordBuilder::BlockRow(const Row& row) {
       return Fail(ErrorDocument::Reader(messages::kNoRecordElement));
     StartEntry(row.index);
   }
+  m_line = row.index;
   m_written = 0;
   for (const Cell& cell : row.cells) {
     if (cell.text.empty()) continue;
@@ -96,6 +97,7 @@ bool RecordBuilder::EntryField(const PlanItem& item, std::size_t j, std::string_
   }
   m_doc.WriteDataNode(StripQuotes(field), ValueTable());
   ++m_values;
+  if (m_hooks.observer) Observe(item, field);
   if (j < m_outFlag.size()) m_outFlag[j] = true;
   if (isBalance) m_balanceWritten = true;
   if (isNumber) m_numberWritten = true;
@@ -106,6 +108,7 @@ bool RecordBuilder::EntryField(const PlanItem& item, std::size_t j, std::string_
 // ---- Lines of a fixed-width file ------------------------------------------------------
 
 bool RecordBuilder::LineCodeRow(const Row& row) {
+  m_line = row.index;
   m_written = 0;
   if (row.blank) {
     // The third blank line of an entry ends it.
@@ -175,6 +178,7 @@ bool RecordBuilder::LineCodeField(const PlanItem& item, std::size_t j, std::stri
       m_doc.WriteDataNode(StripQuotes(field), ValueTable());
       ++m_written;
       ++m_values;
+      if (m_hooks.observer) Observe(item, field);
       if ((!m_headerDone || isNumber || (m_plan.balanceOnly && (isBalance || item.role == ItemRole::kRtpAdjOverride))) &&
           j < m_outFlag.size())
         m_outFlag[j] = true;

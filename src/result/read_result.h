@@ -47,6 +47,18 @@ struct ReadResult {
   static ReadResult Empty() { return {}; }
 };
 
+// Watches the records a read builds, for a review of what was read: each
+// record as it starts, with the line of the data file it starts on, and
+// each value written into it. A read without one pays nothing for it.
+class RecordObserver {
+ public:
+  virtual ~RecordObserver() = default;
+  // A record (or a journal entry) starts on `line` of the data file (from 1).
+  virtual void Record(long line) = 0;
+  // A value of the plan's item `item`, on `line`, as the document holds it.
+  virtual void Value(std::size_t item, std::string_view value, long line) = 0;
+};
+
 // What a read may ask of the front end. Every member may be left empty.
 struct ReadHooks {
   // Where a streamed document goes (nullptr: the whole text is returned).
@@ -57,6 +69,8 @@ struct ReadHooks {
   std::function<bool(std::size_t done, std::size_t total)> progress;
   // A message box (caption and text, UTF-8).
   std::function<void(std::string_view caption, std::string_view text)> message;
+  // Told of every record and value the read builds (nullptr: nobody).
+  RecordObserver* observer = nullptr;
 };
 
 // Tells the progress hook how far a read is, every few megabytes of the file

@@ -14,6 +14,7 @@
 #include "platform/byte_scan.h"
 #include "platform/codepage.h"
 #include "service/method_table.h"
+#include "service/review_json.h"
 
 namespace zephrin {
 namespace {
@@ -84,9 +85,13 @@ Expected<Arg> ConvertArg(const MethodInfo& m, std::size_t i, const Json& a) {
 // The arguments, converted; the error says what is wrong.
 Expected<std::vector<Arg>> ConvertArgs(const MethodInfo& m, const Json& args) {
   if (!args.is_array()) return Error{ErrorCode::kInvalid, "params must be an array or an object with \"args\""};
-  if (args.size() != m.paramCount)
-    return Error{ErrorCode::kInvalid, std::string(m.name) + " takes " + std::to_string(m.paramCount) + " parameter" +
+  const std::size_t fewest = m.paramCount - m.optionalParams;
+  if (args.size() < fewest || args.size() > m.paramCount) {
+    const std::string counts =
+        fewest == m.paramCount ? std::to_string(m.paramCount) : std::to_string(fewest) + " to " + std::to_string(m.paramCount);
+    return Error{ErrorCode::kInvalid, std::string(m.name) + " takes " + counts + " parameter" +
                                           (m.paramCount == 1 ? "" : "s") + ", not " + std::to_string(args.size())};
+  }
   std::vector<Arg> out;
   for (std::size_t i = 0; i < args.size(); ++i) {
     Expected<Arg> arg = ConvertArg(m, i, args[i]);
@@ -115,6 +120,38 @@ ReadRequest ReadOf(int id, const std::vector<Arg>& a) {
     r.intlType = I16(a, 5);
   }
   return r;
+}
+
+// The review's request: a read's, with the international kind when given
+// for an INTL read.
+ReadRequest ReviewOf(const std::vector<Arg>& a) {
+  ReadRequest r;
+  r.importFile = S(a, 0);
+  r.templateName = S(a, 1);
+  r.importType = S(a, 2);
+  r.id = S(a, 3);
+  r.moreInfo = S(a, 4);
+  if (a.size() > 5 && r.importType == "INTL") {
+    r.international = true;
+    r.intlType = I16(a, 5);
+  }
+  return r;
+}
+
+// The extensions: their answers are JSON objects.
+Status InvokeExtension(CxmlWrapper& s, int id, const std::vector<Arg>& a, Json& value) {
+  if (id == 34) {
+    value = ReviewValue(s.ReviewImport(ReviewOf(a)));
+    return kOk;
+  }
+  Expected<std::vector<TemplateSuggestion>> found = s.SuggestTemplates(S(a, 0), S(a, 1));
+  if (!found) {
+    value = SuggestionsValue({});
+    s.ui().ShowMessage("Import", found.error().message, MessageIcon::Error);
+    return kFalse;
+  }
+  value = SuggestionsValue(*found);
+  return kOk;
 }
 
 // Runs the method; sets `value` to its retval (null when none or unset).
@@ -180,6 +217,8 @@ Status Invoke(CxmlWrapper& s, int id, const std::vector<Arg>& a, Json& value, st
     case 31: return s.DeleteOITFile(S(a, 0));
     case 32: return s.InitInsurWPTemplate(S(a, 0));
     case 33: return s.TaxReturnType(S(a, 0));
+    case 34:
+    case 35: return InvokeExtension(s, id, a, value);
     default: return kOk;
   }
 }

@@ -251,6 +251,49 @@ const MethodInfo kMethods[] = {
      .paramCount = 1, .params = {P::String}, .paramNames = {"returnType"},
      .paramDescriptions = {"The tax return type, as the host names it."},
      .ret = R::None, .resultName = nullptr, .resultDescription = nullptr},
+    {.id = 34, .name = "ReviewImport",
+     .summary = "Reviews a read: its records, findings and totals.",
+     .description = "Reads the data file as ReadImportFile would and keeps only a review of the records: values their "
+                    "item's kind does not allow (not-a-number, not-a-date, not-a-year), required items left empty "
+                    "(required-missing), account numbers given twice (duplicate-account), trial balances and journal "
+                    "entries that do not sum to zero (out-of-balance), a template of a kind the type does not take "
+                    "(kind-mismatch), a header row read as a record (header-as-record) and the read's own failure "
+                    "(read-error). At most 1,000 findings are listed; moreFindings counts the rest. Each amount item "
+                    "gets its count and exact sums. Nothing is written.",
+     .paramCount = 6, .params = {P::String, P::String, P::String, P::String, P::String, P::Int16},
+     .paramNames = {"dataFile", "templateName", "importType", "id", "moreInfo", "intlType"},
+     .paramDescriptions = {"The data file's path.", "The template's name.", "The import type code, as FCOA.",
+                           "The host's ID for the root element.", "More information for the LOGIC template.",
+                           "The international kind (0 to 99) of an INTL read; may be left out."},
+     .ret = R::Object, .resultName = "review",
+     .resultDescription = "{records, findings: [{line, item, value, code, message}], moreFindings, totals: [{item, "
+                          "count, positive, negative, total}]}; line is the data file's line from 1, or 0.",
+     .extension = true, .optionalParams = 1,
+     .resultSchema = R"({"type":"object","properties":{"records":{"type":"integer"},"findings":{"type":"array",)"
+                     R"("items":{"type":"object","properties":{"line":{"type":"integer"},"item":{"type":"string"},)"
+                     R"("value":{"type":"string"},"code":{"type":"string","enum":["not-a-number","not-a-date",)"
+                     R"("not-a-year","required-missing","duplicate-account","out-of-balance","kind-mismatch",)"
+                     R"("header-as-record","read-error"]},"message":{"type":"string"}}}},)"
+                     R"("moreFindings":{"type":"integer"},"totals":{"type":"array","items":{"type":"object",)"
+                     R"("properties":{"item":{"type":"string"},"count":{"type":"integer"},"positive":{"type":"string"},)"
+                     R"("negative":{"type":"string"},"total":{"type":"string"}}}}}})"},
+    {.id = 35, .name = "SuggestTemplates",
+     .summary = "Lists the saved templates that fit a data file, best first.",
+     .description = "Reads the data file's first 200 lines through every saved template whose kind the import type "
+                    "takes (each held in memory; nothing is written) and ranks them by the share of records with "
+                    "every required item, the findings per record, and whether the template's saved header "
+                    "captions match the file's header row. Status 1, with a message, when the file cannot be read "
+                    "or the type is unknown.",
+     .paramCount = 2, .params = {P::String, P::String}, .paramNames = {"dataFile", "importType"},
+     .paramDescriptions = {"The data file's path.", "The import type code, as FCOA."},
+     .ret = R::Object, .resultName = "suggestions",
+     .resultDescription = "{templates: [{name, score, complete, records, headersMatch, reasons}]}, best first; "
+                          "score from 0 to 1; headersMatch null for a template without saved captions.",
+     .extension = true,
+     .resultSchema = R"({"type":"object","properties":{"templates":{"type":"array","items":{"type":"object",)"
+                     R"("properties":{"name":{"type":"string"},"score":{"type":"number"},"complete":{"type":"integer"},)"
+                     R"("records":{"type":"integer"},"headersMatch":{"type":["boolean","null"]},)"
+                     R"("reasons":{"type":"string"}}}}}})"},
     {.id = 0, .name = nullptr, .summary = nullptr, .description = nullptr, .paramCount = 0, .params = {},
      .paramNames = {}, .paramDescriptions = {}, .ret = R::None, .resultName = nullptr, .resultDescription = nullptr},
 };

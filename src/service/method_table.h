@@ -15,7 +15,8 @@ namespace zephrin {
 enum class ParamType : uint8_t { String, Int16, Int32, Bytes };
 // What a method's result value can be: nothing (null), a string, an integer,
 // base64 text, or one of those or null (the method may leave it unset).
-enum class ReturnType : uint8_t { None, String, Long, Bytes, OptionalString, OptionalLong };
+// An extension may return a JSON object, whose shape it gives.
+enum class ReturnType : uint8_t { None, String, Long, Bytes, OptionalString, OptionalLong, Object };
 
 struct MethodInfo {
   int id;
@@ -36,6 +37,10 @@ struct MethodInfo {
   const char* resultDescription;
   // A method beyond the service object's 33, which this engine adds.
   bool extension = false;
+  // How many of the last parameters a request may leave out.
+  uint8_t optionalParams = 0;
+  // The JSON schema of an Object result (JSON text).
+  const char* resultSchema = nullptr;
 };
 
 // The 33 methods, then the extensions, ended by an entry whose name is nullptr.

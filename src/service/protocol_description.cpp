@@ -57,6 +57,7 @@ Json ValueSchema(ReturnType t) {
     case ReturnType::Bytes: return {{"type", {"string", "null"}}, {"contentEncoding", "base64"}};
     case ReturnType::OptionalString: return {{"type", {"string", "null"}}};
     case ReturnType::OptionalLong: return {{"type", {"integer", "null"}}};
+    case ReturnType::Object: return {{"type", "object"}};
   }
   return {};
 }
@@ -70,7 +71,7 @@ Json ResultOf(const MethodInfo& m) {
                            {"text", {{"type", "string"}}},
                            {"icon", {{"type", "string"}, {"enum", {"none", "error", "warning", "information"}}}}};
   Json properties;
-  properties["value"] = ValueSchema(m.ret);
+  properties["value"] = m.resultSchema ? Json::parse(m.resultSchema) : ValueSchema(m.ret);
   if (m.resultDescription) properties["value"]["description"] = m.resultDescription;
   properties["status"] = {{"type", "integer"}, {"enum", {0, 1}}, {"description", "0: success; 1: success with a false outcome"}};
   properties["messages"] = {{"type", "array"}, {"description", "the message boxes the call showed"}, {"items", message}};
@@ -90,7 +91,7 @@ Json MethodOf(const MethodInfo& m) {
   for (std::size_t i = 0; i < m.paramCount; ++i)
     params.push_back({{"name", m.paramNames[i]},
                       {"description", m.paramDescriptions[i]},
-                      {"required", true},
+                      {"required", i + m.optionalParams < m.paramCount},
                       {"schema", ParamSchema(m.params[i])}});
   Json method = {{"name", m.name}, {"summary", m.summary}, {"description", m.description}};
   if (m.extension) method["x-extension"] = true;
@@ -143,6 +144,7 @@ const char* ValueWord(ReturnType t) {
     case ReturnType::Bytes: return "string (base64) or null";
     case ReturnType::OptionalString: return "string or null";
     case ReturnType::OptionalLong: return "integer or null";
+    case ReturnType::Object: return "object";
   }
   return "";
 }
@@ -160,8 +162,9 @@ void MarkdownMethod(const MethodInfo& m, std::string& out) {
   } else {
     out += "| # | parameter | type | what it is |\n|---|---|---|---|\n";
     for (std::size_t i = 0; i < m.paramCount; ++i)
-      out += "| " + std::to_string(i + 1) + " | `" + m.paramNames[i] + "` | " + TypeWord(m.params[i]) + " | " +
-             Cell(m.paramDescriptions[i]) + " |\n";
+      out += "| " + std::to_string(i + 1) + " | `" + m.paramNames[i] + "` | " + TypeWord(m.params[i]) +
+             (i + m.optionalParams >= m.paramCount ? ", optional" : "") + " | " + Cell(m.paramDescriptions[i]) +
+             " |\n";
     out += "\n";
   }
   out += "Result value: ";

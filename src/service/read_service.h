@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "catalogue/jurisdiction_tables.h"
 #include "jurisdiction/logic_imp.h"
@@ -17,10 +18,24 @@
 #include "readers/read_plan.h"
 #include "result/read_result.h"
 #include "service/host_settings.h"
+#include "service/import_review.h"
 
 namespace zephrin {
 
 struct PlainRead;
+class DataText;
+class ProfileView;
+
+// A saved template as it fits a data file.
+struct TemplateSuggestion {
+  std::string name;  // UTF-8
+  double score = 0;  // 0 to 1, two decimals
+  std::size_t complete = 0, records = 0;
+  // Whether the template's header captions match the file's header row;
+  // nullopt when the template has none.
+  std::optional<bool> headersMatch;
+  std::string reasons;  // "200 of 200 records complete; headers match"
+};
 
 struct ReadRequest {
   std::string importFile;    // UTF-8, as the host gave it
@@ -59,6 +74,15 @@ class ReadService {
   // text the read would give) for a request that is no plain read.
   Expected<ReadPlan> Plan(const ReadRequest& request, const HostSettings& settings, const std::string& storePath);
 
+  // The review of a read: the same read, its records checked (see
+  // import_review.h); its document is not kept.
+  ReviewReport Review(const ReadRequest& request, const HostSettings& settings, const std::string& storePath);
+
+  // The saved templates whose kind `importType` takes, each read over the
+  // data file's first 200 lines, best first. Nothing is written.
+  Expected<std::vector<TemplateSuggestion>> Suggest(const std::string& dataFile, const std::string& importType,
+                                                    const HostSettings& settings, const std::string& storePath);
+
   // The jurisdiction reader's host settings.
   LogicImp& jurisdictionReader() { return m_logic; }
 
@@ -66,6 +90,17 @@ class ReadService {
   static std::optional<SourceFormat> FormatOfName(std::string_view ansiPath);
 
  private:
+  // What every trial read of a suggestion shares.
+  struct TrialRead {
+    const std::string& dataFile;
+    const std::string& importType;
+    const HostSettings* settings;
+    const DataText* text;
+    const ProfileView* store;
+  };
+  // The fit of one saved template; nullopt when the type does not take it.
+  std::optional<TemplateSuggestion> TryTemplate(const TrialRead& trial, const std::string& name);
+
   // What a request starts: the plan of a plain read, a read handed to the
   // jurisdiction reader, or the outcome of a read that goes no further (a
   // refusal, a file name of no known format).
@@ -95,5 +130,9 @@ class ReadService {
   JurisdictionTables m_tables;
   LogicImp m_logic;
 };
+
+// Which of the plan's items the import requires: those without which a
+// template fails the editor's required-item check.
+std::vector<bool> RequiredItemsOf(const ReadPlan& plan, std::string_view importType, int intlKind, bool batch);
 
 }  // namespace zephrin

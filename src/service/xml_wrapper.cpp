@@ -78,6 +78,17 @@ Expected<ReadPlan> CxmlWrapper::PlanRead(const ReadRequest& request) {
   return m_reads.Plan(request, m_settings, m_store.path());
 }
 
+ReviewReport CxmlWrapper::ReviewImport(const ReadRequest& request) {
+  if (!m_store.located()) (void)EstablishTemplateStore();
+  return m_reads.Review(request, m_settings, m_store.path());
+}
+
+Expected<std::vector<TemplateSuggestion>> CxmlWrapper::SuggestTemplates(std::string_view dataFile,
+                                                                        std::string_view importType) {
+  if (!m_store.located()) (void)EstablishTemplateStore();
+  return m_reads.Suggest(std::string(dataFile), std::string(importType), m_settings, m_store.path());
+}
+
 Status CxmlWrapper::ReturnRead(const ReadRequest& request, std::string& pReturnedXML) {
   ReadResult result = Read(request);
   pReturnedXML = result.text.TakeString();

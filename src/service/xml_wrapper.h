@@ -93,6 +93,10 @@ class ZEPHRIN_API CxmlWrapper {
   // The plan a plain read of `request` follows (an Error for a request that
   // is no plain read).
   Expected<ReadPlan> PlanRead(const ReadRequest& request);
+  // The review of a read (nothing of the read is kept), and the saved
+  // templates that fit a data file, best first.
+  ReviewReport ReviewImport(const ReadRequest& request);
+  Expected<std::vector<TemplateSuggestion>> SuggestTemplates(std::string_view dataFile, std::string_view importType);
   const HostSettings& settings() const { return m_settings; }
   // The template store (its place is established by GetTemplateInfo and
   // BrowseForImport; before that every lookup finds nothing).

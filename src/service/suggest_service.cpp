@@ -1,0 +1,171 @@
+// The best-fitting saved template for a data file: the file's first lines
+// read through every saved template whose kind the import type takes, each
+// held in memory (nothing is written), and the templates ranked by how
+// complete their records are, how few findings they give, and whether the
+// header captions saved with them match the file's header row.
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <set>
+
+#include "catalogue/catalogue.h"
+#include "platform/codepage.h"
+#include "platform/profile.h"
+#include "readers/header_captions.h"
+#include "readers/plain_reader.h"
+#include "service/read_service.h"
+#include "templates/template_listing.h"
+#include "templates/template_store.h"
+
+namespace zephrin {
+namespace {
+
+constexpr std::size_t kTrialLines = 200;
+
+class DroppingSink : public OutputSink {
+ public:
+  bool Write(std::string_view) override { return true; }
+};
+
+// The first lines of the file, as its bytes; nullopt when it cannot be read.
+std::optional<std::string> FirstLines(const std::string& path, std::size_t lines) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string bytes, line;
+  for (std::size_t n = 0; n < lines && std::getline(in, line); ++n) {
+    bytes += line;
+    if (!in.eof()) bytes += '\n';
+  }
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+char SeparatorOf(std::string_view stored) {
+  if (stored == "TAB") return '\t';
+  if (stored == "SEMICOLON") return ';';
+  if (stored == "PIPE") return '|';
+  return ',';
+}
+
+// The file's header row as the template's captions would read it: the line
+// before the first one read, its cells at the template's placed columns.
+std::optional<std::string> FileHeaders(const ReadPlan& plan, std::string_view text, char separator) {
+  if (plan.format != SourceFormat::kCsv || plan.beginRow < 1) return std::nullopt;
+  std::size_t start = 0;
+  for (int32_t n = 0; n + 1 < plan.beginRow; ++n) {
+    const std::size_t nl = text.find('\n', start);
+    if (nl == std::string_view::npos) return std::nullopt;
+    start = nl + 1;
+  }
+  const std::size_t nl = text.find('\n', start);
+  const std::string_view line = text.substr(start, nl == std::string_view::npos ? text.size() - start : nl - start);
+  std::vector<uint32_t> columns;
+  for (const PlanItem& item : plan.items)
+    if (item.field.placed()) columns.push_back(item.field.nCol);
+  return HeaderCaptions(SplitHeaderLine(line, separator), columns);
+}
+
+// "200 of 200 records complete; 3 findings; headers match".
+std::string Reasons(const TemplateSuggestion& s, std::size_t findings) {
+  std::string text = std::to_string(s.complete) + " of " + std::to_string(s.records) + " records complete";
+  if (findings > 0) text += "; " + std::to_string(findings) + (findings == 1 ? " finding" : " findings");
+  if (s.headersMatch) text += *s.headersMatch ? "; headers match" : "; headers differ";
+  return text;
+}
+
+// The score from 0 to 1: complete records weigh most, then few findings,
+// then the header captions (a template without them is scored on the rest).
+double Score(const TemplateSuggestion& s, std::size_t findings) {
+  const double records = static_cast<double>(std::max<std::size_t>(s.records, 1));
+  const double complete = s.records == 0 ? 0.0 : static_cast<double>(s.complete) / records;
+  const double clean = 1.0 - std::min(1.0, static_cast<double>(findings) / records);
+  double score = s.headersMatch ? 0.6 * complete + 0.3 * clean + (*s.headersMatch ? 0.1 : 0.0)
+                                : (0.6 * complete + 0.3 * clean) / 0.9;
+  return std::round(score * 100.0) / 100.0;
+}
+
+}  // namespace
+
+std::optional<TemplateSuggestion> ReadService::TryTemplate(const TrialRead& trial, const std::string& name) {
+  const std::string section = TemplateSection(name);
+  const ProfileView& store = *trial.store;
+  ReadRequest request;
+  request.importFile = trial.dataFile;
+  request.templateName = AnsiToUtf8(name);
+  request.importType = trial.importType;
+  ReadRequest::HeldTemplate held;
+  held.layoutType = store.Get(section, "Info");
+  const std::vector<std::string> types = TypesTakingKind(AnsiToUtf8(held.layoutType));
+  if (std::find(types.begin(), types.end(), trial.importType) == types.end()) return std::nullopt;
+  ItemList items = nullptr;
+  if (held.layoutType == "INTL") {
+    const int kind = FindIntlKindByStoredName(store.Get(section, "IntlType"));
+    if (kind < 0) return std::nullopt;
+    request.international = true;
+    request.intlType = static_cast<int16_t>(kind);
+    items = FindIntlKind(kind)->keys;
+  } else if (const auto row = LookupRecordElement(held.layoutType)) {
+    items = held.layoutType == "INSURWP" ? trial.settings->insuranceNameList() : row->items;
+  }
+  for (std::size_t i = 0; i < ItemCount(items) && i < held.fields.size(); ++i) {
+    const std::string value = store.Get(section, items[i]);
+    if (!value.empty()) held.fields[i] = ParsePositionValue(value);
+  }
+  request.heldTemplate = std::move(held);
+  Expected<ReadPlan> plan = Plan(request, *trial.settings, "");
+  if (!plan) return std::nullopt;
+
+  ReviewRules rules;
+  rules.required = RequiredItemsOf(*plan, trial.importType, request.intlType, trial.settings->batch());
+  ImportReview review(*plan, std::move(rules));
+  DroppingSink drop;
+  ReadHooks hooks;
+  hooks.sink = &drop;
+  hooks.observer = &review;
+  const ReviewReport report = review.Finish(ReadPlainFile(*plan, *trial.text, hooks));
+
+  TemplateSuggestion s;
+  s.name = AnsiToUtf8(name);
+  s.records = report.records;
+  std::set<long> incomplete;
+  for (const ReviewFinding& f : report.findings)
+    if (f.code == "required-missing") incomplete.insert(f.line);
+  s.complete = s.records - std::min(s.records, incomplete.size());
+  const std::string saved = store.Get(section, "Headers");
+  if (!saved.empty()) {
+    const std::optional<std::string> file =
+        FileHeaders(*plan, trial.text->text(), SeparatorOf(store.Get(section, "Separator")));
+    s.headersMatch = file && *file == saved;
+  }
+  const std::size_t findings = report.findings.size() + report.moreFindings;
+  s.score = Score(s, findings);
+  s.reasons = Reasons(s, findings);
+  return s;
+}
+
+Expected<std::vector<TemplateSuggestion>> ReadService::Suggest(const std::string& dataFile,
+                                                              const std::string& importType,
+                                                              const HostSettings& settings,
+                                                              const std::string& storePath) {
+  if (FindHostType(importType) == nullptr)
+    return Error{ErrorCode::kInvalid, "Unknown import type " + importType + "."};
+  const std::optional<std::string> bytes = FirstLines(dataFile, kTrialLines);
+  if (!bytes) return Error{ErrorCode::kIo, "Unable to open the file " + dataFile + "."};
+  DataText text;
+  text.Assign(*bytes);
+  Expected<ProfileDocument> doc = storePath.empty() ? ProfileDocument() : ProfileDocument::Load(storePath);
+  if (!doc) return doc.TakeError();
+  const ProfileView view(*doc);
+  const TrialRead trial{dataFile, importType, &settings, &text, &view};
+
+  std::vector<TemplateSuggestion> out;
+  for (const TemplateListing::Template& t : ReadTemplateListing(storePath).templates)
+    if (std::optional<TemplateSuggestion> s = TryTemplate(trial, t.name)) out.push_back(std::move(*s));
+  std::stable_sort(out.begin(), out.end(), [](const TemplateSuggestion& a, const TemplateSuggestion& b) {
+    if (a.score != b.score) return a.score > b.score;
+    return a.complete > b.complete;
+  });
+  return out;
+}
+
+}  // namespace zephrin
