@@ -977,6 +977,14 @@
     $('items').focus({ preventScroll: true });
     act('select', { index: Number(row.dataset.index) });
   });
+  // The first item the import uses from `start` on, going by `dir`; -1 or the
+  // item count when there is none (Home and End go to the first and last).
+  function usableFrom(start, dir) {
+    let i = start;
+    while (i >= 0 && i < state.items.length && !state.items[i].available) i += dir;
+    return i;
+  }
+
   // Up and Down go to the next item that can be placed; grey items are skipped.
   $('items').addEventListener('keydown', (e) => {
     if (!state) return;
@@ -987,8 +995,8 @@
     const far = e.key === 'Home' || e.key === 'End';
     // Keys pressed faster than the answers come count from the last one.
     const from = pending > 0 && itemCursor !== null ? itemCursor : state.current;
-    let next = far ? (step > 0 ? n : -1) : from;
-    for (let i = next + step; i >= 0 && i < n; i += step) {
+    let next = far ? usableFrom(e.key === 'Home' ? 0 : n - 1, e.key === 'Home' ? 1 : -1) : from;
+    for (let i = next + step; !far && i >= 0 && i < n; i += step) {
       if (state.items[i].available) { next = i; break; }
     }
     if (far && (next < 0 || next >= n)) return;

@@ -84,10 +84,12 @@ const ImportReview = (() => {
         el('td', { class: 'number total' + (/^-?0(\.0+)?$/.test(t.total) ? '' : ' nonzero'), text: t.total }))));
   }
 
+  // "Line 3, Account_Balance "abc": message"; a finding of the whole file
+  // (line 0) names only its item, whose value its message tells.
   function findingText(f) {
-    const where = f.line ? 'Line ' + f.line : 'The file';
-    const what = f.item ? ', ' + f.item + (f.value !== undefined && f.value !== '' ? ' "' + f.value + '"' : '') : '';
-    return where + what + ': ' + f.message;
+    if (!f.line) return (f.item ? f.item + ': ' : '') + f.message;
+    const value = f.value !== undefined && f.value !== '' ? ' "' + f.value + '"' : '';
+    return 'Line ' + f.line + (f.item ? ', ' + f.item + value : '') + ': ' + f.message;
   }
 
   // The findings in groups of one kind each; a finding with a line is a
@@ -132,9 +134,7 @@ const ImportReview = (() => {
     hideReview();
     let value;
     try {
-      const params = [ran.file, ran.template, ran.type, ran.id, ''];
-      if (ran.type === 'INTL') params.push(ran.intlKind);
-      value = valueOf(await call('ReviewImport', params));
+      value = valueOf(await call('ReviewImport', [ran.file, ran.template, ran.type, ran.id, '', ran.intlKind || 0]));
     } catch (e) {
       return;
     }

@@ -203,21 +203,31 @@
 
   // A data file was chosen: the remembered template as before, then the
   // saved templates that fit the file, best first, with the best one chosen.
+  // Settled once the page has listed the templates for the first time.
+  let listingReady = () => {};
+  const firstListing = new Promise((resolve) => { listingReady = resolve; });
   let suggestionRun = 0;
+  // Whether the template was chosen by the user (a choice the page never
+  // replaces) rather than filled in by the page.
+  let userChoseTemplate = false;
   async function dataFileChosen() {
-    suggestTemplate();
     const run = ++suggestionRun;
+    // The templates must be listed before one of them can be chosen.
+    await firstListing;
+    if (run !== suggestionRun) return;
+    suggestTemplate();
     if (!dataFile()) { ImportReview.hideSuggestions(); return; }
     const fitting = await ImportReview.fittingTemplates(call, dataFile(), importType());
     if (run !== suggestionRun) return;
     if (!fitting || !fitting.length) { ImportReview.hideSuggestions(); return; }
     const known = fitting.filter((t) => listing.templates.some((x) => x.name === t.name));
     const best = known.length ? known[0].name : '';
-    if (best && $('template').value !== best) {
+    // A template the user chose stays chosen.
+    if (best && $('template').value !== best && (!userChoseTemplate || !$('template').value)) {
       $('template').value = best;
       templateChanged();
     }
-    const choose = (name) => { $('template').value = name; templateChanged(); };
+    const choose = (name) => { userChoseTemplate = true; $('template').value = name; templateChanged(); };
     ImportReview.drawSuggestions(fitting, rememberedTemplate(), $('template').value, choose);
   }
 
@@ -493,7 +503,7 @@
   });
 
   $('import-type').addEventListener('change', typeChanged);
-  $('template').addEventListener('change', templateChanged);
+  $('template').addEventListener('change', () => { userChoseTemplate = true; templateChanged(); });
   $('return-to-editor').addEventListener('click', returnToEditor);
   $('data-file').addEventListener('change', dataFileChosen);
   $('import-type').addEventListener('change', () => { if (dataFile()) dataFileChosen(); });
@@ -510,8 +520,10 @@
       await loadCatalogue();
       await offerOpenEditor();
       await refreshListing();
+      listingReady();
       await ImportUploads.install(useDataFile);
     } catch (e) {
+      listingReady();
       await Zephrin.messageBox('Import', 'The server cannot be reached: ' + e.message);
     }
   })();
