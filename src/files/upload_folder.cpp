@@ -11,6 +11,7 @@
 
 #include "files/safe_path.h"
 #include "platform/atomic_file.h"
+#include "platform/codepage.h"
 
 namespace zephrin {
 
@@ -40,6 +41,8 @@ std::string TempLeaf() {
 
 Done CheckUploadName(std::string_view name) {
   if (name.empty()) return Error{ErrorCode::kInvalid, "The file has no name."};
+  // Names travel to the page as JSON text, which holds UTF-8 only.
+  if (!IsValidUtf8(name)) return Error{ErrorCode::kInvalid, "The file name is refused: it is not UTF-8 text."};
   if (name.size() > kMaxUploadName)
     return Refused(name.substr(0, 40), "it is longer than " + std::to_string(kMaxUploadName) + " bytes");
   if (name.find_first_of("/\\") != std::string_view::npos) return Refused(name, "it holds a \"/\" or \"\\\"");

@@ -555,7 +555,8 @@ void WebServer::Impl::ReceiveUpload(const httplib::Request& req, httplib::Respon
   if (!read) return Refuse(res, 400, "Bad request: the upload was broken off; nothing of it was kept.");
   Expected<std::string> path = writer.Commit();
   if (!path) return Refuse(res, path.error().code == ErrorCode::kExists ? 409 : 500, path.error().message);
-  res.set_content(nlohmann::json{{"name", name}, {"path", *path}, {"size", received}}.dump(), "application/json");
+  const nlohmann::json answer{{"name", name}, {"path", *path}, {"size", received}};
+  res.set_content(answer.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), "application/json");
 }
 
 void WebServer::Impl::InstallPosts() {

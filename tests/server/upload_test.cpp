@@ -91,6 +91,7 @@ TEST_F(UploadTest, RefusesAndKeepsNothing) {
       {"name=" + std::string(201, 'n'), "x", "400 Bad Request",
        "The file name \"" + std::string(40, 'n') + "\" is refused: it is longer than 200 bytes.\n"},
       {"other=1", "x", "400 Bad Request", "The file has no name.\n"},
+      {"name=%FF.csv", "x", "400 Bad Request", "The file name is refused: it is not UTF-8 text.\n"},
       {"name=kept.csv", "new", "409 Conflict", taken},
       {"name=big.csv", std::string(1025, 'b'), "413 Payload Too Large",
        "Payload too large: request bodies are limited to 1024 bytes.\n"},
