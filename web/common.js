@@ -233,10 +233,18 @@ const Zephrin = (() => {
     return { kind: 'document', root: root.nodeName, recordName: records.length ? records[0].nodeName : '', count: records.length, columns, rows };
   }
 
-  // The table of a document's records.
-  function recordsTable(table, result) {
+  // The caption of a column of records: the caption of its element (the
+  // last name of its path) when `captions` knows it, else the column itself.
+  function columnCaption(column, captions) {
+    const name = column.split(/[/@]/).pop();
+    return (captions && Object.prototype.hasOwnProperty.call(captions, name)) ? captions[name] : column;
+  }
+
+  // The table of a document's records; with `captions` (element name ->
+  // caption) the headings are the items' captions, the element names their tooltips.
+  function recordsTable(table, result, captions) {
     const cols = result.columns;
-    table.replaceChildren(el('thead', {}, el('tr', {}, ...cols.map((c) => el('th', { text: c, scope: 'col' })))),
+    table.replaceChildren(el('thead', {}, el('tr', {}, ...cols.map((c) => el('th', { text: columnCaption(c, captions), title: c, scope: 'col' })))),
       el('tbody', {}, ...result.rows.map((row) => el('tr', { class: row.first ? 'record' : 'record-cont' },
         ...cols.map((c) => el('td', { text: row.values.get(c) || '' }))))));
   }

@@ -188,8 +188,9 @@
     drawItems(st);
 
     if (pending === 0) {
-      if ($('col-box').value !== st.colBox) $('col-box').value = st.colBox;
-      if ($('len-box').value !== st.lenBox) $('len-box').value = st.lenBox;
+      // A box being typed in keeps what was typed until it is applied.
+      if ($('col-box').value !== st.colBox && !editedBoxes.has('col-box')) $('col-box').value = st.colBox;
+      if ($('len-box').value !== st.lenBox && !editedBoxes.has('len-box')) $('len-box').value = st.lenBox;
     }
     if (preview) preview.update(st);
     if (st.view.seq !== lastSeq) {
@@ -218,7 +219,7 @@
         class: 'item' + (item.available ? '' : ' unavailable') + (item.drawnSelected ? ' drawn-selected' : ''),
         role: 'option', 'aria-selected': item.selected ? 'true' : 'false', 'data-available': item.available ? 'yes' : 'no',
         'data-index': String(i), id: 'item-' + i, title: item.caption,
-        'aria-label': item.caption + (item.available ? '' : ' (not used by this import)') + ', column ' + item.col + ', ' +
+        'aria-label': item.caption + (item.available ? '' : ' (' + unusedReason(st) + ')') + ', column ' + item.col + ', ' +
           st.lengthLabel.toLowerCase() + ' ' + item.len,
       });
       item.lines.forEach((text, k) => {
@@ -229,6 +230,7 @@
         }
         row.append(line);
       });
+      if (!item.available) row.append(el('div', { class: 'item-reason', 'aria-hidden': 'true', text: unusedReason(st) }));
       return row;
     });
     list.replaceChildren(...rows);
@@ -236,6 +238,11 @@
       list.setAttribute('aria-activedescendant', 'item-' + st.current);
       rows[st.current].scrollIntoView({ block: 'nearest' });
     }
+  }
+
+  // Why an item is grey, shown beside it and said by screen readers.
+  function unusedReason(st) {
+    return st.importType ? 'not used by ' + st.importType : 'not used by this import';
   }
 
   // The allowed range beside a box whose value (or drag) was refused.
@@ -464,6 +471,21 @@
   const MIN_COL_WIDTH = 72;
 
   // The letter name of grid column c (1-based): A..Z, AA..AZ, BA...
+  // The grid as screen readers take it: rows of cells, each numbered as the
+  // file numbers it (the header row and the line numbers count as the first).
+  function gridRow(r) {
+    return el('div', { class: 'grid-row', role: 'row', 'aria-rowindex': String(r + 1) });
+  }
+  function withCellRole(d, role, c) {
+    d.setAttribute('role', role);
+    d.setAttribute('aria-colindex', String(c + 1));
+    return d;
+  }
+  function setGridSize(root, rows, cols) {
+    root.setAttribute('aria-rowcount', String(rows));
+    root.setAttribute('aria-colcount', String(cols));
+  }
+
   function letterName(c) {
     let name = '';
     for (let n = c; n > 0; n = Math.floor((n - 1) / 26)) name = String.fromCharCode(65 + (n - 1) % 26) + name;
@@ -574,23 +596,28 @@
       for (let r = firstRow; r <= lastRow; r++) {
         const cells = this.cellsOf(r);
         const y = this.scroll.place(r * ROW_HEIGHT);
+        const rowFrag = gridRow(r);
         for (let c = firstCol; c <= lastCol; c++) {
           const selected = this.sel[0] === r && this.sel[1] === c;
           const atCursor = this.cursor && this.cursor[0] === r && this.cursor[1] === c;
           const d = cell('cell' + (selected ? ' sel' : '') + (atCursor && focused ? ' cursor' : '') + (cells ? '' : ' loading'),
             this.xs[c], y, this.widths[c], cells ? (cells[c - 1] || '') : '', r, c);
           if (atCursor) d.id = 'grid-cursor';
-          frag.append(d);
+          rowFrag.append(withCellRole(d, 'gridcell', c));
         }
-        frag.append(cell('cell fixed rownum', left, y, w0, String(r), r, 0));
+        rowFrag.prepend(withCellRole(cell('cell fixed rownum', left, y, w0, String(r), r, 0), 'rowheader', 0));
+        frag.append(rowFrag);
       }
+      const headerRow = gridRow(0);
       for (let c = firstCol; c <= lastCol; c++) {
         const h = cell('cell fixed header' + (this.headers[c] === letterName(c) ? '' : ' caption'), this.xs[c], top,
           this.widths[c], this.headers[c], 0, c);
-        h.append(el('span', { class: 'col-resize', 'data-c': String(c), title: 'Drag to widen the column' }));
-        frag.append(h);
+        h.append(el('span', { class: 'col-resize', 'data-c': String(c), title: 'Drag to widen the column', 'aria-hidden': 'true' }));
+        headerRow.append(withCellRole(h, 'columnheader', c));
       }
-      frag.append(cell('cell fixed corner', left, top, w0, '', 0, 0));
+      headerRow.prepend(withCellRole(cell('cell fixed corner', left, top, w0, '', 0, 0), 'columnheader', 0));
+      frag.append(headerRow);
+      setGridSize(root, this.rows, this.cols);
       this.canvas.replaceChildren(frag);
       if (this.cursor) root.setAttribute('aria-activedescendant', 'grid-cursor');
     }
@@ -905,6 +932,10 @@
 
   // ---- Controls ---------------------------------------------------------------------
 
+  // The Column and Start Row (Length) boxes take digits only, and their value
+  // is applied on Enter or on leaving the box, not at every key: a value the
+  // model refuses then gives the box back the last good one.
+  const editedBoxes = new Set();
   function digitsOnly(input, action) {
     input.addEventListener('beforeinput', (e) => {
       if (e.data && /\D/.test(e.data)) e.preventDefault();
@@ -912,8 +943,18 @@
     input.addEventListener('input', () => {
       const digits = input.value.replace(/\D/g, '');
       if (digits !== input.value) input.value = digits;
-      act(action, { text: digits });
+      editedBoxes.add(input.id);
     });
+    const commit = () => {
+      if (!editedBoxes.delete(input.id)) return;
+      act(action, { text: input.value });
+    };
+    input.addEventListener('keydown', (e) => {
+      if (e.key !== 'Enter') return;
+      e.preventDefault();
+      commit();
+    });
+    input.addEventListener('blur', commit);
   }
   digitsOnly($('col-box'), 'colBox');
   digitsOnly($('len-box'), 'lenBox');
@@ -936,6 +977,14 @@
     $('items').focus({ preventScroll: true });
     act('select', { index: Number(row.dataset.index) });
   });
+  // The first item the import uses from `start` on, going by `dir`; -1 or the
+  // item count when there is none (Home and End go to the first and last).
+  function usableFrom(start, dir) {
+    let i = start;
+    while (i >= 0 && i < state.items.length && !state.items[i].available) i += dir;
+    return i;
+  }
+
   // Up and Down go to the next item that can be placed; grey items are skipped.
   $('items').addEventListener('keydown', (e) => {
     if (!state) return;
@@ -946,8 +995,8 @@
     const far = e.key === 'Home' || e.key === 'End';
     // Keys pressed faster than the answers come count from the last one.
     const from = pending > 0 && itemCursor !== null ? itemCursor : state.current;
-    let next = far ? (step > 0 ? n : -1) : from;
-    for (let i = next + step; i >= 0 && i < n; i += step) {
+    let next = far ? usableFrom(e.key === 'Home' ? 0 : n - 1, e.key === 'Home' ? 1 : -1) : from;
+    for (let i = next + step; !far && i >= 0 && i < n; i += step) {
       if (state.items[i].available) { next = i; break; }
     }
     if (far && (next < 0 || next >= n)) return;
@@ -984,6 +1033,39 @@
     else if (e.key === 'Enter' && e.target.tagName === 'INPUT' && !$('ok').disabled) { e.preventDefault(); act('ok'); }
   });
   window.addEventListener('resize', () => { if (preview) { preview.render(); act('view'); } });
+
+  // The line between the data and the records preview: dragged, or moved
+  // with Up and Down, it makes the records preview taller or shorter.
+  function installPreviewSplitter() {
+    const splitter = $('live-splitter');
+    const live = $('live');
+    const limits = () => [80, Math.max(120, live.parentElement.clientHeight - 120)];
+    const setHeight = (h) => {
+      const [lo, hi] = limits();
+      const height = Math.round(Math.min(hi, Math.max(lo, h)));
+      live.style.height = height + 'px';
+      splitter.setAttribute('aria-valuemin', String(lo));
+      splitter.setAttribute('aria-valuemax', String(hi));
+      splitter.setAttribute('aria-valuenow', String(height));
+      if (preview) { preview.render(); act('view'); }
+    };
+    splitter.addEventListener('keydown', (e) => {
+      const step = { ArrowUp: 20, ArrowDown: -20, PageUp: 100, PageDown: -100 }[e.key];
+      if (!step) return;
+      e.preventDefault();
+      setHeight(live.offsetHeight + step);
+    });
+    splitter.addEventListener('pointerdown', (e) => {
+      e.preventDefault();
+      splitter.setPointerCapture(e.pointerId);
+      const startY = e.clientY, startH = live.offsetHeight;
+      const move = (m) => setHeight(startH + (startY - m.clientY));
+      const up = () => { splitter.removeEventListener('pointermove', move); splitter.removeEventListener('pointerup', up); };
+      splitter.addEventListener('pointermove', move);
+      splitter.addEventListener('pointerup', up);
+    });
+  }
+  installPreviewSplitter();
 
   // ---- Waiting for an editor ----------------------------------------------------------
 

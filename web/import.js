@@ -201,6 +201,43 @@
     rememberedNote();
   }
 
+  // A data file was chosen: the remembered template as before, then the
+  // saved templates that fit the file, best first, with the best one chosen.
+  // Settled once the page has listed the templates for the first time.
+  let listingReady = () => {};
+  const firstListing = new Promise((resolve) => { listingReady = resolve; });
+  let suggestionRun = 0;
+  // Whether the template was chosen by the user (a choice the page never
+  // replaces) rather than filled in by the page.
+  let userChoseTemplate = false;
+  async function dataFileChosen() {
+    const run = ++suggestionRun;
+    // The templates must be listed before one of them can be chosen.
+    await firstListing;
+    if (run !== suggestionRun) return;
+    suggestTemplate();
+    if (!dataFile()) { ImportReview.hideSuggestions(); return; }
+    const fitting = await ImportReview.fittingTemplates(call, dataFile(), importType());
+    if (run !== suggestionRun) return;
+    if (!fitting || !fitting.length) { ImportReview.hideSuggestions(); return; }
+    const known = fitting.filter((t) => listing.templates.some((x) => x.name === t.name));
+    const best = known.length ? known[0].name : '';
+    // A template the user chose stays chosen.
+    if (best && $('template').value !== best && (!userChoseTemplate || !$('template').value)) {
+      $('template').value = best;
+      templateChanged();
+    }
+    const choose = (name) => { userChoseTemplate = true; $('template').value = name; templateChanged(); };
+    ImportReview.drawSuggestions(fitting, rememberedTemplate(), $('template').value, choose);
+  }
+
+  // Makes an uploaded (or listed) file the data file.
+  async function useDataFile(path) {
+    $('data-file').value = path;
+    await refreshListing();
+    await dataFileChosen();
+  }
+
   function rememberedNote() {
     const remembered = rememberedTemplate();
     const chosen = $('template').value;
@@ -263,7 +300,7 @@
       try {
         const r = await call('BrowseForImport', [importType()]);
         await Zephrin.showMessages(r.messages);
-        if (r.value) { $('data-file').value = r.value; await refreshListing(); suggestTemplate(); }
+        if (r.value) { $('data-file').value = r.value; await refreshListing(); await dataFileChosen(); }
         return;
       } catch (e) {
         if (e.code !== NOT_AVAILABLE) { await Zephrin.messageBox('Import', e.message); return; }
@@ -271,7 +308,7 @@
     }
     // Without the engine's picker, the page's own dialog chooses a path.
     const chosen = await Zephrin.fileDialog({ title: 'Select Import File', filters: FALLBACK_FILTERS, filterIndex: 1 });
-    if (chosen) { $('data-file').value = chosen.path; suggestTemplate(); }
+    if (chosen) { $('data-file').value = chosen.path; await dataFileChosen(); }
   }
 
   // The editor shown over this page; everything behind it is inert while it is open.
@@ -281,7 +318,12 @@
     $('page').inert = true;
     document.body.append(overlay);
     frame.addEventListener('load', () => frame.focus());
-    return () => { overlay.remove(); $('page').inert = false; };
+    return () => {
+      overlay.remove();
+      $('page').inert = false;
+      // The keyboard goes on where the work goes on: the Import button.
+      $('import').focus();
+    };
   }
 
   // How the editor of the given session ended: true for OK.
@@ -354,7 +396,13 @@
     }).join('\n');
   }
 
-  function showResult(xml, outcome, ran) {
+  // The captions of the items a type's records hold, by element name.
+  async function captionsFor(type, kind) {
+    const r = await Zephrin.editor({ action: 'captions', type, intlKind: kind }).catch(() => null);
+    return (r && r.captions) || {};
+  }
+
+  function showResult(xml, outcome, ran, captions) {
     $('result-panel').hidden = false;
     const error = $('result-error');
     error.hidden = true;
@@ -370,7 +418,7 @@
     }
     $('summary').textContent = result.count + ' record' + (result.count === 1 ? '' : 's') + ' in ' + result.root +
       (result.count ? ' (' + result.recordName + ')' : '') + ' from ' + what + '.';
-    Zephrin.recordsTable($('records'), result);
+    Zephrin.recordsTable($('records'), result, captions);
   }
 
   // Two choices and Cancel; resolves to the value of the chosen one or null.
@@ -422,14 +470,16 @@
       status('Nothing imported: ' + refusal);
       return;
     }
-    const ran = { file: dataFile(), template, type: importType() };
+    const ran = { file: dataFile(), template, type: importType(), id: $('object-id').value, intlKind: intlKind() };
+    ImportReview.hideReview();
     status('Importing…');
     try {
       const r = importType() === 'INTL'
         ? await call('ReadIntlImportFile', [dataFile(), template, importType(), $('object-id').value, Number($('year').value) || 0, intlKind()])
         : await call('ReadImportFile', [dataFile(), template, importType(), $('object-id').value, '']);
       await Zephrin.showMessages(r.messages);
-      showResult(r.value || '', r.outcome, ran);
+      showResult(r.value || '', r.outcome, ran, await captionsFor(ran.type, ran.intlKind));
+      await ImportReview.review(call, ran);
       const unremembered = await rememberType(template, ran.type);
       status(unremembered ? 'The import type could not be remembered: ' + unremembered : '');
     } catch (e) {
@@ -453,9 +503,10 @@
   });
 
   $('import-type').addEventListener('change', typeChanged);
-  $('template').addEventListener('change', templateChanged);
+  $('template').addEventListener('change', () => { userChoseTemplate = true; templateChanged(); });
   $('return-to-editor').addEventListener('click', returnToEditor);
-  $('data-file').addEventListener('change', suggestTemplate);
+  $('data-file').addEventListener('change', dataFileChosen);
+  $('import-type').addEventListener('change', () => { if (dataFile()) dataFileChosen(); });
   $('browse').addEventListener('click', browse);
   $('new-template').addEventListener('click', () => openEditor(''));
   $('edit-template').addEventListener('click', async () => {
@@ -469,7 +520,10 @@
       await loadCatalogue();
       await offerOpenEditor();
       await refreshListing();
+      listingReady();
+      await ImportUploads.install(useDataFile);
     } catch (e) {
+      listingReady();
       await Zephrin.messageBox('Import', 'The server cannot be reached: ' + e.message);
     }
   })();

@@ -61,6 +61,8 @@ int Serve(const ServeOptions& o) {
   options.port = o.port;
   options.onTokenAccepted = [&opener] { opener.Reached(); };
   options.webDir = server::DefaultWebDir();
+  // Files dropped on the import page go to "uploads" in the writable folder.
+  options.uploadsFolder = service.store().folder();
   options.rpc = [&](std::string_view body) -> std::string {
     // One call at a time; a call that waits for the user (the editor, a
     // file dialog) keeps the others out, who are told after 5 s that the

@@ -13,6 +13,10 @@ namespace {
 constexpr const char* kInstruction =
     "For each import Field below: click the field name, then click the column header in the data grid that "
     "matches that field.";
+// A text file has no columns to click: its items are characters picked out of each line.
+constexpr const char* kTextInstruction =
+    "For each import Field below: click the field name, then select the characters in the data text that hold "
+    "that field.";
 constexpr const char* kNameMissing = "Please enter a name for the template.";
 // Rows or lines one request may fetch.
 constexpr long kMaxRowsPerRequest = 2000;
@@ -308,7 +312,9 @@ Json StateJson(const CCLayout& e, unsigned session) {
   s["numbersHeading"] = grid ? "Column   Start Row" : "Column   Length";
   s["lengthLabel"] = grid ? "Start Row" : "Length";
   s["sourceFile"] = AnsiToUtf8(e.inputs().dataFileName);
-  s["instruction"] = kInstruction;
+  s["instruction"] = grid ? kInstruction : kTextInstruction;
+  // The import type, which the page names as the reason an item is grey.
+  s["importType"] = AnsiToUtf8(e.inputs().hostCode);
   s["digitWidths"] = grid ? 8 : 10;
   s["items"] = ItemsJson(e);
   s["current"] = e.currentItem();

@@ -14,6 +14,7 @@
 
 #include "editor/editor_draft.h"
 #include "server/editor_actions.h"
+#include "server/page_files.h"
 #include "server/page_settings.h"
 #include "server/web_access.h"
 #include "platform/codepage.h"
@@ -269,6 +270,7 @@ std::string EditorHub::HandleRequest(std::string_view body) {
   if (action == "catalogue") return Dump(CatalogueJson());
   if (action == "answer") return Dump(AnswerDialog(request));
   if (action == "pageSettings" || action == "rememberType") return Dump(PageSettingsAction(action, request));
+  if (IsPageFilesAction(action)) return Dump(PageFilesAction(action, request, m_settingsFolder));
 
   // A request of the page that holds the editor says it is still there.
   const std::string page = GetString(request, "page");

@@ -15,6 +15,8 @@
 //   {"action":"answer","dialog":N,"path":P|null,"filterIndex":I}
 //   {"action":"pageSettings"}                -> {"importTypes":{TEMPLATE:CODE,...}} (pages.json)
 //   {"action":"rememberType","template":T,"type":CODE|""} -> the same, after keeping (or forgetting) T's type
+// and the import page's uploads, data-file lines and item captions
+// (server/page_files.h).
 // Editor actions may carry "view": the preview's visible part, applied first.
 //
 // An open editor belongs to the page that shows it. A page takes it over with

@@ -22,7 +22,9 @@
 #include <regex>
 
 #include <httplib.h>
+#include <nlohmann/json.hpp>
 
+#include "files/upload_folder.h"
 #include "platform/file_read.h"
 #include "server/web_access.h"
 
@@ -403,6 +405,8 @@ struct WebServer::Impl {
   bool Admit(const httplib::Request& req, httplib::Response& res) const;
   bool AdmitBody(const httplib::Request& req, httplib::Response& res) const;
   void InstallAdmission();
+  bool AdmitUpload(const httplib::Request& req, httplib::Response& res) const;
+  void ReceiveUpload(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) const;
   bool ReadJsonBody(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader,
                     std::string& body) const;
   void InstallPosts();
@@ -453,10 +457,12 @@ bool WebServer::Impl::Admit(const httplib::Request& req, httplib::Response& res)
 
 // A POST: its path, and a body of a known length within the limit, or chunked.
 bool WebServer::Impl::AdmitBody(const httplib::Request& req, httplib::Response& res) const {
-  if (req.path != "/editor" && (editorOnly() || req.path != "/rpc")) {
+  const bool upload = req.path == "/upload" && !editorOnly() && !owner.m_options.uploadsFolder.empty();
+  if (req.path != "/editor" && (editorOnly() || req.path != "/rpc") && !upload) {
     Refuse(res, 404, "Not found.");
     return false;
   }
+  if (upload && !AdmitUpload(req, res)) return false;
   // The library reads a body in chunks exactly when this header says "chunked".
   const bool chunked = strcasecmp(req.get_header_value("Transfer-Encoding").c_str(), "chunked") == 0;
   if (req.has_header("Content-Length")) {
@@ -507,7 +513,57 @@ bool WebServer::Impl::ReadJsonBody(const httplib::Request& req, httplib::Respons
   return false;
 }
 
+// A POST to /upload carries a file's bytes as they are.
+bool WebServer::Impl::AdmitUpload(const httplib::Request& req, httplib::Response& res) const {
+  if (strcasecmp(req.get_header_value("Content-Type").c_str(), "application/octet-stream") != 0) {
+    Refuse(res, 415, "Unsupported media type: an upload must be application/octet-stream.");
+    return false;
+  }
+  return true;
+}
+
+// Streams an upload into the uploads folder: named only once it is whole,
+// nothing left when it is refused, too large or broken off.
+void WebServer::Impl::ReceiveUpload(const httplib::Request& req, httplib::Response& res,
+                                    const httplib::ContentReader& reader) const {
+  UploadWriter writer;
+  const std::string name = req.get_param_value("name");
+  if (Done begun = writer.Begin(UploadFolder(owner.m_options.uploadsFolder), name, req.get_param_value("replace") == "1");
+      !begun) {
+    Refuse(res, begun.error().code == ErrorCode::kExists ? 409 : begun.error().code == ErrorCode::kInvalid ? 400 : 500,
+           begun.error().message);
+    return;
+  }
+  const std::size_t limit = owner.m_options.maxBodyBytes;
+  std::size_t received = 0;
+  std::optional<Error> failed;
+  bool tooLarge = false;
+  const bool read = reader([&](const char* data, std::size_t n) {
+    if (n > limit - received) {
+      tooLarge = true;
+      return false;
+    }
+    received += n;
+    if (Done written = writer.Write(std::string_view(data, n)); !written) {
+      failed = written.TakeError();
+      return false;
+    }
+    return true;
+  });
+  if (tooLarge) return Refuse(res, 413, this->tooLarge);
+  if (failed) return Refuse(res, 500, failed->message);
+  if (!read) return Refuse(res, 400, "Bad request: the upload was broken off; nothing of it was kept.");
+  Expected<std::string> path = writer.Commit();
+  if (!path) return Refuse(res, path.error().code == ErrorCode::kExists ? 409 : 500, path.error().message);
+  const nlohmann::json answer{{"name", name}, {"path", *path}, {"size", received}};
+  res.set_content(answer.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), "application/json");
+}
+
 void WebServer::Impl::InstallPosts() {
+  if (!owner.m_options.uploadsFolder.empty() && !editorOnly()) {
+    server.Post("/upload", [this](const httplib::Request& req, httplib::Response& res,
+                                  const httplib::ContentReader& reader) { ReceiveUpload(req, res, reader); });
+  }
   if (!editorOnly()) {
     server.Post("/rpc", [this](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
       std::string body;

@@ -6,7 +6,11 @@
 // header naming 127.0.0.1 or localhost with the server's port; a request
 // from another origin is refused; these checks run before any routing.
 // POST bodies must be application/json and are bounded, whether they come
-// with a length or in chunks.
+// with a length or in chunks. The one exception is POST /upload?name=NAME
+// (&replace=1 to replace an upload of that name): a file's bytes as
+// application/octet-stream, within the same limit, streamed into the
+// uploads folder (files/upload_folder.h); it answers
+// {"name":NAME,"path":PATH,"size":N} or a refusal in words.
 //
 // A request must complete its header section, request line included, within
 // kHeaderDeadline of the server taking up its connection, or the connection is
@@ -37,6 +41,9 @@ struct WebServerOptions {
   // Answers one host-protocol request (the body of POST /rpc); empty: no /rpc.
   // Returns the response line, or "" for a notification.
   std::function<std::string(std::string_view body)> rpc;
+  // The writable folder whose "uploads" folder takes POST /upload; empty:
+  // no uploads.
+  std::string uploadsFolder;
   // Called, on one of the server's threads, for every request that carries
   // the token; empty: nothing.
   std::function<void()> onTokenAccepted;

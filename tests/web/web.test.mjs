@@ -278,8 +278,10 @@ test('an import from the import page shows its records', async ({ context }) => 
   const page = await importPage(context);
   await importWith(page, 'tb.csv', 'GL BOOK', 'FCOA');
   assert.equal(await page.locator('#records tbody tr').count(), 5);
-  const headers = await page.locator('#records th').allTextContents();
-  assert.ok(headers.includes('Account_Number'), headers.join(','));
+  // The headings are the items' captions, the element names their tooltips.
+  assert.deepEqual(await page.locator('#records th').allTextContents(), ['@Line', 'Account Number', 'Account Caption', 'TRC', 'TCC']);
+  assert.deepEqual(await page.locator('#records th').evaluateAll((ths) => ths.map((t) => t.title)),
+    ['@Line', 'Account_Number', 'Account_Caption', 'TRC', 'TCC']);
   const first = await page.locator('#records tbody tr').first().locator('td').allTextContents();
   assert.ok(first.includes('1000') && first.includes('Cash'), first.join(','));
   assert.match(await page.locator('#xml').textContent(), /<FCOA/);
@@ -529,7 +531,7 @@ test('the records table shows the values the host stores, the raw XML beside it,
   await importWith(page, 'je.prn', 'JE BOOK', 'FBJ');
   const rows = page.locator('#records tbody tr');
   assert.equal(await rows.count(), 2);
-  const headers = await page.locator('#records th').allTextContents();
+  const headers = await page.locator('#records th').evaluateAll((ths) => ths.map((t) => t.title));
   const at = (name) => headers.indexOf(name);
   const first = await rows.nth(0).locator('td').allTextContents();
   const second = await rows.nth(1).locator('td').allTextContents();
@@ -659,6 +661,7 @@ test('Ctrl+Z undoes a placement, a clearing and Reset; Reset asks before it clea
   assert.equal(await frame.locator('.cell.header[data-c="2"]').textContent(), 'Account Caption');
   // A clearing through the box, taken back.
   await frame.locator('#len-box').fill('0');
+  await frame.locator('#len-box').press('Enter');
   await item(frame, 'Account Caption').locator('.len-num', { hasText: /^0$/ }).waitFor();
   await frame.locator('#undo').click();
   await item(frame, 'Account Caption').locator('.len-num', { hasText: /^2$/ }).waitFor();
@@ -672,6 +675,7 @@ test('a refused box value or an over-long drag keeps the previous position and n
   const { page, frame } = await pageAndEditor(context, { file: 'tb.csv', type: 'FCOA' });
   await place(frame, 'Account Number', 2, 1);
   await frame.locator('#len-box').fill('99');
+  await frame.locator('#len-box').press('Enter');
   assert.equal(await message(frame), 'Invalid row (max. 6)');
   assert.equal(await frame.locator('#len-hint').textContent(), 'Start Row: 1 to 6');
   assert.equal(await frame.locator('#len-box').inputValue(), '2');
@@ -889,8 +893,9 @@ test('an editor whose page goes away keeps its work as a draft, and the next edi
   await place(frame, 'Account Caption', 3, 2);
   await first.close();
   const drafts = path.join(home, 'drafts');
-  const file = await until(() => (fs.existsSync(drafts) && fs.readdirSync(drafts).length ? fs.readdirSync(drafts) : undefined),
-    10000, 'no draft');
+  // The draft is written through a hidden temporary file, which a look at the wrong moment sees.
+  const named = () => (fs.existsSync(drafts) ? fs.readdirSync(drafts).filter((n) => !n.startsWith('.')) : []);
+  const file = await until(() => (named().length ? named() : undefined), 10000, 'no draft');
   assert.equal(file.length, 1);
   assert.match(file[0], /^tb\.csv\.FCOA\.[0-9a-f]{8}\.json$/);
   assert.equal(fs.readFileSync(path.join(drafts, file[0]), 'utf8'), '{\n  "dataFile": ' + JSON.stringify(path.join(data, 'tb.csv')) +
@@ -1032,6 +1037,193 @@ test('a 500-column DIF opens with every column reachable', async ({ context }) =
   assert.equal(await frame.locator('.cell[data-r="3"][data-c="500"]:not(.loading)').textContent(), 'r3c500');
   await cancel(page, frame);
 }, { files: ['wide.dif'] });
+
+// ---- Uploads, fitting templates, the review, accessibility ------------------------------
+
+// Drops a file named `name` holding `text` on the import page's drop zone.
+function dropFile(page, name, text) {
+  return page.evaluate(([n, t]) => {
+    const dt = new DataTransfer();
+    dt.items.add(new File([t], n, { type: 'text/csv' }));
+    const zone = document.getElementById('drop-zone');
+    for (const kind of ['dragover', 'drop']) zone.dispatchEvent(new DragEvent(kind, { dataTransfer: dt, bubbles: true, cancelable: true }));
+  }, [name, text]);
+}
+
+// A small check of our own for what screen readers need: every control that
+// can be reached has a name, and every grid has rows of cells. The problems found.
+function accessibilityProblems(where) {
+  return where.locator('body').evaluate((body) => {
+    const problems = [];
+    const visible = (e) => e.offsetParent !== null || getComputedStyle(e).position === 'fixed';
+    const nameOf = (e) => {
+      if (e.getAttribute('aria-label')) return e.getAttribute('aria-label');
+      const by = e.getAttribute('aria-labelledby');
+      if (by) return by.split(/\s+/).map((id) => (document.getElementById(id) || {}).textContent || '').join(' ').trim();
+      if (e.id && document.querySelector('label[for="' + e.id + '"]')) return document.querySelector('label[for="' + e.id + '"]').textContent.trim();
+      if (e.closest('label')) return e.closest('label').textContent.trim();
+      if (e.matches('button, [role=option], [role=gridcell], [role=columnheader], [role=rowheader]')) return e.textContent.trim() || e.title;
+      return e.title || '';
+    };
+    const controls = 'button, input:not([type=hidden]), select, textarea, [role=listbox], [role=grid], [role=separator], ' +
+      '[role=radiogroup], [role=textbox], [tabindex="0"]';
+    for (const e of body.querySelectorAll(controls)) {
+      if (!visible(e) || e.closest('[inert]')) continue;
+      if (!nameOf(e)) problems.push('no name: ' + e.outerHTML.slice(0, 80));
+    }
+    for (const grid of body.querySelectorAll('[role=grid]')) {
+      if (!visible(grid)) continue;
+      const rows = grid.querySelectorAll('[role=row]');
+      if (!rows.length) problems.push('a grid without rows: #' + grid.id);
+      for (const row of rows) {
+        if (!row.querySelector('[role=gridcell], [role=columnheader], [role=rowheader]')) problems.push('a row without cells in #' + grid.id);
+      }
+      for (const cellEl of grid.querySelectorAll('.cell')) {
+        if (!cellEl.closest('[role=row]') || !cellEl.getAttribute('role')) { problems.push('a cell outside the roles in #' + grid.id); break; }
+      }
+    }
+    return problems;
+  });
+}
+
+test('a file dropped on the import page is uploaded, imported from the uploads folder, listed and removed', async ({ context }) => {
+  const page = await importPage(context);
+  await dropFile(page, 'dropped.csv', files['tb.csv']);
+  const uploaded = path.join(home, 'uploads', 'dropped.csv');
+  await until(async () => ((await page.inputValue('#data-file')) === uploaded ? true : undefined), 10000, 'the upload is not the data file');
+  assert.equal(fs.readFileSync(uploaded, 'utf8'), files['tb.csv']);
+  assert.deepEqual(await page.locator('#upload-list td:first-child').allTextContents(), ['dropped.csv']);
+  await page.selectOption('#template', 'GL BOOK');
+  await page.click('#import');
+  await page.locator('#summary', { hasText: '5 records in FCOA' }).waitFor();
+  // The same name again, through the file picker: asked first; Cancel keeps the upload as it was.
+  await page.setInputFiles('#upload-file', { name: 'dropped.csv', mimeType: 'text/csv', buffer: Buffer.from('x,y\n') });
+  const ask = page.locator('dialog.confirm-box');
+  await ask.waitFor();
+  assert.equal(await ask.locator('.message-text').textContent(),
+    'An upload named "dropped.csv" is there already. Replace it with the file dropped.csv?');
+  await ask.locator('button', { hasText: 'Cancel' }).click();
+  await page.locator('#upload-status', { hasText: 'Nothing uploaded.' }).waitFor();
+  assert.equal(fs.readFileSync(uploaded, 'utf8'), files['tb.csv']);
+  // A name the folder does not take is refused with its reason, and nothing is written.
+  await dropFile(page, '.hidden.csv', 'a');
+  const box = page.locator('dialog.message-box');
+  await box.waitFor();
+  assert.equal(await box.locator('.message-text').textContent(), 'The file name ".hidden.csv" is refused: it begins with ".".');
+  await box.locator('button').click();
+  // Remove asks, then removes.
+  await page.click('button[aria-label="Remove dropped.csv"]');
+  await page.locator('dialog.confirm-box button.default').click();
+  await page.locator('#upload-list td', { hasText: 'No uploaded files.' }).waitFor();
+  assert.deepEqual(fs.readdirSync(path.join(home, 'uploads')), []);
+}, { store: GL_BOOK });
+
+// Two charts for bal.csv: BAL starts at its first record, EARLY a row too
+// early (it reads the header row as a record) and is the one last used.
+const BAL_FILE = 'Number,Caption,TRC,TCC,Balance\n1000,Cash,10,100,12.50\n2000,Payables,20,200,abc\n3000,Equity,30,300,-2.50\n';
+const TWO_FITS = (dataDir) => '[Import:EARLY]\nInfo=COA\nFsiType=FEDERAL\nAccount_Number=0 1 0\nAccount_Caption=1 1 0\n' +
+  'TRC=2 1 0\nTCC=3 1 0\nAccount_Balance=4 1 0\n[Import:BAL]\nInfo=COA\nFsiType=FEDERAL\nAccount_Number=0 2 0\n' +
+  'Account_Caption=1 2 0\nTRC=2 2 0\nTCC=3 2 0\nAccount_Balance=4 2 0\n[Import:Layout]\n1=EARLY\n2=BAL\n[Import:FileName]\n1=' +
+  path.join(dataDir, 'bal.csv').toUpperCase() + '^EARLY\n';
+
+// What the review of bal.csv through BAL shows.
+const REVIEW_SUMMARY = '3 records reviewed: 2 findings.';
+const REVIEW_TOTALS = ['Amount|Values|Positive|Negative|Total', 'Account_Balance|2|12.50|-2.50|10.00'];
+const REVIEW_GROUPS = ['Out of balance (1)', 'Values that are not numbers (1)'];
+
+test('the fitting templates are listed best first with the best chosen; the review shows totals, findings and their line', async ({ context }) => {
+  fs.writeFileSync(path.join(data, 'bal.csv'), BAL_FILE);
+  const page = await importPage(context);
+  await page.fill('#data-file', path.join(data, 'bal.csv'));
+  await page.locator('#data-file').dispatchEvent('change');
+  await page.locator('#suggestions .suggestion').first().waitFor();
+  const listed = await page.locator('#suggestions .suggestion').allTextContents();
+  assert.deepEqual(listed.map((t) => t.split(' ')[0]), ['BAL', 'EARLY']);
+  assert.match(listed[1], /\(last used for this file\)/);
+  assert.equal(await page.inputValue('#template'), 'BAL');
+  assert.equal(await page.locator('#suggestions input[value="BAL"]').isChecked(), true);
+  // The choices are radio buttons: the arrow keys move between them.
+  await page.locator('#suggestions input[value="BAL"]').focus();
+  await page.keyboard.press('ArrowDown');
+  assert.equal(await page.inputValue('#template'), 'EARLY');
+  await page.keyboard.press('ArrowUp');
+  assert.equal(await page.inputValue('#template'), 'BAL');
+  await page.click('#import');
+  await page.locator('dialog.choose-box button', { hasText: 'Use BAL' }).click();
+  await page.locator('#review:not([hidden])').waitFor();
+  assert.equal(await page.locator('#review-summary').textContent(), REVIEW_SUMMARY);
+  assert.deepEqual(await page.locator('#review-totals tr').evaluateAll((rows) => rows.map((r) => r.innerText.split('\t').join('|'))), REVIEW_TOTALS);
+  assert.deepEqual(await page.locator('.finding-group h4').allTextContents(), REVIEW_GROUPS);
+  assert.deepEqual(await page.locator('.finding-group li').allTextContents(),
+    ['Account_Balance: the balances sum to 10.00, not zero', 'Line 3, Account_Balance "abc": "abc" is not a number']);
+  const finding = page.locator('button.finding', { hasText: 'Line 3' });
+  await finding.focus();
+  await page.keyboard.press('Enter');
+  await page.locator('#finding-line mark').waitFor();
+  assert.equal(await page.locator('#finding-line .line-caption').textContent(),
+    'Line 3 of ' + path.join(data, 'bal.csv') + ', Account_Balance marked:');
+  assert.equal(await finding.textContent(), 'Line 3, Account_Balance "abc": "abc" is not a number');
+  assert.equal(await page.locator('#finding-line pre').textContent(), '2000,Payables,20,200,abc');
+  assert.equal(await page.locator('#finding-line mark').textContent(), 'abc');
+  if (shots) {
+    await page.setViewportSize({ width: 1920, height: 1080 });
+    await page.screenshot({ path: path.join(shots, 'import-review.png') });
+  }
+}, { store: TWO_FITS });
+
+test('the editor for the keyboard and screen readers: roles, names, grey reasons, Home and End, boxes on Enter, a taller preview', async ({ context }) => {
+  const page = await importPage(context);
+  assert.deepEqual(await accessibilityProblems(page), []);
+  const frame = await openEditor(page, { file: 'tb.csv', type: 'FCOA' });
+  await cell(frame, 2, 1).waitFor();
+  assert.deepEqual(await accessibilityProblems(frame), []);
+  assert.equal(await frame.locator('#grid').getAttribute('role'), 'grid');
+  assert.equal(await frame.locator('#grid [role=row][aria-rowindex="3"] [role=gridcell][aria-colindex="2"]').textContent(), '1000');
+  assert.match(await frame.locator('#instruction').textContent(), /click the column/);
+  // The reason an item is grey is on the screen.
+  assert.equal(await item(frame, 'Company Number').locator('.item-reason').textContent(), 'not used by FCOA');
+  assert.equal(await item(frame, 'Company Number').locator('.item-reason').isVisible(), true);
+  // Home and End go to the first and last item that can be placed.
+  const usable = await frame.locator('.item[data-available="yes"] .caption').allTextContents();
+  assert.deepEqual([usable[0], usable[usable.length - 1]], ['Account Number', 'TCC']);
+  await frame.locator('#items').focus();
+  await page.keyboard.press('End');
+  await frame.locator('.item[aria-selected="true"] .caption', { hasText: /^TCC$/ }).waitFor();
+  await page.keyboard.press('Home');
+  await frame.locator('.item[aria-selected="true"] .caption', { hasText: /^Account Number$/ }).waitFor();
+  // The boxes apply on Enter or on leaving; a refused value gives back the last good one.
+  await place(frame, 'Account Number', 2, 1);
+  await frame.locator('#col-box').fill('3');
+  assert.deepEqual(await numbers(frame, 'Account Number'), ['1', '2']);
+  await frame.locator('#col-box').press('Tab');
+  await item(frame, 'Account Number').locator('.col-num', { hasText: /^3$/ }).waitFor();
+  await frame.locator('#col-box').fill('99');
+  await frame.locator('#col-box').press('Enter');
+  assert.equal(await message(frame), 'Invalid column number');
+  assert.equal(await frame.locator('#col-box').inputValue(), '3');
+  assert.deepEqual(await numbers(frame, 'Account Number'), ['3', '2']);
+  // The records preview is made taller with the keys.
+  const height = () => frame.locator('#live').evaluate((e) => e.offsetHeight);
+  const before = await height();
+  await frame.locator('#live-splitter').focus();
+  await page.keyboard.press('ArrowUp');
+  await page.keyboard.press('ArrowUp');
+  assert.equal(await height(), before + 40);
+  if (shots) {
+    await page.setViewportSize({ width: 1920, height: 1080 });
+    await page.waitForTimeout(300);
+    await page.screenshot({ path: path.join(shots, 'editor.png') });
+  }
+  await cancel(page, frame);
+  // Focus goes back to the Import button.
+  await until(async () => (await page.evaluate(() => document.activeElement && document.activeElement.id)) === 'import' ? true : undefined,
+    5000, 'the Import button has not the focus');
+  const text = await openEditor(page, { file: 'je.prn', type: 'FBJ' });
+  await text.locator('.text-line').first().waitFor();
+  assert.match(await text.locator('#instruction').textContent(), /select the characters/);
+  assert.deepEqual(await accessibilityProblems(text), []);
+  await cancel(page, text);
+});
 
 // ---- Runner --------------------------------------------------------------------------------
 

@@ -1,0 +1,80 @@
+// The import page's own requests: a line of a data file with the cell or the
+// characters of an item marked, the uploads listed and removed, and the
+// captions of a read's elements.
+#include "server/page_files.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "test_util.h"
+
+namespace zephrin {
+namespace {
+
+using Json = nlohmann::json;
+
+void Write(const std::string& path, std::string_view text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+TEST(PageFilesTest, DataLineMarksTheItemsCell) {
+  test::TempDir dir;
+  Write(dir.file("import.ini"),
+        "[Import:GRID]\nInfo=COA\nAccount_Number=1 2 0\n[Import:SEMI]\nInfo=COA\nSeparator=SEMICOLON\n"
+        "Account_Number=2 1 0\n[Import:FIXED]\nInfo=COA\nAccount_Number=4 4 0\n");
+  Write(dir.file("tb.csv"), "Number,Caption\r\n\"Cash, petty\",1000,12.50\n");
+  Write(dir.file("tb.txt"), "\xc3\xa9t\xc3\xa9 1000 x\n");
+  Write(dir.file("semi.csv"), "a;b;c\n");
+  struct Case {
+    std::string file, templ;
+    long line;
+    std::string answer;
+  };
+  const Case cases[] = {
+      {"tb.csv", "GRID", 2, R"({"after":",12.50","before":"\"Cash, petty\",","cut":false,"line":2,"marked":"1000"})"},
+      {"tb.csv", "GRID", 1, R"({"after":"","before":"Number,","cut":false,"line":1,"marked":"Caption"})"},
+      {"semi.csv", "SEMI", 1, R"({"after":"","before":"a;b;","cut":false,"line":1,"marked":"c"})"},
+      {"tb.txt", "FIXED", 1, R"({"after":" x","before":"été ","cut":false,"line":1,"marked":"1000"})"},
+      {"tb.csv", "NONE", 1, R"({"after":"","before":"Number,Caption","cut":false,"line":1,"marked":""})"},
+      {"tb.csv", "GRID", 3, R"({"error":"The data file has no line 3."})"},
+      {"tb.csv", "GRID", 0, R"({"error":"There is no line 0 in a file."})"},
+      {"gone.csv", "GRID", 1, R"({"error":"The data file )" + dir.file("gone.csv") + R"( cannot be read: No such file or directory."})"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file + " " + c.templ);
+    const Json request{{"file", dir.file(c.file)}, {"line", c.line}, {"template", c.templ}, {"item", "Account_Number"}};
+    EXPECT_EQ(PageFilesAction("dataLine", request, dir.str()).dump(), c.answer);
+  }
+}
+
+TEST(PageFilesTest, UploadsAreListedAndRemovedByPlainNameOnly) {
+  test::TempDir dir;
+  std::filesystem::create_directory(dir.file("uploads"));
+  Write(dir.file("uploads/b.csv"), "12");
+  Write(dir.file("uploads/.upload-1"), "half");
+  Write(dir.file("keep.csv"), "k");
+  const std::string folder = dir.file("uploads");
+  const std::string listed = R"({"folder":")" + folder + R"(","uploads":[{"name":"b.csv","path":")" + folder +
+                             R"(/b.csv","size":2}]})";
+  EXPECT_EQ(PageFilesAction("uploads", Json::object(), dir.str()).dump(), listed);
+  EXPECT_EQ(PageFilesAction("removeUpload", Json{{"name", "../keep.csv"}}, dir.str()).dump(),
+            R"({"error":"The file name \"../keep.csv\" is refused: it holds a \"/\" or \"\\\"."})");
+  EXPECT_EQ(PageFilesAction("removeUpload", Json{{"name", "c.csv"}}, dir.str()).dump(),
+            R"({"error":"There is no upload named \"c.csv\"."})");
+  EXPECT_TRUE(std::filesystem::exists(dir.file("keep.csv")));
+  EXPECT_EQ(PageFilesAction("removeUpload", Json{{"name", "b.csv"}}, dir.str()).dump(),
+            R"({"folder":")" + folder + R"(","uploads":[]})");
+}
+
+TEST(PageFilesTest, CaptionsNameTheElementsOfAType) {
+  const Json coa = PageFilesAction("captions", Json{{"type", "FCOA"}}, "")["captions"];
+  EXPECT_EQ(coa["Account_Number"], "Account Number");
+  EXPECT_EQ(coa.size(), 10u);
+  const Json je = PageFilesAction("captions", Json{{"type", "FBJ"}}, "")["captions"];
+  EXPECT_EQ(je["Debit_TRC"], "Sch M Debit TRC");
+  EXPECT_EQ(PageFilesAction("captions", Json{{"type", "NOPE"}}, "").dump(), R"({"captions":{}})");
+}
+
+}  // namespace
+}  // namespace zephrin
