@@ -685,7 +685,7 @@ JeRows JeEntries(Generator& g, bool utf8, const std::vector<int>& column, int co
   const auto row = [&](bool header) {
     std::vector<std::string> cells(static_cast<std::size_t>(columns));
     for (std::size_t k = 0; k < kJeItems.size(); ++k)
-      if (((k < kJeHeaderItems) == header ? g.Chance(70) : g.Chance(4)))
+      if (((k < kJeHeaderItems) == header ? g.Chance(70) : g.Chance(1)))
         cells[static_cast<std::size_t>(column[k])] = g.Value(utf8, quotes, false, 6);
     rows.push_back(cells);
   };
