@@ -171,7 +171,7 @@ const char* zephrinimport_strerror(int code) {
 
 int zephrinimport_set_writable_folder(zephrinimport_service* service, const char* folder) {
   if (!service) return ZEPHRINIMPORT_INVALID_REQUEST;
-  try {
+  return zephrin::capi::Guarded([&]() -> int {
     const std::string path = folder && *folder ? zephrin::capi::UsableFolder(folder) : std::string();
     if (folder && *folder && path.empty()) return ZEPHRINIMPORT_BAD_FOLDER;
     Call call(*service);
@@ -181,11 +181,7 @@ int zephrinimport_set_writable_folder(zephrinimport_service* service, const char
     if (!service->service.store().path().empty() && !service->service.EstablishTemplateStore())
       return ZEPHRINIMPORT_BAD_FOLDER;
     return ZEPHRINIMPORT_OK;
-  } catch (const std::bad_alloc&) {
-    return ZEPHRINIMPORT_NO_MEMORY;
-  } catch (...) {
-    return ZEPHRINIMPORT_INTERNAL_ERROR;
-  }
+  });
 }
 
 int zephrinimport_set_callbacks(zephrinimport_service* service, zephrinimport_message_fn message,

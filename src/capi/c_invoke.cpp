@@ -104,16 +104,12 @@ int zephrinimport_invoke(zephrinimport_service* service, const char* method, con
   if (reply) *reply = nullptr;
   if (!service || !method || !reply || (count > 0 && !args) || (answer_count > 0 && !answers))
     return ZEPHRINIMPORT_INVALID_REQUEST;
-  try {
+  return zephrin::capi::Guarded([&]() -> int {
     auto made = std::make_unique<zephrinimport_reply>();
     const int code = zephrin::capi::Invoke(*service, method, args, count, answers, answer_count, *made);
     *reply = made.release();
     return code;
-  } catch (const std::bad_alloc&) {
-    return ZEPHRINIMPORT_NO_MEMORY;
-  } catch (...) {
-    return ZEPHRINIMPORT_INTERNAL_ERROR;
-  }
+  });
 }
 
 zephrinimport_kind zephrinimport_reply_kind(const zephrinimport_reply* reply) {
@@ -158,7 +154,7 @@ void zephrinimport_reply_free(zephrinimport_reply* reply) { delete reply; }
 int zephrinimport_last_read(zephrinimport_service* service, zephrinimport_reply** reply) {
   if (reply) *reply = nullptr;
   if (!service || !reply) return ZEPHRINIMPORT_INVALID_REQUEST;
-  try {
+  return zephrin::capi::Guarded([&]() -> int {
     auto made = std::make_unique<zephrinimport_reply>();
     zephrin::capi::Call call(*service);
     if (!call.entered()) return ZEPHRINIMPORT_BUSY;
@@ -167,11 +163,7 @@ int zephrinimport_last_read(zephrinimport_service* service, zephrinimport_reply*
       made->messages.push_back({m.caption, m.text, static_cast<zephrinimport_icon>(static_cast<int>(m.icon))});
     *reply = made.release();
     return ZEPHRINIMPORT_OK;
-  } catch (const std::bad_alloc&) {
-    return ZEPHRINIMPORT_NO_MEMORY;
-  } catch (...) {
-    return ZEPHRINIMPORT_INTERNAL_ERROR;
-  }
+  });
 }
 
 }  // extern "C"

@@ -65,7 +65,7 @@ ReadResult RunRead(zephrinimport_service& s, const ReadRequest& request, const R
 int WholeRead(zephrinimport_service* s, const ReadRequest& request, char** xml, zephrinimport_outcome* outcome) {
   if (xml) *xml = nullptr;
   if (!s || !xml) return ZEPHRINIMPORT_INVALID_REQUEST;
-  try {
+  return Guarded([&]() -> int {
     Call call(*s);
     if (!call.entered()) return ZEPHRINIMPORT_BUSY;
     const ReadResult read = RunRead(*s, request, {});
@@ -73,11 +73,7 @@ int WholeRead(zephrinimport_service* s, const ReadRequest& request, char** xml, 
     if (!*xml) return ZEPHRINIMPORT_NO_MEMORY;
     if (outcome) *outcome = OutcomeOf(read.outcome);
     return ZEPHRINIMPORT_OK;
-  } catch (const std::bad_alloc&) {
-    return ZEPHRINIMPORT_NO_MEMORY;
-  } catch (...) {
-    return ZEPHRINIMPORT_INTERNAL_ERROR;
-  }
+  });
 }
 
 // Hands the pieces of a streamed document to the host's write callback, and
@@ -110,7 +106,7 @@ int StreamedRead(zephrinimport_service* s, const ReadRequest& request, zephrinim
                  zephrinimport_progress_fn progress, void* userData, zephrinimport_outcome* outcome) {
   if (outcome) *outcome = ZEPHRINIMPORT_ERROR;
   if (!s || !write) return ZEPHRINIMPORT_INVALID_REQUEST;
-  try {
+  return Guarded([&]() -> int {
     Call call(*s);
     if (!call.entered()) return ZEPHRINIMPORT_BUSY;
     HostSink sink(write, userData);
@@ -127,11 +123,7 @@ int StreamedRead(zephrinimport_service* s, const ReadRequest& request, zephrinim
     if (!read.text.empty() && !sink.Write(read.text.view())) return ZEPHRINIMPORT_WRITE_STOPPED;
     if (outcome) *outcome = OutcomeOf(read.outcome);
     return ZEPHRINIMPORT_OK;
-  } catch (const std::bad_alloc&) {
-    return ZEPHRINIMPORT_NO_MEMORY;
-  } catch (...) {
-    return ZEPHRINIMPORT_INTERNAL_ERROR;
-  }
+  });
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <string>
 #include <thread>
@@ -102,6 +103,20 @@ class Call {
   bool m_entered = false;
   std::optional<WritableFolderScope> m_folder;
 };
+
+// Runs the body of an entry point so that no exception crosses the
+// interface: running out of memory is ZEPHRINIMPORT_NO_MEMORY, any other
+// failure ZEPHRINIMPORT_INTERNAL_ERROR.
+template <class Body>
+int Guarded(Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return ZEPHRINIMPORT_NO_MEMORY;
+  } catch (...) {
+    return ZEPHRINIMPORT_INTERNAL_ERROR;
+  }
+}
 
 // A copy of `text` for the caller, released with zephrinimport_free (nullptr
 // when there is no memory for it).

@@ -248,15 +248,7 @@ void JurisdictionRead::DataCell(Record& record, int32_t col, std::string_view ce
   }
   OpenJurs(record);
   std::string_view amount = cell;
-  if (m_traits.code == J::kLogic && !m_s.provincial && !cell.empty()) {
-    // Logic codes: upper case, and X, N, D, B stand for 1 to 4.
-    m_scratch = UpperAscii(cell);
-    if (m_scratch == "X") m_scratch = "1";
-    else if (m_scratch == "N") m_scratch = "2";
-    else if (m_scratch == "D") m_scratch = "3";
-    else if (m_scratch == "B") m_scratch = "4";
-    amount = m_scratch;
-  }
+  if (m_traits.code == J::kLogic && !m_s.provincial && !cell.empty()) amount = LogicCode(cell);
   if (!amount.empty()) ++m_valuesWritten;
   // The country column gives its amount once a record, under the country's ID.
   std::string_view id = column.id;

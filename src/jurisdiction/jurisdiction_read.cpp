@@ -121,6 +121,15 @@ void JurisdictionRead::AddLineError(std::string_view message, int32_t line) {
   m_errors.Add(line, m_scratch);
 }
 
+std::string_view JurisdictionRead::LogicCode(std::string_view cell) {
+  m_scratch = UpperAscii(cell);
+  if (m_scratch == "X") m_scratch = "1";
+  else if (m_scratch == "N") m_scratch = "2";
+  else if (m_scratch == "D") m_scratch = "3";
+  else if (m_scratch == "B") m_scratch = "4";
+  return m_scratch;
+}
+
 ReadResult JurisdictionRead::Finish(ProgressTicker& progress, const RowSource& source) {
   m_xml.EndAll();
   progress.Done(source.size());

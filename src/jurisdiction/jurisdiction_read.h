@@ -145,6 +145,9 @@ class JurisdictionRead {
   void OpenJurs(Record& record);
   // Appends an Err entry "<message> Jurisdiction - <current field text>".
   void AddLineError(std::string_view message, int32_t line);
+  // A logic code as the documents carry it: upper case, and X, N, D, B as
+  // 1 to 4 (held in m_scratch).
+  std::string_view LogicCode(std::string_view cell);
   ReadResult Finish(ProgressTicker& progress, const RowSource& source);
   static void SplitCatassnKey(std::string_view key, std::string& name, std::string& kind);
 

@@ -234,15 +234,7 @@ void JurisdictionRead::JurisdictionLine(const Row& row, Record& record, ListedKe
     if (cell.column != 1) continue;
     hasAmount = true;
     amount = cell.text;
-    if (m_traits.code == JurisdictionCode::kLogic && !amount.empty()) {
-      // Logic codes: upper case, and X, N, D, B stand for 1 to 4.
-      m_scratch = UpperAscii(amount);
-      if (m_scratch == "X") m_scratch = "1";
-      else if (m_scratch == "N") m_scratch = "2";
-      else if (m_scratch == "D") m_scratch = "3";
-      else if (m_scratch == "B") m_scratch = "4";
-      amount = m_scratch;
-    }
+    if (m_traits.code == JurisdictionCode::kLogic && !amount.empty()) amount = LogicCode(amount);
     if (!keys.reverse) continue;
     double value = 0;
     if (ParseAmount(amount, value)) {

@@ -17,6 +17,33 @@
 #include <emmintrin.h>
 #endif
 
+namespace zephrin {
+
+// Copies a short run without a library call: two overlapping moves cover
+// any length up to 32 (names, tags, most values and a scan's last partial
+// block are that short).
+inline char* CopyShort(char* out, const char* in, std::size_t n) {
+  if (n <= 16) {
+    if (n >= 8) {
+      std::memcpy(out, in, 8);
+      std::memcpy(out + n - 8, in + n - 8, 8);
+    } else if (n >= 4) {
+      std::memcpy(out, in, 4);
+      std::memcpy(out + n - 4, in + n - 4, 4);
+    } else {
+      for (std::size_t i = 0; i < n; ++i) out[i] = in[i];
+    }
+  } else if (n <= 32) {
+    std::memcpy(out, in, 16);
+    std::memcpy(out + n - 16, in + n - 16, 16);
+  } else {
+    std::memcpy(out, in, n);
+  }
+  return out + n;
+}
+
+}  // namespace zephrin
+
 namespace zephrin::scan {
 
 #ifdef ZEPHRIN_SCAN_SSE2
@@ -32,16 +59,8 @@ inline Block Or(Block a, Block b) { return _mm_or_si128(a, b); }
 // copy moves at most two overlapping words, so a short tail costs about what
 // one load would.
 inline Block LoadTail(const char* p, std::size_t n) {
-  alignas(16) unsigned char b[16] = {};
-  if (n >= 8) {
-    std::memcpy(b, p, 8);
-    std::memcpy(b + n - 8, p + n - 8, 8);
-  } else if (n >= 4) {
-    std::memcpy(b, p, 4);
-    std::memcpy(b + n - 4, p + n - 4, 4);
-  } else {
-    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<unsigned char>(p[i]);
-  }
+  alignas(16) char b[16] = {};
+  CopyShort(b, p, n);
   return _mm_load_si128(reinterpret_cast<const __m128i*>(b));
 }
 #else

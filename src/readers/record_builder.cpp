@@ -32,6 +32,7 @@ struct RecordBuilder::CountryList {
 RecordBuilder::RecordBuilder(const ReadPlan& plan, const ReadHooks& hooks)
     : m_plan(plan), m_hooks(hooks), m_progress(hooks) {
   m_doc.SetSink(hooks.sink);
+  m_doc.SetJsonString(hooks.jsonString);
   // Which items each column feeds, in item order: a row looks a column up
   // instead of walking every item for every cell.
   const auto columnOf = [&](std::size_t j) { return plan.cellsAreItems ? j : std::size_t{plan.items[j].field.nCol}; };
@@ -250,6 +251,7 @@ ReadResult RecordBuilder::Finish(int templateColumns) {
   ReadResult result;
   result.outcome = ReadOutcome::kDocument;
   result.valuesWritten = m_values;
+  result.jsonString = m_hooks.jsonString;
   // A streamed document's rest goes to the sink; the text is then empty.
   result.text = m_doc.TakeXML();
   return result;

@@ -36,6 +36,9 @@ struct ReadResult {
   // How many values of the data file the document holds (values that are not
   // empty): a document of records whose elements are all empty holds none.
   std::size_t valuesWritten = 0;
+  // The document's text was written as the inside of a JSON string (the
+  // read was asked for that; see ReadHooks::jsonString).
+  bool jsonString = false;
 
   static ReadResult Of(ReadOutcome outcome, std::string_view text) {
     ReadResult r;
@@ -63,6 +66,10 @@ class RecordObserver {
 struct ReadHooks {
   // Where a streamed document goes (nullptr: the whole text is returned).
   OutputSink* sink = nullptr;
+  // A reader that can writes its document as the inside of a JSON string,
+  // escaped as the host protocol's answer escapes it, and says so in the
+  // result; every other text comes as it is.
+  bool jsonString = false;
   // Bytes of the data file handled so far, now and then, for a progress bar.
   // Returning false cancels the read: it ends with the error document "The
   // import was cancelled." (a streamed document's pieces are then void).

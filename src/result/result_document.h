@@ -49,6 +49,8 @@ class ResultDocument {
   // Hands finished pieces to `sink` once `threshold` bytes have gathered
   // (nullptr: keep the whole text).
   void SetSink(OutputSink* sink, std::size_t threshold = std::size_t{1} << 20);
+  // Writes the text as the inside of a JSON string (see XmlWriter).
+  void SetJsonString(bool on) { m_w.SetJsonString(on); }
 
   // Empties the document and makes a root element of that name.
   void InitXML(std::string_view rootName);

@@ -16,31 +16,10 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/byte_scan.h"
 #include "platform/export.h"
 
 namespace zephrin {
-
-// Copies a short run without a library call: two overlapping moves cover
-// any length up to 32 (names, tags and most values are that short).
-inline char* CopyShort(char* out, const char* in, std::size_t n) {
-  if (n <= 16) {
-    if (n >= 8) {
-      std::memcpy(out, in, 8);
-      std::memcpy(out + n - 8, in + n - 8, 8);
-    } else if (n >= 4) {
-      std::memcpy(out, in, 4);
-      std::memcpy(out + n - 4, in + n - 4, 4);
-    } else {
-      for (std::size_t i = 0; i < n; ++i) out[i] = in[i];
-    }
-  } else if (n <= 32) {
-    std::memcpy(out, in, 16);
-    std::memcpy(out + n - 16, in + n - 16, 16);
-  } else {
-    std::memcpy(out, in, n);
-  }
-  return out + n;
-}
 
 class ZEPHRIN_API TextBuffer {
  public:

@@ -80,15 +80,50 @@ constexpr EscapeTable Make(Kind kind, bool printableOnly) {
   return t;
 }
 
+// The table's twin for a document inside a JSON string: every byte's
+// replacement (or the byte itself) with '"' and the backslash escaped, and
+// the tab, line feed and carriage return the table keeps as JSON's short
+// escapes. (Every other control character is a space in every table.)
+constexpr EscapeTable InJson(const EscapeTable& xmlTable) {
+  EscapeTable t = xmlTable;
+  for (int c = 0; c < 256; ++c) {
+    const Replacement& from = xmlTable.r[c];
+    const char one[1] = {static_cast<char>(c)};
+    const char* bytes = from.len == 0 ? one : from.bytes;
+    const unsigned char n = from.len == 0 ? 1 : from.len;
+    Replacement to{};
+    for (unsigned char k = 0; k < n; ++k) {
+      const char b = bytes[k];
+      const char escape = b == '"' ? '"' : b == '\\' ? '\\' : b == '\t' ? 't' : b == '\n' ? 'n' : b == '\r' ? 'r' : 0;
+      if (escape != 0) to.bytes[to.len++] = '\\';
+      to.bytes[to.len++] = escape != 0 ? escape : b;
+    }
+    // A byte that stays itself stays a plain byte.
+    t.r[c] = to.len == 1 && to.bytes[0] == static_cast<char>(c) ? Replacement{} : to;
+  }
+  return t;
+}
+
+constexpr EscapeTable Linked(EscapeTable t, const EscapeTable* inJson) {
+  t.inJson = inJson;
+  return t;
+}
+
 }  // namespace
 
-constexpr EscapeTable kTextTable = Make(Kind::Text, false);
-const EscapeTable kText = kTextTable;
-const EscapeTable kTextTwice = Make(Kind::TextTwice, false);
-const EscapeTable kAttribute = Make(Kind::Attribute, false);
-const EscapeTable kTextPrintable = Make(Kind::Text, true);
-const EscapeTable kTextTwicePrintable = Make(Kind::TextTwice, true);
-const EscapeTable kTextUtf8 = Make(Kind::TextUtf8, false);
+// Each twin is its own twin, so that asking twice changes nothing.
+#define ZEPHRIN_ESCAPE_TABLE(name, kind, printableOnly)                                         \
+  constexpr EscapeTable name##InJson = Linked(InJson(Make(kind, printableOnly)), &name##InJson); \
+  const EscapeTable name = Linked(Make(kind, printableOnly), &name##InJson)
+
+ZEPHRIN_ESCAPE_TABLE(kText, Kind::Text, false);
+ZEPHRIN_ESCAPE_TABLE(kTextTwice, Kind::TextTwice, false);
+ZEPHRIN_ESCAPE_TABLE(kAttribute, Kind::Attribute, false);
+ZEPHRIN_ESCAPE_TABLE(kTextPrintable, Kind::Text, true);
+ZEPHRIN_ESCAPE_TABLE(kTextTwicePrintable, Kind::TextTwice, true);
+ZEPHRIN_ESCAPE_TABLE(kTextUtf8, Kind::TextUtf8, false);
+
+#undef ZEPHRIN_ESCAPE_TABLE
 
 void AppendEscaped(std::string& out, std::string_view text, const EscapeTable& table) {
   const std::size_t at = out.size();

@@ -15,6 +15,11 @@
 //   kTextUtf8    element text that is UTF-8 already (a folder's path): its
 //                bytes of 0x80 and above pass as they are
 //
+// Each table has a twin for a document written as the inside of a JSON
+// string (the host protocol's answer): the same bytes with '"', the backslash and the
+// line ends and tabs it keeps escaped as JSON escapes them, so that the
+// answer needs no second pass over the document.
+//
 // Every table writes a control character XML 1.0 forbids as a space, so the
 // output is always well-formed.
 #pragma once
@@ -38,6 +43,8 @@ struct Replacement {
 struct EscapeTable {
   Replacement r[256];
   bool printableOnly;  // DEL and the bytes of 0x80 and above are spaces too
+  // The same table for a document written inside a JSON string.
+  const EscapeTable* inJson;
 };
 
 extern const EscapeTable kText;
@@ -56,13 +63,13 @@ inline constexpr std::size_t RoomFor(std::size_t n) { return n * kMaxExpansion +
 struct PlainBytes {
   bool plain[256];
   constexpr PlainBytes() : plain() {
-    for (int c = 0x20; c < 0x7F; ++c) plain[c] = c != '&' && c != '<' && c != '>' && c != '"';
+    for (int c = 0x20; c < 0x7F; ++c) plain[c] = c != '&' && c != '<' && c != '>' && c != '"' && c != '\\';
   }
 };
 inline constexpr PlainBytes kPlainBytes{};
 
-// The first byte in [p, end) that a table may change: "&", "<", ">", '"', a
-// byte below " " or of 0x80 and above, or DEL.
+// The first byte in [p, end) that a table may change: "&", "<", ">", '"',
+// a backslash, a byte below " " or of 0x80 and above, or DEL.
 inline const char* SkipPlain(const char* p, const char* end) {
   return scan::FindFirst(
       p, end,
@@ -71,7 +78,7 @@ inline const char* SkipPlain(const char* p, const char* end) {
         // ones that "| 0x02" makes ">".
         return scan::Or(scan::Or(scan::Equal(scan::Or(v, scan::Splat(0x04)), '&'),
                                  scan::Equal(scan::Or(v, scan::Splat(0x02)), '>')),
-                        scan::Or(scan::Equal(v, 0x7F), scan::SignedBelow(v, ' ')));
+                        scan::Or(scan::Or(scan::Equal(v, 0x7F), scan::Equal(v, '\\')), scan::SignedBelow(v, ' ')));
       },
       [](char c) { return !kPlainBytes.plain[static_cast<unsigned char>(c)]; });
 }

@@ -31,7 +31,7 @@ void XmlWriter::Start(const XmlTag& tag) {
 void XmlWriter::Text(std::string_view text, const xml::EscapeTable& table) {
   if (text.empty()) return;
   if (!m_stack.empty()) OpenContent(m_stack.size());
-  xml::AppendEscapedTo(m_out, text, table);
+  xml::AppendEscapedTo(m_out, text, Table(table));
 }
 
 void XmlWriter::End() {
@@ -65,7 +65,7 @@ ElementSpan XmlWriter::Element(const XmlTag& tag, std::string_view text, const x
   } else {
     *p++ = '>';
     span.textStart = static_cast<std::size_t>(p - base);
-    p = xml::EscapeInto(p, text, table);
+    p = xml::EscapeInto(p, text, Table(table));
     span.textEnd = static_cast<std::size_t>(p - base);
     span.hasText = true;
     p = CopyShort(p, tag.end.data(), tag.end.size());
@@ -78,15 +78,15 @@ void XmlWriter::EmptyElement(const XmlTag& tag, std::initializer_list<Attribute>
   if (!m_stack.empty()) OpenContent(m_stack.size());
   if (!tag.valid) [[unlikely]] NoteBadName(tag.name);
   std::size_t room = tag.start.size() + 2;
-  for (const Attribute& a : attributes) room += a.name.size() + 4 + xml::RoomFor(a.value.size());
+  for (const Attribute& a : attributes) room += a.name.size() + 6 + xml::RoomFor(a.value.size());
   char* p = CopyShort(m_out.Room(room), tag.start.data(), tag.start.size());
   for (const Attribute& a : attributes) {
     *p++ = ' ';
     p = CopyShort(p, a.name.data(), a.name.size());
     *p++ = '=';
-    *p++ = '"';
-    p = xml::EscapeInto(p, a.value, xml::kAttribute);
-    *p++ = '"';
+    p = QuoteAt(p, '"');
+    p = xml::EscapeInto(p, a.value, Table(xml::kAttribute));
+    p = QuoteAt(p, '"');
   }
   *p++ = '/';
   *p++ = '>';
@@ -118,38 +118,41 @@ void XmlWriter::SetAttributeAt(std::size_t tagStart, std::size_t& tagEnd, std::s
   // Attribute names are the engine's own ("Line", "OBJID", ...).
   if (tagEnd == m_out.size() && std::memchr(m_out.data() + tagStart, ' ', tagEnd - tagStart) == nullptr) {
     // The usual case: the first attribute of the tag just written.
-    char* p = m_out.Room(name.size() + 4 + xml::RoomFor(value.size()));
+    char* p = m_out.Room(name.size() + 6 + xml::RoomFor(value.size()));
     *p++ = ' ';
     p = CopyShort(p, name.data(), name.size());
     *p++ = '=';
-    *p++ = quote;
-    p = xml::EscapeInto(p, value, xml::kAttribute);
-    *p++ = quote;
+    p = QuoteAt(p, quote);
+    p = xml::EscapeInto(p, value, Table(xml::kAttribute));
+    p = QuoteAt(p, quote);
     m_out.Commit(p);
     tagEnd = m_out.size();
     return;
   }
   m_scratch.clear();
-  xml::AppendEscaped(m_scratch, value, xml::kAttribute);
+  xml::AppendEscaped(m_scratch, value, Table(xml::kAttribute));
+  char quoted[2];
+  const std::string_view quoteText(quoted, static_cast<std::size_t>(QuoteAt(quoted, quote) - quoted));
   // An attribute already there gets its value replaced. Values hold no raw
-  // quote, so ` name="` only ever matches an attribute.
+  // quote, so ` name="` only ever matches an attribute, and the value ends
+  // at the next quote.
   std::string key;
-  key.reserve(name.size() + 3);
+  key.reserve(name.size() + 4);
   key.push_back(' ');
   key.append(name);
   key.push_back('=');
-  key.push_back(quote);
+  key.append(quoteText);
   const std::string_view tag = m_out.view().substr(tagStart, tagEnd - tagStart);
   if (const std::size_t found = tag.find(key); found != std::string_view::npos) {
     const std::size_t valueStart = tagStart + found + key.size();
-    const std::size_t valueEnd = m_out.view().find(quote, valueStart);
+    const std::size_t valueEnd = m_out.view().find(quoteText, valueStart);
     const std::string replacement = m_scratch;
     Splice(valueStart, valueEnd - valueStart, replacement);
     return;
   }
   std::string text = std::move(key);
   text.append(m_scratch);
-  text.push_back(quote);
+  text.append(quoteText);
   if (tagEnd == m_out.size()) m_out.Append(text);
   else Splice(tagEnd, 0, text);
   tagEnd += text.size();
@@ -170,7 +173,7 @@ void XmlWriter::ReplaceText(ElementSpan& d, std::string_view text, const xml::Es
     *p++ = '>';
     m_out.Commit(p);
     d.textStart = m_out.size();
-    p = xml::EscapeInto(p, text, table);
+    p = xml::EscapeInto(p, text, Table(table));
     m_out.Commit(p);
     d.textEnd = m_out.size();
     m_out.Append(d.end);
@@ -179,7 +182,7 @@ void XmlWriter::ReplaceText(ElementSpan& d, std::string_view text, const xml::Es
   }
   // The element lies before others (an account list took it late).
   std::string escaped;
-  xml::AppendEscaped(escaped, text, table);
+  xml::AppendEscaped(escaped, text, Table(table));
   std::string replacement;
   if (escaped.empty()) {
     replacement = "/>";

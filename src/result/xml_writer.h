@@ -101,6 +101,11 @@ class XmlWriter {
     m_sink = sink;
     m_threshold = threshold;
   }
+  // Writes the text as the inside of a JSON string from here on: the bytes
+  // a JSON text escapes come escaped, by each table's twin and as "\"" for
+  // an attribute's double quotes.
+  void SetJsonString(bool on) { m_json = on; }
+  bool jsonString() const { return m_json; }
 
   // ---- Elements --------------------------------------------------------------
   // Starts an element (its start tag stays open for attributes); `tag` must
@@ -184,7 +189,7 @@ class XmlWriter {
       return p;
     }
     *p++ = '>';
-    p = xml::EscapeInto(p, text, table);
+    p = xml::EscapeInto(p, text, Table(table));
     return CopyShort(p, tag.end.data(), tag.end.size());
   }
   static std::size_t ElementRoom(const XmlTag& tag, std::size_t n) {
@@ -235,6 +240,14 @@ class XmlWriter {
     bool handedOn = false;   // its start tag went to the sink: no attribute can follow
   };
   void Flush();
+  // The table as this writer uses it (its JSON twin in a JSON string).
+  const xml::EscapeTable& Table(const xml::EscapeTable& table) const { return m_json ? *table.inJson : table; }
+  // Writes an attribute's quote at `p` (two bytes at the most).
+  char* QuoteAt(char* p, char quote) const {
+    if (m_json && quote == '"') *p++ = '\\';
+    *p++ = quote;
+    return p;
+  }
 
   TextBuffer m_out;
   std::vector<Open> m_stack;
@@ -244,6 +257,7 @@ class XmlWriter {
   std::size_t m_threshold;
   std::size_t m_flushed = 0;
   bool m_sinkFailed = false;
+  bool m_json = false;
   std::string m_badName;
   std::string m_scratch;
 };

@@ -154,9 +154,17 @@ Status InvokeExtension(CxmlWrapper& s, int id, const std::vector<Arg>& a, Json& 
   return kOk;
 }
 
+// What a read method gives besides its status: its outcome and its text,
+// which goes into the answer as it is, with no copy (already escaped as a
+// JSON string's inside when `jsonString`).
+struct ReadAnswer {
+  std::optional<ReadOutcome> outcome;
+  TextBuffer text;
+  bool jsonString = false;
+};
+
 // Runs the method; sets `value` to its retval (null when none or unset).
-Status Invoke(CxmlWrapper& s, int id, const std::vector<Arg>& a, Json& value, std::optional<ReadOutcome>& outcome,
-              TextBuffer& text) {
+Status Invoke(CxmlWrapper& s, int id, const std::vector<Arg>& a, Json& value, ReadAnswer& answer) {
   std::string str;
   int32_t n = 0;
   std::optional<std::string> opt;
@@ -166,9 +174,14 @@ Status Invoke(CxmlWrapper& s, int id, const std::vector<Arg>& a, Json& value, st
     case 1: return s.GetTemplateNames();
     case 2:
     case 17: {
-      ReadResult read = s.Read(ReadOf(id, a));
-      outcome = read.outcome;
-      text = std::move(read.text);  // written into the response as it is, with no copy
+      // The document is written as the answer's JSON string takes it, so
+      // the answer needs no second pass over it.
+      ReadHooks hooks;
+      hooks.jsonString = true;
+      ReadResult read = s.Read(ReadOf(id, a), hooks);
+      answer.outcome = read.outcome;
+      answer.text = std::move(read.text);
+      answer.jsonString = read.jsonString;
       return kOk;
     }
     case 3: st = s.BrowseForImport(S(a, 0), str); value = str; return st;
@@ -299,12 +312,15 @@ struct Reply {
   std::string head;
   bool bigValue = false;
   TextBuffer big;
+  bool bigEscaped = false;  // `big` is a JSON string's inside already
   std::string tail;
 
   bool WriteTo(OutputSink& out) const {
     if (!out.Write(head)) return false;
     if (bigValue) {
-      if (!out.Write("\"") || !WriteJsonStringBody(out, big.view()) || !out.Write("\"")) return false;
+      if (!out.Write("\"")) return false;
+      if (!(bigEscaped ? out.Write(big.view()) : WriteJsonStringBody(out, big.view()))) return false;
+      if (!out.Write("\"")) return false;
     }
     return out.Write(tail);
   }
@@ -400,10 +416,9 @@ std::optional<Reply> RunCall(CxmlWrapper& service, RecordingUserInterface& ui, c
   ui.SetAnswers(std::move(params.answers));
   Json value;
   Status status = kOk;
-  std::optional<ReadOutcome> outcome;
-  TextBuffer text;  // a read's text, written straight into the response
+  ReadAnswer read;  // a read's text, written straight into the response
   try {
-    status = Invoke(service, method.id, params.args, value, outcome, text);
+    status = Invoke(service, method.id, params.args, value, read);
   } catch (const std::exception& e) {
     // (A read that runs out of memory answers with its own outcome.)
     ui.SetAnswers({});
@@ -420,16 +435,17 @@ std::optional<Reply> RunCall(CxmlWrapper& service, RecordingUserInterface& ui, c
   // {"jsonrpc":"2.0","id":ID,"result":{"value":V,"status":S,"messages":[...],"outcome":O}}
   Reply r;
   r.head = R"({"jsonrpc":"2.0","id":)" + Dump(*id) + R"(,"result":{"value":)";
-  if (outcome && value.is_null()) {
+  if (read.outcome && value.is_null()) {
     r.bigValue = true;
-    r.big = std::move(text);
+    r.big = std::move(read.text);
+    r.bigEscaped = read.jsonString;
   } else {
     r.head += Dump(value);
   }
   r.tail = R"(,"status":)" + std::to_string(static_cast<int>(status)) + R"(,"messages":)" + Dump(messages);
   // The read methods say what their text is: "document", "error", "empty"
   // or "unknown-format", so that no host need look at the text to tell.
-  if (outcome) r.tail += R"(,"outcome":")" + std::string(OutcomeName(*outcome)) + "\"";
+  if (read.outcome) r.tail += R"(,"outcome":")" + std::string(OutcomeName(*read.outcome)) + "\"";
   r.tail += "}}";
   return r;
 }

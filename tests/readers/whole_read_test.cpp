@@ -16,8 +16,10 @@
 #include <map>
 #include <vector>
 
+#include <nlohmann/json.hpp>
 #include <pugixml.hpp>
 
+#include "service/host_protocol.h"
 #include "service/xml_wrapper.h"
 #include "test_util.h"
 
@@ -75,14 +77,20 @@ TEST_P(WholeRead, MatchesExpectedText) {
 
   const std::string dataFile = (dir / Arg(args, "file")).string();
   std::string result;
+  nlohmann::json request = {{"jsonrpc", "2.0"}, {"id", 1}};
   if (args.count("intl-type")) {
-    service.ReadIntlImportFile(dataFile, Arg(args, "template"), Arg(args, "type"), Arg(args, "id"),
-                               static_cast<int16_t>(std::stoi(Arg(args, "intl-param", "0"))),
-                               static_cast<int16_t>(std::stoi(Arg(args, "intl-type"))), result);
+    const auto param = static_cast<int16_t>(std::stoi(Arg(args, "intl-param", "0")));
+    const auto type = static_cast<int16_t>(std::stoi(Arg(args, "intl-type")));
+    service.ReadIntlImportFile(dataFile, Arg(args, "template"), Arg(args, "type"), Arg(args, "id"), param, type, result);
+    request["method"] = "ReadIntlImportFile";
+    request["params"] = {dataFile, Arg(args, "template"), Arg(args, "type"), Arg(args, "id"), param, type};
   } else {
     service.ReadImportFile(dataFile, Arg(args, "template"), Arg(args, "type"), Arg(args, "id"),
                            Arg(args, "more-info"), result);
+    request["method"] = "ReadImportFile";
+    request["params"] = {dataFile, Arg(args, "template"), Arg(args, "type"), Arg(args, "id"), Arg(args, "more-info")};
   }
+  const std::string returned = result;
   // Paths in messages are the test machine's: make them relative to the case.
   for (std::size_t at; (at = result.find(dir.string() + "/")) != std::string::npos;)
     result.erase(at, dir.string().size() + 1);
@@ -103,6 +111,14 @@ TEST_P(WholeRead, MatchesExpectedText) {
   } else {
     EXPECT_TRUE(ui.messages().empty()) << ui.messages()[0].text;
   }
+
+  // The host protocol answers with the same text, as its JSON writer writes it.
+  HostProtocol protocol(service, ui);
+  const std::string response = protocol.HandleLine(request.dump()).value_or("");
+  const auto parsed = nlohmann::ordered_json::parse(response, nullptr, false);
+  ASSERT_FALSE(parsed.is_discarded()) << response;
+  EXPECT_EQ(parsed.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace), response);
+  EXPECT_EQ(parsed["result"]["value"], returned);
 }
 
 INSTANTIATE_TEST_SUITE_P(Reads, WholeRead, ::testing::ValuesIn(Cases()),

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <random>
 
+#include <nlohmann/json.hpp>
+
 #include "result/result_document.h"
 #include "test_util.h"
 
@@ -51,12 +53,23 @@ struct Case {
 
 class Serialisation : public ::testing::TestWithParam<Case> {};
 
+// The inside of the JSON string the protocol's JSON writer makes of `text`.
+std::string JsonInside(const std::string& text) {
+  const std::string quoted = nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  return quoted.substr(1, quoted.size() - 2);
+}
+
 TEST_P(Serialisation, GivesExactText) {
   ResultDocument doc;
   Build(doc, GetParam().script);
   EXPECT_EQ(doc.GetXML(), GetParam().expected);
   // Taking the text out gives the same text.
   EXPECT_EQ(doc.TakeXML().view(), GetParam().expected);
+  // Written as a JSON string's inside, it is that text as JSON escapes it.
+  ResultDocument json;
+  json.SetJsonString(true);
+  Build(json, GetParam().script);
+  EXPECT_EQ(json.TakeXML().view(), JsonInside(GetParam().expected));
 }
 
 const Case kCases[] = {
@@ -66,8 +79,11 @@ const Case kCases[] = {
     {"TextEscapedOnceAndValuesTwice", "init R; record C; data Stored; escaped A&B<C>; data Fast; twice A&B<C>\"'",
      "<R><C><Stored>A&amp;amp;B&amp;lt;C&amp;gt;</Stored><Fast>A&amp;amp;B&amp;lt;C&amp;gt;\"'</Fast></C></R>"},
     {"AttributeEscaping", "init R; root ID a&b<c>\"d\te", "<R ID=\"a&amp;b&lt;c>&quot;d&#9;e\"/>"},
+    {"AttributeReplacedAfterAValueWithABackslash", "init R; root A x\\; root B \\; root A \\y", R"(<R A="\y" B="\"/>)"},
     {"ForbiddenControlsBecomeSpacesAndHighBytesUtf8", "init R; record C; data V; write a\x01\x1F\tb\xE9\x80",
      "<R><C><V>a  \tb\xC3\xA9\xE2\x82\xAC</V></C></R>"},
+    {"LineEndsQuotesAndBackslashesAsTheyAre", "init R; record C; data V; write a\r\n\"b\\c\"; data W; twice \\&",
+     "<R><C><V>a\r\n\"b\\c\"</V><W>\\&amp;amp;</W></C></R>"},
     {"WriteReplacesTextAndAttributeReplacesValue",
      "init R; record C; recordAttr Line 1; recordAttr Line 2; data V; write old; write new; dataAttr RetType 7",
      R"(<R><C Line="2"><V RetType="7">new</V></C></R>)"},
@@ -123,12 +139,14 @@ std::string ReferenceText(std::string_view value, bool engineEscape, bool printa
 
 TEST(ResultDocument, ValuesOfEveryLengthAndMix) {
   std::mt19937 rng(7);
-  const std::string alphabet = "abcdefgh ,.&<>\"'\t\n\r\x01\x1f\x7f\x80\x81\x8a\x9d\x9f\xa0\xe9\xff";
+  const std::string alphabet = "abcdefgh ,.&<>\"'\\\t\n\r\x01\x1f\x7f\x80\x81\x8a\x9d\x9f\xa0\xe9\xff";
   for (int n = 0; n < 3000; ++n) {
     std::string value(rng() % 60, 'a');
     for (char& c : value) c = rng() % 3 ? 'a' + static_cast<char>(rng() % 26) : alphabet[rng() % alphabet.size()];
     const int mode = static_cast<int>(rng() % 3);
+    const bool json = rng() % 2 != 0;  // written as a JSON string's inside
     ResultDocument doc;
+    doc.SetJsonString(json);
     doc.InitXML("R");
     doc.AddMajorNode("C");
     if (mode == 0) {
@@ -141,7 +159,7 @@ TEST(ResultDocument, ValuesOfEveryLengthAndMix) {
     }
     const std::string text = ReferenceText(value, mode != 2, mode == 1);
     const std::string expected = text.empty() ? "<R><C><V/></C></R>" : "<R><C><V>" + text + "</V></C></R>";
-    ASSERT_EQ(doc.GetXML(), expected) << "value: " << value;
+    ASSERT_EQ(doc.GetXML(), json ? JsonInside(expected) : expected) << "value: " << value;
   }
 }
 
