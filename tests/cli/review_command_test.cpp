@@ -63,9 +63,10 @@ TEST_F(ReviewCommand, TotalsAndFindingsAsATable) {
        "  \"moreFindings\": 0,\n  \"totals\": []\n}\n"},
       {"review nothing.csv -t CHART --type FCOA", 2, "zephrinimport: cannot read nothing.csv: no such file\n"},
       {"suggest chart.csv --type FCOA", 0,
-       "template   score  reasons\n"
-       "CHART       0.42  2 of 4 records complete; 3 findings\n"
-       "CHART DIF   0.42  2 of 4 records complete; 3 findings\n"},
+       "template       score  reasons\n"
+       "TRIAL BALANCE   0.67  3 of 4 records complete; 2 findings\n"
+       "CHART           0.42  2 of 4 records complete; 3 findings\n"
+       "CHART DIF       0.42  2 of 4 records complete; 3 findings\n"},
       {"suggest chart.csv --type FBJ", 0, "template  score  reasons\nJOURNAL    0.00  0 of 0 records complete\n"},
   };
   for (const Case& c : cases) {
