@@ -15,6 +15,8 @@ namespace zephrin {
 namespace {
 
 constexpr std::string_view kInvalidColumn = "Invalid column number";
+constexpr std::string_view kCreditNeedsSigned =
+    "A credit column needs signed amounts: choose \"Signed, 1,234.50\" or \"Signed, 1.234,50\" under Amounts.";
 // The largest column a box may name in the fixed-width layout: nCol is 16-bit.
 constexpr long kMaxStoredColumn = 65536;
 
@@ -159,6 +161,10 @@ bool CCLayout::Initialise() {
     }
   }
   FillKindList();
+  if (!OpenDataFile()) {
+    FinishGrid();
+    return false;
+  }
   if (!LoadPreview()) return false;
   LoadItems();
   const FieldInfo* f = Cur();
@@ -210,6 +216,7 @@ void CCLayout::LoadItems() {
       m_headers[f.nCol + 1u] = m_captions[i];
     }
   }
+  LoadStoredAmounts();
 
   m_nCurSel = -1;
   if (m_itemCount > 0) m_nCurSel = (!IsItemAvailable(0) && m_itemCount > 1) ? 1 : 0;
@@ -251,12 +258,14 @@ void CCLayout::ApplyDuplicateRule(uint16_t nCol) {
     if (static_cast<int>(i) == m_nCurSel) continue;
     if (m_fields[i].placed() && m_fields[i].nCol == nCol) m_fields[i] = FieldInfo{};
   }
+  DropCreditsAt(nCol);
 }
 
 // ---- Selection ---------------------------------------------------------------------
 
 void CCLayout::SelectItem(int index) {
   if (index < 0 || static_cast<std::size_t>(index) >= m_itemCount) return;
+  if (index != m_nCurSel) m_creditMode = false;
   m_nCurSel = index;
   FieldInfo* f = Cur();
   m_Col = f->nCol + 1;
@@ -265,12 +274,18 @@ void CCLayout::SelectItem(int index) {
   TraceF("OnSelchangeList: calling ShowSelected-m_Col=%ld, m_nCurSel=%d, m_pInfo->nCol=%d, m_pInfo->nLen=%d", m_Col,
          m_nCurSel, f->nCol, f->nLen);
   WriteBoxes(m_Col, m_Len);
+  DropOrphanCredits();
   ShowSelected();
 }
 
 // ---- Placing -------------------------------------------------------------------------
 
 void CCLayout::PlaceFromGridClick(long mouseRow, long mouseCol) {
+  PlaceFromGridClickOnce(mouseRow, mouseCol);
+  DropOrphanCredits();
+}
+
+void CCLayout::PlaceFromGridClickOnce(long mouseRow, long mouseCol) {
   TraceF("OnClickVsflexgrid: begin- MouseRow=%ld, MouseCol=%ld", mouseRow, mouseCol);
   if (!gridLayout() || mouseRow >= gridRows() || mouseCol >= m_gridCols || mouseRow < -1 || mouseCol < -1) return;
   // The grid itself makes the clicked data cell current.
@@ -288,6 +303,10 @@ void CCLayout::PlaceFromGridClick(long mouseRow, long mouseCol) {
     char text[64];
     std::snprintf(text, sizeof text, "Invalid row (max. %ld)", kMaxStoredRow);
     Refuse(text, {BoxRefusal::Rule::StartRow, kMaxStoredRow});
+    return;
+  }
+  if (m_creditMode) {
+    PlaceCreditFromGrid(row, col);
     return;
   }
   FieldInfo* f = Cur();
@@ -329,6 +348,10 @@ void CCLayout::PlaceFromTextSelection(std::size_t selStart, std::size_t selEnd) 
   }
   m_selStart = selStart;
   m_selEnd = selEnd;
+  if (m_creditMode) {
+    PlaceCreditFromText(line, start, length);
+    return;
+  }
   FieldInfo* f = Cur();
   f->nCol = static_cast<uint16_t>(start);
   f->nLen = static_cast<uint16_t>(length);
@@ -356,11 +379,13 @@ void CCLayout::WriteBoxes(long col, long len) {
 void CCLayout::ColumnBoxChanged(std::string_view text) {
   m_colBox.assign(text);
   OnChangeCol();
+  DropOrphanCredits();
 }
 
 void CCLayout::LengthBoxChanged(std::string_view text) {
   m_lenBox.assign(text);
   OnChangeLen();
+  DropOrphanCredits();
 }
 
 void CCLayout::RefuseBoxValue(std::string_view message, BoxRefusal refusal) {
@@ -488,6 +513,8 @@ void CCLayout::Reset() {
     m_fields[i].nLen = 0;
     m_fields[i].nLineCode = 0;
   }
+  m_credits = FieldInfoArray{};
+  m_creditMode = false;
   m_Col = m_Len = 0;
   WriteBoxes(0, 0);
   ClearTextSelection();
@@ -507,6 +534,10 @@ bool CCLayout::Ok() {
     ShowMessage(required.error().message);
     return false;
   }
+  if (CreditsNeedSignedAmounts()) {
+    ShowMessage(kCreditNeedsSigned);
+    return false;
+  }
   SaveTemplateRequest save;
   save.templateName = m_name;
   save.info = m_strLayoutType;
@@ -518,6 +549,7 @@ bool CCLayout::Ok() {
   save.keys = m_keys;
   save.fields = &m_fields;
   save.dataFileName = m_in.dataFileName;
+  save.extraKeys = ExtraKeys();
   if (const Done saved = SaveTemplate(m_in.iniPath, save); !saved) {
     ShowMessage(saved.error().message.empty() ? std::string("The template could not be saved.") : saved.error().message);
     return false;

@@ -33,6 +33,11 @@ bool CCLayout::LoadPreview() {
   m_nLongest = 0;
   m_lineCodes.clear();
 
+  if (m_workbook) {
+    const bool loaded = LoadGridPreviewWorkbook();
+    FinishGrid();
+    return loaded;
+  }
   // The file as the readers see it, so that positions here are theirs; the
   // text preview shows the file in binary, past a Ctrl-Z too.
   DataText text;
@@ -46,7 +51,8 @@ bool CCLayout::LoadPreview() {
     LoadTextPreview(copy);
     return true;
   }
-  if (m_in.layoutLetter == 'S') LoadGridPreviewCsv(text);
+  if (m_in.layoutLetter == 'S' && m_separator != ',') LoadGridPreviewSeparated(text);
+  else if (m_in.layoutLetter == 'S') LoadGridPreviewCsv(text);
   else LoadGridPreviewDif(text);
   FinishGrid();
   return true;
@@ -88,6 +94,41 @@ bool CCLayout::LoadGridPreviewCsv(const DataText& text) {
     }
   }
   return true;
+}
+
+// Separated text with another separator than the comma: the comma-separated
+// rules with the separator in its place (quotes, the line limit, the blank
+// line stop).
+void CCLayout::LoadGridPreviewSeparated(const DataText& text) {
+  LineReader lines(text, kPlainLineChars);
+  std::string_view raw;
+  bool inQuotes = false;
+  int blankRun = 0;
+  while (lines.Next(raw)) {
+    m_rowFirstCell.push_back(m_cells.size());
+    const std::string_view line = TrimRight(raw);
+    bool any = false;
+    std::size_t start = 0;
+    long index = 0;
+    for (std::size_t i = 0; i <= line.size(); ++i) {
+      if (i < line.size() && line[i] == '"') inQuotes = !inQuotes;
+      if (i < line.size() && (line[i] != m_separator || inQuotes)) continue;
+      std::string_view field = TrimRight(line.substr(start, i - start));
+      if (field.size() >= 2 && field.front() == '"' && field.back() == '"') field = field.substr(1, field.size() - 2);
+      if (!field.empty()) {
+        SetCell(index, field);
+        any = true;
+      }
+      ++index;
+      start = i + 1;
+    }
+    if (any) {
+      blankRun = 0;
+    } else if (++blankRun == kBlankLineStop) {
+      ShowMessage(kBlankLinesMessage);
+      break;
+    }
+  }
 }
 
 bool CCLayout::LoadGridPreviewDif(const DataText& text) {

@@ -95,6 +95,7 @@ struct EditorHub::Session {
   std::unique_ptr<CCLayout> editor;
   std::function<void(std::string_view)> trace;
   FieldInfoArray opened{};  // the positions the editor opened with
+  std::vector<std::pair<std::string, std::string>> openedKeys;  // and its other keys
   std::optional<EditorDraft> draft;  // the draft this editor may restore
   std::string owner;  // the page that holds the editor; empty until one takes it over
   Clock::time_point lastSeen{};
@@ -166,6 +167,7 @@ std::string EditorHub::RunEditor(const LayoutEditorInputs& inputs,
   CCLayout& editor = *session->editor;
   const bool ready = editor.Initialise();
   session->opened = editor.fields();
+  session->openedKeys = editor.ExtraKeys();
   if (ready) OfferDraft(*session);
   if (m_stopping) {
     editor.Cancel();
@@ -337,7 +339,7 @@ std::string EditorHub::EditorAction(std::unique_lock<std::mutex>& lock, const st
   if (entry == nullptr) return Dump(ErrorJson("Unknown action: " + action));
   // Only a refusal of this action counts.
   (void)e.TakeRefusal();
-  hub::ActionContext c{e, request, session.ui, session.undo, Step{e.fields(), e.currentItem()},
+  hub::ActionContext c{e, request, session.ui, session.undo, hub::StepOf(e),
                        [&] { return RunPreview(lock, session); }, session.draft ? &*session.draft : nullptr};
   entry->handler(c);
   if (c.reply) return Dump(*c.reply);
@@ -356,7 +358,7 @@ Json EditorHub::SessionState(const Session& session) const {
   const CCLayout& e = *session.editor;
   Json s = hub::StateJson(e, session.id);
   s["canUndo"] = !session.undo.empty();
-  s["unsaved"] = e.fields() != session.opened && !e.ended();
+  s["unsaved"] = (e.fields() != session.opened || e.ExtraKeys() != session.openedKeys) && !e.ended();
   Json draft = nullptr;
   if (session.draft) {
     const auto placed = std::count_if(session.draft->positions.begin(), session.draft->positions.end(),
@@ -394,7 +396,7 @@ Json EditorHub::RunPreview(std::unique_lock<std::mutex>& lock, Session& session)
     read.international = true;
     read.intlType = static_cast<int16_t>(in.intlKind);
   }
-  read.heldTemplate = ReadRequest::HeldTemplate{e.layoutType(), e.fields()};
+  read.heldTemplate = ReadRequest::HeldTemplate{e.layoutType(), e.fields(), e.ExtraKeys()};
   read.recordLimit = kPreviewRecords;
   const unsigned id = session.id;
   const PreviewReader reader = m_previewReader;

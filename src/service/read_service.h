@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 #include <variant>
 
 #include "catalogue/jurisdiction_tables.h"
@@ -34,11 +36,12 @@ struct ReadRequest {
   // The reader to use whatever the file name says (nullopt: the name decides).
   std::optional<SourceFormat> format;
   // A template held in memory (the layout editor's unsaved one) instead of
-  // the store's: its import type code and item positions. The store is not
-  // read.
+  // the store's: its import type code, item positions and other keys (as the
+  // store would hold them). The store is not read.
   struct HeldTemplate {
     std::string layoutType;
     FieldInfoArray fields{};
+    std::vector<std::pair<std::string, std::string>> keys;
   };
   std::optional<HeldTemplate> heldTemplate;
   // Stop after this many records (0: read the whole file), for a preview.

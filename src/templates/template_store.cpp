@@ -135,6 +135,10 @@ Done CheckSave(const std::string& iniPath, const SaveTemplateRequest& request, c
     if (Done fit = CheckProfileTexts(section, std::nullopt, value); !fit)
       return Error{ErrorCode::kInvalid, "The template could not be saved: " + fit.error().message};
   }
+  for (const auto& [key, value] : request.extraKeys) {
+    if (Done fit = CheckProfileTexts(section, key, value); !fit)
+      return Error{ErrorCode::kInvalid, "The template could not be saved: " + fit.error().message};
+  }
   return {};
 }
 
@@ -155,6 +159,7 @@ void WriteTemplateSection(ProfileDocument& doc, const SaveTemplateRequest& reque
     std::snprintf(buf, sizeof buf, "%d %d %d", fields[i].nCol, fields[i].nLen, fields[i].nLineCode);
     entries.emplace_back(request.keys[i], buf);
   }
+  for (const auto& [key, value] : request.extraKeys) entries.emplace_back(key, UpperAscii(value));
   doc.SetKeys(section, entries);
 }
 
