@@ -118,6 +118,7 @@ struct ItemSet {
   const char* code;   // "COA", "JE", ...
   ItemList keys;      // key names
   ItemList elements;  // element names, or nullptr when they equal the key names
+  const char* kinds;  // the value kind of each key, one letter each (see value_kinds.h)
 };
 extern const ItemSet kItemSets[];
 // The item set for a code (exact comparison); nullptr when unknown.
@@ -138,6 +139,12 @@ ItemList ReaderElementNames(std::string_view hostCode);
 // The caption of an item: key name with every "_" replaced by a blank.
 std::string ItemCaption(std::string_view keyName);
 
+// The value-kind letters kept beside a key list of the catalogue (an item
+// set, a built-in list or an international kind), found by the list itself;
+// nullptr for a list the catalogue does not hold (INSURWP's, made at run
+// time). value_kinds.h reads them.
+const char* ValueKindLetters(ItemList keys);
+
 // ---------------------------------------------------------------------------
 // International kinds (100 of them, index 0 to 99).
 
@@ -147,6 +154,7 @@ struct IntlKind {
   const char* displayName;  // "DASTM Chart of Accounts"
   ItemList keys;            // key names (captions with blanks)
   ItemList elements;        // element names, parallel to keys
+  const char* kinds;        // the value kind of each key, one letter each (see value_kinds.h)
 };
 extern const IntlKind kIntlKinds[kIntlKindCount + 1];  // ended by an entry of nullptrs
 // The kind for an index; nullptr when outside 0..99.

@@ -1,5 +1,8 @@
 // Item sets: the ordered import items of each template code, their element
 // names, the built-in lists of the fixed layouts and the journal-entry items.
+// Beside each list, the value kind of each of its items, one letter an item
+// in the list's order: T text, C code, A amount, R rate, D date, Y year,
+// N whole number.
 #include <string>
 
 #include "catalogue/catalogue.h"
@@ -32,6 +35,7 @@ const char* const kJEItems[] = {
     "5471 Sch_H_Credit_TRC", "5471 Sch_H_Credit_TCC", "5471 Sch_H_CR_TCC_Cap",
     "Account_Number", "Account_Balance", "Equity_Ind", "RTP_Adj_Override", "PA_Ind",
     "Special_Ind", "Transfer from Provision", "PartK1_Ind", ""};
+const char kJEKinds[] = "CCCTCCTCCCTCCTCCTCACACCCC";
 
 const char* const kJEOutputNames[] = {
     "Company_Number", "JE_Type", "JE_Number", "JE_Caption",
@@ -47,20 +51,25 @@ namespace {
 const char* const kCoaItems[] = {
     "Company_Number", "Account_Number", "Account_Caption", "Account_Balance", "TRC", "TCC",
     "Account_Type", "SIC_Code", "Activity_Number", "Activity_Name", ""};
+const char kCoaKinds[] = "CCTACCCCCT";
 
 const char* const kTccItems[] = {"TRC", "TCC", "TCC_Caption", ""};
+const char kTccKinds[] = "CCT";
 
 const char* const kIxrefItems[] = {
     "Company_Number", "Federal_Account_Number", "Federal_Account_Caption",
     "Intl_Account_Number", "Intl_Account_Caption", ""};
+const char kIxrefKinds[] = "CCTCT";
 
 const char* const kFcaxrefItems[] = {
     "Company_Number", "Prior_Year_Federal_Account_Number", "PRY_Federal_Account_Caption",
     "Current_Year_Federal_Account_Number", "CUR_Federal_Account_Caption", ""};
+const char kFcaxrefKinds[] = "CCTCT";
 
 const char* const kTajxrefItems[] = {
     "Company_Number", "Prior_Year_Tax_Adjustment_Number", "PRY_Tax_Adjustment_Caption",
     "Current_Year_Tax_Adjustment_Number", "CUR_Tax_Adjustment_Caption", ""};
+const char kTajxrefKinds[] = "CCTCT";
 
 const char* const kEntityItems[] = {
     "Entity_Type", "Return_Type", "Company_Name", "Company_Name_Line_2", "Company_Number",
@@ -72,6 +81,7 @@ const char* const kEntityItems[] = {
     "Income_Tax_Binder_Year", "Reference_ID_Number", "Provision_Binder_Name",
     "Provision_Binder_Year", "Sales&Use_Binder_Name", "Sales&Use_Binder_Year",
     "Sales&Use_Binder_Version", ""};
+const char kEntityKinds[] = "CCTTCTTCCCCCDDDCCCCTYCTYTYC";
 
 const char* const kEntityElements[] = {
     "Entity_Type", "Return_Type", "Name", "Name2", "Conum", "Address", "City", "State", "Zip",
@@ -82,10 +92,13 @@ const char* const kEntityElements[] = {
 const char* const kTaxRateItems[] = {
     "Jurisdiction_Name", "Jurisdiction", "Current_EOY_Rate", "Deferred_BOY_Rate",
     "Deferred_EOY_Rate", ""};
+const char kTaxRateKinds[] = "TCRRR";
 
 const char* const kM3MapItems[] = {"Sch_M-3_Code", "Account_Number", ""};
+const char kM3MapKinds[] = "CC";
 
 const char* const kNaicLineMapItems[] = {"NAIC_Map_Code", "Account_Number", ""};
+const char kNaicLineMapKinds[] = "CC";
 
 const char* const kM3BalItems[] = {
     "Company_Number", "Sch_M-3_Code", "Company_Name", "FEIN", "FEIN_Reason", "Entity_Type",
@@ -93,8 +106,10 @@ const char* const kM3BalItems[] = {
     "EOY_Loss_Percent", "Description", "Tax_Shelter_Name", "Tax_Shelter_Registration_Number",
     "Type_of_Reportable_Transaction", "Balance_after_Tax_Reclass", "Temporary_Difference",
     "Permanent_Difference", ""};
+const char kM3BalKinds[] = "CCTCCCTRRRTTCCAAA";
 
 const char* const kM2BalItems[] = {"Company_Number", "TRC", "TCC", "Amount", "Date", ""};
+const char kM2BalKinds[] = "CCCAD";
 
 // The blank before the hyphen in the third key is how saved templates spell it.
 const char* const kTaxExpItems[] = {
@@ -105,6 +120,7 @@ const char* const kTaxExpItems[] = {
     "Business/Gross_Receipt_-_Refunds", "Property_Taxes_-_Real", "Property_Taxes_-_Personal",
     "Sales_Tax", "Use_Tax", "Payroll_Taxes_-_SUTA", "Payroll_Taxes_-_Local",
     "Other_Taxes_-_Payments", "Other_Taxes_-_Refunds", ""};
+const char kTaxExpKinds[] = "CCAAAAAAAAAAAAAAAAAA";
 
 const char* const kTaxExpElements[] = {
     "Company_Number", "Postal_Code", "State_Payments", "State_Refunds", "Local_Payments",
@@ -118,6 +134,7 @@ const char* const kTaxPayItems[] = {
     "1st_Quarter_Payment", "2nd_Quarter_Date", "2nd_Quarter_Payment", "3rd_Quarter_Date",
     "3rd_Quarter_Payment", "4th_Quarter_Date", "4th_Quarter_Payment", "1st_Extension_Date",
     "1st_Extension_Payment", "2nd_Extension_Payment", "Other_Payments", ""};
+const char kTaxPayKinds[] = "CCADADADADADAAA";
 
 const char* const kTaxPayElements[] = {
     "Company_Number", "Postal_Code", "Prior_Year_Overpayment", "Q1_Date", "Q1_Payment",
@@ -126,11 +143,13 @@ const char* const kTaxPayElements[] = {
 
 const char* const kExRateItems[] = {
     "Company_Number", "Account", "FC/LC", "US$/FC", "US$/RFC (2015 and later)", ""};
+const char kExRateKinds[] = "CCRRR";
 
 const char* const kExRateElements[] = {
     "Company_Number", "Account", "FC_TO_LC", "US_TO_FC", "RFC_TO_US", ""};
 
 const char* const kPk1MapItems[] = {"LineNum", "Adj_Number", "AcctNum", ""};
+const char kPk1MapKinds[] = "CCC";
 
 const char* const kPk1MapElements[] = {"Line_Number", "Adj_Number", "Acct_Number", ""};
 
@@ -141,6 +160,7 @@ const char* const kInsurPyDacItems[] = {
     "Fifth prior year - 120 mon", "Fifth prior year - 60 mon", "Sixth prior year - 120 mon",
     "Seventh prior year - 120 mon", "Eighth prior year - 120 mon", "Ninth prior year - 120 mon",
     "Tenth prior year - 120 mon", ""};
+const char kInsurPyDacKinds[] = "CAAAAAAAAAAAAAAA";
 
 const char* const kInsurPyDacElements[] = {
     "Company_Number", "FirstPY120", "FirstPY60", "SecondPY120", "SecondPY60", "ThirdPY120",
@@ -148,35 +168,42 @@ const char* const kInsurPyDacElements[] = {
     "SeventhPY120", "EighthPY120", "NinthPY120", "TenthPY120", ""};
 
 const char* const kConsolMembersItems[] = {"CompanyNumber", "BinderName", ""};
+const char kConsolMembersKinds[] = "CT";
 
 // Lists of the built-in layouts; their key names are also their element names.
 const char* const kCategoryItems[] = {"Type", "Category", "Subcategory", "ImpliedSign", ""};
+const char kCategoryKinds[] = "CCCC";
 
 const char* const kTiMapItems[] = {
     "Jurisdiction", "Chart_Name", "EORG", "Tax_Form_Lines", "Child_EORG",
     "Sub-Tax_Form_Lines", "Subcategory_Code", ""};
+const char kTiMapKinds[] = "CTCCCCC";
 
 const char* const kCurFedTiItems[] = {"Company_Number", "Desc", "Import_Code", "RTP_amt", ""};
+const char kCurFedTiKinds[] = "CTCA";
 
 const char* const kM3CodeItems[] = {
     "System_Key", "Form", "Form_Line_Number", "Form_Line_Description", "Form_Line_Code",
     "Detail_Line_Code", "Detail_Line_Description", ""};
+const char kM3CodeKinds[] = "CCCTCCT";
 
 const char* const kCtdGrpItems[] = {"Sort", "Code", "Description", ""};
+const char kCtdGrpKinds[] = "NCT";
 
 const char* const kCtdMapItems[] = {"CategoryType", "Category", "SubCategory", "PartAA_Desc", ""};
+const char kCtdMapKinds[] = "CCCT";
 
 const ItemSet kBuiltInItemSets[] = {
-    {"CAT", kCategoryItems, nullptr},
-    {"TICAT", kCategoryItems, nullptr},
-    {"TIMAP", kTiMapItems, nullptr},
-    {"CURFEDTI", kCurFedTiItems, nullptr},
-    {"AMT", kCurFedTiItems, nullptr},
-    {"M3CODE", kM3CodeItems, nullptr},
-    {"CTDGRP", kCtdGrpItems, nullptr},
-    {"CTDMAP", kCtdMapItems, nullptr},
-    {"PAAMAP", kCtdMapItems, nullptr},
-    {"", nullptr, nullptr},
+    {"CAT", kCategoryItems, nullptr, kCategoryKinds},
+    {"TICAT", kCategoryItems, nullptr, kCategoryKinds},
+    {"TIMAP", kTiMapItems, nullptr, kTiMapKinds},
+    {"CURFEDTI", kCurFedTiItems, nullptr, kCurFedTiKinds},
+    {"AMT", kCurFedTiItems, nullptr, kCurFedTiKinds},
+    {"M3CODE", kM3CodeItems, nullptr, kM3CodeKinds},
+    {"CTDGRP", kCtdGrpItems, nullptr, kCtdGrpKinds},
+    {"CTDMAP", kCtdMapItems, nullptr, kCtdMapKinds},
+    {"PAAMAP", kCtdMapItems, nullptr, kCtdMapKinds},
+    {"", nullptr, nullptr, nullptr},
 };
 
 // Element names the plain readers write for these host codes.
@@ -202,27 +229,27 @@ const ItemSet* FindIn(const ItemSet* table, std::string_view code) {
 // The item sets an import type selects. INSURWP's list is handed over by the
 // host at run time, so its entry carries no list.
 const ItemSet kItemSets[] = {
-    {"COA", kCoaItems, nullptr},
-    {"ICOA", kCoaItems, nullptr},
-    {"JE", kJEItems, kJEOutputNames},
-    {"TCC", kTccItems, nullptr},
-    {"IXREF", kIxrefItems, nullptr},
-    {"FCAXREF", kFcaxrefItems, nullptr},
-    {"TAJXREF", kTajxrefItems, nullptr},
-    {"ENTITY", kEntityItems, kEntityElements},
-    {"TAXRATE", kTaxRateItems, nullptr},
-    {"M3MAP", kM3MapItems, nullptr},
-    {"NAICLINEMAP", kNaicLineMapItems, nullptr},
-    {"M3BAL", kM3BalItems, nullptr},
-    {"M2BAL", kM2BalItems, nullptr},
-    {"TAXEXP", kTaxExpItems, kTaxExpElements},
-    {"TAXPAY", kTaxPayItems, kTaxPayElements},
-    {"EXRATE", kExRateItems, kExRateElements},
-    {"PK1MAP", kPk1MapItems, kPk1MapElements},
-    {"INSURPYDAC", kInsurPyDacItems, kInsurPyDacElements},
-    {"CONSOLMEMBERS", kConsolMembersItems, nullptr},
-    {"INSURWP", nullptr, nullptr},
-    {"", nullptr, nullptr},
+    {"COA", kCoaItems, nullptr, kCoaKinds},
+    {"ICOA", kCoaItems, nullptr, kCoaKinds},
+    {"JE", kJEItems, kJEOutputNames, kJEKinds},
+    {"TCC", kTccItems, nullptr, kTccKinds},
+    {"IXREF", kIxrefItems, nullptr, kIxrefKinds},
+    {"FCAXREF", kFcaxrefItems, nullptr, kFcaxrefKinds},
+    {"TAJXREF", kTajxrefItems, nullptr, kTajxrefKinds},
+    {"ENTITY", kEntityItems, kEntityElements, kEntityKinds},
+    {"TAXRATE", kTaxRateItems, nullptr, kTaxRateKinds},
+    {"M3MAP", kM3MapItems, nullptr, kM3MapKinds},
+    {"NAICLINEMAP", kNaicLineMapItems, nullptr, kNaicLineMapKinds},
+    {"M3BAL", kM3BalItems, nullptr, kM3BalKinds},
+    {"M2BAL", kM2BalItems, nullptr, kM2BalKinds},
+    {"TAXEXP", kTaxExpItems, kTaxExpElements, kTaxExpKinds},
+    {"TAXPAY", kTaxPayItems, kTaxPayElements, kTaxPayKinds},
+    {"EXRATE", kExRateItems, kExRateElements, kExRateKinds},
+    {"PK1MAP", kPk1MapItems, kPk1MapElements, kPk1MapKinds},
+    {"INSURPYDAC", kInsurPyDacItems, kInsurPyDacElements, kInsurPyDacKinds},
+    {"CONSOLMEMBERS", kConsolMembersItems, nullptr, kConsolMembersKinds},
+    {"INSURWP", nullptr, nullptr, nullptr},
+    {"", nullptr, nullptr, nullptr},
 };
 
 const ItemSet* FindEditorItemSet(std::string_view code) { return FindIn(kItemSets, code); }
@@ -235,6 +262,16 @@ const ItemSet* FindItemSet(std::string_view code) {
 ItemList ReaderElementNames(std::string_view hostCode) {
   for (const ReaderNames* r = kReaderElementNames; r->code[0] != '\0'; ++r)
     if (hostCode == r->code) return r->elements;
+  return nullptr;
+}
+
+const char* ValueKindLetters(ItemList keys) {
+  if (keys == nullptr) return nullptr;
+  for (const ItemSet* table : {kItemSets, kBuiltInItemSets})
+    for (const ItemSet* set = table; set->code[0] != '\0'; ++set)
+      if (set->keys == keys) return set->kinds;
+  for (const IntlKind* kind = kIntlKinds; kind->keys != nullptr; ++kind)
+    if (kind->keys == keys) return kind->kinds;
   return nullptr;
 }
 
