@@ -1,5 +1,6 @@
 // The layout editor's amounts: how the template writes amount values, and the
 // credit column an amount item may have beside its own (debit) column.
+#include "catalogue/value_kinds.h"
 #include "editor/layout_editor.h"
 #include "platform/profile.h"
 #include "platform/text.h"
@@ -12,16 +13,11 @@ namespace {
 constexpr std::string_view kCreditSuffix = " (credit)";
 constexpr std::string_view kOwnColumn = "The credit column must be another column than the item's own.";
 
-// Whether an item holds amounts, by its key.
-bool AmountKey(std::string_view key) {
-  return key.find("Balance") != std::string_view::npos || key.find("Amount") != std::string_view::npos;
-}
-
 }  // namespace
 
 bool CCLayout::IsAmountItem(int index) const {
   if (index < 0 || static_cast<std::size_t>(index) >= m_itemCount || m_keys == nullptr) return false;
-  return AmountKey(m_keys[index]);
+  return ValueKindAt(m_keys, static_cast<std::size_t>(index)) == ValueKind::kAmount;
 }
 
 // The template's Amounts key and credit columns (an existing template only).

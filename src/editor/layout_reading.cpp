@@ -3,6 +3,7 @@
 // that record both.
 #include <algorithm>
 #include <array>
+#include <cstdio>
 
 #include "editor/layout_editor.h"
 #include "platform/text.h"

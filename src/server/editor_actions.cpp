@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
+#include <utility>
 
 #include "editor/mapping_suggestions.h"
 #include "platform/codepage.h"

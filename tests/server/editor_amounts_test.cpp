@@ -33,7 +33,7 @@ TEST_F(EditorAmountsTest, SuggestPlacesDebitAndCreditBesideTheBalanceAndUndoTake
                                                  (c.amounts == std::string("signed") ? "Cr" : "Credit") +
                                                  R"(","amounts":")" + c.label + R"(","startRow":2})"));
     EXPECT_EQ(r["editor"]["grid"]["headers"],
-              Json::array({"", "Account Number", "Account Caption", "Account Balance", "Account Balance (credit)"}));
+              Json::array({"", "Account Number", "B", "Account Balance", "Account Balance (credit)"}));
     EXPECT_EQ(r["editor"]["items"][3]["credit"], Json::parse(R"({"col":4,"len":2})"));
     EXPECT_EQ(r["editor"]["amounts"], c.amounts);
     EXPECT_EQ(r["editor"]["unsaved"], true);
