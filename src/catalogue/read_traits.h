@@ -24,6 +24,7 @@ enum class ValueRule : uint8_t {
   kTaxRateJur,      // the province number
   kTaxRateJurNamed, // the same, or the country list's ID for the held name, which is JurName (comma-separated files)
   kTaxRateName,     // held for later Jurisdiction items, never written (comma-separated files)
+  kSignedAmount,    // an amount written as a signed plain decimal (the template asks for signed amounts)
 };
 // The chart records that get empty elements for what a line lacks.
 enum class ChartKind : uint8_t { kNone, kAccounts, kTaxCategoryCodes };

@@ -1,5 +1,7 @@
 #include "readers/plain_reader.h"
 
+#include <algorithm>
+
 #include "readers/plain_sources.h"
 #include "readers/reader_messages.h"
 #include "readers/record_builder.h"
@@ -13,6 +15,10 @@ std::vector<FixedWidthSource::Piece> PiecesOf(const ReadPlan& plan) {
   std::vector<FixedWidthSource::Piece> pieces;
   pieces.reserve(plan.items.size());
   for (const PlanItem& item : plan.items) pieces.push_back({item.field.nCol, item.field.nLen, item.field.placed()});
+  // The items' credit columns, when there are any, are cut after them.
+  if (std::none_of(plan.items.begin(), plan.items.end(), [](const PlanItem& item) { return item.credit.placed(); }))
+    return pieces;
+  for (const PlanItem& item : plan.items) pieces.push_back({item.credit.nCol, item.credit.nLen, item.credit.placed()});
   return pieces;
 }
 

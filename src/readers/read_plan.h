@@ -28,7 +28,15 @@ struct PlanItem {
   ValueRule rule = ValueRule::kNone;
   ChartElement chart = ChartElement::kNone;
   ItemRole role = ItemRole::kOther;
+  // The item's credit column, whose amount is taken from the item's own
+  // (placed only for an amount item of a template with signed amounts).
+  FieldInfo credit;
 };
+
+// How a template's amounts are written in its files: as they stand (the
+// values pass through as written), or to be read as signed amounts with a
+// decimal point or a decimal comma.
+enum class AmountForm : uint8_t { kAsWritten, kSigned, kSignedComma };
 
 // One element of the template description, in column order.
 struct TemplateEntry {
@@ -82,6 +90,9 @@ struct ReadPlan {
 
   // ---- The items -----------------------------------------------------------
   std::vector<PlanItem> items;
+  // How the amount items' values are read (their value rule is then
+  // kSignedAmount).
+  AmountForm amounts = AmountForm::kAsWritten;
   ChartKind chart = ChartKind::kNone;
 
   // ---- Journal entries -----------------------------------------------------

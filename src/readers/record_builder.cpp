@@ -9,6 +9,7 @@
 #include "platform/codepage.h"
 #include "readers/plain_reader.h"
 #include "readers/reader_messages.h"
+#include "readers/signed_amount.h"
 #include "result/error_document.h"
 
 namespace zephrin {
@@ -34,14 +35,25 @@ RecordBuilder::RecordBuilder(const ReadPlan& plan, const ReadHooks& hooks)
   // Which items each column feeds, in item order: a row looks a column up
   // instead of walking every item for every cell.
   const auto columnOf = [&](std::size_t j) { return plan.cellsAreItems ? j : std::size_t{plan.items[j].field.nCol}; };
+  // A credit column feeds its item too (a fixed-width source cuts it as the
+  // cell after all the items' cells).
+  const auto creditOf = [&](std::size_t j) {
+    return plan.cellsAreItems ? plan.items.size() + j : std::size_t{plan.items[j].credit.nCol};
+  };
   std::size_t columns = 0;
-  for (std::size_t j = 0; j < plan.items.size(); ++j)
+  for (std::size_t j = 0; j < plan.items.size(); ++j) {
     if (plan.items[j].field.placed()) columns = std::max(columns, columnOf(j) + 1);
+    if (!plan.items[j].credit.placed()) continue;
+    columns = std::max(columns, creditOf(j) + 1);
+    m_creditItems.push_back({j, plan.items[j].field.placed(), static_cast<uint32_t>(columnOf(j)),
+                             static_cast<uint32_t>(creditOf(j))});
+  }
   m_colStart.assign(columns + 1, 0);
   for (std::size_t c = 0; c < columns; ++c) {
     m_colStart[c] = static_cast<uint32_t>(m_colItems.size());
     for (std::size_t j = 0; j < plan.items.size(); ++j)
-      if (plan.items[j].field.placed() && columnOf(j) == c) m_colItems.push_back(static_cast<char>(j));
+      if ((plan.items[j].field.placed() && columnOf(j) == c) || (plan.items[j].credit.placed() && creditOf(j) == c))
+        m_colItems.push_back(static_cast<char>(j));
   }
   if (columns > 0) m_colStart[columns] = static_cast<uint32_t>(m_colItems.size());
 
@@ -93,6 +105,7 @@ bool RecordBuilder::PlainRow(const Row& row) {
     return true;
   }
   if (!StartRecord(row.index)) return false;
+  if (!m_creditItems.empty()) TakeCreditCells(row);
   if (m_plainValues) {
     WritePlainCells(row);
   } else {
@@ -280,6 +293,11 @@ std::string RecordBuilder::CountryId(std::string_view name, std::string_view abb
 
 void RecordBuilder::FieldWithRule(const PlanItem& item, std::string_view field) {
   const ValueRule rule = item.rule;
+  if (rule == ValueRule::kSignedAmount) {
+    const std::optional<std::string_view> amount = AmountField(item, field);
+    if (!amount) return;
+    field = *amount;
+  }
   if (rule == ValueRule::kTaxRateName) {
     // The name is held for the "Jurisdiction" items of this and later rows.
     if (!field.empty()) m_heldJurName.assign(StripQuotes(Printable(field)));
@@ -322,6 +340,56 @@ void RecordBuilder::FieldWithRule(const PlanItem& item, std::string_view field) 
   if (rule == ValueRule::kTaxPayPostal || rule == ValueRule::kTaxPayPostalRetType || rule == ValueRule::kTaxExpPostal)
     m_doc.AddMajorChild("PayNodes");
   NoteChart(item.chart);
+}
+
+// ---- Signed amounts ---------------------------------------------------------------------
+
+void RecordBuilder::TakeCreditCells(const Row& row) {
+  const auto textAt = [&](uint32_t column) {
+    const auto cell = std::lower_bound(row.cells.begin(), row.cells.end(), column,
+                                       [](const Cell& c, uint32_t col) { return c.column < col; });
+    return cell != row.cells.end() && cell->column == column ? cell->text : std::string_view();
+  };
+  for (CreditItem& c : m_creditItems) {
+    c.debit = c.placed ? textAt(c.debitColumn) : std::string_view();
+    c.credit = textAt(c.creditColumn);
+    c.done = false;
+  }
+}
+
+std::optional<std::string_view> RecordBuilder::AmountField(const PlanItem& item, std::string_view field) {
+  if (!item.credit.placed()) {
+    std::optional<std::string> amount =
+        SignedAmount(StripQuotes(Printable(field)), m_plan.amounts == AmountForm::kSignedComma);
+    if (!amount) return field;
+    m_amount = std::move(*amount);
+    return std::string_view(m_amount);
+  }
+  const auto j = static_cast<std::size_t>(&item - m_plan.items.data());
+  for (CreditItem& c : m_creditItems) {
+    if (c.item != j) continue;
+    if (c.done) return std::nullopt;
+    c.done = true;
+    return DebitLessCredit(c.debit, c.credit, field);
+  }
+  return field;
+}
+
+std::string_view RecordBuilder::DebitLessCredit(std::string_view debit, std::string_view credit,
+                                                std::string_view field) {
+  const bool comma = m_plan.amounts == AmountForm::kSignedComma;
+  const std::string debitText(StripQuotes(Printable(debit)));
+  const std::string creditText(StripQuotes(Printable(credit)));
+  // Both empty: the field as it is, as any empty field. A side that is not a
+  // number is written as it stands (the debit's first), for a review to find.
+  if (debitText.empty() && creditText.empty()) return field;
+  const std::optional<std::string> d = SignedAmount(debitText, comma);
+  if (!debitText.empty() && !d) return debit;
+  const std::optional<std::string> c = SignedAmount(creditText, comma);
+  if (!creditText.empty() && !c) return credit;
+  if (creditText.empty()) m_amount = *d;
+  else m_amount = AmountDifference(d ? *d : "0", *c);
+  return m_amount;
 }
 
 }  // namespace zephrin

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,6 +69,17 @@ class RecordBuilder {
   // The run reached the 25 rows that end a read: false, with the failure set.
   bool BlankRunBelowLimit();
 
+  // ---- Signed amounts --------------------------------------------------------
+  // The texts of the row's debit and credit cells of each item with a credit
+  // column.
+  void TakeCreditCells(const Row& row);
+  // The value an amount item writes for its field: the signed amount, or the
+  // field as written when it is not a number. An item with a credit column
+  // writes the debit less the credit at the first of its two cells in the
+  // row, and nothing (nullopt) at the second.
+  std::optional<std::string_view> AmountField(const PlanItem& item, std::string_view field);
+  std::string_view DebitLessCredit(std::string_view debit, std::string_view credit, std::string_view field);
+
   // ---- Journal entries -------------------------------------------------------
   void StartEntry(int32_t index);
   // Blank rows counted in an entry: the third ends it.
@@ -118,6 +130,17 @@ class RecordBuilder {
   std::unique_ptr<CountryList> m_country;
   void LoadCountryList();
   std::string CountryId(std::string_view name, std::string_view abbrev) const;
+
+  // The items with a credit column, and the texts of their cells in the row.
+  struct CreditItem {
+    std::size_t item = 0;
+    bool placed = false;  // the item's own column is placed
+    uint32_t debitColumn = 0, creditColumn = 0;
+    std::string_view debit, credit;
+    bool done = false;    // written in this row
+  };
+  std::vector<CreditItem> m_creditItems;
+  std::string m_amount;
 
   std::string m_scratch;
   std::size_t m_records = 0;

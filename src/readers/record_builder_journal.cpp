@@ -59,6 +59,7 @@ bool RecordBuilder::BlockRow(const Row& row) {
     StartEntry(row.index);
   }
   m_written = 0;
+  if (!m_creditItems.empty()) TakeCreditCells(row);
   for (const Cell& cell : row.cells) {
     if (cell.text.empty()) continue;
     for (const char j : ItemsOf(cell.column))
@@ -71,6 +72,11 @@ bool RecordBuilder::BlockRow(const Row& row) {
 }
 
 bool RecordBuilder::EntryField(const PlanItem& item, std::size_t j, std::string_view field) {
+  if (item.rule == ValueRule::kSignedAmount) {
+    const std::optional<std::string_view> amount = AmountField(item, field);
+    if (!amount) return true;
+    field = *amount;
+  }
   ++m_written;
   const bool isNumber = item.role == ItemRole::kAccountNumber;
   const bool isTransfer = item.role == ItemRole::kTransfer;
@@ -123,8 +129,11 @@ bool RecordBuilder::LineCodeRow(const Row& row) {
       return Fail(ErrorDocument::Line(row.index + 1).Text(messages::kJournalFormat).Take());
     ++m_entryLine;
   }
+  if (!m_creditItems.empty()) TakeCreditCells(row);
   for (const Cell& cell : row.cells) {
-    const PlanItem& item = m_plan.items[cell.column];
+    // The cells after the items' own are their credit columns.
+    const std::size_t j = cell.column < m_plan.items.size() ? cell.column : cell.column - m_plan.items.size();
+    const PlanItem& item = m_plan.items[j];
     if (m_recordOpen) {
       const uint16_t code = item.field.nLineCode;
       const bool read = code < kAccountLines ? (code == m_entryLine - 1 && m_blankCount == 0)
@@ -132,7 +141,7 @@ bool RecordBuilder::LineCodeRow(const Row& row) {
                                                 : true;
       if (!read) continue;
     }
-    if (!LineCodeField(item, cell.column, cell.text, row.index)) return false;
+    if (!LineCodeField(item, j, cell.text, row.index)) return false;
   }
   // A line that wrote nothing counts for the blank run, unless its entry is
   // being skipped.
@@ -141,6 +150,11 @@ bool RecordBuilder::LineCodeRow(const Row& row) {
 }
 
 bool RecordBuilder::LineCodeField(const PlanItem& item, std::size_t j, std::string_view field, int32_t index) {
+  if (item.rule == ValueRule::kSignedAmount) {
+    const std::optional<std::string_view> amount = AmountField(item, field);
+    if (!amount) return true;
+    field = *amount;
+  }
   const bool isNumber = item.role == ItemRole::kAccountNumber;
   const bool isBalance = item.role == ItemRole::kAccountBalance;
   if (!field.empty()) {

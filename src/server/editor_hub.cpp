@@ -380,6 +380,23 @@ Json EditorHub::PageSettingsAction(const std::string& action, const Json& reques
   return RememberImportType(path, GetString(request, "template"), GetString(request, "type"));
 }
 
+namespace {
+
+// The editor's unsaved template as a read takes it: positions, amounts and
+// credit columns, and the data file's keys.
+ReadRequest::HeldTemplate HeldTemplateOf(const CCLayout& e) {
+  ReadRequest::HeldTemplate held{e.layoutType(), e.fields()};
+  for (const auto& [key, value] : e.ExtraKeys()) {
+    if (key == "Amounts") held.amounts.amounts = value;
+    else if (key == "Sheet" || key == "Separator") held.keys.emplace_back(key, value);
+  }
+  for (std::size_t i = 0; i < e.itemCount(); ++i)
+    if (e.fields()[i].placed()) held.amounts.credits[i] = e.credits()[i];
+  return held;
+}
+
+}  // namespace
+
 // The records the unsaved template gives for the first lines. The read runs
 // outside the lock, so that the page's other requests go on; the editor's
 // session waits for it before it ends.
@@ -396,7 +413,7 @@ Json EditorHub::RunPreview(std::unique_lock<std::mutex>& lock, Session& session)
     read.international = true;
     read.intlType = static_cast<int16_t>(in.intlKind);
   }
-  read.heldTemplate = ReadRequest::HeldTemplate{e.layoutType(), e.fields(), e.ExtraKeys()};
+  read.heldTemplate = HeldTemplateOf(e);
   read.recordLimit = kPreviewRecords;
   const unsigned id = session.id;
   const PreviewReader reader = m_previewReader;

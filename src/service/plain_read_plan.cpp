@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "catalogue/value_kinds.h"
+#include "platform/text.h"
 #include "readers/reader_messages.h"
 #include "templates/template_store.h"
 
@@ -14,7 +16,9 @@ void Layout(FieldInfoArray& fields, int count, uint16_t startRow) {
   for (int i = 0; i < count; ++i) fields[static_cast<std::size_t>(i)] = {static_cast<uint16_t>(i), startRow, 0};
 }
 
-FieldInfoArray FieldRecords(const PlainRead& r, const PlanContext& c) {
+// The items' places, and the template's amount keys into `amounts` (none for
+// the built-in layouts).
+FieldInfoArray FieldRecords(const PlainRead& r, const PlanContext& c, TemplateAmounts& amounts) {
   FieldInfoArray fields{};
   switch (FindLayoutReadTraits(r.layoutType).layout) {
     case FixedLayout::kCategory: Layout(fields, 4, 1); break;
@@ -34,8 +38,9 @@ FieldInfoArray FieldRecords(const PlainRead& r, const PlanContext& c) {
     case FixedLayout::kNone:
       if (r.heldFields) {
         for (std::size_t i = 0; i < ItemCount(r.items) && i < fields.size(); ++i) fields[i] = (*r.heldFields)[i];
+        if (r.heldAmounts) amounts = *r.heldAmounts;
       } else {
-        LoadTemplate(r.items, fields, c.storePath, r.templateName);
+        LoadTemplate(r.items, fields, c.storePath, r.templateName, &amounts);
       }
       break;
   }
@@ -159,6 +164,31 @@ void PlanItems(const PlainRead& r, const PlanContext& c, ReadPlan& plan, const F
   }
 }
 
+// Signed amounts, as the template asks: every amount item reads its values
+// as signed amounts, and an amount item with a credit column takes the
+// credit's amount from its own. A credit column needs signed amounts and an
+// amount item; an Amounts value the read does not know is refused rather
+// than read as written.
+Done PlanAmounts(const PlainRead& r, const TemplateAmounts& keys, ReadPlan& plan) {
+  const std::string form = UpperAscii(keys.amounts);
+  if (form == "SIGNED") plan.amounts = AmountForm::kSigned;
+  else if (form == "SIGNED COMMA") plan.amounts = AmountForm::kSignedComma;
+  else if (!form.empty())
+    return Error{ErrorCode::kInvalid, "The template " + r.templateName + " asks for amounts written " + keys.amounts +
+                                          ", which is neither SIGNED nor SIGNED COMMA."};
+  for (std::size_t j = 0; j < plan.items.size(); ++j) {
+    PlanItem& item = plan.items[j];
+    const bool amount = ValueKindAt(r.items, j) == ValueKind::kAmount && item.rule == ValueRule::kNone;
+    if (keys.credits[j].placed() && (!amount || plan.amounts == AmountForm::kAsWritten))
+      return Error{ErrorCode::kInvalid, "The template " + r.templateName + " places a credit column for " +
+                                            ItemCaption(item.name) + ", which needs signed amounts."};
+    if (!amount || plan.amounts == AmountForm::kAsWritten) continue;
+    item.rule = ValueRule::kSignedAmount;
+    item.credit = keys.credits[j];
+  }
+  return {};
+}
+
 // The records, and how the format's rows become them.
 void PlanRecords(const PlainRead& r, const PlanContext& c, ReadPlan& plan) {
   const HostReadTraits& traits = *r.traits;
@@ -218,12 +248,13 @@ void PlanTemplateDescription(const PlainRead& r, const PlanContext& c, ReadPlan&
 
 }  // namespace
 
-ReadPlan PlanPlainRead(const PlainRead& r, const PlanContext& c) {
+Expected<ReadPlan> PlanPlainRead(const PlainRead& r, const PlanContext& c) {
   ReadPlan plan;
   plan.format = c.format;
   plan.dataFile = c.dataFile;
   plan.dataFileOs = c.dataFileOs;
-  FieldInfoArray fields = FieldRecords(r, c);
+  TemplateAmounts amounts;
+  FieldInfoArray fields = FieldRecords(r, c, amounts);
   c.trace->Format("DoReadInitFunctions: ImportType=%s, m_szLayoutType=%s, len(m_strImportType)=%d sizeof(strID)=%d",
                   r.hostCode.c_str(), r.layoutType.c_str(), static_cast<int>(r.hostCode.size()), 17);
   plan.beginRow = BeginRow(r, c, fields);
@@ -231,6 +262,7 @@ ReadPlan PlanPlainRead(const PlainRead& r, const PlanContext& c) {
   PlanRoot(r, c, plan);
   PlanJournal(r, c, plan, fields);
   PlanItems(r, c, plan, fields);
+  if (Done planned = PlanAmounts(r, amounts, plan); !planned) return planned.TakeError();
   PlanRecords(r, c, plan);
   PlanTemplateDescription(r, c, plan);
   return plan;

@@ -11,7 +11,9 @@
 #include "catalogue/read_traits.h"
 #include "platform/trace.h"
 #include "readers/read_plan.h"
+#include "platform/expected.h"
 #include "service/host_settings.h"
+#include "templates/template_store.h"
 
 namespace zephrin {
 
@@ -33,6 +35,7 @@ struct PlainRead {
   int16_t intlType = 0;
   const IntlKind* kind = nullptr;
   const FieldInfoArray* heldFields = nullptr;  // a template held in memory
+  const TemplateAmounts* heldAmounts = nullptr;  // and its amount keys
   ItemList items = nullptr;
   ItemList jeOutputNames = nullptr;
 };
@@ -48,6 +51,8 @@ struct PlanContext {
   const Tracer* trace = nullptr;
 };
 
-ReadPlan PlanPlainRead(const PlainRead& r, const PlanContext& c);
+// The plan, or the error (its message in words) of a template whose amount
+// keys cannot be followed.
+Expected<ReadPlan> PlanPlainRead(const PlainRead& r, const PlanContext& c);
 
 }  // namespace zephrin

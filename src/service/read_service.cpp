@@ -59,10 +59,13 @@ void ReadService::LoadTIJurisdictions(std::string_view list) {
 
 namespace {
 
-// The plan of a plain read whose codes and items are resolved.
-ReadPlan PlanOf(const PlainRead& r, SourceFormat format, const std::string& ansiPath, const ReadRequest& request,
-                const HostSettings& settings, const std::string& storePath, const JurisdictionTables* tables,
-                const Tracer& trace) {
+// The plan of a plain read whose codes and items are resolved; a template
+// whose keys cannot be followed (its amount keys) gives the request's error
+// document in the template's words.
+std::variant<ReadPlan, ReadResult> PlanOf(const PlainRead& r, SourceFormat format, const std::string& ansiPath,
+                                          const ReadRequest& request, const HostSettings& settings,
+                                          const std::string& storePath, const JurisdictionTables* tables,
+                                          const Tracer& trace) {
   PlanContext context;
   context.format = format;
   context.dataFile = ansiPath;
@@ -71,9 +74,10 @@ ReadPlan PlanOf(const PlainRead& r, SourceFormat format, const std::string& ansi
   context.storePath = storePath;
   context.tables = tables;
   context.trace = &trace;
-  ReadPlan plan = PlanPlainRead(r, context);
-  plan.recordLimit = request.recordLimit;
-  return plan;
+  Expected<ReadPlan> plan = PlanPlainRead(r, context);
+  if (!plan) return ReadResult::Error(ErrorDocument::Request().Value(plan.error().message).Take());
+  plan->recordLimit = request.recordLimit;
+  return std::move(*plan);
 }
 
 }  // namespace
@@ -155,6 +159,7 @@ const BuiltInTemplate* ReadService::ResolveTemplateCode(const ReadRequest& reque
   if (request.heldTemplate) {
     r.layoutType = request.heldTemplate->layoutType;
     r.heldFields = &request.heldTemplate->fields;
+    r.heldAmounts = &request.heldTemplate->amounts;
   } else if (builtIn) {
     r.layoutType = builtIn->layoutType;
   } else {
@@ -221,7 +226,8 @@ ReadService::Start ReadService::StartPlain(const ReadRequest& request, const Hos
   }
   r.id = Utf8ToAnsi(request.id);
   if (*format == SourceFormat::kCsv) m_trace.Line("ReadImportFile: calling ReadCSV");
-  return PlanOf(r, *format, ansiPath, request, settings, storePath, &m_tables, m_trace);
+  return std::visit([](auto&& planned) -> Start { return std::move(planned); },
+                    PlanOf(r, *format, ansiPath, request, settings, storePath, &m_tables, m_trace));
 }
 
 ReadService::Start ReadService::StartInternational(const ReadRequest& request, const HostSettings& settings,
@@ -233,6 +239,7 @@ ReadService::Start ReadService::StartInternational(const ReadRequest& request, c
   if (request.heldTemplate) {
     r.layoutType = request.heldTemplate->layoutType;
     r.heldFields = &request.heldTemplate->fields;
+    r.heldAmounts = &request.heldTemplate->amounts;
   } else {
     ReadStoreValue(storePath, TemplateSection(r.templateName), "Info", r.layoutType);
   }
@@ -259,7 +266,8 @@ ReadService::Start ReadService::StartInternational(const ReadRequest& request, c
                  balance ? 0 : 1, balance ? 1 : 0, request.intlType, r.hostCode.c_str(), r.year.c_str());
   if (!format) return UnknownFormat(ansiPath);
   r.id = Utf8ToAnsi(request.id);
-  return PlanOf(r, *format, ansiPath, request, settings, storePath, &m_tables, m_trace);
+  return std::visit([](auto&& planned) -> Start { return std::move(planned); },
+                    PlanOf(r, *format, ansiPath, request, settings, storePath, &m_tables, m_trace));
 }
 
 ReadResult ReadService::ReadJurisdiction(const JurisdictionRequest& request, std::string_view moreInfo,

@@ -19,6 +19,7 @@
 #include "readers/read_plan.h"
 #include "result/read_result.h"
 #include "service/host_settings.h"
+#include "templates/template_store.h"
 
 namespace zephrin {
 
@@ -41,6 +42,9 @@ struct ReadRequest {
   struct HeldTemplate {
     std::string layoutType;
     FieldInfoArray fields{};
+    TemplateAmounts amounts;  // its Amounts key and credit columns
+    // Its other keys as the store would hold them (the data file's Sheet and
+    // Separator), for the readers that follow them.
     std::vector<std::pair<std::string, std::string>> keys;
   };
   std::optional<HeldTemplate> heldTemplate;

@@ -102,8 +102,10 @@ FieldInfo ParsePositionValue(std::string_view text) {
   return info;
 }
 
+std::string CreditKey(std::string_view itemKey) { return std::string(itemKey) + ".Credit"; }
+
 void LoadTemplate(ItemList keys, FieldInfoArray& fields, const std::string& iniPath,
-                  std::string_view templateName) {
+                  std::string_view templateName, TemplateAmounts* amounts) {
   // One read of the file serves every key; a missing or unreadable file
   // reads as an empty store.
   Expected<ProfileDocument> doc = iniPath.empty() ? ProfileDocument() : ProfileDocument::Load(iniPath);
@@ -115,6 +117,14 @@ void LoadTemplate(ItemList keys, FieldInfoArray& fields, const std::string& iniP
     if (iniPath.empty()) continue;
     const std::string value = view.Get(section, keys[i]);
     if (!value.empty()) fields[i] = ParsePositionValue(value);
+  }
+  if (amounts == nullptr) return;
+  *amounts = TemplateAmounts{};
+  if (iniPath.empty()) return;
+  amounts->amounts = view.Get(section, "Amounts");
+  for (std::size_t i = 0; keys && keys[i][0] != '\0' && i < amounts->credits.size(); ++i) {
+    const std::string value = view.Get(section, CreditKey(keys[i]));
+    if (!value.empty()) amounts->credits[i] = ParsePositionValue(value);
   }
 }
 

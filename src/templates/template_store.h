@@ -70,10 +70,22 @@ bool ReadStoreValue(const std::string& iniPath, std::string_view section, std::s
 // at the first non-digit, kept to 16 bits).
 FieldInfo ParsePositionValue(std::string_view text);
 
+// What a template says of its amounts beside its items' places: the value
+// of its "Amounts" key ("" when absent; "SIGNED" and "SIGNED COMMA" are
+// known) and each item's credit column, stored under the item's key followed
+// by ".Credit" as a place is (unplaced when absent).
+struct TemplateAmounts {
+  std::string amounts;
+  FieldInfoArray credits{};
+};
+// The key of an item's credit column.
+std::string CreditKey(std::string_view itemKey);
+
 // For each key of `keys` until its empty entry: zero the record, read the key
-// from section "Import:" + templateName, and parse it when found.
+// from section "Import:" + templateName, and parse it when found. With
+// `amounts`, the template's amount keys too, from the same read of the store.
 void LoadTemplate(ItemList keys, FieldInfoArray& fields, const std::string& iniPath,
-                  std::string_view templateName);
+                  std::string_view templateName, TemplateAmounts* amounts = nullptr);
 
 struct SaveTemplateRequest {
   std::string templateName;

@@ -147,7 +147,8 @@ TEST_F(CommandLine, RefusalsSayWhatIsWrongOnOneLine) {
   // Nothing was written over.
   EXPECT_EQ(ReadFile(dir.file("chart.csv")), ReadFile((kSource / "examples/chart.csv").string()));
   EXPECT_EQ(test::FolderEntries(dir.path()), (std::set<std::string>{"chart.csv", "chart.dif", "hard.csv", "import.ini",
-                                                                     "journal.txt", "jurisdiction", "link.csv"}));
+                                                                     "journal.txt", "jurisdiction", "link.csv",
+                                                                     "trial_balance.csv"}));
 }
 
 // A template of a kind no import type takes is refused as well, saying so.

@@ -7,7 +7,9 @@
 // in and out of quotes, entity characters, tabs, control bytes, Windows-1252
 // bytes (0x80 to 0x9F too), the same text as UTF-8 (with or without a byte
 // order mark), carriage returns alone and before line feeds, NUL and Ctrl-Z
-// bytes, and lines longer than the readers' line buffer.
+// bytes, and lines longer than the readers' line buffer. Templates with
+// signed amounts and a credit column read amounts written every way
+// accounting software writes them, and text that is no amount.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,7 +17,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <random>
+#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -517,6 +521,259 @@ Sample MakePlain(Plain format, Generator& g) {
   }
 }
 
+// ---- Signed amounts and credit columns -----------------------------------------------------
+
+// The M3BAL items a generated amount template places: a code, a text and two
+// amounts, the first of them with a credit column.
+const std::vector<const char*> kAmountItems = {"Company_Number", "Description", "Balance_after_Tax_Reclass",
+                                                "Temporary_Difference"};
+constexpr std::size_t kCreditItem = 2;
+bool IsAmountItem(std::size_t item) { return item >= 2; }
+
+// The forms of a signed amount, as patterns: one sign mark around the number
+// at most; the number's thousands separators each followed by three digits.
+std::vector<std::pair<std::regex, bool>> AmountForms(bool comma) {
+  const std::string number = comma ? R"((\d{1,3}(?:\.\d{3})+|\d*)(?:,(\d*))?)" : R"((\d{1,3}(?:,\d{3})+|\d*)(?:\.(\d*))?)";
+  std::vector<std::pair<std::regex, bool>> forms;
+  for (const auto& [form, negative] : std::vector<std::pair<std::string, bool>>{
+           {number, false}, {"-" + number, true}, {"\\+" + number, false}, {number + "-", true},
+           {"\\(" + number + "\\)", true}, {number + "[Cc][Rr]", true}, {number + "[Dd][Rr]", false}})
+    forms.emplace_back(std::regex(form), negative);
+  return forms;
+}
+
+// A value as a signed amount, by the patterns.
+std::optional<std::string> ReferenceSigned(const std::string& value, bool comma) {
+  static const std::vector<std::pair<std::regex, bool>> kForms[2] = {AmountForms(false), AmountForms(true)};
+  std::string v;
+  for (const char c : value)
+    if (c != ' ' && c != '\t' && c != '$') v += c;
+  for (const auto& [form, negative] : kForms[comma ? 1 : 0]) {
+    std::smatch m;
+    if (!std::regex_match(v, m, form)) continue;
+    std::string whole = m[1].str(), fraction = m[2].str();
+    whole.erase(std::remove(whole.begin(), whole.end(), comma ? '.' : ','), whole.end());
+    if (whole.empty() && fraction.empty()) return std::nullopt;
+    const bool zero = (whole + fraction).find_first_not_of('0') == std::string::npos;
+    return (negative && !zero ? "-" : "") + (whole.empty() ? "0" : whole) + (fraction.empty() ? "" : "." + fraction);
+  }
+  return std::nullopt;
+}
+
+// A signed plain decimal as a whole number of 10^-decimals.
+__int128 Scaled(const std::string& amount, std::size_t decimals) {
+  const std::size_t point = amount.find('.');
+  const std::size_t own = point == std::string::npos ? 0 : amount.size() - point - 1;
+  __int128 n = 0;
+  for (const char c : amount)
+    if (c >= '0' && c <= '9') n = n * 10 + (c - '0');
+  for (std::size_t k = own; k < decimals; ++k) n *= 10;
+  return amount[0] == '-' ? -n : n;
+}
+
+std::string Difference(const std::string& debit, const std::string& credit) {
+  const auto decimalsOf = [](const std::string& a) { return a.find('.') == std::string::npos ? 0 : a.size() - a.find('.') - 1; };
+  const std::size_t decimals = std::max(decimalsOf(debit), decimalsOf(credit));
+  __int128 n = Scaled(debit, decimals) - Scaled(credit, decimals);
+  const bool negative = n < 0;
+  std::string digits;
+  for (n = negative ? -n : n; n > 0; n /= 10) digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(n % 10)));
+  digits.insert(0, digits.size() <= decimals ? decimals + 1 - digits.size() : 0, '0');
+  std::string out = (negative ? "-" : "") + digits.substr(0, digits.size() - decimals);
+  return decimals ? out + "." + digits.substr(digits.size() - decimals) : out;
+}
+
+// The text an amount's cell gives the number rules: bytes outside the
+// printable range as blanks, one pair of quotes gone.
+std::string AmountInput(std::string raw) {
+  for (char& c : raw)
+    if (Outside(c)) c = ' ';
+  return StripQuotes(raw);
+}
+
+// What the credit item writes for its row: the debit less the credit, or a
+// side as written when it is not a number; both empty: the cell at hand.
+std::string DebitLessCredit(const std::string& debit, const std::string& credit, const std::string& here, bool comma) {
+  const std::string d = AmountInput(debit), c = AmountInput(credit);
+  if (d.empty() && c.empty()) return here;
+  const std::optional<std::string> dn = ReferenceSigned(d, comma), cn = ReferenceSigned(c, comma);
+  if (!d.empty() && !dn) return debit;
+  if (!c.empty() && !cn) return credit;
+  return c.empty() ? *dn : Difference(dn ? *dn : "0", *cn);
+}
+
+struct AmountPlacement {
+  std::vector<int> column;  // per item; the credit column after them
+  std::vector<std::pair<int, int>> piece;
+  int row = 1;
+  bool comma = false;
+};
+
+std::string AmountStore(Plain format, const AmountPlacement& p) {
+  std::string s = std::string("[Import:GEN]\nInfo=M3BAL\nFsiType=FEDERAL\nAmounts=") +
+                  (p.comma ? "SIGNED COMMA" : "SIGNED") + "\n";
+  const auto place = [&](std::size_t k) {
+    return format == Plain::kFixed ? std::to_string(p.piece[k].first) + " " + std::to_string(p.piece[k].second)
+                                   : std::to_string(p.column[k]) + " " + std::to_string(p.row);
+  };
+  for (std::size_t i = 0; i < kAmountItems.size(); ++i) s += std::string(kAmountItems[i]) + "=" + place(i) + " 0\n";
+  s += std::string(kAmountItems[kCreditItem]) + ".Credit=" + place(kAmountItems.size()) + " 0\n";
+  return s + "[Import:Layout]\n1=GEN\n";
+}
+
+// One row's record: `cells` maps each column (each piece, fixed-width) to
+// its text, for the columns the row has; in column order, each column gives
+// the items it feeds their values, the credit item at the first of its two.
+// Empty values give elements when `emptyElements`.
+std::string AmountRecord(std::size_t line, const std::map<int, std::string>& cells, const std::vector<int>& columns,
+                         bool comma, bool emptyElements, bool& written) {
+  Node n{"BAL", {{"Line", std::to_string(line)}}, "", {}};
+  const auto at = [&](int c) { return cells.count(c) ? cells.at(c) : std::string(); };
+  bool creditDone = false;
+  for (const auto& [column, text] : cells) {
+    for (std::size_t i = 0; i < kAmountItems.size(); ++i) {
+      const bool credit = i == kCreditItem && columns[kAmountItems.size()] == column;
+      if (columns[i] != column && !credit) continue;
+      std::string v = text;
+      if (i == kCreditItem) {
+        if (std::exchange(creditDone, true)) continue;
+        v = DebitLessCredit(at(columns[i]), at(columns[kAmountItems.size()]), text, comma);
+      } else if (IsAmountItem(i)) {
+        v = ReferenceSigned(AmountInput(text), comma).value_or(text);
+      }
+      if (v.empty() && !emptyElements) continue;
+      written = written || !v.empty();
+      n.children.push_back({kAmountItems[i], {}, Escaped(StripQuotes(v)), {}});
+    }
+  }
+  return Show(n);
+}
+
+// An amount as accounting software writes it, or now and then something else.
+std::string AmountText(Generator& g, bool comma, bool quoteSeparators) {
+  const int k = g.Int(0, 19);
+  if (k == 0) return std::string();
+  if (k == 1) return g.Value(false, false, false, 6);
+  std::string whole = std::to_string(g.Int(0, g.Chance(50) ? 9999999 : 999));
+  if (g.Chance(50))
+    for (int at = static_cast<int>(whole.size()) - 3; at > 0; at -= 3) whole.insert(static_cast<std::size_t>(at), comma ? "." : ",");
+  if (g.Chance(5)) whole = whole + (comma ? "." : ",") + "12";  // a separator in the wrong place
+  std::string v = whole;
+  if (g.Chance(60)) v += (comma ? "," : ".") + std::to_string(g.Int(0, 99)).substr(0, static_cast<std::size_t>(g.Int(1, 2)));
+  if (g.Chance(15)) v = "$" + v;
+  switch (g.Int(0, 9)) {
+    case 0: v = "-" + v; break;
+    case 1: v += "-"; break;
+    case 2: v = "(" + v + ")"; break;
+    case 3: v += g.Chance(50) ? " CR" : "cr"; break;
+    case 4: v += " DR"; break;
+    case 5: v = "+" + v; break;
+    case 6: v = "-" + v + "-"; break;
+    default: break;
+  }
+  if (g.Chance(10)) v.insert(static_cast<std::size_t>(g.Int(0, static_cast<int>(v.size()))), " ");
+  if (quoteSeparators && v.find(',') != std::string::npos) v = "\"" + v + "\"";
+  return v;
+}
+
+// The records of a generated amount file: the rows of its format, as the
+// plain formats' references take them, through AmountRecord.
+bool AmountReference(Plain format, const std::string& text, const AmountPlacement& p, std::size_t columns,
+                     std::vector<std::string>& records) {
+  BlankRun blank;
+  const std::vector<int> fixedColumns = {0, 1, 2, 3, 6};  // the credit's piece is cut after the items'
+  const std::vector<int>& cols = format == Plain::kFixed ? fixedColumns : p.column;
+  bool inQuotes = false;
+  const std::vector<Line> lines = Lines(text, 2699);
+  const std::vector<DifRow> rows = format == Plain::kDif ? DifRows(text, 2699, 1) : std::vector<DifRow>();
+  const std::size_t count = format == Plain::kDif ? rows.size() : lines.size();
+  for (std::size_t r = format == Plain::kFixed ? 0 : static_cast<std::size_t>(p.row - 1); r < count; ++r) {
+    std::map<int, std::string> cells;
+    if (format == Plain::kCsv) {
+      std::string trimmed = TrimRightBlanks(lines[r].text);
+      if (std::all_of(trimmed.begin(), trimmed.end(), [](char c) { return c == ','; })) trimmed.clear();
+      std::vector<std::string> fields = CsvFields(trimmed, inQuotes, false);
+      for (std::size_t f = 0; f < fields.size(); ++f) {
+        while (!fields[f].empty() && (Blank(fields[f].back()) || Outside(fields[f].back()))) fields[f].pop_back();
+        cells[static_cast<int>(f)] = fields[f];
+      }
+    } else if (format == Plain::kDif) {
+      for (std::size_t c = 0; c < rows[r].cells.size() && c < columns; ++c)
+        if (const std::string v = TrimBlanks(rows[r].cells[c]); !v.empty()) cells[static_cast<int>(c)] = v;
+    } else {
+      const std::string line = TrimRightBlanks(lines[r].text);
+      if (line.empty()) {
+        ++blank.run;
+        continue;
+      }
+      for (std::size_t k = 0; k < p.piece.size(); ++k) {
+        const auto [start, width] = p.piece[k];
+        if (static_cast<std::size_t>(start) < line.size())
+          cells[cols[k]] = TrimBlanks(line.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(width)));
+      }
+    }
+    bool written = false;
+    records.push_back(AmountRecord(r, cells, cols, p.comma, format == Plain::kCsv, written));
+    if ((format != Plain::kDif || rows[r].ended) && blank.TooLong(!written)) return false;
+  }
+  return true;
+}
+
+Sample MakeAmounts(Plain format, Generator& g) {
+  for (;;) {
+    AmountPlacement p;
+    p.comma = g.Chance(30);
+    const int placed = static_cast<int>(kAmountItems.size()) + 1;
+    const int columns = g.Int(placed, placed + 2);
+    std::vector<int> all(static_cast<std::size_t>(columns));
+    for (int c = 0; c < columns; ++c) all[static_cast<std::size_t>(c)] = c;
+    for (std::size_t k = 0; k < static_cast<std::size_t>(placed); ++k) {
+      std::swap(all[k], all[static_cast<std::size_t>(g.Int(static_cast<int>(k), columns - 1))]);
+      p.column.push_back(all[k]);
+    }
+    p.row = g.Int(1, 3);
+    for (int k = 0, at = 0; k < placed; ++k) {
+      p.piece.emplace_back(at + g.Int(0, 2), g.Int(4, 14));
+      at = p.piece.back().first + p.piece.back().second;
+    }
+    const auto amountColumn = [&](int c) {
+      return c == p.column[2] || c == p.column[3] || c == p.column[kAmountItems.size()];
+    };
+    const int lines = g.Int(0, 30);
+    std::string ansi = format == Plain::kDif ? test::DifHeader(columns, lines) : "";
+    for (int l = 0; l < lines; ++l) {
+      if (format == Plain::kCsv) {
+        const int fields = g.Int(0, columns + 1);
+        for (int f = 0; f < fields; ++f)
+          ansi += (f ? "," : "") + (amountColumn(f) ? AmountText(g, p.comma, true) : g.Value(false, true, false));
+      } else if (format == Plain::kDif) {
+        ansi += "-1,0\nBOT";
+        const int cells = g.Int(0, columns + 1);
+        for (int c = 0; c < cells; ++c) {
+          if (g.Chance(20)) ansi += "\n0," + std::to_string(g.Int(-99999, 99999)) + ".5\nV";
+          else ansi += "\n1,0\n\"" + (amountColumn(c) ? AmountText(g, p.comma, false) : g.Value(false, true, false)) + "\"";
+        }
+      } else {
+        std::string line(static_cast<std::size_t>(p.piece.back().first + p.piece.back().second), ' ');
+        for (std::size_t k = 0; k < p.piece.size(); ++k) {
+          if (g.Chance(25)) continue;
+          const std::string v = k >= 2 ? AmountText(g, p.comma, false) : g.Value(false, true, false);
+          line.replace(static_cast<std::size_t>(p.piece[k].first), std::min<std::size_t>(v.size(), p.piece[k].second),
+                       v.substr(0, static_cast<std::size_t>(p.piece[k].second)));
+        }
+        ansi += g.Chance(10) ? std::string() : line;
+      }
+      ansi += "\n";
+    }
+    if (format == Plain::kDif) ansi += "-1,0\nEOD\n";
+    Sample s{format == Plain::kCsv ? "gen.csv" : format == Plain::kDif ? "gen.dif" : "gen.txt", ansi,
+             AmountStore(format, p), {}};
+    if (AmountReference(format, ansi, p, static_cast<std::size_t>(columns), s.records) &&
+        !(format == Plain::kDif && s.records.empty()))
+      return s;
+  }
+}
+
 // ---- Jurisdiction shapes -------------------------------------------------------------------
 
 enum class Shape { kTabular, kListed, kDif };
@@ -706,7 +963,8 @@ TEST_P(Differential, EngineAndPlainRulesAgree) {
       test::WriteFile(home.file("import.ini"), s.store);
       ASSERT_TRUE(service.EstablishTemplateStore());
       service.SetBatchIndicator(1);
-      ASSERT_EQ(service.ReadImportFile(home.file(s.fileName), "GEN", "ENTITY", "9", "", result), kOk);
+      const bool amounts = s.store.find("Info=M3BAL") != std::string::npos;
+      ASSERT_EQ(service.ReadImportFile(home.file(s.fileName), "GEN", amounts ? "M3BAL" : "ENTITY", "9", "", result), kOk);
     }
     pugi::xml_document doc;
     const pugi::xml_parse_result parsed =
@@ -730,7 +988,10 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"tabular", 7122026u, [](Generator& g) { return MakeJurisdiction(Shape::kTabular, g); }},
                       Case{"listed", 7122027u, [](Generator& g) { return MakeJurisdiction(Shape::kListed, g); }},
                       Case{"jurisdiction_dif", 7122028u,
-                           [](Generator& g) { return MakeJurisdiction(Shape::kDif, g); }}),
+                           [](Generator& g) { return MakeJurisdiction(Shape::kDif, g); }},
+                      Case{"csv_amounts", 20261220u, [](Generator& g) { return MakeAmounts(Plain::kCsv, g); }},
+                      Case{"dif_amounts", 20261221u, [](Generator& g) { return MakeAmounts(Plain::kDif, g); }},
+                      Case{"fixed_amounts", 20261222u, [](Generator& g) { return MakeAmounts(Plain::kFixed, g); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -108,5 +108,34 @@ TEST_P(WholeRead, MatchesExpectedText) {
 INSTANTIATE_TEST_SUITE_P(Reads, WholeRead, ::testing::ValuesIn(Cases()),
                          [](const auto& info) { return info.param; });
 
+// The example trial balance, read with its template, gives every account one
+// signed balance, and the balances add up to zero to the cent.
+TEST(ExampleTrialBalance, BalancesSumToZero) {
+  const fs::path examples = fs::path(ZEPHRIN_TEST_DATA).parent_path().parent_path() / "examples";
+  test::ScopedHome home;
+  fs::copy_file(examples / "import.ini", home.path() / "import.ini");
+  RecordingUserInterface ui;
+  CxmlWrapper service(&ui);
+  ASSERT_TRUE(service.EstablishTemplateStore());
+  std::string result;
+  service.ReadImportFile((examples / "trial_balance.csv").string(), "TRIAL BALANCE", "PRELIMBAL", "100", "", result);
+  pugi::xml_document doc;
+  ASSERT_TRUE(doc.load_buffer(result.data(), result.size())) << result;
+  long long cents = 0;
+  int accounts = 0;
+  for (const pugi::xml_node& record : doc.document_element().children("COAS")) {
+    const std::string balance = record.child_value("Account_Balance");
+    const std::size_t point = balance.find('.');
+    ASSERT_EQ(point + 3, balance.size()) << balance;
+    cents += std::stoll(balance.substr(0, point) + balance.substr(point + 1));
+    ++accounts;
+  }
+  EXPECT_EQ(accounts, 39);
+  EXPECT_EQ(cents, 0);
+  EXPECT_NE(result.find("<Account_Number>1150</Account_Number><Account_Caption>Allowance for doubtful accounts"
+                        "</Account_Caption><Account_Balance>-1757868.57</Account_Balance>"),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace zephrin

@@ -224,5 +224,38 @@ TEST(HeldTemplate, ReadsTheFirstRecordsWithoutTheStore) {
   EXPECT_FALSE(std::filesystem::exists(home.file("import.ini")));
 }
 
+// The editor's preview reads its unsaved Amounts choice and credit column.
+TEST(HeldTemplate, ReadsItsSignedAmountsAndCreditColumn) {
+  test::ScopedHome home;
+  test::WriteFile(home.file("tb.csv"), "1000,\"1.234,50\",\n2000,,\"(12,5)\"\n");
+  RecordingUserInterface ui;
+  CxmlWrapper service(&ui);
+  ReadRequest request;
+  request.importFile = home.file("tb.csv");
+  request.importType = "PRELIMBAL";
+  request.templateName = "DRAFT";
+  request.id = "1";
+  request.heldTemplate = ReadRequest::HeldTemplate{"COA", {}};
+  request.heldTemplate->fields[1] = {0, 1, 0};  // Account_Number in column A
+  request.heldTemplate->fields[3] = {1, 1, 0};  // Account_Balance in column B
+  request.heldTemplate->amounts.credits[3] = {2, 1, 0};  // its credit in column C
+  const struct {
+    const char* amounts;
+    const char* text;
+  } cases[] = {
+      {"SIGNED COMMA",
+       "<PRELIMBAL OBJID=\"1\"><COAS Line=\"0\"><Account_Number>1000</Account_Number><Account_Balance>1234.50"
+       "</Account_Balance></COAS><COAS Line=\"1\"><Account_Number>2000</Account_Number><Account_Balance>12.5"
+       "</Account_Balance></COAS><TMPLT><Account_Number/><Account_Balance/></TMPLT></PRELIMBAL>"},
+      {"", "<Error><Err>The template DRAFT places a credit column for Account Balance, which needs signed amounts."
+           "</Err></Error>"},
+  };
+  for (const auto& c : cases) {
+    request.heldTemplate->amounts.amounts = c.amounts;
+    EXPECT_EQ(service.Read(request).text.view(), c.text) << c.amounts;
+  }
+  EXPECT_FALSE(std::filesystem::exists(home.file("import.ini")));
+}
+
 }  // namespace
 }  // namespace zephrin
