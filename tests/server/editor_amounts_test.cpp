@@ -73,5 +73,20 @@ TEST_F(EditorAmountsTest, SeparatorAmountsAndCreditActionsShowInTheState) {
   Cancel(id, reply);
 }
 
+TEST_F(EditorAmountsTest, TheLivePreviewReadsTheUnsavedAmountsAndCreditColumn) {
+  hub.SetPreviewReader([&](const ReadRequest& request) {
+    ReadHooks quiet;
+    quiet.message = [](std::string_view, std::string_view) {};
+    return service.Read(request, quiet);
+  });
+  auto reply = StartEdit("", "PRELIMBAL", Data("tb.csv", "No,Debit,Credit\n1000,\"1,234.50\",\n2000,,(5.5)\n"));
+  const unsigned id = Open();
+  Act(id, {{"action", "suggest"}});
+  Json p = Act(id, {{"action", "preview"}})["preview"];
+  EXPECT_EQ(p["outcome"], "document");
+  EXPECT_EQ(p["text"], "PREVIEW");
+  Cancel(id, reply);
+}
+
 }  // namespace
 }  // namespace zephrin::test
