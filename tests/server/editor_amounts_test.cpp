@@ -84,7 +84,11 @@ TEST_F(EditorAmountsTest, TheLivePreviewReadsTheUnsavedAmountsAndCreditColumn) {
   Act(id, {{"action", "suggest"}});
   Json p = Act(id, {{"action", "preview"}})["preview"];
   EXPECT_EQ(p["outcome"], "document");
-  EXPECT_EQ(p["text"], "PREVIEW");
+  // The credit "(5.5)" is a negative credit: the balance is 0 less -5.5.
+  EXPECT_EQ(p["text"],
+            "<PRELIMBAL OBJID=\"\"><COAS Line=\"1\"><Account_Number>1000</Account_Number><Account_Balance>1234.50"
+            "</Account_Balance></COAS><COAS Line=\"2\"><Account_Number>2000</Account_Number><Account_Balance>5.5"
+            "</Account_Balance></COAS><TMPLT><Account_Number/><Account_Balance/></TMPLT></PRELIMBAL>");
   Cancel(id, reply);
 }
 
