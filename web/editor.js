@@ -138,6 +138,7 @@
     showHints('', null);
     if (preview) preview.detach();
     preview = grid ? new GridView($('grid'), st) : new TextView($('text'), st);
+    reading.opened(st);
     live.reset();
     apply(st);
     preview.render();
@@ -192,6 +193,7 @@
       if ($('col-box').value !== st.colBox && !editedBoxes.has('col-box')) $('col-box').value = st.colBox;
       if ($('len-box').value !== st.lenBox && !editedBoxes.has('len-box')) $('len-box').value = st.lenBox;
     }
+    reading.draw(st);
     if (preview) preview.update(st);
     if (st.view.seq !== lastSeq) {
       lastSeq = st.view.seq;
@@ -260,9 +262,80 @@
   function showSuggested(list) {
     const note = $('suggest-note');
     if (!list.length) { note.textContent = 'No unplaced item matches a cell of the header row.'; return; }
-    note.textContent = 'Suggested: ' + list.map((s) => s.caption + ' → column ' + s.column + ' ("' + s.header + '")').join(', ') +
-      ', from row ' + list[0].startRow + '. Undo (Ctrl+Z) takes them back.';
+    const one = (s) => s.creditColumn
+      ? s.caption + ' → debit column ' + s.column + ' ("' + s.header + '") less credit column ' + s.creditColumn + ' ("' + s.creditHeader + '")'
+      : s.caption + ' → column ' + s.column + ' ("' + s.header + '")';
+    const signed = list.find((s) => s.amounts);
+    note.textContent = 'Suggested: ' + list.map(one).join(', ') + ', from row ' + list[0].startRow + '.' +
+      (signed ? ' Amounts: "' + signed.amounts + '".' : '') + ' Undo (Ctrl+Z) takes them back.';
   }
+
+  // ---- How the file is read: sheets, separator, amounts, credit columns -------------
+  //
+  // A workbook shows a tab per sheet; separated text a separator choice. A new
+  // sheet or separator is a new grid, drawn afresh.
+
+  const reading = (() => {
+    let gridKey = null;
+    const keyOf = (st) => st.sheet + '|' + st.separator;
+    function opened(st) { gridKey = keyOf(st); }
+    function drawTabs(st) {
+      const tabs = $('sheet-tabs');
+      tabs.hidden = st.sheet === null;
+      if (st.sheet === null) { tabs.replaceChildren(); return; }
+      const same = tabs.children.length === st.sheets.length && [...tabs.children].every((t, i) => t.textContent === st.sheets[i]);
+      if (!same) {
+        tabs.replaceChildren(...st.sheets.map((name, i) => el('button', { type: 'button', role: 'tab', class: 'sheet-tab', text: name, 'data-index': String(i) })));
+      }
+      [...tabs.children].forEach((t, i) => {
+        t.setAttribute('aria-selected', i === st.sheet ? 'true' : 'false');
+        t.tabIndex = i === st.sheet ? 0 : -1;
+      });
+    }
+    function draw(st) {
+      drawTabs(st);
+      $('separator-group').hidden = st.separator === null;
+      if (st.separator !== null) $('separator').value = st.separator;
+      $('amounts').value = st.amounts;
+      const item = st.current >= 0 ? st.items[st.current] : null;
+      const credit = $('credit');
+      credit.hidden = !st.items.some((i) => i.amount);
+      credit.disabled = !(item && item.amount && item.len > 0 && item.available);
+      credit.setAttribute('aria-pressed', st.creditMode ? 'true' : 'false');
+      $('credit-note').textContent = st.creditMode && item
+        ? (st.layout === 'R' ? 'Select the characters of the credit amount of ' : 'Click the credit column of ') + item.caption + '. Escape cancels.'
+        : '';
+      const key = keyOf(st);
+      if (key !== gridKey && preview && st.grid) {
+        gridKey = key;
+        preview.detach();
+        preview = new GridView($('grid'), st);
+        preview.render();
+      }
+    }
+    $('sheet-tabs').addEventListener('click', (e) => {
+      const tab = e.target.closest('.sheet-tab');
+      if (tab) act('sheet', { index: Number(tab.dataset.index) });
+    });
+    $('sheet-tabs').addEventListener('keydown', (e) => {
+      const step = { ArrowRight: 1, ArrowLeft: -1 }[e.key];
+      if (!step || !state || state.sheet === null) return;
+      e.preventDefault();
+      const next = (state.sheet + step + state.sheets.length) % state.sheets.length;
+      act('sheet', { index: next }).then(() => { const t = $('sheet-tabs').children[next]; if (t) t.focus(); });
+    });
+    $('separator').addEventListener('change', () => act('separator', { separator: $('separator').value }));
+    $('amounts').addEventListener('change', () => act('amounts', { amounts: $('amounts').value }));
+    $('credit').addEventListener('click', () => act('credit', state && state.creditMode ? { cancel: true } : {}));
+    document.addEventListener('keydown', (e) => {
+      if (e.key === 'Escape' && state && state.creditMode) {
+        e.preventDefault();
+        e.stopImmediatePropagation();
+        act('credit', { cancel: true });
+      }
+    }, true);
+    return { opened, draw };
+  })();
 
   // ---- The live preview of the records -------------------------------------------
 
@@ -281,7 +354,8 @@
       $('live-note').className = 'live-note' + (error ? ' error' : '');
     }
     function changed(st) {
-      const sig = st.session + '|' + st.items.map((i) => i.col + ':' + i.len).join(',');
+      const sig = st.session + '|' + st.items.map((i) => i.col + ':' + i.len + (i.credit ? ':' + i.credit.col + ':' + i.credit.len : '')).join(',') +
+        '|' + st.sheet + '|' + st.separator + '|' + st.amounts;
       if (sig === signature) return;
       signature = sig;
       if (!st.items.some((i) => i.len > 0)) {

@@ -17,6 +17,8 @@ namespace zephrin {
 namespace {
 
 constexpr std::string_view kInvalidColumn = "Invalid column number";
+constexpr std::string_view kCreditNeedsSigned =
+    "A credit column needs signed amounts: choose \"Signed, 1,234.50\" or \"Signed, 1.234,50\" under Amounts.";
 // The largest column a box may name in the fixed-width layout: nCol is 16-bit.
 constexpr long kMaxStoredColumn = 65536;
 
@@ -161,6 +163,10 @@ bool CCLayout::Initialise() {
     }
   }
   FillKindList();
+  if (!OpenDataFile()) {
+    FinishGrid();
+    return false;
+  }
   if (!LoadPreview()) return false;
   LoadItems();
   const FieldInfo* f = Cur();
@@ -212,6 +218,7 @@ void CCLayout::LoadItems() {
       m_headers[f.nCol + 1u] = m_captions[i];
     }
   }
+  LoadStoredAmounts();
 
   m_nCurSel = -1;
   if (m_itemCount > 0) m_nCurSel = (!IsItemAvailable(0) && m_itemCount > 1) ? 1 : 0;
@@ -253,12 +260,14 @@ void CCLayout::ApplyDuplicateRule(uint16_t nCol) {
     if (static_cast<int>(i) == m_nCurSel) continue;
     if (m_fields[i].placed() && m_fields[i].nCol == nCol) m_fields[i] = FieldInfo{};
   }
+  DropCreditsAt(nCol);
 }
 
 // ---- Selection ---------------------------------------------------------------------
 
 void CCLayout::SelectItem(int index) {
   if (index < 0 || static_cast<std::size_t>(index) >= m_itemCount) return;
+  if (index != m_nCurSel) m_creditMode = false;
   m_nCurSel = index;
   FieldInfo* f = Cur();
   m_Col = f->nCol + 1;
@@ -267,12 +276,18 @@ void CCLayout::SelectItem(int index) {
   TraceF("OnSelchangeList: calling ShowSelected-m_Col=%ld, m_nCurSel=%d, m_pInfo->nCol=%d, m_pInfo->nLen=%d", m_Col,
          m_nCurSel, f->nCol, f->nLen);
   WriteBoxes(m_Col, m_Len);
+  DropOrphanCredits();
   ShowSelected();
 }
 
 // ---- Placing -------------------------------------------------------------------------
 
 void CCLayout::PlaceFromGridClick(long mouseRow, long mouseCol) {
+  PlaceFromGridClickOnce(mouseRow, mouseCol);
+  DropOrphanCredits();
+}
+
+void CCLayout::PlaceFromGridClickOnce(long mouseRow, long mouseCol) {
   TraceF("OnClickVsflexgrid: begin- MouseRow=%ld, MouseCol=%ld", mouseRow, mouseCol);
   if (!gridLayout() || mouseRow >= gridRows() || mouseCol >= m_gridCols || mouseRow < -1 || mouseCol < -1) return;
   // The grid itself makes the clicked data cell current.
@@ -290,6 +305,10 @@ void CCLayout::PlaceFromGridClick(long mouseRow, long mouseCol) {
     char text[64];
     std::snprintf(text, sizeof text, "Invalid row (max. %ld)", kMaxStoredRow);
     Refuse(text, {BoxRefusal::Rule::StartRow, kMaxStoredRow});
+    return;
+  }
+  if (m_creditMode) {
+    PlaceCreditFromGrid(row, col);
     return;
   }
   FieldInfo* f = Cur();
@@ -331,6 +350,10 @@ void CCLayout::PlaceFromTextSelection(std::size_t selStart, std::size_t selEnd) 
   }
   m_selStart = selStart;
   m_selEnd = selEnd;
+  if (m_creditMode) {
+    PlaceCreditFromText(line, start, length);
+    return;
+  }
   FieldInfo* f = Cur();
   f->nCol = static_cast<uint16_t>(start);
   f->nLen = static_cast<uint16_t>(length);
@@ -358,11 +381,13 @@ void CCLayout::WriteBoxes(long col, long len) {
 void CCLayout::ColumnBoxChanged(std::string_view text) {
   m_colBox.assign(text);
   OnChangeCol();
+  DropOrphanCredits();
 }
 
 void CCLayout::LengthBoxChanged(std::string_view text) {
   m_lenBox.assign(text);
   OnChangeLen();
+  DropOrphanCredits();
 }
 
 void CCLayout::RefuseBoxValue(std::string_view message, BoxRefusal refusal) {
@@ -490,6 +515,8 @@ void CCLayout::Reset() {
     m_fields[i].nLen = 0;
     m_fields[i].nLineCode = 0;
   }
+  m_credits = FieldInfoArray{};
+  m_creditMode = false;
   m_Col = m_Len = 0;
   WriteBoxes(0, 0);
   ClearTextSelection();
@@ -509,6 +536,10 @@ bool CCLayout::Ok() {
     ShowMessage(required.error().message);
     return false;
   }
+  if (CreditsNeedSignedAmounts()) {
+    ShowMessage(kCreditNeedsSigned);
+    return false;
+  }
   SaveTemplateRequest save;
   save.templateName = m_name;
   save.info = m_strLayoutType;
@@ -521,6 +552,7 @@ bool CCLayout::Ok() {
   save.fields = &m_fields;
   save.dataFileName = m_in.dataFileName;
   save.headers = GridHeaderCaptions();
+  save.extraKeys = ExtraKeys();
   if (const Done saved = SaveTemplate(m_in.iniPath, save); !saved) {
     ShowMessage(saved.error().message.empty() ? std::string("The template could not be saved.") : saved.error().message);
     return false;

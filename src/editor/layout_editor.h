@@ -70,6 +70,24 @@ enum class EditorFocus { None, Grid, ColumnBox, LengthBox, TextPreview, NameBox 
 // A box value, click or selection the editor refused: the rule that refused
 // it and the largest value that rule allows. The message box the editor shows
 // says the same in words.
+// How the template's reads write the values of amount items: as written, or
+// as signed plain decimals read with a decimal point or a decimal comma.
+enum class AmountStyle { kAsWritten, kSigned, kSignedComma };
+
+// The separators of separated text the editor offers, in the order it
+// offers them: the character, its stored name, its label.
+struct SeparatorChoice {
+  char separator;
+  std::string_view stored;
+  std::string_view label;
+};
+ZEPHRIN_API const std::vector<SeparatorChoice>& SeparatorChoices();
+
+// The separator of separated text: of comma, tab, semicolon and pipe, the
+// one that gives the most of the first 100 lines the same number of fields,
+// more than one; comma when none does better.
+ZEPHRIN_API char DetectTextSeparator(std::string_view text);
+
 struct BoxRefusal {
   enum class Rule {
     Column,    // a column past the data's last (the Column box)
@@ -114,6 +132,38 @@ class ZEPHRIN_API CCLayout {
   std::string TemplateToReplace() const;
   void Cancel();
   bool IsItemAvailable(int index) const;
+
+  // ---- How the data file is read: sheet, separator, amounts ---------------
+  // A workbook shows one sheet at a time; choosing another reloads the grid.
+  // Placed items keep their columns where the new grid has them.
+  bool workbook() const { return m_workbook; }
+  const std::vector<std::string>& sheets() const { return m_sheets; }
+  int sheetIndex() const { return m_sheet; }
+  void SelectSheet(int index);
+  // Separated text (a grid that is no workbook and no DIF file) offers a
+  // separator; choosing one reloads the grid as SelectSheet does.
+  bool separatorChoice() const { return gridLayout() && m_in.layoutLetter == 'S' && !m_workbook; }
+  char separator() const { return m_separator; }
+  void SetSeparator(char separator);
+  AmountStyle amounts() const { return m_amounts; }
+  void SetAmounts(AmountStyle style) { m_amounts = style; }
+
+  // ---- Credit columns of amount items --------------------------------------
+  // Whether an item's values are amounts (it may have a credit column).
+  bool IsAmountItem(int index) const;
+  // The next grid click or text selection places the current item's credit
+  // column instead of the item; only for a placed amount item.
+  bool StartCreditPlacement();
+  void CancelCreditPlacement() { m_creditMode = false; }
+  bool creditMode() const { return m_creditMode; }
+  const FieldInfoArray& credits() const { return m_credits; }
+  // Puts every credit column where `credits` has it (headers follow).
+  void SetCredits(const FieldInfoArray& credits);
+  // The template's keys beside the positions, as OK saves them: Sheet when
+  // not the first, Separator when not comma, Amounts when not as written,
+  // and the credit column of each placed item that has one.
+  std::vector<std::pair<std::string, std::string>> ExtraKeys() const;
+
   // The refusal of the last value the editor refused since the last call
   // (nullopt when none), handed over once.
   std::optional<BoxRefusal> TakeRefusal() { return std::exchange(m_refusal, std::nullopt); }
@@ -225,6 +275,19 @@ class ZEPHRIN_API CCLayout {
   void LoadTextPreview(std::string& text);
   void FinishGrid();
   void SetCell(long dataCol, std::string_view text);
+  void PlaceFromGridClickOnce(long mouseRow, long mouseCol);
+  bool OpenDataFile();
+  bool LoadGridPreviewWorkbook();
+  void RefreshGrid();
+  void ReadStoredReading();
+  void LoadStoredAmounts();
+  bool PlaceCreditFromGrid(long row, long col);
+  bool PlaceCreditFromText(std::size_t line, std::size_t start, std::size_t length);
+  void ClearCredit(std::size_t item);
+  void DropCreditsAt(uint16_t nCol);
+  void DropOrphanCredits();
+  void CaptionCredit(std::size_t item);
+  bool CreditsNeedSignedAmounts() const;
 
   // Helpers of the rules.
   FieldInfo* Cur() { return m_nCurSel >= 0 ? &m_fields[static_cast<std::size_t>(m_nCurSel)] : nullptr; }
@@ -302,6 +365,18 @@ class ZEPHRIN_API CCLayout {
   long m_firstVisibleLine = 0, m_visibleLines = 0;
 
   std::vector<uint16_t> m_lineCodes;
+
+  // How the data file is read.
+  bool m_workbook = false;
+  int m_workbookKind = 0;  // the WorkbookKind of a workbook
+  std::vector<std::string> m_sheets;
+  int m_sheet = 0;
+  char m_separator = ',';
+  std::string m_storedSheet;      // the template's Sheet key, until the sheets are known
+  std::string m_storedSeparator;  // the template's Separator key
+  AmountStyle m_amounts = AmountStyle::kAsWritten;
+  FieldInfoArray m_credits{};
+  bool m_creditMode = false;
 
   // Scroll requests.
   long m_scrollToCol = 0, m_showCellRow = 0, m_showCellCol = 0, m_scrollToLine = -1;

@@ -33,6 +33,11 @@ bool CCLayout::LoadPreview() {
   m_nLongest = 0;
   m_lineCodes.clear();
 
+  if (m_workbook) {
+    const bool loaded = LoadGridPreviewWorkbook();
+    FinishGrid();
+    return loaded;
+  }
   // The file as the readers see it, so that positions here are theirs; the
   // text preview shows the file in binary, past a Ctrl-Z too.
   DataText text;
@@ -72,7 +77,7 @@ bool CCLayout::LoadGridPreviewCsv(const DataText& text) {
   while (lines.Next(raw)) {
     m_rowFirstCell.push_back(m_cells.size());
     bool any = false;
-    SplitPlainCsvLine(TrimRight(raw), inQuotes, /*outsideIsBlank=*/true, [&](int index, std::string_view field) {
+    SplitSeparatedLine(TrimRight(raw), m_separator, inQuotes, /*outsideIsBlank=*/true, [&](int index, std::string_view field) {
       if (field.size() >= 2 && field.front() == '"' && field.back() == '"') field = field.substr(1, field.size() - 2);
       if (!field.empty()) {
         SetCell(index, field);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
+#include <utility>
 
 #include "editor/mapping_suggestions.h"
 #include "platform/codepage.h"
@@ -18,6 +20,9 @@ constexpr const char* kTextInstruction =
     "For each import Field below: click the field name, then select the characters in the data text that hold "
     "that field.";
 constexpr const char* kNameMissing = "Please enter a name for the template.";
+// The amounts choices as the page names them.
+constexpr std::array<std::pair<AmountStyle, std::string_view>, 3> kAmountNames{{
+    {AmountStyle::kAsWritten, "asWritten"}, {AmountStyle::kSigned, "signed"}, {AmountStyle::kSignedComma, "signedComma"}}};
 // Rows or lines one request may fetch.
 constexpr long kMaxRowsPerRequest = 2000;
 // Placement steps that Undo can take back.
@@ -67,7 +72,10 @@ Json ItemsJson(const CCLayout& e) {
     const FieldInfo& f = e.fields()[i];
     const bool available = e.IsItemAvailable(static_cast<int>(i));
     const bool selected = static_cast<int>(i) == e.currentItem();
+    const FieldInfo& credit = e.credits()[i];
     items.push_back({{"caption", AnsiToUtf8(e.itemCaption(i))},
+                     {"amount", e.IsAmountItem(static_cast<int>(i))},
+                     {"credit", credit.placed() ? Json{{"col", credit.nCol + 1}, {"len", credit.nLen}} : Json(nullptr)},
                      {"lines", CaptionLines(e.itemCaption(i))},
                      {"col", f.placed() ? f.nCol + 1 : 0},
                      {"len", f.nLen},
@@ -96,6 +104,22 @@ void PreviewStateJson(const CCLayout& e, Json& s) {
                {"scrollToCol", e.scrollToCol()},
                {"showCell", Json::array({e.showCellRow(), e.showCellCol()})},
                {"scrollToLine", e.scrollToLine()}};
+}
+
+// How the data file is read: the workbook's sheets, the separator, the
+// amounts, and whether a click places a credit column.
+void ReadingStateJson(const CCLayout& e, Json& s) {
+  Json sheets = Json::array();
+  for (const std::string& name : e.sheets()) sheets.push_back(AnsiToUtf8(name));
+  s["sheets"] = std::move(sheets);
+  s["sheet"] = e.workbook() ? Json(e.sheetIndex()) : Json(nullptr);
+  Json separator = nullptr;
+  for (const SeparatorChoice& c : SeparatorChoices())
+    if (e.separatorChoice() && c.separator == e.separator()) separator = std::string(c.stored);
+  s["separator"] = std::move(separator);
+  for (const auto& [style, name] : kAmountNames)
+    if (style == e.amounts()) s["amounts"] = std::string(name);
+  s["creditMode"] = e.creditMode();
 }
 
 std::string TrimBlanks(std::string_view s) {
@@ -187,6 +211,70 @@ long HeaderRow(const CCLayout& e, std::vector<std::string>& headers) {
   return headerRow;
 }
 
+// Whether the values below the header in a column write their decimals after
+// a comma ("1.234,50", "12,5") more often than after a point.
+bool DecimalCommaColumn(const CCLayout& e, long headerRow, long col) {
+  int comma = 0, point = 0;
+  for (long r = headerRow + 1; r < e.gridRows() && r <= headerRow + 100; ++r) {
+    const std::string_view v = e.cell(r, col);
+    const std::size_t mark = v.find_last_of(",.");
+    if (mark == std::string_view::npos) continue;
+    std::size_t digits = 0;
+    while (mark + 1 + digits < v.size() && v[mark + 1 + digits] >= '0' && v[mark + 1 + digits] <= '9') ++digits;
+    // Three digits after the last mark are thousands, unless another mark
+    // comes before it.
+    const bool decimals = digits != 3 || v.find_first_of(",.") != mark;
+    if (!decimals) continue;
+    (v[mark] == ',' ? comma : point)++;
+  }
+  return comma > point;
+}
+
+// The column whose header says debit (or credit) and that no item holds.
+long HeaderColumn(const std::vector<std::string>& headers, const std::vector<bool>& taken,
+                  std::initializer_list<std::string_view> names) {
+  for (std::size_t c = 0; c < headers.size(); ++c) {
+    if (c < taken.size() && taken[c]) continue;
+    const std::string key = MappingKey(headers[c]);
+    for (const std::string_view name : names)
+      if (key == name) return static_cast<long>(c) + 1;
+  }
+  return 0;
+}
+
+// Debit and credit columns beside an unplaced balance: the first unplaced
+// amount item whose caption says balance goes to the debit column, its
+// credit column to the credit column, and the amounts are read signed.
+void SuggestDebitCredit(ActionContext& c, const std::vector<std::string>& headers, long headerRow, Json& suggested) {
+  CCLayout& e = c.e;
+  std::vector<bool> taken(headers.size(), false);
+  for (std::size_t i = 0; i < e.itemCount(); ++i)
+    if (e.fields()[i].placed() && e.fields()[i].nCol < taken.size()) taken[e.fields()[i].nCol] = true;
+  const long debit = HeaderColumn(headers, taken, {"debit", "dr", "debits"});
+  const long credit = HeaderColumn(headers, taken, {"credit", "cr", "credits"});
+  if (debit == 0 || credit == 0) return;
+  for (std::size_t i = 0; i < e.itemCount(); ++i) {
+    const int item = static_cast<int>(i);
+    if (e.fields()[i].placed() || !e.IsItemAvailable(item) || !e.IsAmountItem(item) ||
+        MappingKey(e.itemCaption(i)).find("balance") == std::string::npos)
+      continue;
+    const bool comma = DecimalCommaColumn(e, headerRow, debit) || DecimalCommaColumn(e, headerRow, credit);
+    e.SelectItem(item);
+    e.PlaceFromGridClick(headerRow + 1, debit);
+    e.SetAmounts(comma ? AmountStyle::kSignedComma : AmountStyle::kSigned);
+    if (e.StartCreditPlacement()) e.PlaceFromGridClick(headerRow + 1, credit);
+    suggested.push_back({{"item", item},
+                         {"caption", AnsiToUtf8(e.itemCaption(i))},
+                         {"column", ColumnName(static_cast<std::size_t>(debit - 1))},
+                         {"header", AnsiToUtf8(headers[static_cast<std::size_t>(debit - 1)])},
+                         {"creditColumn", ColumnName(static_cast<std::size_t>(credit - 1))},
+                         {"creditHeader", AnsiToUtf8(headers[static_cast<std::size_t>(credit - 1)])},
+                         {"amounts", comma ? "Signed, 1.234,50" : "Signed, 1,234.50"},
+                         {"startRow", headerRow + 1}});
+    return;
+  }
+}
+
 // Places unplaced items by the header row of a grid; the answer lists them.
 void Suggest(ActionContext& c) {
   CCLayout& e = c.e;
@@ -218,6 +306,7 @@ void Suggest(ActionContext& c) {
                            {"header", AnsiToUtf8(headers[m.column])},
                            {"startRow", headerRow + 1}});
     }
+    SuggestDebitCredit(c, headers, headerRow, suggested);
     if (!suggested.empty()) e.SelectItem(c.before.current);
   }
   c.extra["suggested"] = std::move(suggested);
@@ -262,6 +351,34 @@ void Rows(ActionContext& c) {
 
 void Preview(ActionContext& c) { c.reply = c.preview(); }
 
+// A new sheet or separator makes a new grid: the steps of the old one are
+// no steps of it.
+void Sheet(ActionContext& c) {
+  c.e.SelectSheet(static_cast<int>(GetLong(c.request, "index", -1)));
+  c.undo.clear();
+  c.recordStep = false;
+}
+
+void Separator(ActionContext& c) {
+  const std::string stored = GetString(c.request, "separator");
+  for (const SeparatorChoice& choice : SeparatorChoices())
+    if (choice.stored == stored) c.e.SetSeparator(choice.separator);
+  c.undo.clear();
+  c.recordStep = false;
+}
+
+void Amounts(ActionContext& c) {
+  const std::string name = GetString(c.request, "amounts");
+  for (const auto& [style, stored] : kAmountNames)
+    if (stored == name) c.e.SetAmounts(style);
+}
+
+void Credit(ActionContext& c) {
+  c.recordStep = false;
+  if (c.request.contains("cancel") && c.request["cancel"] == true) c.e.CancelCreditPlacement();
+  else c.e.StartCreditPlacement();
+}
+
 constexpr std::array kActions = {
     ActionEntry{"select", &Select},          ActionEntry{"click", &Click, true},
     ActionEntry{"textSelect", &TextSelect, true}, ActionEntry{"colBox", &ColBox, true},
@@ -272,6 +389,8 @@ constexpr std::array kActions = {
     ActionEntry{"view", &Nothing},           ActionEntry{"undo", &Undo},
     ActionEntry{"suggest", &Suggest},        ActionEntry{"rows", &Rows},
     ActionEntry{"preview", &Preview},        ActionEntry{"restoreDraft", &RestoreDraft},
+    ActionEntry{"sheet", &Sheet},            ActionEntry{"separator", &Separator},
+    ActionEntry{"amounts", &Amounts},        ActionEntry{"credit", &Credit},
 };
 
 }  // namespace
@@ -290,7 +409,16 @@ void RestorePositions(CCLayout& e, const Step& saved) {
     }
   }
   e.mutableFields() = saved.fields;
+  if (saved.credits) e.SetCredits(*saved.credits);
+  if (saved.amounts) e.SetAmounts(*saved.amounts);
   if (saved.current >= 0) e.SelectItem(saved.current);
+}
+
+Step StepOf(const CCLayout& e) { return Step{e.fields(), e.currentItem(), e.credits(), e.amounts()}; }
+
+bool Differs(const CCLayout& e, const Step& step) {
+  return e.fields() != step.fields || (step.credits && e.credits() != *step.credits) ||
+         (step.amounts && e.amounts() != *step.amounts);
 }
 
 Json StateJson(const CCLayout& e, unsigned session) {
@@ -324,6 +452,7 @@ Json StateJson(const CCLayout& e, unsigned session) {
   s["focus"] = FocusName(e.focus());
   s["limits"] = BoxLimits(e);
   PreviewStateJson(e, s);
+  ReadingStateJson(e, s);
   s["ended"] = e.ended();
   s["endedOk"] = e.endedWithOk();
   return s;
@@ -370,7 +499,7 @@ Json FinishAction(ActionContext& c, const ActionEntry& entry) {
   Json messages = TakeMessagesJson(c.ui);
   if (entry.placing) ApplyRefusal(c);
   CCLayout& e = c.e;
-  if (c.recordStep && e.fields() != c.before.fields && !e.ended()) {
+  if (c.recordStep && Differs(e, c.before) && !e.ended()) {
     c.undo.push_back(c.before);
     if (c.undo.size() > kMaxUndoSteps) c.undo.erase(c.undo.begin());
   }

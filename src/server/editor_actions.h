@@ -20,10 +20,19 @@ namespace zephrin::hub {
 using Json = nlohmann::json;
 
 // The positions of every item as a step of the undo list.
+// The credit columns and the amounts choice come back too when the step
+// holds them.
 struct Step {
   FieldInfoArray fields{};
   int current = -1;
+  std::optional<FieldInfoArray> credits{};
+  std::optional<AmountStyle> amounts{};
 };
+
+// The editor's positions, credit columns and amounts as a step.
+Step StepOf(const CCLayout& e);
+// Whether the editor's positions, credit columns or amounts differ from the step's.
+bool Differs(const CCLayout& e, const Step& step);
 
 // Puts every item back where `saved` has it, through the model's own
 // operations, so that the grid's headers follow.

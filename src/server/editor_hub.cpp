@@ -18,6 +18,7 @@
 #include "server/page_settings.h"
 #include "server/web_access.h"
 #include "platform/codepage.h"
+#include "platform/text.h"
 
 namespace zephrin {
 
@@ -96,6 +97,7 @@ struct EditorHub::Session {
   std::unique_ptr<CCLayout> editor;
   std::function<void(std::string_view)> trace;
   FieldInfoArray opened{};  // the positions the editor opened with
+  std::vector<std::pair<std::string, std::string>> openedKeys;  // and its other keys
   std::optional<EditorDraft> draft;  // the draft this editor may restore
   std::string owner;  // the page that holds the editor; empty until one takes it over
   Clock::time_point lastSeen{};
@@ -167,6 +169,7 @@ std::string EditorHub::RunEditor(const LayoutEditorInputs& inputs,
   CCLayout& editor = *session->editor;
   const bool ready = editor.Initialise();
   session->opened = editor.fields();
+  session->openedKeys = editor.ExtraKeys();
   if (ready) OfferDraft(*session);
   if (m_stopping) {
     editor.Cancel();
@@ -339,7 +342,7 @@ std::string EditorHub::EditorAction(std::unique_lock<std::mutex>& lock, const st
   if (entry == nullptr) return Dump(ErrorJson("Unknown action: " + action));
   // Only a refusal of this action counts.
   (void)e.TakeRefusal();
-  hub::ActionContext c{e, request, session.ui, session.undo, Step{e.fields(), e.currentItem()},
+  hub::ActionContext c{e, request, session.ui, session.undo, hub::StepOf(e),
                        [&] { return RunPreview(lock, session); }, session.draft ? &*session.draft : nullptr};
   entry->handler(c);
   if (c.reply) return Dump(*c.reply);
@@ -358,7 +361,7 @@ Json EditorHub::SessionState(const Session& session) const {
   const CCLayout& e = *session.editor;
   Json s = hub::StateJson(e, session.id);
   s["canUndo"] = !session.undo.empty();
-  s["unsaved"] = e.fields() != session.opened && !e.ended();
+  s["unsaved"] = (e.fields() != session.opened || e.ExtraKeys() != session.openedKeys) && !e.ended();
   Json draft = nullptr;
   if (session.draft) {
     const auto placed = std::count_if(session.draft->positions.begin(), session.draft->positions.end(),
@@ -380,6 +383,24 @@ Json EditorHub::PageSettingsAction(const std::string& action, const Json& reques
   return RememberImportType(path, GetString(request, "template"), GetString(request, "type"));
 }
 
+namespace {
+
+// The editor's unsaved template as a read takes it: positions, amounts and
+// credit columns, and the data file's keys.
+ReadRequest::HeldTemplate HeldTemplateOf(const CCLayout& e) {
+  ReadRequest::HeldTemplate held{e.layoutType(), e.fields()};
+  for (const auto& [key, value] : e.ExtraKeys()) {
+    if (key == "Amounts") held.amounts.amounts = value;
+    else if (key == "Sheet") held.sheet = UpperAscii(value);
+    else if (key == "Separator") held.separator = UpperAscii(value);
+  }
+  for (std::size_t i = 0; i < e.itemCount(); ++i)
+    if (e.fields()[i].placed()) held.amounts.credits[i] = e.credits()[i];
+  return held;
+}
+
+}  // namespace
+
 // The records the unsaved template gives for the first lines. The read runs
 // outside the lock, so that the page's other requests go on; the editor's
 // session waits for it before it ends.
@@ -396,7 +417,7 @@ Json EditorHub::RunPreview(std::unique_lock<std::mutex>& lock, Session& session)
     read.international = true;
     read.intlType = static_cast<int16_t>(in.intlKind);
   }
-  read.heldTemplate = ReadRequest::HeldTemplate{e.layoutType(), e.fields()};
+  read.heldTemplate = HeldTemplateOf(e);
   read.recordLimit = kPreviewRecords;
   const unsigned id = session.id;
   const PreviewReader reader = m_previewReader;

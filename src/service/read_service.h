@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 #include <variant>
 #include <vector>
 
@@ -58,8 +60,8 @@ struct ReadRequest {
   std::optional<Separator> separator;
   std::string sheet;
   // A template held in memory (the layout editor's unsaved one) instead of
-  // the store's: its import type code and item positions. The store is not
-  // read.
+  // the store's: its import type code, item positions and other keys (as the
+  // store would hold them). The store is not read.
   struct HeldTemplate {
     std::string layoutType;
     FieldInfoArray fields{};

@@ -145,6 +145,10 @@ Done CheckSave(const std::string& iniPath, const SaveTemplateRequest& request, c
     if (Done fit = CheckProfileTexts(section, std::nullopt, value); !fit)
       return Error{ErrorCode::kInvalid, "The template could not be saved: " + fit.error().message};
   }
+  for (const auto& [key, value] : request.extraKeys) {
+    if (Done fit = CheckProfileTexts(section, key, value); !fit)
+      return Error{ErrorCode::kInvalid, "The template could not be saved: " + fit.error().message};
+  }
   return {};
 }
 
@@ -166,6 +170,7 @@ void WriteTemplateSection(ProfileDocument& doc, const SaveTemplateRequest& reque
     entries.emplace_back(request.keys[i], buf);
   }
   if (!request.headers.empty()) entries.emplace_back("Headers", UpperAscii(request.headers));
+  for (const auto& [key, value] : request.extraKeys) entries.emplace_back(key, UpperAscii(value));
   doc.SetKeys(section, entries);
 }
 

@@ -14,6 +14,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "platform/expected.h"
@@ -94,6 +96,9 @@ struct SaveTemplateRequest {
   const FieldInfoArray* fields = nullptr;
   std::string dataFileName;     // recorded as the file association
   std::string headers;          // the header captions of a grid file ("Headers"; "": none written)
+  // Keys written after the items' positions, in this order (the data file's
+  // sheet and separator, the amounts, credit columns); none by default.
+  std::vector<std::pair<std::string, std::string>> extraKeys;
 };
 // The whole save sequence (delete section, Info, FsiType/IntlType, every item,
 // index, file association) as one atomic change of the file. The error says

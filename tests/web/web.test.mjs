@@ -1028,6 +1028,107 @@ test('captions have tooltips, grid columns widen by dragging, and the favicon is
   assert.deepEqual(refused, []);
 });
 
+// A trial balance written in debit and credit columns, with thousands separators.
+const DEBIT_CREDIT = 'Acct No,Description,Debit,Credit\n1000,Cash,"2,369,666.01",\n2000,Loan,,"2,000,000.00"\n' +
+  '3000,Equity,,"369,666.01"\n';
+
+test('a workbook opens with a tab per sheet; the sheet chosen is shown, previewed and saved', async ({ context }) => {
+  fs.copyFileSync(new URL('../data/workbooks/mixed.xlsx', import.meta.url), path.join(data, 'book.xlsx'));
+  const { page, frame } = await pageAndEditor(context, { file: 'book.xlsx', type: 'TAXRATE' });
+  assert.deepEqual(await frame.locator('.sheet-tab').allTextContents(), ['Accounts', 'Notes', 'Totals']);
+  assert.equal(await frame.locator('.sheet-tab[aria-selected="true"]').textContent(), 'Accounts');
+  assert.equal(await frame.locator('#separator-group').isHidden(), true);
+  await cell(frame, 1, 1).filter({ hasText: 'Flag' }).waitFor();
+  await frame.locator('.sheet-tab', { hasText: 'Notes' }).click();
+  await frame.locator('.sheet-tab[aria-selected="true"]', { hasText: 'Notes' }).waitFor();
+  await cell(frame, 2, 2).filter({ hasText: 'second sheet' }).waitFor();
+  assert.deepEqual(await frame.locator('.cell.header').allTextContents(), ['A', 'B']);
+  await place(frame, 'Jurisdiction', 2, 2);
+  await frame.locator('#live-note', { hasText: /^1 record \(/ }).waitFor();
+  if (shots) await page.locator('iframe[title="Layout editor"]').screenshot({ path: path.join(shots, 'editor-workbook.png') });
+  await frame.locator('#name').fill('Book');
+  await save(page, frame);
+  assert.equal(section(fs.readFileSync(ini, 'latin1'), 'Book'), '[Import:Book]\nInfo=TAXRATE\nFsiType=FEDERAL\nJurisdiction_Name=0 0 0\n' +
+    'Jurisdiction=1 2 0\nCurrent_EOY_Rate=0 0 0\nDeferred_BOY_Rate=0 0 0\nDeferred_EOY_Rate=0 0 0\nSheet=NOTES\n');
+});
+
+test('a semicolon file opens with its separator detected, and another separator re-reads the grid', async ({ context }) => {
+  fs.writeFileSync(path.join(data, 'semi.csv'), 'Number;Caption;TRC;TCC\n1000;Cash;10;100\n1100;Bank, main;10;110\n');
+  const { page, frame } = await pageAndEditor(context, { file: 'semi.csv', type: 'FCOA' });
+  assert.equal(await frame.locator('#separator').inputValue(), 'SEMICOLON');
+  assert.equal(await frame.locator('#sheet-tabs').isHidden(), true);
+  await cell(frame, 3, 2).filter({ hasText: 'Bank, main' }).waitFor();
+  assert.deepEqual(await frame.locator('.cell.header').allTextContents(), ['A', 'B', 'C', 'D']);
+  await frame.locator('#separator').selectOption('COMMA');
+  await frame.locator('.cell.header[data-c="2"]', { hasText: /^B$/ }).waitFor();
+  assert.deepEqual(await frame.locator('.cell.header').allTextContents(), ['A', 'B']);
+  await cell(frame, 3, 2).filter({ hasText: 'main;10;110' }).waitFor();
+  await frame.locator('#separator').selectOption('SEMICOLON');
+  await place(frame, 'Account Number', 2, 1);
+  await place(frame, 'Account Caption', 2, 2);
+  await place(frame, 'TRC', 2, 3);
+  await place(frame, 'TCC', 2, 4);
+  await frame.locator('#name').fill('Semi');
+  await save(page, frame);
+  assert.match(section(fs.readFileSync(ini, 'latin1'), 'Semi'), /\nActivity_Name=0 0 0\nSeparator=SEMICOLON\n$/);
+});
+
+// The debit-and-credit template both ways: its store section and the records it gives.
+const DEBIT_CREDIT_SECTION = (name) => '[Import:' + name + ']\nInfo=COA\nFsiType=FEDERAL\nCompany_Number=0 0 0\n' +
+  'Account_Number=0 2 0\nAccount_Caption=0 0 0\nAccount_Balance=2 2 0\nTRC=0 0 0\nTCC=0 0 0\nAccount_Type=0 0 0\n' +
+  'SIC_Code=0 0 0\nActivity_Number=0 0 0\nActivity_Name=0 0 0\nAmounts=SIGNED\nAccount_Balance.Credit=3 2 0\n';
+
+async function importDebitCredit(page, template) {
+  await importWith(page, 'dc.csv', template, 'PRELIMBAL');
+  const headers = await page.locator('#records th').allTextContents();
+  const column = (name) => page.locator('#records tbody tr').evaluateAll((rows, i) => rows.map((r) => r.children[i].textContent),
+    headers.findIndex((h) => h.includes(name)));
+  assert.deepEqual(await column('Account_Balance'), ['2369666.01', '-2000000.00', '-369666.01']);
+  assert.deepEqual(await column('Account_Number'), ['1000', '2000', '3000']);
+}
+
+test('a debit-and-credit template made by Suggest alone imports signed balances', async ({ context }) => {
+  fs.writeFileSync(path.join(data, 'dc.csv'), DEBIT_CREDIT);
+  const { page, frame } = await pageAndEditor(context, { file: 'dc.csv', type: 'PRELIMBAL' });
+  await frame.locator('#suggest').click();
+  await frame.locator('#suggest-note', { hasText: 'Suggested' }).waitFor();
+  assert.equal(await frame.locator('#suggest-note').textContent(),
+    'Suggested: Account Number → column A ("Acct No"), Account Balance → debit column C ("Debit") ' +
+    'less credit column D ("Credit"), from row 2. Amounts: "Signed, 1,234.50". Undo (Ctrl+Z) takes them back.');
+  assert.deepEqual(await frame.locator('.cell.header').allTextContents(),
+    ['Account Number', 'B', 'Account Balance', 'Account Balance (credit)']);
+  assert.equal(await frame.locator('#amounts').inputValue(), 'signed');
+  await frame.locator('#live-note', { hasText: '3 records (COAS)' }).waitFor();
+  if (shots) await page.locator('iframe[title="Layout editor"]').screenshot({ path: path.join(shots, 'editor-debit-credit.png') });
+  await frame.locator('#name').fill('DC');
+  await save(page, frame);
+  assert.equal(section(fs.readFileSync(ini, 'latin1'), 'DC'), DEBIT_CREDIT_SECTION('DC'));
+  await importDebitCredit(page, 'DC');
+});
+
+test('a debit-and-credit template made by hand with Credit column…, which Undo takes back, imports signed balances', async ({ context }) => {
+  fs.writeFileSync(path.join(data, 'dc.csv'), DEBIT_CREDIT);
+  const { page, frame } = await pageAndEditor(context, { file: 'dc.csv', type: 'PRELIMBAL' });
+  await place(frame, 'Account Number', 2, 1);
+  assert.equal(await frame.locator('#credit').isDisabled(), true);  // no amount item is current
+  await place(frame, 'Account Balance', 2, 3);
+  await frame.locator('#credit').click();
+  await frame.locator('#credit-note', { hasText: 'Click the credit column of Account Balance.' }).waitFor();
+  await cell(frame, 2, 4).click();
+  await frame.locator('.cell.header[data-c="4"]', { hasText: 'Account Balance (credit)' }).waitFor();
+  assert.equal(await frame.locator('#amounts').inputValue(), 'signed');
+  await frame.locator('#grid').press('Control+z');
+  await frame.locator('.cell.header[data-c="4"]', { hasText: /^D$/ }).waitFor();
+  assert.equal(await frame.locator('#amounts').inputValue(), 'asWritten');
+  await frame.locator('#credit').click();
+  await cell(frame, 2, 4).click();
+  await frame.locator('.cell.header[data-c="4"]', { hasText: 'Account Balance (credit)' }).waitFor();
+  await frame.locator('#name').fill('By hand');
+  await save(page, frame);
+  assert.equal(section(fs.readFileSync(ini, 'latin1'), 'By hand'), DEBIT_CREDIT_SECTION('By hand'));
+  await importDebitCredit(page, 'BY HAND');
+});
+
 test('a 500-column DIF opens with every column reachable', async ({ context }) => {
   const { page, frame } = await pageAndEditor(context, { file: 'wide.dif', type: 'FCOA' });
   await cell(frame, 1, 1).waitFor();
