@@ -30,8 +30,12 @@ int AgreeingLines(std::string_view text, Separator separator) {
   bool inQuotes = false;
   std::string_view line;
   for (int n = 0; n < kDetectLines && lines.Next(line); ++n) {
-    const int fields = SplitSeparatedLine(TrimRight(line), SeparatorChar(separator), inQuotes,
-                                          /*outsideIsBlank=*/false, [](int, std::string_view) { return true; });
+    const std::string_view trimmed = TrimRight(line);
+    int fields = SplitSeparatedLine(trimmed, SeparatorChar(separator), inQuotes, /*outsideIsBlank=*/false,
+                                    [](int, std::string_view) { return true; });
+    // A line that ends with the separator has an empty last field (an export
+    // whose last column is empty on that line), which the count includes.
+    if (!inQuotes && !trimmed.empty() && trimmed.back() == SeparatorChar(separator)) ++fields;
     if (fields > 1) ++linesWithCount[fields];
   }
   int most = 0;

@@ -140,7 +140,7 @@ TEST_F(ReadingTest, CreditColumnIsPlacedShownSavedAndTakenBack) {
   EXPECT_EQ(ReadFile(Ini()), Saved("DC",
                                    "Company_Number=0 0 0\nAccount_Number=0 2 0\nAccount_Caption=0 0 0\n"
                                    "Account_Balance=2 2 0\nTRC=0 0 0\nTCC=0 0 0\nAccount_Type=0 0 0\nSIC_Code=0 0 0\n"
-                                   "Activity_Number=0 0 0\nActivity_Name=0 0 0\nSeparator=SEMICOLON\n"
+                                   "Activity_Number=0 0 0\nActivity_Name=0 0 0\nHeaders=NO|DEBIT\nSeparator=SEMICOLON\n"
                                    "Amounts=SIGNED COMMA\nAccount_Balance.Credit=3 2 0\n"));
 
   // Opened again, the template shows its credit column; Reset clears it.
