@@ -59,6 +59,7 @@ ReadResult ReadWorkbookFile(const ReadPlan& plan, const ReadHooks& hooks) {
   auto source = OpenWorkbookSheet(plan.workbook, plan.dataFileOs, plan.dataFile, plan.sheet);
   if (!source) return ReadResult::Error(ErrorDocument::Reader(source.error().message));
   (*source)->SetPrintableOnly(!plan.keepAllCharacters);
+  (*source)->SetBeginRow(plan.beginRow);
   RecordBuilder builder(plan, hooks);
   ReadResult result = builder.Build(**source);
   // A sheet found damaged half-way ends the read with the reason, not with

@@ -35,10 +35,14 @@ class WorkbookSource : public RowSource {
   // as its trailing blanks do (the reads that show only printable ASCII),
   // as they go from a comma-separated field. On unless set off.
   void SetPrintableOnly(bool on) { m_printableOnly = on; }
+  // Rows before this index are not given, as a comma-separated file's lines
+  // before the template's first row are not read.
+  void SetBeginRow(int32_t index) { m_beginRow = index; }
 
  protected:
   std::optional<Error> m_failure;
   bool m_printableOnly = true;
+  int32_t m_beginRow = 0;
 };
 
 // Opens the sheet `sheet` (compared without regard to case; "" = the first

@@ -88,7 +88,10 @@ class XlsSheetSource : public WorkbookSource {
 
   bool Next(Row& row) override {
     while (!m_failure) {
-      if (m_rows.Give(row, m_printableOnly)) return true;
+      if (m_rows.Give(row, m_printableOnly)) {
+        if (row.index < m_beginRow) continue;
+        return true;
+      }
       if (m_row >= m_rowCount) return false;
       ReadRow(m_row++);
     }

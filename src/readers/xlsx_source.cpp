@@ -311,7 +311,10 @@ Done XlsxSheetSource::Prepare(const Relationships& relations, const std::string&
 
 bool XlsxSheetSource::Next(Row& row) {
   while (!m_failure) {
-    if (m_rows.Give(row, m_printableOnly)) return true;
+    if (m_rows.Give(row, m_printableOnly)) {
+        if (row.index < m_beginRow) continue;
+        return true;
+      }
     if (m_done) return false;
     const Expected<bool> more = m_stream->Run();
     if (!more) m_failure = Unreadable(m_display, more.error());

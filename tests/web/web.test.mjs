@@ -48,7 +48,7 @@ const largeFiles = {
 // tests that start from it.
 const GL_BOOK = (dataDir) => '[Import:GL Book]\nInfo=COA\nFsiType=FEDERAL\nCompany_Number=0 0 0\nAccount_Number=0 2 0\n' +
   'Account_Caption=1 2 0\nAccount_Balance=0 0 0\nTRC=2 2 0\nTCC=3 2 0\nAccount_Type=0 0 0\nSIC_Code=0 0 0\n' +
-  'Activity_Number=0 0 0\nActivity_Name=0 0 0\n[Import:Layout]\n1=GL BOOK\n[Import:FileName]\n1=' +
+  'Activity_Number=0 0 0\nActivity_Name=0 0 0\nHeaders=NUMBER|CAPTION|TRC|TCC\n[Import:Layout]\n1=GL BOOK\n[Import:FileName]\n1=' +
   path.join(dataDir, 'tb.csv').toUpperCase() + '^GL BOOK\n';
 
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
@@ -843,7 +843,8 @@ test('OK on the name of a saved template asks first: Cancel writes nothing, Repl
   await editorClosed(page);
   // The old section goes, the new one comes last; the index and the file's entry name it as before.
   const old = section(before, 'GL Book');
-  assert.equal(storeText(), before.replace(old, '') + old.replace('[Import:GL Book]', '[Import:gl book]').replace(/=(\d) 2 0\n/g, '=$1 3 0\n'));
+  assert.equal(storeText(), before.replace(old, '') + old.replace('[Import:GL Book]', '[Import:gl book]').replace(/=(\d) 2 0\n/g, '=$1 3 0\n')
+    .replace('Headers=NUMBER|CAPTION|TRC|TCC', 'Headers=1000|CASH|10|100'));
   // Saving the template being edited asks nothing.
   await page.selectOption('#template', 'GL BOOK');
   await page.click('#edit-template');
@@ -1070,21 +1071,21 @@ test('a semicolon file opens with its separator detected, and another separator 
   await place(frame, 'TCC', 2, 4);
   await frame.locator('#name').fill('Semi');
   await save(page, frame);
-  assert.match(section(fs.readFileSync(ini, 'latin1'), 'Semi'), /\nActivity_Name=0 0 0\nSeparator=SEMICOLON\n$/);
+  assert.match(section(fs.readFileSync(ini, 'latin1'), 'Semi'), /\nActivity_Name=0 0 0\nHeaders=NUMBER\|CAPTION\|TRC\|TCC\nSeparator=SEMICOLON\n$/);
 });
 
 // The debit-and-credit template both ways: its store section and the records it gives.
 const DEBIT_CREDIT_SECTION = (name) => '[Import:' + name + ']\nInfo=COA\nFsiType=FEDERAL\nCompany_Number=0 0 0\n' +
   'Account_Number=0 2 0\nAccount_Caption=0 0 0\nAccount_Balance=2 2 0\nTRC=0 0 0\nTCC=0 0 0\nAccount_Type=0 0 0\n' +
-  'SIC_Code=0 0 0\nActivity_Number=0 0 0\nActivity_Name=0 0 0\nAmounts=SIGNED\nAccount_Balance.Credit=3 2 0\n';
+  'SIC_Code=0 0 0\nActivity_Number=0 0 0\nActivity_Name=0 0 0\nHeaders=ACCT NO|DEBIT\nAmounts=SIGNED\nAccount_Balance.Credit=3 2 0\n';
 
 async function importDebitCredit(page, template) {
   await importWith(page, 'dc.csv', template, 'PRELIMBAL');
   const headers = await page.locator('#records th').allTextContents();
   const column = (name) => page.locator('#records tbody tr').evaluateAll((rows, i) => rows.map((r) => r.children[i].textContent),
     headers.findIndex((h) => h.includes(name)));
-  assert.deepEqual(await column('Account_Balance'), ['2369666.01', '-2000000.00', '-369666.01']);
-  assert.deepEqual(await column('Account_Number'), ['1000', '2000', '3000']);
+  assert.deepEqual(await column('Account Balance'), ['2369666.01', '-2000000.00', '-369666.01']);
+  assert.deepEqual(await column('Account Number'), ['1000', '2000', '3000']);
 }
 
 test('a debit-and-credit template made by Suggest alone imports signed balances', async ({ context }) => {
