@@ -517,11 +517,14 @@
 
   (async () => {
     try {
+      // The drop zone takes files from the first moment; its list of uploads
+      // follows when the server answers.
+      const uploadsListed = ImportUploads.install(useDataFile);
       await loadCatalogue();
       await offerOpenEditor();
       await refreshListing();
       listingReady();
-      await ImportUploads.install(useDataFile);
+      await uploadsListed;
     } catch (e) {
       listingReady();
       await Zephrin.messageBox('Import', 'The server cannot be reached: ' + e.message);
