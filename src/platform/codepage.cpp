@@ -43,7 +43,10 @@ std::size_t DecodeUtf8(std::string_view s, std::size_t i, uint32_t& cp) {
 }  // namespace
 
 void AppendAnsiCharAsUtf8(std::string& out, unsigned char c) {
-  uint32_t cp = c < 0x80 ? c : (c < 0xA0 ? kHighTable[c - 0x80] : c);
+  AppendUtf8(out, c < 0x80 ? c : (c < 0xA0 ? kHighTable[c - 0x80] : c));
+}
+
+void AppendUtf8(std::string& out, uint32_t cp) {
   if (cp < 0x80) {
     out.push_back(static_cast<char>(cp));
   } else if (cp < 0x800) {

@@ -18,6 +18,8 @@ ZEPHRIN_API std::string Utf8ToAnsi(std::string_view utf8);
 // (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the C1 control of the same value.
 ZEPHRIN_API std::string AnsiToUtf8(std::string_view ansi);
 // Appends the UTF-8 form of one Windows-1252 byte.
+// Appends a character of the Basic Multilingual Plane (below U+10000) as UTF-8.
+void AppendUtf8(std::string& out, uint32_t cp);
 void AppendAnsiCharAsUtf8(std::string& out, unsigned char c);
 
 // UTF-16 code units (little- or big-endian, no byte order mark) to

@@ -84,16 +84,7 @@ bool DecodeEscape(std::string_view s, std::size_t i, std::string& out) {
   unsigned cp = 0;
   const auto [end, ec] = std::from_chars(s.data() + i + 2, s.data() + i + 6, cp, 16);
   if (ec != std::errc() || end != s.data() + i + 6 || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
+  AppendUtf8(out, cp);
   return true;
 }
 
