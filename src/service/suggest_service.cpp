@@ -111,7 +111,13 @@ std::optional<TemplateSuggestion> ReadService::TryTemplate(const TrialRead& tria
   for (std::size_t i = 0; i < ItemCount(items) && i < held.fields.size(); ++i) {
     const std::string value = store.Get(section, items[i]);
     if (!value.empty()) held.fields[i] = ParsePositionValue(value);
+    // An amount's credit column reads as the saved template's does.
+    const std::string credit = store.Get(section, CreditKey(items[i]));
+    if (!credit.empty()) held.amounts.credits[i] = ParsePositionValue(credit);
   }
+  held.amounts.amounts = store.Get(section, "Amounts");
+  held.separator = store.Get(section, "Separator");
+  held.sheet = store.Get(section, "Sheet");
   request.heldTemplate = std::move(held);
   Expected<ReadPlan> plan = Plan(request, *trial.settings, "");
   if (!plan) return std::nullopt;

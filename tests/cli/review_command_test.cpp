@@ -67,6 +67,12 @@ TEST_F(ReviewCommand, TotalsAndFindingsAsATable) {
        "TRIAL BALANCE   0.67  3 of 4 records complete; 2 findings\n"
        "CHART           0.42  2 of 4 records complete; 3 findings\n"
        "CHART DIF       0.42  2 of 4 records complete; 3 findings\n"},
+      // A debit-and-credit template is tried with its credit column and signed amounts.
+      {"suggest trial_balance.csv --type PRELIMBAL", 0,
+       "template       score  reasons\n"
+       "TRIAL BALANCE   1.00  39 of 39 records complete\n"
+       "CHART           0.39  23 of 39 records complete; 39 findings\n"
+       "CHART DIF       0.39  23 of 39 records complete; 39 findings\n"},
       {"suggest chart.csv --type FBJ", 0, "template  score  reasons\nJOURNAL    0.00  0 of 0 records complete\n"},
   };
   for (const Case& c : cases) {
