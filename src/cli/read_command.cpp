@@ -208,8 +208,7 @@ std::optional<Refusal> ApplySettings(const ReadOptions& o, CxmlWrapper& service)
 }
 
 ReadRequest MakeRequest(const ReadOptions& o) {
-  ReadRequest request;
-  request.importFile = o.dataFile;
+  ReadRequest request = TemplateReadRequest(o.dataFile, o.templateName, o.importType, o.id, o.moreInfo, o.intlType);
   if (o.format == "csv") request.format = SourceFormat::kCsv;
   else if (o.format == "dif") request.format = SourceFormat::kDif;
   else if (o.format == "fixed") request.format = SourceFormat::kFixedWidth;
@@ -217,15 +216,7 @@ ReadRequest MakeRequest(const ReadOptions& o) {
   else if (o.format == "xls") request.workbook = WorkbookKind::kXls;
   if (!o.separator.empty()) request.separator = SeparatorNamed(o.separator);
   request.sheet = o.sheet;
-  request.templateName = o.templateName;
-  request.importType = o.importType;
-  request.id = o.id;
-  request.moreInfo = o.moreInfo;
-  if (o.intlType >= 0) {
-    request.international = true;
-    request.intlParam = static_cast<int16_t>(o.intlParam);
-    request.intlType = static_cast<int16_t>(o.intlType);
-  }
+  if (o.intlType >= 0) request.intlParam = static_cast<int16_t>(o.intlParam);
   return request;
 }
 

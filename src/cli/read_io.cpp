@@ -141,4 +141,20 @@ std::string NoValueReason(const std::string& path) {
   return "the template's positions lie past the end of every line";
 }
 
+ReadRequest TemplateReadRequest(const std::string& dataFile, const std::string& templateName,
+                                const std::string& importType, const std::string& id, const std::string& moreInfo,
+                                int intlType) {
+  ReadRequest request;
+  request.importFile = dataFile;
+  request.templateName = templateName;
+  request.importType = importType;
+  request.id = id;
+  request.moreInfo = moreInfo;
+  if (intlType >= 0) {
+    request.international = true;
+    request.intlType = static_cast<int16_t>(intlType);
+  }
+  return request;
+}
+
 }  // namespace zephrin::cli

@@ -10,6 +10,7 @@
 #include "platform/expected.h"
 #include "platform/signal_cleanup.h"
 #include "result/read_result.h"
+#include "service/read_service.h"
 
 namespace zephrin::cli {
 
@@ -78,5 +79,11 @@ class ReadOutput : private OutputSink {
 // Why a read gave no value at all, from the data file itself: it is empty,
 // it holds binary data, or the template's positions lie past its lines.
 std::string NoValueReason(const std::string& path);
+
+// The request of a read (or a review) of a data file through a saved template;
+// an international kind of 0 or more makes it an international read.
+ReadRequest TemplateReadRequest(const std::string& dataFile, const std::string& templateName,
+                                const std::string& importType, const std::string& id, const std::string& moreInfo,
+                                int intlType);
 
 }  // namespace zephrin::cli

@@ -7,6 +7,7 @@
 
 #include "cli/checks.h"
 #include "cli/commands.h"
+#include "cli/read_io.h"
 #include "cli/standard_output.h"
 #include "service/review_json.h"
 #include "service/xml_wrapper.h"
@@ -75,16 +76,7 @@ int RunReview(const ReviewOptions& o) {
     Refuse(*refusal);
     return 2;
   }
-  ReadRequest request;
-  request.importFile = o.dataFile;
-  request.templateName = o.templateName;
-  request.importType = o.importType;
-  request.id = o.id;
-  request.moreInfo = o.moreInfo;
-  if (o.intlType >= 0) {
-    request.international = true;
-    request.intlType = static_cast<int16_t>(o.intlType);
-  }
+  const ReadRequest request = TemplateReadRequest(o.dataFile, o.templateName, o.importType, o.id, o.moreInfo, o.intlType);
   const ReviewReport report = service.ReviewImport(request);
   WriteOut(o.json ? ReviewValue(report).dump(2) + "\n" : ReviewText(report));
   return report.findings.empty() ? 0 : 1;
