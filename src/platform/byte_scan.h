@@ -3,8 +3,8 @@
 // for control characters.
 //
 // A scan reads nothing outside [p, end): whole blocks are loaded while
-// sixteen bytes are left, and the last partial block is copied into a block
-// of the scan's own first. A host that runs the library under a memory
+// sixteen bytes are left, and the last partial block is put together in
+// registers from loads inside the range. A host that runs the library under a memory
 // checker or a sanitizer sees no read past the end of any buffer.
 #pragma once
 
@@ -55,13 +55,45 @@ inline Block Equal(Block v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c))
 inline Block SignedBelow(Block v, char c) { return _mm_cmplt_epi8(v, _mm_set1_epi8(c)); }
 inline Block Or(Block a, Block b) { return _mm_or_si128(a, b); }
 
-// The last `n` (< 16) bytes of a range as a block, the rest of it zero. The
-// copy moves at most two overlapping words, so a short tail costs about what
-// one load would.
-inline Block LoadTail(const char* p, std::size_t n) {
-  alignas(16) char b[16] = {};
-  CopyShort(b, p, n);
-  return _mm_load_si128(reinterpret_cast<const __m128i*>(b));
+// The first byte of a short tail [p, p + n), 0 < n < 16, for which the block
+// test holds, or p + n. The tail's bytes go into a block by loads into
+// registers: two overlapping words cover any length, so no byte outside the
+// range is read, and nothing is stored and loaded back (a block stored in
+// pieces and then loaded whole waits for the stores, which costs more than
+// the test itself on short values).
+template <class BlockTest>
+inline const char* FindInTail(const char* p, std::size_t n, BlockTest&& blockIs) {
+  const auto maskOf = [&](uint64_t high, uint64_t low) {
+    return static_cast<unsigned>(_mm_movemask_epi8(
+        blockIs(_mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low)))));
+  };
+  if (n >= 8) {
+    // Lanes 0-7 hold p[0, 8), lanes 8-15 hold p[n - 8, n).
+    uint64_t low, high;
+    std::memcpy(&low, p, 8);
+    std::memcpy(&high, p + n - 8, 8);
+    const unsigned mask = maskOf(high, low);
+    if ((mask & 0xFFu) != 0) return p + __builtin_ctz(mask);
+    if (mask != 0) return p + n - 8 + __builtin_ctz(mask >> 8);
+    return p + n;
+  }
+  if (n >= 4) {
+    // Lanes 0-3 hold p[0, 4), lanes 4-7 hold p[n - 4, n); the rest are zeros.
+    uint32_t low, high;
+    std::memcpy(&low, p, 4);
+    std::memcpy(&high, p + n - 4, 4);
+    const unsigned mask = maskOf(0, low | (static_cast<uint64_t>(high) << 32));
+    if ((mask & 0xFu) != 0) return p + __builtin_ctz(mask);
+    if ((mask & 0xF0u) != 0) return p + n - 4 + __builtin_ctz(mask >> 4);
+    return p + n;
+  }
+  // Lanes 0, 1 and 2 hold p[0], p[n / 2] and p[n - 1]: every byte of one to
+  // three, in order.
+  const auto byte = [&](std::size_t i) { return static_cast<uint64_t>(static_cast<unsigned char>(p[i])); };
+  const unsigned mask = maskOf(0, byte(0) | byte(n / 2) << 8 | byte(n - 1) << 16) & 0x7u;
+  if (mask == 0) return p + n;
+  const unsigned lane = static_cast<unsigned>(__builtin_ctz(mask));
+  return p + (lane == 0 ? 0 : lane == 1 ? n / 2 : n - 1);
 }
 #else
 // Without SSE2 the byte test alone runs; the block tests are placeholders.
@@ -86,9 +118,7 @@ inline const char* FindFirst(const char* p, const char* end, BlockTest&& blockIs
     p += 16;
   }
   if (p == end) return end;
-  const auto left = static_cast<std::size_t>(end - p);
-  const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(blockIs(LoadTail(p, left)))) & ((1u << left) - 1);
-  return mask != 0 ? p + __builtin_ctz(mask) : end;
+  return FindInTail(p, static_cast<std::size_t>(end - p), blockIs);
 #else
   (void)blockIs;
   while (p < end && !is(*p)) ++p;

@@ -3,6 +3,13 @@
 #include <algorithm>
 
 namespace zephrin {
+namespace {
+
+// The most digits the integer form takes from a text: 10^36 is well below
+// the integer's limit of about 1.7 * 10^38.
+constexpr std::size_t kSmallDigits = 36;
+
+}  // namespace
 
 std::optional<Decimal> Decimal::Parse(std::string_view text) {
   Decimal d;
@@ -22,6 +29,14 @@ std::optional<Decimal> Decimal::Parse(std::string_view text) {
   if (!digits || i != text.size()) return std::nullopt;
   (void)point;
   d.m_scale = static_cast<int>(fracPart.size());
+  if (intPart.size() + fracPart.size() <= kSmallDigits) {
+    for (const std::string_view part : {intPart, fracPart})
+      for (const char c : part) d.m_small = d.m_small * 10 + (c - '0');
+    if (d.m_negative) d.m_small = -d.m_small;
+    d.m_negative = false;
+    return d;
+  }
+  d.m_wide = true;
   d.m_digits.reserve(intPart.size() + fracPart.size());
   for (auto it = fracPart.rbegin(); it != fracPart.rend(); ++it) d.m_digits.push_back(static_cast<uint8_t>(*it - '0'));
   for (auto it = intPart.rbegin(); it != intPart.rend(); ++it) d.m_digits.push_back(static_cast<uint8_t>(*it - '0'));
@@ -34,8 +49,33 @@ void Decimal::Trim() {
   if (m_digits.empty()) m_negative = false;
 }
 
+void Decimal::Widen() {
+  if (m_wide) return;
+  m_wide = true;
+  m_negative = m_small < 0;
+  // The magnitude's digits, taken without negating the value (the most
+  // negative integer has no positive twin).
+  m_digits.clear();
+  for (Small v = m_small; v != 0; v /= 10) {
+    const int digit = static_cast<int>(v % 10);
+    m_digits.push_back(static_cast<uint8_t>(digit < 0 ? -digit : digit));
+  }
+  m_small = 0;
+}
+
 void Decimal::Rescale(int scale) {
   if (scale <= m_scale) return;
+  if (!m_wide) {
+    Small v = m_small;
+    bool fits = true;
+    for (int k = m_scale; k < scale && fits; ++k) fits = !__builtin_mul_overflow(v, Small{10}, &v);
+    if (fits) {
+      m_small = v;
+      m_scale = scale;
+      return;
+    }
+    Widen();
+  }
   if (!m_digits.empty()) m_digits.insert(m_digits.begin(), static_cast<std::size_t>(scale - m_scale), 0);
   m_scale = scale;
 }
@@ -52,14 +92,37 @@ Decimal& Decimal::operator+=(const Decimal& other) {
     Rescale(other.m_scale);  // the sum shows as many decimals as its terms
     return *this;
   }
-  Decimal b = other;
+  if (!m_wide && !other.m_wide) {
+    Small sum;
+    if (m_scale == other.m_scale && !__builtin_add_overflow(m_small, other.m_small, &sum)) {
+      m_small = sum;  // the usual sum: amounts of the same decimals
+      return *this;
+    }
+    Decimal b = other;
+    const int scale = std::max(m_scale, b.m_scale);
+    Rescale(scale);
+    b.Rescale(scale);
+    if (!m_wide && !b.m_wide && !__builtin_add_overflow(m_small, b.m_small, &sum)) {
+      m_small = sum;
+      return *this;
+    }
+    AddWide(std::move(b));
+    return *this;
+  }
+  AddWide(other);
+  return *this;
+}
+
+void Decimal::AddWide(Decimal b) {
+  Widen();
+  b.Widen();
   const int scale = std::max(m_scale, b.m_scale);
   Rescale(scale);
   b.Rescale(scale);
   if (zero()) {
     m_negative = b.m_negative;
     m_digits = std::move(b.m_digits);
-    return *this;
+    return;
   }
   std::vector<uint8_t>& a = m_digits;
   if (m_negative == b.m_negative) {
@@ -85,10 +148,14 @@ Decimal& Decimal::operator+=(const Decimal& other) {
     }
   }
   Trim();
-  return *this;
 }
 
 std::string Decimal::ToString(int minScale) const {
+  if (!m_wide) {
+    Decimal wide = *this;
+    wide.Widen();
+    return wide.ToString(minScale);
+  }
   const int scale = std::max(m_scale, minScale);
   const std::size_t fracDigits = static_cast<std::size_t>(scale);
   const std::size_t shift = static_cast<std::size_t>(scale - m_scale);

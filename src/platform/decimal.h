@@ -19,8 +19,8 @@ class Decimal {
   static std::optional<Decimal> Parse(std::string_view text);
 
   Decimal& operator+=(const Decimal& other);
-  bool negative() const { return m_negative; }
-  bool zero() const { return m_digits.empty(); }
+  bool negative() const { return m_wide ? m_negative : m_small < 0; }
+  bool zero() const { return m_wide ? m_digits.empty() : m_small == 0; }
   // The number with at least `minScale` digits after the point ("1234.50",
   // "-0.30", "12" with 0), as many as it has when more.
   std::string ToString(int minScale = 0) const;
@@ -30,12 +30,22 @@ class Decimal {
   static int CompareMagnitude(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
   void Rescale(int scale);
   void Trim();
+  // Moves the number into its digit form.
+  void Widen();
+  void AddWide(Decimal other);
 
-  bool m_negative = false;
-  // The digits of the magnitude, least significant first, without leading
-  // zeros (none at all for zero); `m_scale` of them are after the point.
-  std::vector<uint8_t> m_digits;
+  // Numbers of up to 36 digits, which are nearly all amounts and their sums,
+  // are held in one integer: `m_small` / 10^`m_scale`. Anything longer, and
+  // a sum that would not fit, moves to the digit form for good.
+  __extension__ using Small = __int128;
+  bool m_wide = false;
+  Small m_small = 0;
   int m_scale = 0;
+  // The digit form: the sign and the digits of the magnitude, least
+  // significant first, without leading zeros (none at all for zero);
+  // `m_scale` of them are after the point.
+  bool m_negative = false;
+  std::vector<uint8_t> m_digits;
 };
 
 }  // namespace zephrin

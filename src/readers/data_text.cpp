@@ -25,16 +25,24 @@ Scan ScanBytes(std::string_view bytes, bool binary) {
   const char* p = begin;
   bool high = false, nul = false;
 #ifdef __SSE2__
+  // Sixty-four bytes a step with one branch: the high bits and NULs are
+  // gathered across the whole text, a Ctrl-Z ends the fast part.
   const __m128i ctrlZ = _mm_set1_epi8('\x1A');
   const __m128i zero = _mm_setzero_si128();
   __m128i highBits = _mm_setzero_si128();
   __m128i nuls = _mm_setzero_si128();
-  while (stop - p >= 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    if (!binary && _mm_movemask_epi8(_mm_cmpeq_epi8(v, ctrlZ)) != 0) break;
-    highBits = _mm_or_si128(highBits, v);
-    nuls = _mm_or_si128(nuls, _mm_cmpeq_epi8(v, zero));
-    p += 16;
+  while (stop - p >= 64) {
+    const auto* q = reinterpret_cast<const __m128i*>(p);
+    _mm_prefetch(p + 2048, _MM_HINT_T0);
+    const __m128i a = _mm_loadu_si128(q), b = _mm_loadu_si128(q + 1);
+    const __m128i c = _mm_loadu_si128(q + 2), d = _mm_loadu_si128(q + 3);
+    const __m128i z = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(a, ctrlZ), _mm_cmpeq_epi8(b, ctrlZ)),
+                                   _mm_or_si128(_mm_cmpeq_epi8(c, ctrlZ), _mm_cmpeq_epi8(d, ctrlZ)));
+    if (!binary && _mm_movemask_epi8(z) != 0) break;
+    highBits = _mm_or_si128(highBits, _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d)));
+    const __m128i lows = _mm_min_epu8(_mm_min_epu8(a, b), _mm_min_epu8(c, d));
+    nuls = _mm_or_si128(nuls, _mm_cmpeq_epi8(lows, zero));
+    p += 64;
   }
   high = _mm_movemask_epi8(highBits) != 0;
   nul = _mm_movemask_epi8(nuls) != 0;

@@ -61,10 +61,10 @@ RecordBuilder::RecordBuilder(const ReadPlan& plan, const ReadHooks& hooks)
   // The usual read has no rule and no journal: each row's elements are
   // written straight into room made once for the row, enough for every
   // placed item's tags and its column's text as many times as items take it.
+  // A review's observer sees the values on the same path.
   m_plainValues = plan.journal == JournalLayout::kNone && !plan.extraColumnsAsCodes &&
                   std::all_of(plan.items.begin(), plan.items.end(),
-                              [](const PlanItem& item) { return item.rule == ValueRule::kNone; }) &&
-                  hooks.observer == nullptr;
+                              [](const PlanItem& item) { return item.rule == ValueRule::kNone; });
   for (std::size_t j = 0; j < plan.items.size(); ++j) {
     if (!plan.items[j].field.placed()) continue;
     m_rowTagBytes += ResultDocument::ElementRoom(plan.items[j].element, 0);
@@ -143,6 +143,10 @@ bool RecordBuilder::StartRecord(int32_t index) {
 }
 
 void RecordBuilder::WritePlainCells(const Row& row) {
+  if (m_hooks.valuesOnly && m_hooks.observer) [[unlikely]] {
+    ObservePlainCells(row);
+    return;
+  }
   const xml::EscapeTable& table = ValueTable();
   char* p = m_doc.RecordRoom(m_rowTagBytes + m_perColumn * xml::RoomFor(row.textBytes));
   for (const Cell& cell : row.cells) {
@@ -152,6 +156,8 @@ void RecordBuilder::WritePlainCells(const Row& row) {
         ++m_written;
         ++m_values;
         NoteChart(item.chart);
+        if (m_hooks.observer) [[unlikely]]
+          Observe(item, cell.text);
       } else if (!m_plan.emptyFieldElements) {
         continue;
       }
@@ -159,6 +165,20 @@ void RecordBuilder::WritePlainCells(const Row& row) {
     }
   }
   m_doc.CommitRecord(p);
+}
+
+// The same row's values, told to the observer with no element written.
+void RecordBuilder::ObservePlainCells(const Row& row) {
+  for (const Cell& cell : row.cells) {
+    if (cell.text.empty()) continue;
+    for (const char j : ItemsOf(cell.column)) {
+      const PlanItem& item = Item(j);
+      ++m_written;
+      ++m_values;
+      NoteChart(item.chart);
+      Observe(item, cell.text);
+    }
+  }
 }
 
 void RecordBuilder::Field(const PlanItem& item, std::string_view field) {

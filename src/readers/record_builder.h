@@ -45,6 +45,7 @@ class RecordBuilder {
   bool StartRecord(int32_t index);
   // The elements of a row of plain values (no rule, no journal), in one go.
   void WritePlainCells(const Row& row);
+  void ObservePlainCells(const Row& row);
   // The field pipeline of one item, for a field as the file has it.
   void Field(const PlanItem& item, std::string_view field);
   void FieldWithRule(const PlanItem& item, std::string_view field);

@@ -78,6 +78,10 @@ struct ReadHooks {
   std::function<void(std::string_view caption, std::string_view text)> message;
   // Told of every record and value the read builds (nullptr: nobody).
   RecordObserver* observer = nullptr;
+  // Only the observer wants the read (a review): the usual read without rules
+  // or journal entries then writes no value elements, which the document,
+  // dropped anyway, would only have carried.
+  bool valuesOnly = false;
 };
 
 // Tells the progress hook how far a read is, every few megabytes of the file

@@ -124,4 +124,11 @@ class StringSink : public OutputSink {
   std::size_t m_pieces = 0;
 };
 
+// A sink that drops every piece: a read whose document nobody wants (a
+// review, a suggestion) still runs streamed, in little memory.
+class DroppingSink : public OutputSink {
+ public:
+  bool Write(std::string_view) override { return true; }
+};
+
 }  // namespace zephrin

@@ -1,6 +1,9 @@
 #include "service/import_review.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
+#include <utility>
 
 #include <pugixml.hpp>
 
@@ -73,6 +76,63 @@ bool IsYearValue(std::string_view value) {
   return v.size() == 4 && Number(v) >= 1900 && Number(v) <= 2199;
 }
 
+namespace {
+
+// The order of the run: shorter numbers first, then byte by byte, which is
+// the numbers' own order for account numbers of digits.
+bool Before(std::string_view a, std::string_view b) { return a.size() != b.size() ? a.size() < b.size() : a < b; }
+
+}  // namespace
+
+AccountLines::Entry AccountLines::Note(std::string_view account, long line) {
+  const Entry e{m_text.size(), static_cast<uint32_t>(account.size()), static_cast<uint32_t>(line)};
+  m_text.append(account);
+  return e;
+}
+
+long AccountLines::FirstOrNote(std::string_view account, long line) {
+  // Lines and numbers past four billion (of lines, or of bytes in one number)
+  // are not noted.
+  if (account.size() > UINT32_MAX || line <= 0 || line > static_cast<long>(UINT32_MAX)) return 0;
+  if (m_run.empty() || Before(TextOf(m_run.back()), account)) {
+    m_run.push_back(Note(account, line));
+    return 0;
+  }
+  const auto in = std::lower_bound(m_run.begin(), m_run.end(), account,
+                                   [&](const Entry& e, std::string_view a) { return Before(TextOf(e), a); });
+  if (in != m_run.end() && TextOf(*in) == account) return in->line;
+  if (m_entries.size() >= UINT32_MAX - 1) return 0;
+  if ((m_entries.size() + 1) * 2 > m_slots.size()) Grow();
+  const auto hash = static_cast<uint32_t>(std::hash<std::string_view>{}(account));
+  uint64_t* slot = Find(account, hash);
+  if (*slot != 0) return m_entries[static_cast<uint32_t>(*slot) - 1].line;
+  m_entries.push_back(Note(account, line));
+  *slot = static_cast<uint64_t>(hash) << 32 | m_entries.size();
+  return 0;
+}
+
+// The slot that holds `account`, or the free one where it would go.
+uint64_t* AccountLines::Find(std::string_view account, uint32_t hash) {
+  const std::size_t mask = m_slots.size() - 1;
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    uint64_t& s = m_slots[i];
+    if (s == 0) return &s;
+    if (static_cast<uint32_t>(s >> 32) != hash) continue;
+    if (TextOf(m_entries[static_cast<uint32_t>(s) - 1]) == account) return &s;
+  }
+}
+
+void AccountLines::Grow() {
+  std::vector<uint64_t> old = std::exchange(m_slots, std::vector<uint64_t>(std::max<std::size_t>(64, m_slots.size() * 2)));
+  const std::size_t mask = m_slots.size() - 1;
+  for (const uint64_t s : old) {
+    if (s == 0) continue;
+    std::size_t i = (s >> 32) & mask;
+    while (m_slots[i] != 0) i = (i + 1) & mask;
+    m_slots[i] = s;
+  }
+}
+
 ImportReview::ImportReview(const ReadPlan& plan, ReviewRules rules) : m_plan(plan), m_rules(std::move(rules)) {
   m_columns.resize(plan.items.size());
   for (std::size_t j = 0; j < plan.items.size(); ++j) {
@@ -116,11 +176,10 @@ void ImportReview::Value(std::size_t item, std::string_view value, long line) {
     CheckKind(c, value, line);
   }
   if (c.account) {
-    const auto [at, added] = m_accounts.emplace(Trim(value), line);
-    if (!added)
+    if (const long first = m_accounts.FirstOrNote(Trim(value), line); first != 0)
       m_open.findings.push_back({line, c.name, AnsiToUtf8(value), "duplicate-account",
                                  "account " + AnsiToUtf8(Trim(value)) + " is already on line " +
-                                     std::to_string(at->second)});
+                                     std::to_string(first)});
   }
 }
 
@@ -129,8 +188,10 @@ void ImportReview::Sum(Column& c, const Decimal& amount) {
   (amount.negative() ? c.negative : c.positive) += amount;
   if (c.balance) {
     m_balance += amount;
-    m_open.entrySum += amount;
-    m_open.entryHasAmount = true;
+    if (m_plan.journal != JournalLayout::kNone) {
+      m_open.entrySum += amount;
+      m_open.entryHasAmount = true;
+    }
   }
 }
 

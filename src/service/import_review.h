@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "catalogue/value_kinds.h"
@@ -56,6 +55,38 @@ struct ReviewRules {
   // without it an amount must be a plain decimal.
   bool signedAmounts = false;
   bool decimalComma = false;
+};
+
+// The account numbers a review has seen, each with the line of its first
+// record. Charts usually list their accounts in order: a number that comes
+// after every number so far (shorter first, then byte by byte) is new
+// without a look anywhere, and joins the ordered run. The others are looked
+// for in that run and in an open-addressing table. The numbers' text lies in
+// one string: a chart of a million accounts costs a few growing blocks, not
+// an allocation per account.
+class AccountLines {
+ public:
+  // The line `account` was first seen on; 0 when it is new, and it is then
+  // noted with `line` (from 1).
+  long FirstOrNote(std::string_view account, long line);
+
+ private:
+  struct Entry {
+    std::size_t at = 0;  // where the number's text starts in m_text
+    uint32_t size = 0;
+    uint32_t line = 0;
+  };
+  std::string_view TextOf(const Entry& e) const { return std::string_view(m_text).substr(e.at, e.size); }
+  Entry Note(std::string_view account, long line);
+  // A slot holds 32 bits of a number's hash above the index of its entry
+  // plus one (0: a free slot), so that a look that misses reads no entry.
+  uint64_t* Find(std::string_view account, uint32_t hash);
+  void Grow();
+
+  std::string m_text;
+  std::vector<Entry> m_run;  // in order
+  std::vector<Entry> m_entries;
+  std::vector<uint64_t> m_slots;
 };
 
 class ImportReview : public RecordObserver {
@@ -109,12 +140,7 @@ class ImportReview : public RecordObserver {
   // The first record, held until the second has ended: it may be a header row.
   bool m_holdingFirst = false;
   Open m_first;
-  // The account numbers seen, with the line of each one's first record.
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-  };
-  std::unordered_map<std::string, long, Hash, std::equal_to<>> m_accounts;
+  AccountLines m_accounts;
   Decimal m_balance;
   std::string m_balanceItem;
 };

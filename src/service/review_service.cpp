@@ -13,11 +13,6 @@ namespace zephrin {
 namespace {
 
 // A sink that drops the document: a review keeps only what it saw.
-class DroppingSink : public OutputSink {
- public:
-  bool Write(std::string_view) override { return true; }
-};
-
 // The import types whose balances must sum to zero: trial balances.
 bool IsTrialBalance(std::string_view importType) {
   return importType == "FCOA" || importType == "PRELIMBAL" || importType == "JEBAL";
@@ -79,6 +74,7 @@ ReviewReport ReadService::Review(const ReadRequest& request, const HostSettings&
   DroppingSink drop;
   ReadHooks hooks;
   hooks.sink = &drop;
+  hooks.valuesOnly = true;
   Expected<ReadPlan> plan = Plan(request, settings, storePath);
   if (!plan) {
     // A read that has no plain plan (refused, or a jurisdiction read): its

@@ -22,11 +22,6 @@ namespace {
 
 constexpr std::size_t kTrialLines = 200;
 
-class DroppingSink : public OutputSink {
- public:
-  bool Write(std::string_view) override { return true; }
-};
-
 // The first lines of the file, as its bytes; nullopt when it cannot be read.
 std::optional<std::string> FirstLines(const std::string& path, std::size_t lines) {
   std::ifstream in(path, std::ios::binary);
@@ -131,6 +126,7 @@ std::optional<TemplateSuggestion> ReadService::TryTemplate(const TrialRead& tria
   DroppingSink drop;
   ReadHooks hooks;
   hooks.sink = &drop;
+  hooks.valuesOnly = true;
   hooks.observer = &review;
   const ReviewReport report = review.Finish(ReadPlainFile(*plan, *trial.text, hooks));
 

@@ -39,8 +39,23 @@ TEST(Decimal, SumsAreExact) {
        "10000000000000000000000000000000000000000.00"},
       {{"1234567890123456789012345678901234567890", "-1234567890123456789012345678901234567889.99"}, 2, "0.01"},
       {{}, 2, "0.00"},
+      // Thirty-six digits and more, and sums whose decimals no longer fit
+      // the fast integer form.
+      {{"999999999999999999999999999999999999", "0.00001"}, 0, "999999999999999999999999999999999999.00001"},
+      {{"0.00001", "-999999999999999999999999999999999999"}, 0, "-999999999999999999999999999999999998.99999"},
+      {{"12345678901234567890123456789012345678", "-2", "0.5"}, 1, "12345678901234567890123456789012345676.5"},
   };
   for (const Row& r : rows) EXPECT_EQ(Sum(r.values, r.minScale), r.sum) << r.values.size();
+}
+
+TEST(Decimal, SumsPastTheLargestIntegerStayExact) {
+  const std::string nines(36, '9');
+  for (const char* sign : {"", "-"}) {
+    const std::vector<std::string> copies(200, sign + nines);
+    std::vector<const char*> values;
+    for (const std::string& v : copies) values.push_back(v.c_str());
+    EXPECT_EQ(Sum(values, 2), std::string(sign) + "199999999999999999999999999999999999800.00");
+  }
 }
 
 TEST(Decimal, OnlyPlainDecimalsParse) {

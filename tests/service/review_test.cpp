@@ -97,6 +97,30 @@ TEST_F(Review, AReadThatFailsIsAFindingWithItsMessage) {
                 R"("totals":[{"item":"Account_Balance","count":0,"positive":"0.00","negative":"0.00","total":"0.00"}]})");
 }
 
+// Many accounts, in order and out of it: the ones given again are found
+// with their first line, long after the numbers seen have grown past any
+// first room, and the sums stay exact.
+TEST_F(Review, DuplicatesAmongManyAccountsKeepTheirFirstLine) {
+  for (const int step : {1, 7919}) {  // 7919: the numbers in a scrambled order
+    const auto account = [&](int i) { return "A" + std::to_string(i * step % 5000); };
+    std::string data(kHeader);
+    for (int i = 0; i < 5000; ++i) data += account(i) + ",x,0.01,1,2\n";
+    data += account(0) + ",x,-25,1,2\n" + account(4999) + ",x,-25,1,2\n  " + account(17) + " ,x,-0.00,1,2\n";
+    test::WriteFile(home.file("data.csv"), data);
+    ReadRequest r;
+    r.importFile = home.file("data.csv");
+    r.templateName = "TB";
+    r.importType = "FCOA";
+    const ReviewReport report = service.ReviewImport(r);
+    ASSERT_EQ(report.findings.size(), 3u) << step;
+    EXPECT_EQ(report.findings[0].message, "account " + account(0) + " is already on line 2");
+    EXPECT_EQ(report.findings[1].message, "account " + account(4999) + " is already on line 5001");
+    EXPECT_EQ(report.findings[2].message, "account " + account(17) + " is already on line 19");
+    ASSERT_EQ(report.totals.size(), 1u);
+    EXPECT_EQ(report.totals[0].total, "0.00");
+  }
+}
+
 TEST_F(Review, AtMostAThousandFindingsAreListedAndTheRestCounted) {
   std::string data(kHeader);
   for (int i = 0; i < 1200; ++i) data += std::to_string(1000 + i) + ",A,x,1,2\n";

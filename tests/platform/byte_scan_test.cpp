@@ -1,0 +1,38 @@
+// The block scan against a byte-by-byte one: every length around the block
+// sizes, a byte of interest at every place and none, in a buffer whose
+// neighbours hold bytes of interest too (a scan that strays past its range
+// finds them, and AddressSanitizer sees the read when the range is a heap
+// block of its own).
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "platform/byte_scan.h"
+
+namespace zephrin {
+namespace {
+
+const char* Scan(const char* p, const char* end) {
+  return scan::FindFirst(
+      p, end, [](scan::Block v) { return scan::Or(scan::Equal(v, ','), scan::SignedBelow(v, ' ')); },
+      [](char c) { return c == ',' || static_cast<signed char>(c) < ' '; });
+}
+
+TEST(ByteScan, FindsTheFirstByteOfInterestAtEveryLengthAndPlace) {
+  for (std::size_t n = 0; n <= 70; ++n) {
+    for (std::size_t hit = 0; hit <= n; ++hit) {  // hit == n: none in range
+      for (const char second : {'a', ','}) {
+        auto range = std::make_unique<char[]>(n + 1);  // n bytes in range and a ',' right after them
+        for (std::size_t i = 0; i < n; ++i) range[i] = static_cast<char>('a' + i % 26);
+        range[n] = ',';
+        if (hit < n) range[hit] = '\x01';
+        if (hit + 1 < n) range[hit + 1] = second;  // a later byte of interest changes nothing
+        const char* got = Scan(range.get(), range.get() + n);
+        ASSERT_EQ(got - range.get(), static_cast<std::ptrdiff_t>(hit)) << "length " << n << ", hit at " << hit;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zephrin
