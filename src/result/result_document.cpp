@@ -38,7 +38,7 @@ void ResultDocument::SetRootAttribute(std::string_view name, std::string_view va
   if (m_hasRoot) m_w.AttrAt(1, name, value);
 }
 
-void ResultDocument::StartRecord(const XmlTag& tag) {
+void ResultDocument::StartRecord(const XmlTag& tag, std::string_view attribute, std::string_view value) {
   CloseTo(1);
   m_w.OpenContent(1);
   // A new record starts with no current data element or account list.
@@ -47,7 +47,8 @@ void ResultDocument::StartRecord(const XmlTag& tag) {
   m_acctClosed = false;
   // Nothing before this record changes any more: it can go.
   m_w.MaybeFlush();
-  m_w.Start(tag);
+  if (attribute.empty()) m_w.Start(tag);
+  else m_w.Start(tag, attribute, value);
   m_current = m_w.depth();
 }
 
@@ -56,9 +57,7 @@ void ResultDocument::AddMajorNode(const XmlTag& tag) {
 }
 
 void ResultDocument::AddMajorNode(const XmlTag& tag, std::string_view attribute, std::string_view value) {
-  if (!m_hasRoot) return;
-  StartRecord(tag);
-  m_w.Attr(attribute, value);
+  if (m_hasRoot) StartRecord(tag, attribute, value);
 }
 
 void ResultDocument::SetMajorNodeAttribute(std::string_view name, std::string_view value) {

@@ -113,7 +113,7 @@ class ResultDocument {
   const XmlTag& Tag(std::string_view name);
   // Ends the elements above `depth`, noting where an account list ends.
   void CloseTo(std::size_t depth);
-  void StartRecord(const XmlTag& tag);
+  void StartRecord(const XmlTag& tag, std::string_view attribute = {}, std::string_view value = {});
 
   XmlWriter m_w;
   bool m_hasRoot = false;

@@ -28,6 +28,21 @@ void XmlWriter::Start(const XmlTag& tag) {
   m_stack.push_back(e);
 }
 
+void XmlWriter::Start(const XmlTag& tag, std::string_view attribute, std::string_view value) {
+  Start(tag);
+  // A start tag just written holds no attribute yet: this one goes at its end.
+  Open& e = m_stack.back();
+  char* p = m_out.Room(attribute.size() + 6 + xml::RoomFor(value.size()));
+  *p++ = ' ';
+  p = CopyShort(p, attribute.data(), attribute.size());
+  *p++ = '=';
+  p = QuoteAt(p, '"');
+  p = xml::EscapeInto(p, value, Table(xml::kAttribute));
+  p = QuoteAt(p, '"');
+  m_out.Commit(p);
+  e.tagEnd = m_out.size();
+}
+
 void XmlWriter::Text(std::string_view text, const xml::EscapeTable& table) {
   if (text.empty()) return;
   if (!m_stack.empty()) OpenContent(m_stack.size());

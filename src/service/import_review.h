@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,7 +85,7 @@ class AccountLines {
   void Grow();
 
   std::string m_text;
-  std::vector<Entry> m_run;  // in order
+  std::deque<Entry> m_run;  // in order; a deque, so that growing it moves nothing
   std::vector<Entry> m_entries;
   std::vector<uint64_t> m_slots;
 };
