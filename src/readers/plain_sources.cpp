@@ -26,10 +26,14 @@ bool CsvSource::Next(Row& row) {
     if (SeparatorsOnly(line, m_separator)) line = {};
     row.blank = line.empty();
     row.textBytes = line.size();
-    const int fields = SplitSeparatedLine(line, m_separator, m_inQuotes, m_printableOnly, [&](int index, std::string_view field) {
+    // The split's state in locals: the cells it appends could otherwise be
+    // this source's own members, as far as the compiler can tell.
+    bool inQuotes = m_inQuotes;
+    const int fields = SplitSeparatedLine(line, m_separator, inQuotes, m_printableOnly, [&](int index, std::string_view field) {
       row.cells.push_back({static_cast<uint32_t>(index), field});
       return true;
     });
+    m_inQuotes = inQuotes;
     m_maxFields = std::max(m_maxFields, fields);
     return true;
   }

@@ -148,23 +148,38 @@ void RecordBuilder::WritePlainCells(const Row& row) {
     return;
   }
   const xml::EscapeTable& table = ValueTable();
+  // What the loop needs of the builder is read into locals first: the
+  // compiler must otherwise read it again after every byte written.
+  const bool emptyElements = m_plan.emptyFieldElements;
+  const bool observed = m_hooks.observer != nullptr;
+  const PlanItem* const items = m_plan.items.data();
+  const uint32_t* const colStart = m_colStart.data();
+  const std::size_t columns = m_colStart.size() - 1;  // the table ends with one start more
+  const char* const colItems = m_colItems.data();
+  std::size_t written = 0;
+  unsigned charts = 0;
   char* p = m_doc.RecordRoom(m_rowTagBytes + m_perColumn * xml::RoomFor(row.textBytes));
   for (const Cell& cell : row.cells) {
-    for (const char j : ItemsOf(cell.column)) {
-      const PlanItem& item = Item(j);
+    if (cell.column >= columns) continue;
+    for (uint32_t k = colStart[cell.column]; k < colStart[cell.column + 1]; ++k) {
+      const PlanItem& item = items[static_cast<unsigned char>(colItems[k])];
       if (!cell.text.empty()) {
-        ++m_written;
-        ++m_values;
-        NoteChart(item.chart);
-        if (m_hooks.observer) [[unlikely]]
+        ++written;
+        charts |= 1u << static_cast<unsigned>(item.chart);
+        if (observed) [[unlikely]]
           Observe(item, cell.text);
-      } else if (!m_plan.emptyFieldElements) {
+      } else if (!emptyElements) {
         continue;
       }
       p = m_doc.ElementAt(p, item.element, StripQuotes(cell.text), table);
     }
   }
   m_doc.CommitRecord(p);
+  m_written += written;
+  m_values += written;
+  for (const ChartElement c :
+       {ChartElement::kAccountNumber, ChartElement::kTrc, ChartElement::kTcc, ChartElement::kCaption})
+    if ((charts & (1u << static_cast<unsigned>(c))) != 0) NoteChart(c);
 }
 
 // The same row's values, told to the observer with no element written.
