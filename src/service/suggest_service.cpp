@@ -134,8 +134,10 @@ std::optional<TemplateSuggestion> ReadService::TryTemplate(const TrialRead& tria
   s.name = AnsiToUtf8(name);
   s.records = report.records;
   std::set<long> incomplete;
+  // A header row read as a record is no complete record either: a template
+  // that starts a line too early ranks below the one that starts right.
   for (const ReviewFinding& f : report.findings)
-    if (f.code == "required-missing") incomplete.insert(f.line);
+    if (f.code == "required-missing" || f.code == "header-as-record") incomplete.insert(f.line);
   s.complete = s.records - std::min(s.records, incomplete.size());
   const std::string saved(store.Find(section, "Headers").value_or(""));
   if (!saved.empty()) {

@@ -175,6 +175,18 @@ TEST_F(Review, EachFileGetsTheTemplateThatFitsItBest) {
   EXPECT_EQ(test::ReadFile(home.file("import.ini")).find("[Import:FileName]"), std::string::npos);  // nothing written
 }
 
+// A template that starts one line early reads the header row as a record:
+// that record counts as incomplete, so the template that starts right ranks
+// first even when no record of the file is complete.
+TEST_F(Review, AHeaderRowReadAsARecordLowersTheTemplate) {
+  test::WriteFile(home.file("data.csv"), std::string(kHeader) + "1000,,1,1,2\n2000,,-1,3,4\n");
+  const Expected<std::vector<TemplateSuggestion>> found = service.SuggestTemplates(home.file("data.csv"), "FCOA");
+  ASSERT_TRUE(found) << found.error().message;
+  EXPECT_EQ(SuggestionsValue(*found).dump(),
+            R"({"templates":[{"name":"TB","score":0.0,"complete":0,"records":2,"headersMatch":null,"reasons":"0 of 2 records complete; 2 findings"},)"
+            R"({"name":"TB1","score":0.0,"complete":0,"records":3,"headersMatch":null,"reasons":"0 of 3 records complete; 3 findings"}]})");
+}
+
 TEST_F(Review, TheProtocolAnswersBothExtensions) {
   HostProtocol protocol(service, ui);
   test::WriteFile(home.file("data.csv"), std::string(kHeader) + "1000,Cash,100.10,1,2\n2000,Loan,-100.10,3,4\n");
