@@ -32,15 +32,18 @@ class Review : public ::testing::Test {
     std::string folder;
     service.GetWriteableFolderPath(folder);
   }
-  // The review's answer for `data` read with the template as `type`.
-  std::string Answer(const std::string& data, const char* templateName, const char* type) {
+  // The review of `data` read with the template as `type`, and its answer.
+  ReviewReport Report(const std::string& data, const char* templateName, const char* type) {
     test::WriteFile(home.file("data.csv"), data);
     ReadRequest r;
     r.importFile = home.file("data.csv");
     r.templateName = templateName;
     r.importType = type;
     r.id = "1";
-    return ReviewValue(service.ReviewImport(r)).dump();
+    return service.ReviewImport(r);
+  }
+  std::string Answer(const std::string& data, const char* templateName, const char* type) {
+    return ReviewValue(Report(data, templateName, type)).dump();
   }
   test::ScopedHome home;
   RecordingUserInterface ui;
@@ -106,12 +109,7 @@ TEST_F(Review, DuplicatesAmongManyAccountsKeepTheirFirstLine) {
     std::string data(kHeader);
     for (int i = 0; i < 5000; ++i) data += account(i) + ",x,0.01,1,2\n";
     data += account(0) + ",x,-25,1,2\n" + account(4999) + ",x,-25,1,2\n  " + account(17) + " ,x,-0.00,1,2\n";
-    test::WriteFile(home.file("data.csv"), data);
-    ReadRequest r;
-    r.importFile = home.file("data.csv");
-    r.templateName = "TB";
-    r.importType = "FCOA";
-    const ReviewReport report = service.ReviewImport(r);
+    const ReviewReport report = Report(data, "TB", "FCOA");
     ASSERT_EQ(report.findings.size(), 3u) << step;
     EXPECT_EQ(report.findings[0].message, "account " + account(0) + " is already on line 2");
     EXPECT_EQ(report.findings[1].message, "account " + account(4999) + " is already on line 5001");
@@ -124,12 +122,7 @@ TEST_F(Review, DuplicatesAmongManyAccountsKeepTheirFirstLine) {
 TEST_F(Review, AtMostAThousandFindingsAreListedAndTheRestCounted) {
   std::string data(kHeader);
   for (int i = 0; i < 1200; ++i) data += std::to_string(1000 + i) + ",A,x,1,2\n";
-  test::WriteFile(home.file("data.csv"), data);
-  ReadRequest r;
-  r.importFile = home.file("data.csv");
-  r.templateName = "TB";
-  r.importType = "PRELIMBAL";
-  const ReviewReport report = service.ReviewImport(r);
+  const ReviewReport report = Report(data, "TB", "PRELIMBAL");
   EXPECT_EQ(report.records, 1200u);
   ASSERT_EQ(report.findings.size(), 1000u);
   EXPECT_EQ(report.moreFindings, 200u);
