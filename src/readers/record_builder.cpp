@@ -46,8 +46,12 @@ RecordBuilder::RecordBuilder(const ReadPlan& plan, const ReadHooks& hooks)
     if (plan.items[j].field.placed()) columns = std::max(columns, columnOf(j) + 1);
     if (!plan.items[j].credit.placed()) continue;
     columns = std::max(columns, creditOf(j) + 1);
-    m_creditItems.push_back({j, plan.items[j].field.placed(), static_cast<uint32_t>(columnOf(j)),
-                             static_cast<uint32_t>(creditOf(j))});
+    CreditItem c;
+    c.item = j;
+    c.placed = plan.items[j].field.placed();
+    c.debitColumn = static_cast<uint32_t>(columnOf(j));
+    c.creditColumn = static_cast<uint32_t>(creditOf(j));
+    m_creditItems.push_back(c);
   }
   m_colStart.assign(columns + 1, 0);
   for (std::size_t c = 0; c < columns; ++c) {

@@ -388,7 +388,9 @@ namespace {
 // The editor's unsaved template as a read takes it: positions, amounts and
 // credit columns, and the data file's keys.
 ReadRequest::HeldTemplate HeldTemplateOf(const CCLayout& e) {
-  ReadRequest::HeldTemplate held{e.layoutType(), e.fields()};
+  ReadRequest::HeldTemplate held;
+  held.layoutType = e.layoutType();
+  held.fields = e.fields();
   for (const auto& [key, value] : e.ExtraKeys()) {
     if (key == "Amounts") held.amounts.amounts = value;
     else if (key == "Sheet") held.sheet = UpperAscii(value);

@@ -202,17 +202,25 @@ TEST(Trace, LinesGoToTheNamedFileOnly) {
   }
 }
 
+// A preliminary balance read of `file` through a chart template held by the
+// caller, with Account_Number in column A.
+ReadRequest HeldChartRead(const std::string& file) {
+  ReadRequest request;
+  request.importFile = file;
+  request.importType = "PRELIMBAL";
+  request.id = "1";
+  request.heldTemplate.emplace();
+  request.heldTemplate->layoutType = "COA";
+  request.heldTemplate->fields[1] = {0, 1, 0};
+  return request;
+}
+
 TEST(HeldTemplate, ReadsTheFirstRecordsWithoutTheStore) {
   test::ScopedHome home;
   test::WriteFile(home.file("tb.csv"), "1000,Cash\n2000,Bank\n3000,Loans\n");
   RecordingUserInterface ui;
   CxmlWrapper service(&ui);
-  ReadRequest request;
-  request.importFile = home.file("tb.csv");
-  request.importType = "PRELIMBAL";
-  request.id = "1";
-  request.heldTemplate = ReadRequest::HeldTemplate{"COA", {}};
-  request.heldTemplate->fields[1] = {0, 1, 0};  // Account_Number in column A
+  ReadRequest request = HeldChartRead(home.file("tb.csv"));
   request.heldTemplate->fields[2] = {1, 1, 0};  // Account_Caption in column B
   request.recordLimit = 2;
   const ReadResult result = service.Read(request);
@@ -230,13 +238,8 @@ TEST(HeldTemplate, ReadsItsSignedAmountsAndCreditColumn) {
   test::WriteFile(home.file("tb.csv"), "1000,\"1.234,50\",\n2000,,\"(12,5)\"\n");
   RecordingUserInterface ui;
   CxmlWrapper service(&ui);
-  ReadRequest request;
-  request.importFile = home.file("tb.csv");
-  request.importType = "PRELIMBAL";
+  ReadRequest request = HeldChartRead(home.file("tb.csv"));
   request.templateName = "DRAFT";
-  request.id = "1";
-  request.heldTemplate = ReadRequest::HeldTemplate{"COA", {}};
-  request.heldTemplate->fields[1] = {0, 1, 0};  // Account_Number in column A
   request.heldTemplate->fields[3] = {1, 1, 0};  // Account_Balance in column B
   request.heldTemplate->amounts.credits[3] = {2, 1, 0};  // its credit in column C
   const struct {
