@@ -108,7 +108,9 @@ TEST(ShrinkingFile, EndsTheReadWithAnError) {
     hooks.sink = &sink;
     bool cut = false;
     hooks.progress = [&](std::size_t, std::size_t) {
-      if (!cut) EXPECT_EQ(::truncate(file.c_str(), 0), 0);
+      if (!cut) {
+        EXPECT_EQ(::truncate(file.c_str(), 0), 0);
+      }
       cut = true;
       return true;
     };
