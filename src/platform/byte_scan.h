@@ -4,8 +4,8 @@
 //
 // A scan reads nothing outside [p, end): whole blocks are loaded while
 // sixteen bytes are left, and the last partial block is put together in
-// registers from loads inside the range. A host that runs the library under a memory
-// checker or a sanitizer sees no read past the end of any buffer.
+// registers from loads inside the range. A host that runs the library under
+// a memory checker or a sanitizer sees no read past the end of any buffer.
 #pragma once
 
 #include <cstddef>
