@@ -164,12 +164,21 @@ async function editorClosed(page) {
   await page.locator('.editor-overlay').waitFor({ state: 'detached', timeout: 10000 });
 }
 // Cancel; with unsaved positions it asks first, and the answer is to close without saving.
+// An editor that has only just been shown may not take the first click yet:
+// Cancel is clicked again while nothing has come of it for two seconds.
 async function cancel(page, frame) {
   await frame.locator('#cancel').click();
+  let clicked = Date.now();
   const ask = frame.locator('dialog.confirm-box');
   await until(async () => {
     if (!await page.locator('.editor-overlay').count()) return true;
-    if (await ask.count()) await ask.locator('button.default').click().catch(() => {});
+    if (await ask.count()) {
+      await ask.locator('button.default').click().catch(() => {});
+      clicked = Date.now();
+    } else if (Date.now() - clicked > 2000) {
+      await frame.locator('#cancel').click({ timeout: 1000 }).catch(() => {});
+      clicked = Date.now();
+    }
     return undefined;
   }, 10000, 'the editor is still open');
 }
