@@ -156,17 +156,12 @@ void RecordBuilder::WritePlainCells(const Row& row) {
   // compiler must otherwise read it again after every byte written.
   const bool emptyElements = m_plan.emptyFieldElements;
   const bool observed = m_hooks.observer != nullptr;
-  const PlanItem* const items = m_plan.items.data();
-  const uint32_t* const colStart = m_colStart.data();
-  const std::size_t columns = m_colStart.size() - 1;  // the table ends with one start more
-  const char* const colItems = m_colItems.data();
   std::size_t written = 0;
   unsigned charts = 0;
   char* p = m_doc.RecordRoom(m_rowTagBytes + m_perColumn * xml::RoomFor(row.textBytes));
   for (const Cell& cell : row.cells) {
-    if (cell.column >= columns) continue;
-    for (uint32_t k = colStart[cell.column]; k < colStart[cell.column + 1]; ++k) {
-      const PlanItem& item = items[static_cast<unsigned char>(colItems[k])];
+    for (const char j : ItemsOf(cell.column)) {
+      const PlanItem& item = Item(j);
       if (!cell.text.empty()) {
         ++written;
         charts |= 1u << static_cast<unsigned>(item.chart);
