@@ -146,6 +146,10 @@ JurisdictionRead::Header JurisdictionRead::JurisdictionHeader(Column& column, st
   column.countryKey = country;
   column.id = DataId(key);
   if (m_traits.code == J::kCatassn) column.typ = key;
+  if (column.typ.empty())
+    column.jur = m_xml.PrepareEmpty(m_jurTag, {}, "amt", {{"id", column.id}});
+  else
+    column.jur = m_xml.PrepareEmpty(m_jurTag, {}, "amt", {{"id", column.id}, {"typ", column.typ}});
 
   // The template entry: the jurisdiction with its number, or a "T" element
   // for an accepted key no table holds.
@@ -251,16 +255,13 @@ void JurisdictionRead::DataCell(Record& record, int32_t col, std::string_view ce
   if (m_traits.code == J::kLogic && !m_s.provincial && !cell.empty()) amount = LogicCode(cell);
   if (!amount.empty()) ++m_valuesWritten;
   // The country column gives its amount once a record, under the country's ID.
-  std::string_view id = column.id;
   if (m_s.provincial && m_traits.code != J::kCatassn && column.countryKey && m_s.countryColumn &&
       !record.countryUsed) {
-    id = m_s.countryId;
     record.countryUsed = true;
+    m_xml.EmptyElement(m_jurTag, {{"amt", amount}, {"id", m_s.countryId}});
+    return;
   }
-  if (column.typ.empty())
-    m_xml.EmptyElement(m_jurTag, {{"amt", amount}, {"id", id}});
-  else
-    m_xml.EmptyElement(m_jurTag, {{"amt", amount}, {"id", id}, {"typ", column.typ}});
+  m_xml.EmptyElement(column.jur, amount);
 }
 
 void JurisdictionRead::CategoryAttribute(std::string_view cell) {

@@ -94,6 +94,7 @@ class JurisdictionRead {
     std::string name;         // element name, or jurisdiction key; empty: skipped
     std::string id;           // "id" of the column's JUR elements
     std::string typ;          // a CATASSN column's "typ": its key
+    XmlWriter::EmptyPattern jur;  // its JUR element, with the amount to fill in
     bool jurisdiction = false;
     bool countryKey = false;  // the key equals the country abbreviation
   };
@@ -133,6 +134,7 @@ class JurisdictionRead {
   ReadResult ReadListed(const ReadHooks& hooks);
   struct ListedKeys;
   void FindListedKeys(ListedKeys& keys);
+  void PrepareListedElements(ListedKeys& keys);
   bool RecordLine(const Row& row, Record& record, ListedKeys& keys);
   void JurisdictionLine(const Row& row, Record& record, ListedKeys& keys, int32_t lineKey);
   void ZeroFill(ListedKeys& keys);

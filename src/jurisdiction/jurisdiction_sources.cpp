@@ -8,11 +8,22 @@ namespace zephrin {
 
 bool JurisdictionLineSource::Next(Row& row) {
   std::string_view raw;
-  bool lineEnd = false;
-  if (!m_lines.Next(raw, lineEnd)) return false;
+  bool lineEnd = false, plain = false;
+  if (!m_lines.Next(raw, lineEnd, plain)) return false;
   row.Clear();
   row.index = ++m_line;
   row.continuation = raw.empty() ? lineEnd : static_cast<signed char>(raw[0]) <= 32;
+  if (plain) {
+    // Without quotes and control characters a cell's cleaning is the
+    // trimming of its blanks.
+    SplitJurisdictionLine(raw, lineEnd, [&](int index, std::string_view cell) {
+      const std::string_view text = Trim(cell);
+      row.cells.push_back({static_cast<uint32_t>(index), text});
+      row.textBytes += text.size();
+      return row.cells.size() < m_maxCells;
+    });
+    return true;
+  }
   // Cleaned cells go into the arena, which has room for the whole line: the
   // cells before stay where they are.
   m_arena.clear();

@@ -2,6 +2,7 @@
 // indented lines, one per jurisdiction, each naming it and giving its amount
 // (and "T" for a total). A record line's fourth cell "R" reverses the
 // record's amounts (their absolute values with two decimals).
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -45,6 +46,31 @@ bool ParseAmount(std::string_view text, double& value) {
 
 }  // namespace
 
+// The key of each jurisdiction line of a record. Records list their
+// jurisdictions mostly in the same order: the n-th line of a record usually
+// names what the n-th line of the last record named, so that line's text and
+// key are kept by slot and compared first.
+class ListedKeyMemo {
+ public:
+  void NextRecord() { m_slot = 0; }
+  // The dense number of the key `text` names; -1 when no table holds it.
+  int32_t Find(std::string_view text, const std::unordered_map<std::string, int32_t>& dense) {
+    const std::size_t slot = m_slot++;
+    if (slot < m_memo.size() && m_memo[slot].first == text) return m_memo[slot].second;
+    AssignJurisdictionKey(m_key, text);
+    const auto it = dense.find(m_key);
+    const int32_t id = it == dense.end() ? -1 : it->second;
+    if (slot >= m_memo.size()) m_memo.resize(slot + 1);
+    m_memo[slot] = {std::string(text), id};
+    return id;
+  }
+
+ private:
+  std::vector<std::pair<std::string, int32_t>> m_memo;
+  std::size_t m_slot = 0;
+  std::string m_key;
+};
+
 // The keys of the index table, numbered densely (in key order) so that the
 // sets of a read are arrays, not trees.
 struct JurisdictionRead::ListedKeys {
@@ -54,7 +80,8 @@ struct JurisdictionRead::ListedKeys {
   std::vector<std::string> id;        // the "id" of its JUR elements
   std::vector<uint8_t> listed;        // named by an indented line anywhere in the file
   std::vector<int32_t> listedIds;
-  std::vector<int32_t> lineKeys;      // the key of every indented line, in file order (-1: unknown)
+  // The key's JUR element, with the amount to fill in: not a total, and a total.
+  std::vector<std::array<XmlWriter::EmptyPattern, 2>> jur;
   // The keys a record has listed: those whose stamp is the record's.
   std::vector<uint32_t> seen;
   uint32_t stamp = 1;
@@ -66,6 +93,7 @@ ReadResult JurisdictionRead::ReadListed(const ReadHooks& hooks) {
   if (m_s.tables.index.empty()) return ReadResult::Error(jur::WithSupport(jur::kNotLoadedListed));
   ListedKeys keys;
   FindListedKeys(keys);
+  PrepareListedElements(keys);
   if (m_text.rawSize() == 0) return ReadResult::Empty();
   TraceLine("ReadListedSource: file is open and it isn't empty");
   m_errors.clear();
@@ -76,17 +104,17 @@ ReadResult JurisdictionRead::ReadListed(const ReadHooks& hooks) {
   Record record;
   JurisdictionLineSource source(m_text);
   ProgressTicker progress(hooks);
-  std::size_t nextLineKey = 0;
+  ListedKeyMemo memo;
   Row row;
   while (source.Next(row)) {
     if (!progress.Tick(source.consumed(), source.size())) return CancelledRead();
     m_nLine = row.index;
     if (!row.continuation) {
+      memo.NextRecord();
       if (!RecordLine(row, record, keys)) return ReadResult::Error(jur::Message(jur::kCannotDetermine));
       continue;
     }
-    // A jurisdiction line: its key was found in the first pass.
-    const int32_t lineKey = nextLineKey < keys.lineKeys.size() ? keys.lineKeys[nextLineKey++] : -1;
+    const int32_t lineKey = row.cells.empty() ? -1 : memo.Find(row.cells[0].text, keys.dense);
     JurisdictionLine(row, record, keys, lineKey);
   }
   // The end of the file completes the last record.
@@ -116,41 +144,26 @@ void JurisdictionRead::FindListedKeys(ListedKeys& keys) {
   keys.seen.assign(count, 0);
   if (m_text.rawSize() == 0) return;
   m_shape.totalCols = m_shape.categoryCol;
-  // Records list their jurisdictions mostly in the same order: the n-th line
-  // of a record usually names what the n-th line of the last record named.
-  std::vector<std::pair<std::string, int32_t>> memo;
-  std::size_t slot = 0;
+  ListedKeyMemo memo;
   std::string key;
   JurisdictionLineSource source(m_text, /*maxCells=*/1);
   Row row;
   while (source.Next(row)) {
     if (!row.continuation) {
-      slot = 0;
+      memo.NextRecord();
       continue;
     }
-    int32_t id = -1;
-    if (!row.cells.empty()) {
-      const std::string_view text = row.cells[0].text;
-      if (slot < memo.size() && memo[slot].first == text) {
-        id = memo[slot].second;
-      } else {
-        AssignJurisdictionKey(key, text);
-        const auto it = keys.dense.find(key);
-        id = it == keys.dense.end() ? -1 : it->second;
-        if (slot >= memo.size()) memo.resize(slot + 1);
-        memo[slot] = {std::string(text), id};
-      }
-      ++slot;
-      if (m_trace && m_trace->on()) {
-        AssignJurisdictionKey(key, text);
-        TraceF("strnode=%s", key.c_str());
-      }
-      if (id >= 0 && !keys.listed[static_cast<std::size_t>(id)]) {
-        keys.listed[static_cast<std::size_t>(id)] = 1;
-        TraceLine("added to AllListedJurisdictions");
-      }
+    if (row.cells.empty()) continue;
+    const std::string_view text = row.cells[0].text;
+    const int32_t id = memo.Find(text, keys.dense);
+    if (m_trace && m_trace->on()) {
+      AssignJurisdictionKey(key, text);
+      TraceF("strnode=%s", key.c_str());
     }
-    keys.lineKeys.push_back(id);
+    if (id >= 0 && !keys.listed[static_cast<std::size_t>(id)]) {
+      keys.listed[static_cast<std::size_t>(id)] = 1;
+      TraceLine("added to AllListedJurisdictions");
+    }
   }
   for (std::size_t id = 0; id < count; ++id)
     if (keys.listed[id]) keys.listedIds.push_back(static_cast<int32_t>(id));
@@ -252,11 +265,21 @@ void JurisdictionRead::JurisdictionLine(const Row& row, Record& record, ListedKe
   if (keyId < 0 || !hasAmount) return;
   OpenJurs(record);
   if (!amount.empty()) ++m_valuesWritten;
-  const std::string& id = keys.id[static_cast<std::size_t>(keyId)];
-  if (m_traits.code != JurisdictionCode::kAabal)
-    m_xml.EmptyElement(m_jurTag, {{"id", id}, {"amt", amount}});
-  else
-    m_xml.EmptyElement(m_jurTag, {{"id", id}, {"amt", amount}, {"T", total ? "1" : "0"}});
+  m_xml.EmptyElement(keys.jur[static_cast<std::size_t>(keyId)][total ? 1 : 0], amount);
+}
+
+// The JUR elements of every key: an AABAL one says whether it is a total.
+void JurisdictionRead::PrepareListedElements(ListedKeys& keys) {
+  const bool aabal = m_traits.code == JurisdictionCode::kAabal;
+  keys.jur.resize(keys.id.size());
+  for (std::size_t i = 0; i < keys.id.size(); ++i) {
+    for (const int total : {0, 1}) {
+      if (aabal)
+        keys.jur[i][total] = m_xml.PrepareEmpty(m_jurTag, {{"id", keys.id[i]}}, "amt", {{"T", total ? "1" : "0"}});
+      else
+        keys.jur[i][total] = m_xml.PrepareEmpty(m_jurTag, {{"id", keys.id[i]}}, "amt", {});
+    }
+  }
 }
 
 // An AABAL record that lists jurisdictions gets a zero amount for each
@@ -270,7 +293,8 @@ void JurisdictionRead::ZeroFill(ListedKeys& keys) {
     if (m_trace && m_trace->on()) TraceF("Looking for jurisdiction %s", keys.key[index]->c_str());
     if (keys.seen[index] == keys.stamp) continue;
     TraceLine("jur not found");
-    m_xml.EmptyElement(m_jurTag, {{"id", keys.position[index]}, {"amt", "0"}, {"T", "0"}});
+    // An AABAL key's id is its position.
+    m_xml.EmptyElement(keys.jur[index][0], "0");
   }
 }
 

@@ -103,6 +103,33 @@ class LineReader {
     bool end = false;
     return Next(line, end);
   }
+  // The next line as Next gives it, and whether it is plain: no double quote
+  // and no byte below 32 as signed (a control character or a byte of 0x80 and
+  // above) in it. A plain line ended by a line feed is found by the same scan
+  // that finds its end; any other line is read again by Next.
+  bool Next(std::string_view& line, bool& hadLineEnd, bool& plain) {
+    plain = false;
+    if (m_pos >= m_text.size()) return false;
+    const char* start = m_text.data() + m_pos;
+    const std::size_t remaining = m_text.size() - m_pos;
+    const std::size_t window = remaining < m_limit + 1 ? remaining : m_limit + 1;
+    const char* const at = scan::FindFirst(
+        start, start + window,
+        [](scan::Block v) { return scan::Or(scan::SignedBelow(v, ' '), scan::Equal(v, '"')); },
+        [](char c) { return static_cast<signed char>(c) < 32 || c == '"'; });
+    const auto len = static_cast<std::size_t>(at - start);
+    std::size_t lineEnd = 0;  // bytes of the line end
+    if (at != start + window) {
+      if (*at == '\n') lineEnd = 1;
+      else if (*at == '\r' && len + 1 < window && at[1] == '\n') lineEnd = 2;
+    }
+    if (lineEnd == 0 || len + 1 > m_limit) return Next(line, hadLineEnd);
+    plain = true;
+    hadLineEnd = true;
+    m_pos += len + lineEnd;
+    line = std::string_view(start, len);
+    return true;
+  }
   // Bytes of the text consumed so far.
   std::size_t offset() const { return m_pos; }
   std::size_t size() const { return m_text.size(); }

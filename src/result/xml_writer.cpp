@@ -108,6 +108,35 @@ void XmlWriter::EmptyElement(const XmlTag& tag, std::initializer_list<Attribute>
   m_out.Commit(p);
 }
 
+XmlWriter::EmptyPattern XmlWriter::PrepareEmpty(const XmlTag& tag, std::initializer_list<Attribute> before,
+                                                std::string_view varying, std::initializer_list<Attribute> after) {
+  if (!tag.valid) [[unlikely]] NoteBadName(tag.name);
+  // The bytes of ` name="value"` for each attribute, as EmptyElement writes them.
+  const auto attributes = [&](std::string& out, std::initializer_list<Attribute> list) {
+    for (const Attribute& a : list) {
+      std::string piece(a.name.size() + 8 + xml::RoomFor(a.value.size()), '\0');
+      char* p = piece.data();
+      *p++ = ' ';
+      p = CopyShort(p, a.name.data(), a.name.size());
+      *p++ = '=';
+      p = QuoteAt(p, '"');
+      p = xml::EscapeInto(p, a.value, Table(xml::kAttribute));
+      p = QuoteAt(p, '"');
+      out.append(piece.data(), static_cast<std::size_t>(p - piece.data()));
+    }
+  };
+  EmptyPattern pattern;
+  pattern.head = tag.start;
+  attributes(pattern.head, before);
+  char quote[2];
+  const auto quoteText = [&] { return std::string_view(quote, static_cast<std::size_t>(QuoteAt(quote, '"') - quote)); };
+  pattern.head.append(" ").append(varying).append("=").append(quoteText());
+  pattern.tail.assign(quoteText());
+  attributes(pattern.tail, after);
+  pattern.tail.append("/>");
+  return pattern;
+}
+
 void XmlWriter::Append(const XmlWriter& fragment) {
   if (fragment.failed()) NoteBadName(fragment.badName());
   if (fragment.m_out.empty()) return;

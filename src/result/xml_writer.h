@@ -147,6 +147,24 @@ class XmlWriter {
     std::string_view name, value;
   };
   void EmptyElement(const XmlTag& tag, std::initializer_list<Attribute> attributes);
+  // An empty element whose attributes are all known but one, prepared once
+  // (in this writer's escaping) and then written many times: `head` runs
+  // from "<name" to the varying attribute's opening quote, `tail` from its
+  // closing quote to "/>".
+  struct EmptyPattern {
+    std::string head, tail;
+  };
+  EmptyPattern PrepareEmpty(const XmlTag& tag, std::initializer_list<Attribute> before, std::string_view varying,
+                            std::initializer_list<Attribute> after);
+  // Writes a prepared element with `value` (escaped) as its varying attribute.
+  void EmptyElement(const EmptyPattern& pattern, std::string_view value) {
+    char* p = m_out.Room(pattern.head.size() + pattern.tail.size() + 1 + xml::RoomFor(value.size()));
+    p = OpenContentAt(p);
+    p = CopyShort(p, pattern.head.data(), pattern.head.size());
+    p = xml::EscapeInto(p, value, Table(xml::kAttribute));
+    p = CopyShort(p, pattern.tail.data(), pattern.tail.size());
+    m_out.Commit(p);
+  }
   // A finished piece of XML written by another writer, as the next child.
   void Append(const XmlWriter& fragment);
 

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "jurisdiction/jurisdiction_sources.h"
 #include "readers/csv_split.h"
+#include "readers/data_text.h"
 #include "readers/separator.h"
 
 namespace zephrin {
@@ -88,6 +90,51 @@ TEST(CsvFields, EdgeCasesOfTheRules) {
   EXPECT_TRUE(Actual("", false, true).fields.empty());
   EXPECT_EQ(Actual("a;\"1;5\";b,c;", false, true, ';').fields, (std::vector<std::string>{"a", "\"1;5\"", "b,c"}));
   EXPECT_EQ(Actual("a\t\tb", false, false, '\t').fields, (std::vector<std::string>{"a", "", "b"}));
+}
+
+// A jurisdiction file's lines: the line reader that also tells plain lines
+// (found in one scan) gives the lines the plain line reader gives, and the
+// cells of a plain line, trimmed of blanks, are those the full cleaning gives.
+TEST(JurisdictionLines, PlainLinesReadAsTheFullRulesReadThem) {
+  std::mt19937 rng(20261208);
+  const std::string alphabet = "ab  ,,,\"\r\n\n\t\x01\xe9\x80";
+  for (int n = 0; n < 3000; ++n) {
+    std::string text(rng() % 90, 'a');
+    for (char& c : text) c = rng() % 3 ? 'a' + static_cast<char>(rng() % 26) : alphabet[rng() % alphabet.size()];
+    const std::size_t limit = std::size_t{1} + rng() % 40;
+    LineReader general(text, limit, false), fast(text, limit, false);
+    std::string_view a, b;
+    bool endA = false, endB = false, plain = false;
+    while (general.Next(a, endA)) {
+      ASSERT_TRUE(fast.Next(b, endB, plain)) << text;
+      ASSERT_EQ(a, b) << text;
+      ASSERT_EQ(endA, endB) << text;
+      ASSERT_EQ(general.offset(), fast.offset()) << text;
+      if (plain) EXPECT_TRUE(endA && a.find_first_of("\"\r\t\x01\xe9\x80\n") == std::string_view::npos) << text;
+    }
+    ASSERT_FALSE(fast.Next(b, endB, plain)) << text;
+
+    DataText data;
+    data.Assign(text, /*binary=*/true);
+    JurisdictionLineSource source(data);
+    LineReader lines(data, kJurisdictionCsvLineChars);
+    Row row;
+    std::string_view line;
+    bool lineEnd = false;
+    std::string arena;
+    while (source.Next(row)) {
+      ASSERT_TRUE(lines.Next(line, lineEnd));
+      std::vector<std::string> expected, actual;
+      arena.clear();
+      arena.reserve(line.size());
+      SplitJurisdictionLine(line, lineEnd, [&](int, std::string_view cell) {
+        expected.emplace_back(StripQuotes(JurisdictionCellText(cell, arena)));
+        return true;
+      });
+      for (const Cell& cell : row.cells) actual.emplace_back(cell.text);
+      ASSERT_EQ(actual, expected) << text;
+    }
+  }
 }
 
 }  // namespace
