@@ -295,7 +295,7 @@ ReviewFinding ReadFailure(const ReadResult& read) {
       f.message = root.child_value();
     }
   } else if (read.outcome == ReadOutcome::kEmpty) {
-    f.message = "the file holds no records the template can read";
+    f = ImportReview::NothingRead();
   } else {
     f.message = std::string(text);
   }
@@ -322,6 +322,13 @@ ReviewReport ImportReview::Finish(const ReadResult& read) {
     m_report.totals.push_back({c.name, c.count, c.positive.ToString(2), c.negative.ToString(2), total.ToString(2)});
   }
   return std::move(m_report);
+}
+
+ReviewFinding ImportReview::NothingRead() {
+  ReviewFinding f;
+  f.code = "read-error";
+  f.message = "the file holds no records the template can read";
+  return f;
 }
 
 ReviewReport ImportReview::Refused(ReviewFinding finding) {

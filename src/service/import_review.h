@@ -103,6 +103,9 @@ class ImportReview : public RecordObserver {
 
   // A report of one finding and no read (the template's kind, a refusal).
   static ReviewReport Refused(ReviewFinding finding);
+  // The finding of a read that gave no record: an empty file, or one whose
+  // lines all lie before the template's first line.
+  static ReviewFinding NothingRead();
 
  private:
   struct Column {

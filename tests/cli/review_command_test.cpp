@@ -38,6 +38,9 @@ class ReviewCommand : public ::testing::Test {
 TEST_F(ReviewCommand, TotalsAndFindingsAsATable) {
   test::WriteFile(dir.file("tb.csv"),
                   "Account,Description,Balance,TRC,TCC\n1000,Cash,15250.00,101,1\n1000,Loan,x,104,2\n");
+  // Files that give the template no record: empty, and a header row alone.
+  test::WriteFile(dir.file("empty.csv"), "");
+  test::WriteFile(dir.file("header.csv"), "Account,Description,Balance,TRC,TCC\n");
   struct Case {
     std::string args;
     int exitCode;
@@ -61,6 +64,18 @@ TEST_F(ReviewCommand, TotalsAndFindingsAsATable) {
        "      \"value\": \"COA\",\n      \"code\": \"kind-mismatch\",\n      \"message\": \"the template CHART is a "
        "COA template, which FBJ does not read; COA templates go with FCOA, PRELIMBAL\"\n    }\n  ],\n"
        "  \"moreFindings\": 0,\n  \"totals\": []\n}\n"},
+      {"review empty.csv -t CHART --type PRELIMBAL", 1,
+       "records: 0\n\n"
+       "item             count  positive  negative  total\n"
+       "Account_Balance      0      0.00      0.00   0.00\n\n"
+       "line  code        item  value  message\n"
+       "   -  read-error               the file holds no records the template can read\n"},
+      {"review header.csv -t CHART --type PRELIMBAL", 1,
+       "records: 0\n\n"
+       "item             count  positive  negative  total\n"
+       "Account_Balance      0      0.00      0.00   0.00\n\n"
+       "line  code        item  value  message\n"
+       "   -  read-error               the file holds no records the template can read\n"},
       {"review nothing.csv -t CHART --type FCOA", 2, "zephrinimport: cannot read nothing.csv: no such file\n"},
       {"suggest chart.csv --type FCOA", 0,
        "template       score  reasons\n"
