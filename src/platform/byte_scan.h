@@ -142,4 +142,22 @@ inline const char* FindFirstInLongRuns(const char* p, const char* end, BlockTest
   return FindFirst(p, end, blockIs, is);
 }
 
+// Calls `at(i)` for every i in [0, n) where p[i] is `c`, in order, until
+// `at` returns false: for runs with many such bytes (the commas of a long
+// line), one test a block and one step a byte found.
+template <class Fn>
+inline void ForEachByte(const char* p, std::size_t n, char c, Fn&& at) {
+  std::size_t base = 0;
+#ifdef ZEPHRIN_SCAN_SSE2
+  for (; n - base >= 16; base += 16) {
+    auto mask = static_cast<unsigned>(
+        _mm_movemask_epi8(Equal(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + base)), c)));
+    for (; mask != 0; mask &= mask - 1)
+      if (!at(base + static_cast<std::size_t>(__builtin_ctz(mask)))) return;
+  }
+#endif
+  for (; base < n; ++base)
+    if (p[base] == c && !at(base)) return;
+}
+
 }  // namespace zephrin::scan
