@@ -18,6 +18,9 @@
 
   let state = null;
   let session = null;
+  // The editor another page took over from this one: this page does not
+  // take it back by itself (two pages would pass it to and fro for ever).
+  let lostSession = null;
   let pending = 0;             // actions sent and not yet answered
   let chain = Promise.resolve();
   let lastSeq = -1;
@@ -148,6 +151,7 @@
   }
 
   function close(takenOver) {
+    if (takenOver) lostSession = session;
     stopHeartbeat();
     setLeaveGuard(false);
     session = null;
@@ -1148,7 +1152,7 @@
       try {
         if (session === null) {
           const s = await Zephrin.editor({ action: 'state', takeMessages: true });
-          if (s.editor && !s.editor.ended) {
+          if (s.editor && !s.editor.ended && s.editor.session !== lostSession) {
             const claimed = await Zephrin.editor({ action: 'claim', session: s.editor.session, page: PAGE });
             if (claimed.editor && !claimed.closed) {
               open(claimed.editor);
