@@ -55,14 +55,14 @@ inline Block Equal(Block v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c))
 inline Block SignedBelow(Block v, char c) { return _mm_cmplt_epi8(v, _mm_set1_epi8(c)); }
 inline Block Or(Block a, Block b) { return _mm_or_si128(a, b); }
 
-// The first byte of a short tail [p, p + n), 0 < n < 16, for which the block
-// test holds, or p + n. The tail's bytes go into a block by loads into
-// registers: two overlapping words cover any length, so no byte outside the
-// range is read, and nothing is stored and loaded back (a block stored in
-// pieces and then loaded whole waits for the stores, which costs more than
-// the test itself on short values).
+// The bytes of a short tail [p, p + n), 0 < n < 16, for which the block test
+// holds, as a mask (bit i for p[i]). The tail's bytes go into a block by
+// loads into registers: two overlapping words cover any length, so no byte
+// outside the range is read, and nothing is stored and loaded back (a block
+// stored in pieces and then loaded whole waits for the stores, which costs
+// more than the test itself on short values).
 template <class BlockTest>
-inline const char* FindInTail(const char* p, std::size_t n, BlockTest&& blockIs) {
+inline unsigned TailMask(const char* p, std::size_t n, BlockTest&& blockIs) {
   const auto maskOf = [&](uint64_t high, uint64_t low) {
     return static_cast<unsigned>(_mm_movemask_epi8(
         blockIs(_mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low)))));
@@ -73,9 +73,7 @@ inline const char* FindInTail(const char* p, std::size_t n, BlockTest&& blockIs)
     std::memcpy(&low, p, 8);
     std::memcpy(&high, p + n - 8, 8);
     const unsigned mask = maskOf(high, low);
-    if ((mask & 0xFFu) != 0) return p + __builtin_ctz(mask);
-    if (mask != 0) return p + n - 8 + __builtin_ctz(mask >> 8);
-    return p + n;
+    return (mask & 0xFFu) | (mask >> 8) << (n - 8);
   }
   if (n >= 4) {
     // Lanes 0-3 hold p[0, 4), lanes 4-7 hold p[n - 4, n); the rest are zeros.
@@ -83,17 +81,21 @@ inline const char* FindInTail(const char* p, std::size_t n, BlockTest&& blockIs)
     std::memcpy(&low, p, 4);
     std::memcpy(&high, p + n - 4, 4);
     const unsigned mask = maskOf(0, low | (static_cast<uint64_t>(high) << 32));
-    if ((mask & 0xFu) != 0) return p + __builtin_ctz(mask);
-    if ((mask & 0xF0u) != 0) return p + n - 4 + __builtin_ctz(mask >> 4);
-    return p + n;
+    return (mask & 0xFu) | ((mask >> 4) & 0xFu) << (n - 4);
   }
   // Lanes 0, 1 and 2 hold p[0], p[n / 2] and p[n - 1]: every byte of one to
   // three, in order.
   const auto byte = [&](std::size_t i) { return static_cast<uint64_t>(static_cast<unsigned char>(p[i])); };
-  const unsigned mask = maskOf(0, byte(0) | byte(n / 2) << 8 | byte(n - 1) << 16) & 0x7u;
-  if (mask == 0) return p + n;
-  const unsigned lane = static_cast<unsigned>(__builtin_ctz(mask));
-  return p + (lane == 0 ? 0 : lane == 1 ? n / 2 : n - 1);
+  const unsigned mask = maskOf(0, byte(0) | byte(n / 2) << 8 | byte(n - 1) << 16);
+  return (mask & 1u) | ((mask >> 1) & 1u) << (n / 2) | ((mask >> 2) & 1u) << (n - 1);
+}
+
+// The first byte of a short tail [p, p + n), 0 < n < 16, for which the block
+// test holds, or p + n.
+template <class BlockTest>
+inline const char* FindInTail(const char* p, std::size_t n, BlockTest&& blockIs) {
+  const unsigned mask = TailMask(p, n, blockIs);
+  return mask != 0 ? p + __builtin_ctz(mask) : p + n;
 }
 #else
 // Without SSE2 the byte test alone runs; the block tests are placeholders.
@@ -155,9 +157,13 @@ inline void ForEachByte(const char* p, std::size_t n, char c, Fn&& at) {
     for (; mask != 0; mask &= mask - 1)
       if (!at(base + static_cast<std::size_t>(__builtin_ctz(mask)))) return;
   }
-#endif
+  if (base == n) return;
+  for (unsigned mask = TailMask(p + base, n - base, [c](Block v) { return Equal(v, c); }); mask != 0; mask &= mask - 1)
+    if (!at(base + static_cast<std::size_t>(__builtin_ctz(mask)))) return;
+#else
   for (; base < n; ++base)
     if (p[base] == c && !at(base)) return;
+#endif
 }
 
 }  // namespace zephrin::scan

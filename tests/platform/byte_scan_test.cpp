@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
+#include <vector>
 
 #include "platform/byte_scan.h"
 
@@ -30,6 +32,28 @@ TEST(ByteScan, FindsTheFirstByteOfInterestAtEveryLengthAndPlace) {
         const char* got = Scan(range.get(), range.get() + n);
         ASSERT_EQ(got - range.get(), static_cast<std::ptrdiff_t>(hit)) << "length " << n << ", hit at " << hit;
       }
+    }
+  }
+}
+
+// Every comma of a range, in order, at every length and for many mixes;
+// the same buffer holds a comma right after the range.
+TEST(ByteScan, VisitsEveryCommaOnce) {
+  std::mt19937 rng(7);
+  for (std::size_t n = 0; n <= 70; ++n) {
+    for (int mix = 0; mix < 40; ++mix) {
+      auto range = std::make_unique<char[]>(n + 1);
+      std::vector<std::size_t> expected, got;
+      for (std::size_t i = 0; i < n; ++i) {
+        range[i] = rng() % 3 == 0 ? ',' : 'a';
+        if (range[i] == ',') expected.push_back(i);
+      }
+      range[n] = ',';
+      scan::ForEachByte(range.get(), n, ',', [&](std::size_t i) {
+        got.push_back(i);
+        return true;
+      });
+      ASSERT_EQ(got, expected) << "length " << n;
     }
   }
 }
