@@ -14,9 +14,9 @@ bool JurisdictionLineSource::Next(Row& row) {
   row.index = ++m_line;
   row.continuation = raw.empty() ? lineEnd : static_cast<signed char>(raw[0]) <= 32;
   if (plain) {
-    // Without quotes and control characters a cell's cleaning is the
-    // trimming of its blanks.
-    // A plain line has its line end and no quotes: every comma ends a cell.
+    // A plain line has its line end, no quotes and no control characters:
+    // every comma ends a cell, and a cell's cleaning is the trimming of its
+    // blanks.
     std::size_t start = 0;
     const auto cell = [&](std::size_t end) {
       const std::string_view text = Trim(raw.substr(start, end - start));

@@ -32,14 +32,8 @@ void XmlWriter::Start(const XmlTag& tag, std::string_view attribute, std::string
   Start(tag);
   // A start tag just written holds no attribute yet: this one goes at its end.
   Open& e = m_stack.back();
-  char* p = m_out.Room(attribute.size() + 6 + xml::RoomFor(value.size()));
-  *p++ = ' ';
-  p = CopyShort(p, attribute.data(), attribute.size());
-  *p++ = '=';
-  p = QuoteAt(p, '"');
-  p = xml::EscapeInto(p, value, Table(xml::kAttribute));
-  p = QuoteAt(p, '"');
-  m_out.Commit(p);
+  const Attribute a{attribute, value};
+  m_out.Commit(AttributeAt(m_out.Room(AttributeRoom(a)), a));
   e.tagEnd = m_out.size();
 }
 
@@ -93,16 +87,9 @@ void XmlWriter::EmptyElement(const XmlTag& tag, std::initializer_list<Attribute>
   if (!m_stack.empty()) OpenContent(m_stack.size());
   if (!tag.valid) [[unlikely]] NoteBadName(tag.name);
   std::size_t room = tag.start.size() + 2;
-  for (const Attribute& a : attributes) room += a.name.size() + 6 + xml::RoomFor(a.value.size());
+  for (const Attribute& a : attributes) room += AttributeRoom(a);
   char* p = CopyShort(m_out.Room(room), tag.start.data(), tag.start.size());
-  for (const Attribute& a : attributes) {
-    *p++ = ' ';
-    p = CopyShort(p, a.name.data(), a.name.size());
-    *p++ = '=';
-    p = QuoteAt(p, '"');
-    p = xml::EscapeInto(p, a.value, Table(xml::kAttribute));
-    p = QuoteAt(p, '"');
-  }
+  for (const Attribute& a : attributes) p = AttributeAt(p, a);
   *p++ = '/';
   *p++ = '>';
   m_out.Commit(p);
@@ -111,30 +98,21 @@ void XmlWriter::EmptyElement(const XmlTag& tag, std::initializer_list<Attribute>
 XmlWriter::EmptyPattern XmlWriter::PrepareEmpty(const XmlTag& tag, std::initializer_list<Attribute> before,
                                                 std::string_view varying, std::initializer_list<Attribute> after) {
   if (!tag.valid) [[unlikely]] NoteBadName(tag.name);
-  // The bytes of ` name="value"` for each attribute, as EmptyElement writes them.
-  const auto attributes = [&](std::string& out, std::initializer_list<Attribute> list) {
-    for (const Attribute& a : list) {
-      std::string piece(a.name.size() + 8 + xml::RoomFor(a.value.size()), '\0');
-      char* p = piece.data();
-      *p++ = ' ';
-      p = CopyShort(p, a.name.data(), a.name.size());
-      *p++ = '=';
-      p = QuoteAt(p, '"');
-      p = xml::EscapeInto(p, a.value, Table(xml::kAttribute));
-      p = QuoteAt(p, '"');
-      out.append(piece.data(), static_cast<std::size_t>(p - piece.data()));
-    }
+  // The varying attribute is written with an empty value; the pattern is cut
+  // between its quotes.
+  std::string text(tag.start);
+  const auto append = [&](const Attribute& a) {
+    const std::size_t at = text.size();
+    text.resize(at + AttributeRoom(a));
+    text.resize(static_cast<std::size_t>(AttributeAt(text.data() + at, a) - text.data()));
   };
-  EmptyPattern pattern;
-  pattern.head = tag.start;
-  attributes(pattern.head, before);
+  for (const Attribute& a : before) append(a);
+  append({varying, {}});
   char quote[2];
-  const auto quoteText = [&] { return std::string_view(quote, static_cast<std::size_t>(QuoteAt(quote, '"') - quote)); };
-  pattern.head.append(" ").append(varying).append("=").append(quoteText());
-  pattern.tail.assign(quoteText());
-  attributes(pattern.tail, after);
-  pattern.tail.append("/>");
-  return pattern;
+  const std::size_t cut = text.size() - static_cast<std::size_t>(QuoteAt(quote, '"') - quote);
+  for (const Attribute& a : after) append(a);
+  text.append("/>");
+  return {text.substr(0, cut), text.substr(cut)};
 }
 
 void XmlWriter::Append(const XmlWriter& fragment) {

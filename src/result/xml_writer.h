@@ -268,6 +268,17 @@ class XmlWriter {
     *p++ = quote;
     return p;
   }
+  // Writes ` name="value"` (the value escaped) at `p`, which has
+  // AttributeRoom bytes; returns the end.
+  char* AttributeAt(char* p, const Attribute& a) const {
+    *p++ = ' ';
+    p = CopyShort(p, a.name.data(), a.name.size());
+    *p++ = '=';
+    p = QuoteAt(p, '"');
+    p = xml::EscapeInto(p, a.value, Table(xml::kAttribute));
+    return QuoteAt(p, '"');
+  }
+  static std::size_t AttributeRoom(const Attribute& a) { return a.name.size() + 6 + xml::RoomFor(a.value.size()); }
 
   TextBuffer m_out;
   std::vector<Open> m_stack;
