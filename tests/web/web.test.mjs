@@ -1018,8 +1018,16 @@ test('captions have tooltips, grid columns widen by dragging, and the favicon is
   assert.equal(await item(frame, 'Account Caption').getAttribute('title'), 'Account Caption');
   const header = frame.locator('.cell.header[data-c="2"]');
   const width = (locator) => locator.evaluate((e) => e.getBoundingClientRect().width);
-  const before = await width(header);
-  const handle = await frame.locator('.col-resize[data-c="2"]').boundingBox();
+  // The grid may still be sizing its columns to the preview; drag only once the
+  // header's width and its handle's place held still for a moment.
+  const handleBox = () => frame.locator('.col-resize[data-c="2"]').boundingBox();
+  let before = -1, handle = null;
+  await until(async () => {
+    const [w, box] = [await width(header), await handleBox()];
+    const still = w === before && box && handle && box.x === handle.x;
+    [before, handle] = [w, box];
+    return still ? true : undefined;
+  }, 5000, 'the grid does not settle');
   await page.mouse.move(handle.x + 3, handle.y + 5);
   await page.mouse.down();
   await page.mouse.move(handle.x + 43, handle.y + 5);
@@ -1031,7 +1039,7 @@ test('captions have tooltips, grid columns widen by dragging, and the favicon is
   let drawn = [];
   await until(async () => { drawn = await widened(); return drawn[0] === want && drawn[1] === want ? true : undefined; }, 5000,
     'the dragged column is not ' + want + ' pixels wide').catch(() => {});
-  assert.deepEqual(drawn, [want, want]);
+  assert.deepEqual(drawn, [want, want], 'dragged from ' + JSON.stringify(handle) + ', header ' + before + ' px wide');
   await cancel(page, frame);
   assert.deepEqual(refused, []);
 });
