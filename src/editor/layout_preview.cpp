@@ -69,7 +69,7 @@ void CCLayout::SetCell(long dataCol, std::string_view text) {
 }
 
 bool CCLayout::LoadGridPreviewCsv(const DataText& text) {
-  LineReader lines(text, kPlainLineChars);
+  LineReader lines(text.text(), kPlainLineChars, text.hasNul());
   std::string_view raw;
   bool inQuotes = false;
   int blankRun = 0;
@@ -96,7 +96,7 @@ bool CCLayout::LoadGridPreviewCsv(const DataText& text) {
 }
 
 bool CCLayout::LoadGridPreviewDif(const DataText& text) {
-  LineReader lines(text, kPlainLineChars);
+  LineReader lines(text.text(), kPlainLineChars, text.hasNul());
   const DifHeader h = ReadDifHeader(lines);
   if (!h.sawData) return true;
   long columns = h.excel ? h.rows : h.columns;

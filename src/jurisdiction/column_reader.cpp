@@ -53,7 +53,7 @@ ReadResult JurisdictionRead::ReadColumns(RowSource& source, bool dif, const Read
   else
     TraceF("ReadTabularSource: file is open and it isn't empty. ImportType=%s", m_req.importType.c_str());
   if (m_req.rootElement.empty()) return ReadResult::Error(jur::Message(jur::kCannotDetermine));
-  m_xml.Reserve(hooks.sink ? (std::size_t{2} << 20) : m_text.text().size() * (dif ? 1 : 4) + 256);
+  m_xml.Reserve(hooks.sink ? (std::size_t{2} << 20) : m_text.rawSize() * (dif ? 1 : 4) + 256);
   StartRoot(dif ? JurisdictionShape::kDif : JurisdictionShape::kTabular);
 
   Record record;

@@ -43,8 +43,9 @@ class JurisdictionLineSource : public RowSource {
 // ones too.
 class JurisdictionDifSource : public RowSource {
  public:
+  // A row's cells come from many lines, so the source reads the whole text.
   JurisdictionDifSource(const DataText& text, std::size_t dataPos, int32_t columns)
-      : m_lines(text, kJurisdictionDifLineChars, dataPos), m_columns(columns) {}
+      : m_lines(text.text(), kJurisdictionDifLineChars, text.hasNul(), dataPos), m_columns(columns) {}
   bool Next(Row& row) override;
   std::size_t consumed() const override { return m_lines.offset(); }
   std::size_t size() const override { return m_lines.size(); }

@@ -98,7 +98,7 @@ ReadResult JurisdictionRead::ReadListed(const ReadHooks& hooks) {
   TraceLine("ReadListedSource: file is open and it isn't empty");
   m_errors.clear();
   if (m_req.rootElement.empty()) return ReadResult::Error(jur::Message(jur::kCannotDetermine));
-  m_xml.Reserve(hooks.sink ? (std::size_t{2} << 20) : m_text.text().size() * 3 + 256);
+  m_xml.Reserve(hooks.sink ? (std::size_t{2} << 20) : m_text.rawSize() * 3 + 256);
   StartRoot(JurisdictionShape::kListed);
 
   Record record;

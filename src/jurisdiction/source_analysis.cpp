@@ -23,11 +23,12 @@ bool JurisdictionRead::Analyze(SourceShape& shape, ReadResult& failure) {
   }
   TraceF("AnalyzeSource: file open - m_nFormat=%d", 0);
   LineReader lines(m_text, kJurisdictionCsvLineChars);
-  std::string_view first, second;
-  lines.Next(first);
-  lines.Next(second);
+  // A line lasts until the next is read: the first is kept as a copy.
+  std::string_view line;
+  const std::string first(lines.Next(line) ? TrimRight(line) : std::string_view());
+  const bool table = first == "TABLE" && lines.Next(line) && TrimRight(line) == "0,1";
   bool analysed = true;
-  if (TrimRight(first) == "TABLE" && TrimRight(second) == "0,1") {
+  if (table) {
     m_shape.layout = JurisdictionShape::kDif;
     TraceLine("AnalyzeSource: Calling AnalyzeDIF");
     analysed = AnalyzeDif();
@@ -110,7 +111,7 @@ void JurisdictionRead::HeaderFieldRule(int32_t col, std::string& f) {
 bool JurisdictionRead::AnalyzeDif() {
   // The header, up to "DATA", then the value and string lines of "DATA" and
   // the first special item.
-  LineReader lines(m_text, kJurisdictionDifLineChars);
+  LineReader lines(m_text.text(), kJurisdictionDifLineChars, m_text.hasNul());
   const DifHeader header = ReadDifHeader(lines);
   const auto count = [](long v) { return static_cast<int32_t>(std::clamp<long>(v, INT32_MIN, INT32_MAX)); };
   int32_t vectors = count(header.columns), tuples = count(header.rows);

@@ -74,19 +74,6 @@ FileReadStatus OpenRegular(const std::string& path, UniqueFd& fd, std::size_t& s
   return FileReadStatus::kOk;
 }
 
-// Reads up to `size` bytes into `data`; the number read, or -1 with errno set.
-long long ReadAll(int fd, char* data, std::size_t size) {
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::read(fd, data + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return -1;
-    if (n == 0) break;  // the file shrank meanwhile: what is there is what is read
-    done += static_cast<std::size_t>(n);
-  }
-  return static_cast<long long>(done);
-}
-
 }  // namespace
 
 // ---- The guard of mapped files ---------------------------------------------------------
@@ -196,14 +183,34 @@ void FileBytes::Release() {
   m_guardSlot = -1;
 }
 
-FileReadStatus ReadRegularFile(const std::string& path, FileBytes& out, bool map, FileReadFailure* failure) {
-  out = FileBytes();
+long long OpenFile::ReadAt(std::size_t offset, char* out, std::size_t n) const {
+  std::size_t done = 0;
+  while (done < n) {
+    const ssize_t got = ::pread(m_fd.get(), out + done, n - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return -1;
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return static_cast<long long>(done);
+}
+
+FileReadStatus OpenRegularFile(const std::string& path, OpenFile& out, FileReadFailure* failure) {
+  out = OpenFile();
   UniqueFd fd;
   std::size_t size = 0;
   if (const FileReadStatus status = OpenRegular(path, fd, size, failure); status != FileReadStatus::kOk) return status;
+  out.m_fd = std::move(fd);
+  out.m_size = size;
+  return FileReadStatus::kOk;
+}
+
+FileReadStatus ReadRegularFile(const OpenFile& file, FileBytes& out, bool map, FileReadFailure* failure) {
+  out = FileBytes();
+  const std::size_t size = file.m_size;
   if (map && size >= kMapAtLeast && InstallGuard()) {
     // Populated at once: the reader goes through every page anyway.
-    void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
+    void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file.m_fd.get(), 0);
     if (mapped != MAP_FAILED) {
       const int slot = TakeGuardSlot(static_cast<char*>(mapped), size);
       if (slot >= 0) {
@@ -221,7 +228,7 @@ FileReadStatus ReadRegularFile(const std::string& path, FileBytes& out, bool map
   if (!data) return Fail(FileReadStatus::kTooLarge, failure, ENOMEM, true);
   out.m_data = data;
   AdviseHugePages(data, size);
-  const long long got = ReadAll(fd.get(), data, size);
+  const long long got = file.ReadAt(0, data, size);
   const int readError = errno;
   if (got < 0) {
     out = FileBytes();
@@ -229,6 +236,15 @@ FileReadStatus ReadRegularFile(const std::string& path, FileBytes& out, bool map
   }
   out.m_size = static_cast<std::size_t>(got);
   return FileReadStatus::kOk;
+}
+
+FileReadStatus ReadRegularFile(const std::string& path, FileBytes& out, bool map, FileReadFailure* failure) {
+  OpenFile file;
+  if (const FileReadStatus status = OpenRegularFile(path, file, failure); status != FileReadStatus::kOk) {
+    out = FileBytes();
+    return status;
+  }
+  return ReadRegularFile(file, out, map, failure);
 }
 
 FileReadStatus ReadRegularFile(const std::string& path, std::string& out, FileReadFailure* failure) {

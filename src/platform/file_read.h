@@ -7,8 +7,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/export.h"
+#include "platform/unique_fd.h"
 
 namespace zephrin {
 
@@ -34,6 +36,8 @@ struct FileReadFailure {
   bool whileReading = false;
 };
 
+class OpenFile;
+
 // The bytes of a file: read into memory of their own, or mapped.
 //
 // A mapped file that another program shortens while it is mapped would kill
@@ -56,7 +60,7 @@ class FileBytes {
   bool lost() const;
 
  private:
-  friend FileReadStatus ReadRegularFile(const std::string&, FileBytes&, bool, FileReadFailure*);
+  friend FileReadStatus ReadRegularFile(const OpenFile&, FileBytes&, bool, FileReadFailure*);
   void Release();
 
   char* m_data = nullptr;
@@ -64,6 +68,31 @@ class FileBytes {
   bool m_mapped = false;
   int m_guardSlot = -1;  // the guard's slot of a mapping
 };
+
+// A regular file kept open to be read piece by piece.
+class OpenFile {
+ public:
+  // Its size when it was opened.
+  std::size_t size() const { return m_size; }
+  bool valid() const { return m_fd.valid(); }
+  // Reads up to `n` bytes from `offset` on into `out`: the number read (fewer
+  // only at the file's end), or -1 when the file cannot be read.
+  long long ReadAt(std::size_t offset, char* out, std::size_t n) const;
+
+
+ private:
+  friend FileReadStatus OpenRegularFile(const std::string&, OpenFile&, FileReadFailure*);
+  friend FileReadStatus ReadRegularFile(const OpenFile&, FileBytes&, bool, FileReadFailure*);
+  UniqueFd m_fd;
+  std::size_t m_size = 0;
+};
+
+// Opens the regular file at `path` for reading, with the same refusals as
+// ReadRegularFile.
+[[nodiscard]] FileReadStatus OpenRegularFile(const std::string& path, OpenFile& out, FileReadFailure* failure = nullptr);
+// Reads an open file whole, as ReadRegularFile does.
+[[nodiscard]] FileReadStatus ReadRegularFile(const OpenFile& file, FileBytes& out, bool map = false,
+                                             FileReadFailure* failure = nullptr);
 
 // Reads the regular file at `path` whole, as far as it was when it was opened.
 // A folder is kNotRegular, as is a pipe (which is never waited on). With

@@ -1,5 +1,6 @@
 #include "readers/data_text.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #ifdef __SSE2__
@@ -33,7 +34,7 @@ Scan ScanBytes(std::string_view bytes, bool binary) {
   __m128i nuls = _mm_setzero_si128();
   while (stop - p >= 64) {
     const auto* q = reinterpret_cast<const __m128i*>(p);
-    _mm_prefetch(p + 2048, _MM_HINT_T0);
+    _mm_prefetch(p + 32768, _MM_HINT_T0);
     const __m128i a = _mm_loadu_si128(q), b = _mm_loadu_si128(q + 1);
     const __m128i c = _mm_loadu_si128(q + 2), d = _mm_loadu_si128(q + 3);
     const __m128i z = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(a, ctrlZ), _mm_cmpeq_epi8(b, ctrlZ)),
@@ -81,21 +82,10 @@ Utf16Look LookForUtf16(std::string_view bytes) {
 
 }  // namespace
 
-void DataText::Prepare(std::string_view bytes, bool binary) {
-  m_rawSize = bytes.size();
-  m_invalidUtf16 = false;
-  if (const Utf16Look utf16 = LookForUtf16(bytes); utf16.order != Utf16Order::kNone) {
-    // UTF-16 text becomes engine text first; every rule then reads that.
-    std::string converted;
-    m_invalidUtf16 = !Utf16ToAnsi(bytes.substr(utf16.bomBytes), utf16.order == Utf16Order::kBig, converted);
-    m_copy = std::move(converted);
-    const Scan scan = ScanBytes(m_copy, binary);
-    m_text = std::string_view(m_copy).substr(0, scan.end);
-    m_hasNul = scan.nul;
-    return;
-  }
-  const Scan scan = ScanBytes(bytes, binary);
-  m_text = bytes.substr(0, scan.end);
+void DataText::Decide(std::string_view bytes, std::size_t clean) const {
+  const Scan scan = ScanBytes(bytes.substr(clean), m_binary);
+  m_settled = true;
+  m_text = bytes.substr(0, clean + scan.end);
   m_hasNul = scan.nul;
   if (!scan.high) return;  // plain ASCII: the text is the file's own bytes
   std::string_view body = m_text;
@@ -106,21 +96,134 @@ void DataText::Prepare(std::string_view bytes, bool binary) {
   m_text = m_copy;
 }
 
+// Bytes in memory that are UTF-16 become engine text first, and every rule
+// then reads that. Returns false when they are not UTF-16.
+bool DataText::TakeUtf16(std::string_view bytes) {
+  const Utf16Look utf16 = LookForUtf16(bytes);
+  if (utf16.order == Utf16Order::kNone) return false;
+  std::string converted;
+  m_invalidUtf16 = !Utf16ToAnsi(bytes.substr(utf16.bomBytes), utf16.order == Utf16Order::kBig, converted);
+  m_copy = std::move(converted);
+  const Scan scan = ScanBytes(m_copy, m_binary);
+  m_text = std::string_view(m_copy).substr(0, scan.end);
+  m_hasNul = scan.nul;
+  m_settled = true;
+  return true;
+}
+
+void DataText::SettleAll() const {
+  if (m_settled) return;
+  // A streamed file is read whole now; its first m_clean bytes were plain.
+  if (ReadRegularFile(m_file, m_bytes, /*map=*/true) != FileReadStatus::kOk || m_bytes.size() != m_rawSize) {
+    m_streamLost = true;
+    m_settled = true;
+    m_text = {};
+    return;
+  }
+  Decide(m_bytes.view(), std::min(m_clean, m_bytes.size()));
+}
+
+long long DataText::ReadPlain(std::size_t offset, char* out, std::size_t n) const {
+  const long long got = m_file.ReadAt(offset, out, n);
+  if (got < 0 || (static_cast<std::size_t>(got) < n && offset + static_cast<std::size_t>(got) < m_rawSize)) {
+    m_streamLost = true;  // the file shrank, or cannot be read any more
+    return kEnded;
+  }
+  const auto count = static_cast<std::size_t>(got);
+  const Scan scan = ScanBytes(std::string_view(out, count), m_binary);
+  if (scan.high || scan.nul || scan.end != count) return kOdd;
+  if (offset <= m_clean) m_clean = std::max(m_clean, offset + count);
+  return got;
+}
+
 FileReadStatus DataText::Load(const std::string& osPath, bool binary) {
-  m_copy.clear();
-  m_text = {};
-  m_rawSize = 0;
-  m_hasNul = false;
-  const FileReadStatus status = ReadRegularFile(osPath, m_bytes, /*map=*/true);
+  *this = DataText();
+  m_binary = binary;
+  const FileReadStatus status = OpenRegularFile(osPath, m_file);
   if (status != FileReadStatus::kOk) return status;
-  Prepare(m_bytes.view(), binary);
+  m_rawSize = m_file.size();
+  if (m_rawSize > kReadWindow) {
+    char head[kUtf16Look];
+    const long long got = m_file.ReadAt(0, head, std::min(sizeof head, m_rawSize));
+    if (got >= 0 && LookForUtf16(std::string_view(head, static_cast<std::size_t>(got))).order == Utf16Order::kNone) {
+      m_settled = false;  // streamed
+      return status;
+    }
+  }
+  if (const FileReadStatus read = ReadRegularFile(m_file, m_bytes, /*map=*/true); read != FileReadStatus::kOk)
+    return read;
+  m_file = OpenFile();
+  m_rawSize = m_bytes.size();
+  if (!TakeUtf16(m_bytes.view())) Decide(m_bytes.view(), 0);
   return status;
 }
 
 void DataText::Assign(std::string_view bytes, bool binary) {
-  m_bytes = FileBytes();
+  *this = DataText();
+  m_binary = binary;
+  m_rawSize = bytes.size();
   m_copy.assign(bytes);
-  Prepare(m_copy, binary);
+  if (!TakeUtf16(m_copy)) Decide(m_copy, 0);
+}
+
+// ---- Lines -----------------------------------------------------------------------------
+
+LineReader::LineReader(const DataText& text, std::size_t limit, std::size_t start)
+    : m_source(&text), m_limit(limit), m_hasNul(false), m_pos(0) {
+  // A reader that starts past the bytes known to be plain reads the settled
+  // text: only those bytes read the same whatever follows.
+  if (!text.streaming() || start > text.cleanBytes()) {
+    UseWholeText(start);
+    return;
+  }
+  m_base = start;
+  m_final = false;
+}
+
+void LineReader::UseWholeText(std::size_t at) {
+  m_text = m_source->text();
+  m_hasNul = m_source->hasNul();
+  m_base = 0;
+  m_pos = std::min(at, m_text.size());
+  m_final = true;
+  m_window.reset();
+}
+
+void LineReader::Refill() {
+  const std::size_t at = offset();
+  if (!m_source->streaming()) {  // settled meanwhile, by this reader or another
+    UseWholeText(at);
+    return;
+  }
+  // The unread bytes of the window (checked already) move to its front.
+  const std::size_t keep = m_text.size() - m_pos;
+  const std::size_t capacity = m_limit + 2 + kReadWindow;
+  if (!m_window || kFreshReadWindows) {
+    auto window = std::make_unique_for_overwrite<char[]>(capacity);
+    if (keep > 0) std::memcpy(window.get(), m_text.data() + m_pos, keep);
+    m_window = std::move(window);
+  } else if (keep > 0) {
+    std::memmove(m_window.get(), m_text.data() + m_pos, keep);
+  }
+  if (m_final) {  // moved only, to new memory
+    m_base = at;
+    m_pos = 0;
+    m_text = std::string_view(m_window.get(), keep);
+    return;
+  }
+  const std::size_t fileAt = at + keep;
+  const std::size_t want = std::min(capacity - keep, m_source->m_rawSize - std::min(fileAt, m_source->m_rawSize));
+  long long got = m_source->ReadPlain(fileAt, m_window.get() + keep, want);
+  if (got == DataText::kOdd) {
+    m_source->SettleAll();
+    UseWholeText(at);
+    return;
+  }
+  if (got == DataText::kEnded) got = 0;  // the read ends; the text is lost()
+  m_base = at;
+  m_pos = 0;
+  m_text = std::string_view(m_window.get(), keep + static_cast<std::size_t>(got));
+  m_final = fileAt + static_cast<std::size_t>(got) >= m_source->m_rawSize || static_cast<std::size_t>(got) < want;
 }
 
 }  // namespace zephrin

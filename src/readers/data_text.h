@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -27,36 +28,82 @@ inline constexpr std::size_t kPlainLineChars = 2699;
 inline constexpr std::size_t kJurisdictionCsvLineChars = 1399;
 inline constexpr std::size_t kJurisdictionDifLineChars = 259;
 
+// Bytes a line reader of a long file holds at a time (beyond one line), and
+// the size from which a file is read that way rather than held whole. Test
+// builds may make them small and move the window into memory of its own at
+// every line, so that a line kept past the next one is a use after free.
+#ifdef ZEPHRIN_SMALL_READ_WINDOWS
+inline constexpr std::size_t kReadWindow = 64;
+inline constexpr bool kFreshReadWindows = true;
+#else
+inline constexpr std::size_t kReadWindow = std::size_t{256} << 10;
+inline constexpr bool kFreshReadWindows = false;
+#endif
+
 class DataText {
  public:
-  // Loads the file at `osPath`. Read as text, a Ctrl-Z ends it; read in
+  // Opens the file at `osPath`. Read as text, a Ctrl-Z ends it; read in
   // binary (as the fixed-width preview shows a file), it does not.
   [[nodiscard]] FileReadStatus Load(const std::string& osPath, bool binary = false);
   // Takes bytes already in memory (copied).
   void Assign(std::string_view bytes, bool binary = false);
 
   // The engine text: up to the first Ctrl-Z, converted when the file was UTF-8.
-  std::string_view text() const { return m_text; }
+  std::string_view text() const {
+    SettleAll();
+    return m_text;
+  }
   // The size of the file as it was read.
   std::size_t rawSize() const { return m_rawSize; }
-  bool hasNul() const { return m_hasNul; }
+  bool hasNul() const {
+    SettleAll();
+    return m_hasNul;
+  }
   // Whether the file shrank while it was read, so that part of the text
-  // stands for bytes that are gone (they read as NULs).
-  bool lost() const { return m_bytes.lost(); }
+  // stands for bytes that are gone.
+  bool lost() const { return m_streamLost || m_bytes.lost(); }
   // Whether the file looked like UTF-16 but is not (an odd number of bytes,
   // a surrogate without its partner): the text is then what could be
   // converted, and a read refuses the file.
   bool invalidUtf16() const { return m_invalidUtf16; }
 
  private:
-  void Prepare(std::string_view bytes, bool binary);
+  friend class LineReader;
 
-  FileBytes m_bytes;
-  std::string m_copy;  // assigned or converted text
-  std::string_view m_text;
+  // A long file is not held whole: its line readers read it piece by piece
+  // through windows of their own. As long as its bytes are plain ASCII (no
+  // byte of 0x80 and above, no NUL, no Ctrl-Z) they are the engine text
+  // whatever the rest of the file holds. The first byte of another kind
+  // settles the text: the file is read whole, and where a Ctrl-Z ends it,
+  // whether it holds a NUL and whether it is UTF-8 to convert are decided on
+  // all of it, as for a short file.
+  bool streaming() const { return !m_settled; }
+  // Bytes from the file's start known to be plain ASCII.
+  std::size_t cleanBytes() const { return m_clean; }
+  // Reads `n` bytes of a streamed file from `offset` into `out`: the number
+  // read when they are plain ASCII; kOdd when they are not; kEnded when the
+  // file shrank or could not be read (the text is then lost()).
+  static constexpr long long kOdd = -2, kEnded = -1;
+  long long ReadPlain(std::size_t offset, char* out, std::size_t n) const;
+  void SettleAll() const;
+  // Settles the text from `bytes`, whose first `clean` bytes are plain ASCII.
+  void Decide(std::string_view bytes, std::size_t clean) const;
+  bool TakeUtf16(std::string_view bytes);
+  // The size of the text, or of the file while it is streamed.
+  std::size_t sizeEstimate() const { return m_settled ? m_text.size() : m_rawSize; }
+
+  OpenFile m_file;  // a streamed file
+  bool m_binary = false;
   std::size_t m_rawSize = 0;
-  bool m_hasNul = false;
   bool m_invalidUtf16 = false;
+  // What is settled; the text lives in the file's bytes or in m_copy.
+  mutable FileBytes m_bytes;
+  mutable std::string m_copy;  // assigned bytes, or converted text
+  mutable std::string_view m_text;
+  mutable std::size_t m_clean = 0;
+  mutable bool m_settled = true;
+  mutable bool m_hasNul = false;
+  mutable bool m_streamLost = false;
 };
 
 // The lines of a text with a line limit, from byte `start` on.
@@ -64,12 +111,14 @@ class LineReader {
  public:
   LineReader(std::string_view text, std::size_t limit, bool hasNul, std::size_t start = 0)
       : m_text(text), m_limit(limit), m_hasNul(hasNul), m_pos(start < text.size() ? start : text.size()) {}
-  LineReader(const DataText& text, std::size_t limit, std::size_t start = 0)
-      : LineReader(text.text(), limit, text.hasNul(), start) {}
+  // The lines of a data file. A line lasts until the next one is read: a
+  // reader that keeps lines longer reads `text.text()` instead.
+  LineReader(const DataText& text, std::size_t limit, std::size_t start = 0);
 
   // The next line without its line end; false at the end of the text.
   // `hadLineEnd` tells whether a line feed ended it.
   bool Next(std::string_view& line, bool& hadLineEnd) {
+    if (NeedsRefill()) Refill();
     if (m_pos >= m_text.size()) return false;
     const char* start = m_text.data() + m_pos;
     const std::size_t remaining = m_text.size() - m_pos;
@@ -109,6 +158,7 @@ class LineReader {
   // that finds its end; any other line is read again by Next.
   bool Next(std::string_view& line, bool& hadLineEnd, bool& plain) {
     plain = false;
+    if (NeedsRefill()) Refill();
     if (m_pos >= m_text.size()) return false;
     const char* start = m_text.data() + m_pos;
     const std::size_t remaining = m_text.size() - m_pos;
@@ -131,10 +181,26 @@ class LineReader {
     return true;
   }
   // Bytes of the text consumed so far.
-  std::size_t offset() const { return m_pos; }
-  std::size_t size() const { return m_text.size(); }
+  std::size_t offset() const { return m_base + m_pos; }
+  // The size of the text (of the file, while it is streamed).
+  std::size_t size() const { return m_source ? m_source->sizeEstimate() : m_text.size(); }
 
  private:
+  // Whether the next line, as long as the limit allows, may reach past the
+  // window (in test builds: whether there is a window to move at all).
+  bool NeedsRefill() const {
+    if constexpr (kFreshReadWindows) return m_window != nullptr || !m_final;
+    return !m_final && m_pos + m_limit + 2 > m_text.size();
+  }
+  // Moves the window on (or over to the settled text) so that the next line,
+  // as long as the limit allows, is in it.
+  void Refill();
+  void UseWholeText(std::size_t at);
+
+  const DataText* m_source = nullptr;
+  std::unique_ptr<char[]> m_window;
+  std::size_t m_base = 0;  // the text's offset of m_text's first byte
+  bool m_final = true;     // m_text runs to the end of the text
   std::string_view m_text;
   std::size_t m_limit;
   bool m_hasNul;

@@ -42,7 +42,9 @@ bool CsvSource::Next(Row& row) {
 
 // ---- Data Interchange Format -----------------------------------------------------------
 
-DifSource::DifSource(const DataText& text, int32_t beginRow) : m_lines(text, kPlainLineChars), m_beginRow(beginRow) {
+// A row's cells come from many lines, so the source reads the whole text.
+DifSource::DifSource(const DataText& text, int32_t beginRow)
+    : m_lines(text.text(), kPlainLineChars, text.hasNul()), m_beginRow(beginRow) {
   const DifHeader header = ReadDifHeader(m_lines);
   m_columns = header.columns;
   m_rows = header.rows;

@@ -110,7 +110,9 @@ TEST(JurisdictionLines, PlainLinesReadAsTheFullRulesReadThem) {
       ASSERT_EQ(a, b) << text;
       ASSERT_EQ(endA, endB) << text;
       ASSERT_EQ(general.offset(), fast.offset()) << text;
-      if (plain) EXPECT_TRUE(endA && a.find_first_of("\"\r\t\x01\xe9\x80\n") == std::string_view::npos) << text;
+      if (plain) {
+        EXPECT_TRUE(endA && a.find_first_of("\"\r\t\x01\xe9\x80\n") == std::string_view::npos) << text;
+      }
     }
     ASSERT_FALSE(fast.Next(b, endB, plain)) << text;
 

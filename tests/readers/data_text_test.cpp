@@ -1,0 +1,118 @@
+// A long file is read through a window as its lines are read: the lines a
+// reader gets are those of the whole text settled at once, wherever the first
+// byte that is not plain ASCII stands (before, on and after the window's
+// edges), and whatever that byte does to the text; a file that shrinks under
+// the reader ends its lines and is lost().
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "readers/data_text.h"
+#include "test_util.h"
+
+namespace zephrin {
+namespace {
+
+struct Lines {
+  std::vector<std::string> lines;
+  std::vector<std::size_t> offsets;
+  std::size_t size = 0;
+};
+
+Lines ReadLines(LineReader& reader, bool plainScan) {
+  Lines out;
+  std::string_view line;
+  bool end = false, plain = false;
+  while (plainScan ? reader.Next(line, end, plain) : reader.Next(line, end)) {
+    out.lines.emplace_back(std::string(line) + (end ? "|" : ""));
+    out.offsets.push_back(reader.offset());
+  }
+  out.size = reader.size();
+  return out;
+}
+
+// Short lines, one of them 2,000 bytes long, past one read window, with `odd`
+// put at byte `at` (in place of what was there).
+std::string LongFile(std::size_t at, std::string_view odd) {
+  std::string text;
+  for (int n = 0; text.size() < kReadWindow + 200000; ++n) {
+    text += std::to_string(n) + ",Account caption " + std::to_string(n * 7) + ",12.50\r\n";
+    if (n == 2000) text += std::string(2000, 'x') + "\n";
+  }
+  if (at == std::string::npos) at = text.size() - odd.size();
+  text.replace(at, odd.size(), odd);
+  return text;
+}
+
+TEST(DataText, LinesOfALongFileAreThoseOfItsWholeText) {
+  const test::TempDir dir;
+  const std::string path = dir.file("long.csv");
+  const std::vector<std::string_view> odds = {"\xC3\xA9", "\xE9", std::string_view("\0", 1), "\x1A", "\xEF\xBB\xBF",
+                                              "\xC3\xA9 \x1A \xE9"};
+  const std::size_t w = kReadWindow;
+  const std::vector<std::size_t> places = {0, 100, w - 3, w, w + 1, w + 2, w + 5000, w + 150000, std::string::npos};
+  int n = 0;
+  for (const std::string_view odd : odds) {
+    for (const std::size_t at : places) {
+      test::WriteFile(path, LongFile(at, odd));
+      // Both ways of reading lines, with the longest and the shortest limit.
+      const bool plainScan = n % 2 == 0;
+      const std::size_t limit = n++ % 3 == 0 ? kJurisdictionDifLineChars : kPlainLineChars;
+      SCOPED_TRACE(testing::Message() << "odd byte " << static_cast<int>(static_cast<unsigned char>(odd[0])) << " at "
+                                      << at << ", limit " << limit << (plainScan ? ", plain scan" : ""));
+      DataText whole, settled;
+      ASSERT_EQ(whole.Load(path), FileReadStatus::kOk);
+      ASSERT_EQ(settled.Load(path), FileReadStatus::kOk);
+      LineReader fromText(whole.text(), limit, whole.hasNul());
+      LineReader asRead(settled, limit);
+      const Lines expected = ReadLines(fromText, plainScan), actual = ReadLines(asRead, plainScan);
+      ASSERT_EQ(actual.lines, expected.lines);
+      ASSERT_EQ(actual.offsets, expected.offsets);
+      EXPECT_EQ(actual.size, expected.size);
+      EXPECT_EQ(settled.text(), whole.text());
+      EXPECT_EQ(settled.hasNul(), whole.hasNul());
+    }
+  }
+}
+
+// A reader that starts past the beginning, or past the end, of a long file.
+TEST(DataText, ReaderFromAnOffsetSettlesFromThere) {
+  const test::TempDir dir;
+  const std::string path = dir.file("long.csv");
+  test::WriteFile(path, LongFile(kReadWindow + 100000, "\xC3\xA9"));
+  for (const std::size_t start : {std::size_t{150}, kReadWindow + 50000, kReadWindow + 199990, kReadWindow + 300000}) {
+    DataText whole, settled;
+    ASSERT_EQ(whole.Load(path), FileReadStatus::kOk);
+    ASSERT_EQ(settled.Load(path), FileReadStatus::kOk);
+    LineReader fromText(whole.text(), kPlainLineChars, whole.hasNul(), start);
+    LineReader asRead(settled, kPlainLineChars, start);
+    EXPECT_EQ(ReadLines(asRead, false).lines, ReadLines(fromText, false).lines) << start;
+  }
+}
+
+// A file shortened while its lines are read: the lines end, and the text is
+// lost, whether the reader was streaming plain bytes or had yet to meet an
+// odd one.
+TEST(DataText, FileShortenedUnderTheReaderIsLost) {
+  const test::TempDir dir;
+  const std::string path = dir.file("long.csv");
+  for (const std::size_t odd : {std::string::npos, kReadWindow + 150000}) {
+    test::WriteFile(path, LongFile(odd, "\xE9"));
+    DataText text;
+    ASSERT_EQ(text.Load(path), FileReadStatus::kOk);
+    LineReader lines(text, kPlainLineChars);
+    std::string_view line;
+    ASSERT_TRUE(lines.Next(line));
+    ASSERT_EQ(::truncate(path.c_str(), 1000), 0);
+    while (lines.Next(line)) {
+    }
+    EXPECT_TRUE(text.lost()) << odd;
+    EXPECT_LT(lines.offset(), kReadWindow + 150000) << odd;
+  }
+}
+
+}  // namespace
+}  // namespace zephrin
