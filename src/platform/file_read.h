@@ -74,7 +74,6 @@ class OpenFile {
  public:
   // Its size when it was opened.
   std::size_t size() const { return m_size; }
-  bool valid() const { return m_fd.valid(); }
   // Reads up to `n` bytes from `offset` on into `out`: the number read (fewer
   // only at the file's end), or -1 when the file cannot be read.
   long long ReadAt(std::size_t offset, char* out, std::size_t n) const;
