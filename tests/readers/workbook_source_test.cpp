@@ -440,10 +440,19 @@ TEST_F(MadeBook, FilesThatAreNoWorkbookAreRefused) {
   const std::string text = dir.file("text.xlsx");
   test::WriteFile(text, "Account,Balance\n1000,5\n");
   ::mkfifo(dir.file("pipe").c_str(), 0644);
+  // A real .xls whose first directory entry claims a name of 65,535 bytes
+  // (a name holds 64 at most).
+  const std::string longName = dir.file("long_name.xls");
+  std::string bytes = test::ReadFile(Fixture("trial_balance.xls"));
+  const auto little = [&](std::size_t at) { return uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8; };
+  const std::size_t directory = (little(48) + 1u) << little(30);
+  bytes[directory + 64] = bytes[directory + 65] = '\xFF';
+  test::WriteFile(longName, bytes);
   const std::string prefix = "The workbook book cannot be read: ";
   const std::tuple<WorkbookKind, std::string, std::string> cases[] = {
       {WorkbookKind::kXlsx, text, prefix + "it is not a zip archive."},
       {WorkbookKind::kXls, text, prefix + "its compound document is damaged."},
+      {WorkbookKind::kXls, longName, prefix + "its compound document is damaged."},
       {WorkbookKind::kXlsx, dir.file("pipe"), prefix + "it is not a regular file."},
       {WorkbookKind::kXls, dir.str(), prefix + "it is not a regular file."},
       {WorkbookKind::kXlsx, dir.file("missing.xlsx"), prefix + "No such file or directory."},
