@@ -4,13 +4,11 @@
 // written out ("2024-03-31", "2024-03-31 14:05:00", "14:05:00").
 #include <freexl.h>
 
-#include <array>
 #include <charconv>
-#include <cstring>
 
-#include "platform/file_read.h"
 #include "readers/workbook_kinds.h"
 #include "readers/workbook_values.h"
+#include "readers/xls_compound.h"
 
 namespace zephrin::workbook {
 
@@ -67,40 +65,9 @@ Expected<std::vector<std::string>> SheetNames(const void* handle) {
   return names;
 }
 
-unsigned ReadLittle(const unsigned char* at, int bytes) {
-  unsigned value = 0;
-  for (int i = bytes - 1; i >= 0; --i) value = value << 8 | at[i];
-  return value;
-}
-
-// FreeXL trusts the name length of each entry in the first sector of the
-// compound document's directory, where a name holds 64 bytes at most, and
-// reads as many bytes as the length says from a buffer on its stack. A
-// damaged length would have it read far past that buffer, so such a document
-// is refused before FreeXL sees it. The sector is found as FreeXL finds it;
-// a file too short to hold it is left to FreeXL to refuse.
-Done CheckDirectoryNames(const std::string& osPath) {
-  OpenFile file;
-  if (OpenRegularFile(osPath, file) != FileReadStatus::kOk) return {};
-  std::array<unsigned char, 4096> block{};
-  char* bytes = reinterpret_cast<char*>(block.data());
-  constexpr unsigned char kSignature[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-  if (file.ReadAt(0, bytes, 512) != 512 || std::memcmp(block.data(), kSignature, sizeof kSignature) != 0) return {};
-  const unsigned shift = ReadLittle(&block[30], 2);
-  if (shift != 9 && shift != 12) return {};
-  const unsigned sectorSize = 1u << shift;
-  // FreeXL's offset arithmetic is 32 bits wide; it wraps as FreeXL's does.
-  const unsigned offset = (ReadLittle(&block[48], 4) + 1) * sectorSize;
-  if (file.ReadAt(offset, bytes, sectorSize) != static_cast<long long>(sectorSize)) return {};
-  for (unsigned entry = 0; entry < sectorSize; entry += 128) {
-    if (ReadLittle(&block[entry + 64], 2) > 64) return Invalid("its compound document is damaged");
-  }
-  return {};
-}
-
 // Opens the workbook, refusing one that is protected by a password.
 Done OpenHandle(const std::string& osPath, XlsHandle& handle, bool infoOnly) {
-  if (Done names = CheckDirectoryNames(osPath); !names) return names;
+  if (Done checked = CheckCompoundDocument(osPath); !checked) return checked;
   const int rc = infoOnly ? freexl_open_info(osPath.c_str(), handle.out()) : freexl_open(osPath.c_str(), handle.out());
   if (rc != FREEXL_OK) return FreeXlFailure(rc);
   unsigned password = 0;
