@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/file_read.h"
+#include "readers/xls_records.h"
 
 namespace zephrin::workbook {
 
@@ -75,12 +76,15 @@ class CompoundWalk {
   Step ReadMoreSlots(uint32_t sector, uint32_t count);
   Step ReadDirectory(uint32_t sector);
   Step CheckMiniStream() const;
+  Step CheckRecords() const;
+  std::string Chain(uint32_t start, uint32_t size) const;
 
   const OpenFile& m_file;
   uint32_t m_sectorSize = 512;
   uint64_t m_fileSectors = 0;
   std::vector<uint32_t> m_fat;
   uint64_t m_fatSectors = 0;
+  uint32_t m_miniCutoff = 0;
   StreamEntry m_root;
   StreamEntry m_workbook;
 };
@@ -166,6 +170,29 @@ Step CompoundWalk::CheckMiniStream() const {
   return Step::kOn;
 }
 
+// The bytes of the chain from `start`, as far as `size`: as far as FreeXL
+// reads a stream.
+std::string CompoundWalk::Chain(uint32_t start, uint32_t size) const {
+  std::string bytes;
+  Sector block;
+  for (uint32_t sector = start; bytes.size() < size; sector = m_fat[sector]) {
+    if (!ReadSector(sector, block.data())) break;
+    bytes.append(reinterpret_cast<const char*>(block.data()), m_sectorSize);
+    if (sector >= m_fat.size() || m_fat[sector] == kEndOfChain) break;
+  }
+  if (bytes.size() > size) bytes.resize(size);
+  return bytes;
+}
+
+// The workbook's records. A small workbook is read from the start of the
+// mini stream.
+Step CompoundWalk::CheckRecords() const {
+  const bool mini = m_workbook.size <= m_miniCutoff;
+  std::string stream = mini ? Chain(m_root.start, m_root.size) : Chain(m_workbook.start, m_workbook.size);
+  if (mini && stream.size() > m_workbook.size) stream.resize(m_workbook.size);
+  return RecordsOverrun(stream) ? Step::kDamaged : Step::kOn;
+}
+
 Step CompoundWalk::Run() {
   std::array<unsigned char, kHeaderBytes> header{};
   if (m_file.ReadAt(0, reinterpret_cast<char*>(header.data()), kHeaderBytes) != static_cast<long long>(kHeaderBytes))
@@ -184,12 +211,15 @@ Step CompoundWalk::Run() {
     if (const Step read = ReadMoreSlots(Little(&header[68], 4), more); read != Step::kOn) return read;
   }
   // FreeXL takes the header's mini stream cutoff only when there is a mini table.
-  const uint32_t miniCutoff = Little(&header[64], 4) > 0 ? Little(&header[56], 4) : 0;
+  m_miniCutoff = Little(&header[64], 4) > 0 ? Little(&header[56], 4) : 0;
   if (m_fat.empty()) return Step::kLeave;
   if (const Step read = ReadDirectory(Little(&header[48], 4)); read != Step::kOn) return read;
-  if (m_workbook.size <= miniCutoff) return CheckMiniStream();
-  // A stream longer than the file loops through its chain as far as its size.
-  return m_workbook.size > m_file.size() ? Step::kDamaged : Step::kOn;
+  if (m_workbook.size <= m_miniCutoff) {
+    if (const Step mini = CheckMiniStream(); mini != Step::kOn) return mini;
+  } else if (m_workbook.size > m_file.size()) {
+    return Step::kDamaged;  // it would loop through its chain as far as its size
+  }
+  return CheckRecords();
 }
 
 }  // namespace
@@ -197,8 +227,18 @@ Step CompoundWalk::Run() {
 Done CheckCompoundDocument(const std::string& osPath) {
   OpenFile file;
   if (OpenRegularFile(osPath, file) != FileReadStatus::kOk) return {};
-  if (CompoundWalk(file).Run() == Step::kDamaged)
-    return Error{ErrorCode::kInvalid, "its compound document is damaged"};
+  const Error damaged{ErrorCode::kInvalid, "its compound document is damaged"};
+  char head[sizeof kSignature] = {};
+  if (file.ReadAt(0, head, sizeof head) == static_cast<long long>(sizeof head) &&
+      std::memcmp(head, kSignature, sizeof kSignature) == 0) {
+    if (CompoundWalk(file).Run() == Step::kDamaged) return damaged;
+    return {};
+  }
+  // Not a compound document: FreeXL takes it for a legacy workbook, which
+  // starts with its first record.
+  if (!StartsLegacyWorkbook(std::string_view(head, sizeof head))) return {};
+  FileBytes bytes;
+  if (ReadRegularFile(file, bytes, true) == FileReadStatus::kOk && LegacyRecordsOverrun(bytes.view())) return damaged;
   return {};
 }
 

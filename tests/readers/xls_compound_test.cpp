@@ -1,6 +1,7 @@
-// The check an .xls passes before FreeXL opens it: small compound documents,
-// sound and damaged in each way FreeXL would mishandle, and the damaged ones
-// refused through the workbook source with the usual sentence.
+// The check an .xls passes before FreeXL opens it: small compound documents
+// and record streams, sound and damaged in each way FreeXL would mishandle,
+// and the damaged ones refused through the workbook source with the usual
+// sentence.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -9,10 +10,13 @@
 
 #include "readers/workbook_source.h"
 #include "readers/xls_compound.h"
+#include "readers/xls_records.h"
 #include "test_util.h"
 
 namespace zephrin {
 namespace {
+
+using namespace std::string_literals;
 
 constexpr uint32_t kFree = 0xFFFFFFFF, kEnd = 0xFFFFFFFE, kFatMark = 0xFFFFFFFD;
 
@@ -116,6 +120,106 @@ TEST(XlsCompound, DocumentsFreeXlWouldMishandleAreRefused) {
     const Done checked = workbook::CheckCompoundDocument(path);
     EXPECT_EQ(checked.ok() ? "" : checked.error().message, c.refused ? "its compound document is damaged" : "");
     if (!c.refused) continue;
+    const auto source = OpenWorkbook(WorkbookKind::kXls, path, "book", "");
+    ASSERT_FALSE(source.ok());
+    EXPECT_EQ(source.error().message, "The workbook book cannot be read: its compound document is damaged.");
+  }
+}
+
+// A record: its type, its size and its body.
+std::string Record(uint32_t type, std::string_view body) {
+  std::string record(4, '\0');
+  Put(record, 0, type, 2);
+  Put(record, 2, static_cast<uint32_t>(body.size()), 2);
+  return record.append(body);
+}
+
+std::string Le(uint32_t value, int width) {
+  std::string bytes(width, '\0');
+  Put(bytes, 0, value, width);
+  return bytes;
+}
+
+// A version 8 stream: its BOF, then `records`.
+std::string Stream(std::string_view records) {
+  return Record(0x0809, Le(0x0600, 2) + std::string(14, '\0')).append(records);
+}
+
+// The shared strings record with `count` strings, and its body.
+std::string Sst(uint32_t count, std::string_view strings) {
+  return Record(0x00FC, Le(count, 4) + Le(count, 4) + std::string(strings));
+}
+
+TEST(XlsRecords, TextsThatRunPastTheirRecordAreFound) {
+  const std::string label = Le(0, 2) + Le(0, 2) + Le(15, 2);  // row, column, format
+  const struct {
+    const char* what;
+    std::string stream;
+    bool overrun;
+  } cases[] = {
+      {"a label", Stream(Record(0x0204, label + Le(3, 2) + "\0abc"s)), false},
+      {"a label longer than its record", Stream(Record(0x0204, label + Le(4, 2) + "\0abc"s)), true},
+      {"a label of two-byte characters", Stream(Record(0x0204, label + Le(2, 2) + "\1a\0b\0"s)), false},
+      {"a label of two-byte characters past its record", Stream(Record(0x0204, label + Le(3, 2) + "\1a\0b\0c"s)),
+       true},
+      {"a label record cut before its length", Stream(Record(0x0204, label)), true},
+      {"a number format", Stream(Record(0x041E, Le(164, 2) + Le(4, 2) + "\0yyyy"s)), false},
+      {"a number format past its record", Stream(Record(0x041E, Le(164, 2) + Le(0xFFFF, 2) + "\0yyyy"s)), true},
+      {"shared strings", Stream(Sst(2, Le(2, 2) + "\0ab"s + Le(1, 2) + "\1c\0"s)), false},
+      {"a shared string continued", Stream(Sst(1, Le(4, 2) + "\0ab"s) + Record(0x003C, "\0cd"s)), false},
+      {"a shared string continued in two-byte characters",
+       Stream(Sst(1, Le(4, 2) + "\0ab"s) + Record(0x003C, "\1c\0d\0"s)), false},
+      {"a continued string longer than the next record",
+       Stream(Sst(1, Le(4, 2) + "\0ab"s) + Record(0x003C, "\1c\0"s)), true},
+      {"formatting runs past the record, then another string",
+       Stream(Sst(2, Le(1, 2) + "\x08"s + Le(0x4000, 2) + "a" + Le(1, 2) + "\0b"s)), false},
+      {"formatting runs past the next record",
+       Stream(Sst(2, Le(1, 2) + "\x08"s + Le(0x4000, 2) + "a") + Record(0x003C, Le(1, 2) + "\0b"s)), true},
+      {"a string header past its record", Stream(Sst(1, Le(1, 2))), true},
+      {"a second table", Stream(Sst(0, "") + Sst(0, "")), true},
+      {"records after the stream's end", Stream(Record(0, "") + Record(0x0204, label + Le(9, 2))), false},
+      {"a version 5 label", Record(0x0809, Le(0x0500, 2) + std::string(6, '\0')) + Record(0x0204, label + Le(3, 2) + "abc"),
+       false},
+      {"a version 5 label past its record",
+       Record(0x0809, Le(0x0500, 2) + std::string(6, '\0')) + Record(0x0204, label + Le(4, 2) + "abc"), true},
+      {"no BOF first, which FreeXL refuses itself", Record(0x0204, label + Le(9, 2)), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(workbook::RecordsOverrun(c.stream), c.overrun);
+  }
+}
+
+TEST(XlsRecords, LegacyLabelsPastTheirRecordAreRefused) {
+  const std::string label = Le(0, 2) + Le(0, 2) + Le(15, 2);
+  const std::string bof4 = Record(0x0409, std::string(6, '\0'));
+  const std::pair<std::string, bool> cases[] = {
+      {bof4 + Record(0x0204, label + "\x03\x00"s + "abc") + Record(0x000A, ""), false},
+      {bof4 + Record(0x0204, label + "\xFF\xFF"s + "abc") + Record(0x000A, ""), true},
+      {bof4 + Record(0x000A, "") + Record(0x0204, label + "\xFF\xFF"s + "abc"), false},
+      // Version 2 gives a label's length in one byte, which FreeXL's buffer holds.
+      {Record(0x0009, std::string(4, '\0')) + Record(0x0204, label + "\xFF\xFF"s + "abc"), false},
+  };
+  test::TempDir dir;
+  const std::string path = dir.file("book.xls");
+  for (const auto& [bytes, refused] : cases) {
+    test::WriteFile(path, bytes);
+    EXPECT_EQ(workbook::LegacyRecordsOverrun(bytes), refused);
+    const Done checked = workbook::CheckCompoundDocument(path);
+    EXPECT_EQ(checked.ok() ? "" : checked.error().message, refused ? "its compound document is damaged" : "");
+  }
+}
+
+TEST(XlsCompound, RecordsArePassedInTheWorkbookStream) {
+  test::TempDir dir;
+  const std::string path = dir.file("book.xls");
+  for (const bool mini : {false, true}) {
+    Document document;
+    const std::string stream = Stream(Record(0x041E, Le(164, 2) + Le(0xFFFF, 2) + "\0yyyy"s));
+    std::string& sector = document.sectors[mini ? 2 : 4];
+    sector.replace(0, stream.size(), stream);
+    if (mini) Put(document.header, 64, 1), Put(document.sectors[1], 128 + 120, 700);
+    test::WriteFile(path, document.Bytes());
     const auto source = OpenWorkbook(WorkbookKind::kXls, path, "book", "");
     ASSERT_FALSE(source.ok());
     EXPECT_EQ(source.error().message, "The workbook book cannot be read: its compound document is damaged.");

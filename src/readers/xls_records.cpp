@@ -1,0 +1,223 @@
+#include "readers/xls_records.h"
+
+#include <cstdint>
+
+namespace zephrin::workbook {
+
+namespace {
+
+constexpr uint32_t kBof = 0x0809;
+constexpr uint32_t kLegacyBof[] = {0x0009, 0x0209, 0x0409};  // the versions 2, 3 and 4
+constexpr uint32_t kEof = 0x000A;
+constexpr uint32_t kSst = 0x00FC;
+constexpr uint32_t kContinue = 0x003C;
+constexpr uint32_t kFormat = 0x041E;
+constexpr uint32_t kLabel = 0x0204;
+constexpr std::size_t kLargestRecord = 8224;  // FreeXL's record buffer
+constexpr uint32_t kMostSharedStrings = 1024 * 1024;  // FreeXL refuses more
+
+uint32_t Little(std::string_view bytes, std::size_t at, int width) {
+  uint32_t value = 0;
+  for (int i = width - 1; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+  return value;
+}
+
+// How the walk goes on after a record: on, stopped where FreeXL stops or
+// refuses by itself, or stopped at a text that runs past its record.
+enum class Verdict { kOn, kStop, kOverrun };
+
+// A record's body, every read checked against its end.
+class Body {
+ public:
+  explicit Body(std::string_view bytes) : m_bytes(bytes) {}
+  std::size_t size() const { return m_bytes.size(); }
+  bool Holds(uint64_t at, uint64_t bytes) const { return at + bytes <= m_bytes.size(); }
+  bool Read(uint64_t at, int width, uint32_t& value) const {
+    if (!Holds(at, width)) return false;
+    value = Little(m_bytes, at, width);
+    return true;
+  }
+
+ private:
+  std::string_view m_bytes;
+};
+
+// What comes before a text's characters: a flags byte, then a 16-bit count
+// of formatting runs and a 32-bit size of phonetic data when the flags say
+// so; those runs and that data follow the characters.
+struct TextHeader {
+  uint32_t bytes = 1;
+  bool wide = false;   // two bytes a character, or one
+  uint32_t after = 0;  // bytes after the characters (wrapping as FreeXL's sum does)
+};
+
+bool ReadTextHeader(const Body& body, uint64_t at, TextHeader& out) {
+  uint32_t flags = 0, runs = 0, phonetic = 0;
+  if (!body.Read(at, 1, flags)) return false;
+  out.wide = flags & 0x01;
+  out.bytes = 1;
+  if ((flags & 0x08) && !body.Read(at + out.bytes, 2, runs)) return false;
+  if (flags & 0x08) out.bytes += 2;
+  if ((flags & 0x04) && !body.Read(at + out.bytes, 4, phonetic)) return false;
+  if (flags & 0x04) out.bytes += 4;
+  out.after = phonetic + runs * 4;
+  return true;
+}
+
+// A text of `chars` characters whose header starts at `at`: held by the body?
+Verdict CheckText(const Body& body, uint64_t at, uint32_t chars) {
+  TextHeader header;
+  if (!ReadTextHeader(body, at, header)) return Verdict::kOverrun;
+  if (chars == 0) return Verdict::kOn;  // FreeXL refuses it by itself, if it reads it
+  const uint64_t bytes = header.wide ? 2ull * chars : chars;
+  return body.Holds(at + header.bytes, bytes) ? Verdict::kOn : Verdict::kOverrun;
+}
+
+// The shared strings as FreeXL reads them: from the SST record on through
+// the CONTINUE records after it. A string whose characters do not fit in
+// its record goes on in the next, after a new flags byte; whatever ran past
+// a record's end is skipped at the start of the next.
+class SharedStrings {
+ public:
+  Verdict Start(const Body& body);
+  Verdict Continue(const Body& body);
+
+ private:
+  Verdict Strings(const Body& body, uint64_t at);
+
+  bool m_started = false;
+  uint32_t m_count = 0;
+  uint32_t m_index = 0;     // the next string
+  uint32_t m_pending = 0;   // characters of a string still to come
+  uint32_t m_after = 0;     // what follows the pending string's characters
+  uint32_t m_skip = 0;      // to skip at the start of the next string
+};
+
+Verdict SharedStrings::Start(const Body& body) {
+  // A second table would have FreeXL drop the first without freeing it.
+  if (m_started) return Verdict::kOverrun;
+  m_started = true;
+  if (!body.Read(4, 4, m_count)) return Verdict::kOverrun;
+  if (m_count > kMostSharedStrings) return Verdict::kStop;
+  return Strings(body, 8);
+}
+
+Verdict SharedStrings::Continue(const Body& body) {
+  uint64_t at = 0;
+  if (m_pending > 0) {
+    uint32_t flags = 0;
+    if (!body.Read(0, 1, flags)) return Verdict::kOverrun;
+    const uint64_t bytes = (flags & 0x01) ? 2ull * m_pending : m_pending;
+    // One byte a character is read with a check (FreeXL refuses what is
+    // missing), two bytes with none.
+    if (!body.Holds(1, bytes)) return (flags & 0x01) ? Verdict::kOverrun : Verdict::kStop;
+    at = 1 + bytes + m_after;
+    m_pending = 0;
+    m_after = at >= body.size() ? static_cast<uint32_t>(at - body.size()) : 0;
+    m_skip = 0;
+    ++m_index;
+  }
+  return Strings(body, at);
+}
+
+Verdict SharedStrings::Strings(const Body& body, uint64_t at) {
+  for (; m_index < m_count; ++m_index) {
+    if (at >= body.size()) return Verdict::kOn;
+    at += m_skip;
+    uint32_t chars = 0;
+    TextHeader header;
+    if (!body.Read(at, 2, chars) || !ReadTextHeader(body, at + 2, header)) return Verdict::kOverrun;
+    at += 2 + header.bytes;
+    m_after = header.after;
+    m_skip = 0;
+    const uint64_t bytes = header.wide ? 2ull * chars : chars;
+    if (!body.Holds(at, bytes)) {
+      const uint64_t held = body.size() - at;
+      m_pending = chars - static_cast<uint32_t>(header.wide ? held / 2 : held);
+      return Verdict::kOn;
+    }
+    if (chars == 0) return Verdict::kStop;
+    at += bytes + header.after;
+    m_skip = at >= body.size() ? static_cast<uint32_t>(at - body.size()) : 0;
+  }
+  return Verdict::kOn;
+}
+
+// A record other than CONTINUE, in a workbook of version 5 or 8.
+Verdict CheckRecord(uint32_t type, const Body& body, int version, SharedStrings& strings) {
+  uint32_t chars = 0;
+  if (type == kSst) return strings.Start(body);
+  if (type == kFormat && version == 8) {
+    if (!body.Read(2, 2, chars)) return Verdict::kOverrun;
+    return CheckText(body, 4, chars);
+  }
+  if (type == kLabel) {
+    if (!body.Read(6, 2, chars)) return Verdict::kOverrun;
+    if (version == 8) return CheckText(body, 8, chars);
+    return body.Holds(8, chars) ? Verdict::kOn : Verdict::kOverrun;
+  }
+  return Verdict::kOn;
+}
+
+}  // namespace
+
+bool RecordsOverrun(std::string_view stream) {
+  int version = 0;
+  uint32_t previous = 0;
+  SharedStrings strings;
+  for (std::size_t at = 0; at + 4 <= stream.size();) {
+    const uint32_t type = Little(stream, at, 2);
+    const uint32_t size = Little(stream, at + 2, 2);
+    // FreeXL's ends: an empty record of type 0, a record too long for its
+    // buffer, or one past the stream's end.
+    if ((type == 0 && size == 0) || size > kLargestRecord || at + 4 + size > stream.size()) return false;
+    const Body body(stream.substr(at + 4, size));
+    at += 4 + size;
+    if (version == 0) {
+      uint32_t bof = 0;
+      if (type != kBof || !body.Read(0, 2, bof) || (bof != 0x0500 && bof != 0x0600)) return false;
+      version = bof == 0x0500 ? 5 : 8;
+      previous = type;
+      continue;
+    }
+    Verdict verdict = Verdict::kOn;
+    if (type != kContinue) {
+      previous = type;
+      verdict = CheckRecord(type, body, version, strings);
+    } else if (previous == kSst) {
+      verdict = strings.Continue(body);
+    }
+    if (verdict != Verdict::kOn) return verdict == Verdict::kOverrun;
+  }
+  return false;
+}
+
+bool StartsLegacyWorkbook(std::string_view head) {
+  if (head.size() < 4) return false;
+  const uint32_t bof = Little(head, 0, 2);
+  return bof == kLegacyBof[0] || bof == kLegacyBof[1] || bof == kLegacyBof[2];
+}
+
+bool LegacyRecordsOverrun(std::string_view file) {
+  if (!StartsLegacyWorkbook(file)) return false;
+  const uint32_t bof = Little(file, 0, 2);
+  // A label of version 2 gives its length in one byte, which its record's
+  // buffer always holds; versions 3 and 4 give it in two.
+  const bool wideLengths = bof != kLegacyBof[0];
+  for (std::size_t at = 4 + Little(file, 2, 2); at + 4 <= file.size();) {
+    const uint32_t type = Little(file, at, 2);
+    const uint32_t size = Little(file, at + 2, 2);
+    at += 4;
+    if (type == kEof) return false;
+    if (type == kLabel && wideLengths) {
+      if (size > kLargestRecord || at + size > file.size()) return false;  // FreeXL cannot read it
+      const Body body(file.substr(at, size));
+      uint32_t chars = 0;
+      if (!body.Read(6, 2, chars) || !body.Holds(8, chars)) return true;
+    }
+    at += size;
+  }
+  return false;
+}
+
+}  // namespace zephrin::workbook
