@@ -190,7 +190,7 @@ Step CompoundWalk::CheckRecords() const {
   const bool mini = m_workbook.size <= m_miniCutoff;
   std::string stream = mini ? Chain(m_root.start, m_root.size) : Chain(m_workbook.start, m_workbook.size);
   if (mini && stream.size() > m_workbook.size) stream.resize(m_workbook.size);
-  return RecordsOverrun(stream) ? Step::kDamaged : Step::kOn;
+  return RecordsUnsafe(stream) ? Step::kDamaged : Step::kOn;
 }
 
 Step CompoundWalk::Run() {
@@ -238,7 +238,7 @@ Done CheckCompoundDocument(const std::string& osPath) {
   // starts with its first record.
   if (!StartsLegacyWorkbook(std::string_view(head, sizeof head))) return {};
   FileBytes bytes;
-  if (ReadRegularFile(file, bytes, true) == FileReadStatus::kOk && LegacyRecordsOverrun(bytes.view())) return damaged;
+  if (ReadRegularFile(file, bytes, true) == FileReadStatus::kOk && LegacyRecordsUnsafe(bytes.view())) return damaged;
   return {};
 }
 

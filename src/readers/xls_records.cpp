@@ -1,6 +1,9 @@
 #include "readers/xls_records.h"
 
 #include <cstdint>
+#include <cstddef>
+#include <utility>
+#include <vector>
 
 namespace zephrin::workbook {
 
@@ -13,6 +16,11 @@ constexpr uint32_t kSst = 0x00FC;
 constexpr uint32_t kContinue = 0x003C;
 constexpr uint32_t kFormat = 0x041E;
 constexpr uint32_t kLabel = 0x0204;
+constexpr uint32_t kSheet = 0x0085;
+constexpr uint32_t kDimension = 0x0200;
+constexpr uint32_t kLegacyDimension = 0x0000;  // version 2's
+constexpr uint64_t kCellBytes = 16;                  // a cell in FreeXL's table
+constexpr uint64_t kLargestTable = 256ull << 20;     // FreeXL refuses a larger table
 constexpr std::size_t kLargestRecord = 8224;  // FreeXL's record buffer
 constexpr uint32_t kMostSharedStrings = 1024 * 1024;  // FreeXL refuses more
 
@@ -143,17 +151,111 @@ Verdict SharedStrings::Strings(const Body& body, uint64_t at) {
   return Verdict::kOn;
 }
 
-// A record other than CONTINUE, in a workbook of version 5 or 8.
-Verdict CheckRecord(uint32_t type, const Body& body, int version, SharedStrings& strings) {
+// A sheet as FreeXL keeps it: where its records start, and the size of
+// the cell table it has made for it.
+struct SheetTable {
+  uint32_t offset = 0;
+  uint32_t rows = 0;
+  uint16_t columns = 0;
+  bool made = false;
+};
+
+// The records of a workbook of version 5 or 8 as FreeXL reads them first:
+// the texts it copies, and the cell tables it makes. It makes a sheet's
+// table at the sheet's DIMENSION record (a second one would replace the
+// first without freeing it), and, once all records are read, one more table
+// for each sheet that had none (a chart sheet has none), each of the size of
+// the last sheet's and each replacing the one before.
+class BiffWalk {
+ public:
+  Verdict Record(std::size_t offset, uint32_t type, const Body& body);
+  Verdict Finish();
+
+ private:
+  Verdict Text(uint32_t type, const Body& body) const;
+  Verdict Dimension(const Body& body);
+
+  int m_version = 0;
+  bool m_inSubstream = false;  // between a BOF and its EOF
+  uint32_t m_previous = 0;
+  SharedStrings m_strings;
+  std::vector<SheetTable> m_sheets;
+  std::size_t m_active = kNone;  // the sheet whose substream is being read
+  static constexpr std::size_t kNone = SIZE_MAX;
+};
+
+Verdict BiffWalk::Record(std::size_t offset, uint32_t type, const Body& body) {
+  if (type == kContinue) return m_previous == kSst ? m_strings.Continue(body) : Verdict::kOn;
+  m_previous = type;
+  if (!m_inSubstream) {
+    // Every substream starts with a BOF; the first gives the version, each
+    // other one the sheet whose records follow.
+    if (type != kBof) return Verdict::kStop;
+    m_inSubstream = true;
+    if (m_version == 0) {
+      uint32_t bof = 0;
+      if (!body.Read(0, 2, bof) || (bof != 0x0500 && bof != 0x0600)) return Verdict::kStop;
+      m_version = bof == 0x0500 ? 5 : 8;
+      return Verdict::kOn;
+    }
+    m_active = kNone;
+    for (std::size_t i = 0; i < m_sheets.size() && m_active == kNone; ++i)
+      if (m_sheets[i].offset == offset) m_active = i;
+    return Verdict::kOn;
+  }
+  if (type == kEof) m_inSubstream = false;
+  if (type == kSst) return m_strings.Start(body);
+  if (type == kSheet) {
+    uint32_t sheetOffset = 0;
+    if (!body.Read(0, 4, sheetOffset)) return Verdict::kOverrun;
+    m_sheets.push_back({sheetOffset, 0, 0, false});
+    return Verdict::kOn;
+  }
+  if (type == kDimension) return Dimension(body);
+  return Text(type, body);
+}
+
+Verdict BiffWalk::Dimension(const Body& body) {
+  uint32_t rows = 0, columns = 0;
+  const bool read = m_version == 8 ? body.Read(4, 4, rows) && body.Read(10, 2, columns)
+                                   : body.Read(2, 2, rows) && body.Read(6, 2, columns);
+  if (!read) return Verdict::kOverrun;
+  if (m_active == kNone) return Verdict::kOn;
+  SheetTable& sheet = m_sheets[m_active];
+  if (sheet.made) return Verdict::kOverrun;
+  if (kCellBytes * rows * columns > kLargestTable) return Verdict::kStop;
+  sheet = {sheet.offset, rows, static_cast<uint16_t>(columns), true};
+  return Verdict::kOn;
+}
+
+// The tables FreeXL makes, after the records, for the sheets that have none:
+// more than one table's worth is refused.
+Verdict BiffWalk::Finish() {
+  uint64_t made = 0;
+  for (SheetTable& sheet : m_sheets) {
+    if (sheet.made) continue;
+    ++sheet.rows;
+    ++sheet.columns;
+    if (m_active == kNone) return Verdict::kOn;  // FreeXL refuses the workbook
+    const uint64_t bytes = kCellBytes * m_sheets[m_active].rows * m_sheets[m_active].columns;
+    if (bytes > kLargestTable) return Verdict::kOn;
+    made += bytes;
+    if (made > kLargestTable) return Verdict::kOverrun;
+    sheet.made = true;
+  }
+  return Verdict::kOn;
+}
+
+// The texts FreeXL copies from a record, held by the record?
+Verdict BiffWalk::Text(uint32_t type, const Body& body) const {
   uint32_t chars = 0;
-  if (type == kSst) return strings.Start(body);
-  if (type == kFormat && version == 8) {
+  if (type == kFormat && m_version == 8) {
     if (!body.Read(2, 2, chars)) return Verdict::kOverrun;
     return CheckText(body, 4, chars);
   }
   if (type == kLabel) {
     if (!body.Read(6, 2, chars)) return Verdict::kOverrun;
-    if (version == 8) return CheckText(body, 8, chars);
+    if (m_version == 8) return CheckText(body, 8, chars);
     return body.Holds(8, chars) ? Verdict::kOn : Verdict::kOverrun;
   }
   return Verdict::kOn;
@@ -161,35 +263,20 @@ Verdict CheckRecord(uint32_t type, const Body& body, int version, SharedStrings&
 
 }  // namespace
 
-bool RecordsOverrun(std::string_view stream) {
-  int version = 0;
-  uint32_t previous = 0;
-  SharedStrings strings;
+bool RecordsUnsafe(std::string_view stream) {
+  BiffWalk walk;
   for (std::size_t at = 0; at + 4 <= stream.size();) {
     const uint32_t type = Little(stream, at, 2);
     const uint32_t size = Little(stream, at + 2, 2);
     // FreeXL's ends: an empty record of type 0, a record too long for its
     // buffer, or one past the stream's end.
-    if ((type == 0 && size == 0) || size > kLargestRecord || at + 4 + size > stream.size()) return false;
-    const Body body(stream.substr(at + 4, size));
+    if ((type == 0 && size == 0) || size > kLargestRecord || at + 4 + size > stream.size()) break;
+    const Verdict verdict = walk.Record(at, type, Body(stream.substr(at + 4, size)));
+    if (verdict == Verdict::kOverrun) return true;
+    if (verdict == Verdict::kStop) return false;
     at += 4 + size;
-    if (version == 0) {
-      uint32_t bof = 0;
-      if (type != kBof || !body.Read(0, 2, bof) || (bof != 0x0500 && bof != 0x0600)) return false;
-      version = bof == 0x0500 ? 5 : 8;
-      previous = type;
-      continue;
-    }
-    Verdict verdict = Verdict::kOn;
-    if (type != kContinue) {
-      previous = type;
-      verdict = CheckRecord(type, body, version, strings);
-    } else if (previous == kSst) {
-      verdict = strings.Continue(body);
-    }
-    if (verdict != Verdict::kOn) return verdict == Verdict::kOverrun;
   }
-  return false;
+  return walk.Finish() == Verdict::kOverrun;
 }
 
 bool StartsLegacyWorkbook(std::string_view head) {
@@ -198,17 +285,22 @@ bool StartsLegacyWorkbook(std::string_view head) {
   return bof == kLegacyBof[0] || bof == kLegacyBof[1] || bof == kLegacyBof[2];
 }
 
-bool LegacyRecordsOverrun(std::string_view file) {
+bool LegacyRecordsUnsafe(std::string_view file) {
   if (!StartsLegacyWorkbook(file)) return false;
   const uint32_t bof = Little(file, 0, 2);
   // A label of version 2 gives its length in one byte, which its record's
   // buffer always holds; versions 3 and 4 give it in two.
   const bool wideLengths = bof != kLegacyBof[0];
+  // Each DIMENSION record has FreeXL add a sheet and make the first sheet's
+  // table again, without freeing the one before.
+  const uint32_t dimension = wideLengths ? kDimension : kLegacyDimension;
+  bool dimensioned = false;
   for (std::size_t at = 4 + Little(file, 2, 2); at + 4 <= file.size();) {
     const uint32_t type = Little(file, at, 2);
     const uint32_t size = Little(file, at + 2, 2);
     at += 4;
     if (type == kEof) return false;
+    if (type == dimension && std::exchange(dimensioned, true)) return true;
     if (type == kLabel && wideLengths) {
       if (size > kLargestRecord || at + size > file.size()) return false;  // FreeXL cannot read it
       const Body body(file.substr(at, size));

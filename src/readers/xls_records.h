@@ -3,22 +3,25 @@
 //
 // FreeXL takes the length of a text in a record (a cell's label, a number
 // format, a shared string and its formatting runs) as the record gives it
-// and copies that many bytes, whether the record holds them or not. The
-// check follows the records as FreeXL does and finds a text that would run
-// past its record.
+// and copies that many bytes, whether the record holds them or not; and it
+// makes a sheet's cell table again for each DIMENSION record, dropping the
+// one before. The check follows the records as FreeXL does and finds a
+// text that would run past its record, or tables made again and again.
 #pragma once
 
 #include <string_view>
 
 namespace zephrin::workbook {
 
-// True when a text in the records of `stream` (a compound document's
-// workbook stream, from its first record) would be read past its record.
-bool RecordsOverrun(std::string_view stream);
+// True when the records of `stream` (a compound document's workbook stream,
+// from its first record) hold a text that would be read past its record, a
+// second table for a sheet, or more tables for sheets without dimensions
+// than one table's worth.
+bool RecordsUnsafe(std::string_view stream);
 // Whether `head` (a file's first bytes) starts a legacy workbook's records.
 bool StartsLegacyWorkbook(std::string_view head);
-// RecordsOverrun for a legacy workbook of one sheet, which is a stream of
+// RecordsUnsafe for a legacy workbook of one sheet, which is a stream of
 // records by itself (`file` from its first byte).
-bool LegacyRecordsOverrun(std::string_view file);
+bool LegacyRecordsUnsafe(std::string_view file);
 
 }  // namespace zephrin::workbook

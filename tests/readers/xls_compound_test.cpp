@@ -186,8 +186,43 @@ TEST(XlsRecords, TextsThatRunPastTheirRecordAreFound) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(workbook::RecordsOverrun(c.stream), c.overrun);
+    EXPECT_EQ(workbook::RecordsUnsafe(c.stream), c.overrun);
   }
+}
+
+// A version 8 workbook stream: the globals naming a sheet for each of
+// `sheets`, then each sheet's records between its BOF and EOF.
+std::string Book(const std::vector<std::string>& sheets) {
+  const std::string bof = Record(0x0809, Le(0x0600, 2) + std::string(14, '\0'));
+  const std::string eof = Record(0x000A, "");
+  const std::size_t sheetRecord = 4 + 4 + 2 + 3;
+  std::size_t offset = bof.size() + sheets.size() * sheetRecord + eof.size();
+  std::string globals = bof, substreams;
+  for (const std::string& records : sheets) {
+    globals += Record(0x0085, Le(static_cast<uint32_t>(offset), 4) + Le(0, 2) + "\x01\x00"s + "S");
+    const std::string substream = bof + records + eof;
+    substreams += substream;
+    offset += substream.size();
+  }
+  return globals + eof + substreams;
+}
+
+std::string Dimension(uint32_t rows, uint32_t columns) {
+  return Record(0x0200, Le(0, 4) + Le(rows, 4) + Le(0, 2) + Le(columns, 2) + Le(0, 2));
+}
+
+TEST(XlsRecords, CellTablesMadeAgainAreFound) {
+  const std::string chart;  // a sheet of no DIMENSION, as a chart sheet
+  const std::pair<std::string, bool> cases[] = {
+      {Book({Dimension(3, 2), Dimension(10, 5)}), false},
+      {Book({Dimension(3, 2) + Dimension(3, 2)}), true},
+      {Book({Dimension(3, 2), Dimension(10, 5) + Dimension(3, 2)}), true},
+      // Tables for the sheets without dimensions, the size of the last sheet's.
+      {Book({chart, Dimension(65536, 200)}), false},
+      {Book({chart, chart, Dimension(65536, 200)}), true},
+      {Book({chart, chart, chart, Dimension(1000, 20)}), false},
+  };
+  for (const auto& [stream, found] : cases) EXPECT_EQ(workbook::RecordsUnsafe(stream), found);
 }
 
 TEST(XlsRecords, LegacyLabelsPastTheirRecordAreRefused) {
@@ -199,12 +234,16 @@ TEST(XlsRecords, LegacyLabelsPastTheirRecordAreRefused) {
       {bof4 + Record(0x000A, "") + Record(0x0204, label + "\xFF\xFF"s + "abc"), false},
       // Version 2 gives a label's length in one byte, which FreeXL's buffer holds.
       {Record(0x0009, std::string(4, '\0')) + Record(0x0204, label + "\xFF\xFF"s + "abc"), false},
+      // Each DIMENSION makes the table again.
+      {bof4 + Record(0x0200, std::string(10, '\0')) + Record(0x0200, std::string(10, '\0')), true},
+      {Record(0x0009, std::string(4, '\0')) + Record(0x0000, std::string(8, '\0')) + Record(0x0000, ""), true},
+      {bof4 + Record(0x0200, std::string(10, '\0')) + Record(0x000A, "") + Record(0x0200, ""), false},
   };
   test::TempDir dir;
   const std::string path = dir.file("book.xls");
   for (const auto& [bytes, refused] : cases) {
     test::WriteFile(path, bytes);
-    EXPECT_EQ(workbook::LegacyRecordsOverrun(bytes), refused);
+    EXPECT_EQ(workbook::LegacyRecordsUnsafe(bytes), refused);
     const Done checked = workbook::CheckCompoundDocument(path);
     EXPECT_EQ(checked.ok() ? "" : checked.error().message, refused ? "its compound document is damaged" : "");
   }
