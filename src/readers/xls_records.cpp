@@ -19,6 +19,11 @@ constexpr uint32_t kLabel = 0x0204;
 constexpr uint32_t kSheet = 0x0085;
 constexpr uint32_t kDimension = 0x0200;
 constexpr uint32_t kLegacyDimension = 0x0000;  // version 2's
+constexpr uint32_t kXf = 0x00E0;
+constexpr uint32_t kLegacyXf[] = {0x0043, 0x0243, 0x0443};  // the versions 2, 3 and 4
+// FreeXL keeps this many cell formats, yet looks up any that a cell names
+// among as many as it was given.
+constexpr uint32_t kMostFormats = 8192;
 constexpr uint64_t kCellBytes = 16;                  // a cell in FreeXL's table
 constexpr uint64_t kLargestTable = 256ull << 20;     // FreeXL refuses a larger table
 constexpr std::size_t kLargestRecord = 8224;  // FreeXL's record buffer
@@ -181,6 +186,7 @@ class BiffWalk {
   SharedStrings m_strings;
   std::vector<SheetTable> m_sheets;
   std::size_t m_active = kNone;  // the sheet whose substream is being read
+  uint32_t m_formats = 0;
   static constexpr std::size_t kNone = SIZE_MAX;
 };
 
@@ -212,6 +218,7 @@ Verdict BiffWalk::Record(std::size_t offset, uint32_t type, const Body& body) {
     return Verdict::kOn;
   }
   if (type == kDimension) return Dimension(body);
+  if (type == kXf && ++m_formats > kMostFormats) return Verdict::kOverrun;
   return Text(type, body);
 }
 
@@ -294,13 +301,16 @@ bool LegacyRecordsUnsafe(std::string_view file) {
   // Each DIMENSION record has FreeXL add a sheet and make the first sheet's
   // table again, without freeing the one before.
   const uint32_t dimension = wideLengths ? kDimension : kLegacyDimension;
+  const uint32_t xf = kLegacyXf[bof == kLegacyBof[0] ? 0 : bof == kLegacyBof[1] ? 1 : 2];
   bool dimensioned = false;
+  uint32_t formats = 0;
   for (std::size_t at = 4 + Little(file, 2, 2); at + 4 <= file.size();) {
     const uint32_t type = Little(file, at, 2);
     const uint32_t size = Little(file, at + 2, 2);
     at += 4;
     if (type == kEof) return false;
     if (type == dimension && std::exchange(dimensioned, true)) return true;
+    if (type == xf && ++formats > kMostFormats) return true;
     if (type == kLabel && wideLengths) {
       if (size > kLargestRecord || at + size > file.size()) return false;  // FreeXL cannot read it
       const Body body(file.substr(at, size));

@@ -5,8 +5,9 @@
 // format, a shared string and its formatting runs) as the record gives it
 // and copies that many bytes, whether the record holds them or not; and it
 // makes a sheet's cell table again for each DIMENSION record, dropping the
-// one before. The check follows the records as FreeXL does and finds a
-// text that would run past its record, or tables made again and again.
+// one before; and it keeps 8,192 cell formats but looks up any a cell names.
+// The check follows the records as FreeXL does and finds a text that would
+// run past its record, tables made again and again, or too many formats.
 #pragma once
 
 #include <string_view>
@@ -15,8 +16,8 @@ namespace zephrin::workbook {
 
 // True when the records of `stream` (a compound document's workbook stream,
 // from its first record) hold a text that would be read past its record, a
-// second table for a sheet, or more tables for sheets without dimensions
-// than one table's worth.
+// second table for a sheet, more tables for sheets without dimensions than
+// one table's worth, or more than 8,192 cell formats.
 bool RecordsUnsafe(std::string_view stream);
 // Whether `head` (a file's first bytes) starts a legacy workbook's records.
 bool StartsLegacyWorkbook(std::string_view head);

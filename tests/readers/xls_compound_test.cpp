@@ -225,7 +225,17 @@ TEST(XlsRecords, CellTablesMadeAgainAreFound) {
   for (const auto& [stream, found] : cases) EXPECT_EQ(workbook::RecordsUnsafe(stream), found);
 }
 
-TEST(XlsRecords, LegacyLabelsPastTheirRecordAreRefused) {
+TEST(XlsRecords, MoreCellFormatsThanFreeXlKeepsAreFound) {
+  std::string formats;
+  for (int i = 0; i < 8192; ++i) formats += Record(0x00E0, std::string(20, '\0'));
+  EXPECT_FALSE(workbook::RecordsUnsafe(Stream(formats)));
+  EXPECT_TRUE(workbook::RecordsUnsafe(Stream(formats + Record(0x00E0, std::string(20, '\0')))));
+  std::string legacy = Record(0x0409, std::string(6, '\0'));
+  for (int i = 0; i < 8193; ++i) legacy += Record(0x0443, std::string(12, '\0'));
+  EXPECT_TRUE(workbook::LegacyRecordsUnsafe(legacy));
+}
+
+TEST(XlsRecords, LegacyRecordsFreeXlWouldMishandleAreRefused) {
   const std::string label = Le(0, 2) + Le(0, 2) + Le(15, 2);
   const std::string bof4 = Record(0x0409, std::string(6, '\0'));
   const std::pair<std::string, bool> cases[] = {
