@@ -69,6 +69,7 @@ class CompoundWalk {
  public:
   explicit CompoundWalk(const OpenFile& file) : m_file(file) {}
   Step Run();
+  int emptiedSheet() const { return m_emptiedSheet; }
 
  private:
   bool ReadSector(uint32_t sector, unsigned char* out) const;
@@ -76,7 +77,7 @@ class CompoundWalk {
   Step ReadMoreSlots(uint32_t sector, uint32_t count);
   Step ReadDirectory(uint32_t sector);
   Step CheckMiniStream() const;
-  Step CheckRecords() const;
+  Step CheckRecords();
   std::string Chain(uint32_t start, uint32_t size) const;
 
   const OpenFile& m_file;
@@ -87,6 +88,7 @@ class CompoundWalk {
   uint32_t m_miniCutoff = 0;
   StreamEntry m_root;
   StreamEntry m_workbook;
+  int m_emptiedSheet = -1;
 };
 
 // A whole sector, at the offset FreeXL seeks to (its arithmetic is 32 bits
@@ -186,11 +188,13 @@ std::string CompoundWalk::Chain(uint32_t start, uint32_t size) const {
 
 // The workbook's records. A small workbook is read from the start of the
 // mini stream.
-Step CompoundWalk::CheckRecords() const {
+Step CompoundWalk::CheckRecords() {
   const bool mini = m_workbook.size <= m_miniCutoff;
   std::string stream = mini ? Chain(m_root.start, m_root.size) : Chain(m_workbook.start, m_workbook.size);
   if (mini && stream.size() > m_workbook.size) stream.resize(m_workbook.size);
-  return RecordsUnsafe(stream) ? Step::kDamaged : Step::kOn;
+  const RecordsFinding finding = WalkRecords(stream);
+  m_emptiedSheet = finding.emptiedSheet;
+  return finding.unsafe ? Step::kDamaged : Step::kOn;
 }
 
 Step CompoundWalk::Run() {
@@ -224,22 +228,23 @@ Step CompoundWalk::Run() {
 
 }  // namespace
 
-Done CheckCompoundDocument(const std::string& osPath) {
+Expected<int> CheckCompoundDocument(const std::string& osPath) {
   OpenFile file;
-  if (OpenRegularFile(osPath, file) != FileReadStatus::kOk) return {};
+  if (OpenRegularFile(osPath, file) != FileReadStatus::kOk) return -1;
   const Error damaged{ErrorCode::kInvalid, "its compound document is damaged"};
   char head[sizeof kSignature] = {};
   if (file.ReadAt(0, head, sizeof head) == static_cast<long long>(sizeof head) &&
       std::memcmp(head, kSignature, sizeof kSignature) == 0) {
-    if (CompoundWalk(file).Run() == Step::kDamaged) return damaged;
-    return {};
+    CompoundWalk walk(file);
+    if (walk.Run() == Step::kDamaged) return damaged;
+    return walk.emptiedSheet();
   }
   // Not a compound document: FreeXL takes it for a legacy workbook, which
   // starts with its first record.
-  if (!StartsLegacyWorkbook(std::string_view(head, sizeof head))) return {};
+  if (!StartsLegacyWorkbook(std::string_view(head, sizeof head))) return -1;
   FileBytes bytes;
   if (ReadRegularFile(file, bytes, true) == FileReadStatus::kOk && LegacyRecordsUnsafe(bytes.view())) return damaged;
-  return {};
+  return -1;
 }
 
 }  // namespace zephrin::workbook

@@ -18,8 +18,9 @@
 namespace zephrin::workbook {
 
 // Fails (kInvalid, "its compound document is damaged") for a document that
-// FreeXL must not be given; succeeds for any other file, a compound document
-// or not.
-[[nodiscard]] Done CheckCompoundDocument(const std::string& osPath);
+// FreeXL must not be given. For any other file, a compound document or not,
+// gives the position of the sheet whose cells FreeXL would lose (see
+// RecordsFinding), or -1.
+[[nodiscard]] Expected<int> CheckCompoundDocument(const std::string& osPath);
 
 }  // namespace zephrin::workbook

@@ -175,6 +175,7 @@ class BiffWalk {
  public:
   Verdict Record(std::size_t offset, uint32_t type, const Body& body);
   Verdict Finish();
+  int emptied() const { return m_emptied; }
 
  private:
   Verdict Text(uint32_t type, const Body& body) const;
@@ -187,6 +188,7 @@ class BiffWalk {
   std::vector<SheetTable> m_sheets;
   std::size_t m_active = kNone;  // the sheet whose substream is being read
   uint32_t m_formats = 0;
+  int m_emptied = -1;  // the sheet whose cells FreeXL loses
   static constexpr std::size_t kNone = SIZE_MAX;
 };
 
@@ -237,8 +239,11 @@ Verdict BiffWalk::Dimension(const Body& body) {
 
 // The tables FreeXL makes, after the records, for the sheets that have none:
 // more than one table's worth is refused.
+// When the last sheet had its table, with its cells, the first of those
+// tables takes its place: that sheet reads empty.
 Verdict BiffWalk::Finish() {
   uint64_t made = 0;
+  const bool filled = m_active != kNone && m_sheets[m_active].made;
   for (SheetTable& sheet : m_sheets) {
     if (sheet.made) continue;
     ++sheet.rows;
@@ -249,6 +254,7 @@ Verdict BiffWalk::Finish() {
     made += bytes;
     if (made > kLargestTable) return Verdict::kOverrun;
     sheet.made = true;
+    if (filled) m_emptied = static_cast<int>(m_active);
   }
   return Verdict::kOn;
 }
@@ -270,7 +276,7 @@ Verdict BiffWalk::Text(uint32_t type, const Body& body) const {
 
 }  // namespace
 
-bool RecordsUnsafe(std::string_view stream) {
+RecordsFinding WalkRecords(std::string_view stream) {
   BiffWalk walk;
   for (std::size_t at = 0; at + 4 <= stream.size();) {
     const uint32_t type = Little(stream, at, 2);
@@ -279,11 +285,12 @@ bool RecordsUnsafe(std::string_view stream) {
     // buffer, or one past the stream's end.
     if ((type == 0 && size == 0) || size > kLargestRecord || at + 4 + size > stream.size()) break;
     const Verdict verdict = walk.Record(at, type, Body(stream.substr(at + 4, size)));
-    if (verdict == Verdict::kOverrun) return true;
-    if (verdict == Verdict::kStop) return false;
+    if (verdict == Verdict::kOverrun) return {true, -1};
+    if (verdict == Verdict::kStop) return {};
     at += 4 + size;
   }
-  return walk.Finish() == Verdict::kOverrun;
+  if (walk.Finish() == Verdict::kOverrun) return {true, -1};
+  return {false, walk.emptied()};
 }
 
 bool StartsLegacyWorkbook(std::string_view head) {

@@ -14,14 +14,22 @@
 
 namespace zephrin::workbook {
 
-// True when the records of `stream` (a compound document's workbook stream,
-// from its first record) hold a text that would be read past its record, a
-// second table for a sheet, more tables for sheets without dimensions than
-// one table's worth, or more than 8,192 cell formats.
-bool RecordsUnsafe(std::string_view stream);
+// What the records of a compound document's workbook stream hold for FreeXL.
+struct RecordsFinding {
+  // A text that would be read past its record, a second table for a sheet,
+  // more tables for sheets without dimensions than one table's worth, or
+  // more than 8,192 cell formats.
+  bool unsafe = false;
+  // The sheet (by its position) whose cells FreeXL loses, or -1: when a
+  // sheet has no dimensions (a chart sheet has none), FreeXL makes its
+  // table in place of the last sheet's.
+  int emptiedSheet = -1;
+};
+// The records of `stream`, from its first record.
+RecordsFinding WalkRecords(std::string_view stream);
 // Whether `head` (a file's first bytes) starts a legacy workbook's records.
 bool StartsLegacyWorkbook(std::string_view head);
-// RecordsUnsafe for a legacy workbook of one sheet, which is a stream of
+// WalkRecords(...).unsafe for a legacy workbook of one sheet, which is a stream of
 // records by itself (`file` from its first byte).
 bool LegacyRecordsUnsafe(std::string_view file);
 

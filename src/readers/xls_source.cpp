@@ -65,15 +65,17 @@ Expected<std::vector<std::string>> SheetNames(const void* handle) {
   return names;
 }
 
-// Opens the workbook, refusing one that is protected by a password.
-Done OpenHandle(const std::string& osPath, XlsHandle& handle, bool infoOnly) {
-  if (Done checked = CheckCompoundDocument(osPath); !checked) return checked;
+// Opens the workbook, refusing one that is protected by a password. Gives
+// the position of the sheet whose cells FreeXL loses, or -1.
+Expected<int> OpenHandle(const std::string& osPath, XlsHandle& handle, bool infoOnly) {
+  const Expected<int> checked = CheckCompoundDocument(osPath);
+  if (!checked) return checked;
   const int rc = infoOnly ? freexl_open_info(osPath.c_str(), handle.out()) : freexl_open(osPath.c_str(), handle.out());
   if (rc != FREEXL_OK) return FreeXlFailure(rc);
   unsigned password = 0;
   if (freexl_get_info(handle.get(), FREEXL_BIFF_PASSWORD, &password) == FREEXL_OK && password != FREEXL_BIFF_PLAIN)
     return Invalid("it is protected by a password");
-  return {};
+  return checked;
 }
 
 // FreeXL's "YYYY-MM-DD[ HH:MM:SS]" as "MM/DD/YYYY[ HH:MM:SS]"; other text as it is.
@@ -153,13 +155,20 @@ class XlsSheetSource : public WorkbookSource {
 Expected<std::unique_ptr<WorkbookSource>> OpenXls(const std::string& osPath, std::string_view displayName,
                                                   std::string_view sheet) {
   auto handle = std::make_unique<XlsHandle>();
-  if (Done opened = OpenHandle(osPath, *handle, false); !opened) return Unreadable(displayName, opened.error());
+  const Expected<int> emptied = OpenHandle(osPath, *handle, false);
+  if (!emptied) return Unreadable(displayName, emptied.error());
   auto names = SheetNames(handle->get());
   if (!names) return Unreadable(displayName, names.error());
   const int found = FindSheet(*names, sheet);
   if (found < 0) {
     if (sheet.empty()) return Unreadable(displayName, Invalid("it holds no sheet"));
     return NoSheet(displayName, sheet);
+  }
+  // Rather than rows without cells, a refusal that says why.
+  if (found == *emptied) {
+    return Unreadable(displayName, Invalid("its sheet " + (*names)[found] +
+                                           " cannot be read while another sheet has no dimensions (as a chart sheet "
+                                           "has none); saved as .xlsx it can"));
   }
   unsigned rows = 0;
   unsigned short columns = 0;
@@ -174,7 +183,7 @@ Expected<std::unique_ptr<WorkbookSource>> OpenXls(const std::string& osPath, std
 
 Expected<std::vector<std::string>> XlsSheets(const std::string& osPath, std::string_view displayName) {
   XlsHandle handle;
-  if (Done opened = OpenHandle(osPath, handle, true); !opened) return Unreadable(displayName, opened.error());
+  if (const auto opened = OpenHandle(osPath, handle, true); !opened) return Unreadable(displayName, opened.error());
   auto names = SheetNames(handle.get());
   if (!names) return Unreadable(displayName, names.error());
   return names;

@@ -117,7 +117,7 @@ TEST(XlsCompound, DocumentsFreeXlWouldMishandleAreRefused) {
     Document document;
     c.damage(document);
     test::WriteFile(path, document.Bytes());
-    const Done checked = workbook::CheckCompoundDocument(path);
+    const auto checked = workbook::CheckCompoundDocument(path);
     EXPECT_EQ(checked.ok() ? "" : checked.error().message, c.refused ? "its compound document is damaged" : "");
     if (!c.refused) continue;
     const auto source = OpenWorkbook(WorkbookKind::kXls, path, "book", "");
@@ -186,12 +186,13 @@ TEST(XlsRecords, TextsThatRunPastTheirRecordAreFound) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(workbook::RecordsUnsafe(c.stream), c.overrun);
+    EXPECT_EQ(workbook::WalkRecords(c.stream).unsafe, c.overrun);
   }
 }
 
 // A version 8 workbook stream: the globals naming a sheet for each of
 // `sheets`, then each sheet's records between its BOF and EOF.
+// The sheets are named A, B, C ...
 std::string Book(const std::vector<std::string>& sheets) {
   const std::string bof = Record(0x0809, Le(0x0600, 2) + std::string(14, '\0'));
   const std::string eof = Record(0x000A, "");
@@ -199,7 +200,8 @@ std::string Book(const std::vector<std::string>& sheets) {
   std::size_t offset = bof.size() + sheets.size() * sheetRecord + eof.size();
   std::string globals = bof, substreams;
   for (const std::string& records : sheets) {
-    globals += Record(0x0085, Le(static_cast<uint32_t>(offset), 4) + Le(0, 2) + "\x01\x00"s + "S");
+    const char name = static_cast<char>('A' + &records - sheets.data());
+    globals += Record(0x0085, Le(static_cast<uint32_t>(offset), 4) + Le(0, 2) + "\x01\x00"s + name);
     const std::string substream = bof + records + eof;
     substreams += substream;
     offset += substream.size();
@@ -222,14 +224,14 @@ TEST(XlsRecords, CellTablesMadeAgainAreFound) {
       {Book({chart, chart, Dimension(65536, 200)}), true},
       {Book({chart, chart, chart, Dimension(1000, 20)}), false},
   };
-  for (const auto& [stream, found] : cases) EXPECT_EQ(workbook::RecordsUnsafe(stream), found);
+  for (const auto& [stream, found] : cases) EXPECT_EQ(workbook::WalkRecords(stream).unsafe, found);
 }
 
 TEST(XlsRecords, MoreCellFormatsThanFreeXlKeepsAreFound) {
   std::string formats;
   for (int i = 0; i < 8192; ++i) formats += Record(0x00E0, std::string(20, '\0'));
-  EXPECT_FALSE(workbook::RecordsUnsafe(Stream(formats)));
-  EXPECT_TRUE(workbook::RecordsUnsafe(Stream(formats + Record(0x00E0, std::string(20, '\0')))));
+  EXPECT_FALSE(workbook::WalkRecords(Stream(formats)).unsafe);
+  EXPECT_TRUE(workbook::WalkRecords(Stream(formats + Record(0x00E0, std::string(20, '\0')))).unsafe);
   std::string legacy = Record(0x0409, std::string(6, '\0'));
   for (int i = 0; i < 8193; ++i) legacy += Record(0x0443, std::string(12, '\0'));
   EXPECT_TRUE(workbook::LegacyRecordsUnsafe(legacy));
@@ -254,7 +256,7 @@ TEST(XlsRecords, LegacyRecordsFreeXlWouldMishandleAreRefused) {
   for (const auto& [bytes, refused] : cases) {
     test::WriteFile(path, bytes);
     EXPECT_EQ(workbook::LegacyRecordsUnsafe(bytes), refused);
-    const Done checked = workbook::CheckCompoundDocument(path);
+    const auto checked = workbook::CheckCompoundDocument(path);
     EXPECT_EQ(checked.ok() ? "" : checked.error().message, refused ? "its compound document is damaged" : "");
   }
 }
@@ -273,6 +275,36 @@ TEST(XlsCompound, RecordsArePassedInTheWorkbookStream) {
     ASSERT_FALSE(source.ok());
     EXPECT_EQ(source.error().message, "The workbook book cannot be read: its compound document is damaged.");
   }
+}
+
+// FreeXL makes a table for a sheet without dimensions (a chart sheet) in
+// place of the last sheet's, whose cells it loses: reading that sheet is
+// refused with the reason; the others read.
+TEST(XlsCompound, TheSheetFreeXlEmptiesIsRefused) {
+  const std::string number = Record(0x0203, Le(0, 2) + Le(1, 2) + Le(15, 2) + "\0\0\0\0\0\0\xF8\x3F"s);
+  const std::string data = Dimension(1, 2) + number;
+  EXPECT_EQ(workbook::WalkRecords(Book({"", data})).emptiedSheet, 1);
+  EXPECT_EQ(workbook::WalkRecords(Book({data, ""})).emptiedSheet, -1);  // the last sheet has its own
+  EXPECT_EQ(workbook::WalkRecords(Book({data, data})).emptiedSheet, -1);
+
+  Document document;
+  const std::string stream = Book({data, "", data});
+  document.sectors[4].replace(0, stream.size(), stream);
+  test::TempDir dir;
+  const std::string path = dir.file("book.xls");
+  test::WriteFile(path, document.Bytes());
+  const auto refused = OpenWorkbook(WorkbookKind::kXls, path, "book", "C");
+  ASSERT_FALSE(refused.ok());
+  EXPECT_EQ(refused.error().message,
+            "The workbook book cannot be read: its sheet C cannot be read while another sheet has no dimensions (as "
+            "a chart sheet has none); saved as .xlsx it can.");
+  auto source = OpenWorkbook(WorkbookKind::kXls, path, "book", "A");
+  ASSERT_TRUE(source.ok()) << source.error().message;
+  Row row;
+  ASSERT_TRUE((*source)->Next(row));
+  ASSERT_EQ(row.cells.size(), 2u);
+  EXPECT_EQ(row.cells[1].text, "1.5");
+  EXPECT_FALSE((*source)->Next(row));
 }
 
 }  // namespace
