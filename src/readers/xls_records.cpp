@@ -24,9 +24,9 @@ constexpr uint32_t kLegacyXf[] = {0x0043, 0x0243, 0x0443};  // the versions 2, 3
 // FreeXL keeps this many cell formats, yet looks up any that a cell names
 // among as many as it was given.
 constexpr uint32_t kMostFormats = 8192;
-constexpr uint64_t kCellBytes = 16;                  // a cell in FreeXL's table
-constexpr uint64_t kLargestTable = 256ull << 20;     // FreeXL refuses a larger table
-constexpr std::size_t kLargestRecord = 8224;  // FreeXL's record buffer
+constexpr uint64_t kCellBytes = 16;                   // a cell in FreeXL's table
+constexpr uint64_t kLargestTable = 256ull << 20;      // FreeXL refuses a larger table
+constexpr std::size_t kLargestRecord = 8224;          // FreeXL's record buffer
 constexpr uint32_t kMostSharedStrings = 1024 * 1024;  // FreeXL refuses more
 
 uint32_t Little(std::string_view bytes, std::size_t at, int width) {
@@ -36,8 +36,8 @@ uint32_t Little(std::string_view bytes, std::size_t at, int width) {
 }
 
 // How the walk goes on after a record: on, stopped where FreeXL stops or
-// refuses by itself, or stopped at a text that runs past its record.
-enum class Verdict { kOn, kStop, kOverrun };
+// refuses by itself, or stopped at what FreeXL would mishandle.
+enum class Verdict { kOn, kStop, kUnsafe };
 
 // A record's body, every read checked against its end.
 class Body {
@@ -80,10 +80,10 @@ bool ReadTextHeader(const Body& body, uint64_t at, TextHeader& out) {
 // A text of `chars` characters whose header starts at `at`: held by the body?
 Verdict CheckText(const Body& body, uint64_t at, uint32_t chars) {
   TextHeader header;
-  if (!ReadTextHeader(body, at, header)) return Verdict::kOverrun;
+  if (!ReadTextHeader(body, at, header)) return Verdict::kUnsafe;
   if (chars == 0) return Verdict::kOn;  // FreeXL refuses it by itself, if it reads it
   const uint64_t bytes = header.wide ? 2ull * chars : chars;
-  return body.Holds(at + header.bytes, bytes) ? Verdict::kOn : Verdict::kOverrun;
+  return body.Holds(at + header.bytes, bytes) ? Verdict::kOn : Verdict::kUnsafe;
 }
 
 // The shared strings as FreeXL reads them: from the SST record on through
@@ -108,9 +108,9 @@ class SharedStrings {
 
 Verdict SharedStrings::Start(const Body& body) {
   // A second table would have FreeXL drop the first without freeing it.
-  if (m_started) return Verdict::kOverrun;
+  if (m_started) return Verdict::kUnsafe;
   m_started = true;
-  if (!body.Read(4, 4, m_count)) return Verdict::kOverrun;
+  if (!body.Read(4, 4, m_count)) return Verdict::kUnsafe;
   if (m_count > kMostSharedStrings) return Verdict::kStop;
   return Strings(body, 8);
 }
@@ -119,11 +119,11 @@ Verdict SharedStrings::Continue(const Body& body) {
   uint64_t at = 0;
   if (m_pending > 0) {
     uint32_t flags = 0;
-    if (!body.Read(0, 1, flags)) return Verdict::kOverrun;
+    if (!body.Read(0, 1, flags)) return Verdict::kUnsafe;
     const uint64_t bytes = (flags & 0x01) ? 2ull * m_pending : m_pending;
     // One byte a character is read with a check (FreeXL refuses what is
     // missing), two bytes with none.
-    if (!body.Holds(1, bytes)) return (flags & 0x01) ? Verdict::kOverrun : Verdict::kStop;
+    if (!body.Holds(1, bytes)) return (flags & 0x01) ? Verdict::kUnsafe : Verdict::kStop;
     at = 1 + bytes + m_after;
     m_pending = 0;
     m_after = at >= body.size() ? static_cast<uint32_t>(at - body.size()) : 0;
@@ -139,7 +139,7 @@ Verdict SharedStrings::Strings(const Body& body, uint64_t at) {
     at += m_skip;
     uint32_t chars = 0;
     TextHeader header;
-    if (!body.Read(at, 2, chars) || !ReadTextHeader(body, at + 2, header)) return Verdict::kOverrun;
+    if (!body.Read(at, 2, chars) || !ReadTextHeader(body, at + 2, header)) return Verdict::kUnsafe;
     at += 2 + header.bytes;
     m_after = header.after;
     m_skip = 0;
@@ -215,12 +215,12 @@ Verdict BiffWalk::Record(std::size_t offset, uint32_t type, const Body& body) {
   if (type == kSst) return m_strings.Start(body);
   if (type == kSheet) {
     uint32_t sheetOffset = 0;
-    if (!body.Read(0, 4, sheetOffset)) return Verdict::kOverrun;
+    if (!body.Read(0, 4, sheetOffset)) return Verdict::kUnsafe;
     m_sheets.push_back({sheetOffset, 0, 0, false});
     return Verdict::kOn;
   }
   if (type == kDimension) return Dimension(body);
-  if (type == kXf && ++m_formats > kMostFormats) return Verdict::kOverrun;
+  if (type == kXf && ++m_formats > kMostFormats) return Verdict::kUnsafe;
   return Text(type, body);
 }
 
@@ -228,10 +228,10 @@ Verdict BiffWalk::Dimension(const Body& body) {
   uint32_t rows = 0, columns = 0;
   const bool read = m_version == 8 ? body.Read(4, 4, rows) && body.Read(10, 2, columns)
                                    : body.Read(2, 2, rows) && body.Read(6, 2, columns);
-  if (!read) return Verdict::kOverrun;
+  if (!read) return Verdict::kUnsafe;
   if (m_active == kNone) return Verdict::kOn;
   SheetTable& sheet = m_sheets[m_active];
-  if (sheet.made) return Verdict::kOverrun;
+  if (sheet.made) return Verdict::kUnsafe;
   if (kCellBytes * rows * columns > kLargestTable) return Verdict::kStop;
   sheet = {sheet.offset, rows, static_cast<uint16_t>(columns), true};
   return Verdict::kOn;
@@ -252,7 +252,7 @@ Verdict BiffWalk::Finish() {
     const uint64_t bytes = kCellBytes * m_sheets[m_active].rows * m_sheets[m_active].columns;
     if (bytes > kLargestTable) return Verdict::kOn;
     made += bytes;
-    if (made > kLargestTable) return Verdict::kOverrun;
+    if (made > kLargestTable) return Verdict::kUnsafe;
     sheet.made = true;
     if (filled) m_emptied = static_cast<int>(m_active);
   }
@@ -263,13 +263,13 @@ Verdict BiffWalk::Finish() {
 Verdict BiffWalk::Text(uint32_t type, const Body& body) const {
   uint32_t chars = 0;
   if (type == kFormat && m_version == 8) {
-    if (!body.Read(2, 2, chars)) return Verdict::kOverrun;
+    if (!body.Read(2, 2, chars)) return Verdict::kUnsafe;
     return CheckText(body, 4, chars);
   }
   if (type == kLabel) {
-    if (!body.Read(6, 2, chars)) return Verdict::kOverrun;
+    if (!body.Read(6, 2, chars)) return Verdict::kUnsafe;
     if (m_version == 8) return CheckText(body, 8, chars);
-    return body.Holds(8, chars) ? Verdict::kOn : Verdict::kOverrun;
+    return body.Holds(8, chars) ? Verdict::kOn : Verdict::kUnsafe;
   }
   return Verdict::kOn;
 }
@@ -285,11 +285,11 @@ RecordsFinding WalkRecords(std::string_view stream) {
     // buffer, or one past the stream's end.
     if ((type == 0 && size == 0) || size > kLargestRecord || at + 4 + size > stream.size()) break;
     const Verdict verdict = walk.Record(at, type, Body(stream.substr(at + 4, size)));
-    if (verdict == Verdict::kOverrun) return {true, -1};
+    if (verdict == Verdict::kUnsafe) return {true, -1};
     if (verdict == Verdict::kStop) return {};
     at += 4 + size;
   }
-  if (walk.Finish() == Verdict::kOverrun) return {true, -1};
+  if (walk.Finish() == Verdict::kUnsafe) return {true, -1};
   return {false, walk.emptied()};
 }
 
