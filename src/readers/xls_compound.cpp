@@ -69,7 +69,7 @@ class CompoundWalk {
  public:
   explicit CompoundWalk(const OpenFile& file) : m_file(file) {}
   Step Run();
-  int emptiedSheet() const { return m_emptiedSheet; }
+  const SheetLosses& losses() const { return m_losses; }
 
  private:
   bool ReadSector(uint32_t sector, unsigned char* out) const;
@@ -88,7 +88,7 @@ class CompoundWalk {
   uint32_t m_miniCutoff = 0;
   StreamEntry m_root;
   StreamEntry m_workbook;
-  int m_emptiedSheet = -1;
+  SheetLosses m_losses;
 };
 
 // A whole sector, at the offset FreeXL seeks to (its arithmetic is 32 bits
@@ -193,7 +193,7 @@ Step CompoundWalk::CheckRecords() {
   std::string stream = mini ? Chain(m_root.start, m_root.size) : Chain(m_workbook.start, m_workbook.size);
   if (mini && stream.size() > m_workbook.size) stream.resize(m_workbook.size);
   const RecordsFinding finding = WalkRecords(stream);
-  m_emptiedSheet = finding.emptiedSheet;
+  m_losses = finding.losses;
   return finding.unsafe ? Step::kDamaged : Step::kOn;
 }
 
@@ -228,23 +228,23 @@ Step CompoundWalk::Run() {
 
 }  // namespace
 
-Expected<int> CheckCompoundDocument(const std::string& osPath) {
+Expected<SheetLosses> CheckCompoundDocument(const std::string& osPath) {
   OpenFile file;
-  if (OpenRegularFile(osPath, file) != FileReadStatus::kOk) return -1;
+  if (OpenRegularFile(osPath, file) != FileReadStatus::kOk) return SheetLosses{};
   const Error damaged{ErrorCode::kInvalid, "its compound document is damaged"};
   char head[sizeof kSignature] = {};
   if (file.ReadAt(0, head, sizeof head) == static_cast<long long>(sizeof head) &&
       std::memcmp(head, kSignature, sizeof kSignature) == 0) {
     CompoundWalk walk(file);
     if (walk.Run() == Step::kDamaged) return damaged;
-    return walk.emptiedSheet();
+    return walk.losses();
   }
   // Not a compound document: FreeXL takes it for a legacy workbook, which
   // starts with its first record.
-  if (!StartsLegacyWorkbook(std::string_view(head, sizeof head))) return -1;
+  if (!StartsLegacyWorkbook(std::string_view(head, sizeof head))) return SheetLosses{};
   FileBytes bytes;
   if (ReadRegularFile(file, bytes, true) == FileReadStatus::kOk && LegacyRecordsUnsafe(bytes.view())) return damaged;
-  return -1;
+  return SheetLosses{};
 }
 
 }  // namespace zephrin::workbook

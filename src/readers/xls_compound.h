@@ -14,13 +14,13 @@
 #include <string>
 
 #include "platform/expected.h"
+#include "readers/xls_records.h"
 
 namespace zephrin::workbook {
 
 // Fails (kInvalid, "its compound document is damaged") for a document that
 // FreeXL must not be given. For any other file, a compound document or not,
-// gives the position of the sheet whose cells FreeXL would lose (see
-// RecordsFinding), or -1.
-[[nodiscard]] Expected<int> CheckCompoundDocument(const std::string& osPath);
+// gives the sheets whose cells FreeXL cannot give.
+[[nodiscard]] Expected<SheetLosses> CheckCompoundDocument(const std::string& osPath);
 
 }  // namespace zephrin::workbook

@@ -175,7 +175,7 @@ class BiffWalk {
  public:
   Verdict Record(std::size_t offset, uint32_t type, const Body& body);
   Verdict Finish();
-  int emptied() const { return m_emptied; }
+  const SheetLosses& losses() const { return m_losses; }
 
  private:
   Verdict Text(uint32_t type, const Body& body) const;
@@ -188,7 +188,7 @@ class BiffWalk {
   std::vector<SheetTable> m_sheets;
   std::size_t m_active = kNone;  // the sheet whose substream is being read
   uint32_t m_formats = 0;
-  int m_emptied = -1;  // the sheet whose cells FreeXL loses
+  SheetLosses m_losses;
   static constexpr std::size_t kNone = SIZE_MAX;
 };
 
@@ -244,7 +244,8 @@ Verdict BiffWalk::Dimension(const Body& body) {
 Verdict BiffWalk::Finish() {
   uint64_t made = 0;
   const bool filled = m_active != kNone && m_sheets[m_active].made;
-  for (SheetTable& sheet : m_sheets) {
+  for (std::size_t i = 0; i < m_sheets.size(); ++i) {
+    SheetTable& sheet = m_sheets[i];
     if (sheet.made) continue;
     ++sheet.rows;
     ++sheet.columns;
@@ -254,7 +255,8 @@ Verdict BiffWalk::Finish() {
     made += bytes;
     if (made > kLargestTable) return Verdict::kUnsafe;
     sheet.made = true;
-    if (filled) m_emptied = static_cast<int>(m_active);
+    if (filled) m_losses.emptied = static_cast<int>(m_active);
+    if (i != m_active) m_losses.tableless.push_back(static_cast<int>(i));
   }
   return Verdict::kOn;
 }
@@ -285,12 +287,12 @@ RecordsFinding WalkRecords(std::string_view stream) {
     // buffer, or one past the stream's end.
     if ((type == 0 && size == 0) || size > kLargestRecord || at + 4 + size > stream.size()) break;
     const Verdict verdict = walk.Record(at, type, Body(stream.substr(at + 4, size)));
-    if (verdict == Verdict::kUnsafe) return {true, -1};
+    if (verdict == Verdict::kUnsafe) return {true, {}};
     if (verdict == Verdict::kStop) return {};
     at += 4 + size;
   }
-  if (walk.Finish() == Verdict::kUnsafe) return {true, -1};
-  return {false, walk.emptied()};
+  if (walk.Finish() == Verdict::kUnsafe) return {true, {}};
+  return {false, walk.losses()};
 }
 
 bool StartsLegacyWorkbook(std::string_view head) {

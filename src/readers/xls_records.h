@@ -11,8 +11,18 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
 namespace zephrin::workbook {
+
+// The sheets (by their position) whose cells FreeXL cannot give. When a
+// sheet has no dimensions (a chart sheet has none), FreeXL makes its cell
+// table in place of the last sheet's: that sheet loses its cells, and the
+// sheet without dimensions has no table (unless it is the last itself).
+struct SheetLosses {
+  int emptied = -1;           // the last sheet, when it lost its cells; or -1
+  std::vector<int> tableless;  // the sheets without dimensions and without a table
+};
 
 // What the records of a compound document's workbook stream hold for FreeXL.
 struct RecordsFinding {
@@ -20,10 +30,7 @@ struct RecordsFinding {
   // more tables for sheets without dimensions than one table's worth, or
   // more than 8,192 cell formats.
   bool unsafe = false;
-  // The sheet (by its position) whose cells FreeXL loses, or -1: when a
-  // sheet has no dimensions (a chart sheet has none), FreeXL makes its
-  // table in place of the last sheet's.
-  int emptiedSheet = -1;
+  SheetLosses losses;
 };
 // The records of `stream`, from its first record.
 RecordsFinding WalkRecords(std::string_view stream);

@@ -4,6 +4,7 @@
 // written out ("2024-03-31", "2024-03-31 14:05:00", "14:05:00").
 #include <freexl.h>
 
+#include <algorithm>
 #include <charconv>
 
 #include "readers/workbook_kinds.h"
@@ -66,9 +67,9 @@ Expected<std::vector<std::string>> SheetNames(const void* handle) {
 }
 
 // Opens the workbook, refusing one that is protected by a password. Gives
-// the position of the sheet whose cells FreeXL loses, or -1.
-Expected<int> OpenHandle(const std::string& osPath, XlsHandle& handle, bool infoOnly) {
-  const Expected<int> checked = CheckCompoundDocument(osPath);
+// the sheets whose cells FreeXL cannot give.
+Expected<SheetLosses> OpenHandle(const std::string& osPath, XlsHandle& handle, bool infoOnly) {
+  Expected<SheetLosses> checked = CheckCompoundDocument(osPath);
   if (!checked) return checked;
   const int rc = infoOnly ? freexl_open_info(osPath.c_str(), handle.out()) : freexl_open(osPath.c_str(), handle.out());
   if (rc != FREEXL_OK) return FreeXlFailure(rc);
@@ -76,6 +77,18 @@ Expected<int> OpenHandle(const std::string& osPath, XlsHandle& handle, bool info
   if (freexl_get_info(handle.get(), FREEXL_BIFF_PASSWORD, &password) == FREEXL_OK && password != FREEXL_BIFF_PLAIN)
     return Invalid("it is protected by a password");
   return checked;
+}
+
+// Refuses the sheet at `position` when FreeXL cannot give its cells.
+Done CheckSheetKept(const SheetLosses& losses, int position, const std::string& name) {
+  if (position == losses.emptied) {
+    return Invalid("its sheet " + name +
+                   " cannot be read while another sheet has no dimensions (as a chart sheet has none); saved as "
+                   ".xlsx it can");
+  }
+  if (std::find(losses.tableless.begin(), losses.tableless.end(), position) != losses.tableless.end())
+    return Invalid("its sheet " + name + " has no dimensions (as a chart sheet has none) and cannot be read");
+  return {};
 }
 
 // FreeXL's "YYYY-MM-DD[ HH:MM:SS]" as "MM/DD/YYYY[ HH:MM:SS]"; other text as it is.
@@ -155,8 +168,8 @@ class XlsSheetSource : public WorkbookSource {
 Expected<std::unique_ptr<WorkbookSource>> OpenXls(const std::string& osPath, std::string_view displayName,
                                                   std::string_view sheet) {
   auto handle = std::make_unique<XlsHandle>();
-  const Expected<int> emptied = OpenHandle(osPath, *handle, false);
-  if (!emptied) return Unreadable(displayName, emptied.error());
+  const Expected<SheetLosses> losses = OpenHandle(osPath, *handle, false);
+  if (!losses) return Unreadable(displayName, losses.error());
   auto names = SheetNames(handle->get());
   if (!names) return Unreadable(displayName, names.error());
   const int found = FindSheet(*names, sheet);
@@ -164,12 +177,9 @@ Expected<std::unique_ptr<WorkbookSource>> OpenXls(const std::string& osPath, std
     if (sheet.empty()) return Unreadable(displayName, Invalid("it holds no sheet"));
     return NoSheet(displayName, sheet);
   }
-  // Rather than rows without cells, a refusal that says why.
-  if (found == *emptied) {
-    return Unreadable(displayName, Invalid("its sheet " + (*names)[found] +
-                                           " cannot be read while another sheet has no dimensions (as a chart sheet "
-                                           "has none); saved as .xlsx it can"));
-  }
+  // Rather than rows without cells, or a cell FreeXL cannot give, a refusal
+  // that says why.
+  if (Done lost = CheckSheetKept(*losses, found, (*names)[found]); !lost) return Unreadable(displayName, lost.error());
   unsigned rows = 0;
   unsigned short columns = 0;
   int rc = freexl_select_active_worksheet(handle->get(), static_cast<unsigned short>(found));

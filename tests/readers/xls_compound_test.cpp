@@ -278,14 +278,21 @@ TEST(XlsCompound, RecordsArePassedInTheWorkbookStream) {
 }
 
 // FreeXL makes a table for a sheet without dimensions (a chart sheet) in
-// place of the last sheet's, whose cells it loses: reading that sheet is
-// refused with the reason; the others read.
+// place of the last sheet's, whose cells it loses: reading either of those
+// sheets is refused with the reason; the others read.
 TEST(XlsCompound, TheSheetFreeXlEmptiesIsRefused) {
   const std::string number = Record(0x0203, Le(0, 2) + Le(1, 2) + Le(15, 2) + "\0\0\0\0\0\0\xF8\x3F"s);
   const std::string data = Dimension(1, 2) + number;
-  EXPECT_EQ(workbook::WalkRecords(Book({"", data})).emptiedSheet, 1);
-  EXPECT_EQ(workbook::WalkRecords(Book({data, ""})).emptiedSheet, -1);  // the last sheet has its own
-  EXPECT_EQ(workbook::WalkRecords(Book({data, data})).emptiedSheet, -1);
+  const auto losses = [](const std::string& stream) {
+    const workbook::SheetLosses found = workbook::WalkRecords(stream).losses;
+    std::string text = std::to_string(found.emptied);
+    for (const int sheet : found.tableless) text += " " + std::to_string(sheet);
+    return text;
+  };
+  EXPECT_EQ(losses(Book({"", data})), "1 0");
+  EXPECT_EQ(losses(Book({data, ""})), "-1");  // the last sheet makes its own table
+  EXPECT_EQ(losses(Book({data, data})), "-1");
+  EXPECT_EQ(losses(Book({"", data, "", data})), "3 0 2");
 
   Document document;
   const std::string stream = Book({data, "", data});
@@ -293,11 +300,16 @@ TEST(XlsCompound, TheSheetFreeXlEmptiesIsRefused) {
   test::TempDir dir;
   const std::string path = dir.file("book.xls");
   test::WriteFile(path, document.Bytes());
-  const auto refused = OpenWorkbook(WorkbookKind::kXls, path, "book", "C");
-  ASSERT_FALSE(refused.ok());
-  EXPECT_EQ(refused.error().message,
-            "The workbook book cannot be read: its sheet C cannot be read while another sheet has no dimensions (as "
-            "a chart sheet has none); saved as .xlsx it can.");
+  const std::pair<const char*, const char*> refusals[] = {
+      {"C", "its sheet C cannot be read while another sheet has no dimensions (as a chart sheet has none); saved as "
+            ".xlsx it can."},
+      {"B", "its sheet B has no dimensions (as a chart sheet has none) and cannot be read."},
+  };
+  for (const auto& [sheet, reason] : refusals) {
+    const auto refused = OpenWorkbook(WorkbookKind::kXls, path, "book", sheet);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().message, std::string("The workbook book cannot be read: ") + reason);
+  }
   auto source = OpenWorkbook(WorkbookKind::kXls, path, "book", "A");
   ASSERT_TRUE(source.ok()) << source.error().message;
   Row row;
