@@ -23,12 +23,6 @@ constexpr unsigned char kSignature[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A
 
 using Sector = std::array<unsigned char, kLargestSector>;
 
-uint32_t Little(const unsigned char* at, int bytes) {
-  uint32_t value = 0;
-  for (int i = bytes - 1; i >= 0; --i) value = value << 8 | at[i];
-  return value;
-}
-
 // How the walk goes on after a step: on to the next, stopped because FreeXL
 // will refuse the document by itself (or read it safely from here), or
 // stopped at damage FreeXL would mishandle.
@@ -48,11 +42,11 @@ bool EntryName(const unsigned char* entry, uint32_t bytes, std::string& name) {
   if (bytes % 2) return false;
   bool ended = false;
   for (uint32_t at = 0; at < bytes; at += 2) {
-    const uint32_t unit = Little(entry + at, 2);
+    const uint32_t unit = LittleEndian(entry + at, 2);
     if (unit >= 0xDC00 && unit <= 0xDFFF) return false;
     if (unit >= 0xD800 && unit <= 0xDBFF) {
       if (at + 4 > bytes) return false;
-      const uint32_t low = Little(entry + at + 2, 2);
+      const uint32_t low = LittleEndian(entry + at + 2, 2);
       if (low < 0xDC00 || low > 0xDFFF) return false;
       at += 2;
     }
@@ -104,7 +98,7 @@ Step CompoundWalk::AddFatSector(uint32_t sector) {
   if (++m_fatSectors > m_fileSectors + kHeaderFatSlots) return Step::kDamaged;
   Sector block;
   if (!ReadSector(sector, block.data())) return Step::kLeave;
-  for (uint32_t at = 0; at < m_sectorSize; at += 4) m_fat.push_back(Little(&block[at], 4));
+  for (uint32_t at = 0; at < m_sectorSize; at += 4) m_fat.push_back(LittleEndian(&block[at], 4));
   return Step::kOn;
 }
 
@@ -120,7 +114,7 @@ Step CompoundWalk::ReadMoreSlots(uint32_t sector, uint32_t count) {
     if (!ReadSector(sector, block.data())) return Step::kOn;
     bool ended = false;
     for (uint32_t i = 0; i < slots && !ended; ++i) {
-      const uint32_t value = Little(&block[4 * i], 4);
+      const uint32_t value = LittleEndian(&block[4 * i], 4);
       if (value == kEndOfChain) ended = true;
       else if (i == slots - 1) sector = value;
       else if (value != kUnused) {
@@ -140,12 +134,12 @@ Step CompoundWalk::ReadDirectory(uint32_t sector) {
   if (!ReadSector(sector, block.data())) return Step::kLeave;
   for (uint32_t at = 0; at < m_sectorSize; at += kEntryBytes) {
     const unsigned char* entry = &block[at];
-    const uint32_t nameBytes = Little(entry + kNameBytes, 2);
+    const uint32_t nameBytes = LittleEndian(entry + kNameBytes, 2);
     // FreeXL converts as many bytes as the length says, from its buffer.
     if (nameBytes > kNameBytes) return Step::kDamaged;
     std::string name;
     if (!EntryName(entry, nameBytes, name)) return Step::kLeave;
-    const StreamEntry stream{Little(entry + 116, 4), Little(entry + 120, 4)};
+    const StreamEntry stream{LittleEndian(entry + 116, 4), LittleEndian(entry + 120, 4)};
     if (name == "Root Entry") m_root = stream;
     if (name == "Workbook" || name == "Book") {
       m_workbook = stream;
@@ -202,22 +196,22 @@ Step CompoundWalk::Run() {
   if (m_file.ReadAt(0, reinterpret_cast<char*>(header.data()), kHeaderBytes) != static_cast<long long>(kHeaderBytes))
     return Step::kLeave;
   if (std::memcmp(header.data(), kSignature, sizeof kSignature) != 0) return Step::kLeave;
-  const uint32_t shift = Little(&header[30], 2);
+  const uint32_t shift = LittleEndian(&header[30], 2);
   if (shift != 9 && shift != 12) return Step::kLeave;
   m_sectorSize = 1u << shift;
   m_fileSectors = m_file.size() / m_sectorSize;
   for (std::size_t slot = 0; slot < kHeaderFatSlots; ++slot) {
-    const uint32_t sector = Little(&header[76 + 4 * slot], 4);
+    const uint32_t sector = LittleEndian(&header[76 + 4 * slot], 4);
     if (sector == kUnused) continue;
     if (const Step added = AddFatSector(sector); added != Step::kOn) return added;
   }
-  if (const uint32_t more = Little(&header[72], 4); more > 0) {
-    if (const Step read = ReadMoreSlots(Little(&header[68], 4), more); read != Step::kOn) return read;
+  if (const uint32_t more = LittleEndian(&header[72], 4); more > 0) {
+    if (const Step read = ReadMoreSlots(LittleEndian(&header[68], 4), more); read != Step::kOn) return read;
   }
   // FreeXL takes the header's mini stream cutoff only when there is a mini table.
-  m_miniCutoff = Little(&header[64], 4) > 0 ? Little(&header[56], 4) : 0;
+  m_miniCutoff = LittleEndian(&header[64], 4) > 0 ? LittleEndian(&header[56], 4) : 0;
   if (m_fat.empty()) return Step::kLeave;
-  if (const Step read = ReadDirectory(Little(&header[48], 4)); read != Step::kOn) return read;
+  if (const Step read = ReadDirectory(LittleEndian(&header[48], 4)); read != Step::kOn) return read;
   if (m_workbook.size <= m_miniCutoff) {
     if (const Step mini = CheckMiniStream(); mini != Step::kOn) return mini;
   } else if (m_workbook.size > m_file.size()) {

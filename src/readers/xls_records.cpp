@@ -30,9 +30,7 @@ constexpr std::size_t kLargestRecord = 8224;          // FreeXL's record buffer
 constexpr uint32_t kMostSharedStrings = 1024 * 1024;  // FreeXL refuses more
 
 uint32_t Little(std::string_view bytes, std::size_t at, int width) {
-  uint32_t value = 0;
-  for (int i = width - 1; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-  return value;
+  return LittleEndian(reinterpret_cast<const unsigned char*>(bytes.data()) + at, width);
 }
 
 // How the walk goes on after a record: on, stopped where FreeXL stops or

@@ -10,10 +10,19 @@
 // run past its record, tables made again and again, or too many formats.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
 namespace zephrin::workbook {
+
+// The unsigned number of `bytes` bytes (at most 4) at `at`, least
+// significant first, as every number in an .xls is stored.
+inline uint32_t LittleEndian(const unsigned char* at, int bytes) {
+  uint32_t value = 0;
+  for (int i = bytes - 1; i >= 0; --i) value = value << 8 | at[i];
+  return value;
+}
 
 // The sheets (by their position) whose cells FreeXL cannot give. When a
 // sheet has no dimensions (a chart sheet has none), FreeXL makes its cell
