@@ -180,6 +180,9 @@ class LineReader {
     line = std::string_view(start, len);
     return true;
   }
+  // The text the lines of the last Next lie in (the window, or the whole
+  // text): valid until the next Next.
+  std::string_view buffer() const { return m_text; }
   // Bytes of the text consumed so far.
   std::size_t offset() const { return m_base + m_pos; }
   // The size of the text (of the file, while it is streamed).

@@ -23,6 +23,7 @@ bool CsvSource::Next(Row& row) {
     if (++m_index < m_beginRow) continue;
     row.Clear();
     row.index = m_index;
+    row.buffer = m_lines.buffer();
     std::string_view line = TrimRight(raw);
     if (SeparatorsOnly(line, m_separator)) line = {};
     row.blank = line.empty();
@@ -104,6 +105,7 @@ void DifSource::Take(Row& row, std::string_view value) {
 
 bool DifSource::Next(Row& row) {
   row.Clear();
+  row.buffer = m_lines.buffer();
   const auto begin = [&]() {
     // Rows before the begin row are passed over line by line.
     if (m_rowIndex < m_beginRow) return;
@@ -166,6 +168,7 @@ bool FixedWidthSource::Next(Row& row) {
   if (!m_lines.Next(raw)) return false;
   row.Clear();
   row.index = ++m_index;
+  row.buffer = m_lines.buffer();
   const std::string_view line = TrimRight(raw);
   row.blank = line.empty();
   for (std::size_t j = 0; j < m_pieces.size() && !row.blank; ++j) {

@@ -159,6 +159,8 @@ void RecordBuilder::WritePlainCells(const Row& row) {
   std::size_t written = 0;
   unsigned charts = 0;
   char* p = m_doc.RecordRoom(m_rowTagBytes + m_perColumn * xml::RoomFor(row.textBytes));
+  // The record's start tag ends before its first element, if any.
+  bool opened = false;
   for (const Cell& cell : row.cells) {
     for (const char j : ItemsOf(cell.column)) {
       const PlanItem& item = Item(j);
@@ -170,7 +172,12 @@ void RecordBuilder::WritePlainCells(const Row& row) {
       } else if (!emptyElements) {
         continue;
       }
-      p = m_doc.ElementAt(p, item.element, StripQuotes(cell.text), table);
+      if (!opened) {
+        p = m_doc.OpenRecordAt(p);
+        opened = true;
+      }
+      const std::string_view text = StripQuotes(cell.text);
+      p = m_doc.ElementAt(p, item.element, text, table, row.ReadableFrom(text));
     }
   }
   m_doc.CommitRecord(p);

@@ -54,7 +54,7 @@ class RecordBuilder {
   // The items a cell feeds, in item order (indexes into the plan's items).
   std::string_view ItemsOf(uint32_t column) const {
     if (column + 1 >= m_colStart.size()) return {};
-    return std::string_view(m_colItems).substr(m_colStart[column], m_colStart[column + 1] - m_colStart[column]);
+    return std::string_view(m_colItems.data() + m_colStart[column], m_colStart[column + 1] - m_colStart[column]);
   }
   const PlanItem& Item(char j) const { return m_plan.items[static_cast<unsigned char>(j)]; }
   // A field with the characters outside " " to "~" as spaces, unless the read

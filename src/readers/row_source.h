@@ -33,6 +33,17 @@ struct Row {
   // The row belongs to the one above it (a listed jurisdiction file's
   // indented lines).
   bool continuation = false;
+  // The buffer the cells' texts lie in, when the source knows it: a cell's
+  // text may then be read as whole blocks past its end, up to the buffer's.
+  std::string_view buffer;
+
+  // How many bytes of the buffer may be read from `text`'s start (0 when
+  // the text is not in it).
+  std::size_t ReadableFrom(std::string_view text) const {
+    const auto at = reinterpret_cast<std::uintptr_t>(text.data());
+    const auto begin = reinterpret_cast<std::uintptr_t>(buffer.data());
+    return at >= begin && at - begin <= buffer.size() ? buffer.size() - (at - begin) : 0;
+  }
 
   void Clear() {
     cells.clear();
@@ -40,6 +51,7 @@ struct Row {
     ended = true;
     textBytes = 0;
     continuation = false;
+    buffer = {};
   }
 };
 

@@ -73,11 +73,14 @@ class ResultDocument {
   void AddDataElement(const XmlTag& tag, std::string_view text, const xml::EscapeTable& table);
 
   // Room for `n` bytes of data elements written straight into the current
-  // record (the readers' hot path for plain values): write them with
+  // record (the readers' hot path for plain values): end the record's start
+  // tag with OpenRecordAt before the first element, write the elements with
   // ElementAt, then CommitRecord. nullptr when no record is open.
   char* RecordRoom(std::size_t n);
-  char* ElementAt(char* p, const XmlTag& tag, std::string_view text, const xml::EscapeTable& table) {
-    return m_w.ElementAt(m_w.OpenContentAt(p), tag, text, table);
+  char* OpenRecordAt(char* p) { return m_w.OpenContentAt(p); }
+  char* ElementAt(char* p, const XmlTag& tag, std::string_view text, const xml::EscapeTable& table,
+                  std::size_t readable = 0) {
+    return m_w.ElementAt(p, tag, text, table, readable);
   }
   void CommitRecord(const char* end) { m_w.Commit(end); }
   static std::size_t ElementRoom(const XmlTag& tag, std::size_t n) { return XmlWriter::ElementRoom(tag, n); }

@@ -68,18 +68,20 @@ struct PlainBytes {
 };
 inline constexpr PlainBytes kPlainBytes{};
 
-// The first byte in [p, end) that a table may change: "&", "<", ">", '"',
-// a backslash, a byte below " " or of 0x80 and above, or DEL.
+// The bytes of a block that a table may change: "&", "<", ">", '"', a
+// backslash, a byte below " " or of 0x80 and above, or DEL.
+inline scan::Block MayChange(scan::Block v) {
+  // '"' and "&" are the bytes that "| 0x04" makes "&"; "<" and ">" the ones
+  // that "| 0x02" makes ">".
+  return scan::Or(scan::Or(scan::Equal(scan::Or(v, scan::Splat(0x04)), '&'),
+                           scan::Equal(scan::Or(v, scan::Splat(0x02)), '>')),
+                  scan::Or(scan::Or(scan::Equal(v, 0x7F), scan::Equal(v, '\\')), scan::SignedBelow(v, ' ')));
+}
+
+// The first byte in [p, end) that a table may change.
 inline const char* SkipPlain(const char* p, const char* end) {
   return scan::FindFirst(
-      p, end,
-      [](scan::Block v) {
-        // '"' and "&" are the bytes that "| 0x04" makes "&"; "<" and ">" the
-        // ones that "| 0x02" makes ">".
-        return scan::Or(scan::Or(scan::Equal(scan::Or(v, scan::Splat(0x04)), '&'),
-                                 scan::Equal(scan::Or(v, scan::Splat(0x02)), '>')),
-                        scan::Or(scan::Or(scan::Equal(v, 0x7F), scan::Equal(v, '\\')), scan::SignedBelow(v, ' ')));
-      },
+      p, end, [](scan::Block v) { return MayChange(v); },
       [](char c) { return !kPlainBytes.plain[static_cast<unsigned char>(c)]; });
 }
 
@@ -102,6 +104,27 @@ inline char* EscapeInto(char* out, std::string_view text, const EscapeTable& tab
     }
   }
   return out;
+}
+
+// The same for a text whose buffer may be read `readable` bytes from the
+// text's start (the rest of a line, say): a text of at most sixteen bytes
+// with sixteen readable is tested and, when no byte of it changes, copied as
+// one block, with no branch on its length. `out` needs RoomFor(size) bytes.
+inline char* EscapeInBuffer(char* out, std::string_view text, std::size_t readable, const EscapeTable& table) {
+#ifdef ZEPHRIN_SCAN_SSE2
+  const std::size_t n = text.size();
+  if (n <= 16 && readable >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data()));
+    const auto inText = static_cast<unsigned>((uint64_t{1} << n) - 1);
+    if ((static_cast<unsigned>(_mm_movemask_epi8(MayChange(v))) & inText) == 0) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);  // the room has 16 bytes to spare
+      return out + n;
+    }
+  }
+#else
+  (void)readable;
+#endif
+  return EscapeInto(out, text, table);
 }
 
 // The same, appended to a string or a buffer.

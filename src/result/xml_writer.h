@@ -200,7 +200,10 @@ class XmlWriter {
   }
   // Writes <name>text</name> (or <name/>) at `p`, which has ElementRoom
   // bytes; returns the end.
-  char* ElementAt(char* p, const XmlTag& tag, std::string_view text, const xml::EscapeTable& table) {
+  // `readable` bytes of the text's buffer may be read from its start (see
+  // xml::EscapeInBuffer; 0 when nothing is known past its end).
+  char* ElementAt(char* p, const XmlTag& tag, std::string_view text, const xml::EscapeTable& table,
+                  std::size_t readable = 0) {
     if (!tag.valid) [[unlikely]] NoteBadName(tag.name);
     p = CopyShort(p, tag.start.data(), tag.start.size());
     if (text.empty()) {
@@ -209,7 +212,7 @@ class XmlWriter {
       return p;
     }
     *p++ = '>';
-    p = xml::EscapeInto(p, text, Table(table));
+    p = xml::EscapeInBuffer(p, text, readable, Table(table));
     return CopyShort(p, tag.end.data(), tag.end.size());
   }
   static std::size_t ElementRoom(const XmlTag& tag, std::size_t n) {
