@@ -16,10 +16,14 @@ bool JurisdictionLineSource::Next(Row& row) {
   if (plain) {
     // A plain line has its line end, no quotes and no control characters:
     // every comma ends a cell, and a cell's cleaning is the trimming of its
-    // blanks.
+    // blanks, which can only be spaces.
     std::size_t start = 0;
+    const char* const data = raw.data();
     const auto cell = [&](std::size_t end) {
-      const std::string_view text = Trim(raw.substr(start, end - start));
+      std::size_t from = start, to = end;
+      while (from < to && data[from] == ' ') ++from;
+      while (to > from && data[to - 1] == ' ') --to;
+      const std::string_view text(data + from, to - from);
       row.cells.push_back({static_cast<uint32_t>(row.cells.size()), text});
       row.textBytes += text.size();
       start = end + 1;
