@@ -98,6 +98,28 @@ int SplitSeparatedLine(std::string_view line, char separator, bool& inQuotes, bo
   return index + 1;
 }
 
+// The same split of a line known to hold no double quote, begun outside
+// quotes: every separator but a last one ends a field, found a block at a
+// time by one scan of the line. The line is not empty.
+template <class FieldFn>
+int SplitUnquotedLine(std::string_view line, char separator, bool outsideIsBlank, FieldFn&& field) {
+  const char* const data = line.data();
+  const std::size_t last = line.size() - 1;
+  int index = 0;
+  std::size_t start = 0;
+  bool stopped = false;
+  scan::ForEachByte(data, last, separator, [&](std::size_t at) {
+    stopped = !field(index, csv_split::TrimField(std::string_view(data + start, at - start), outsideIsBlank));
+    ++index;
+    start = at + 1;
+    return !stopped;
+  });
+  if (stopped) return -1;
+  const std::size_t end = data[last] == separator ? last : last + 1;
+  if (!field(index, csv_split::TrimField(std::string_view(data + start, end - start), outsideIsBlank))) return -1;
+  return index + 1;
+}
+
 // A comma-separated line, split as above.
 template <class FieldFn>
 int SplitPlainCsvLine(std::string_view line, bool& inQuotes, bool outsideIsBlank, FieldFn&& field) {

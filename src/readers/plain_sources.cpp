@@ -28,42 +28,25 @@ bool CsvSource::Next(Row& row) {
     if (SeparatorsOnly(line, m_separator)) line = {};
     row.blank = line.empty();
     row.textBytes = line.size();
+    const auto cell = [&](int index, std::string_view field) {
+      row.cells.push_back({static_cast<uint32_t>(index), field});
+      return true;
+    };
     // A plain line (no quote, no control character) outside quotes needs no
-    // quote state: every separator but a last one ends a field, found a
-    // block at a time by one scan of the line.
+    // quote state.
     if (plain && !m_inQuotes && !line.empty()) {
-      m_maxFields = std::max(m_maxFields, SplitPlainLine(line, row));
+      m_maxFields = std::max(m_maxFields, SplitUnquotedLine(line, m_separator, m_printableOnly, cell));
       return true;
     }
     // The split's state in locals: the cells it appends could otherwise be
     // this source's own members, as far as the compiler can tell.
     bool inQuotes = m_inQuotes;
-    const int fields = SplitSeparatedLine(line, m_separator, inQuotes, m_printableOnly, [&](int index, std::string_view field) {
-      row.cells.push_back({static_cast<uint32_t>(index), field});
-      return true;
-    });
+    const int fields = SplitSeparatedLine(line, m_separator, inQuotes, m_printableOnly, cell);
     m_inQuotes = inQuotes;
     m_maxFields = std::max(m_maxFields, fields);
     return true;
   }
   return false;
-}
-
-// The same split as SplitSeparatedLine gives a line without quotes.
-int CsvSource::SplitPlainLine(std::string_view line, Row& row) const {
-  const char* const data = line.data();
-  const std::size_t last = line.size() - 1;
-  const bool outsideIsBlank = m_printableOnly;
-  uint32_t index = 0;
-  std::size_t start = 0;
-  scan::ForEachByte(data, last, m_separator, [&](std::size_t at) {
-    row.cells.push_back({index++, csv_split::TrimField(std::string_view(data + start, at - start), outsideIsBlank)});
-    start = at + 1;
-    return true;
-  });
-  const std::size_t end = data[last] == m_separator ? last : last + 1;
-  row.cells.push_back({index++, csv_split::TrimField(std::string_view(data + start, end - start), outsideIsBlank)});
-  return static_cast<int>(index);
 }
 
 // ---- Data Interchange Format -----------------------------------------------------------

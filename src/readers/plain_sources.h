@@ -29,8 +29,6 @@ class CsvSource : public RowSource {
   int templateColumns() const override { return m_maxFields; }
 
  private:
-  int SplitPlainLine(std::string_view line, Row& row) const;
-
   LineReader m_lines;
   int32_t m_beginRow;
   bool m_printableOnly;
