@@ -1,7 +1,6 @@
 #include "readers/record_builder.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include <pugixml.hpp>
 
@@ -139,10 +138,7 @@ bool RecordBuilder::StartRecord(int32_t index) {
     m_doc.AddMajorNode(m_plan.record);
     return true;
   }
-  char buffer[16];
-  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, index + m_plan.lineOffset);
-  m_doc.AddMajorNode(m_plan.record, m_plan.lineAttributeName,
-                     std::string_view(buffer, static_cast<std::size_t>(end - buffer)));
+  m_doc.AddMajorNode(m_plan.record, m_plan.lineAttributeName, index + m_plan.lineOffset);
   return true;
 }
 

@@ -38,7 +38,7 @@ void ResultDocument::SetRootAttribute(std::string_view name, std::string_view va
   if (m_hasRoot) m_w.AttrAt(1, name, value);
 }
 
-void ResultDocument::StartRecord(const XmlTag& tag, std::string_view attribute, std::string_view value) {
+void ResultDocument::EndRecords() {
   CloseTo(1);
   m_w.OpenContent(1);
   // A new record starts with no current data element or account list.
@@ -47,17 +47,20 @@ void ResultDocument::StartRecord(const XmlTag& tag, std::string_view attribute, 
   m_acctClosed = false;
   // Nothing before this record changes any more: it can go.
   m_w.MaybeFlush();
-  if (attribute.empty()) m_w.Start(tag);
-  else m_w.Start(tag, attribute, value);
-  m_current = m_w.depth();
 }
 
 void ResultDocument::AddMajorNode(const XmlTag& tag) {
-  if (m_hasRoot) StartRecord(tag);
+  if (!m_hasRoot) return;
+  EndRecords();
+  m_w.Start(tag);
+  m_current = m_w.depth();
 }
 
-void ResultDocument::AddMajorNode(const XmlTag& tag, std::string_view attribute, std::string_view value) {
-  if (m_hasRoot) StartRecord(tag, attribute, value);
+void ResultDocument::AddMajorNode(const XmlTag& tag, std::string_view attribute, long long number) {
+  if (!m_hasRoot) return;
+  EndRecords();
+  m_w.Start(tag, attribute, number);
+  m_current = m_w.depth();
 }
 
 void ResultDocument::SetMajorNodeAttribute(std::string_view name, std::string_view value) {

@@ -58,8 +58,8 @@ class ResultDocument {
   // A record element under the root; it becomes the current record element.
   void AddMajorNode(const XmlTag& tag);
   void AddMajorNode(std::string_view name) { AddMajorNode(Tag(name)); }
-  // A record element with its first attribute (its line), in one step.
-  void AddMajorNode(const XmlTag& tag, std::string_view attribute, std::string_view value);
+  // A record element with its first attribute, a number (its line), in one step.
+  void AddMajorNode(const XmlTag& tag, std::string_view attribute, long long number);
   void SetMajorNodeAttribute(std::string_view name, std::string_view value);
   // A data element (empty for now) under the current record element.
   void AddDataNode(const XmlTag& tag) { AddDataElement(tag, {}, xml::kText); }
@@ -116,7 +116,8 @@ class ResultDocument {
   const XmlTag& Tag(std::string_view name);
   // Ends the elements above `depth`, noting where an account list ends.
   void CloseTo(std::size_t depth);
-  void StartRecord(const XmlTag& tag, std::string_view attribute = {}, std::string_view value = {});
+  // Ends the record elements under the root, before a new one starts.
+  void EndRecords();
 
   XmlWriter m_w;
   bool m_hasRoot = false;

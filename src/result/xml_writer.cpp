@@ -1,5 +1,6 @@
 #include "result/xml_writer.h"
 
+#include <charconv>
 #include <cstring>
 
 namespace zephrin {
@@ -28,13 +29,23 @@ void XmlWriter::Start(const XmlTag& tag) {
   m_stack.push_back(e);
 }
 
-void XmlWriter::Start(const XmlTag& tag, std::string_view attribute, std::string_view value) {
-  Start(tag);
-  // A start tag just written holds no attribute yet: this one goes at its end.
-  Open& e = m_stack.back();
-  const Attribute a{attribute, value};
-  m_out.Commit(AttributeAt(m_out.Room(AttributeRoom(a)), a));
+void XmlWriter::Start(const XmlTag& tag, std::string_view attribute, long long number) {
+  if (!m_stack.empty()) OpenContent(m_stack.size());
+  if (!tag.valid) [[unlikely]] NoteBadName(tag.name);
+  Open e;
+  e.tagStart = m_out.size();
+  e.end = tag.end;
+  // A number's digits and sign need no escaping in any table.
+  char* p = m_out.Room(tag.start.size() + attribute.size() + 32);
+  p = CopyShort(p, tag.start.data(), tag.start.size());
+  *p++ = ' ';
+  p = CopyShort(p, attribute.data(), attribute.size());
+  *p++ = '=';
+  p = QuoteAt(p, '"');
+  p = std::to_chars(p, p + 20, number).ptr;
+  m_out.Commit(QuoteAt(p, '"'));
   e.tagEnd = m_out.size();
+  m_stack.push_back(e);
 }
 
 void XmlWriter::Text(std::string_view text, const xml::EscapeTable& table) {
@@ -45,10 +56,9 @@ void XmlWriter::Text(std::string_view text, const xml::EscapeTable& table) {
 
 void XmlWriter::End() {
   if (m_stack.empty()) return;
-  const Open e = m_stack.back();
+  const Open& e = m_stack.back();
+  m_out.Append(e.contentOpen ? e.end : std::string_view("/>"));
   m_stack.pop_back();
-  if (!e.contentOpen) m_out.Append("/>");
-  else m_out.Append(e.end);
 }
 
 void XmlWriter::EndTo(std::size_t depth) {

@@ -112,8 +112,8 @@ class XmlWriter {
   // stay valid until the element ends. A name XML cannot carry is recorded
   // (see badName) and written as it is.
   void Start(const XmlTag& tag);
-  // Starts an element with its first attribute (escaped), in one write.
-  void Start(const XmlTag& tag, std::string_view attribute, std::string_view value);
+  // Starts an element with its first attribute, a whole number, in one write.
+  void Start(const XmlTag& tag, std::string_view attribute, long long number);
   // Starts an element of a name given as text; the writer keeps its tag.
   void Start(std::string_view name) { Start(Tag(name)); }
   // The tag of a name given as text, kept for the writer's life.
