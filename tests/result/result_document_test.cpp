@@ -143,7 +143,7 @@ TEST(ResultDocument, ValuesOfEveryLengthAndMix) {
   for (int n = 0; n < 3000; ++n) {
     std::string value(rng() % 60, 'a');
     for (char& c : value) c = rng() % 3 ? 'a' + static_cast<char>(rng() % 26) : alphabet[rng() % alphabet.size()];
-    const int mode = static_cast<int>(rng() % 3);
+    const int mode = static_cast<int>(rng() % 4);
     const bool json = rng() % 2 != 0;  // written as a JSON string's inside
     ResultDocument doc;
     doc.SetJsonString(json);
@@ -151,6 +151,15 @@ TEST(ResultDocument, ValuesOfEveryLengthAndMix) {
     doc.AddMajorNode("C");
     if (mode == 0) {
       doc.AddDataElement(XmlTag("V"), value, xml::kTextTwice);
+    } else if (mode == 3) {
+      // The readers' path: straight into the record, the value lying in a
+      // buffer that may be read some way past it.
+      const std::string buffer = value + std::string(rng() % 24, '<');
+      const XmlTag tag("V");
+      char* p = doc.RecordRoom(ResultDocument::ElementRoom(tag, value.size()));
+      p = doc.OpenRecordAt(p);
+      p = doc.ElementAt(p, tag, std::string_view(buffer).substr(0, value.size()), xml::kTextTwice, buffer.size());
+      doc.CommitRecord(p);
     } else if (mode == 1) {
       doc.AddDataElement(XmlTag("V"), value, xml::kTextTwicePrintable);
     } else {
@@ -160,6 +169,19 @@ TEST(ResultDocument, ValuesOfEveryLengthAndMix) {
     const std::string text = ReferenceText(value, mode != 2, mode == 1);
     const std::string expected = text.empty() ? "<R><C><V/></C></R>" : "<R><C><V>" + text + "</V></C></R>";
     ASSERT_EQ(doc.GetXML(), json ? JsonInside(expected) : expected) << "value: " << value;
+  }
+}
+
+TEST(ResultDocument, RecordsNumberedInOneStep) {
+  for (const bool json : {false, true}) {
+    ResultDocument doc;
+    doc.SetJsonString(json);
+    doc.InitXML("R");
+    const XmlTag record("C");  // a record's tag lasts as long as its element
+    for (const long long line : {1LL, 0LL, -7LL, 2147483647LL}) doc.AddMajorNode(record, "Line", line);
+    doc.AddDataElement(XmlTag("V"), "x", xml::kText);
+    const std::string expected = R"(<R><C Line="1"/><C Line="0"/><C Line="-7"/><C Line="2147483647"><V>x</V></C></R>)";
+    EXPECT_EQ(doc.GetXML(), json ? JsonInside(expected) : expected);
   }
 }
 
