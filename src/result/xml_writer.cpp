@@ -18,34 +18,32 @@ void XmlWriter::OpenContent(std::size_t depth) {
   e.contentOpen = true;
 }
 
-void XmlWriter::Start(const XmlTag& tag) {
+char* XmlWriter::OpenStartTag(const XmlTag& tag, std::size_t room) {
   if (!m_stack.empty()) OpenContent(m_stack.size());
   if (!tag.valid) [[unlikely]] NoteBadName(tag.name);
   Open e;
   e.tagStart = m_out.size();
-  m_out.Append(tag.start);
-  e.tagEnd = m_out.size();
   e.end = tag.end;
   m_stack.push_back(e);
+  return CopyShort(m_out.Room(tag.start.size() + room), tag.start.data(), tag.start.size());
 }
 
+void XmlWriter::CloseStartTag(const char* end) {
+  m_out.Commit(end);
+  m_stack.back().tagEnd = m_out.size();
+}
+
+void XmlWriter::Start(const XmlTag& tag) { CloseStartTag(OpenStartTag(tag, 0)); }
+
 void XmlWriter::Start(const XmlTag& tag, std::string_view attribute, long long number) {
-  if (!m_stack.empty()) OpenContent(m_stack.size());
-  if (!tag.valid) [[unlikely]] NoteBadName(tag.name);
-  Open e;
-  e.tagStart = m_out.size();
-  e.end = tag.end;
   // A number's digits and sign need no escaping in any table.
-  char* p = m_out.Room(tag.start.size() + attribute.size() + 32);
-  p = CopyShort(p, tag.start.data(), tag.start.size());
+  char* p = OpenStartTag(tag, attribute.size() + 32);
   *p++ = ' ';
   p = CopyShort(p, attribute.data(), attribute.size());
   *p++ = '=';
   p = QuoteAt(p, '"');
   p = std::to_chars(p, p + 20, number).ptr;
-  m_out.Commit(QuoteAt(p, '"'));
-  e.tagEnd = m_out.size();
-  m_stack.push_back(e);
+  CloseStartTag(QuoteAt(p, '"'));
 }
 
 void XmlWriter::Text(std::string_view text, const xml::EscapeTable& table) {

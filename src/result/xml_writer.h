@@ -263,6 +263,11 @@ class XmlWriter {
     bool handedOn = false;   // its start tag went to the sink: no attribute can follow
   };
   void Flush();
+  // Pushes `tag` as the innermost open element and writes "<name" with
+  // `room` more bytes after it; CloseStartTag commits what was written
+  // there (its attributes) and marks where ">" or "/>" goes.
+  char* OpenStartTag(const XmlTag& tag, std::size_t room);
+  void CloseStartTag(const char* end);
   // The table as this writer uses it (its JSON twin in a JSON string).
   const xml::EscapeTable& Table(const xml::EscapeTable& table) const { return m_json ? *table.inJson : table; }
   // Writes an attribute's quote at `p` (two bytes at the most).
