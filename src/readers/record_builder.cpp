@@ -68,9 +68,12 @@ RecordBuilder::RecordBuilder(const ReadPlan& plan, const ReadHooks& hooks)
   m_plainValues = plan.journal == JournalLayout::kNone && !plan.extraColumnsAsCodes &&
                   std::all_of(plan.items.begin(), plan.items.end(),
                               [](const PlanItem& item) { return item.rule == ValueRule::kNone; });
+  m_recordBytes = ResultDocument::WholeRecordTagRoom(plan.record, plan.lineAttribute ? plan.lineAttributeName : "");
+  for (const XmlTag* chart : {&plan.accountNumber, &plan.accountCaption, &plan.tccCaption, &plan.trc, &plan.tcc})
+    m_recordBytes += ResultDocument::ElementRoom(*chart, 0);
   for (std::size_t j = 0; j < plan.items.size(); ++j) {
     if (!plan.items[j].field.placed()) continue;
-    m_rowTagBytes += ResultDocument::ElementRoom(plan.items[j].element, 0);
+    m_recordBytes += ResultDocument::ElementRoom(plan.items[j].element, 0);
     m_perColumn = std::max(m_perColumn, ItemsOf(static_cast<uint32_t>(columnOf(j))).size());
   }
 }
@@ -110,30 +113,35 @@ bool RecordBuilder::PlainRow(const Row& row) {
     NoteBlankRun(row.index, true);
     return true;
   }
-  if (!StartRecord(row.index)) return false;
   if (!m_creditItems.empty()) TakeCreditCells(row);
   if (m_plainValues) {
-    WritePlainCells(row);
+    if (!PlainRecord(row)) return false;
   } else {
+    if (!StartRecord(row.index)) return false;
     for (const Cell& cell : row.cells) {
       for (const char j : ItemsOf(cell.column)) Field(Item(j), cell.text);
       // Every field from the seventh on is one more category code.
       if (m_plan.extraColumnsAsCodes && cell.column > 5 && !cell.text.empty())
         m_doc.AddDataElement(m_plan.subcategoryCode, StripQuotes(cell.text), ValueTable());
     }
+    if (row.ended) CompleteChart();
   }
   if (!row.ended) return true;
-  CompleteChart();
   NoteBlankRun(row.index, m_written == 0);
   return BlankRunBelowLimit();
 }
 
-bool RecordBuilder::StartRecord(int32_t index) {
+bool RecordBuilder::BeginRecord(int32_t index) {
   if (m_plan.failWithoutRecordName && m_plan.record.name.empty())
     return Fail(ErrorDocument::Reader(messages::kNoRecordElement));
   ++m_records;
   if (m_hooks.observer) [[unlikely]]
     m_hooks.observer->Record(static_cast<long>(index) + 1);
+  return true;
+}
+
+bool RecordBuilder::StartRecord(int32_t index) {
+  if (!BeginRecord(index)) return false;
   if (!m_plan.lineAttribute) {
     m_doc.AddMajorNode(m_plan.record);
     return true;
@@ -142,11 +150,27 @@ bool RecordBuilder::StartRecord(int32_t index) {
   return true;
 }
 
-void RecordBuilder::WritePlainCells(const Row& row) {
-  if (m_hooks.valuesOnly && m_hooks.observer) [[unlikely]] {
+// The record is written whole into room made once for it, with no writer
+// bookkeeping between its pieces: the start tag with its line, the
+// elements, the chart completion (for a row its format ended), the end tag.
+bool RecordBuilder::PlainRecord(const Row& row) {
+  if (!BeginRecord(row.index)) return false;
+  char* p = m_doc.WholeRecordRoom(m_recordBytes + m_perColumn * xml::RoomFor(row.textBytes));
+  p = m_plan.lineAttribute
+          ? m_doc.RecordStartAt(p, m_plan.record, m_plan.lineAttributeName, row.index + m_plan.lineOffset)
+          : m_doc.RecordStartAt(p, m_plan.record);
+  const char* const content = p;
+  // A review's observer takes the values; nothing is written for them.
+  if (m_hooks.valuesOnly && m_hooks.observer) [[unlikely]]
     ObservePlainCells(row);
-    return;
-  }
+  else
+    p = WritePlainCells(p, row);
+  if (row.ended) ForMissingChart([&](const XmlTag& tag) { p = m_doc.ElementAt(p, tag, {}, xml::kText); });
+  m_doc.CommitRecord(ResultDocument::RecordEndAt(p, m_plan.record, content));
+  return true;
+}
+
+char* RecordBuilder::WritePlainCells(char* p, const Row& row) {
   const xml::EscapeTable& table = ValueTable();
   // What the loop needs of the builder is read into locals first: the
   // compiler must otherwise read it again after every byte written.
@@ -154,9 +178,6 @@ void RecordBuilder::WritePlainCells(const Row& row) {
   const bool observed = m_hooks.observer != nullptr;
   std::size_t written = 0;
   unsigned charts = 0;
-  char* p = m_doc.RecordRoom(m_rowTagBytes + m_perColumn * xml::RoomFor(row.textBytes));
-  // The record's start tag ends before its first element, if any.
-  bool opened = false;
   for (const Cell& cell : row.cells) {
     for (const char j : ItemsOf(cell.column)) {
       const PlanItem& item = Item(j);
@@ -168,20 +189,16 @@ void RecordBuilder::WritePlainCells(const Row& row) {
       } else if (!emptyElements) {
         continue;
       }
-      if (!opened) {
-        p = m_doc.OpenRecordAt(p);
-        opened = true;
-      }
       const std::string_view text = StripQuotes(cell.text);
       p = m_doc.ElementAt(p, item.element, text, table, row.ReadableFrom(text));
     }
   }
-  m_doc.CommitRecord(p);
   m_written += written;
   m_values += written;
   for (const ChartElement c :
        {ChartElement::kAccountNumber, ChartElement::kTrc, ChartElement::kTcc, ChartElement::kCaption})
     if ((charts & (1u << static_cast<unsigned>(c))) != 0) NoteChart(c);
+  return p;
 }
 
 // The same row's values, told to the observer with no element written.
@@ -236,17 +253,22 @@ void RecordBuilder::NoteChart(ChartElement chart) {
   }
 }
 
-void RecordBuilder::CompleteChart() {
+template <typename Add>
+void RecordBuilder::ForMissingChart(Add add) const {
   if (m_plan.chart == ChartKind::kTaxCategoryCodes && !(m_trc && m_tcc && m_capt)) {
-    if (!m_capt) m_doc.AddDataNode(m_plan.tccCaption);
-    if (!m_trc) m_doc.AddDataNode(m_plan.trc);
-    if (!m_tcc) m_doc.AddDataNode(m_plan.tcc);
+    if (!m_capt) add(m_plan.tccCaption);
+    if (!m_trc) add(m_plan.trc);
+    if (!m_tcc) add(m_plan.tcc);
   } else if (m_plan.chart == ChartKind::kAccounts && !(m_acctnum && m_trc && m_tcc && m_capt)) {
-    if (!m_acctnum) m_doc.AddDataNode(m_plan.accountNumber);
-    if (!m_capt) m_doc.AddDataNode(m_plan.accountCaption);
-    if (!m_trc) m_doc.AddDataNode(m_plan.trc);
-    if (!m_tcc) m_doc.AddDataNode(m_plan.tcc);
+    if (!m_acctnum) add(m_plan.accountNumber);
+    if (!m_capt) add(m_plan.accountCaption);
+    if (!m_trc) add(m_plan.trc);
+    if (!m_tcc) add(m_plan.tcc);
   }
+}
+
+void RecordBuilder::CompleteChart() {
+  ForMissingChart([this](const XmlTag& tag) { m_doc.AddDataNode(tag); });
 }
 
 void RecordBuilder::NoteBlankRun(int32_t index, bool wroteNothing) {

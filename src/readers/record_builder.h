@@ -42,9 +42,13 @@ class RecordBuilder {
   bool MayGoOn() const;
 
   // ---- Records and fields ----------------------------------------------------
+  // Counts a record and tells the observer; false when the read must fail.
+  bool BeginRecord(int32_t index);
   bool StartRecord(int32_t index);
-  // The elements of a row of plain values (no rule, no journal), in one go.
-  void WritePlainCells(const Row& row);
+  // A row of plain values (no rule, no journal) as one whole record, written
+  // in one go; its elements at `p`, the new end.
+  bool PlainRecord(const Row& row);
+  char* WritePlainCells(char* p, const Row& row);
   void ObservePlainCells(const Row& row);
   // The field pipeline of one item, for a field as the file has it.
   void Field(const PlanItem& item, std::string_view field);
@@ -66,6 +70,10 @@ class RecordBuilder {
 
   // ---- Chart records and the blank run ---------------------------------------
   void NoteChart(ChartElement chart);
+  // The chart elements the current record lacks, in the order that
+  // completes it: `add` is called with each one's tag.
+  template <typename Add>
+  void ForMissingChart(Add add) const;
   void CompleteChart();
   // Counts a row that wrote no value, or ends the run.
   void NoteBlankRun(int32_t index, bool wroteNothing);
@@ -110,7 +118,9 @@ class RecordBuilder {
   std::vector<uint32_t> m_colStart;
   std::string m_colItems;
   bool m_plainValues = false;    // no rule, no journal, no extra column: rows go in one step
-  std::size_t m_rowTagBytes = 0, m_perColumn = 1;
+  // A plain record's room: its tags, every placed item's and the chart
+  // completion's (with no text), and its cells' text as many times as items take it.
+  std::size_t m_recordBytes = 0, m_perColumn = 1;
 
   // The current row: its index in the file, and the values it wrote.
   int32_t m_line = 0;

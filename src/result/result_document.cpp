@@ -77,11 +77,10 @@ void ResultDocument::SetDataNodeAttribute(std::string_view name, std::string_vie
   if (m_data.present) m_w.SetAttributeAt(m_data.tagStart, m_data.tagEnd, name, value);
 }
 
-char* ResultDocument::RecordRoom(std::size_t n) {
-  if (m_current == 0) return nullptr;
-  CloseTo(m_current);
-  m_data = ElementSpan{};  // what is written this way takes no later change
-  return m_w.Room(n + 1);
+char* ResultDocument::WholeRecordRoom(std::size_t n) {
+  EndRecords();
+  m_current = 0;
+  return m_w.Room(n);
 }
 
 void ResultDocument::AddMajorChild(std::string_view name) {

@@ -72,18 +72,37 @@ class ResultDocument {
   // A data element with its text, in one step: AddDataNode and WriteDataNode.
   void AddDataElement(const XmlTag& tag, std::string_view text, const xml::EscapeTable& table);
 
-  // Room for `n` bytes of data elements written straight into the current
-  // record (the readers' hot path for plain values): end the record's start
-  // tag with OpenRecordAt before the first element, write the elements with
-  // ElementAt, then CommitRecord. nullptr when no record is open.
-  char* RecordRoom(std::size_t n);
-  char* OpenRecordAt(char* p) { return m_w.OpenContentAt(p); }
+  // A whole record written straight into the buffer (the plain readers' path,
+  // a record nothing is added to later): WholeRecordRoom ends the records
+  // before it and gives room for `n` bytes; RecordStartAt writes the start
+  // tag up to its ">", ElementAt the elements, RecordEndAt the end; then
+  // CommitRecord. The room takes WholeRecordTagRoom bytes for the tags. The
+  // document must have its root.
+  char* WholeRecordRoom(std::size_t n);
+  char* RecordStartAt(char* p, const XmlTag& tag) {
+    p = m_w.StartTagAt(p, tag);
+    *p++ = '>';
+    return p;
+  }
+  char* RecordStartAt(char* p, const XmlTag& tag, std::string_view attribute, long long number) {
+    p = m_w.NumberAttributeAt(m_w.StartTagAt(p, tag), attribute, number);
+    *p++ = '>';
+    return p;
+  }
+  // <name>text</name>, or <name/>; `readable` as for XmlWriter::ElementAt.
   char* ElementAt(char* p, const XmlTag& tag, std::string_view text, const xml::EscapeTable& table,
                   std::size_t readable = 0) {
     return m_w.ElementAt(p, tag, text, table, readable);
   }
-  void CommitRecord(const char* end) { m_w.Commit(end); }
+  // `content` is what RecordStartAt returned.
+  static char* RecordEndAt(char* p, const XmlTag& tag, const char* content) {
+    return XmlWriter::EndTagAt(p, tag, content);
+  }
+  static std::size_t WholeRecordTagRoom(const XmlTag& tag, std::string_view attribute) {
+    return XmlWriter::WholeTagRoom(tag, attribute);
+  }
   static std::size_t ElementRoom(const XmlTag& tag, std::size_t n) { return XmlWriter::ElementRoom(tag, n); }
+  void CommitRecord(const char* end) { m_w.Commit(end); }
 
   // An element under the current record element that becomes the current
   // record element itself ("Accounts", "PayNodes").

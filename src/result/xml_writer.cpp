@@ -36,14 +36,16 @@ void XmlWriter::CloseStartTag(const char* end) {
 void XmlWriter::Start(const XmlTag& tag) { CloseStartTag(OpenStartTag(tag, 0)); }
 
 void XmlWriter::Start(const XmlTag& tag, std::string_view attribute, long long number) {
-  // A number's digits and sign need no escaping in any table.
-  char* p = OpenStartTag(tag, attribute.size() + 32);
+  CloseStartTag(NumberAttributeAt(OpenStartTag(tag, attribute.size() + kNumberAttributeRoom), attribute, number));
+}
+
+char* XmlWriter::NumberAttributeAt(char* p, std::string_view name, long long number) const {
   *p++ = ' ';
-  p = CopyShort(p, attribute.data(), attribute.size());
+  p = CopyShort(p, name.data(), name.size());
   *p++ = '=';
   p = QuoteAt(p, '"');
   p = std::to_chars(p, p + 20, number).ptr;
-  CloseStartTag(QuoteAt(p, '"'));
+  return QuoteAt(p, '"');
 }
 
 void XmlWriter::Text(std::string_view text, const xml::EscapeTable& table) {

@@ -218,6 +218,29 @@ class XmlWriter {
   static std::size_t ElementRoom(const XmlTag& tag, std::size_t n) {
     return tag.start.size() + tag.end.size() + 2 + xml::RoomFor(n);
   }
+  // A whole element with content, written at `p` under the innermost open
+  // element, whose content must be open: StartTagAt writes "<name", then
+  // NumberAttributeAt may add an attribute, then comes ">" and the content;
+  // EndTagAt ends it, as "/>" in place of that ">" when no content followed
+  // it (`content` is where the content began). WholeTagRoom bytes are enough
+  // for all but the content.
+  char* StartTagAt(char* p, const XmlTag& tag) {
+    if (!tag.valid) [[unlikely]] NoteBadName(tag.name);
+    return CopyShort(p, tag.start.data(), tag.start.size());
+  }
+  // ` name="number"`: a number's digits and sign need no escaping in any table.
+  char* NumberAttributeAt(char* p, std::string_view name, long long number) const;
+  static char* EndTagAt(char* p, const XmlTag& tag, const char* content) {
+    if (p == content) {
+      p[-1] = '/';
+      *p++ = '>';
+      return p;
+    }
+    return CopyShort(p, tag.end.data(), tag.end.size());
+  }
+  static std::size_t WholeTagRoom(const XmlTag& tag, std::string_view attribute) {
+    return tag.start.size() + attribute.size() + kNumberAttributeRoom + 1 + tag.end.size();
+  }
 
   // ---- Output ----------------------------------------------------------------
   // Starts over: nothing written, nothing open.
@@ -255,6 +278,8 @@ class XmlWriter {
   }
 
  private:
+  // Room for the spaces, quotes and digits of a number attribute.
+  static constexpr std::size_t kNumberAttributeRoom = 32;
   struct Open {
     std::size_t tagStart = 0;
     std::size_t tagEnd = 0;  // where ">" or "/>" goes

@@ -148,18 +148,20 @@ TEST(ResultDocument, ValuesOfEveryLengthAndMix) {
     ResultDocument doc;
     doc.SetJsonString(json);
     doc.InitXML("R");
-    doc.AddMajorNode("C");
+    const XmlTag record("C");
+    if (mode != 3) doc.AddMajorNode(record);
     if (mode == 0) {
       doc.AddDataElement(XmlTag("V"), value, xml::kTextTwice);
     } else if (mode == 3) {
-      // The readers' path: straight into the record, the value lying in a
-      // buffer that may be read some way past it.
+      // The readers' path: a whole record straight into the buffer, the value
+      // lying in a buffer that may be read some way past it.
       const std::string buffer = value + std::string(rng() % 24, '<');
       const XmlTag tag("V");
-      char* p = doc.RecordRoom(ResultDocument::ElementRoom(tag, value.size()));
-      p = doc.OpenRecordAt(p);
+      char* p = doc.WholeRecordRoom(ResultDocument::WholeRecordTagRoom(record, {}) +
+                                    ResultDocument::ElementRoom(tag, value.size()));
+      const char* content = p = doc.RecordStartAt(p, record);
       p = doc.ElementAt(p, tag, std::string_view(buffer).substr(0, value.size()), xml::kTextTwice, buffer.size());
-      doc.CommitRecord(p);
+      doc.CommitRecord(ResultDocument::RecordEndAt(p, record, content));
     } else if (mode == 1) {
       doc.AddDataElement(XmlTag("V"), value, xml::kTextTwicePrintable);
     } else {
@@ -172,16 +174,33 @@ TEST(ResultDocument, ValuesOfEveryLengthAndMix) {
   }
 }
 
+// Numbered records, started in one step and left open or written whole, empty
+// or not, among records of the other kind.
 TEST(ResultDocument, RecordsNumberedInOneStep) {
   for (const bool json : {false, true}) {
-    ResultDocument doc;
-    doc.SetJsonString(json);
-    doc.InitXML("R");
-    const XmlTag record("C");  // a record's tag lasts as long as its element
-    for (const long long line : {1LL, 0LL, -7LL, 2147483647LL}) doc.AddMajorNode(record, "Line", line);
-    doc.AddDataElement(XmlTag("V"), "x", xml::kText);
-    const std::string expected = R"(<R><C Line="1"/><C Line="0"/><C Line="-7"/><C Line="2147483647"><V>x</V></C></R>)";
-    EXPECT_EQ(doc.GetXML(), json ? JsonInside(expected) : expected);
+    for (const bool whole : {false, true}) {
+      ResultDocument doc;
+      doc.SetJsonString(json);
+      doc.InitXML("R");
+      const XmlTag record("C"), value("V");  // a record's tag lasts as long as its element
+      for (const long long line : {1LL, 0LL, -7LL, 2147483647LL}) {
+        const std::string_view text = line > 0 ? "x" : "";
+        if (!whole) {
+          doc.AddMajorNode(record, "Line", line);
+          if (!text.empty()) doc.AddDataElement(value, text, xml::kText);
+          continue;
+        }
+        char* p = doc.WholeRecordRoom(ResultDocument::WholeRecordTagRoom(record, "Line") +
+                                      ResultDocument::ElementRoom(value, text.size()));
+        const char* content = p = doc.RecordStartAt(p, record, "Line", line);
+        if (!text.empty()) p = doc.ElementAt(p, value, text, xml::kText);
+        doc.CommitRecord(ResultDocument::RecordEndAt(p, record, content));
+      }
+      doc.AddMajorNode("TMPL");
+      const std::string expected =
+          R"(<R><C Line="1"><V>x</V></C><C Line="0"/><C Line="-7"/><C Line="2147483647"><V>x</V></C><TMPL/></R>)";
+      EXPECT_EQ(doc.GetXML(), json ? JsonInside(expected) : expected) << "json " << json << ", whole " << whole;
+    }
   }
 }
 
