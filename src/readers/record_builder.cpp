@@ -157,7 +157,8 @@ bool RecordBuilder::PlainRecord(const Row& row) {
   if (!BeginRecord(row.index)) return false;
   char* p = m_doc.WholeRecordRoom(m_recordBytes + m_perColumn * xml::RoomFor(row.textBytes));
   p = m_plan.lineAttribute
-          ? m_doc.RecordStartAt(p, m_plan.record, m_plan.lineAttributeName, row.index + m_plan.lineOffset)
+          ? m_doc.RecordStartAt(p, m_plan.record, m_plan.lineAttributeName,
+                                m_lineDigits.Digits(static_cast<long long>(row.index) + m_plan.lineOffset))
           : m_doc.RecordStartAt(p, m_plan.record);
   const char* const content = p;
   // A review's observer takes the values; nothing is written for them.

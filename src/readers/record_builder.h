@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/decimal_counter.h"
 #include "readers/csv_split.h"
 #include "readers/read_plan.h"
 #include "readers/row_source.h"
@@ -121,6 +122,7 @@ class RecordBuilder {
   // A plain record's room: its tags, every placed item's and the chart
   // completion's (with no text), and its cells' text as many times as items take it.
   std::size_t m_recordBytes = 0, m_perColumn = 1;
+  DecimalCounter m_lineDigits;  // the line attribute's digits
 
   // The current row: its index in the file, and the values it wrote.
   int32_t m_line = 0;

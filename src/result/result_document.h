@@ -84,8 +84,9 @@ class ResultDocument {
     *p++ = '>';
     return p;
   }
-  char* RecordStartAt(char* p, const XmlTag& tag, std::string_view attribute, long long number) {
-    p = m_w.NumberAttributeAt(m_w.StartTagAt(p, tag), attribute, number);
+  // With its first attribute, a number given by its digits (its line).
+  char* RecordStartAt(char* p, const XmlTag& tag, std::string_view attribute, std::string_view digits) {
+    p = m_w.NumberAttributeAt(m_w.StartTagAt(p, tag), attribute, digits);
     *p++ = '>';
     return p;
   }

@@ -36,15 +36,18 @@ void XmlWriter::CloseStartTag(const char* end) {
 void XmlWriter::Start(const XmlTag& tag) { CloseStartTag(OpenStartTag(tag, 0)); }
 
 void XmlWriter::Start(const XmlTag& tag, std::string_view attribute, long long number) {
-  CloseStartTag(NumberAttributeAt(OpenStartTag(tag, attribute.size() + kNumberAttributeRoom), attribute, number));
+  char digits[24];
+  const char* const end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+  CloseStartTag(NumberAttributeAt(OpenStartTag(tag, attribute.size() + kNumberAttributeRoom), attribute,
+                                  std::string_view(digits, static_cast<std::size_t>(end - digits))));
 }
 
-char* XmlWriter::NumberAttributeAt(char* p, std::string_view name, long long number) const {
+char* XmlWriter::NumberAttributeAt(char* p, std::string_view name, std::string_view digits) const {
   *p++ = ' ';
   p = CopyShort(p, name.data(), name.size());
   *p++ = '=';
   p = QuoteAt(p, '"');
-  p = std::to_chars(p, p + 20, number).ptr;
+  p = CopyShort(p, digits.data(), digits.size());
   return QuoteAt(p, '"');
 }
 

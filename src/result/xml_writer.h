@@ -17,8 +17,11 @@
 // with Track follow such a splice.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <initializer_list>
 #include <string>
@@ -60,6 +63,12 @@ inline bool IsValidXmlName(std::string_view name) {
 // An element name prepared once for a read: its start ("<name") and end
 // ("</name>") as bytes, and whether XML can carry it.
 struct XmlTag {
+  // The start and the end are also kept at the head of a block of kBlock
+  // bytes when they fit, so that the hot path writes either as one copy of
+  // the whole block, with no branch on its length.
+  static constexpr std::size_t kBlock = 32;
+  using Block = std::array<char, kBlock>;
+
   XmlTag() = default;
   explicit XmlTag(std::string_view name) : name(name), valid(IsValidXmlName(name)) {
     start.reserve(name.size() + 1);
@@ -67,12 +76,25 @@ struct XmlTag {
     start.append(name);
     end.reserve(name.size() + 3);
     end.append("</").append(name).push_back('>');
+    start.copy(startBlock.data(), std::min(start.size(), kBlock));
+    end.copy(endBlock.data(), std::min(end.size(), kBlock));
   }
   std::string name;
   std::string start;
   std::string end;
   bool valid = false;
+  Block startBlock{}, endBlock{};
 };
+
+// Writes a tag's start or end (`bytes`, with its `block`) at `p`, which has
+// XmlTag::kBlock bytes to spare past it; returns the end.
+inline char* CopyTagAt(char* p, const std::string& bytes, const XmlTag::Block& block) {
+  if (bytes.size() <= XmlTag::kBlock) [[likely]] {
+    std::memcpy(p, block.data(), XmlTag::kBlock);
+    return p + bytes.size();
+  }
+  return CopyShort(p, bytes.data(), bytes.size());
+}
 
 // Where a complete element lies in the text: its start tag up to the place of
 // ">" or "/>", and its text.
@@ -205,7 +227,7 @@ class XmlWriter {
   char* ElementAt(char* p, const XmlTag& tag, std::string_view text, const xml::EscapeTable& table,
                   std::size_t readable = 0) {
     if (!tag.valid) [[unlikely]] NoteBadName(tag.name);
-    p = CopyShort(p, tag.start.data(), tag.start.size());
+    p = CopyTagAt(p, tag.start, tag.startBlock);
     if (text.empty()) {
       *p++ = '/';
       *p++ = '>';
@@ -213,10 +235,10 @@ class XmlWriter {
     }
     *p++ = '>';
     p = xml::EscapeInBuffer(p, text, readable, Table(table));
-    return CopyShort(p, tag.end.data(), tag.end.size());
+    return CopyTagAt(p, tag.end, tag.endBlock);
   }
   static std::size_t ElementRoom(const XmlTag& tag, std::size_t n) {
-    return tag.start.size() + tag.end.size() + 2 + xml::RoomFor(n);
+    return tag.start.size() + tag.end.size() + 2 + xml::RoomFor(n) + XmlTag::kBlock;
   }
   // A whole element with content, written at `p` under the innermost open
   // element, whose content must be open: StartTagAt writes "<name", then
@@ -226,20 +248,21 @@ class XmlWriter {
   // for all but the content.
   char* StartTagAt(char* p, const XmlTag& tag) {
     if (!tag.valid) [[unlikely]] NoteBadName(tag.name);
-    return CopyShort(p, tag.start.data(), tag.start.size());
+    return CopyTagAt(p, tag.start, tag.startBlock);
   }
-  // ` name="number"`: a number's digits and sign need no escaping in any table.
-  char* NumberAttributeAt(char* p, std::string_view name, long long number) const;
+  // ` name="digits"`, the digits (and sign) of a number, which need no
+  // escaping in any table.
+  char* NumberAttributeAt(char* p, std::string_view name, std::string_view digits) const;
   static char* EndTagAt(char* p, const XmlTag& tag, const char* content) {
     if (p == content) {
       p[-1] = '/';
       *p++ = '>';
       return p;
     }
-    return CopyShort(p, tag.end.data(), tag.end.size());
+    return CopyTagAt(p, tag.end, tag.endBlock);
   }
   static std::size_t WholeTagRoom(const XmlTag& tag, std::string_view attribute) {
-    return tag.start.size() + attribute.size() + kNumberAttributeRoom + 1 + tag.end.size();
+    return tag.start.size() + attribute.size() + kNumberAttributeRoom + 1 + tag.end.size() + XmlTag::kBlock;
   }
 
   // ---- Output ----------------------------------------------------------------

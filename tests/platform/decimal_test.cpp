@@ -1,9 +1,12 @@
 // Exact decimal sums: every digit kept, whatever the length.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <string>
 #include <vector>
 
 #include "platform/decimal.h"
+#include "platform/decimal_counter.h"
 
 namespace zephrin {
 namespace {
@@ -61,6 +64,18 @@ TEST(Decimal, SumsPastTheLargestIntegerStayExact) {
 TEST(Decimal, OnlyPlainDecimalsParse) {
   for (const char* bad : {"", "-", ".", "1.2.3", "1,5", " 1", "1 ", "1e5", "abc", "--1", "12-", "0x10"})
     EXPECT_FALSE(Decimal::Parse(bad)) << bad;
+}
+
+// Lines counted up by one, with the carries into a new digit, and numbers
+// that jump, go back or are negative, against the library's formatting.
+TEST(DecimalCounter, DigitsOfEveryNumberInTurn) {
+  std::vector<long long> numbers;
+  for (long long n = 0; n <= 1200; ++n) numbers.push_back(n);
+  for (const long long n : {99998LL, 99999LL, 100000LL, 100001LL, 7LL, 8LL, -3LL, -2LL, -1LL, 0LL, 1LL, 5LL, 4LL, 4LL,
+                            9999999999LL, 10000000000LL, LLONG_MAX - 1, LLONG_MAX, 0LL, LLONG_MIN, LLONG_MIN + 1, 10LL})
+    numbers.push_back(n);
+  DecimalCounter counter;
+  for (const long long n : numbers) ASSERT_EQ(counter.Digits(n), std::to_string(n));
 }
 
 }  // namespace

@@ -192,7 +192,7 @@ TEST(ResultDocument, RecordsNumberedInOneStep) {
         }
         char* p = doc.WholeRecordRoom(ResultDocument::WholeRecordTagRoom(record, "Line") +
                                       ResultDocument::ElementRoom(value, text.size()));
-        const char* content = p = doc.RecordStartAt(p, record, "Line", line);
+        const char* content = p = doc.RecordStartAt(p, record, "Line", std::to_string(line));
         if (!text.empty()) p = doc.ElementAt(p, value, text, xml::kText);
         doc.CommitRecord(ResultDocument::RecordEndAt(p, record, content));
       }
