@@ -141,6 +141,7 @@ ImportReview::ImportReview(const ReadPlan& plan, ReviewRules rules) : m_plan(pla
     c.name = AnsiToUtf8(item.name);
     c.kind = ValueKindAt(plan.keys, j);
     c.required = j < m_rules.required.size() && m_rules.required[j] && item.field.placed();
+    if (c.required) m_required.push_back(j);
     c.account = item.role == ItemRole::kAccountNumber && plan.journal == JournalLayout::kNone;
     c.amount = c.kind == ValueKind::kAmount && item.field.placed();
     if (item.role == ItemRole::kAccountBalance && m_balanceItem.empty()) {
@@ -152,7 +153,7 @@ ImportReview::ImportReview(const ReadPlan& plan, ReviewRules rules) : m_plan(pla
       Add({0, c.name, "", "required-missing", "the template does not place " + ItemCaption(c.name) +
                                                    ", which every record requires"});
   }
-  m_open.filled.assign(m_columns.size(), false);
+  m_open.filled.assign(m_columns.size(), 0);
 }
 
 void ImportReview::Record(long line) {
@@ -165,7 +166,7 @@ void ImportReview::Record(long line) {
 void ImportReview::Value(std::size_t item, std::string_view value, long line) {
   if (item >= m_columns.size()) return;
   Column& c = m_columns[item];
-  m_open.filled[item] = true;
+  m_open.filled[item] = 1;
   if (c.kind == ValueKind::kAmount) {
     // Read once: for the check of its kind and for the sums.
     std::optional<Decimal> amount = AmountOf(value, m_rules);
@@ -232,12 +233,10 @@ void ImportReview::AddAll(std::vector<ReviewFinding>& findings) {
 
 void ImportReview::CloseRecord() {
   m_recordOpen = false;
-  for (std::size_t j = 0; j < m_columns.size(); ++j) {
-    const Column& c = m_columns[j];
-    if (c.required && !m_open.filled[j])
-      m_open.findings.push_back({m_open.line, c.name, "", "required-missing",
-                                 ItemCaption(c.name) + " is required and empty"});
-  }
+  for (const std::size_t j : m_required)
+    if (!m_open.filled[j])
+      m_open.findings.push_back({m_open.line, m_columns[j].name, "", "required-missing",
+                                 ItemCaption(m_columns[j].name) + " is required and empty"});
   if (m_plan.journal != JournalLayout::kNone && m_open.entryHasAmount && !m_open.entrySum.zero()) {
     const std::string difference = m_open.entrySum.ToString(2);
     m_open.findings.push_back({m_open.line, m_balanceItem, difference, "out-of-balance",
@@ -269,8 +268,12 @@ void ImportReview::CloseRecord() {
     AddAll(m_open.findings);
   }
   m_open.findings.clear();
-  m_open.filled.assign(m_columns.size(), false);
-  m_open.entrySum = Decimal();
+  // The next record starts with no item filled and no entry sum; a record
+  // held back as the first took its marks with it.
+  if (m_open.filled.size() != m_columns.size()) m_open.filled.assign(m_columns.size(), 0);
+  else
+    for (const std::size_t j : m_required) m_open.filled[j] = 0;
+  if (m_open.entryHasAmount) m_open.entrySum = Decimal();
   m_open.entryHasAmount = false;
   m_open.kindValues = m_open.kindFailures = 0;
 }

@@ -122,7 +122,8 @@ class ImportReview : public RecordObserver {
   struct Open {
     long line = 0;
     std::vector<ReviewFinding> findings;
-    std::vector<bool> filled;
+    // Which items wrote a value (only a required item's mark is read).
+    std::vector<unsigned char> filled;
     Decimal entrySum;
     bool entryHasAmount = false;
     std::size_t kindValues = 0, kindFailures = 0;
@@ -138,6 +139,7 @@ class ImportReview : public RecordObserver {
   const ReadPlan& m_plan;
   ReviewRules m_rules;
   std::vector<Column> m_columns;
+  std::vector<std::size_t> m_required;  // the required items the template places
   ReviewReport m_report;
   Open m_open;
   bool m_recordOpen = false;
