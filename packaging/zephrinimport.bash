@@ -59,7 +59,7 @@ _zephrinimport() {
   case $command in
     read) options="--template -t --type --id --more-info --year --batch --intl-type --intl-param --format
       --separator --sheet --output -o --strict --jurisdictions --category-types --country-jurisdictions --country --help" ;;
-    review) options="--template -t --type --id --more-info --intl-type --json --help" ;;
+    review) options="--template -t --type --id --more-info --intl-type --format --separator --sheet --json --help" ;;
     suggest) options="--type --json --help" ;;
     call) options="--describe --help" ;;
     serve) options="--port --open --help" ;;

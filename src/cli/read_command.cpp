@@ -26,7 +26,8 @@ namespace zephrin::cli {
 namespace {
 
 struct ReadOptions {
-  std::string dataFile, templateName, importType, id, moreInfo, output, format, separator, sheet;
+  std::string dataFile, templateName, importType, id, moreInfo, output;
+  SourceOptions source;
   std::vector<std::string> jurisdictionFiles;
   std::string categoryTypesFile, countryJurisdictionsFile, country;
   int year = 0;
@@ -109,27 +110,7 @@ void AddRequestOptions(CLI::App& cmd, ReadOptions& o) {
   cmd.add_option("--intl-param", o.intlParam, "Year of an international import.")
       ->check(WholeNumber(-32768, 32767, "year", ", such as 2024"))
       ->needs(intlType);
-  cmd.add_option("--format", o.format,
-                 "The reader, whatever the file's name says: csv, dif, fixed, xlsx or xls.")
-      ->check(CLI::Validator(
-          [](const std::string& value) -> std::string {
-            return value == "csv" || value == "dif" || value == "fixed" || value == "xlsx" || value == "xls"
-                       ? std::string()
-                       : "the format is csv, dif, fixed, xlsx or xls (not \"" + value + "\")";
-          },
-          "csv|dif|fixed|xlsx|xls"));
-  cmd.add_option("--separator", o.separator,
-                 "Read the file as separated text with this separator, whatever its name and the template "
-                 "say: comma, tab, semicolon or pipe.")
-      ->check(CLI::Validator(
-          [](const std::string& value) -> std::string {
-            return SeparatorNamed(value)
-                       ? std::string()
-                       : "the separator is comma, tab, semicolon or pipe (not \"" + value + "\")";
-          },
-          "comma|tab|semicolon|pipe"));
-  cmd.add_option("--sheet", o.sheet,
-                 "The sheet of a workbook to read, whatever the template says (the first sheet when neither says).");
+  AddSourceOptions(cmd, o.source);
   cmd.add_option("--output,-o", o.output,
                  "Write the XML text to this file (whole, or not at all); - is standard output.");
   cmd.add_flag("--strict", o.strict,
@@ -166,7 +147,7 @@ void AddSettingOptions(CLI::App& cmd, ReadOptions& o) {
 std::optional<Refusal> CheckRequest(ReadOptions& o) {
   if (auto refusal = UnknownTypeCode(o.importType)) return Refusal{2, *refusal};
   const bool fromStdin = o.dataFile == "-";
-  if (fromStdin && o.format.empty() && o.separator.empty())
+  if (fromStdin && o.source.format.empty() && o.source.separator.empty())
     return Refusal{2, "reading standard input needs --format csv, dif or fixed"};
   const std::string source = fromStdin ? "/dev/stdin" : o.dataFile;
   if (auto reason = UnreadableDataFile(source)) return Refusal{1, "cannot read " + o.dataFile + ": " + *reason};
@@ -209,13 +190,7 @@ std::optional<Refusal> ApplySettings(const ReadOptions& o, CxmlWrapper& service)
 
 ReadRequest MakeRequest(const ReadOptions& o) {
   ReadRequest request = TemplateReadRequest(o.dataFile, o.templateName, o.importType, o.id, o.moreInfo, o.intlType);
-  if (o.format == "csv") request.format = SourceFormat::kCsv;
-  else if (o.format == "dif") request.format = SourceFormat::kDif;
-  else if (o.format == "fixed") request.format = SourceFormat::kFixedWidth;
-  else if (o.format == "xlsx") request.workbook = WorkbookKind::kXlsx;
-  else if (o.format == "xls") request.workbook = WorkbookKind::kXls;
-  if (!o.separator.empty()) request.separator = SeparatorNamed(o.separator);
-  request.sheet = o.sheet;
+  ApplySourceOptions(o.source, request);
   if (o.intlType >= 0) request.intlParam = static_cast<int16_t>(o.intlParam);
   return request;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/standard_output.h"
+#include "readers/separator.h"
 
 namespace zephrin::cli {
 
@@ -139,6 +140,40 @@ std::string NoValueReason(const std::string& path) {
   }
   if (nul || controls * 10 > size) return "it holds binary data";
   return "the template's positions lie past the end of every line";
+}
+
+void AddSourceOptions(CLI::App& cmd, SourceOptions& o) {
+  cmd.add_option("--format", o.format,
+                 "The reader, whatever the file's name says: csv, dif, fixed, xlsx or xls.")
+      ->check(CLI::Validator(
+          [](const std::string& value) -> std::string {
+            return value == "csv" || value == "dif" || value == "fixed" || value == "xlsx" || value == "xls"
+                       ? std::string()
+                       : "the format is csv, dif, fixed, xlsx or xls (not \"" + value + "\")";
+          },
+          "csv|dif|fixed|xlsx|xls"));
+  cmd.add_option("--separator", o.separator,
+                 "Read the file as separated text with this separator, whatever its name and the template "
+                 "say: comma, tab, semicolon or pipe.")
+      ->check(CLI::Validator(
+          [](const std::string& value) -> std::string {
+            return SeparatorNamed(value)
+                       ? std::string()
+                       : "the separator is comma, tab, semicolon or pipe (not \"" + value + "\")";
+          },
+          "comma|tab|semicolon|pipe"));
+  cmd.add_option("--sheet", o.sheet,
+                 "The sheet of a workbook to read, whatever the template says (the first sheet when neither says).");
+}
+
+void ApplySourceOptions(const SourceOptions& o, ReadRequest& request) {
+  if (o.format == "csv") request.format = SourceFormat::kCsv;
+  else if (o.format == "dif") request.format = SourceFormat::kDif;
+  else if (o.format == "fixed") request.format = SourceFormat::kFixedWidth;
+  else if (o.format == "xlsx") request.workbook = WorkbookKind::kXlsx;
+  else if (o.format == "xls") request.workbook = WorkbookKind::kXls;
+  if (!o.separator.empty()) request.separator = SeparatorNamed(o.separator);
+  request.sheet = o.sheet;
 }
 
 ReadRequest TemplateReadRequest(const std::string& dataFile, const std::string& templateName,

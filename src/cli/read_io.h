@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include <CLI/CLI.hpp>
+
 #include "platform/atomic_file.h"
 #include "platform/expected.h"
 #include "platform/signal_cleanup.h"
@@ -79,6 +81,15 @@ class ReadOutput : private OutputSink {
 // Why a read gave no value at all, from the data file itself: it is empty,
 // it holds binary data, or the template's positions lie past its lines.
 std::string NoValueReason(const std::string& path);
+
+// How a data file is read, whatever its name and the template say: the
+// reader (--format), the separator of separated text (--separator) and a
+// workbook's sheet (--sheet); read and review take the same options.
+struct SourceOptions {
+  std::string format, separator, sheet;
+};
+void AddSourceOptions(CLI::App& cmd, SourceOptions& o);
+void ApplySourceOptions(const SourceOptions& o, ReadRequest& request);
 
 // The request of a read (or a review) of a data file through a saved template;
 // an international kind of 0 or more makes it an international read.

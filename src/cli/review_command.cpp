@@ -17,6 +17,7 @@ namespace {
 
 struct ReviewOptions {
   std::string dataFile, templateName, importType, id, moreInfo;
+  SourceOptions source;
   int intlType = -1;
   bool json = false;
 };
@@ -76,7 +77,8 @@ int RunReview(const ReviewOptions& o) {
     Refuse(*refusal);
     return 2;
   }
-  const ReadRequest request = TemplateReadRequest(o.dataFile, o.templateName, o.importType, o.id, o.moreInfo, o.intlType);
+  ReadRequest request = TemplateReadRequest(o.dataFile, o.templateName, o.importType, o.id, o.moreInfo, o.intlType);
+  ApplySourceOptions(o.source, request);
   const ReviewReport report = service.ReviewImport(request);
   WriteOut(o.json ? ReviewValue(report).dump(2) + "\n" : ReviewText(report));
   return report.findings.empty() ? 0 : 1;
@@ -129,6 +131,7 @@ void RegisterReviewCommands(CLI::App& app, int& exitCode) {
   cmd->add_option("--more-info", review->moreInfo, "Extra text for the LOGIC built-in template.");
   cmd->add_option("--intl-type", review->intlType, "International type index (0 to 99) of an INTL read.")
       ->check(WholeNumber(0, 99, "international kind"));
+  AddSourceOptions(*cmd, review->source);
   cmd->add_flag("--json", review->json, "Print the review as JSON, as the host protocol answers it.");
   cmd->callback([review, &exitCode]() { exitCode = RunReview(*review); });
 

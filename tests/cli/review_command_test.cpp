@@ -97,5 +97,40 @@ TEST_F(ReviewCommand, TotalsAndFindingsAsATable) {
   }
 }
 
+// A review reads the file as read would with the same options: another
+// separator, a workbook's sheet.
+TEST_F(ReviewCommand, TakesTheReadersOptions) {
+  const std::string chart = Cli("review chart.csv -t CHART --type PRELIMBAL").out;
+  ASSERT_TRUE(chart.starts_with("records: 4\n")) << chart;
+  int status = -1;
+  test::RunCommand("cd '" + dir.str() + "' && sed 's/,/;/g; s/Receivables; trade/Receivables, trade/' chart.csv >chart.txt",
+                   &status);
+  ASSERT_EQ(status, 0);
+  fs::copy_file(test::DataPath("workbooks/mixed.xlsx"), dir.file("book.xlsx"));
+  struct Case {
+    std::string args;
+    int exitCode;
+    std::string out;
+  } cases[] = {
+      {"review chart.txt --separator semicolon -t CHART --type PRELIMBAL", 0, chart},
+      {"review chart.txt --format csv --separator semicolon -t CHART --type PRELIMBAL --json", 0, ""},
+      {"review book.xlsx --sheet Summary -t CHART --type PRELIMBAL", 1,
+       "records: 0\n\n"
+       "item             count  positive  negative  total\n"
+       "Account_Balance      0      0.00      0.00   0.00\n\n"
+       "line  code        item  value  message\n"
+       "   -  read-error               The workbook book.xlsx has no sheet named Summary.\n"},
+      {"review chart.csv --separator colon -t CHART --type PRELIMBAL", 2,
+       "zephrinimport: --separator: the separator is comma, tab, semicolon or pipe (not \"colon\"); zephrinimport "
+       "help review shows the options\n"},
+  };
+  for (const Case& c : cases) {
+    const Outcome r = Cli(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.args;
+    if (!c.out.empty()) EXPECT_EQ(r.out, c.out) << c.args;
+    else EXPECT_NE(r.out.find("\"records\": 4,"), std::string::npos) << r.out;
+  }
+}
+
 }  // namespace
 }  // namespace zephrin
