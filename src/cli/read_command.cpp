@@ -1,6 +1,5 @@
 // zephrinimport read: imports one data file through a saved template and
 // prints the XML text, as a host would ask for it.
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,7 +16,6 @@
 #include "cli/commands.h"
 #include "cli/read_io.h"
 #include "cli/standard_output.h"
-#include "platform/unique_fd.h"
 #include "readers/separator.h"
 #include "service/xml_wrapper.h"
 
@@ -70,13 +68,6 @@ bool ReadSettingFile(const std::string& path, std::string& text) {
   text = content.str();
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
   return true;
-}
-
-// Whether `path` names a regular file (or nothing, or a folder: the checks
-// say why those cannot be read).
-bool IsRegularOrAbsent(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode);
 }
 
 // Whether the two paths name one file (by any name, a link's included).
@@ -195,16 +186,9 @@ ReadRequest MakeRequest(const ReadOptions& o) {
   return request;
 }
 
-// Standard input, a pipe or a device is read from a copy: `importFile` then
-// names the copy.
 std::optional<Refusal> TakeInput(const ReadOptions& o, InputCopy& copy, std::string& importFile) {
-  const bool fromStdin = o.dataFile == "-";
-  if (!fromStdin && IsRegularOrAbsent(o.dataFile)) return std::nullopt;
-  UniqueFd opened(fromStdin ? -1 : ::open(o.dataFile.c_str(), O_RDONLY | O_CLOEXEC));
-  const int fd = fromStdin ? STDIN_FILENO : opened.get();
-  const Done copied = fd < 0 ? Done(Error::FromErrno(errno)) : copy.Make(fd, o.dataFile);
-  if (!copied) return Refusal{1, "cannot read " + o.dataFile + ": " + copied.error().message};
-  importFile = copy.path();
+  if (const Done taken = TakeDataFile(o.dataFile, copy, importFile); !taken)
+    return Refusal{1, "cannot read " + o.dataFile + ": " + taken.error().message};
   return std::nullopt;
 }
 

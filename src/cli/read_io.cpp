@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/standard_output.h"
+#include "platform/unique_fd.h"
 #include "readers/separator.h"
 
 namespace zephrin::cli {
@@ -140,6 +141,22 @@ std::string NoValueReason(const std::string& path) {
   }
   if (nul || controls * 10 > size) return "it holds binary data";
   return "the template's positions lie past the end of every line";
+}
+
+bool IsRegularOrAbsent(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode);
+}
+
+Done TakeDataFile(const std::string& dataFile, InputCopy& copy, std::string& importFile) {
+  const bool fromStdin = dataFile == "-";
+  if (!fromStdin && IsRegularOrAbsent(dataFile)) return {};
+  UniqueFd opened(fromStdin ? -1 : ::open(dataFile.c_str(), O_RDONLY | O_CLOEXEC));
+  const int fd = fromStdin ? STDIN_FILENO : opened.get();
+  if (fd < 0) return Error::FromErrno(errno);
+  if (Done copied = copy.Make(fd, dataFile); !copied) return copied;
+  importFile = copy.path();
+  return {};
 }
 
 void AddSourceOptions(CLI::App& cmd, SourceOptions& o) {

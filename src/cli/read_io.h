@@ -38,6 +38,15 @@ class InputCopy {
   RemovedOnSignal m_folderOnSignal, m_fileOnSignal;
 };
 
+// Whether `path` names a regular file (or nothing, or a folder: the checks
+// say why those cannot be read).
+bool IsRegularOrAbsent(const std::string& path);
+
+// A data file that is standard input ("-"), a pipe or a device is read from
+// a copy, which `importFile` then names; a regular file is read where it is.
+// The error says why the copy could not be made.
+[[nodiscard]] Done TakeDataFile(const std::string& dataFile, InputCopy& copy, std::string& importFile);
+
 // A progress bar on standard error, for large files when someone is watching.
 // It is cleared before any message is printed, and when the read ends.
 class ProgressBar {

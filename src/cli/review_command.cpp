@@ -64,7 +64,12 @@ std::string ReviewText(const ReviewReport& report) {
 std::optional<std::string> CheckReview(const ReviewOptions& o, const TemplateStore& store) {
   if (auto refusal = UnknownTypeCode(o.importType)) return refusal;
   if (auto refusal = MissingTemplate(o.templateName, store)) return refusal;
-  if (auto why = UnreadableDataFile(o.dataFile)) return "cannot read " + o.dataFile + ": " + *why;
+  // Standard input is read as read reads it: from a copy, in the format named.
+  const bool fromStdin = o.dataFile == "-";
+  if (fromStdin && o.source.format.empty() && o.source.separator.empty())
+    return "reading standard input needs --format csv, dif or fixed";
+  if (auto why = UnreadableDataFile(fromStdin ? "/dev/stdin" : o.dataFile))
+    return "cannot read " + o.dataFile + ": " + *why;
   return std::nullopt;
 }
 
@@ -79,6 +84,11 @@ int RunReview(const ReviewOptions& o) {
   }
   ReadRequest request = TemplateReadRequest(o.dataFile, o.templateName, o.importType, o.id, o.moreInfo, o.intlType);
   ApplySourceOptions(o.source, request);
+  InputCopy copy;
+  if (const Done taken = TakeDataFile(o.dataFile, copy, request.importFile); !taken) {
+    Refuse("cannot read " + o.dataFile + ": " + taken.error().message);
+    return 2;
+  }
   const ReviewReport report = service.ReviewImport(request);
   WriteOut(o.json ? ReviewValue(report).dump(2) + "\n" : ReviewText(report));
   return report.findings.empty() ? 0 : 1;

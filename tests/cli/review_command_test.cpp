@@ -98,7 +98,7 @@ TEST_F(ReviewCommand, TotalsAndFindingsAsATable) {
 }
 
 // A review reads the file as read would with the same options: another
-// separator, a workbook's sheet.
+// separator, a workbook's sheet, standard input.
 TEST_F(ReviewCommand, TakesTheReadersOptions) {
   const std::string chart = Cli("review chart.csv -t CHART --type PRELIMBAL").out;
   ASSERT_TRUE(chart.starts_with("records: 4\n")) << chart;
@@ -114,6 +114,10 @@ TEST_F(ReviewCommand, TakesTheReadersOptions) {
   } cases[] = {
       {"review chart.txt --separator semicolon -t CHART --type PRELIMBAL", 0, chart},
       {"review chart.txt --format csv --separator semicolon -t CHART --type PRELIMBAL --json", 0, ""},
+      // Standard input, as read takes it.
+      {"review - --format csv -t CHART --type PRELIMBAL <chart.csv", 0, chart},
+      {"review - -t CHART --type PRELIMBAL <chart.csv", 2,
+       "zephrinimport: reading standard input needs --format csv, dif or fixed\n"},
       {"review book.xlsx --sheet Summary -t CHART --type PRELIMBAL", 1,
        "records: 0\n\n"
        "item             count  positive  negative  total\n"
