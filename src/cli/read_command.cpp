@@ -138,8 +138,7 @@ void AddSettingOptions(CLI::App& cmd, ReadOptions& o) {
 std::optional<Refusal> CheckRequest(ReadOptions& o) {
   if (auto refusal = UnknownTypeCode(o.importType)) return Refusal{2, *refusal};
   const bool fromStdin = o.dataFile == "-";
-  if (fromStdin && o.source.format.empty() && o.source.separator.empty())
-    return Refusal{2, "reading standard input needs --format csv, dif or fixed"};
+  if (auto refusal = StdinWithoutFormat(o.dataFile, o.source)) return Refusal{2, *refusal};
   const std::string source = fromStdin ? "/dev/stdin" : o.dataFile;
   if (auto reason = UnreadableDataFile(source)) return Refusal{1, "cannot read " + o.dataFile + ": " + *reason};
   if (o.output == "-") o.output.clear();

@@ -193,6 +193,11 @@ void ApplySourceOptions(const SourceOptions& o, ReadRequest& request) {
   request.sheet = o.sheet;
 }
 
+std::optional<std::string> StdinWithoutFormat(const std::string& dataFile, const SourceOptions& o) {
+  if (dataFile != "-" || !o.format.empty() || !o.separator.empty()) return std::nullopt;
+  return "reading standard input needs --format csv, dif or fixed";
+}
+
 ReadRequest TemplateReadRequest(const std::string& dataFile, const std::string& templateName,
                                 const std::string& importType, const std::string& id, const std::string& moreInfo,
                                 int intlType) {

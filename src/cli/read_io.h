@@ -3,6 +3,7 @@
 // output, a device, or a file replaced whole).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -99,6 +100,8 @@ struct SourceOptions {
 };
 void AddSourceOptions(CLI::App& cmd, SourceOptions& o);
 void ApplySourceOptions(const SourceOptions& o, ReadRequest& request);
+// The refusal of standard input ("-") with nothing to say how to read it.
+std::optional<std::string> StdinWithoutFormat(const std::string& dataFile, const SourceOptions& o);
 
 // The request of a read (or a review) of a data file through a saved template;
 // an international kind of 0 or more makes it an international read.

@@ -65,10 +65,8 @@ std::optional<std::string> CheckReview(const ReviewOptions& o, const TemplateSto
   if (auto refusal = UnknownTypeCode(o.importType)) return refusal;
   if (auto refusal = MissingTemplate(o.templateName, store)) return refusal;
   // Standard input is read as read reads it: from a copy, in the format named.
-  const bool fromStdin = o.dataFile == "-";
-  if (fromStdin && o.source.format.empty() && o.source.separator.empty())
-    return "reading standard input needs --format csv, dif or fixed";
-  if (auto why = UnreadableDataFile(fromStdin ? "/dev/stdin" : o.dataFile))
+  if (auto refusal = StdinWithoutFormat(o.dataFile, o.source)) return refusal;
+  if (auto why = UnreadableDataFile(o.dataFile == "-" ? "/dev/stdin" : o.dataFile))
     return "cannot read " + o.dataFile + ": " + *why;
   return std::nullopt;
 }
