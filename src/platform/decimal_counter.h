@@ -11,6 +11,8 @@ namespace zephrin {
 
 class DecimalCounter {
  public:
+  // Bytes that may be read from the start of the digits Digits gives.
+  static constexpr std::size_t kReadable = 16;
   // The digits of `n` (with its sign), valid until the next call.
   std::string_view Digits(long long n) {
     if (m_set && n >= 1 && n - 1 == m_value) Increment();
@@ -43,7 +45,9 @@ class DecimalCounter {
     m_text[--m_begin] = '1';
   }
 
-  char m_text[kSize] = {};
+  // The digits end at kSize; the bytes after them let kReadable bytes be
+  // read from the start of any number's digits.
+  char m_text[kSize + kReadable] = {};
   std::size_t m_begin = kSize;
   long long m_value = 0;
   bool m_set = false;

@@ -29,7 +29,7 @@ struct RecordBuilder::CountryList {
 };
 
 RecordBuilder::RecordBuilder(const ReadPlan& plan, const ReadHooks& hooks)
-    : m_plan(plan), m_hooks(hooks), m_progress(hooks) {
+    : m_plan(plan), m_hooks(hooks), m_numberedRecord(plan.record, plan.lineAttributeName), m_progress(hooks) {
   m_doc.SetSink(hooks.sink);
   m_doc.SetJsonString(hooks.jsonString);
   // Which items each column feeds, in item order: a row looks a column up
@@ -57,7 +57,7 @@ RecordBuilder::RecordBuilder(const ReadPlan& plan, const ReadHooks& hooks)
     m_colStart[c] = static_cast<uint32_t>(m_colItems.size());
     for (std::size_t j = 0; j < plan.items.size(); ++j)
       if ((plan.items[j].field.placed() && columnOf(j) == c) || (plan.items[j].credit.placed() && creditOf(j) == c))
-        m_colItems.push_back(static_cast<char>(j));
+        m_colItems.push_back({&plan.items[j], static_cast<uint32_t>(j), 1u << static_cast<unsigned>(plan.items[j].chart)});
   }
   if (columns > 0) m_colStart[columns] = static_cast<uint32_t>(m_colItems.size());
 
@@ -119,7 +119,7 @@ bool RecordBuilder::PlainRow(const Row& row) {
   } else {
     if (!StartRecord(row.index)) return false;
     for (const Cell& cell : row.cells) {
-      for (const char j : ItemsOf(cell.column)) Field(Item(j), cell.text);
+      for (const ColumnItem& c : ItemsOf(cell.column)) Field(*c.item, cell.text);
       // Every field from the seventh on is one more category code.
       if (m_plan.extraColumnsAsCodes && cell.column > 5 && !cell.text.empty())
         m_doc.AddDataElement(m_plan.subcategoryCode, StripQuotes(cell.text), ValueTable());
@@ -157,8 +157,9 @@ bool RecordBuilder::PlainRecord(const Row& row) {
   if (!BeginRecord(row.index)) return false;
   char* p = m_doc.WholeRecordRoom(m_recordBytes + m_perColumn * xml::RoomFor(row.textBytes));
   p = m_plan.lineAttribute
-          ? m_doc.RecordStartAt(p, m_plan.record, m_plan.lineAttributeName,
-                                m_lineDigits.Digits(static_cast<long long>(row.index) + m_plan.lineOffset))
+          ? m_doc.RecordStartAt(p, m_numberedRecord,
+                                m_lineDigits.Digits(static_cast<long long>(row.index) + m_plan.lineOffset),
+                                DecimalCounter::kReadable)
           : m_doc.RecordStartAt(p, m_plan.record);
   const char* const content = p;
   // A review's observer takes the values; nothing is written for them.
@@ -177,21 +178,25 @@ char* RecordBuilder::WritePlainCells(char* p, const Row& row) {
   // compiler must otherwise read it again after every byte written.
   const bool emptyElements = m_plan.emptyFieldElements;
   const bool observed = m_hooks.observer != nullptr;
+  const auto bufferBegin = reinterpret_cast<std::uintptr_t>(row.buffer.data());
+  const auto bufferEnd = bufferBegin + row.buffer.size();
   std::size_t written = 0;
   unsigned charts = 0;
   for (const Cell& cell : row.cells) {
-    for (const char j : ItemsOf(cell.column)) {
-      const PlanItem& item = Item(j);
+    for (const ColumnItem& c : ItemsOf(cell.column)) {
       if (!cell.text.empty()) {
         ++written;
-        charts |= 1u << static_cast<unsigned>(item.chart);
+        charts |= c.chartBit;
         if (observed) [[unlikely]]
-          Observe(item, cell.text);
+          Observe(*c.item, cell.text);
       } else if (!emptyElements) {
         continue;
       }
       const std::string_view text = StripQuotes(cell.text);
-      p = m_doc.ElementAt(p, item.element, text, table, row.ReadableFrom(text));
+      // How far the text's buffer may be read from the text's start.
+      const auto at = reinterpret_cast<std::uintptr_t>(text.data());
+      const std::size_t readable = at >= bufferBegin && at <= bufferEnd ? bufferEnd - at : 0;
+      p = m_doc.ElementAt(p, c.item->element, text, table, readable);
     }
   }
   m_written += written;
@@ -206,12 +211,11 @@ char* RecordBuilder::WritePlainCells(char* p, const Row& row) {
 void RecordBuilder::ObservePlainCells(const Row& row) {
   for (const Cell& cell : row.cells) {
     if (cell.text.empty()) continue;
-    for (const char j : ItemsOf(cell.column)) {
-      const PlanItem& item = Item(j);
+    for (const ColumnItem& c : ItemsOf(cell.column)) {
       ++m_written;
       ++m_values;
-      NoteChart(item.chart);
-      Observe(item, cell.text);
+      NoteChart(c.item->chart);
+      Observe(*c.item, cell.text);
     }
   }
 }
@@ -318,8 +322,10 @@ ReadResult RecordBuilder::Finish(int templateColumns) {
 }
 
 bool RecordBuilder::Progress(const RowSource& source) {
-  const std::size_t consumed = source.consumed(), total = source.size();
+  // Most rows end here, on one question to the source.
+  const std::size_t consumed = source.consumed();
   if (consumed < m_progress.next()) return true;
+  const std::size_t total = source.size();
   if (!m_estimated && consumed < total) {
     // Once a little of the file is read, the whole text's size can be told:
     // reserve it, so that a large read does not move its text over and over.

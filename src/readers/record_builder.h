@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,12 +57,18 @@ class RecordBuilder {
   void FieldWithRule(const PlanItem& item, std::string_view field);
   // Tells the read's observer of a value written for `item` on the current row.
   void Observe(const PlanItem& item, std::string_view field);
-  // The items a cell feeds, in item order (indexes into the plan's items).
-  std::string_view ItemsOf(uint32_t column) const {
+  // One item a column feeds: the item, its index in the plan, and the bit of
+  // its chart element (what a plain row notes of it, looked up once per read).
+  struct ColumnItem {
+    const PlanItem* item;
+    uint32_t index;
+    uint32_t chartBit;
+  };
+  // The items a cell feeds, in item order.
+  std::span<const ColumnItem> ItemsOf(uint32_t column) const {
     if (column + 1 >= m_colStart.size()) return {};
-    return std::string_view(m_colItems.data() + m_colStart[column], m_colStart[column + 1] - m_colStart[column]);
+    return std::span<const ColumnItem>(m_colItems.data() + m_colStart[column], m_colStart[column + 1] - m_colStart[column]);
   }
-  const PlanItem& Item(char j) const { return m_plan.items[static_cast<unsigned char>(j)]; }
   // A field with the characters outside " " to "~" as spaces, unless the read
   // keeps every character.
   std::string_view Printable(std::string_view field);
@@ -115,14 +122,15 @@ class RecordBuilder {
   std::string m_failure;
 
   // Which items each column feeds: m_colItems[m_colStart[c] ..
-  // m_colStart[c + 1]) are item indexes (as bytes).
+  // m_colStart[c + 1]).
   std::vector<uint32_t> m_colStart;
-  std::string m_colItems;
+  std::vector<ColumnItem> m_colItems;
   bool m_plainValues = false;    // no rule, no journal, no extra column: rows go in one step
   // A plain record's room: its tags, every placed item's and the chart
   // completion's (with no text), and its cells' text as many times as items take it.
   std::size_t m_recordBytes = 0, m_perColumn = 1;
-  DecimalCounter m_lineDigits;  // the line attribute's digits
+  NumberedTag m_numberedRecord;  // the record's start tag with its line attribute
+  DecimalCounter m_lineDigits;   // the line attribute's digits
 
   // The current row: its index in the file, and the values it wrote.
   int32_t m_line = 0;

@@ -63,8 +63,8 @@ bool RecordBuilder::BlockRow(const Row& row) {
   if (!m_creditItems.empty()) TakeCreditCells(row);
   for (const Cell& cell : row.cells) {
     if (cell.text.empty()) continue;
-    for (const char j : ItemsOf(cell.column))
-      if (!EntryField(Item(j), static_cast<unsigned char>(j), cell.text)) return false;
+    for (const ColumnItem& c : ItemsOf(cell.column))
+      if (!EntryField(*c.item, c.index, cell.text)) return false;
   }
   if (!row.ended) return true;
   CountEntryRow(row.blank);

@@ -37,14 +37,6 @@ struct Row {
   // text may then be read as whole blocks past its end, up to the buffer's.
   std::string_view buffer;
 
-  // How many bytes of the buffer may be read from `text`'s start (0 when
-  // the text is not in it).
-  std::size_t ReadableFrom(std::string_view text) const {
-    const auto at = reinterpret_cast<std::uintptr_t>(text.data());
-    const auto begin = reinterpret_cast<std::uintptr_t>(buffer.data());
-    return at >= begin && at - begin <= buffer.size() ? buffer.size() - (at - begin) : 0;
-  }
-
   void Clear() {
     cells.clear();
     blank = false;

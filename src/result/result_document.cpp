@@ -39,10 +39,14 @@ void ResultDocument::SetRootAttribute(std::string_view name, std::string_view va
 }
 
 void ResultDocument::EndRecords() {
-  CloseTo(1);
-  m_w.OpenContent(1);
+  // Between whole records the document already stands under the root, its
+  // content open: most records skip the closing.
+  if (m_w.depth() != 1 || !m_w.HasContent(1)) {
+    CloseTo(1);
+    m_w.OpenContent(1);
+  }
   // A new record starts with no current data element or account list.
-  m_data = ElementSpan{};
+  if (m_data.present) m_data = ElementSpan{};
   m_acctDepth = 0;
   m_acctClosed = false;
   // Nothing before this record changes any more: it can go.

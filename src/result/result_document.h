@@ -84,9 +84,10 @@ class ResultDocument {
     *p++ = '>';
     return p;
   }
-  // With its first attribute, a number given by its digits (its line).
-  char* RecordStartAt(char* p, const XmlTag& tag, std::string_view attribute, std::string_view digits) {
-    p = m_w.NumberAttributeAt(m_w.StartTagAt(p, tag), attribute, digits);
+  // With its first attribute, a number given by its digits (its line), of
+  // whose buffer `readable` bytes may be read from their start.
+  char* RecordStartAt(char* p, const NumberedTag& tag, std::string_view digits, std::size_t readable = 0) {
+    p = m_w.NumberedStartAt(p, tag, digits, readable);
     *p++ = '>';
     return p;
   }

@@ -106,10 +106,41 @@ inline char* EscapeInto(char* out, std::string_view text, const EscapeTable& tab
   return out;
 }
 
+#ifdef ZEPHRIN_SCAN_SSE2
+// A text of at most 64 bytes whose buffer may be read 16 bytes past its end:
+// one mask of the whole text marks the bytes to change, and the runs between
+// them are copied sixteen bytes at a time (the room's 16 spare bytes take
+// what a last block writes past a run).
+inline char* EscapeMasked(char* out, const char* p, std::size_t n, const EscapeTable& table) {
+  const auto block = [](const char* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
+  uint64_t mask = 0;
+  for (std::size_t k = 0; k < n; k += 16)
+    mask |= uint64_t{static_cast<unsigned>(_mm_movemask_epi8(MayChange(block(p + k))))} << k;
+  if (n < 64) mask &= (uint64_t{1} << n) - 1;
+  std::size_t from = 0;
+  while (true) {
+    const std::size_t to = mask == 0 ? n : static_cast<std::size_t>(__builtin_ctzll(mask));
+    for (std::size_t k = from; k < to; k += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + (k - from)), block(p + k));
+    out += to - from;
+    if (to == n) return out;
+    const Replacement& r = table.r[static_cast<unsigned char>(p[to])];
+    if (r.len == 0) {
+      *out++ = p[to];
+    } else {
+      std::memcpy(out, r.bytes, sizeof r.bytes);
+      out += r.len;
+    }
+    from = to + 1;
+    mask &= mask - 1;
+  }
+}
+#endif
+
 // The same for a text whose buffer may be read `readable` bytes from the
 // text's start (the rest of a line, say): a text of at most sixteen bytes
 // with sixteen readable is tested and, when no byte of it changes, copied as
-// one block, with no branch on its length. `out` needs RoomFor(size) bytes.
+// one block, with no branch on its length; one of at most 64 bytes with 16
+// more readable is escaped by its mask. `out` needs RoomFor(size) bytes.
 inline char* EscapeInBuffer(char* out, std::string_view text, std::size_t readable, const EscapeTable& table) {
 #ifdef ZEPHRIN_SCAN_SSE2
   const std::size_t n = text.size();
@@ -121,6 +152,7 @@ inline char* EscapeInBuffer(char* out, std::string_view text, std::size_t readab
       return out + n;
     }
   }
+  if (n <= 64 && readable >= n + 16) return EscapeMasked(out, text.data(), n, table);
 #else
   (void)readable;
 #endif

@@ -86,6 +86,18 @@ struct XmlTag {
   Block startBlock{}, endBlock{};
 };
 
+// The start tag of a record element with a number attribute (its line), up
+// to the attribute's value: `<name attribute=`, prepared once for a read.
+struct NumberedTag {
+  NumberedTag(const XmlTag& element, std::string_view attribute) : tag(&element) {
+    head.append(element.start).append(" ").append(attribute).append("=");
+    head.copy(headBlock.data(), std::min(head.size(), XmlTag::kBlock));
+  }
+  const XmlTag* tag;
+  std::string head;
+  XmlTag::Block headBlock{};
+};
+
 // Writes a tag's start or end (`bytes`, with its `block`) at `p`, which has
 // XmlTag::kBlock bytes to spare past it; returns the end.
 inline char* CopyTagAt(char* p, const std::string& bytes, const XmlTag::Block& block) {
@@ -253,6 +265,19 @@ class XmlWriter {
   // ` name="digits"`, the digits (and sign) of a number, which need no
   // escaping in any table.
   char* NumberAttributeAt(char* p, std::string_view name, std::string_view digits) const;
+  // `<name attribute="digits"`, from the tag prepared for it; when 16 bytes
+  // may be read from the digits' start, they are copied as one block.
+  char* NumberedStartAt(char* p, const NumberedTag& tag, std::string_view digits, std::size_t readable) {
+    if (!tag.tag->valid) [[unlikely]] NoteBadName(tag.tag->name);
+    p = QuoteAt(CopyTagAt(p, tag.head, tag.headBlock), '"');
+    if (digits.size() <= 16 && readable >= 16) {
+      std::memcpy(p, digits.data(), 16);
+      p += digits.size();
+    } else {
+      p = CopyShort(p, digits.data(), digits.size());
+    }
+    return QuoteAt(p, '"');
+  }
   static char* EndTagAt(char* p, const XmlTag& tag, const char* content) {
     if (p == content) {
       p[-1] = '/';

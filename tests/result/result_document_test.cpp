@@ -141,10 +141,12 @@ TEST(ResultDocument, ValuesOfEveryLengthAndMix) {
   std::mt19937 rng(7);
   const std::string alphabet = "abcdefgh ,.&<>\"'\\\t\n\r\x01\x1f\x7f\x80\x81\x8a\x9d\x9f\xa0\xe9\xff";
   for (int n = 0; n < 3000; ++n) {
-    std::string value(rng() % 60, 'a');
+    // Up to 90 bytes: a value is escaped by one mask up to 64.
+    std::string value(rng() % 90, 'a');
     for (char& c : value) c = rng() % 3 ? 'a' + static_cast<char>(rng() % 26) : alphabet[rng() % alphabet.size()];
     const int mode = static_cast<int>(rng() % 4);
     const bool json = rng() % 2 != 0;  // written as a JSON string's inside
+    const bool printable = mode == 1 || (mode == 3 && rng() % 2 != 0);
     ResultDocument doc;
     doc.SetJsonString(json);
     doc.InitXML("R");
@@ -160,7 +162,8 @@ TEST(ResultDocument, ValuesOfEveryLengthAndMix) {
       char* p = doc.WholeRecordRoom(ResultDocument::WholeRecordTagRoom(record, {}) +
                                     ResultDocument::ElementRoom(tag, value.size()));
       const char* content = p = doc.RecordStartAt(p, record);
-      p = doc.ElementAt(p, tag, std::string_view(buffer).substr(0, value.size()), xml::kTextTwice, buffer.size());
+      p = doc.ElementAt(p, tag, std::string_view(buffer).substr(0, value.size()),
+                        printable ? xml::kTextTwicePrintable : xml::kTextTwice, buffer.size());
       doc.CommitRecord(ResultDocument::RecordEndAt(p, record, content));
     } else if (mode == 1) {
       doc.AddDataElement(XmlTag("V"), value, xml::kTextTwicePrintable);
@@ -168,7 +171,7 @@ TEST(ResultDocument, ValuesOfEveryLengthAndMix) {
       doc.AddDataNode("V");
       doc.WriteDataNode(value);
     }
-    const std::string text = ReferenceText(value, mode != 2, mode == 1);
+    const std::string text = ReferenceText(value, mode != 2, printable);
     const std::string expected = text.empty() ? "<R><C><V/></C></R>" : "<R><C><V>" + text + "</V></C></R>";
     ASSERT_EQ(doc.GetXML(), json ? JsonInside(expected) : expected) << "value: " << value;
   }
@@ -192,7 +195,11 @@ TEST(ResultDocument, RecordsNumberedInOneStep) {
         }
         char* p = doc.WholeRecordRoom(ResultDocument::WholeRecordTagRoom(record, "Line") +
                                       ResultDocument::ElementRoom(value, text.size()));
-        const char* content = p = doc.RecordStartAt(p, record, "Line", std::to_string(line));
+        // The digits in a buffer that may be read past them, or not.
+        const std::string digits = std::to_string(line), buffer = digits + std::string(16, '9');
+        const std::size_t readable = line > 0 ? buffer.size() : digits.size();
+        const char* content = p =
+            doc.RecordStartAt(p, NumberedTag(record, "Line"), std::string_view(buffer).substr(0, digits.size()), readable);
         if (!text.empty()) p = doc.ElementAt(p, value, text, xml::kText);
         doc.CommitRecord(ResultDocument::RecordEndAt(p, record, content));
       }
