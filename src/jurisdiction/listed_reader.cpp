@@ -148,7 +148,11 @@ void JurisdictionRead::FindListedKeys(ListedKeys& keys) {
   std::string key;
   JurisdictionLineSource source(m_text, /*maxCells=*/1);
   Row row;
-  while (source.Next(row)) {
+  // Once every key of the table is listed, the rest of the file can add
+  // nothing (unless the trace tells of every line): the pass ends there.
+  std::size_t listed = 0;
+  const bool traced = m_trace && m_trace->on();
+  while ((listed < count || traced) && source.Next(row)) {
     if (!row.continuation) {
       memo.NextRecord();
       continue;
@@ -156,12 +160,13 @@ void JurisdictionRead::FindListedKeys(ListedKeys& keys) {
     if (row.cells.empty()) continue;
     const std::string_view text = row.cells[0].text;
     const int32_t id = memo.Find(text, keys.dense);
-    if (m_trace && m_trace->on()) {
+    if (traced) {
       AssignJurisdictionKey(key, text);
       TraceF("strnode=%s", key.c_str());
     }
     if (id >= 0 && !keys.listed[static_cast<std::size_t>(id)]) {
       keys.listed[static_cast<std::size_t>(id)] = 1;
+      ++listed;
       TraceLine("added to AllListedJurisdictions");
     }
   }

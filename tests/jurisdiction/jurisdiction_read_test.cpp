@@ -19,6 +19,7 @@ namespace zephrin {
 namespace {
 
 constexpr const char* kState = "state,AL,AK,AZ,CA,NY,TX";
+constexpr const char* kStateListed = "state,AL,CA,NY";  // every key listed_every_key.csv's first record lists
 constexpr const char* kLogic = "logic,AL,CA,NY,97000000,98000000";
 constexpr const char* kStateCodes = "state,01000000,02000000,05000000";
 constexpr const char* kProv = "prov,10,Ontario,24,Quebec,48,British Columbia";
@@ -69,6 +70,7 @@ const ReadCase kCases[] = {
     // State mode: LOGIC, AABAL, TIBAL.
     {"aabal_tabular", "AABAL", "tab_state.csv", {kState}},
     {"aabal_listed", "AABAL", "listed_state.csv", {kState}},
+    {"aabal_listed_every_key", "AABAL", "listed_every_key.csv", {kStateListed}},
     {"aabal_dif", "AABAL", "dif_state.dif", {kState}},
     {"logic_tabular", "LOGIC", "tab_state.csv", {kLogic}, false, "more"},
     {"logic_listed", "LOGIC", "listed_state.csv", {kLogic}},
