@@ -80,7 +80,7 @@ ReadResult JurisdictionRead::ReadColumns(RowSource& source, bool dif, const Read
     StartRecord(record, row.index);
     for (const Cell& cell : row.cells) {
       m_field = cell.text;
-      DataCell(record, static_cast<int32_t>(cell.column), cell.text, dif);
+      DataCell(record, static_cast<int32_t>(cell.column), cell.text, dif, ReadableFrom(row.buffer, cell.text));
     }
   }
   if (m_nLine >= 1 && !templateWritten) WriteTemplate();
@@ -229,7 +229,7 @@ void JurisdictionRead::WriteTemplate() {
 
 // ---- Data rows ---------------------------------------------------------------------
 
-void JurisdictionRead::DataCell(Record& record, int32_t col, std::string_view cell, bool dif) {
+void JurisdictionRead::DataCell(Record& record, int32_t col, std::string_view cell, bool dif, std::size_t readable) {
   const int32_t k = m_shape.categoryCol;
   if (dif) {
     // A DIF record has a JURS only once a jurisdiction cell holds something.
@@ -261,7 +261,8 @@ void JurisdictionRead::DataCell(Record& record, int32_t col, std::string_view ce
     m_xml.EmptyElement(m_jurTag, {{"amt", amount}, {"id", m_s.countryId}});
     return;
   }
-  m_xml.EmptyElement(column.jur, amount);
+  // A host code's amount lies elsewhere than the cell.
+  m_xml.EmptyElement(column.jur, amount, amount.data() == cell.data() ? readable : 0);
 }
 
 void JurisdictionRead::CategoryAttribute(std::string_view cell) {

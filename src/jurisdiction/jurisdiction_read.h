@@ -126,7 +126,8 @@ class JurisdictionRead {
   void AddTemplateJur(std::string_view id, std::string_view name);
   void AddTemplateName(std::string_view name);
   void WriteTemplate();
-  void DataCell(Record& record, int32_t col, std::string_view cell, bool dif);
+  // `readable`: how far the cell's buffer may be read from the cell's start.
+  void DataCell(Record& record, int32_t col, std::string_view cell, bool dif, std::size_t readable);
   void CategoryAttribute(std::string_view cell);
   std::string DataId(const std::string& key) const;
 

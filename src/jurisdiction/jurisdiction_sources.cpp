@@ -12,6 +12,7 @@ bool JurisdictionLineSource::Next(Row& row) {
   if (!m_lines.Next(raw, lineEnd, plain)) return false;
   row.Clear();
   row.index = ++m_line;
+  row.buffer = m_lines.buffer();
   row.continuation = raw.empty() ? lineEnd : static_cast<signed char>(raw[0]) <= 32;
   if (plain) {
     // A plain line has its line end, no quotes and no control characters:

@@ -270,7 +270,7 @@ void JurisdictionRead::JurisdictionLine(const Row& row, Record& record, ListedKe
   if (keyId < 0 || !hasAmount) return;
   OpenJurs(record);
   if (!amount.empty()) ++m_valuesWritten;
-  m_xml.EmptyElement(keys.jur[static_cast<std::size_t>(keyId)][total ? 1 : 0], amount);
+  m_xml.EmptyElement(keys.jur[static_cast<std::size_t>(keyId)][total ? 1 : 0], amount, ReadableFrom(row.buffer, amount));
 }
 
 // The JUR elements of every key: an AABAL one says whether it is a total.

@@ -178,8 +178,7 @@ char* RecordBuilder::WritePlainCells(char* p, const Row& row) {
   // compiler must otherwise read it again after every byte written.
   const bool emptyElements = m_plan.emptyFieldElements;
   const bool observed = m_hooks.observer != nullptr;
-  const auto bufferBegin = reinterpret_cast<std::uintptr_t>(row.buffer.data());
-  const auto bufferEnd = bufferBegin + row.buffer.size();
+  const std::string_view buffer = row.buffer;
   std::size_t written = 0;
   unsigned charts = 0;
   for (const Cell& cell : row.cells) {
@@ -193,10 +192,7 @@ char* RecordBuilder::WritePlainCells(char* p, const Row& row) {
         continue;
       }
       const std::string_view text = StripQuotes(cell.text);
-      // How far the text's buffer may be read from the text's start.
-      const auto at = reinterpret_cast<std::uintptr_t>(text.data());
-      const std::size_t readable = at >= bufferBegin && at <= bufferEnd ? bufferEnd - at : 0;
-      p = m_doc.ElementAt(p, c.item->element, text, table, readable);
+      p = m_doc.ElementAt(p, c.item->element, text, table, ReadableFrom(buffer, text));
     }
   }
   m_written += written;

@@ -17,6 +17,14 @@ struct Cell {
   std::string_view text;
 };
 
+// How many bytes of `buffer` may be read from `text`'s start (0 when the
+// text does not lie in it).
+inline std::size_t ReadableFrom(std::string_view buffer, std::string_view text) {
+  const auto at = reinterpret_cast<std::uintptr_t>(text.data());
+  const auto begin = reinterpret_cast<std::uintptr_t>(buffer.data());
+  return at >= begin && at - begin <= buffer.size() ? buffer.size() - (at - begin) : 0;
+}
+
 struct Row {
   // The row's index in the file, counted from 0: its line, or its DIF row.
   int32_t index = 0;

@@ -125,7 +125,10 @@ XmlWriter::EmptyPattern XmlWriter::PrepareEmpty(const XmlTag& tag, std::initiali
   const std::size_t cut = text.size() - static_cast<std::size_t>(QuoteAt(quote, '"') - quote);
   for (const Attribute& a : after) append(a);
   text.append("/>");
-  return {text.substr(0, cut), text.substr(cut)};
+  EmptyPattern pattern{text.substr(0, cut), text.substr(cut)};
+  pattern.head.copy(pattern.headBlock.data(), std::min(pattern.head.size(), XmlTag::kBlock));
+  pattern.tail.copy(pattern.tailBlock.data(), std::min(pattern.tail.size(), XmlTag::kBlock));
+  return pattern;
 }
 
 void XmlWriter::Append(const XmlWriter& fragment) {

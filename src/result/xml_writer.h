@@ -187,16 +187,18 @@ class XmlWriter {
   // closing quote to "/>".
   struct EmptyPattern {
     std::string head, tail;
+    XmlTag::Block headBlock{}, tailBlock{};  // the same at the head of a block, when they fit
   };
   EmptyPattern PrepareEmpty(const XmlTag& tag, std::initializer_list<Attribute> before, std::string_view varying,
                             std::initializer_list<Attribute> after);
-  // Writes a prepared element with `value` (escaped) as its varying attribute.
-  void EmptyElement(const EmptyPattern& pattern, std::string_view value) {
-    char* p = m_out.Room(pattern.head.size() + pattern.tail.size() + 1 + xml::RoomFor(value.size()));
+  // Writes a prepared element with `value` (escaped) as its varying
+  // attribute; `readable` as for ElementAt.
+  void EmptyElement(const EmptyPattern& pattern, std::string_view value, std::size_t readable = 0) {
+    char* p = m_out.Room(pattern.head.size() + pattern.tail.size() + 1 + xml::RoomFor(value.size()) + XmlTag::kBlock);
     p = OpenContentAt(p);
-    p = CopyShort(p, pattern.head.data(), pattern.head.size());
-    p = xml::EscapeInto(p, value, Table(xml::kAttribute));
-    p = CopyShort(p, pattern.tail.data(), pattern.tail.size());
+    p = CopyTagAt(p, pattern.head, pattern.headBlock);
+    p = xml::EscapeInBuffer(p, value, readable, Table(xml::kAttribute));
+    p = CopyTagAt(p, pattern.tail, pattern.tailBlock);
     m_out.Commit(p);
   }
   // A finished piece of XML written by another writer, as the next child.
