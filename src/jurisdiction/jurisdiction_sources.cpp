@@ -18,20 +18,21 @@ bool JurisdictionLineSource::Next(Row& row) {
     // A plain line has its line end, no quotes and no control characters:
     // every comma ends a cell, and a cell's cleaning is the trimming of its
     // blanks, which can only be spaces.
-    std::size_t start = 0;
+    std::size_t start = 0, cells = 0, bytes = 0;
+    const std::size_t maxCells = m_maxCells;
     const char* const data = raw.data();
     const auto cell = [&](std::size_t end) {
       std::size_t from = start, to = end;
       while (from < to && data[from] == ' ') ++from;
       while (to > from && data[to - 1] == ' ') --to;
-      const std::string_view text(data + from, to - from);
-      row.cells.push_back({static_cast<uint32_t>(row.cells.size()), text});
-      row.textBytes += text.size();
+      row.cells.push_back({static_cast<uint32_t>(cells++), std::string_view(data + from, to - from)});
+      bytes += to - from;
       start = end + 1;
-      return row.cells.size() < m_maxCells;
+      return cells < maxCells;
     };
     scan::ForEachByte(raw.data(), raw.size(), ',', cell);
-    if (row.cells.size() < m_maxCells) cell(raw.size());
+    if (cells < maxCells) cell(raw.size());
+    row.textBytes = bytes;
     return true;
   }
   // Cleaned cells go into the arena, which has room for the whole line: the
