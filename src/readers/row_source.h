@@ -22,7 +22,8 @@ struct Cell {
 inline std::size_t ReadableFrom(std::string_view buffer, std::string_view text) {
   const auto at = reinterpret_cast<std::uintptr_t>(text.data());
   const auto begin = reinterpret_cast<std::uintptr_t>(buffer.data());
-  return at >= begin && at - begin <= buffer.size() ? buffer.size() - (at - begin) : 0;
+  const std::uintptr_t end = begin + buffer.size();
+  return at >= begin && at <= end ? end - at : 0;
 }
 
 struct Row {

@@ -85,6 +85,19 @@ inline const char* SkipPlain(const char* p, const char* end) {
       [](char c) { return !kPlainBytes.plain[static_cast<unsigned char>(c)]; });
 }
 
+// Writes what `table` makes of the byte `c` at `out`, which has room for a
+// whole replacement (the room of an escaped text has 16 bytes to spare);
+// returns the new end.
+inline char* ReplaceAt(char* out, char c, const EscapeTable& table) {
+  const Replacement& r = table.r[static_cast<unsigned char>(c)];
+  if (r.len == 0) {
+    *out = c;
+    return out + 1;
+  }
+  std::memcpy(out, r.bytes, sizeof r.bytes);
+  return out + r.len;
+}
+
 // Writes `text` escaped by `table` at `out`, which must have RoomFor(size)
 // bytes; returns the new end.
 inline char* EscapeInto(char* out, std::string_view text, const EscapeTable& table) {
@@ -95,13 +108,7 @@ inline char* EscapeInto(char* out, std::string_view text, const EscapeTable& tab
     p = SkipPlain(p, end);
     out = CopyShort(out, run, static_cast<std::size_t>(p - run));
     if (p == end) break;
-    const Replacement& r = table.r[static_cast<unsigned char>(*p++)];
-    if (r.len == 0) {
-      *out++ = p[-1];
-    } else {
-      std::memcpy(out, r.bytes, sizeof r.bytes);  // the room has 16 bytes to spare
-      out += r.len;
-    }
+    out = ReplaceAt(out, *p++, table);
   }
   return out;
 }
@@ -123,13 +130,7 @@ inline char* EscapeMasked(char* out, const char* p, std::size_t n, const EscapeT
     for (std::size_t k = from; k < to; k += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + (k - from)), block(p + k));
     out += to - from;
     if (to == n) return out;
-    const Replacement& r = table.r[static_cast<unsigned char>(p[to])];
-    if (r.len == 0) {
-      *out++ = p[to];
-    } else {
-      std::memcpy(out, r.bytes, sizeof r.bytes);
-      out += r.len;
-    }
+    out = ReplaceAt(out, p[to], table);
     from = to + 1;
     mask &= mask - 1;
   }
