@@ -68,6 +68,7 @@ RecordBuilder::RecordBuilder(const ReadPlan& plan, const ReadHooks& hooks)
   m_plainValues = plan.journal == JournalLayout::kNone && !plan.extraColumnsAsCodes &&
                   std::all_of(plan.items.begin(), plan.items.end(),
                               [](const PlanItem& item) { return item.rule == ValueRule::kNone; });
+  if (m_plainValues) PreparePlainColumns();
   m_recordBytes = ResultDocument::WholeRecordTagRoom(plan.record, plan.lineAttribute ? plan.lineAttributeName : "");
   for (const XmlTag* chart : {&plan.accountNumber, &plan.accountCaption, &plan.tccCaption, &plan.trc, &plan.tcc})
     m_recordBytes += ResultDocument::ElementRoom(*chart, 0);
@@ -79,6 +80,23 @@ RecordBuilder::RecordBuilder(const ReadPlan& plan, const ReadHooks& hooks)
 }
 
 RecordBuilder::~RecordBuilder() = default;
+
+// Most plans feed each column to one item at the most: their records are
+// written from a table of the columns' prepared elements.
+void RecordBuilder::PreparePlainColumns() {
+  const std::size_t columns = m_colStart.empty() ? 0 : m_colStart.size() - 1;
+  std::vector<PlainColumn> prepared(columns);
+  for (uint32_t c = 0; c < columns; ++c) {
+    const std::span<const ColumnItem> items = ItemsOf(c);
+    if (items.empty()) continue;
+    if (items.size() > 1) return;
+    prepared[c].element = PreparedElement(items[0].item->element);
+    if (!prepared[c].element.whole) return;
+    prepared[c].chartBit = items[0].chartBit;
+    prepared[c].fed = true;
+  }
+  m_plainColumns = std::move(prepared);
+}
 
 ReadResult RecordBuilder::Build(RowSource& source) {
   m_doc.InitXML(m_plan.rootName);
@@ -165,6 +183,8 @@ bool RecordBuilder::PlainRecord(const Row& row) {
   // A review's observer takes the values; nothing is written for them.
   if (m_hooks.valuesOnly && m_hooks.observer) [[unlikely]]
     ObservePlainCells(row);
+  else if (!m_plainColumns.empty() && !m_hooks.observer)
+    p = WriteColumnCells(p, row);
   else
     p = WritePlainCells(p, row);
   if (row.ended) ForMissingChart([&](const XmlTag& tag) { p = m_doc.ElementAt(p, tag, {}, xml::kText); });
@@ -195,12 +215,44 @@ char* RecordBuilder::WritePlainCells(char* p, const Row& row) {
       p = m_doc.ElementAt(p, c.item->element, text, table, ReadableFrom(buffer, text));
     }
   }
-  m_written += written;
+  NoteCells(written, charts);
+  return p;
+}
+
+// The same from the table of prepared columns: a column's element is found
+// by its index, its tags written as whole blocks.
+char* RecordBuilder::WriteColumnCells(char* p, const Row& row) {
+  const xml::EscapeTable& table = m_doc.TableInUse(ValueTable());
+  const bool emptyElements = m_plan.emptyFieldElements;
+  const std::string_view buffer = row.buffer;
+  const PlainColumn* const columns = m_plainColumns.data();
+  const std::size_t count = m_plainColumns.size();
+  std::size_t written = 0;
+  unsigned charts = 0;
+  for (const Cell& cell : row.cells) {
+    if (cell.column >= count || !columns[cell.column].fed) continue;
+    const PlainColumn& c = columns[cell.column];
+    if (!cell.text.empty()) {
+      ++written;
+      charts |= c.chartBit;
+    } else if (!emptyElements) {
+      continue;
+    }
+    const std::string_view text = StripQuotes(cell.text);
+    p = ResultDocument::ElementAt(p, c.element, text, table, ReadableFrom(buffer, text));
+  }
+  NoteCells(written, charts);
+  return p;
+}
+
+// Counts the values a plain row wrote and notes its chart elements (bits of
+// ChartElement).
+void RecordBuilder::NoteCells(std::size_t written, unsigned charts) {
+  m_written += static_cast<int>(written);
   m_values += written;
   for (const ChartElement c :
        {ChartElement::kAccountNumber, ChartElement::kTrc, ChartElement::kTcc, ChartElement::kCaption})
     if ((charts & (1u << static_cast<unsigned>(c))) != 0) NoteChart(c);
-  return p;
 }
 
 // The same row's values, told to the observer with no element written.

@@ -51,6 +51,9 @@ class RecordBuilder {
   // in one go; its elements at `p`, the new end.
   bool PlainRecord(const Row& row);
   char* WritePlainCells(char* p, const Row& row);
+  void PreparePlainColumns();
+  char* WriteColumnCells(char* p, const Row& row);
+  void NoteCells(std::size_t written, unsigned charts);
   void ObservePlainCells(const Row& row);
   // The field pipeline of one item, for a field as the file has it.
   void Field(const PlanItem& item, std::string_view field);
@@ -126,6 +129,15 @@ class RecordBuilder {
   std::vector<uint32_t> m_colStart;
   std::vector<ColumnItem> m_colItems;
   bool m_plainValues = false;    // no rule, no journal, no extra column: rows go in one step
+  // The plain records of a plan whose columns feed one item each, with tags
+  // that can be prepared: each column's element, indexed by column (an
+  // empty list when the plan is not of that kind).
+  struct PlainColumn {
+    PreparedElement element;
+    uint32_t chartBit = 0;
+    bool fed = false;  // an item takes the column
+  };
+  std::vector<PlainColumn> m_plainColumns;
   // A plain record's room: its tags, every placed item's and the chart
   // completion's (with no text), and its cells' text as many times as items take it.
   std::size_t m_recordBytes = 0, m_perColumn = 1;

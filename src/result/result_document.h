@@ -96,6 +96,13 @@ class ResultDocument {
                   std::size_t readable = 0) {
     return m_w.ElementAt(p, tag, text, table, readable);
   }
+  // The same for a prepared element, with `table` as TableInUse gives it.
+  static char* ElementAt(char* p, const PreparedElement& e, std::string_view text, const xml::EscapeTable& table,
+                         std::size_t readable) {
+    return XmlWriter::ElementAt(p, e, text, table, readable);
+  }
+  // The table the document escapes by in place of `table`.
+  const xml::EscapeTable& TableInUse(const xml::EscapeTable& table) const { return m_w.TableInUse(table); }
   // `content` is what RecordStartAt returned.
   static char* RecordEndAt(char* p, const XmlTag& tag, const char* content) {
     return XmlWriter::EndTagAt(p, tag, content);

@@ -125,6 +125,15 @@ ZEPHRIN_ESCAPE_TABLE(kTextUtf8, Kind::TextUtf8, false);
 
 #undef ZEPHRIN_ESCAPE_TABLE
 
+char* EscapeInBufferRest(char* out, std::string_view text, std::size_t readable, const EscapeTable& table) {
+#ifdef ZEPHRIN_SCAN_SSE2
+  if (text.size() <= 64 && readable >= text.size() + 16) return EscapeMasked(out, text.data(), text.size(), table);
+#else
+  (void)readable;
+#endif
+  return EscapeInto(out, text, table);
+}
+
 void AppendEscaped(std::string& out, std::string_view text, const EscapeTable& table) {
   const std::size_t at = out.size();
   out.resize(at + RoomFor(text.size()));

@@ -142,6 +142,9 @@ inline char* EscapeMasked(char* out, const char* p, std::size_t n, const EscapeT
 // with sixteen readable is tested and, when no byte of it changes, copied as
 // one block, with no branch on its length; one of at most 64 bytes with 16
 // more readable is escaped by its mask. `out` needs RoomFor(size) bytes.
+// The short text that no table changes is the usual value: it is tested and
+// copied where the value is written, and anything else is escaped out of line.
+char* EscapeInBufferRest(char* out, std::string_view text, std::size_t readable, const EscapeTable& table);
 inline char* EscapeInBuffer(char* out, std::string_view text, std::size_t readable, const EscapeTable& table) {
 #ifdef ZEPHRIN_SCAN_SSE2
   const std::size_t n = text.size();
@@ -153,11 +156,8 @@ inline char* EscapeInBuffer(char* out, std::string_view text, std::size_t readab
       return out + n;
     }
   }
-  if (n <= 64 && readable >= n + 16) return EscapeMasked(out, text.data(), n, table);
-#else
-  (void)readable;
 #endif
-  return EscapeInto(out, text, table);
+  return EscapeInBufferRest(out, text, readable, table);
 }
 
 // The same, appended to a string or a buffer.

@@ -96,6 +96,15 @@ ElementSpan XmlWriter::Element(const XmlTag& tag, std::string_view text, const x
   return span;
 }
 
+void XmlWriter::EmptyElement(const EmptyPattern& pattern, std::string_view value, std::size_t readable) {
+  char* p = m_out.Room(pattern.head.size() + pattern.tail.size() + 1 + xml::RoomFor(value.size()) + XmlTag::kBlock);
+  p = OpenContentAt(p);
+  p = CopyTagAt(p, pattern.head, pattern.headBlock);
+  p = xml::EscapeInBuffer(p, value, readable, Table(xml::kAttribute));
+  p = CopyTagAt(p, pattern.tail, pattern.tailBlock);
+  m_out.Commit(p);
+}
+
 void XmlWriter::EmptyElement(const XmlTag& tag, std::initializer_list<Attribute> attributes) {
   if (!m_stack.empty()) OpenContent(m_stack.size());
   if (!tag.valid) [[unlikely]] NoteBadName(tag.name);

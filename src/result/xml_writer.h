@@ -98,6 +98,25 @@ struct NumberedTag {
   XmlTag::Block headBlock{};
 };
 
+// An element of a record whose three tags are prepared once for a read, each
+// at the head of a block copied whole: `<name>`, `<name/>` and `</name>`.
+// `whole` is false when the name is not one XML can carry, or when a tag does
+// not fit its block: such an element is written the usual way.
+struct PreparedElement {
+  PreparedElement() = default;
+  explicit PreparedElement(const XmlTag& tag) {
+    const std::string open = tag.start + ">", empty = tag.start + "/>";
+    whole = tag.valid && empty.size() <= XmlTag::kBlock && tag.end.size() <= XmlTag::kBlock;
+    if (!whole) return;
+    openLen = static_cast<uint8_t>(open.copy(openBlock.data(), open.size()));
+    emptyLen = static_cast<uint8_t>(empty.copy(emptyBlock.data(), empty.size()));
+    closeLen = static_cast<uint8_t>(tag.end.copy(closeBlock.data(), tag.end.size()));
+  }
+  XmlTag::Block openBlock{}, emptyBlock{}, closeBlock{};
+  uint8_t openLen = 0, emptyLen = 0, closeLen = 0;
+  bool whole = false;
+};
+
 // Writes a tag's start or end (`bytes`, with its `block`) at `p`, which has
 // XmlTag::kBlock bytes to spare past it; returns the end.
 inline char* CopyTagAt(char* p, const std::string& bytes, const XmlTag::Block& block) {
@@ -193,14 +212,7 @@ class XmlWriter {
                             std::initializer_list<Attribute> after);
   // Writes a prepared element with `value` (escaped) as its varying
   // attribute; `readable` as for ElementAt.
-  void EmptyElement(const EmptyPattern& pattern, std::string_view value, std::size_t readable = 0) {
-    char* p = m_out.Room(pattern.head.size() + pattern.tail.size() + 1 + xml::RoomFor(value.size()) + XmlTag::kBlock);
-    p = OpenContentAt(p);
-    p = CopyTagAt(p, pattern.head, pattern.headBlock);
-    p = xml::EscapeInBuffer(p, value, readable, Table(xml::kAttribute));
-    p = CopyTagAt(p, pattern.tail, pattern.tailBlock);
-    m_out.Commit(p);
-  }
+  void EmptyElement(const EmptyPattern& pattern, std::string_view value, std::size_t readable = 0);
   // A finished piece of XML written by another writer, as the next child.
   void Append(const XmlWriter& fragment);
 
@@ -251,6 +263,21 @@ class XmlWriter {
     p = xml::EscapeInBuffer(p, text, readable, Table(table));
     return CopyTagAt(p, tag.end, tag.endBlock);
   }
+  // The same for a prepared element (whose `whole` is true), with `table`
+  // as this writer uses it (TableInUse).
+  static char* ElementAt(char* p, const PreparedElement& e, std::string_view text, const xml::EscapeTable& table,
+                         std::size_t readable) {
+    if (text.empty()) {
+      std::memcpy(p, e.emptyBlock.data(), XmlTag::kBlock);
+      return p + e.emptyLen;
+    }
+    std::memcpy(p, e.openBlock.data(), XmlTag::kBlock);
+    p = xml::EscapeInBuffer(p + e.openLen, text, readable, table);
+    std::memcpy(p, e.closeBlock.data(), XmlTag::kBlock);
+    return p + e.closeLen;
+  }
+  // The table as this writer uses it (its JSON twin in a JSON string).
+  const xml::EscapeTable& TableInUse(const xml::EscapeTable& table) const { return Table(table); }
   static std::size_t ElementRoom(const XmlTag& tag, std::size_t n) {
     return tag.start.size() + tag.end.size() + 2 + xml::RoomFor(n) + XmlTag::kBlock;
   }
