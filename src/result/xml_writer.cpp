@@ -135,8 +135,8 @@ XmlWriter::EmptyPattern XmlWriter::PrepareEmpty(const XmlTag& tag, std::initiali
   for (const Attribute& a : after) append(a);
   text.append("/>");
   EmptyPattern pattern{text.substr(0, cut), text.substr(cut)};
-  pattern.head.copy(pattern.headBlock.data(), std::min(pattern.head.size(), XmlTag::kBlock));
-  pattern.tail.copy(pattern.tailBlock.data(), std::min(pattern.tail.size(), XmlTag::kBlock));
+  XmlTag::ToBlock(pattern.head, pattern.headBlock);
+  XmlTag::ToBlock(pattern.tail, pattern.tailBlock);
   return pattern;
 }
 

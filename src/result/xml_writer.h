@@ -69,6 +69,11 @@ struct XmlTag {
   static constexpr std::size_t kBlock = 32;
   using Block = std::array<char, kBlock>;
 
+  // Puts `bytes` at the head of `block`, as much of them as fits; the number put.
+  static std::size_t ToBlock(std::string_view bytes, Block& block) {
+    return bytes.copy(block.data(), std::min(bytes.size(), kBlock));
+  }
+
   XmlTag() = default;
   explicit XmlTag(std::string_view name) : name(name), valid(IsValidXmlName(name)) {
     start.reserve(name.size() + 1);
@@ -76,8 +81,8 @@ struct XmlTag {
     start.append(name);
     end.reserve(name.size() + 3);
     end.append("</").append(name).push_back('>');
-    start.copy(startBlock.data(), std::min(start.size(), kBlock));
-    end.copy(endBlock.data(), std::min(end.size(), kBlock));
+    ToBlock(start, startBlock);
+    ToBlock(end, endBlock);
   }
   std::string name;
   std::string start;
@@ -91,7 +96,7 @@ struct XmlTag {
 struct NumberedTag {
   NumberedTag(const XmlTag& element, std::string_view attribute) : tag(&element) {
     head.append(element.start).append(" ").append(attribute).append("=");
-    head.copy(headBlock.data(), std::min(head.size(), XmlTag::kBlock));
+    XmlTag::ToBlock(head, headBlock);
   }
   const XmlTag* tag;
   std::string head;
@@ -108,9 +113,9 @@ struct PreparedElement {
     const std::string open = tag.start + ">", empty = tag.start + "/>";
     whole = tag.valid && empty.size() <= XmlTag::kBlock && tag.end.size() <= XmlTag::kBlock;
     if (!whole) return;
-    openLen = static_cast<uint8_t>(open.copy(openBlock.data(), open.size()));
-    emptyLen = static_cast<uint8_t>(empty.copy(emptyBlock.data(), empty.size()));
-    closeLen = static_cast<uint8_t>(tag.end.copy(closeBlock.data(), tag.end.size()));
+    openLen = static_cast<uint8_t>(XmlTag::ToBlock(open, openBlock));
+    emptyLen = static_cast<uint8_t>(XmlTag::ToBlock(empty, emptyBlock));
+    closeLen = static_cast<uint8_t>(XmlTag::ToBlock(tag.end, closeBlock));
   }
   XmlTag::Block openBlock{}, emptyBlock{}, closeBlock{};
   uint8_t openLen = 0, emptyLen = 0, closeLen = 0;
