@@ -257,15 +257,19 @@ void RecordBuilder::NoteCells(std::size_t written, unsigned charts) {
 
 // The same row's values, told to the observer with no element written.
 void RecordBuilder::ObservePlainCells(const Row& row) {
+  RecordObserver& observer = *m_hooks.observer;
+  const long line = static_cast<long>(m_line) + 1;
+  std::size_t written = 0;
+  unsigned charts = 0;
   for (const Cell& cell : row.cells) {
     if (cell.text.empty()) continue;
     for (const ColumnItem& c : ItemsOf(cell.column)) {
-      ++m_written;
-      ++m_values;
-      NoteChart(c.item->chart);
-      Observe(*c.item, cell.text);
+      ++written;
+      charts |= c.chartBit;
+      observer.Value(c.index, StripQuotes(cell.text), line);
     }
   }
+  NoteCells(written, charts);
 }
 
 void RecordBuilder::Field(const PlanItem& item, std::string_view field) {
