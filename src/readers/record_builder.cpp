@@ -149,14 +149,7 @@ bool RecordBuilder::PlainRow(const Row& row) {
   return BlankRunBelowLimit();
 }
 
-bool RecordBuilder::BeginRecord(int32_t index) {
-  if (m_plan.failWithoutRecordName && m_plan.record.name.empty())
-    return Fail(ErrorDocument::Reader(messages::kNoRecordElement));
-  ++m_records;
-  if (m_hooks.observer) [[unlikely]]
-    m_hooks.observer->Record(static_cast<long>(index) + 1);
-  return true;
-}
+bool RecordBuilder::NoRecordName() { return Fail(ErrorDocument::Reader(messages::kNoRecordElement)); }
 
 bool RecordBuilder::StartRecord(int32_t index) {
   if (!BeginRecord(index)) return false;
@@ -373,10 +366,8 @@ ReadResult RecordBuilder::Finish(int templateColumns) {
   return result;
 }
 
-bool RecordBuilder::Progress(const RowSource& source) {
-  // Most rows end here, on one question to the source.
+bool RecordBuilder::ReportProgress(const RowSource& source) {
   const std::size_t consumed = source.consumed();
-  if (consumed < m_progress.next()) return true;
   const std::size_t total = source.size();
   if (!m_estimated && consumed < total) {
     // Once a little of the file is read, the whole text's size can be told:

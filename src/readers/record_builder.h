@@ -45,7 +45,15 @@ class RecordBuilder {
 
   // ---- Records and fields ----------------------------------------------------
   // Counts a record and tells the observer; false when the read must fail.
-  bool BeginRecord(int32_t index);
+  bool BeginRecord(int32_t index) {
+    if (m_plan.failWithoutRecordName && m_plan.record.name.empty()) [[unlikely]]
+      return NoRecordName();
+    ++m_records;
+    if (m_hooks.observer) [[unlikely]]
+      m_hooks.observer->Record(static_cast<long>(index) + 1);
+    return true;
+  }
+  bool NoRecordName();
   bool StartRecord(int32_t index);
   // A row of plain values (no rule, no journal) as one whole record, written
   // in one go; its elements at `p`, the new end.
@@ -117,7 +125,11 @@ class RecordBuilder {
   bool Fail(std::string document);
   ReadResult Finish(int templateColumns);
   // Tells the front end how far the read is; false when it cancelled it.
-  bool Progress(const RowSource& source);
+  bool Progress(const RowSource& source) {
+    // Most rows end here, on one question to the source.
+    return source.consumed() < m_progress.next() || ReportProgress(source);
+  }
+  bool ReportProgress(const RowSource& source);
 
   const ReadPlan& m_plan;
   const ReadHooks& m_hooks;
