@@ -38,19 +38,9 @@ void ResultDocument::SetRootAttribute(std::string_view name, std::string_view va
   if (m_hasRoot) m_w.AttrAt(1, name, value);
 }
 
-void ResultDocument::EndRecords() {
-  // Between whole records the document already stands under the root, its
-  // content open: most records skip the closing.
-  if (m_w.depth() != 1 || !m_w.HasContent(1)) {
-    CloseTo(1);
-    m_w.OpenContent(1);
-  }
-  // A new record starts with no current data element or account list.
-  if (m_data.present) m_data = ElementSpan{};
-  m_acctDepth = 0;
-  m_acctClosed = false;
-  // Nothing before this record changes any more: it can go.
-  m_w.MaybeFlush();
+void ResultDocument::ReopenRoot() {
+  CloseTo(1);
+  m_w.OpenContent(1);
 }
 
 void ResultDocument::AddMajorNode(const XmlTag& tag) {
@@ -79,12 +69,6 @@ void ResultDocument::AddDataElement(const XmlTag& tag, std::string_view text, co
 
 void ResultDocument::SetDataNodeAttribute(std::string_view name, std::string_view value) {
   if (m_data.present) m_w.SetAttributeAt(m_data.tagStart, m_data.tagEnd, name, value);
-}
-
-char* ResultDocument::WholeRecordRoom(std::size_t n) {
-  EndRecords();
-  m_current = 0;
-  return m_w.Room(n);
 }
 
 void ResultDocument::AddMajorChild(std::string_view name) {

@@ -78,7 +78,11 @@ class ResultDocument {
   // tag up to its ">", ElementAt the elements, RecordEndAt the end; then
   // CommitRecord. The room takes WholeRecordTagRoom bytes for the tags. The
   // document must have its root.
-  char* WholeRecordRoom(std::size_t n);
+  char* WholeRecordRoom(std::size_t n) {
+    EndRecords();
+    m_current = 0;
+    return m_w.Room(n);
+  }
   char* RecordStartAt(char* p, const XmlTag& tag) {
     p = m_w.StartTagAt(p, tag);
     *p++ = '>';
@@ -145,7 +149,19 @@ class ResultDocument {
   // Ends the elements above `depth`, noting where an account list ends.
   void CloseTo(std::size_t depth);
   // Ends the record elements under the root, before a new one starts.
-  void EndRecords();
+  void EndRecords() {
+    // Between whole records the document already stands under the root, its
+    // content open: most records skip the closing.
+    if (m_w.depth() != 1 || !m_w.HasContent(1)) ReopenRoot();
+    // A new record starts with no current data element or account list.
+    if (m_data.present) m_data = ElementSpan{};
+    m_acctDepth = 0;
+    m_acctClosed = false;
+    // Nothing before this record changes any more: it can go.
+    m_w.MaybeFlush();
+  }
+  // Ends every element under the root and opens the root's content.
+  void ReopenRoot();
 
   XmlWriter m_w;
   bool m_hasRoot = false;
