@@ -30,8 +30,14 @@ std::optional<Decimal> Decimal::Parse(std::string_view text) {
   (void)point;
   d.m_scale = static_cast<int>(fracPart.size());
   if (intPart.size() + fracPart.size() <= kSmallDigits) {
-    for (const std::string_view part : {intPart, fracPart})
-      for (const char c : part) d.m_small = d.m_small * 10 + (c - '0');
+    const auto accumulate = [&](auto v) {
+      for (const std::string_view part : {intPart, fracPart})
+        for (const char c : part) v = v * 10 + static_cast<unsigned>(c - '0');
+      return v;
+    };
+    // Up to 19 digits fit a 64-bit word, which is cheaper to build.
+    d.m_small = intPart.size() + fracPart.size() <= 19 ? static_cast<Small>(accumulate(uint64_t{0}))
+                                                      : accumulate(Small{0});
     if (d.m_negative) d.m_small = -d.m_small;
     d.m_negative = false;
     return d;
