@@ -106,7 +106,7 @@ class ResultDocument {
     return XmlWriter::ElementAt(p, e, text, table, readable);
   }
   // The table the document escapes by in place of `table`.
-  const xml::EscapeTable& TableInUse(const xml::EscapeTable& table) const { return m_w.TableInUse(table); }
+  const xml::EscapeTable& TableInUse(const xml::EscapeTable& table) const { return m_w.Table(table); }
   // `content` is what RecordStartAt returned.
   static char* RecordEndAt(char* p, const XmlTag& tag, const char* content) {
     return XmlWriter::EndTagAt(p, tag, content);

@@ -137,14 +137,17 @@ inline char* EscapeMasked(char* out, const char* p, std::size_t n, const EscapeT
 }
 #endif
 
-// The same for a text whose buffer may be read `readable` bytes from the
+// What EscapeInBuffer does not copy whole, escaped (see below).
+char* EscapeInBufferRest(char* out, std::string_view text, std::size_t readable, const EscapeTable& table);
+
+// The same as EscapeMasked and EscapeInto for a text whose buffer may be read `readable` bytes from the
 // text's start (the rest of a line, say): a text of at most sixteen bytes
 // with sixteen readable is tested and, when no byte of it changes, copied as
 // one block, with no branch on its length; one of at most 64 bytes with 16
 // more readable is escaped by its mask. `out` needs RoomFor(size) bytes.
 // The short text that no table changes is the usual value: it is tested and
-// copied where the value is written, and anything else is escaped out of line.
-char* EscapeInBufferRest(char* out, std::string_view text, std::size_t readable, const EscapeTable& table);
+// copied where the value is written, and anything else is escaped out of line
+// by EscapeInBufferRest.
 inline char* EscapeInBuffer(char* out, std::string_view text, std::size_t readable, const EscapeTable& table) {
 #ifdef ZEPHRIN_SCAN_SSE2
   const std::size_t n = text.size();

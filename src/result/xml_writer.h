@@ -269,7 +269,7 @@ class XmlWriter {
     return CopyTagAt(p, tag.end, tag.endBlock);
   }
   // The same for a prepared element (whose `whole` is true), with `table`
-  // as this writer uses it (TableInUse).
+  // as this writer uses it (Table).
   static char* ElementAt(char* p, const PreparedElement& e, std::string_view text, const xml::EscapeTable& table,
                          std::size_t readable) {
     if (text.empty()) {
@@ -282,7 +282,7 @@ class XmlWriter {
     return p + e.closeLen;
   }
   // The table as this writer uses it (its JSON twin in a JSON string).
-  const xml::EscapeTable& TableInUse(const xml::EscapeTable& table) const { return Table(table); }
+  const xml::EscapeTable& Table(const xml::EscapeTable& table) const { return m_json ? *table.inJson : table; }
   static std::size_t ElementRoom(const XmlTag& tag, std::size_t n) {
     return tag.start.size() + tag.end.size() + 2 + xml::RoomFor(n) + XmlTag::kBlock;
   }
@@ -375,8 +375,6 @@ class XmlWriter {
   // there (its attributes) and marks where ">" or "/>" goes.
   char* OpenStartTag(const XmlTag& tag, std::size_t room);
   void CloseStartTag(const char* end);
-  // The table as this writer uses it (its JSON twin in a JSON string).
-  const xml::EscapeTable& Table(const xml::EscapeTable& table) const { return m_json ? *table.inJson : table; }
   // Writes an attribute's quote at `p` (two bytes at the most).
   char* QuoteAt(char* p, char quote) const {
     if (m_json && quote == '"') *p++ = '\\';
