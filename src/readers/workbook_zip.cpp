@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/codepage.h"
+#include "platform/shared_library.h"
 
 namespace zephrin::workbook {
 
@@ -16,6 +17,61 @@ namespace {
 
 // The pieces a part is parsed in.
 constexpr std::size_t kChunk = 256 * 1024;
+
+// The zip library's functions that the workbook reader calls. The library
+// is loaded with the first workbook, not with the program: it brings a
+// cryptography library whose loading would cost every run, CSV reads
+// included, a few milliseconds.
+struct ZipFunctions {
+  decltype(&::zip_fdopen) fdopen;
+  decltype(&::zip_discard) discard;
+  decltype(&::zip_name_locate) nameLocate;
+  decltype(&::zip_stat_init) statInit;
+  decltype(&::zip_stat_index) statIndex;
+  decltype(&::zip_fopen_index) fopenIndex;
+  decltype(&::zip_fread) fread;
+  decltype(&::zip_fclose) fclose;
+  decltype(&::zip_get_error) getError;
+  decltype(&::zip_file_get_error) fileGetError;
+  decltype(&::zip_error_code_zip) errorCodeZip;
+  decltype(&::zip_error_init_with_code) errorInitWithCode;
+  decltype(&::zip_error_strerror) errorStrerror;
+  decltype(&::zip_error_fini) errorFini;
+};
+
+template <class F>
+Done Bind(const SharedLibrary& library, const char* name, F& into) {
+  Expected<F> function = library.Function<F>(name);
+  if (!function) return function.TakeError();
+  into = *function;
+  return {};
+}
+
+Expected<ZipFunctions> BindZipFunctions() {
+  Expected<SharedLibrary> library = SharedLibrary::Open(ZEPHRIN_LIBZIP_SONAME);
+  if (!library) return Error{library.error().code, "the zip library " + library.error().message};
+  ZipFunctions f{};
+  const SharedLibrary& lib = *library;
+  for (Done bound : {Bind(lib, "zip_fdopen", f.fdopen), Bind(lib, "zip_discard", f.discard),
+                     Bind(lib, "zip_name_locate", f.nameLocate), Bind(lib, "zip_stat_init", f.statInit),
+                     Bind(lib, "zip_stat_index", f.statIndex), Bind(lib, "zip_fopen_index", f.fopenIndex),
+                     Bind(lib, "zip_fread", f.fread), Bind(lib, "zip_fclose", f.fclose),
+                     Bind(lib, "zip_get_error", f.getError), Bind(lib, "zip_file_get_error", f.fileGetError),
+                     Bind(lib, "zip_error_code_zip", f.errorCodeZip),
+                     Bind(lib, "zip_error_init_with_code", f.errorInitWithCode),
+                     Bind(lib, "zip_error_strerror", f.errorStrerror), Bind(lib, "zip_error_fini", f.errorFini)})
+    if (!bound) return bound.TakeError();
+  return f;
+}
+
+// The functions, loaded once for the run (a failure, too, is kept).
+const Expected<ZipFunctions>& LoadZip() {
+  static const Expected<ZipFunctions> functions = BindZipFunctions();
+  return functions;
+}
+
+// Once an archive is open, the library is there.
+const ZipFunctions& Zip() { return *LoadZip(); }
 
 Error Invalid(std::string reason) { return Error{ErrorCode::kInvalid, std::move(reason)}; }
 
@@ -31,9 +87,9 @@ Error ZipFailure(int code, std::string_view what) {
     default: break;
   }
   zip_error_t error;
-  zip_error_init_with_code(&error, code);
-  std::string reason = std::string(what) + " is damaged (" + zip_error_strerror(&error) + ")";
-  zip_error_fini(&error);
+  Zip().errorInitWithCode(&error, code);
+  std::string reason = std::string(what) + " is damaged (" + Zip().errorStrerror(&error) + ")";
+  Zip().errorFini(&error);
   return Invalid(std::move(reason));
 }
 
@@ -59,8 +115,12 @@ Expected<ZipArchive> ZipArchive::Open(const std::string& osPath) {
     ::close(fd);
     return Invalid("it is not a regular file");
   }
+  if (const Expected<ZipFunctions>& loaded = LoadZip(); !loaded) {
+    ::close(fd);
+    return loaded.error();
+  }
   int code = 0;
-  struct zip* z = zip_fdopen(fd, ZIP_RDONLY, &code);
+  struct zip* z = Zip().fdopen(fd, ZIP_RDONLY, &code);
   if (!z) {
     ::close(fd);
     return ZipFailure(code, "the archive");
@@ -69,20 +129,20 @@ Expected<ZipArchive> ZipArchive::Open(const std::string& osPath) {
 }
 
 ZipArchive::~ZipArchive() {
-  if (m_zip) zip_discard(m_zip);
+  if (m_zip) Zip().discard(m_zip);
 }
 
-bool ZipArchive::Has(const std::string& name) const { return zip_name_locate(m_zip, name.c_str(), ZIP_FL_NOCASE) >= 0; }
+bool ZipArchive::Has(const std::string& name) const { return Zip().nameLocate(m_zip, name.c_str(), ZIP_FL_NOCASE) >= 0; }
 
 // ---- An entry -----------------------------------------------------------------
 
 Expected<std::unique_ptr<ZipEntry>> ZipEntry::Open(const ZipArchive& archive, const std::string& name) {
-  const zip_int64_t index = zip_name_locate(archive.m_zip, name.c_str(), ZIP_FL_NOCASE);
+  const zip_int64_t index = Zip().nameLocate(archive.m_zip, name.c_str(), ZIP_FL_NOCASE);
   if (index < 0) return Invalid(Shown(name) + " is missing");
   zip_stat_t st;
-  zip_stat_init(&st);
-  if (zip_stat_index(archive.m_zip, static_cast<zip_uint64_t>(index), 0, &st) != 0)
-    return ZipFailure(zip_error_code_zip(zip_get_error(archive.m_zip)), Shown(name));
+  Zip().statInit(&st);
+  if (Zip().statIndex(archive.m_zip, static_cast<zip_uint64_t>(index), 0, &st) != 0)
+    return ZipFailure(Zip().errorCodeZip(Zip().getError(archive.m_zip)), Shown(name));
   const uint64_t compressed = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
   const uint64_t limit =
       std::min(kMaxEntryBytes, std::max(kInflationFloor, compressed > kMaxEntryBytes ? kMaxEntryBytes
@@ -90,12 +150,12 @@ Expected<std::unique_ptr<ZipEntry>> ZipEntry::Open(const ZipArchive& archive, co
   const uint64_t size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
   // An entry that says it is larger than it may be is refused before it is read.
   if (size > limit) return TooLarge(name, limit);
-  zip_file_t* file = zip_fopen_index(archive.m_zip, static_cast<zip_uint64_t>(index), 0);
-  if (!file) return ZipFailure(zip_error_code_zip(zip_get_error(archive.m_zip)), Shown(name));
+  zip_file_t* file = Zip().fopenIndex(archive.m_zip, static_cast<zip_uint64_t>(index), 0);
+  if (!file) return ZipFailure(Zip().errorCodeZip(Zip().getError(archive.m_zip)), Shown(name));
   return std::unique_ptr<ZipEntry>(new ZipEntry(file, name, size, limit));
 }
 
-ZipEntry::~ZipEntry() { zip_fclose(m_file); }
+ZipEntry::~ZipEntry() { Zip().fclose(m_file); }
 
 Error ZipEntry::TooLarge(const std::string& name, uint64_t limit) {
   if (limit == kMaxEntryBytes) return Error{ErrorCode::kTooLarge, Shown(name) + " inflates past 1 GB"};
@@ -106,8 +166,8 @@ Error ZipEntry::TooLarge(const std::string& name, uint64_t limit) {
 Expected<std::size_t> ZipEntry::Read(char* into, std::size_t n) {
   // One byte past the limit tells an entry that reaches it from one that passes it.
   const uint64_t room = m_limit - std::min(m_limit, m_read) + 1;
-  const zip_int64_t got = zip_fread(m_file, into, std::min<uint64_t>(n, room));
-  if (got < 0) return ZipFailure(zip_error_code_zip(zip_file_get_error(m_file)), Shown(m_name));
+  const zip_int64_t got = Zip().fread(m_file, into, std::min<uint64_t>(n, room));
+  if (got < 0) return ZipFailure(Zip().errorCodeZip(Zip().fileGetError(m_file)), Shown(m_name));
   m_read += static_cast<uint64_t>(got);
   if (m_read > m_limit) return TooLarge(m_name, m_limit);
   return static_cast<std::size_t>(got);

@@ -28,26 +28,11 @@
 #include <vector>
 
 #include "server/editor_hub.h"
+#include "server/web_server_options.h"
 
 namespace zephrin::server {
 
-// The longest a client may take over the header section of a request.
-inline constexpr std::chrono::seconds kHeaderDeadline{5};
-
-struct WebServerOptions {
-  int port = 0;                     // 0: any free port
-  std::string webDir;               // where the pages are
-  std::size_t maxBodyBytes = 64u << 20;
-  // Answers one host-protocol request (the body of POST /rpc); empty: no /rpc.
-  // Returns the response line, or "" for a notification.
-  std::function<std::string(std::string_view body)> rpc;
-  // The writable folder whose "uploads" folder takes POST /upload; empty:
-  // no uploads.
-  std::string uploadsFolder;
-  // Called, on one of the server's threads, for every request that carries
-  // the token; empty: nothing.
-  std::function<void()> onTokenAccepted;
-};
+class HttpEngine;
 
 class WebServer {
  public:
@@ -65,8 +50,7 @@ class WebServer {
   std::string Url(std::string_view page = "") const;
 
  private:
-  struct Impl;
-  std::unique_ptr<Impl> m_impl;
+  std::unique_ptr<HttpEngine> m_engine;
   WebServerOptions m_options;
   EditorHub& m_hub;
   std::string m_token;

@@ -29,9 +29,10 @@ struct Outcome {
   std::string out, err;
 };
 
-// Runs a bash script in `folder`, with the program as $ZEPHRIN.
-Outcome Shell(const TempDir& folder, const std::string& script) {
-  const ScopedEnv program("ZEPHRIN", ZEPHRIN_BINARY);
+// Runs a bash script in `folder`, with the program (or another copy of it)
+// as $ZEPHRIN.
+Outcome Shell(const TempDir& folder, const std::string& script, const std::string& binary = ZEPHRIN_BINARY) {
+  const ScopedEnv program("ZEPHRIN", binary);
   const ScopedEnv source("SCRIPT", script);
   const std::string command = "cd '" + folder.str() + "' && bash -c \"$SCRIPT\" 2>.stderr";
   Outcome r;
@@ -287,6 +288,23 @@ TEST_F(CommandLine, ServeOnAPortInUseSaysSo) {
   const std::string port = r.out.substr(r.out.rfind(' ') + 1, r.out.size() - r.out.rfind(' ') - 2);
   EXPECT_EQ(r.out, "exit 1 port " + port + "\n");
   EXPECT_EQ(r.err, "zephrinimport: the server cannot start: cannot listen on 127.0.0.1:" + port + "\n");
+}
+
+// The web server's HTTP side is a module loaded when a server starts: a
+// program without it still reads, and says why it cannot serve.
+TEST_F(CommandLine, AProgramWithoutItsWebModuleReadsAndSaysWhyItCannotServe) {
+  const TempDir bin;
+  const std::string copy = bin.file("zephrinimport");
+  fs::copy_file(ZEPHRIN_BINARY, copy);
+  fs::permissions(copy, fs::perms::owner_all);
+  const Outcome read = Shell(dir, "\"$ZEPHRIN\" read chart.csv --template CHART --type FCOA --id 100 | head -c 5", copy);
+  EXPECT_EQ(read.out, "<FCOA");
+  const Outcome serve = Shell(dir, "\"$ZEPHRIN\" serve; echo \"exit $?\"", copy);
+  EXPECT_EQ(serve.out, "exit 1\n");
+  EXPECT_TRUE(serve.err.starts_with("zephrinimport: the server cannot start: the web module " +
+                                    bin.path().parent_path().string() + "/"))
+      << serve.err;
+  EXPECT_NE(serve.err.find("/zephrinimport/zephrinimport-web.so cannot be loaded ("), std::string::npos) << serve.err;
 }
 
 TEST_F(CommandLine, AJurisdictionReadWithoutListsNamesTheOption) {
