@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/byte_scan.h"
 #include "platform/text.h"
 #include "readers/csv_split.h"
 #include "readers/dif_format.h"
@@ -51,10 +52,100 @@ bool CsvSource::Next(Row& row) {
 
 // ---- Data Interchange Format -----------------------------------------------------------
 
+namespace {
+
+// The lines of a short read below are far shorter than the line limit, so
+// the limit never cuts them.
+static_assert(kPlainLineChars > 64);
+
+// A line of the text from `at` on, and the bytes it takes up there.
+struct TakenLine {
+  std::string_view line;
+  std::size_t bytes;
+};
+
+#ifdef ZEPHRIN_SCAN_SSE2
+// The line feeds among the sixteen bytes at `p` (all inside the text), as a
+// mask (bit i for p[i]).
+inline unsigned LineFeeds(const char* p) {
+  return static_cast<unsigned>(
+      _mm_movemask_epi8(scan::Equal(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), '\n')));
+}
+#endif
+
+// The line at `at` as LineReader gives it: a line within the first 64 bytes
+// is found block by block (a DIF string's line is mostly that short), any
+// other by the general reader, which knows the line limit and NULs.
+TakenLine TakeLine(const char* at, const char* end, bool hasNul) {
+#ifdef ZEPHRIN_SCAN_SSE2
+  const std::size_t reach = hasNul ? 0 : std::min<std::size_t>(static_cast<std::size_t>(end - at), 64) / 16 * 16;
+  for (std::size_t k = 0; k < reach; k += 16) {
+    const unsigned mask = LineFeeds(at + k);
+    if (mask == 0) continue;
+    const std::size_t n = k + static_cast<std::size_t>(__builtin_ctz(mask));
+    // A carriage return before the line feed is no part of the line.
+    return {std::string_view(at, n - (n > 0 && at[n - 1] == '\r')), n + 1};
+  }
+#endif
+  LineReader lines(std::string_view(at, static_cast<std::size_t>(end - at)), kPlainLineChars, hasNul);
+  TakenLine taken{{}, 0};
+  lines.Next(taken.line);
+  taken.bytes = lines.offset();
+  return taken;
+}
+
+// The lines of the data section, exactly as a LineReader over the whole text
+// with the plain line limit gives them. Most DIF lines are a few bytes: one
+// look at sixteen bytes finds their end, without the general reader's
+// bookkeeping for long lines. A reader lives in one call of DifSource::Next,
+// so that its position stays in a register while cells are stored.
+class DifLines {
+ public:
+  DifLines(std::string_view text, std::size_t pos, bool hasNul)
+      : m_at(text.data() + pos), m_end(text.data() + text.size()), m_hasNul(hasNul),
+        m_quickEnd(hasNul || text.size() < 16 ? text.data() : m_end - 15) {}
+  // The next line without its line end; false at the end of the text.
+  bool Next(std::string_view& line) {
+#ifdef ZEPHRIN_SCAN_SSE2
+    if (m_at < m_quickEnd) {
+      if (const unsigned mask = LineFeeds(m_at); mask != 0) {
+        const auto n = static_cast<std::size_t>(__builtin_ctz(mask));
+        line = std::string_view(m_at, n - (n > 0 && m_at[n - 1] == '\r'));
+        m_at += n + 1;
+        return true;
+      }
+    }
+#endif
+    if (m_at == m_end) return false;
+    const TakenLine taken = TakeLine(m_at, m_end, m_hasNul);
+    line = taken.line;
+    m_at += taken.bytes;
+    return true;
+  }
+  // Passes over the next line when it is `c` alone, ended by a line feed
+  // (as a number's "V" line is), without a look for its end.
+  void SkipLineOf(char c) {
+    if (m_end - m_at >= 2 && m_at[0] == c && m_at[1] == '\n') m_at += 2;
+  }
+  // Bytes of the text left after the lines read.
+  std::size_t remaining() const { return static_cast<std::size_t>(m_end - m_at); }
+
+ private:
+  const char* m_at;
+  const char* m_end;
+  bool m_hasNul;
+  // Sixteen bytes from any point before this one are inside the text (and
+  // the text has no NULs).
+  const char* m_quickEnd;
+};
+
+}  // namespace
+
 // A row's cells come from many lines, so the source reads the whole text.
 DifSource::DifSource(const DataText& text, int32_t beginRow)
-    : m_lines(text.text(), kPlainLineChars, text.hasNul()), m_beginRow(beginRow) {
-  const DifHeader header = ReadDifHeader(m_lines);
+    : m_text(text.text()), m_hasNul(text.hasNul()), m_beginRow(beginRow) {
+  LineReader lines(m_text, kPlainLineChars, m_hasNul);
+  const DifHeader header = ReadDifHeader(lines);
   m_columns = header.columns;
   m_rows = header.rows;
   if (header.sawData) {
@@ -62,8 +153,9 @@ DifSource::DifSource(const DataText& text, int32_t beginRow)
     // The value and string lines of "DATA", and the "-1" before the first row.
     std::string_view raw;
     for (int k = 0; k < 3; ++k)
-      if (!m_lines.Next(raw)) m_unusable = true;
+      if (!lines.Next(raw)) m_unusable = true;
   }
+  m_pos = lines.offset();
   if (m_rows == 0 || m_columns == 0) m_unusable = true;
 }
 
@@ -73,7 +165,7 @@ void DifSource::EndRow(Row& row, bool ended) {
   m_inRow = false;
 }
 
-void DifSource::Take(Row& row, std::string_view value) {
+inline void DifSource::Take(Row& row, std::string_view value) {
   // Leading blanks go; an empty cell, and one past the header's columns, give
   // no cell of the row.
   if (m_cell < m_columns) {
@@ -86,9 +178,29 @@ void DifSource::Take(Row& row, std::string_view value) {
   ++m_cell;
 }
 
+inline void DifSource::TakeNumber(Row& row, std::string_view line) {
+  // Without its comma a number takes up a cell and gives no value.
+  const bool valid = line.size() > 1 && line[1] == ',';
+  m_hasValue = m_hasValue || valid;
+  Take(row, valid ? TrimRight(line.substr(2)) : std::string_view());
+}
+
+inline void DifSource::TakeString(Row& row, std::string_view value) {
+  if (value.empty()) {
+    ++m_cell;
+    return;
+  }
+  m_hasValue = true;
+  Take(row, value);
+}
+
+// A line is told by its first character: "BOT", a number's "0", a string's
+// "1" and an end's "-1" start with one that is not blank, so a line that
+// starts otherwise (a blank one too) is none of them, and only the rest of a
+// number's line and the "BOT" need their trailing blanks gone.
 bool DifSource::Next(Row& row) {
   row.Clear();
-  row.buffer = m_lines.buffer();
+  row.buffer = m_text;
   const auto begin = [&]() {
     // Rows before the begin row are passed over line by line.
     if (m_rowIndex < m_beginRow) return;
@@ -101,47 +213,43 @@ bool DifSource::Next(Row& row) {
     m_startPending = false;
     begin();
   }
-  std::string_view raw;
-  while (m_lines.Next(raw)) {
-    const std::string_view line = TrimRight(raw);
-    if (line == "BOT") {
+  DifLines lines(m_text, m_pos, m_hasNul);
+  // The position goes back to the source whenever the call returns.
+  const auto keep = [&](bool result) {
+    m_pos = m_text.size() - lines.remaining();
+    return result;
+  };
+  std::string_view line;
+  while (lines.Next(line)) {
+    if (line.empty()) continue;
+    const char first = line[0];
+    if (first == 'B' && TrimRight(line) == "BOT") {
       ++m_rowIndex;
       if (m_inRow) {
         // A row that no "-1" line ended: it ends here, unended.
         EndRow(row, false);
         m_startPending = true;
-        return true;
+        return keep(true);
       }
       begin();
-      continue;
-    }
-    if (!m_inRow || line.empty()) continue;
-    if (line[0] == '0') {
-      // A number; without its comma it takes up a cell and gives no value.
-      const bool valid = line.size() > 1 && line[1] == ',';
-      m_hasValue = m_hasValue || valid;
-      Take(row, valid ? line.substr(2) : std::string_view());
-    } else if (line[0] == '1') {
+    } else if (!m_inRow) {
+      // Outside a row that is read, only a "BOT" counts.
+    } else if (first == '0') {
+      TakeNumber(row, line);
+      // The line after a number tells its kind, and no kind is read.
+      lines.SkipLineOf('V');
+    } else if (first == '1') {
       std::string_view str;
-      if (!m_lines.Next(str)) {
-        ++m_cell;  // the file ends where the string line should be
-        continue;
-      }
-      const std::string_view value = DifStringValue(str);
-      if (value.empty()) {
-        ++m_cell;
-        continue;
-      }
-      m_hasValue = true;
-      Take(row, value);
-    } else if (line.size() >= 2 && line[0] == '-' && line[1] == '1') {
+      if (lines.Next(str)) TakeString(row, DifStringValue(str));
+      else ++m_cell;  // the file ends where the string line should be
+    } else if (first == '-' && line.size() >= 2 && line[1] == '1') {
       EndRow(row, true);
-      return true;
+      return keep(true);
     }
   }
-  if (!m_inRow) return false;
+  if (!m_inRow) return keep(false);
   EndRow(row, false);
-  return true;
+  return keep(true);
 }
 
 // ---- Fixed-width ------------------------------------------------------------------------

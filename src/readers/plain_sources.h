@@ -51,16 +51,22 @@ class DifSource : public RowSource {
   // there is nothing to read, and the read gives an empty text.
   bool unusable() const { return m_unusable; }
   bool Next(Row& row) override;
-  std::size_t consumed() const override { return m_lines.offset(); }
-  std::size_t size() const override { return m_lines.size(); }
+  std::size_t consumed() const override { return m_pos; }
+  std::size_t size() const override { return m_text.size(); }
   int templateColumns() const override { return static_cast<int>(m_columns > 0x7fffffffL ? 0x7fffffffL : m_columns); }
 
  private:
   // Ends the row under way into `row`.
   void EndRow(Row& row, bool ended);
   void Take(Row& row, std::string_view value);
+  // A number cell's line ("0" and more, not blank at its start).
+  void TakeNumber(Row& row, std::string_view line);
+  // A string cell, its value without quotes and blanks.
+  void TakeString(Row& row, std::string_view value);
 
-  LineReader m_lines;
+  std::string_view m_text;  // the whole text
+  std::size_t m_pos = 0;    // where the next line starts
+  bool m_hasNul = false;    // a line's text ends at a NUL
   int32_t m_beginRow;
   long m_columns = 0, m_rows = 0;
   bool m_unusable = false;
