@@ -12,7 +12,11 @@
 
 namespace zephrin {
 
-inline constexpr bool IsBlank(char c) { return c == ' ' || (c >= 9 && c <= 13); }
+// Most characters are above the space, which one comparison tells.
+inline constexpr bool IsBlank(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return u <= ' ' && (u == ' ' || (u >= 9 && u <= 13));
+}
 
 inline std::string_view TrimRight(std::string_view s) {
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
