@@ -24,17 +24,18 @@ constexpr const char* kModuleName = "zephrinimport-web.so";
 // The HTTP side once it is at hand; null before.
 std::atomic<const HttpModule*> g_module{nullptr};
 
-std::filesystem::path ProgramFolder() {
+// The running program's own file; empty when it cannot be found.
+std::filesystem::path ProgramPath() {
   std::error_code ec;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::filesystem::path() : self.parent_path();
+  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::filesystem::path() : self;
 }
 
 // Loads the module: beside the program (its build folder), else where it is
 // installed, relative to the program (<exe dir>/../<libdir>/zephrinimport).
 // It stays loaded for the rest of the run.
 Expected<const HttpModule*> LoadModule() {
-  const std::filesystem::path folder = ProgramFolder();
+  const std::filesystem::path folder = ProgramPath().parent_path();
   // Never a path relative to the current folder, which could load anyone's code.
   if (!folder.is_absolute()) return Error{ErrorCode::kNotFound, "the program's own folder cannot be found"};
   std::filesystem::path path = folder / kModuleName;
@@ -79,9 +80,7 @@ std::string DefaultWebDir() {
   if (const char* dir = std::getenv("ZEPHRINIMPORT_WEB"); dir != nullptr && *dir != '\0') return dir;
   // An installed program has its pages in ../share/zephrinimport/web; one
   // run from its build folder uses the source tree's.
-  std::error_code ec;
-  const std::string self = std::filesystem::read_symlink("/proc/self/exe", ec).string();
-  if (std::string installed = InstalledWebDir(ec ? std::string() : self); !installed.empty()) return installed;
+  if (std::string installed = InstalledWebDir(ProgramPath().string()); !installed.empty()) return installed;
 #ifdef ZEPHRIN_WEB_DIR
   return ZEPHRIN_WEB_DIR;
 #else
