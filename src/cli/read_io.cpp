@@ -36,9 +36,11 @@ Done InputCopy::Make(int fd, const std::string& originalName) {
   m_folderOnSignal.Register(AT_FDCWD, m_folder, RemovedOnSignal::Kind::kFolder);
   const std::string base = std::filesystem::path(originalName).filename().string();
   m_path = m_folder + "/input-" + (base.empty() || base == "-" ? std::string("stdin") : base);
+  // Registered before it exists (the folder is this run's own), so that a
+  // signal right after the file is made cannot leave it, and its folder, behind.
+  m_fileOnSignal.Register(AT_FDCWD, m_path, RemovedOnSignal::Kind::kFile);
   UniqueFd out(::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
   if (!out.valid()) return CopyFailure("cannot make a copy", errno);
-  m_fileOnSignal.Register(AT_FDCWD, m_path, RemovedOnSignal::Kind::kFile);
   Done copied = CopyFrom(fd, out.get());
   if (Done closed = out.Close(); !closed && copied) copied = CopyFailure("cannot make a copy", closed.error().sysErrno);
   return copied;
