@@ -168,62 +168,78 @@ void DataText::Assign(std::string_view bytes, bool binary) {
 
 // ---- Lines -----------------------------------------------------------------------------
 
-LineReader::LineReader(const DataText& text, std::size_t limit, std::size_t start)
-    : m_source(&text), m_limit(limit), m_hasNul(false), m_pos(0) {
-  // A reader that starts past the bytes known to be plain reads the settled
-  // text: only those bytes read the same whatever follows.
+TextWindow::TextWindow(const DataText& text, std::size_t start) : m_source(&text) {
   if (!text.streaming() || start > text.cleanBytes()) {
-    UseWholeText(start);
+    UseWholeText();
     return;
   }
   m_base = start;
   m_final = false;
 }
 
-void LineReader::UseWholeText(std::size_t at) {
-  m_text = m_source->text();
+void TextWindow::UseWholeText() {
+  m_bytes = m_source->text();
   m_hasNul = m_source->hasNul();
   m_base = 0;
-  m_pos = std::min(at, m_text.size());
   m_final = true;
-  m_window.reset();
+  m_buffer.reset();
+  m_capacity = 0;
+}
+
+void TextWindow::MoveTo(std::size_t at, std::size_t capacity) {
+  if (m_source == nullptr) return;      // text in memory: the window is all of it
+  if (!m_source->streaming()) {         // settled meanwhile, by this reader or another
+    if (m_buffer || !m_final) UseWholeText();
+    return;
+  }
+  // The bytes of the window from `at` on (read and checked already) move to
+  // the front of the buffer, which grows when asked for more.
+  const std::size_t keep = m_base + m_bytes.size() - at;
+  const char* const kept = m_bytes.data() + (at - m_base);
+  capacity = std::max(capacity, keep);
+  if (!m_buffer || kFreshReadWindows || capacity > m_capacity) {
+    auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
+    if (keep > 0) std::memcpy(buffer.get(), kept, keep);
+    m_buffer = std::move(buffer);
+    m_capacity = capacity;
+  } else if (keep > 0) {
+    std::memmove(m_buffer.get(), kept, keep);
+  }
+  m_base = at;
+  m_bytes = std::string_view(m_buffer.get(), keep);
+  if (m_final) return;  // moved only, to new memory
+  const std::size_t fileAt = at + keep;
+  const std::size_t rawSize = m_source->m_rawSize;
+  const std::size_t want = std::min(m_capacity - keep, rawSize - std::min(fileAt, rawSize));
+  long long got = m_source->ReadPlain(fileAt, m_buffer.get() + keep, want);
+  if (got == DataText::kOdd) {
+    m_source->SettleAll();
+    UseWholeText();
+    return;
+  }
+  if (got == DataText::kEnded) got = 0;  // the read ends; the text is lost()
+  m_bytes = std::string_view(m_buffer.get(), keep + static_cast<std::size_t>(got));
+  m_final = fileAt + static_cast<std::size_t>(got) >= rawSize || static_cast<std::size_t>(got) < want;
+}
+
+LineReader::LineReader(const DataText& text, std::size_t limit, std::size_t start)
+    : m_window(text, start), m_limit(limit), m_hasNul(false), m_pos(0) {
+  TakeWindow(start);
+}
+
+// Takes what the window holds, the next line at text offset `at`.
+void LineReader::TakeWindow(std::size_t at) {
+  m_text = m_window.bytes();
+  m_hasNul = m_window.hasNul();
+  m_base = m_window.base();
+  m_final = m_window.final();
+  m_pos = std::min(at - std::min(at, m_base), m_text.size());
 }
 
 void LineReader::Refill() {
   const std::size_t at = offset();
-  if (!m_source->streaming()) {  // settled meanwhile, by this reader or another
-    UseWholeText(at);
-    return;
-  }
-  // The unread bytes of the window (checked already) move to its front.
-  const std::size_t keep = m_text.size() - m_pos;
-  const std::size_t capacity = m_limit + 2 + kReadWindow;
-  if (!m_window || kFreshReadWindows) {
-    auto window = std::make_unique_for_overwrite<char[]>(capacity);
-    if (keep > 0) std::memcpy(window.get(), m_text.data() + m_pos, keep);
-    m_window = std::move(window);
-  } else if (keep > 0) {
-    std::memmove(m_window.get(), m_text.data() + m_pos, keep);
-  }
-  if (m_final) {  // moved only, to new memory
-    m_base = at;
-    m_pos = 0;
-    m_text = std::string_view(m_window.get(), keep);
-    return;
-  }
-  const std::size_t fileAt = at + keep;
-  const std::size_t want = std::min(capacity - keep, m_source->m_rawSize - std::min(fileAt, m_source->m_rawSize));
-  long long got = m_source->ReadPlain(fileAt, m_window.get() + keep, want);
-  if (got == DataText::kOdd) {
-    m_source->SettleAll();
-    UseWholeText(at);
-    return;
-  }
-  if (got == DataText::kEnded) got = 0;  // the read ends; the text is lost()
-  m_base = at;
-  m_pos = 0;
-  m_text = std::string_view(m_window.get(), keep + static_cast<std::size_t>(got));
-  m_final = fileAt + static_cast<std::size_t>(got) >= m_source->m_rawSize || static_cast<std::size_t>(got) < want;
+  m_window.MoveTo(at, m_limit + 2 + kReadWindow);
+  TakeWindow(at);
 }
 
 }  // namespace zephrin

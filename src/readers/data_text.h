@@ -68,7 +68,7 @@ class DataText {
   bool invalidUtf16() const { return m_invalidUtf16; }
 
  private:
-  friend class LineReader;
+  friend class TextWindow;
 
   // A long file is not held whole: its line readers read it piece by piece
   // through windows of their own. As long as its bytes are plain ASCII (no
@@ -106,11 +106,55 @@ class DataText {
   mutable bool m_streamLost = false;
 };
 
+// A data text's bytes from some offset on, as its readers see them: while
+// the file is streamed, a window of them read from the file, moved on and
+// grown as the reader asks; once the text is settled (or for text already in
+// memory), the whole text. Bytes seen through the window stay valid until
+// the next MoveTo.
+class TextWindow {
+ public:
+  // Text in memory: the window is all of it.
+  TextWindow(std::string_view text, bool hasNul) : m_bytes(text), m_hasNul(hasNul) {}
+  // A data file's text from byte `start` on. A start past the bytes known to
+  // be plain takes the settled text: only those bytes read the same whatever
+  // follows.
+  TextWindow(const DataText& text, std::size_t start);
+
+  std::string_view bytes() const { return m_bytes; }
+  // The text offset of the window's first byte.
+  std::size_t base() const { return m_base; }
+  // Whether the window runs to the end of the text.
+  bool final() const { return m_final; }
+  // Whether the window may still move (in test builds: whether it has moved
+  // or may move at all).
+  bool moves() const { return !m_final || (kFreshReadWindows && m_buffer != nullptr); }
+  bool hasNul() const { return m_hasNul; }
+  // The size of the text (of the file, while it is streamed).
+  std::size_t size() const { return m_source ? m_source->sizeEstimate() : m_bytes.size(); }
+  // Makes the window start at text offset `at` (at or past its start) and
+  // hold `capacity` bytes from there, or all the text has left. The window
+  // becomes the whole text when the text is settled by then, or when the
+  // bytes read now are not plain ASCII.
+  void MoveTo(std::size_t at, std::size_t capacity);
+
+ private:
+  void UseWholeText();
+
+  const DataText* m_source = nullptr;
+  std::unique_ptr<char[]> m_buffer;
+  std::size_t m_capacity = 0;
+  std::string_view m_bytes;
+  std::size_t m_base = 0;
+  bool m_final = true;
+  bool m_hasNul = false;
+};
+
 // The lines of a text with a line limit, from byte `start` on.
 class LineReader {
  public:
   LineReader(std::string_view text, std::size_t limit, bool hasNul, std::size_t start = 0)
-      : m_text(text), m_limit(limit), m_hasNul(hasNul), m_pos(start < text.size() ? start : text.size()) {}
+      : m_window(text, hasNul), m_text(text), m_limit(limit), m_hasNul(hasNul),
+        m_pos(start < text.size() ? start : text.size()) {}
   // The lines of a data file. A line lasts until the next one is read: a
   // reader that keeps lines longer reads `text.text()` instead.
   LineReader(const DataText& text, std::size_t limit, std::size_t start = 0);
@@ -186,22 +230,21 @@ class LineReader {
   // Bytes of the text consumed so far.
   std::size_t offset() const { return m_base + m_pos; }
   // The size of the text (of the file, while it is streamed).
-  std::size_t size() const { return m_source ? m_source->sizeEstimate() : m_text.size(); }
+  std::size_t size() const { return m_window.size(); }
 
  private:
   // Whether the next line, as long as the limit allows, may reach past the
   // window (in test builds: whether there is a window to move at all).
   bool NeedsRefill() const {
-    if constexpr (kFreshReadWindows) return m_window != nullptr || !m_final;
+    if constexpr (kFreshReadWindows) return m_window.moves();
     return !m_final && m_pos + m_limit + 2 > m_text.size();
   }
   // Moves the window on (or over to the settled text) so that the next line,
   // as long as the limit allows, is in it.
   void Refill();
-  void UseWholeText(std::size_t at);
+  void TakeWindow(std::size_t at);
 
-  const DataText* m_source = nullptr;
-  std::unique_ptr<char[]> m_window;
+  TextWindow m_window;
   std::size_t m_base = 0;  // the text's offset of m_text's first byte
   bool m_final = true;     // m_text runs to the end of the text
   std::string_view m_text;

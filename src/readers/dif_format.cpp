@@ -28,11 +28,12 @@ DifHeader ReadDifHeader(LineReader& lines) {
     if (line == kExcelMark) {
       h.excel = true;
     } else if (line == "VECTORS" || line == "TUPLES") {
+      // The line is gone once the next is read.
+      long& count = line == "VECTORS" ? h.columns : h.rows;
       std::string_view numbers;
       if (!lines.Next(numbers)) break;
       const std::size_t comma = numbers.find(',');
-      if (comma != std::string_view::npos)
-        (line == "VECTORS" ? h.columns : h.rows) = DifLeadingNumber(numbers.substr(comma + 1));
+      if (comma != std::string_view::npos) count = DifLeadingNumber(numbers.substr(comma + 1));
     }
   }
   return h;

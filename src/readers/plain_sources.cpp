@@ -94,17 +94,24 @@ TakenLine TakeLine(const char* at, const char* end, bool hasNul) {
   return taken;
 }
 
+// Room for a line at the line limit, its line end included.
+constexpr std::size_t kLineRoom = kPlainLineChars + 2;
+
 // The lines of the data section, exactly as a LineReader over the whole text
 // with the plain line limit gives them. Most DIF lines are a few bytes: one
 // look at sixteen bytes finds their end, without the general reader's
 // bookkeeping for long lines. A reader lives in one call of DifSource::Next,
-// so that its position stays in a register while cells are stored.
+// so that its position stays in a register while cells are stored. Over a
+// window that is not the text's last, a line that may reach past the
+// window's end is not read: the reader says it is starved instead.
 class DifLines {
  public:
-  DifLines(std::string_view text, std::size_t pos, bool hasNul)
-      : m_at(text.data() + pos), m_end(text.data() + text.size()), m_hasNul(hasNul),
-        m_quickEnd(hasNul || text.size() < 16 ? text.data() : m_end - 15) {}
-  // The next line without its line end; false at the end of the text.
+  DifLines(std::string_view text, std::size_t pos, bool hasNul, bool final)
+      : m_at(text.data() + pos), m_end(text.data() + text.size()), m_hasNul(hasNul), m_final(final),
+        m_quickEnd(hasNul || text.size() < 16 ? text.data() : m_end - 15),
+        m_safeEnd(final ? m_end : text.size() < kLineRoom ? text.data() : m_end - kLineRoom) {}
+  // The next line without its line end; false at the end of the text, or
+  // when starved.
   bool Next(std::string_view& line) {
 #ifdef ZEPHRIN_SCAN_SSE2
     if (m_at < m_quickEnd) {
@@ -116,7 +123,10 @@ class DifLines {
       }
     }
 #endif
-    if (m_at == m_end) return false;
+    if (m_at >= m_safeEnd) [[unlikely]] {
+      m_starved = !m_final;
+      return false;
+    }
     const TakenLine taken = TakeLine(m_at, m_end, m_hasNul);
     line = taken.line;
     m_at += taken.bytes;
@@ -129,22 +139,29 @@ class DifLines {
   }
   // Bytes of the text left after the lines read.
   std::size_t remaining() const { return static_cast<std::size_t>(m_end - m_at); }
+  // Whether the last Next found no line because the window ends too soon.
+  bool starved() const { return m_starved; }
 
  private:
   const char* m_at;
   const char* m_end;
   bool m_hasNul;
+  bool m_final;
+  bool m_starved = false;
   // Sixteen bytes from any point before this one are inside the text (and
   // the text has no NULs).
   const char* m_quickEnd;
+  // A line from any point before this one ends inside the window, or is cut
+  // at the line limit there.
+  const char* m_safeEnd;
 };
 
 }  // namespace
 
-// A row's cells come from many lines, so the source reads the whole text.
-DifSource::DifSource(const DataText& text, int32_t beginRow)
-    : m_text(text.text()), m_hasNul(text.hasNul()), m_beginRow(beginRow) {
-  LineReader lines(m_text, kPlainLineChars, m_hasNul);
+// The header is read line by line; the data section through a window that
+// holds each row's lines whole.
+DifSource::DifSource(const DataText& text, int32_t beginRow) : m_window(std::string_view(), false), m_beginRow(beginRow) {
+  LineReader lines(text, kPlainLineChars);
   const DifHeader header = ReadDifHeader(lines);
   m_columns = header.columns;
   m_rows = header.rows;
@@ -157,6 +174,7 @@ DifSource::DifSource(const DataText& text, int32_t beginRow)
   }
   m_pos = lines.offset();
   if (m_rows == 0 || m_columns == 0) m_unusable = true;
+  m_window = TextWindow(text, m_pos);
 }
 
 void DifSource::EndRow(Row& row, bool ended) {
@@ -194,13 +212,45 @@ inline void DifSource::TakeString(Row& row, std::string_view value) {
   Take(row, value);
 }
 
+// A row's cells lie in the window, so every line of the row must be in it: a
+// row that reaches past the window's end is read again from its start (or
+// from the last line outside a row that is read) with the window moved
+// there, and grown to twice its size when it started there already.
+bool DifSource::Next(Row& row) {
+  const std::string_view held = m_window.bytes();
+  bool move = kFreshReadWindows ? m_window.moves() : !m_window.final() && m_pos + kLineRoom > m_window.base() + held.size();
+  std::size_t capacity = kLineRoom + kReadWindow;
+  for (;;) {
+    if (move) m_window.MoveTo(m_pos, capacity);
+    State restart = Saved();
+    const RowEnd end = ReadRow(row, restart);
+    if (end != RowEnd::kStarved) return end == RowEnd::kRow;
+    Restore(restart);
+    // A window that starts where the row does is too small for it.
+    if (m_pos == m_window.base()) capacity = 2 * std::max(capacity, m_window.bytes().size());
+    move = true;
+  }
+}
+
+DifSource::State DifSource::Saved() const { return {m_pos, m_rowIndex, m_cell, m_inRow, m_startPending, m_hasValue}; }
+
+void DifSource::Restore(const State& state) {
+  m_pos = state.pos;
+  m_rowIndex = state.rowIndex;
+  m_cell = state.cell;
+  m_inRow = state.inRow;
+  m_startPending = state.startPending;
+  m_hasValue = state.hasValue;
+}
+
 // A line is told by its first character: "BOT", a number's "0", a string's
 // "1" and an end's "-1" start with one that is not blank, so a line that
 // starts otherwise (a blank one too) is none of them, and only the rest of a
 // number's line and the "BOT" need their trailing blanks gone.
-bool DifSource::Next(Row& row) {
+DifSource::RowEnd DifSource::ReadRow(Row& row, State& restart) {
   row.Clear();
-  row.buffer = m_text;
+  const std::string_view text = m_window.bytes();
+  row.buffer = text;
   const auto begin = [&]() {
     // Rows before the begin row are passed over line by line.
     if (m_rowIndex < m_beginRow) return;
@@ -213,11 +263,11 @@ bool DifSource::Next(Row& row) {
     m_startPending = false;
     begin();
   }
-  DifLines lines(m_text, m_pos, m_hasNul);
+  DifLines lines(text, m_pos - m_window.base(), m_window.hasNul(), m_window.final());
   // The position goes back to the source whenever the call returns.
-  const auto keep = [&](bool result) {
-    m_pos = m_text.size() - lines.remaining();
-    return result;
+  const auto keep = [&](RowEnd end) {
+    m_pos = m_window.base() + text.size() - lines.remaining();
+    return end;
   };
   std::string_view line;
   while (lines.Next(line)) {
@@ -229,7 +279,7 @@ bool DifSource::Next(Row& row) {
         // A row that no "-1" line ended: it ends here, unended.
         EndRow(row, false);
         m_startPending = true;
-        return keep(true);
+        return keep(RowEnd::kRow);
       }
       begin();
     } else if (!m_inRow) {
@@ -241,15 +291,22 @@ bool DifSource::Next(Row& row) {
     } else if (first == '1') {
       std::string_view str;
       if (lines.Next(str)) TakeString(row, DifStringValue(str));
+      else if (lines.starved()) return RowEnd::kStarved;
       else ++m_cell;  // the file ends where the string line should be
     } else if (first == '-' && line.size() >= 2 && line[1] == '1') {
       EndRow(row, true);
-      return keep(true);
+      return keep(RowEnd::kRow);
+    }
+    // Rows passed over are not read again when the window must grow.
+    if (!m_inRow) [[unlikely]] {
+      keep(RowEnd::kEnd);
+      restart = Saved();
     }
   }
-  if (!m_inRow) return keep(false);
+  if (lines.starved()) return RowEnd::kStarved;
+  if (!m_inRow) return keep(RowEnd::kEnd);
   EndRow(row, false);
-  return keep(true);
+  return keep(RowEnd::kRow);
 }
 
 // ---- Fixed-width ------------------------------------------------------------------------

@@ -52,10 +52,25 @@ class DifSource : public RowSource {
   bool unusable() const { return m_unusable; }
   bool Next(Row& row) override;
   std::size_t consumed() const override { return m_pos; }
-  std::size_t size() const override { return m_text.size(); }
+  std::size_t size() const override { return m_window.size(); }
   int templateColumns() const override { return static_cast<int>(m_columns > 0x7fffffffL ? 0x7fffffffL : m_columns); }
 
  private:
+  // What reading a row changes: a row read again from its start begins from
+  // what was saved before it.
+  struct State {
+    std::size_t pos;
+    int32_t rowIndex;
+    long cell;
+    bool inRow, startPending, hasValue;
+  };
+  State Saved() const;
+  void Restore(const State& state);
+  // How a row's reading ended: with a row, at the end of the text, or at the
+  // end of a window too small for the row (`restart` then says where to read
+  // it again from).
+  enum class RowEnd { kRow, kEnd, kStarved };
+  RowEnd ReadRow(Row& row, State& restart);
   // Ends the row under way into `row`.
   void EndRow(Row& row, bool ended);
   void Take(Row& row, std::string_view value);
@@ -64,9 +79,8 @@ class DifSource : public RowSource {
   // A string cell, its value without quotes and blanks.
   void TakeString(Row& row, std::string_view value);
 
-  std::string_view m_text;  // the whole text
-  std::size_t m_pos = 0;    // where the next line starts
-  bool m_hasNul = false;    // a line's text ends at a NUL
+  TextWindow m_window;
+  std::size_t m_pos = 0;    // the text offset where the next line starts
   int32_t m_beginRow;
   long m_columns = 0, m_rows = 0;
   bool m_unusable = false;

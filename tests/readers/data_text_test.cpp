@@ -2,7 +2,8 @@
 // reader gets are those of the whole text settled at once, wherever the first
 // byte that is not plain ASCII stands (before, on and after the window's
 // edges), and whatever that byte does to the text; a file that shrinks under
-// the reader ends its lines and is lost().
+// the reader ends its lines and is lost(). A DIF file's rows, which span
+// many lines, are those of its whole text too, however wide a row is.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "readers/data_text.h"
+#include "readers/plain_sources.h"
 #include "test_util.h"
 
 namespace zephrin {
@@ -111,6 +113,80 @@ TEST(DataText, FileShortenedUnderTheReaderIsLost) {
     }
     EXPECT_TRUE(text.lost()) << odd;
     EXPECT_LT(lines.offset(), kReadWindow + 150000) << odd;
+  }
+}
+
+// ---- DIF rows through the window ----------------------------------------------------
+
+// A DIF row as a source gives it, with the source's position after it.
+std::string RowText(const Row& row, std::size_t consumed) {
+  std::string s = std::to_string(row.index) + (row.ended ? " ended" : "") + (row.blank ? " blank" : "") + " @" +
+                  std::to_string(consumed) + ":";
+  for (const Cell& cell : row.cells) s += " " + std::to_string(cell.column) + "=" + std::string(cell.text);
+  return s;
+}
+
+std::vector<std::string> DifRows(const DataText& text, int32_t beginRow) {
+  DifSource source(text, beginRow);
+  std::vector<std::string> rows;
+  Row row;
+  while (source.Next(row)) rows.push_back(RowText(row, source.consumed()));
+  rows.push_back("size " + std::to_string(source.size()) + (source.unusable() ? " unusable" : ""));
+  return rows;
+}
+
+// 9,000 rows of five cells (past two read windows), one row of 9,000 cells (several
+// windows long), `odd` put in a string cell of the row at byte `at` or
+// further, and the last row without its end (and the text without its last
+// line end) when `cut`.
+std::string LongDif(std::size_t at, std::string_view odd, const char* lineEnd, bool cut) {
+  std::string text = test::DifHeader(5, 9000);
+  const std::string nl = lineEnd;
+  for (int n = 0; n < 9000 || text.size() < 2 * kReadWindow + 100000; ++n) {
+    text += "-1,0" + nl + "BOT" + nl + "0," + std::to_string(1000 + n) + nl + "V" + nl + "1,0" + nl + "\"Caption " +
+            std::to_string(n) + "\"" + nl + "0,12.5" + nl + "V" + nl;
+    if (n == 3000)
+      for (int k = 0; k < 9000; ++k) text += "1,0" + nl + "\"wide " + std::to_string(k) + "\"" + nl;
+    if (text.size() > at && odd.size() > 0) {
+      text += "1,0" + nl + "\"" + std::string(odd) + "\"" + nl;
+      at = std::string::npos;
+    }
+  }
+  if (!cut) text += "-1,0" + nl + "EOD" + nl;
+  else text.pop_back();
+  return text;
+}
+
+TEST(DataText, DifRowsOfALongFileAreThoseOfItsWholeText) {
+  const test::TempDir dir;
+  const std::string path = dir.file("long.dif");
+  const std::size_t w = kReadWindow;
+  const struct {
+    std::size_t at;
+    std::string_view odd;
+    const char* lineEnd;
+    bool cut;
+    int32_t beginRow;
+  } cases[] = {
+      {0, "", "\n", false, 0},
+      {0, "", "\r\n", true, 0},
+      {0, "", "\n", true, 5000},  // rows passed over, past the first windows
+      {w - 5, "\xC3\xA9", "\n", false, 1},
+      {w + 70000, "\xE9", "\r\n", false, 0},
+      {w + 70000, std::string_view("\0", 1), "\n", false, 0},
+      {w + 150000, "\x1A", "\n", false, 0},
+  };
+  for (const auto& c : cases) {
+    test::WriteFile(path, LongDif(c.at, c.odd, c.lineEnd, c.cut));
+    SCOPED_TRACE(testing::Message() << "odd byte at " << c.at << (c.lineEnd[0] == '\r' ? ", CRLF" : "")
+                                    << (c.cut ? ", cut" : "") << ", from row " << c.beginRow);
+    DataText whole, streamed;
+    ASSERT_EQ(whole.Load(path), FileReadStatus::kOk);
+    ASSERT_EQ(streamed.Load(path), FileReadStatus::kOk);
+    ASSERT_FALSE(whole.text().empty());  // settled before the source sees it
+    const std::vector<std::string> expected = DifRows(whole, c.beginRow), actual = DifRows(streamed, c.beginRow);
+    ASSERT_GT(expected.size(), 1000u);
+    EXPECT_EQ(actual, expected);
   }
 }
 
