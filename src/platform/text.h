@@ -6,6 +6,9 @@
 // platform trimmed text.
 #pragma once
 
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +30,37 @@ inline std::string_view TrimLeft(std::string_view s) {
   return s;
 }
 inline std::string_view Trim(std::string_view s) { return TrimLeft(TrimRight(s)); }
+
+// The same as Trim for text padded with runs of spaces, as fixed-width text
+// pads its fields: a run goes eight bytes at a time, the bytes that differ
+// from a space found by one bit count (on little-endian machines, where the
+// first byte in memory is the lowest). Short texts and texts without
+// padding are quicker through Trim.
+inline std::string_view TrimPadded(std::string_view s) {
+  constexpr uint64_t kEightSpaces = 0x2020202020202020ULL;
+  const auto differ = [](const char* p) {
+    uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word ^ kEightSpaces;
+  };
+  if constexpr (std::endian::native == std::endian::little) {
+    while (s.size() >= 8) {
+      if (const uint64_t d = differ(s.data() + s.size() - 8); d != 0) {
+        s.remove_suffix(static_cast<std::size_t>(std::countl_zero(d)) / 8);
+        break;
+      }
+      s.remove_suffix(8);
+    }
+    while (s.size() >= 8) {
+      if (const uint64_t d = differ(s.data()); d != 0) {
+        s.remove_prefix(static_cast<std::size_t>(std::countr_zero(d)) / 8);
+        break;
+      }
+      s.remove_prefix(8);
+    }
+  }
+  return Trim(s);
+}
 
 inline constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 inline constexpr char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }

@@ -311,6 +311,12 @@ DifSource::RowEnd DifSource::ReadRow(Row& row, State& restart) {
 
 // ---- Fixed-width ------------------------------------------------------------------------
 
+FixedWidthSource::FixedWidthSource(const DataText& text, const std::vector<Piece>& pieces)
+    : m_lines(text, kPlainLineChars) {
+  for (std::size_t j = 0; j < pieces.size(); ++j)
+    if (pieces[j].placed) m_cuts.push_back({static_cast<uint32_t>(j), pieces[j].start, pieces[j].length});
+}
+
 bool FixedWidthSource::Next(Row& row) {
   std::string_view raw;
   if (!m_lines.Next(raw)) return false;
@@ -319,13 +325,15 @@ bool FixedWidthSource::Next(Row& row) {
   row.buffer = m_lines.buffer();
   const std::string_view line = TrimRight(raw);
   row.blank = line.empty();
-  for (std::size_t j = 0; j < m_pieces.size() && !row.blank; ++j) {
-    const Piece& p = m_pieces[j];
-    if (!p.placed || p.start >= line.size()) continue;
-    const std::string_view text = Trim(line.substr(p.start, p.length));
-    row.cells.push_back({static_cast<uint32_t>(j), text});
-    row.textBytes += text.size();
+  if (row.blank) return true;
+  std::size_t bytes = 0;
+  for (const Cut& cut : m_cuts) {
+    if (cut.start >= line.size()) continue;
+    const std::string_view text = TrimPadded(line.substr(cut.start, cut.length));
+    row.cells.push_back({cut.column, text});
+    bytes += text.size();
   }
+  row.textBytes = bytes;
   return true;
 }
 

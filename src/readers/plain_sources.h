@@ -101,15 +101,19 @@ class FixedWidthSource : public RowSource {
     uint16_t start = 0, length = 0;
     bool placed = false;
   };
-  FixedWidthSource(const DataText& text, std::vector<Piece> pieces)
-      : m_lines(text, kPlainLineChars), m_pieces(std::move(pieces)) {}
+  FixedWidthSource(const DataText& text, const std::vector<Piece>& pieces);
   bool Next(Row& row) override;
   std::size_t consumed() const override { return m_lines.offset(); }
   std::size_t size() const override { return m_lines.size(); }
 
  private:
+  // A placed piece and the cell it gives.
+  struct Cut {
+    uint32_t column;
+    uint16_t start, length;
+  };
   LineReader m_lines;
-  std::vector<Piece> m_pieces;
+  std::vector<Cut> m_cuts;
   int32_t m_index = -1;
 };
 

@@ -2,7 +2,8 @@
 // sizes, a byte of interest at every place and none, in a buffer whose
 // neighbours hold bytes of interest too (a scan that strays past its range
 // finds them, and AddressSanitizer sees the read when the range is a heap
-// block of its own).
+// block of its own). Trimming space-padded text eight bytes at a time gives
+// what trimming byte by byte gives.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "platform/byte_scan.h"
+#include "platform/text.h"
 
 namespace zephrin {
 namespace {
@@ -54,6 +56,30 @@ TEST(ByteScan, VisitsEveryCommaOnce) {
         return true;
       });
       ASSERT_EQ(got, expected) << "length " << n;
+    }
+  }
+}
+
+TEST(TrimPadded, IsTrimForEveryRunOfBlanksOnEitherSide) {
+  // Runs of spaces around the lengths of a word, other blanks among them
+  // and at their inner end, and a text of blanks only; each in a heap block
+  // of its own, with non-blank neighbours a stray read would take in.
+  const std::string_view blanks[] = {"", " ", "\t", " \t ", "\r\n", std::string_view("\v\f ", 3)};
+  const std::string_view middles[] = {"", "x", "a b", "0.00", "Account caption & co", "\x01y\x7f"};
+  for (std::size_t left = 0; left <= 20; ++left) {
+    for (std::size_t right = 0; right <= 20; ++right) {
+      for (const std::string_view inner : blanks) {
+        for (const std::string_view middle : middles) {
+          const std::string text = std::string(left, ' ') + std::string(inner) + std::string(middle) +
+                                   std::string(inner) + std::string(right, ' ');
+          auto block = std::make_unique<char[]>(text.size() + 2);
+          block[0] = 'L';
+          std::copy(text.begin(), text.end(), block.get() + 1);
+          block[text.size() + 1] = 'R';
+          const std::string_view view(block.get() + 1, text.size());
+          ASSERT_EQ(TrimPadded(view), Trim(view)) << left << " " << right << " [" << text << "]";
+        }
+      }
     }
   }
 }
