@@ -31,9 +31,14 @@ Error CopyFailure(const char* what, int err) { return Error::FromErrno(err, what
 Done InputCopy::Make(int fd, const std::string& originalName) {
   std::error_code ec;
   std::string pattern = (std::filesystem::temp_directory_path(ec) / "zephrinimport-input-XXXXXX").string();
-  if (ec || ::mkdtemp(pattern.data()) == nullptr) return CopyFailure("no temporary folder", errno);
-  m_folder = pattern;
-  m_folderOnSignal.Register(AT_FDCWD, m_folder, RemovedOnSignal::Kind::kFolder);
+  {
+    // The folder is made and registered with the signals held, so that a
+    // signal between the two cannot leave it behind.
+    const SignalsHeld held;
+    if (ec || ::mkdtemp(pattern.data()) == nullptr) return CopyFailure("no temporary folder", errno);
+    m_folder = pattern;
+    m_folderOnSignal.Register(AT_FDCWD, m_folder, RemovedOnSignal::Kind::kFolder);
+  }
   const std::string base = std::filesystem::path(originalName).filename().string();
   m_path = m_folder + "/input-" + (base.empty() || base == "-" ? std::string("stdin") : base);
   // Registered before it exists (the folder is this run's own), so that a

@@ -120,6 +120,9 @@ Done UploadWriter::Begin(const UploadFolder& folder, std::string_view name, bool
   struct stat st {};
   if (!replace && fstatat(m_folder.get(), m_name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
     return Error{ErrorCode::kExists, "An upload named \"" + PrintablePath(name) + "\" is there already."};
+  // Made and registered with the signals held, so that a signal between the
+  // two cannot leave the temporary file behind.
+  const SignalsHeld held;
   for (int attempt = 0; attempt < 100 && !m_fd.valid(); ++attempt) {
     m_temp = TempLeaf();
     m_fd.reset(openat(m_folder.get(), m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));

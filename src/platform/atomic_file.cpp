@@ -115,6 +115,9 @@ Done AtomicFileWriter::BeginIn(int folderFd, const std::string& leaf, const std:
   if (m_exists && S_ISDIR(st.st_mode)) return Error{ErrorCode::kInvalid, "Cannot write " + m_shown + ": it is a folder.", EISDIR};
   m_exists = m_exists && S_ISREG(st.st_mode);
   m_mode = m_exists ? (st.st_mode & 07777) : 0;
+  // The temporary file is made and registered with the signals held, so
+  // that a signal between the two cannot leave it beside the file.
+  const SignalsHeld held;
   for (int attempt = 0; attempt < 100 && !m_fd.valid(); ++attempt) {
     m_temp = BaseOf(TempName("/", leaf));
     // A name near the limit of an entry name gets a short temporary name.

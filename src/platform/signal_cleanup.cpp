@@ -81,6 +81,15 @@ void RemovedOnSignal::Forget() {
   m_slot = -1;
 }
 
+SignalsHeld::SignalsHeld() {
+  sigset_t held;
+  sigemptyset(&held);
+  for (const int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, sig);
+  pthread_sigmask(SIG_BLOCK, &held, &m_before);
+}
+
+SignalsHeld::~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &m_before, nullptr); }
+
 void InstallSignalCleanup() {
   struct sigaction action {};
   action.sa_handler = OnTerminatingSignal;

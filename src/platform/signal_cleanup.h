@@ -11,6 +11,8 @@
 // name does not fit, the path is not registered (and so not removed).
 #pragma once
 
+#include <signal.h>
+
 #include <string>
 
 #include "platform/export.h"
@@ -38,6 +40,21 @@ class ZEPHRIN_API RemovedOnSignal {
 
  private:
   int m_slot = -1;
+};
+
+// Holds SIGINT, SIGTERM and SIGHUP back while it lives (in the calling
+// thread), for a path that is made and then registered: a signal that comes
+// between the two steps is handled once both are done, so no moment leaves
+// the path made and unregistered. Only for steps that do not wait.
+class ZEPHRIN_API SignalsHeld {
+ public:
+  SignalsHeld();
+  ~SignalsHeld();
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+ private:
+  sigset_t m_before;
 };
 
 // Installs the handler for SIGINT, SIGTERM and SIGHUP. A signal that is

@@ -70,8 +70,8 @@ class DataText {
  private:
   friend class TextWindow;
 
-  // A long file is not held whole: its line readers read it piece by piece
-  // through windows of their own. As long as its bytes are plain ASCII (no
+  // A long file is not held whole: its readers read it piece by piece
+  // through windows of their own (TextWindow). As long as its bytes are plain ASCII (no
   // byte of 0x80 and above, no NUL, no Ctrl-Z) they are the engine text
   // whatever the rest of the file holds. The first byte of another kind
   // settles the text: the file is read whole, and where a Ctrl-Z ends it,

@@ -1,6 +1,7 @@
 // What a process ended by SIGINT, SIGTERM or SIGHUP removes: the files and
 // folders registered at that moment, and nothing else; and the lock files it
-// held, without ever letting two processes hold one lock.
+// held, without ever letting two processes hold one lock. A signal held back
+// while a file is made and registered is handled after both.
 #include "platform/signal_cleanup.h"
 
 #include <fcntl.h>
@@ -53,6 +54,30 @@ TEST(SignalCleanup, RemovesWhatIsRegisteredWhenASignalEndsTheProcess) {
     });
     EXPECT_EQ(status, 128 + sig);
     EXPECT_EQ(test::FolderEntries(dir.path()), (std::set<std::string>{"forgotten.txt", "kept.txt"})) << sig;
+  }
+}
+
+// A signal that comes while signals are held, between a file's making and its
+// registration, is handled once the hold ends: the file is removed, and
+// nothing else.
+TEST(SignalCleanup, ASignalWhileHeldIsHandledWhenTheHoldEnds) {
+  for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    TempDir dir;
+    const int status = test::RunInChild([&](std::string&) {
+      InstallSignalCleanup();
+      RemovedOnSignal made;
+      {
+        const SignalsHeld held;
+        WriteFile(dir.file("made.txt"), "x");
+        raise(sig);
+        made.Register(AT_FDCWD, dir.file("made.txt"), Kind::kFile);
+        WriteFile(dir.file("went-on.txt"), "x");
+      }
+      WriteFile(dir.file("after.txt"), "x");
+      return 0;
+    });
+    EXPECT_EQ(status, 128 + sig);
+    EXPECT_EQ(test::FolderEntries(dir.path()), (std::set<std::string>{"went-on.txt"})) << sig;
   }
 }
 
