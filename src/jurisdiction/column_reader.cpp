@@ -61,7 +61,7 @@ ReadResult JurisdictionRead::ReadColumns(RowSource& source, bool dif, const Read
   ProgressTicker progress(hooks);
   Row row;
   while (source.Next(row)) {
-    if (!progress.Tick(source.consumed(), source.size())) return CancelledRead();
+    if (!progress.Tick(source)) return CancelledRead();
     m_nLine = row.index;
     if (row.index == 1) {
       // The header row names the columns.

@@ -138,6 +138,7 @@ class JurisdictionRead {
   void PrepareListedElements(ListedKeys& keys);
   bool RecordLine(const Row& row, Record& record, ListedKeys& keys);
   void JurisdictionLine(const Row& row, Record& record, ListedKeys& keys, int32_t lineKey);
+  std::string_view AdjustedAmount(std::string_view amount, bool reverse);
   void ZeroFill(ListedKeys& keys);
   void WriteListedTemplate(const ListedKeys& keys);
 
@@ -172,6 +173,7 @@ class JurisdictionRead {
   ErrorEntries m_errors;      // Err entries of the error document
   std::size_t m_valuesWritten = 0;
   std::string m_scratch;
+  std::string m_amount;       // a reversed record's amount, as written
 };
 
 }  // namespace zephrin

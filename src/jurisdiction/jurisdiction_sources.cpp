@@ -35,8 +35,13 @@ bool JurisdictionLineSource::Next(Row& row) {
     row.textBytes = bytes;
     return true;
   }
-  // Cleaned cells go into the arena, which has room for the whole line: the
-  // cells before stay where they are.
+  OtherCells(raw, lineEnd, row);
+  return true;
+}
+
+// Any other line: cleaned cells go into the arena, which has room for the
+// whole line, so that the cells before stay where they are.
+void JurisdictionLineSource::OtherCells(std::string_view raw, bool lineEnd, Row& row) {
   m_arena.clear();
   m_arena.reserve(raw.size());
   SplitJurisdictionLine(raw, lineEnd, [&](int index, std::string_view cell) {
@@ -45,7 +50,6 @@ bool JurisdictionLineSource::Next(Row& row) {
     row.textBytes += text.size();
     return row.cells.size() < m_maxCells;
   });
-  return true;
 }
 
 bool JurisdictionDifSource::SkipToFirstRow() {

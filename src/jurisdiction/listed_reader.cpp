@@ -56,7 +56,16 @@ class ListedKeyMemo {
   // The dense number of the key `text` names; -1 when no table holds it.
   int32_t Find(std::string_view text, const std::unordered_map<std::string, int32_t>& dense) {
     const std::size_t slot = m_slot++;
-    if (slot < m_memo.size() && m_memo[slot].first == text) return m_memo[slot].second;
+    if (slot < m_memo.size() && Same(m_memo[slot].first, text)) [[likely]]
+      return m_memo[slot].second;
+    return Learn(slot, text, dense);
+  }
+
+ private:
+  // Looks the key up and keeps it in its slot (out of line: the usual find
+  // then saves no registers).
+  [[gnu::noinline]] int32_t Learn(std::size_t slot, std::string_view text,
+                                  const std::unordered_map<std::string, int32_t>& dense) {
     AssignJurisdictionKey(m_key, text);
     const auto it = dense.find(m_key);
     const int32_t id = it == dense.end() ? -1 : it->second;
@@ -65,7 +74,15 @@ class ListedKeyMemo {
     return id;
   }
 
- private:
+  // Keys are a few letters: compared in line, byte by byte.
+  static bool Same(const std::string& kept, std::string_view text) {
+    if (kept.size() != text.size()) return false;
+    if (text.size() > 16) return kept == text;
+    for (std::size_t i = 0; i < text.size(); ++i)
+      if (kept[i] != text[i]) return false;
+    return true;
+  }
+
   std::vector<std::pair<std::string, int32_t>> m_memo;
   std::size_t m_slot = 0;
   std::string m_key;
@@ -107,7 +124,7 @@ ReadResult JurisdictionRead::ReadListed(const ReadHooks& hooks) {
   ListedKeyMemo memo;
   Row row;
   while (source.Next(row)) {
-    if (!progress.Tick(source.consumed(), source.size())) return CancelledRead();
+    if (!progress.Tick(source)) return CancelledRead();
     m_nLine = row.index;
     if (!row.continuation) {
       memo.NextRecord();
@@ -223,54 +240,57 @@ bool JurisdictionRead::RecordLine(const Row& row, Record& record, ListedKeys& ke
 }
 
 // A jurisdiction line: its amount for the record above, under the key's id.
+// The source numbers a line's cells 0, 1, 2, ...: the key, the amount, and
+// "T" for a total.
 void JurisdictionRead::JurisdictionLine(const Row& row, Record& record, ListedKeys& keys, int32_t lineKey) {
-  int32_t keyId = -1;
-  bool hasAmount = false, total = false;
-  std::string_view amount;
-  char formatted[512];
-  for (const Cell& cell : row.cells) {
-    if (cell.column == 0) {
-      m_field = cell.text;
-      if (!record.open) {
-        // Nothing to hold the amount: the file must start with a record line.
-        m_scratch.assign("Jurisdiction before any record line - ");
-        xml::AppendEngineEscaped(m_scratch, m_field);
-        m_errors.Add(m_nLine, m_scratch);
-        return;
-      }
-      keyId = lineKey;
-      if (keyId < 0) AddLineError("Invalid", m_nLine);
-      else if (keys.seen[static_cast<std::size_t>(keyId)] == keys.stamp) AddLineError("Duplicate", m_nLine);
-      else keys.seen[static_cast<std::size_t>(keyId)] = keys.stamp;
-      continue;
-    }
-    if (keyId < 0) break;
-    if (cell.column == 2) {
-      total = cell.text == "T" || cell.text == "t";
-      continue;
-    }
-    if (cell.column != 1) continue;
-    hasAmount = true;
-    amount = cell.text;
-    if (m_traits.code == JurisdictionCode::kLogic && !amount.empty()) amount = LogicCode(amount);
-    if (!keys.reverse) continue;
-    double value = 0;
-    if (ParseAmount(amount, value)) {
-      const int n = std::snprintf(formatted, sizeof formatted, "%.2f", std::fabs(value));
-      if (n > 0 && static_cast<std::size_t>(n) < sizeof formatted)
-        amount = std::string_view(formatted, static_cast<std::size_t>(n));
-      TraceLine("bReverse is on");
-    } else {
-      // A reversed amount must be a number; anything else would turn into 0.00.
-      std::string message = "Invalid Amount - ";
-      xml::AppendEngineEscaped(message, amount);
-      m_errors.Add(m_nLine, message);
-    }
+  const std::vector<Cell>& cells = row.cells;
+  if (cells.empty()) return;
+  m_field = cells[0].text;
+  if (!record.open) [[unlikely]] {
+    // Nothing to hold the amount: the file must start with a record line.
+    m_scratch.assign("Jurisdiction before any record line - ");
+    xml::AppendEngineEscaped(m_scratch, m_field);
+    m_errors.Add(m_nLine, m_scratch);
+    return;
   }
-  if (keyId < 0 || !hasAmount) return;
+  if (lineKey < 0) [[unlikely]] {
+    AddLineError("Invalid", m_nLine);
+    return;
+  }
+  uint32_t& seen = keys.seen[static_cast<std::size_t>(lineKey)];
+  if (seen == keys.stamp) [[unlikely]]
+    AddLineError("Duplicate", m_nLine);
+  else
+    seen = keys.stamp;
+  if (cells.size() < 2) return;
+  std::string_view amount = cells[1].text;
+  const bool total = cells.size() > 2 && (cells[2].text == "T" || cells[2].text == "t");
+  if (keys.reverse || m_traits.code == JurisdictionCode::kLogic) [[unlikely]]
+    amount = AdjustedAmount(amount, keys.reverse);
   OpenJurs(record);
   if (!amount.empty()) ++m_valuesWritten;
-  m_xml.EmptyElement(keys.jur[static_cast<std::size_t>(keyId)][total ? 1 : 0], amount, ReadableFrom(row.buffer, amount));
+  m_xml.EmptyElement(keys.jur[static_cast<std::size_t>(lineKey)][total ? 1 : 0], amount, ReadableFrom(row.buffer, amount));
+}
+
+// An amount as a logic read writes it (a logic code), and as a reversed
+// record writes it: its absolute value with two decimals. A reversed amount
+// must be a number; anything else is reported and written as it stands.
+std::string_view JurisdictionRead::AdjustedAmount(std::string_view amount, bool reverse) {
+  if (m_traits.code == JurisdictionCode::kLogic && !amount.empty()) amount = LogicCode(amount);
+  if (!reverse) return amount;
+  double value = 0;
+  if (!ParseAmount(amount, value)) {
+    std::string message = "Invalid Amount - ";
+    xml::AppendEngineEscaped(message, amount);
+    m_errors.Add(m_nLine, message);
+    return amount;
+  }
+  char formatted[512];
+  const int n = std::snprintf(formatted, sizeof formatted, "%.2f", std::fabs(value));
+  TraceLine("bReverse is on");
+  if (n <= 0 || static_cast<std::size_t>(n) >= sizeof formatted) return amount;
+  m_amount.assign(formatted, static_cast<std::size_t>(n));
+  return m_amount;
 }
 
 // The JUR elements of every key: an AABAL one says whether it is a total.

@@ -95,6 +95,13 @@ class ProgressTicker {
     m_next = done + (std::size_t{8} << 20);
     return !m_progress || m_progress(done, total);
   }
+  // The same for a source of rows (its consumed() and size()): the size is
+  // asked for only when a report is due.
+  template <class Source>
+  [[nodiscard]] bool Tick(const Source& source) {
+    const std::size_t done = source.consumed();
+    return done < m_next || Tick(done, source.size());
+  }
   // The offset of the next report.
   std::size_t next() const { return m_next; }
   void Done(std::size_t total) const {
