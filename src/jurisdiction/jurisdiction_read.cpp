@@ -108,12 +108,6 @@ void JurisdictionRead::EndRecord(Record& record) {
   record = Record{};
 }
 
-void JurisdictionRead::OpenJurs(Record& record) {
-  if (record.jurs) return;
-  m_xml.Start(m_jursTag);
-  record.jurs = true;
-}
-
 void JurisdictionRead::AddLineError(std::string_view message, int32_t line) {
   m_scratch.assign(message);
   m_scratch.append(" Jurisdiction - ");

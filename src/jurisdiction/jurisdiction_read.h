@@ -146,7 +146,12 @@ class JurisdictionRead {
   void StartRoot(JurisdictionShape shape);
   void StartRecord(Record& record, int32_t line);
   void EndRecord(Record& record);
-  void OpenJurs(Record& record);
+  // Opens the record's JURS element before its first amount.
+  void OpenJurs(Record& record) {
+    if (record.jurs) return;
+    m_xml.Start(m_jursTag);
+    record.jurs = true;
+  }
   // Appends an Err entry "<message> Jurisdiction - <current field text>".
   void AddLineError(std::string_view message, int32_t line);
   // A logic code as the documents carry it: upper case, and X, N, D, B as

@@ -30,6 +30,7 @@ class JurisdictionLineSource : public RowSource {
   std::size_t size() const override { return m_lines.size(); }
 
  private:
+  void ShortPlainCells(std::string_view raw, unsigned commas, Row& row);
   // Out of line: the plain lines' path then saves fewer registers.
   [[gnu::noinline]] void OtherCells(std::string_view raw, bool lineEnd, Row& row);
 

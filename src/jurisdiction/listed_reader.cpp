@@ -313,9 +313,10 @@ void JurisdictionRead::ZeroFill(ListedKeys& keys) {
   TraceLine("checking on all jurisdictions");
   if (m_traits.code != JurisdictionCode::kAabal) return;
   TraceLine("it is AABAL");
+  const bool traced = m_trace && m_trace->on();
   for (const int32_t id : keys.listedIds) {
     const auto index = static_cast<std::size_t>(id);
-    if (m_trace && m_trace->on()) TraceF("Looking for jurisdiction %s", keys.key[index]->c_str());
+    if (traced) TraceF("Looking for jurisdiction %s", keys.key[index]->c_str());
     if (keys.seen[index] == keys.stamp) continue;
     TraceLine("jur not found");
     // An AABAL key's id is its position.

@@ -224,6 +224,32 @@ class LineReader {
     line = std::string_view(start, len);
     return true;
   }
+  // The next line when sixteen bytes from its start are in the text and it
+  // ends among them with a bare line feed, holding no double quote and no
+  // byte below 32 as signed (a plain line of up to fifteen bytes, within the
+  // limit): the one look at those bytes that finds its end also finds its
+  // `separator`s, given as a mask (bit i for line[i]). False, with nothing
+  // read, for any other line, which Next then reads.
+  bool NextShortPlain(std::string_view& line, char separator, unsigned& separators) {
+#ifdef ZEPHRIN_SCAN_SSE2
+    if (NeedsRefill()) Refill();
+    if (m_text.size() - m_pos < 16) return false;
+    const char* const start = m_text.data() + m_pos;
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(start));
+    const auto special =
+        static_cast<unsigned>(_mm_movemask_epi8(scan::Or(scan::SignedBelow(v, ' '), scan::Equal(v, '"'))));
+    if (special == 0) return false;
+    const auto len = static_cast<unsigned>(__builtin_ctz(special));
+    if (start[len] != '\n' || len + 1 > m_limit) return false;
+    separators = static_cast<unsigned>(_mm_movemask_epi8(scan::Equal(v, separator))) & ((1u << len) - 1);
+    m_pos += len + 1;
+    line = std::string_view(start, len);
+    return true;
+#else
+    (void)line, (void)separator, (void)separators;
+    return false;
+#endif
+  }
   // The text the lines of the last Next lie in (the window, or the whole
   // text): valid until the next Next.
   std::string_view buffer() const { return m_text; }

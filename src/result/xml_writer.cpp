@@ -96,7 +96,7 @@ ElementSpan XmlWriter::Element(const XmlTag& tag, std::string_view text, const x
   return span;
 }
 
-void XmlWriter::EmptyElement(const EmptyPattern& pattern, std::string_view value, std::size_t readable) {
+void XmlWriter::LongEmptyElement(const EmptyPattern& pattern, std::string_view value, std::size_t readable) {
   char* p = m_out.Room(pattern.head.size() + pattern.tail.size() + 1 + xml::RoomFor(value.size()) + XmlTag::kBlock);
   p = OpenContentAt(p);
   p = CopyTagAt(p, pattern.head, pattern.headBlock);
@@ -137,6 +137,9 @@ XmlWriter::EmptyPattern XmlWriter::PrepareEmpty(const XmlTag& tag, std::initiali
   EmptyPattern pattern{text.substr(0, cut), text.substr(cut)};
   XmlTag::ToBlock(pattern.head, pattern.headBlock);
   XmlTag::ToBlock(pattern.tail, pattern.tailBlock);
+  pattern.inBlocks = pattern.head.size() <= XmlTag::kBlock && pattern.tail.size() <= XmlTag::kBlock;
+  pattern.headLen = static_cast<uint8_t>(pattern.inBlocks ? pattern.head.size() : 0);
+  pattern.tailLen = static_cast<uint8_t>(pattern.inBlocks ? pattern.tail.size() : 0);
   return pattern;
 }
 

@@ -212,12 +212,27 @@ class XmlWriter {
   struct EmptyPattern {
     std::string head, tail;
     XmlTag::Block headBlock{}, tailBlock{};  // the same at the head of a block, when they fit
+    bool inBlocks = false;                   // both fit
+    uint8_t headLen = 0, tailLen = 0;
   };
   EmptyPattern PrepareEmpty(const XmlTag& tag, std::initializer_list<Attribute> before, std::string_view varying,
                             std::initializer_list<Attribute> after);
   // Writes a prepared element with `value` (escaped) as its varying
   // attribute; `readable` as for ElementAt.
-  void EmptyElement(const EmptyPattern& pattern, std::string_view value, std::size_t readable = 0);
+  // (In line, from the blocks: jurisdiction files write one for each amount.)
+  void EmptyElement(const EmptyPattern& pattern, std::string_view value, std::size_t readable = 0) {
+    if (!pattern.inBlocks) [[unlikely]] {
+      LongEmptyElement(pattern, value, readable);
+      return;
+    }
+    char* p = OpenContentAt(m_out.Room(2 * XmlTag::kBlock + 1 + xml::RoomFor(value.size())));
+    std::memcpy(p, pattern.headBlock.data(), XmlTag::kBlock);
+    p = xml::EscapeInBuffer(p + pattern.headLen, value, readable, Table(xml::kAttribute));
+    std::memcpy(p, pattern.tailBlock.data(), XmlTag::kBlock);
+    m_out.Commit(p + pattern.tailLen);
+  }
+  // The same for a pattern longer than its blocks.
+  void LongEmptyElement(const EmptyPattern& pattern, std::string_view value, std::size_t readable);
   // A finished piece of XML written by another writer, as the next child.
   void Append(const XmlWriter& fragment);
 

@@ -104,9 +104,35 @@ TEST(CsvFields, EdgeCasesOfTheRules) {
   EXPECT_EQ(Actual("a\t\tb", false, false, '\t').fields, (std::vector<std::string>{"a", "", "b"}));
 }
 
+// The lines the line reader gives when short plain lines are taken with their
+// separators first (and every other line as Next gives it), with the mask of
+// each short line's separators as positions; false when a short line's mask
+// is not where its separators are.
+bool ReadShortFirst(LineReader& reader, std::vector<std::string>& lines, std::vector<std::size_t>& offsets) {
+  std::string_view line;
+  unsigned separators = 0;
+  bool end = false, plain = false;
+  for (;;) {
+    if (reader.NextShortPlain(line, ';', separators)) {
+      unsigned expected = 0;
+      for (std::size_t i = 0; i < line.size(); ++i)
+        if (line[i] == ';') expected |= 1u << i;
+      if (separators != expected || line.size() > 15) return false;
+      lines.emplace_back(std::string(line) + "|");
+    } else if (reader.Next(line, end, plain)) {
+      lines.emplace_back(std::string(line) + (end ? "|" : ""));
+    } else {
+      return true;
+    }
+    offsets.push_back(reader.offset());
+  }
+}
+
 // A jurisdiction file's lines: the line reader that also tells plain lines
-// (found in one scan) gives the lines the plain line reader gives, and the
-// cells of a plain line, trimmed of blanks, are those the full cleaning gives.
+// (found in one scan) gives the lines the plain line reader gives, and so
+// does it when it takes short plain lines with their separators first; the
+// cells of a plain line, trimmed of blanks, are those the full cleaning gives,
+// numbered from 0.
 TEST(JurisdictionLines, PlainLinesReadAsTheFullRulesReadThem) {
   std::mt19937 rng(20261208);
   const std::string alphabet = "ab  ,,,\"\r\n\n\t\x01\xe9\x80";
@@ -128,6 +154,21 @@ TEST(JurisdictionLines, PlainLinesReadAsTheFullRulesReadThem) {
     }
     ASSERT_FALSE(fast.Next(b, endB, plain)) << text;
 
+    // The same lines with short plain lines taken first, separators ";" here.
+    std::string semicolons = text;
+    for (char& c : semicolons)
+      if (c == ',') c = ';';
+    LineReader plainReader(semicolons, limit, false), shortReader(semicolons, limit, false);
+    std::vector<std::string> expectedLines, shortLines;
+    std::vector<std::size_t> expectedOffsets, shortOffsets;
+    for (std::string_view line; plainReader.Next(line, endA, plain);) {
+      expectedLines.emplace_back(std::string(line) + (endA ? "|" : ""));
+      expectedOffsets.push_back(plainReader.offset());
+    }
+    ASSERT_TRUE(ReadShortFirst(shortReader, shortLines, shortOffsets)) << text;
+    ASSERT_EQ(shortLines, expectedLines) << text;
+    ASSERT_EQ(shortOffsets, expectedOffsets) << text;
+
     DataText data;
     data.Assign(text, /*binary=*/true);
     // At most a few cells of a line, or all of them.
@@ -147,7 +188,10 @@ TEST(JurisdictionLines, PlainLinesReadAsTheFullRulesReadThem) {
         expected.emplace_back(StripQuotes(JurisdictionCellText(cell, arena)));
         return expected.size() < maxCells;
       });
-      for (const Cell& cell : row.cells) actual.emplace_back(cell.text);
+      for (const Cell& cell : row.cells) {
+        ASSERT_EQ(cell.column, actual.size()) << text;
+        actual.emplace_back(cell.text);
+      }
       ASSERT_EQ(actual, expected) << text;
     }
   }
