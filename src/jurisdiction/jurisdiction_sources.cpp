@@ -18,27 +18,24 @@ inline void JurisdictionLineSource::ShortPlainCells(std::string_view raw, unsign
   row.continuation = raw.empty() || static_cast<signed char>(raw[0]) <= 32;
   const char* const data = raw.data();
   const auto n = static_cast<unsigned>(raw.size());
-#ifdef ZEPHRIN_SCAN_SSE2
   // Bit i: data[i] is a space; the bits past the line are not.
+#ifdef ZEPHRIN_SCAN_SSE2
   const unsigned spaces = static_cast<unsigned>(_mm_movemask_epi8(
                               scan::Equal(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data)), ' '))) &
                           ((1u << n) - 1);
+#else
+  unsigned spaces = 0;
+  for (unsigned i = 0; i < n; ++i) spaces |= data[i] == ' ' ? 1u << i : 0u;
 #endif
   unsigned start = 0;
   std::size_t bytes = 0;
   const std::size_t maxCells = m_maxCells;
   for (uint32_t index = 0;; ++index) {
     const unsigned end = commas != 0 ? static_cast<unsigned>(__builtin_ctz(commas)) : n;
-#ifdef ZEPHRIN_SCAN_SSE2
     // The first byte from `start` on that is no space, and the run of spaces
     // that ends at `end`.
     const unsigned from = std::min(end, start + static_cast<unsigned>(__builtin_ctz(~spaces >> start)));
     const unsigned to = from == end ? end : end - static_cast<unsigned>(__builtin_clz(~(spaces << (32 - end))));
-#else
-    unsigned from = start, to = end;
-    while (from < to && data[from] == ' ') ++from;
-    while (to > from && data[to - 1] == ' ') --to;
-#endif
     row.cells.push_back({index, std::string_view(data + from, to - from)});
     bytes += to - from;
     if (commas == 0 || index + 1 >= maxCells) break;
