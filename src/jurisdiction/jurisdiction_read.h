@@ -138,6 +138,8 @@ class JurisdictionRead {
   void PrepareListedElements(ListedKeys& keys);
   bool RecordLine(const Row& row, Record& record, ListedKeys& keys);
   void JurisdictionLine(const Row& row, Record& record, ListedKeys& keys, int32_t lineKey);
+  [[gnu::noinline]] void UnplacedLine(std::string_view key, bool recordOpen);
+  [[gnu::noinline]] void KeyError(std::string_view message, std::string_view key);
   std::string_view AdjustedAmount(std::string_view amount, bool reverse);
   void ZeroFill(ListedKeys& keys);
   void WriteListedTemplate(const ListedKeys& keys);

@@ -8,50 +8,8 @@
 
 namespace zephrin {
 
-// A short plain line, whose commas are known: each cell's cleaning is the
-// trimming of its spaces, found by one more look at the line's sixteen bytes
-// (which NextShortPlain saw were in the text).
-inline void JurisdictionLineSource::ShortPlainCells(std::string_view raw, unsigned commas, Row& row) {
-  row.Clear();
-  row.index = ++m_line;
-  row.buffer = m_lines.buffer();
-  row.continuation = raw.empty() || static_cast<signed char>(raw[0]) <= 32;
-  const char* const data = raw.data();
-  const auto n = static_cast<unsigned>(raw.size());
-  // Bit i: data[i] is a space; the bits past the line are not.
-#ifdef ZEPHRIN_SCAN_SSE2
-  const unsigned spaces = static_cast<unsigned>(_mm_movemask_epi8(
-                              scan::Equal(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data)), ' '))) &
-                          ((1u << n) - 1);
-#else
-  unsigned spaces = 0;
-  for (unsigned i = 0; i < n; ++i) spaces |= data[i] == ' ' ? 1u << i : 0u;
-#endif
-  unsigned start = 0;
-  std::size_t bytes = 0;
-  const std::size_t maxCells = m_maxCells;
-  for (uint32_t index = 0;; ++index) {
-    const unsigned end = commas != 0 ? static_cast<unsigned>(__builtin_ctz(commas)) : n;
-    // The first byte from `start` on that is no space, and the run of spaces
-    // that ends at `end`.
-    const unsigned from = std::min(end, start + static_cast<unsigned>(__builtin_ctz(~spaces >> start)));
-    const unsigned to = from == end ? end : end - static_cast<unsigned>(__builtin_clz(~(spaces << (32 - end))));
-    row.cells.push_back({index, std::string_view(data + from, to - from)});
-    bytes += to - from;
-    if (commas == 0 || index + 1 >= maxCells) break;
-    commas &= commas - 1;
-    start = end + 1;
-  }
-  row.textBytes = bytes;
-}
-
-bool JurisdictionLineSource::Next(Row& row) {
+bool JurisdictionLineSource::NextLine(Row& row) {
   std::string_view raw;
-  unsigned commas = 0;
-  if (m_lines.NextShortPlain(raw, ',', commas)) {
-    ShortPlainCells(raw, commas, row);
-    return true;
-  }
   bool lineEnd = false, plain = false;
   if (!m_lines.Next(raw, lineEnd, plain)) return false;
   row.Clear();

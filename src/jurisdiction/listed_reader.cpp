@@ -105,6 +105,49 @@ struct JurisdictionRead::ListedKeys {
   bool reverse = false;
 };
 
+// In line in the reading loop: the errors, which name the line's key, are
+// out of line.
+[[gnu::always_inline]] inline void JurisdictionRead::JurisdictionLine(const Row& row, Record& record,
+                                                                       ListedKeys& keys, int32_t lineKey) {
+  const std::vector<Cell>& cells = row.cells;
+  if (cells.empty()) return;
+  if (!record.open || lineKey < 0) [[unlikely]] {
+    UnplacedLine(cells[0].text, record.open);
+    return;
+  }
+  uint32_t& seen = keys.seen[static_cast<std::size_t>(lineKey)];
+  if (seen == keys.stamp) [[unlikely]]
+    KeyError("Duplicate", cells[0].text);
+  else
+    seen = keys.stamp;
+  if (cells.size() < 2) return;
+  std::string_view amount = cells[1].text;
+  const bool total = cells.size() > 2 && (cells[2].text == "T" || cells[2].text == "t");
+  if (keys.reverse || m_traits.code == JurisdictionCode::kLogic) [[unlikely]]
+    amount = AdjustedAmount(amount, keys.reverse);
+  OpenJurs(record);
+  if (!amount.empty()) ++m_valuesWritten;
+  m_xml.EmptyElement(keys.jur[static_cast<std::size_t>(lineKey)][total ? 1 : 0], amount, ReadableFrom(row.buffer, amount));
+}
+
+// A jurisdiction line with nothing to hold its amount (the file must start
+// with a record line), or with a key the index table does not know.
+void JurisdictionRead::UnplacedLine(std::string_view key, bool recordOpen) {
+  if (recordOpen) {
+    KeyError("Invalid", key);
+    return;
+  }
+  m_field = key;
+  m_scratch.assign("Jurisdiction before any record line - ");
+  xml::AppendEngineEscaped(m_scratch, m_field);
+  m_errors.Add(m_nLine, m_scratch);
+}
+
+void JurisdictionRead::KeyError(std::string_view message, std::string_view key) {
+  m_field = key;
+  AddLineError(message, m_nLine);
+}
+
 ReadResult JurisdictionRead::ReadListed(const ReadHooks& hooks) {
   // The jurisdiction index table is what every jurisdiction line is read against.
   if (m_s.tables.index.empty()) return ReadResult::Error(jur::WithSupport(jur::kNotLoadedListed));
@@ -242,36 +285,6 @@ bool JurisdictionRead::RecordLine(const Row& row, Record& record, ListedKeys& ke
 // A jurisdiction line: its amount for the record above, under the key's id.
 // The source numbers a line's cells 0, 1, 2, ...: the key, the amount, and
 // "T" for a total.
-void JurisdictionRead::JurisdictionLine(const Row& row, Record& record, ListedKeys& keys, int32_t lineKey) {
-  const std::vector<Cell>& cells = row.cells;
-  if (cells.empty()) return;
-  m_field = cells[0].text;
-  if (!record.open) [[unlikely]] {
-    // Nothing to hold the amount: the file must start with a record line.
-    m_scratch.assign("Jurisdiction before any record line - ");
-    xml::AppendEngineEscaped(m_scratch, m_field);
-    m_errors.Add(m_nLine, m_scratch);
-    return;
-  }
-  if (lineKey < 0) [[unlikely]] {
-    AddLineError("Invalid", m_nLine);
-    return;
-  }
-  uint32_t& seen = keys.seen[static_cast<std::size_t>(lineKey)];
-  if (seen == keys.stamp) [[unlikely]]
-    AddLineError("Duplicate", m_nLine);
-  else
-    seen = keys.stamp;
-  if (cells.size() < 2) return;
-  std::string_view amount = cells[1].text;
-  const bool total = cells.size() > 2 && (cells[2].text == "T" || cells[2].text == "t");
-  if (keys.reverse || m_traits.code == JurisdictionCode::kLogic) [[unlikely]]
-    amount = AdjustedAmount(amount, keys.reverse);
-  OpenJurs(record);
-  if (!amount.empty()) ++m_valuesWritten;
-  m_xml.EmptyElement(keys.jur[static_cast<std::size_t>(lineKey)][total ? 1 : 0], amount, ReadableFrom(row.buffer, amount));
-}
-
 // An amount as a logic read writes it (a logic code), and as a reversed
 // record writes it: its absolute value with two decimals. A reversed amount
 // must be a number; anything else is reported and written as it stands.
