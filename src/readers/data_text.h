@@ -263,7 +263,7 @@ class LineReader {
   // window (in test builds: whether there is a window to move at all).
   bool NeedsRefill() const {
     if constexpr (kFreshReadWindows) return m_window.moves();
-    return !m_final && m_pos + m_limit + 2 > m_text.size();
+    return m_pos >= m_refillFrom;
   }
   // Moves the window on (or over to the settled text) so that the next line,
   // as long as the limit allows, is in it.
@@ -273,6 +273,9 @@ class LineReader {
   TextWindow m_window;
   std::size_t m_base = 0;  // the text's offset of m_text's first byte
   bool m_final = true;     // m_text runs to the end of the text
+  // The first position from which the longest line may reach past m_text
+  // (never, when m_text runs to the end of the text).
+  std::size_t m_refillFrom = static_cast<std::size_t>(-1);
   std::string_view m_text;
   std::size_t m_limit;
   bool m_hasNul;
