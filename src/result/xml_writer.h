@@ -231,8 +231,6 @@ class XmlWriter {
     std::memcpy(p, pattern.tailBlock.data(), XmlTag::kBlock);
     m_out.Commit(p + pattern.tailLen);
   }
-  // The same for a pattern longer than its blocks.
-  void LongEmptyElement(const EmptyPattern& pattern, std::string_view value, std::size_t readable);
   // A finished piece of XML written by another writer, as the next child.
   void Append(const XmlWriter& fragment);
 
@@ -385,6 +383,8 @@ class XmlWriter {
     bool handedOn = false;   // its start tag went to the sink: no attribute can follow
   };
   void Flush();
+  // EmptyElement for a pattern longer than its blocks.
+  void LongEmptyElement(const EmptyPattern& pattern, std::string_view value, std::size_t readable);
   // Pushes `tag` as the innermost open element and writes "<name" with
   // `room` more bytes after it; CloseStartTag commits what was written
   // there (its attributes) and marks where ">" or "/>" goes.
