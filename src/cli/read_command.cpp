@@ -47,13 +47,22 @@ std::string FailureReason(ReadOutcome outcome, std::string_view text) {
     case ReadOutcome::kUnknownFormat: return "the file name does not name a known format";
     case ReadOutcome::kError: break;
   }
-  // The message: the error document's text without its tags, on one line.
+  // The message: the error document's text without its tags, on one line,
+  // its errors (the texts of elements that end one after another) apart.
   std::string message;
-  bool inTag = false;
-  for (char c : text) {
-    if (c == '<') inTag = true;
-    else if (c == '>') inTag = false;
-    else if (!inTag) message.push_back(c == '\n' ? ' ' : c);
+  bool inTag = false, apart = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '<') {
+      inTag = true;
+      apart = apart || (i + 1 < text.size() && text[i + 1] == '/');
+    } else if (c == '>') {
+      inTag = false;
+    } else if (!inTag) {
+      if (apart && !message.empty()) message += "; ";
+      apart = false;
+      message.push_back(c == '\n' ? ' ' : c);
+    }
   }
   return message.empty() ? std::string("the read returned an error document") : message;
 }
