@@ -748,12 +748,15 @@ test('keyboard only: a journal-entry template from the text view; Tab stays in t
   const keys = async (...list) => { for (const k of list) await page.keyboard.press(k); };
   const pick = async (caption, moves, width) => {
     await tabTo(frame, 'items');
+    // Each key's selection comes back from the server: wait for the very item
+    // it selects, so that no answer still on its way can move the selection.
+    const usable = await frame.locator('.item[data-available="yes"]').evaluateAll((els) => els.map((e) => e.dataset.index));
+    const drawn = (k) => frame.locator(`.item.drawn-selected[data-index="${usable[k]}"]`).waitFor();
     await keys('Home');
-    const selected = () => frame.locator('.item.drawn-selected').getAttribute('data-index');
-    for (let i = 0; i < 40 && !(await frame.locator('.item.drawn-selected .caption').textContent()).match(new RegExp('^' + caption + '$')); i++) {
-      const was = await selected();
+    await drawn(0);
+    for (let k = 0; k + 1 < usable.length && !(await frame.locator('.item.drawn-selected .caption').textContent()).match(new RegExp('^' + caption + '$')); k++) {
       await keys('ArrowDown');
-      await frame.locator(`.item.drawn-selected:not([data-index="${was}"])`).waitFor();
+      await drawn(k + 1);
     }
     await tabTo(frame, 'text');
     await keys('Control+Home', ...moves);
@@ -806,7 +809,7 @@ test('keyboard in the grid: arrows move the cell cursor, Enter places; Up and Do
   assert.equal(await frame.locator('.cell.cursor').getAttribute('data-c'), '2');
   await page.keyboard.press('Enter');
   await frame.locator('.cell.header[data-c="2"]', { hasText: 'Account Caption' }).waitFor();
-  assert.equal(await item(frame, 'Account Caption').locator('.len-num').textContent(), '3');
+  await item(frame, 'Account Caption').locator('.len-num', { hasText: /^3$/ }).waitFor();
   // Every control has a name a screen reader can say.
   const unnamed = await frame.locator('body').evaluate(() => [...document.querySelectorAll('#dialog input, #dialog select, #dialog button, #dialog [tabindex="0"]')]
     .filter((e) => !e.hidden && e.offsetParent !== null)
@@ -988,11 +991,16 @@ test('a 1,000,000-row grid scrolls to its end with every row whole', async ({ co
   await grid.evaluate((g) => { g.scrollTop = g.scrollHeight; });
   await frame.locator('.cell.rownum', { hasText: /^1000000$/ }).waitFor();
   await frame.locator('.cell', { hasText: /^Account 1000000$/ }).waitFor();
-  // The rows in view follow each other by one row height, each with its border.
-  const boxes = await frame.locator('.cell.rownum').evaluateAll((cells) => cells.map((c) => {
+  // The rows in view follow each other by one row height, each with its border
+  // (once the rows drawn for the scroll have all been laid out).
+  const rows = () => frame.locator('.cell.rownum').evaluateAll((cells) => cells.map((c) => {
     const r = c.getBoundingClientRect();
     return { n: Number(c.textContent), top: r.top, height: r.height, border: getComputedStyle(c).borderBottomWidth };
   }));
+  const boxes = await until(async () => {
+    const b = await rows();
+    return b.every((x, i) => i === 0 || x.top - b[i - 1].top === 20) ? b : undefined;
+  }, 5000, 'the rows in view are not one row height apart').catch(rows);
   assert.ok(boxes.length > 10);
   for (let i = 1; i < boxes.length; i++) {
     assert.equal(boxes[i].n, boxes[i - 1].n + 1);
