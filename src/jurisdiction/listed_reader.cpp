@@ -105,8 +105,10 @@ struct JurisdictionRead::ListedKeys {
   bool reverse = false;
 };
 
-// In line in the reading loop: the errors, which name the line's key, are
-// out of line.
+// A jurisdiction line: its amount for the record above, under the key's id.
+// The source numbers a line's cells 0, 1, 2, ...: the key, the amount, and
+// "T" for a total. It is compiled into the reading loop; its errors, which
+// name the line's key, are out of line.
 [[gnu::always_inline]] inline void JurisdictionRead::JurisdictionLine(const Row& row, Record& record,
                                                                        ListedKeys& keys, int32_t lineKey) {
   const std::vector<Cell>& cells = row.cells;
@@ -282,9 +284,6 @@ bool JurisdictionRead::RecordLine(const Row& row, Record& record, ListedKeys& ke
   return true;
 }
 
-// A jurisdiction line: its amount for the record above, under the key's id.
-// The source numbers a line's cells 0, 1, 2, ...: the key, the amount, and
-// "T" for a total.
 // An amount as a logic read writes it (a logic code), and as a reversed
 // record writes it: its absolute value with two decimals. A reversed amount
 // must be a number; anything else is reported and written as it stands.

@@ -232,8 +232,7 @@ void LineReader::TakeWindow(std::size_t at) {
   m_text = m_window.bytes();
   m_hasNul = m_window.hasNul();
   m_base = m_window.base();
-  m_final = m_window.final();
-  if (m_final) m_refillFrom = static_cast<std::size_t>(-1);
+  if (m_window.final()) m_refillFrom = static_cast<std::size_t>(-1);
   else m_refillFrom = m_text.size() >= m_limit + 2 ? m_text.size() - m_limit - 1 : 0;
   m_pos = std::min(at - std::min(at, m_base), m_text.size());
 }

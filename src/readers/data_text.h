@@ -272,7 +272,6 @@ class LineReader {
 
   TextWindow m_window;
   std::size_t m_base = 0;  // the text's offset of m_text's first byte
-  bool m_final = true;     // m_text runs to the end of the text
   // The first position from which the longest line may reach past m_text
   // (never, when m_text runs to the end of the text).
   std::size_t m_refillFrom = static_cast<std::size_t>(-1);
