@@ -1,7 +1,5 @@
 #include "jurisdiction/jurisdiction_sources.h"
 
-#include <algorithm>
-
 #include "platform/text.h"
 #include "readers/csv_split.h"
 #include "readers/dif_format.h"

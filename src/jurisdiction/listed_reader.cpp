@@ -139,9 +139,8 @@ void JurisdictionRead::UnplacedLine(std::string_view key, bool recordOpen) {
     KeyError("Invalid", key);
     return;
   }
-  m_field = key;
   m_scratch.assign("Jurisdiction before any record line - ");
-  xml::AppendEngineEscaped(m_scratch, m_field);
+  xml::AppendEngineEscaped(m_scratch, key);
   m_errors.Add(m_nLine, m_scratch);
 }
 

@@ -208,9 +208,7 @@ class LineReader {
     const std::size_t remaining = m_text.size() - m_pos;
     const std::size_t window = remaining < m_limit + 1 ? remaining : m_limit + 1;
     const char* const at = scan::FindFirst(
-        start, start + window,
-        [](scan::Block v) { return scan::Or(scan::SignedBelow(v, ' '), scan::Equal(v, '"')); },
-        [](char c) { return static_cast<signed char>(c) < 32 || c == '"'; });
+        start, start + window, NotPlain, [](char c) { return static_cast<signed char>(c) < 32 || c == '"'; });
     const auto len = static_cast<std::size_t>(at - start);
     std::size_t lineEnd = 0;  // bytes of the line end
     if (at != start + window) {
@@ -236,8 +234,7 @@ class LineReader {
     if (m_text.size() - m_pos < 16) return false;
     const char* const start = m_text.data() + m_pos;
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(start));
-    const auto special =
-        static_cast<unsigned>(_mm_movemask_epi8(scan::Or(scan::SignedBelow(v, ' '), scan::Equal(v, '"'))));
+    const auto special = static_cast<unsigned>(_mm_movemask_epi8(NotPlain(v)));
     if (special == 0) return false;
     const auto len = static_cast<unsigned>(__builtin_ctz(special));
     if (start[len] != '\n' || len + 1 > m_limit) return false;
@@ -259,6 +256,10 @@ class LineReader {
   std::size_t size() const { return m_window.size(); }
 
  private:
+  // The bytes that end a plain line's scan: a double quote, or a byte below
+  // 32 as signed (a control character, the line feed among them, or a byte
+  // of 0x80 and above).
+  static scan::Block NotPlain(scan::Block v) { return scan::Or(scan::SignedBelow(v, ' '), scan::Equal(v, '"')); }
   // Whether the next line, as long as the limit allows, may reach past the
   // window (in test builds: whether there is a window to move at all).
   bool NeedsRefill() const {
