@@ -298,7 +298,7 @@ test('editing an existing template: the name is read-only and placed items show 
   assert.deepEqual(await numbers(frame, 'Account Number'), ['1', '2']);
   assert.deepEqual(await numbers(frame, 'TCC'), ['4', '2']);
   assert.deepEqual(await numbers(frame, 'Account Balance'), ['0', '0']);
-  assert.equal(await frame.locator('.cell.header[data-c="3"]').textContent(), 'TRC');
+  await frame.locator('.cell.header[data-c="3"]', { hasText: /^TRC$/ }).waitFor();
   await cancel(page, frame);
 }, { store: GL_BOOK });
 
@@ -636,6 +636,7 @@ test('Suggest places the items the header row names, says what it placed, and on
   await frame.locator('#suggest-note', { hasText: 'Suggested' }).waitFor();
   assert.equal(await frame.locator('#suggest-note').textContent(),
     'Suggested: Account Number → column A ("Acct No"), Account Caption → column B ("Description"), TRC → column D ("TRC"), TCC → column E ("tcc"), from row 2. Undo (Ctrl+Z) takes them back.');
+  await frame.locator('.cell.header[data-c="5"]', { hasText: /^TCC$/ }).waitFor();
   assert.deepEqual(await frame.locator('.cell.header').allTextContents(), ['Account Number', 'Account Caption', 'C', 'TRC', 'TCC']);
   await frame.locator('#live-note', { hasText: '2 records (COAS)' }).waitFor();
   if (shots) await page.locator('iframe[title="Layout editor"]').screenshot({ path: path.join(shots, 'editor-live-preview.png') });
@@ -665,7 +666,7 @@ test('Ctrl+Z undoes a placement, a clearing and Reset; Reset asks before it clea
   await frame.locator('#grid').press('Control+z');
   await item(frame, 'Account Number').locator('.len-num', { hasText: /^2$/ }).waitFor();
   assert.deepEqual(await numbers(frame, 'Account Caption'), ['2', '2']);
-  assert.equal(await frame.locator('.cell.header[data-c="2"]').textContent(), 'Account Caption');
+  await frame.locator('.cell.header[data-c="2"]', { hasText: /^Account Caption$/ }).waitFor();
   // A clearing through the box, taken back.
   await frame.locator('#len-box').fill('0');
   await frame.locator('#len-box').press('Enter');
@@ -805,8 +806,9 @@ test('keyboard in the grid: arrows move the cell cursor, Enter places; Up and Do
   await frame.locator('.item.drawn-selected .caption', { hasText: /^Account Caption$/ }).waitFor();
   await frame.locator('#grid').focus();
   for (const k of ['ArrowDown', 'ArrowDown', 'ArrowRight', 'ArrowRight', 'ArrowLeft']) await page.keyboard.press(k);
-  assert.equal(await frame.locator('.cell.cursor').getAttribute('data-r'), '3');
-  assert.equal(await frame.locator('.cell.cursor').getAttribute('data-c'), '2');
+  // The grid draws its cursor on the next animation frame.
+  await frame.locator('.cell.cursor[data-r="3"][data-c="2"]').waitFor();
+  assert.equal(await frame.locator('.cell.cursor').count(), 1);
   await page.keyboard.press('Enter');
   await frame.locator('.cell.header[data-c="2"]', { hasText: 'Account Caption' }).waitFor();
   await item(frame, 'Account Caption').locator('.len-num', { hasText: /^3$/ }).waitFor();
