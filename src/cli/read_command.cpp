@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include <pugixml.hpp>
+
 #include "catalogue/catalogue.h"
 #include "cli/checks.h"
 #include "cli/commands.h"
@@ -39,6 +41,49 @@ struct Refusal {
   std::string text;
 };
 
+// A text as the host finally stores it: the engine escapes what it writes
+// once more than XML needs ("&amp;amp;"), and the host undoes that. A
+// reference it does not know stays as it is.
+std::string HostText(std::string_view text) {
+  static constexpr std::pair<std::string_view, char> kNamed[] = {
+      {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    bool replaced = false;
+    for (const auto& [name, c] : kNamed)
+      if (text.substr(i).starts_with(name)) {
+        out.push_back(c);
+        i += name.size();
+        replaced = true;
+        break;
+      }
+    if (replaced) continue;
+    out.push_back(text[i] == '\n' || text[i] == '\r' ? ' ' : text[i]);
+    ++i;
+  }
+  return out;
+}
+
+// The messages of an error document, each as a person reads it: the text of
+// every element that holds no other, after "line N: " when it names a line.
+std::string ErrorMessages(std::string_view document) {
+  pugi::xml_document doc;
+  if (!doc.load_buffer(document.data(), document.size())) return std::string(document);
+  std::string message;
+  const auto add = [&](const pugi::xml_node& node, const pugi::xml_attribute& line) {
+    const std::string text = HostText(node.text().get());
+    if (text.empty()) return;
+    if (!message.empty()) message += "; ";
+    if (line) message += std::string("line ") + line.value() + ": ";
+    message += text;
+  };
+  const pugi::xml_node root = doc.document_element();
+  if (!root.first_child() || root.first_child().type() != pugi::node_element) add(root, root.attribute("Line"));
+  for (const pugi::xml_node& entry : root.children())
+    if (entry.type() == pugi::node_element) add(entry, entry.attribute("Line"));
+  return message;
+}
+
 // Why a read gave no result document, in one line; "" for a document.
 std::string FailureReason(ReadOutcome outcome, std::string_view text) {
   switch (outcome) {
@@ -47,23 +92,7 @@ std::string FailureReason(ReadOutcome outcome, std::string_view text) {
     case ReadOutcome::kUnknownFormat: return "the file name does not name a known format";
     case ReadOutcome::kError: break;
   }
-  // The message: the error document's text without its tags, on one line,
-  // its errors (the texts of elements that end one after another) apart.
-  std::string message;
-  bool inTag = false, apart = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '<') {
-      inTag = true;
-      apart = apart || (i + 1 < text.size() && text[i + 1] == '/');
-    } else if (c == '>') {
-      inTag = false;
-    } else if (!inTag) {
-      if (apart && !message.empty()) message += "; ";
-      apart = false;
-      message.push_back(c == '\n' ? ' ' : c);
-    }
-  }
+  const std::string message = ErrorMessages(text);
   return message.empty() ? std::string("the read returned an error document") : message;
 }
 

@@ -320,15 +320,15 @@ TEST_F(CommandLine, AJurisdictionReadWithoutListsNamesTheOption) {
             "FILE (as many as needed)\n");
 }
 
-TEST_F(CommandLine, AFailedReadNamesEachOfItsErrorsApart) {
-  WriteFile(dir.file("listed_errors.csv"), "  AL,5\nIncome,Sales,Retail\n  ZZ,3\n  AL,1\n  AL,2\n");
+TEST_F(CommandLine, AFailedReadNamesEachOfItsErrorsApartWithTheirLinesAndTheTextAHostStores) {
+  WriteFile(dir.file("listed_errors.csv"), "  AL,5\nIncome,Sales,Retail\n  Z&<Z>,3\n  AL,1\n  AL,2\n");
   const Outcome r = Cli(dir, "read listed_errors.csv -t AABAL --type AABAL --id 1 --jurisdictions "
                              "jurisdiction/states.txt --category-types jurisdiction/category_types.txt");
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.out, "<Error><Err Line=\"1\">Jurisdiction before any record line - AL</Err><Err Line=\"3\">Invalid "
-                   "Jurisdiction - ZZ</Err><Err Line=\"5\">Duplicate Jurisdiction - AL</Err></Error>\n");
-  EXPECT_EQ(r.err, "zephrinimport: the read failed: Jurisdiction before any record line - AL; Invalid Jurisdiction - "
-                   "ZZ; Duplicate Jurisdiction - AL\n");
+                   "Jurisdiction - Z&amp;amp;&amp;lt;Z&amp;gt;</Err><Err Line=\"5\">Duplicate Jurisdiction - AL</Err></Error>\n");
+  EXPECT_EQ(r.err, "zephrinimport: the read failed: line 1: Jurisdiction before any record line - AL; line 3: Invalid "
+                   "Jurisdiction - Z&<Z>; line 5: Duplicate Jurisdiction - AL\n");
 }
 
 TEST_F(CommandLine, StandardInputPipesAndTheFormatOptionReadAsTheFileWould) {
