@@ -326,6 +326,7 @@ test('a file with 25 blank lines in a row shows the message', async ({ context }
   assert.equal(await message(frame),
     'This import file has at least 25 contiguous blank lines.  Please check your file and delete unneeded blank lines before import.');
   await box.waitFor({ state: 'detached' });
+  await frame.locator('.cell.rownum', { hasText: /^26$/ }).waitFor();
   assert.equal(await frame.locator('.cell.rownum', { hasText: /^26$/ }).count(), 1);
   await cancel(page, frame);
 });
@@ -349,8 +350,8 @@ test('a fixed-width journal-entry template by text selection', async ({ context 
   await pick('Account Number', 2, 2, 6, 3, 4);
   assert.equal(await frame.locator('#col-box').inputValue(), '3');
   assert.equal(await frame.locator('#len-box').inputValue(), '4');
-  // The current item's characters are shown selected.
-  assert.ok(await frame.locator('.text-sel').count() >= 1);
+  // The current item's characters are shown selected (drawn on the next frame).
+  await frame.locator('.text-sel').first().waitFor();
   if (shots) await page.locator('iframe[title="Layout editor"]').screenshot({ path: path.join(shots, 'editor-fixed-width.png') });
   await save(page, frame);
   const jeBook = section(fs.readFileSync(ini, 'latin1'), 'JE Book');
@@ -927,6 +928,7 @@ test('an editor whose page goes away keeps its work as a draft, and the next edi
   await item(next, 'Account Caption').locator('.len-num', { hasText: /^3$/ }).waitFor();
   assert.deepEqual(await numbers(next, 'Account Number'), ['1', '2']);
   assert.deepEqual(await numbers(next, 'Account Caption'), ['2', '3']);
+  await next.locator('.cell.header[data-c="2"]', { hasText: /^Account Caption$/ }).waitFor();
   assert.deepEqual(await next.locator('.cell.header').allTextContents(), ['Account Number', 'Account Caption', 'C', 'D']);
   assert.equal(await next.locator('#name').inputValue(), 'Half done');
   assert.deepEqual(fs.readdirSync(drafts), []);
@@ -1126,6 +1128,7 @@ test('a debit-and-credit template made by Suggest alone imports signed balances'
   assert.equal(await frame.locator('#suggest-note').textContent(),
     'Suggested: Account Number → column A ("Acct No"), Account Balance → debit column C ("Debit") ' +
     'less credit column D ("Credit"), from row 2. Amounts: "Signed, 1,234.50". Undo (Ctrl+Z) takes them back.');
+  await frame.locator('.cell.header[data-c="4"]', { hasText: /^Account Balance \(credit\)$/ }).waitFor();
   assert.deepEqual(await frame.locator('.cell.header').allTextContents(),
     ['Account Number', 'B', 'Account Balance', 'Account Balance (credit)']);
   assert.equal(await frame.locator('#amounts').inputValue(), 'signed');
