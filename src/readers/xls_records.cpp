@@ -1,7 +1,9 @@
 #include "readers/xls_records.h"
 
-#include <cstdint>
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -21,6 +23,10 @@ constexpr uint32_t kDimension = 0x0200;
 constexpr uint32_t kLegacyDimension = 0x0000;  // version 2's
 constexpr uint32_t kXf = 0x00E0;
 constexpr uint32_t kLegacyXf[] = {0x0043, 0x0243, 0x0443};  // the versions 2, 3 and 4
+// The cells of a legacy workbook: INTEGER, NUMBER, LABEL and BOOLERR of
+// version 2; NUMBER, LABEL, BOOLERR and RK of versions 3 and 4.
+constexpr uint32_t kLegacyCells2[] = {0x0002, 0x0003, 0x0004, 0x0005};
+constexpr uint32_t kLegacyCells[] = {0x0203, 0x0204, 0x0205, 0x027E};
 // FreeXL keeps this many cell formats, yet looks up any that a cell names
 // among as many as it was given.
 constexpr uint32_t kMostFormats = 8192;
@@ -306,8 +312,12 @@ bool LegacyRecordsUnsafe(std::string_view file) {
   // buffer always holds; versions 3 and 4 give it in two.
   const bool wideLengths = bof != kLegacyBof[0];
   // Each DIMENSION record has FreeXL add a sheet and make the first sheet's
-  // table again, without freeing the one before.
+  // table again, without freeing the one before; so has the first cell
+  // before any DIMENSION (the table then fits the cells ahead). A table made
+  // again loses the cells read into the one before, and one too large to be
+  // made leaves FreeXL with a sheet whose table it no longer has.
   const uint32_t dimension = wideLengths ? kDimension : kLegacyDimension;
+  const auto& cells = wideLengths ? kLegacyCells : kLegacyCells2;
   const uint32_t xf = kLegacyXf[bof == kLegacyBof[0] ? 0 : bof == kLegacyBof[1] ? 1 : 2];
   bool dimensioned = false;
   uint32_t formats = 0;
@@ -317,6 +327,7 @@ bool LegacyRecordsUnsafe(std::string_view file) {
     at += 4;
     if (type == kEof) return false;
     if (type == dimension && std::exchange(dimensioned, true)) return true;
+    if (std::find(std::begin(cells), std::end(cells), type) != std::end(cells)) dimensioned = true;
     if (type == xf && ++formats > kMostFormats) return true;
     if (type == kLabel && wideLengths) {
       if (size > kLargestRecord || at + size > file.size()) return false;  // FreeXL cannot read it

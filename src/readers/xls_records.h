@@ -4,8 +4,9 @@
 // FreeXL takes the length of a text in a record (a cell's label, a number
 // format, a shared string and its formatting runs) as the record gives it
 // and copies that many bytes, whether the record holds them or not; and it
-// makes a sheet's cell table again for each DIMENSION record, dropping the
-// one before; and it keeps 8,192 cell formats but looks up any a cell names.
+// makes a sheet's cell table again for each DIMENSION record (in a legacy
+// workbook, also for one after a cell), dropping the one before; and it
+// keeps 8,192 cell formats but looks up any a cell names.
 // The check follows the records as FreeXL does and finds a text that would
 // run past its record, tables made again and again, or too many formats.
 #pragma once

@@ -250,6 +250,15 @@ TEST(XlsRecords, LegacyRecordsFreeXlWouldMishandleAreRefused) {
       {bof4 + Record(0x0200, std::string(10, '\0')) + Record(0x0200, std::string(10, '\0')), true},
       {Record(0x0009, std::string(4, '\0')) + Record(0x0000, std::string(8, '\0')) + Record(0x0000, ""), true},
       {bof4 + Record(0x0200, std::string(10, '\0')) + Record(0x000A, "") + Record(0x0200, ""), false},
+      // A cell before any DIMENSION has the table made from the cells ahead;
+      // a DIMENSION after it makes it again (and one this large crashed FreeXL).
+      {bof4 + Record(0x0203, "") + Record(0x0200, Le(0xCFD0, 2) + Le(0xE011, 2) + Le(0xB1A1, 2) + Le(0xE11A, 2) + Le(0, 2)), true},
+      {bof4 + Record(0x027E, std::string(10, '\0')) + Record(0x0200, std::string(10, '\0')), true},
+      {Record(0x0009, std::string(4, '\0')) + Record(0x0002, std::string(9, '\0')) + Record(0x0000, std::string(8, '\0')), true},
+      // A cell of another version is no cell, and cells after the DIMENSION are the usual order.
+      {bof4 + Record(0x0003, std::string(15, '\0')) + Record(0x0200, std::string(10, '\0')), false},
+      {bof4 + Record(0x0200, std::string(10, '\0')) + Record(0x0203, std::string(14, '\0')) + Record(0x000A, ""), false},
+      {bof4 + Record(0x0205, std::string(8, '\0')) + Record(0x000A, ""), false},
   };
   test::TempDir dir;
   const std::string path = dir.file("book.xls");
