@@ -11,14 +11,13 @@
 #include <utility>
 #include <vector>
 
-#include <pugixml.hpp>
-
 #include "catalogue/catalogue.h"
 #include "cli/checks.h"
 #include "cli/commands.h"
 #include "cli/read_io.h"
 #include "cli/standard_output.h"
 #include "readers/separator.h"
+#include "result/error_document.h"
 #include "service/xml_wrapper.h"
 
 namespace zephrin::cli {
@@ -41,46 +40,15 @@ struct Refusal {
   std::string text;
 };
 
-// A text as the host finally stores it: the engine escapes what it writes
-// once more than XML needs ("&amp;amp;"), and the host undoes that. A
-// reference it does not know stays as it is.
-std::string HostText(std::string_view text) {
-  static constexpr std::pair<std::string_view, char> kNamed[] = {
-      {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
-  std::string out;
-  for (std::size_t i = 0; i < text.size();) {
-    bool replaced = false;
-    for (const auto& [name, c] : kNamed)
-      if (text.substr(i).starts_with(name)) {
-        out.push_back(c);
-        i += name.size();
-        replaced = true;
-        break;
-      }
-    if (replaced) continue;
-    out.push_back(text[i] == '\n' || text[i] == '\r' ? ' ' : text[i]);
-    ++i;
-  }
-  return out;
-}
-
-// The messages of an error document, each as a person reads it: the text of
-// every element that holds no other, after "line N: " when it names a line.
+// The errors of an error document in one line, as a person reads them:
+// each after "line N: " when it names a line, apart by "; ".
 std::string ErrorMessages(std::string_view document) {
-  pugi::xml_document doc;
-  if (!doc.load_buffer(document.data(), document.size())) return std::string(document);
   std::string message;
-  const auto add = [&](const pugi::xml_node& node, const pugi::xml_attribute& line) {
-    const std::string text = HostText(node.text().get());
-    if (text.empty()) return;
+  for (const ErrorEntry& entry : ErrorEntriesOf(document)) {
     if (!message.empty()) message += "; ";
-    if (line) message += std::string("line ") + line.value() + ": ";
-    message += text;
-  };
-  const pugi::xml_node root = doc.document_element();
-  if (!root.first_child() || root.first_child().type() != pugi::node_element) add(root, root.attribute("Line"));
-  for (const pugi::xml_node& entry : root.children())
-    if (entry.type() == pugi::node_element) add(entry, entry.attribute("Line"));
+    if (entry.line != 0) message += "line " + std::to_string(entry.line) + ": ";
+    message += entry.text;
+  }
   return message;
 }
 

@@ -1,6 +1,9 @@
 #include "result/error_document.h"
 
 #include <charconv>
+#include <utility>
+
+#include <pugixml.hpp>
 
 #include "result/xml_writer.h"
 
@@ -79,6 +82,53 @@ std::string ErrorEntries::Document() const {
   doc.Start(kError);
   doc.Append(*m_entries);
   return doc.Take().TakeString();
+}
+
+namespace {
+
+// The engine escapes the texts it writes once more than XML needs, and a
+// host undoes that; a reference it does not know stays as it is. Line ends
+// become blanks, so that an entry is one line.
+std::string HostText(std::string_view text) {
+  static constexpr std::pair<std::string_view, char> kNamed[] = {
+      {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t taken = 0;
+    for (const auto& [name, c] : kNamed)
+      if (text.substr(i).starts_with(name)) {
+        out.push_back(c);
+        taken = name.size();
+        break;
+      }
+    if (taken == 0) {
+      out.push_back(text[i] == '\n' || text[i] == '\r' ? ' ' : text[i]);
+      taken = 1;
+    }
+    i += taken;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<ErrorEntry> ErrorEntriesOf(std::string_view document) {
+  std::vector<ErrorEntry> entries;
+  pugi::xml_document doc;
+  if (!doc.load_buffer(document.data(), document.size())) return entries;
+  const pugi::xml_node root = doc.document_element();
+  const long rootLine = root.attribute("Line").as_int();
+  const auto add = [&](const pugi::xml_node& node) {
+    std::string text = HostText(node.text().get());
+    if (text.empty()) return;
+    const long line = node.attribute("Line").as_int();
+    entries.push_back({line != 0 ? line : rootLine, std::move(text)});
+  };
+  if (root.first_child().type() != pugi::node_element) add(root);
+  for (const pugi::xml_node& entry : root.children())
+    if (entry.type() == pugi::node_element) add(entry);
+  return entries;
 }
 
 }  // namespace zephrin

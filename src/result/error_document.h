@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/export.h"
 
@@ -54,6 +55,15 @@ class ZEPHRIN_API ErrorDocument {
   ErrorDocument();
   std::unique_ptr<XmlWriter> m_w;
 };
+
+// One error of an error document, as a host finally stores it.
+struct ErrorEntry {
+  long line = 0;     // the line the entry (or the document) names; 0 for none
+  std::string text;  // UTF-8, the engine's second escaping undone ("&amp;amp;" -> "&")
+};
+// The errors of an error document in their order: the text of each element
+// that holds no other. Empty when the text is no XML document.
+[[nodiscard]] ZEPHRIN_API std::vector<ErrorEntry> ErrorEntriesOf(std::string_view document);
 
 // The error document of the jurisdiction readers: one Err entry, with the
 // line it was found on, per problem, in the order reported.

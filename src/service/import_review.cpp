@@ -5,12 +5,11 @@
 #include <cstdint>
 #include <utility>
 
-#include <pugixml.hpp>
-
 #include "catalogue/catalogue.h"
 #include "platform/codepage.h"
 #include "platform/text.h"
 #include "readers/signed_amount.h"
+#include "result/error_document.h"
 
 namespace zephrin {
 namespace {
@@ -286,17 +285,11 @@ ReviewFinding ReadFailure(const ReadResult& read) {
   ReviewFinding f;
   f.code = "read-error";
   const std::string_view text = read.text.view();
-  pugi::xml_document doc;
-  if (read.outcome == ReadOutcome::kError && doc.load_buffer(text.data(), text.size())) {
-    const pugi::xml_node root = doc.document_element();
-    f.line = root.attribute("Line").as_int();
-    const pugi::xml_node entry = root.child("Err");
-    if (entry) {
-      if (f.line == 0) f.line = entry.attribute("Line").as_int();
-      f.message = entry.child_value();
-    } else {
-      f.message = root.child_value();
-    }
+  std::vector<ErrorEntry> entries;
+  if (read.outcome == ReadOutcome::kError) entries = ErrorEntriesOf(text);
+  if (!entries.empty()) {
+    f.line = entries.front().line;
+    f.message = std::move(entries.front().text);
   } else if (read.outcome == ReadOutcome::kEmpty) {
     f = ImportReview::NothingRead();
   } else {

@@ -91,12 +91,12 @@ TEST_F(Review, EachFindingOnAFileMadeForIt) {
 
 TEST_F(Review, AReadThatFailsIsAFindingWithItsMessage) {
   ReadRequest r;
-  r.importFile = home.file("missing.csv");
+  r.importFile = home.file("R&D <missing>.csv");
   r.templateName = "TB";
   r.importType = "FCOA";
   EXPECT_EQ(ReviewValue(service.ReviewImport(r)).dump(),
             R"({"records":0,"findings":[{"line":0,"item":"","value":"","code":"read-error","message":"Error opening import file )" +
-                home.file("missing.csv") + R"( for reading!"}],"moreFindings":0,)"
+                home.file("R&D <missing>.csv") + R"( for reading!"}],"moreFindings":0,)"
                 R"("totals":[{"item":"Account_Balance","count":0,"positive":"0.00","negative":"0.00","total":"0.00"}]})");
 }
 
