@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "result/xml_escape.h"
 #include "server/web_access.h"
 
 extern char** environ;
@@ -21,21 +22,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-
-std::string HtmlEscape(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
 
 bool HasDesktop() {
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
@@ -86,7 +72,9 @@ pid_t Spawn(const std::string& program, const std::string& page) {
 }  // namespace
 
 std::string ForwardingPage(const std::string& url) {
-  const std::string u = HtmlEscape(url);
+  // The address goes into two attribute values, escaped as any attribute.
+  std::string u;
+  xml::AppendEscaped(u, url, xml::kAttribute);
   return "<!DOCTYPE html>\n"
          "<html lang=\"en\">\n"
          "<head>\n"

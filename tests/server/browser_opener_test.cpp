@@ -87,6 +87,14 @@ TEST(BrowserOpener, HandsTheProgramOnlyThePathOfAPrivateForwardingPage) {
   }
 }
 
+// The address sits in two attribute values: what could end or break one is
+// escaped there.
+TEST(BrowserOpener, ForwardingPageEscapesTheAddressAsAnAttribute) {
+  EXPECT_EQ(ForwardingPage(kUrl), ExpectedPage(kUrl));
+  EXPECT_EQ(ForwardingPage("http://[::1]:4711/?a=1&b=\"x\"<y>"),
+            ExpectedPage("http://[::1]:4711/?a=1&amp;b=&quot;x&quot;&lt;y>"));
+}
+
 // Without the browser coming, the page goes when its time is up, or when the
 // opener ends before that.
 TEST(BrowserOpener, RemovesThePageWhenItsTimeIsUpOrItEnds) {
