@@ -95,18 +95,9 @@ ResultDocument::AcctNode ResultDocument::AddAcctNode(const XmlTag& tag) {
   if (!m_acctClosed) return AcctNode::kNoAccountList;
   // The account list was closed by a later sibling: the element goes in at
   // its end, where a document would append it.
-  if (!tag.valid) [[unlikely]] m_w.NoteBadName(tag.name);
-  const std::string element = tag.start + "/>";
-  const std::size_t pos = m_acctClosePos;
-  std::size_t at = pos;
-  if (m_acctSelfClosed) {
-    m_w.Splice(pos, 2, ">" + element + "</Acct>");
-    at = pos + 1;
-    m_acctSelfClosed = false;
-  } else {
-    m_w.Splice(pos, 0, element);
-  }
-  m_acctClosePos = at + element.size();
+  const std::size_t at = m_w.InsertEmptyChild(m_acctClosePos, m_acctSelfClosed, m_acct, tag);
+  m_acctSelfClosed = false;
+  m_acctClosePos = at + tag.start.size() + 2;
   m_data = ElementSpan{};
   m_data.present = true;
   m_data.tagStart = at;

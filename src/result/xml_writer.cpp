@@ -150,6 +150,16 @@ void XmlWriter::Append(const XmlWriter& fragment) {
   m_out.Append(fragment.m_out.view());
 }
 
+std::size_t XmlWriter::InsertEmptyChild(std::size_t pos, bool selfClosed, const XmlTag& parent, const XmlTag& tag) {
+  if (!tag.valid) [[unlikely]] NoteBadName(tag.name);
+  std::string piece;
+  if (selfClosed) piece.push_back('>');
+  piece.append(tag.start).append("/>");
+  if (selfClosed) piece.append(parent.end);
+  Splice(pos, selfClosed ? 2 : 0, piece);
+  return selfClosed ? pos + 1 : pos;
+}
+
 void XmlWriter::Splice(std::size_t pos, std::size_t removed, std::string_view insert) {
   m_out.Replace(pos, removed, insert);
   const auto delta = static_cast<std::ptrdiff_t>(insert.size()) - static_cast<std::ptrdiff_t>(removed);

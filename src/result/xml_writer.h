@@ -249,6 +249,11 @@ class XmlWriter {
   // Replaces out[pos, pos + removed) by `insert`; every open element and
   // every tracked offset after `pos` moves with it.
   void Splice(std::size_t pos, std::size_t removed, std::string_view insert);
+  // Puts an empty element `tag` last in the content of `parent`, an element
+  // already ended whose end tag starts at `pos` (or whose "/>" is at `pos`,
+  // when `selfClosed`: it gets content and an end tag). Where the new
+  // element starts.
+  std::size_t InsertEmptyChild(std::size_t pos, bool selfClosed, const XmlTag& parent, const XmlTag& tag);
   // Offsets that a splice must move (they must outlive the writer's use).
   void Track(std::size_t* offset) { m_tracked.push_back(offset); }
 

@@ -93,6 +93,10 @@ const Case kCases[] = {
     {"AccountListKeepsItsPlaceAfterOtherElements",
      "init FADJ; record JES; child Accounts; acctRoot; acct Account_Number; data Equity_Ind; acct Account_Balance",
      "<FADJ><JES><Accounts><Acct><Account_Number/><Account_Balance/></Acct><Equity_Ind/></Accounts></JES></FADJ>"},
+    {"EmptyAccountListReopenedAfterOtherElements",
+     "init FADJ; record JES; child Accounts; acctRoot; data Equity_Ind; acct Account_Number; write 100; acct Account_Balance",
+     "<FADJ><JES><Accounts><Acct><Account_Number>100</Account_Number><Account_Balance/></Acct><Equity_Ind/></Accounts>"
+     "</JES></FADJ>"},
     // A new record starts without an account list.
     {"AccountNodeWithoutListAddsNothing",
      "init FADJ; record JES; noAcct Account_Number; acctRoot; record JES; noAcct Account_Number",
