@@ -80,18 +80,26 @@ std::variant<ReadPlan, ReadResult> PlanOf(const PlainRead& r, const SourceChoice
 
 ReadResult ReadService::Read(const ReadRequest& request, const HostSettings& settings, const std::string& storePath,
                              const ReadHooks& hooks) {
-  try {
+  return Guarded(Utf8ToAnsi(request.importFile), [&] {
     Start start = request.international ? StartInternational(request, settings, storePath)
                                         : StartPlain(request, settings, storePath);
     if (ReadResult* ended = std::get_if<ReadResult>(&start)) return std::move(*ended);
     if (const Handoff* handoff = std::get_if<Handoff>(&start))
       return ReadJurisdiction(handoff->request, handoff->moreInfo, handoff->handsMoreInfo, settings, hooks);
-    return RunPlan(std::get<ReadPlan>(start), hooks);
+    return LoadAndRead(std::get<ReadPlan>(start), hooks);
+  });
+}
+
+// A read that cannot get the memory it needs: the host gets the error
+// document of a file too large to read, as the read's own outcome. Every
+// read of the service passes here.
+template <class Body>
+ReadResult ReadService::Guarded(const std::string& dataFile, Body&& body) {
+  try {
+    return body();
   } catch (const std::bad_alloc&) {
-    // A read that cannot get the memory it needs: the host gets the error
-    // document of a file too large to read, as the read's own outcome.
     m_trace.Line("ReadImportFile: out of memory.");
-    return LoadFailure(Utf8ToAnsi(request.importFile), FileReadStatus::kTooLarge);
+    return LoadFailure(dataFile, FileReadStatus::kTooLarge);
   }
 }
 
@@ -106,6 +114,10 @@ Expected<ReadPlan> ReadService::Plan(const ReadRequest& request, const HostSetti
 }
 
 ReadResult ReadService::RunPlan(const ReadPlan& plan, const ReadHooks& hooks) {
+  return Guarded(plan.dataFile, [&] { return LoadAndRead(plan, hooks); });
+}
+
+ReadResult ReadService::LoadAndRead(const ReadPlan& plan, const ReadHooks& hooks) {
   if (plan.workbook != WorkbookKind::kNone) return ReadWorkbookFile(plan, hooks);
   DataText text;
   if (const FileReadStatus status = text.Load(plan.dataFileOs); status != FileReadStatus::kOk)

@@ -127,8 +127,13 @@ class ReadService {
   using Start = std::variant<ReadPlan, Handoff, ReadResult>;
   Start StartPlain(const ReadRequest& request, const HostSettings& settings, const std::string& storePath);
   Start StartInternational(const ReadRequest& request, const HostSettings& settings, const std::string& storePath);
-  // Loads the data file and reads it by the plan.
+  // Loads the data file and reads it by the plan; RunPlan guarded as every
+  // read is.
   ReadResult RunPlan(const ReadPlan& plan, const ReadHooks& hooks);
+  ReadResult LoadAndRead(const ReadPlan& plan, const ReadHooks& hooks);
+  // Runs a read; running out of memory is the read's outcome for `dataFile`.
+  template <class Body>
+  ReadResult Guarded(const std::string& dataFile, Body&& body);
   // The template's code (held, built in, or the store's "Info"; "" when none);
   // the built-in template, when it is one.
   const BuiltInTemplate* ResolveTemplateCode(const ReadRequest& request, const std::string& storePath,

@@ -94,16 +94,12 @@ ReviewReport ReadService::Review(const ReadRequest& request, const HostSettings&
   }
   ImportReview review(*plan, std::move(rules));
   hooks.observer = &review;
-  try {
-    const ReadResult read = RunPlan(*plan, hooks);
-    ReviewReport report = review.Finish(read);
-    // A document without a record is no clean review: the template read nothing.
-    if (read.outcome == ReadOutcome::kDocument && report.records == 0)
-      report.findings.insert(report.findings.begin(), ImportReview::NothingRead());
-    return report;
-  } catch (const std::bad_alloc&) {
-    return review.Finish(LoadFailure(plan->dataFile, FileReadStatus::kTooLarge));
-  }
+  const ReadResult read = RunPlan(*plan, hooks);
+  ReviewReport report = review.Finish(read);
+  // A document without a record is no clean review: the template read nothing.
+  if (read.outcome == ReadOutcome::kDocument && report.records == 0)
+    report.findings.insert(report.findings.begin(), ImportReview::NothingRead());
+  return report;
 }
 
 }  // namespace zephrin
