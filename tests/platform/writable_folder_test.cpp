@@ -140,7 +140,9 @@ TEST(WriteableFolder, RefusesAPlantedStandIn) {
     } else {
       std::filesystem::create_directory(standIn);
       chmod(standIn.c_str(), plant == kGroupWritable ? 0770 : plant == kWorldWritable ? 0777 : 0700);
-      if (plant == kOtherOwner) ASSERT_EQ(chown(standIn.c_str(), 65534, 65534), 0);
+      if (plant == kOtherOwner) {
+        ASSERT_EQ(chown(standIn.c_str(), 65534, 65534), 0);
+      }
     }
     ScopedEnv home("ZEPHRINIMPORT_HOME", dir.file("plain") + "/store");
     ScopedEnv tmp("TMPDIR", dir.str());

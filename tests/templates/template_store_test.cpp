@@ -33,7 +33,7 @@ FieldInfoArray GlBookFields() {
 }
 
 SaveTemplateRequest CoaRequest(std::string name, const FieldInfoArray& fields, std::string dataFile) {
-  return {std::move(name), "COA", false, "", kCoaKeys, &fields, std::move(dataFile)};
+  return {std::move(name), "COA", false, "", kCoaKeys, &fields, std::move(dataFile), "", {}};
 }
 
 const char* const kGlBookFile =
@@ -88,7 +88,7 @@ TEST_F(TemplateStore, LowerCaseValuesAreStoredUpperCased) {
 TEST_F(TemplateStore, InternationalTemplateAndUnplacedItems) {
   const char* const keys[] = {"Account Number", "US$/FC", ""};
   const FieldInfoArray none{};
-  SaveTemplateRequest r{"DASTM", "INTL", true, "DASTM Chart of Accounts", keys, &none, "/home/u/dastm.txt"};
+  SaveTemplateRequest r{"DASTM", "INTL", true, "DASTM Chart of Accounts", keys, &none, "/home/u/dastm.txt", "", {}};
   ASSERT_TRUE(SaveTemplate(ini, r));
   EXPECT_EQ(ReadFile(ini), "[Import:DASTM]\nInfo=INTL\nIntlType=DASTM CHART OF ACCOUNTS\nAccount Number=0 0 0\n"
                            "US$/FC=0 0 0\n[Import:Layout]\n1=DASTM\n[Import:FileName]\n1=/HOME/U/DASTM.TXT^DASTM\n");
@@ -235,7 +235,7 @@ TEST_F(TemplateStore, RefusalsLeaveTheStoreAlone) {
       {CoaRequest("CurDir", gl, "x.csv"), "The template name \"CurDir\" is reserved."},
       {CoaRequest("A\nB", gl, "x.csv"), "The template could not be saved: The section name contains a line break."},
       {CoaRequest("A", gl, "x\r.csv"), "The template could not be saved: The value contains a line break."},
-      {SaveTemplateRequest{"A", "COA", false, "", kCoaKeys, nullptr, "x.csv"},
+      {SaveTemplateRequest{"A", "COA", false, "", kCoaKeys, nullptr, "x.csv", "", {}},
        "The template could not be saved: no item positions were given."},
   };
   for (const auto& [request, message] : cases) EXPECT_EQ(FailureOf(SaveTemplate(ini, request)), message);
