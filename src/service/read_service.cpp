@@ -91,14 +91,15 @@ ReadResult ReadService::Read(const ReadRequest& request, const HostSettings& set
 }
 
 // A read that cannot get the memory it needs: the host gets the error
-// document of a file too large to read, as the read's own outcome. Every
-// read of the service passes here.
+// document of a file too large to read, as the read's own outcome (and
+// `ranOut` says so). Every read of the service passes here.
 template <class Body>
-ReadResult ReadService::Guarded(const std::string& dataFile, Body&& body) {
+ReadResult ReadService::Guarded(const std::string& dataFile, Body&& body, bool* ranOut) {
   try {
     return body();
   } catch (const std::bad_alloc&) {
     m_trace.Line("ReadImportFile: out of memory.");
+    if (ranOut) *ranOut = true;
     return LoadFailure(dataFile, FileReadStatus::kTooLarge);
   }
 }
@@ -113,8 +114,8 @@ Expected<ReadPlan> ReadService::Plan(const ReadRequest& request, const HostSetti
   return Error{ErrorCode::kInvalid, "A jurisdiction read has no plan of a plain read."};
 }
 
-ReadResult ReadService::RunPlan(const ReadPlan& plan, const ReadHooks& hooks) {
-  return Guarded(plan.dataFile, [&] { return LoadAndRead(plan, hooks); });
+ReadResult ReadService::RunPlan(const ReadPlan& plan, const ReadHooks& hooks, bool* ranOut) {
+  return Guarded(plan.dataFile, [&] { return LoadAndRead(plan, hooks); }, ranOut);
 }
 
 ReadResult ReadService::LoadAndRead(const ReadPlan& plan, const ReadHooks& hooks) {

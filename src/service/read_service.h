@@ -128,12 +128,12 @@ class ReadService {
   Start StartPlain(const ReadRequest& request, const HostSettings& settings, const std::string& storePath);
   Start StartInternational(const ReadRequest& request, const HostSettings& settings, const std::string& storePath);
   // Loads the data file and reads it by the plan; RunPlan guarded as every
-  // read is.
-  ReadResult RunPlan(const ReadPlan& plan, const ReadHooks& hooks);
+  // read is, telling through `ranOut` that the read ran out of memory.
+  ReadResult RunPlan(const ReadPlan& plan, const ReadHooks& hooks, bool* ranOut = nullptr);
   ReadResult LoadAndRead(const ReadPlan& plan, const ReadHooks& hooks);
   // Runs a read; running out of memory is the read's outcome for `dataFile`.
   template <class Body>
-  ReadResult Guarded(const std::string& dataFile, Body&& body);
+  ReadResult Guarded(const std::string& dataFile, Body&& body, bool* ranOut = nullptr);
   // The template's code (held, built in, or the store's "Info"; "" when none);
   // the built-in template, when it is one.
   const BuiltInTemplate* ResolveTemplateCode(const ReadRequest& request, const std::string& storePath,

@@ -94,7 +94,14 @@ ReviewReport ReadService::Review(const ReadRequest& request, const HostSettings&
   }
   ImportReview review(*plan, std::move(rules));
   hooks.observer = &review;
-  const ReadResult read = RunPlan(*plan, hooks);
+  bool ranOut = false;
+  const ReadResult read = RunPlan(*plan, hooks, &ranOut);
+  // A read that ran out of memory may have stopped inside a record: what the
+  // review saw of the file is left out, and the failure is its one finding.
+  if (ranOut) {
+    const ReadPlan none;
+    return ImportReview(none, {}).Finish(read);
+  }
   ReviewReport report = review.Finish(read);
   // A document without a record is no clean review: the template read nothing.
   if (read.outcome == ReadOutcome::kDocument && report.records == 0)
