@@ -33,10 +33,12 @@ struct Outcome {
 class ReviewCommand : public ::testing::Test {
  protected:
   ReviewCommand() { fs::copy(kSource / "examples", dir.path(), fs::copy_options::recursive); }
-  // Runs `zephrinimport ARGS` in the folder; standard error goes with the output.
-  Outcome Cli(const std::string& args) {
+  // Runs `zephrinimport ARGS` in the folder (after `prefix`, a command that
+  // runs it); standard error goes with the output.
+  Outcome Cli(const std::string& args, const std::string& prefix = "") {
     Outcome r;
-    r.out = test::RunCommand("cd '" + dir.str() + "' && '" + ZEPHRIN_BINARY + "' " + args + " 2>&1", &r.exitCode);
+    r.out = test::RunCommand("cd '" + dir.str() + "' && " + prefix + "'" + ZEPHRIN_BINARY + "' " + args + " 2>&1",
+                             &r.exitCode);
     return r;
   }
   TempDir dir;
@@ -60,15 +62,10 @@ TEST_F(ReviewCommand, OutOfMemoryIsTheFileTooLargeError) {
   test::WriteFile(dir.file("large.csv"), data);
   const std::string message = "The import file large.csv is too large to read.";
   const std::string limit = "prlimit --as=" + std::to_string(16 << 20) + " ";
-  const auto run = [&](const std::string& args) {
-    Outcome r;
-    r.out = test::RunCommand("cd '" + dir.str() + "' && " + limit + "'" + ZEPHRIN_BINARY + "' " + args + " 2>&1", &r.exitCode);
-    return r;
-  };
-  const Outcome whole = run("read large.csv -t CHART --type FCOA --id 1");
+  const Outcome whole = Cli("read large.csv -t CHART --type FCOA --id 1", limit);
   EXPECT_EQ(whole.exitCode, 1);
   EXPECT_EQ(whole.out, "<Error>" + message + "</Error>\nzephrinimport: the read failed: " + message + "\n");
-  const Outcome review = run("review large.csv -t CHART --type PRELIMBAL");
+  const Outcome review = Cli("review large.csv -t CHART --type PRELIMBAL", limit);
   EXPECT_EQ(review.exitCode, 1);
   EXPECT_EQ(review.out, "records: 0\n\nline  code        item  value  message\n   -  read-error               " + message + "\n");
 #endif
