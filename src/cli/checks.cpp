@@ -83,6 +83,15 @@ std::optional<std::string> UnknownTypeCode(std::string_view code) {
          "; zephrinimport types lists them";
 }
 
+std::string UnreadableStoreText(const Error& error) { return "the template store could not be read: " + error.message; }
+
+std::optional<std::string> UnreadableStore(std::string_view name, const TemplateStore& store) {
+  if (FindBuiltInTemplate(name) != nullptr || !store.located()) return std::nullopt;
+  const Done readable = store.Readable();
+  if (readable) return std::nullopt;
+  return UnreadableStoreText(readable.error());
+}
+
 std::optional<std::string> MissingTemplate(std::string_view name, const TemplateStore& store) {
   if (FindBuiltInTemplate(name) != nullptr) return std::nullopt;
   const std::string stored = Utf8ToAnsi(name);

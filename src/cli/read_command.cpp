@@ -155,6 +155,7 @@ std::optional<Refusal> CheckRequest(ReadOptions& o) {
 }
 
 std::optional<Refusal> CheckTemplate(const ReadOptions& o, const TemplateStore& store) {
+  if (auto failure = UnreadableStore(o.templateName, store)) return Refusal{1, *failure};
   if (auto refusal = MissingTemplate(o.templateName, store)) return Refusal{2, *refusal};
   if (auto refusal = WrongTemplateKind(o.templateName, o.importType, store)) return Refusal{2, *refusal};
   return std::nullopt;

@@ -63,6 +63,7 @@ std::string ReviewText(const ReviewReport& report) {
 
 std::optional<std::string> CheckReview(const ReviewOptions& o, const TemplateStore& store) {
   if (auto refusal = UnknownTypeCode(o.importType)) return refusal;
+  if (auto refusal = UnreadableStore(o.templateName, store)) return refusal;
   if (auto refusal = MissingTemplate(o.templateName, store)) return refusal;
   // Standard input is read as read reads it: from a copy, in the format named.
   if (auto refusal = StdinWithoutFormat(o.dataFile, o.source)) return refusal;

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/checks.h"
 #include "cli/commands.h"
 #include "cli/standard_output.h"
 #include "platform/codepage.h"
@@ -161,6 +162,12 @@ void RegisterTemplateCommands(CLI::App& app, int& exitCode) {
       return;
     }
     if (!OpenStore(service, exitCode)) return;
+    // An unreadable store would list as an empty one.
+    if (const Done readable = service.store().Readable(); !readable) {
+      Refuse(UnreadableStoreText(readable.error()));
+      exitCode = 1;
+      return;
+    }
     PrintTable(service.store().List(), service.store().path());
     exitCode = 0;
   });

@@ -35,6 +35,9 @@ class ZEPHRIN_API TemplateStore {
   // The template code a saved template records ("Info").
   std::string TemplateCode(std::string_view templateName) const { return Value("Import:" + std::string(templateName), "Info"); }
 
+  // Whether the store can be read (a store not yet written can).
+  [[nodiscard]] Done Readable() const { return CheckStoreReadable(m_path); }
+
   // The index and the associations.
   TemplateListing List() const { return ReadTemplateListing(m_path); }
   // The listing text a host receives.

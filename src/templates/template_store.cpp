@@ -84,6 +84,13 @@ bool ReadStoreValue(const std::string& iniPath, std::string_view section, std::s
   return ReadProfileString(iniPath, section, key, out);
 }
 
+Done CheckStoreReadable(const std::string& iniPath) {
+  if (iniPath.empty()) return {};
+  Expected<ProfileDocument> doc = ProfileDocument::Load(iniPath);
+  if (!doc) return doc.TakeError();
+  return {};
+}
+
 Done WriteStoreValue(const std::string& iniPath, std::string_view section, std::optional<std::string_view> key,
                      std::optional<std::string_view> value, bool upperCase) {
   if (iniPath.empty()) return {};

@@ -58,6 +58,13 @@ bool IsReservedTemplateName(std::string_view name);
 bool ReadStoreValue(const std::string& iniPath, std::string_view section, std::string_view key,
                     std::string& out);
 
+// Whether the store's file can be read: a missing file is an empty store, a
+// file that cannot be opened or read is the error. The lookups above read
+// such a file as absent, as a host's calls have always seen it; a person's
+// commands ask first, so that they never call a template missing, or the
+// store empty, when it could not be read.
+[[nodiscard]] Done CheckStoreReadable(const std::string& iniPath);
+
 // Writes a value. Does nothing (and succeeds) when the ini path is empty. When
 // a value is given and `upperCase` is set, it is upper-cased first. No key
 // deletes the section; no value deletes the key.

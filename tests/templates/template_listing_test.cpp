@@ -1,5 +1,7 @@
 #include "templates/template_listing.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <initializer_list>
 #include <string>
@@ -295,6 +297,29 @@ TEST_F(TemplateCommands, EmptyStore) {
   RunResult r = RunCli(scratch, "templates");
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "Template store: " + Store() + "\nNo templates are saved.\n");
+}
+
+// A store that is there but cannot be read is told as such: not listed as
+// empty, nor its templates called missing.
+TEST_F(TemplateCommands, UnreadableStoreIsNotAnEmptyOne) {
+  ASSERT_EQ(::mkdir(Store().c_str(), 0755), 0);
+  WriteFile(scratch.file("chart.csv"), "1000,Cash\n");
+  const std::string failure = "zephrinimport: the template store could not be read: Cannot read " + Store() +
+                              ": Is a directory.\n";
+  const struct {
+    std::string args;
+    int exitCode;
+  } cases[] = {
+      {"templates", 1},
+      {"read '" + scratch.file("chart.csv") + "' -t CHART --type FCOA", 1},
+      {"review '" + scratch.file("chart.csv") + "' -t CHART --type FCOA", 2},
+  };
+  for (const auto& c : cases) {
+    const RunResult r = RunCli(scratch, c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.args;
+    EXPECT_EQ(r.out, "") << c.args;
+    EXPECT_EQ(r.err, failure) << c.args;
+  }
 }
 
 TEST_F(TemplateCommands, DeleteAndForgetSayWhenNothingIsThere) {
