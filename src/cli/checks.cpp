@@ -131,7 +131,14 @@ std::optional<std::string> UnreadableDataFile(const std::string& path) {
     return std::string("it cannot be read: ") + std::strerror(errno);
   }
   if (S_ISDIR(st.st_mode)) return "it is a folder";
-  // Opened without waiting, as a pipe with no writer yet would make it wait.
+  // A named pipe is not opened here: a writer waiting for a reader would
+  // write its text to this check, and the text would be lost when it closes.
+  if (S_ISFIFO(st.st_mode)) {
+    if (::access(path.c_str(), R_OK) == 0) return std::nullopt;
+    if (errno == EACCES || errno == EPERM) return "permission denied";
+    return std::string("it cannot be read: ") + std::strerror(errno);
+  }
+  // Opened without waiting, as a device may make an open wait.
   const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (!fd.valid()) {
     if (errno == EACCES || errno == EPERM) return "permission denied";

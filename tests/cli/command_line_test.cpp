@@ -356,6 +356,12 @@ TEST_F(CommandLine, StandardInputPipesAndTheFormatOptionReadAsTheFileWould) {
   EXPECT_EQ(piped.out, chart);
   const Outcome substituted = Cli(dir, "read <(cat chart.csv) --format csv -t CHART --type FCOA --id 7");
   EXPECT_EQ(substituted.out, chart);
+  // A named pipe whose writer already waits for a reader: the checks before
+  // the read must leave its text to the read.
+  const Outcome named = Shell(dir, "mkfifo chart.pipe && { cat chart.csv >chart.pipe & } && sleep 0.3 && "
+                                   "timeout 20 \"$ZEPHRIN\" read chart.pipe --format csv -t CHART --type FCOA --id 7");
+  EXPECT_EQ(named.exitCode, 0) << named.err;
+  EXPECT_EQ(named.out, chart);
   EXPECT_TRUE(test::FolderEntries(tmp.path()).empty());
   // Named as fixed-width, the same file reads by columns.
   const Outcome fixed = Cli(dir, "read chart.csv --format fixed -t CHART --type FCOA --id 7");
