@@ -25,6 +25,7 @@ bool CsvSource::Next(Row& row) {
     row.Clear();
     row.index = m_index;
     row.buffer = m_lines.buffer();
+    row.inBuffer = true;
     std::string_view line = TrimRight(raw);
     if (SeparatorsOnly(line, m_separator)) line = {};
     row.blank = line.empty();
@@ -36,6 +37,7 @@ bool CsvSource::Next(Row& row) {
     // A plain line (no quote, no control character) outside quotes needs no
     // quote state.
     if (plain && !m_inQuotes && !line.empty()) {
+      row.unquoted = true;
       m_maxFields = std::max(m_maxFields, SplitUnquotedLine(line, m_separator, m_printableOnly, cell));
       return true;
     }
@@ -251,6 +253,7 @@ DifSource::RowEnd DifSource::ReadRow(Row& row, State& restart) {
   row.Clear();
   const std::string_view text = m_window.bytes();
   row.buffer = text;
+  row.inBuffer = true;
   const auto begin = [&]() {
     // Rows before the begin row are passed over line by line.
     if (m_rowIndex < m_beginRow) return;
@@ -319,10 +322,13 @@ FixedWidthSource::FixedWidthSource(const DataText& text, const std::vector<Piece
 
 bool FixedWidthSource::Next(Row& row) {
   std::string_view raw;
-  if (!m_lines.Next(raw)) return false;
+  bool lineEnd = false, plain = false;
+  if (!m_lines.Next(raw, lineEnd, plain)) return false;
   row.Clear();
   row.index = ++m_index;
   row.buffer = m_lines.buffer();
+  row.inBuffer = true;
+  row.unquoted = plain;
   const std::string_view line = TrimRight(raw);
   row.blank = line.empty();
   if (row.blank) return true;

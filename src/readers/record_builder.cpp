@@ -215,9 +215,18 @@ char* RecordBuilder::WritePlainCells(char* p, const Row& row) {
 // The same from the table of prepared columns: a column's element is found
 // by its index, its tags written as whole blocks.
 char* RecordBuilder::WriteColumnCells(char* p, const Row& row) {
+  if (!row.inBuffer) return WriteColumnCellsOf<false, false>(p, row);
+  return row.unquoted ? WriteColumnCellsOf<true, true>(p, row) : WriteColumnCellsOf<true, false>(p, row);
+}
+
+// What the source knows of all the row's cells is not asked of each: where
+// it lies, whether it has quotes to strip.
+template <bool kInBuffer, bool kUnquoted>
+char* RecordBuilder::WriteColumnCellsOf(char* p, const Row& row) {
   const xml::EscapeTable& table = m_doc.TableInUse(ValueTable());
   const bool emptyElements = m_plan.emptyFieldElements;
   const std::string_view buffer = row.buffer;
+  const char* const bufferEnd = buffer.data() + buffer.size();
   const PlainColumn* const columns = m_plainColumns.data();
   const std::size_t count = m_plainColumns.size();
   std::size_t written = 0;
@@ -231,8 +240,13 @@ char* RecordBuilder::WriteColumnCells(char* p, const Row& row) {
     } else if (!emptyElements) {
       continue;
     }
-    const std::string_view text = StripQuotes(cell.text);
-    p = ResultDocument::ElementAt(p, c.element, text, table, ReadableFrom(buffer, text));
+    const std::string_view text = kUnquoted ? cell.text : StripQuotes(cell.text);
+    // A text stripped of its quotes lies in the buffer unless it is empty
+    // (an empty text is never read).
+    const std::size_t readable = !kInBuffer                     ? ReadableFrom(buffer, text)
+                                 : kUnquoted || !text.empty() ? static_cast<std::size_t>(bufferEnd - text.data())
+                                                              : 0;
+    p = ResultDocument::ElementAt(p, c.element, text, table, readable);
   }
   NoteCells(written, charts);
   return p;

@@ -61,6 +61,8 @@ class RecordBuilder {
   char* WritePlainCells(char* p, const Row& row);
   void PreparePlainColumns();
   char* WriteColumnCells(char* p, const Row& row);
+  template <bool kInBuffer, bool kUnquoted>
+  char* WriteColumnCellsOf(char* p, const Row& row);
   void NoteCells(std::size_t written, unsigned charts);
   void ObservePlainCells(const Row& row);
   // The field pipeline of one item, for a field as the file has it.

@@ -45,6 +45,11 @@ struct Row {
   // The buffer the cells' texts lie in, when the source knows it: a cell's
   // text may then be read as whole blocks past its end, up to the buffer's.
   std::string_view buffer;
+  // What the source knows of every cell of the row, so that the builder need
+  // not ask of each: its text lies in `buffer`; it holds no double quote
+  // (a line without one), so no quotes are stripped from it.
+  bool inBuffer = false;
+  bool unquoted = false;
 
   void Clear() {
     cells.clear();
@@ -53,6 +58,8 @@ struct Row {
     textBytes = 0;
     continuation = false;
     buffer = {};
+    inBuffer = false;
+    unquoted = false;
   }
 };
 
