@@ -17,7 +17,6 @@ namespace {
 
 constexpr std::array<unsigned char, 8> kCompoundSignature = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 constexpr std::string_view kZipSignature = "PK\x03\x04";
-constexpr std::string_view kWorkbookPart = "xl/workbook.xml";
 
 // The first `n` bytes of a regular file (fewer when it is shorter); empty
 // when it cannot be read or is not a regular file.
@@ -101,13 +100,10 @@ int FindSheet(const std::vector<std::string>& names, std::string_view sheet) {
 WorkbookKind SniffWorkbook(const std::string& osPath) {
   const std::string head = Head(osPath, 8);
   if (head.size() == 8 && std::memcmp(head.data(), kCompoundSignature.data(), 8) == 0) return WorkbookKind::kXls;
-  if (!head.starts_with(kZipSignature)) return WorkbookKind::kNone;
-  if (auto archive = workbook::ZipArchive::Open(osPath)) {
-    return archive->Has(std::string(kWorkbookPart)) ? WorkbookKind::kXlsx : WorkbookKind::kNone;
-  }
-  // An archive too damaged to list: its local headers still name its parts.
-  constexpr std::size_t kLook = 1 << 20;
-  return Head(osPath, kLook).find(kWorkbookPart) != std::string::npos ? WorkbookKind::kXlsx : WorkbookKind::kNone;
+  // Any zip archive is read as a workbook, whatever it holds: read as text,
+  // its compressed bytes would only give records of noise. One that is not
+  // a workbook, or too damaged to open (a copy cut short), then says so.
+  return head.starts_with(kZipSignature) ? WorkbookKind::kXlsx : WorkbookKind::kNone;
 }
 
 Expected<std::unique_ptr<WorkbookSource>> OpenWorkbookSheet(WorkbookKind kind, const std::string& osPath,
