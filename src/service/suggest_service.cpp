@@ -116,6 +116,10 @@ std::optional<TemplateSuggestion> ReadService::TryTemplate(const TrialRead& tria
   request.heldTemplate = std::move(held);
   Expected<ReadPlan> plan = Plan(request, *trial.settings, "");
   if (!plan) return std::nullopt;
+  // A workbook is tried on its sheet's first records, opened for each
+  // template (the template names its sheet); its bytes are no text to try.
+  const bool workbook = plan->workbook != WorkbookKind::kNone;
+  if (workbook) plan->recordLimit = kTrialLines;
 
   ReviewRules rules;
   rules.required = RequiredItemsOf(*plan, trial.importType, request.intlType, trial.settings->batch());
@@ -128,7 +132,8 @@ std::optional<TemplateSuggestion> ReadService::TryTemplate(const TrialRead& tria
   hooks.sink = &drop;
   hooks.valuesOnly = true;
   hooks.observer = &review;
-  const ReviewReport report = review.Finish(ReadPlainFile(*plan, *trial.text, hooks));
+  const ReviewReport report =
+      review.Finish(workbook ? ReadWorkbookFile(*plan, hooks) : ReadPlainFile(*plan, *trial.text, hooks));
 
   TemplateSuggestion s;
   s.name = AnsiToUtf8(name);
@@ -140,7 +145,7 @@ std::optional<TemplateSuggestion> ReadService::TryTemplate(const TrialRead& tria
     if (f.code == "required-missing" || f.code == "header-as-record") incomplete.insert(f.line);
   s.complete = s.records - std::min(s.records, incomplete.size());
   const std::string saved(store.Find(section, "Headers").value_or(""));
-  if (!saved.empty()) {
+  if (!saved.empty() && !workbook) {
     const std::optional<std::string> file =
         FileHeaders(*plan, trial.text->text(), SeparatorOf(store.Get(section, "Separator")));
     s.headersMatch = file && *file == saved;

@@ -180,6 +180,21 @@ TEST_F(Review, AHeaderRowReadAsARecordLowersTheTemplate) {
             R"({"name":"TB1","score":0.0,"complete":0,"records":3,"headersMatch":null,"reasons":"0 of 3 records complete; 3 findings"}]})");
 }
 
+// A workbook is tried on its sheet's rows, not on its zipped bytes as text.
+TEST_F(Review, AWorkbookIsTriedOnItsSheet) {
+  test::WriteFile(home.file("import.ini"),
+                  "[Import:BOOK]\nInfo=COA\nAccount_Number=0 2 0\nAccount_Caption=1 2 0\nAccount_Balance=2 2 0\n"
+                  "[Import:FAR]\nInfo=COA\nAccount_Number=7 2 0\nAccount_Caption=8 2 0\nAccount_Balance=9 2 0\n"
+                  "[Import:Layout]\n1=FAR\n2=BOOK\n");
+  const std::string book = home.file("book.xlsx");
+  test::WriteFile(book, test::ReadFile(std::string(ZEPHRIN_TEST_DATA) + "/workbooks/trial_balance.xlsx"));
+  const Expected<std::vector<TemplateSuggestion>> found = service.SuggestTemplates(book, "FCOA");
+  ASSERT_TRUE(found) << found.error().message;
+  EXPECT_EQ(SuggestionsValue(*found).dump(),
+            R"({"templates":[{"name":"BOOK","score":0.48,"complete":4,"records":7,"headersMatch":null,"reasons":"4 of 7 records complete; 5 findings"},)"
+            R"({"name":"FAR","score":0.0,"complete":0,"records":7,"headersMatch":null,"reasons":"0 of 7 records complete; 16 findings"}]})");
+}
+
 TEST_F(Review, TheProtocolAnswersBothExtensions) {
   HostProtocol protocol(service, ui);
   test::WriteFile(home.file("data.csv"), std::string(kHeader) + "1000,Cash,100.10,1,2\n2000,Loan,-100.10,3,4\n");
