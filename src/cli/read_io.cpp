@@ -147,6 +147,11 @@ std::string NoValueReason(const std::string& path) {
     if (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != 0x1A) ++controls;
   }
   if (nul || controls * 10 > size) return "it holds binary data";
+  // Lines that end with a carriage return alone (as some older programs
+  // write them) make the whole file one line.
+  const std::string_view text(head, size);
+  if (text.find('\r') != std::string_view::npos && text.find('\n') == std::string_view::npos)
+    return "its lines end with a carriage return alone, and only a line feed ends a line";
   return "the template's positions lie past the end of every line";
 }
 

@@ -205,6 +205,7 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
             std::string("\x7f" "ELF\2\1\1\0\0\0\0\0\0\0\0\0\3\0>\0\1\0\0\0\n\0\0\0\0@\0\0\0\n", 34));
   WriteFile(dir.file("short.txt"), "a\nb\n");
   WriteFile(dir.file("header.csv"), "Type,Category,Subcategory,al,ca\n");
+  WriteFile(dir.file("returns.csv"), "Account,Name,Balance,TRC,TCC\r1000,Cash,5,1,2\r");
   const std::string warning = "zephrinimport: warning: no value was read from ";
   const std::string jur = " -t AABAL --type AABAL --jurisdictions jurisdiction/states.txt --category-types "
                           "jurisdiction/category_types.txt";
@@ -221,6 +222,8 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
       {"read binary.csv -t CHART --type FCOA", 0,
        "<FCOA OBJID=\"\"><COAS Line=\"1\"><Account_Number/><Account_Caption/><TRC/><TCC/></COAS><TMPLT/></FCOA>\n",
        warning + "binary.csv: it holds binary data\n"},
+      {"read returns.csv -t CHART --type FCOA", 0, noRecords,
+       warning + "returns.csv: its lines end with a carriage return alone, and only a line feed ends a line\n"},
       {"read short.txt -t JOURNAL --type FBJ", 0, "<FADJ OBJID=\"\"/>\n",
        warning + "short.txt: the template's positions lie past the end of every line\n"},
       {"read short.txt -t JOURNAL --type FBJ -o out.xml --strict && cat out.xml", 1, "",
