@@ -43,6 +43,15 @@ void RegisterEditCommand(CLI::App& app, int& exitCode) {
     }
     ConsoleUserInterface ui;
     CxmlWrapper service(&ui);
+    // On a store that cannot be read the editor would show the template
+    // empty, and its OK could not save.
+    if (service.EstablishTemplateStore()) {
+      if (const Done readable = service.store().Readable(); !readable) {
+        Refuse(UnreadableStoreText(readable.error()));
+        exitCode = 1;
+        return;
+      }
+    }
     server::WebEditorLauncher launcher;
     ShowEditorInBrowser(service, launcher);
     std::optional<std::string> name;

@@ -313,6 +313,8 @@ TEST_F(TemplateCommands, UnreadableStoreIsNotAnEmptyOne) {
       {"templates", 1},
       {"read '" + scratch.file("chart.csv") + "' -t CHART --type FCOA", 1},
       {"review '" + scratch.file("chart.csv") + "' -t CHART --type FCOA", 2},
+      {"edit '" + scratch.file("chart.csv") + "' -t CHART --type FCOA", 1},
+      {"edit '" + scratch.file("chart.csv") + "' --type FCOA", 1},
   };
   for (const auto& c : cases) {
     const RunResult r = RunCli(scratch, c.args);
