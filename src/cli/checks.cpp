@@ -83,13 +83,16 @@ std::optional<std::string> UnknownTypeCode(std::string_view code) {
          "; zephrinimport types lists them";
 }
 
-std::string UnreadableStoreText(const Error& error) { return "the template store could not be read: " + error.message; }
-
-std::optional<std::string> UnreadableStore(std::string_view name, const TemplateStore& store) {
-  if (FindBuiltInTemplate(name) != nullptr || !store.located()) return std::nullopt;
+std::optional<std::string> UnreadableStore(const TemplateStore& store) {
+  if (!store.located()) return std::nullopt;
   const Done readable = store.Readable();
   if (readable) return std::nullopt;
-  return UnreadableStoreText(readable.error());
+  return "the template store could not be read: " + readable.error().message;
+}
+
+std::optional<std::string> UnreadableStore(std::string_view name, const TemplateStore& store) {
+  if (FindBuiltInTemplate(name) != nullptr) return std::nullopt;
+  return UnreadableStore(store);
 }
 
 std::optional<std::string> MissingTemplate(std::string_view name, const TemplateStore& store) {
@@ -131,19 +134,19 @@ std::optional<std::string> UnreadableDataFile(const std::string& path) {
     return std::string("it cannot be read: ") + std::strerror(errno);
   }
   if (S_ISDIR(st.st_mode)) return "it is a folder";
+  const auto why = [](int err) -> std::string {
+    if (err == EACCES || err == EPERM) return "permission denied";
+    return std::string("it cannot be read: ") + std::strerror(err);
+  };
   // A named pipe is not opened here: a writer waiting for a reader would
   // write its text to this check, and the text would be lost when it closes.
   if (S_ISFIFO(st.st_mode)) {
-    if (::access(path.c_str(), R_OK) == 0) return std::nullopt;
-    if (errno == EACCES || errno == EPERM) return "permission denied";
-    return std::string("it cannot be read: ") + std::strerror(errno);
+    if (::access(path.c_str(), R_OK) != 0) return why(errno);
+    return std::nullopt;
   }
   // Opened without waiting, as a device may make an open wait.
   const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (!fd.valid()) {
-    if (errno == EACCES || errno == EPERM) return "permission denied";
-    return std::string("it cannot be read: ") + std::strerror(errno);
-  }
+  if (!fd.valid()) return why(errno);
   return std::nullopt;
 }
 

@@ -11,8 +11,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include "platform/expected.h"
-
 namespace zephrin {
 class TemplateStore;
 }
@@ -30,11 +28,10 @@ std::string DidYouMean(std::string_view typed, std::span<const std::string> cand
 // The refusal of an import type code the catalogue does not know.
 std::optional<std::string> UnknownTypeCode(std::string_view code);
 
-// The refusal of a saved template when the store cannot be read, and why
-// (nothing for a built-in template, which needs no store).
+// The failure of a located store that is there but cannot be read, and why;
+// with a template name, nothing for a built-in template, which needs no store.
+std::optional<std::string> UnreadableStore(const TemplateStore& store);
 std::optional<std::string> UnreadableStore(std::string_view templateName, const TemplateStore& store);
-// The same words for a store that cannot be read, whatever the command.
-std::string UnreadableStoreText(const Error& error);
 
 // The refusal of a template that is neither built in nor saved in the store.
 std::optional<std::string> MissingTemplate(std::string_view name, const TemplateStore& store);

@@ -45,12 +45,11 @@ void RegisterEditCommand(CLI::App& app, int& exitCode) {
     CxmlWrapper service(&ui);
     // On a store that cannot be read the editor would show the template
     // empty, and its OK could not save.
-    if (service.EstablishTemplateStore()) {
-      if (const Done readable = service.store().Readable(); !readable) {
-        Refuse(UnreadableStoreText(readable.error()));
-        exitCode = 1;
-        return;
-      }
+    (void)service.EstablishTemplateStore();  // as the editor would, to find the store
+    if (auto failure = UnreadableStore(service.store())) {
+      Refuse(*failure);
+      exitCode = 1;
+      return;
     }
     server::WebEditorLauncher launcher;
     ShowEditorInBrowser(service, launcher);

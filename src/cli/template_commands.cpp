@@ -163,8 +163,8 @@ void RegisterTemplateCommands(CLI::App& app, int& exitCode) {
     }
     if (!OpenStore(service, exitCode)) return;
     // An unreadable store would list as an empty one.
-    if (const Done readable = service.store().Readable(); !readable) {
-      Refuse(UnreadableStoreText(readable.error()));
+    if (auto failure = UnreadableStore(service.store())) {
+      Refuse(*failure);
       exitCode = 1;
       return;
     }
