@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "readers/held_sheet.h"
 #include "readers/plain_sources.h"
 #include "readers/reader_messages.h"
 #include "readers/record_builder.h"
@@ -55,17 +56,33 @@ ReadResult ReadPlainFile(const ReadPlan& plan, const DataText& text, const ReadH
   return result;
 }
 
+namespace {
+
+// The records of a workbook sheet's rows; a sheet found damaged half-way
+// ends the read with the reason, not with the records before it.
+ReadResult BuildSheet(const ReadPlan& plan, WorkbookSource& source, const ReadHooks& hooks) {
+  source.SetPrintableOnly(!plan.keepAllCharacters);
+  source.SetBeginRow(plan.beginRow);
+  RecordBuilder builder(plan, hooks);
+  ReadResult result = builder.Build(source);
+  if (const std::optional<Error>& failure = source.failure())
+    return ReadResult::Error(ErrorDocument::Reader(failure->message));
+  return result;
+}
+
+}  // namespace
+
 ReadResult ReadWorkbookFile(const ReadPlan& plan, const ReadHooks& hooks) {
   auto source = OpenWorkbookSheet(plan.workbook, plan.dataFileOs, plan.dataFile, plan.sheet);
   if (!source) return ReadResult::Error(ErrorDocument::Reader(source.error().message));
-  (*source)->SetPrintableOnly(!plan.keepAllCharacters);
-  (*source)->SetBeginRow(plan.beginRow);
-  RecordBuilder builder(plan, hooks);
-  ReadResult result = builder.Build(**source);
-  // A sheet found damaged half-way ends the read with the reason, not with
-  // the records before it.
-  if (const std::optional<Error>& failure = (*source)->failure())
-    return ReadResult::Error(ErrorDocument::Reader(failure->message));
+  return BuildSheet(plan, **source, hooks);
+}
+
+std::optional<ReadResult> ReadHeldSheet(const HeldSheet& sheet, const ReadPlan& plan, const ReadHooks& hooks) {
+  if (const std::optional<Error>& error = sheet.openError()) return ReadResult::Error(ErrorDocument::Reader(error->message));
+  HeldSheetSource source = sheet.Source();
+  ReadResult result = BuildSheet(plan, source, hooks);
+  if (source.ranOut()) return std::nullopt;
   return result;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -17,6 +18,7 @@
 #include "jurisdiction/logic_imp.h"
 #include "platform/expected.h"
 #include "platform/trace.h"
+#include "readers/held_sheet.h"
 #include "readers/read_plan.h"
 #include "readers/separator.h"
 #include "result/read_result.h"
@@ -112,9 +114,12 @@ class ReadService {
     const HostSettings* settings;
     const DataText* text;
     const ProfileView* store;
+    // The workbook sheets held for the trials, by the name templates give.
+    std::map<std::string, HeldSheet>* sheets;
   };
   // The fit of one saved template; nullopt when the type does not take it.
   std::optional<TemplateSuggestion> TryTemplate(const TrialRead& trial, const std::string& name);
+  ReviewReport TrialReport(const TrialRead& trial, const ReadPlan& plan, const ReviewRules& rules);
 
   // What a request starts: the plan of a plain read, a read handed to the
   // jurisdiction reader, or the outcome of a read that goes no further (a

@@ -6,12 +6,14 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <map>
 #include <set>
 
 #include "catalogue/catalogue.h"
 #include "platform/codepage.h"
 #include "platform/profile.h"
 #include "readers/header_captions.h"
+#include "readers/held_sheet.h"
 #include "readers/plain_reader.h"
 #include "service/read_service.h"
 #include "templates/template_listing.h"
@@ -21,6 +23,9 @@ namespace zephrin {
 namespace {
 
 constexpr std::size_t kTrialLines = 200;
+// The rows of a workbook sheet held for the trials, and the most cell text.
+constexpr std::size_t kHeldRows = 2000;
+constexpr std::size_t kHeldBytes = std::size_t{8} << 20;
 
 // The first lines of the file, as its bytes; nullopt when it cannot be read.
 std::optional<std::string> FirstLines(const std::string& path, std::size_t lines) {
@@ -82,6 +87,32 @@ double Score(const TemplateSuggestion& s, std::size_t findings) {
 
 }  // namespace
 
+// The review of a template's trial read. A workbook's sheet (the template
+// names it) is opened once for all the templates and its first rows held;
+// a trial that needs more rows than are held reads the workbook itself.
+ReviewReport ReadService::TrialReport(const TrialRead& trial, const ReadPlan& plan, const ReviewRules& rules) {
+  const auto tried = [&](const auto& read) -> std::optional<ReviewReport> {
+    ImportReview review(plan, rules);
+    DroppingSink drop;
+    ReadHooks hooks;
+    hooks.sink = &drop;
+    hooks.valuesOnly = true;
+    hooks.observer = &review;
+    const std::optional<ReadResult> result = read(hooks);
+    if (!result) return std::nullopt;
+    return review.Finish(*result);
+  };
+  if (plan.workbook == WorkbookKind::kNone)
+    return *tried([&](const ReadHooks& hooks) { return std::optional(ReadPlainFile(plan, *trial.text, hooks)); });
+  const auto [held, added] = trial.sheets->try_emplace(plan.sheet);
+  if (added)
+    held->second = HeldSheet::Read(plan.workbook, plan.dataFileOs, plan.dataFile, plan.sheet, kHeldRows, kHeldBytes);
+  if (std::optional<ReviewReport> report =
+          tried([&](const ReadHooks& hooks) { return ReadHeldSheet(held->second, plan, hooks); }))
+    return std::move(*report);
+  return *tried([&](const ReadHooks& hooks) { return std::optional(ReadWorkbookFile(plan, hooks)); });
+}
+
 std::optional<TemplateSuggestion> ReadService::TryTemplate(const TrialRead& trial, const std::string& name) {
   const std::string section = TemplateSection(name);
   const ProfileView& store = *trial.store;
@@ -116,8 +147,8 @@ std::optional<TemplateSuggestion> ReadService::TryTemplate(const TrialRead& tria
   request.heldTemplate = std::move(held);
   Expected<ReadPlan> plan = Plan(request, *trial.settings, "");
   if (!plan) return std::nullopt;
-  // A workbook is tried on its sheet's first records, opened for each
-  // template (the template names its sheet); its bytes are no text to try.
+  // A workbook is tried on its sheet's first records; its bytes are no text
+  // to try.
   const bool workbook = plan->workbook != WorkbookKind::kNone;
   if (workbook) plan->recordLimit = kTrialLines;
 
@@ -126,14 +157,7 @@ std::optional<TemplateSuggestion> ReadService::TryTemplate(const TrialRead& tria
   const std::string amounts = store.Get(section, "Amounts");
   rules.signedAmounts = amounts.starts_with("SIGNED");
   rules.decimalComma = amounts.find("COMMA") != std::string::npos;
-  ImportReview review(*plan, std::move(rules));
-  DroppingSink drop;
-  ReadHooks hooks;
-  hooks.sink = &drop;
-  hooks.valuesOnly = true;
-  hooks.observer = &review;
-  const ReviewReport report =
-      review.Finish(workbook ? ReadWorkbookFile(*plan, hooks) : ReadPlainFile(*plan, *trial.text, hooks));
+  const ReviewReport report = TrialReport(trial, *plan, rules);
 
   TemplateSuggestion s;
   s.name = AnsiToUtf8(name);
@@ -169,7 +193,8 @@ Expected<std::vector<TemplateSuggestion>> ReadService::Suggest(const std::string
   Expected<ProfileDocument> doc = storePath.empty() ? ProfileDocument() : ProfileDocument::Load(storePath);
   if (!doc) return doc.TakeError();
   const ProfileView view(*doc);
-  const TrialRead trial{dataFile, importType, &settings, &text, &view};
+  std::map<std::string, HeldSheet> sheets;
+  const TrialRead trial{dataFile, importType, &settings, &text, &view, &sheets};
 
   std::vector<TemplateSuggestion> out;
   for (const TemplateListing::Template& t : ReadTemplateListing(storePath).templates)

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/codepage.h"
+#include "readers/held_sheet.h"
 #include "readers/workbook_source.h"
 #include "readers/workbook_values.h"
 #include "test_util.h"
@@ -437,6 +438,44 @@ TEST_F(MadeBook, ASheetMalformedHalfWayEndsTheRowsWithItsReason) {
     Row row;
     EXPECT_FALSE((*source)->Next(row));
   }
+}
+
+// A sheet's rows held once give, for every begin row and both trims, what
+// the workbook's own source gives, its failure too; past the rows held the
+// held source says it ran out instead of ending the sheet.
+TEST_F(MadeBook, HeldRowsAreTheSheetsRowsAgain) {
+  const std::string halfWay = Make(Book("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>a\u00e9 </t></is></c></row>"
+                                        "<row r=\"3\"><c r=\"C3\"><v>2</v></c></row><row r=\"2\"/>"));
+  const std::pair<std::string, std::string> books[] = {
+      {Fixture("trial_balance.xlsx"), ""}, {Fixture("mixed.xls"), "notes"}, {Fixture("chart_dates.xlsx"), ""}, {halfWay, ""}};
+  for (const auto& [path, sheet] : books) {
+    const HeldSheet held = HeldSheet::Read(SniffWorkbook(path), path, "book", sheet, 100, 1 << 20);
+    ASSERT_FALSE(held.openError()) << path;
+    for (const int32_t begin : {0, 1, 3})
+      for (const bool printable : {true, false}) {
+        SCOPED_TRACE(path + " from row " + std::to_string(begin) + (printable ? " printable" : ""));
+        auto own = OpenWorkbookSheet(SniffWorkbook(path), path, "book", sheet);
+        ASSERT_TRUE(own.ok());
+        (*own)->SetBeginRow(begin);
+        (*own)->SetPrintableOnly(printable);
+        HeldSheetSource again = held.Source();
+        again.SetBeginRow(begin);
+        again.SetPrintableOnly(printable);
+        EXPECT_EQ(Dump(again), Dump(**own));
+        EXPECT_EQ(again.templateColumns(), (*own)->templateColumns());
+        EXPECT_FALSE(again.ranOut());
+      }
+  }
+  const HeldSheet first = HeldSheet::Read(WorkbookKind::kXlsx, Fixture("trial_balance.xlsx"), "book", "", 2, 1 << 20);
+  HeldSheetSource cut = first.Source();
+  Row row;
+  EXPECT_TRUE(cut.Next(row) && cut.Next(row));
+  EXPECT_FALSE(cut.Next(row));
+  EXPECT_TRUE(cut.ranOut());
+  EXPECT_FALSE(cut.failure());
+  const HeldSheet none = HeldSheet::Read(WorkbookKind::kXls, Fixture("mixed.xls"), "book", "Budget", 100, 1 << 20);
+  ASSERT_TRUE(none.openError());
+  EXPECT_EQ(none.openError()->message, "The workbook book has no sheet named Budget.");
 }
 
 TEST_F(MadeBook, FilesThatAreNoWorkbookAreRefused) {
