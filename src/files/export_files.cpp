@@ -50,7 +50,7 @@ void AppendTextMode(std::string& out, std::string_view text) {
 // Opens (creates or empties) a host-named file for writing. A refusal is
 // traced by the resolver.
 Expected<UniqueFd> OpenForWriting(FileServices& service, std::string_view method, std::string_view name) {
-  const Expected<PathTarget> target = ResolveHostPath(service, method, name);
+  const Expected<PathTarget> target = ResolveHostPath(service, method, name, HostPathUse::kWrite);
   if (!target) return target.error();
   // O_NONBLOCK keeps a FIFO without a reader from hanging the call. The file
   // is emptied only once it is known to be one the methods may write.

@@ -63,6 +63,9 @@ class FileTable {
   std::string scratch;  // the conversion buffer of every write
 };
 
+// Whether a file method reads the file it names, or writes or deletes it.
+enum class HostPathUse { kRead, kWrite };
+
 class FileServices {
  public:
   // `store` is where the pickers remember their folders; `locateStore`
@@ -103,7 +106,7 @@ class FileServices {
   const Tracer& tracer() const { return m_trace; }
 
  private:
-  friend Expected<PathTarget> ResolveHostPath(FileServices&, std::string_view, std::string_view);
+  friend Expected<PathTarget> ResolveHostPath(FileServices&, std::string_view, std::string_view, HostPathUse);
   void RememberPickedPath(std::string_view path);
   // Closes the export file if one is open, and forgets it.
   void ForgetExportFile();
@@ -128,9 +131,11 @@ class FileServices {
 // link (which may be a file outside the folder), is refused (IsRefusal). A
 // refusal is traced as "<method>: refused path <path>: <reason>". A name that
 // ends with "/" comes back as a failure (ENOTDIR, EISDIR or ENOENT, as opening
-// it as a file would fail), not a refusal.
+// it as a file would fail), not a refusal. A file the method writes or
+// deletes must not be one of the template store's own (the store, its lock
+// file, its temporary files): those are refused too.
 [[nodiscard]] Expected<PathTarget> ResolveHostPath(FileServices& service, std::string_view method,
-                                                   std::string_view path);
+                                                   std::string_view path, HostPathUse use);
 
 // For a file opened through ResolveHostPath: refused when it is one the file
 // methods refuse (a regular file inside the writable folder that has more

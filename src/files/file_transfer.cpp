@@ -117,7 +117,7 @@ Status FileServices::DeleteFolder(std::string_view pFolderName) {
 
 Status FileServices::DeleteOITFile(std::string_view pFileName) {
   ForgetExportFile();
-  const Expected<PathTarget> target = ResolveHostPath(*this, "DeleteOITFile", pFileName);
+  const Expected<PathTarget> target = ResolveHostPath(*this, "DeleteOITFile", pFileName, HostPathUse::kWrite);
   if (!target) return kFalse;
   if (unlinkat(target->folder.get(), target->leaf.c_str(), 0) != 0) return kFalse;
   return kOk;
@@ -154,7 +154,7 @@ Status FileServices::TransferOpenFailed(const char* method, const char* directio
 Status FileServices::ConvertFileToByteArray(std::string_view exportFilePath, std::optional<std::string>& pByteArray) {
   const std::string shown = PrintablePath(exportFilePath);
   auto openFailed = [&] { return TransferOpenFailed("ConvertFileToByteArray", "reading", shown); };
-  const Expected<PathTarget> target = ResolveHostPath(*this, "ConvertFileToByteArray", exportFilePath);
+  const Expected<PathTarget> target = ResolveHostPath(*this, "ConvertFileToByteArray", exportFilePath, HostPathUse::kRead);
   if (!target) return openFailed();
   // O_NONBLOCK keeps a FIFO from hanging the call; only a plain file is read.
   const Expected<UniqueFd> fd = OpenTarget(*target, O_RDONLY | O_NOCTTY | O_NONBLOCK, 0);
@@ -188,7 +188,7 @@ Status FileServices::ConvertFileToByteArray(std::string_view exportFilePath, std
 Status FileServices::ConvertByteArrayToFile(std::string_view exportFilePath, std::string_view pByteArray) {
   const std::string shown = PrintablePath(exportFilePath);
   auto openFailed = [&] { return TransferOpenFailed("ConvertByteArrayToFile", "writing", shown); };
-  const Expected<PathTarget> target = ResolveHostPath(*this, "ConvertByteArrayToFile", exportFilePath);
+  const Expected<PathTarget> target = ResolveHostPath(*this, "ConvertByteArrayToFile", exportFilePath, HostPathUse::kWrite);
   if (!target) return openFailed();
   // Through a temporary file and a rename: a write that fails leaves the old
   // file whole. The content in place with its folder not flushed is as good

@@ -9,12 +9,14 @@
 
 #include "files/file_services.h"
 #include "templates/store.h"
+#include "templates/store_location.h"
 
 namespace zephrin {
 
 namespace {
 
 constexpr const char* kHardLinked = "it has more than one hard link";
+constexpr const char* kStoreFile = "it is a file of the template store";
 
 // A regular file with a second name may be a file outside the writable
 // folder that someone linked into it.
@@ -24,6 +26,27 @@ Error Refuse(FileServices& service, std::string_view method, std::string_view pa
   service.tracer().Format("%.*s: refused path %s: %s", static_cast<int>(method.size()), method.data(),
                           PrintablePath(path).c_str(), reason.c_str());
   return Refusal(std::move(reason));
+}
+
+// Whether the entry is one of the template store's own files: the store, its
+// lock file, or a temporary file a write of it renames into place. The file
+// methods never write or delete them: the store is the users' work, written
+// only whole and under its lock.
+bool IsStoreFile(const TemplateStore& store, const PathTarget& target) {
+  if (!store.located()) return false;
+  const std::string& path = store.path();
+  // The store itself under another name (a link the user picked).
+  struct stat entry {}, stored {};
+  const int follow = target.followLeaf ? 0 : AT_SYMLINK_NOFOLLOW;
+  if (fstatat(target.folder.get(), target.leaf.c_str(), &entry, follow) == 0 && stat(path.c_str(), &stored) == 0 &&
+      entry.st_dev == stored.st_dev && entry.st_ino == stored.st_ino)
+    return true;
+  if (!IsStoreFileName(path, target.leaf)) return false;
+  const std::size_t slash = path.rfind('/');
+  const std::string storeFolder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  struct stat folder {}, home {};
+  return fstat(target.folder.get(), &folder) == 0 && stat(storeFolder.c_str(), &home) == 0 &&
+         folder.st_dev == home.st_dev && folder.st_ino == home.st_ino;
 }
 
 }  // namespace
@@ -40,9 +63,16 @@ bool FileServices::IsPickedPath(std::string_view path) const {
   return false;
 }
 
-Expected<PathTarget> ResolveHostPath(FileServices& service, std::string_view method, std::string_view path) {
+Expected<PathTarget> ResolveHostPath(FileServices& service, std::string_view method, std::string_view path,
+                                     HostPathUse use) {
   if (path.find('\0') != std::string_view::npos) return Refuse(service, method, path, "the path holds a NUL character");
-  if (service.IsPickedPath(path)) return ResolveAsGiven(std::string(path));
+  const bool writes = use == HostPathUse::kWrite;
+  if (writes && !service.m_store.located()) service.m_locateStore();
+  if (service.IsPickedPath(path)) {
+    Expected<PathTarget> picked = ResolveAsGiven(std::string(path));
+    if (writes && picked && IsStoreFile(service.m_store, *picked)) return Refuse(service, method, path, kStoreFile);
+    return picked;
+  }
 
   std::string folder;
   if (service.GetWriteableFolderPath(folder) != kOk || folder.empty()) {
@@ -72,6 +102,7 @@ Expected<PathTarget> ResolveHostPath(FileServices& service, std::string_view met
   const bool exists = fstatat(out.folder.get(), out.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
   if (exists && S_ISLNK(st.st_mode)) return Refuse(service, method, path, "it is a symbolic link");
   if (exists && IsHardLinked(st)) return Refuse(service, method, path, kHardLinked);
+  if (writes && IsStoreFile(service.m_store, out)) return Refuse(service, method, path, kStoreFile);
   // The components were taken without their slashes; a name that ends with
   // one never names a file, whatever the entry is.
   if (out.trailingSlash) {

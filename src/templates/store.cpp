@@ -54,4 +54,6 @@ std::string TemplateStore::StoredFileName(std::string_view typed) const {
   return AsListed(names, typed);
 }
 
+bool TemplateStore::OwnsFile(const std::string& path) const { return NamesStoreFile(path, m_path); }
+
 }  // namespace zephrin

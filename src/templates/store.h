@@ -37,6 +37,9 @@ class ZEPHRIN_API TemplateStore {
 
   // Whether the store can be read (a store not yet written can).
   [[nodiscard]] Done Readable() const { return CheckStoreReadable(m_path); }
+  // Whether `path` names one of the store's own files (the store under any
+  // name, its lock file, a temporary file of its writes).
+  bool OwnsFile(const std::string& path) const;
 
   // The index and the associations.
   TemplateListing List() const { return ReadTemplateListing(m_path); }

@@ -59,4 +59,24 @@ Expected<StoreLocation> EstablishStoreLocation(UserInterface& ui, bool saveTempl
   return location;
 }
 
+bool IsStoreFileName(const std::string& storePath, std::string_view leaf) {
+  const std::string base = storePath.substr(storePath.rfind('/') + 1);
+  return !base.empty() && (leaf == base || leaf == base + ".lock" || leaf.starts_with("." + base + ".tmp-"));
+}
+
+bool NamesStoreFile(const std::string& path, const std::string& storePath) {
+  const auto same = [](const std::string& a, const std::string& b) {
+    struct stat sa {}, sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  };
+  const auto folderOf = [](const std::string& p) {
+    const std::size_t slash = p.rfind('/');
+    return slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : p.substr(0, slash);
+  };
+  if (storePath.empty()) return false;
+  if (same(path, storePath)) return true;
+  return IsStoreFileName(storePath, std::string_view(path).substr(path.rfind('/') + 1)) &&
+         same(folderOf(path), folderOf(storePath));
+}
+
 }  // namespace zephrin

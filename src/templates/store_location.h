@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "platform/expected.h"
 #include "platform/user_interface.h"
@@ -21,5 +22,13 @@ struct StoreLocation {
 // `saveTemplatePath` the folder is recorded as "TemplatePath" under the
 // current user's import key. A failure to seed or record is not reported.
 [[nodiscard]] Expected<StoreLocation> EstablishStoreLocation(UserInterface& ui, bool saveTemplatePath);
+
+// Whether an entry of the store's folder named `leaf` is one of the store's
+// own files: the store, its lock file, or a temporary file a write of it
+// renames into place. Nothing but the store's writes may write them.
+bool IsStoreFileName(const std::string& storePath, std::string_view leaf);
+// Whether `path` names one of those files (the store under any name, or a
+// lock or temporary file of its folder).
+bool NamesStoreFile(const std::string& path, const std::string& storePath);
 
 }  // namespace zephrin

@@ -140,6 +140,32 @@ TEST_F(FileTransferTest, EveryRefusedPathGetsTheFailureOutcome) {
   EXPECT_EQ(fs::hard_link_count(outside.path() / "secret.txt"), 3u);
 }
 
+// The template store, its lock file and its temporary files are the users'
+// work: no method writes or deletes them, under any name of the writable
+// folder, and the store stays as it was; reading the store is no harm.
+TEST_F(FileTransferTest, TheTemplateStoreIsNoFileOfTheFileMethods) {
+  const std::string store = "[Import:Layout]\n1=KEEP\n[Import:KEEP]\nInfo=COA\n";
+  WriteFile(home.file("import.ini"), store);
+  WriteFile(home.file("import.ini.lock"), "");
+  WriteFile(home.file(".import.ini.tmp-1"), "half");
+  const std::string names[] = {"import.ini", home.file("import.ini"), "import.ini.lock", ".import.ini.tmp-1",
+                               ".import.ini.tmp-2"};
+  for (const PathMethod& m : kPathMethods) {
+    for (const std::string& name : names) {
+      SCOPED_TRACE(std::string(m.name) + " " + name);
+      if (std::string_view(m.name) == "ConvertFileToByteArray") continue;
+      ExpectFailure(m, name, std::string(m.name) + ": refused path " + name + ": it is a file of the template store\n");
+    }
+  }
+  EXPECT_EQ(ReadFile(home.file("import.ini")), store);
+  EXPECT_EQ(ReadFile(home.file(".import.ini.tmp-1")), "half");
+  EXPECT_EQ(Listing(home.path()),
+            (std::set<std::string>{".import.ini.tmp-1", "file-link", "import.ini", "import.ini.lock", "out-link"}));
+  std::optional<std::string> bytes;
+  EXPECT_EQ(service.ConvertFileToByteArray("import.ini", bytes), kOk);
+  EXPECT_EQ(bytes, store);
+}
+
 // A name that ends with "/" names a folder: opening, creating or deleting it
 // as a file fails as it does on the file system, and each method answers
 // with its outcome of a failed open (no refusal: the name is not outside
