@@ -109,7 +109,10 @@ void AddRequestOptions(CLI::App& cmd, ReadOptions& o) {
       ->needs(intlType);
   AddSourceOptions(cmd, o.source);
   cmd.add_option("--output,-o", o.output,
-                 "Write the XML text to this file (whole, or not at all); - is standard output.");
+                 "Write the XML text to this file (whole, or not at all); - is standard output.")
+      // An empty name is an unset variable, not standard output.
+      ->check(CLI::Validator([](const std::string& value) { return value.empty() ? "--output needs a file name" : ""; },
+                             "FILE"));
   cmd.add_flag("--strict", o.strict,
                "Fail (exit status 1) when the read gives no value at all, instead of warning; the text is still "
                "written.");
@@ -155,6 +158,8 @@ std::optional<Refusal> CheckRequest(ReadOptions& o) {
 }
 
 std::optional<Refusal> CheckTemplate(const ReadOptions& o, const TemplateStore& store) {
+  // The text would replace the users' templates.
+  if (!o.output.empty() && store.OwnsFile(o.output)) return Refusal{2, "--output names the template store"};
   if (auto failure = UnreadableStore(o.templateName, store)) return Refusal{1, *failure};
   if (auto refusal = MissingTemplate(o.templateName, store)) return Refusal{2, *refusal};
   if (auto refusal = WrongTemplateKind(o.templateName, o.importType, store)) return Refusal{2, *refusal};

@@ -131,6 +131,12 @@ TEST_F(CommandLine, RefusalsSayWhatIsWrongOnOneLine) {
        "zephrinimport: --output names the data file itself\n"},
       {"read - --format csv -t CHART --type FCOA -o chart.csv <chart.csv", 2,
        "zephrinimport: --output names the data file itself\n"},
+      // ... or the users' templates.
+      {"read chart.csv -t CHART --type FCOA -o import.ini", 2, "zephrinimport: --output names the template store\n"},
+      {"read chart.csv -t CHART --type FCOA -o ./jurisdiction/../import.ini.lock", 2,
+       "zephrinimport: --output names the template store\n"},
+      {"read chart.csv -t CHART --type FCOA -o .import.ini.tmp-1", 2, "zephrinimport: --output names the template store\n"},
+      {"read chart.csv -t CHART --type FCOA -o ''", 2, "zephrinimport: --output needs a file name" + help},
       // A saved template of a kind the import type does not read.
       {"read journal.txt -t JOURNAL --type FCOA", 2,
        "zephrinimport: the template JOURNAL is a JE template, which FCOA does not read; JE templates go with FBJ, "
@@ -150,6 +156,7 @@ TEST_F(CommandLine, RefusalsSayWhatIsWrongOnOneLine) {
   }
   // Nothing was written over.
   EXPECT_EQ(ReadFile(dir.file("chart.csv")), ReadFile((kSource / "examples/chart.csv").string()));
+  EXPECT_EQ(ReadFile(dir.file("import.ini")), ReadFile((kSource / "examples/import.ini").string()));
   EXPECT_EQ(test::FolderEntries(dir.path()), (std::set<std::string>{"chart.csv", "chart.dif", "hard.csv", "import.ini",
                                                                      "journal.txt", "jurisdiction", "link.csv",
                                                                      "trial_balance.csv"}));
