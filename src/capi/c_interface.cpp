@@ -2,6 +2,7 @@
 // protocol, reached through plain functions. Nothing but C types and codes
 // crosses it; every failure inside is caught here. The reads are in
 // c_reads.cpp, the typed calls in c_invoke.cpp.
+#include "platform/json_depth.h"
 #include "capi/zephrinimport.h"
 
 #include <sys/stat.h>
@@ -212,6 +213,10 @@ int zephrinimport_call(zephrinimport_service* service, const char* method, const
                                     "Invalid request: a service object, a method and a place for the result are needed");
     std::optional<Json> params;
     if (params_json) {
+      if (zephrin::JsonNestsDeeper(params_json))
+        return zephrin::capi::ErrorTo(result_json, ZEPHRINIMPORT_PARSE_ERROR,
+                                      "Parse error: the parameters nest arrays and objects more than " +
+                                          std::to_string(zephrin::kMaxJsonDepth) + " deep");
       params = Json::parse(params_json, nullptr, /*allow_exceptions=*/false);
       if (params->is_discarded())
         return zephrin::capi::ErrorTo(result_json, ZEPHRINIMPORT_PARSE_ERROR,

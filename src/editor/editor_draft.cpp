@@ -1,3 +1,4 @@
+#include "platform/json_depth.h"
 #include "editor/editor_draft.h"
 
 #include <algorithm>
@@ -118,7 +119,8 @@ std::string DraftText(const EditorDraft& draft) {
 }
 
 std::optional<EditorDraft> ParseDraft(std::string_view text) {
-  const OrderedJson j = OrderedJson::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
+  const OrderedJson j = JsonNestsDeeper(text) ? OrderedJson(OrderedJson::value_t::discarded)
+                                              : OrderedJson::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
   if (!HasMembers(j)) return std::nullopt;
   EditorDraft d;
   d.dataFile = j["dataFile"].get<std::string>();

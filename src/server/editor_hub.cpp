@@ -1,3 +1,4 @@
+#include "platform/json_depth.h"
 #include "server/editor_hub.h"
 
 #include "result/error_document.h"
@@ -264,7 +265,8 @@ std::optional<FileDialogResult> EditorHub::AskFile(const FileDialogRequest& requ
 }
 
 std::string EditorHub::HandleRequest(std::string_view body) {
-  const Json request = Json::parse(body.begin(), body.end(), nullptr, /*allow_exceptions=*/false);
+  const Json request =
+      JsonNestsDeeper(body) ? Json() : Json::parse(body.begin(), body.end(), nullptr, /*allow_exceptions=*/false);
   if (!request.is_object()) return Dump(ErrorJson("The request is not a JSON object."));
   const std::string action = GetString(request, "action");
 

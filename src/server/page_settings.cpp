@@ -1,3 +1,4 @@
+#include "platform/json_depth.h"
 #include "server/page_settings.h"
 
 #include <system_error>
@@ -44,7 +45,8 @@ Json ReadPageSettings(const std::string& path) {
     default:
       return ErrorAnswer("The page settings file " + path + " cannot be read.");
   }
-  Json j = text.size() <= kMaxSettingsBytes ? Json::parse(text, nullptr, /*allow_exceptions=*/false) : Json();
+  Json j = text.size() <= kMaxSettingsBytes && !JsonNestsDeeper(text) ? Json::parse(text, nullptr, /*allow_exceptions=*/false)
+                                                                     : Json();
   if (!ValidSettings(j)) return ErrorAnswer("The page settings file " + path + " is not the settings the pages write.");
   return Json{{"importTypes", std::move(j["importTypes"])}};
 }

@@ -1,3 +1,4 @@
+#include "platform/json_depth.h"
 #include "service/host_protocol.h"
 
 #include <cstring>
@@ -454,6 +455,9 @@ std::optional<Reply> RunCall(CxmlWrapper& service, RecordingUserInterface& ui, c
 // converted, then run.
 std::optional<Reply> HandleRequest(CxmlWrapper& service, RecordingUserInterface& ui, std::string_view line,
                                    const HostProtocol::CallOptions& options) {
+  if (JsonNestsDeeper(line))
+    return Reply::Plain(ErrorResponse(nullptr, kParseError, "Parse error: the request nests arrays and objects "
+                                                            "more than " + std::to_string(kMaxJsonDepth) + " deep"));
   const Json request = Json::parse(line.begin(), line.end(), nullptr, /*allow_exceptions=*/false);
   if (request.is_discarded()) return Reply::Plain(ErrorResponse(nullptr, kParseError, "Parse error: the request is not valid JSON"));
   const Expected<Json> id = RequestId(request);
@@ -487,7 +491,7 @@ bool HostProtocol::HandleLine(std::string_view line, OutputSink& out, const Call
   std::unique_lock lock(m_lock, std::defer_lock);
   if (options.wait) {
     if (!lock.try_lock_for(*options.wait)) {
-      const Json request = Json::parse(line.begin(), line.end(), nullptr, false);
+      const Json request = JsonNestsDeeper(line) ? Json() : Json::parse(line.begin(), line.end(), nullptr, false);
       const Json id = request.is_object() && request.contains("id") ? request["id"] : Json(nullptr);
       out.Write(ErrorResponse(id, kBusy, "The service is busy: the layout editor or a file dialog is open."));
       return true;

@@ -57,6 +57,18 @@ TEST_F(Protocol, Responses) {
   };
   for (const auto& [request, expected] : rows) EXPECT_EQ(Call(request), expected) << request;
   EXPECT_EQ(service.settings().currentYear(), 1);  // the notification ran too
+  // Nesting is bounded before anything recurses over it: a hundred levels are
+  // a request like any other, one more is refused (brackets in strings do not
+  // count).
+  const auto nested = [](int levels) {
+    return R"({"jsonrpc":"2.0","id":9,"method":"SetCurrentYear","params":[")" + std::string(200, '[') + R"(",)" +
+           std::string(levels - 1, '[') + std::string(levels - 1, ']') + "]}";
+  };
+  EXPECT_EQ(Call(nested(99)), R"({"jsonrpc":"2.0","id":9,"error":{"code":-32602,"message":"Invalid params: SetCurrentYear takes 1 parameter, not 2"}})");
+  EXPECT_EQ(Call(nested(100)),
+            R"({"jsonrpc":"2.0","id":null,"error":{"code":-32700,"message":"Parse error: the request nests arrays and objects more than 100 deep"}})");
+  EXPECT_EQ(Call(nested(100000)),
+            R"({"jsonrpc":"2.0","id":null,"error":{"code":-32700,"message":"Parse error: the request nests arrays and objects more than 100 deep"}})");
 }
 
 TEST_F(Protocol, TextCrossesTheInterfaceAsUtf8) {
