@@ -5,12 +5,12 @@
 // header captions saved with them match the file's header row.
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <map>
 #include <set>
 
 #include "catalogue/catalogue.h"
 #include "platform/codepage.h"
+#include "platform/file_read.h"
 #include "platform/profile.h"
 #include "readers/header_captions.h"
 #include "readers/held_sheet.h"
@@ -23,20 +23,34 @@ namespace zephrin {
 namespace {
 
 constexpr std::size_t kTrialLines = 200;
+// The most bytes of those lines read (200 lines at the line limit fit).
+constexpr std::size_t kTrialBytes = std::size_t{1} << 20;
 // The rows of a workbook sheet held for the trials, and the most cell text.
 constexpr std::size_t kHeldRows = 2000;
 constexpr std::size_t kHeldBytes = std::size_t{8} << 20;
 
-// The first lines of the file, as its bytes; nullopt when it cannot be read.
-std::optional<std::string> FirstLines(const std::string& path, std::size_t lines) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes, line;
-  for (std::size_t n = 0; n < lines && std::getline(in, line); ++n) {
-    bytes += line;
-    if (!in.eof()) bytes += '\n';
+// The first lines of the file, as its bytes, read a block at a time up to
+// the `lines`-th line end or `maxBytes` bytes; nullopt when it is no regular
+// file that can be read (a pipe or a device would hang or never end).
+std::optional<std::string> FirstLines(const std::string& path, std::size_t lines, std::size_t maxBytes) {
+  OpenFile file;
+  if (OpenRegularFile(path, file) != FileReadStatus::kOk) return std::nullopt;
+  std::string bytes;
+  std::size_t seen = 0;
+  while (bytes.size() < maxBytes) {
+    const std::size_t at = bytes.size();
+    bytes.resize(std::min(maxBytes, at + (std::size_t{64} << 10)));
+    const long long got = file.ReadAt(at, bytes.data() + at, bytes.size() - at);
+    if (got < 0) return std::nullopt;
+    bytes.resize(at + static_cast<std::size_t>(got));
+    for (std::size_t nl = bytes.find('\n', at); nl != std::string::npos; nl = bytes.find('\n', nl + 1)) {
+      if (++seen == lines) {
+        bytes.resize(nl + 1);
+        return bytes;
+      }
+    }
+    if (got == 0) break;
   }
-  if (in.bad()) return std::nullopt;
   return bytes;
 }
 
@@ -186,7 +200,7 @@ Expected<std::vector<TemplateSuggestion>> ReadService::Suggest(const std::string
                                                               const std::string& storePath) {
   if (FindHostType(importType) == nullptr)
     return Error{ErrorCode::kInvalid, "Unknown import type " + importType + "."};
-  const std::optional<std::string> bytes = FirstLines(dataFile, kTrialLines);
+  const std::optional<std::string> bytes = FirstLines(dataFile, kTrialLines, kTrialBytes);
   if (!bytes) return Error{ErrorCode::kIo, "Unable to open the file " + dataFile + "."};
   DataText text;
   text.Assign(*bytes);

@@ -1,6 +1,7 @@
 // The review of a read and the best-fitting template, through the service
 // object: whole answers against exact texts.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "service/host_protocol.h"
 #include "service/review_json.h"
@@ -198,6 +199,7 @@ TEST_F(Review, AWorkbookIsTriedOnItsSheet) {
 TEST_F(Review, TheProtocolAnswersBothExtensions) {
   HostProtocol protocol(service, ui);
   test::WriteFile(home.file("data.csv"), std::string(kHeader) + "1000,Cash,100.10,1,2\n2000,Loan,-100.10,3,4\n");
+  ASSERT_EQ(mkfifo(home.file("pipe.csv").c_str(), 0600), 0);
   const std::string file = home.file("data.csv");
   const std::pair<std::string, std::string> rows[] = {
       {R"({"jsonrpc":"2.0","id":1,"method":"ReviewImport","params":[")" + file + R"(","TB","FCOA","1",""]})",
@@ -211,6 +213,10 @@ TEST_F(Review, TheProtocolAnswersBothExtensions) {
       {R"({"jsonrpc":"2.0","id":4,"method":"SuggestTemplates","params":[")" + home.file("none.csv") + R"(","FCOA"]})",
        R"({"jsonrpc":"2.0","id":4,"result":{"value":{"templates":[]},"status":1,"messages":[{"caption":"Import","text":"Unable to open the file )" +
            home.file("none.csv") + R"(.","icon":"error"}]}})"},
+      // A pipe is no file to try templates on: nothing waits for its writer.
+      {R"({"jsonrpc":"2.0","id":6,"method":"SuggestTemplates","params":[")" + home.file("pipe.csv") + R"(","FCOA"]})",
+       R"({"jsonrpc":"2.0","id":6,"result":{"value":{"templates":[]},"status":1,"messages":[{"caption":"Import","text":"Unable to open the file )" +
+           home.file("pipe.csv") + R"(.","icon":"error"}]}})"},
       {R"({"jsonrpc":"2.0","id":5,"method":"SuggestTemplates","params":[")" + file + R"(","NOPE"]})",
        R"({"jsonrpc":"2.0","id":5,"result":{"value":{"templates":[]},"status":1,"messages":[{"caption":"Import","text":"Unknown import type NOPE.","icon":"error"}]}})"},
   };
