@@ -175,7 +175,8 @@ DifSource::DifSource(const DataText& text, int32_t beginRow) : m_window(std::str
       if (!lines.Next(raw)) m_unusable = true;
   }
   m_pos = lines.offset();
-  if (m_rows == 0 || m_columns == 0) m_unusable = true;
+  // Without a column no cell can be placed (a negative count holds none either).
+  if (m_rows == 0 || m_columns <= 0) m_unusable = true;
   m_window = TextWindow(text, m_pos);
 }
 
