@@ -36,6 +36,19 @@ std::string BaseOf(const std::string& path) {
 // The start of the name of every temporary file of `base`.
 std::string TempPrefix(const std::string& base) { return "." + base + ".tmp-"; }
 
+// A file without a name in the folder, to be linked in once it is whole;
+// none when the file system cannot make one, or when it could not be named
+// later (no /proc to name it through).
+UniqueFd OpenUnnamed(int folderFd) {
+#ifdef O_TMPFILE
+  if (access("/proc/self/fd", X_OK) != 0) return UniqueFd();
+  return UniqueFd(openat(folderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+#else
+  (void)folderFd;
+  return UniqueFd();
+#endif
+}
+
 // A name for the temporary file that no other writer in this or another
 // process picks at the same time: pid, a process-wide counter and the clock.
 std::string TempName(const std::string& folder, const std::string& base) {
@@ -83,8 +96,10 @@ AtomicFileWriter::~AtomicFileWriter() { Abandon(); }
 void AtomicFileWriter::Abandon() {
   if (m_fd.valid()) {
     m_fd.reset();
-    unlinkat(m_folderFd, m_temp.c_str(), 0);
+    if (!m_temp.empty()) unlinkat(m_folderFd, m_temp.c_str(), 0);
   }
+  m_unnamed = false;
+  m_temp.clear();
   // After the unlink or the rename: a signal in between finds no file of the name.
   m_onSignal.Forget();
   m_ownFolder.reset();
@@ -115,7 +130,9 @@ Done AtomicFileWriter::BeginIn(int folderFd, const std::string& leaf, const std:
   if (m_exists && S_ISDIR(st.st_mode)) return Error{ErrorCode::kInvalid, "Cannot write " + m_shown + ": it is a folder.", EISDIR};
   m_exists = m_exists && S_ISREG(st.st_mode);
   m_mode = m_exists ? (st.st_mode & 07777) : 0;
-  // The temporary file is made and registered with the signals held, so
+  m_fd = OpenUnnamed(folderFd);
+  m_unnamed = m_fd.valid();
+  // Else the temporary file is made and registered with the signals held, so
   // that a signal between the two cannot leave it beside the file.
   const SignalsHeld held;
   for (int attempt = 0; attempt < 100 && !m_fd.valid(); ++attempt) {
@@ -128,7 +145,7 @@ Done AtomicFileWriter::BeginIn(int folderFd, const std::string& leaf, const std:
   if (!m_fd.valid()) {
     return Error::SentenceFromErrno(errno, "Cannot create a temporary file in " + shownFolder);
   }
-  m_onSignal.Register(folderFd, m_temp, RemovedOnSignal::Kind::kFile);
+  if (!m_unnamed) m_onSignal.Register(folderFd, m_temp, RemovedOnSignal::Kind::kFile);
   // The new file takes the permissions of the one it replaces.
   if (m_exists && fchmod(m_fd.get(), m_mode) != 0) {
     const Error failed = Failure(errno);
@@ -178,6 +195,12 @@ Done AtomicFileWriter::Commit(FolderFlush folderFlush) {
     Abandon();
     return failed;
   }
+  if (m_unnamed) {
+    if (Done named = NameUnnamed(); !named) {
+      Abandon();
+      return named;
+    }
+  }
   if (!m_fd.Close() || renameat(m_folderFd, m_temp.c_str(), m_folderFd, m_leaf.c_str()) != 0) {
     const Error failed = Failure(errno);
     unlinkat(m_folderFd, m_temp.c_str(), 0);
@@ -195,6 +218,27 @@ Done AtomicFileWriter::Commit(FolderFlush folderFlush) {
   }
   Abandon();
   return flushed;
+}
+
+// Links the unnamed file into the folder under a temporary name (through
+// its /proc entry, which needs no privilege), registered with the signals
+// held as a named temporary file is.
+Done AtomicFileWriter::NameUnnamed() {
+  const std::string self = "/proc/self/fd/" + std::to_string(m_fd.get());
+  const SignalsHeld held;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    m_temp = BaseOf(TempName("/", m_leaf));
+    if (m_temp.size() > 250) m_temp = BaseOf(TempName("/", "zephrin"));
+    if (linkat(AT_FDCWD, self.c_str(), m_folderFd, m_temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      m_onSignal.Register(m_folderFd, m_temp, RemovedOnSignal::Kind::kFile);
+      m_unnamed = false;
+      return {};
+    }
+    if (errno != EEXIST) break;
+  }
+  const Error failed = Failure(errno, "naming the temporary file failed");
+  m_temp.clear();
+  return failed;
 }
 
 Done WriteFileAtomically(const std::string& path, std::string_view content) {

@@ -54,9 +54,15 @@ class ZEPHRIN_API AtomicFileWriter {
   Error Failure(int err, std::string_view step = {}) const;
   Error NotBegun() const;
   void Abandon();
+  // Gives the unnamed temporary file a name in the folder, for the rename.
+  Done NameUnnamed();
   int m_folderFd = -1;     // the target's folder (this writer's own, or the caller's)
   UniqueFd m_ownFolder;    // the folder this writer opened itself
   UniqueFd m_fd;           // the temporary file
+  // The temporary file has no name until the commit (where the file system
+  // can make such a file): a process killed before then, even by SIGKILL,
+  // leaves nothing behind.
+  bool m_unnamed = false;
   std::string m_leaf, m_temp;
   std::string m_shown;     // the target as errors name it
   bool m_exists = false;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -74,6 +75,35 @@ TEST(AtomicFile, FailedWriteLeavesOldFile) {
             0);
   EXPECT_EQ(error, "Cannot write " + path + ": writing the temporary file failed: File too large.");
   EXPECT_EQ(ReadFile(path), "the old content");
+  EXPECT_EQ(Entries(dir), std::set<std::string>{"a.txt"});
+}
+
+// Until the commit the new content has no name in the folder: a process
+// killed mid-write (SIGKILL, which no handler sees) leaves nothing behind.
+TEST(AtomicFile, AProcessKilledMidWriteLeavesNothing) {
+  TempDir dir;
+  const int probe = open(dir.path().c_str(), O_TMPFILE | O_WRONLY, 0600);
+  if (probe < 0) GTEST_SKIP() << "the file system makes no unnamed files";
+  close(probe);
+  const std::string path = dir.file("a.txt");
+  WriteFile(path, "old");
+  const int status = test::RunInChild([&](std::string&) {
+    AtomicFileWriter writer;
+    if (!writer.Begin(path) || !writer.Write(std::string(1 << 20, 'n'))) return 1;
+    if (test::FolderEntries(dir.path()) != std::set<std::string>{"a.txt"}) return 2;
+    raise(SIGKILL);
+    return 3;
+  });
+  EXPECT_NE(status, 1);
+  EXPECT_NE(status, 2);
+  EXPECT_EQ(ReadFile(path), "old");
+  EXPECT_EQ(Entries(dir), std::set<std::string>{"a.txt"});
+  // A writer that commits leaves the new file alone, named as the target.
+  AtomicFileWriter writer;
+  ASSERT_TRUE(writer.Begin(path));
+  ASSERT_TRUE(writer.Write("new"));
+  ASSERT_TRUE(writer.Commit());
+  EXPECT_EQ(ReadFile(path), "new");
   EXPECT_EQ(Entries(dir), std::set<std::string>{"a.txt"});
 }
 
