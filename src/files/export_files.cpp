@@ -60,8 +60,12 @@ Expected<UniqueFd> OpenForWriting(FileServices& service, std::string_view method
   struct stat st {};
   if (fstat(fd->get(), &st) != 0) return Error::FromErrno(errno);
   if (S_ISREG(st.st_mode) && ftruncate(fd->get(), 0) != 0) return Error::FromErrno(errno);
+  // Every write goes to the end of the file: two handles of one file (a name
+  // created twice) add their lines one after the other, where each writing
+  // at its own offset would leave a gap of NUL bytes after the file was
+  // emptied by the second.
   const int flags = fcntl(fd->get(), F_GETFL);
-  if (flags >= 0) fcntl(fd->get(), F_SETFL, flags & ~O_NONBLOCK);
+  if (flags >= 0) fcntl(fd->get(), F_SETFL, (flags & ~O_NONBLOCK) | O_APPEND);
   return fd;
 }
 

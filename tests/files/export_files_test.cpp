@@ -150,10 +150,10 @@ TEST_F(ExportFilesTest, OutputFileTable) {
   EXPECT_EQ(messages[0].caption, "Import");
   EXPECT_EQ(messages[0].text, "The file name is needed for output files.");
 
-  // Both entries wrote "both", the first also "first only"; the one file
-  // was emptied by the second open, so what is there is the last writer's.
+  // Both entries wrote "both", the first also "first only", each line added
+  // at the end of the one file (never over another's, never past a gap).
   service.reset();
-  EXPECT_EQ(ReadFile(home.file("log.txt")), "both\r\nfirst only\r\n");
+  EXPECT_EQ(ReadFile(home.file("log.txt")), "both\r\nboth\r\nfirst only\r\n");
   EXPECT_EQ(TraceText(),
             "CreateOutputFile: found=-1, nextinline=1\n"
             "CreateOutputFile: found=-1, nextinline=2\n"
@@ -164,6 +164,19 @@ TEST_F(ExportFilesTest, OutputFileTable) {
             "CloseOutputFile: found=1\n"
             "CloseOutputFile: found=2\n"
             "CloseOutputFile: filename other.txt not found, cannot close\n");
+}
+
+// A name created again while its first entry has lines: the second open
+// empties the file, and the first entry's next line follows on from there
+// instead of leaving NUL bytes where the emptied lines were.
+TEST_F(ExportFilesTest, ANameCreatedAgainLeavesNoGap) {
+  EXPECT_EQ(Create("out.txt"), 1);
+  EXPECT_EQ(Write("out.txt", "first line"), 1);
+  EXPECT_EQ(Create("out.txt"), 1);
+  EXPECT_EQ(Write("out.txt", "x"), 1);
+  EXPECT_EQ(Close("out.txt"), 1);
+  EXPECT_EQ(Close("out.txt"), 1);
+  EXPECT_EQ(ReadFile(home.file("out.txt")), "x\r\nx\r\n");
 }
 
 TEST_F(ExportFilesTest, UpperCaseNameCannotBeCreatedAgainAfterClosing) {
