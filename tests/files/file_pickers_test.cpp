@@ -97,6 +97,24 @@ TEST_F(FilePickersTest, CancelledBrowseChangesNothing) {
   EXPECT_EQ(chosen, "");
 }
 
+// What the store cannot hold is not remembered: a path with a NUL byte
+// names no file and is no choice at all; one with a line break is a file's,
+// returned, but it would break the store's lines.
+TEST_F(FilePickersTest, PathsTheStoreCannotHoldAreNotRemembered) {
+  const std::string store = "[Import:CurDir]\nCurDir=/keep\n";
+  WriteFile(Store(), store);
+  const ino_t before = test::Inode(Store());
+  std::string chosen = "stale";
+  ui.answer = std::string("/data/a\0b.csv", 13);
+  EXPECT_EQ(service.BrowseForImport("FCOA", chosen), kOk);
+  EXPECT_EQ(chosen, "");
+  ui.answer = "/data/two\nlines.csv";
+  EXPECT_EQ(service.BrowseForImport("FCOA", chosen), kOk);
+  EXPECT_EQ(chosen, "/data/two\nlines.csv");
+  EXPECT_EQ(ReadFile(Store()), store);
+  EXPECT_EQ(test::Inode(Store()), before);
+}
+
 TEST_F(FilePickersTest, SelectExportFileRequest) {
   WriteFile(Store(), "[Export:CurDir]\nCurDir=/Exports/Mixed Case\n");
   std::string info;
