@@ -206,12 +206,12 @@ const MethodInfo kMethods[] = {
      .ret = R::String, .resultName = "folder", .resultDescription = "The folder's path, without a final \"/\"."},
     {.id = 27, .name = "CreateFolder",
      .summary = "Makes a folder inside the writable folder.",
-     .description = "Makes the folder (one that exists already serves) and returns the writable folder. Status 1 "
-                    "when the name lies outside it.",
+     .description = "Makes the folder (one that exists already serves; a folder that cannot be made is not "
+                    "reported) and returns its path. Status 1 when the name lies outside the writable folder.",
      .paramCount = 1, .params = {P::String}, .paramNames = {"folder"},
      .paramDescriptions = {"The folder: a name inside the writable folder (absolute, or relative to it)."},
      .ret = R::String, .resultName = "writableFolder",
-     .resultDescription = "The writable folder's path; \"\" when the name was refused."},
+     .resultDescription = "The writable folder's path, \"/\" and the name; \"\" when the name was refused."},
     {.id = 28, .name = "DeleteFolder",
      .summary = "Deletes a folder inside the writable folder, with its files.",
      .description = "Deletes the folder's files (not its subfolders), then the folder when it is empty. Status 1 when "
