@@ -87,6 +87,9 @@ Error ReadOutput::CannotWrite(int err) const { return Error::FromErrno(err, "can
 
 Done ReadOutput::Begin(ReadHooks& hooks) {
   if (m_path.empty() || m_direct) return {};
+  // The text takes the file's place by a rename, which the file's own
+  // permissions do not stop: a file the user may not write is kept as it is.
+  if (::access(m_path.c_str(), W_OK) != 0 && errno == EACCES) return CannotWrite(EACCES);
   if (Done begun = m_writer.Begin(m_path); !begun) return CannotWrite(begun.error().sysErrno);
   hooks.sink = this;
   return {};

@@ -65,13 +65,22 @@ std::string TempName(const std::string& folder, const std::string& base) {
 }
 
 // The file a write of `path` replaces: the target of a symbolic link.
+// A link whose target does not exist yet names where the target is to be
+// made (a target in a missing folder then fails as that folder would): the
+// link itself is never replaced by a file.
 std::string WrittenPath(const std::string& path) {
-  struct stat st {};
-  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+  std::string at = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
     char resolved[PATH_MAX];
-    if (realpath(path.c_str(), resolved)) return resolved;
+    if (realpath(at.c_str(), resolved)) return resolved;
+    const ssize_t n = readlink(at.c_str(), resolved, sizeof resolved - 1);
+    if (n <= 0) return at;
+    const std::string target(resolved, static_cast<std::size_t>(n));
+    at = target.front() == '/' ? target : FolderOf(at) + "/" + target;
   }
-  return path;
+  return at;
 }
 
 }  // namespace

@@ -46,6 +46,16 @@ TEST(AtomicFile, KeepsThePermissionsAndTheLink) {
   ASSERT_TRUE(WriteFileAtomically(dir.file("link.txt"), "new"));
   EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.txt")));
   EXPECT_EQ(ReadFile(dir.file("real.txt")), "new");
+  // A link to a file not made yet makes it; a link into a missing folder
+  // fails as that folder does; the link itself is never replaced.
+  ASSERT_EQ(symlink("later.txt", dir.file("ahead.txt").c_str()), 0);
+  ASSERT_TRUE(WriteFileAtomically(dir.file("ahead.txt"), "made"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.file("ahead.txt")));
+  EXPECT_EQ(ReadFile(dir.file("later.txt")), "made");
+  ASSERT_EQ(symlink(dir.file("none/x.txt").c_str(), dir.file("nowhere.txt").c_str()), 0);
+  EXPECT_EQ(FailureOf(WriteFileAtomically(dir.file("nowhere.txt"), "x")),
+            "Cannot create a temporary file in " + dir.file("none") + ": No such file or directory.");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.file("nowhere.txt")));
 }
 
 TEST(AtomicFile, FailuresGiveReasons) {
