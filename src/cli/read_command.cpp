@@ -229,7 +229,7 @@ int Report(const ReadOptions& o, const ReadResult& read, const std::string& read
   // A document without a single value is no import anyone meant.
   if (read.valuesWritten == 0) {
     const std::string shown = o.dataFile == "-" ? std::string("standard input") : o.dataFile;
-    Refuse("warning: no value was read from " + shown + ": " + NoValueReason(readFile));
+    Refuse("warning: no value was read from " + shown + ": " + NoValueReason(readFile, read));
     if (o.strict) return 1;
   }
   return 0;

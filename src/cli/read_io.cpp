@@ -131,9 +131,13 @@ Done ReadOutput::FinishFile(const ReadResult& read) {
   return {};
 }
 
-std::string NoValueReason(const std::string& path) {
+std::string NoValueReason(const std::string& path, const ReadResult& read) {
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0 && st.st_size == 0) return "the file is empty";
+  // A workbook's bytes are no text to judge: what the read saw says why.
+  if (read.fromWorkbook)
+    return read.rows == std::size_t{0} ? "its sheet has no row from the template's first row on"
+                                       : "no cell of the sheet at the template's columns holds a value";
   // Text has few control characters besides its line ends and tabs; a
   // program, a picture or a compressed file has NUL bytes or many others.
   char head[4096];
@@ -155,6 +159,7 @@ std::string NoValueReason(const std::string& path) {
   const std::string_view text(head, size);
   if (text.find('\r') != std::string_view::npos && text.find('\n') == std::string_view::npos)
     return "its lines end with a carriage return alone, and only a line feed ends a line";
+  if (read.rows == std::size_t{0}) return "it has no line from the template's first line on";
   return "the template's positions lie past the end of every line";
 }
 

@@ -88,9 +88,10 @@ class ReadOutput : private OutputSink {
   Done m_streamed;  // every streamed piece reached the file
 };
 
-// Why a read gave no value at all, from the data file itself: it is empty,
-// it holds binary data, or the template's positions lie past its lines.
-std::string NoValueReason(const std::string& path);
+// Why a read gave no value at all: the file is empty, it ends before the
+// template's first line (or row), a workbook's cells there are empty, it
+// holds binary data, or the template's positions lie past its lines.
+std::string NoValueReason(const std::string& path, const ReadResult& read);
 
 // How a data file is read, whatever its name and the template say: the
 // reader (--format), the separator of separated text (--separator) and a

@@ -103,7 +103,9 @@ ReadResult RecordBuilder::Build(RowSource& source) {
   for (const auto& [name, value] : m_plan.rootAttributes) m_doc.SetRootAttribute(name, value);
   LoadCountryList();
   Row row;
+  std::size_t rows = 0;
   while (MayGoOn() && source.Next(row)) {
+    ++rows;
     if (!Progress(source)) return CancelledRead();
     const bool goOn = m_plan.journal == JournalLayout::kBlocks      ? BlockRow(row)
                       : m_plan.journal == JournalLayout::kLineCodes ? LineCodeRow(row)
@@ -111,6 +113,7 @@ ReadResult RecordBuilder::Build(RowSource& source) {
     if (!goOn) return ReadResult::Error(m_failure);
   }
   m_progress.Done(source.size());
+  m_rows = rows;
   return Finish(source.templateColumns());
 }
 
@@ -374,6 +377,8 @@ ReadResult RecordBuilder::Finish(int templateColumns) {
   ReadResult result;
   result.outcome = ReadOutcome::kDocument;
   result.valuesWritten = m_values;
+  result.rows = m_rows;
+  result.fromWorkbook = m_plan.workbook != WorkbookKind::kNone;
   result.jsonString = m_hooks.jsonString;
   // A streamed document's rest goes to the sink; the text is then empty.
   result.text = m_doc.TakeXML();

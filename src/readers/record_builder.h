@@ -194,6 +194,7 @@ class RecordBuilder {
 
   std::string m_scratch;
   std::size_t m_records = 0;
+  std::size_t m_rows = 0;  // the rows the source gave
   std::size_t m_values = 0;
   bool m_estimated = false;
   ProgressTicker m_progress;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -36,6 +37,12 @@ struct ReadResult {
   // How many values of the data file the document holds (values that are not
   // empty): a document of records whose elements are all empty holds none.
   std::size_t valuesWritten = 0;
+  // How many rows (lines) of the data from the template's first one on a
+  // plain read took (unset for the readers that do not count them), and
+  // whether it read a workbook's sheet: what a read without any value tells
+  // the user why.
+  std::optional<std::size_t> rows;
+  bool fromWorkbook = false;
   // The document's text was written as the inside of a JSON string (the
   // read was asked for that; see ReadHooks::jsonString).
   bool jsonString = false;

@@ -213,6 +213,11 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
   WriteFile(dir.file("short.txt"), "a\nb\n");
   WriteFile(dir.file("header.csv"), "Type,Category,Subcategory,al,ca\n");
   WriteFile(dir.file("returns.csv"), "Account,Name,Balance,TRC,TCC\r1000,Cash,5,1,2\r");
+  WriteFile(dir.file("book.xlsx"), ReadFile(test::DataPath("workbooks/trial_balance.xlsx")));
+  // Templates that start below the sheet's last row, or read columns past its last.
+  WriteFile(dir.file("import.ini"), ReadFile(dir.file("import.ini")) +
+                                        "[Import:LOW]\nInfo=COA\nAccount_Number=0 100 0\nAccount_Caption=1 100 0\n"
+                                        "[Import:WIDE]\nInfo=COA\nAccount_Number=20 2 0\nAccount_Caption=21 2 0\n");
   const std::string warning = "zephrinimport: warning: no value was read from ";
   const std::string jur = " -t AABAL --type AABAL --jurisdictions jurisdiction/states.txt --category-types "
                           "jurisdiction/category_types.txt";
@@ -231,6 +236,12 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
        warning + "binary.csv: it holds binary data\n"},
       {"read returns.csv -t CHART --type FCOA", 0, noRecords,
        warning + "returns.csv: its lines end with a carriage return alone, and only a line feed ends a line\n"},
+      {"read header.csv -t CHART --type FCOA", 0, noRecords,
+       warning + "header.csv: it has no line from the template's first line on\n"},
+      {"read book.xlsx -t LOW --type FCOA", 0, "<FCOA OBJID=\"\"><TMPLT><Account_Number/><Account_Caption/></TMPLT></FCOA>\n",
+       warning + "book.xlsx: its sheet has no row from the template's first row on\n"},
+      {"read book.xlsx -t WIDE --type FCOA -o out.xml", 0, "",
+       warning + "book.xlsx: no cell of the sheet at the template's columns holds a value\n"},
       {"read short.txt -t JOURNAL --type FBJ", 0, "<FADJ OBJID=\"\"/>\n",
        warning + "short.txt: the template's positions lie past the end of every line\n"},
       {"read short.txt -t JOURNAL --type FBJ -o out.xml --strict && cat out.xml", 1, "",
