@@ -84,6 +84,11 @@ Error ZipFailure(int code, std::string_view what) {
     case ZIP_ER_NOPASSWD: case ZIP_ER_WRONGPASSWD: return Invalid(std::string(what) + " is encrypted");
     case ZIP_ER_COMPNOTSUPP: case ZIP_ER_ENCRNOTSUPP:
       return Invalid(std::string(what) + " is stored in a way that cannot be read");
+    // The library's own words for these need a detail it does not give here.
+    case ZIP_ER_ZLIB: case ZIP_ER_COMPRESSED_DATA:
+      return Invalid(std::string(what) + " is damaged (its compressed data cannot be inflated)");
+    case ZIP_ER_CRC: return Invalid(std::string(what) + " is damaged (its checksum does not match)");
+    case ZIP_ER_NOENT: return Invalid(std::string(what) + " is damaged (a part it lists cannot be found)");
     default: break;
   }
   zip_error_t error;

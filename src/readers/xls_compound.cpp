@@ -234,8 +234,9 @@ Expected<SheetLosses> CheckCompoundDocument(const std::string& osPath) {
     return walk.losses();
   }
   // Not a compound document: FreeXL takes it for a legacy workbook, which
-  // starts with its first record.
-  if (!StartsLegacyWorkbook(std::string_view(head, sizeof head))) return SheetLosses{};
+  // starts with its first record; anything else is no .xls workbook at all.
+  if (!StartsLegacyWorkbook(std::string_view(head, sizeof head)))
+    return Error{ErrorCode::kInvalid, "it is not an .xls workbook"};
   FileBytes bytes;
   if (ReadRegularFile(file, bytes, true) == FileReadStatus::kOk && LegacyRecordsUnsafe(bytes.view())) return damaged;
   return SheetLosses{};

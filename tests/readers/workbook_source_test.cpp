@@ -393,6 +393,21 @@ TEST_F(MadeBook, DamagedAndHostileWorkbooksAreRefusedWithTheirReason) {
     EXPECT_EQ(source.error().code, c.code);
     EXPECT_EQ(source.error().message, c.message);
   }
+  // A sheet whose compressed bytes were damaged on the way ends with words,
+  // not with the compression library's empty detail.
+  std::string rows;
+  for (int r = 1; r <= 2000; ++r)
+    rows += "<row r=\"" + std::to_string(r) + "\"><c r=\"A" + std::to_string(r) + "\"><v>" + std::to_string(r * 7919) + "</v></c></row>";
+  std::string bytes = test::ReadFile(Make(Book(rows)));
+  const std::size_t at = bytes.find(sheet1);
+  ASSERT_NE(at, std::string::npos);
+  for (std::size_t k = at + 3000; k < at + 3100; ++k) bytes[k] = static_cast<char>(bytes[k] ^ 0x55);
+  test::WriteFile(dir.file("book.xlsx"), bytes);
+  auto source = OpenWorkbookSheet(WorkbookKind::kXlsx, dir.file("book.xlsx"), "book", "");
+  ASSERT_TRUE(source.ok());
+  const std::string read = Dump(**source);
+  EXPECT_EQ(read.substr(read.find("failure: ")),
+            "failure: " + prefix + sheet1 + " is damaged (its compressed data cannot be inflated).\n");
 }
 
 // An archive's sizes are its writer's word: an entry inflates only as far as
@@ -493,7 +508,7 @@ TEST_F(MadeBook, FilesThatAreNoWorkbookAreRefused) {
   const std::string prefix = "The workbook book cannot be read: ";
   const std::tuple<WorkbookKind, std::string, std::string> cases[] = {
       {WorkbookKind::kXlsx, text, prefix + "it is not a zip archive."},
-      {WorkbookKind::kXls, text, prefix + "its compound document is damaged."},
+      {WorkbookKind::kXls, text, prefix + "it is not an .xls workbook."},
       {WorkbookKind::kXls, longName, prefix + "its compound document is damaged."},
       {WorkbookKind::kXlsx, dir.file("pipe"), prefix + "it is not a regular file."},
       {WorkbookKind::kXls, dir.str(), prefix + "it is not a regular file."},
