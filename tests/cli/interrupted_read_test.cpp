@@ -46,6 +46,26 @@ bool WaitForFile(const fs::path& folder, const std::string& prefix, std::uintmax
   return false;
 }
 
+// Waits until process `pid` holds open, for writing its output into
+// `folder`, a file of at least `bytes`: the output's temporary file, which
+// has no name in the folder while it is written (where the file system can
+// make such a file). False after 30 s.
+bool WaitForOutput(pid_t pid, const fs::path& folder, std::uintmax_t bytes) {
+  const std::string inFolder = folder.string() + "/";
+  const fs::path fds = "/proc/" + std::to_string(pid) + "/fd";
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::error_code ec;
+    for (fs::directory_iterator it(fds, ec), end; !ec && it != end; it.increment(ec)) {
+      std::error_code linkEc, sizeEc;
+      const std::string target = fs::read_symlink(it->path(), linkEc).string();
+      if (linkEc || !target.starts_with(inFolder) || target == inFolder + "out.xml") continue;
+      if (fs::file_size(it->path(), sizeEc) >= bytes && !sizeEc) return true;
+    }
+  }
+  return false;
+}
+
 // `zephrinimport read - ...` with standard input from `fd`, standard error into
 // `errFile`, and every signal as a new process has it.
 pid_t StartRead(int fd, const std::string& output, const std::string& errFile) {
@@ -85,14 +105,14 @@ TEST(InterruptedRead, LeavesNothingBehindWheneverTheSignalComes) {
     const char* label;
     int sig;
     std::size_t fed;       // bytes of standard input given before the signal (all: the pipe is closed)
-    const char* watched;   // the file whose growth chooses the moment
+    const char* watched;   // the file whose growth chooses the moment ("output": the output's)
     std::uintmax_t bytes;  // how much it holds then
   } moments[] = {
       {"the copy of standard input begun", SIGINT, 0, "input-stdin", 0},
       {"1 MB of standard input copied", SIGHUP, 1u << 20, "input-stdin", 1u << 20},
-      {"the output begun", SIGTERM, data.size(), ".out.xml.tmp-", 0},
-      {"1 MB of output written", SIGINT, data.size(), ".out.xml.tmp-", 1u << 20},
-      {"4 MB of output written", SIGHUP, data.size(), ".out.xml.tmp-", 4u << 20},
+      {"the output begun", SIGTERM, data.size(), "output", 0},
+      {"1 MB of output written", SIGINT, data.size(), "output", 1u << 20},
+      {"4 MB of output written", SIGHUP, data.size(), "output", 4u << 20},
   };
   const auto oldPipe = signal(SIGPIPE, SIG_IGN);  // a read ended early leaves its input pipe unread
   for (const Moment& m : moments) {
@@ -109,8 +129,8 @@ TEST(InterruptedRead, LeavesNothingBehindWheneverTheSignalComes) {
     close(input[0]);
     Feed(input[1], std::string_view(data).substr(0, m.fed));
     if (m.fed == data.size()) close(input[1]);
-    const fs::path& watched = std::string_view(m.watched) == "input-stdin" ? tmp.path() : out.path();
-    const bool reached = WaitForFile(watched, m.watched, m.bytes);
+    const bool reached = std::string_view(m.watched) == "input-stdin" ? WaitForFile(tmp.path(), m.watched, m.bytes)
+                                                                      : WaitForOutput(pid, out.path(), m.bytes);
     kill(pid, reached ? m.sig : SIGKILL);
     int status = 0;
     waitpid(pid, &status, 0);
