@@ -1,11 +1,13 @@
 #include "cli/read_io.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -26,11 +28,37 @@ namespace {
 // A step of making the copy that failed, in words ("cannot make a copy: why").
 Error CopyFailure(const char* what, int err) { return Error::FromErrno(err, what); }
 
+constexpr std::string_view kCopyPrefix = "zephrinimport-input-";
+
+// Removes the copies that reads killed outright (SIGKILL, a crash: no
+// handler ran) left in the temporary folder: this user's folders of the
+// copies' name whose process is gone. A folder whose process still runs
+// (or whose number another process took since) is left alone.
+void RemoveOrphanCopies(const std::filesystem::path& tmp) {
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(tmp, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (!name.starts_with(kCopyPrefix)) continue;
+    const std::string rest = name.substr(kCopyPrefix.size());
+    char* after = nullptr;
+    const long pid = std::strtol(rest.c_str(), &after, 10);
+    if (pid <= 0 || after == rest.c_str() || *after != '-') continue;
+    struct stat st {};
+    if (::lstat(it->path().c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) continue;
+    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    std::error_code removed;
+    std::filesystem::remove_all(it->path(), removed);
+  }
+}
+
 }  // namespace
 
 Done InputCopy::Make(int fd, const std::string& originalName) {
   std::error_code ec;
-  std::string pattern = (std::filesystem::temp_directory_path(ec) / "zephrinimport-input-XXXXXX").string();
+  const std::filesystem::path tmp = std::filesystem::temp_directory_path(ec);
+  if (!ec) RemoveOrphanCopies(tmp);
+  // The folder's name carries this process's number, for the removal above.
+  std::string pattern = (tmp / (std::string(kCopyPrefix) + std::to_string(::getpid()) + "-XXXXXX")).string();
   {
     // The folder is made and registered with the signals held, so that a
     // signal between the two cannot leave it behind.
