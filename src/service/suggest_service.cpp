@@ -118,11 +118,12 @@ ReviewReport ReadService::TrialReport(const TrialRead& trial, const ReadPlan& pl
   };
   if (plan.workbook == WorkbookKind::kNone)
     return *tried([&](const ReadHooks& hooks) { return std::optional(ReadPlainFile(plan, *trial.text, hooks)); });
-  const auto [held, added] = trial.sheets->try_emplace(plan.sheet);
-  if (added)
-    held->second = HeldSheet::Read(plan.workbook, plan.dataFileOs, plan.dataFile, plan.sheet, kHeldRows, kHeldBytes);
+  const auto emplaced = trial.sheets->try_emplace(plan.sheet);
+  HeldSheet& held = emplaced.first->second;
+  if (emplaced.second)
+    held = HeldSheet::Read(plan.workbook, plan.dataFileOs, plan.dataFile, plan.sheet, kHeldRows, kHeldBytes);
   if (std::optional<ReviewReport> report =
-          tried([&](const ReadHooks& hooks) { return ReadHeldSheet(held->second, plan, hooks); }))
+          tried([&](const ReadHooks& hooks) { return ReadHeldSheet(held, plan, hooks); }))
     return std::move(*report);
   return *tried([&](const ReadHooks& hooks) { return std::optional(ReadWorkbookFile(plan, hooks)); });
 }
