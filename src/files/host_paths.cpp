@@ -28,25 +28,11 @@ Error Refuse(FileServices& service, std::string_view method, std::string_view pa
   return Refusal(std::move(reason));
 }
 
-// Whether the entry is one of the template store's own files: the store, its
-// lock file, or a temporary file a write of it renames into place. The file
-// methods never write or delete them: the store is the users' work, written
+// Whether the entry is one of the template store's own files, which the
+// file methods never write or delete: the store is the users' work, written
 // only whole and under its lock.
 bool IsStoreFile(const TemplateStore& store, const PathTarget& target) {
-  if (!store.located()) return false;
-  const std::string& path = store.path();
-  // The store itself under another name (a link the user picked).
-  struct stat entry {}, stored {};
-  const int follow = target.followLeaf ? 0 : AT_SYMLINK_NOFOLLOW;
-  if (fstatat(target.folder.get(), target.leaf.c_str(), &entry, follow) == 0 && stat(path.c_str(), &stored) == 0 &&
-      entry.st_dev == stored.st_dev && entry.st_ino == stored.st_ino)
-    return true;
-  if (!IsStoreFileName(path, target.leaf)) return false;
-  const std::size_t slash = path.rfind('/');
-  const std::string storeFolder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  struct stat folder {}, home {};
-  return fstat(target.folder.get(), &folder) == 0 && stat(storeFolder.c_str(), &home) == 0 &&
-         folder.st_dev == home.st_dev && folder.st_ino == home.st_ino;
+  return store.located() && IsStoreEntry(target.folder.get(), target.leaf, target.followLeaf, store.path());
 }
 
 }  // namespace

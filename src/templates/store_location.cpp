@@ -1,5 +1,6 @@
 #include "templates/store_location.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include "platform/atomic_file.h"
@@ -7,6 +8,7 @@
 #include "platform/home_folder.h"
 #include "platform/writable_folder.h"
 #include "platform/registry.h"
+#include "platform/unique_fd.h"
 
 namespace zephrin {
 
@@ -59,24 +61,26 @@ Expected<StoreLocation> EstablishStoreLocation(UserInterface& ui, bool saveTempl
   return location;
 }
 
-bool IsStoreFileName(const std::string& storePath, std::string_view leaf) {
-  const std::string base = storePath.substr(storePath.rfind('/') + 1);
-  return !base.empty() && (leaf == base || leaf == base + ".lock" || leaf.starts_with("." + base + ".tmp-"));
+bool IsStoreEntry(int folderFd, const std::string& leaf, bool followLink, const std::string& storePath) {
+  if (storePath.empty()) return false;
+  struct stat entry {}, store {};
+  if (fstatat(folderFd, leaf.c_str(), &entry, followLink ? 0 : AT_SYMLINK_NOFOLLOW) == 0 &&
+      ::stat(storePath.c_str(), &store) == 0 && entry.st_dev == store.st_dev && entry.st_ino == store.st_ino)
+    return true;
+  const std::size_t slash = storePath.rfind('/');
+  const std::string base = storePath.substr(slash + 1);
+  if (base.empty() || (leaf != base && leaf != base + ".lock" && !leaf.starts_with("." + base + ".tmp-"))) return false;
+  const std::string storeFolder = slash == std::string::npos ? "." : slash == 0 ? "/" : storePath.substr(0, slash);
+  struct stat folder {}, home {};
+  return fstat(folderFd, &folder) == 0 && ::stat(storeFolder.c_str(), &home) == 0 && folder.st_dev == home.st_dev &&
+         folder.st_ino == home.st_ino;
 }
 
 bool NamesStoreFile(const std::string& path, const std::string& storePath) {
-  const auto same = [](const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-  };
-  const auto folderOf = [](const std::string& p) {
-    const std::size_t slash = p.rfind('/');
-    return slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : p.substr(0, slash);
-  };
-  if (storePath.empty()) return false;
-  if (same(path, storePath)) return true;
-  return IsStoreFileName(storePath, std::string_view(path).substr(path.rfind('/') + 1)) &&
-         same(folderOf(path), folderOf(storePath));
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return fd.valid() && IsStoreEntry(fd.get(), path.substr(slash + 1), true, storePath);
 }
 
 }  // namespace zephrin

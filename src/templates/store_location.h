@@ -23,12 +23,11 @@ struct StoreLocation {
 // current user's import key. A failure to seed or record is not reported.
 [[nodiscard]] Expected<StoreLocation> EstablishStoreLocation(UserInterface& ui, bool saveTemplatePath);
 
-// Whether an entry of the store's folder named `leaf` is one of the store's
-// own files: the store, its lock file, or a temporary file a write of it
+// Whether the entry `leaf` of the open folder `folderFd` is one of the
+// store's own files: the store under any name (a link to it is followed when
+// `followLink` is set), its lock file, or a temporary file a write of it
 // renames into place. Nothing but the store's writes may write them.
-bool IsStoreFileName(const std::string& storePath, std::string_view leaf);
-// Whether `path` names one of those files (the store under any name, or a
-// lock or temporary file of its folder).
+bool IsStoreEntry(int folderFd, const std::string& leaf, bool followLink, const std::string& storePath);
 bool NamesStoreFile(const std::string& path, const std::string& storePath);
 
 }  // namespace zephrin
