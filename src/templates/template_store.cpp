@@ -161,7 +161,9 @@ Done CheckSave(const std::string& iniPath, const SaveTemplateRequest& request, c
 
 // The template's section: its code, its kind, and the position of every item.
 void WriteTemplateSection(ProfileDocument& doc, const SaveTemplateRequest& request, const std::string& section) {
-  doc.DeleteSection(section);
+  // A hand-edited store may hold the section twice: every copy goes, or the
+  // keys of a later copy that this save does not write would stay with it.
+  doc.DeleteSections({section});
   // Every value of the section in one edit of the document.
   std::vector<std::pair<std::string, std::string>> entries;
   entries.emplace_back("Info", UpperAscii(request.info));

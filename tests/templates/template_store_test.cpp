@@ -111,6 +111,19 @@ TEST_F(TemplateStore, SavingAgainReplacesTheSectionAndKeepsTheIndexEntry) {
   EXPECT_EQ(Load("A"), a);
 }
 
+TEST_F(TemplateStore, SavingReplacesEveryCopyOfTheSection) {
+  // A store edited by hand holds A twice; the later copy has keys a save of
+  // A does not write, which would change how A reads if they stayed.
+  WriteFile(ini, "[Import:A]\nInfo=COA\nAccount_Number=0 2 0\n[Import:B]\nInfo=COA\n"
+                 "[Import:a]\nAccount_Number=4 9 0\nSeparator=PIPE\nAmounts=SIGNED\n[Import:Layout]\n1=A\n2=B\n");
+  ASSERT_TRUE(Save("A", gl, ""));
+  const std::string file = ReadFile(ini);
+  EXPECT_EQ(file.substr(0, 55), "[Import:B]\nInfo=COA\n[Import:Layout]\n1=A\n2=B\n[Import:A]\n");
+  EXPECT_EQ(file.find("PIPE"), std::string::npos);
+  EXPECT_EQ(file.find("SIGNED"), std::string::npos);
+  EXPECT_EQ(Load("A"), gl);
+}
+
 TEST_F(TemplateStore, OneAssociationPerDataFileNamingTheLaterTemplate) {
   ASSERT_TRUE(Save("OTHER", gl, "/d/other.csv"));
   ASSERT_TRUE(Save("FIRST", gl, "/d/TB.csv"));
