@@ -125,7 +125,8 @@ const MethodInfo kMethods[] = {
     {.id = 15, .name = "DeleteLayout",
      .summary = "Deletes a saved template.",
      .description = "Removes the template from the store (import.ini); data files remembered with it stay listed. "
-                    "A name that is not saved changes nothing.",
+                    "A name that is not saved changes nothing. Status 1, with an error message, when the store could "
+                    "not be written (nothing is deleted then).",
      .paramCount = 1, .params = {P::String}, .paramNames = {"templateName"},
      .paramDescriptions = {"The template's name; \"ALL TEMPLATES\" deletes every one."},
      .ret = R::None, .resultName = nullptr, .resultDescription = nullptr},
@@ -149,7 +150,8 @@ const MethodInfo kMethods[] = {
     {.id = 18, .name = "DeleteFileName",
      .summary = "Forgets which template a data file was imported with.",
      .description = "Removes the data file from the store's remembered files. A name that is not remembered changes "
-                    "nothing.",
+                    "nothing. Status 1, with an error message, when the store could not be written (nothing is "
+                    "forgotten then).",
      .paramCount = 1, .params = {P::String}, .paramNames = {"dataFile"},
      .paramDescriptions = {"The data file's path as it was imported; \"ALL FILES\" forgets every one."},
      .ret = R::None, .resultName = nullptr, .resultDescription = nullptr},

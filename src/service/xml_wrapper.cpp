@@ -17,9 +17,16 @@ UserInterface& Chosen(UserInterface* ui, std::unique_ptr<ConsoleUserInterface>& 
   return *own;
 }
 
-// A deletion from the store: one that could not write it is traced.
-void TraceStoreFailure(const Tracer& trace, const char* method, const Expected<DeleteOutcome>& deleted) {
-  if (!deleted) trace.Format("%s: the template store could not be written: %s", method, deleted.error().message.c_str());
+// A deletion from the store. One that could not write it (a full disk, a
+// folder turned read-only) changed nothing: the user is told, and the host
+// gets a false outcome rather than a success it would take for the deletion.
+Status StoreDeletion(UserInterface& ui, const Tracer& trace, const char* method,
+                     const Expected<DeleteOutcome>& deleted) {
+  if (deleted) return kOk;
+  const std::string text = "The template store could not be written: " + deleted.error().message;
+  trace.Format("%s: %s", method, text.c_str());
+  ui.ShowMessage("", text, MessageIcon::Error);
+  return kFalse;
 }
 }  // namespace
 
@@ -194,13 +201,11 @@ Status CxmlWrapper::GetTemplateInfo(std::string& pTemplateInfo) {
 }
 
 Status CxmlWrapper::DeleteLayout(std::string_view pTemplateName) {
-  TraceStoreFailure(m_trace, "DeleteLayout", m_store.DeleteTemplate(Utf8ToAnsi(pTemplateName)));
-  return kOk;
+  return StoreDeletion(*m_ui, m_trace, "DeleteLayout", m_store.DeleteTemplate(Utf8ToAnsi(pTemplateName)));
 }
 
 Status CxmlWrapper::DeleteFileName(std::string_view pFileName) {
-  TraceStoreFailure(m_trace, "DeleteFileName", m_store.ForgetFile(Utf8ToAnsi(pFileName)));
-  return kOk;
+  return StoreDeletion(*m_ui, m_trace, "DeleteFileName", m_store.ForgetFile(Utf8ToAnsi(pFileName)));
 }
 
 // ---- File services ------------------------------------------------------------------

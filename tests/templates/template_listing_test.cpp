@@ -219,6 +219,22 @@ TEST_F(TemplateListingTest, HostProtocolListsAndDeletes) {
                 "</INFO>\",\"status\":0,\"messages\":[]}}");
 }
 
+// A deletion that cannot write the store (its lock cannot be opened here)
+// deletes nothing and says so: an error message and status 1.
+TEST_F(TemplateListingTest, ADeletionThatCannotWriteTheStoreIsNoSuccess) {
+  WriteFile(Store(), kThree);
+  ASSERT_EQ(::mkdir((Store() + ".lock").c_str(), 0755), 0);
+  HostProtocol protocol(service, ui);
+  const std::string failed = "{\"value\":null,\"status\":1,\"messages\":[{\"caption\":\"\",\"text\":\"The template "
+                             "store could not be written: Cannot open the lock file " + Store() + ".lock: Is a directory.\","
+                             "\"icon\":\"error\"}]}}";
+  EXPECT_EQ(*protocol.HandleLine(R"({"jsonrpc":"2.0","id":1,"method":"DeleteLayout","params":["C"]})"),
+            R"({"jsonrpc":"2.0","id":1,"result":)" + failed);
+  EXPECT_EQ(*protocol.HandleLine(R"({"jsonrpc":"2.0","id":2,"method":"DeleteFileName","params":["ALL FILES"]})"),
+            R"({"jsonrpc":"2.0","id":2,"result":)" + failed);
+  EXPECT_EQ(ReadFile(Store()), kThree);
+}
+
 // ---- The commands a user runs ------------------------------------------------------
 
 struct RunResult {
