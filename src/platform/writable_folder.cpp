@@ -53,7 +53,9 @@ bool IsPrivateFolder(const std::string& path) {
 }  // namespace
 
 WritableFolderScope::WritableFolderScope(const std::string& folder) : m_previous(t_objectFolder) {
-  if (!folder.empty()) t_objectFolder = &folder;
+  // An object without a folder of its own uses the environment's, even when
+  // it is called from inside a call of an object that has one.
+  t_objectFolder = folder.empty() ? nullptr : &folder;
 }
 
 WritableFolderScope::~WritableFolderScope() { t_objectFolder = m_previous; }

@@ -35,8 +35,9 @@ struct WriteableFolder {
 
 // A service object's own folder, which stands in for the environment's
 // preferred folder in the calls the current thread makes while the scope
-// lives (the C interface holds one around each call of an object that has a
-// folder of its own). An empty folder changes nothing.
+// lives (the C interface holds one around each call of an object). An empty
+// folder stands for the environment's, and hides the folder of any scope
+// around it.
 class WritableFolderScope {
  public:
   explicit WritableFolderScope(const std::string& folder);

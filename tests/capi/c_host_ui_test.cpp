@@ -244,5 +244,34 @@ TEST(CWritableFolder, EachObjectKeepsItsOwnStore) {
   EXPECT_NE(Call(s.get(), "GetWriteableFolderPath", "[]").find(environment.str()), std::string::npos);
 }
 
+// An object without a folder of its own, called from inside a call of one
+// that has one (from its write callback), keeps the environment's store:
+// the outer object's folder does not leak into it.
+TEST(CWritableFolder, AnObjectCalledFromAnothersCallbackKeepsItsOwnStore) {
+  test::ScopedHome environment;
+  test::TempDir own;
+  test::WriteFile(own.file("import.ini"), test::ReadFile(test::DataPath("reads/csv_fcoa/import.ini")));
+  test::WriteFile(own.file("tb.csv"), test::ReadFile(test::DataPath("reads/csv_fcoa/tb.csv")));
+  Service outer(zephrinimport_create()), inner(zephrinimport_create());
+  ASSERT_EQ(zephrinimport_set_writable_folder(outer.get(), own.str().c_str()), 0);
+  struct Seen {
+    zephrinimport_service* inner;
+    std::string folder;
+  } seen{inner.get(), ""};
+  const auto write = [](void* self, const char*, size_t) {
+    Seen& s = *static_cast<Seen*>(self);
+    if (s.folder.empty()) s.folder = Call(s.inner, "GetWriteableFolderPath", "[]");
+    return 0;
+  };
+  ASSERT_EQ(zephrinimport_stream_import_file(outer.get(), own.file("tb.csv").c_str(), "GL BOOK", "FCOA", "1", nullptr,
+                                             write, nullptr, &seen, nullptr),
+            0);
+  EXPECT_NE(seen.folder.find(environment.str()), std::string::npos) << seen.folder;
+  EXPECT_EQ(seen.folder.find(own.str()), std::string::npos) << seen.folder;
+  // Its deletion then reaches the environment's store, not the other one's.
+  Call(inner.get(), "DeleteLayout", R"(["GL BOOK"])");
+  EXPECT_EQ(test::ReadFile(own.file("import.ini")), test::ReadFile(test::DataPath("reads/csv_fcoa/import.ini")));
+}
+
 }  // namespace
 }  // namespace zephrin
