@@ -53,6 +53,8 @@ FileReadStatus Fail(FileReadStatus status, FileReadFailure* failure, int err, bo
 
 // Opens `path` for reading as a regular file; sets `size`.
 FileReadStatus OpenRegular(const std::string& path, UniqueFd& fd, std::size_t& size, FileReadFailure* failure) {
+  // A name with a NUL names no file: the system would open the part before it.
+  if (path.find('\0') != std::string::npos) return Fail(FileReadStatus::kMissing, failure, ENOENT, false);
   // O_NONBLOCK: a FIFO named as a file must not hang the call.
   UniqueFd opened(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   if (!opened.valid()) {

@@ -71,6 +71,18 @@ TEST_F(Protocol, Responses) {
             R"({"jsonrpc":"2.0","id":null,"error":{"code":-32700,"message":"Parse error: the request nests arrays and objects more than 100 deep"}})");
 }
 
+// A data file's name with a NUL names no file: the part before the NUL, a
+// file that is there, is not read (with the format the whole name tells).
+TEST_F(Protocol, ADataFileNameWithANulIsNoFile) {
+  test::WriteFile(home.file("import.ini"), test::ReadFile(test::DataPath("reads/csv_fcoa/import.ini")));
+  test::WriteFile(home.file("tb.csv"), test::ReadFile(test::DataPath("reads/csv_fcoa/tb.csv")));
+  Call(R"({"jsonrpc":"2.0","id":1,"method":"GetTemplateInfo","params":[]})");
+  EXPECT_EQ(Call(R"({"jsonrpc":"2.0","id":2,"method":"ReadImportFile","params":[")" + home.file("tb.csv") +
+                 R"(\u0000.txt","GL BOOK","FCOA","1",""]})"),
+            R"({"jsonrpc":"2.0","id":2,"result":{"value":"<Error>Error opening import file )" + home.file("tb.csv") +
+                R"( .txt for reading!</Error>","status":0,"messages":[],"outcome":"error"}})");
+}
+
 TEST_F(Protocol, TextCrossesTheInterfaceAsUtf8) {
   Call(R"({"jsonrpc":"2.0","id":1,"method":"TaxReturnType","params":["Caf\u00e9 \u4e2d"]})");
   EXPECT_EQ(service.settings().taxReturnType(), "Caf\xE9 ?");
