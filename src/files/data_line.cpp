@@ -1,19 +1,14 @@
 #include "files/data_line.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <memory>
 
 #include "platform/codepage.h"
+#include "platform/file_read.h"
 
 namespace zephrin {
 
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 // The bytes of one UTF-8 character starting at text[at] (1 for a byte that
 // starts none), so that marks never split a character.
@@ -29,18 +24,49 @@ MarkedLine Split(std::string_view text, std::size_t from, std::size_t to) {
 
 }  // namespace
 
+// The bytes of a regular file in pieces, from its start to its size when it
+// was opened: a FIFO or a device is refused before any read, so that nothing
+// can block or run on without end.
+class FilePieces {
+ public:
+  explicit FilePieces(const OpenFile& file) : m_file(file) {}
+  // The next byte, or -1 at the end (or on a read error).
+  int Next() {
+    if (m_at == m_held) {
+      if (m_offset >= m_file.size()) return -1;
+      const long long got = m_file.ReadAt(m_offset, m_piece, std::min(sizeof m_piece, m_file.size() - m_offset));
+      if (got <= 0) return -1;
+      m_offset += static_cast<std::size_t>(got);
+      m_held = static_cast<std::size_t>(got);
+      m_at = 0;
+    }
+    return static_cast<unsigned char>(m_piece[m_at++]);
+  }
+
+ private:
+  const OpenFile& m_file;
+  char m_piece[1 << 16];
+  std::size_t m_offset = 0, m_held = 0, m_at = 0;
+};
+
 Expected<DataLine> ReadDataLine(const std::string& path, long line) {
   if (line < 1) return Error{ErrorCode::kInvalid, "There is no line " + std::to_string(line) + " in a file."};
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rbe"));
-  if (!file) return Error::SentenceFromErrno(errno, "The data file " + path + " cannot be read");
+  OpenFile file;
+  FileReadFailure failure;
+  if (OpenRegularFile(path, file, &failure) != FileReadStatus::kOk) {
+    if (failure.systemError == 0)
+      return Error{ErrorCode::kInvalid, "The data file " + path + " cannot be read: it is not a regular file."};
+    return Error::SentenceFromErrno(failure.systemError, "The data file " + path + " cannot be read");
+  }
+  auto pieces = std::make_unique<FilePieces>(file);
   DataLine out;
   long at = 1;
   int c = 0;
-  while (at < line && (c = std::getc(file.get())) != EOF)
+  while (at < line && (c = pieces->Next()) >= 0)
     if (c == '\n') ++at;
-  if (at < line || (c = std::getc(file.get())) == EOF)
+  if (at < line || (c = pieces->Next()) < 0)
     return Error{ErrorCode::kNotFound, "The data file has no line " + std::to_string(line) + "."};
-  for (; c != EOF && c != '\n'; c = std::getc(file.get())) {
+  for (; c >= 0 && c != '\n'; c = pieces->Next()) {
     if (out.text.size() == kMaxShownLine) {
       out.cut = true;
       break;

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <fstream>
 
 #include "test_util.h"
@@ -40,12 +43,21 @@ TEST(PageFilesTest, DataLineMarksTheItemsCell) {
       {"tb.csv", "GRID", 3, R"({"error":"The data file has no line 3."})"},
       {"tb.csv", "GRID", 0, R"({"error":"There is no line 0 in a file."})"},
       {"gone.csv", "GRID", 1, R"({"error":"The data file )" + dir.file("gone.csv") + R"( cannot be read: No such file or directory."})"},
+      // No FIFO, device or folder is read: they could block the page's
+      // requests, or never end.
+      {"fifo.csv", "GRID", 1, R"({"error":"The data file )" + dir.file("fifo.csv") + R"( cannot be read: it is not a regular file."})"},
+      {"uploads", "GRID", 1, R"({"error":"The data file )" + dir.file("uploads") + R"( cannot be read: Is a directory."})"},
   };
+  ASSERT_EQ(::mkfifo(dir.file("fifo.csv").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir.file("uploads"));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file + " " + c.templ);
     const Json request{{"file", dir.file(c.file)}, {"line", c.line}, {"template", c.templ}, {"item", "Account_Number"}};
     EXPECT_EQ(PageFilesAction("dataLine", request, dir.str()).dump(), c.answer);
   }
+  const Json zero{{"file", "/dev/zero"}, {"line", 2}, {"template", "GRID"}, {"item", "Account_Number"}};
+  EXPECT_EQ(PageFilesAction("dataLine", zero, dir.str()).dump(),
+            R"({"error":"The data file /dev/zero cannot be read: it is not a regular file."})");
 }
 
 TEST(PageFilesTest, UploadsAreListedAndRemovedByPlainNameOnly) {
