@@ -28,11 +28,13 @@ void HeldSheetSource::Give(const HeldSheet::HeldRow& held, Row& row) const {
   const HeldSheet::HeldValue* const end = value + held.values;
   for (uint32_t c = 0; c < held.cells; ++c) {
     std::string_view cell;
+    bool number = false;
     if (value != end && value->column == c) {
       cell = csv_split::TrimField(text.substr(value->offset, value->size), m_printableOnly);
+      number = value->number;
       ++value;
     }
-    row.cells.push_back({c, cell});
+    row.cells.push_back({c, cell, number});
     row.textBytes += cell.size();
   }
 }
@@ -61,8 +63,8 @@ HeldSheet HeldSheet::Read(WorkbookKind kind, const std::string& osPath, std::str
     h.firstValue = static_cast<uint32_t>(held.m_values.size());
     for (const Cell& cell : row.cells) {
       if (cell.text.empty()) continue;
-      held.m_values.push_back(
-          {cell.column, static_cast<uint32_t>(held.m_text.size()), static_cast<uint32_t>(cell.text.size())});
+      held.m_values.push_back({cell.column, static_cast<uint32_t>(held.m_text.size()),
+                               static_cast<uint32_t>(cell.text.size()), cell.number});
       held.m_text.append(cell.text);
     }
     h.values = static_cast<uint32_t>(held.m_values.size()) - h.firstValue;

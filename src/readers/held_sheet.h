@@ -47,6 +47,7 @@ class HeldSheet {
   struct HeldValue {
     uint32_t column = 0;
     uint32_t offset = 0, size = 0;  // in m_text
+    bool number = false;           // a number cell's
   };
 
   std::optional<Error> m_openError;

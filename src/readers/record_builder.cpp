@@ -140,7 +140,7 @@ bool RecordBuilder::PlainRow(const Row& row) {
   } else {
     if (!StartRecord(row.index)) return false;
     for (const Cell& cell : row.cells) {
-      for (const ColumnItem& c : ItemsOf(cell.column)) Field(*c.item, cell.text);
+      for (const ColumnItem& c : ItemsOf(cell.column)) Field(*c.item, cell.text, cell.number);
       // Every field from the seventh on is one more category code.
       if (m_plan.extraColumnsAsCodes && cell.column > 5 && !cell.text.empty())
         m_doc.AddDataElement(m_plan.subcategoryCode, StripQuotes(cell.text), ValueTable());
@@ -282,9 +282,9 @@ void RecordBuilder::ObservePlainCells(const Row& row) {
   NoteCells(written, charts);
 }
 
-void RecordBuilder::Field(const PlanItem& item, std::string_view field) {
+void RecordBuilder::Field(const PlanItem& item, std::string_view field, bool number) {
   if (item.rule != ValueRule::kNone || field.empty()) [[unlikely]] {
-    FieldWithRule(item, field);
+    FieldWithRule(item, field, number);
     return;
   }
   ++m_written;
@@ -432,10 +432,10 @@ std::string RecordBuilder::CountryId(std::string_view name, std::string_view abb
   return Utf8ToAnsi(id.value());
 }
 
-void RecordBuilder::FieldWithRule(const PlanItem& item, std::string_view field) {
+void RecordBuilder::FieldWithRule(const PlanItem& item, std::string_view field, bool number) {
   const ValueRule rule = item.rule;
   if (rule == ValueRule::kSignedAmount) {
-    const std::optional<std::string_view> amount = AmountField(item, field);
+    const std::optional<std::string_view> amount = AmountField(item, field, number);
     if (!amount) return;
     field = *amount;
   }
@@ -487,22 +487,26 @@ void RecordBuilder::FieldWithRule(const PlanItem& item, std::string_view field) 
 // ---- Signed amounts ---------------------------------------------------------------------
 
 void RecordBuilder::TakeCreditCells(const Row& row) {
-  const auto textAt = [&](uint32_t column) {
+  const auto cellAt = [&](uint32_t column) {
     const auto cell = std::lower_bound(row.cells.begin(), row.cells.end(), column,
                                        [](const Cell& c, uint32_t col) { return c.column < col; });
-    return cell != row.cells.end() && cell->column == column ? cell->text : std::string_view();
+    return cell != row.cells.end() && cell->column == column ? *cell : Cell();
   };
   for (CreditItem& c : m_creditItems) {
-    c.debit = c.placed ? textAt(c.debitColumn) : std::string_view();
-    c.credit = textAt(c.creditColumn);
+    const Cell debit = c.placed ? cellAt(c.debitColumn) : Cell();
+    const Cell credit = cellAt(c.creditColumn);
+    c.debit = debit.text;
+    c.debitNumber = debit.number;
+    c.credit = credit.text;
+    c.creditNumber = credit.number;
     c.done = false;
   }
 }
 
-std::optional<std::string_view> RecordBuilder::AmountField(const PlanItem& item, std::string_view field) {
+std::optional<std::string_view> RecordBuilder::AmountField(const PlanItem& item, std::string_view field, bool number) {
   if (!item.credit.placed()) {
     std::optional<std::string> amount =
-        SignedAmount(StripQuotes(Printable(field)), m_plan.amounts == AmountForm::kSignedComma);
+        SignedAmount(StripQuotes(Printable(field)), m_plan.amounts == AmountForm::kSignedComma && !number);
     if (!amount) return field;
     m_amount = std::move(*amount);
     return std::string_view(m_amount);
@@ -512,22 +516,22 @@ std::optional<std::string_view> RecordBuilder::AmountField(const PlanItem& item,
     if (c.item != j) continue;
     if (c.done) return std::nullopt;
     c.done = true;
-    return DebitLessCredit(c.debit, c.credit, field);
+    return DebitLessCredit(c, field);
   }
   return field;
 }
 
-std::string_view RecordBuilder::DebitLessCredit(std::string_view debit, std::string_view credit,
-                                                std::string_view field) {
+std::string_view RecordBuilder::DebitLessCredit(const CreditItem& item, std::string_view field) {
+  const std::string_view debit = item.debit, credit = item.credit;
   const bool comma = m_plan.amounts == AmountForm::kSignedComma;
   const std::string debitText(StripQuotes(Printable(debit)));
   const std::string creditText(StripQuotes(Printable(credit)));
   // Both empty: the field as it is, as any empty field. A side that is not a
   // number is written as it stands (the debit's first), for a review to find.
   if (debitText.empty() && creditText.empty()) return field;
-  const std::optional<std::string> d = SignedAmount(debitText, comma);
+  const std::optional<std::string> d = SignedAmount(debitText, comma && !item.debitNumber);
   if (!debitText.empty() && !d) return debit;
-  const std::optional<std::string> c = SignedAmount(creditText, comma);
+  const std::optional<std::string> c = SignedAmount(creditText, comma && !item.creditNumber);
   if (!creditText.empty() && !c) return credit;
   if (creditText.empty()) m_amount = *d;
   else m_amount = AmountDifference(d ? *d : "0", *c);

@@ -66,8 +66,8 @@ class RecordBuilder {
   void NoteCells(std::size_t written, unsigned charts);
   void ObservePlainCells(const Row& row);
   // The field pipeline of one item, for a field as the file has it.
-  void Field(const PlanItem& item, std::string_view field);
-  void FieldWithRule(const PlanItem& item, std::string_view field);
+  void Field(const PlanItem& item, std::string_view field, bool number = false);
+  void FieldWithRule(const PlanItem& item, std::string_view field, bool number);
   // Tells the read's observer of a value written for `item` on the current row.
   void Observe(const PlanItem& item, std::string_view field);
   // One item a column feeds: the item, its index in the plan, and the bit of
@@ -102,6 +102,7 @@ class RecordBuilder {
   bool BlankRunBelowLimit();
 
   // ---- Signed amounts --------------------------------------------------------
+  struct CreditItem;
   // The texts of the row's debit and credit cells of each item with a credit
   // column.
   void TakeCreditCells(const Row& row);
@@ -109,8 +110,10 @@ class RecordBuilder {
   // field as written when it is not a number. An item with a credit column
   // writes the debit less the credit at the first of its two cells in the
   // row, and nothing (nullopt) at the second.
-  std::optional<std::string_view> AmountField(const PlanItem& item, std::string_view field);
-  std::string_view DebitLessCredit(std::string_view debit, std::string_view credit, std::string_view field);
+  // `number`: the field is a workbook's number cell, whose decimal point is a
+  // point whatever the template says of written amounts.
+  std::optional<std::string_view> AmountField(const PlanItem& item, std::string_view field, bool number);
+  std::string_view DebitLessCredit(const CreditItem& c, std::string_view field);
 
   // ---- Journal entries -------------------------------------------------------
   void StartEntry(int32_t index);
@@ -119,8 +122,8 @@ class RecordBuilder {
   // Ends the header of an entry: its missing header items as empty elements
   // (chart reads), then the "Accounts" list.
   void OpenAccounts();
-  bool EntryField(const PlanItem& item, std::size_t j, std::string_view field);
-  bool LineCodeField(const PlanItem& item, std::size_t j, std::string_view field, int32_t index);
+  bool EntryField(const PlanItem& item, std::size_t j, std::string_view field, bool number);
+  bool LineCodeField(const PlanItem& item, std::size_t j, std::string_view field, bool number, int32_t index);
   bool AccountElement(const XmlTag& tag, std::string_view noList);
 
   // ---- The end ---------------------------------------------------------------
@@ -187,6 +190,7 @@ class RecordBuilder {
     bool placed = false;  // the item's own column is placed
     uint32_t debitColumn = 0, creditColumn = 0;
     std::string_view debit, credit;
+    bool debitNumber = false, creditNumber = false;  // workbook number cells
     bool done = false;    // written in this row
   };
   std::vector<CreditItem> m_creditItems;

@@ -64,7 +64,7 @@ bool RecordBuilder::BlockRow(const Row& row) {
   for (const Cell& cell : row.cells) {
     if (cell.text.empty()) continue;
     for (const ColumnItem& c : ItemsOf(cell.column))
-      if (!EntryField(*c.item, c.index, cell.text)) return false;
+      if (!EntryField(*c.item, c.index, cell.text, cell.number)) return false;
   }
   if (!row.ended) return true;
   CountEntryRow(row.blank);
@@ -72,9 +72,9 @@ bool RecordBuilder::BlockRow(const Row& row) {
   return BlankRunBelowLimit();
 }
 
-bool RecordBuilder::EntryField(const PlanItem& item, std::size_t j, std::string_view field) {
+bool RecordBuilder::EntryField(const PlanItem& item, std::size_t j, std::string_view field, bool number) {
   if (item.rule == ValueRule::kSignedAmount) {
-    const std::optional<std::string_view> amount = AmountField(item, field);
+    const std::optional<std::string_view> amount = AmountField(item, field, number);
     if (!amount) return true;
     field = *amount;
   }
@@ -144,7 +144,7 @@ bool RecordBuilder::LineCodeRow(const Row& row) {
                                                 : true;
       if (!read) continue;
     }
-    if (!LineCodeField(item, j, cell.text, row.index)) return false;
+    if (!LineCodeField(item, j, cell.text, cell.number, row.index)) return false;
   }
   // A line that wrote nothing counts for the blank run, unless its entry is
   // being skipped.
@@ -152,9 +152,10 @@ bool RecordBuilder::LineCodeRow(const Row& row) {
   return BlankRunBelowLimit();
 }
 
-bool RecordBuilder::LineCodeField(const PlanItem& item, std::size_t j, std::string_view field, int32_t index) {
+bool RecordBuilder::LineCodeField(const PlanItem& item, std::size_t j, std::string_view field, bool number,
+                                  int32_t index) {
   if (item.rule == ValueRule::kSignedAmount) {
-    const std::optional<std::string_view> amount = AmountField(item, field);
+    const std::optional<std::string_view> amount = AmountField(item, field, number);
     if (!amount) return true;
     field = *amount;
   }

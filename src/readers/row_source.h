@@ -11,9 +11,15 @@
 namespace zephrin {
 
 // One cell of a row: its column (a comma-separated field's index, a DIF
-// cell's, a workbook's column) and its text as the format gives it.
+// cell's, a workbook's column) and its text as the format gives it. A
+// workbook's number cell says so: its text is the number as the workbook
+// holds it, with a decimal point whatever the template's amount settings
+// say of the text a person writes.
 struct Cell {
+  Cell() = default;
+  Cell(uint32_t column_, std::string_view text_, bool number_ = false) : column(column_), number(number_), text(text_) {}
   uint32_t column = 0;
+  bool number = false;  // beside the column, in the room it leaves
   std::string_view text;
 };
 

@@ -64,6 +64,9 @@ std::optional<std::string> WholeDigits(std::string_view whole, char separator) {
     }
   }
   if (grouped && group != 3) return std::nullopt;
+  // Grouped thousands never start with a zero: "0,125" is no amount of 125
+  // (more likely a decimal comma the template does not expect).
+  if (grouped && digits[0] == '0') return std::nullopt;
   return digits;
 }
 

@@ -226,9 +226,9 @@ void RowAssembler::BeginRow(int32_t index) {
   m_lastValue = -1;
 }
 
-void RowAssembler::AddOwnCell(uint32_t column, std::size_t start) {
+void RowAssembler::AddOwnCell(uint32_t column, std::size_t start, bool number) {
   if (m_slots.size() <= column) m_slots.resize(column + 1);
-  m_slots[column] = {nullptr, static_cast<uint32_t>(start), static_cast<uint32_t>(m_text.size() - start)};
+  m_slots[column] = {nullptr, static_cast<uint32_t>(start), static_cast<uint32_t>(m_text.size() - start), number};
   if (m_text.size() > start) m_lastValue = column;
 }
 
@@ -260,7 +260,7 @@ bool RowAssembler::Give(Row& row, bool printableOnly) {
     // The bytes a printable-only read shows as blanks go from the end, as
     // from a comma-separated field.
     const std::string_view text = csv_split::TrimField(std::string_view(base, s.size), printableOnly);
-    row.cells.push_back({static_cast<uint32_t>(c), text});
+    row.cells.push_back({static_cast<uint32_t>(c), text, s.number});
     row.textBytes += text.size();
   }
   if (static_cast<int>(cells) > m_maxCells) m_maxCells = static_cast<int>(cells);

@@ -69,8 +69,9 @@ class RowAssembler {
   void BeginRow(int32_t index);
   // The text of the row under way, for a cell's text to be appended to.
   std::string& text() { return m_text; }
-  // A cell whose finished text is `text()` from `start` on.
-  void AddOwnCell(uint32_t column, std::size_t start);
+  // A cell whose finished text is `text()` from `start` on; `number` when it
+  // is a number cell's value.
+  void AddOwnCell(uint32_t column, std::size_t start, bool number = false);
   // A cell whose text is held elsewhere (a shared string), valid as long as the source.
   void AddHeldCell(uint32_t column, std::string_view text);
   // Ends the row: true when it holds a value and is ready.
@@ -86,6 +87,7 @@ class RowAssembler {
   struct Slot {
     const char* held = nullptr;  // the text of a held cell, or null for an own cell
     uint32_t offset = 0, size = 0;
+    bool number = false;
   };
   std::string m_text;
   std::vector<Slot> m_slots;

@@ -134,7 +134,7 @@ class XlsSheetSource : public WorkbookSource {
       const std::size_t start = text.size();
       AppendValue(text, value);
       FinishCell(text, start);
-      m_rows.AddOwnCell(c, start);
+      m_rows.AddOwnCell(c, start, value.type == FREEXL_CELL_INT || value.type == FREEXL_CELL_DOUBLE);
     }
     m_rows.EndRow();
   }

@@ -266,7 +266,8 @@ class XlsxSheetSource : public WorkbookSource, private XmlHandler {
   void StartRow(const char** attributes);
   void StartCell(const char** attributes);
   void EndCell();
-  void AppendValue(std::string& out);
+  // Appends the cell's value as text; true when it is written as a number.
+  bool AppendValue(std::string& out);
 
   ZipArchive m_archive;
   std::string m_display;
@@ -407,6 +408,9 @@ void XlsxSheetSource::EndCell() {
   m_phonetic = 0;
   if (m_type == CellType::kShared) {
     uint64_t index = 0;
+    if (Trim(m_value).empty())
+      return m_stream->Abort("the cell " + ColumnName(m_column) + std::to_string(m_lastRow) +
+                             " is a shared string cell that names no shared string");
     if (!ParseUnsigned(Trim(m_value), index) || index >= m_strings.count())
       return m_stream->Abort("the cell " + ColumnName(m_column) + std::to_string(m_lastRow) + " refers to shared string " +
                              Shown(Trim(m_value)) + ", which is not there");
@@ -414,36 +418,36 @@ void XlsxSheetSource::EndCell() {
   }
   std::string& text = m_rows.text();
   const std::size_t start = text.size();
-  AppendValue(text);
+  const bool number = AppendValue(text);
   FinishCell(text, start);
-  m_rows.AddOwnCell(m_column, start);
+  m_rows.AddOwnCell(m_column, start, number);
 }
 
-// Appends the cell's value as text.
-void XlsxSheetSource::AppendValue(std::string& out) {
+bool XlsxSheetSource::AppendValue(std::string& out) {
   const std::string_view value = Trim(m_value);
   switch (m_type) {
-    case CellType::kInline: case CellType::kFormulaText: return AppendEngineText(out, m_value, true);
-    case CellType::kErrorText: return AppendEngineText(out, value);
+    case CellType::kInline: case CellType::kFormulaText: return AppendEngineText(out, m_value, true), false;
+    case CellType::kErrorText: return AppendEngineText(out, value), false;
     case CellType::kBoolean:
-      if (value == "1" || value == "0") return out.append(value == "1" ? "TRUE" : "FALSE"), void();
-      return AppendEngineText(out, value);
+      if (value == "1" || value == "0") return out.append(value == "1" ? "TRUE" : "FALSE"), false;
+      return AppendEngineText(out, value), false;
     case CellType::kIsoDate: {
       double serial = 0;
       if (SerialOfIsoDate(value, serial) &&
           AppendSerial(out, serial, m_shape == NumberShape::kPlain ? NumberShape::kDate : m_shape, false))
-        return;
-      return AppendEngineText(out, value);
+        return false;
+      return AppendEngineText(out, value), false;
     }
     case CellType::kNumber: case CellType::kShared: break;
   }
-  if (value.empty()) return;
+  if (value.empty()) return false;
   double number = 0;
   const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), number);
   if (ec != std::errc() || end != value.data() + value.size() || !std::isfinite(number))
-    return AppendEngineText(out, value);
-  if (m_shape != NumberShape::kPlain && AppendSerial(out, number, m_shape, m_date1904)) return;
+    return AppendEngineText(out, value), false;
+  if (m_shape != NumberShape::kPlain && AppendSerial(out, number, m_shape, m_date1904)) return false;
   AppendNumber(out, number);
+  return true;
 }
 
 // The workbook's sheets and date system.

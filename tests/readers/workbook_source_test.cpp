@@ -442,6 +442,7 @@ TEST_F(MadeBook, ASheetMalformedHalfWayEndsTheRowsWithItsReason) {
       {good + "<row r=\"1\"><c><v>3</v></c></row>", "the sheet's row 1 comes after row 2."},
       {good + "<row r=\"3\"><c r=\"B3\"><v>3</v></c><c r=\"A3\"><v>3</v></c></row>", "the sheet's cell A3 is out of order."},
       {good + "<row r=\"3\"><c r=\"A3\" t=\"s\"><v>7</v></c></row>", "the cell A3 refers to shared string 7, which is not there."},
+      {good + "<row r=\"3\"><c r=\"A3\" t=\"s\"/></row>", "the cell A3 is a shared string cell that names no shared string."},
       {good + "<row r=\"3\"><c r=\"A3\"><v>3</v></c></rw>",
        "xl/worksheets/sheet1.xml is not well-formed XML (mismatched tag at line 1, column 202)."},
   };

@@ -41,6 +41,20 @@ def trial_balance():
     wb.save("trial_balance.xlsx")
 
 
+def amounts():
+    # Number cells whose decimals would pass for thousands groups in a
+    # decimal-comma reading, and text cells written with a decimal comma.
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "Amounts"
+    ws.append(["Account", "Caption", "Debit", "Credit"])
+    ws.append(["1000", "Cash", 1.234, None])
+    ws.append(["1100", "Stock", 1234.567, 0.125])
+    ws.append(["1200", "Written", "1.234,50", "(12,5)"])
+    ws.append(["1300", "Whole", 15250, None])
+    wb.save("amounts.xlsx")
+
+
 def chart_dates(path, epoch=None):
     wb = Workbook()
     if epoch:
@@ -90,6 +104,7 @@ def convert(source, target_ext, target):
 
 if __name__ == "__main__":
     trial_balance()
+    amounts()
     chart_dates("chart_dates.xlsx")
     chart_dates("chart_dates_1904.xlsx", CALENDAR_MAC_1904)
     mixed()
