@@ -104,13 +104,13 @@ Status FileServices::BrowseForImport(std::string_view pImportType, std::string& 
   // Cancelled: nothing is remembered.
   if (!chosen || chosen->path.empty()) return kOk;
   const std::string& path = chosen->path;
-  // A path with a NUL byte names no file. One with a line break is a file's
-  // but cannot be remembered: it would break the store's lines.
+  // A path with a NUL byte names no file. One with a line break or a "^" is
+  // a file's but cannot be remembered (see RememberableFileName).
   if (path.find('\0') != std::string::npos) {
     m_trace.Line("BrowseForImport: the chosen path holds a NUL byte and names no file");
     return kOk;
   }
-  if (!m_store.path().empty() && path.find_first_of("\r\n") == std::string::npos) {
+  if (!m_store.path().empty() && RememberableFileName(path)) {
     const std::string ansi = Utf8ToAnsi(path);
     const std::string folder = FolderOf(ansi);
     const std::string upper = UpperAscii(ansi);

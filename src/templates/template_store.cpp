@@ -52,6 +52,7 @@ void AddToIndex(ProfileDocument& doc, std::string_view templateName) {
 // Points the data file's "Import:FileName" entry at the template, adding the
 // entry under the first absent number when the file has none.
 void AddFileAssociation(ProfileDocument& doc, std::string_view fileName, std::string_view templateName) {
+  if (!RememberableFileName(fileName)) return;
   const std::string upperFile = UpperAscii(fileName);
   std::string joined(fileName);
   joined += '^';
@@ -196,7 +197,7 @@ Done SaveTemplate(const std::string& iniPath, const SaveTemplateRequest& request
 }
 
 Done RecordFileAssociation(const std::string& iniPath, std::string_view fileName, std::string_view templateName) {
-  if (iniPath.empty()) return {};
+  if (iniPath.empty() || !RememberableFileName(fileName)) return {};
   const std::string entry = std::string(fileName) + "^" + std::string(templateName);
   if (Done fit = CheckProfileTexts(kFileNameSection, std::nullopt, entry); !fit)
     return Error{ErrorCode::kInvalid, "The file association could not be recorded: " + fit.error().message};

@@ -34,6 +34,11 @@ std::string TemplateSection(std::string_view templateName);
 
 // The file part of an "Import:FileName" entry: what comes before its first "^".
 inline std::string_view FilePart(std::string_view entry) { return entry.substr(0, entry.find('^')); }
+// Whether a data file's name can be listed with its template: an entry is
+// split at its first "^", so a name holding one would be read back cut short
+// (and never found again); a line break would break the store's lines. Such a
+// file is read as any other, only not remembered.
+inline bool RememberableFileName(std::string_view name) { return name.find_first_of("^\r\n") == std::string_view::npos; }
 
 // A place in a numbered list of the store ("1", "2", ... up to the first
 // absent or empty entry): the key of the first entry whose whole value

@@ -98,8 +98,8 @@ TEST_F(FilePickersTest, CancelledBrowseChangesNothing) {
 }
 
 // What the store cannot hold is not remembered: a path with a NUL byte
-// names no file and is no choice at all; one with a line break is a file's,
-// returned, but it would break the store's lines.
+// names no file and is no choice at all; one with a line break or a "^" is
+// a file's, returned, but the store's list cannot hold it.
 TEST_F(FilePickersTest, PathsTheStoreCannotHoldAreNotRemembered) {
   const std::string store = "[Import:CurDir]\nCurDir=/keep\n";
   WriteFile(Store(), store);
@@ -111,6 +111,11 @@ TEST_F(FilePickersTest, PathsTheStoreCannotHoldAreNotRemembered) {
   ui.answer = "/data/two\nlines.csv";
   EXPECT_EQ(service.BrowseForImport("FCOA", chosen), kOk);
   EXPECT_EQ(chosen, "/data/two\nlines.csv");
+  // A "^" ends a listed file's name: it would be listed cut short, again at
+  // every choice, and could never be forgotten.
+  ui.answer = "/data/a^b.csv";
+  EXPECT_EQ(service.BrowseForImport("FCOA", chosen), kOk);
+  EXPECT_EQ(chosen, "/data/a^b.csv");
   EXPECT_EQ(ReadFile(Store()), store);
   EXPECT_EQ(test::Inode(Store()), before);
 }

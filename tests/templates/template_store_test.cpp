@@ -124,6 +124,14 @@ TEST_F(TemplateStore, SavingReplacesEveryCopyOfTheSection) {
   EXPECT_EQ(Load("A"), gl);
 }
 
+TEST_F(TemplateStore, AFileNameWithACaretIsNotListed) {
+  ASSERT_TRUE(Save("A", gl, "/d/a^b.csv"));
+  ASSERT_TRUE(RecordFileAssociation(ini, "/d/c^d.csv", "A"));
+  const std::string file = ReadFile(ini);
+  EXPECT_EQ(file.find("[Import:FileName]"), std::string::npos) << file;
+  EXPECT_EQ(SectionText(file, "[Import:Layout]"), "[Import:Layout]\n1=A\n");
+}
+
 TEST_F(TemplateStore, OneAssociationPerDataFileNamingTheLaterTemplate) {
   ASSERT_TRUE(Save("OTHER", gl, "/d/other.csv"));
   ASSERT_TRUE(Save("FIRST", gl, "/d/TB.csv"));
