@@ -179,10 +179,15 @@ std::optional<TemplateSuggestion> ReadService::TryTemplate(const TrialRead& tria
   s.records = report.records;
   std::set<long> incomplete;
   // A header row read as a record is no complete record either: a template
-  // that starts a line too early ranks below the one that starts right.
-  for (const ReviewFinding& f : report.findings)
-    if (f.code == "required-missing" || f.code == "header-as-record") incomplete.insert(f.line);
-  s.complete = s.records - std::min(s.records, incomplete.size());
+  // that starts a line too early ranks below the one that starts right. A
+  // required item the template does not place at all (a finding of no line)
+  // leaves every record incomplete.
+  bool unplaced = false;
+  for (const ReviewFinding& f : report.findings) {
+    if (f.code == "required-missing" && f.line == 0) unplaced = true;
+    else if (f.code == "required-missing" || f.code == "header-as-record") incomplete.insert(f.line);
+  }
+  s.complete = unplaced ? 0 : s.records - std::min(s.records, incomplete.size());
   const std::string saved(store.Find(section, "Headers").value_or(""));
   if (!saved.empty() && !workbook) {
     const std::optional<std::string> file =

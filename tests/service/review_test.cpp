@@ -181,6 +181,22 @@ TEST_F(Review, AHeaderRowReadAsARecordLowersTheTemplate) {
             R"({"name":"TB1","score":0.0,"complete":0,"records":3,"headersMatch":null,"reasons":"0 of 3 records complete; 3 findings"}]})");
 }
 
+// A template that leaves a required item unplaced completes no record, so
+// it never ranks above one that places them all, however few its findings.
+TEST_F(Review, ATemplateThatPlacesTooLittleCompletesNoRecord) {
+  test::WriteFile(home.file("import.ini"),
+                  "[Import:FULL]\nInfo=COA\nAccount_Number=0 2 0\nAccount_Caption=1 2 0\nAccount_Balance=2 2 0\n"
+                  "TRC=3 2 0\nTCC=4 2 0\n"
+                  "[Import:NUMBER ONLY]\nInfo=COA\nAccount_Number=0 2 0\n"
+                  "[Import:Layout]\n1=NUMBER ONLY\n2=FULL\n");
+  test::WriteFile(home.file("data.csv"), std::string(kHeader) + "1000,Cash,1,1,2\n2000,,2,1,2\n3000,Loan,-3,1,2\n");
+  const Expected<std::vector<TemplateSuggestion>> found = service.SuggestTemplates(home.file("data.csv"), "FCOA");
+  ASSERT_TRUE(found) << found.error().message;
+  EXPECT_EQ(SuggestionsValue(*found).dump(),
+            R"({"templates":[{"name":"FULL","score":0.67,"complete":2,"records":3,"headersMatch":null,"reasons":"2 of 3 records complete; 1 finding"},)"
+            R"({"name":"NUMBER ONLY","score":0.08,"complete":0,"records":4,"headersMatch":null,"reasons":"0 of 4 records complete; 3 findings"}]})");
+}
+
 // A workbook is tried on its sheet's rows, not on its zipped bytes as text.
 TEST_F(Review, AWorkbookIsTriedOnItsSheet) {
   test::WriteFile(home.file("import.ini"),
@@ -192,7 +208,7 @@ TEST_F(Review, AWorkbookIsTriedOnItsSheet) {
   const Expected<std::vector<TemplateSuggestion>> found = service.SuggestTemplates(book, "FCOA");
   ASSERT_TRUE(found) << found.error().message;
   EXPECT_EQ(SuggestionsValue(*found).dump(),
-            R"({"templates":[{"name":"BOOK","score":0.48,"complete":4,"records":7,"headersMatch":null,"reasons":"4 of 7 records complete; 5 findings"},)"
+            R"({"templates":[{"name":"BOOK","score":0.1,"complete":0,"records":7,"headersMatch":null,"reasons":"0 of 7 records complete; 5 findings"},)"
             R"({"name":"FAR","score":0.0,"complete":0,"records":7,"headersMatch":null,"reasons":"0 of 7 records complete; 16 findings"}]})");
 }
 
