@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/read_io.h"
 #include "cli/standard_output.h"
+#include "platform/text.h"
 #include "service/review_json.h"
 #include "service/xml_wrapper.h"
 
@@ -24,9 +25,10 @@ struct ReviewOptions {
 
 // Rows of cells as a table: each column as wide as its widest cell, two
 // blanks between columns, the last column not padded; numbers to the right.
-std::string Table(const std::vector<std::vector<std::string>>& rows, const std::vector<bool>& right) {
+std::string Table(std::vector<std::vector<std::string>> rows, const std::vector<bool>& right) {
   std::vector<std::size_t> width;
-  for (const auto& row : rows) {
+  for (auto& row : rows) {
+    for (std::string& cell : row) cell = ShownOnTerminal(cell);
     width.resize(std::max(width.size(), row.size()), 0);
     for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
   }

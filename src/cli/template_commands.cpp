@@ -10,6 +10,7 @@
 #include "cli/checks.h"
 #include "cli/commands.h"
 #include "cli/standard_output.h"
+#include "platform/text.h"
 #include "platform/codepage.h"
 #include "platform/profile.h"
 #include "service/xml_wrapper.h"
@@ -34,6 +35,7 @@ void PadTo(std::string& line, std::string_view cell, std::size_t width) {
 }
 
 void PrintLine(std::string line) {
+  line = ShownOnTerminal(line);
   while (!line.empty() && line.back() == ' ') line.pop_back();
   line += '\n';
   WriteOut(line);
@@ -46,7 +48,7 @@ std::string Plural(std::size_t n, const char* one, const char* many) {
 // The readable listing: one row per template with the data files that use
 // it, then the data files whose template is not in the index.
 void PrintTable(const TemplateListing& listing, const std::string& storePath) {
-  PrintOut("Template store: %s\n", storePath.c_str());
+  PrintOut("Template store: %s\n", ShownOnTerminal(storePath).c_str());
   if (listing.templates.empty() && listing.files.empty()) {
     PrintOut("No templates are saved.\n");
     return;

@@ -125,4 +125,22 @@ inline std::vector<std::string_view> SplitText(std::string_view text, char delim
   }
 }
 
+// UTF-8 text as a terminal may be given it: every control character (C0,
+// DEL, and C1 as UTF-8 writes it) becomes a blank, as a read writes it, so
+// that a value from a data file or the store cannot move the cursor, clear
+// the screen or retitle the window.
+inline std::string ShownOnTerminal(std::string_view text) {
+  std::string out(text);
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const auto c = static_cast<unsigned char>(out[i]);
+    if (c < 0x20 || c == 0x7F) {
+      out[i] = ' ';
+    } else if (c == 0xC2 && i + 1 < out.size() && static_cast<unsigned char>(out[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(out[i + 1]) <= 0x9F) {
+      out.replace(i, 2, " ");
+    }
+  }
+  return out;
+}
+
 }  // namespace zephrin

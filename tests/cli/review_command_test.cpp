@@ -74,6 +74,9 @@ TEST_F(ReviewCommand, OutOfMemoryIsTheFileTooLargeError) {
 TEST_F(ReviewCommand, TotalsAndFindingsAsATable) {
   test::WriteFile(dir.file("tb.csv"),
                   "Account,Description,Balance,TRC,TCC\n1000,Cash,15250.00,101,1\n1000,Loan,x,104,2\n");
+  // Control characters of a data file reach no terminal: an escape sequence
+  // that would retitle the window and clear the screen is shown as blanks.
+  test::WriteFile(dir.file("esc.csv"), "h,h,h\n1000,Cash,x\x1b]0;pwned\x07\x1b[2J\n");
   // Files that give the template no record: empty, and a header row alone.
   test::WriteFile(dir.file("empty.csv"), "");
   test::WriteFile(dir.file("header.csv"), "Account,Description,Balance,TRC,TCC\n");
@@ -100,6 +103,12 @@ TEST_F(ReviewCommand, TotalsAndFindingsAsATable) {
        "      \"value\": \"COA\",\n      \"code\": \"kind-mismatch\",\n      \"message\": \"the template CHART is a "
        "COA template, which FBJ does not read; COA templates go with FCOA, PRELIMBAL\"\n    }\n  ],\n"
        "  \"moreFindings\": 0,\n  \"totals\": []\n}\n"},
+      {"review esc.csv -t CHART --type PRELIMBAL", 1,
+       "records: 1\n\n"
+       "item             count  positive  negative  total\n"
+       "Account_Balance      0      0.00      0.00   0.00\n\n"
+       "line  code          item             value            message\n"
+       "   2  not-a-number  Account_Balance  x ]0;pwned  [2J  \"x ]0;pwned  [2J\" is not a number\n"},
       {"review empty.csv -t CHART --type PRELIMBAL", 1,
        "records: 0\n\n"
        "item             count  positive  negative  total\n"

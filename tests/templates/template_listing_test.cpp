@@ -309,6 +309,15 @@ TEST_F(TemplateCommands, TableOfADozenTemplates) {
   EXPECT_EQ(r.out, info + "\n");
 }
 
+// Control characters in the store (a data file chosen under a name that
+// holds one) reach no terminal.
+TEST_F(TemplateCommands, ControlCharactersAreShownAsBlanks) {
+  WriteFile(Store(), "[Import:T\x1b[2J]\nInfo=COA\n[Import:Layout]\n1=T\x1b[2J\n[Import:FileName]\n1=/A\x07.CSV^T\x1b[2J\n");
+  const RunResult r = RunCli(scratch, "templates");
+  EXPECT_EQ(r.out, "Template store: " + Store() + "\n\nNAME   IMPORT TYPE  DATA FILES\nT [2J  COA          /A .CSV\n"
+                   "\n1 template, 1 data file.\n");
+}
+
 TEST_F(TemplateCommands, EmptyStore) {
   RunResult r = RunCli(scratch, "templates");
   EXPECT_EQ(r.exitCode, 0);
