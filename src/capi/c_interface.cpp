@@ -83,14 +83,32 @@ int ErrorTo(char** out, int code, const std::string& message) {
 
 // An absolute path for `folder`, made when missing; "" when it cannot be
 // made or is not a folder this process may write in.
+// The folder as an absolute path, made when missing; "" when it cannot be
+// had. Folders made for one that then cannot serve are removed again, so
+// that a refusal leaves nothing behind.
 std::string UsableFolder(const char* folder) {
   std::error_code ec;
-  const std::string path = std::filesystem::absolute(folder, ec).lexically_normal().string();
+  std::filesystem::path path = std::filesystem::absolute(folder, ec).lexically_normal();
+  if (path.has_relative_path() && path.filename().empty()) path = path.parent_path();  // "a/b/" as "a/b"
   if (ec || path.empty()) return {};
+  // The highest folder of the path that is not there yet: what making it makes.
+  std::filesystem::path missing;
+  for (std::filesystem::path p = path; !p.empty() && !std::filesystem::exists(p, ec); p = p.parent_path()) {
+    missing = p;
+    if (p == p.parent_path()) break;
+  }
+  const std::string text = path.string();
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 && !MakeFolders(path, 0700)) return {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || ::access(path.c_str(), W_OK | X_OK) != 0) return {};
-  return path;
+  const bool made = missing.empty() || MakeFolders(text, 0700);
+  if (made && ::stat(text.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && ::access(text.c_str(), W_OK | X_OK) == 0)
+    return text;
+  if (!missing.empty()) {
+    for (std::filesystem::path p = path;; p = p.parent_path()) {
+      ::rmdir(p.c_str());  // fails, harmlessly, for a folder not made here or not empty
+      if (p == missing || p == p.parent_path()) break;
+    }
+  }
+  return {};
 }
 
 }  // namespace
@@ -173,14 +191,20 @@ const char* zephrinimport_strerror(int code) {
 int zephrinimport_set_writable_folder(zephrinimport_service* service, const char* folder) {
   if (!service) return ZEPHRINIMPORT_INVALID_REQUEST;
   return zephrin::capi::Guarded([&]() -> int {
-    const std::string path = folder && *folder ? zephrin::capi::UsableFolder(folder) : std::string();
-    if (folder && *folder && path.empty()) return ZEPHRINIMPORT_BAD_FOLDER;
+    // A busy object is refused before anything is made on disk.
     Call call(*service);
     if (!call.entered()) return ZEPHRINIMPORT_BUSY;
+    const std::string path = folder && *folder ? zephrin::capi::UsableFolder(folder) : std::string();
+    if (folder && *folder && path.empty()) return ZEPHRINIMPORT_BAD_FOLDER;
+    std::string previous = std::move(service->folder);
     service->folder = path;
-    // A store established already moves to the new folder.
-    if (!service->service.store().path().empty() && !service->service.EstablishTemplateStore())
+    // A store established already moves to the new folder; when it cannot,
+    // the object keeps its folder and store.
+    if (!service->service.store().path().empty() && !service->service.EstablishTemplateStore()) {
+      service->folder = std::move(previous);
+      (void)service->service.EstablishTemplateStore();
       return ZEPHRINIMPORT_BAD_FOLDER;
+    }
     return ZEPHRINIMPORT_OK;
   });
 }

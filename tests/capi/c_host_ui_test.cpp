@@ -244,6 +244,33 @@ TEST(CWritableFolder, EachObjectKeepsItsOwnStore) {
   EXPECT_NE(Call(s.get(), "GetWriteableFolderPath", "[]").find(environment.str()), std::string::npos);
 }
 
+// A folder refused makes nothing on disk: not the folders on the way to a
+// name too long to make, nor any folder while the object is busy.
+TEST(CWritableFolder, ARefusedFolderLeavesNothingMade) {
+  test::TempDir dir;
+  Service s(zephrinimport_create());
+  const std::string tooLong = dir.str() + "/a/b/" + std::string(300, 'x');
+  EXPECT_EQ(zephrinimport_set_writable_folder(s.get(), tooLong.c_str()), ZEPHRINIMPORT_BAD_FOLDER);
+  EXPECT_EQ(test::FolderEntries(dir.path()), std::set<std::string>{});
+  struct Busy {
+    zephrinimport_service* s;
+    std::string folder;
+    int code = 0;
+  } busy{s.get(), dir.str() + "/made/in/callback"};
+  const auto write = [](void* self, const char*, size_t) {
+    Busy& b = *static_cast<Busy*>(self);
+    if (b.code == 0) b.code = zephrinimport_set_writable_folder(b.s, b.folder.c_str());
+    return 0;
+  };
+  test::ScopedHome home;
+  test::WriteFile(home.file("tb.csv"), "a,b\n1,2\n");
+  EXPECT_EQ(zephrinimport_stream_import_file(s.get(), home.file("tb.csv").c_str(), "X", "FCOA", "1", nullptr, write,
+                                             nullptr, &busy, nullptr),
+            0);
+  EXPECT_EQ(busy.code, ZEPHRINIMPORT_BUSY);
+  EXPECT_EQ(test::FolderEntries(dir.path()), std::set<std::string>{});
+}
+
 // An object without a folder of its own, called from inside a call of one
 // that has one (from its write callback), keeps the environment's store:
 // the outer object's folder does not leak into it.
