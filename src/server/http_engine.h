@@ -16,9 +16,21 @@
 #include <string>
 #include <string_view>
 
+#include "platform/expected.h"
 #include "server/web_server_options.h"
 
 namespace zephrin::server {
+
+// An upload under way: its bytes go into a temporary file of the uploads
+// folder, which gets the upload's name once it is whole. Dropped before
+// Commit, nothing of it stays.
+class UploadSink {
+ public:
+  virtual ~UploadSink() = default;
+  [[nodiscard]] virtual Done Write(std::string_view piece) = 0;
+  // The path of the upload, once named.
+  [[nodiscard]] virtual Expected<std::string> Commit() = 0;
+};
 
 // Everything the HTTP side knows of its server.
 struct HttpSetup {
@@ -26,6 +38,11 @@ struct HttpSetup {
   std::string token;  // every request must carry it
   // Answers POST /editor: the editor's request body, the response body.
   std::function<std::string(std::string_view body)> editor;
+  // Starts the upload `name` (kExists when there is one and `replace` is not
+  // set). The program makes it, not the module: the temporary file is then
+  // in the program's list of files a signal removes, where a signal that
+  // ends the server finds it.
+  std::function<Expected<std::unique_ptr<UploadSink>>(std::string_view name, bool replace)> upload;
 };
 
 class HttpEngine {

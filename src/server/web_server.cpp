@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <mutex>
 
+#include "files/upload_folder.h"
 #include "platform/expected.h"
 #include "platform/shared_library.h"
 #include "server/http_engine.h"
@@ -20,6 +21,25 @@ namespace zephrin::server {
 namespace {
 
 constexpr const char* kModuleName = "zephrinimport-web.so";
+
+// An upload written by the program's own code (see HttpSetup::upload).
+class FolderUpload final : public UploadSink {
+ public:
+  Done Begin(const std::string& folder, std::string_view name, bool replace) {
+    return m_writer.Begin(UploadFolder(folder), name, replace);
+  }
+  Done Write(std::string_view piece) override { return m_writer.Write(piece); }
+  Expected<std::string> Commit() override { return m_writer.Commit(); }
+
+ private:
+  UploadWriter m_writer;
+};
+
+Expected<std::unique_ptr<UploadSink>> BeginUpload(const std::string& folder, std::string_view name, bool replace) {
+  auto upload = std::make_unique<FolderUpload>();
+  if (Done begun = upload->Begin(folder, name, replace); !begun) return begun.TakeError();
+  return std::unique_ptr<UploadSink>(std::move(upload));
+}
 
 // The HTTP side once it is at hand; null before.
 std::atomic<const HttpModule*> g_module{nullptr};
@@ -103,7 +123,11 @@ bool WebServer::Start(std::string* error) {
     if (error) *error = module.error().message;
     return false;
   }
-  m_engine = (*module)->make(HttpSetup{m_options, m_token, [this](std::string_view body) { return m_hub.HandleRequest(body); }});
+  m_engine = (*module)->make(HttpSetup{m_options, m_token,
+                                       [this](std::string_view body) { return m_hub.HandleRequest(body); },
+                                       [this](std::string_view name, bool replace) {
+                                         return BeginUpload(m_options.uploadsFolder, name, replace);
+                                       }});
   m_port = m_engine->Bind(error);
   if (m_port == 0) {
     m_engine.reset();

@@ -27,7 +27,6 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
-#include "files/upload_folder.h"
 #include "platform/file_read.h"
 #include "server/web_access.h"
 
@@ -512,14 +511,14 @@ bool Engine::AdmitUpload(const httplib::Request& req, httplib::Response& res) co
 // nothing left when it is refused, too large or broken off.
 void Engine::ReceiveUpload(const httplib::Request& req, httplib::Response& res,
                                     const httplib::ContentReader& reader) const {
-  UploadWriter writer;
   const std::string name = req.get_param_value("name");
-  if (Done begun = writer.Begin(UploadFolder(setup.options.uploadsFolder), name, req.get_param_value("replace") == "1");
-      !begun) {
+  Expected<std::unique_ptr<UploadSink>> begun = setup.upload(name, req.get_param_value("replace") == "1");
+  if (!begun) {
     Refuse(res, begun.error().code == ErrorCode::kExists ? 409 : begun.error().code == ErrorCode::kInvalid ? 400 : 500,
            begun.error().message);
     return;
   }
+  UploadSink& writer = **begun;
   const std::size_t limit = setup.options.maxBodyBytes;
   std::size_t received = 0;
   std::optional<Error> failed;
