@@ -182,31 +182,36 @@ TEST(ServeOpen, SaysOnceThatNoBrowserCouldBeOpened) {
   }
 }
 
-// A hang-up that ends the server in the middle of an upload leaves no part of
-// it: the program, which removes its temporary files on such a signal, knows
-// the upload's, though the HTTP side that receives it is a module of its own.
+// A signal that ends the server in the middle of an upload leaves no part of
+// it: a hang-up ends the program at once, which removes its temporary files
+// (the upload's too, though the HTTP side that receives it is a module of
+// its own); an interrupt stops the server, which breaks the upload off
+// rather than wait for a client that sends no more.
 TEST(ServeOpen, ASignalThatEndsTheServerLeavesNoPartOfAnUpload) {
-  TempDir dir;
-  const std::string bin = PrivateFolder(dir, "bin");
-  const std::string runtime = PrivateFolder(dir, "runtime");
-  Serve serve(dir, {"PATH=" + bin, "XDG_RUNTIME_DIR=" + runtime});
-  ASSERT_FALSE(serve.url().empty()) << serve.err();
-  Socket client(serve.port());
-  ASSERT_TRUE(client.ok());
-  ASSERT_TRUE(client.Send("POST /upload?name=partial.csv HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(serve.port()) +
-                          "\r\nX-Zephrin-Token: " + serve.token() +
-                          "\r\nContent-Type: application/octet-stream\r\nContent-Length: 10000000\r\n\r\n" +
-                          std::string(100000, 'x')));
-  const std::string uploads = dir.file("home") + "/uploads";
-  bool begun = false;
-  for (int i = 0; i < 500 && !begun; ++i) {
-    std::error_code ec;
-    begun = std::filesystem::exists(uploads, ec) && !std::filesystem::is_empty(uploads, ec);
-    if (!begun) std::this_thread::sleep_for(10ms);
+  for (const int signal : {SIGHUP, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    TempDir dir;
+    const std::string bin = PrivateFolder(dir, "bin");
+    const std::string runtime = PrivateFolder(dir, "runtime");
+    Serve serve(dir, {"PATH=" + bin, "XDG_RUNTIME_DIR=" + runtime});
+    ASSERT_FALSE(serve.url().empty()) << serve.err();
+    Socket client(serve.port());
+    ASSERT_TRUE(client.ok());
+    ASSERT_TRUE(client.Send("POST /upload?name=partial.csv HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(serve.port()) +
+                            "\r\nX-Zephrin-Token: " + serve.token() +
+                            "\r\nContent-Type: application/octet-stream\r\nContent-Length: 10000000\r\n\r\n" +
+                            std::string(100000, 'x')));
+    const std::string uploads = dir.file("home") + "/uploads";
+    bool begun = false;
+    for (int i = 0; i < 500 && !begun; ++i) {
+      std::error_code ec;
+      begun = std::filesystem::exists(uploads, ec) && !std::filesystem::is_empty(uploads, ec);
+      if (!begun) std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_TRUE(begun) << serve.err();
+    EXPECT_EQ(serve.Stop(signal), signal == SIGHUP ? 128 + SIGHUP : 0);
+    EXPECT_TRUE(IsEmpty(uploads));
   }
-  ASSERT_TRUE(begun) << serve.err();
-  EXPECT_EQ(serve.Stop(SIGHUP), 128 + SIGHUP);
-  EXPECT_TRUE(IsEmpty(uploads));
 }
 
 }  // namespace

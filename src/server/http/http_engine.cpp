@@ -163,21 +163,22 @@ class ConnectionStream final : public httplib::Stream {
   }
 
   // Waits until there is something to read; false on a timeout, when the
-  // header deadline passes, or when the server stops during the headers.
+  // header deadline passes, or when the server stops: a request still
+  // arriving then (an upload a client sends slowly) is broken off, so that
+  // no client keeps a stopped server running.
   bool WaitReadable() const {
     if (m_readFailed) return false;
     const auto readLimit = Clock::now() + kReadTimeout;
     for (;;) {
       const auto now = Clock::now();
-      if (now >= readLimit) return Fail();
-      auto until = readLimit;
+      if (now >= readLimit || m_slots.stopping()) return Fail();
+      auto until = std::min(readLimit, now + kStopCheck);
       if (m_inHeaders) {
-        if (m_slots.stopping()) return Fail();
         if (now >= m_headerDeadline) {
           AnswerHeaderTimeout();
           return Fail();
         }
-        until = std::min({until, m_headerDeadline, now + kStopCheck});
+        until = std::min(until, m_headerDeadline);
       }
       pollfd p{m_sock, POLLIN, 0};
       const int r = ::poll(&p, 1, MillisUntil(until));
