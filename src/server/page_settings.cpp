@@ -54,6 +54,10 @@ Json ReadPageSettings(const std::string& path) {
 Json RememberImportType(const std::string& path, const std::string& templateName, const std::string& importType) {
   if (templateName.empty() || templateName.size() > kMaxNameBytes) return ErrorAnswer("The template name is missing or too long.");
   if (!importType.empty() && !KnownType(importType)) return ErrorAnswer("Unknown import type code: " + importType);
+  // Two servers on one writable folder change the file in turn, so that
+  // neither writes over what the other has just added.
+  Expected<FileLock> lock = FileLock::ForFile(path);
+  if (!lock) return ErrorAnswer("The page settings could not be written to " + path + ": " + lock.error().message);
   Json settings = ReadPageSettings(path);
   if (settings.contains("error")) return settings;
   if (importType.empty()) settings["importTypes"].erase(templateName);

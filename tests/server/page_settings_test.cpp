@@ -1,6 +1,10 @@
 #include "server/page_settings.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -31,7 +35,30 @@ TEST(PageSettingsTest, TheImportTypeOfATemplateIsRememberedAndForgottenInAFileWr
     EXPECT_EQ(ReadFile(path), s.file) << s.name << " " << s.type;
     EXPECT_EQ(settings, ReadPageSettings(path));
   }
-  EXPECT_EQ(FolderEntries(dir.path()), (std::set<std::string>{"pages.json"}));
+  EXPECT_EQ(FolderEntries(dir.path()), (std::set<std::string>{"pages.json", "pages.json.lock"}));
+}
+
+// Two servers on one writable folder, each remembering types at once: every
+// one of them is kept.
+TEST(PageSettingsTest, TwoProcessesRememberingAtOnceLoseNothing) {
+  TempDir dir;
+  const std::string path = dir.file("pages.json");
+  std::vector<pid_t> children;
+  for (const char* prefix : {"A", "B"}) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      for (int i = 0; i < 20; ++i)
+        if (RememberImportType(path, prefix + std::to_string(i), "FCOA").contains("error")) ::_exit(1);
+      ::_exit(0);
+    }
+    children.push_back(pid);
+  }
+  for (const pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  EXPECT_EQ(ReadPageSettings(path)["importTypes"].size(), 40u);
 }
 
 TEST(PageSettingsTest, BadRequestsAndAFileOfAnotherShapeAreRefusedAndWriteNothing) {
