@@ -8,12 +8,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <future>
 #include <memory>
 #include <thread>
 #include <vector>
 
 #include "server/raw_http.h"
+#include "test_util.h"
 
 namespace zephrin::server {
 namespace {
@@ -116,6 +118,33 @@ TEST_F(ServerTest, PagesCarryTheToken) {
   EXPECT_EQ(HeaderValue(response, "Content-Type"), "text/html; charset=utf-8");
   EXPECT_NE(Body(response).find(token()), std::string::npos);
   EXPECT_EQ(Body(response).find("__TOKEN__"), std::string::npos);
+}
+
+// A page is a file of the web folder: a link that stays in it serves its
+// target; one that leads out of it serves nothing.
+TEST(WebPages, ALinkOutOfTheWebFolderServesNothing) {
+  test::TempDir dir;
+  std::filesystem::create_directory(dir.file("web"));
+  test::WriteFile(dir.file("web/index.html"), "<p>__TOKEN__</p>");
+  test::WriteFile(dir.file("secret.txt"), "not a page");
+  std::filesystem::create_symlink("index.html", dir.file("web/inside.html"));
+  std::filesystem::create_symlink(dir.file("secret.txt"), dir.file("web/outside.css"));
+  EditorHub hub;
+  WebServerOptions options;
+  options.webDir = dir.file("web");
+  WebServer server(options, hub);
+  std::string error;
+  ASSERT_TRUE(server.Start(&error)) << error;
+  const std::string head = " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server.port()) + "\r\nX-Zephrin-Token: " +
+                           server.token() + "\r\n\r\n";
+  const std::string inside = Exchange(server.port(), "GET /inside.html" + head);
+  EXPECT_EQ(StatusLine(inside), "HTTP/1.1 200 OK");
+  EXPECT_EQ(Body(inside), "<p>" + server.token() + "</p>");
+  const std::string outside = Exchange(server.port(), "GET /outside.css" + head);
+  EXPECT_EQ(StatusLine(outside), "HTTP/1.1 404 Not Found");
+  EXPECT_EQ(Body(outside).find("not a page"), std::string::npos);
+  hub.Stop();
+  server.Stop();
 }
 
 // Bodies within the limit reach /rpc whole, whether sized or chunked.

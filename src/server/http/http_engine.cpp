@@ -579,8 +579,13 @@ void Engine::ServePage(const httplib::Request& req, httplib::Response& res) cons
     Refuse(res, 404, "Not found.");
     return;
   }
+  // A page is a file of the web folder: a link in it that leads out of the
+  // folder serves nothing.
+  std::error_code ec;
+  const std::filesystem::path folder = std::filesystem::canonical(setup.options.webDir, ec);
+  const std::filesystem::path page = ec ? std::filesystem::path() : std::filesystem::canonical(folder / name, ec);
   std::string body;
-  if (ReadRegularFile(setup.options.webDir + "/" + name, body) != FileReadStatus::kOk) {
+  if (ec || page.parent_path() != folder || ReadRegularFile(page.string(), body) != FileReadStatus::kOk) {
     Refuse(res, 404, "Not found.");
     return;
   }
