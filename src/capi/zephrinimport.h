@@ -89,7 +89,7 @@ ZEPHRINIMPORT_EXPORT const char* zephrinimport_version(void);
  * 1.0.0); compare it with ZEPHRINIMPORT_VERSION_NUMBER. */
 ZEPHRINIMPORT_EXPORT int zephrinimport_version_number(void);
 /* What a result code means, in one English sentence without a final period;
- * "unknown result code" for a code this library does not return. Static:
+ * "Unknown result code" for a code this library does not return. Static:
  * not to be freed. */
 ZEPHRINIMPORT_EXPORT const char* zephrinimport_strerror(int code);
 /* Releases a text returned by this library; NULL is allowed. */
