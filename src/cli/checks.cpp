@@ -104,7 +104,13 @@ std::optional<std::string> MissingTemplate(std::string_view name, const Template
            "\": it is not built in, and no writable folder for the template store was found "
            "(set ZEPHRINIMPORT_HOME)";
   std::vector<std::string> names;
-  for (const auto& t : store.List().templates) names.push_back(AnsiToUtf8(t.name));
+  for (const auto& t : store.List().templates) {
+    // Listed, but its settings are not there (a store edited by hand).
+    if (EqualsIgnoringCase(t.name, stored))
+      return "the template \"" + std::string(name) + "\" is listed in " + store.path() +
+             " but its settings are not there (no section [Import:" + AnsiToUtf8(t.name) + "])";
+    names.push_back(AnsiToUtf8(t.name));
+  }
   for (const KnownTypeCode& known : KnownTypeCodes()) {
     if (known.templates.starts_with("built-in ")) names.push_back(known.templates.substr(9));
   }

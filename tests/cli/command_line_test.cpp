@@ -270,6 +270,18 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
   }
 }
 
+// A template the index lists without its settings is told as such, not as
+// a name that is not there (with itself as the name meant).
+TEST_F(CommandLine, AListedTemplateWithoutSettingsIsToldAsSuch) {
+  const std::string store = dir.file("import.ini");
+  WriteFile(store, "[Import:Layout]\n1=GHOST\n");
+  WriteFile(dir.file("a.csv"), "1,2\n");
+  const Outcome r = Cli(dir, "read a.csv -t ghost --type FCOA");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err, "zephrinimport: the template \"ghost\" is listed in " + store +
+                       " but its settings are not there (no section [Import:GHOST])\n");
+}
+
 // A deletion of nothing leaves the store's folder as it was: no lock file.
 TEST_F(CommandLine, RefusedDeletionsLeaveNoLockFile) {
   const std::string store = dir.file("import.ini");
