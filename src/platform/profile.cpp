@@ -13,6 +13,7 @@ namespace {
 
 constexpr std::string_view kLf = "\n";
 constexpr std::string_view kCrlf = "\r\n";
+constexpr std::string_view kCr = "\r";
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 // Temporary files of a save older than this were left by a save that died.
 constexpr long kStaleTempSeconds = 60;
@@ -90,17 +91,21 @@ ProfileDocument ProfileDocument::Parse(std::string_view text) {
   }
   std::size_t firstLf = text.find('\n');
   doc.m_eol = (firstLf != std::string_view::npos && firstLf > 0 && text[firstLf - 1] == '\r') ? kCrlf : kLf;
+  // A file whose lines all end in a carriage return alone (as old Mac
+  // editors wrote them) is read line by line too, and written back so.
+  const bool crOnly = firstLf == std::string_view::npos && text.find('\r') != std::string_view::npos;
+  if (crOnly) doc.m_eol = kCr;
 
   std::size_t pos = 0;
   while (pos < text.size()) {
-    std::size_t lf = text.find('\n', pos);
+    std::size_t lf = text.find(crOnly ? '\r' : '\n', pos);
     if (lf == std::string_view::npos) {
       doc.m_lines.push_back(MakeLine(std::string(text.substr(pos)), std::string_view()));
       break;
     }
     std::size_t end = lf;
-    std::string_view eol = kLf;
-    if (end > pos && text[end - 1] == '\r') {
+    std::string_view eol = crOnly ? kCr : kLf;
+    if (!crOnly && end > pos && text[end - 1] == '\r') {
       --end;
       eol = kCrlf;
     }

@@ -191,6 +191,9 @@ INSTANTIATE_TEST_SUITE_P(
         EditCase{"NoFinalLineEndNewSection", "[A]\na=1", "B", "b", "2", false, "[A]\na=1\n[B]\nb=2\n"},
         EditCase{"CrlfKept", "[A]\r\na=1\r\n", "B", "b", "2", false, "[A]\r\na=1\r\n[B]\r\nb=2\r\n"},
         EditCase{"CrlfReplace", "[A]\r\na=1\r\nb=2\r\n", "A", "a", "x", false, "[A]\r\na=x\r\nb=2\r\n"},
+        // Lines that end in a carriage return alone are lines, and new ones end so.
+        EditCase{"CrOnlyReplace", "[A]\ra=1\rb=2\r", "A", "a", "x", false, "[A]\ra=x\rb=2\r"},
+        EditCase{"CrOnlyNewSection", "[A]\ra=1", "B", "b", "2", false, "[A]\ra=1\r[B]\rb=2\r"},
         EditCase{"DeleteKey", "[A]\na=1\nb=2\n", "A", "A", std::nullopt, false, "[A]\nb=2\n"},
         EditCase{"DeleteLastKeyKeepsHeader", "[A]\na=1\n[B]\n", "A", "a", std::nullopt, false, "[A]\n[B]\n"},
         EditCase{"DeleteMissingKey", "[A]\na=1\n", "A", "z", std::nullopt, false, "[A]\na=1\n"},
@@ -265,7 +268,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ProfileDocument, ParseAndSerialiseKeepEveryByte) {
   for (std::string text : {std::string(""), std::string("\n\n"), std::string("[A]\r\nk=v\nx\r\n  ; c \n"),
                            std::string("junk\n[A]\nk = v \t\n\n"), std::string("[A"),
-                           std::string("\xEF\xBB\xBF[A]\r\n")}) {
+                           std::string("\xEF\xBB\xBF[A]\r\n"), std::string("[A]\rk=v\r\r x \r")}) {
     EXPECT_EQ(ProfileDocument::Parse(text).Serialise(), text);
   }
 }
@@ -274,6 +277,10 @@ TEST(ProfileDocument, LineEndStyleComesFromTheFile) {
   EXPECT_TRUE(ProfileDocument::Parse("[A]\r\n").usesCrlf());
   EXPECT_FALSE(ProfileDocument::Parse("[A]\n").usesCrlf());
   EXPECT_FALSE(ProfileDocument::Parse("").usesCrlf());
+  // Carriage returns alone end lines only in a file without a line feed: in
+  // one with them, a carriage return inside a line stays part of it.
+  EXPECT_EQ(ProfileView(ProfileDocument::Parse("[A]\rk=v\r")).Get("A", "k"), "v");
+  EXPECT_EQ(ProfileView(ProfileDocument::Parse("[A]\nk=v\rw\n")).Get("A", "k"), "v\rw");
   // The first line end decides for lines added later; existing lines keep theirs.
   ProfileDocument doc = ProfileDocument::Parse("[A]\r\na=1\nb=2\r\n");
   doc.Set("A", "c", "3");
