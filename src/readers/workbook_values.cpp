@@ -99,16 +99,17 @@ bool IsAscii(std::string_view s) {
 NumberShape ShapeOfBuiltInFormat(unsigned id) {
   if (id >= 14 && id <= 17) return NumberShape::kDate;
   if (id == 22) return NumberShape::kDateTime;
-  if ((id >= 18 && id <= 21) || (id >= 45 && id <= 47)) return NumberShape::kTime;
+  if (id == 46) return NumberShape::kElapsed;
+  if ((id >= 18 && id <= 21) || id == 45 || id == 47) return NumberShape::kTime;
   return NumberShape::kPlain;
 }
 
 NumberShape ShapeOfFormatCode(std::string_view code) {
-  bool dayOrYear = false, month = false, time = false;
+  bool dayOrYear = false, month = false, time = false, elapsed = false;
   for (std::size_t i = 0; i < code.size();) {
     if (const std::size_t next = SkipLiteral(code, i); next != i) {
-      // Elapsed hours, minutes or seconds ("[h]", "[mm]") are a time.
-      time = time || ElapsedTime(code.substr(i, next - i));
+      // Elapsed hours, minutes or seconds ("[h]", "[mm]") are a duration.
+      elapsed = elapsed || ElapsedTime(code.substr(i, next - i));
       i = next;
       continue;
     }
@@ -129,7 +130,8 @@ NumberShape ShapeOfFormatCode(std::string_view code) {
     }
     ++i;
   }
-  if (dayOrYear) return time ? NumberShape::kDateTime : NumberShape::kDate;
+  if (dayOrYear) return time || elapsed ? NumberShape::kDateTime : NumberShape::kDate;
+  if (elapsed) return NumberShape::kElapsed;
   if (time) return NumberShape::kTime;
   return month ? NumberShape::kDate : NumberShape::kPlain;
 }
@@ -171,6 +173,17 @@ bool AppendSerial(std::string& out, double serial, NumberShape shape, bool date1
   const auto total = static_cast<int64_t>(std::llround(serial * 86400.0));
   const int64_t day = total / 86400;
   const auto seconds = static_cast<unsigned>(total % 86400);
+  if (shape == NumberShape::kElapsed) {
+    // Every hour of the duration, 36:00:00 for a day and a half.
+    const int64_t hours = total / 3600;
+    if (hours < 10) out.push_back('0');
+    out += std::to_string(hours);
+    out.push_back(':');
+    AppendTwoDigits(out, static_cast<unsigned>(total / 60 % 60));
+    out.push_back(':');
+    AppendTwoDigits(out, static_cast<unsigned>(total % 60));
+    return true;
+  }
   if (shape != NumberShape::kTime) {
     const CivilDate date = DateOfDay(day, date1904);
     if (date.year > 9999) return false;

@@ -27,10 +27,11 @@ enum class NumberShape : uint8_t {
   kDate,      // MM/DD/YYYY
   kDateTime,  // MM/DD/YYYY HH:MM:SS
   kTime,      // HH:MM:SS
+  kElapsed,   // HH:MM:SS with the hours of all its days: a duration ("[h]:mm:ss")
 };
 
 // The shape of a built-in number format: 14 to 17 dates, 22 a date and time,
-// 18 to 21 and 45 to 47 times; every other one plain.
+// 18 to 21, 45 and 47 times, 46 a duration; every other one plain.
 NumberShape ShapeOfBuiltInFormat(unsigned id);
 // The shape of a format's code. The letters d, m and y outside quotes,
 // brackets and escapes make a date, h and s a time; a code with a time and

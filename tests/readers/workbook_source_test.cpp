@@ -309,7 +309,7 @@ TEST_F(MadeBook, ValuesReadAsTheWorkbookShowsThem) {
       "<row r=\"7\"><c r=\"A7\" s=\"1\"/><c r=\"B7\" t=\"s\"><v>0</v></c></row>"
       "<row r=\"9\"><c r=\"A9\" s=\"1\"/></row>";
   EXPECT_EQ(Dump(**OpenWorkbookSheet(WorkbookKind::kXlsx, Make(Book(rows, kStrings, kStyles)), "book", "")),
-            "0: [03/31/2024] [03/31/2024 12:00:00] [06:00:00] [00:00:09] [12:00:00] [03/31/2024 18:00:00] [3] "
+            "0: [03/31/2024] [03/31/2024 12:00:00] [06:00:00] [00:00:09] [36:00:00] [03/31/2024 18:00:00] [3] "
             "[03/31/2024] [7] [1234567.891] [2] [-1] [n/a]\n"
             "1: [TRUE] [#REF!] [ABC] [in] [rich] [03/31/2024] [03/31/2024 06:00:00] [] [Rich] "
             "[Caf\u00e9 ? a\tb_x] [FALSE]\n"
@@ -558,6 +558,9 @@ TEST(WorkbookValues, SerialDaysInBothDateSystems) {
       {45382.999999, NumberShape::kDateTime, false, "04/01/2024 00:00:00"},
       {2958465.5, NumberShape::kTime, false, "12:00:00"},   {2958465, NumberShape::kDate, false, "12/31/9999"},
       {2958466, NumberShape::kDate, false, nullptr},        {-1, NumberShape::kTime, false, nullptr},
+      // A duration counts every hour of its days.
+      {1.5, NumberShape::kElapsed, false, "36:00:00"},      {0.25, NumberShape::kElapsed, false, "06:00:00"},
+      {4000.5, NumberShape::kElapsed, true, "96012:00:00"}, {-0.5, NumberShape::kElapsed, false, nullptr},
   };
   for (const Case& c : cases) {
     std::string out;
@@ -574,8 +577,9 @@ TEST(WorkbookValues, FormatCodesThatShowDatesAndTimes) {
       {"\\d\\a\\y 0", NumberShape::kPlain},    {"_(* #,##0_)", NumberShape::kPlain},
       {"yyyy-mm-dd", NumberShape::kDate},      {"[$-409]mmmm d, yyyy", NumberShape::kDate},
       {"mmm", NumberShape::kDate},             {"d/m/yy h:mm", NumberShape::kDateTime},
-      {"h:mm AM/PM", NumberShape::kTime},      {"[h]:mm", NumberShape::kTime},
-      {"mm:ss", NumberShape::kTime},           {"[ss]", NumberShape::kTime},
+      {"h:mm AM/PM", NumberShape::kTime},      {"[h]:mm", NumberShape::kElapsed},
+      {"mm:ss", NumberShape::kTime},           {"[ss]", NumberShape::kElapsed},
+      {"[h]:mm:ss", NumberShape::kElapsed},    {"d/m/yy [h]:mm", NumberShape::kDateTime},
   };
   for (const auto& [code, shape] : cases) EXPECT_EQ(workbook::ShapeOfFormatCode(code), shape) << code;
 }
