@@ -99,6 +99,7 @@ class WorkbookPart : public XmlHandler {
 class Relationships : public XmlHandler {
  public:
   std::unordered_map<std::string, std::string> parts;  // by relationship id
+  std::unordered_map<std::string, bool> chartSheets;    // by relationship id: a chart sheet's
   std::string sharedStrings, styles;
 
   void Start(const char* name, const char** attributes) override {
@@ -111,6 +112,7 @@ class Relationships : public XmlHandler {
     const std::string_view type = Attribute(attributes, "Type") ? Attribute(attributes, "Type") : "";
     if (type.ends_with("/sharedStrings")) sharedStrings = part;
     if (type.ends_with("/styles")) styles = part;
+    if (type.ends_with("/chartsheet")) chartSheets.emplace(id, true);
     parts.emplace(id, std::move(part));
   }
   void End(const char*) override {}
@@ -479,6 +481,9 @@ Expected<std::unique_ptr<WorkbookSource>> OpenXlsx(const std::string& osPath, st
   const auto part = relations.parts.find(chosen.relation);
   if (part == relations.parts.end())
     return Unreadable(displayName, Invalid("the part of the sheet " + Shown(chosen.name) + " is not named"));
+  // A chart sheet holds a chart, no cells: read as a sheet it would give no rows.
+  if (relations.chartSheets.count(chosen.relation) != 0)
+    return Unreadable(displayName, Invalid("its sheet " + Shown(chosen.name) + " is a chart sheet, which holds no cells"));
   auto source = std::make_unique<XlsxSheetSource>(std::move(*archive), std::string(displayName));
   if (Done ready = source->Prepare(relations, part->second, workbook->date1904); !ready)
     return Unreadable(displayName, ready.error());

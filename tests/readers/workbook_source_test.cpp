@@ -385,6 +385,11 @@ TEST_F(MadeBook, DamagedAndHostileWorkbooksAreRefusedWithTheirReason) {
       {"no sheets", With(Book(row1), "xl/workbook.xml", "<workbook><sheets/></workbook>"), "", ErrorCode::kInvalid,
        prefix + "it holds no sheet."},
       {"no such sheet", Book(row1), "Summary", ErrorCode::kNotFound, "The workbook book has no sheet named Summary."},
+      {"chart sheet",
+       With(Book(row1), "xl/_rels/workbook.xml.rels",
+            "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship "
+            "Id=\"rId1\" Type=\"" + std::string(kRel) + "/chartsheet\" Target=\"chartsheets/sheet1.xml\"/></Relationships>"),
+       "", ErrorCode::kInvalid, prefix + "its sheet Data is a chart sheet, which holds no cells."},
   };
   for (const Refusal& c : cases) {
     SCOPED_TRACE(c.what);
