@@ -194,7 +194,13 @@ class SharedStrings : public XmlHandler {
     }
   }
   void Text(const char* text, int length) override {
-    if (m_collect) m_item.append(text, static_cast<std::size_t>(length));
+    // A string's text is cut at kCellChars characters once finished, and no
+    // character comes from more than seven bytes (an "_xHHHH_" escape): what
+    // lies past eight bytes a character cannot change it, and is not held,
+    // so that one huge string costs no more memory than a cell.
+    constexpr std::size_t kHeld = 8 * kCellChars;
+    if (m_collect && m_item.size() < kHeld)
+      m_item.append(text, std::min(static_cast<std::size_t>(length), kHeld - m_item.size()));
   }
 
  private:

@@ -352,6 +352,28 @@ TEST_F(MadeBook, LongSheetsAndLongCells) {
   EXPECT_EQ((*source)->templateColumns(), 16384);
 }
 
+// A shared string far longer than a cell reads as its first 2,699
+// characters, however they are written (escapes, letters outside ASCII,
+// blanks at the cut), as the whole string would.
+TEST_F(MadeBook, HugeSharedStringsReadAsTheirCell) {
+  std::string escaped;
+  for (int i = 0; i < 3000; ++i) escaped += "_x0041_";
+  const std::string strings = "<si><t>" + std::string(200000, 'a') + "Z</t></si><si><t>" + escaped + "</t></si>" +
+                              "<si><t>" + std::string(2690, 'b') + std::string(100000, ' ') + "c</t></si>" +
+                              "<si><t>" + std::string(5000, 'x') + "</t><t>" + std::string(30000, 'y') + "</t></si>";
+  const std::string rows = R"(<row r="1"><c r="A1" t="s"><v>0</v></c><c r="B1" t="s"><v>1</v></c>)"
+                           R"(<c r="C1" t="s"><v>2</v></c><c r="D1" t="s"><v>3</v></c></row>)";
+  auto source = OpenWorkbookSheet(WorkbookKind::kXlsx, Make(Book(rows, strings)), "book", "");
+  ASSERT_TRUE(source.ok());
+  Row row;
+  ASSERT_TRUE((*source)->Next(row));
+  ASSERT_EQ(row.cells.size(), 4u);
+  EXPECT_EQ(row.cells[0].text, std::string(2699, 'a'));
+  EXPECT_EQ(row.cells[1].text, std::string(2699, 'A'));
+  EXPECT_EQ(row.cells[2].text, std::string(2690, 'b'));
+  EXPECT_EQ(row.cells[3].text, std::string(2699, 'x'));
+}
+
 // ---- Refusals ------------------------------------------------------------------------
 
 struct Refusal {
