@@ -17,6 +17,8 @@ constexpr std::string_view kCr = "\r";
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 // Temporary files of a save older than this were left by a save that died.
 constexpr long kStaleTempSeconds = 60;
+// The largest profile file read.
+constexpr std::size_t kMaxProfileBytes = std::size_t{64} << 20;
 
 // Name comparison of the profile functions: ASCII case ignored, surrounding
 // blanks of the name asked for ignored (the stored name is trimmed already).
@@ -118,7 +120,15 @@ ProfileDocument ProfileDocument::Parse(std::string_view text) {
 Expected<ProfileDocument> ProfileDocument::Load(const std::string& path) {
   FileBytes content;
   FileReadFailure failure;
-  const FileReadStatus status = ReadRegularFile(path, content, /*map=*/false, &failure);
+  OpenFile file;
+  FileReadStatus status = OpenRegularFile(path, file, &failure);
+  // Thousands of templates fill a few megabytes: a file far larger is no
+  // store of them (a damaged or a wrong file), and reading it whole for every
+  // lookup would cost each read seconds and gigabytes.
+  if (status == FileReadStatus::kOk && file.size() > kMaxProfileBytes)
+    return Error{ErrorCode::kTooLarge, "Cannot read " + path + ": it is larger than " +
+                                           std::to_string(kMaxProfileBytes >> 20) + " MB, more than any store holds."};
+  if (status == FileReadStatus::kOk) status = ReadRegularFile(file, content, /*map=*/false, &failure);
   if (status == FileReadStatus::kMissing) return ProfileDocument();  // no file yet: an empty profile
   if (status != FileReadStatus::kOk) {
     const int err = failure.systemError;

@@ -117,6 +117,8 @@ TEST(ProfileFile, LoadFailuresSayWhy) {
   ASSERT_EQ(::mkdir(dir.file("folder.ini").c_str(), 0755), 0);
   ASSERT_EQ(::symlink(dir.file("loop.ini").c_str(), dir.file("loop.ini").c_str()), 0);
   ASSERT_EQ(::mkfifo(dir.file("pipe.ini").c_str(), 0644), 0);
+  // Sparse: 65 MB that take no room.
+  ASSERT_EQ(::truncate((WriteFile(dir.file("huge.ini"), ""), dir.file("huge.ini")).c_str(), 65 << 20), 0);
   struct Case {
     std::string path;
     bool loads;
@@ -128,6 +130,7 @@ TEST(ProfileFile, LoadFailuresSayWhy) {
       {dir.file("folder.ini"), false, "Cannot read " + dir.file("folder.ini") + ": Is a directory."},
       {dir.file("loop.ini"), false, "Cannot open " + dir.file("loop.ini") + ": Too many levels of symbolic links."},
       {dir.file("pipe.ini"), false, "Cannot open " + dir.file("pipe.ini") + ": it is not a regular file."},
+      {dir.file("huge.ini"), false, "Cannot read " + dir.file("huge.ini") + ": it is larger than 64 MB, more than any store holds."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
@@ -141,8 +144,8 @@ TEST(ProfileFile, LoadFailuresSayWhy) {
     EXPECT_EQ(FailureOf(WriteProfileString(c.path, "S", "k", "v", false)), c.error);
   }
   EXPECT_EQ(test::FolderEntries(dir.path()),
-            (std::set<std::string>{"f", "folder.ini", "folder.ini.lock", "loop.ini", "loop.ini.lock", "pipe.ini",
-                                   "pipe.ini.lock"}));
+            (std::set<std::string>{"f", "folder.ini", "folder.ini.lock", "huge.ini", "huge.ini.lock", "loop.ini",
+                                   "loop.ini.lock", "pipe.ini", "pipe.ini.lock"}));
 }
 
 // ---------------------------------------------------------------------------
