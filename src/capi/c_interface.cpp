@@ -81,8 +81,6 @@ int ErrorTo(char** out, int code, const std::string& message) {
   return code;
 }
 
-// An absolute path for `folder`, made when missing; "" when it cannot be
-// made or is not a folder this process may write in.
 // The folder as an absolute path, made when missing; "" when it cannot be
 // had. Folders made for one that then cannot serve are removed again, so
 // that a refusal leaves nothing behind.

@@ -10,9 +10,9 @@
 #include "cli/checks.h"
 #include "cli/commands.h"
 #include "cli/standard_output.h"
-#include "platform/text.h"
 #include "platform/codepage.h"
 #include "platform/profile.h"
+#include "platform/text.h"
 #include "service/xml_wrapper.h"
 #include "templates/store.h"
 

@@ -22,8 +22,6 @@ MarkedLine Split(std::string_view text, std::size_t from, std::size_t to) {
   return {std::string(text.substr(0, from)), std::string(text.substr(from, to - from)), std::string(text.substr(to))};
 }
 
-}  // namespace
-
 // The bytes of a regular file in pieces, from its start to its size when it
 // was opened: a FIFO or a device is refused before any read, so that nothing
 // can block or run on without end.
@@ -48,6 +46,8 @@ class FilePieces {
   char m_piece[1 << 16];
   std::size_t m_offset = 0, m_held = 0, m_at = 0;
 };
+
+}  // namespace
 
 Expected<DataLine> ReadDataLine(const std::string& path, long line) {
   if (line < 1) return Error{ErrorCode::kInvalid, "There is no line " + std::to_string(line) + " in a file."};
