@@ -18,25 +18,15 @@ import os
 import shutil
 import sys
 
+import cputime
+
 
 def run(cmd, fresh=None):
-    """The CPU time and peak memory of one run of cmd, its output discarded."""
+    """The CPU time and peak memory of one run of cmd, its output discarded;
+    `fresh` is removed first, outside the timing."""
     if fresh and os.path.exists(fresh):
         os.remove(fresh)
-    pid = os.fork()
-    if pid == 0:
-        try:
-            null = os.open(os.devnull, os.O_RDWR)
-            for fd in (0, 1, 2):
-                os.dup2(null, fd)
-            os.execvp(cmd[0], cmd)
-        finally:
-            os._exit(127)
-    _, status, usage = os.wait4(pid, 0)
-    code = os.waitstatus_to_exitcode(status)
-    if code != 0:
-        sys.exit(f"failed: {' '.join(cmd)} (exit {code})")
-    return usage.ru_utime + usage.ru_stime, usage.ru_maxrss
+    return cputime.run(cmd)
 
 
 def main():

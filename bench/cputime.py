@@ -13,6 +13,30 @@ import os
 import sys
 
 
+def run(cmd, stdin=os.devnull, stdout=os.devnull, stderr=os.devnull):
+    """One run of cmd: its CPU time (user + system) and peak memory. Ends the
+    script, with the start of the errors kept in stderr, when the run fails."""
+    with open(stdout, "wb") as out, open(stderr, "wb") as err, open(stdin, "rb") as inp:
+        pid = os.fork()
+        if pid == 0:
+            os.dup2(inp.fileno(), 0)
+            os.dup2(out.fileno(), 1)
+            os.dup2(err.fileno(), 2)
+            try:
+                os.execvp(cmd[0], cmd)
+            finally:
+                os._exit(127)
+        _, status, usage = os.wait4(pid, 0)
+    code = os.waitstatus_to_exitcode(status)
+    if code != 0:
+        said = ""
+        if stderr != os.devnull:
+            with open(stderr, "rb") as err:
+                said = err.read(300).decode("utf-8", "replace")
+        sys.exit(f"failed: {' '.join(cmd)} (exit {code}) {said}")
+    return usage.ru_utime + usage.ru_stime, usage.ru_maxrss
+
+
 def main():
     args = sys.argv[1:]
     runs = int(args.pop(0))
@@ -37,27 +61,9 @@ def main():
     for _ in range(runs):
         if fresh and os.path.exists(fresh):
             os.remove(fresh)
-        with open(stdout, "wb") as out, open(stderr, "wb") as err, open(stdin, "rb") as inp:
-            pid = os.fork()
-            if pid == 0:
-                os.dup2(inp.fileno(), 0)
-                os.dup2(out.fileno(), 1)
-                os.dup2(err.fileno(), 2)
-                try:
-                    os.execvp(cmd[0], cmd)
-                finally:
-                    os._exit(127)
-            _, status, usage = os.wait4(pid, 0)
-        code = os.waitstatus_to_exitcode(status)
-        if code != 0:
-            said = ""
-            if stderr != os.devnull:
-                with open(stderr, "rb") as err:
-                    said = err.read(300).decode("utf-8", "replace")
-            sys.exit(f"failed: {' '.join(cmd)} (exit {code}) {said}")
-        t = usage.ru_utime + usage.ru_stime
-        if best is None or t < best[0]:
-            best = (t, usage.ru_maxrss)
+        t = run(cmd, stdin, stdout, stderr)
+        if best is None or t[0] < best[0]:
+            best = t
     print(f"{best[0]:.6f} {best[1]}")
 
 
