@@ -118,7 +118,8 @@ TEST(ProfileFile, LoadFailuresSayWhy) {
   ASSERT_EQ(::symlink(dir.file("loop.ini").c_str(), dir.file("loop.ini").c_str()), 0);
   ASSERT_EQ(::mkfifo(dir.file("pipe.ini").c_str(), 0644), 0);
   // Sparse: 65 MB that take no room.
-  ASSERT_EQ(::truncate((WriteFile(dir.file("huge.ini"), ""), dir.file("huge.ini")).c_str(), 65 << 20), 0);
+  WriteFile(dir.file("huge.ini"), "");
+  ASSERT_EQ(::truncate(dir.file("huge.ini").c_str(), 65 << 20), 0);
   struct Case {
     std::string path;
     bool loads;
