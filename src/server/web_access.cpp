@@ -51,7 +51,10 @@ bool HostAllowed(std::string_view host, int port) {
 
 bool OriginAllowed(std::string_view origin, int port) {
   if (origin.empty()) return true;
-  return origin == WithPort("http://127.0.0.1", port) || origin == WithPort("http://localhost", port);
+  // Scheme and host compare without case, as the Host header's name does.
+  std::string lower(origin);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower == WithPort("http://127.0.0.1", port) || lower == WithPort("http://localhost", port);
 }
 
 bool IsJsonContentType(std::string_view contentType) {

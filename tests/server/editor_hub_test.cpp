@@ -211,7 +211,8 @@ TEST(WebAccessTest, RequestGuards) {
 
   const std::vector<std::pair<std::string, bool>> origins = {
       {"", true},       {"http://127.0.0.1:8123", true}, {"http://localhost:8123", true},
-      {"null", false},  {"http://evil.example", false},  {"https://127.0.0.1:8123", false}};
+      {"null", false},  {"http://evil.example", false},  {"https://127.0.0.1:8123", false},
+      {"http://LOCALHOST:8123", true}, {"HTTP://LocalHost:8123", true}, {"http://localhost:8124", false}};
   for (const auto& [origin, ok] : origins) EXPECT_EQ(OriginAllowed(origin, 8123), ok) << origin;
 
   const std::vector<std::pair<std::string, bool>> types = {{"application/json", true},
