@@ -1,9 +1,10 @@
 #include "server/web_access.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <random>
+
+#include "platform/text.h"
 
 namespace zephrin {
 
@@ -40,8 +41,7 @@ std::string WithPort(std::string prefix, int port) {
 bool HostAllowed(std::string_view host, int port) {
   // Host names compare without case; the port, when given, must be this
   // server's own (a browser leaves out port 80 only, but a client may omit it).
-  std::string name(host);
-  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string name = LowerAscii(host);
   if (const std::size_t colon = name.find(':'); colon != std::string::npos) {
     if (name.substr(colon + 1) != std::to_string(port)) return false;
     name.resize(colon);
@@ -52,8 +52,7 @@ bool HostAllowed(std::string_view host, int port) {
 bool OriginAllowed(std::string_view origin, int port) {
   if (origin.empty()) return true;
   // Scheme and host compare without case, as the Host header's name does.
-  std::string lower(origin);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string lower = LowerAscii(origin);
   return lower == WithPort("http://127.0.0.1", port) || lower == WithPort("http://localhost", port);
 }
 
@@ -61,9 +60,7 @@ bool IsJsonContentType(std::string_view contentType) {
   const std::size_t semi = contentType.find(';');
   std::string_view type = contentType.substr(0, semi);
   while (!type.empty() && type.back() == ' ') type.remove_suffix(1);
-  std::string lower(type);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower == "application/json";
+  return LowerAscii(type) == "application/json";
 }
 
 std::vector<std::string> CanonicalRoots(const std::vector<std::string>& folders) {
