@@ -91,13 +91,18 @@ inline std::string Body(std::string_view response) {
 }
 
 // The value of a response header, "" when absent (names compared exactly).
+// A header sent more than once gives its values joined by ", ", as HTTP reads
+// repeated headers, so that a doubled header shows.
 inline std::string HeaderValue(std::string_view response, std::string_view name) {
   const std::string key = "\r\n" + std::string(name) + ": ";
   const auto head = response.substr(0, response.find("\r\n\r\n"));
-  const auto at = head.find(key);
-  if (at == std::string_view::npos) return {};
-  const auto from = at + key.size();
-  return std::string(head.substr(from, head.find("\r\n", from) - from));
+  std::string value;
+  for (auto at = head.find(key); at != std::string_view::npos; at = head.find(key, at + key.size())) {
+    const auto from = at + key.size();
+    if (!value.empty()) value += ", ";
+    value += head.substr(from, head.find("\r\n", from) - from);
+  }
+  return value;
 }
 
 // One whole request on a fresh connection; the complete response, or what

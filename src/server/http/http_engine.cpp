@@ -314,9 +314,10 @@ const char* MimeType(std::string_view name) {
   return "application/octet-stream";
 }
 
+// Every answer closes its connection (one request per connection), and the
+// library says so in its "Connection" header: a refusal adds none of its own.
 void Refuse(httplib::Response& res, int status, const std::string& reason) {
   res.status = status;
-  res.set_header("Connection", "close");
   res.set_content(reason + "\n", "text/plain; charset=utf-8");
 }
 
