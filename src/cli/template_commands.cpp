@@ -102,9 +102,12 @@ void PrintTable(const TemplateListing& listing, const std::string& storePath) {
   for (std::size_t i = 0; i < listing.files.size(); ++i) {
     if (fileShown[i]) continue;
     const auto& f = listing.files[i];
-    orphans.emplace_back(AnsiToUtf8(f.fileName), f.templateName.empty()
-                                                     ? std::string("(no template)")
-                                                     : "(template " + AnsiToUtf8(f.templateName) + ", not saved)");
+    // A template can be saved and still missing from the list (its entry
+    // lost, or past a gap in the numbers): it reads, so it is not "not saved".
+    std::string note = "(no template)";
+    if (!f.templateName.empty())
+      note = "(template " + AnsiToUtf8(f.templateName) + (f.templateSaved ? ", saved but not listed)" : ", not saved)");
+    orphans.emplace_back(AnsiToUtf8(f.fileName), std::move(note));
     fileWidth = std::max(fileWidth, DisplayWidth(orphans.back().first));
   }
   if (!orphans.empty()) {

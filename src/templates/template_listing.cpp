@@ -88,6 +88,7 @@ TemplateListing ReadTemplateListing(const std::string& iniPath) {
     const std::size_t caret = entry.shown.find('^');
     f.fileName = entry.shown.substr(0, caret);
     if (caret != std::string::npos) f.templateName = entry.shown.substr(caret + 1);
+    f.templateSaved = !f.templateName.empty() && view.HasSection(TemplateSection(f.templateName));
     listing.files.push_back(std::move(f));
   }
   return listing;

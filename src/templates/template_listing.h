@@ -23,6 +23,7 @@ struct TemplateListing {
     unsigned num = 0;            // key in "Import:FileName"
     std::string fileName;        // before the first "^" (the whole entry without one)
     std::string templateName;    // after the first "^" ("" without one)
+    bool templateSaved = false;  // the store holds that template's settings
   };
   std::vector<Template> templates;
   std::vector<DataFile> files;

@@ -269,7 +269,8 @@ TEST_F(TemplateCommands, TableOfADozenTemplates) {
   store += "[Import:DASTM]\nInfo=INTL\nIntlType=DASTM CHART OF ACCOUNTS\n";
   store += index + "13=DASTM\n";
   store += "[Import:FileName]\n1=/DATA/T1.CSV^TEMPLATE 1\n2=/DATA/T1B.CSV^TEMPLATE 1\n3=/DATA/CAF\xC9.CSV^DASTM\n"
-           "4=/DATA/OLD.CSV^GONE\n5=/DATA/NONE.CSV\n";
+           "4=/DATA/OLD.CSV^GONE\n5=/DATA/NONE.CSV\n6=/DATA/LOST.CSV^UNLISTED\n";
+  store += "[Import:UNLISTED]\nInfo=COA\n";
   WriteFile(Store(), store);
 
   RunResult r = RunCli(scratch, "templates");
@@ -296,8 +297,9 @@ TEST_F(TemplateCommands, TableOfADozenTemplates) {
             "Data files whose template is not in the list:\n"
             "  /DATA/OLD.CSV   (template GONE, not saved)\n"
             "  /DATA/NONE.CSV  (no template)\n"
+            "  /DATA/LOST.CSV  (template UNLISTED, saved but not listed)\n"
             "\n"
-            "13 templates, 5 data files.\n");
+            "13 templates, 6 data files.\n");
 
   // --xml prints the listing text a host receives.
   RecordingUserInterface ui;
