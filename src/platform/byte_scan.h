@@ -54,6 +54,8 @@ inline Block Equal(Block v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c))
 // every byte of 0x80 and above.
 inline Block SignedBelow(Block v, char c) { return _mm_cmplt_epi8(v, _mm_set1_epi8(c)); }
 inline Block Or(Block a, Block b) { return _mm_or_si128(a, b); }
+// The bytes of `a` that are not in `b`.
+inline Block AndNot(Block a, Block b) { return _mm_andnot_si128(b, a); }
 
 // The bytes of a short tail [p, p + n), 0 < n < 16, for which the block test
 // holds, as a mask (bit i for p[i]). The tail's bytes go into a block by
@@ -104,6 +106,7 @@ inline Block Splat(char) { return {}; }
 inline Block Equal(Block, char) { return {}; }
 inline Block SignedBelow(Block, char) { return {}; }
 inline Block Or(Block, Block) { return {}; }
+inline Block AndNot(Block, Block) { return {}; }
 #endif
 
 // The first byte in [p, end) for which `is(c)` holds, or `end`. `blockIs(v)`

@@ -198,8 +198,10 @@ class LineReader {
   }
   // The next line as Next gives it, and whether it is plain: no double quote
   // and no byte below 32 as signed (a control character or a byte of 0x80 and
-  // above) in it. A plain line ended by a line feed is found by the same scan
-  // that finds its end; any other line is read again by Next.
+  // above) in it, tabs aside when `kTabs` (the tabs of a tab-separated line
+  // are its separators, not text). A plain line ended by a line feed is found
+  // by the same scan that finds its end; any other line is read again by Next.
+  template <bool kTabs = false>
   bool Next(std::string_view& line, bool& hadLineEnd, bool& plain) {
     plain = false;
     if (NeedsRefill()) Refill();
@@ -207,8 +209,13 @@ class LineReader {
     const char* start = m_text.data() + m_pos;
     const std::size_t remaining = m_text.size() - m_pos;
     const std::size_t window = remaining < m_limit + 1 ? remaining : m_limit + 1;
-    const char* const at = scan::FindFirst(
-        start, start + window, NotPlain, [](char c) { return static_cast<signed char>(c) < 32 || c == '"'; });
+    const auto notPlain = [](scan::Block v) {
+      if constexpr (kTabs) return scan::AndNot(NotPlain(v), scan::Equal(v, '\t'));
+      else return NotPlain(v);
+    };
+    const char* const at = scan::FindFirst(start, start + window, notPlain, [](char c) {
+      return (static_cast<signed char>(c) < 32 && (!kTabs || c != '\t')) || c == '"';
+    });
     const auto len = static_cast<std::size_t>(at - start);
     std::size_t lineEnd = 0;  // bytes of the line end
     if (at != start + window) {

@@ -20,7 +20,11 @@ bool SeparatorsOnly(std::string_view line, char separator) {
 bool CsvSource::Next(Row& row) {
   std::string_view raw;
   bool lineEnd = false, plain = false;
-  while (m_lines.Next(raw, lineEnd, plain)) {
+  // A tab-separated line's tabs leave it plain.
+  const auto next = [&] {
+    return m_separator == '\t' ? m_lines.Next<true>(raw, lineEnd, plain) : m_lines.Next(raw, lineEnd, plain);
+  };
+  while (next()) {
     if (++m_index < m_beginRow) continue;
     row.Clear();
     row.index = m_index;

@@ -260,25 +260,25 @@ std::string Escaped(const std::string& v, bool printableOnly = true) {
   return out;
 }
 
-// CSV fields: a quote flips the in-quotes state; an unquoted comma ends a
-// field. A `whole` line (one with its line end, in jurisdiction files) has
+// CSV fields: a quote flips the in-quotes state; an unquoted comma (or the
+// file's other separator) ends a field. A `whole` line (one with its line end, in jurisdiction files) has
 // the rest after the last such comma as its last field. Otherwise the last
 // character always ends the last field (and is not part of it when it is a
 // comma), and an empty line has no fields.
-std::vector<std::string> CsvFields(const std::string& line, bool& inQuotes, bool whole) {
+std::vector<std::string> CsvFields(const std::string& line, bool& inQuotes, bool whole, char separator = ',') {
   std::vector<std::string> fields;
   if (line.empty() && !whole) return fields;
   std::string field;
   for (std::size_t i = 0; i < (whole ? line.size() : line.size() - 1); ++i) {
     const char c = line[i];
     if (c == '"') inQuotes = !inQuotes;
-    if (c == ',' && !inQuotes) fields.push_back(std::exchange(field, ""));
+    if (c == separator && !inQuotes) fields.push_back(std::exchange(field, ""));
     else field += c;
   }
   if (!whole) {
     const char last = line.back();
     if (last == '"') inQuotes = !inQuotes;
-    if (!(last == ',' && !inQuotes)) field += last;
+    if (!(last == separator && !inQuotes)) field += last;
   }
   fields.push_back(field);
   return fields;
@@ -369,8 +369,11 @@ struct Placement {
   int row = 1;
 };
 
-std::string StoreText(Plain format, const Placement& p) {
+// A separator other than the comma is the template's "Separator".
+std::string StoreText(Plain format, const Placement& p, char separator = ',') {
   std::string s = "[Import:GEN]\nInfo=ENTITY\nFsiType=FEDERAL\n";
+  if (separator == '\t') s += "Separator=TAB\n";
+  if (separator == ';') s += "Separator=SEMICOLON\n";
   for (std::size_t i = 0; i < kItems.size(); ++i)
     s += std::string(kItems[i].first) + "=" +
          (format == Plain::kFixed ? std::to_string(p.piece[i].first) + " " + std::to_string(p.piece[i].second)
@@ -406,16 +409,16 @@ struct BlankRun {
 // state carries over to the next line; trailing blanks and bytes outside the
 // printable range leave each field, and each field gives every item of its
 // column an element, an empty one too.
-bool CsvReference(const std::string& text, const Placement& p, std::vector<std::string>& records) {
+bool CsvReference(const std::string& text, const Placement& p, std::vector<std::string>& records, char separator) {
   bool inQuotes = false;
   BlankRun blank;
   const std::vector<Line> lines = Lines(text, 2699);
   for (std::size_t li = static_cast<std::size_t>(p.row - 1); li < lines.size(); ++li) {
     std::string trimmed = TrimRightBlanks(lines[li].text);
-    if (std::all_of(trimmed.begin(), trimmed.end(), [](char c) { return c == ','; })) trimmed.clear();
+    if (std::all_of(trimmed.begin(), trimmed.end(), [&](char c) { return c == separator; })) trimmed.clear();
     Values values;
     bool written = false;
-    std::vector<std::string> fields = CsvFields(trimmed, inQuotes, false);
+    std::vector<std::string> fields = CsvFields(trimmed, inQuotes, false, separator);
     for (std::size_t f = 0; f < fields.size(); ++f) {
       while (!fields[f].empty() && (Blank(fields[f].back()) || Outside(fields[f].back()))) fields[f].pop_back();
       const std::size_t before = values.size();
@@ -468,7 +471,7 @@ bool FixedReference(const std::string& text, const Placement& p, std::vector<std
   return true;
 }
 
-Sample MakePlain(Plain format, Generator& g) {
+Sample MakePlain(Plain format, Generator& g, char separator = ',') {
   for (;;) {
     const Encoding encoding = g.PickEncoding();
     const bool utf8 = encoding != Encoding::kAnsi;
@@ -493,9 +496,9 @@ Sample MakePlain(Plain format, Generator& g) {
     for (int l = 0; l < lines; ++l) {
       if (format == Plain::kCsv) {
         const int fields = g.Int(0, columns + 2);
-        for (int f = 0; f < fields; ++f) ansi += (f ? "," : "") + g.Value(utf8, true, true);
+        for (int f = 0; f < fields; ++f) ansi += (f ? std::string(1, separator) : "") + g.Value(utf8, true, true);
         if (g.Chance(3)) ansi += g.LongRun();
-        if (g.Chance(10)) ansi += ",,";
+        if (g.Chance(10)) ansi += std::string(2, separator);
         if (g.Chance(10)) ansi += "  ";
       } else if (format == Plain::kFixed) {
         const int n = g.Int(0, at + 6);
@@ -517,8 +520,8 @@ Sample MakePlain(Plain format, Generator& g) {
     if (format == Plain::kDif) ansi += "-1,0\nEOD\n";
 
     Sample s{format == Plain::kCsv ? "gen.csv" : format == Plain::kDif ? "gen.dif" : "gen.txt",
-             FileBytes(ansi, encoding), StoreText(format, p), {}};
-    const bool usable = format == Plain::kCsv   ? CsvReference(ansi, p, s.records)
+             FileBytes(ansi, encoding), StoreText(format, p, separator), {}};
+    const bool usable = format == Plain::kCsv   ? CsvReference(ansi, p, s.records, separator)
                         : format == Plain::kDif ? DifReference(ansi, p, static_cast<std::size_t>(columns), s.records)
                                                 : FixedReference(ansi, p, s.records);
     // A DIF text whose header did not survive (a Ctrl-Z or NUL in it) reads as
@@ -1370,6 +1373,9 @@ TEST_P(Differential, EngineAndPlainRulesAgree) {
 INSTANTIATE_TEST_SUITE_P(
     Reads, Differential,
     ::testing::Values(Case{"csv", 20261207u, [](Generator& g) { return MakePlain(Plain::kCsv, g); }},
+                      Case{"tab_separated", 20261213u, [](Generator& g) { return MakePlain(Plain::kCsv, g, '\t'); }},
+                      Case{"semicolon_separated", 20261214u,
+                           [](Generator& g) { return MakePlain(Plain::kCsv, g, ';'); }},
                       Case{"dif", 20261208u, [](Generator& g) { return MakePlain(Plain::kDif, g); }},
                       Case{"fixed", 20261209u, [](Generator& g) { return MakePlain(Plain::kFixed, g); }},
                       Case{"csv_journal", 20261210u, [](Generator& g) { return MakeJournal(Plain::kCsv, g); }},
