@@ -276,7 +276,7 @@ void RecordBuilder::ObservePlainCells(const Row& row) {
     for (const ColumnItem& c : ItemsOf(cell.column)) {
       ++written;
       charts |= c.chartBit;
-      observer.Value(c.index, StripQuotes(cell.text), line);
+      observer.Value(c.index, StripQuotes(cell.text), line, false);
     }
   }
   NoteCells(written, charts);
@@ -297,7 +297,7 @@ void RecordBuilder::Field(const PlanItem& item, std::string_view field, bool num
 
 void RecordBuilder::Observe(const PlanItem& item, std::string_view field) {
   m_hooks.observer->Value(static_cast<std::size_t>(&item - m_plan.items.data()), StripQuotes(field),
-                          static_cast<long>(m_line) + 1);
+                          static_cast<long>(m_line) + 1, item.rule == ValueRule::kSignedAmount && m_amountRead);
 }
 
 std::string_view RecordBuilder::Printable(std::string_view field) {
@@ -504,11 +504,13 @@ void RecordBuilder::TakeCreditCells(const Row& row) {
 }
 
 std::optional<std::string_view> RecordBuilder::AmountField(const PlanItem& item, std::string_view field, bool number) {
+  m_amountRead = false;
   if (!item.credit.placed()) {
     std::optional<std::string> amount =
         SignedAmount(StripQuotes(Printable(field)), m_plan.amounts == AmountForm::kSignedComma && !number);
     if (!amount) return field;
     m_amount = std::move(*amount);
+    m_amountRead = true;
     return std::string_view(m_amount);
   }
   const auto j = static_cast<std::size_t>(&item - m_plan.items.data());
@@ -535,6 +537,7 @@ std::string_view RecordBuilder::DebitLessCredit(const CreditItem& item, std::str
   if (!creditText.empty() && !c) return credit;
   if (creditText.empty()) m_amount = *d;
   else m_amount = AmountDifference(d ? *d : "0", *c);
+  m_amountRead = true;
   return m_amount;
 }
 

@@ -195,6 +195,9 @@ class RecordBuilder {
   };
   std::vector<CreditItem> m_creditItems;
   std::string m_amount;
+  // The last AmountField read its field as an amount (m_amount holds it), as
+  // opposed to giving the field as written; what the observer is told.
+  bool m_amountRead = false;
 
   std::string m_scratch;
   std::size_t m_records = 0;

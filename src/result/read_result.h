@@ -66,7 +66,10 @@ class RecordObserver {
   // A record (or a journal entry) starts on `line` of the data file (from 1).
   virtual void Record(long line) = 0;
   // A value of the plan's item `item`, on `line`, as the document holds it.
-  virtual void Value(std::size_t item, std::string_view value, long line) = 0;
+  // `amount`: the read took the value for a signed amount and wrote it as a
+  // plain decimal (a sign, digits, a point), whatever the file's form was;
+  // a value the amount rule could not read is written, and told, as it stands.
+  virtual void Value(std::size_t item, std::string_view value, long line, bool amount) = 0;
 };
 
 // What a read may ask of the front end. Every member may be left empty.

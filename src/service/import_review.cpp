@@ -34,9 +34,12 @@ bool ValidDay(int year, int month, int day) {
   return day <= kDays[static_cast<std::size_t>(month - 1)];
 }
 
-// An amount as a decimal: under the template's Amounts rule as the rule
-// reads it, else a plain decimal with blanks around it.
-std::optional<Decimal> AmountOf(std::string_view value, const ReviewRules& rules) {
+// An amount as a decimal. One the read already turned into a plain decimal
+// is read as that: the Amounts rule read again could refuse its own output (a
+// decimal point where the rule wants a comma). Else it is read under the
+// template's Amounts rule, or as a plain decimal with blanks around it.
+std::optional<Decimal> AmountOf(std::string_view value, bool readAsAmount, const ReviewRules& rules) {
+  if (readAsAmount) return Decimal::Parse(value);
   if (!rules.signedAmounts) return Decimal::Parse(Trim(value));
   const std::optional<std::string> plain = SignedAmount(value, rules.decimalComma);
   if (!plain) return std::nullopt;
@@ -162,13 +165,13 @@ void ImportReview::Record(long line) {
   m_open.line = line;
 }
 
-void ImportReview::Value(std::size_t item, std::string_view value, long line) {
+void ImportReview::Value(std::size_t item, std::string_view value, long line, bool readAsAmount) {
   if (item >= m_columns.size()) return;
   Column& c = m_columns[item];
   m_open.filled[item] = 1;
   if (c.kind == ValueKind::kAmount) {
     // Read once: for the check of its kind and for the sums.
-    std::optional<Decimal> amount = AmountOf(value, m_rules);
+    std::optional<Decimal> amount = AmountOf(value, readAsAmount, m_rules);
     ++m_open.kindValues;
     if (!amount) Failed(c, value, line, "not-a-number", " is not a number");
     else if (c.amount) Sum(c, *amount);

@@ -95,7 +95,7 @@ class ImportReview : public RecordObserver {
   ImportReview(const ReadPlan& plan, ReviewRules rules);
 
   void Record(long line) override;
-  void Value(std::size_t item, std::string_view value, long line) override;
+  void Value(std::size_t item, std::string_view value, long line, bool amount) override;
 
   // The report once the read has ended with `read` (its failure, when it
   // failed, becomes a finding).

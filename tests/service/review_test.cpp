@@ -90,6 +90,20 @@ TEST_F(Review, EachFindingOnAFileMadeForIt) {
   for (const Row& r : rows) EXPECT_EQ(Answer(r.data, r.templateName, r.type), r.answer) << r.name;
 }
 
+// Amounts written with a decimal comma are read into plain decimals; the
+// review takes those as the read wrote them, and finds only what the rule
+// could not read ("1.5" is no amount with a decimal comma).
+TEST_F(Review, AmountsTheReadTurnedIntoDecimalsAreNumbers) {
+  test::WriteFile(home.file("import.ini"),
+                  std::string(kStore) +
+                      "[Import:TBC]\nInfo=COA\nFsiType=FEDERAL\nAmounts=SIGNED COMMA\nAccount_Number=0 2 0\n"
+                      "Account_Caption=1 2 0\nAccount_Balance=2 2 0\nTRC=3 2 0\nTCC=4 2 0\n");
+  EXPECT_EQ(Answer(std::string(kHeader) + "1000,Cash,\"1.234,56\",1,2\n2000,Loan,\"(1.234,56)\",3,4\n3000,Odd,1.5,5,6\n", "TBC",
+                   "FCOA"),
+            R"({"records":3,"findings":[{"line":4,"item":"Account_Balance","value":"1.5","code":"not-a-number","message":"\"1.5\" is not a number"}],"moreFindings":0,)"
+            R"("totals":[{"item":"Account_Balance","count":2,"positive":"1234.56","negative":"-1234.56","total":"0.00"}]})");
+}
+
 TEST_F(Review, AReadThatFailsIsAFindingWithItsMessage) {
   ReadRequest r;
   r.importFile = home.file("R&D <missing>.csv");
