@@ -112,9 +112,12 @@ TEST_F(ServerTest, AdmitsOnlyRequestsWithTokenHostAndOrigin) {
   EXPECT_EQ(m_rpcCalls, 0);
 }
 
+// Pages come as they are, even to a browser that takes compressed answers.
 TEST_F(ServerTest, PagesCarryTheToken) {
-  const std::string response = Exchange(m_port, "GET /?token=" + token() + " HTTP/1.1\r\n" + m_host + "\r\n");
+  const std::string response = Exchange(
+      m_port, "GET /?token=" + token() + " HTTP/1.1\r\n" + m_host + "Accept-Encoding: gzip, deflate, br\r\n\r\n");
   ASSERT_EQ(StatusLine(response), "HTTP/1.1 200 OK");
+  EXPECT_EQ(HeaderValue(response, "Content-Encoding"), "");
   EXPECT_EQ(HeaderValue(response, "Content-Type"), "text/html; charset=utf-8");
   EXPECT_NE(Body(response).find(token()), std::string::npos);
   EXPECT_EQ(Body(response).find("__TOKEN__"), std::string::npos);

@@ -289,8 +289,12 @@ class GuardedServer final : public httplib::Server {
         ConnectionStream stream(sock, m_slots);
         bool connectionClosed = false;
         t_requestSocket = sock;
-        ok = process_request(stream, /*close_connection=*/true, connectionClosed,
-                             [&stream](httplib::Request&) { stream.HeadersComplete(); });
+        // No answer is compressed: over the loopback it saves nothing, and
+        // the library's brotli takes minutes over a large import's text.
+        ok = process_request(stream, /*close_connection=*/true, connectionClosed, [&stream](httplib::Request& req) {
+          stream.HeadersComplete();
+          req.headers.erase("Accept-Encoding");
+        });
         t_requestSocket = -1;
       } catch (...) {
         t_requestSocket = -1;
