@@ -192,7 +192,10 @@ const Zephrin = (() => {
   // (a journal entry's accounts, a balance's jurisdictions) takes one row per
   // list entry, its own fields on the first.
   // The kind comes from the read's outcome, never from the text's first bytes.
-  function readResult(xml, outcome) {
+  // The records of a read as rows of values; rows are made for the first
+  // `shownRecords` records only (a large import is counted whole, and its
+  // table stays one a browser can draw).
+  function readResult(xml, outcome, shownRecords = Infinity) {
     if (outcome === 'empty' || !xml) return { kind: 'empty', message: 'The read gave nothing: the file holds no data that this template can read.' };
     if (outcome === 'unknown-format')
       return { kind: 'unknown-format', message: 'The file name does not name a known format: ' + xml };
@@ -212,7 +215,7 @@ const Zephrin = (() => {
     const seen = new Set();
     const rows = [];
     const note = (key) => { if (!seen.has(key)) { seen.add(key); columns.push(key); } };
-    records.forEach((rec, index) => {
+    records.slice(0, shownRecords).forEach((rec, index) => {
       const own = new Map();
       const entries = [];
       const put = (map, key, value) => { note(key); map.set(key, value); };
@@ -230,7 +233,8 @@ const Zephrin = (() => {
       if (!entries.length) { rows.push({ record: index, first: true, values: own }); return; }
       entries.forEach((m, k) => rows.push({ record: index, first: k === 0, values: k === 0 ? new Map([...own, ...m]) : m }));
     });
-    return { kind: 'document', root: root.nodeName, recordName: records.length ? records[0].nodeName : '', count: records.length, columns, rows };
+    return { kind: 'document', root: root.nodeName, recordName: records.length ? records[0].nodeName : '', count: records.length,
+      shown: Math.min(records.length, shownRecords), columns, rows };
   }
 
   // The caption of a column of records: the caption of its element (the
@@ -244,9 +248,12 @@ const Zephrin = (() => {
   // caption) the headings are the items' captions, the element names their tooltips.
   function recordsTable(table, result, captions) {
     const cols = result.columns;
-    table.replaceChildren(el('thead', {}, el('tr', {}, ...cols.map((c) => el('th', { text: columnCaption(c, captions), title: c, scope: 'col' })))),
-      el('tbody', {}, ...result.rows.map((row) => el('tr', { class: row.first ? 'record' : 'record-cont' },
-        ...cols.map((c) => el('td', { text: row.values.get(c) || '' }))))));
+    // Rows are appended one by one: spread as arguments, many thousands
+    // would overflow the call stack.
+    const body = el('tbody', {});
+    for (const row of result.rows)
+      body.append(el('tr', { class: row.first ? 'record' : 'record-cont' }, ...cols.map((c) => el('td', { text: row.values.get(c) || '' }))));
+    table.replaceChildren(el('thead', {}, el('tr', {}, ...cols.map((c) => el('th', { text: columnCaption(c, captions), title: c, scope: 'col' })))), body);
   }
 
   return { token, post, rpc, editor, el, messageBox, confirmBox, showMessages, fileDialog, hostValue, readResult, recordsTable };

@@ -130,7 +130,9 @@ const ImportReview = (() => {
 
   // Reviews what an import read and shows it above the records; the review
   // stays hidden when the engine offers none.
-  async function review(call, ran) {
+  // `current()` says whether this import is still the page's last one: the
+  // review of an import that a later one replaced is not shown.
+  async function review(call, ran, current = () => true) {
     hideReview();
     let value;
     try {
@@ -138,7 +140,7 @@ const ImportReview = (() => {
     } catch (e) {
       return;
     }
-    if (!value) return;
+    if (!value || !current()) return;
     const findings = Array.isArray(value.findings) ? value.findings : [];
     const more = Number(value.moreFindings) || 0;
     const count = findings.length + more;

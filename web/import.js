@@ -402,12 +402,24 @@
     return (r && r.captions) || {};
   }
 
+  // What a page shows of a large import: its first records in the table, the
+  // first megabyte of its text (cut after a tag), the rest counted.
+  const SHOWN_RECORDS = 1000;
+  const SHOWN_TEXT = 1 << 20;
+
+  function shownText(xml) {
+    if (xml.length <= SHOWN_TEXT) return pretty(xml);
+    const cut = xml.lastIndexOf('>', SHOWN_TEXT) + 1 || SHOWN_TEXT;
+    const megabytes = (n) => (n / (1 << 20)).toFixed(1) + ' MB';
+    return pretty(xml.slice(0, cut)) + '\n\n… the first ' + megabytes(cut) + ' of ' + megabytes(xml.length) + ' of text are shown.';
+  }
+
   function showResult(xml, outcome, ran, captions) {
     $('result-panel').hidden = false;
     const error = $('result-error');
     error.hidden = true;
-    $('xml').textContent = xml ? pretty(xml) : '';
-    const result = Zephrin.readResult(xml, outcome);
+    $('xml').textContent = xml ? shownText(xml) : '';
+    const result = Zephrin.readResult(xml, outcome, SHOWN_RECORDS);
     const what = 'file ' + ran.file + ', template ' + ran.template + ', import type ' + ran.type;
     if (result.kind !== 'document') {
       error.textContent = result.kind === 'error' ? 'The import failed: ' + result.message : result.message;
@@ -417,7 +429,8 @@
       return;
     }
     $('summary').textContent = result.count + ' record' + (result.count === 1 ? '' : 's') + ' in ' + result.root +
-      (result.count ? ' (' + result.recordName + ')' : '') + ' from ' + what + '.';
+      (result.count ? ' (' + result.recordName + ')' : '') + ' from ' + what + '.' +
+      (result.shown < result.count ? ' The table shows the first ' + result.shown + '.' : '');
     Zephrin.recordsTable($('records'), result, captions);
   }
 
@@ -442,6 +455,8 @@
       buttons[0].focus();
     });
   }
+
+  let importRuns = 0;
 
   async function runImport() {
     if (!dataFile()) { await Zephrin.messageBox('Import', 'Choose a data file to import.'); return; }
@@ -471,18 +486,28 @@
       return;
     }
     const ran = { file: dataFile(), template, type: importType(), id: $('object-id').value, intlKind: intlKind() };
+    // Only the last import started shows its result: one that was still
+    // running when another began is dropped when it ends.
+    const run = ++importRuns;
+    const current = () => run === importRuns;
     ImportReview.hideReview();
     status('Importing…');
     try {
       const r = importType() === 'INTL'
         ? await call('ReadIntlImportFile', [dataFile(), template, importType(), $('object-id').value, Number($('year').value) || 0, intlKind()])
         : await call('ReadImportFile', [dataFile(), template, importType(), $('object-id').value, '']);
+      if (!current()) return;
       await Zephrin.showMessages(r.messages);
-      showResult(r.value || '', r.outcome, ran, await captionsFor(ran.type, ran.intlKind));
-      await ImportReview.review(call, ran);
+      const captions = await captionsFor(ran.type, ran.intlKind);
+      if (!current()) return;
+      showResult(r.value || '', r.outcome, ran, captions);
+      status('Reviewing the import…');
+      await ImportReview.review(call, ran, current);
+      if (!current()) return;
       const unremembered = await rememberType(template, ran.type);
       status(unremembered ? 'The import type could not be remembered: ' + unremembered : '');
     } catch (e) {
+      if (!current()) return;
       status('');
       await Zephrin.messageBox('Import', e.message);
     }

@@ -32,6 +32,11 @@ const largeFiles = {
     for (let i = 1; i <= 1000000; i++) rows.push(`${i},Account ${i},${i % 97}`);
     return rows.join('\n') + '\n';
   },
+  'big.csv': () => {
+    const rows = ['Number,Caption,TRC,TCC'];
+    for (let i = 1; i <= 100000; i++) rows.push(`${i},Account ${i},10,100`);
+    return rows.join('\n') + '\n';
+  },
   'wide.dif': () => {
     const cols = 500, rows = 60;
     const out = ['TABLE', '0,1', '""', 'VECTORS', '0,' + cols, '""', 'TUPLES', '0,' + rows, '""', 'DATA', '0,0', '""'];
@@ -289,6 +294,34 @@ test('an import from the import page shows its records', async ({ context }) => 
   assert.match(await page.locator('#summary').textContent(), /^5 records in FCOA/);
   if (shots) await page.screenshot({ path: path.join(shots, 'import-page.png'), fullPage: true });
 }, { store: GL_BOOK });
+
+test('a large import shows its first records and the start of its text; an import a later one overtook is dropped', async ({ context }) => {
+  const page = await importPage(context);
+  await importWith(page, 'big.csv', 'GL BOOK', 'FCOA');
+  assert.match(await page.locator('#summary').textContent(), /^100000 records in FCOA \(COAS\) from file .*big\.csv.* The table shows the first 1000\.$/);
+  assert.equal(await page.locator('#records tbody tr').count(), 1000);
+  assert.match(await page.locator('#xml').textContent(), /\n\n… the first 1\.0 MB of 1[0-9]\.[0-9] MB of text are shown\.$/);
+  if (shots) await page.screenshot({ path: path.join(shots, 'import-large.png') });
+  // The next read of big.csv is held back until tb.csv was read after it.
+  let release, held = true, answered = false;
+  const waiting = new Promise((resolve) => { release = resolve; });
+  await page.route('**/rpc**', async (route) => {
+    if (!held || !(route.request().postData() || '').includes('"ReadImportFile"')) return route.continue();
+    held = false;
+    const response = await route.fetch();
+    await waiting;
+    await route.fulfill({ response });
+    answered = true;
+  });
+  await page.click('#import');
+  await until(() => (held ? undefined : true), 5000, 'the held read was not asked for');
+  await importWith(page, 'tb.csv', 'GL BOOK', 'FCOA');
+  release();
+  await until(() => (answered ? true : undefined), 10000, 'the held read was not answered');
+  await sleep(1000);
+  assert.match(await page.locator('#summary').textContent(), /^5 records in FCOA \(COAS\) from file .*tb\.csv/);
+  assert.equal(await page.locator('#records tbody tr').count(), 5);
+}, { store: GL_BOOK, files: ['big.csv'] });
 
 test('editing an existing template: the name is read-only and placed items show their numbers', async ({ context }) => {
   const { page, frame } = await pageAndEditor(context, { file: 'tb.csv', type: 'FCOA', template: 'GL BOOK' });
