@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -79,15 +80,31 @@ Done InputCopy::Make(int fd, const std::string& originalName) {
   return copied;
 }
 
+Done InputCopy::RoomFor(int out, uint64_t more) const {
+  struct statvfs fs {};
+  if (::fstatvfs(out, &fs) != 0) return {};  // a file system that does not say: the writes will
+  const uint64_t free = static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
+  if (free >= m_keepFree && free - m_keepFree >= more) return {};
+  return Error{ErrorCode::kTooLarge, "cannot make a copy: it would leave the temporary folder " +
+                                         std::filesystem::path(m_folder).parent_path().string() + " with less than " +
+                                         std::to_string(m_keepFree >> 20) + " MB free"};
+}
+
 Done InputCopy::CopyFrom(int fd, int out) {
+  constexpr uint64_t kStep = uint64_t{64} << 20;  // the room is asked for this much at a time
   std::vector<char> buffer(1 << 20);
-  for (;;) {
+  for (uint64_t copied = 0, room = 0;;) {
+    if (copied >= room) {
+      if (Done free = RoomFor(out, kStep); !free) return free;
+      room = copied + kStep;
+    }
     const ssize_t n = ::read(fd, buffer.data(), buffer.size());
     if (n == 0) return {};
     if (n < 0) {
       if (errno == EINTR) continue;
       return CopyFailure("cannot read it", errno);
     }
+    copied += static_cast<uint64_t>(n);
     if (Done written = WriteAll(out, std::string_view(buffer.data(), static_cast<std::size_t>(n))); !written)
       return CopyFailure("cannot make a copy", written.error().sysErrno);
   }
