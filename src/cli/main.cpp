@@ -47,13 +47,13 @@ std::string MainHelp(CLI::App& app) {
 }
 
 // zephrinimport help [COMMAND].
-int ShowHelp(CLI::App& app, CLI::App* help, const std::string& topic) {
+int ShowHelp(CLI::App& app, const std::string& topic) {
   if (topic.empty()) {
     zephrin::cli::WriteOut(MainHelp(app));
     return 0;
   }
   CLI::App* command = FindCommand(app, topic);
-  if (command == nullptr || command == help) return RefuseCommand(app, topic);
+  if (command == nullptr) return RefuseCommand(app, topic);
   zephrin::cli::WriteOut(command->help("zephrinimport"));
   return 0;
 }
@@ -106,7 +106,7 @@ int Run(int argc, char** argv) {
   help->add_option("COMMAND", helpTopic, "The command to show the options of.");
 
   // Alone, the program says how it is used.
-  if (argc < 2) return ShowHelp(app, help, "");
+  if (argc < 2) return ShowHelp(app, "");
   const std::string first = argv[1];
   if (!first.starts_with("-") && FindCommand(app, first) == nullptr) return RefuseCommand(app, first);
   if (first.starts_with("-") && first != "-h" && first != "--help" && first != "--version") {
@@ -114,7 +114,7 @@ int Run(int argc, char** argv) {
     return 2;
   }
   if (const int refused = Parse(app, argc, argv); refused >= 0) return refused;
-  if (help->parsed()) return ShowHelp(app, help, helpTopic);
+  if (help->parsed()) return ShowHelp(app, helpTopic);
   return zephrin::cli::ExitCode();
 }
 

@@ -491,6 +491,11 @@ TEST_F(CommandLine, HelpAndTheTypeListing) {
   EXPECT_EQ(read.exitCode, 0);
   EXPECT_TRUE(read.out.find("Usage: zephrinimport read [OPTIONS] DATAFILE") != std::string::npos) << read.out;
   EXPECT_TRUE(read.out.find("--format") != std::string::npos);
+  // "help help", which a usage error of help points to, shows the help command's own.
+  const Outcome help = Cli(dir, "help help");
+  EXPECT_EQ(help.exitCode, 0) << help.err;
+  EXPECT_TRUE(help.out.starts_with("Shows the commands, or the options of COMMAND.\nUsage: zephrinimport help [OPTIONS] [COMMAND]\n"))
+      << help.out;
 
   const Outcome types = Cli(dir, "types");
   EXPECT_EQ(types.exitCode, 0);
