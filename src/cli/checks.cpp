@@ -103,6 +103,12 @@ std::optional<std::string> MissingTemplate(std::string_view name, const Template
     return "no template named \"" + std::string(name) +
            "\": it is not built in, and no writable folder for the template store was found "
            "(set ZEPHRINIMPORT_HOME)";
+  // Its settings are there, but not what kind of template it is (a store
+  // edited by hand).
+  if (store.HoldsTemplate(stored))
+    return "the template \"" + std::string(name) + "\" in " + store.path() +
+           " does not say what kind of template it is (its section [Import:" + std::string(name) +
+           "] has no Info key)";
   std::vector<std::string> names;
   for (const auto& t : store.List().templates) {
     // Listed, but its settings are not there (a store edited by hand).

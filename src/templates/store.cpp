@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/profile.h"
 #include "platform/text.h"
 #include "templates/store_location.h"
 
@@ -30,6 +31,12 @@ std::string TemplateStore::Value(std::string_view section, std::string_view key)
   std::string value;
   ReadStoreValue(m_path, section, key, value);
   return value;
+}
+
+bool TemplateStore::HoldsTemplate(std::string_view templateName) const {
+  if (m_path.empty()) return false;
+  const Expected<ProfileDocument> doc = ProfileDocument::Load(m_path);
+  return doc && doc->HasSection(TemplateSection(templateName));
 }
 
 std::string TemplateStore::ListingText() const { return FormatTemplateInfo(List(), m_folder); }

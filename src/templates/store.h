@@ -34,6 +34,9 @@ class ZEPHRIN_API TemplateStore {
   std::string Value(std::string_view section, std::string_view key) const;
   // The template code a saved template records ("Info").
   std::string TemplateCode(std::string_view templateName) const { return Value("Import:" + std::string(templateName), "Info"); }
+  // Whether the store holds a section of settings for the template (with or
+  // without its "Info").
+  bool HoldsTemplate(std::string_view templateName) const;
 
   // Whether the store can be read (a store not yet written can).
   [[nodiscard]] Done Readable() const { return CheckStoreReadable(m_path); }

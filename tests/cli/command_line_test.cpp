@@ -280,6 +280,12 @@ TEST_F(CommandLine, AListedTemplateWithoutSettingsIsToldAsSuch) {
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_EQ(r.err, "zephrinimport: the template \"ghost\" is listed in " + store +
                        " but its settings are not there (no section [Import:GHOST])\n");
+  // Settings without the template's kind are there, and said to lack it.
+  WriteFile(store, "[Import:NOINFO]\nAccount_Number=0 2 0\n[Import:Layout]\n1=NOINFO\n");
+  const Outcome kindless = Cli(dir, "read a.csv -t NOINFO --type FCOA");
+  EXPECT_EQ(kindless.exitCode, 2);
+  EXPECT_EQ(kindless.err, "zephrinimport: the template \"NOINFO\" in " + store +
+                              " does not say what kind of template it is (its section [Import:NOINFO] has no Info key)\n");
 }
 
 // A deletion of nothing leaves the store's folder as it was: no lock file.
