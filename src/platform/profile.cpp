@@ -137,7 +137,15 @@ Expected<ProfileDocument> ProfileDocument::Load(const std::string& path) {
                      (err != 0 ? ErrnoText(err) : std::string(FileReadReason(status))) + ".",
                  err};
   }
-  return Parse(content.view());
+  // UTF-16 text (as some editors save it) read as bytes would give no
+  // section, and a write would add single-byte lines to it: refused instead.
+  const std::string_view bytes = content.view();
+  const std::string_view head = bytes.substr(0, 2);
+  if (head == "\xFF\xFE" || head == "\xFE\xFF" || head == std::string_view("[\0", 2) ||
+      head == std::string_view("\0[", 2))
+    return Error{ErrorCode::kInvalid,
+                 "Cannot read " + path + ": it is UTF-16 text, which a template store is not (save it as ANSI or UTF-8)."};
+  return Parse(bytes);
 }
 
 std::size_t ProfileDocument::FindSection(std::string_view section) const {

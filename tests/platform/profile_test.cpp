@@ -120,6 +120,13 @@ TEST(ProfileFile, LoadFailuresSayWhy) {
   // Sparse: 65 MB that take no room.
   WriteFile(dir.file("huge.ini"), "");
   ASSERT_EQ(::truncate(dir.file("huge.ini").c_str(), 65 << 20), 0);
+  // UTF-16 as editors save it, with a byte order mark and without one.
+  const std::string utf16 = std::string("\xFF\xFE[\0S\0]\0\n\0", 10);
+  WriteFile(dir.file("utf16.ini"), utf16);
+  WriteFile(dir.file("utf16be.ini"), std::string("\0[\0S\0]\0\n", 8));
+  const auto utf16Error = [&](const char* name) {
+    return "Cannot read " + dir.file(name) + ": it is UTF-16 text, which a template store is not (save it as ANSI or UTF-8).";
+  };
   struct Case {
     std::string path;
     bool loads;
@@ -132,6 +139,8 @@ TEST(ProfileFile, LoadFailuresSayWhy) {
       {dir.file("loop.ini"), false, "Cannot open " + dir.file("loop.ini") + ": Too many levels of symbolic links."},
       {dir.file("pipe.ini"), false, "Cannot open " + dir.file("pipe.ini") + ": it is not a regular file."},
       {dir.file("huge.ini"), false, "Cannot read " + dir.file("huge.ini") + ": it is larger than 64 MB, more than any store holds."},
+      {dir.file("utf16.ini"), false, utf16Error("utf16.ini")},
+      {dir.file("utf16be.ini"), false, utf16Error("utf16be.ini")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
@@ -146,7 +155,9 @@ TEST(ProfileFile, LoadFailuresSayWhy) {
   }
   EXPECT_EQ(test::FolderEntries(dir.path()),
             (std::set<std::string>{"f", "folder.ini", "folder.ini.lock", "huge.ini", "huge.ini.lock", "loop.ini",
-                                   "loop.ini.lock", "pipe.ini", "pipe.ini.lock"}));
+                                   "loop.ini.lock", "pipe.ini", "pipe.ini.lock", "utf16.ini", "utf16.ini.lock",
+                                   "utf16be.ini", "utf16be.ini.lock"}));
+  EXPECT_EQ(test::ReadFile(dir.file("utf16.ini")), utf16);
 }
 
 // ---------------------------------------------------------------------------
