@@ -5,13 +5,24 @@
 const Zephrin = (() => {
   const token = document.querySelector('meta[name="zephrin-token"]').content;
 
+  // What a request that got no answer at all says (the browser's own words,
+  // "Failed to fetch", say nothing of what to do).
+  const UNREACHABLE = 'The server cannot be reached: it may have stopped. Start zephrinimport serve again and open the address it prints.';
+
   async function post(path, body) {
-    const response = await fetch(path, {
-      method: 'POST',
-      headers: { 'Content-Type': 'application/json', 'X-Zephrin-Token': token },
-      body: JSON.stringify(body),
-      cache: 'no-store',
-    });
+    let response;
+    try {
+      response = await fetch(path, {
+        method: 'POST',
+        headers: { 'Content-Type': 'application/json', 'X-Zephrin-Token': token },
+        body: JSON.stringify(body),
+        cache: 'no-store',
+      });
+    } catch (e) {
+      const gone = new Error(UNREACHABLE);
+      gone.unreachable = true;
+      throw gone;
+    }
     if (!response.ok) throw new Error((await response.text()).trim() || ('HTTP ' + response.status));
     if (response.status === 204) return null;
     return response.json();
@@ -256,5 +267,5 @@ const Zephrin = (() => {
     table.replaceChildren(el('thead', {}, el('tr', {}, ...cols.map((c) => el('th', { text: columnCaption(c, captions), title: c, scope: 'col' })))), body);
   }
 
-  return { token, post, rpc, editor, el, messageBox, confirmBox, showMessages, fileDialog, hostValue, readResult, recordsTable };
+  return { UNREACHABLE, token, post, rpc, editor, el, messageBox, confirmBox, showMessages, fileDialog, hostValue, readResult, recordsTable };
 })();

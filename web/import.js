@@ -327,15 +327,23 @@
   }
 
   // How the editor of the given session ended: true for OK.
+  // Whether the editor's last session ended with OK; null when the server
+  // cannot be asked.
   async function editorEndedOk(session) {
     const s = await Zephrin.editor({ action: 'state' }).catch(() => null);
-    return !!(s && s.last && (session === undefined || s.last.session === session) && s.last.ok);
+    if (!s) return null;
+    return !!(s.last && (session === undefined || s.last.session === session) && s.last.ok);
+  }
+
+  function editorEndStatus(ok, name) {
+    if (ok === null) return Zephrin.UNREACHABLE;
+    return ok ? 'Template ' + name + ' is saved.' : 'The editor was cancelled.';
   }
 
   async function editorEnded(name) {
     const ok = await editorEndedOk();
     await refreshListing(ok && name ? name : undefined);
-    status(ok ? 'Template ' + name + ' is saved.' : 'The editor was cancelled.');
+    status(editorEndStatus(ok, name));
   }
 
   async function openEditor(templateName) {
@@ -375,13 +383,14 @@
     status('The layout editor is open.');
     for (;;) {
       await sleep(400);
-      const now = await Zephrin.editor({ action: 'state' }).catch(() => null);
-      if (now && (!now.editor || now.editor.session !== session)) break;
+      // A server that went away ends the wait too (the status then says so).
+      const now = await Zephrin.editor({ action: 'state' }).catch((e) => (e.unreachable ? { gone: true } : null));
+      if (now && (now.gone || !now.editor || now.editor.session !== session)) break;
     }
     hide();
     const ok = await editorEndedOk(session);
     await refreshListing(ok ? name : undefined);
-    status(ok ? 'Template ' + name + ' is saved.' : 'The editor was cancelled.');
+    status(editorEndStatus(ok, name));
   }
 
   // ---- Importing ---------------------------------------------------------------------------
@@ -552,7 +561,7 @@
       await uploadsListed;
     } catch (e) {
       listingReady();
-      await Zephrin.messageBox('Import', 'The server cannot be reached: ' + e.message);
+      await Zephrin.messageBox('Import', e.unreachable ? e.message : 'The server cannot be reached: ' + e.message);
     }
   })();
 })();

@@ -323,6 +323,20 @@ test('a large import shows its first records and the start of its text; an impor
   assert.equal(await page.locator('#records tbody tr').count(), 5);
 }, { store: GL_BOOK, files: ['big.csv'] });
 
+test('a server that has stopped is told as such, not in the browser\'s words', async ({ context, server }) => {
+  const unreachable = 'The server cannot be reached: it may have stopped. Start zephrinimport serve again and open the address it prints.';
+  const page = await importPage(context);
+  await page.fill('#data-file', path.join(data, 'tb.csv'));
+  await page.locator('#data-file').dispatchEvent('change');
+  await page.selectOption('#template', 'GL BOOK');
+  await page.locator('#suggestions input').first().waitFor();
+  server.child.kill('SIGTERM');
+  await server.exited;
+  await page.click('#import');
+  assert.equal(await message(page), unreachable);
+  await page.locator('#manager-note', { hasText: unreachable }).waitFor();
+}, { store: GL_BOOK });
+
 test('editing an existing template: the name is read-only and placed items show their numbers', async ({ context }) => {
   const { page, frame } = await pageAndEditor(context, { file: 'tb.csv', type: 'FCOA', template: 'GL BOOK' });
   assert.equal(await frame.locator('#name').inputValue(), 'GL BOOK');
