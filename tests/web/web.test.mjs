@@ -337,6 +337,20 @@ test('a server that has stopped is told as such, not in the browser\'s words', a
   await page.locator('#manager-note', { hasText: unreachable }).waitFor();
 }, { store: GL_BOOK });
 
+test('in an 800 by 600 window the editor scrolls sideways to its right edge', async ({ context }) => {
+  const page = await importPage(context);
+  await page.setViewportSize({ width: 800, height: 600 });
+  const frame = await openEditor(page, { file: 'tb.csv', type: 'FCOA' });
+  const right = async () => (await frame.locator('#cancel').boundingBox()).x + (await frame.locator('#cancel').boundingBox()).width;
+  const edge = (await page.locator('iframe[title="Layout editor"]').boundingBox());
+  assert.ok(await right() > edge.x + edge.width, 'Cancel is not cut off at first; nothing to test');
+  await page.mouse.move(edge.x + 300, edge.y + 200);
+  await page.mouse.wheel(1000, 0);
+  await until(async () => (await right() <= edge.x + edge.width ? true : undefined), 5000, 'Cancel stays out of view');
+  if (shots) await page.screenshot({ path: path.join(shots, 'editor-800x600.png') });
+  await cancel(page, frame);
+}, { store: GL_BOOK });
+
 test('editing an existing template: the name is read-only and placed items show their numbers', async ({ context }) => {
   const { page, frame } = await pageAndEditor(context, { file: 'tb.csv', type: 'FCOA', template: 'GL BOOK' });
   assert.equal(await frame.locator('#name').inputValue(), 'GL BOOK');
