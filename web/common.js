@@ -92,7 +92,8 @@ const Zephrin = (() => {
   }
   function showMessages(messages) {
     let last = Promise.resolve();
-    for (const m of messages || []) last = messageBox(m.caption, m.text);
+    // The engine gives some messages no caption: the box is still named.
+    for (const m of messages || []) last = messageBox(m.caption || 'Import', m.text);
     return last;
   }
 
