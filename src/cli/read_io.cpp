@@ -178,6 +178,7 @@ Done ReadOutput::FinishFile(const ReadResult& read) {
 
 std::string NoValueReason(const std::string& path, const ReadResult& read) {
   struct stat st {};
+  if (read.itemsPlaced == std::size_t{0}) return "the template places no item (every item's column is 0)";
   if (::stat(path.c_str(), &st) == 0 && st.st_size == 0) return "the file is empty";
   // A workbook's bytes are no text to judge: what the read saw says why.
   if (read.fromWorkbook)
@@ -205,6 +206,7 @@ std::string NoValueReason(const std::string& path, const ReadResult& read) {
   if (text.find('\r') != std::string_view::npos && text.find('\n') == std::string_view::npos)
     return "its lines end with a carriage return alone, and only a line feed ends a line";
   if (read.rows == std::size_t{0}) return "it has no line from the template's first line on";
+  if (!read.rows) return "no line holds a value where the template reads";
   return "the template's positions lie past the end of every line";
 }
 

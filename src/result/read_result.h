@@ -42,6 +42,9 @@ struct ReadResult {
   // whether it read a workbook's sheet: what a read without any value tells
   // the user why.
   std::optional<std::size_t> rows;
+  // How many items the plain read's template places (unset for the other
+  // readers): none explains a read without a value at once.
+  std::optional<std::size_t> itemsPlaced;
   bool fromWorkbook = false;
   // The document's text was written as the inside of a JSON string (the
   // read was asked for that; see ReadHooks::jsonString).

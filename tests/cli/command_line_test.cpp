@@ -218,7 +218,8 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
   // Templates that start below the sheet's last row, or read columns past its last.
   WriteFile(dir.file("import.ini"), ReadFile(dir.file("import.ini")) +
                                         "[Import:LOW]\nInfo=COA\nAccount_Number=0 100 0\nAccount_Caption=1 100 0\n"
-                                        "[Import:WIDE]\nInfo=COA\nAccount_Number=20 2 0\nAccount_Caption=21 2 0\n");
+                                        "[Import:WIDE]\nInfo=COA\nAccount_Number=20 2 0\nAccount_Caption=21 2 0\n"
+                                        "[Import:NONE]\nInfo=COA\nAccount_Number=0 0 0\n");
   const std::string warning = "zephrinimport: warning: no value was read from ";
   const std::string jur = " -t AABAL --type AABAL --jurisdictions jurisdiction/states.txt --category-types "
                           "jurisdiction/category_types.txt";
@@ -250,7 +251,9 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
       {"read header.csv --id 1" + jur + " -o out.xml; cat out.xml", 0,
        "<AABALS OBJID=\"1\"><TMPL><TType/><TCategory/><TSubcategory/><JURS><JUR id=\"1\"><Name>al</Name></JUR>"
        "<JUR id=\"4\"><Name>ca</Name></JUR></JURS></TMPL></AABALS>\n",
-       warning + "header.csv: the template's positions lie past the end of every line\n"},
+       warning + "header.csv: no line holds a value where the template reads\n"},
+      {"read chart.csv -t NONE --type FCOA -o out.xml", 0, "",
+       warning + "chart.csv: the template places no item (every item's column is 0)\n"},
       // Values in each reader: no word.
       {"read chart.csv -t CHART --type FCOA --strict -o out.xml", 0, "", ""},
       {"read chart.csv -t CHART --type FCOA --format fixed --strict -o out.xml", 0, "", ""},
