@@ -204,8 +204,14 @@ Expected<std::vector<TemplateSuggestion>> ReadService::Suggest(const std::string
                                                               const std::string& importType,
                                                               const HostSettings& settings,
                                                               const std::string& storePath) {
-  if (FindHostType(importType) == nullptr)
+  if (FindHostType(importType) == nullptr) {
+    // A code read through a built-in template has no saved one to rank.
+    for (const KnownTypeCode& known : KnownTypeCodes())
+      if (known.code == importType && known.templates.starts_with("built-in "))
+        return Error{ErrorCode::kInvalid, importType + " is read with the " + known.templates +
+                                              " template; no saved template can read it, so there is none to suggest."};
     return Error{ErrorCode::kInvalid, "Unknown import type " + importType + "."};
+  }
   const std::optional<std::string> bytes = FirstLines(dataFile, kTrialLines, kTrialBytes);
   if (!bytes) return Error{ErrorCode::kIo, "Unable to open the file " + dataFile + "."};
   DataText text;

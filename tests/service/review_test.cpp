@@ -249,6 +249,9 @@ TEST_F(Review, TheProtocolAnswersBothExtensions) {
            home.file("pipe.csv") + R"(.","icon":"error"}]}})"},
       {R"({"jsonrpc":"2.0","id":5,"method":"SuggestTemplates","params":[")" + file + R"(","NOPE"]})",
        R"({"jsonrpc":"2.0","id":5,"result":{"value":{"templates":[]},"status":1,"messages":[{"caption":"Import","text":"Unknown import type NOPE.","icon":"error"}]}})"},
+      // A code read through a built-in template is known, with no saved template to rank.
+      {R"({"jsonrpc":"2.0","id":7,"method":"SuggestTemplates","params":[")" + file + R"(","AABAL"]})",
+       R"({"jsonrpc":"2.0","id":7,"result":{"value":{"templates":[]},"status":1,"messages":[{"caption":"Import","text":"AABAL is read with the built-in AABAL template; no saved template can read it, so there is none to suggest.","icon":"error"}]}})"},
   };
   for (const auto& [request, answer] : rows) EXPECT_EQ(protocol.HandleLine(request).value_or(""), answer) << request;
 }
