@@ -72,6 +72,9 @@ bool ReadSettingFile(const std::string& path, std::string& text) {
   std::ostringstream content;
   content << in.rdbuf();
   text = content.str();
+  // A byte order mark is how an editor saved the file, not part of the list
+  // a host would send (whose first word names its kind).
+  if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
   return true;
 }

@@ -273,6 +273,20 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
   }
 }
 
+// Lists saved by an editor that begins them with a byte order mark read as
+// the same lists without one.
+TEST_F(CommandLine, SettingFilesWithAByteOrderMarkReadAsWithout) {
+  const std::string jur = "jurisdiction/balances_tabular.csv -t AABAL --type AABAL --id 1 ";
+  const Outcome plain = Cli(dir, "read " + jur + "--jurisdictions jurisdiction/states.txt --category-types "
+                                 "jurisdiction/category_types.txt");
+  ASSERT_EQ(plain.exitCode, 0) << plain.err;
+  WriteFile(dir.file("states.txt"), "\xEF\xBB\xBF" + ReadFile(dir.file("jurisdiction/states.txt")));
+  WriteFile(dir.file("types.txt"), "\xEF\xBB\xBF" + ReadFile(dir.file("jurisdiction/category_types.txt")));
+  const Outcome marked = Cli(dir, "read " + jur + "--jurisdictions states.txt --category-types types.txt");
+  EXPECT_EQ(marked.exitCode, 0) << marked.err;
+  EXPECT_EQ(marked.out, plain.out);
+}
+
 // A template the index lists without its settings is told as such, not as
 // a name that is not there (with itself as the name meant).
 TEST_F(CommandLine, AListedTemplateWithoutSettingsIsToldAsSuch) {
