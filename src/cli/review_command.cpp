@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/catalogue.h"
 #include "cli/checks.h"
 #include "cli/commands.h"
 #include "cli/read_io.h"
@@ -65,6 +66,11 @@ std::string ReviewText(const ReviewReport& report) {
 
 std::optional<std::string> CheckReview(const ReviewOptions& o, const TemplateStore& store) {
   if (auto refusal = UnknownTypeCode(o.importType)) return refusal;
+  // A jurisdiction read gives the review no values to check: rather than
+  // "nothing found", say so.
+  if (IsJurisdictionHostCode(o.importType))
+    return "review checks the records of saved templates; " + o.importType +
+           " is a jurisdiction read, which it does not check (zephrinimport read shows its text)";
   if (auto refusal = UnreadableStore(o.templateName, store)) return refusal;
   if (auto refusal = MissingTemplate(o.templateName, store)) return refusal;
   // Standard input is read as read reads it: from a copy, in the format named.

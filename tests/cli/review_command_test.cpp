@@ -170,6 +170,10 @@ TEST_F(ReviewCommand, TakesTheReadersOptions) {
        "Account_Balance      0      0.00      0.00   0.00\n\n"
        "line  code        item  value  message\n"
        "   -  read-error               The workbook book.xlsx has no sheet named Summary.\n"},
+      // A jurisdiction read gives it nothing to check.
+      {"review chart.csv -t AABAL --type AABAL", 2,
+       "zephrinimport: review checks the records of saved templates; AABAL is a jurisdiction read, which it does "
+       "not check (zephrinimport read shows its text)\n"},
       {"review chart.csv --separator colon -t CHART --type PRELIMBAL", 2,
        "zephrinimport: --separator: the separator is comma, tab, semicolon or pipe (not \"colon\"); zephrinimport "
        "help review shows the options\n"},
