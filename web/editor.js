@@ -1108,7 +1108,12 @@
       e.preventDefault();
       act('undo');
     } else if (e.key === 'Escape') { e.preventDefault(); cancelEditor(); }
-    else if (e.key === 'Enter' && e.target.tagName === 'INPUT' && !$('ok').disabled) { e.preventDefault(); act('ok'); }
+    else if (e.key === 'Enter' && e.target.tagName === 'INPUT') {
+      // OK may still wait for the answer to what was just typed (a name
+      // pasted in one go): Enter counts once the answers are in.
+      e.preventDefault();
+      chain.then(() => { if (!$('ok').disabled) act('ok'); });
+    }
   });
   window.addEventListener('resize', () => { if (preview) { preview.render(); act('view'); } });
 

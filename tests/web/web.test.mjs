@@ -351,6 +351,20 @@ test('in an 800 by 600 window the editor scrolls sideways to its right edge', as
   await cancel(page, frame);
 }, { store: GL_BOOK });
 
+test('Enter right after a name pasted in one go saves the template', async ({ context }) => {
+  const { page, frame } = await pageAndEditor(context, { file: 'tb.csv', type: 'FCOA' });
+  for (const [caption, c] of [['Account Number', 1], ['Account Caption', 2], ['TRC', 3], ['TCC', 4]]) await place(frame, caption, 2, c);
+  // The answer to the name comes late, so that Enter comes before it.
+  await page.route('**/editor*', async (route) => {
+    if ((route.request().postData() || '').includes('"action":"name"')) await sleep(500);
+    await route.continue();
+  });
+  await frame.locator('#name').fill('Pasted');
+  await frame.locator('#name').press('Enter');
+  await editorClosed(page);
+  assert.match(fs.readFileSync(ini, 'latin1'), /\[Import:Pasted\]\nInfo=COA\n/);
+});
+
 test('editing an existing template: the name is read-only and placed items show their numbers', async ({ context }) => {
   const { page, frame } = await pageAndEditor(context, { file: 'tb.csv', type: 'FCOA', template: 'GL BOOK' });
   assert.equal(await frame.locator('#name').inputValue(), 'GL BOOK');
