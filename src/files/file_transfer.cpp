@@ -14,6 +14,7 @@
 #include "platform/atomic_file.h"
 #include "platform/memory.h"
 #include "templates/store.h"
+#include "templates/store_location.h"
 
 namespace zephrin {
 
@@ -71,6 +72,15 @@ Status FileServices::CreateFolder(std::string_view pFolderName, std::string& pLo
   if (Status st = GetWriteableFolderPath(writable); st != kOk) return st;
   const Expected<PathTarget> target = ResolveFolderName(*this, "CreateFolder", writable, pFolderName);
   if (!target && IsRefusal(target.error())) {
+    pLocalLowLocation.clear();
+    return kFalse;
+  }
+  // A folder by the name of the store, its lock or its temporary files would
+  // stop every later change of the store.
+  if (!m_store.located()) m_locateStore();
+  if (target && m_store.located() && IsStoreEntry(target->folder.get(), target->leaf, false, m_store.path())) {
+    m_trace.Format("CreateFolder: refused folder name %s: it is a file of the template store",
+                   PrintablePath(pFolderName).c_str());
     pLocalLowLocation.clear();
     return kFalse;
   }

@@ -228,6 +228,20 @@ TEST_F(FileTransferTest, EveryRefusedFolderName) {
 
 // ---- Folders ----------------------------------------------------------------------
 
+// A folder by the name of the store or one of its files would stop every
+// later change of the store: refused, and nothing made.
+TEST_F(FileTransferTest, NoFolderTakesTheNameOfAFileOfTheStore) {
+  for (const std::string name : {"import.ini", "import.ini.lock", ".import.ini.tmp-1"}) {
+    SCOPED_TRACE(name);
+    ClearTrace();
+    std::string created = "unchanged";
+    EXPECT_EQ(service.CreateFolder(name, created), kFalse);
+    EXPECT_EQ(created, "");
+    EXPECT_EQ(TraceText(), "CreateFolder: refused folder name " + name + ": it is a file of the template store\n");
+    EXPECT_FALSE(fs::exists(home.path() / name));
+  }
+}
+
 TEST_F(FileTransferTest, CreateFolder) {
   std::string path;
   EXPECT_EQ(service.CreateFolder("exports", path), kOk);
