@@ -1,6 +1,7 @@
 // Methods by name with typed arguments, and the reply a host reads without
 // parsing JSON. The call goes through the host protocol, so its checks, its
 // answers and its results are those of every other front end.
+#include <cstring>
 #include <memory>
 #include <new>
 #include <optional>
@@ -24,7 +25,12 @@ Json ArgumentsOf(const zephrinimport_arg* args, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     const zephrinimport_arg& a = args[i];
     const std::string_view bytes = a.data ? std::string_view(a.data, a.size) : std::string_view();
-    switch (a.kind) {
+    // The kind is read as the integer a host may have put there: a value
+    // outside the enumeration is no kind, and is refused below as a null.
+    static_assert(sizeof(a.kind) == sizeof(int));
+    int kind = 0;
+    std::memcpy(&kind, &a.kind, sizeof kind);
+    switch (kind) {
       case ZEPHRINIMPORT_STRING: out.push_back(std::string(bytes)); break;
       case ZEPHRINIMPORT_INTEGER: out.push_back(a.integer); break;
       case ZEPHRINIMPORT_BYTES: out.push_back(Base64Encode(bytes)); break;

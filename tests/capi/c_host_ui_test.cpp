@@ -2,6 +2,8 @@
 // and their replies, result codes, and a writable folder per object.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <barrier>
 #include <memory>
 #include <string>
@@ -128,6 +130,10 @@ TEST(CInvoke, TypedArgumentsAndReplies) {
   const zephrinimport_arg missing{ZEPHRINIMPORT_STRING, "/nowhere/x.csv", 14, 0};
   const zephrinimport_arg read[] = {missing, {ZEPHRINIMPORT_STRING, "T", 1, 0}, {ZEPHRINIMPORT_STRING, "FCOA", 4, 0},
                                     {ZEPHRINIMPORT_STRING, "1", 1, 0}, {ZEPHRINIMPORT_STRING, "", 0, 0}};
+  // A kind outside the enumeration, as a host's stray integer puts it there.
+  zephrinimport_arg noKind = file;
+  const int stray = 77;
+  std::memcpy(&noKind.kind, &stray, sizeof stray);
   const struct {
     const char* method;
     const zephrinimport_arg* args;
@@ -150,6 +156,8 @@ TEST(CInvoke, TypedArgumentsAndReplies) {
       {"SetCurrentYear", &file, 1, ZEPHRINIMPORT_INVALID_PARAMS,
        "kind=0 value=0 status=0 outcome=-1 error=Invalid params: parameter 1 of SetCurrentYear must be an integer from "
        "-32768 to 32767"},
+      {"CreateOutputFile", &noKind, 1, ZEPHRINIMPORT_INVALID_PARAMS,
+       "kind=0 value=0 status=0 outcome=-1 error=Invalid params: parameter 1 of CreateOutputFile must be a string"},
       {"Nope", nullptr, 0, ZEPHRINIMPORT_METHOD_NOT_FOUND, "kind=0 value=0 status=0 outcome=-1 error=Method not found: Nope"},
   };
   for (const auto& row : rows) {
