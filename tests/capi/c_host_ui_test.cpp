@@ -2,9 +2,9 @@
 // and their replies, result codes, and a writable folder per object.
 #include <gtest/gtest.h>
 
-#include <cstring>
 
 #include <barrier>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
