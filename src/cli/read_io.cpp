@@ -15,6 +15,7 @@
 
 #include "cli/standard_output.h"
 #include "platform/unique_fd.h"
+#include "readers/data_text.h"
 #include "readers/separator.h"
 
 namespace zephrin::cli {
@@ -186,26 +187,31 @@ std::string NoValueReason(const std::string& path, const ReadResult& read) {
                                        : "no cell of the sheet at the template's columns holds a value";
   // Text has few control characters besides its line ends and tabs; a
   // program, a picture or a compressed file has NUL bytes or many others.
+  // The start of the file as the readers take it: UTF-16 decoded first (an
+  // even number of its bytes, so that no character is cut in two).
   char head[4096];
   std::size_t size = 0;
   if (FILE* f = std::fopen(path.c_str(), "rb")) {
     size = std::fread(head, 1, sizeof head, f);
     std::fclose(f);
   }
+  DataText start;
+  start.Assign(std::string_view(head, size == sizeof head ? size : size & ~std::size_t{1}));
+  const std::string_view text = start.invalidUtf16() ? std::string_view(head, size) : start.text();
   std::size_t controls = 0;
-  bool nul = false;
-  for (std::size_t i = 0; i < size; ++i) {
-    const auto c = static_cast<unsigned char>(head[i]);
-    nul = nul || c == 0;
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
     if (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != 0x1A) ++controls;
   }
-  if (nul || controls * 10 > size) return "it holds binary data";
+  if (text.find('\0') != std::string_view::npos || controls * 10 > text.size()) return "it holds binary data";
   // Lines that end with a carriage return alone (as some older programs
   // write them) make the whole file one line.
-  const std::string_view text(head, size);
   if (text.find('\r') != std::string_view::npos && text.find('\n') == std::string_view::npos)
     return "its lines end with a carriage return alone, and only a line feed ends a line";
   if (read.rows == std::size_t{0}) return "it has no line from the template's first line on";
+  if (read.passedOverEntries)
+    return "every journal entry in it is of another kind than the import type reads (by the first letter of its "
+           "type)";
   if (!read.rows) return "no line holds a value where the template reads";
   return "the template's positions lie past the end of every line";
 }

@@ -378,6 +378,7 @@ ReadResult RecordBuilder::Finish(int templateColumns) {
   result.outcome = ReadOutcome::kDocument;
   result.valuesWritten = m_values;
   result.rows = m_rows;
+  result.passedOverEntries = m_passedOverEntries;
   result.itemsPlaced = static_cast<std::size_t>(std::count_if(
       m_plan.items.begin(), m_plan.items.end(), [](const PlanItem& item) { return item.field.placed(); }));
   result.fromWorkbook = m_plan.workbook != WorkbookKind::kNone;

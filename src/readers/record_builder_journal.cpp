@@ -167,7 +167,7 @@ bool RecordBuilder::LineCodeField(const PlanItem& item, std::size_t j, std::stri
     if (item.role == ItemRole::kJEType || (m_plan.batch && item.role == ItemRole::kCompanyNumber)) {
       const char first = Printable(field.substr(0, 1))[0];
       if (!((m_plan.chartOnly && first == m_plan.jeKind) || m_plan.balanceOnly)) {
-        m_skipEntry = true;
+        m_skipEntry = m_passedOverEntries = true;
         m_blankRun = 0;
         handle = false;
       } else {

@@ -45,6 +45,8 @@ struct ReadResult {
   // How many items the plain read's template places (unset for the other
   // readers): none explains a read without a value at once.
   std::optional<std::size_t> itemsPlaced;
+  // The read passed over journal entries as not of the kind it reads.
+  bool passedOverEntries = false;
   bool fromWorkbook = false;
   // The document's text was written as the inside of a JSON string (the
   // read was asked for that; see ReadHooks::jsonString).

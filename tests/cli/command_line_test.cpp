@@ -211,8 +211,12 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
   // The start of a program, with the NUL bytes that end its lines.
   WriteFile(dir.file("binary.csv"),
             std::string("\x7f" "ELF\2\1\1\0\0\0\0\0\0\0\0\0\3\0>\0\1\0\0\0\n\0\0\0\0@\0\0\0\n", 34));
-  WriteFile(dir.file("short.txt"), "a\nb\n");
+  WriteFile(dir.file("short.txt"), " a\n b\n");
   WriteFile(dir.file("header.csv"), "Type,Category,Subcategory,al,ca\n");
+  // The same header row as UTF-16 text is text, not binary data.
+  std::string utf16 = "\xFF\xFE";
+  for (const char c : std::string("Account,Name,Balance,TRC,TCC\r\n")) utf16 += std::string{c, '\0'};
+  WriteFile(dir.file("header16.csv"), utf16);
   WriteFile(dir.file("returns.csv"), "Account,Name,Balance,TRC,TCC\r1000,Cash,5,1,2\r");
   WriteFile(dir.file("book.xlsx"), ReadFile(test::DataPath("workbooks/trial_balance.xlsx")));
   // Templates that start below the sheet's last row, or read columns past its last.
@@ -240,6 +244,12 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
        warning + "returns.csv: its lines end with a carriage return alone, and only a line feed ends a line\n"},
       {"read header.csv -t CHART --type FCOA", 0, noRecords,
        warning + "header.csv: it has no line from the template's first line on\n"},
+      {"read header16.csv -t CHART --type FCOA", 0, noRecords,
+       warning + "header16.csv: it has no line from the template's first line on\n"},
+      // Every entry is of another kind than FRJ reads.
+      {"read journal.txt -t JOURNAL --type FRJ", 0, "<FADJ OBJID=\"\"/>\n",
+       warning + "journal.txt: every journal entry in it is of another kind than the import type reads (by the first "
+                 "letter of its type)\n"},
       {"read book.xlsx -t LOW --type FCOA", 0, "<FCOA OBJID=\"\"><TMPLT><Account_Number/><Account_Caption/></TMPLT></FCOA>\n",
        warning + "book.xlsx: its sheet has no row from the template's first row on\n"},
       {"read book.xlsx -t WIDE --type FCOA -o out.xml", 0, "",
