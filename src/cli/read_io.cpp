@@ -268,7 +268,7 @@ void ApplySourceOptions(const SourceOptions& o, ReadRequest& request) {
 
 std::optional<std::string> StdinWithoutFormat(const std::string& dataFile, const SourceOptions& o) {
   if (dataFile != "-" || !o.format.empty() || !o.separator.empty()) return std::nullopt;
-  return "reading standard input needs --format csv, dif or fixed";
+  return "reading standard input needs --format (csv, dif, fixed, xlsx or xls) or --separator";
 }
 
 ReadRequest TemplateReadRequest(const std::string& dataFile, const std::string& templateName,

@@ -97,7 +97,7 @@ TEST_F(CommandLine, RefusalsSayWhatIsWrongOnOneLine) {
        "zephrinimport: --separator: the separator is comma, tab, semicolon or pipe (not \"colon\"); zephrinimport "
        "help read shows the options\n"},
       {"read - -t CHART --type FCOA <chart.csv", 2,
-       "zephrinimport: reading standard input needs --format csv, dif or fixed\n"},
+       "zephrinimport: reading standard input needs --format (csv, dif, fixed, xlsx or xls) or --separator\n"},
       // The command line's own words for what CLI11 refuses.
       {"read chart.csv --type FCOA", 2, "zephrinimport: read needs --template" + help},
       {"read --type FCOA -t CHART", 2, "zephrinimport: read needs DATAFILE" + help},

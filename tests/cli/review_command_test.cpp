@@ -163,7 +163,7 @@ TEST_F(ReviewCommand, TakesTheReadersOptions) {
       // Standard input, as read takes it.
       {"review - --format csv -t CHART --type PRELIMBAL <chart.csv", 0, chart},
       {"review - -t CHART --type PRELIMBAL <chart.csv", 2,
-       "zephrinimport: reading standard input needs --format csv, dif or fixed\n"},
+       "zephrinimport: reading standard input needs --format (csv, dif, fixed, xlsx or xls) or --separator\n"},
       {"review book.xlsx --sheet Summary -t CHART --type PRELIMBAL", 1,
        "records: 0\n\n"
        "item             count  positive  negative  total\n"
