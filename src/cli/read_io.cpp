@@ -85,10 +85,10 @@ Done InputCopy::RoomFor(int out, uint64_t more) const {
   struct statvfs fs {};
   if (::fstatvfs(out, &fs) != 0) return {};  // a file system that does not say: the writes will
   const uint64_t free = static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
-  if (free >= m_keepFree && free - m_keepFree >= more) return {};
+  if (free >= kKeepFree && free - kKeepFree >= more) return {};
   return Error{ErrorCode::kTooLarge, "cannot make a copy: it would leave the temporary folder " +
                                          std::filesystem::path(m_folder).parent_path().string() + " with less than " +
-                                         std::to_string(m_keepFree >> 20) + " MB free"};
+                                         std::to_string(kKeepFree >> 20) + " MB free"};
 }
 
 Done InputCopy::CopyFrom(int fd, int out) {
@@ -185,10 +185,10 @@ std::string NoValueReason(const std::string& path, const ReadResult& read) {
   if (read.fromWorkbook)
     return read.rows == std::size_t{0} ? "its sheet has no row from the template's first row on"
                                        : "no cell of the sheet at the template's columns holds a value";
-  // Text has few control characters besides its line ends and tabs; a
-  // program, a picture or a compressed file has NUL bytes or many others.
   // The start of the file as the readers take it: UTF-16 decoded first (an
-  // even number of its bytes, so that no character is cut in two).
+  // even number of its bytes, so that no character is cut in two). Text has
+  // few control characters besides its line ends and tabs; a program, a
+  // picture or a compressed file has NUL bytes or many others.
   char head[4096];
   std::size_t size = 0;
   if (FILE* f = std::fopen(path.c_str(), "rb")) {

@@ -26,10 +26,10 @@ namespace zephrin::cli {
 class InputCopy {
  public:
   // The copy stops, and fails, before it would leave the temporary folder's
-  // file system with less than `keepFree` bytes free: an input without end
+  // file system with less than this many bytes free: an input without end
   // (a device, a pipe that never closes) must not fill the disk.
   static constexpr uint64_t kKeepFree = uint64_t{256} << 20;
-  explicit InputCopy(uint64_t keepFree = kKeepFree) : m_keepFree(keepFree) {}
+  InputCopy() = default;
   InputCopy(const InputCopy&) = delete;
   InputCopy& operator=(const InputCopy&) = delete;
   ~InputCopy();
@@ -42,7 +42,6 @@ class InputCopy {
   Done CopyFrom(int fd, int out);
   // Whether `more` bytes may still be written into the copy at `out`.
   Done RoomFor(int out, uint64_t more) const;
-  uint64_t m_keepFree;
   std::string m_folder, m_path;
   RemovedOnSignal m_folderOnSignal, m_fileOnSignal;
 };
