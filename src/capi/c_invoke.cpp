@@ -110,6 +110,9 @@ int zephrinimport_invoke(zephrinimport_service* service, const char* method, con
   if (reply) *reply = nullptr;
   if (!service || !method || !reply || (count > 0 && !args) || (answer_count > 0 && !answers))
     return ZEPHRINIMPORT_INVALID_REQUEST;
+  // Bytes said to be there that are not: a host's mistake, not an empty text.
+  for (size_t i = 0; i < count; ++i)
+    if (!args[i].data && args[i].size > 0) return ZEPHRINIMPORT_INVALID_REQUEST;
   return zephrin::capi::Guarded([&]() -> int {
     auto made = std::make_unique<zephrinimport_reply>();
     const int code = zephrin::capi::Invoke(*service, method, args, count, answers, answer_count, *made);

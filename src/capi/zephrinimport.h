@@ -188,7 +188,7 @@ typedef enum zephrinimport_kind {
 /* One argument of zephrinimport_invoke. */
 typedef struct zephrinimport_arg {
   zephrinimport_kind kind;
-  const char* data;  /* STRING, BYTES: the text or bytes */
+  const char* data;  /* STRING, BYTES: the text or bytes (NULL only with size 0) */
   size_t size;       /* STRING, BYTES: their length in bytes */
   long long integer; /* INTEGER: the number */
 } zephrinimport_arg;
@@ -197,7 +197,8 @@ typedef struct zephrinimport_arg {
 typedef struct zephrinimport_reply zephrinimport_reply;
 
 /* Calls a method by name with `count` typed arguments in the method's order
- * (`zephrinimport call --describe` lists them). `answers` is NULL, or
+ * (`zephrinimport call --describe` lists them); an argument whose data is NULL
+ * with a size above 0 is ZEPHRINIMPORT_INVALID_REQUEST. `answers` is NULL, or
  * `answer_count` replies to the file dialogs the call opens (a path, or NULL
  * for cancel). *reply receives the result, also for an error code other than
  * ZEPHRINIMPORT_INVALID_REQUEST and ZEPHRINIMPORT_NO_MEMORY (then its error

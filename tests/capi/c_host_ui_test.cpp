@@ -178,6 +178,9 @@ TEST(CInvoke, TypedArgumentsAndReplies) {
   EXPECT_EQ(Describe(Reply(raw).get()), "kind=1 value=[] status=0 outcome=-1");
   EXPECT_EQ(zephrinimport_invoke(s.get(), "SetCurrentYear", nullptr, 1, nullptr, 0, &raw), ZEPHRINIMPORT_INVALID_REQUEST);
   EXPECT_EQ(raw, nullptr);
+  const zephrinimport_arg noBytes{ZEPHRINIMPORT_STRING, nullptr, 5, 0};
+  EXPECT_EQ(zephrinimport_invoke(s.get(), "CreateOutputFile", &noBytes, 1, nullptr, 0, &raw), ZEPHRINIMPORT_INVALID_REQUEST);
+  EXPECT_EQ(raw, nullptr);
   EXPECT_EQ(zephrinimport_invoke(nullptr, "SetCurrentYear", &year, 1, nullptr, 0, &raw), ZEPHRINIMPORT_INVALID_REQUEST);
   zephrinimport_reply_free(nullptr);
   EXPECT_EQ(zephrinimport_reply_text(nullptr, nullptr), nullptr);
