@@ -175,7 +175,7 @@ class RecordBuilder {
   std::array<bool, 25> m_outFlag{};
   bool m_balanceWritten = false, m_numberWritten = false, m_transferWritten = false;
   bool m_skipEntry = false;  // line-code layout: the entry is not of the kind read
-  bool m_passedOverEntries = false;  // an entry was skipped so
+  bool m_passedOverEntries = false;  // an entry was passed over as not of the kind read
   int m_entryLine = 0;       // line-code layout: the entry's non-blank lines so far
 
   // TAXRATE: the jurisdiction name held for later rows, and the country's list.
