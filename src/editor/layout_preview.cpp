@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "editor/layout_editor.h"
 #include "platform/codepage.h"
@@ -127,8 +128,12 @@ bool CCLayout::LoadGridPreviewDif(const DataText& text) {
   };
 
   std::string_view raw;
+  // A number's cell was the last put: the line after it may tell that it is
+  // #N/A or an error rather than its placeholder 0, as the reader takes it.
+  bool afterNumber = false;
   while (lines.Next(raw)) {
     const std::string_view line = TrimRight(raw);
+    const bool numberBefore = std::exchange(afterNumber, false);
     if (line == "BOT") {
       if (finishRow()) return true;
       m_rowFirstCell.push_back(m_cells.size());
@@ -144,7 +149,9 @@ bool CCLayout::LoadGridPreviewDif(const DataText& text) {
     }
     if (!line.empty() && line[0] == '0') {
       // A number: its text after "0,".
+      const std::size_t cells = m_cells.size();
       put(line.size() > 1 && line[1] == ',' ? TrimLeft(line.substr(2)) : std::string_view());
+      afterNumber = m_cells.size() > cells;
     } else if (!line.empty() && line[0] == '1') {
       std::string_view str;
       if (!lines.Next(str)) {
@@ -152,6 +159,10 @@ bool CCLayout::LoadGridPreviewDif(const DataText& text) {
         break;
       }
       put(DifStringValue(str));
+    } else if (const std::string_view mark = DifNumberMark(line); numberBefore && !mark.empty()) {
+      m_cellText.resize(m_cells.back().offset);
+      m_cellText.append(mark);
+      m_cells.back().len = static_cast<uint32_t>(mark.size());
     }
   }
   finishRow();

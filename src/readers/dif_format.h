@@ -37,4 +37,17 @@ inline std::string_view DifUnquote(std::string_view line) {
 // its blanks trimmed ("" for an empty string).
 inline std::string_view DifStringValue(std::string_view line) { return Trim(DifUnquote(line)); }
 
+// A number cell's second line tells its kind: "V" a value, and "TRUE" and
+// "FALSE" a truth (1 or 0). "NA" and "ERROR" say that the spreadsheet cell
+// held no number but #N/A or an error such as #DIV/0!, and that the number
+// line's 0 only holds its place: such a cell reads as the mark returned
+// here, as a workbook's error cell reads as its text, never as a balance of
+// 0. Any other line gives "" (the number stands).
+inline std::string_view DifNumberMark(std::string_view kindLine) {
+  kindLine = TrimRight(kindLine);
+  if (kindLine == "NA") return "#N/A";
+  if (kindLine == "ERROR") return "#ERROR";
+  return {};
+}
+
 }  // namespace zephrin

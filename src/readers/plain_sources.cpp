@@ -1,6 +1,7 @@
 #include "readers/plain_sources.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/byte_scan.h"
 #include "platform/text.h"
@@ -140,8 +141,10 @@ class DifLines {
   }
   // Passes over the next line when it is `c` alone, ended by a line feed
   // (as a number's "V" line is), without a look for its end.
-  void SkipLineOf(char c) {
-    if (m_end - m_at >= 2 && m_at[0] == c && m_at[1] == '\n') m_at += 2;
+  bool SkipLineOf(char c) {
+    if (m_end - m_at < 2 || m_at[0] != c || m_at[1] != '\n') return false;
+    m_at += 2;
+    return true;
   }
   // Bytes of the text left after the lines read.
   std::size_t remaining() const { return static_cast<std::size_t>(m_end - m_at); }
@@ -190,13 +193,13 @@ void DifSource::EndRow(Row& row, bool ended) {
   m_inRow = false;
 }
 
-inline void DifSource::Take(Row& row, std::string_view value) {
+inline void DifSource::Take(Row& row, std::string_view value, bool number) {
   // Leading blanks go; an empty cell, and one past the header's columns, give
   // no cell of the row.
   if (m_cell < m_columns) {
     const std::string_view v = TrimLeft(value);
     if (!v.empty()) {
-      row.cells.push_back({static_cast<uint32_t>(m_cell), v});
+      row.cells.push_back({static_cast<uint32_t>(m_cell), v, number});
       row.textBytes += v.size();
     }
   }
@@ -207,7 +210,18 @@ inline void DifSource::TakeNumber(Row& row, std::string_view line) {
   // Without its comma a number takes up a cell and gives no value.
   const bool valid = line.size() > 1 && line[1] == ',';
   m_hasValue = m_hasValue || valid;
-  Take(row, valid ? TrimRight(line.substr(2)) : std::string_view());
+  // A number is written with a decimal point whatever the template says of
+  // the amounts a person writes.
+  Take(row, valid ? TrimRight(line.substr(2)) : std::string_view(), true);
+}
+
+void DifSource::MarkNumber(Row& row, std::size_t cell, std::string_view kindLine) {
+  const std::string_view mark = DifNumberMark(kindLine);
+  if (mark.empty()) return;
+  row.cells[cell].text = mark;
+  row.cells[cell].number = false;
+  row.textBytes += mark.size();
+  row.inBuffer = false;  // the mark's text is not in the window
 }
 
 inline void DifSource::TakeString(Row& row, std::string_view value) {
@@ -278,7 +292,11 @@ DifSource::RowEnd DifSource::ReadRow(Row& row, State& restart) {
     return end;
   };
   std::string_view line;
+  // The cell of a number on the line before, whose kind this line may tell.
+  constexpr std::size_t kNoNumber = ~std::size_t{0};
+  std::size_t numberCell = kNoNumber;
   while (lines.Next(line)) {
+    const std::size_t lastNumber = std::exchange(numberCell, kNoNumber);
     if (line.empty()) continue;
     const char first = line[0];
     if (first == 'B' && TrimRight(line) == "BOT") {
@@ -293,9 +311,10 @@ DifSource::RowEnd DifSource::ReadRow(Row& row, State& restart) {
     } else if (!m_inRow) {
       // Outside a row that is read, only a "BOT" counts.
     } else if (first == '0') {
+      const std::size_t cells = row.cells.size();
       TakeNumber(row, line);
-      // The line after a number tells its kind, and no kind is read.
-      lines.SkipLineOf('V');
+      // The line after a number tells its kind, nearly always "V" (a value).
+      if (!lines.SkipLineOf('V') && row.cells.size() > cells) numberCell = cells;
     } else if (first == '1') {
       std::string_view str;
       if (lines.Next(str)) TakeString(row, DifStringValue(str));
@@ -304,6 +323,8 @@ DifSource::RowEnd DifSource::ReadRow(Row& row, State& restart) {
     } else if (first == '-' && line.size() >= 2 && line[1] == '1') {
       EndRow(row, true);
       return keep(RowEnd::kRow);
+    } else if (lastNumber != kNoNumber) {
+      MarkNumber(row, lastNumber, line);
     }
     // Rows passed over are not read again when the window must grow.
     if (!m_inRow) [[unlikely]] {

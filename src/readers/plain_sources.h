@@ -73,11 +73,14 @@ class DifSource : public RowSource {
   RowEnd ReadRow(Row& row, State& restart);
   // Ends the row under way into `row`.
   void EndRow(Row& row, bool ended);
-  void Take(Row& row, std::string_view value);
+  void Take(Row& row, std::string_view value, bool number = false);
   // A number cell's line ("0" and more, not blank at its start).
   void TakeNumber(Row& row, std::string_view line);
   // A string cell, its value without quotes and blanks.
   void TakeString(Row& row, std::string_view value);
+  // The number cell `cell` of the row, told by `kindLine` to be #N/A or an
+  // error, takes that mark for its text.
+  void MarkNumber(Row& row, std::size_t cell, std::string_view kindLine);
 
   TextWindow m_window;
   std::size_t m_pos = 0;    // the text offset where the next line starts

@@ -153,6 +153,9 @@ TEST_F(EditorTest, GridPreviewsSplitFieldsAsTheReaderNumbersThem) {
       {"q.csv", "\"open,a\nb,c\"\nd,e\n", 4, 3, {{1, 1, "\"open,a"}, {2, 1, "b,c\""}, {3, 2, "e"}}},
       // Counts, numbers and strings; a value past the vector count is dropped.
       {"t.dif", dif, 3, 4, {{1, 1, "Acct"}, {1, 2, "100.5"}, {1, 3, "x"}, {2, 1, ""}, {2, 2, "7"}}},
+      // A number marked as #N/A or an error shows the mark, not its 0.
+      {"e.dif", test::DifHeader(2, 2) + "-1,0\nBOT\n0,0\nERROR\n0,0\nNA\n-1,0\nBOT\n0,1\nTRUE\n0,0\nV\n-1,0\nEOD\n", 3, 3,
+       {{1, 1, "#ERROR"}, {1, 2, "#N/A"}, {2, 1, "1"}, {2, 2, "0"}}},
       // The EXCEL mark swaps the counts: VECTORS then gives the rows.
       {"x.dif",
        "TABLE\n0,1\n\"EXCEL\"\nVECTORS\n0,5\n\"\"\nTUPLES\n0,2\n\"\"\nDATA\n0,0\n\"\"\n-1,0\nBOT\n0,1\nV\n0,2\nV\n0,3\n"

@@ -1,6 +1,9 @@
-// DIF string cells whose line has no line end (cut at the reader's line limit,
-// or the file's last line) keep every character they have: only a quote that
-// is there is dropped. Both DIF readers, the plain one and the jurisdiction one.
+// DIF cells. String cells whose line has no line end (cut at the reader's
+// line limit, or the file's last line) keep every character they have: only
+// a quote that is there is dropped, in both DIF readers, the plain one and
+// the jurisdiction one. In the plain reader, number cells are numbers written
+// with a decimal point, and one whose kind line says #N/A or an error is that
+// mark, not a 0.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -72,6 +75,32 @@ TEST_F(DifStringCells, JurisdictionReaderKeepsTheLastLineWithoutALineEnd) {
   EXPECT_EQ(Read(dif, "AABAL", "AABAL"),
             "<AABALS OBJID=\"7\"><TMPL><TType/><TCategory/><JURS><JUR id=\"1\"><Name>al</Name></JUR></JURS></TMPL>"
             "<BAL Line=\"2\"><Type ID=\"1\">Income</Type><Category>Sales</Category></BAL></AABALS>");
+}
+
+// A spreadsheet saved as DIF: a number's second line tells its kind.
+const char kMarkedNumbers[] =
+    "-1,0\nBOT\n1,0\n\"1000\"\n0,1.234\nV\n-1,0\nBOT\n1,0\n\"2000\"\n0,0\nERROR\n"
+    "-1,0\nBOT\n1,0\n\"3000\"\n0,0\nNA\n-1,0\nBOT\n1,0\n\"4000\"\n0,1\nTRUE\n-1,0\nEOD\n";
+
+TEST_F(DifStringCells, PlainReaderTakesNumbersAsNumbersAndMarksAsMarks) {
+  const struct {
+    const char* amounts;
+    const char* first;  // 1.234 read under the amounts rule
+  } cases[] = {{"", "1.234"}, {"Amounts=SIGNED\n", "1.234"}, {"Amounts=SIGNED COMMA\n", "1.234"}};
+  for (const auto& c : cases) {
+    test::WriteFile(home.file("import.ini"), std::string("[Import:DTB]\nInfo=COA\nFsiType=FEDERAL\n") + c.amounts +
+                                                 "Account_Number=0 1 0\nAccount_Balance=1 1 0\n[Import:Layout]\n1=DTB\n");
+    ASSERT_TRUE(service.EstablishTemplateStore());
+    EXPECT_EQ(Read(DifHeader(2, 4) + kMarkedNumbers, "DTB", "PRELIMBAL"),
+              std::string("<PRELIMBAL OBJID=\"7\"><COAS Line=\"0\"><Account_Number>1000</Account_Number><Account_Balance>") +
+                  c.first +
+                  "</Account_Balance></COAS><COAS Line=\"1\"><Account_Number>2000</Account_Number>"
+                  "<Account_Balance>#ERROR</Account_Balance></COAS><COAS Line=\"2\"><Account_Number>3000</Account_Number>"
+                  "<Account_Balance>#N/A</Account_Balance></COAS><COAS Line=\"3\"><Account_Number>4000</Account_Number>"
+                  "<Account_Balance>1</Account_Balance></COAS><TMPLT><Account_Number/><Account_Balance/></TMPLT>"
+                  "</PRELIMBAL>")
+        << c.amounts;
+  }
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <set>
 #include <optional>
 #include <random>
 #include <regex>
@@ -307,11 +308,13 @@ std::vector<std::string> JurisdictionCells(const Line& line) {
 }
 
 // DIF rows: after "DATA" and three more lines, "BOT" starts a row; a numeric
-// cell "0,<value>" and a string cell "1,0" with its string on the next line
-// (losing `quotePasses` times a leading and a trailing quote) each take one
-// column; "-1" ends a row.
+// cell "0,<value>" (#N/A or #ERROR when the next line says "NA" or "ERROR")
+// and a string cell "1,0" with its string on the next line (losing
+// `quotePasses` times a leading and a trailing quote) each take one column;
+// "-1" ends a row.
 struct DifRow {
   std::vector<std::string> cells;
+  std::set<std::size_t> numbers;  // the cells that are numbers, written with a point
   bool ended = false;
   bool value = false;  // a number cell with its comma, or a string cell with text
 };
@@ -329,6 +332,9 @@ std::vector<DifRow> DifRows(const std::string& text, std::size_t limit, int quot
       const bool number = line.size() > 1 && line[1] == ',';
       rows.back().cells.push_back(number ? line.substr(2) : "");
       rows.back().value = rows.back().value || number;
+      const std::string kind = i + 1 < lines.size() ? TrimRightBlanks(lines[i + 1].text) : "";
+      if (number && (kind == "NA" || kind == "ERROR")) rows.back().cells.back() = kind == "NA" ? "#N/A" : "#ERROR";
+      else rows.back().numbers.insert(rows.back().cells.size() - 1);
     } else if (line.starts_with('1')) {
       std::string s = i + 1 < lines.size() ? lines[++i].text : "";
       for (int pass = 0; pass < quotePasses; ++pass) {
@@ -602,10 +608,11 @@ std::string AmountInput(std::string raw) {
 
 // What the credit item writes for its row: the debit less the credit, or a
 // side as written when it is not a number; both empty: the cell at hand.
-std::string DebitLessCredit(const std::string& debit, const std::string& credit, const std::string& here, bool comma) {
+std::string DebitLessCredit(const std::string& debit, const std::string& credit, const std::string& here, bool debitComma,
+                            bool creditComma) {
   const std::string d = AmountInput(debit), c = AmountInput(credit);
   if (d.empty() && c.empty()) return here;
-  const std::optional<std::string> dn = ReferenceSigned(d, comma), cn = ReferenceSigned(c, comma);
+  const std::optional<std::string> dn = ReferenceSigned(d, debitComma), cn = ReferenceSigned(c, creditComma);
   if (!d.empty() && !dn) return debit;
   if (!c.empty() && !cn) return credit;
   return c.empty() ? *dn : Difference(dn ? *dn : "0", *cn);
@@ -633,11 +640,13 @@ std::string AmountStore(Plain format, const AmountPlacement& p) {
 // One row's record: `cells` maps each column (each piece, fixed-width) to
 // its text, for the columns the row has; in column order, each column gives
 // the items it feeds their values, the credit item at the first of its two.
-// Empty values give elements when `emptyElements`.
+// Empty values give elements when `emptyElements`. The columns in `numbers`
+// hold numbers written with a decimal point whatever `comma` says.
 std::string AmountRecord(std::size_t line, const std::map<int, std::string>& cells, const std::vector<int>& columns,
-                         bool comma, bool emptyElements, bool& written) {
+                         bool comma, bool emptyElements, bool& written, const std::set<int>& numbers = {}) {
   Node n{"BAL", {{"Line", std::to_string(line)}}, "", {}};
   const auto at = [&](int c) { return cells.count(c) ? cells.at(c) : std::string(); };
+  const auto commaAt = [&](int c) { return comma && !numbers.count(c); };
   bool creditDone = false;
   for (const auto& [column, text] : cells) {
     for (std::size_t i = 0; i < kAmountItems.size(); ++i) {
@@ -646,9 +655,10 @@ std::string AmountRecord(std::size_t line, const std::map<int, std::string>& cel
       std::string v = text;
       if (i == kCreditItem) {
         if (std::exchange(creditDone, true)) continue;
-        v = DebitLessCredit(at(columns[i]), at(columns[kAmountItems.size()]), text, comma);
+        v = DebitLessCredit(at(columns[i]), at(columns[kAmountItems.size()]), text, commaAt(columns[i]),
+                            commaAt(columns[kAmountItems.size()]));
       } else if (IsAmountItem(i)) {
-        v = ReferenceSigned(AmountInput(text), comma).value_or(text);
+        v = ReferenceSigned(AmountInput(text), commaAt(column)).value_or(text);
       }
       if (v.empty() && !emptyElements) continue;
       written = written || !v.empty();
@@ -698,6 +708,7 @@ bool AmountReference(Plain format, const std::string& text, const AmountPlacemen
   const std::size_t count = format == Plain::kDif ? rows.size() : lines.size();
   for (std::size_t r = format == Plain::kFixed ? 0 : static_cast<std::size_t>(p.row - 1); r < count; ++r) {
     std::map<int, std::string> cells;
+    std::set<int> numbers;
     if (format == Plain::kCsv) {
       std::string trimmed = TrimRightBlanks(lines[r].text);
       if (std::all_of(trimmed.begin(), trimmed.end(), [](char c) { return c == ','; })) trimmed.clear();
@@ -707,8 +718,10 @@ bool AmountReference(Plain format, const std::string& text, const AmountPlacemen
         cells[static_cast<int>(f)] = fields[f];
       }
     } else if (format == Plain::kDif) {
-      for (std::size_t c = 0; c < rows[r].cells.size() && c < columns; ++c)
+      for (std::size_t c = 0; c < rows[r].cells.size() && c < columns; ++c) {
         if (const std::string v = TrimBlanks(rows[r].cells[c]); !v.empty()) cells[static_cast<int>(c)] = v;
+        if (rows[r].numbers.count(c)) numbers.insert(static_cast<int>(c));
+      }
     } else {
       const std::string line = TrimRightBlanks(lines[r].text);
       if (line.empty()) {
@@ -722,7 +735,7 @@ bool AmountReference(Plain format, const std::string& text, const AmountPlacemen
       }
     }
     bool written = false;
-    records.push_back(AmountRecord(r, cells, cols, p.comma, format == Plain::kCsv, written));
+    records.push_back(AmountRecord(r, cells, cols, p.comma, format == Plain::kCsv, written, numbers));
     if ((format != Plain::kDif || rows[r].ended) && blank.TooLong(!written)) return false;
   }
   return true;
@@ -759,7 +772,8 @@ Sample MakeAmounts(Plain format, Generator& g) {
         ansi += "-1,0\nBOT";
         const int cells = g.Int(0, columns + 1);
         for (int c = 0; c < cells; ++c) {
-          if (g.Chance(20)) ansi += "\n0," + std::to_string(g.Int(-99999, 99999)) + ".5\nV";
+          if (g.Chance(3)) ansi += g.Chance(50) ? "\n0,0\nNA" : "\n0,0\nERROR";
+          else if (g.Chance(20)) ansi += "\n0," + std::to_string(g.Int(-99999, 99999)) + ".5\nV";
           else ansi += "\n1,0\n\"" + (amountColumn(c) ? AmountText(g, p.comma, false) : g.Value(false, true, false)) + "\"";
         }
       } else {
