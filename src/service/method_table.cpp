@@ -260,7 +260,7 @@ const MethodInfo kMethods[] = {
                     "(required-missing), account numbers given twice (duplicate-account), trial balances and journal "
                     "entries that do not sum to zero (out-of-balance), a template of a kind the type does not take "
                     "(kind-mismatch), a header row read as a record (header-as-record) and the read's own failure "
-                    "(read-error). At most 1,000 findings are listed; moreFindings counts the rest. Each amount item "
+                    "(read-error; a jurisdiction read, whose values the review does not check, is one too). At most 1,000 findings are listed; moreFindings counts the rest. Each amount item "
                     "gets its count and exact sums. Nothing is written.",
      .paramCount = 6, .params = {P::String, P::String, P::String, P::String, P::String, P::Int16},
      .paramNames = {"dataFile", "templateName", "importType", "id", "moreInfo", "intlType"},

@@ -69,6 +69,14 @@ std::vector<bool> RequiredItemsOf(const ReadPlan& plan, std::string_view importT
 
 ReviewReport ReadService::Review(const ReadRequest& request, const HostSettings& settings,
                                  const std::string& storePath) {
+  // A jurisdiction read tells the review no values: rather than a clean
+  // review of no record, it says that it was not checked.
+  if (IsJurisdictionHostCode(request.importType)) {
+    ReviewFinding f;
+    f.code = "read-error";
+    f.message = request.importType + " is a jurisdiction read, which the review does not check (ReadImportFile gives its text)";
+    return ImportReview::Refused(std::move(f));
+  }
   if (std::optional<ReviewFinding> mismatch = KindMismatch(request, storePath))
     return ImportReview::Refused(std::move(*mismatch));
   DroppingSink drop;

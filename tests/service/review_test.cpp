@@ -252,6 +252,11 @@ TEST_F(Review, TheProtocolAnswersBothExtensions) {
       // A code read through a built-in template is known, with no saved template to rank.
       {R"({"jsonrpc":"2.0","id":7,"method":"SuggestTemplates","params":[")" + file + R"(","AABAL"]})",
        R"({"jsonrpc":"2.0","id":7,"result":{"value":{"templates":[]},"status":1,"messages":[{"caption":"Import","text":"AABAL is read with the built-in AABAL template; no saved template can read it, so there is none to suggest.","icon":"error"}]}})"},
+      // A jurisdiction read is not checked: no clean review of no record.
+      {R"({"jsonrpc":"2.0","id":8,"method":"ReviewImport","params":[")" + file + R"(","AABAL","AABAL","1",""]})",
+       R"({"jsonrpc":"2.0","id":8,"result":{"value":{"records":0,"findings":[{"line":0,"item":"","value":"","code":"read-error",)"
+       R"J("message":"AABAL is a jurisdiction read, which the review does not check (ReadImportFile gives its text)"}],)J"
+       R"("moreFindings":0,"totals":[]},"status":0,"messages":[]}})"},
   };
   for (const auto& [request, answer] : rows) EXPECT_EQ(protocol.HandleLine(request).value_or(""), answer) << request;
 }
