@@ -88,9 +88,10 @@ class HostSink : public OutputSink {
     m_handed = true;
     return !m_stopped;
   }
-  // The host's "discard what you received", when something was handed.
+  // The host's "discard what you received", when something was handed; the
+  // host may answer it with "stop" as it may any piece.
   void Discard() {
-    if (m_handed) m_write(m_userData, nullptr, 0);
+    if (m_handed && m_write(m_userData, nullptr, 0) != 0) m_stopped = true;
     m_handed = false;
   }
   bool stopped() const { return m_stopped; }
@@ -120,6 +121,7 @@ int StreamedRead(zephrinimport_service* s, const ReadRequest& request, zephrinim
     if (sink.stopped()) return ZEPHRINIMPORT_WRITE_STOPPED;
     // Pieces of a document that then failed are void; the final text follows.
     if (read.outcome != ReadOutcome::kDocument) sink.Discard();
+    if (sink.stopped()) return ZEPHRINIMPORT_WRITE_STOPPED;
     if (!read.text.empty() && !sink.Write(read.text.view())) return ZEPHRINIMPORT_WRITE_STOPPED;
     if (outcome) *outcome = OutcomeOf(read.outcome);
     return ZEPHRINIMPORT_OK;

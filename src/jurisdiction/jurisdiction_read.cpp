@@ -126,7 +126,7 @@ std::string_view JurisdictionRead::LogicCode(std::string_view cell) {
 
 ReadResult JurisdictionRead::Finish(ProgressTicker& progress, const RowSource& source) {
   m_xml.EndAll();
-  progress.Done(source.size());
+  if (!progress.Done(source.size())) return CancelledRead();
   if (!m_errors.empty()) return ReadResult::Error(m_errors.Document());
   ReadResult result;
   result.outcome = ReadOutcome::kDocument;

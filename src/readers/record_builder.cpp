@@ -112,7 +112,7 @@ ReadResult RecordBuilder::Build(RowSource& source) {
                                                                     : PlainRow(row);
     if (!goOn) return ReadResult::Error(m_failure);
   }
-  m_progress.Done(source.size());
+  if (!m_progress.Done(source.size())) return CancelledRead();
   m_rows = rows;
   return Finish(source.templateColumns());
 }

@@ -100,7 +100,8 @@ struct ReadHooks {
 };
 
 // Tells the progress hook how far a read is, every few megabytes of the file
-// (and first after a quarter of one), and once at the end.
+// (and first after a quarter of one), and once at the end; it may cancel at
+// any of them.
 class ProgressTicker {
  public:
   explicit ProgressTicker(const ReadHooks& hooks) : m_progress(hooks.progress) {}
@@ -119,9 +120,9 @@ class ProgressTicker {
   }
   // The offset of the next report.
   std::size_t next() const { return m_next; }
-  void Done(std::size_t total) const {
-    if (m_progress) m_progress(total, total);
-  }
+  // The report at the end: false when the front end cancelled the read even
+  // then (the document is not finished, so the cancel still holds).
+  [[nodiscard]] bool Done(std::size_t total) const { return !m_progress || m_progress(total, total); }
 
  private:
   const std::function<bool(std::size_t, std::size_t)>& m_progress;

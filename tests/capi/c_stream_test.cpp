@@ -26,14 +26,16 @@ struct Host {
   int discards = 0;
   std::vector<unsigned long long> reports;
   int stopAtPiece = 0;     // the write that answers "stop" (0: none)
+  bool stopAtDiscard = false;   // the discard answers "stop"
   bool cancelOnPieces = false;  // progress cancels once a piece has come
+  bool cancelAtEnd = false;     // progress cancels at its last report
 
   static int Write(void* self, const char* piece, size_t size) {
     Host& h = *static_cast<Host*>(self);
     if (!piece) {
       ++h.discards;
       h.text.clear();
-      return 0;
+      return h.stopAtDiscard ? 1 : 0;
     }
     h.text.append(piece, size);
     return ++h.pieces == h.stopAtPiece ? 1 : 0;
@@ -42,7 +44,7 @@ struct Host {
     Host& h = *static_cast<Host*>(self);
     h.reports.push_back(done);
     EXPECT_LE(done, total);
-    return h.cancelOnPieces && h.pieces > 0 ? 0 : 1;
+    return (h.cancelOnPieces && h.pieces > 0) || (h.cancelAtEnd && done == total) ? 0 : 1;
   }
 };
 
@@ -126,6 +128,22 @@ TEST_F(CStream, ProgressCancelsAndTheHostDiscardsWhatCame) {
   EXPECT_EQ(again.reports.back(), test::ReadFile(big).size());
 }
 
+// The last report cancels too, on a file too small for any other report
+// and on one whose document has begun to go out.
+TEST_F(CStream, TheLastProgressReportCancelsToo) {
+  for (const std::string& file : {small, big}) {
+    SCOPED_TRACE(file);
+    Host host;
+    host.cancelAtEnd = true;
+    zephrinimport_outcome outcome = ZEPHRINIMPORT_DOCUMENT;
+    EXPECT_EQ(Stream(file, host, &outcome), ZEPHRINIMPORT_OK);
+    EXPECT_EQ(outcome, ZEPHRINIMPORT_ERROR);
+    EXPECT_EQ(host.text, "<Error>The import was cancelled.</Error>");
+    EXPECT_EQ(host.reports.back(), test::ReadFile(file).size());
+    EXPECT_EQ(host.discards, file == big ? 1 : 0);
+  }
+}
+
 TEST_F(CStream, AHostThatStopsTakingTheTextStopsTheRead) {
   Host host;
   host.stopAtPiece = 1;
@@ -137,6 +155,15 @@ TEST_F(CStream, AHostThatStopsTakingTheTextStopsTheRead) {
   Host small1;
   small1.stopAtPiece = 1;
   EXPECT_EQ(Stream(small, small1, &outcome), ZEPHRINIMPORT_WRITE_STOPPED);
+  // "Stop" in answer to the discard of a read that failed stops it too: the
+  // final text does not follow.
+  Host atDiscard;
+  atDiscard.cancelOnPieces = true;
+  atDiscard.stopAtDiscard = true;
+  EXPECT_EQ(Stream(big, atDiscard, &outcome), ZEPHRINIMPORT_WRITE_STOPPED);
+  EXPECT_EQ(outcome, ZEPHRINIMPORT_ERROR);
+  EXPECT_EQ(atDiscard.discards, 1);
+  EXPECT_EQ(atDiscard.text, "");
   Host again;
   EXPECT_EQ(Stream(small, again, &outcome), ZEPHRINIMPORT_OK);
   EXPECT_EQ(again.text, WholeText(s.get(), small, nullptr));
