@@ -10,11 +10,15 @@
 namespace zephrin {
 
 namespace {
-// The name as listed: as typed, else upper-cased, else as typed.
+// The name as listed: as typed, else upper-cased, else the first listed
+// name that differs from it only in case (a list edited by hand keeps its
+// own spelling, which the deletion must match), else as typed.
 std::string AsListed(const std::vector<std::string>& listed, std::string_view typed) {
   if (std::find(listed.begin(), listed.end(), typed) != listed.end()) return std::string(typed);
   std::string upper = UpperAscii(typed);
   if (std::find(listed.begin(), listed.end(), upper) != listed.end()) return upper;
+  const auto sameLetters = [typed](const std::string& name) { return EqualsIgnoringCase(name, typed); };
+  if (const auto it = std::find_if(listed.begin(), listed.end(), sameLetters); it != listed.end()) return *it;
   return std::string(typed);
 }
 }  // namespace

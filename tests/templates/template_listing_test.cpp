@@ -375,6 +375,17 @@ TEST_F(TemplateCommands, DeleteAndForgetSayWhenNothingIsThere) {
   EXPECT_EQ(ReadFile(Store()), "[Import:A]\nInfo=COA\n[Import:C]\nInfo=TCC\n[Import:Layout]\n1=A\n2=C\n"
                                "[Import:FileName]\n1=/D/Y.CSV^A\n2=/D/Z.CSV\n" + kCurDir);
 
+  // A list edited by hand in lower case: the entry goes with its section.
+  WriteFile(Store(), "[Import:Layout]\n1=chart\n2=tb\n[Import:chart]\nInfo=COA\n[Import:tb]\nInfo=COA\n"
+                     "[Import:FileName]\n1=/d/t.csv^tb\n");
+  r = RunCli(scratch, "delete-template TB");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "Deleted template tb.\n");
+  EXPECT_EQ(ReadFile(Store()), "[Import:Layout]\n1=CHART\n[Import:chart]\nInfo=COA\n[Import:FileName]\n1=/d/t.csv^tb\n");
+  r = RunCli(scratch, "forget-file /D/T.CSV");
+  EXPECT_EQ(r.out, "Forgot data file /d/t.csv.\n");
+  EXPECT_EQ(ReadFile(Store()), "[Import:Layout]\n1=CHART\n[Import:chart]\nInfo=COA\n[Import:FileName]\n");
+
   EXPECT_EQ(RunCli(scratch, "delete-template").exitCode, 2);
   EXPECT_EQ(RunCli(scratch, "delete-template ''").exitCode, 2);
   EXPECT_EQ(RunCli(scratch, "forget-file").exitCode, 2);
