@@ -584,9 +584,10 @@ std::string CCLayout::GridHeaderCaptions() const {
 }
 
 std::string CCLayout::TemplateToReplace() const {
-  // A reserved name names the store's own sections, no template: OK refuses
-  // it, so there is nothing to ask about replacing.
-  if (!m_bNewTemplate || m_name.empty() || m_in.iniPath.empty() || IsReservedTemplateName(m_name)) return {};
+  // A reserved name names the store's own sections, no template, and "ALL
+  // TEMPLATES" every one: OK refuses them, so there is nothing to ask about
+  // replacing.
+  if (!m_bNewTemplate || m_name.empty() || m_in.iniPath.empty() || IsUnsavableTemplateName(m_name)) return {};
   const Expected<ProfileDocument> doc = ProfileDocument::Load(m_in.iniPath);
   if (!doc) return {};
   const ProfileView view(*doc);

@@ -18,6 +18,10 @@ bool IsReservedTemplateName(std::string_view name) {
   return upper == "LAYOUT" || upper == "FILENAME" || upper == "CURDIR";
 }
 
+bool IsUnsavableTemplateName(std::string_view name) {
+  return IsReservedTemplateName(name) || UpperAscii(Trim(name)) == "ALL TEMPLATES";
+}
+
 namespace {
 
 // Decimal conversion in the manner of atoi: leading blanks, an optional sign,
@@ -144,7 +148,7 @@ Done CheckSave(const std::string& iniPath, const SaveTemplateRequest& request, c
   if (iniPath.empty())
     return Error{ErrorCode::kNotFound,
                  "The template could not be saved: the template store's location is not known yet."};
-  if (IsReservedTemplateName(request.templateName))
+  if (IsUnsavableTemplateName(request.templateName))
     return Error{ErrorCode::kInvalid, "The template name \"" + request.templateName + "\" is reserved."};
   if (!request.fields)
     return Error{ErrorCode::kInvalid, "The template could not be saved: no item positions were given."};

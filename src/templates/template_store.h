@@ -55,6 +55,10 @@ ListSlot FindListSlot(const ProfileDocument& doc, std::string_view section,
 // as its section ("Layout", "FileName", "CurDir", in any case, blanks around
 // ignored): such a name is never saved, nor its section deleted.
 bool IsReservedTemplateName(std::string_view name);
+// Whether a template may not be saved under this name: a reserved name, or
+// "ALL TEMPLATES" (in any case, blanks around ignored), which a deletion
+// takes as every template.
+bool IsUnsavableTemplateName(std::string_view name);
 
 // Reads a value with an empty default into a 260-character buffer: longer
 // values come back cut to 259 characters. `out` is always replaced ("" when

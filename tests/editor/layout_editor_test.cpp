@@ -434,11 +434,13 @@ TEST_F(EditorTest, ARefusalNamesTheRuleThatRefusedAndItsRange) {
 }
 
 TEST_F(EditorTest, OkWouldReplaceASavedTemplateOfTheSameNameButNotTheOneEdited) {
-  WriteFile(Ini(), "[Import:Chart]\nInfo=COA\n[Import:Loose]\nInfo=COA\n[Import:Layout]\n1=CHART\n[Import:FileName]\n1=A.CSV^CHART\n[Import:CurDir]\nCurDir=/tmp\n");
+  WriteFile(Ini(), "[Import:Chart]\nInfo=COA\n[Import:Loose]\nInfo=COA\n[Import:All Templates]\nInfo=COA\n"
+                   "[Import:Layout]\n1=CHART\n2=ALL TEMPLATES\n[Import:FileName]\n1=A.CSV^CHART\n[Import:CurDir]\nCurDir=/tmp\n");
   const std::pair<std::string, std::string> cases[] = {
       {"chart", "CHART"}, {"CHART", "CHART"}, {"loose", "loose"}, {"Charts", ""}, {"", ""},
-      // The store's own sections are no templates: OK refuses their names.
-      {"Layout", ""}, {"filename", ""}, {"CurDir", ""}};
+      // The store's own sections are no templates, and a deletion takes "ALL
+      // TEMPLATES" as every one: OK refuses their names.
+      {"Layout", ""}, {"filename", ""}, {"CurDir", ""}, {"all templates", ""}};
   for (const auto& [typed, replaced] : cases) {
     CCLayout& e = OpenChart();
     e.NameChanged(typed);

@@ -254,6 +254,8 @@ TEST_F(TemplateStore, RefusalsLeaveTheStoreAlone) {
       {CoaRequest("Layout", gl, "x.csv"), "The template name \"Layout\" is reserved."},
       {CoaRequest(" filename ", gl, "x.csv"), "The template name \" filename \" is reserved."},
       {CoaRequest("CurDir", gl, "x.csv"), "The template name \"CurDir\" is reserved."},
+      // Deleting it would delete every template.
+      {CoaRequest("All Templates", gl, "x.csv"), "The template name \"All Templates\" is reserved."},
       {CoaRequest("A\nB", gl, "x.csv"), "The template could not be saved: The section name contains a line break."},
       {CoaRequest("A", gl, "x\r.csv"), "The template could not be saved: The value contains a line break."},
       {SaveTemplateRequest{"A", "COA", false, "", kCoaKeys, nullptr, "x.csv", "", {}},
