@@ -281,6 +281,8 @@ void RemoveStaleTempFiles(const std::string& pathIn, long minAgeSeconds) {
   for (const std::string& name : stale) unlinkat(folderFd, name.c_str(), 0);
 }
 
+Expected<FileLock> FileLock::ForFile(const std::string& path) { return Take(WrittenPath(path) + ".lock"); }
+
 Expected<FileLock> FileLock::Take(const std::string& lockPath) {
   // The path changes under a waiting process only when a holder was ended by
   // a signal; a few tries are plenty.

@@ -90,7 +90,8 @@ void RemoveStaleTempFiles(const std::string& path, long minAgeSeconds);
 [[nodiscard]] ZEPHRIN_API Done WriteAll(int fd, std::string_view content);
 
 // An exclusive advisory lock (flock) on a separate lock file, e.g.
-// "import.ini.lock" next to "import.ini", held from construction until
+// "import.ini.lock" next to "import.ini" (next to its target when it is a
+// symbolic link), held from construction until
 // destruction. The lock file is created when missing and left in place, so
 // every process locks the same file; only a signal that ends the process
 // while it holds a lock file it created removes that file
@@ -103,8 +104,10 @@ class FileLock {
  public:
   // Locks `lockPath`, waiting for another holder to release it.
   [[nodiscard]] static Expected<FileLock> Take(const std::string& lockPath);
-  // The lock for a file: path + ".lock".
-  [[nodiscard]] static Expected<FileLock> ForFile(const std::string& path) { return Take(path + ".lock"); }
+  // The lock for a file: path + ".lock", beside the file a symbolic link
+  // leads to (so that writers through two links to one file, whose writes
+  // go there, take one lock).
+  [[nodiscard]] static Expected<FileLock> ForFile(const std::string& path);
 
   ~FileLock();
   FileLock(FileLock&& other) noexcept;

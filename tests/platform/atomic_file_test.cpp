@@ -133,6 +133,25 @@ TEST(AtomicFile, LockFileIsCreatedAndLocksExclude) {
 
   EXPECT_EQ(FailureOf(FileLock::Take(dir.file("none/a.lock"))),
             "Cannot open the lock file " + dir.file("none/a.lock") + ": No such file or directory.");
+
+  // Two links to one file, whose writes both go to it, take its one lock.
+  std::filesystem::create_directories(dir.file("shared"));
+  WriteFile(dir.file("shared/store.ini"), "");
+  for (const char* home : {"hA", "hB"}) {
+    std::filesystem::create_directories(dir.file(home));
+    ASSERT_EQ(symlink("../shared/store.ini", dir.file(std::string(home) + "/import.ini").c_str()), 0);
+  }
+  {
+    const Expected<FileLock> held = FileLock::ForFile(dir.file("hA/import.ini"));
+    ASSERT_TRUE(held) << held.error().message;
+    EXPECT_EQ(test::RunInChild([&](std::string&) {
+                const int fd = open(dir.file("shared/store.ini.lock").c_str(), O_RDWR);
+                return fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK ? 0 : 1;
+              }),
+              0);
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.file("hA/import.ini.lock")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("hB/import.ini.lock")));
 }
 
 }  // namespace
