@@ -55,7 +55,8 @@ void RegisterEditCommand(CLI::App& app, int& exitCode) {
     ShowEditorInBrowser(service, launcher);
     std::optional<std::string> name;
     service.EditLayout(opts->templateName, static_cast<int16_t>(opts->intlType), opts->type, opts->dataFile, name);
-    if (!name) {
+    // No editor could be shown, or a new template's was cancelled.
+    if (!name || name->empty()) {
       exitCode = 1;
       return;
     }

@@ -47,14 +47,17 @@ const MethodInfo kMethods[] = {
     {.id = 4, .name = "EditLayout",
      .summary = "Opens the layout editor on a data file and returns the saved template's name.",
      .description = "Shows the layout editor (in a browser page of zephrinimport serve or edit) for the data file and "
-                    "waits until the user saves (OK) or cancels. Returns the name the template was saved under, or "
-                    "null when cancelled or when no editor can be shown (the library has none).",
+                    "waits until the user saves (OK) or cancels. Returns the name the template was saved under; "
+                    "after Cancel, \"\" for a new template and the template's own name for a saved one (Cancel "
+                    "saves nothing, but remembers the data file with a saved template); null when no editor can be "
+                    "shown (the library has none).",
      .paramCount = 4, .params = {P::String, P::Int16, P::String, P::String},
      .paramNames = {"templateName", "intlType", "importType", "dataFile"},
      .paramDescriptions = {"The template to edit; \"\" for a new one.",
                            "The international kind (0 to 99) of an INTL template; 0 otherwise.", kImportType, kDataFile},
      .ret = R::OptionalString, .resultName = "templateName",
-     .resultDescription = "The saved template's name; null when cancelled."},
+     .resultDescription = "The saved template's name; after Cancel \"\" (a new template) or the template's name; "
+                          "null when no editor can be shown."},
     {.id = 5, .name = "SetImportRights",
      .summary = "Accepted and ignored (every import is allowed).",
      .description = "Takes a right and its value and changes nothing.",

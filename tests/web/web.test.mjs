@@ -455,6 +455,23 @@ test('zephrinimport edit opens the editor page alone and prints the saved name',
   }
 });
 
+test('zephrinimport edit cancelled on a new template prints nothing and exits 1', async ({ context }) => {
+  const file = path.join(data, 'rates.csv');
+  fs.writeFileSync(file, 'CA,8.84\nNY,6.5\n');
+  const tool = runTool(['edit', file, '--type', 'TAXRATE']);
+  try {
+    const page = await context.newPage();
+    await page.goto(await tool.address());
+    await page.locator('#dialog').waitFor({ state: 'visible' });
+    await page.click('#cancel');
+    assert.equal(await tool.exited, 1);
+    assert.equal(tool.out, '');
+    assert.equal(fs.existsSync(path.join(tool.home, 'import.ini')), false);
+  } finally {
+    tool.stop();
+  }
+});
+
 
 // ---- Editor sessions that cannot be lost -----------------------------------------------
 
