@@ -139,6 +139,9 @@ Done AtomicFileWriter::BeginIn(int folderFd, const std::string& leaf, const std:
   if (m_exists && S_ISDIR(st.st_mode)) return Error{ErrorCode::kInvalid, "Cannot write " + m_shown + ": it is a folder.", EISDIR};
   m_exists = m_exists && S_ISREG(st.st_mode);
   m_mode = m_exists ? (st.st_mode & 07777) : 0;
+  // A file its owner made read-only stays as it is: a rename over it would
+  // go round that (the superuser, whom permissions do not bind, replaces it).
+  if (m_exists && faccessat(folderFd, leaf.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES) return Failure(EACCES);
   m_fd = OpenUnnamed(folderFd);
   m_unnamed = m_fd.valid();
   // Else the temporary file is made and registered with the signals held, so
@@ -155,7 +158,10 @@ Done AtomicFileWriter::BeginIn(int folderFd, const std::string& leaf, const std:
     return Error::SentenceFromErrno(errno, "Cannot create a temporary file in " + shownFolder);
   }
   if (!m_unnamed) m_onSignal.Register(folderFd, m_temp, RemovedOnSignal::Kind::kFile);
-  // The new file takes the permissions of the one it replaces.
+  // The new file takes the owner (where the process may give it, as the
+  // superuser may) and the permissions of the one it replaces, so that a
+  // store its user keeps stays the user's after the superuser changed it.
+  if (m_exists && (st.st_uid != geteuid() || st.st_gid != getegid())) (void)!fchown(m_fd.get(), st.st_uid, st.st_gid);
   if (m_exists && fchmod(m_fd.get(), m_mode) != 0) {
     const Error failed = Failure(errno);
     Abandon();

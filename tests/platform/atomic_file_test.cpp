@@ -58,6 +58,41 @@ TEST(AtomicFile, KeepsThePermissionsAndTheLink) {
   EXPECT_TRUE(std::filesystem::is_symlink(dir.file("nowhere.txt")));
 }
 
+// A file made read-only is refused, not replaced by a rename, for a user the
+// permissions bind; the superuser's change keeps the file's owner.
+TEST(AtomicFile, KeepsAReadOnlyFileAndTheOwner) {
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);  // a folder the other user may write
+  const std::string path = dir.file("import.ini");
+  WriteFile(path, "old");
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  const bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+  }
+  std::string failure;
+  EXPECT_EQ(test::RunInChild(
+                [&](std::string& text) {
+                  if (root && (setgid(65534) != 0 || setuid(65534) != 0)) return 2;
+                  text = FailureOf(WriteFileAtomically(path, "new")).value_or("written");
+                  return 0;
+                },
+                &failure),
+            0);
+  EXPECT_EQ(failure, "Cannot write " + path + ": Permission denied.");
+  EXPECT_EQ(ReadFile(path), "old");
+  EXPECT_EQ(Entries(dir), std::set<std::string>{"import.ini"});
+  if (!root) return;
+  ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+  ASSERT_TRUE(WriteFileAtomically(path, "new"));
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_EQ(st.st_gid, 65534u);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(ReadFile(path), "new");
+}
+
 TEST(AtomicFile, FailuresGiveReasons) {
   TempDir dir;
   EXPECT_EQ(FailureOf(WriteFileAtomically(dir.file("none/a.txt"), "x")),
