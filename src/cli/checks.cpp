@@ -83,6 +83,17 @@ std::optional<std::string> UnknownTypeCode(std::string_view code) {
          "; zephrinimport types lists them";
 }
 
+void WarnOfPassedOverFolder(const TemplateStore& store) {
+  static bool warned = false;
+  if (warned || store.passedOver().empty()) return;
+  warned = true;
+  std::fprintf(stderr,
+               "zephrinimport: warning: the folder %s cannot hold the template store (%s); the store used is %s, "
+               "in a temporary folder the system may clear (ZEPHRINIMPORT_HOME chooses the folder)\n",
+               ShownOnTerminal(store.passedOver()).c_str(), store.passedOverReason().c_str(),
+               ShownOnTerminal(store.path()).c_str());
+}
+
 std::optional<std::string> UnreadableStore(const TemplateStore& store) {
   if (!store.located()) return std::nullopt;
   const Done readable = store.Readable();

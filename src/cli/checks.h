@@ -28,6 +28,12 @@ std::string DidYouMean(std::string_view typed, std::span<const std::string> cand
 // The refusal of an import type code the catalogue does not know.
 std::optional<std::string> UnknownTypeCode(std::string_view code);
 
+// When a private temporary folder holds the template store because the
+// writable folder could not be had (ZEPHRINIMPORT_HOME names a folder that
+// cannot be written, say), says so on standard error, once per run: the
+// templates saved there may be cleared with the temporary folder.
+void WarnOfPassedOverFolder(const TemplateStore& store);
+
 // The failure of a located store that is there but cannot be read, and why;
 // with a template name, nothing for a built-in template, which needs no store.
 std::optional<std::string> UnreadableStore(const TemplateStore& store);

@@ -46,6 +46,7 @@ void RegisterEditCommand(CLI::App& app, int& exitCode) {
     // On a store that cannot be read the editor would show the template
     // empty, and its OK could not save.
     (void)service.EstablishTemplateStore();  // as the editor would, to find the store
+    WarnOfPassedOverFolder(service.store());
     if (auto failure = UnreadableStore(service.store())) {
       Refuse(*failure);
       exitCode = 1;

@@ -71,6 +71,7 @@ std::optional<std::string> CheckReview(const ReviewOptions& o, const TemplateSto
   if (IsJurisdictionHostCode(o.importType))
     return "review checks the records of saved templates; " + o.importType +
            " is a jurisdiction read, which it does not check (zephrinimport read shows its text)";
+  WarnOfPassedOverFolder(store);
   if (auto refusal = UnreadableStore(o.templateName, store)) return refusal;
   if (auto refusal = MissingTemplate(o.templateName, store)) return refusal;
   // Standard input is read as read reads it: from a copy, in the format named.

@@ -45,6 +45,7 @@ int Serve(const ServeOptions& o) {
 
   std::string info;
   service.GetTemplateInfo(info);  // establishes the template store, as a host does first
+  WarnOfPassedOverFolder(service.store());
   std::error_code ec;
   hub.SetRoots({std::filesystem::current_path(ec).string(), HomeFolder(), service.store().folder()});
   // The pages keep their settings in the writable folder, beside the store.

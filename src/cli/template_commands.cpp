@@ -131,6 +131,7 @@ bool OpenStore(CxmlWrapper& service, int& exitCode) {
     exitCode = 1;
     return false;
   }
+  WarnOfPassedOverFolder(service.store());
   return true;
 }
 

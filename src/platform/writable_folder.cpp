@@ -18,6 +18,14 @@ bool IsWritableFolder(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(path.c_str(), W_OK | X_OK) == 0;
 }
 
+// Why a folder that is no writable folder is none.
+std::string WhyNotWritable(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return ErrnoText(errno);
+  if (!S_ISDIR(st.st_mode)) return "it is not a folder";
+  return access(path.c_str(), W_OK | X_OK) == 0 ? std::string() : ErrnoText(errno);
+}
+
 // The folder of the service object the current thread calls, when it has one.
 thread_local const std::string* t_objectFolder = nullptr;
 
@@ -91,6 +99,8 @@ Expected<WriteableFolder> FindWriteableFolder(UserInterface& ui) {
     if (IsPrivateFolder(fallback)) {
       result.path = fallback;
       result.usingTempFolder = true;
+      result.passedOver = preferred;
+      if (!preferred.empty()) result.passedOverReason = result.createError.empty() ? WhyNotWritable(preferred) : result.createError;
       return result;
     }
   }

@@ -29,6 +29,10 @@ struct WriteableFolder {
   // The system's text for the error that stopped the creation of the
   // preferred folder ("" when none); the private folder then serves.
   std::string createError;
+  // When the private folder serves: the preferred folder it stands in for,
+  // and why that one could not be had ("Permission denied", "it is not a
+  // folder"), so that a front end can say where the templates went.
+  std::string passedOver, passedOverReason;
 };
 
 [[nodiscard]] Expected<WriteableFolder> FindWriteableFolder(UserInterface& ui);

@@ -28,6 +28,8 @@ Done TemplateStore::Locate(UserInterface& ui, bool saveTemplatePath) {
   if (!location) return location.TakeError();
   m_folder = location->writeableFolder;
   m_path = location->templateFile;
+  m_passedOver = location->passedOver;
+  m_passedOverReason = location->passedOverReason;
   return {};
 }
 

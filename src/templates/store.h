@@ -29,6 +29,10 @@ class ZEPHRIN_API TemplateStore {
   // The store's file and its folder (file system text); "" until located.
   const std::string& path() const { return m_path; }
   const std::string& folder() const { return m_folder; }
+  // When a private temporary folder stands in for the writable folder, which
+  // could not be had: that folder and why ("" otherwise).
+  const std::string& passedOver() const { return m_passedOver; }
+  const std::string& passedOverReason() const { return m_passedOverReason; }
 
   // A value of the store ("" when absent, and always before it is located).
   std::string Value(std::string_view section, std::string_view key) const;
@@ -59,6 +63,7 @@ class ZEPHRIN_API TemplateStore {
  private:
   std::string m_path;
   std::string m_folder;
+  std::string m_passedOver, m_passedOverReason;
 };
 
 }  // namespace zephrin

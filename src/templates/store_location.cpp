@@ -49,6 +49,8 @@ Expected<StoreLocation> EstablishStoreLocation(UserInterface& ui, bool saveTempl
   location.writeableFolder = folder->path;
   location.templateFile = InFolder(folder->path);
   location.usingTempFolder = folder->usingTempFolder;
+  location.passedOver = folder->passedOver;
+  location.passedOverReason = folder->passedOverReason;
 
   // Seed the store when the folder is new to us, including when the temporary
   // folder stands in for one that could not be created.

@@ -13,6 +13,9 @@ struct StoreLocation {
   std::string writeableFolder;  // without a trailing "/"
   std::string templateFile;     // writeableFolder + "/import.ini"
   bool usingTempFolder = false;
+  // The folder the store would have been in, and why it could not be, when
+  // a private temporary folder stands in for it (see WriteableFolder).
+  std::string passedOver, passedOverReason;
 };
 
 // Finds the writable folder (an error when there is none, see

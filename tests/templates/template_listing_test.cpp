@@ -351,6 +351,25 @@ TEST_F(TemplateCommands, UnreadableStoreIsNotAnEmptyOne) {
   }
 }
 
+// A ZEPHRINIMPORT_HOME that cannot hold the store is no silent move of the
+// templates into the temporary folder.
+TEST_F(TemplateCommands, AFolderThatCannotHoldTheStoreIsToldOf) {
+  WriteFile(scratch.file("not-a-folder"), "");
+  const std::string errFile = scratch.file("stderr.txt");
+  int status = -1;
+  const std::string out = test::RunCommand("env -u XDG_RUNTIME_DIR TMPDIR='" + scratch.path().string() + "' ZEPHRINIMPORT_HOME='" +
+                                               scratch.file("not-a-folder") + "' '" + ZEPHRIN_BINARY + "' templates 2>'" +
+                                               errFile + "'",
+                                           &status);
+  const std::string fallback = scratch.path().string() + "/zephrinimport-" + std::to_string(geteuid());
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(out, "Template store: " + fallback + "/import.ini\nNo templates are saved.\n");
+  EXPECT_EQ(ReadFile(errFile), "zephrinimport: warning: the folder " + scratch.file("not-a-folder") +
+                                   " cannot hold the template store (it is not a folder); the store used is " + fallback +
+                                   "/import.ini, in a temporary folder the system may clear (ZEPHRINIMPORT_HOME chooses "
+                                   "the folder)\n");
+}
+
 TEST_F(TemplateCommands, DeleteAndForgetSayWhenNothingIsThere) {
   WriteFile(Store(), kThree);
   RunResult r = RunCli(scratch, "delete-template b");  // typed in lower case, stored upper-cased
