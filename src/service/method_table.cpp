@@ -96,7 +96,8 @@ const MethodInfo kMethods[] = {
      .description = "Opens a save dialog with the host's file types and default name and returns the chosen path, "
                     "or \"\" when cancelled. The path may then be given to CreateExportFile.",
      .paramCount = 2, .params = {P::String, P::String}, .paramNames = {"fileTypes", "defaultFileName"},
-     .paramDescriptions = {"The dialog's file types: \"caption|pattern|caption|pattern\".",
+     .paramDescriptions = {"The dialog's file types: their extensions, separated by commas (\"csv,txt\"); the first is "
+                           "the one a chosen name without it takes.",
                            "The file name the dialog proposes."},
      .ret = R::String, .resultName = "path", .resultDescription = "The chosen path; \"\" when cancelled."},
     {.id = 11, .name = "CreateExportFile",
