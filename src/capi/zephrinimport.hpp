@@ -205,7 +205,8 @@ class Service {
     return Callbacks();
   }
 
-  // Any method by name; `answers` (when given) answer its file dialogs.
+  // Any method by name; `answers` (when given) answer its file dialogs, and
+  // an empty list given answers every dialog with Cancel.
   Result<Reply> Invoke(std::string_view method, std::initializer_list<Arg> args = {},
                        const std::vector<std::optional<std::string>>* answers = nullptr) {
     std::vector<zephrinimport_arg> c;
@@ -213,9 +214,12 @@ class Service {
     std::vector<const char*> given;
     if (answers)
       for (const auto& a : *answers) given.push_back(a ? a->c_str() : nullptr);
+    // A list given but empty is still given: the C call tells it from none
+    // by the pointer, which an empty vector's data() may leave NULL.
+    const char* const noAnswer = nullptr;
+    const char* const* list = !answers ? nullptr : given.empty() ? &noAnswer : given.data();
     zephrinimport_reply* raw = nullptr;
-    const int code = zephrinimport_invoke(get(), std::string(method).c_str(), c.data(), c.size(),
-                                          answers ? given.data() : nullptr, given.size(), &raw);
+    const int code = zephrinimport_invoke(get(), std::string(method).c_str(), c.data(), c.size(), list, given.size(), &raw);
     std::unique_ptr<zephrinimport_reply, void (*)(zephrinimport_reply*)> reply(raw, zephrinimport_reply_free);
     if (code != ZEPHRINIMPORT_OK) {
       const char* message = reply ? zephrinimport_reply_error(reply.get()) : nullptr;
@@ -223,7 +227,9 @@ class Service {
     }
     return Typed(reply.get());
   }
-  // The JSON form: params as `zephrinimport call` takes them; the result object's JSON.
+  // The JSON form: params as `zephrinimport call` takes them; the result
+  // object's JSON. A failure's message() is the error object's JSON
+  // ({"code":...,"message":"..."}), as zephrinimport_call gives it.
   Result<std::string> Call(std::string_view method, std::string_view paramsJson) {
     char* out = nullptr;
     const int code = zephrinimport_call(get(), std::string(method).c_str(), std::string(paramsJson).c_str(), &out);

@@ -2,7 +2,9 @@
 // whole and streamed, answers a file dialog and shows message boxes itself,
 // and meets an error both as a result and as an exception.
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include <zephrinimport.hpp>
 
@@ -17,6 +19,10 @@ int main(int argc, char** argv) {
     return zephrinimport::FileChoice{argv[1]};
   });
   std::printf("chosen: %s\n", service.BrowseForImport("FCOA").value().c_str());
+  // An empty list of answers answers the dialog with Cancel: no dialog shows.
+  const std::vector<std::optional<std::string>> none;
+  const auto cancelled = service.Invoke("BrowseForImport", {zephrinimport::Arg::String("FCOA")}, &none);
+  std::printf("no answers: \"%s\"\n", cancelled.value().text.c_str());
 
   const zephrinimport::Read read = service.ReadImportFile(argv[1], "CHART", "FCOA", "100").value();
   std::printf("outcome %d\n%s\n", read.outcome, read.text.c_str());
