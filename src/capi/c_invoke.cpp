@@ -1,6 +1,7 @@
 // Methods by name with typed arguments, and the reply a host reads without
 // parsing JSON. The call goes through the host protocol, so its checks, its
 // answers and its results are those of every other front end.
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -110,9 +111,11 @@ int zephrinimport_invoke(zephrinimport_service* service, const char* method, con
   if (reply) *reply = nullptr;
   if (!service || !method || !reply || (count > 0 && !args) || (answer_count > 0 && !answers))
     return ZEPHRINIMPORT_INVALID_REQUEST;
-  // Bytes said to be there that are not: a host's mistake, not an empty text.
+  // Bytes said to be there that are not, or more than any memory holds: a
+  // host's mistake, not an empty text or a failure of the engine.
   for (size_t i = 0; i < count; ++i)
-    if (!args[i].data && args[i].size > 0) return ZEPHRINIMPORT_INVALID_REQUEST;
+    if ((!args[i].data && args[i].size > 0) || args[i].size > static_cast<size_t>(PTRDIFF_MAX))
+      return ZEPHRINIMPORT_INVALID_REQUEST;
   return zephrin::capi::Guarded([&]() -> int {
     auto made = std::make_unique<zephrinimport_reply>();
     const int code = zephrin::capi::Invoke(*service, method, args, count, answers, answer_count, *made);

@@ -198,7 +198,8 @@ typedef struct zephrinimport_reply zephrinimport_reply;
 
 /* Calls a method by name with `count` typed arguments in the method's order
  * (`zephrinimport call --describe` lists them); an argument whose data is NULL
- * with a size above 0 is ZEPHRINIMPORT_INVALID_REQUEST. `answers` is NULL, or
+ * with a size above 0, or whose size is above PTRDIFF_MAX (more than any
+ * memory holds), is ZEPHRINIMPORT_INVALID_REQUEST. `answers` is NULL, or
  * `answer_count` replies to the file dialogs the call opens (a path, or NULL
  * for cancel). *reply receives the result, also for an error code other than
  * ZEPHRINIMPORT_INVALID_REQUEST and ZEPHRINIMPORT_NO_MEMORY (then its error

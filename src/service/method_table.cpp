@@ -6,7 +6,9 @@ namespace {
 using P = ParamType;
 using R = ReturnType;
 
-constexpr const char* kDataFile = "The data file's path: comma-separated (.csv), DIF (.dif) or fixed-width text.";
+constexpr const char* kDataFile =
+    "The data file's path: an Excel workbook (.xlsx, .xls: told by its first bytes), comma-separated (.csv), DIF (.dif) "
+    "or fixed-width text.";
 constexpr const char* kTemplateName =
     "The name of a saved template, or of a built-in one (CATEGORY, AABAL, ...); names compare without case.";
 constexpr const char* kImportType = "The import type code (FCOA, FBJ, INTL, AABAL, ...; zephrinimport types lists them).";

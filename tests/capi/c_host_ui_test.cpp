@@ -2,6 +2,8 @@
 // and their replies, result codes, and a writable folder per object.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 
 #include <barrier>
 #include <cstring>
@@ -180,6 +182,9 @@ TEST(CInvoke, TypedArgumentsAndReplies) {
   EXPECT_EQ(raw, nullptr);
   const zephrinimport_arg noBytes{ZEPHRINIMPORT_STRING, nullptr, 5, 0};
   EXPECT_EQ(zephrinimport_invoke(s.get(), "CreateOutputFile", &noBytes, 1, nullptr, 0, &raw), ZEPHRINIMPORT_INVALID_REQUEST);
+  EXPECT_EQ(raw, nullptr);
+  const zephrinimport_arg endless{ZEPHRINIMPORT_STRING, "abc", SIZE_MAX, 0};  // more than any memory holds
+  EXPECT_EQ(zephrinimport_invoke(s.get(), "PutCategoryTypes", &endless, 1, nullptr, 0, &raw), ZEPHRINIMPORT_INVALID_REQUEST);
   EXPECT_EQ(raw, nullptr);
   EXPECT_EQ(zephrinimport_invoke(nullptr, "SetCurrentYear", &year, 1, nullptr, 0, &raw), ZEPHRINIMPORT_INVALID_REQUEST);
   zephrinimport_reply_free(nullptr);
