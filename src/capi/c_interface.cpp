@@ -235,10 +235,12 @@ int zephrinimport_call(zephrinimport_service* service, const char* method, const
                                     "Invalid request: a service object, a method and a place for the result are needed");
     std::optional<Json> params;
     if (params_json) {
-      if (zephrin::JsonNestsDeeper(params_json))
+      // The parameters go into a request, which nests one level more.
+      constexpr int kMaxParamsDepth = zephrin::kMaxJsonDepth - 1;
+      if (zephrin::JsonNestsDeeper(params_json, kMaxParamsDepth))
         return zephrin::capi::ErrorTo(result_json, ZEPHRINIMPORT_PARSE_ERROR,
                                       "Parse error: the parameters nest arrays and objects more than " +
-                                          std::to_string(zephrin::kMaxJsonDepth) + " deep");
+                                          std::to_string(kMaxParamsDepth) + " deep");
       params = Json::parse(params_json, nullptr, /*allow_exceptions=*/false);
       if (params->is_discarded())
         return zephrin::capi::ErrorTo(result_json, ZEPHRINIMPORT_PARSE_ERROR,

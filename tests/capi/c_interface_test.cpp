@@ -84,7 +84,8 @@ TEST_F(CInterface, CallsByNameAnswerAsTheHostProtocol) {
   Service s(zephrinimport_create());
   ASSERT_NE(s, nullptr);
   const std::string browse = R"({"args":["FCOA"],"answers":[")" + chart + R"("]})";
-  const std::string deep = std::string(101, '[') + std::string(101, ']');
+  const std::string deep = std::string(100, '[') + std::string(100, ']');
+  const std::string deepest = std::string(99, '[') + std::string(99, ']');  // as deep as they may be
   const std::string missing = R"(["/nowhere/x.csv","GL BOOK","FCOA","1",""])";
   const struct {
     const char* method;
@@ -104,7 +105,9 @@ TEST_F(CInterface, CallsByNameAnswerAsTheHostProtocol) {
        R"({"code":-32602,"message":"Invalid params: parameter 1 of SetCurrentYear must be an integer from -32768 to 32767"})"},
       {"SetCurrentYear", "[2025", -32700, R"({"code":-32700,"message":"Parse error: the parameters are not valid JSON"})"},
       {"SetCurrentYear", deep.c_str(), -32700,
-       R"({"code":-32700,"message":"Parse error: the parameters nest arrays and objects more than 100 deep"})"},
+       R"({"code":-32700,"message":"Parse error: the parameters nest arrays and objects more than 99 deep"})"},
+      {"SetCurrentYear", deepest.c_str(), -32602,
+       R"({"code":-32602,"message":"Invalid params: parameter 1 of SetCurrentYear must be an integer from -32768 to 32767"})"},
       {"GetTemplateNames", nullptr, 0, R"({"value":null,"status":0,"messages":[]})"},
   };
   for (const auto& row : rows) {
