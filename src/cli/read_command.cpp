@@ -230,6 +230,11 @@ int Report(const ReadOptions& o, const ReadResult& read, const std::string& read
              "(as many as needed)");
     return 1;
   }
+  if (read.quoteLeftOpenLine != 0)
+    Refuse("warning: a double quote opened on line " + std::to_string(read.quoteLeftOpenLine) + " of " +
+           (o.dataFile == "-" ? std::string("standard input") : o.dataFile) +
+           " is not closed on it, so the lines after it are read as one field up to the next double quote "
+           "(zephrinimport review lists every such line)");
   // A document without a single value is no import anyone meant.
   if (read.valuesWritten == 0) {
     const std::string shown = o.dataFile == "-" ? std::string("standard input") : o.dataFile;

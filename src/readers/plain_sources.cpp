@@ -50,6 +50,7 @@ bool CsvSource::Next(Row& row) {
     // this source's own members, as far as the compiler can tell.
     bool inQuotes = m_inQuotes;
     const int fields = SplitSeparatedLine(line, m_separator, inQuotes, m_printableOnly, cell);
+    row.quoteLeftOpen = inQuotes && !m_inQuotes;
     m_inQuotes = inQuotes;
     m_maxFields = std::max(m_maxFields, fields);
     return true;

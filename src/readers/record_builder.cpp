@@ -111,10 +111,18 @@ ReadResult RecordBuilder::Build(RowSource& source) {
                       : m_plan.journal == JournalLayout::kLineCodes ? LineCodeRow(row)
                                                                     : PlainRow(row);
     if (!goOn) return ReadResult::Error(m_failure);
+    if (row.quoteLeftOpen) [[unlikely]]
+      NoteQuoteLeftOpen(row.index);
   }
   if (!m_progress.Done(source.size())) return CancelledRead();
   m_rows = rows;
   return Finish(source.templateColumns());
+}
+
+void RecordBuilder::NoteQuoteLeftOpen(int32_t index) {
+  const long line = static_cast<long>(index) + 1;
+  if (m_quoteLeftOpenLine == 0) m_quoteLeftOpenLine = line;
+  if (m_hooks.observer) m_hooks.observer->QuoteLeftOpen(line);
 }
 
 bool RecordBuilder::MayGoOn() const {
@@ -379,6 +387,7 @@ ReadResult RecordBuilder::Finish(int templateColumns) {
   result.valuesWritten = m_values;
   result.rows = m_rows;
   result.passedOverEntries = m_passedOverEntries;
+  result.quoteLeftOpenLine = m_quoteLeftOpenLine;
   result.itemsPlaced = static_cast<std::size_t>(std::count_if(
       m_plan.items.begin(), m_plan.items.end(), [](const PlanItem& item) { return item.field.placed(); }));
   result.fromWorkbook = m_plan.workbook != WorkbookKind::kNone;

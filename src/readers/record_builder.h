@@ -42,6 +42,8 @@ class RecordBuilder {
   bool LineCodeRow(const Row& row);
   // Whether another row may be read under the record limit.
   bool MayGoOn() const;
+  // The row `index` ended inside a double quote it opened.
+  void NoteQuoteLeftOpen(int32_t index);
 
   // ---- Records and fields ----------------------------------------------------
   // Counts a record and tells the observer; false when the read must fail.
@@ -203,6 +205,7 @@ class RecordBuilder {
   std::string m_scratch;
   std::size_t m_records = 0;
   std::size_t m_rows = 0;  // the rows the source gave
+  long m_quoteLeftOpenLine = 0;  // the first row's line that ended inside a quote it opened
   std::size_t m_values = 0;
   bool m_estimated = false;
   ProgressTicker m_progress;

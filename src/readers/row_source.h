@@ -56,6 +56,10 @@ struct Row {
   // (a line without one), so no quotes are stripped from it.
   bool inBuffer = false;
   bool unquoted = false;
+  // The row's line ends inside a double quote the line opened: the fields of
+  // the lines after it join this row's last field up to the next double
+  // quote (a stray quote, as an inch mark, does that).
+  bool quoteLeftOpen = false;
 
   void Clear() {
     cells.clear();
@@ -66,6 +70,7 @@ struct Row {
     buffer = {};
     inBuffer = false;
     unquoted = false;
+    quoteLeftOpen = false;
   }
 };
 

@@ -47,6 +47,9 @@ struct ReadResult {
   std::optional<std::size_t> itemsPlaced;
   // The read passed over journal entries as not of the kind it reads.
   bool passedOverEntries = false;
+  // The first line (from 1) that ended inside a double quote it opened, whose
+  // next lines were then read into one field; 0 when none did.
+  long quoteLeftOpenLine = 0;
   bool fromWorkbook = false;
   // The document's text was written as the inside of a JSON string (the
   // read was asked for that; see ReadHooks::jsonString).
@@ -75,6 +78,9 @@ class RecordObserver {
   // plain decimal (a sign, digits, a point), whatever the file's form was;
   // a value the amount rule could not read is written, and told, as it stands.
   virtual void Value(std::size_t item, std::string_view value, long line, bool amount) = 0;
+  // The row on `line` ended inside a double quote it opened (told after the
+  // row's values).
+  virtual void QuoteLeftOpen(long line) {}
 };
 
 // What a read may ask of the front end. Every member may be left empty.

@@ -165,6 +165,17 @@ void ImportReview::Record(long line) {
   m_open.line = line;
 }
 
+// A quote left open joins the next lines into one field: their values are
+// not where the template looks for them, which the record's other findings
+// may not make plain.
+void ImportReview::QuoteLeftOpen(long line) {
+  ReviewFinding f{line, "", "", "open-quote",
+                  "a double quote opened on this line is not closed on it, so the lines after it are read as one "
+                  "field up to the next double quote"};
+  if (m_recordOpen) m_open.findings.push_back(std::move(f));
+  else Add(std::move(f));
+}
+
 void ImportReview::Value(std::size_t item, std::string_view value, long line, bool readAsAmount) {
   if (item >= m_columns.size()) return;
   Column& c = m_columns[item];

@@ -265,7 +265,8 @@ const MethodInfo kMethods[] = {
                     "item's kind does not allow (not-a-number, not-a-date, not-a-year), required items left empty "
                     "(required-missing), account numbers given twice (duplicate-account), trial balances and journal "
                     "entries that do not sum to zero (out-of-balance), a template of a kind the type does not take "
-                    "(kind-mismatch), a header row read as a record (header-as-record) and the read's own failure "
+                    "(kind-mismatch), a header row read as a record (header-as-record), a line that ends inside a "
+                    "double quote it opened, joining the lines after it into one field (open-quote), and the read's own failure "
                     "(read-error; a jurisdiction read, whose values the review does not check, is one too). At most 1,000 findings are listed; moreFindings counts the rest. Each amount item "
                     "gets its count and exact sums. Nothing is written.",
      .paramCount = 6, .params = {P::String, P::String, P::String, P::String, P::String, P::Int16},

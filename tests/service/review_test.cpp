@@ -104,6 +104,21 @@ TEST_F(Review, AmountsTheReadTurnedIntoDecimalsAreNumbers) {
             R"("totals":[{"item":"Account_Balance","count":2,"positive":"1234.56","negative":"-1234.56","total":"0.00"}]})");
 }
 
+// An inch mark opens a quote that no later quote closes: every line after it
+// is one field, which the review names at the line that opened it.
+TEST_F(Review, AQuoteLeftOpenIsFoundWhereItOpened) {
+  EXPECT_EQ(Answer(std::string(kHeader) + "1500,Steel pipe 12\" dia,500.00,101,1\n1510,Valves,250.00,101,1\n", "TB", "FCOA"),
+            R"({"records":2,"findings":[{"line":2,"item":"","value":"","code":"open-quote","message":"a double quote )"
+            R"(opened on this line is not closed on it, so the lines after it are read as one field up to the next )"
+            R"(double quote"},{"line":2,"item":"TRC","value":"","code":"required-missing","message":"TRC is required )"
+            R"(and empty"},{"line":2,"item":"TCC","value":"","code":"required-missing","message":"TCC is required and )"
+            R"(empty"},{"line":3,"item":"Account_Caption","value":"","code":"required-missing","message":"Account )"
+            R"(Caption is required and empty"},{"line":3,"item":"TRC","value":"","code":"required-missing","message":)"
+            R"("TRC is required and empty"},{"line":3,"item":"TCC","value":"","code":"required-missing","message":)"
+            R"("TCC is required and empty"}],"moreFindings":0,"totals":[{"item":"Account_Balance","count":0,)"
+            R"("positive":"0.00","negative":"0.00","total":"0.00"}]})");
+}
+
 TEST_F(Review, AReadThatFailsIsAFindingWithItsMessage) {
   ReadRequest r;
   r.importFile = home.file("R&D <missing>.csv");
