@@ -434,7 +434,9 @@ test('a fixed-width journal-entry template by text selection', async ({ context 
   assert.match(jeBook, /\nAccount_Number=2 4 224\n/);
 });
 
-test('zephrinimport edit opens the editor page alone and prints the saved name', async ({ context }) => {
+// Runs `zephrinimport edit` on a small rates file and hands its editor page
+// to `body`; the tool is stopped afterwards, whatever happened.
+async function withEditTool(context, body) {
   const file = path.join(data, 'rates.csv');
   fs.writeFileSync(file, 'CA,8.84\nNY,6.5\n');
   const tool = runTool(['edit', file, '--type', 'TAXRATE']);
@@ -442,6 +444,14 @@ test('zephrinimport edit opens the editor page alone and prints the saved name',
     const page = await context.newPage();
     await page.goto(await tool.address());
     await page.locator('#dialog').waitFor({ state: 'visible' });
+    await body(tool, page);
+  } finally {
+    tool.stop();
+  }
+}
+
+test('zephrinimport edit opens the editor page alone and prints the saved name', async ({ context }) => {
+  await withEditTool(context, async (tool, page) => {
     assert.equal(await page.title(), 'Import Template - Tax Rates');
     await page.fill('#name', 'Rates');
     await place(page, 'Jurisdiction', 1, 1);
@@ -450,26 +460,16 @@ test('zephrinimport edit opens the editor page alone and prints the saved name',
     assert.equal(await tool.exited, 0);
     assert.equal(tool.out, 'Rates\n');
     assert.match(fs.readFileSync(path.join(tool.home, 'import.ini'), 'latin1'), /^\[Import:Rates\]\nInfo=TAXRATE\n/);
-  } finally {
-    tool.stop();
-  }
+  });
 });
 
 test('zephrinimport edit cancelled on a new template prints nothing and exits 1', async ({ context }) => {
-  const file = path.join(data, 'rates.csv');
-  fs.writeFileSync(file, 'CA,8.84\nNY,6.5\n');
-  const tool = runTool(['edit', file, '--type', 'TAXRATE']);
-  try {
-    const page = await context.newPage();
-    await page.goto(await tool.address());
-    await page.locator('#dialog').waitFor({ state: 'visible' });
+  await withEditTool(context, async (tool, page) => {
     await page.click('#cancel');
     assert.equal(await tool.exited, 1);
     assert.equal(tool.out, '');
     assert.equal(fs.existsSync(path.join(tool.home, 'import.ini')), false);
-  } finally {
-    tool.stop();
-  }
+  });
 });
 
 
