@@ -1,7 +1,6 @@
 #include "readers/plain_sources.h"
 
 #include <algorithm>
-#include <utility>
 
 #include "platform/byte_scan.h"
 #include "platform/text.h"
@@ -142,10 +141,8 @@ class DifLines {
   }
   // Passes over the next line when it is `c` alone, ended by a line feed
   // (as a number's "V" line is), without a look for its end.
-  bool SkipLineOf(char c) {
-    if (m_end - m_at < 2 || m_at[0] != c || m_at[1] != '\n') return false;
-    m_at += 2;
-    return true;
+  void SkipLineOf(char c) {
+    if (m_end - m_at >= 2 && m_at[0] == c && m_at[1] == '\n') m_at += 2;
   }
   // Bytes of the text left after the lines read.
   std::size_t remaining() const { return static_cast<std::size_t>(m_end - m_at); }
@@ -216,11 +213,18 @@ inline void DifSource::TakeNumber(Row& row, std::string_view line) {
   Take(row, valid ? TrimRight(line.substr(2)) : std::string_view(), true);
 }
 
-void DifSource::MarkNumber(Row& row, std::size_t cell, std::string_view kindLine) {
+// A line after a number's line that is not its usual "V" may say that the
+// number is #N/A or an error: when the row's last cell is that number (the
+// line right before), it takes the mark. The lines read only get here when
+// the "V" is not there, so a usual file pays nothing for it.
+void DifSource::MarkNumber(Row& row, std::string_view kindLine) {
+  if (row.cells.empty()) return;
+  Cell& last = row.cells.back();
+  if (!last.number || static_cast<long>(last.column) + 1 != m_cell) return;
   const std::string_view mark = DifNumberMark(kindLine);
   if (mark.empty()) return;
-  row.cells[cell].text = mark;
-  row.cells[cell].number = false;
+  last.text = mark;
+  last.number = false;
   row.textBytes += mark.size();
   row.inBuffer = false;  // the mark's text is not in the window
 }
@@ -293,11 +297,7 @@ DifSource::RowEnd DifSource::ReadRow(Row& row, State& restart) {
     return end;
   };
   std::string_view line;
-  // The cell of a number on the line before, whose kind this line may tell.
-  constexpr std::size_t kNoNumber = ~std::size_t{0};
-  std::size_t numberCell = kNoNumber;
   while (lines.Next(line)) {
-    const std::size_t lastNumber = std::exchange(numberCell, kNoNumber);
     if (line.empty()) continue;
     const char first = line[0];
     if (first == 'B' && TrimRight(line) == "BOT") {
@@ -312,10 +312,9 @@ DifSource::RowEnd DifSource::ReadRow(Row& row, State& restart) {
     } else if (!m_inRow) {
       // Outside a row that is read, only a "BOT" counts.
     } else if (first == '0') {
-      const std::size_t cells = row.cells.size();
       TakeNumber(row, line);
       // The line after a number tells its kind, nearly always "V" (a value).
-      if (!lines.SkipLineOf('V') && row.cells.size() > cells) numberCell = cells;
+      lines.SkipLineOf('V');
     } else if (first == '1') {
       std::string_view str;
       if (lines.Next(str)) TakeString(row, DifStringValue(str));
@@ -324,8 +323,8 @@ DifSource::RowEnd DifSource::ReadRow(Row& row, State& restart) {
     } else if (first == '-' && line.size() >= 2 && line[1] == '1') {
       EndRow(row, true);
       return keep(RowEnd::kRow);
-    } else if (lastNumber != kNoNumber) {
-      MarkNumber(row, lastNumber, line);
+    } else if (first == 'N' || first == 'E') {
+      MarkNumber(row, line);
     }
     // Rows passed over are not read again when the window must grow.
     if (!m_inRow) [[unlikely]] {

@@ -78,9 +78,9 @@ class DifSource : public RowSource {
   void TakeNumber(Row& row, std::string_view line);
   // A string cell, its value without quotes and blanks.
   void TakeString(Row& row, std::string_view value);
-  // The number cell `cell` of the row, told by `kindLine` to be #N/A or an
-  // error, takes that mark for its text.
-  void MarkNumber(Row& row, std::size_t cell, std::string_view kindLine);
+  // The row's last cell, a number that `kindLine` (the line after it) tells
+  // to be #N/A or an error, takes that mark for its text.
+  void MarkNumber(Row& row, std::string_view kindLine);
 
   TextWindow m_window;
   std::size_t m_pos = 0;    // the text offset where the next line starts
