@@ -66,7 +66,7 @@ struct JurisdictionSettings {
   };
   JurisdictionTables tables;
   std::map<std::string, int, LessNoCase> categoryTypes;
-  bool provincial = false;       // a province list was loaded once: for good
+  bool provincial = false;       // a province list was loaded (the host never takes one back)
   bool countryColumn = false;    // a header equal to the country abbreviation was accepted (read to read)
   std::string countryId, countryAbbrev, countryName;
 

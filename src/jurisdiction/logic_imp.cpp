@@ -16,7 +16,9 @@ void LogicImp::FillJurisdictionCaption(std::string_view list) {
 void LogicImp::PutCategoryTypes(std::string_view text) {
   // Kept as the host gives them and compared without regard to case, so a
   // type sent in capitals matches the cell text whatever its case. A type
-  // given twice (in any case) keeps its later position.
+  // given twice (in any case) keeps its later position. The types replace
+  // those given before: one left over would share a position with a new one.
+  m_settings.categoryTypes.clear();
   TokenizeList(text, [&](int pos, std::string_view token) {
     const auto it = m_settings.categoryTypes.find(token);
     if (it != m_settings.categoryTypes.end()) it->second = pos + 1;

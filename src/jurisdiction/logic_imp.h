@@ -21,9 +21,16 @@ class LogicImp {
   void SetTrace(const Tracer* trace) { m_trace = trace; }
 
   // ---- Host settings ---------------------------------------------------------
+  // Empties the reader's jurisdiction tables, before a read loads the lists
+  // the host holds now.
+  void ClearJurisdictionTables() {
+    m_settings.tables = JurisdictionTables{};
+    m_settings.provincial = false;
+  }
   // Loads one jurisdiction list into the reader's tables.
   void FillJurisdictionCaption(std::string_view list);
-  // Category types: each token stored under its 1-based position.
+  // Category types: each token stored under its 1-based position, in place
+  // of the types given before.
   void PutCategoryTypes(std::string_view text);
   // Country of operation: the abbreviation is kept in lower case.
   void SetCountryOfOperation(std::string_view id, std::string_view abbrev, std::string_view name);

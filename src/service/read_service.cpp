@@ -229,7 +229,10 @@ ReadService::Start ReadService::StartPlain(const ReadRequest& request, const Hos
   if (ReadResult* ended = std::get_if<ReadResult>(&source)) return std::move(*ended);
   const SourceChoice& choice = std::get<SourceChoice>(source);
   ResolveItems(r, settings);
-  // The lists the value rules look up.
+  // The lists the value rules look up, as the host set them last: tables
+  // made anew for the read, so that an entry of a list the host has since
+  // replaced (or of another kind's list) cannot match.
+  m_tables = JurisdictionTables{};
   switch (FindLayoutReadTraits(r.layoutType).list) {
     case NeededList::kProvince: LoadJurisdictionCaptions(settings.provinceList()); break;
     case NeededList::kState: LoadJurisdictionCaptions(settings.stateList()); break;
@@ -308,7 +311,9 @@ ReadResult ReadService::ReadJurisdiction(const JurisdictionRequest& request, std
         ErrorDocument::Request("No jurisdictions were loaded before reading import file.  Please try again."));
   }
 
-  // The lists, in the order state, TI, province.
+  // The lists, in the order state, TI, province, into tables made anew: an
+  // entry of a list the host has since replaced must not match.
+  m_logic.ClearJurisdictionTables();
   for (const std::string* list : {&settings.stateList(), &settings.tiList(), &settings.provinceList()})
     if (!list->empty()) m_logic.FillJurisdictionCaption(*list);
   return m_logic.Read(j, hooks);

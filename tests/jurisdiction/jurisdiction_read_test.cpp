@@ -152,5 +152,33 @@ TEST(JurisdictionReads, ShareNothingButTheSettings) {
   EXPECT_NE(third.find("<APPORT"), std::string::npos);
 }
 
+// Lists and category types the host replaces between reads replace the old
+// ones in the reads after: an entry of an old list no longer matches, so no
+// two columns or types share a number.
+TEST(JurisdictionReads, ReplacedListsLeaveNothingBehind) {
+  test::ScopedHome home;
+  const std::string file = home.file("al.csv");
+  test::WriteFile(file, "Type,Category,Subcategory,AL,TX\nIncome,Sales,Retail,100,200\n");
+  RecordingUserInterface ui;
+  CxmlWrapper s(&ui);
+  const auto read = [&] {
+    std::string out;
+    EXPECT_EQ(s.ReadImportFile(file, "AABAL", "AABAL", "E", "", out), kOk);
+    return out;
+  };
+  s.PutCategoryTypes("Income,Deduction,Credit");
+  s.FillJurisdictionCaptions("state,AL,CA,TX");
+  EXPECT_EQ(read(),
+            "<AABALS OBJID=\"E\"><TMPL><TType/><TCategory/><TSubcategory/><JURS><JUR id=\"1\"><Name>al</Name></JUR>"
+            "<JUR id=\"3\"><Name>tx</Name></JUR></JURS></TMPL><BAL Line=\"2\"><Type ID=\"1\">Income</Type><Category>Sales"
+            "</Category><Subcategory>Retail</Subcategory><JURS><JUR amt=\"100\" id=\"1\"/><JUR amt=\"200\" id=\"3\"/>"
+            "</JURS></BAL></AABALS>");
+  s.FillJurisdictionCaptions("state,TX,NY");
+  EXPECT_EQ(read(), "<Error><Err Line=\"1\">Invalid Jurisdiction - AL</Err></Error>");  // AL was 1, TX is now
+  s.FillJurisdictionCaptions("state,AL,TX");
+  s.PutCategoryTypes("Loss,Other");
+  EXPECT_EQ(read(), "<Error><Err Line=\"2\">Invalid Jurisdiction - Income</Err></Error>");  // Income was 1, Loss is now
+}
+
 }  // namespace
 }  // namespace zephrin
