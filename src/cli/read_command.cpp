@@ -230,14 +230,17 @@ int Report(const ReadOptions& o, const ReadResult& read, const std::string& read
              "(as many as needed)");
     return 1;
   }
+  const std::string shown = o.dataFile == "-" ? std::string("standard input") : o.dataFile;
   if (read.quoteLeftOpenLine != 0)
-    Refuse("warning: a double quote opened on line " + std::to_string(read.quoteLeftOpenLine) + " of " +
-           (o.dataFile == "-" ? std::string("standard input") : o.dataFile) +
+    Refuse("warning: a double quote opened on line " + std::to_string(read.quoteLeftOpenLine) + " of " + shown +
            " is not closed on it, so the lines after it are read as one field up to the next double quote "
            "(zephrinimport review lists every such line)");
+  if (read.valueBeyondHeaderLine != 0)
+    Refuse("warning: line " + std::to_string(read.valueBeyondHeaderLine) + " of " + shown +
+           " holds a value past the last column its header row names, which is not read (a comma inside an "
+           "amount splits it, and moves the amounts after it one column on)");
   // A document without a single value is no import anyone meant.
   if (read.valuesWritten == 0) {
-    const std::string shown = o.dataFile == "-" ? std::string("standard input") : o.dataFile;
     Refuse("warning: no value was read from " + shown + ": " + NoValueReason(readFile, read));
     if (o.strict) return 1;
   }

@@ -81,6 +81,10 @@ ReadResult JurisdictionRead::ReadColumns(RowSource& source, bool dif, const Read
     for (const Cell& cell : row.cells) {
       m_field = cell.text;
       DataCell(record, static_cast<int32_t>(cell.column), cell.text, dif, ReadableFrom(row.buffer, cell.text));
+      // A value no column takes (a comma inside an amount splits it, and the
+      // amounts after it move one column on): the read says where.
+      if (cell.column >= m_columns.size() && !cell.text.empty() && m_beyondHeaderLine == 0) [[unlikely]]
+        m_beyondHeaderLine = row.index;
     }
   }
   if (m_nLine >= 1 && !templateWritten) WriteTemplate();

@@ -131,6 +131,7 @@ ReadResult JurisdictionRead::Finish(ProgressTicker& progress, const RowSource& s
   ReadResult result;
   result.outcome = ReadOutcome::kDocument;
   result.valuesWritten = m_valuesWritten;
+  result.valueBeyondHeaderLine = m_beyondHeaderLine;
   // A streamed document's rest goes to the sink; the text is then empty.
   result.text = m_xml.Take();
   return result;

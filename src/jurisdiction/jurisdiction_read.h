@@ -174,6 +174,9 @@ class JurisdictionRead {
   int32_t m_nLine = 0;        // line (or DIF row) of the read
   std::string_view m_field;   // the current cell's text
   std::vector<Column> m_columns;
+  // The first line with a value in a column past the header row's last,
+  // which no column takes (0: none).
+  int32_t m_beyondHeaderLine = 0;
   std::set<std::string, std::less<>> m_stateDups, m_provDups;
   // The template element: children before its JURS, the JURS content, children after.
   XmlWriter m_tmplBefore, m_tmplJurs, m_tmplAfter;

@@ -50,6 +50,9 @@ struct ReadResult {
   // The first line (from 1) that ended inside a double quote it opened, whose
   // next lines were then read into one field; 0 when none did.
   long quoteLeftOpenLine = 0;
+  // A jurisdiction file's first line (from 1) with a value in a column past
+  // its header row's last, which no column took; 0 when none.
+  long valueBeyondHeaderLine = 0;
   bool fromWorkbook = false;
   // The document's text was written as the inside of a JSON string (the
   // read was asked for that; see ReadHooks::jsonString).

@@ -218,6 +218,7 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
   for (const char c : std::string("Account,Name,Balance,TRC,TCC\r\n")) utf16 += std::string{c, '\0'};
   WriteFile(dir.file("header16.csv"), utf16);
   WriteFile(dir.file("returns.csv"), "Account,Name,Balance,TRC,TCC\r1000,Cash,5,1,2\r");
+  WriteFile(dir.file("split.csv"), "Type,Category,Subcategory,AL,CA\nIncome,Sales,Retail,1,234.50,2\n");
   WriteFile(dir.file("inch.csv"), "Account,Name,Balance,TRC,TCC\n1500,Pipe 12\" dia,500.00,101,1\n1510,Valves,2,101,1\n");
   WriteFile(dir.file("book.xlsx"), ReadFile(test::DataPath("workbooks/trial_balance.xlsx")));
   // Templates that start below the sheet's last row, or read columns past its last.
@@ -269,6 +270,14 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
       {"read inch.csv -t CHART --type FCOA -o out.xml", 0, "",
        "zephrinimport: warning: a double quote opened on line 2 of inch.csv is not closed on it, so the lines after "
        "it are read as one field up to the next double quote (zephrinimport review lists every such line)\n"},
+      // A thousands separator splits an amount past the header's last column.
+      {"read split.csv" + jur + " --id 1", 0,
+       "<AABALS OBJID=\"1\"><TMPL><TType/><TCategory/><TSubcategory/><JURS><JUR id=\"1\"><Name>al</Name></JUR>"
+       "<JUR id=\"4\"><Name>ca</Name></JUR></JURS></TMPL><BAL Line=\"2\"><Type ID=\"1\">Income</Type><Category>Sales"
+       "</Category><Subcategory>Retail</Subcategory><JURS><JUR amt=\"1\" id=\"1\"/><JUR amt=\"234.50\" id=\"4\"/></JURS>"
+       "</BAL></AABALS>\n",
+       "zephrinimport: warning: line 2 of split.csv holds a value past the last column its header row names, which "
+       "is not read (a comma inside an amount splits it, and moves the amounts after it one column on)\n"},
       // Values in each reader: no word.
       {"read chart.csv -t CHART --type FCOA --strict -o out.xml", 0, "", ""},
       {"read chart.csv -t CHART --type FCOA --format fixed --strict -o out.xml", 0, "", ""},
