@@ -81,15 +81,24 @@ ReadResult JurisdictionRead::ReadColumns(RowSource& source, bool dif, const Read
     for (const Cell& cell : row.cells) {
       m_field = cell.text;
       DataCell(record, static_cast<int32_t>(cell.column), cell.text, dif, ReadableFrom(row.buffer, cell.text));
-      // A value no column takes (a comma inside an amount splits it, and the
-      // amounts after it move one column on): the read says where.
-      if (cell.column >= m_columns.size() && !cell.text.empty() && m_beyondHeaderLine == 0) [[unlikely]]
-        m_beyondHeaderLine = row.index;
     }
+    if (m_beyondHeaderLine == 0) NoteValueBeyondHeader(row);
   }
   if (m_nLine >= 1 && !templateWritten) WriteTemplate();
   EndRecord(record);
   return Finish(progress, source);
+}
+
+// A value in a column past the header's last, which no column takes (a comma
+// inside an amount splits it, and the amounts after it move one column on):
+// the read says where. The row's cells are in column order, so only its
+// last ones need a look.
+void JurisdictionRead::NoteValueBeyondHeader(const Row& row) {
+  for (auto cell = row.cells.rbegin(); cell != row.cells.rend() && cell->column >= m_columns.size(); ++cell) {
+    if (cell->text.empty()) continue;
+    m_beyondHeaderLine = row.index;
+    return;
+  }
 }
 
 // ---- The header row ------------------------------------------------------------------

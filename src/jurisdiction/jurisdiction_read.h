@@ -129,6 +129,7 @@ class JurisdictionRead {
   // `readable`: how far the cell's buffer may be read from the cell's start.
   void DataCell(Record& record, int32_t col, std::string_view cell, bool dif, std::size_t readable);
   void CategoryAttribute(std::string_view cell);
+  void NoteValueBeyondHeader(const Row& row);
   std::string DataId(const std::string& key) const;
 
   // ---- Listed shape (listed_reader.cpp) --------------------------------------------
