@@ -83,23 +83,19 @@ const char kMarkedNumbers[] =
     "-1,0\nBOT\n1,0\n\"3000\"\n0,0\nNA\n-1,0\nBOT\n1,0\n\"4000\"\n0,1\nTRUE\n-1,0\nEOD\n";
 
 TEST_F(DifStringCells, PlainReaderTakesNumbersAsNumbersAndMarksAsMarks) {
-  const struct {
-    const char* amounts;
-    const char* first;  // 1.234 read under the amounts rule
-  } cases[] = {{"", "1.234"}, {"Amounts=SIGNED\n", "1.234"}, {"Amounts=SIGNED COMMA\n", "1.234"}};
-  for (const auto& c : cases) {
-    test::WriteFile(home.file("import.ini"), std::string("[Import:DTB]\nInfo=COA\nFsiType=FEDERAL\n") + c.amounts +
+  // 1.234 is the number 1.234 whatever the template says of written amounts.
+  for (const char* amounts : {"", "Amounts=SIGNED\n", "Amounts=SIGNED COMMA\n"}) {
+    test::WriteFile(home.file("import.ini"), std::string("[Import:DTB]\nInfo=COA\nFsiType=FEDERAL\n") + amounts +
                                                  "Account_Number=0 1 0\nAccount_Balance=1 1 0\n[Import:Layout]\n1=DTB\n");
     ASSERT_TRUE(service.EstablishTemplateStore());
     EXPECT_EQ(Read(DifHeader(2, 4) + kMarkedNumbers, "DTB", "PRELIMBAL"),
-              std::string("<PRELIMBAL OBJID=\"7\"><COAS Line=\"0\"><Account_Number>1000</Account_Number><Account_Balance>") +
-                  c.first +
+              "<PRELIMBAL OBJID=\"7\"><COAS Line=\"0\"><Account_Number>1000</Account_Number><Account_Balance>1.234"
                   "</Account_Balance></COAS><COAS Line=\"1\"><Account_Number>2000</Account_Number>"
                   "<Account_Balance>#ERROR</Account_Balance></COAS><COAS Line=\"2\"><Account_Number>3000</Account_Number>"
                   "<Account_Balance>#N/A</Account_Balance></COAS><COAS Line=\"3\"><Account_Number>4000</Account_Number>"
                   "<Account_Balance>1</Account_Balance></COAS><TMPLT><Account_Number/><Account_Balance/></TMPLT>"
                   "</PRELIMBAL>")
-        << c.amounts;
+        << amounts;
   }
 }
 
