@@ -24,7 +24,8 @@ void TokenizeList(std::string_view text, const std::function<void(int, std::stri
 void AssignJurisdictionKey(std::string& out, std::string_view text);
 
 // The lookup tables of one owner (the service object or the jurisdiction
-// reader). Keys are lower-case; nothing clears the tables.
+// reader). Keys are lower-case; loading adds to them, so an owner that loads
+// the host's current lists for a read starts from empty tables.
 struct JurisdictionTables {
   std::map<std::string, int32_t, std::less<>> index;     // key -> position (or TI first number)
   std::map<std::string, int32_t, std::less<>> province;  // key -> province number
