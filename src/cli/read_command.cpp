@@ -235,6 +235,9 @@ int Report(const ReadOptions& o, const ReadResult& read, const std::string& read
     Refuse("warning: a double quote opened on line " + std::to_string(read.quoteLeftOpenLine) + " of " + shown +
            " is not closed on it, so the lines after it are read as one field up to the next double quote "
            "(zephrinimport review lists every such line)");
+  if (read.endMarkMissing)
+    Refuse("warning: " + shown + " ends without the end-of-data mark (EOD) that closes a DIF file: it may have "
+           "been cut short, and rows after the last one read are missing");
   if (read.valueBeyondHeaderLine != 0)
     Refuse("warning: line " + std::to_string(read.valueBeyondHeaderLine) + " of " + shown +
            " holds a value past the last column its header row names, which is not read (a comma inside an "

@@ -229,6 +229,10 @@ void DifSource::MarkNumber(Row& row, std::string_view kindLine) {
   row.inBuffer = false;  // the mark's text is not in the window
 }
 
+void DifSource::NoteEnd(std::string_view line) {
+  if (TrimRight(line) == "EOD") m_endSeen = true;
+}
+
 inline void DifSource::TakeString(Row& row, std::string_view value) {
   if (value.empty()) {
     ++m_cell;
@@ -310,7 +314,8 @@ DifSource::RowEnd DifSource::ReadRow(Row& row, State& restart) {
       }
       begin();
     } else if (!m_inRow) {
-      // Outside a row that is read, only a "BOT" counts.
+      // Outside a row that is read, only a "BOT" counts, and the end mark.
+      if (first == 'E') NoteEnd(line);
     } else if (first == '0') {
       TakeNumber(row, line);
       // The line after a number tells its kind, nearly always "V" (a value).
@@ -325,6 +330,7 @@ DifSource::RowEnd DifSource::ReadRow(Row& row, State& restart) {
       return keep(RowEnd::kRow);
     } else if (first == 'N' || first == 'E') {
       MarkNumber(row, line);
+      if (first == 'E') NoteEnd(line);
     }
     // Rows passed over are not read again when the window must grow.
     if (!m_inRow) [[unlikely]] {

@@ -54,6 +54,7 @@ class DifSource : public RowSource {
   std::size_t consumed() const override { return m_pos; }
   std::size_t size() const override { return m_window.size(); }
   int templateColumns() const override { return static_cast<int>(m_columns > 0x7fffffffL ? 0x7fffffffL : m_columns); }
+  bool endMarkMissing() const override { return !m_unusable && !m_endSeen; }
 
  private:
   // What reading a row changes: a row read again from its start begins from
@@ -81,6 +82,8 @@ class DifSource : public RowSource {
   // The row's last cell, a number that `kindLine` (the line after it) tells
   // to be #N/A or an error, takes that mark for its text.
   void MarkNumber(Row& row, std::string_view kindLine);
+  // Notes the data's end mark, when `line` (one that starts with "E") is it.
+  void NoteEnd(std::string_view line);
 
   TextWindow m_window;
   std::size_t m_pos = 0;    // the text offset where the next line starts
@@ -92,6 +95,7 @@ class DifSource : public RowSource {
   bool m_startPending = false;  // a "BOT" that began the next row was read already
   long m_cell = 0;
   bool m_hasValue = false;
+  bool m_endSeen = false;  // the "EOD" line that ends the data was read
 };
 
 // A fixed-width file: every line a row (from the first line on), its trailing

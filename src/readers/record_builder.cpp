@@ -104,7 +104,12 @@ ReadResult RecordBuilder::Build(RowSource& source) {
   LoadCountryList();
   Row row;
   std::size_t rows = 0;
-  while (MayGoOn() && source.Next(row)) {
+  bool exhausted = false;  // the source gave its last row (no limit stopped the read)
+  while (MayGoOn()) {
+    if (!source.Next(row)) {
+      exhausted = true;
+      break;
+    }
     ++rows;
     if (!Progress(source)) return CancelledRead();
     const bool goOn = m_plan.journal == JournalLayout::kBlocks      ? BlockRow(row)
@@ -115,6 +120,7 @@ ReadResult RecordBuilder::Build(RowSource& source) {
       NoteQuoteLeftOpen(row.index);
   }
   if (!m_progress.Done(source.size())) return CancelledRead();
+  m_endMarkMissing = exhausted && source.endMarkMissing();
   m_rows = rows;
   return Finish(source.templateColumns());
 }
@@ -388,6 +394,7 @@ ReadResult RecordBuilder::Finish(int templateColumns) {
   result.rows = m_rows;
   result.passedOverEntries = m_passedOverEntries;
   result.quoteLeftOpenLine = m_quoteLeftOpenLine;
+  result.endMarkMissing = m_endMarkMissing;
   result.itemsPlaced = static_cast<std::size_t>(std::count_if(
       m_plan.items.begin(), m_plan.items.end(), [](const PlanItem& item) { return item.field.placed(); }));
   result.fromWorkbook = m_plan.workbook != WorkbookKind::kNone;

@@ -206,6 +206,7 @@ class RecordBuilder {
   std::size_t m_records = 0;
   std::size_t m_rows = 0;  // the rows the source gave
   long m_quoteLeftOpenLine = 0;  // the first row's line that ended inside a quote it opened
+  bool m_endMarkMissing = false;  // the data ended without its format's end mark
   std::size_t m_values = 0;
   bool m_estimated = false;
   ProgressTicker m_progress;

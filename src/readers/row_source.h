@@ -85,6 +85,10 @@ class RowSource {
   // How many columns the template description after the last record covers:
   // the most fields of a line, or the columns a header announces.
   virtual int templateColumns() const { return 0; }
+  // The data ended without the mark its format closes it with (a DIF file's
+  // "EOD"): the file may have been cut short, losing rows after the last one
+  // read. Asked once the source has given its last row.
+  virtual bool endMarkMissing() const { return false; }
 };
 
 }  // namespace zephrin

@@ -50,6 +50,9 @@ struct ReadResult {
   // The first line (from 1) that ended inside a double quote it opened, whose
   // next lines were then read into one field; 0 when none did.
   long quoteLeftOpenLine = 0;
+  // The data ended without the mark that closes its format (a DIF file
+  // without its "EOD"): the file may have been cut short.
+  bool endMarkMissing = false;
   // A jurisdiction file's first line (from 1) with a value in a column past
   // its header row's last, which no column took; 0 when none.
   long valueBeyondHeaderLine = 0;

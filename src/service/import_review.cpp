@@ -325,6 +325,10 @@ ReviewReport ImportReview::Finish(const ReadResult& read) {
     const std::string difference = m_balance.ToString(2);
     Add({0, m_balanceItem, difference, "out-of-balance", "the balances sum to " + difference + ", not zero"});
   }
+  if (read.endMarkMissing)
+    Add({0, "", "", "cut-short",
+         "the file ends without the end-of-data mark (EOD) that closes a DIF file: it may have been cut short, "
+         "and rows after the last one read are missing"});
   for (const Column& c : m_columns) {
     if (!c.amount) continue;
     Decimal total = c.positive;

@@ -112,8 +112,11 @@ ReviewReport ReadService::TrialReport(const TrialRead& trial, const ReadPlan& pl
     hooks.sink = &drop;
     hooks.valuesOnly = true;
     hooks.observer = &review;
-    const std::optional<ReadResult> result = read(hooks);
+    std::optional<ReadResult> result = read(hooks);
     if (!result) return std::nullopt;
+    // The trial reads the file's first lines only: a DIF file's end mark lies
+    // past them, and its absence says nothing of the file.
+    result->endMarkMissing = false;
     return review.Finish(*result);
   };
   if (plan.workbook == WorkbookKind::kNone)

@@ -219,6 +219,11 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
   WriteFile(dir.file("header16.csv"), utf16);
   WriteFile(dir.file("returns.csv"), "Account,Name,Balance,TRC,TCC\r1000,Cash,5,1,2\r");
   WriteFile(dir.file("split.csv"), "Type,Category,Subcategory,AL,CA\nIncome,Sales,Retail,1,234.50,2\n");
+  // A DIF file cut short: its last row and its end mark are gone.
+  {
+    const std::string dif = ReadFile(dir.file("chart.dif"));
+    WriteFile(dir.file("cut.dif"), dif.substr(0, dif.rfind("-1,0\nBOT")));
+  }
   WriteFile(dir.file("inch.csv"), "Account,Name,Balance,TRC,TCC\n1500,Pipe 12\" dia,500.00,101,1\n1510,Valves,2,101,1\n");
   WriteFile(dir.file("book.xlsx"), ReadFile(test::DataPath("workbooks/trial_balance.xlsx")));
   // Templates that start below the sheet's last row, or read columns past its last.
@@ -270,6 +275,9 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
       {"read inch.csv -t CHART --type FCOA -o out.xml", 0, "",
        "zephrinimport: warning: a double quote opened on line 2 of inch.csv is not closed on it, so the lines after "
        "it are read as one field up to the next double quote (zephrinimport review lists every such line)\n"},
+      {"read cut.dif -t 'CHART DIF' --type FCOA -o out.xml", 0, "",
+       "zephrinimport: warning: cut.dif ends without the end-of-data mark (EOD) that closes a DIF file: it may have "
+       "been cut short, and rows after the last one read are missing\n"},
       // A thousands separator splits an amount past the header's last column.
       {"read split.csv" + jur + " --id 1", 0,
        "<AABALS OBJID=\"1\"><TMPL><TType/><TCategory/><TSubcategory/><JURS><JUR id=\"1\"><Name>al</Name></JUR>"

@@ -34,10 +34,11 @@ class Review : public ::testing::Test {
     service.GetWriteableFolderPath(folder);
   }
   // The review of `data` read with the template as `type`, and its answer.
-  ReviewReport Report(const std::string& data, const char* templateName, const char* type) {
-    test::WriteFile(home.file("data.csv"), data);
+  ReviewReport Report(const std::string& data, const char* templateName, const char* type,
+                      const char* fileName = "data.csv") {
+    test::WriteFile(home.file(fileName), data);
     ReadRequest r;
-    r.importFile = home.file("data.csv");
+    r.importFile = home.file(fileName);
     r.templateName = templateName;
     r.importType = type;
     r.id = "1";
@@ -117,6 +118,21 @@ TEST_F(Review, AQuoteLeftOpenIsFoundWhereItOpened) {
             R"("TRC is required and empty"},{"line":3,"item":"TCC","value":"","code":"required-missing","message":)"
             R"("TCC is required and empty"}],"moreFindings":0,"totals":[{"item":"Account_Balance","count":0,)"
             R"("positive":"0.00","negative":"0.00","total":"0.00"}]})");
+}
+
+// A DIF file closes its data with an "EOD" line: one that ends without it
+// may have lost its last rows to a full disk or a broken copy.
+TEST_F(Review, ADifFileWithoutItsEndMarkMayBeCutShort) {
+  const std::string rows = test::DifHeader(5, 2) +
+                           "-1,0\nBOT\n0,1000\nV\n1,0\n\"Cash\"\n0,100.1\nV\n0,1\nV\n0,2\nV\n"
+                           "-1,0\nBOT\n0,2000\nV\n1,0\n\"Loan\"\n0,-100.1\nV\n0,3\nV\n0,4\nV\n";
+  const std::string answer = R"({"records":2,"findings":[)";
+  const std::string cut = R"({"line":0,"item":"","value":"","code":"cut-short","message":"the file ends without )"
+                          R"(the end-of-data mark (EOD) that closes a DIF file: it may have been cut short, and )"
+                          R"(rows after the last one read are missing"})";
+  const std::string totals = R"(],"moreFindings":0,)" + std::string(kBalancedTotals);
+  EXPECT_EQ(ReviewValue(Report(rows + "-1,0\nEOD\n", "TB1", "FCOA", "data.dif")).dump(), answer + totals);
+  EXPECT_EQ(ReviewValue(Report(rows, "TB1", "FCOA", "data.dif")).dump(), answer + cut + totals);
 }
 
 TEST_F(Review, AReadThatFailsIsAFindingWithItsMessage) {
