@@ -220,6 +220,27 @@ ReadHooks MakeHooks(ProgressBar& bar, UserInterface& ui) {
   return hooks;
 }
 
+// Warns of what the read took as its format says, though the file's maker
+// may have meant otherwise: the text is written all the same.
+void WarnOfWhatWasRead(const ReadResult& read, const std::string& shown) {
+  if (read.quoteLeftOpenLine != 0)
+    Refuse("warning: a double quote opened on line " + std::to_string(read.quoteLeftOpenLine) + " of " + shown +
+           " is not closed on it, so the lines after it are read as one field up to the next double quote "
+           "(zephrinimport review lists every such line)");
+  // A read without a value says why below, carriage returns among the reasons.
+  if (read.carriageReturnLine != 0 && read.valuesWritten != 0)
+    Refuse("warning: line " + std::to_string(read.carriageReturnLine) + " of " + shown +
+           " holds a carriage return that does not end it, as only a line feed ends a line: what follows it is "
+           "read as part of that line (a file whose lines end with a carriage return alone reads as one line)");
+  if (read.endMarkMissing)
+    Refuse("warning: " + shown + " ends without the end-of-data mark (EOD) that closes a DIF file: it may have "
+           "been cut short, and rows after the last one read are missing");
+  if (read.valueBeyondHeaderLine != 0)
+    Refuse("warning: line " + std::to_string(read.valueBeyondHeaderLine) + " of " + shown +
+           " holds a value past the last column its header row names, which is not read (a comma inside an "
+           "amount splits it, and moves the amounts after it one column on)");
+}
+
 // The exit status of a read whose text is written, and why it is not 0.
 int Report(const ReadOptions& o, const ReadResult& read, const std::string& readFile) {
   const std::string reason = FailureReason(read.outcome, read.text.view());
@@ -231,17 +252,7 @@ int Report(const ReadOptions& o, const ReadResult& read, const std::string& read
     return 1;
   }
   const std::string shown = o.dataFile == "-" ? std::string("standard input") : o.dataFile;
-  if (read.quoteLeftOpenLine != 0)
-    Refuse("warning: a double quote opened on line " + std::to_string(read.quoteLeftOpenLine) + " of " + shown +
-           " is not closed on it, so the lines after it are read as one field up to the next double quote "
-           "(zephrinimport review lists every such line)");
-  if (read.endMarkMissing)
-    Refuse("warning: " + shown + " ends without the end-of-data mark (EOD) that closes a DIF file: it may have "
-           "been cut short, and rows after the last one read are missing");
-  if (read.valueBeyondHeaderLine != 0)
-    Refuse("warning: line " + std::to_string(read.valueBeyondHeaderLine) + " of " + shown +
-           " holds a value past the last column its header row names, which is not read (a comma inside an "
-           "amount splits it, and moves the amounts after it one column on)");
+  WarnOfWhatWasRead(read, shown);
   // A document without a single value is no import anyone meant.
   if (read.valuesWritten == 0) {
     Refuse("warning: no value was read from " + shown + ": " + NoValueReason(readFile, read));

@@ -10,6 +10,11 @@
 namespace zephrin {
 
 namespace {
+// Whether a line that is not plain holds a carriage return.
+bool HasCarriageReturn(std::string_view line) {
+  return line.find('\r') != std::string_view::npos;
+}
+
 bool SeparatorsOnly(std::string_view line, char separator) {
   return std::all_of(line.begin(), line.end(), [separator](char c) { return c == separator; });
 }
@@ -49,7 +54,8 @@ bool CsvSource::Next(Row& row) {
     // this source's own members, as far as the compiler can tell.
     bool inQuotes = m_inQuotes;
     const int fields = SplitSeparatedLine(line, m_separator, inQuotes, m_printableOnly, cell);
-    row.quoteLeftOpen = inQuotes && !m_inQuotes;
+    if (inQuotes && !m_inQuotes) row.Note(LineNote::kQuoteLeftOpen);
+    if (!plain && HasCarriageReturn(line)) row.Note(LineNote::kCarriageReturn);
     m_inQuotes = inQuotes;
     m_maxFields = std::max(m_maxFields, fields);
     return true;
@@ -364,6 +370,8 @@ bool FixedWidthSource::Next(Row& row) {
   const std::string_view line = TrimRight(raw);
   row.blank = line.empty();
   if (row.blank) return true;
+  if (!plain && HasCarriageReturn(line)) [[unlikely]]
+    row.Note(LineNote::kCarriageReturn);
   std::size_t bytes = 0;
   for (const Cut& cut : m_cuts) {
     if (cut.start >= line.size()) continue;

@@ -116,8 +116,8 @@ ReadResult RecordBuilder::Build(RowSource& source) {
                       : m_plan.journal == JournalLayout::kLineCodes ? LineCodeRow(row)
                                                                     : PlainRow(row);
     if (!goOn) return ReadResult::Error(m_failure);
-    if (row.quoteLeftOpen) [[unlikely]]
-      NoteQuoteLeftOpen(row.index);
+    if (row.notes != 0) [[unlikely]]
+      NoteLine(row);
   }
   if (!m_progress.Done(source.size())) return CancelledRead();
   m_endMarkMissing = exhausted && source.endMarkMissing();
@@ -125,10 +125,14 @@ ReadResult RecordBuilder::Build(RowSource& source) {
   return Finish(source.templateColumns());
 }
 
-void RecordBuilder::NoteQuoteLeftOpen(int32_t index) {
-  const long line = static_cast<long>(index) + 1;
-  if (m_quoteLeftOpenLine == 0) m_quoteLeftOpenLine = line;
-  if (m_hooks.observer) m_hooks.observer->QuoteLeftOpen(line);
+void RecordBuilder::NoteLine(const Row& row) {
+  const long line = static_cast<long>(row.index) + 1;
+  const auto note = [&](long& first, LineNote what) {
+    if (first == 0) first = line;
+    if (m_hooks.observer) m_hooks.observer->Noted(line, what);
+  };
+  if (row.Noted(LineNote::kQuoteLeftOpen)) note(m_quoteLeftOpenLine, LineNote::kQuoteLeftOpen);
+  if (row.Noted(LineNote::kCarriageReturn)) note(m_carriageReturnLine, LineNote::kCarriageReturn);
 }
 
 bool RecordBuilder::MayGoOn() const {
@@ -394,6 +398,7 @@ ReadResult RecordBuilder::Finish(int templateColumns) {
   result.rows = m_rows;
   result.passedOverEntries = m_passedOverEntries;
   result.quoteLeftOpenLine = m_quoteLeftOpenLine;
+  result.carriageReturnLine = m_carriageReturnLine;
   result.endMarkMissing = m_endMarkMissing;
   result.itemsPlaced = static_cast<std::size_t>(std::count_if(
       m_plan.items.begin(), m_plan.items.end(), [](const PlanItem& item) { return item.field.placed(); }));

@@ -42,8 +42,9 @@ class RecordBuilder {
   bool LineCodeRow(const Row& row);
   // Whether another row may be read under the record limit.
   bool MayGoOn() const;
-  // The row `index` ended inside a double quote it opened.
-  void NoteQuoteLeftOpen(int32_t index);
+  // Notes what the row's line holds that its reader takes otherwise than a
+  // person may mean (a quote left open, a carriage return inside it).
+  void NoteLine(const Row& row);
 
   // ---- Records and fields ----------------------------------------------------
   // Counts a record and tells the observer; false when the read must fail.
@@ -206,6 +207,7 @@ class RecordBuilder {
   std::size_t m_records = 0;
   std::size_t m_rows = 0;  // the rows the source gave
   long m_quoteLeftOpenLine = 0;  // the first row's line that ended inside a quote it opened
+  long m_carriageReturnLine = 0;  // the first row's line with a carriage return inside it
   bool m_endMarkMissing = false;  // the data ended without its format's end mark
   std::size_t m_values = 0;
   bool m_estimated = false;

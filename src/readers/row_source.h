@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "result/read_result.h"
+
 namespace zephrin {
 
 // One cell of a row: its column (a comma-separated field's index, a DIF
@@ -56,10 +58,15 @@ struct Row {
   // (a line without one), so no quotes are stripped from it.
   bool inBuffer = false;
   bool unquoted = false;
-  // The row's line ends inside a double quote the line opened: the fields of
-  // the lines after it join this row's last field up to the next double
-  // quote (a stray quote, as an inch mark, does that).
-  bool quoteLeftOpen = false;
+  // What the row's line holds that its reader takes as the format says,
+  // though a person may have meant otherwise, as bits of LineNote: a line
+  // that ends inside a double quote it opened (its fields after it join the
+  // lines below up to the next double quote, as a stray inch mark does); a
+  // carriage return that does not end the line (a file whose lines end with
+  // a carriage return alone reads as one long line).
+  uint8_t notes = 0;
+  void Note(LineNote what) { notes |= static_cast<uint8_t>(1u << static_cast<unsigned>(what)); }
+  bool Noted(LineNote what) const { return (notes >> static_cast<unsigned>(what) & 1u) != 0; }
 
   void Clear() {
     cells.clear();
@@ -70,7 +77,7 @@ struct Row {
     buffer = {};
     inBuffer = false;
     unquoted = false;
-    quoteLeftOpen = false;
+    notes = 0;
   }
 };
 

@@ -29,6 +29,13 @@ constexpr std::string_view OutcomeName(ReadOutcome outcome) {
   return "";
 }
 
+// What a line of a data file may hold that its reader takes as the format
+// says, though a person may have meant otherwise.
+enum class LineNote {
+  kQuoteLeftOpen,   // the line ends inside a double quote it opened: the lines after it join its last field
+  kCarriageReturn,  // a carriage return inside the line does not end it
+};
+
 struct ReadResult {
   ReadOutcome outcome = ReadOutcome::kEmpty;
   // The text (UTF-8). A document streamed to a sink went there whole, and
@@ -50,6 +57,9 @@ struct ReadResult {
   // The first line (from 1) that ended inside a double quote it opened, whose
   // next lines were then read into one field; 0 when none did.
   long quoteLeftOpenLine = 0;
+  // The first line (from 1) with a carriage return inside it, which does not
+  // end it: 0 when none has.
+  long carriageReturnLine = 0;
   // The data ended without the mark that closes its format (a DIF file
   // without its "EOD"): the file may have been cut short.
   bool endMarkMissing = false;
@@ -84,9 +94,9 @@ class RecordObserver {
   // plain decimal (a sign, digits, a point), whatever the file's form was;
   // a value the amount rule could not read is written, and told, as it stands.
   virtual void Value(std::size_t item, std::string_view value, long line, bool amount) = 0;
-  // The row on `line` ended inside a double quote it opened (told after the
-  // row's values).
-  virtual void QuoteLeftOpen(long line) {}
+  // The row on `line` holds what its reader takes otherwise than a person
+  // may mean (told after the row's values).
+  virtual void Noted(long line, LineNote what) {}
 };
 
 // What a read may ask of the front end. Every member may be left empty.

@@ -165,13 +165,19 @@ void ImportReview::Record(long line) {
   m_open.line = line;
 }
 
-// A quote left open joins the next lines into one field: their values are
-// not where the template looks for them, which the record's other findings
-// may not make plain.
-void ImportReview::QuoteLeftOpen(long line) {
-  ReviewFinding f{line, "", "", "open-quote",
-                  "a double quote opened on this line is not closed on it, so the lines after it are read as one "
-                  "field up to the next double quote"};
+// A quote left open joins the next lines into one field, and a carriage
+// return that ends no line joins what follows it to the line: their values
+// are not where the template looks for them, which the record's other
+// findings may not make plain.
+void ImportReview::Noted(long line, LineNote what) {
+  ReviewFinding f =
+      what == LineNote::kQuoteLeftOpen
+          ? ReviewFinding{line, "", "", "open-quote",
+                          "a double quote opened on this line is not closed on it, so the lines after it are read "
+                          "as one field up to the next double quote"}
+          : ReviewFinding{line, "", "", "carriage-return",
+                          "a carriage return inside this line does not end it (only a line feed ends a line), so "
+                          "what follows it is read as part of this line"};
   if (m_recordOpen) m_open.findings.push_back(std::move(f));
   else Add(std::move(f));
 }

@@ -96,7 +96,7 @@ class ImportReview : public RecordObserver {
 
   void Record(long line) override;
   void Value(std::size_t item, std::string_view value, long line, bool amount) override;
-  void QuoteLeftOpen(long line) override;
+  void Noted(long line, LineNote what) override;
 
   // The report once the read has ended with `read` (its failure, when it
   // failed, becomes a finding).

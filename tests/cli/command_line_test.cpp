@@ -224,6 +224,8 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
     const std::string dif = ReadFile(dir.file("chart.dif"));
     WriteFile(dir.file("cut.dif"), dif.substr(0, dif.rfind("-1,0\nBOT")));
   }
+  // Lines ended by a carriage return alone read as one: one record of wrong values.
+  WriteFile(dir.file("mac.csv"), "Account,Name,Balance,TRC,TCC\n1000,Cash,5,1,2\r2000,Loan,-5,3,4\r");
   WriteFile(dir.file("inch.csv"), "Account,Name,Balance,TRC,TCC\n1500,Pipe 12\" dia,500.00,101,1\n1510,Valves,2,101,1\n");
   WriteFile(dir.file("book.xlsx"), ReadFile(test::DataPath("workbooks/trial_balance.xlsx")));
   // Templates that start below the sheet's last row, or read columns past its last.
@@ -275,6 +277,17 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
       {"read inch.csv -t CHART --type FCOA -o out.xml", 0, "",
        "zephrinimport: warning: a double quote opened on line 2 of inch.csv is not closed on it, so the lines after "
        "it are read as one field up to the next double quote (zephrinimport review lists every such line)\n"},
+      {"read mac.csv -t CHART --type FCOA", 0,
+       "<FCOA OBJID=\"\"><COAS Line=\"1\"><Account_Number>1000</Account_Number><Account_Caption>Cash</Account_Caption>"
+       "<Account_Balance>5</Account_Balance><TRC>1</TRC><TCC>2 2000</TCC></COAS><TMPLT><Account_Number/>"
+       "<Account_Caption/><Account_Balance/><TRC/><TCC/></TMPLT></FCOA>\n",
+       "zephrinimport: warning: line 2 of mac.csv holds a carriage return that does not end it, as only a line feed "
+       "ends a line: what follows it is read as part of that line (a file whose lines end with a carriage return "
+       "alone reads as one line)\n"},
+      {"read mac.csv -t CHART --type FCOA --format fixed -o out.xml", 0, "",
+       "zephrinimport: warning: line 2 of mac.csv holds a carriage return that does not end it, as only a line feed "
+       "ends a line: what follows it is read as part of that line (a file whose lines end with a carriage return "
+       "alone reads as one line)\n"},
       {"read cut.dif -t 'CHART DIF' --type FCOA -o out.xml", 0, "",
        "zephrinimport: warning: cut.dif ends without the end-of-data mark (EOD) that closes a DIF file: it may have "
        "been cut short, and rows after the last one read are missing\n"},

@@ -76,6 +76,12 @@ TEST_F(Review, EachFindingOnAFileMadeForIt) {
       {"duplicate-account", std::string(kHeader) + "1000,Cash,100.10,1,2\n1000,Loan,-100.10,3,4\n", "TB", "FCOA",
        R"({"records":2,"findings":[{"line":3,"item":"Account_Number","value":"1000","code":"duplicate-account","message":"account 1000 is already on line 2"}],"moreFindings":0,)" +
            std::string(kBalancedTotals)},
+      {"carriage-return", std::string(kHeader) + "1000,Cash,100.10,1,2\r2000,Loan,-100.10,3,4\n", "TB", "FCOA",
+       R"({"records":1,"findings":[{"line":2,"item":"","value":"","code":"carriage-return","message":"a carriage )"
+       R"(return inside this line does not end it (only a line feed ends a line), so what follows it is read as )"
+       R"(part of this line"},{"line":0,"item":"Account_Balance","value":"100.10","code":"out-of-balance","message":)"
+       R"("the balances sum to 100.10, not zero"}],"moreFindings":0,)"
+       R"("totals":[{"item":"Account_Balance","count":1,"positive":"100.10","negative":"0.00","total":"100.10"}]})"},
       {"kind-mismatch", std::string(kHeader), "TB", "FBJ",
        R"({"records":0,"findings":[{"line":0,"item":"","value":"COA","code":"kind-mismatch","message":"the template TB is a COA template, which FBJ does not read; COA templates go with FCOA, PRELIMBAL"}],"moreFindings":0,"totals":[]})"},
       {"header-as-record", std::string(kHeader) + "1000,Cash,100.10,1,2\n2000,Loan,-100.10,3,4\n", "TB1", "FCOA",
