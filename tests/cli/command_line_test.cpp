@@ -382,14 +382,21 @@ TEST_F(CommandLine, RefusedDeletionsLeaveNoLockFile) {
   }
 }
 
+// Another program's port, and one whose listener lets others share it (as
+// a server that offers the port to any later one would): neither is ours.
 TEST_F(CommandLine, ServeOnAPortInUseSaysSo) {
-  const Outcome r = Shell(dir, "exec 3< <(python3 -c 'import socket,sys,time\n"
-                               "s=socket.socket(); s.bind((\"127.0.0.1\",0)); s.listen()\n"
-                               "print(s.getsockname()[1], flush=True); time.sleep(30)'); read port <&3; "
-                               "\"$ZEPHRIN\" serve --port $port; echo \"exit $? port $port\"; kill $! 2>/dev/null");
-  const std::string port = r.out.substr(r.out.rfind(' ') + 1, r.out.size() - r.out.rfind(' ') - 2);
-  EXPECT_EQ(r.out, "exit 1 port " + port + "\n");
-  EXPECT_EQ(r.err, "zephrinimport: the server cannot start: cannot listen on 127.0.0.1:" + port + "\n");
+  for (const char* share : {"", "s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEPORT, 1); "}) {
+    const Outcome r = Shell(dir, std::string("exec 3< <(python3 -c 'import socket,sys,time\n"
+                                             "s=socket.socket(); ") +
+                                     share +
+                                     "s.bind((\"127.0.0.1\",0)); s.listen()\n"
+                                     "print(s.getsockname()[1], flush=True); time.sleep(30)'); read port <&3; "
+                                     "timeout 10 \"$ZEPHRIN\" serve --port $port; echo \"exit $? port $port\"; "
+                                     "kill $! 2>/dev/null");
+    const std::string port = r.out.substr(r.out.rfind(' ') + 1, r.out.size() - r.out.rfind(' ') - 2);
+    EXPECT_EQ(r.out, "exit 1 port " + port + "\n") << share;
+    EXPECT_EQ(r.err, "zephrinimport: the server cannot start: cannot listen on 127.0.0.1:" + port + "\n") << share;
+  }
 }
 
 // The web server's HTTP side is a module loaded when a server starts: a

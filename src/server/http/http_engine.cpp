@@ -612,6 +612,14 @@ void Engine::InstallErrors() {
 }
 
 bool Engine::BindPort(std::string* error) {
+  // The port is this server's alone: the library's default would let a
+  // second server listen on it too, and the two would share the requests
+  // (each refusing the other's token). Reusing an address whose last
+  // connections are still closing is all a restart needs.
+  server.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   const int wanted = setup.options.port;
   if (wanted == 0) {
     m_port = server.bind_to_any_port("127.0.0.1");
