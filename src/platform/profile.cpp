@@ -1,5 +1,6 @@
 #include "platform/profile.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "platform/atomic_file.h"
@@ -417,14 +418,22 @@ Done CheckProfileTexts(std::string_view section, std::optional<std::string_view>
                        std::optional<std::string_view> value) {
   auto hasBreak = [](std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; };
   auto refuse = [](const char* why) { return Error{ErrorCode::kInvalid, why}; };
+  // A name with a control character (a NUL, an escape; a tab aside) cannot be
+  // typed again to read or delete what it names, and a NUL cuts it short.
+  auto hasControl = [](std::string_view s) {
+    return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t'; });
+  };
   if (hasBreak(section)) return refuse("The section name contains a line break.");
+  if (hasControl(section)) return refuse("The section name contains a control character.");
   if (key) {
     if (hasBreak(*key)) return refuse("The key name contains a line break.");
+    if (hasControl(*key)) return refuse("The key name contains a control character.");
     if (key->find('=') != std::string_view::npos) return refuse("The key name contains \"=\".");
     std::string_view k = Trim(*key);
     if (!k.empty() && (k.front() == '[' || k.front() == ';')) return refuse("The key name begins with \"[\" or \";\".");
   }
   if (value && hasBreak(*value)) return refuse("The value contains a line break.");
+  if (value && value->find('\0') != std::string_view::npos) return refuse("The value contains a NUL character.");
   return {};
 }
 

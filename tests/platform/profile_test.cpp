@@ -359,6 +359,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadTextCase{"SectionBreak", "S\n[X]", "k", "v", "The section name contains a line break."},
         BadTextCase{"KeyBreak", "S", "k\r", "v", "The key name contains a line break."},
+        BadTextCase{"SectionNul", std::string("A\0B", 3), "k", "v", "The section name contains a control character."},
+        BadTextCase{"SectionEscape", "A\x1b", "k", "v", "The section name contains a control character."},
+        BadTextCase{"KeyNul", "S", std::string("k\0", 2), "v", "The key name contains a control character."},
+        BadTextCase{"ValueNul", "S", "k", std::string("a\0b", 3), "The value contains a NUL character."},
         BadTextCase{"KeyEquals", "S", "a=b", "v", "The key name contains \"=\"."},
         BadTextCase{"KeyBracket", "S", " [X", "v", "The key name begins with \"[\" or \";\"."},
         BadTextCase{"KeyComment", "S", ";c", "v", "The key name begins with \"[\" or \";\"."},

@@ -257,6 +257,8 @@ TEST_F(TemplateStore, RefusalsLeaveTheStoreAlone) {
       // Deleting it would delete every template.
       {CoaRequest("All Templates", gl, "x.csv"), "The template name \"All Templates\" is reserved."},
       {CoaRequest("A\nB", gl, "x.csv"), "The template could not be saved: The section name contains a line break."},
+      {CoaRequest(std::string("A\0B", 3), gl, "x.csv"),
+       "The template could not be saved: The section name contains a control character."},
       {CoaRequest("A", gl, "x\r.csv"), "The template could not be saved: The value contains a line break."},
       {SaveTemplateRequest{"A", "COA", false, "", kCoaKeys, nullptr, "x.csv", "", {}},
        "The template could not be saved: no item positions were given."},
