@@ -114,6 +114,10 @@ Done UploadWriter::Begin(const UploadFolder& folder, std::string_view name, bool
   Expected<UniqueFd> opened = folder.Open();
   if (!opened) return opened.TakeError();
   m_folder = std::move(*opened);
+  // An upload whose program was killed leaves its temporary file behind;
+  // one unchanged for ten minutes is no upload under way (a body that
+  // stalls is broken off within seconds).
+  RemoveStaleFiles(m_folder.get(), ".upload-", kStaleUploadSeconds);
   m_name = std::string(name);
   m_path = folder.PathOf(name);
   m_replace = replace;

@@ -23,6 +23,9 @@ namespace zephrin {
 
 // The longest upload name, in bytes.
 inline constexpr std::size_t kMaxUploadName = 200;
+// A temporary upload file unchanged this long was left by a program that
+// ended without removing it, and the next upload removes it.
+inline constexpr long kStaleUploadSeconds = 600;
 
 // Whether `name` may name an upload; the refusal (kInvalid) says why in words.
 [[nodiscard]] Done CheckUploadName(std::string_view name);

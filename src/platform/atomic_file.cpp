@@ -268,8 +268,12 @@ void RemoveStaleTempFiles(const std::string& pathIn, long minAgeSeconds) {
   if (pathIn.empty()) return;
   const std::string path = WrittenPath(pathIn);
   const std::string folder = FolderOf(path);
-  const std::string prefix = TempPrefix(BaseOf(path));
-  const UniqueDir dir = ListFolder(UniqueFd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
+  const UniqueFd folderFd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folderFd.valid()) RemoveStaleFiles(folderFd.get(), TempPrefix(BaseOf(path)), minAgeSeconds);
+}
+
+void RemoveStaleFiles(int folderFdIn, std::string_view prefix, long minAgeSeconds) {
+  const UniqueDir dir = ListFolder(UniqueFd(openat(folderFdIn, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
   if (!dir) return;
   const int folderFd = dirfd(dir.get());
   struct timespec now {};

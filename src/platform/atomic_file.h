@@ -85,6 +85,9 @@ class ZEPHRIN_API AtomicFileWriter {
 // Meant for a holder of the file's lock. Failures are ignored: a file that
 // cannot be removed now is tried again by the next write.
 void RemoveStaleTempFiles(const std::string& path, long minAgeSeconds);
+// The same for the regular files of the open folder `folderFd` whose names
+// begin with `prefix` (and go on after it).
+void RemoveStaleFiles(int folderFd, std::string_view prefix, long minAgeSeconds);
 
 // Writes all of `content` to `fd`, going on after interrupted writes.
 [[nodiscard]] ZEPHRIN_API Done WriteAll(int fd, std::string_view content);

@@ -76,6 +76,24 @@ TEST_F(UploadTest, KeepsAWholeFileUnderItsName) {
   EXPECT_EQ(Entries(), std::set<std::string>{"tb.csv=a,b\r\n1,2\n"});
 }
 
+// A program killed in the middle of an upload leaves its temporary file: the
+// next upload removes one that has not changed for ten minutes, and leaves
+// a newer one (an upload under way) alone.
+TEST_F(UploadTest, TheNextUploadRemovesOneAKilledProgramLeft) {
+  std::filesystem::create_directories(m_dir.path() / "uploads");
+  const auto left = [&](const char* leaf, std::chrono::minutes age) {
+    const std::filesystem::path path = m_dir.path() / "uploads" / leaf;
+    std::ofstream(path) << "part";
+    std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - age);
+  };
+  left(".upload-00000000000000aa", std::chrono::minutes(11));
+  left(".upload-00000000000000bb", std::chrono::minutes(2));
+  left(".keep-00000000000000cc", std::chrono::minutes(60));
+  EXPECT_EQ(StatusLine(Upload("name=tb.csv", "1,2\n")), "HTTP/1.1 200 OK");
+  EXPECT_EQ(Entries(), (std::set<std::string>{".upload-00000000000000bb=part", ".keep-00000000000000cc=part",
+                                              "tb.csv=1,2\n"}));
+}
+
 TEST_F(UploadTest, RefusesAndKeepsNothing) {
   struct Case {
     std::string query, content, status, body;
