@@ -284,6 +284,10 @@ std::string EditorHub::HandleRequest(std::string_view body) {
   if (yours) m_session->lastSeen = Clock::now();
   if (action == "state") return Dump(StateReply(request, yours));
 
+  // An action no one knows is told as such, editor or not: "closed" would
+  // send the page looking for an editor that has nothing to do with it.
+  if (action != "claim" && action != "leave" && action != "beat" && hub::FindAction(action) == nullptr)
+    return Dump(ErrorJson(action.empty() ? std::string("The request names no action.") : "Unknown action: " + action));
   const Json closed = Json{{"editor", nullptr}, {"messages", Json::array()}, {"closed", true}};
   if (!forSession || m_session->editor->ended()) return Dump(closed);
   Session& session = *m_session;

@@ -132,6 +132,9 @@ TEST_F(EditLayoutTest, GridRowsAreFetchedByRangeWholeOrCompact) {
   EXPECT_EQ(Act(id + 100, {{"action", "click"}, {"row", 1}, {"col", 1}})["closed"], true);
   EXPECT_EQ(Act(id, {{"action", "bogus"}})["error"], "Unknown action: bogus");
   Cancel(id, reply);
+  // With no editor open, as with one.
+  EXPECT_EQ(Act(id, {{"action", "bogus"}})["error"], "Unknown action: bogus");
+  EXPECT_EQ(Act(id, {{"action", 5}})["error"], "The request names no action.");
   // Compact rows carry each row as one text.
   reply = StartEdit("", "FCOA", Data("gaps.csv", "a,,c\n,,\n,b\n"));
   id = Open();
