@@ -11,6 +11,9 @@ const ImportReview = (() => {
   // What each kind of finding is called, in the order the groups are shown.
   const KINDS = [
     ['read-error', 'The read failed'],
+    ['cut-short', 'A file that may have been cut short'],
+    ['open-quote', 'Double quotes left open'],
+    ['carriage-return', 'Carriage returns inside lines'],
     ['kind-mismatch', 'A template of another kind'],
     ['header-as-record', 'A header row read as a record'],
     ['out-of-balance', 'Out of balance'],
