@@ -13,6 +13,7 @@
 #include "platform/codepage.h"
 #include "platform/file_read.h"
 #include "platform/text.h"
+#include "templates/template_store.h"
 
 namespace zephrin {
 
@@ -76,7 +77,14 @@ bool HasMembers(const OrderedJson& j) {
          j["importType"].is_string() && j.contains("intlKind") && j["intlKind"].is_number_integer() &&
          j.contains("template") && j["template"].is_string() && j.contains("newTemplate") &&
          j["newTemplate"].is_boolean() && j.contains("current") && j["current"].is_number_integer() &&
-         j.contains("positions") && j["positions"].is_object();
+         j.contains("positions") && j["positions"].is_object() && (!j.contains("keys") || j["keys"].is_object());
+}
+
+// The value of a key of the draft's template keys; "" when it has none.
+std::string KeyValue(const std::vector<std::pair<std::string, std::string>>& keys, std::string_view name) {
+  for (const auto& [key, value] : keys)
+    if (key == name) return value;
+  return {};
 }
 
 }  // namespace
@@ -90,6 +98,7 @@ EditorDraft DraftOf(const CCLayout& e) {
   d.newTemplate = e.newTemplate();
   d.current = e.currentItem();
   for (std::size_t i = 0; i < e.itemCount(); ++i) d.positions.emplace_back(e.itemKeys()[i], e.fields()[i]);
+  d.keys = e.ExtraKeys();
   return d;
 }
 
@@ -108,13 +117,18 @@ std::string DraftPath(const LayoutEditorInputs& in) {
 std::string DraftText(const EditorDraft& draft) {
   OrderedJson positions = OrderedJson::object();
   for (const auto& [key, f] : draft.positions) positions[key] = PositionText(f);
-  const OrderedJson j = {{"dataFile", draft.dataFile},
+  OrderedJson j = {{"dataFile", draft.dataFile},
                          {"importType", AnsiToUtf8(draft.importType)},
                          {"intlKind", draft.intlKind},
                          {"template", AnsiToUtf8(draft.templateName)},
                          {"newTemplate", draft.newTemplate},
                          {"current", draft.current},
                          {"positions", std::move(positions)}};
+  if (draft.keys) {
+    OrderedJson keys = OrderedJson::object();
+    for (const auto& [key, value] : *draft.keys) keys[key] = AnsiToUtf8(value);
+    j["keys"] = std::move(keys);
+  }
   return j.dump(2, ' ', false, OrderedJson::error_handler_t::replace) + "\n";
 }
 
@@ -134,6 +148,12 @@ std::optional<EditorDraft> ParseDraft(std::string_view text) {
     const std::optional<FieldInfo> f = ParsePosition(value.get<std::string>());
     if (!f) return std::nullopt;
     d.positions.emplace_back(key, *f);
+  }
+  if (!j.contains("keys")) return d;
+  d.keys.emplace();
+  for (const auto& [key, value] : j["keys"].items()) {
+    if (!value.is_string()) return std::nullopt;
+    d.keys->emplace_back(key, Utf8ToAnsi(value.get<std::string>()));
   }
   return d;
 }
@@ -170,6 +190,62 @@ FieldInfoArray DraftPositions(const EditorDraft& draft, const CCLayout& e) {
     }
   }
   return fields;
+}
+
+bool RestoreDraftReading(const EditorDraft& draft, CCLayout& e) {
+  if (!draft.keys) return true;
+  if (e.workbook()) {
+    const std::string sheet = UpperAscii(KeyValue(*draft.keys, "Sheet"));
+    std::size_t i = 0;
+    while (i < e.sheets().size() && !(sheet.empty() ? i == 0 : UpperAscii(e.sheets()[i]) == sheet)) ++i;
+    if (i == e.sheets().size()) return false;
+    e.SelectSheet(static_cast<int>(i));
+  }
+  if (e.separatorChoice()) {
+    const std::string stored = UpperAscii(KeyValue(*draft.keys, "Separator"));
+    char separator = ',';
+    for (const SeparatorChoice& c : SeparatorChoices())
+      if (c.stored == stored) separator = c.separator;
+    e.SetSeparator(separator);
+  }
+  return true;
+}
+
+std::optional<FieldInfoArray> DraftCredits(const EditorDraft& draft, const CCLayout& e) {
+  if (!draft.keys) return std::nullopt;
+  FieldInfoArray credits{};
+  for (std::size_t i = 0; i < e.itemCount(); ++i) {
+    const std::string value = KeyValue(*draft.keys, std::string(e.itemKeys()[i]) + ".Credit");
+    if (!value.empty() && e.IsAmountItem(static_cast<int>(i))) credits[i] = ParsePositionValue(value);
+  }
+  return credits;
+}
+
+std::optional<AmountStyle> DraftAmounts(const EditorDraft& draft) {
+  if (!draft.keys) return std::nullopt;
+  const std::string amounts = UpperAscii(KeyValue(*draft.keys, "Amounts"));
+  if (amounts == "SIGNED") return AmountStyle::kSigned;
+  if (amounts == "SIGNED COMMA") return AmountStyle::kSignedComma;
+  return AmountStyle::kAsWritten;
+}
+
+bool HoldsDraft(const EditorDraft& draft, const CCLayout& e) {
+  for (const auto& [key, f] : draft.positions) {
+    if (!f.placed()) continue;
+    std::size_t i = 0;
+    while (i < e.itemCount() && key != e.itemKeys()[i]) ++i;
+    if (i == e.itemCount() || e.fields()[i] != f) return false;
+  }
+  if (!draft.keys) return true;
+  auto wanted = *draft.keys;
+  auto held = e.ExtraKeys();
+  // The sheet's name is compared without case, as the editor chooses it.
+  for (auto* keys : {&wanted, &held}) {
+    for (auto& [key, value] : *keys)
+      if (key == "Sheet") value = UpperAscii(value);
+    std::sort(keys->begin(), keys->end());
+  }
+  return wanted == held;
 }
 
 }  // namespace zephrin

@@ -5,9 +5,12 @@
 //
 // A draft file is JSON text (UTF-8):
 //   {"dataFile": PATH, "importType": CODE, "intlKind": N, "template": NAME,
-//    "newTemplate": B, "current": I, "positions": {"KEY": "COL LEN CODE", ...}}
+//    "newTemplate": B, "current": I, "positions": {"KEY": "COL LEN CODE", ...},
+//    "keys": {"Sheet": NAME, "Amounts": STYLE, "KEY.Credit": "COL LEN CODE", ...}}
 // with a position for every item of the editor, placed or not, as the store
-// writes them.
+// writes them, and the template's other keys as OK would save them (how the
+// file is read, and the credit columns). A draft written before drafts kept
+// those keys has no "keys": restoring it leaves them as the editor has them.
 #pragma once
 
 #include "platform/expected.h"
@@ -31,6 +34,8 @@ struct EditorDraft {
   bool newTemplate = true;
   int current = -1;           // the item that was selected
   std::vector<std::pair<std::string, FieldInfo>> positions;  // by item key, in the editor's order
+  // The template's keys beside the positions; nullopt when the draft has none.
+  std::optional<std::vector<std::pair<std::string, std::string>>> keys;
 };
 
 // The draft of an editor as it stands.
@@ -57,5 +62,18 @@ ZEPHRIN_API bool DraftFits(const EditorDraft& draft, const CCLayout& e);
 // The draft's positions for the editor's items. An item the draft does not
 // name, or a grid column the data file no longer has, is not placed.
 ZEPHRIN_API FieldInfoArray DraftPositions(const EditorDraft& draft, const CCLayout& e);
+
+// Chooses the draft's sheet of a workbook, or separator of separated text,
+// so that its positions fall on the grid they were made on. False when the
+// workbook no longer has the draft's sheet: the sheet stays as it is, and the
+// positions made on the other sheet fit no grid here.
+[[nodiscard]] ZEPHRIN_API bool RestoreDraftReading(const EditorDraft& draft, CCLayout& e);
+// The draft's credit columns and amounts style; nullopt when it keeps none.
+ZEPHRIN_API std::optional<FieldInfoArray> DraftCredits(const EditorDraft& draft, const CCLayout& e);
+ZEPHRIN_API std::optional<AmountStyle> DraftAmounts(const EditorDraft& draft);
+
+// Whether the editor holds all of the draft's work: every item the draft
+// places where the draft has it, and the same template keys.
+ZEPHRIN_API bool HoldsDraft(const EditorDraft& draft, const CCLayout& e);
 
 }  // namespace zephrin

@@ -25,6 +25,9 @@ constexpr std::array<std::pair<AmountStyle, std::string_view>, 3> kAmountNames{{
     {AmountStyle::kAsWritten, "asWritten"}, {AmountStyle::kSigned, "signed"}, {AmountStyle::kSignedComma, "signedComma"}}};
 // Rows or lines one request may fetch.
 constexpr long kMaxRowsPerRequest = 2000;
+constexpr std::string_view kDraftPartly =
+    "Part of the unsaved work does not fit the data file as it is now: what fits is restored, and the draft is "
+    "kept.";
 // Placement steps that Undo can take back.
 constexpr std::size_t kMaxUndoSteps = 200;
 
@@ -182,13 +185,27 @@ void Ok(ActionContext& c) {
   e.Ok();
 }
 
-// The positions (and a new template's name) of the draft another editor left.
+// The draft another editor left: its sheet or separator first, so that its
+// positions fall on the grid they were made on, then the positions, credit
+// columns and amounts, and a new template's name. Work that no longer fits
+// the data file is left out and said so; the draft then stays for later.
 void RestoreDraft(ActionContext& c) {
   if (c.draft == nullptr) return;
   CCLayout& e = c.e;
-  RestorePositions(e, Step{DraftPositions(*c.draft, e), c.draft->current});
+  const int sheet = e.sheetIndex();
+  const char separator = e.separator();
+  const bool sameGrid = RestoreDraftReading(*c.draft, e);
+  // Steps taken on another grid are no steps of this one.
+  if (e.sheetIndex() != sheet || e.separator() != separator) {
+    c.undo.clear();
+    c.recordStep = false;
+  }
+  const FieldInfoArray positions = sameGrid ? DraftPositions(*c.draft, e) : FieldInfoArray{};
+  RestorePositions(e, Step{positions, c.draft->current, DraftCredits(*c.draft, e), DraftAmounts(*c.draft)});
   if (e.newTemplate() && !c.draft->templateName.empty()) e.NameChanged(AnsiToUtf8(c.draft->templateName));
   c.draftRestored = true;
+  c.draftWhole = HoldsDraft(*c.draft, e);
+  if (!c.draftWhole) c.ui.ShowMessage("Import", kDraftPartly, MessageIcon::None);
 }
 
 void Undo(ActionContext& c) {

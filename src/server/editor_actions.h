@@ -57,6 +57,7 @@ struct ActionContext {
   std::function<Json()> preview;            // runs the live preview's read
   const EditorDraft* draft = nullptr;       // the draft the editor may restore
   bool draftRestored = false;               // the action restored it
+  bool draftWhole = false;                  // ... and all of it
   bool recordStep = true;                   // the action is a step Undo can take back
   Json extra = Json::object();              // members of the answer beside the state
   std::optional<Json> reply{};              // an answer of its own, without the state

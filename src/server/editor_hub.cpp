@@ -237,7 +237,7 @@ void EditorHub::RemoveDraft(Session& session) {
 // is not saved, and the editor ends as Cancel would.
 void EditorHub::EndUnattended(Session& session) {
   CCLayout& editor = *session.editor;
-  if (editor.fields() != session.opened) {
+  if (editor.fields() != session.opened || editor.ExtraKeys() != session.openedKeys) {
     const std::string path = DraftPath(editor.inputs());
     const Done kept = path.empty() ? Done(Error{ErrorCode::kNotFound, "the template store's folder is not known"})
                                    : WriteDraft(path, DraftOf(editor));
@@ -352,8 +352,8 @@ std::string EditorHub::EditorAction(std::unique_lock<std::mutex>& lock, const st
                        [&] { return RunPreview(lock, session); }, session.draft ? &*session.draft : nullptr};
   entry->handler(c);
   if (c.reply) return Dump(*c.reply);
-  // A restored draft has served: the work is the editor's again.
-  if (c.draftRestored) RemoveDraft(session);
+  // A draft restored whole has served: the work is the editor's again.
+  if (c.draftRestored && c.draftWhole) RemoveDraft(session);
   Json out = hub::FinishAction(c, *entry);
   out["editor"] = SessionState(session);
   if (e.ended()) m_cv.notify_all();

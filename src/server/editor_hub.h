@@ -26,12 +26,14 @@
 // it goes quiet for longer than the page timeout, or says
 //   {"action":"leave","session":N,"page":P}
 // as it goes away, the editor ends as Cancel would, and when its positions
-// differ from those it opened with they are kept as a draft (editor_draft.h).
+// or other template keys differ from those it opened with they are kept as a
+// draft (editor_draft.h).
 // The state of the next editor of the same data file, import type and
 // template then carries "draft":{"template","newTemplate","placed"}, and
 //   {"action":"restoreDraft","session":N}
-// puts the draft's positions (and a new template's name) back and removes
-// it; saving the template removes it too. A request of another
+// puts the draft's sheet or separator, positions, credit columns, amounts
+// (and a new template's name) back and removes it, unless part of it no
+// longer fits the data file; saving the template removes it too. A request of another
 // page ("page" naming another) answers {"closed":true,"takenOver":true}.
 // Before any page has taken it over, the editor ends the same way when the
 // caller of EditLayout has gone (SetCallerGone).

@@ -3,6 +3,7 @@
 // whose page went away is kept as a draft that the next editor of the same
 // file and import type offers back.
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <string>
 
@@ -69,7 +70,7 @@ TEST_F(HubDraftTest, APageThatGoesAwayLeavesADraftThatTheNextEditorRestores) {
             "    \"Company_Number\": \"0 0 0\",\n    \"Account_Number\": \"0 2 0\",\n"
             "    \"Account_Caption\": \"1 3 0\",\n    \"Account_Balance\": \"0 0 0\",\n    \"TRC\": \"0 0 0\",\n"
             "    \"TCC\": \"0 0 0\",\n    \"Account_Type\": \"0 0 0\",\n    \"SIC_Code\": \"0 0 0\",\n"
-            "    \"Activity_Number\": \"0 0 0\",\n    \"Activity_Name\": \"0 0 0\"\n  }\n}\n");
+            "    \"Activity_Number\": \"0 0 0\",\n    \"Activity_Name\": \"0 0 0\"\n  },\n  \"keys\": {}\n}\n");
   EXPECT_FALSE(std::filesystem::exists(Ini()) && ReadFile(Ini()).find("[Import:") != std::string::npos);
 
   // The next editor of the file offers it; restoring gives the work back and
@@ -126,6 +127,82 @@ TEST_F(HubDraftTest, ADraftIsOfferedToItsOwnTemplateOnlyAndGoesWhenThatTemplateI
   EXPECT_EQ(Act(id, {{"action", "ok"}})["editor"]["ended"], true);
   reply.get();
   EXPECT_TRUE(FolderEntries(drafts).empty());
+}
+
+// A draft keeps how the file was read and the amounts too: the sheet of a
+// workbook, the amounts style and the credit columns come back with the
+// positions. Work that no longer fits the file is restored as far as it fits,
+// said so, and kept.
+TEST_F(HubDraftTest, ADraftBringsBackTheSheetAmountsAndCreditColumnsOrSaysWhatNoLongerFits) {
+  const std::string book = data.file("book.xlsx");
+  std::filesystem::copy_file(DataPath("workbooks/mixed.xlsx"), book);
+  const std::string tb = Data("tb.csv", "No,Name,Debit,Credit\n1000,Cash,5,\n2000,Loan,,7\n");
+  const std::filesystem::path drafts = home.path() / "drafts";
+  // Leaves a new template's editor of `file` after `work`; the state it had.
+  const auto leaveAfter = [&](const std::string& file, const std::function<void(unsigned)>& work) {
+    auto reply = StartEdit("", "PRELIMBAL", file);
+    const unsigned id = Open();
+    Act(id, {{"action", "claim"}, {"page", "p"}});
+    work(id);
+    const Json s = Act(id, {{"action", "view"}})["editor"];
+    Act(id, {{"action", "leave"}, {"page", "p"}});
+    reply.get();
+    return s;
+  };
+  const auto restore = [&](const std::string& file) {
+    auto reply = StartEdit("", "PRELIMBAL", file);
+    const unsigned id = Open();
+    const Json r = Act(id, {{"action", "restoreDraft"}});
+    Cancel(id, reply);
+    return r;
+  };
+  const auto same = [](const Json& a, const Json& b) {
+    for (const char* key : {"items", "sheet", "amounts", "separator"}) EXPECT_EQ(a[key], b[key]) << key;
+    EXPECT_EQ(a["grid"]["headers"], b["grid"]["headers"]);
+  };
+
+  const Json onNotes = leaveAfter(book, [&](unsigned id) {
+    Act(id, {{"action", "sheet"}, {"index", 1}});
+    Place(id, 1, 2, 2);
+    Act(id, {{"action", "amounts"}, {"amounts", "signedComma"}});
+  });
+  ASSERT_EQ(FolderEntries(drafts).size(), 1u);
+  EXPECT_NE(ReadFile((drafts / *FolderEntries(drafts).begin()).string())
+                .find("\"keys\": {\n    \"Sheet\": \"NOTES\",\n    \"Amounts\": \"SIGNED COMMA\"\n  }"),
+            std::string::npos);
+  Json r = restore(book);
+  EXPECT_EQ(r["messages"], Json::array());
+  same(r["editor"], onNotes);
+  EXPECT_EQ(r["editor"]["sheet"], 1);
+  EXPECT_TRUE(FolderEntries(drafts).empty());
+
+  const Json withCredit = leaveAfter(tb, [&](unsigned id) {
+    Place(id, 1, 2, 1);
+    Place(id, 3, 2, 3);
+    Act(id, {{"action", "credit"}});
+    Act(id, {{"action", "click"}, {"row", 2}, {"col", 4}});
+  });
+  ASSERT_EQ(withCredit["items"][3]["credit"], Json::parse(R"({"col":4,"len":2})"));
+  r = restore(tb);
+  EXPECT_EQ(r["messages"], Json::array());
+  same(r["editor"], withCredit);
+  EXPECT_EQ(r["editor"]["amounts"], "signed");
+  EXPECT_TRUE(FolderEntries(drafts).empty());
+
+  // The sheet is gone from the workbook: nothing is placed on another sheet,
+  // and the draft stays.
+  leaveAfter(book, [&](unsigned id) {
+    Act(id, {{"action", "sheet"}, {"index", 1}});
+    Place(id, 1, 2, 2);
+  });
+  std::filesystem::copy_file(DataPath("workbooks/trial_balance.xlsx"), book,
+                             std::filesystem::copy_options::overwrite_existing);
+  r = restore(book);
+  EXPECT_EQ(r["messages"], Json::array({Json{{"caption", "Import"},
+                                             {"text", "Part of the unsaved work does not fit the data file as it is "
+                                                      "now: what fits is restored, and the draft is kept."}}}));
+  EXPECT_EQ(r["editor"]["items"][1]["col"], 0);
+  EXPECT_EQ(FolderEntries(drafts).size(), 1u);
 }
 
 }  // namespace
