@@ -43,8 +43,8 @@ TEST(EditorDraftTest, ADraftIsWrittenWholeAndReadsBackAsItWas) {
 
 TEST(EditorDraftTest, TextsThatAreNoWholeDraftAreRefused) {
   const std::string good = DraftText(Sample());
-  const auto without = [&](const std::string& from, const std::string& to) {
-    std::string t = good;
+  const auto without = [&](const std::string& from, const std::string& to, std::string t = {}) {
+    if (t.empty()) t = good;
     t.replace(t.find(from), from.size(), to);
     return t;
   };
@@ -58,8 +58,15 @@ TEST(EditorDraftTest, TextsThatAreNoWholeDraftAreRefused) {
       without("\"3 2 224\"", "\"-3 2 224\""),
       without("\"3 2 224\"", "[3, 2, 224]"),
   };
+  const std::string withKeys = without("\n}\n", ",\n  \"keys\": {\"Sheet\": \"TB\"}\n}\n");
+  const std::string badKeys[] = {without("\"TB\"", "1", withKeys), without("{\"Sheet\": \"TB\"}", "[]", withKeys)};
   for (const std::string& text : cases) EXPECT_FALSE(ParseDraft(text)) << text;
-  EXPECT_TRUE(ParseDraft(good));
+  for (const std::string& text : badKeys) EXPECT_FALSE(ParseDraft(text)) << text;
+  // A draft written before drafts kept template keys has none to restore.
+  ASSERT_TRUE(ParseDraft(good));
+  EXPECT_FALSE(ParseDraft(good)->keys);
+  ASSERT_TRUE(ParseDraft(withKeys));
+  EXPECT_EQ(ParseDraft(withKeys)->keys, (std::vector<std::pair<std::string, std::string>>{{"Sheet", "TB"}}));
 }
 
 TEST(EditorDraftTest, EachDataFileAndImportTypeHasADraftFileOfItsOwnBesideTheStore) {
