@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "platform/codepage.h"
 #include "platform/file_read.h"
@@ -47,6 +48,56 @@ class FilePieces {
   std::size_t m_offset = 0, m_held = 0, m_at = 0;
 };
 
+// The code units of a text file one by one: bytes, or pairs of bytes when
+// the file is UTF-16 (its byte order mark skipped).
+class TextUnits {
+ public:
+  explicit TextUnits(const OpenFile& file) : m_pieces(std::make_unique<FilePieces>(file)) {
+    char head[kUtf16Look];
+    const long long got = file.ReadAt(0, head, std::min(sizeof head, file.size()));
+    const Utf16Look look = LookForUtf16(std::string_view(head, got > 0 ? static_cast<std::size_t>(got) : 0));
+    m_wide = look.order != Utf16Order::kNone;
+    m_big = look.order == Utf16Order::kBig;
+    for (std::size_t i = 0; i < look.bomBytes; ++i) m_pieces->Next();
+  }
+  bool wide() const { return m_wide; }
+  bool bigEndian() const { return m_big; }
+  // The next code unit, or -1 at the end.
+  long Next() {
+    const int first = m_pieces->Next();
+    if (!m_wide || first < 0) return first;
+    const int second = m_pieces->Next();
+    if (second < 0) return -1;
+    return m_big ? first << 8 | second : second << 8 | first;
+  }
+
+ private:
+  std::unique_ptr<FilePieces> m_pieces;
+  bool m_wide = false, m_big = false;
+};
+
+// A line's code units as UTF-8: UTF-16 and the engine's own code page are
+// shown as the read shows them. A UTF-8 line cut short may end inside a
+// character: that character goes, not the whole line's reading as UTF-8.
+std::string LineAsUtf8(const std::vector<long>& units, const TextUnits& from, bool cut) {
+  std::string bytes;
+  for (const long u : units) {
+    if (from.wide()) bytes.push_back(static_cast<char>(from.bigEndian() ? u >> 8 : u & 0xFF));
+    bytes.push_back(static_cast<char>(from.wide() && !from.bigEndian() ? u >> 8 : u & 0xFF));
+  }
+  if (from.wide()) {
+    std::string ansi;
+    (void)Utf16ToAnsi(bytes, from.bigEndian(), ansi);
+    return AnsiToUtf8(ansi);
+  }
+  if (IsValidUtf8(bytes)) return bytes;
+  for (std::size_t drop = 1; cut && drop <= 3 && drop < bytes.size(); ++drop) {
+    const std::string_view kept = std::string_view(bytes).substr(0, bytes.size() - drop);
+    if (static_cast<unsigned char>(bytes[kept.size()]) >= 0xC0 && IsValidUtf8(kept)) return std::string(kept);
+  }
+  return AnsiToUtf8(bytes);
+}
+
 }  // namespace
 
 Expected<DataLine> ReadDataLine(const std::string& path, long line) {
@@ -58,24 +109,24 @@ Expected<DataLine> ReadDataLine(const std::string& path, long line) {
       return Error{ErrorCode::kInvalid, "The data file " + path + " cannot be read: it is not a regular file."};
     return Error::SentenceFromErrno(failure.systemError, "The data file " + path + " cannot be read");
   }
-  auto pieces = std::make_unique<FilePieces>(file);
-  DataLine out;
+  TextUnits units(file);
   long at = 1;
-  int c = 0;
-  while (at < line && (c = pieces->Next()) >= 0)
+  long c = 0;
+  while (at < line && (c = units.Next()) >= 0)
     if (c == '\n') ++at;
-  if (at < line || (c = pieces->Next()) < 0)
+  if (at < line || (c = units.Next()) < 0)
     return Error{ErrorCode::kNotFound, "The data file has no line " + std::to_string(line) + "."};
-  for (; c >= 0 && c != '\n'; c = pieces->Next()) {
-    if (out.text.size() == kMaxShownLine) {
+  DataLine out;
+  std::vector<long> held;
+  for (; c >= 0 && c != '\n'; c = units.Next()) {
+    if (held.size() == kMaxShownLine) {
       out.cut = true;
       break;
     }
-    out.text.push_back(static_cast<char>(c));
+    held.push_back(c);
   }
-  if (!out.text.empty() && out.text.back() == '\r') out.text.pop_back();
-  // A file in the engine's own code page is shown as the read shows it.
-  if (!IsValidUtf8(out.text)) out.text = AnsiToUtf8(out.text);
+  if (!held.empty() && held.back() == '\r') held.pop_back();
+  out.text = LineAsUtf8(held, units, out.cut);
   return out;
 }
 

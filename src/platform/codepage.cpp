@@ -119,4 +119,18 @@ bool IsValidUtf8(std::string_view bytes) {
   return true;
 }
 
+Utf16Look LookForUtf16(std::string_view bytes) {
+  if (bytes.starts_with("\xFF\xFE")) return {Utf16Order::kLittle, 2};
+  if (bytes.starts_with("\xFE\xFF")) return {Utf16Order::kBig, 2};
+  const std::string_view head = bytes.substr(0, kUtf16Look);
+  if (head.size() < 2) return {};
+  std::size_t nulsAt[2] = {0, 0};
+  for (std::size_t i = 0; i < head.size(); ++i)
+    if (head[i] == '\0') ++nulsAt[i % 2];
+  const std::size_t evenPositions = (head.size() + 1) / 2, oddPositions = head.size() / 2;
+  if (nulsAt[1] * 10 >= oddPositions * 9) return {Utf16Order::kLittle, 0};
+  if (nulsAt[0] * 10 >= evenPositions * 9) return {Utf16Order::kBig, 0};
+  return {};
+}
+
 }  // namespace zephrin

@@ -3,6 +3,7 @@
 // (protocol, command line, result text) is UTF-8.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,18 @@ void AppendAnsiCharAsUtf8(std::string& out, unsigned char c);
 // becomes "?". False, with `out` partly filled, for an odd number of bytes or
 // a surrogate without its partner.
 bool Utf16ToAnsi(std::string_view bytes, bool bigEndian, std::string& out);
+
+// How a text's bytes say they are UTF-16: by a byte order mark, or, without
+// one, by NULs in at least nine of ten odd (little-endian) or even
+// (big-endian) positions of their first 4 KB, as ASCII text in UTF-16 has.
+enum class Utf16Order { kNone, kLittle, kBig };
+struct Utf16Look {
+  Utf16Order order = Utf16Order::kNone;
+  std::size_t bomBytes = 0;  // the byte order mark's bytes to skip
+};
+// The bytes looked at when there is no byte order mark.
+inline constexpr std::size_t kUtf16Look = 4096;
+Utf16Look LookForUtf16(std::string_view bytes);
 
 // True when the bytes are well-formed UTF-8 (no overlongs, no surrogates).
 bool IsValidUtf8(std::string_view bytes);

@@ -55,31 +55,6 @@ Scan ScanBytes(std::string_view bytes, bool binary) {
   return {static_cast<std::size_t>(p - begin), high, nul};
 }
 
-// How a file's bytes say they are UTF-16: by a byte order mark, or, without
-// one, by NULs in at least nine of ten odd (little-endian) or even
-// (big-endian) positions of their first 4 KB, as ASCII text in UTF-16 has.
-enum class Utf16Order { kNone, kLittle, kBig };
-struct Utf16Look {
-  Utf16Order order = Utf16Order::kNone;
-  std::size_t bomBytes = 0;
-};
-
-constexpr std::size_t kUtf16Look = 4096;
-
-Utf16Look LookForUtf16(std::string_view bytes) {
-  if (bytes.starts_with("\xFF\xFE")) return {Utf16Order::kLittle, 2};
-  if (bytes.starts_with("\xFE\xFF")) return {Utf16Order::kBig, 2};
-  const std::string_view head = bytes.substr(0, kUtf16Look);
-  if (head.size() < 2) return {};
-  std::size_t nulsAt[2] = {0, 0};
-  for (std::size_t i = 0; i < head.size(); ++i)
-    if (head[i] == '\0') ++nulsAt[i % 2];
-  const std::size_t evenPositions = (head.size() + 1) / 2, oddPositions = head.size() / 2;
-  if (nulsAt[1] * 10 >= oddPositions * 9) return {Utf16Order::kLittle, 0};
-  if (nulsAt[0] * 10 >= evenPositions * 9) return {Utf16Order::kBig, 0};
-  return {};
-}
-
 }  // namespace
 
 void DataText::Decide(std::string_view bytes, std::size_t clean) const {

@@ -2,11 +2,16 @@
 
 #include <algorithm>
 #include <cctype>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "files/data_line.h"
 #include "files/upload_folder.h"
 #include "platform/codepage.h"
+#include "readers/separator.h"
+#include "readers/workbook_source.h"
 #include "templates/template_store.h"
 
 namespace zephrin {
@@ -33,39 +38,68 @@ Json UploadsJson(const UploadFolder& folder) {
   return Json{{"uploads", std::move(out)}, {"folder", folder.path()}};
 }
 
-// The separator a template's "Separator" key names (comma when it names none).
-char SeparatorOf(const std::string& value) {
-  if (value == "TAB") return '\t';
-  if (value == "SEMICOLON") return ';';
-  if (value == "PIPE") return '|';
-  return ',';
-}
-
 // Whether the reads of a file take it as cells rather than as fixed-width lines.
 bool IsGridFile(std::string path) {
   std::transform(path.begin(), path.end(), path.begin(), [](unsigned char c) { return std::tolower(c); });
   return !(path.ends_with(".txt") || path.ends_with(".prn"));
 }
 
+// Row `number` (1-based) of the template's sheet of a workbook, its cells
+// parted by tabs, the cell of column `col` (0-based) marked when `mark`.
+Expected<MarkedLine> WorkbookLine(WorkbookKind kind, const std::string& file, const std::string& sheet, long number,
+                                  bool mark, std::size_t col) {
+  Expected<std::unique_ptr<RowSource>> source = OpenWorkbook(kind, file, file, sheet);
+  if (!source) return source.error();
+  Row row;
+  bool found = false;
+  while (!found && (*source)->Next(row)) found = row.index + 1L == number;
+  if (const auto* book = dynamic_cast<const WorkbookSource*>(source->get()); book && book->failure())
+    return *book->failure();
+  if (!found) return Error{ErrorCode::kNotFound, "The data file has no line " + std::to_string(number) + "."};
+  std::vector<std::string> cells;
+  for (const Cell& cell : row.cells) {
+    if (cells.size() <= cell.column) cells.resize(cell.column + 1);
+    cells[cell.column] = AnsiToUtf8(cell.text);
+  }
+  MarkedLine out;
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    std::string& part = !mark || i < col ? out.before : i == col ? out.marked : out.after;
+    if (i > 0 && i != col) part += '\t';
+    if (i > 0 && i == col) out.before += '\t';
+    part += cells[i];
+  }
+  return out;
+}
+
+// The line a review finding names, with the item's cell or characters marked
+// as the template places it; a workbook's line is the row of its sheet.
 Json DataLineJson(const Json& request, const std::string& writableFolder) {
   const std::string file = StringOf(request, "file");
   const long number = LongOf(request, "line");
-  Expected<DataLine> line = ReadDataLine(file, number);
-  if (!line) return ErrorJson(line.error().message);
-  MarkedLine marked{line->text, {}, {}};
   const std::string ini = writableFolder.empty() ? std::string() : writableFolder + "/import.ini";
   const std::string section = "Import:" + Utf8ToAnsi(StringOf(request, "template"));
-  std::string value;
-  if (ReadStoreValue(ini, section, Utf8ToAnsi(StringOf(request, "item")), value)) {
-    const FieldInfo at = ParsePositionValue(value);
-    std::string separator;
-    (void)ReadStoreValue(ini, section, "Separator", separator);
-    if (at.placed())
-      marked = IsGridFile(file) ? MarkCell(line->text, SeparatorOf(separator), at.nCol)
+  std::string value, separator, sheet;
+  const bool placed = ReadStoreValue(ini, section, Utf8ToAnsi(StringOf(request, "item")), value) &&
+                      ParsePositionValue(value).placed();
+  const FieldInfo at = placed ? ParsePositionValue(value) : FieldInfo{};
+  (void)ReadStoreValue(ini, section, "Separator", separator);
+  (void)ReadStoreValue(ini, section, "Sheet", sheet);
+  bool cut = false;
+  Expected<MarkedLine> marked = MarkedLine{};
+  if (const WorkbookKind kind = SniffWorkbook(file); kind != WorkbookKind::kNone && number >= 1) {
+    marked = WorkbookLine(kind, file, sheet, number, placed, at.nCol);
+  } else {
+    Expected<DataLine> line = ReadDataLine(file, number);
+    if (!line) return ErrorJson(line.error().message);
+    cut = line->cut;
+    const Separator parts = SeparatorNamed(separator).value_or(Separator::kComma);
+    marked = !placed           ? MarkedLine{line->text, {}, {}}
+             : IsGridFile(file) ? MarkCell(line->text, SeparatorChar(parts), at.nCol)
                                 : MarkCharacters(line->text, at.nCol, at.nLen);
   }
-  return Json{{"line", number}, {"before", marked.before}, {"marked", marked.marked},
-              {"after", marked.after}, {"cut", line->cut}};
+  if (!marked) return ErrorJson(marked.error().message);
+  return Json{{"line", number}, {"before", marked->before}, {"marked", marked->marked},
+              {"after", marked->after}, {"cut", cut}};
 }
 
 // The element names a read writes for a type's items, each with its caption.

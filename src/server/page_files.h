@@ -9,7 +9,9 @@
 //   {"action":"dataLine","file":F,"line":L,"template":T,"item":K}
 //       -> {"line":L,"before":B,"marked":M,"after":A,"cut":bool}: line L of
 //          data file F, the cell (or the characters) that template T reads
-//          for item K marked; all of it in "before" when nothing is marked
+//          for item K marked; all of it in "before" when nothing is marked.
+//          A UTF-16 line is shown as text; a workbook's line L is row L of
+//          the template's sheet, its cells parted by tabs.
 //   {"action":"captions","type":CODE,"intlKind":K} -> {"captions":{ELEMENT:CAPTION,...}}
 #pragma once
 

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "files/data_line.h"
 #include "test_util.h"
 
 namespace zephrin {
@@ -25,10 +26,17 @@ TEST(PageFilesTest, DataLineMarksTheItemsCell) {
   test::TempDir dir;
   Write(dir.file("import.ini"),
         "[Import:GRID]\nInfo=COA\nAccount_Number=1 2 0\n[Import:SEMI]\nInfo=COA\nSeparator=SEMICOLON\n"
-        "Account_Number=2 1 0\n[Import:FIXED]\nInfo=COA\nAccount_Number=4 4 0\n");
+        "Account_Number=2 1 0\n[Import:FIXED]\nInfo=COA\nAccount_Number=4 4 0\n[Import:NOTES]\nInfo=COA\nSheet=NOTES\n"
+        "Account_Number=1 2 0\n");
   Write(dir.file("tb.csv"), "Number,Caption\r\n\"Cash, petty\",1000,12.50\n");
   Write(dir.file("tb.txt"), "\xc3\xa9t\xc3\xa9 1000 x\n");
   Write(dir.file("semi.csv"), "a;b;c\n");
+  // UTF-16 text and workbooks show their line as a read sees it, never their bytes.
+  Write(dir.file("u16.csv"), std::string("\xff\xfe" "N\0o\0\r\0\n\0\xe9\0,\0" "1\0\r\0\n\0", 18));
+  std::filesystem::copy_file(test::DataPath("workbooks/trial_balance.xlsx"), dir.file("tb.xlsx"));
+  std::filesystem::copy_file(test::DataPath("workbooks/mixed.xlsx"), dir.file("mixed.xlsx"));
+  // A long UTF-8 line cut inside a character loses that character only.
+  Write(dir.file("long.csv"), std::string(kMaxShownLine - 1, 'a') + "\xc3\xa9\n");
   struct Case {
     std::string file, templ;
     long line;
@@ -40,6 +48,12 @@ TEST(PageFilesTest, DataLineMarksTheItemsCell) {
       {"semi.csv", "SEMI", 1, R"({"after":"","before":"a;b;","cut":false,"line":1,"marked":"c"})"},
       {"tb.txt", "FIXED", 1, R"({"after":" x","before":"été ","cut":false,"line":1,"marked":"1000"})"},
       {"tb.csv", "NONE", 1, R"({"after":"","before":"Number,Caption","cut":false,"line":1,"marked":""})"},
+      {"u16.csv", "GRID", 2, R"({"after":"","before":"é,","cut":false,"line":2,"marked":"1"})"},
+      {"tb.xlsx", "GRID", 2, R"({"after":"\t15250","before":"1000\t","cut":false,"line":2,"marked":"Cash"})"},
+      {"mixed.xlsx", "NOTES", 2, R"({"after":"","before":"\t","cut":false,"line":2,"marked":"second sheet"})"},
+      {"tb.xlsx", "GRID", 99, R"({"error":"The data file has no line 99."})"},
+      {"long.csv", "NONE", 1, R"({"after":"","before":")" + std::string(kMaxShownLine - 1, 'a') +
+                                  R"(","cut":true,"line":1,"marked":""})"},
       {"tb.csv", "GRID", 3, R"({"error":"The data file has no line 3."})"},
       {"tb.csv", "GRID", 0, R"({"error":"There is no line 0 in a file."})"},
       {"gone.csv", "GRID", 1, R"({"error":"The data file )" + dir.file("gone.csv") + R"( cannot be read: No such file or directory."})"},
