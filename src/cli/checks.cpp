@@ -84,9 +84,11 @@ std::optional<std::string> UnknownTypeCode(std::string_view code) {
 }
 
 void WarnOfPassedOverFolder(const TemplateStore& store) {
-  static bool warned = false;
-  if (warned || store.passedOver().empty()) return;
-  warned = true;
+  // Once for each store a temporary folder holds: a server whose folder
+  // turns unwritable later says so again.
+  static std::string warned;
+  if (store.passedOver().empty() || warned == store.path()) return;
+  warned = store.path();
   std::fprintf(stderr,
                "zephrinimport: warning: the folder %s cannot hold the template store (%s); the store used is %s, "
                "in a temporary folder the system may clear (ZEPHRINIMPORT_HOME chooses the folder)\n",

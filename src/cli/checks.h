@@ -30,8 +30,8 @@ std::optional<std::string> UnknownTypeCode(std::string_view code);
 
 // When a private temporary folder holds the template store because the
 // writable folder could not be had (ZEPHRINIMPORT_HOME names a folder that
-// cannot be written, say), says so on standard error, once per run: the
-// templates saved there may be cleared with the temporary folder.
+// cannot be written, say), says so on standard error, once for each such
+// store: the templates saved there may be cleared with the temporary folder.
 void WarnOfPassedOverFolder(const TemplateStore& store);
 
 // The failure of a located store that is there but cannot be read, and why;

@@ -14,6 +14,7 @@
 #include "cli/commands.h"
 #include "cli/standard_output.h"
 #include "platform/home_folder.h"
+#include "platform/text.h"
 #include "server/browser_opener.h"
 #include "server/web_server.h"
 #include "service/host_protocol.h"
@@ -64,6 +65,10 @@ int Serve(const ServeOptions& o) {
   options.webDir = server::DefaultWebDir();
   // Files dropped on the import page go to "uploads" in the writable folder.
   options.uploadsFolder = service.store().folder();
+  // The store is found again by each call that establishes it: when its
+  // folder cannot be written any more (or can again), the templates move,
+  // and the server says so rather than serve another store without a word.
+  std::string storePath = service.store().path();
   options.rpc = [&](std::string_view body) -> std::string {
     // One call at a time; a call that waits for the user (the editor, a
     // file dialog) keeps the others out, who are told after 5 s that the
@@ -73,6 +78,13 @@ int Serve(const ServeOptions& o) {
     HostProtocol::CallOptions call;
     call.wait = std::chrono::seconds(5);
     call.beforeCall = [&](bool carriesAnswers) { ui.SetInteractive(!carriesAnswers); };
+    call.afterCall = [&] {
+      if (!service.store().located() || service.store().path() == storePath) return;
+      storePath = service.store().path();
+      WarnOfPassedOverFolder(service.store());
+      if (service.store().passedOver().empty())
+        std::fprintf(stderr, "zephrinimport serve: the template store is %s again\n", ShownOnTerminal(storePath).c_str());
+    };
     protocol.HandleLine(body, response, call);
     ui.SetInteractive(false);
     return response.TakeText();

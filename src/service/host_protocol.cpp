@@ -474,7 +474,9 @@ std::optional<Reply> HandleRequest(CxmlWrapper& service, RecordingUserInterface&
   if (!params) return Answer(hasId, ErrorResponse(*id, kInvalidParams, params.error().message));
 
   if (options.beforeCall) options.beforeCall(params->carriesAnswers);
-  return RunCall(service, ui, *method, std::move(*params), hasId ? &*id : nullptr);
+  std::optional<Reply> reply = RunCall(service, ui, *method, std::move(*params), hasId ? &*id : nullptr);
+  if (options.afterCall) options.afterCall();
+  return reply;
 }
 
 }  // namespace

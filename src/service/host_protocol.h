@@ -43,6 +43,8 @@ class ZEPHRIN_API HostProtocol {
     // Runs before the method, told whether the request carries its own
     // answers to file dialogs.
     std::function<void(bool carriesAnswers)> beforeCall;
+    // Runs after the method, while the service object is still held.
+    std::function<void()> afterCall;
   };
   // Handles one request line and writes its response (without a line end)
   // to `out`, a large text straight from the read's buffer. False for a

@@ -214,5 +214,39 @@ TEST(ServeOpen, ASignalThatEndsTheServerLeavesNoPartOfAnUpload) {
   }
 }
 
+// The template store is found again by each call that establishes it. When
+// the writable folder cannot hold it any more, the server says where the
+// templates went, and says so again when they are back.
+TEST(ServeOpen, SaysWhenTheTemplateStoreMovesToATemporaryFolderAndBack) {
+  TempDir dir;
+  const std::string bin = PrivateFolder(dir, "bin");
+  const std::string runtime = PrivateFolder(dir, "runtime");
+  Serve serve(dir, {"PATH=" + bin, "XDG_RUNTIME_DIR=" + runtime});
+  ASSERT_FALSE(serve.url().empty()) << serve.err();
+  const auto templateInfo = [&] {
+    Socket client(serve.port());
+    const std::string body = R"({"jsonrpc":"2.0","id":1,"method":"GetTemplateInfo","params":[]})";
+    EXPECT_TRUE(client.Send("POST /rpc HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\nX-Zephrin-Token: " +
+                            serve.token() + "\r\nContent-Type: application/json\r\nContent-Length: " +
+                            std::to_string(body.size()) + "\r\n\r\n" + body));
+    return client.ReadUntilClosed(5000ms);
+  };
+  for (int i = 0; i < 300 && serve.err().empty(); ++i) std::this_thread::sleep_for(10ms);
+  const std::string home = dir.file("home");
+  EXPECT_NE(templateInfo().find("\"result\""), std::string::npos);
+  std::filesystem::rename(home, home + ".away");
+  WriteFile(home, "not a folder");
+  EXPECT_NE(templateInfo().find("\"result\""), std::string::npos);
+  std::filesystem::remove(home);
+  std::filesystem::rename(home + ".away", home);
+  templateInfo();
+  EXPECT_EQ(serve.Stop(), 0);
+  EXPECT_EQ(serve.err(), kNoBrowser + "zephrinimport: warning: the folder " + home +
+                             " cannot hold the template store (it is not a folder); the store used is " + runtime +
+                             "/zephrinimport/import.ini, in a temporary folder the system may clear "
+                             "(ZEPHRINIMPORT_HOME chooses the folder)\n"
+                             "zephrinimport serve: the template store is " + home + "/import.ini again\n" + kStopping);
+}
+
 }  // namespace
 }  // namespace zephrin::test
