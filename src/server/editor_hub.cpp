@@ -265,8 +265,9 @@ std::optional<FileDialogResult> EditorHub::AskFile(const FileDialogRequest& requ
 }
 
 std::string EditorHub::HandleRequest(std::string_view body) {
-  const Json request =
-      JsonNestsDeeper(body) ? Json() : Json::parse(body.begin(), body.end(), nullptr, /*allow_exceptions=*/false);
+  if (JsonNestsDeeper(body))
+    return Dump(ErrorJson("The request nests arrays and objects more than " + std::to_string(kMaxJsonDepth) + " deep."));
+  const Json request = Json::parse(body.begin(), body.end(), nullptr, /*allow_exceptions=*/false);
   if (!request.is_object()) return Dump(ErrorJson("The request is not a JSON object."));
   const std::string action = GetString(request, "action");
 

@@ -30,6 +30,10 @@ long LongOf(const Json& j, const char* key) {
   return j.contains(key) && j[key].is_number_integer() ? j[key].get<long>() : 0;
 }
 
+// Whether member `key` is text; a request whose member is something else is
+// refused by name rather than read as "".
+bool IsText(const Json& j, const char* key) { return j.contains(key) && j[key].is_string(); }
+
 Json UploadsJson(const UploadFolder& folder) {
   Expected<std::vector<UploadEntry>> list = folder.List();
   if (!list) return ErrorJson(list.error().message);
@@ -75,6 +79,10 @@ Expected<MarkedLine> WorkbookLine(WorkbookKind kind, const std::string& file, co
 // as the template places it; a workbook's line is the row of its sheet.
 Json DataLineJson(const Json& request, const std::string& writableFolder) {
   const std::string file = StringOf(request, "file");
+  const bool whole = request.contains("line") && (request["line"].is_number_integer() &&
+                                                  (!request["line"].is_number_unsigned() ||
+                                                   request["line"].get<uint64_t>() <= 0x7fffffffu));
+  if (!whole) return ErrorJson("The request's \"line\" is not a line number.");
   const long number = LongOf(request, "line");
   const std::string ini = writableFolder.empty() ? std::string() : writableFolder + "/import.ini";
   const std::string section = "Import:" + Utf8ToAnsi(StringOf(request, "template"));
@@ -131,6 +139,7 @@ Json PageFilesAction(const std::string& action, const Json& request, const std::
   if (writableFolder.empty()) return ErrorJson("This server keeps no uploads.");
   const UploadFolder folder(writableFolder);
   if (action == "removeUpload") {
+    if (!IsText(request, "name")) return ErrorJson("The request's \"name\" is not a file name.");
     if (Done removed = folder.Remove(StringOf(request, "name")); !removed) return ErrorJson(removed.error().message);
   }
   return UploadsJson(folder);

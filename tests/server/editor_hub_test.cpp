@@ -135,6 +135,9 @@ TEST_F(EditLayoutTest, GridRowsAreFetchedByRangeWholeOrCompact) {
   // With no editor open, as with one.
   EXPECT_EQ(Act(id, {{"action", "bogus"}})["error"], "Unknown action: bogus");
   EXPECT_EQ(Act(id, {{"action", 5}})["error"], "The request names no action.");
+  EXPECT_EQ(Json::parse(hub.HandleRequest(std::string(101, '[') + std::string(101, ']')))["error"],
+            "The request nests arrays and objects more than 100 deep.");
+  EXPECT_EQ(Json::parse(hub.HandleRequest("[1]"))["error"], "The request is not a JSON object.");
   // Compact rows carry each row as one text.
   reply = StartEdit("", "FCOA", Data("gaps.csv", "a,,c\n,,\n,b\n"));
   id = Open();

@@ -69,6 +69,11 @@ TEST(PageFilesTest, DataLineMarksTheItemsCell) {
     const Json request{{"file", dir.file(c.file)}, {"line", c.line}, {"template", c.templ}, {"item", "Account_Number"}};
     EXPECT_EQ(PageFilesAction("dataLine", request, dir.str()).dump(), c.answer);
   }
+  for (const Json& line : {Json("2"), Json(1e30), Json(99999999999ull), Json(nullptr)}) {
+    const Json request{{"file", dir.file("tb.csv")}, {"line", line}, {"template", "GRID"}};
+    EXPECT_EQ(PageFilesAction("dataLine", request, dir.str()).dump(),
+              R"({"error":"The request's \"line\" is not a line number."})") << line;
+  }
   const Json zero{{"file", "/dev/zero"}, {"line", 2}, {"template", "GRID"}, {"item", "Account_Number"}};
   EXPECT_EQ(PageFilesAction("dataLine", zero, dir.str()).dump(),
             R"({"error":"The data file /dev/zero cannot be read: it is not a regular file."})");
@@ -86,6 +91,8 @@ TEST(PageFilesTest, UploadsAreListedAndRemovedByPlainNameOnly) {
   EXPECT_EQ(PageFilesAction("uploads", Json::object(), dir.str()).dump(), listed);
   EXPECT_EQ(PageFilesAction("removeUpload", Json{{"name", "../keep.csv"}}, dir.str()).dump(),
             R"({"error":"The file name \"../keep.csv\" is refused: it holds a \"/\" or \"\\\"."})");
+  EXPECT_EQ(PageFilesAction("removeUpload", Json{{"name", 5}}, dir.str()).dump(),
+            R"({"error":"The request's \"name\" is not a file name."})");
   EXPECT_EQ(PageFilesAction("removeUpload", Json{{"name", "c.csv"}}, dir.str()).dump(),
             R"({"error":"There is no upload named \"c.csv\"."})");
   EXPECT_TRUE(std::filesystem::exists(dir.file("keep.csv")));

@@ -98,6 +98,13 @@ TEST_F(ServerTest, AdmitsOnlyRequestsWithTokenHostAndOrigin) {
        "Length required: a request body needs a Content-Length.\n"},
       {RpcHead() + "Content-Length: 12abc\r\n\r\n", "HTTP/1.1 400 Bad Request",
        "Bad request: the Content-Length is not a number.\n"},
+      {RpcHead() + "Content-Length: 2\r\nContent-Length: 40\r\n\r\n{}", "HTTP/1.1 400 Bad Request",
+       "Bad request: the request repeats its Host or Content-Length header.\n"},
+      {"GET /?token=" + t + " HTTP/1.1\r\n" + m_host + m_host + "\r\n", "HTTP/1.1 400 Bad Request",
+       "Bad request: the request repeats its Host or Content-Length header.\n"},
+      {"GET\r\n\r\n", "HTTP/1.1 400 Bad Request", "Bad request: the request is not well-formed HTTP.\n"},
+      {"GET /?token=" + t + "&pad=" + std::string(70000, 'x') + " HTTP/1.1\r\n" + m_host + "\r\n",
+       "HTTP/1.1 414 URI Too Long", "URI too long: the request's address is too long.\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.request);

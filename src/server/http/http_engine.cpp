@@ -423,6 +423,12 @@ void Engine::SetDefaults() {
 // the Host header (no DNS rebinding), the token, the origin, the method,
 // and for a POST its path and its length. False with the refusal in `res`.
 bool Engine::Admit(const httplib::Request& req, httplib::Response& res) const {
+  // A repeated Host or length would let two readers of one request see two
+  // different requests.
+  if (req.get_header_value_count("Host") > 1 || req.get_header_value_count("Content-Length") > 1) {
+    Refuse(res, 400, "Bad request: the request repeats its Host or Content-Length header.");
+    return false;
+  }
   if (!HostAllowed(req.get_header_value("Host"), m_port)) {
     Refuse(res, 403, "Forbidden: this server answers to 127.0.0.1 and localhost only.");
     return false;
@@ -607,6 +613,8 @@ void Engine::InstallErrors() {
     if (!res.body.empty()) return;
     if (res.status == 413) res.set_content(tooLarge + "\n", "text/plain; charset=utf-8");
     else if (res.status == 404) res.set_content("Not found.\n", "text/plain; charset=utf-8");
+    else if (res.status == 400) res.set_content("Bad request: the request is not well-formed HTTP.\n", "text/plain; charset=utf-8");
+    else if (res.status == 414) res.set_content("URI too long: the request's address is too long.\n", "text/plain; charset=utf-8");
     else res.set_content("Error " + std::to_string(res.status) + ".\n", "text/plain; charset=utf-8");
   });
 }
