@@ -12,7 +12,6 @@
 #include <cstring>
 #include <utility>
 
-#include "platform/memory.h"
 #include "platform/unique_fd.h"
 
 namespace zephrin {
@@ -229,7 +228,6 @@ FileReadStatus ReadRegularFile(const OpenFile& file, FileBytes& out, bool map, F
   char* data = static_cast<char*>(std::malloc(size + 1));
   if (!data) return Fail(FileReadStatus::kTooLarge, failure, ENOMEM, true);
   out.m_data = data;
-  AdviseHugePages(data, size);
   const long long got = file.ReadAt(0, data, size);
   const int readError = errno;
   if (got < 0) {

@@ -1,7 +1,5 @@
 #include "result/text_buffer.h"
 
-#include "platform/memory.h"
-
 namespace zephrin {
 
 void TextBuffer::Grow(std::size_t extra) {
@@ -11,7 +9,6 @@ void TextBuffer::Grow(std::size_t extra) {
   if (!grown) throw std::bad_alloc();
   m_data = static_cast<char*>(grown);
   m_capacity = capacity;
-  AdviseHugePages(m_data, m_capacity);
 }
 
 char* TextBuffer::Release() {
