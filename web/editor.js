@@ -189,7 +189,9 @@
     $('numbers-heading').textContent = st.numbersHeading;
     $('len-label').textContent = st.lengthLabel;
     $('source-file').textContent = st.sourceFile;
-    $('instruction').textContent = st.instruction;
+    const notice = noticeOf(st);
+    $('instruction').textContent = notice || st.instruction;
+    $('instruction').classList.toggle('notice', !!notice);
     drawItems(st);
 
     if (pending === 0) {
@@ -212,6 +214,15 @@
       if (target) $(target).focus({ preventScroll: true });
     }
     live.changed(st);
+  }
+
+  // An editor whose data file could not be shown, or shows nothing, says
+  // what is left to do in place of the instruction.
+  function noticeOf(st) {
+    if (st.ended) return '';
+    if (!st.initialised) return 'The data file cannot be shown, so no item can be placed: Cancel closes the editor.';
+    const empty = st.grid ? st.grid.rows <= 1 : st.text.lines === 0;
+    return empty ? 'The data file is empty, so no item can be placed: Cancel closes the editor.' : '';
   }
 
   // The owner-drawn list: two-line captions, numbers right-aligned on the

@@ -1172,6 +1172,25 @@ test('a workbook opens with a tab per sheet; the sheet chosen is shown, previewe
     'Jurisdiction=1 2 0\nCurrent_EOY_Rate=0 0 0\nDeferred_BOY_Rate=0 0 0\nDeferred_EOY_Rate=0 0 0\nSheet=NOTES\n');
 });
 
+test('a damaged workbook or an empty file opens an editor that says why nothing can be placed', async ({ context }) => {
+  // A workbook that lost its end, as an interrupted copy leaves it.
+  const book = fs.readFileSync(new URL('../data/workbooks/mixed.xlsx', import.meta.url));
+  fs.writeFileSync(path.join(data, 'broken.xlsx'), book.subarray(0, book.length - 200));
+  fs.writeFileSync(path.join(data, 'empty.csv'), '');
+  const page = await importPage(context);
+  let frame = await openEditor(page, { file: 'broken.xlsx', type: 'TAXRATE' });
+  await frame.locator('dialog.message-box .titlebar', { hasText: /^Import$/ }).waitFor();
+  assert.match(await message(frame), /^The workbook .*broken\.xlsx cannot be read: /);
+  await frame.locator('dialog.message-box').waitFor({ state: 'detached' });
+  assert.equal(await frame.locator('#instruction').textContent(),
+    'The data file cannot be shown, so no item can be placed: Cancel closes the editor.');
+  if (shots) await page.locator('iframe[title="Layout editor"]').screenshot({ path: path.join(shots, 'editor-broken-workbook.png') });
+  await cancel(page, frame);
+  frame = await openEditor(page, { file: 'empty.csv', type: 'TAXRATE' });
+  await frame.locator('#instruction', { hasText: 'The data file is empty, so no item can be placed: Cancel closes the editor.' }).waitFor();
+  await cancel(page, frame);
+});
+
 test('a semicolon file opens with its separator detected, and another separator re-reads the grid', async ({ context }) => {
   fs.writeFileSync(path.join(data, 'semi.csv'), 'Number;Caption;TRC;TCC\n1000;Cash;10;100\n1100;Bank, main;10;110\n');
   const { page, frame } = await pageAndEditor(context, { file: 'semi.csv', type: 'FCOA' });
