@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -27,6 +29,34 @@ struct ServeOptions {
   int port = 0;
   bool open = false;
 };
+
+// The host protocol as POST /rpc. One call at a time; a call that waits for
+// the user (the editor, a file dialog) keeps the others out, who are told
+// after 5 s that the service is busy. A request without its own dialog
+// answers has the page answer them.
+std::function<std::string(std::string_view)> RpcHandler(HostProtocol& protocol, HubUserInterface& ui,
+                                                         CxmlWrapper& service) {
+  // The store is found again by each call that establishes it: when its
+  // folder cannot be written any more (or can again), the templates move,
+  // and the server says so rather than serve another store without a word.
+  auto storePath = std::make_shared<std::string>(service.store().path());
+  return [&protocol, &ui, &service, storePath](std::string_view body) -> std::string {
+    StringSink response;
+    HostProtocol::CallOptions call;
+    call.wait = std::chrono::seconds(5);
+    call.beforeCall = [&](bool carriesAnswers) { ui.SetInteractive(!carriesAnswers); };
+    call.afterCall = [&] {
+      if (!service.store().located() || service.store().path() == *storePath) return;
+      *storePath = service.store().path();
+      WarnOfPassedOverFolder(service.store());
+      if (service.store().passedOver().empty())
+        std::fprintf(stderr, "zephrinimport serve: the template store is %s again\n", ShownOnTerminal(*storePath).c_str());
+    };
+    protocol.HandleLine(body, response, call);
+    ui.SetInteractive(false);
+    return response.TakeText();
+  };
+}
 
 // Serves until SIGINT or SIGTERM; the exit status.
 int Serve(const ServeOptions& o) {
@@ -65,30 +95,7 @@ int Serve(const ServeOptions& o) {
   options.webDir = server::DefaultWebDir();
   // Files dropped on the import page go to "uploads" in the writable folder.
   options.uploadsFolder = service.store().folder();
-  // The store is found again by each call that establishes it: when its
-  // folder cannot be written any more (or can again), the templates move,
-  // and the server says so rather than serve another store without a word.
-  std::string storePath = service.store().path();
-  options.rpc = [&](std::string_view body) -> std::string {
-    // One call at a time; a call that waits for the user (the editor, a
-    // file dialog) keeps the others out, who are told after 5 s that the
-    // service is busy. A request without its own dialog answers has the
-    // page answer them.
-    StringSink response;
-    HostProtocol::CallOptions call;
-    call.wait = std::chrono::seconds(5);
-    call.beforeCall = [&](bool carriesAnswers) { ui.SetInteractive(!carriesAnswers); };
-    call.afterCall = [&] {
-      if (!service.store().located() || service.store().path() == storePath) return;
-      storePath = service.store().path();
-      WarnOfPassedOverFolder(service.store());
-      if (service.store().passedOver().empty())
-        std::fprintf(stderr, "zephrinimport serve: the template store is %s again\n", ShownOnTerminal(storePath).c_str());
-    };
-    protocol.HandleLine(body, response, call);
-    ui.SetInteractive(false);
-    return response.TakeText();
-  };
+  options.rpc = RpcHandler(protocol, ui, service);
   server::WebServer web(options, hub);
   std::string error;
   if (!web.Start(&error)) {
