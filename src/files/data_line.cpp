@@ -82,8 +82,10 @@ class TextUnits {
 std::string LineAsUtf8(const std::vector<long>& units, const TextUnits& from, bool cut) {
   std::string bytes;
   for (const long u : units) {
-    if (from.wide()) bytes.push_back(static_cast<char>(from.bigEndian() ? u >> 8 : u & 0xFF));
-    bytes.push_back(static_cast<char>(from.wide() && !from.bigEndian() ? u >> 8 : u & 0xFF));
+    const char low = static_cast<char>(u & 0xFF), high = static_cast<char>(u >> 8);
+    if (!from.wide()) bytes += low;
+    else if (from.bigEndian()) bytes += {high, low};
+    else bytes += {low, high};
   }
   if (from.wide()) {
     std::string ansi;
