@@ -1008,7 +1008,7 @@ test('an editor whose page goes away keeps its work as a draft, and the next edi
     ',\n  "importType": "FCOA",\n  "intlKind": 0,\n  "template": "Half done",\n  "newTemplate": true,\n  "current": 2,\n' +
     '  "positions": {\n    "Company_Number": "0 0 0",\n    "Account_Number": "0 2 0",\n    "Account_Caption": "1 3 0",\n' +
     '    "Account_Balance": "0 0 0",\n    "TRC": "0 0 0",\n    "TCC": "0 0 0",\n    "Account_Type": "0 0 0",\n    "SIC_Code": "0 0 0",\n' +
-    '    "Activity_Number": "0 0 0",\n    "Activity_Name": "0 0 0"\n  }\n}\n');
+    '    "Activity_Number": "0 0 0",\n    "Activity_Name": "0 0 0"\n  },\n  "keys": {}\n}\n');
   assert.equal(storeText(), '');
   // The next editor of the same file and import type offers it.
   const page = await importPage(context);
