@@ -83,6 +83,12 @@ std::optional<std::string> UnknownTypeCode(std::string_view code) {
          "; zephrinimport types lists them";
 }
 
+std::optional<std::string> IntlKindWithoutIntl(std::string_view code, int intlType) {
+  if (intlType < 0 || code == "INTL") return std::nullopt;
+  return "--intl-type is the kind of an international import, which needs --type INTL; " + std::string(code) +
+         " reads no international kind";
+}
+
 void WarnOfPassedOverFolder(const TemplateStore& store) {
   // Once for each store a temporary folder holds: a server whose folder
   // turns unwritable later says so again.

@@ -27,6 +27,9 @@ std::string DidYouMean(std::string_view typed, std::span<const std::string> cand
 
 // The refusal of an import type code the catalogue does not know.
 std::optional<std::string> UnknownTypeCode(std::string_view code);
+// The refusal of --intl-type (an international kind, `intlType` 0 or more)
+// with an import type other than INTL, which reads no international kind.
+std::optional<std::string> IntlKindWithoutIntl(std::string_view code, int intlType);
 
 // When a private temporary folder holds the template store because the
 // writable folder could not be had (ZEPHRINIMPORT_HOME names a folder that

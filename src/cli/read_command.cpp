@@ -149,6 +149,7 @@ void AddSettingOptions(CLI::App& cmd, ReadOptions& o) {
 // What the engine cannot know a person meant, refused before the read.
 std::optional<Refusal> CheckRequest(ReadOptions& o) {
   if (auto refusal = UnknownTypeCode(o.importType)) return Refusal{2, *refusal};
+  if (auto refusal = IntlKindWithoutIntl(o.importType, o.intlType)) return Refusal{2, *refusal};
   const bool fromStdin = o.dataFile == "-";
   if (auto refusal = StdinWithoutFormat(o.dataFile, o.source)) return Refusal{2, *refusal};
   const std::string source = fromStdin ? "/dev/stdin" : o.dataFile;

@@ -66,6 +66,7 @@ std::string ReviewText(const ReviewReport& report) {
 
 std::optional<std::string> CheckReview(const ReviewOptions& o, const TemplateStore& store) {
   if (auto refusal = UnknownTypeCode(o.importType)) return refusal;
+  if (auto refusal = IntlKindWithoutIntl(o.importType, o.intlType)) return refusal;
   // A jurisdiction read gives the review no values to check: rather than
   // "nothing found", say so.
   if (IsJurisdictionHostCode(o.importType))

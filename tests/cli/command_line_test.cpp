@@ -80,6 +80,12 @@ TEST_F(CommandLine, RefusalsSayWhatIsWrongOnOneLine) {
        "zephrinimport: unknown import type code \"FCOAX\" (did you mean FCOA?); zephrinimport types lists them\n"},
       {"read chart.csv -t CHART --type BOGUS", 2,
        "zephrinimport: unknown import type code \"BOGUS\"; zephrinimport types lists them\n"},
+      {"read chart.csv -t CHART --type FCOA --intl-type 5", 2,
+       "zephrinimport: --intl-type is the kind of an international import, which needs --type INTL; FCOA reads no "
+       "international kind\n"},
+      {"review chart.csv -t CHART --type FCOA --intl-type 0", 2,
+       "zephrinimport: --intl-type is the kind of an international import, which needs --type INTL; FCOA reads no "
+       "international kind\n"},
       {"edit chart.csv --type fcoa", 2,
        "zephrinimport: unknown import type code \"fcoa\" (did you mean FCOA?); zephrinimport types lists them\n"},
       {"read chart.csv -t CHRT --type FCOA", 2,
