@@ -105,7 +105,7 @@ void AddRequestOptions(CLI::App& cmd, ReadOptions& o) {
       ->each([&o](const std::string&) { o.yearSet = true; });
   cmd.add_flag("--batch", o.batch, "Batch mode: the records carry company numbers.");
   auto* intlType = cmd.add_option("--intl-type", o.intlType, "International type index (0 to 99): reads an "
-                                                               "international import.")
+                                                               "international import (with --type INTL).")
                        ->check(WholeNumber(0, 99, "international kind"));
   cmd.add_option("--intl-param", o.intlParam, "Year of an international import.")
       ->check(WholeNumber(-32768, 32767, "year", ", such as 2024"))
