@@ -179,7 +179,7 @@ Done ReadOutput::FinishFile(const ReadResult& read) {
 
 std::string NoValueReason(const std::string& path, const ReadResult& read) {
   struct stat st {};
-  if (read.itemsPlaced == std::size_t{0}) return "the template places no item (every item's column is 0)";
+  if (read.itemsPlaced == std::size_t{0}) return "the template places no item (every item's position is 0 0 0)";
   if (::stat(path.c_str(), &st) == 0 && st.st_size == 0) return "the file is empty";
   // A workbook's bytes are no text to judge: what the read saw says why.
   if (read.fromWorkbook)
@@ -212,8 +212,11 @@ std::string NoValueReason(const std::string& path, const ReadResult& read) {
   if (read.passedOverEntries)
     return "every journal entry in it is of another kind than the import type reads (by the first letter of its "
            "type)";
+  // Readers that count no rows, and lines that reach no value, say the same:
+  // whether the lines stop short or hold blanks there, no value is where the
+  // template reads.
   if (!read.rows) return "no line holds a value where the template reads";
-  return "the template's positions lie past the end of every line";
+  return "no line holds a value where the template reads: its lines end before the template's positions, or are blank there";
 }
 
 bool IsRegularOrAbsent(const std::string& path) {

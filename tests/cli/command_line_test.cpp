@@ -270,15 +270,17 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
       {"read book.xlsx -t WIDE --type FCOA -o out.xml", 0, "",
        warning + "book.xlsx: no cell of the sheet at the template's columns holds a value\n"},
       {"read short.txt -t JOURNAL --type FBJ", 0, "<FADJ OBJID=\"\"/>\n",
-       warning + "short.txt: the template's positions lie past the end of every line\n"},
+       warning + "short.txt: no line holds a value where the template reads: its lines end before the "
+                 "template's positions, or are blank there\n"},
       {"read short.txt -t JOURNAL --type FBJ -o out.xml --strict && cat out.xml", 1, "",
-       warning + "short.txt: the template's positions lie past the end of every line\n"},
+       warning + "short.txt: no line holds a value where the template reads: its lines end before the "
+                 "template's positions, or are blank there\n"},
       {"read header.csv --id 1" + jur + " -o out.xml; cat out.xml", 0,
        "<AABALS OBJID=\"1\"><TMPL><TType/><TCategory/><TSubcategory/><JURS><JUR id=\"1\"><Name>al</Name></JUR>"
        "<JUR id=\"4\"><Name>ca</Name></JUR></JURS></TMPL></AABALS>\n",
        warning + "header.csv: no line holds a value where the template reads\n"},
       {"read chart.csv -t NONE --type FCOA -o out.xml", 0, "",
-       warning + "chart.csv: the template places no item (every item's column is 0)\n"},
+       warning + "chart.csv: the template places no item (every item's position is 0 0 0)\n"},
       // A stray quote joins the lines after it: the text is written, with a word.
       {"read inch.csv -t CHART --type FCOA -o out.xml", 0, "",
        "zephrinimport: warning: a double quote opened on line 2 of inch.csv is not closed on it, so the lines after "
