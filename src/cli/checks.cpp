@@ -5,10 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
+
+#include <pugixml.hpp>
 
 #include "catalogue/catalogue.h"
 #include "cli/standard_output.h"
@@ -81,6 +84,17 @@ std::optional<std::string> UnknownTypeCode(std::string_view code) {
   }
   return "unknown import type code \"" + std::string(code) + "\"" + DidYouMean(code, codes) +
          "; zephrinimport types lists them";
+}
+
+std::optional<std::string> XmlProblem(std::string_view text) {
+  pugi::xml_document doc;
+  const pugi::xml_parse_result result = doc.load_buffer(text.data(), text.size());
+  if (result) return std::nullopt;
+  const auto offset = std::min(static_cast<std::size_t>(std::max<std::ptrdiff_t>(result.offset, 0)), text.size());
+  const auto line = 1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n');
+  std::string reason = result.description();
+  if (!reason.empty()) reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
+  return "line " + std::to_string(line) + ": " + reason;
 }
 
 std::optional<std::string> IntlKindWithoutIntl(std::string_view code, int intlType) {

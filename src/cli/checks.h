@@ -27,6 +27,10 @@ std::string DidYouMean(std::string_view typed, std::span<const std::string> cand
 
 // The refusal of an import type code the catalogue does not know.
 std::optional<std::string> UnknownTypeCode(std::string_view code);
+// What keeps `text` from being an XML document ("line N: REASON"); nothing
+// when it is one.
+std::optional<std::string> XmlProblem(std::string_view text);
+
 // The refusal of --intl-type (an international kind, `intlType` 0 or more)
 // with an import type other than INTL, which reads no international kind.
 std::optional<std::string> IntlKindWithoutIntl(std::string_view code, int intlType);

@@ -184,6 +184,12 @@ std::optional<Refusal> ApplySettings(const ReadOptions& o, CxmlWrapper& service)
   for (const auto& [file, set] : settings) {
     std::string text;
     if (!ReadSettingFile(file, text)) return Refusal{1, "cannot read " + file};
+    // The engine reads on past a country list that does not parse, without
+    // the identifiers the list was given for: refused here, the user knows.
+    if (set == &CxmlWrapper::SetCountryJurisdictions) {
+      if (auto problem = XmlProblem(text))
+        return Refusal{2, "--country-jurisdictions: " + file + " is not an XML document (" + *problem + ")"};
+    }
     (void)(service.*set)(text);
   }
   if (!o.country.empty()) {

@@ -83,6 +83,9 @@ TEST_F(CommandLine, RefusalsSayWhatIsWrongOnOneLine) {
       {"read chart.csv -t CHART --type FCOA --intl-type 5", 2,
        "zephrinimport: --intl-type is the kind of an international import, which needs --type INTL; FCOA reads no "
        "international kind\n"},
+      {"read chart.csv -t CHART --type FCOA --country-jurisdictions chart.csv", 2,
+       "zephrinimport: --country-jurisdictions: chart.csv is not an XML document (line 5: no document element "
+       "found)\n"},
       {"review chart.csv -t CHART --type FCOA --intl-type 0", 2,
        "zephrinimport: --intl-type is the kind of an international import, which needs --type INTL; FCOA reads no "
        "international kind\n"},
