@@ -9,12 +9,24 @@ namespace {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
-// The value without its blanks and dollar signs.
-std::string Compact(std::string_view value) {
+// The value without its blanks and dollar signs. Blanks between two digits
+// separate thousands: they become `separator`, so that the grouping rule
+// holds for them as for the separator itself ("1 234,50" is 1234.50, but
+// "1,234.50  12", two figures side by side, is no amount of 1234.5012).
+std::string Compact(std::string_view value, char separator) {
   std::string s;
   s.reserve(value.size());
-  for (const char c : value)
-    if (c != ' ' && c != '\t' && c != '$') s.push_back(c);
+  bool blanks = false;
+  for (const char c : value) {
+    if (c == ' ' || c == '\t') {
+      blanks = true;
+      continue;
+    }
+    if (c == '$') continue;
+    if (blanks && IsDigit(c) && !s.empty() && IsDigit(s.back())) s.push_back(separator);
+    blanks = false;
+    s.push_back(c);
+  }
   return s;
 }
 
@@ -73,10 +85,10 @@ std::optional<std::string> WholeDigits(std::string_view whole, char separator) {
 }  // namespace
 
 std::optional<std::string> SignedAmount(std::string_view value, bool decimalComma) {
-  std::string s = Compact(value);
+  const char mark = decimalComma ? ',' : '.';
+  std::string s = Compact(value, decimalComma ? '.' : ',');
   bool negative = false;
   if (!TakeSign(s, negative)) return std::nullopt;
-  const char mark = decimalComma ? ',' : '.';
   const std::size_t at = s.find(mark);
   std::optional<std::string> whole =
       WholeDigits(std::string_view(s).substr(0, std::min(at, s.size())), decimalComma ? '.' : ',');

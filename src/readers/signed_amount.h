@@ -11,8 +11,9 @@ namespace zephrin {
 
 // The value as a signed plain decimal, or nullopt when it is not a number.
 // Blanks and dollar signs go; thousands separators go (commas when the
-// decimal mark is a point, points when `decimalComma` says it is a comma;
-// each separator is followed by three digits); the decimal mark is written
+// decimal mark is a point, points when `decimalComma` says it is a comma,
+// and blanks between digits in either; each separator is followed by three
+// digits, so blanks inside the fraction make no number); the decimal mark is written
 // as ".". A leading or trailing minus, brackets around the value or a
 // trailing "CR" make it negative ("DR" and a leading "+" are positive; at
 // most one of these marks). The digits stay as written: nothing is rounded

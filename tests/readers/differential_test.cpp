@@ -560,9 +560,12 @@ std::vector<std::pair<std::regex, bool>> AmountForms(bool comma) {
 // A value as a signed amount, by the patterns.
 std::optional<std::string> ReferenceSigned(const std::string& value, bool comma) {
   static const std::vector<std::pair<std::regex, bool>> kForms[2] = {AmountForms(false), AmountForms(true)};
-  std::string v;
-  for (const char c : value)
-    if (c != ' ' && c != '\t' && c != '$') v += c;
+  // Dollar signs go; blanks between two digits stand for a thousands
+  // separator, and the other blanks go.
+  std::string v = value;
+  v.erase(std::remove(v.begin(), v.end(), '$'), v.end());
+  v = std::regex_replace(v, std::regex(R"((\d)[ \t]+(?=\d))"), comma ? "$1." : "$1,");
+  v.erase(std::remove_if(v.begin(), v.end(), [](char c) { return c == ' ' || c == '\t'; }), v.end());
   for (const auto& [form, negative] : kForms[comma ? 1 : 0]) {
     std::smatch m;
     if (!std::regex_match(v, m, form)) continue;

@@ -30,6 +30,7 @@ TEST(SignedAmount, WritesEachFormAsAPlainSignedDecimal) {
       {"$1,234.50", false, "1234.50"},
       {" $ 1,234.50 ", false, "1234.50"},
       {"1 234.50", false, "1234.50"},
+      {"1 234 567.5", false, "1234567.5"},
       // The ways of writing a negative amount.
       {"(1,234.50)", false, "-1234.50"},
       {"($1,234.50)", false, "-1234.50"},
@@ -77,6 +78,13 @@ TEST(SignedAmount, WritesEachFormAsAPlainSignedDecimal) {
       {"5-5", false, none},
       {"CR", false, none},
       {".", false, none},
+      // Blanks between digits separate thousands, or the value is two figures.
+      {"1,234.50  12", false, none},
+      {"1234.50 12", false, none},
+      {"12 34.50", false, none},
+      {"12 34,50", true, none},
+      {"7 1,5", true, none},
+      {"1 234,5 0", true, none},
   };
   for (const AmountCase& c : cases)
     EXPECT_EQ(SignedAmount(c.value, c.decimalComma), c.signedAmount) << '"' << c.value << '"' << c.decimalComma;
