@@ -45,6 +45,11 @@ struct ReviewReport {
 inline constexpr std::size_t kMaxListedFindings = 1000;
 
 // What a review of a plan checks besides the plan itself.
+// The import types whose balances must sum to zero: trial balances.
+inline bool IsTrialBalance(std::string_view importType) {
+  return importType == "FCOA" || importType == "PRELIMBAL" || importType == "JEBAL";
+}
+
 struct ReviewRules {
   // Per plan item: whether the import requires it (an empty value is then a
   // finding).

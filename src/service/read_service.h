@@ -40,6 +40,9 @@ struct TemplateSuggestion {
   // Whether the template's header captions match the file's header row;
   // nullopt when the template has none.
   std::optional<bool> headersMatch;
+  // The balances of a trial balance read whole do not sum to zero (a file
+  // longer than the trial's lines is not judged so).
+  bool outOfBalance = false;
   std::string reasons;  // "200 of 200 records complete; headers match"
 };
 
@@ -116,6 +119,8 @@ class ReadService {
     const ProfileView* store;
     // The workbook sheets held for the trials, by the name templates give.
     std::map<std::string, HeldSheet>* sheets;
+    // The text holds the whole data file, not only its first lines.
+    bool wholeFile = false;
   };
   // The fit of one saved template; nullopt when the type does not take it.
   std::optional<TemplateSuggestion> TryTemplate(const TrialRead& trial, const std::string& name);

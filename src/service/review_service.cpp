@@ -12,12 +12,6 @@
 namespace zephrin {
 namespace {
 
-// A sink that drops the document: a review keeps only what it saw.
-// The import types whose balances must sum to zero: trial balances.
-bool IsTrialBalance(std::string_view importType) {
-  return importType == "FCOA" || importType == "PRELIMBAL" || importType == "JEBAL";
-}
-
 // The template's kind, when the import type does not take it: the finding
 // that says so and which types do.
 std::optional<ReviewFinding> KindMismatch(const ReadRequest& request, const std::string& storePath) {

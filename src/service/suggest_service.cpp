@@ -32,7 +32,8 @@ constexpr std::size_t kHeldBytes = std::size_t{8} << 20;
 // The first lines of the file, as its bytes, read a block at a time up to
 // the `lines`-th line end or `maxBytes` bytes; nullopt when it is no regular
 // file that can be read (a pipe or a device would hang or never end).
-std::optional<std::string> FirstLines(const std::string& path, std::size_t lines, std::size_t maxBytes) {
+std::optional<std::string> FirstLines(const std::string& path, std::size_t lines, std::size_t maxBytes, bool& whole) {
+  whole = false;
   OpenFile file;
   if (OpenRegularFile(path, file) != FileReadStatus::kOk) return std::nullopt;
   std::string bytes;
@@ -49,7 +50,10 @@ std::optional<std::string> FirstLines(const std::string& path, std::size_t lines
         return bytes;
       }
     }
-    if (got == 0) break;
+    if (got == 0) {
+      whole = true;
+      break;
+    }
   }
   return bytes;
 }
@@ -83,6 +87,7 @@ std::optional<std::string> FileHeaders(const ReadPlan& plan, std::string_view te
 std::string Reasons(const TemplateSuggestion& s, std::size_t findings) {
   std::string text = std::to_string(s.complete) + " of " + std::to_string(s.records) + " records complete";
   if (findings > 0) text += "; " + std::to_string(findings) + (findings == 1 ? " finding" : " findings");
+  if (s.outOfBalance) text += "; out of balance";
   if (s.headersMatch) text += *s.headersMatch ? "; headers match" : "; headers differ";
   return text;
 }
@@ -175,6 +180,10 @@ std::optional<TemplateSuggestion> ReadService::TryTemplate(const TrialRead& tria
   const std::string amounts = store.Get(section, "Amounts");
   rules.signedAmounts = amounts.starts_with("SIGNED");
   rules.decimalComma = amounts.find("COMMA") != std::string::npos;
+  // Only a file read whole can be judged by its sum: a template that reads
+  // its amounts wrongly (a thousands separator taken for a decimal mark)
+  // leaves it out of balance where the right one does not.
+  rules.balancesSumToZero = trial.wholeFile && !workbook && IsTrialBalance(trial.importType);
   const ReviewReport report = TrialReport(trial, *plan, rules);
 
   TemplateSuggestion s;
@@ -187,6 +196,7 @@ std::optional<TemplateSuggestion> ReadService::TryTemplate(const TrialRead& tria
   // leaves every record incomplete.
   bool unplaced = false;
   for (const ReviewFinding& f : report.findings) {
+    if (f.code == "out-of-balance" && f.line == 0) s.outOfBalance = true;
     if (f.code == "required-missing" && f.line == 0) unplaced = true;
     else if (f.code == "required-missing" || f.code == "header-as-record") incomplete.insert(f.line);
   }
@@ -215,7 +225,8 @@ Expected<std::vector<TemplateSuggestion>> ReadService::Suggest(const std::string
                                               " template; no saved template can read it, so there is none to suggest."};
     return Error{ErrorCode::kInvalid, "Unknown import type " + importType + "."};
   }
-  const std::optional<std::string> bytes = FirstLines(dataFile, kTrialLines, kTrialBytes);
+  bool whole = false;
+  const std::optional<std::string> bytes = FirstLines(dataFile, kTrialLines, kTrialBytes, whole);
   if (!bytes) return Error{ErrorCode::kIo, "Unable to open the file " + dataFile + "."};
   DataText text;
   text.Assign(*bytes);
@@ -223,14 +234,16 @@ Expected<std::vector<TemplateSuggestion>> ReadService::Suggest(const std::string
   if (!doc) return doc.TakeError();
   const ProfileView view(*doc);
   std::map<std::string, HeldSheet> sheets;
-  const TrialRead trial{dataFile, importType, &settings, &text, &view, &sheets};
+  const TrialRead trial{dataFile, importType, &settings, &text, &view, &sheets, whole};
 
   std::vector<TemplateSuggestion> out;
   for (const TemplateListing::Template& t : ReadTemplateListing(storePath).templates)
     if (std::optional<TemplateSuggestion> s = TryTemplate(trial, t.name)) out.push_back(std::move(*s));
   std::stable_sort(out.begin(), out.end(), [](const TemplateSuggestion& a, const TemplateSuggestion& b) {
     if (a.score != b.score) return a.score > b.score;
-    // Of two as good, the one whose header captions match the file first.
+    // Of two as good, the one that balances first, then the one whose
+    // header captions match the file.
+    if (a.outOfBalance != b.outOfBalance) return b.outOfBalance;
     const bool aMatch = a.headersMatch.value_or(false), bMatch = b.headersMatch.value_or(false);
     if (aMatch != bMatch) return aMatch;
     return a.complete > b.complete;

@@ -122,12 +122,13 @@ TEST_F(ReviewCommand, TotalsAndFindingsAsATable) {
        "line  code        item  value  message\n"
        "   -  read-error               the file holds no records the template can read\n"},
       {"review nothing.csv -t CHART --type FCOA", 2, "zephrinimport: cannot read nothing.csv: no such file\n"},
-      // A template that leaves a required item unplaced completes no record.
+      // A template that leaves a required item unplaced completes no record;
+      // one that takes the tax codes for credits leaves the chart out of balance.
       {"suggest chart.csv --type FCOA", 0,
        "template       score  reasons\n"
        "CHART           0.42  2 of 4 records complete; 3 findings\n"
        "CHART DIF       0.42  2 of 4 records complete; 3 findings\n"
-       "TRIAL BALANCE   0.17  0 of 4 records complete; 2 findings\n"},
+       "TRIAL BALANCE   0.08  0 of 4 records complete; 3 findings; out of balance\n"},
       // A debit-and-credit template is tried with its credit column and signed amounts.
       {"suggest trial_balance.csv --type PRELIMBAL", 0,
        "template       score  reasons\n"

@@ -248,6 +248,23 @@ TEST_F(Review, ATemplateThatPlacesTooLittleCompletesNoRecord) {
             R"({"name":"NUMBER ONLY","score":0.08,"complete":0,"records":4,"headersMatch":null,"reasons":"0 of 4 records complete; 3 findings"}]})");
 }
 
+// Two templates that differ in their amounts alone complete every record
+// alike; the one that reads "1,500" as 1.500 leaves a trial balance out of
+// balance, and ranks below the one that balances it (the store lists it
+// first).
+TEST_F(Review, ATrialBalanceReadWholeRanksTheTemplateThatBalancesIt) {
+  test::WriteFile(home.file("import.ini"),
+                  "[Import:EURO]\nInfo=COA\nAmounts=SIGNED COMMA\nAccount_Number=0 2 0\nAccount_Caption=1 2 0\n"
+                  "Account_Balance=2 2 0\n[Import:US]\nInfo=COA\nAmounts=SIGNED\nAccount_Number=0 2 0\n"
+                  "Account_Caption=1 2 0\nAccount_Balance=2 2 0\n[Import:Layout]\n1=EURO\n2=US\n");
+  test::WriteFile(home.file("data.csv"), "Acct,Desc,Amount\n1000,Cash,\"1,500\"\n2000,Payables,\"(1,000)\"\n3000,Equity,(500)\n");
+  const Expected<std::vector<TemplateSuggestion>> found = service.SuggestTemplates(home.file("data.csv"), "PRELIMBAL");
+  ASSERT_TRUE(found) << found.error().message;
+  EXPECT_EQ(SuggestionsValue(*found).dump(),
+            R"({"templates":[{"name":"US","score":1.0,"complete":3,"records":3,"headersMatch":null,"reasons":"3 of 3 records complete"},)"
+            R"({"name":"EURO","score":0.89,"complete":3,"records":3,"headersMatch":null,"reasons":"3 of 3 records complete; 1 finding; out of balance"}]})");
+}
+
 // A workbook is tried on its sheet's rows, not on its zipped bytes as text.
 TEST_F(Review, AWorkbookIsTriedOnItsSheet) {
   test::WriteFile(home.file("import.ini"),
