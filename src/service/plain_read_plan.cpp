@@ -167,8 +167,8 @@ void PlanItems(const PlainRead& r, const PlanContext& c, ReadPlan& plan, const F
 
 // Signed amounts, as the template asks: every amount item reads its values
 // as signed amounts, and an amount item with a credit column takes the
-// credit's amount from its own. A credit column needs signed amounts and an
-// amount item; an Amounts value the read does not know is refused rather
+// credit's amount from its own. A credit column needs signed amounts, an
+// amount item and that item's own column; an Amounts value the read does not know is refused rather
 // than read as written.
 Done PlanAmounts(const PlainRead& r, const TemplateAmounts& keys, ReadPlan& plan) {
   const std::string form = UpperAscii(keys.amounts);
@@ -183,6 +183,11 @@ Done PlanAmounts(const PlainRead& r, const TemplateAmounts& keys, ReadPlan& plan
     if (keys.credits[j].placed() && (!amount || plan.amounts == AmountForm::kAsWritten))
       return Error{ErrorCode::kInvalid, "The template " + r.templateName + " places a credit column for " +
                                             ItemCaption(item.name) + ", which needs signed amounts."};
+    // A credit whose debit column is not placed would give balances the
+    // template does not list (and no start row of their own).
+    if (keys.credits[j].placed() && !item.field.placed())
+      return Error{ErrorCode::kInvalid, "The template " + r.templateName + " places a credit column for " +
+                                            ItemCaption(item.name) + ", but not its own column."};
     if (!amount || plan.amounts == AmountForm::kAsWritten) continue;
     item.rule = ValueRule::kSignedAmount;
     item.credit = keys.credits[j];
