@@ -531,7 +531,7 @@ std::optional<std::string_view> RecordBuilder::AmountField(const PlanItem& item,
   m_amountRead = false;
   if (!item.credit.placed()) {
     std::optional<std::string> amount =
-        SignedAmount(StripQuotes(Printable(field)), m_plan.amounts == AmountForm::kSignedComma && !number);
+        SignedCellAmount(StripQuotes(Printable(field)), number, m_plan.amounts == AmountForm::kSignedComma);
     if (!amount) return field;
     m_amount = std::move(*amount);
     m_amountRead = true;
@@ -555,9 +555,9 @@ std::string_view RecordBuilder::DebitLessCredit(const CreditItem& item, std::str
   // Both empty: the field as it is, as any empty field. A side that is not a
   // number is written as it stands (the debit's first), for a review to find.
   if (debitText.empty() && creditText.empty()) return field;
-  const std::optional<std::string> d = SignedAmount(debitText, comma && !item.debitNumber);
+  const std::optional<std::string> d = SignedCellAmount(debitText, item.debitNumber, comma);
   if (!debitText.empty() && !d) return debit;
-  const std::optional<std::string> c = SignedAmount(creditText, comma && !item.creditNumber);
+  const std::optional<std::string> c = SignedCellAmount(creditText, item.creditNumber, comma);
   if (!creditText.empty() && !c) return credit;
   if (creditText.empty()) m_amount = *d;
   else m_amount = AmountDifference(d ? *d : "0", *c);

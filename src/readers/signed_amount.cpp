@@ -1,6 +1,7 @@
 #include "readers/signed_amount.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace zephrin {
 
@@ -102,6 +103,52 @@ std::optional<std::string> SignedAmount(std::string_view value, bool decimalComm
   out += whole->empty() ? "0" : *whole;
   if (!fraction.empty()) out.append(".").append(fraction);
   return out;
+}
+
+namespace {
+
+// The largest exponent written out: a value beyond is no amount anyway.
+constexpr int kMaxExponent = 400;
+
+// A number with an exponent as a plain decimal, its digits shifted exactly;
+// any other text as it is (SignedAmount then judges it).
+std::string WithoutExponent(std::string_view text) {
+  const std::size_t e = text.find_first_of("eE");
+  if (e == std::string_view::npos) return std::string(text);
+  std::string_view mantissa = text.substr(0, e), power = text.substr(e + 1);
+  std::string sign;
+  if (!mantissa.empty() && (mantissa[0] == '-' || mantissa[0] == '+')) {
+    if (mantissa[0] == '-') sign = "-";
+    mantissa.remove_prefix(1);
+  }
+  if (!power.empty() && power[0] == '+') {
+    power.remove_prefix(1);
+    if (power.empty() || !IsDigit(power[0])) return std::string(text);
+  }
+  int exponent = 0;
+  const auto [end, ec] = std::from_chars(power.data(), power.data() + power.size(), exponent);
+  if (ec != std::errc() || end != power.data() + power.size() || exponent > kMaxExponent || exponent < -kMaxExponent)
+    return std::string(text);
+  const std::size_t point = mantissa.find('.');
+  std::string digits(mantissa.substr(0, point));
+  if (point != std::string_view::npos) digits += mantissa.substr(point + 1);
+  if (digits.empty() || !std::all_of(digits.begin(), digits.end(), IsDigit)) return std::string(text);
+  const long whole = static_cast<long>(point == std::string_view::npos ? mantissa.size() : point) + exponent;
+  if (whole <= 0) return sign + "0." + std::string(static_cast<std::size_t>(-whole), '0') + digits;
+  const auto at = static_cast<std::size_t>(whole);
+  if (at >= digits.size()) digits.append(at - digits.size(), '0');
+  std::string out = digits.substr(0, at);
+  // The whole part without the zeros ahead of it ("00.5E2" is 50).
+  out.erase(0, std::min(out.find_first_not_of('0'), out.size() - 1));
+  if (at < digits.size()) out.append(".").append(digits.substr(at));
+  return sign + out;
+}
+
+}  // namespace
+
+std::optional<std::string> SignedCellAmount(std::string_view value, bool number, bool decimalComma) {
+  if (!number) return SignedAmount(value, decimalComma);
+  return SignedAmount(WithoutExponent(value), false);
 }
 
 namespace {

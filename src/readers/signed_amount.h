@@ -21,6 +21,12 @@ namespace zephrin {
 // it (".5" gives "0.5"). A zero is never negative.
 std::optional<std::string> SignedAmount(std::string_view value, bool decimalComma);
 
+// A cell's value as SignedAmount reads it; a number cell (a DIF file's, as
+// its format writes numbers) has a decimal point whatever the template says,
+// and may carry an exponent ("1.5E+20", "1E-07"), written out exactly
+// ("150000000000000000000", "0.0000001").
+std::optional<std::string> SignedCellAmount(std::string_view value, bool number, bool decimalComma);
+
 // `debit` minus `credit`, both signed plain decimals as SignedAmount gives
 // them, exactly: the result keeps the larger number of decimals of the two,
 // its whole part has no leading zeros, and a zero is never negative.

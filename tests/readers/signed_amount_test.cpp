@@ -90,6 +90,26 @@ TEST(SignedAmount, WritesEachFormAsAPlainSignedDecimal) {
     EXPECT_EQ(SignedAmount(c.value, c.decimalComma), c.signedAmount) << '"' << c.value << '"' << c.decimalComma;
 }
 
+// A DIF number cell has a decimal point under either Amounts rule, and a
+// spreadsheet writes very large and very small values with an exponent.
+TEST(SignedAmount, ANumberCellWithAnExponentIsWrittenOutExactly) {
+  const std::optional<std::string> none;
+  const struct {
+    const char* value;
+    std::optional<std::string> signedAmount;
+  } cases[] = {
+      {"1.5E+20", "150000000000000000000"}, {"1E-07", "0.0000001"}, {"-2.5e3", "-2500"},
+      {"1.25E1", "12.5"},   {"1.2345E2", "123.45"}, {"0E0", "0"},   {"-0.0E5", "0"},
+      {"1234.5", "1234.5"}, {"1E999", none},        {"1E", none},   {"E5", none},
+      {"1.2.3E1", none},    {"1E+-2", none},
+  };
+  for (const auto& c : cases)
+    for (const bool comma : {false, true})
+      EXPECT_EQ(SignedCellAmount(c.value, true, comma), c.signedAmount) << c.value << comma;
+  // A text cell with an exponent is no amount, as before.
+  EXPECT_EQ(SignedCellAmount("1E5", false, false), none);
+}
+
 TEST(AmountDifference, SubtractsExactlyKeepingTheLongerFraction) {
   struct Case {
     const char* debit;
