@@ -116,6 +116,16 @@ void WarnOfPassedOverFolder(const TemplateStore& store) {
                ShownOnTerminal(store.path()).c_str());
 }
 
+std::optional<std::string> ShadowedStore(const TemplateStore& store) {
+  if (store.passedOver().empty()) return std::nullopt;
+  const std::string kept = store.passedOver() + "/import.ini";
+  struct stat st {};
+  if (::stat(kept.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return "the template store " + ShownOnTerminal(kept) + " cannot be used: its folder cannot be written (" +
+         store.passedOverReason() + "), and the store used in its place, " + ShownOnTerminal(store.path()) +
+         ", is another one; make the folder writable, or let ZEPHRINIMPORT_HOME name a folder you may write";
+}
+
 std::optional<std::string> UnreadableStore(const TemplateStore& store) {
   if (!store.located()) return std::nullopt;
   const Done readable = store.Readable();
@@ -132,6 +142,7 @@ std::optional<std::string> MissingTemplate(std::string_view name, const Template
   if (FindBuiltInTemplate(name) != nullptr) return std::nullopt;
   const std::string stored = Utf8ToAnsi(name);
   if (!store.TemplateCode(stored).empty()) return std::nullopt;
+  if (auto shadowed = ShadowedStore(store)) return shadowed;
   if (!store.located())
     return "no template named \"" + std::string(name) +
            "\": it is not built in, and no writable folder for the template store was found "

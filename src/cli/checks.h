@@ -41,6 +41,12 @@ std::optional<std::string> IntlKindWithoutIntl(std::string_view code, int intlTy
 // store: the templates saved there may be cleared with the temporary folder.
 void WarnOfPassedOverFolder(const TemplateStore& store);
 
+// When the folder passed over holds a template store of its own (a store
+// the user keeps in a folder that cannot be written now), the refusal that
+// says so: listing, suggesting or reading from the empty store used in its
+// place would report no templates where the user has some.
+std::optional<std::string> ShadowedStore(const TemplateStore& store);
+
 // The failure of a located store that is there but cannot be read, and why;
 // with a template name, nothing for a built-in template, which needs no store.
 std::optional<std::string> UnreadableStore(const TemplateStore& store);

@@ -164,7 +164,8 @@ std::optional<Refusal> CheckRequest(ReadOptions& o) {
 std::optional<Refusal> CheckTemplate(const ReadOptions& o, const TemplateStore& store) {
   // The text would replace the users' templates.
   if (!o.output.empty() && store.OwnsFile(o.output)) return Refusal{2, "--output names the template store"};
-  if (!FindBuiltInTemplate(o.templateName)) WarnOfPassedOverFolder(store);
+  // A store shadowed by the one used in its place is refused below instead.
+  if (!FindBuiltInTemplate(o.templateName) && !ShadowedStore(store)) WarnOfPassedOverFolder(store);
   if (auto failure = UnreadableStore(o.templateName, store)) return Refusal{1, *failure};
   if (auto refusal = MissingTemplate(o.templateName, store)) return Refusal{2, *refusal};
   if (auto refusal = WrongTemplateKind(o.templateName, o.importType, store)) return Refusal{2, *refusal};

@@ -72,7 +72,7 @@ std::optional<std::string> CheckReview(const ReviewOptions& o, const TemplateSto
   if (IsJurisdictionHostCode(o.importType))
     return "review checks the records of saved templates; " + o.importType +
            " is a jurisdiction read, which it does not check (zephrinimport read shows its text)";
-  WarnOfPassedOverFolder(store);
+  if (!ShadowedStore(store)) WarnOfPassedOverFolder(store);
   if (auto refusal = UnreadableStore(o.templateName, store)) return refusal;
   if (auto refusal = MissingTemplate(o.templateName, store)) return refusal;
   // Standard input is read as read reads it: from a copy, in the format named.
@@ -127,6 +127,11 @@ int RunSuggest(const ReviewOptions& o) {
   CxmlWrapper service(&ui);
   std::string info;
   service.GetTemplateInfo(info);
+  if (auto shadowed = ShadowedStore(service.store())) {
+    Refuse(*shadowed);
+    return 1;
+  }
+  WarnOfPassedOverFolder(service.store());
   const Expected<std::vector<TemplateSuggestion>> found = service.SuggestTemplates(o.dataFile, o.importType);
   if (!found) {
     Refuse(found.error().message);

@@ -131,6 +131,11 @@ bool OpenStore(CxmlWrapper& service, int& exitCode) {
     exitCode = 1;
     return false;
   }
+  if (auto shadowed = ShadowedStore(service.store())) {
+    std::fprintf(stderr, "zephrinimport: %s\n", shadowed->c_str());
+    exitCode = 1;
+    return false;
+  }
   WarnOfPassedOverFolder(service.store());
   return true;
 }

@@ -395,6 +395,34 @@ TEST_F(CommandLine, RefusedDeletionsLeaveNoLockFile) {
 
 // Another program's port, and one whose listener lets others share it (as
 // a server that offers the port to any later one would): neither is ours.
+// A store in a folder that cannot be written now is the user's all the same:
+// the commands that read it refuse, rather than find no template in the
+// empty store the temporary folder holds in its place.
+TEST_F(CommandLine, AStoreInAFolderThatCannotBeWrittenIsNotTakenForNone) {
+  if (geteuid() == 0) GTEST_SKIP() << "folder permissions do not bind the superuser";
+  TempDir runtime;
+  const ScopedEnv privateFolder("XDG_RUNTIME_DIR", runtime.str());
+  const std::string store = dir.file("home");
+  fs::create_directory(store);
+  fs::copy(dir.file("import.ini"), store + "/import.ini");
+  const ScopedEnv readOnlyHome("ZEPHRINIMPORT_HOME", store);
+  ASSERT_EQ(chmod(store.c_str(), 0555), 0);
+  const std::string refusal = "zephrinimport: the template store " + store + "/import.ini" +
+                              " cannot be used: its folder cannot be written (Permission denied), and the store "
+                              "used in its place, " + runtime.str() + "/zephrinimport/import.ini, is another one; "
+                              "make the folder writable, or let ZEPHRINIMPORT_HOME name a folder you may write\n";
+  const std::pair<std::string, int> cases[] = {
+      {"templates", 1}, {"suggest chart.csv --type FCOA", 1}, {"read chart.csv -t CHART --type FCOA", 2},
+      {"review chart.csv -t CHART --type FCOA", 2}, {"delete-template CHART", 1}};
+  for (const auto& [args, exitCode] : cases) {
+    const Outcome r = Cli(dir, args);
+    EXPECT_EQ(r.exitCode, exitCode) << args;
+    EXPECT_EQ(r.out, "") << args;
+    EXPECT_EQ(r.err, refusal) << args;
+  }
+  chmod(store.c_str(), 0755);
+}
+
 TEST_F(CommandLine, ServeOnAPortInUseSaysSo) {
   for (const char* share : {"", "s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEPORT, 1); "}) {
     const Outcome r = Shell(dir, std::string("exec 3< <(python3 -c 'import socket,sys,time\n"
