@@ -273,10 +273,13 @@ void ImportReview::CloseRecord() {
                           m_open.kindValues > m_open.kindFailures;
       if (header) {
         const ReviewFinding& firstFailure = m_first.findings.front();
+        // A fixed-width read takes every line with text: it has no start row.
+        const char* why = m_plan.format == SourceFormat::kFixedWidth
+                              ? "(a fixed-width read takes every line with text, its header line too)"
+                              : "(the start row is one line too early)";
         ReviewFinding f{m_first.line, firstFailure.item, firstFailure.value, "header-as-record",
                         "the first record holds " + Quoted(firstFailure.value) +
-                            " where the records after it hold valid values: a header row read as a record "
-                            "(the start row is one line too early)"};
+                            " where the records after it hold valid values: a header row read as a record " + why};
         std::erase_if(m_first.findings, [](const ReviewFinding& x) {
           return x.code == "not-a-number" || x.code == "not-a-date" || x.code == "not-a-year";
         });

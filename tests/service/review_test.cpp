@@ -22,7 +22,10 @@ constexpr const char* kStore =
     "Fiscal_Year_Beginning_Date=3 1 0\nIncome_Tax_Binder_Year=4 1 0\n"
     "[Import:ADJ]\nInfo=JE\nFsiType=FEDERAL\nJE_Type=0 1 0\nJE_Number=1 1 0\nJE_Caption=2 1 0\n"
     "Account_Number=3 1 0\nAccount_Balance=4 1 0\n"
-    "[Import:Layout]\n1=TB\n2=TB1\n3=ENT\n4=ADJ\n";
+    "[Import:Layout]\n1=TB\n2=TB1\n3=ENT\n4=ADJ\n"
+    // Fixed-width, not listed: suggest does not try it.
+    "[Import:TBFIX]\nInfo=COA\nFsiType=FEDERAL\nAccount_Number=0 4 0\nAccount_Caption=5 4 0\nAccount_Balance=10 8 0\nTRC=19 1 0\n"
+    "TCC=21 1 0\n";
 
 constexpr const char* kHeader = "Acct,Name,Bal,TRC,TCC\n";
 
@@ -95,6 +98,18 @@ TEST_F(Review, EachFindingOnAFileMadeForIt) {
        R"("totals":[{"item":"Account_Balance","count":4,"positive":"13.50","negative":"-1.00","total":"12.50"}]})"},
   };
   for (const Row& r : rows) EXPECT_EQ(Answer(r.data, r.templateName, r.type), r.answer) << r.name;
+}
+
+// A fixed-width read has no start row to move: its header line is read as a
+// record because it reads every line with text, and the finding says so.
+TEST_F(Review, AFixedWidthHeaderLineReadAsARecordIsToldWithoutAStartRow) {
+  const ReviewReport report = Report("Acct Name      Bal T C\n1000 Cash   100.10 1 2\n2000 Loan  -100.10 3 4\n",
+                                     "TBFIX", "FCOA", "data.prn");
+  ASSERT_FALSE(report.findings.empty());
+  EXPECT_EQ(report.findings[0].code, "header-as-record");
+  EXPECT_EQ(report.findings[0].message,
+            "the first record holds \"Bal\" where the records after it hold valid values: a header row read as a "
+            "record (a fixed-width read takes every line with text, its header line too)");
 }
 
 // Amounts written with a decimal comma are read into plain decimals; the
