@@ -12,9 +12,11 @@
 #include "platform/codepage.h"
 #include "platform/file_read.h"
 #include "platform/profile.h"
+#include "platform/text.h"
 #include "readers/header_captions.h"
 #include "readers/held_sheet.h"
 #include "readers/plain_reader.h"
+#include "readers/separator.h"
 #include "service/read_service.h"
 #include "templates/template_listing.h"
 #include "templates/template_store.h"
@@ -56,13 +58,6 @@ std::optional<std::string> FirstLines(const std::string& path, std::size_t lines
     }
   }
   return bytes;
-}
-
-char SeparatorOf(std::string_view stored) {
-  if (stored == "TAB") return '\t';
-  if (stored == "SEMICOLON") return ';';
-  if (stored == "PIPE") return '|';
-  return ',';
 }
 
 // The file's header row as the template's captions would read it: the line
@@ -204,8 +199,10 @@ std::optional<TemplateSuggestion> ReadService::TryTemplate(const TrialRead& tria
   const std::string saved(store.Find(section, "Headers").value_or(""));
   if (!saved.empty() && !workbook) {
     const std::optional<std::string> file =
-        FileHeaders(*plan, trial.text->text(), SeparatorOf(store.Get(section, "Separator")));
-    s.headersMatch = file && *file == saved;
+        FileHeaders(*plan, trial.text->text(),
+                    SeparatorChar(SeparatorNamed(store.Get(section, "Separator")).value_or(Separator::kComma)));
+    // The editor saves the captions in capitals; a hand-written key may not.
+    s.headersMatch = file && *file == UpperAscii(saved);
   }
   const std::size_t findings = report.findings.size() + report.moreFindings;
   s.score = Score(s, findings);

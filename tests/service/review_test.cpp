@@ -205,7 +205,8 @@ TEST_F(Review, EachFileGetsTheTemplateThatFitsItBest) {
                   "[Import:BAC]\nInfo=COA\nAccount_Number=1 2 0\nAccount_Caption=0 2 0\nAccount_Balance=2 2 0\n"
                   "TRC=3 2 0\nTCC=4 2 0\n"
                   "[Import:ABC2]\nInfo=COA\nAccount_Number=0 2 0\nAccount_Caption=1 2 0\nAccount_Balance=2 2 0\n"
-                  "TRC=3 2 0\nTCC=4 2 0\nHeaders=NUMBER|NAME|AMOUNT|TRC|TCC\n"
+                  // Written by hand, not in the editor's capitals: the case does not matter.
+                  "TRC=3 2 0\nTCC=4 2 0\nHeaders=Number|Name|Amount|TRC|TCC\n"
                   "[Import:JE]\nInfo=JE\nJE_Type=0 1 0\n"
                   "[Import:Layout]\n1=ABC\n2=BAC\n3=ABC2\n4=JE\n");
   struct Row {
