@@ -119,6 +119,12 @@ int RunSuggest(const ReviewOptions& o) {
     Refuse(*refusal);
     return 2;
   }
+  // Each template is tried on the file's first lines, read again for each:
+  // standard input cannot be.
+  if (o.dataFile == "-") {
+    Refuse("suggest reads a data file by its name, not standard input");
+    return 2;
+  }
   if (auto why = UnreadableDataFile(o.dataFile)) {
     Refuse("cannot read " + o.dataFile + ": " + *why);
     return 2;
@@ -132,6 +138,10 @@ int RunSuggest(const ReviewOptions& o) {
     return 1;
   }
   WarnOfPassedOverFolder(service.store());
+  if (auto failure = UnreadableStore(service.store())) {
+    Refuse(*failure);
+    return 1;
+  }
   const Expected<std::vector<TemplateSuggestion>> found = service.SuggestTemplates(o.dataFile, o.importType);
   if (!found) {
     Refuse(found.error().message);

@@ -86,6 +86,7 @@ TEST_F(CommandLine, RefusalsSayWhatIsWrongOnOneLine) {
       {"read chart.csv -t CHART --type FCOA --country-jurisdictions chart.csv", 2,
        "zephrinimport: --country-jurisdictions: chart.csv is not an XML document (line 5: no document element "
        "found)\n"},
+      {"suggest - --type FCOA <chart.csv", 2, "zephrinimport: suggest reads a data file by its name, not standard input\n"},
       {"review chart.csv -t CHART --type FCOA --intl-type 0", 2,
        "zephrinimport: --intl-type is the kind of an international import, which needs --type INTL; FCOA reads no "
        "international kind\n"},

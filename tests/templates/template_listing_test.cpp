@@ -340,6 +340,7 @@ TEST_F(TemplateCommands, UnreadableStoreIsNotAnEmptyOne) {
       {"templates", 1},
       {"read '" + scratch.file("chart.csv") + "' -t CHART --type FCOA", 1},
       {"review '" + scratch.file("chart.csv") + "' -t CHART --type FCOA", 2},
+      {"suggest '" + scratch.file("chart.csv") + "' --type FCOA", 1},
       {"edit '" + scratch.file("chart.csv") + "' -t CHART --type FCOA", 1},
       {"edit '" + scratch.file("chart.csv") + "' --type FCOA", 1},
   };
