@@ -435,7 +435,7 @@ TEST_F(CommandLine, ServeOnAPortInUseSaysSo) {
                                      "kill $! 2>/dev/null");
     const std::string port = r.out.substr(r.out.rfind(' ') + 1, r.out.size() - r.out.rfind(' ') - 2);
     EXPECT_EQ(r.out, "exit 1 port " + port + "\n") << share;
-    EXPECT_EQ(r.err, "zephrinimport: the server cannot start: cannot listen on 127.0.0.1:" + port + "\n") << share;
+    EXPECT_EQ(r.err, "zephrinimport: the server cannot start: cannot listen on 127.0.0.1:" + port + ": Address already in use\n") << share;
   }
 }
 

@@ -636,8 +636,12 @@ bool Engine::BindPort(std::string* error) {
       return false;
     }
   } else {
+    errno = 0;
     if (!server.bind_to_port("127.0.0.1", wanted)) {
-      if (error) *error = "cannot listen on 127.0.0.1:" + std::to_string(wanted);
+      // Why, when the system said: most often another program holds the port.
+      const int why = errno;
+      if (error)
+        *error = "cannot listen on 127.0.0.1:" + std::to_string(wanted) + (why != 0 ? ": " + std::string(std::strerror(why)) : "");
       return false;
     }
     m_port = wanted;
