@@ -265,7 +265,10 @@ const Zephrin = (() => {
     const body = el('tbody', {});
     for (const row of result.rows)
       body.append(el('tr', { class: row.first ? 'record' : 'record-cont' }, ...cols.map((c) => el('td', { text: row.values.get(c) || '' }))));
-    table.replaceChildren(el('thead', {}, el('tr', {}, ...cols.map((c) => el('th', { text: columnCaption(c, captions), title: c, scope: 'col' })))), body);
+    // A record's Line is the host's number, which for most imports counts the
+    // file's lines from 0: the review's findings count them from 1.
+    const titleOf = (c) => (c === '@Line' ? '@Line: the line number the host receives (for most imports the data file\'s line counted from 0; the review counts lines from 1)' : c);
+    table.replaceChildren(el('thead', {}, el('tr', {}, ...cols.map((c) => el('th', { text: columnCaption(c, captions), title: titleOf(c), scope: 'col' })))), body);
   }
 
   return { UNREACHABLE, token, post, rpc, editor, el, messageBox, confirmBox, showMessages, fileDialog, hostValue, readResult, recordsTable };

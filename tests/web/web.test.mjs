@@ -286,7 +286,8 @@ test('an import from the import page shows its records', async ({ context }) => 
   // The headings are the items' captions, the element names their tooltips.
   assert.deepEqual(await page.locator('#records th').allTextContents(), ['@Line', 'Account Number', 'Account Caption', 'TRC', 'TCC']);
   assert.deepEqual(await page.locator('#records th').evaluateAll((ths) => ths.map((t) => t.title)),
-    ['@Line', 'Account_Number', 'Account_Caption', 'TRC', 'TCC']);
+    ['@Line: the line number the host receives (for most imports the data file\'s line counted from 0; the review counts lines from 1)',
+      'Account_Number', 'Account_Caption', 'TRC', 'TCC']);
   const first = await page.locator('#records tbody tr').first().locator('td').allTextContents();
   assert.ok(first.includes('1000') && first.includes('Cash'), first.join(','));
   assert.match(await page.locator('#xml').textContent(), /<FCOA/);
