@@ -373,6 +373,9 @@ class ZEPHRIN_API CCLayout {
   int m_sheet = 0;
   char m_separator = ',';
   std::string m_storedSheet;      // the template's Sheet key, until the sheets are known
+  // The template's sheet when the workbook has none of that name: kept as
+  // the template's until a sheet is chosen here.
+  std::string m_missingSheet;
   std::string m_storedSeparator;  // the template's Separator key
   AmountStyle m_amounts = AmountStyle::kAsWritten;
   FieldInfoArray m_credits{};

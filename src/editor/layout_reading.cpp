@@ -48,8 +48,17 @@ bool CCLayout::OpenDataFile() {
     }
     m_sheets = std::move(*sheets);
     m_sheet = 0;
+    m_missingSheet = m_storedSheet.empty() ? std::string() : UpperAscii(m_storedSheet);
     for (std::size_t i = 0; i < m_sheets.size(); ++i)
-      if (UpperAscii(m_sheets[i]) == UpperAscii(m_storedSheet)) m_sheet = static_cast<int>(i);
+      if (UpperAscii(m_sheets[i]) == UpperAscii(m_storedSheet)) {
+        m_sheet = static_cast<int>(i);
+        m_missingSheet.clear();
+      }
+    // Shown on another sheet, the template must not move to it unasked.
+    if (!m_missingSheet.empty())
+      ShowMessage("The workbook " + m_in.dataFileName + " has no sheet named " + m_storedSheet +
+                  ", which the template reads: its first sheet is shown, and the template keeps reading " +
+                  m_storedSheet + " unless another sheet is chosen here.");
     return true;
   }
   if (!separatorChoice()) return true;
@@ -111,7 +120,10 @@ void CCLayout::RefreshGrid() {
 }
 
 void CCLayout::SelectSheet(int index) {
-  if (!m_workbook || index < 0 || static_cast<std::size_t>(index) >= m_sheets.size() || index == m_sheet) return;
+  if (!m_workbook || index < 0 || static_cast<std::size_t>(index) >= m_sheets.size()) return;
+  // A sheet chosen here is the template's.
+  m_missingSheet.clear();
+  if (index == m_sheet) return;
   m_sheet = index;
   RefreshGrid();
 }
@@ -126,7 +138,8 @@ void CCLayout::SetSeparator(char separator) {
 
 std::vector<std::pair<std::string, std::string>> CCLayout::ExtraKeys() const {
   std::vector<std::pair<std::string, std::string>> keys;
-  if (m_workbook && m_sheet > 0) keys.emplace_back("Sheet", UpperAscii(m_sheets[static_cast<std::size_t>(m_sheet)]));
+  if (m_workbook && !m_missingSheet.empty()) keys.emplace_back("Sheet", m_missingSheet);
+  else if (m_workbook && m_sheet > 0) keys.emplace_back("Sheet", UpperAscii(m_sheets[static_cast<std::size_t>(m_sheet)]));
   if (separatorChoice() && m_separator != ',')
     for (const SeparatorChoice& c : SeparatorChoices())
       if (c.separator == m_separator) keys.emplace_back("Separator", std::string(c.stored));

@@ -176,6 +176,29 @@ TEST_F(ReadingTest, RefusedCreditColumnsAndOkWithoutSignedAmountsWriteNothing) {
   EXPECT_EQ(Headers(), (Strings{"Account Number", "B", "C", "D"}));
 }
 
+// A template edited on a workbook without its sheet is shown on the first
+// sheet, with a word, and keeps its sheet unless another is chosen: OK with
+// nothing changed must not move it to a sheet it never read.
+TEST_F(ReadingTest, AWorkbookWithoutTheTemplatesSheetKeepsTheSheetUnlessOneIsChosen) {
+  std::filesystem::copy_file(test::DataPath("workbooks/mixed.xlsx"), dir.file("book.xlsx"));
+  WriteFile(Ini(), "[Import:BOOK]\nInfo=COA\nFsiType=FEDERAL\nAccount_Number=1 2 0\nSheet=BALANCES\n"
+                   "[Import:Layout]\n1=BOOK\n");
+  editor = std::make_unique<CCLayout>(Inputs("FCOA", dir.file("book.xlsx"), "BOOK"), ui);
+  CCLayout& e = *editor;
+  ASSERT_TRUE(e.Initialise());
+  EXPECT_EQ(e.sheetIndex(), 0);
+  const auto messages = ui.TakeMessages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, "The workbook " + dir.file("book.xlsx") +
+                                  " has no sheet named BALANCES, which the template reads: its first sheet is shown, "
+                                  "and the template keeps reading BALANCES unless another sheet is chosen here.");
+  EXPECT_EQ(e.ExtraKeys(), (std::vector<std::pair<std::string, std::string>>{{"Sheet", "BALANCES"}}));
+  e.SelectSheet(1);
+  EXPECT_EQ(e.ExtraKeys(), (std::vector<std::pair<std::string, std::string>>{{"Sheet", "NOTES"}}));
+  e.SelectSheet(0);
+  EXPECT_TRUE(e.ExtraKeys().empty());
+}
+
 TEST_F(ReadingTest, AWorkbookShowsItsSheetsAndSavesTheOneChosen) {
   const std::string book = test::DataPath("workbooks/mixed.xlsx");
   std::filesystem::copy_file(book, dir.file("book.xlsx"));
