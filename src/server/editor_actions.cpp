@@ -201,7 +201,12 @@ void RestoreDraft(ActionContext& c) {
     c.recordStep = false;
   }
   const FieldInfoArray positions = sameGrid ? DraftPositions(*c.draft, e) : FieldInfoArray{};
+  // What the placements say on a grid they no longer fit ("Invalid column
+  // number") is no word to the user: the restore says what did not fit.
+  const std::vector<MessageBoxRecord> earlier = c.ui.TakeMessages();
   RestorePositions(e, Step{positions, c.draft->current, DraftCredits(*c.draft, e), DraftAmounts(*c.draft)});
+  (void)c.ui.TakeMessages();
+  for (const MessageBoxRecord& m : earlier) c.ui.ShowMessage(m.caption, m.text, m.icon);
   if (e.newTemplate() && !c.draft->templateName.empty()) e.NameChanged(AnsiToUtf8(c.draft->templateName));
   c.draftRestored = true;
   c.draftWhole = HoldsDraft(*c.draft, e);

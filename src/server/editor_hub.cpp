@@ -100,6 +100,9 @@ struct EditorHub::Session {
   FieldInfoArray opened{};  // the positions the editor opened with
   std::vector<std::pair<std::string, std::string>> openedKeys;  // and its other keys
   std::optional<EditorDraft> draft;  // the draft this editor may restore
+  // The work as a partial restore of the draft left it: a draft of that
+  // alone would replace the fuller one kept.
+  std::string partlyRestored;
   std::string owner;  // the page that holds the editor; empty until one takes it over
   Clock::time_point lastSeen{};
   std::vector<Step> undo;
@@ -188,8 +191,11 @@ std::string EditorHub::RunEditor(const LayoutEditorInputs& inputs,
   WaitForEnd(lock, *current);
   // A preview read still running uses the service object: it ends first.
   m_cv.wait(lock, [&] { return m_previewsRunning == 0; });
-  // A saved template needs its draft no more.
-  if (editor.endedWithOk() && current->draft) RemoveDraft(*current);
+  // A saved template needs its draft no more; the draft of another new
+  // template, which the user kept for later, stays.
+  if (editor.endedWithOk() && current->draft &&
+      UpperAscii(current->draft->templateName) == UpperAscii(editor.templateName()))
+    RemoveDraft(*current);
   std::string name = editor.templateName();
   m_lastSession = current->id;
   m_lastOk = editor.endedWithOk();
@@ -237,7 +243,10 @@ void EditorHub::RemoveDraft(Session& session) {
 // is not saved, and the editor ends as Cancel would.
 void EditorHub::EndUnattended(Session& session) {
   CCLayout& editor = *session.editor;
-  if (editor.fields() != session.opened || editor.ExtraKeys() != session.openedKeys) {
+  const bool changed = editor.fields() != session.opened || editor.ExtraKeys() != session.openedKeys;
+  // Nothing done since a partial restore: the draft kept holds more.
+  const bool onlyRestored = !session.partlyRestored.empty() && DraftText(DraftOf(editor)) == session.partlyRestored;
+  if (changed && !onlyRestored) {
     const std::string path = DraftPath(editor.inputs());
     const Done kept = path.empty() ? Done(Error{ErrorCode::kNotFound, "the template store's folder is not known"})
                                    : WriteDraft(path, DraftOf(editor));
@@ -355,6 +364,7 @@ std::string EditorHub::EditorAction(std::unique_lock<std::mutex>& lock, const st
   if (c.reply) return Dump(*c.reply);
   // A draft restored whole has served: the work is the editor's again.
   if (c.draftRestored && c.draftWhole) RemoveDraft(session);
+  if (c.draftRestored && !c.draftWhole) session.partlyRestored = DraftText(DraftOf(e));
   Json out = hub::FinishAction(c, *entry);
   out["editor"] = SessionState(session);
   if (e.ended()) m_cv.notify_all();

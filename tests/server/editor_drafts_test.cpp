@@ -203,6 +203,53 @@ TEST_F(HubDraftTest, ADraftBringsBackTheSheetAmountsAndCreditColumnsOrSaysWhatNo
                                                       "now: what fits is restored, and the draft is kept."}}}));
   EXPECT_EQ(r["editor"]["items"][1]["col"], 0);
   EXPECT_EQ(FolderEntries(drafts).size(), 1u);
+
+  // Nor does a page that goes away right after such a restore put a draft of
+  // what fitted in the place of the fuller one; a file emptied meanwhile says
+  // the same, and nothing of the placements it no longer fits.
+  const std::string kept = ReadFile((drafts / *FolderEntries(drafts).begin()).string());
+  const Json emptied = Json::array({Json{{"caption", "Import"},
+                                         {"text", "Part of the unsaved work does not fit the data file as it is now: "
+                                                  "what fits is restored, and the draft is kept."}}});
+  leaveAfter(book, [&](unsigned id) { EXPECT_EQ(Act(id, {{"action", "restoreDraft"}})["messages"], emptied); });
+  EXPECT_EQ(ReadFile((drafts / *FolderEntries(drafts).begin()).string()), kept);
+  leaveAfter(tb, [&](unsigned id) { Place(id, 1, 2, 1); });
+  WriteFile(tb, "");
+  leaveAfter(tb, [&](unsigned id) { EXPECT_EQ(Act(id, {{"action", "restoreDraft"}})["messages"], emptied); });
+  EXPECT_EQ(FolderEntries(drafts).size(), 2u);
+}
+
+// Cancel at the offer keeps a new template's draft for later: saving another
+// new template on the same file does not take it away.
+TEST_F(HubDraftTest, ADraftKeptForLaterOutlivesAnotherTemplateSavedOnItsFile) {
+  const std::string file = Data("rates.csv", "CA,8.84\nNY,6.5\n");
+  auto reply = StartEdit("", "TAXRATE", file);
+  unsigned id = Open();
+  Act(id, {{"action", "claim"}, {"page", "p"}});
+  Act(id, {{"action", "name"}, {"text", "Draft A"}});
+  Place(id, 1, 2, 1);
+  Act(id, {{"action", "leave"}, {"page", "p"}});
+  reply.get();
+  const std::filesystem::path drafts = home.path() / "drafts";
+  ASSERT_EQ(FolderEntries(drafts).size(), 1u);
+
+  reply = StartEdit("", "TAXRATE", file);
+  id = Open();
+  EXPECT_EQ(Act(id, {{"action", "view"}})["editor"]["draft"]["template"], "Draft A");
+  Place(id, 1, 2, 1);
+  Act(id, {{"action", "name"}, {"text", "Other"}});
+  EXPECT_EQ(Act(id, {{"action", "ok"}})["editor"]["ended"], true);
+  EXPECT_EQ(reply.get()["result"]["value"], "Other");
+  EXPECT_EQ(FolderEntries(drafts).size(), 1u);
+
+  // Saved under its own name, the draft's template needs it no more.
+  reply = StartEdit("", "TAXRATE", file);
+  id = Open();
+  Place(id, 1, 2, 1);
+  Act(id, {{"action", "name"}, {"text", "draft a"}});
+  EXPECT_EQ(Act(id, {{"action", "ok"}})["editor"]["ended"], true);
+  reply.get();
+  EXPECT_TRUE(FolderEntries(drafts).empty());
 }
 
 }  // namespace
