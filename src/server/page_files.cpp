@@ -101,9 +101,12 @@ Json DataLineJson(const Json& request, const std::string& writableFolder) {
     if (!line) return ErrorJson(line.error().message);
     cut = line->cut;
     const Separator parts = SeparatorNamed(separator).value_or(Separator::kComma);
-    marked = !placed           ? MarkedLine{line->text, {}, {}}
-             : IsGridFile(file) ? MarkCell(line->text, SeparatorChar(parts), at.nCol)
-                                : MarkCharacters(line->text, at.nCol, at.nLen);
+    // A template's separator makes any file separated text, as it does for a
+    // read (a tab-separated ".txt" among them).
+    const bool grid = !separator.empty() || IsGridFile(file);
+    marked = !placed ? MarkedLine{line->text, {}, {}}
+             : grid  ? MarkCell(line->text, SeparatorChar(parts), at.nCol)
+                     : MarkCharacters(line->text, at.nCol, at.nLen);
   }
   if (!marked) return ErrorJson(marked.error().message);
   return Json{{"line", number}, {"before", marked->before}, {"marked", marked->marked},

@@ -27,10 +27,11 @@ TEST(PageFilesTest, DataLineMarksTheItemsCell) {
   Write(dir.file("import.ini"),
         "[Import:GRID]\nInfo=COA\nAccount_Number=1 2 0\n[Import:SEMI]\nInfo=COA\nSeparator=SEMICOLON\n"
         "Account_Number=2 1 0\n[Import:FIXED]\nInfo=COA\nAccount_Number=4 4 0\n[Import:NOTES]\nInfo=COA\nSheet=NOTES\n"
-        "Account_Number=1 2 0\n");
+        "Account_Number=1 2 0\n[Import:TABS]\nInfo=COA\nSeparator=TAB\nAccount_Number=2 2 0\n");
   Write(dir.file("tb.csv"), "Number,Caption\r\n\"Cash, petty\",1000,12.50\n");
   Write(dir.file("tb.txt"), "\xc3\xa9t\xc3\xa9 1000 x\n");
   Write(dir.file("semi.csv"), "a;b;c\n");
+  Write(dir.file("tabs.txt"), "1200\tReceivables\tx1\n");
   // UTF-16 text and workbooks show their line as a read sees it, never their bytes.
   Write(dir.file("u16.csv"), std::string("\xff\xfe" "N\0o\0\r\0\n\0\xe9\0,\0" "1\0\r\0\n\0", 18));
   std::filesystem::copy_file(test::DataPath("workbooks/trial_balance.xlsx"), dir.file("tb.xlsx"));
@@ -46,6 +47,8 @@ TEST(PageFilesTest, DataLineMarksTheItemsCell) {
       {"tb.csv", "GRID", 2, R"({"after":",12.50","before":"\"Cash, petty\",","cut":false,"line":2,"marked":"1000"})"},
       {"tb.csv", "GRID", 1, R"({"after":"","before":"Number,","cut":false,"line":1,"marked":"Caption"})"},
       {"semi.csv", "SEMI", 1, R"({"after":"","before":"a;b;","cut":false,"line":1,"marked":"c"})"},
+      // A ".txt" file its template splits at tabs is marked by cell, as it is read.
+      {"tabs.txt", "TABS", 1, R"({"after":"","before":"1200\tReceivables\t","cut":false,"line":1,"marked":"x1"})"},
       {"tb.txt", "FIXED", 1, R"({"after":" x","before":"été ","cut":false,"line":1,"marked":"1000"})"},
       {"tb.csv", "NONE", 1, R"({"after":"","before":"Number,Caption","cut":false,"line":1,"marked":""})"},
       {"u16.csv", "GRID", 2, R"({"after":"","before":"é,","cut":false,"line":2,"marked":"1"})"},
