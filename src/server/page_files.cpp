@@ -67,10 +67,9 @@ Expected<MarkedLine> WorkbookLine(WorkbookKind kind, const std::string& file, co
   }
   MarkedLine out;
   for (std::size_t i = 0; i < cells.size(); ++i) {
-    std::string& part = !mark || i < col ? out.before : i == col ? out.marked : out.after;
-    if (i > 0 && i != col) part += '\t';
-    if (i > 0 && i == col) out.before += '\t';
-    part += cells[i];
+    // The tab before a cell goes with what comes before it.
+    if (i > 0) (!mark || i <= col ? out.before : out.after) += '\t';
+    (!mark || i < col ? out.before : i == col ? out.marked : out.after) += cells[i];
   }
   return out;
 }
@@ -87,9 +86,10 @@ Json DataLineJson(const Json& request, const std::string& writableFolder) {
   const std::string ini = writableFolder.empty() ? std::string() : writableFolder + "/import.ini";
   const std::string section = "Import:" + Utf8ToAnsi(StringOf(request, "template"));
   std::string value, separator, sheet;
-  const bool placed = ReadStoreValue(ini, section, Utf8ToAnsi(StringOf(request, "item")), value) &&
-                      ParsePositionValue(value).placed();
-  const FieldInfo at = placed ? ParsePositionValue(value) : FieldInfo{};
+  const FieldInfo at = ReadStoreValue(ini, section, Utf8ToAnsi(StringOf(request, "item")), value)
+                           ? ParsePositionValue(value)
+                           : FieldInfo{};
+  const bool placed = at.placed();
   (void)ReadStoreValue(ini, section, "Separator", separator);
   (void)ReadStoreValue(ini, section, "Sheet", sheet);
   bool cut = false;
