@@ -84,6 +84,11 @@ inline unsigned LineFeeds(const char* p) {
   return static_cast<unsigned>(
       _mm_movemask_epi8(scan::Equal(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), '\n')));
 }
+// The same for the 64 bytes at `p`.
+inline uint64_t LineFeeds64(const char* p) {
+  return uint64_t{LineFeeds(p)} | uint64_t{LineFeeds(p + 16)} << 16 | uint64_t{LineFeeds(p + 32)} << 32 |
+         uint64_t{LineFeeds(p + 48)} << 48;
+}
 #endif
 
 // The line at `at` as LineReader gives it: a line within the first 64 bytes
@@ -112,28 +117,34 @@ constexpr std::size_t kLineRoom = kPlainLineChars + 2;
 
 // The lines of the data section, exactly as a LineReader over the whole text
 // with the plain line limit gives them. Most DIF lines are a few bytes: one
-// look at sixteen bytes finds their end, without the general reader's
-// bookkeeping for long lines. A reader lives in one call of DifSource::Next,
-// so that its position stays in a register while cells are stored. Over a
-// window that is not the text's last, a line that may reach past the
-// window's end is not read: the reader says it is starved instead.
+// look at 64 bytes finds the ends of several, which the lines after it take
+// one by one from the look's mask, without the general reader's bookkeeping
+// for long lines. A reader lives in one call of DifSource::Next, so that its
+// position stays in a register while cells are stored. Over a window that is
+// not the text's last, a line that may reach past the window's end is not
+// read: the reader says it is starved instead.
 class DifLines {
  public:
   DifLines(std::string_view text, std::size_t pos, bool hasNul, bool final)
       : m_at(text.data() + pos), m_end(text.data() + text.size()), m_hasNul(hasNul), m_final(final),
-        m_quickEnd(hasNul || text.size() < 16 ? text.data() : m_end - 15),
+        m_quickEnd(hasNul || text.size() < 64 ? text.data() : m_end - 63),
         m_safeEnd(final ? m_end : text.size() < kLineRoom ? text.data() : m_end - kLineRoom) {}
   // The next line without its line end; false at the end of the text, or
   // when starved.
   bool Next(std::string_view& line) {
 #ifdef ZEPHRIN_SCAN_SSE2
-    if (m_at < m_quickEnd) {
-      if (const unsigned mask = LineFeeds(m_at); mask != 0) {
-        const auto n = static_cast<std::size_t>(__builtin_ctz(mask));
-        line = std::string_view(m_at, n - (n > 0 && m_at[n - 1] == '\r'));
-        m_at += n + 1;
-        return true;
-      }
+    if (m_feeds == 0 && m_at < m_quickEnd) {
+      m_block = m_at;
+      m_feeds = LineFeeds64(m_at);
+    }
+    if (m_feeds != 0) {
+      const char* feed = m_block + __builtin_ctzll(m_feeds);
+      m_feeds &= m_feeds - 1;
+      const auto n = static_cast<std::size_t>(feed - m_at);
+      // A carriage return before the line feed is no part of the line.
+      line = std::string_view(m_at, n - (n > 0 && feed[-1] == '\r'));
+      m_at = feed + 1;
+      return true;
     }
 #endif
     if (m_at >= m_safeEnd) [[unlikely]] {
@@ -148,7 +159,12 @@ class DifLines {
   // Passes over the next line when it is `c` alone, ended by a line feed
   // (as a number's "V" line is), without a look for its end.
   void SkipLineOf(char c) {
-    if (m_end - m_at >= 2 && m_at[0] == c && m_at[1] == '\n') m_at += 2;
+    if (m_end - m_at >= 2 && m_at[0] == c && m_at[1] == '\n') {
+      m_at += 2;
+      // When the look holds any line feed from the line on, its first is
+      // the one passed over.
+      m_feeds &= m_feeds - 1;
+    }
   }
   // Bytes of the text left after the lines read.
   std::size_t remaining() const { return static_cast<std::size_t>(m_end - m_at); }
@@ -161,12 +177,16 @@ class DifLines {
   bool m_hasNul;
   bool m_final;
   bool m_starved = false;
-  // Sixteen bytes from any point before this one are inside the text (and
-  // the text has no NULs).
+  // 64 bytes from any point before this one are inside the text (and the
+  // text has no NULs).
   const char* m_quickEnd;
   // A line from any point before this one ends inside the window, or is cut
   // at the line limit there.
   const char* m_safeEnd;
+  // The last look: the 64 bytes at m_block, whose line feeds from m_at on
+  // are the bits of m_feeds.
+  const char* m_block = nullptr;
+  uint64_t m_feeds = 0;
 };
 
 }  // namespace
