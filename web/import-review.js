@@ -14,6 +14,7 @@ const ImportReview = (() => {
     ['cut-short', 'A file that may have been cut short'],
     ['open-quote', 'Double quotes left open'],
     ['carriage-return', 'Carriage returns inside lines'],
+    ['split-amount', 'Amounts split at their thousands commas'],
     ['kind-mismatch', 'A template of another kind'],
     ['header-as-record', 'A header row read as a record'],
     ['out-of-balance', 'Out of balance'],

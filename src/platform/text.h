@@ -82,6 +82,14 @@ inline void AssignLower(std::string& out, std::string_view text) {
   for (char& c : out) c = AsciiLower(c);
 }
 
+// Whether `text` is one or more of the digits 0 to 9, and nothing else.
+inline bool AllDigits(std::string_view text) {
+  if (text.empty()) return false;
+  for (const char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
 inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)

@@ -27,6 +27,7 @@ class CsvSource : public RowSource {
   std::size_t consumed() const override { return m_lines.offset(); }
   std::size_t size() const override { return m_lines.size(); }
   int templateColumns() const override { return m_maxFields; }
+  char splitsAt() const override { return m_separator; }
 
  private:
   LineReader m_lines;

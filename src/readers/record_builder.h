@@ -45,6 +45,9 @@ class RecordBuilder {
   // Notes what the row's line holds that its reader takes otherwise than a
   // person may mean (a quote left open, a carriage return inside it).
   void NoteLine(const Row& row);
+  // Tells the observer how many fields a comma-separated row has, and the
+  // amount its commas may have split.
+  void TellFields(const Row& row);
 
   // ---- Records and fields ----------------------------------------------------
   // Counts a record and tells the observer; false when the read must fail.

@@ -97,6 +97,12 @@ class RecordObserver {
   // The row on `line` holds what its reader takes otherwise than a person
   // may mean (told after the row's values).
   virtual void Noted(long line, LineNote what) {}
+  // A line of a comma-separated file that is not blank split into `count`
+  // fields; `splitAmount`, when not empty, is the first run of its fields
+  // that reads as one amount written with thousands commas ("1,234.56"),
+  // which the commas split into fields of their own (told after the row's
+  // values).
+  virtual void Fields(long line, std::size_t count, std::string_view splitAmount) {}
 };
 
 // What a read may ask of the front end. Every member may be left empty.

@@ -267,7 +267,8 @@ const MethodInfo kMethods[] = {
                     "entries that do not sum to zero (out-of-balance), a template of a kind the type does not take "
                     "(kind-mismatch), a header row read as a record (header-as-record), a line that ends inside a "
                     "double quote it opened, joining the lines after it into one field (open-quote), a carriage return inside a line, which does not "
-                    "end it (carriage-return), a DIF file that ends "
+                    "end it (carriage-return), a line of a comma-separated file with more fields than most lines because an "
+                    "amount's thousands commas split it (split-amount), a DIF file that ends "
                     "without its end-of-data mark, so that it may have been cut short (cut-short), and the read's own failure "
                     "(read-error; a jurisdiction read, whose values the review does not check, is one too). At most 1,000 findings are listed; moreFindings counts the rest. Each amount item "
                     "gets its count and exact sums. Nothing is written.",

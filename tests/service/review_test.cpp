@@ -85,6 +85,23 @@ TEST_F(Review, EachFindingOnAFileMadeForIt) {
        R"(part of this line"},{"line":0,"item":"Account_Balance","value":"100.10","code":"out-of-balance","message":)"
        R"("the balances sum to 100.10, not zero"}],"moreFindings":0,)"
        R"("totals":[{"item":"Account_Balance","count":1,"positive":"100.10","negative":"0.00","total":"100.10"}]})"},
+      // The split moved TRC and TCC one column on; the line of a small amount
+      // before a three-digit code has the usual five fields and is no finding.
+      // Known at the end, the split takes its place among the findings by line.
+      {"split-amount", std::string(kHeader) + "1000,Cash,-1,234.56,1,2\n2000,Loan,abc,3,4\n3000,Fee,5,100,1\n4000,Due,-5,1,1\n",
+       "TB", "FCOA",
+       R"({"records":4,"findings":[{"line":2,"item":"","value":"-1,234.56","code":"split-amount","message":"this line )"
+       R"(has 6 fields where most lines have 5: \"-1,234.56\" reads as one amount whose thousands commas split it )"
+       R"(into fields of their own, which moves the fields after it; quote the amount, or write amounts without )"
+       R"(thousands separators"},{"line":3,"item":"Account_Balance","value":"abc","code":"not-a-number","message":)"
+       R"("\"abc\" is not a number"},{"line":0,"item":"Account_Balance","value":"-1.00","code":"out-of-balance",)"
+       R"("message":"the balances sum to -1.00, not zero"}],"moreFindings":0,"totals":[{"item":"Account_Balance",)"
+       R"("count":3,"positive":"5.00","negative":"-6.00","total":"-1.00"}]})"},
+      {"split-amount, not in a file whose lines mostly have as many fields",
+       std::string(kHeader) + "1000,Cash,1,234.56,1,2\n2000,Loan,1,000,3,4\n3000,Fee,5,1,1\n", "TB", "FCOA",
+       R"({"records":3,"findings":[{"line":0,"item":"Account_Balance","value":"7.00","code":"out-of-balance",)"
+       R"("message":"the balances sum to 7.00, not zero"}],"moreFindings":0,"totals":[{"item":"Account_Balance",)"
+       R"("count":3,"positive":"7.00","negative":"0.00","total":"7.00"}]})"},
       {"kind-mismatch", std::string(kHeader), "TB", "FBJ",
        R"({"records":0,"findings":[{"line":0,"item":"","value":"COA","code":"kind-mismatch","message":"the template TB is a COA template, which FBJ does not read; COA templates go with FCOA, PRELIMBAL"}],"moreFindings":0,"totals":[]})"},
       {"header-as-record", std::string(kHeader) + "1000,Cash,100.10,1,2\n2000,Loan,-100.10,3,4\n", "TB1", "FCOA",
