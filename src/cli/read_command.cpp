@@ -240,6 +240,16 @@ void WarnOfWhatWasRead(const ReadResult& read, const std::string& shown) {
     Refuse("warning: line " + std::to_string(read.carriageReturnLine) + " of " + shown +
            " holds a carriage return that does not end it, as only a line feed ends a line: what follows it is "
            "read as part of that line (a file whose lines end with a carriage return alone reads as one line)");
+  if (!read.splitAmounts.lines.empty()) {
+    const SplitAmount& first = read.splitAmounts.lines.front();
+    const std::size_t others = read.splitAmounts.lines.size() - 1 + read.splitAmounts.more;
+    Refuse("warning: line " + std::to_string(first.line) + " of " + shown + " has " + std::to_string(first.fields) +
+           " fields where most lines have " + std::to_string(read.splitAmounts.usualFields) + ": \"" + first.amount +
+           "\" reads as one amount whose thousands commas split it, which moves the fields after it one column on" +
+           (others == 0 ? std::string() : " (" + std::to_string(others) + " more line" + (others == 1 ? "" : "s") + " alike)") +
+           "; quote such amounts, or write them without thousands separators (zephrinimport review lists every "
+           "such line)");
+  }
   if (read.endMarkMissing)
     Refuse("warning: " + shown + " ends without the end-of-data mark (EOD) that closes a DIF file: it may have "
            "been cut short, and rows after the last one read are missing");

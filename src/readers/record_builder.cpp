@@ -106,7 +106,7 @@ ReadResult RecordBuilder::Build(RowSource& source) {
   std::size_t rows = 0;
   bool exhausted = false;  // the source gave its last row (no limit stopped the read)
   // Thousands commas split amounts only where commas split the fields.
-  const bool tellFields = m_hooks.observer != nullptr && source.splitsAt() == ',';
+  const bool watchSplits = source.splitsAt() == ',';
   while (MayGoOn()) {
     if (!source.Next(row)) {
       exhausted = true;
@@ -120,8 +120,7 @@ ReadResult RecordBuilder::Build(RowSource& source) {
     if (!goOn) return ReadResult::Error(m_failure);
     if (row.notes != 0) [[unlikely]]
       NoteLine(row);
-    if (tellFields && !row.blank) [[unlikely]]
-      TellFields(row);
+    if (watchSplits && !row.blank) m_splitAmounts.Line(static_cast<long>(row.index) + 1, row.cells);
   }
   if (!m_progress.Done(source.size())) return CancelledRead();
   m_endMarkMissing = exhausted && source.endMarkMissing();
@@ -137,44 +136,6 @@ void RecordBuilder::NoteLine(const Row& row) {
   };
   if (row.Noted(LineNote::kQuoteLeftOpen)) note(m_quoteLeftOpenLine, LineNote::kQuoteLeftOpen);
   if (row.Noted(LineNote::kCarriageReturn)) note(m_carriageReturnLine, LineNote::kCarriageReturn);
-}
-
-namespace {
-// The first digits of an amount: one to three digits, after a minus sign or
-// an opening parenthesis.
-bool LeadingGroup(std::string_view field) {
-  if (!field.empty() && (field.front() == '-' || field.front() == '(')) field.remove_prefix(1);
-  return field.size() <= 3 && AllDigits(field);
-}
-// A group of three digits after a thousands comma: alone, or the last one,
-// followed by decimals, a closing parenthesis or a trailing minus sign.
-// `last` says whether it is the last (anything after the digits makes it so).
-bool ThousandsGroup(std::string_view field, bool& last) {
-  if (field.size() < 3 || !AllDigits(field.substr(0, 3))) return false;
-  std::string_view rest = field.substr(3);
-  last = !rest.empty();
-  if (!rest.empty() && (rest.back() == ')' || rest.back() == '-')) rest.remove_suffix(1);
-  if (!rest.empty() && rest.front() == '.') rest.remove_prefix(1);
-  return rest.empty() || AllDigits(rest);
-}
-}  // namespace
-
-void RecordBuilder::TellFields(const Row& row) {
-  const std::vector<Cell>& cells = row.cells;
-  const long line = static_cast<long>(row.index) + 1;
-  for (std::size_t i = 0; i + 1 < cells.size(); ++i) {
-    if (!LeadingGroup(cells[i].text)) continue;
-    bool last = false;
-    std::size_t j = i + 1;
-    for (; j < cells.size() && cells[j].column == cells[j - 1].column + 1 && !last; ++j)
-      if (!ThousandsGroup(cells[j].text, last)) break;
-    if (j == i + 1) continue;
-    m_scratch.assign(cells[i].text);
-    for (std::size_t k = i + 1; k < j; ++k) m_scratch.append(",").append(cells[k].text);
-    m_hooks.observer->Fields(line, cells.size(), m_scratch);
-    return;
-  }
-  m_hooks.observer->Fields(line, cells.size(), {});
 }
 
 bool RecordBuilder::MayGoOn() const {
@@ -442,6 +403,7 @@ ReadResult RecordBuilder::Finish(int templateColumns) {
   result.quoteLeftOpenLine = m_quoteLeftOpenLine;
   result.carriageReturnLine = m_carriageReturnLine;
   result.endMarkMissing = m_endMarkMissing;
+  result.splitAmounts = m_splitAmounts.Finish();
   result.itemsPlaced = static_cast<std::size_t>(std::count_if(
       m_plan.items.begin(), m_plan.items.end(), [](const PlanItem& item) { return item.field.placed(); }));
   result.fromWorkbook = m_plan.workbook != WorkbookKind::kNone;

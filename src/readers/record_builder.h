@@ -19,6 +19,7 @@
 #include "readers/csv_split.h"
 #include "readers/read_plan.h"
 #include "readers/row_source.h"
+#include "readers/split_amounts.h"
 #include "result/read_result.h"
 #include "result/result_document.h"
 
@@ -45,9 +46,6 @@ class RecordBuilder {
   // Notes what the row's line holds that its reader takes otherwise than a
   // person may mean (a quote left open, a carriage return inside it).
   void NoteLine(const Row& row);
-  // Tells the observer how many fields a comma-separated row has, and the
-  // amount its commas may have split.
-  void TellFields(const Row& row);
 
   // ---- Records and fields ----------------------------------------------------
   // Counts a record and tells the observer; false when the read must fail.
@@ -215,6 +213,7 @@ class RecordBuilder {
   std::size_t m_values = 0;
   bool m_estimated = false;
   ProgressTicker m_progress;
+  SplitAmountWatch m_splitAmounts;
 };
 
 }  // namespace zephrin

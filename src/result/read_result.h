@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "result/text_buffer.h"
 
@@ -34,6 +35,20 @@ constexpr std::string_view OutcomeName(ReadOutcome outcome) {
 enum class LineNote {
   kQuoteLeftOpen,   // the line ends inside a double quote it opened: the lines after it join its last field
   kCarriageReturn,  // a carriage return inside the line does not end it
+};
+
+// A line of a comma-separated file with more fields than most of its lines
+// have, two or more of them in a row reading as one amount written with
+// thousands commas ("1,234.56"), which the commas split into fields.
+struct SplitAmount {
+  long line = 0;  // from 1
+  std::size_t fields = 0;
+  std::string amount;  // the fields joined again with their commas
+};
+struct SplitAmounts {
+  std::size_t usualFields = 0;    // the count of fields most lines have
+  std::vector<SplitAmount> lines;  // in line order, the first 1,000 at most
+  std::size_t more = 0;            // such lines past the listed ones
 };
 
 struct ReadResult {
@@ -67,6 +82,8 @@ struct ReadResult {
   // its header row's last, which no column took; 0 when none.
   long valueBeyondHeaderLine = 0;
   bool fromWorkbook = false;
+  // The lines whose amounts thousands commas split (a comma-separated file's).
+  SplitAmounts splitAmounts;
   // The document's text was written as the inside of a JSON string (the
   // read was asked for that; see ReadHooks::jsonString).
   bool jsonString = false;
@@ -97,12 +114,6 @@ class RecordObserver {
   // The row on `line` holds what its reader takes otherwise than a person
   // may mean (told after the row's values).
   virtual void Noted(long line, LineNote what) {}
-  // A line of a comma-separated file that is not blank split into `count`
-  // fields; `splitAmount`, when not empty, is the first run of its fields
-  // that reads as one amount written with thousands commas ("1,234.56"),
-  // which the commas split into fields of their own (told after the row's
-  // values).
-  virtual void Fields(long line, std::size_t count, std::string_view splitAmount) {}
 };
 
 // What a read may ask of the front end. Every member may be left empty.

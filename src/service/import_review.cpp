@@ -178,45 +178,6 @@ void ImportReview::Noted(long line, LineNote what) {
   else Add(std::move(f));
 }
 
-void ImportReview::Fields(long line, std::size_t count, std::string_view splitAmount) {
-  m_fieldCounts.Count(count);
-  if (!splitAmount.empty()) m_fieldCounts.Suspect(line, count, splitAmount);
-}
-
-void FieldCounts::Count(std::size_t fields) {
-  if (fields >= m_lines.size()) m_lines.resize(std::min(fields + 1, kMostFields + 1));
-  ++m_lines[std::min(fields, kMostFields)];
-}
-
-void FieldCounts::Suspect(long line, std::size_t fields, std::string_view amount) {
-  if (m_suspects.size() < kMaxListedFindings) m_suspects.push_back({line, fields, std::string(amount)});
-  else ++m_unlisted[fields];
-}
-
-std::size_t FieldCounts::Usual() const {
-  std::size_t usual = 0;
-  // The larger count wins a tie: no line is told of when it is unclear.
-  for (std::size_t n = 0; n < m_lines.size(); ++n)
-    if (m_lines[n] != 0 && m_lines[n] >= m_lines[usual]) usual = n;
-  return usual;
-}
-
-std::vector<ReviewFinding> FieldCounts::Findings(std::size_t& unlisted) const {
-  std::vector<ReviewFinding> findings;
-  const std::size_t usual = Usual();
-  for (const SuspectLine& s : m_suspects) {
-    if (s.fields <= usual) continue;
-    findings.push_back({s.line, "", s.amount, "split-amount",
-                        Format("this line has %zu fields where most lines have %zu: \"%s\" reads as one amount whose "
-                               "thousands commas split it into fields of their own, which moves the fields after it; "
-                               "quote the amount, or write amounts without thousands separators",
-                               s.fields, usual, s.amount.c_str())});
-  }
-  for (const auto& [fields, n] : m_unlisted)
-    if (fields > usual) unlisted += n;
-  return findings;
-}
-
 void ImportReview::Value(std::size_t item, std::string_view value, long line, bool readAsAmount) {
   if (item >= m_columns.size()) return;
   Column& c = m_columns[item];
@@ -360,10 +321,15 @@ ReviewFinding ReadFailure(const ReadResult& read) {
 
 // The split amounts are known once every line is counted: they join the
 // findings by their lines, before those of the whole file.
-void ImportReview::MergeSplitAmounts() {
-  std::size_t unlisted = 0;
-  std::vector<ReviewFinding> split = m_fieldCounts.Findings(unlisted);
-  if (split.empty() && unlisted == 0) return;
+void ImportReview::MergeSplitAmounts(const SplitAmounts& amounts) {
+  if (amounts.lines.empty() && amounts.more == 0) return;
+  std::vector<ReviewFinding> split;
+  for (const SplitAmount& s : amounts.lines)
+    split.push_back({s.line, "", s.amount, "split-amount",
+                     Format("this line has %zu fields where most lines have %zu: \"%s\" reads as one amount whose "
+                            "thousands commas split it into fields of their own, which moves the fields after it; "
+                            "quote the amount, or write amounts without thousands separators",
+                            s.fields, amounts.usualFields, s.amount.c_str())});
   std::vector<ReviewFinding> merged;
   merged.reserve(m_report.findings.size() + split.size());
   const auto byLine = [](const ReviewFinding& a, const ReviewFinding& b) {
@@ -372,7 +338,7 @@ void ImportReview::MergeSplitAmounts() {
   std::merge(std::make_move_iterator(m_report.findings.begin()), std::make_move_iterator(m_report.findings.end()),
              std::make_move_iterator(split.begin()), std::make_move_iterator(split.end()), std::back_inserter(merged),
              byLine);
-  m_report.moreFindings += unlisted;
+  m_report.moreFindings += amounts.more;
   if (merged.size() > kMaxListedFindings) {
     m_report.moreFindings += merged.size() - kMaxListedFindings;
     merged.resize(kMaxListedFindings);
@@ -391,7 +357,7 @@ ReviewReport ImportReview::Finish(const ReadResult& read) {
     const std::string difference = m_balance.ToString(2);
     Add({0, m_balanceItem, difference, "out-of-balance", "the balances sum to " + difference + ", not zero"});
   }
-  MergeSplitAmounts();
+  MergeSplitAmounts(read.splitAmounts);
   if (read.endMarkMissing)
     Add({0, "", "", "cut-short",
          "the file ends without the end-of-data mark (EOD) that closes a DIF file: it may have been cut short, "

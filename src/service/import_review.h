@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -96,33 +95,6 @@ class AccountLines {
   std::vector<uint64_t> m_slots;
 };
 
-// How many fields the lines of a comma-separated file have, and the lines
-// whose fields hold an amount its thousands commas may have split. Such a
-// line is told of when it has more fields than most lines: the split moved
-// the fields after the amount into the wrong columns.
-class FieldCounts {
- public:
-  void Count(std::size_t fields);
-  void Suspect(long line, std::size_t fields, std::string_view amount);
-  // The findings of the suspect lines with more fields than most lines, in
-  // line order; `unlisted` grows by those beyond the listed ones.
-  std::vector<ReviewFinding> Findings(std::size_t& unlisted) const;
-
- private:
-  // The count most lines have.
-  std::size_t Usual() const;
-  // Lines of more fields than this are counted with it.
-  static constexpr std::size_t kMostFields = 4096;
-  std::vector<std::size_t> m_lines;  // by count of fields
-  struct SuspectLine {
-    long line;
-    std::size_t fields;
-    std::string amount;
-  };
-  std::vector<SuspectLine> m_suspects;
-  std::map<std::size_t, std::size_t> m_unlisted;  // suspects beyond those listed, by count of fields
-};
-
 class ImportReview : public RecordObserver {
  public:
   ImportReview(const ReadPlan& plan, ReviewRules rules);
@@ -130,7 +102,6 @@ class ImportReview : public RecordObserver {
   void Record(long line) override;
   void Value(std::size_t item, std::string_view value, long line, bool amount) override;
   void Noted(long line, LineNote what) override;
-  void Fields(long line, std::size_t count, std::string_view splitAmount) override;
 
   // The report once the read has ended with `read` (its failure, when it
   // failed, becomes a finding).
@@ -164,7 +135,7 @@ class ImportReview : public RecordObserver {
     std::size_t kindValues = 0, kindFailures = 0;
   };
   void CloseRecord();
-  void MergeSplitAmounts();
+  void MergeSplitAmounts(const SplitAmounts& split);
   void CheckKind(const Column& c, std::string_view value, long line);
   void Failed(const Column& c, std::string_view value, long line, const char* code, const char* what);
   // Adds an amount to its item's sums (and to the balance and the entry's).
@@ -183,7 +154,6 @@ class ImportReview : public RecordObserver {
   bool m_holdingFirst = false;
   Open m_first;
   AccountLines m_accounts;
-  FieldCounts m_fieldCounts;
   Decimal m_balance;
   std::string m_balanceItem;
 };

@@ -236,6 +236,8 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
   }
   // Lines ended by a carriage return alone read as one: one record of wrong values.
   WriteFile(dir.file("mac.csv"), "Account,Name,Balance,TRC,TCC\n1000,Cash,5,1,2\r2000,Loan,-5,3,4\r");
+  WriteFile(dir.file("thousands.csv"), "Account,Name,Balance,TRC,TCC\n1000,Cash,1,234.50,1,2\n2000,Loan,-500,3,4\n"
+                                       "3000,Fee,(1,000,000),5,6\n4000,Due,5,100,1\n");
   WriteFile(dir.file("inch.csv"), "Account,Name,Balance,TRC,TCC\n1500,Pipe 12\" dia,500.00,101,1\n1510,Valves,2,101,1\n");
   WriteFile(dir.file("book.xlsx"), ReadFile(test::DataPath("workbooks/trial_balance.xlsx")));
   // Templates that start below the sheet's last row, or read columns past its last.
@@ -289,6 +291,12 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
       {"read inch.csv -t CHART --type FCOA -o out.xml", 0, "",
        "zephrinimport: warning: a double quote opened on line 2 of inch.csv is not closed on it, so the lines after "
        "it are read as one field up to the next double quote (zephrinimport review lists every such line)\n"},
+      // So does an amount split at its thousands commas, which moves the fields after it.
+      {"read thousands.csv -t CHART --type FCOA -o out.xml", 0, "",
+       "zephrinimport: warning: line 2 of thousands.csv has 6 fields where most lines have 5: \"1,234.50\" reads as "
+       "one amount whose thousands commas split it, which moves the fields after it one column on (1 more line "
+       "alike); quote such amounts, or write them without thousands separators (zephrinimport review lists every "
+       "such line)\n"},
       {"read mac.csv -t CHART --type FCOA", 0,
        "<FCOA OBJID=\"\"><COAS Line=\"1\"><Account_Number>1000</Account_Number><Account_Caption>Cash</Account_Caption>"
        "<Account_Balance>5</Account_Balance><TRC>1</TRC><TCC>2 2000</TCC></COAS><TMPLT><Account_Number/>"

@@ -97,6 +97,18 @@ TEST_F(Review, EachFindingOnAFileMadeForIt) {
        R"("\"abc\" is not a number"},{"line":0,"item":"Account_Balance","value":"-1.00","code":"out-of-balance",)"
        R"("message":"the balances sum to -1.00, not zero"}],"moreFindings":0,"totals":[{"item":"Account_Balance",)"
        R"("count":3,"positive":"5.00","negative":"-6.00","total":"-1.00"}]})"},
+      {"split-amount, on the first lines and in a row",
+       std::string(kHeader) + "1000,Cash,1,234.50,1,2\n2000,Loan,-2,000,3,4\n3000,Fee,5,1,1\n4000,X,-4,1,1\n5000,Y,0.5,1,1\n",
+       "TB", "FCOA",
+       R"({"records":5,"findings":[{"line":2,"item":"","value":"1,234.50","code":"split-amount","message":"this line )"
+       R"(has 6 fields where most lines have 5: \"1,234.50\" reads as one amount whose thousands commas split it )"
+       R"(into fields of their own, which moves the fields after it; quote the amount, or write amounts without )"
+       R"(thousands separators"},{"line":3,"item":"","value":"-2,000","code":"split-amount","message":"this line )"
+       R"(has 6 fields where most lines have 5: \"-2,000\" reads as one amount whose thousands commas split it )"
+       R"(into fields of their own, which moves the fields after it; quote the amount, or write amounts without )"
+       R"(thousands separators"},{"line":0,"item":"Account_Balance","value":"0.50","code":"out-of-balance",)"
+       R"("message":"the balances sum to 0.50, not zero"}],"moreFindings":0,"totals":[{"item":"Account_Balance",)"
+       R"("count":5,"positive":"6.50","negative":"-6.00","total":"0.50"}]})"},
       {"split-amount, not in a file whose lines mostly have as many fields",
        std::string(kHeader) + "1000,Cash,1,234.56,1,2\n2000,Loan,1,000,3,4\n3000,Fee,5,1,1\n", "TB", "FCOA",
        R"({"records":3,"findings":[{"line":0,"item":"Account_Balance","value":"7.00","code":"out-of-balance",)"
