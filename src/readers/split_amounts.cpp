@@ -1,6 +1,7 @@
 #include "readers/split_amounts.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/text.h"
 
@@ -26,12 +27,12 @@ bool ThousandsGroup(std::string_view field, bool& last) {
   return rest.empty() || AllDigits(rest);
 }
 
-}  // namespace
-
-void SplitAmountWatch::Grow(std::size_t fields) { m_lines.resize(std::min(fields, kMostFields) + 1); }
-
-void SplitAmountWatch::Look(long line, std::span<const Cell> cells) {
-  m_lastSuspect = false;
+// The fields [begin, end) of the line's first run that reads as one amount
+// split at its commas, preferring one that ends in decimals (or a closing
+// parenthesis, or a minus sign): "40,400" may be two codes side by side,
+// "1,000.00" is an amount. An empty run when there is none.
+std::pair<std::size_t, std::size_t> SplitRun(std::span<const Cell> cells) {
+  std::pair<std::size_t, std::size_t> first{0, 0};
   for (std::size_t i = 0; i + 1 < cells.size(); ++i) {
     if (!LeadingGroup(cells[i].text)) continue;
     bool last = false;
@@ -39,18 +40,29 @@ void SplitAmountWatch::Look(long line, std::span<const Cell> cells) {
     for (; j < cells.size() && cells[j].column == cells[j - 1].column + 1 && !last; ++j)
       if (!ThousandsGroup(cells[j].text, last)) break;
     if (j == i + 1) continue;
-    m_lastSuspect = true;
-    if (m_suspects.size() >= kMaxListed) {
-      const std::size_t fields = std::min(cells.size(), kMostFields);
-      if (fields >= m_unlisted.size()) m_unlisted.resize(fields + 1);
-      ++m_unlisted[fields];
-      return;
-    }
-    std::string amount(cells[i].text);
-    for (std::size_t k = i + 1; k < j; ++k) amount.append(",").append(cells[k].text);
-    m_suspects.push_back({line, cells.size(), std::move(amount)});
+    if (last) return {i, j};
+    if (first.second == 0) first = {i, j};
+  }
+  return first;
+}
+
+}  // namespace
+
+void SplitAmountWatch::Grow(std::size_t fields) { m_lines.resize(std::min(fields, kMostFields) + 1); }
+
+void SplitAmountWatch::Look(long line, std::span<const Cell> cells) {
+  const auto [begin, end] = SplitRun(cells);
+  m_lastSuspect = end != 0;
+  if (!m_lastSuspect) return;
+  if (m_suspects.size() >= kMaxListed) {
+    const std::size_t fields = std::min(cells.size(), kMostFields);
+    if (fields >= m_unlisted.size()) m_unlisted.resize(fields + 1);
+    ++m_unlisted[fields];
     return;
   }
+  std::string amount(cells[begin].text);
+  for (std::size_t k = begin + 1; k < end; ++k) amount.append(",").append(cells[k].text);
+  m_suspects.push_back({line, cells.size(), std::move(amount)});
 }
 
 SplitAmounts SplitAmountWatch::Finish() const {
