@@ -47,7 +47,9 @@ bool CsvSource::Next(Row& row) {
     // quote state.
     if (plain && !m_inQuotes && !line.empty()) {
       row.unquoted = true;
-      m_maxFields = std::max(m_maxFields, SplitUnquotedLine(line, m_separator, m_printableOnly, cell));
+      const int fields = SplitUnquotedLine(line, m_separator, m_printableOnly, cell);
+      m_maxFields = std::max(m_maxFields, fields);
+      row.fields = static_cast<uint32_t>(fields) + (line.back() == m_separator);
       return true;
     }
     // The split's state in locals: the cells it appends could otherwise be
@@ -58,6 +60,7 @@ bool CsvSource::Next(Row& row) {
     if (!plain && HasCarriageReturn(line)) row.Note(LineNote::kCarriageReturn);
     m_inQuotes = inQuotes;
     m_maxFields = std::max(m_maxFields, fields);
+    row.fields = static_cast<uint32_t>(std::max(fields, 0)) + (!line.empty() && line.back() == m_separator && !inQuotes);
     return true;
   }
   return false;

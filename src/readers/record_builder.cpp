@@ -120,7 +120,7 @@ ReadResult RecordBuilder::Build(RowSource& source) {
     if (!goOn) return ReadResult::Error(m_failure);
     if (row.notes != 0) [[unlikely]]
       NoteLine(row);
-    if (watchSplits && !row.blank) m_splitAmounts.Line(static_cast<long>(row.index) + 1, row.cells);
+    if (watchSplits && !row.blank) m_splitAmounts.Line(static_cast<long>(row.index) + 1, row.fields, row.cells);
   }
   if (!m_progress.Done(source.size())) return CancelledRead();
   m_endMarkMissing = exhausted && source.endMarkMissing();

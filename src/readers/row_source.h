@@ -65,6 +65,10 @@ struct Row {
   // carriage return that does not end the line (a file whose lines end with
   // a carriage return alone reads as one long line).
   uint8_t notes = 0;
+  // How many fields the line split into, the empty one after a separator
+  // that ends the line included (which gives no cell); 0 for a source that
+  // does not split lines.
+  uint32_t fields = 0;
   void Note(LineNote what) { notes |= static_cast<uint8_t>(1u << static_cast<unsigned>(what)); }
   bool Noted(LineNote what) const { return (notes >> static_cast<unsigned>(what) & 1u) != 0; }
 
@@ -78,6 +82,7 @@ struct Row {
     inBuffer = false;
     unquoted = false;
     notes = 0;
+    fields = 0;
   }
 };
 

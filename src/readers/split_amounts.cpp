@@ -50,19 +50,19 @@ std::pair<std::size_t, std::size_t> SplitRun(std::span<const Cell> cells) {
 
 void SplitAmountWatch::Grow(std::size_t fields) { m_lines.resize(std::min(fields, kMostFields) + 1); }
 
-void SplitAmountWatch::Look(long line, std::span<const Cell> cells) {
+void SplitAmountWatch::Look(long line, std::size_t fields, std::span<const Cell> cells) {
   const auto [begin, end] = SplitRun(cells);
   m_lastSuspect = end != 0;
   if (!m_lastSuspect) return;
   if (m_suspects.size() >= kMaxListed) {
-    const std::size_t fields = std::min(cells.size(), kMostFields);
-    if (fields >= m_unlisted.size()) m_unlisted.resize(fields + 1);
-    ++m_unlisted[fields];
+    const std::size_t counted = std::min(fields, kMostFields);
+    if (counted >= m_unlisted.size()) m_unlisted.resize(counted + 1);
+    ++m_unlisted[counted];
     return;
   }
   std::string amount(cells[begin].text);
   for (std::size_t k = begin + 1; k < end; ++k) amount.append(",").append(cells[k].text);
-  m_suspects.push_back({line, cells.size(), std::move(amount)});
+  m_suspects.push_back({line, fields, std::move(amount)});
 }
 
 SplitAmounts SplitAmountWatch::Finish() const {

@@ -18,15 +18,14 @@ namespace zephrin {
 
 class SplitAmountWatch {
  public:
-  // A line of the file that is not blank, split into `cells`. Its fields are
-  // looked at only when their count is not the one most lines have so far
-  // (or the line before was a suspect): a file of even lines pays a
-  // comparison per line.
-  void Line(long line, std::span<const Cell> cells) {
-    const std::size_t fields = cells.size();
+  // A line of the file that is not blank, split into `fields` fields, whose
+  // cells are `cells`. Its cells are looked at only when the count is not
+  // the one most lines have so far (or the line before was a suspect): a
+  // file of even lines pays a comparison per line.
+  void Line(long line, std::size_t fields, std::span<const Cell> cells) {
     Count(fields);
     if (fields != m_candidate || m_lastSuspect) [[unlikely]]
-      Look(line, cells);
+      Look(line, fields, cells);
     // The count of most lines, by a running vote: it is the count of more
     // than half of the lines whenever such a count exists.
     if (fields == m_candidate) ++m_votes;
@@ -46,7 +45,7 @@ class SplitAmountWatch {
     ++m_lines[fields < kMostFields ? fields : kMostFields];
   }
   void Grow(std::size_t fields);
-  void Look(long line, std::span<const Cell> cells);
+  void Look(long line, std::size_t fields, std::span<const Cell> cells);
   // Lines of more fields than this are counted with it.
   static constexpr std::size_t kMostFields = 4096;
   std::vector<std::size_t> m_lines;  // how many lines have each count of fields

@@ -109,6 +109,15 @@ TEST_F(Review, EachFindingOnAFileMadeForIt) {
        R"(thousands separators"},{"line":0,"item":"Account_Balance","value":"0.50","code":"out-of-balance",)"
        R"("message":"the balances sum to 0.50, not zero"}],"moreFindings":0,"totals":[{"item":"Account_Balance",)"
        R"("count":5,"positive":"6.50","negative":"-6.00","total":"0.50"}]})"},
+      // A line that ends with its separator has an empty field after it.
+      {"split-amount, on a line that ends with an empty field",
+       std::string(kHeader) + "1000,Cash,5,1,\n2000,Loan,-5,3,4\n3000,Fee,-1,5,6\n4000,Due,1,234.50,7,\n", "TB", "FCOA",
+       R"({"records":4,"findings":[{"line":2,"item":"TCC","value":"","code":"required-missing","message":"TCC is )"
+       R"(required and empty"},{"line":5,"item":"","value":"1,234.50","code":"split-amount","message":"this line )"
+       R"(has 6 fields where most lines have 5: \"1,234.50\" reads as one amount whose thousands commas split it )"
+       R"(into fields of their own, which moves the fields after it; quote the amount, or write amounts without )"
+       R"(thousands separators"}],"moreFindings":0,"totals":[{"item":"Account_Balance","count":4,"positive":)"
+       R"("6.00","negative":"-6.00","total":"0.00"}]})"},
       {"split-amount, not in a file whose lines mostly have as many fields",
        std::string(kHeader) + "1000,Cash,1,234.56,1,2\n2000,Loan,1,000,3,4\n3000,Fee,5,1,1\n", "TB", "FCOA",
        R"({"records":3,"findings":[{"line":0,"item":"Account_Balance","value":"7.00","code":"out-of-balance",)"
