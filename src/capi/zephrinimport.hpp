@@ -17,9 +17,10 @@
 //
 // The wrapper holds no state of the engine: it calls the C functions only,
 // so a host built against it runs with every later 1.x library. Threads: as
-// the C interface, a Service's calls are serialised by the library; its
-// messages() and status() belong to the last call of the thread that reads
-// them only when one thread uses the Service.
+// the C interface, a Service's calls are serialised by the library, and a
+// Service may be used from several threads at once; its messages() and
+// status() are those of the last call that ended, on whichever thread (each
+// call's own are in what it returns, for the calls that return a Reply).
 #ifndef ZEPHRINIMPORT_HPP
 #define ZEPHRINIMPORT_HPP
 
@@ -27,6 +28,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -188,9 +190,16 @@ class Service {
   ~Service() = default;
   zephrinimport_service* get() const noexcept { return m_state->service; }
 
-  // The messages and status of the last call.
-  const std::vector<Message>& messages() const noexcept { return m_state->messages; }
-  int status() const noexcept { return m_state->status; }
+  // The messages and status of the last call that ended (a copy: another
+  // thread's call may replace them meanwhile).
+  std::vector<Message> messages() const {
+    const std::lock_guard<std::mutex> hold(m_state->last);
+    return m_state->messages;
+  }
+  int status() const {
+    const std::lock_guard<std::mutex> hold(m_state->last);
+    return m_state->status;
+  }
 
   Result<void> SetWritableFolder(std::string_view folder) {
     return Code(zephrinimport_set_writable_folder(get(), std::string(folder).c_str()));
@@ -355,6 +364,7 @@ class Service {
   // Kept at one address for the callbacks, however the Service moves.
   struct State {
     zephrinimport_service* service = nullptr;
+    mutable std::mutex last;  // guards the last call's messages and status
     std::vector<Message> messages;
     int status = 0;
     std::function<void(const Message&)> showMessage;
@@ -425,8 +435,11 @@ class Service {
       zephrinimport_reply_message(raw, i, &caption, &text, &icon);
       reply.messages.push_back(Message{caption, text, icon});
     }
-    m_state->messages = reply.messages;
-    m_state->status = reply.status;
+    {
+      const std::lock_guard<std::mutex> hold(m_state->last);
+      m_state->messages = reply.messages;
+      m_state->status = reply.status;
+    }
     return reply;
   }
   Result<Read> WholeRead(int code, char* xml, Read read) {
