@@ -236,6 +236,11 @@ Expected<std::vector<TemplateSuggestion>> ReadService::Suggest(const std::string
   std::vector<TemplateSuggestion> out;
   for (const TemplateListing::Template& t : ReadTemplateListing(storePath).templates)
     if (std::optional<TemplateSuggestion> s = TryTemplate(trial, t.name)) out.push_back(std::move(*s));
+  // A workbook that cannot be opened (damaged, cut short, not a workbook)
+  // fits no template, and says why as its read would; a sheet it lacks
+  // concerns only the templates that name it.
+  for (const auto& [sheet, held] : sheets)
+    if (held.openError() && held.openError()->code != ErrorCode::kNotFound) return *held.openError();
   std::stable_sort(out.begin(), out.end(), [](const TemplateSuggestion& a, const TemplateSuggestion& b) {
     if (a.score != b.score) return a.score > b.score;
     // Of two as good, the one that balances first, then the one whose

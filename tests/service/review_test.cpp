@@ -332,6 +332,12 @@ TEST_F(Review, AWorkbookIsTriedOnItsSheet) {
   EXPECT_EQ(SuggestionsValue(*found).dump(),
             R"({"templates":[{"name":"BOOK","score":0.1,"complete":0,"records":7,"headersMatch":null,"reasons":"0 of 7 records complete; 5 findings"},)"
             R"({"name":"FAR","score":0.0,"complete":0,"records":7,"headersMatch":null,"reasons":"0 of 7 records complete; 16 findings"}]})");
+  // A workbook cut short fits no template, and says why as its read does.
+  const std::string cut = home.file("cut.xlsx");
+  test::WriteFile(cut, test::ReadFile(book).substr(0, 3000));
+  const Expected<std::vector<TemplateSuggestion>> none = service.SuggestTemplates(cut, "FCOA");
+  ASSERT_FALSE(none);
+  EXPECT_EQ(none.error().message, "The workbook " + cut + " cannot be read: it is not a zip archive.");
 }
 
 TEST_F(Review, TheProtocolAnswersBothExtensions) {
