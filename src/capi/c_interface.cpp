@@ -8,13 +8,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -22,6 +25,33 @@
 #include "platform/home_folder.h"
 
 namespace zephrin::capi {
+namespace {
+
+// The choices whose file callbacks are under way. A host that keeps a choice
+// and answers it after its callback returned (from a dialog of its own that
+// ends later) would write into memory that is gone: a choice is answered
+// only while it is here, and the lock keeps it from leaving meanwhile.
+std::mutex g_choicesLock;
+std::vector<const zephrinimport_file_choice*> g_liveChoices;
+
+class LiveChoice {
+ public:
+  explicit LiveChoice(const zephrinimport_file_choice* choice) : m_choice(choice) {
+    const std::lock_guard<std::mutex> hold(g_choicesLock);
+    g_liveChoices.push_back(choice);
+  }
+  ~LiveChoice() {
+    const std::lock_guard<std::mutex> hold(g_choicesLock);
+    g_liveChoices.erase(std::find(g_liveChoices.begin(), g_liveChoices.end(), m_choice));
+  }
+  LiveChoice(const LiveChoice&) = delete;
+  LiveChoice& operator=(const LiveChoice&) = delete;
+
+ private:
+  const zephrinimport_file_choice* m_choice;
+};
+
+}  // namespace
 
 void HostUserInterface::ShowMessage(std::string_view caption, std::string_view text, MessageIcon icon) {
   RecordingUserInterface::ShowMessage(caption, text, icon);
@@ -42,7 +72,10 @@ std::optional<FileDialogResult> HostUserInterface::ChooseFile(const FileDialogRe
   dialog.must_exist = request.mustExist ? 1 : 0;
   dialog.overwrite_prompt = request.overwritePrompt ? 1 : 0;
   zephrinimport_file_choice choice{request.filterIndex, std::nullopt};
-  m_chooseFile(m_userData, &dialog, &choice);
+  {
+    const LiveChoice live(&choice);
+    m_chooseFile(m_userData, &dialog, &choice);
+  }
   return choice.chosen;
 }
 
@@ -219,6 +252,9 @@ int zephrinimport_set_callbacks(zephrinimport_service* service, zephrinimport_me
 int zephrinimport_choose(zephrinimport_file_choice* choice, const char* path, int filter_index) {
   if (!choice || !path) return ZEPHRINIMPORT_INVALID_REQUEST;
   try {
+    const std::lock_guard<std::mutex> hold(zephrin::capi::g_choicesLock);
+    const auto& live = zephrin::capi::g_liveChoices;
+    if (std::find(live.begin(), live.end(), choice) == live.end()) return ZEPHRINIMPORT_INVALID_REQUEST;
     choice->chosen = zephrin::FileDialogResult{path, filter_index > 0 ? filter_index : choice->filterIndex};
     return ZEPHRINIMPORT_OK;
   } catch (...) {

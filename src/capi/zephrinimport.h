@@ -157,7 +157,8 @@ ZEPHRINIMPORT_EXPORT int zephrinimport_set_callbacks(zephrinimport_service* serv
                                                      zephrinimport_choose_file_fn choose_file, void* user_data);
 /* The user's choice in a file dialog: the path (copied) and the filter entry
  * selected (counted from 1; 0 keeps the dialog's). Only inside the file
- * callback that received `choice`. */
+ * callback that received `choice`: once it has returned, the choice is gone,
+ * and ZEPHRINIMPORT_INVALID_REQUEST says so. */
 ZEPHRINIMPORT_EXPORT int zephrinimport_choose(zephrinimport_file_choice* choice, const char* path, int filter_index);
 
 /* ---- Methods by name, with JSON ----------------------------------------------- */

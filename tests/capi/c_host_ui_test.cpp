@@ -47,6 +47,7 @@ struct Host {
   std::vector<std::string> dialogs;
   const char* choose = nullptr;  // the path the user picks; nullptr: Cancel
   int reentered = 0;
+  zephrinimport_file_choice* kept = nullptr;  // the last dialog's choice, kept past its callback
 
   static void Message(void* self, const char* caption, const char* text, zephrinimport_icon icon) {
     Host& h = *static_cast<Host*>(self);
@@ -57,6 +58,7 @@ struct Host {
   }
   static void Choose(void* self, const zephrinimport_file_dialog* d, zephrinimport_file_choice* choice) {
     Host& h = *static_cast<Host*>(self);
+    h.kept = choice;
     const std::string filter = d->filter;
     h.dialogs.push_back(std::string(d->title) + " save=" + std::to_string(d->save) + " index=" +
                         std::to_string(d->filter_index) + " exist=" + std::to_string(d->must_exist) +
@@ -84,6 +86,9 @@ TEST(CHostCallbacks, DialogsAndMessageBoxesGoToTheHost) {
   EXPECT_EQ(Call(s.get(), "BrowseForImport", (R"({"args":["FCOA"],"answers":[")" + data + R"("]})").c_str()),
             R"({"value":")" + data + R"(","status":0,"messages":[]})");
   EXPECT_EQ(host.dialogs, std::vector<std::string>(2, "Select Import File save=0 index=1 exist=1 csv=yes"));
+  // A choice answered after its callback returned is gone: refused, and
+  // nothing is written where it was.
+  EXPECT_EQ(zephrinimport_choose(host.kept, data.c_str(), 1), ZEPHRINIMPORT_INVALID_REQUEST);
 
   // A message box is shown by the host and recorded in the result; a call
   // from inside the callback is refused, not left waiting for itself.
