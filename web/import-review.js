@@ -15,6 +15,7 @@ const ImportReview = (() => {
     ['open-quote', 'Double quotes left open'],
     ['carriage-return', 'Carriage returns inside lines'],
     ['split-amount', 'Amounts split at their thousands commas'],
+    ['formula-without-value', 'Formulas saved without their results'],
     ['kind-mismatch', 'A template of another kind'],
     ['header-as-record', 'A header row read as a record'],
     ['out-of-balance', 'Out of balance'],

@@ -250,6 +250,8 @@ void WarnOfWhatWasRead(const ReadResult& read, const std::string& shown) {
            "; quote such amounts, or write them without thousands separators (zephrinimport review lists every "
            "such line)");
   }
+  if (read.uncomputedFormulas.cells != 0)
+    Refuse("warning: in " + shown + ", " + read.uncomputedFormulas.Said());
   if (read.endMarkMissing)
     Refuse("warning: " + shown + " ends without the end-of-data mark (EOD) that closes a DIF file: it may have "
            "been cut short, and rows after the last one read are missing");

@@ -124,6 +124,7 @@ ReadResult RecordBuilder::Build(RowSource& source) {
   }
   if (!m_progress.Done(source.size())) return CancelledRead();
   m_endMarkMissing = exhausted && source.endMarkMissing();
+  m_formulas = source.uncomputedFormulas();
   m_rows = rows;
   return Finish(source.templateColumns());
 }
@@ -404,6 +405,7 @@ ReadResult RecordBuilder::Finish(int templateColumns) {
   result.carriageReturnLine = m_carriageReturnLine;
   result.endMarkMissing = m_endMarkMissing;
   result.splitAmounts = m_splitAmounts.Finish();
+  result.uncomputedFormulas = std::move(m_formulas);
   result.itemsPlaced = static_cast<std::size_t>(std::count_if(
       m_plan.items.begin(), m_plan.items.end(), [](const PlanItem& item) { return item.field.placed(); }));
   result.fromWorkbook = m_plan.workbook != WorkbookKind::kNone;

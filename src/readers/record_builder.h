@@ -210,6 +210,7 @@ class RecordBuilder {
   long m_quoteLeftOpenLine = 0;  // the first row's line that ended inside a quote it opened
   long m_carriageReturnLine = 0;  // the first row's line with a carriage return inside it
   bool m_endMarkMissing = false;  // the data ended without its format's end mark
+  UncomputedFormulas m_formulas;  // the source's cells of a formula without its result
   std::size_t m_values = 0;
   bool m_estimated = false;
   ProgressTicker m_progress;

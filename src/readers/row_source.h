@@ -101,6 +101,9 @@ class RowSource {
   // "EOD"): the file may have been cut short, losing rows after the last one
   // read. Asked once the source has given its last row.
   virtual bool endMarkMissing() const { return false; }
+  // The cells read so far that hold a formula without its result, which
+  // read as empty (a workbook's).
+  virtual UncomputedFormulas uncomputedFormulas() const { return {}; }
   // The separator the source splits each line into fields at; 0 for a
   // source whose cells are not fields of a split line.
   virtual char splitsAt() const { return 0; }

@@ -264,6 +264,7 @@ class XlsxSheetSource : public WorkbookSource, private XmlHandler {
     return static_cast<std::size_t>(std::max(m_stream->entry().size(), m_stream->entry().consumed()));
   }
   int templateColumns() const override { return m_rows.templateColumns(); }
+  UncomputedFormulas uncomputedFormulas() const override { return m_uncomputed; }
 
  private:
   void Start(const char* name, const char** attributes) override;
@@ -296,6 +297,9 @@ class XlsxSheetSource : public WorkbookSource, private XmlHandler {
   CellType m_type = CellType::kNumber;
   NumberShape m_shape = NumberShape::kPlain;
   std::string m_value;
+  // The cell has a formula, and a value (its result, or inline text).
+  bool m_formula = false, m_valued = false;
+  UncomputedFormulas m_uncomputed;
 };
 
 Done XlsxSheetSource::Prepare(const Relationships& relations, const std::string& sheetPart, bool date1904) {
@@ -335,9 +339,11 @@ bool XlsxSheetSource::Next(Row& row) {
 void XlsxSheetSource::Start(const char* name, const char** attributes) {
   if (m_inCell) {
     if (std::strcmp(name, "v") == 0) {
-      m_collect = true;
+      m_collect = m_valued = true;
+    } else if (std::strcmp(name, "f") == 0) {
+      m_formula = true;
     } else if (std::strcmp(name, "is") == 0) {
-      m_inInline = true;
+      m_inInline = m_valued = true;
     } else if (std::strcmp(name, "rPh") == 0) {
       ++m_phonetic;
     } else if (m_inInline && m_phonetic == 0 && std::strcmp(name, "t") == 0) {
@@ -409,11 +415,17 @@ void XlsxSheetSource::StartCell(const char** attributes) {
   m_shape = style < m_shapes.size() ? m_shapes[style] : NumberShape::kPlain;
   m_value.clear();
   m_inCell = true;
+  m_formula = m_valued = false;
 }
 
 void XlsxSheetSource::EndCell() {
   m_inCell = m_collect = m_inInline = false;
   m_phonetic = 0;
+  // A formula's result is its value; only a text result may be empty (a
+  // program that does not compute formulas writes none, or an empty one).
+  if (m_formula && (!m_valued || (m_type != CellType::kFormulaText && Trim(m_value).empty())) &&
+      ++m_uncomputed.cells == 1)
+    m_uncomputed.first = ColumnName(m_column) + std::to_string(m_lastRow);
   if (m_type == CellType::kShared) {
     uint64_t index = 0;
     if (Trim(m_value).empty())

@@ -51,6 +51,24 @@ struct SplitAmounts {
   std::size_t more = 0;            // such lines past the listed ones
 };
 
+// A workbook's cells that hold a formula whose result the workbook does not
+// keep (a program that does not compute formulas wrote it): they read as
+// empty. How many, and the first one ("B3").
+struct UncomputedFormulas {
+  std::size_t cells = 0;
+  std::string first;
+  // "cell B3 holds a formula whose result the workbook does not keep, so it
+  // reads as empty (2 more cells alike): ...", the words of a warning and
+  // of the review's finding.
+  std::string Said() const {
+    const std::size_t others = cells - 1;
+    return "cell " + first + " holds a formula whose result the workbook does not keep, so it reads as empty" +
+           (others == 0 ? std::string() : " (" + std::to_string(others) + " more cell" + (others == 1 ? "" : "s") + " alike)") +
+           ": the program that wrote the workbook did not compute its formulas; open it in a spreadsheet program "
+           "and save it again";
+  }
+};
+
 struct ReadResult {
   ReadOutcome outcome = ReadOutcome::kEmpty;
   // The text (UTF-8). A document streamed to a sink went there whole, and
@@ -84,6 +102,7 @@ struct ReadResult {
   bool fromWorkbook = false;
   // The lines whose amounts thousands commas split (a comma-separated file's).
   SplitAmounts splitAmounts;
+  UncomputedFormulas uncomputedFormulas;
   // The document's text was written as the inside of a JSON string (the
   // read was asked for that; see ReadHooks::jsonString).
   bool jsonString = false;

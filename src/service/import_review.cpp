@@ -358,6 +358,8 @@ ReviewReport ImportReview::Finish(const ReadResult& read) {
     Add({0, m_balanceItem, difference, "out-of-balance", "the balances sum to " + difference + ", not zero"});
   }
   MergeSplitAmounts(read.splitAmounts);
+  if (read.uncomputedFormulas.cells != 0)
+    Add({0, "", read.uncomputedFormulas.first, "formula-without-value", read.uncomputedFormulas.Said()});
   if (read.endMarkMissing)
     Add({0, "", "", "cut-short",
          "the file ends without the end-of-data mark (EOD) that closes a DIF file: it may have been cut short, "

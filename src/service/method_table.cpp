@@ -268,7 +268,8 @@ const MethodInfo kMethods[] = {
                     "(kind-mismatch), a header row read as a record (header-as-record), a line that ends inside a "
                     "double quote it opened, joining the lines after it into one field (open-quote), a carriage return inside a line, which does not "
                     "end it (carriage-return), a line of a comma-separated file with more fields than most lines because an "
-                    "amount's thousands commas split it (split-amount), a DIF file that ends "
+                    "amount's thousands commas split it (split-amount), workbook cells that hold a formula whose result the "
+                    "workbook does not keep, which read as empty (formula-without-value), a DIF file that ends "
                     "without its end-of-data mark, so that it may have been cut short (cut-short), and the read's own failure "
                     "(read-error; a jurisdiction read, whose values the review does not check, is one too). At most 1,000 findings are listed; moreFindings counts the rest. Each amount item "
                     "gets its count and exact sums. Nothing is written.",

@@ -232,6 +232,19 @@ TEST(WorkbookFixtures, EveryWriterGivesTheSameRows) {
   }
 }
 
+// A program that writes formulas without computing them leaves their results
+// out: such cells read as empty, and are counted, the first named.
+TEST(WorkbookFixtures, FormulasWithoutTheirResultAreCounted) {
+  const std::pair<const char*, const char*> cases[] = {{"mixed.xlsx", "3 C2"}, {"mixed_lo.xlsx", "0 "}};
+  for (const auto& [file, counted] : cases) {
+    auto source = OpenWorkbookSheet(WorkbookKind::kXlsx, Fixture(file), "book", "");
+    ASSERT_TRUE(source) << file;
+    (void)Dump(**source);
+    const UncomputedFormulas found = (*source)->uncomputedFormulas();
+    EXPECT_EQ(std::to_string(found.cells) + " " + found.first, counted) << file;
+  }
+}
+
 TEST(WorkbookFixtures, SheetsComeInWorkbookOrder) {
   for (const char* file : {"mixed.xlsx", "mixed_lo.xlsx", "mixed.xls"}) {
     const std::string path = Fixture(file);

@@ -332,6 +332,16 @@ TEST_F(Review, AWorkbookIsTriedOnItsSheet) {
   EXPECT_EQ(SuggestionsValue(*found).dump(),
             R"({"templates":[{"name":"BOOK","score":0.1,"complete":0,"records":7,"headersMatch":null,"reasons":"0 of 7 records complete; 5 findings"},)"
             R"({"name":"FAR","score":0.0,"complete":0,"records":7,"headersMatch":null,"reasons":"0 of 7 records complete; 16 findings"}]})");
+  // Formulas saved without their results read as empty, and the review says so.
+  const ReviewReport uncomputed =
+      Report(test::ReadFile(std::string(ZEPHRIN_TEST_DATA) + "/workbooks/mixed.xlsx"), "BOOK", "FCOA", "mixed.xlsx");
+  ASSERT_FALSE(uncomputed.findings.empty());
+  EXPECT_EQ(uncomputed.findings.back().code, "formula-without-value");
+  EXPECT_EQ(uncomputed.findings.back().value, "C2");
+  EXPECT_EQ(uncomputed.findings.back().message,
+            "cell C2 holds a formula whose result the workbook does not keep, so it reads as empty (2 more cells "
+            "alike): the program that wrote the workbook did not compute its formulas; open it in a spreadsheet "
+            "program and save it again");
   // A workbook cut short fits no template, and says why as its read does.
   const std::string cut = home.file("cut.xlsx");
   test::WriteFile(cut, test::ReadFile(book).substr(0, 3000));
