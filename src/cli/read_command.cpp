@@ -244,7 +244,7 @@ void WarnOfWhatWasRead(const ReadResult& read, const std::string& shown) {
     const SplitAmount& first = read.splitAmounts.lines.front();
     const std::size_t others = read.splitAmounts.lines.size() - 1 + read.splitAmounts.more;
     Refuse("warning: line " + std::to_string(first.line) + " of " + shown + " has " + std::to_string(first.fields) +
-           " fields where most lines have " + std::to_string(read.splitAmounts.usualFields) + ": \"" + first.amount +
+           " fields where " + read.splitAmounts.Usual() + ": \"" + first.amount +
            "\" reads as one amount whose thousands commas split it, which moves the fields after it one column on" +
            (others == 0 ? std::string() : " (" + std::to_string(others) + " more line" + (others == 1 ? "" : "s") + " alike)") +
            "; quote such amounts, or write them without thousands separators (zephrinimport review lists every "

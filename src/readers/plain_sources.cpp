@@ -15,6 +15,15 @@ bool HasCarriageReturn(std::string_view line) {
   return line.find('\r') != std::string_view::npos;
 }
 
+// The fields of a line that is read no further (a header line), the empty
+// one after a separator that ends it included.
+std::size_t CountFields(std::string_view line, char separator) {
+  if (line.empty()) return 0;
+  bool inQuotes = false;
+  const int fields = SplitSeparatedLine(line, separator, inQuotes, false, [](int, std::string_view) { return true; });
+  return static_cast<std::size_t>(std::max(fields, 0)) + (line.back() == separator && !inQuotes);
+}
+
 bool SeparatorsOnly(std::string_view line, char separator) {
   return std::all_of(line.begin(), line.end(), [separator](char c) { return c == separator; });
 }
@@ -30,7 +39,10 @@ bool CsvSource::Next(Row& row) {
     return m_separator == '\t' ? m_lines.Next<true>(raw, lineEnd, plain) : m_lines.Next(raw, lineEnd, plain);
   };
   while (next()) {
-    if (++m_index < m_beginRow) continue;
+    if (++m_index < m_beginRow) {
+      if (m_index + 1 == m_beginRow) m_headerFields = CountFields(TrimRight(raw), m_separator);
+      continue;
+    }
     row.Clear();
     row.index = m_index;
     row.buffer = m_lines.buffer();

@@ -28,6 +28,7 @@ class CsvSource : public RowSource {
   std::size_t size() const override { return m_lines.size(); }
   int templateColumns() const override { return m_maxFields; }
   char splitsAt() const override { return m_separator; }
+  std::size_t headerFields() const override { return m_headerFields; }
 
  private:
   LineReader m_lines;
@@ -37,6 +38,7 @@ class CsvSource : public RowSource {
   int32_t m_index = -1;
   bool m_inQuotes = false;
   int m_maxFields = 0;
+  std::size_t m_headerFields = 0;
 };
 
 // A file in Data Interchange Format: the header up to "DATA" (its column and

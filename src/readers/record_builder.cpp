@@ -60,6 +60,7 @@ RecordBuilder::RecordBuilder(const ReadPlan& plan, const ReadHooks& hooks)
         m_colItems.push_back({&plan.items[j], static_cast<uint32_t>(j), 1u << static_cast<unsigned>(plan.items[j].chart)});
   }
   if (columns > 0) m_colStart[columns] = static_cast<uint32_t>(m_colItems.size());
+  m_splitAmounts.ReadsColumnsBelow(columns);
 
   // The usual read has no rule and no journal: each row's elements are
   // written straight into room made once for the row, enough for every
@@ -125,6 +126,7 @@ ReadResult RecordBuilder::Build(RowSource& source) {
   if (!m_progress.Done(source.size())) return CancelledRead();
   m_endMarkMissing = exhausted && source.endMarkMissing();
   m_formulas = source.uncomputedFormulas();
+  m_headerFields = source.headerFields();
   m_rows = rows;
   return Finish(source.templateColumns());
 }
@@ -404,7 +406,7 @@ ReadResult RecordBuilder::Finish(int templateColumns) {
   result.quoteLeftOpenLine = m_quoteLeftOpenLine;
   result.carriageReturnLine = m_carriageReturnLine;
   result.endMarkMissing = m_endMarkMissing;
-  result.splitAmounts = m_splitAmounts.Finish();
+  result.splitAmounts = m_splitAmounts.Finish(m_headerFields);
   result.uncomputedFormulas = std::move(m_formulas);
   result.itemsPlaced = static_cast<std::size_t>(std::count_if(
       m_plan.items.begin(), m_plan.items.end(), [](const PlanItem& item) { return item.field.placed(); }));

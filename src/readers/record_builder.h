@@ -215,6 +215,7 @@ class RecordBuilder {
   bool m_estimated = false;
   ProgressTicker m_progress;
   SplitAmountWatch m_splitAmounts;
+  std::size_t m_headerFields = 0;  // the source's header line's fields
 };
 
 }  // namespace zephrin

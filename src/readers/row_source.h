@@ -107,6 +107,9 @@ class RowSource {
   // The separator the source splits each line into fields at; 0 for a
   // source whose cells are not fields of a split line.
   virtual char splitsAt() const { return 0; }
+  // How many fields the line before the first one read (a header line)
+  // split into; 0 when there is none, or it is blank.
+  virtual std::size_t headerFields() const { return 0; }
 };
 
 }  // namespace zephrin

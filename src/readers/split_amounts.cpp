@@ -8,73 +8,103 @@
 namespace zephrin {
 namespace {
 
-// The first digits of an amount: one to three digits, after a minus sign or
-// an opening parenthesis.
+// The first digits of an amount: one to three digits, after a minus sign,
+// an opening parenthesis or a currency sign.
 bool LeadingGroup(std::string_view field) {
+  field = Trim(field);
   if (!field.empty() && (field.front() == '-' || field.front() == '(')) field.remove_prefix(1);
+  if (!field.empty() && field.front() == '$') field.remove_prefix(1);
   return field.size() <= 3 && AllDigits(field);
 }
 
 // A group of three digits after a thousands comma: alone, or the last one,
-// followed by decimals, a closing parenthesis or a trailing minus sign.
-// `last` says whether it is the last (anything after the digits makes it so).
-bool ThousandsGroup(std::string_view field, bool& last) {
+// followed by decimals, a closing parenthesis or a trailing minus sign, and
+// by CR or DR. `last` says whether it must be the last (anything after the
+// digits makes it so), `decimals` whether decimals follow.
+bool ThousandsGroup(std::string_view field, bool& last, bool& decimals) {
+  field = Trim(field);
   if (field.size() < 3 || !AllDigits(field.substr(0, 3))) return false;
   std::string_view rest = field.substr(3);
   last = !rest.empty();
+  if (rest.size() >= 2) {
+    const std::string_view mark = rest.substr(rest.size() - 2);
+    if (EqualsIgnoringCase(mark, "CR") || EqualsIgnoringCase(mark, "DR")) rest = TrimRight(rest.substr(0, rest.size() - 2));
+  }
   if (!rest.empty() && (rest.back() == ')' || rest.back() == '-')) rest.remove_suffix(1);
-  if (!rest.empty() && rest.front() == '.') rest.remove_prefix(1);
+  decimals = !rest.empty() && rest.front() == '.';
+  if (decimals) rest.remove_prefix(1);
   return rest.empty() || AllDigits(rest);
 }
 
-// The fields [begin, end) of the line's first run that reads as one amount
-// split at its commas, preferring one that ends in decimals (or a closing
-// parenthesis, or a minus sign): "40,400" may be two codes side by side,
-// "1,000.00" is an amount. An empty run when there is none.
-std::pair<std::size_t, std::size_t> SplitRun(std::span<const Cell> cells) {
-  std::pair<std::size_t, std::size_t> first{0, 0};
-  for (std::size_t i = 0; i + 1 < cells.size(); ++i) {
+struct Run {
+  std::size_t begin = 0, end = 0;  // end 0: none
+  bool decimals = false;
+};
+
+// The line's first run of fields that reads as one amount split at its
+// commas and starts where the read takes fields, preferring one that ends in
+// decimals: "40,400" may be two codes side by side, "1,000.00" is an amount.
+Run SplitRun(std::span<const Cell> cells, std::size_t columns) {
+  Run first;
+  for (std::size_t i = 0; i + 1 < cells.size() && cells[i].column < columns; ++i) {
     if (!LeadingGroup(cells[i].text)) continue;
-    bool last = false;
+    bool last = false, decimals = false;
     std::size_t j = i + 1;
     for (; j < cells.size() && cells[j].column == cells[j - 1].column + 1 && !last; ++j)
-      if (!ThousandsGroup(cells[j].text, last)) break;
+      if (!ThousandsGroup(cells[j].text, last, decimals)) break;
     if (j == i + 1) continue;
-    if (last) return {i, j};
-    if (first.second == 0) first = {i, j};
+    if (decimals) return {i, j, true};
+    if (first.end == 0) first = {i, j, false};
   }
   return first;
 }
 
 }  // namespace
 
-void SplitAmountWatch::Grow(std::size_t fields) { m_lines.resize(std::min(fields, kMostFields) + 1); }
-
 void SplitAmountWatch::Look(long line, std::size_t fields, std::span<const Cell> cells) {
-  const auto [begin, end] = SplitRun(cells);
-  m_lastSuspect = end != 0;
+  const Run run = SplitRun(cells, m_columns);
+  m_lastSuspect = run.end != 0;
   if (!m_lastSuspect) return;
-  if (m_suspects.size() >= kMaxListed) {
-    const std::size_t counted = std::min(fields, kMostFields);
-    if (counted >= m_unlisted.size()) m_unlisted.resize(counted + 1);
-    ++m_unlisted[counted];
-    return;
-  }
-  std::string amount(cells[begin].text);
-  for (std::size_t k = begin + 1; k < end; ++k) amount.append(",").append(cells[k].text);
-  m_suspects.push_back({line, fields, std::move(amount)});
+  Count(m_suspects, fields);
+  m_leastSuspect = std::min(m_leastSuspect, fields);
+  if (m_listed.size() >= kMaxListed) return Count(m_unlisted[run.decimals ? 1 : 0], fields);
+  Suspect s{line, fields, {}, run.decimals};
+  for (std::size_t k = run.begin; k < run.end; ++k) s.groups.emplace_back(Trim(cells[k].text));
+  m_listed.push_back(std::move(s));
 }
 
-SplitAmounts SplitAmountWatch::Finish() const {
+SplitAmounts SplitAmountWatch::Finish(std::size_t header) const {
   SplitAmounts out;
-  if (m_lines.empty()) return out;
-  // The larger count wins a tie: no line is told of when it is unclear
-  // which lines are the usual ones.
-  for (std::size_t n = 0; n < m_lines.size(); ++n)
-    if (m_lines[n] != 0 && m_lines[n] >= m_lines[out.usualFields]) out.usualFields = n;
-  for (const SplitAmount& s : m_suspects)
-    if (s.fields > out.usualFields) out.lines.push_back(s);
-  for (std::size_t n = out.usualFields + 1; n < m_unlisted.size(); ++n) out.more += m_unlisted[n];
+  if (m_suspects.empty()) return out;
+  // The count most lines without a suspect run have (the larger one of a
+  // tie: no line is told of when it is unclear which lines are the usual
+  // ones); the header's when every line has one.
+  std::size_t usual = 0, most = 0;
+  for (std::size_t n = 0; n < m_lines.size(); ++n) {
+    const std::size_t plain = m_lines[n] - (n < m_suspects.size() ? m_suspects[n] : 0);
+    if (plain != 0 && plain >= most) usual = n, most = plain;
+  }
+  out.fromHeader = most == 0;
+  if (out.fromHeader) usual = header;
+  if (usual == 0) return out;
+  out.usualFields = usual;
+  const auto told = [&](std::size_t fields, bool decimals) {
+    return fields > usual && (decimals || fields > header);
+  };
+  for (const Suspect& s : m_listed) {
+    if (!told(s.fields, s.decimals)) continue;
+    // The fields the line has beyond the usual ones are the commas the
+    // amount spans: a three-digit code after it is no group of it.
+    const std::size_t groups = std::min(s.groups.size(), s.fields - usual + 1);
+    std::string amount = s.groups[0];
+    for (std::size_t k = 1; k < groups; ++k) amount.append(",").append(s.groups[k]);
+    out.lines.push_back({s.line, s.fields, std::move(amount)});
+  }
+  for (const bool decimals : {false, true}) {
+    const std::vector<std::size_t>& unlisted = m_unlisted[decimals ? 1 : 0];
+    for (std::size_t n = 0; n < unlisted.size(); ++n)
+      if (told(n, decimals)) out.more += unlisted[n];
+  }
   return out;
 }
 

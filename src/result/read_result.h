@@ -47,6 +47,11 @@ struct SplitAmount {
 };
 struct SplitAmounts {
   std::size_t usualFields = 0;    // the count of fields most lines have
+  bool fromHeader = false;         // ... or the header line has, every line being split
+  // "most lines have 5", "the header line has 3".
+  std::string Usual() const {
+    return (fromHeader ? "the header line has " : "most lines have ") + std::to_string(usualFields);
+  }
   std::vector<SplitAmount> lines;  // in line order, the first 1,000 at most
   std::size_t more = 0;            // such lines past the listed ones
 };

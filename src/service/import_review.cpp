@@ -326,10 +326,10 @@ void ImportReview::MergeSplitAmounts(const SplitAmounts& amounts) {
   std::vector<ReviewFinding> split;
   for (const SplitAmount& s : amounts.lines)
     split.push_back({s.line, "", s.amount, "split-amount",
-                     Format("this line has %zu fields where most lines have %zu: \"%s\" reads as one amount whose "
+                     Format("this line has %zu fields where %s: \"%s\" reads as one amount whose "
                             "thousands commas split it into fields of their own, which moves the fields after it; "
                             "quote the amount, or write amounts without thousands separators",
-                            s.fields, amounts.usualFields, s.amount.c_str())});
+                            s.fields, amounts.Usual().c_str(), s.amount.c_str())});
   std::vector<ReviewFinding> merged;
   merged.reserve(m_report.findings.size() + split.size());
   const auto byLine = [](const ReviewFinding& a, const ReviewFinding& b) {

@@ -118,11 +118,13 @@ TEST_F(Review, EachFindingOnAFileMadeForIt) {
        R"(into fields of their own, which moves the fields after it; quote the amount, or write amounts without )"
        R"(thousands separators"}],"moreFindings":0,"totals":[{"item":"Account_Balance","count":4,"positive":)"
        R"("6.00","negative":"-6.00","total":"0.00"}]})"},
-      {"split-amount, not in a file whose lines mostly have as many fields",
-       std::string(kHeader) + "1000,Cash,1,234.56,1,2\n2000,Loan,1,000,3,4\n3000,Fee,5,1,1\n", "TB", "FCOA",
-       R"({"records":3,"findings":[{"line":0,"item":"Account_Balance","value":"7.00","code":"out-of-balance",)"
-       R"("message":"the balances sum to 7.00, not zero"}],"moreFindings":0,"totals":[{"item":"Account_Balance",)"
-       R"("count":3,"positive":"7.00","negative":"0.00","total":"7.00"}]})"},
+      // Two codes side by side ("5,100") on a line no longer than the header,
+      // and a run past the columns the template reads, move nothing read.
+      {"split-amount, not where a line fits its header, nor past the columns read",
+       std::string(kHeader) + "1000,Cash,15.00,5,100\n2000,Loan,-5.00,215\n3000,Fee,-10.00,300,2,5,100\n", "TB", "FCOA",
+       R"({"records":3,"findings":[{"line":3,"item":"TCC","value":"","code":"required-missing","message":"TCC is )"
+       R"(required and empty"}],"moreFindings":0,"totals":[{"item":"Account_Balance","count":3,"positive":"15.00",)"
+       R"("negative":"-15.00","total":"0.00"}]})"},
       {"kind-mismatch", std::string(kHeader), "TB", "FBJ",
        R"({"records":0,"findings":[{"line":0,"item":"","value":"COA","code":"kind-mismatch","message":"the template TB is a COA template, which FBJ does not read; COA templates go with FCOA, PRELIMBAL"}],"moreFindings":0,"totals":[]})"},
       {"header-as-record", std::string(kHeader) + "1000,Cash,100.10,1,2\n2000,Loan,-100.10,3,4\n", "TB1", "FCOA",
@@ -136,6 +138,34 @@ TEST_F(Review, EachFindingOnAFileMadeForIt) {
        R"("totals":[{"item":"Account_Balance","count":4,"positive":"13.50","negative":"-1.00","total":"12.50"}]})"},
   };
   for (const Row& r : rows) EXPECT_EQ(Answer(r.data, r.templateName, r.type), r.answer) << r.name;
+}
+
+// The split amounts of a file, as "LINE VALUE (FIELDS: WHERE)" each.
+std::string SplitAmounts(const ReviewReport& report) {
+  std::string out;
+  for (const ReviewFinding& f : report.findings) {
+    if (f.code != "split-amount") continue;
+    const std::size_t where = f.message.find(" fields where "), colon = f.message.find(':');
+    out += (out.empty() ? "" : "; ") + std::to_string(f.line) + " " + f.value + " (" +
+           f.message.substr(14, where - 14) + ": " + f.message.substr(where + 14, colon - where - 14) + ")";
+  }
+  return out;
+}
+
+TEST_F(Review, SplitAmountsInTheFormsExportsWriteThem) {
+  const std::pair<std::string, std::string> cases[] = {
+      // Every line split: the header line says how many fields there are.
+      {"A,B,C,D,E\n1000,Cash,1,234.50,1,2\n2000,Loan,-1,234.50,3,4\n",
+       "2 1,234.50 (6: the header line has 5); 3 -1,234.50 (6: the header line has 5)"},
+      // A currency sign, a CR mark, blanks after the commas between fields.
+      {"A,B,C,D,E\n1000,Cash,$1,234.50,1,2\n2000,Loan,1,234.50 CR,3,4\n3000,Fee, 2,000.00 ,5,6\n4000,X,0,1,1\n",
+       "2 $1,234.50 (6: most lines have 5); 3 1,234.50 CR (6: most lines have 5); 4 2,000.00 (6: most lines have 5)"},
+      // Whole amounts: the fields past the usual ones say how far the amount
+      // goes, and the three-digit code after it is none of its groups.
+      {"A,B,C,D,E\n1000,Cash,1,234,101,1\n2000,Loan,12,345,678,215,2\n3000,Fee,-5.00,300,3\n",
+       "2 1,234 (6: most lines have 5); 3 12,345,678 (7: most lines have 5)"},
+  };
+  for (const auto& [data, found] : cases) EXPECT_EQ(SplitAmounts(Report(data, "TB", "FCOA")), found) << data;
 }
 
 // A fixed-width read has no start row to move: its header line is read as a
