@@ -158,6 +158,14 @@ bool CCLayout::LoadGridPreviewDif(const DataText& text) {
         ++cell;
         break;
       }
+      // A text with line breaks in it, as the reader takes it.
+      std::string joined;
+      if (!text.hasNul() && DifStringLeftOpen(str)) {
+        LineReader ahead(text.text(), kPlainLineChars, false, lines.offset());
+        const int more = DifStringLinesAfter(str, [&](std::string_view& l) { return ahead.Next(l); }, joined);
+        for (int k = 0; k < more; ++k) lines.Next(raw);
+        if (more > 0) str = joined;
+      }
       put(DifStringValue(str));
     } else if (const std::string_view mark = DifNumberMark(line); numberBefore && !mark.empty()) {
       m_cellText.resize(m_cells.back().offset);

@@ -320,6 +320,7 @@ void DifSource::Restore(const State& state) {
 // number's line and the "BOT" need their trailing blanks gone.
 DifSource::RowEnd DifSource::ReadRow(Row& row, State& restart) {
   row.Clear();
+  if (!m_joined.empty()) m_joined.clear();
   const std::string_view text = m_window.bytes();
   row.buffer = text;
   row.inBuffer = true;
@@ -363,8 +364,25 @@ DifSource::RowEnd DifSource::ReadRow(Row& row, State& restart) {
       lines.SkipLineOf('V');
     } else if (first == '1') {
       std::string_view str;
-      if (lines.Next(str)) TakeString(row, DifStringValue(str));
-      else if (lines.starved()) return RowEnd::kStarved;
+      if (lines.Next(str)) {
+        // A text with line breaks in it goes on to the line that closes its
+        // quote; the row is read again in a larger window when that line may
+        // lie past this one's end.
+        if (DifStringLeftOpen(str) && !m_window.hasNul()) [[unlikely]] {
+          DifLines ahead = lines;
+          std::string& joined = m_joined.emplace_back();
+          if (DifStringLinesAfter(str, [&](std::string_view& line) { return ahead.Next(line); }, joined) > 0) {
+            lines = ahead;
+            str = joined;
+            row.inBuffer = false;  // the joined text is not in the window
+          } else if (ahead.starved()) {
+            return RowEnd::kStarved;
+          }
+        }
+        TakeString(row, DifStringValue(str));
+      } else if (lines.starved()) {
+        return RowEnd::kStarved;
+      }
       else ++m_cell;  // the file ends where the string line should be
     } else if (first == '-' && line.size() >= 2 && line[1] == '1') {
       EndRow(row, true);

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -99,6 +101,9 @@ class DifSource : public RowSource {
   long m_cell = 0;
   bool m_hasValue = false;
   bool m_endSeen = false;  // the "EOD" line that ends the data was read
+  // The row's texts with line breaks in them, joined from their lines (a
+  // deque: the texts stay where they are while others join them).
+  std::deque<std::string> m_joined;
 };
 
 // A fixed-width file: every line a row (from the first line on), its trailing

@@ -99,5 +99,35 @@ TEST_F(DifStringCells, PlainReaderTakesNumbersAsNumbersAndMarksAsMarks) {
   }
 }
 
+// A spreadsheet's text with line breaks in it spans lines up to the one that
+// closes its quote; the cell after it stays in its column. A quote that no
+// line closes before the row's end is a quote left open: its line alone.
+TEST_F(DifStringCells, PlainReaderTakesTextWithLineBreaksWhole) {
+  test::WriteFile(home.file("import.ini"), "[Import:DTB]\nInfo=COA\nFsiType=FEDERAL\nAccount_Number=0 1 0\n"
+                                           "Account_Caption=1 1 0\nAccount_Balance=2 1 0\n[Import:Layout]\n1=DTB\n");
+  ASSERT_TRUE(service.EstablishTemplateStore());
+  const auto row = [](const char* caption, const char* eol) {
+    std::string r = std::string("-1,0\nBOT\n0,1000\nV\n1,0\n") + caption + "\n0,-1234.5\nV\n";
+    for (std::size_t at = r.find('\n'); at != std::string::npos; at = r.find('\n', at + std::strlen(eol)))
+      r.replace(at, 1, eol);
+    return r;
+  };
+  const struct {
+    const char* caption;
+    const char* eol;
+    const char* read;
+  } cases[] = {
+      {"\"Smith, J.\n12 Main St\"", "\n", "Smith, J. 12 Main St"},
+      {"\"Smith, J.\n12 Main St\n\"", "\r\n", "Smith, J. 12 Main St"},
+      {"\"Left open", "\n", "Left open"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Read(DifHeader(3, 1) + row(c.caption, c.eol) + "-1,0\nEOD\n", "DTB", "PRELIMBAL"),
+              std::string("<PRELIMBAL OBJID=\"7\"><COAS Line=\"0\"><Account_Number>1000</Account_Number><Account_Caption>") +
+                  c.read + "</Account_Caption><Account_Balance>-1234.5</Account_Balance></COAS><TMPLT><Account_Number/>"
+                  "<Account_Caption/><Account_Balance/></TMPLT></PRELIMBAL>")
+        << c.caption;
+}
+
 }  // namespace
 }  // namespace zephrin

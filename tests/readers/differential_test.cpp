@@ -311,7 +311,10 @@ std::vector<std::string> JurisdictionCells(const Line& line) {
 // cell "0,<value>" (#N/A or #ERROR when the next line says "NA" or "ERROR")
 // and a string cell "1,0" with its string on the next line (losing
 // `quotePasses` times a leading and a trailing quote) each take one column;
-// "-1" ends a row.
+// "-1" ends a row. A plain string (one pass) whose line opens a quote and
+// leaves it open goes on, joined by line feeds, to the line that closes it,
+// when one does within 64 lines, each line before it ended by its line end
+// and none of them "BOT", "-1,0" or "EOD" (never in a text with a NUL).
 struct DifRow {
   std::vector<std::string> cells;
   std::set<std::size_t> numbers;  // the cells that are numbers, written with a point
@@ -337,6 +340,20 @@ std::vector<DifRow> DifRows(const std::string& text, std::size_t limit, int quot
       else rows.back().numbers.insert(rows.back().cells.size() - 1);
     } else if (line.starts_with('1')) {
       std::string s = i + 1 < lines.size() ? lines[++i].text : "";
+      const std::string opened = TrimRightBlanks(s);
+      if (quotePasses == 1 && text.find('\0') == std::string::npos && !opened.empty() && opened.front() == '"' &&
+          (opened.size() == 1 || opened.back() != '"')) {
+        std::string joined = s;
+        for (std::size_t j = i + 1; j < lines.size() && j < i + 64 && lines[j - 1].lineEnd; ++j) {
+          const std::string next = TrimRightBlanks(lines[j].text);
+          if (next == "BOT" || next == "-1,0" || next == "EOD") break;
+          joined += "\n" + lines[j].text;
+          if (next.empty() || next.back() != '"') continue;
+          s = joined.substr(0, limit);
+          i = j;
+          break;
+        }
+      }
       for (int pass = 0; pass < quotePasses; ++pass) {
         if (!s.empty() && s.front() == '"') s.erase(0, 1);
         if (!s.empty() && s.back() == '"') s.pop_back();
