@@ -204,6 +204,19 @@ class DifLines {
   uint64_t m_feeds = 0;
 };
 
+// A string cell's text that spans lines, joined into `joined` (`text` then
+// names it, and `lines` is past them); or its first line alone; or not yet
+// known, the window ending before a line that may close it.
+enum class Joined { kAlone, kJoined, kStarved };
+Joined JoinLines(DifLines& lines, std::string_view& text, std::string& joined) {
+  DifLines ahead = lines;
+  if (DifStringLinesAfter(text, [&](std::string_view& line) { return ahead.Next(line); }, joined) == 0)
+    return ahead.starved() ? Joined::kStarved : Joined::kAlone;
+  lines = ahead;
+  text = joined;
+  return Joined::kJoined;
+}
+
 }  // namespace
 
 // The header is read line by line; the data section through a window that
@@ -369,15 +382,10 @@ DifSource::RowEnd DifSource::ReadRow(Row& row, State& restart) {
         // quote; the row is read again in a larger window when that line may
         // lie past this one's end.
         if (DifStringLeftOpen(str) && !m_window.hasNul()) [[unlikely]] {
-          DifLines ahead = lines;
-          std::string& joined = m_joined.emplace_back();
-          if (DifStringLinesAfter(str, [&](std::string_view& line) { return ahead.Next(line); }, joined) > 0) {
-            lines = ahead;
-            str = joined;
-            row.inBuffer = false;  // the joined text is not in the window
-          } else if (ahead.starved()) {
-            return RowEnd::kStarved;
-          }
+          const Joined joined = JoinLines(lines, str, m_joined.emplace_back());
+          if (joined == Joined::kStarved) return RowEnd::kStarved;
+          // The joined text is not in the window.
+          if (joined == Joined::kJoined) row.inBuffer = false;
         }
         TakeString(row, DifStringValue(str));
       } else if (lines.starved()) {
