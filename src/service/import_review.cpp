@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <iterator>
 #include <cstdint>
+#include <iterator>
 #include <utility>
 
 #include "catalogue/catalogue.h"
