@@ -33,28 +33,40 @@ inline std::string_view DifUnquote(std::string_view line) {
   return line;
 }
 
-// A string cell's line that opens a double quote and leaves it open: a
-// spreadsheet's text with a line break in it, whose next lines carry it on
-// up to the one that ends with the closing quote (at most kDifStringLines
-// lines in all; a quote no line closes by then is left open, as it was).
+// Where a string cell's text stands at the end of a line, read from inside
+// its quotes: a quote written twice is a quote of the text, and one alone
+// closes the text. Still open (the text goes on on the next line, as a
+// spreadsheet writes a cell of several lines), closed at the line's end
+// (blanks may follow), or closed with more after it, which no spreadsheet
+// writes: a quote left open by mistake, and that line a cell of its own.
+enum class DifQuote { kOpen, kClosed, kBroken };
+inline DifQuote DifQuoteAfter(std::string_view inside) {
+  for (std::size_t i = 0; i < inside.size(); ++i) {
+    if (inside[i] != '"') continue;
+    if (i + 1 < inside.size() && inside[i + 1] == '"') {
+      ++i;
+      continue;
+    }
+    return TrimRight(inside.substr(i + 1)).empty() ? DifQuote::kClosed : DifQuote::kBroken;
+  }
+  return DifQuote::kOpen;
+}
+// A string cell's line that opens its quote and leaves it open.
 inline bool DifStringLeftOpen(std::string_view line) {
-  line = TrimRight(line);
-  return !line.empty() && line.front() == '"' && (line.size() == 1 || line.back() != '"');
+  return !line.empty() && line.front() == '"' && DifQuoteAfter(line.substr(1)) == DifQuote::kOpen;
 }
-inline bool DifStringCloses(std::string_view line) {
-  line = TrimRight(line);
-  return !line.empty() && line.back() == '"';
-}
+// The most lines a string cell's text spans; a quote no line closes by then
+// is taken as left open, as it was.
 inline constexpr int kDifStringLines = 64;
 
 // How many of the lines after a string cell's `first` line its text takes:
 // when `first` leaves its quote open and one of the lines `next` reads after
 // it (next(line) is false at their end) closes it, the lines up to that one,
 // which `joined` receives joined by line feeds (cut at the line limit, as
-// one long line is); else 0. A row's start or end ("BOT", "-1,0") or the
-// data's end ("EOD") among them says the quote was left open by mistake,
-// and a line cut at the line limit (whose rest comes as the next line) goes
-// on no further: 0 then. The lines must lie in one text, in order.
+// one long line is); else 0. A line that closes the quote with more after it,
+// or a line cut at the line limit (whose rest comes as the next line), says
+// the quote was left open by mistake: 0 then. The lines must lie in one
+// text, in order.
 template <class Next>
 int DifStringLinesAfter(std::string_view first, Next&& next, std::string& joined) {
   if (!DifStringLeftOpen(first)) return 0;
@@ -66,11 +78,11 @@ int DifStringLinesAfter(std::string_view first, Next&& next, std::string& joined
     // line end, which comes as a line of its own).
     const char after = last.data()[last.size()];
     if (last.size() >= kPlainLineChars || (after != '\n' && after != '\r')) break;
-    const std::string_view line = TrimRight(more);
-    if (line == "BOT" || line == "-1,0" || line == "EOD") break;
+    const DifQuote quote = DifQuoteAfter(more);
+    if (quote == DifQuote::kBroken) break;
     joined.append(1, '\n').append(more);
     last = more;
-    if (!DifStringCloses(more)) continue;
+    if (quote == DifQuote::kOpen) continue;
     if (joined.size() > kPlainLineChars) joined.resize(kPlainLineChars);
     return k;
   }

@@ -64,6 +64,7 @@ ReadResult BuildSheet(const ReadPlan& plan, WorkbookSource& source, const ReadHo
   source.SetPrintableOnly(!plan.keepAllCharacters);
   source.SetBeginRow(plan.beginRow);
   RecordBuilder builder(plan, hooks);
+  source.SetColumnsRead(builder.columnsRead());
   ReadResult result = builder.Build(source);
   if (const std::optional<Error>& failure = source.failure())
     return ReadResult::Error(ErrorDocument::Reader(failure->message));

@@ -34,6 +34,8 @@ class RecordBuilder {
 
   // Reads every row of `source` and gives the read's outcome.
   ReadResult Build(RowSource& source);
+  // The columns whose cells the plan takes (those before this one).
+  std::size_t columnsRead() const { return m_colStart.empty() ? 0 : m_colStart.size() - 1; }
 
  private:
   // ---- Rows ------------------------------------------------------------------

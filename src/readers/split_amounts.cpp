@@ -39,22 +39,29 @@ bool ThousandsGroup(std::string_view field, bool& last, bool& decimals) {
 struct Run {
   std::size_t begin = 0, end = 0;  // end 0: none
   bool decimals = false;
+  bool beyond = false;  // a run starts past the columns read (it moves nothing read)
 };
 
 // The line's first run of fields that reads as one amount split at its
 // commas and starts where the read takes fields, preferring one that ends in
 // decimals: "40,400" may be two codes side by side, "1,000.00" is an amount.
+// Whether a run starts past those columns is noted too: its line is no
+// usual line either.
 Run SplitRun(std::span<const Cell> cells, std::size_t columns) {
   Run first;
-  for (std::size_t i = 0; i + 1 < cells.size() && cells[i].column < columns; ++i) {
+  for (std::size_t i = 0; i + 1 < cells.size(); ++i) {
     if (!LeadingGroup(cells[i].text)) continue;
     bool last = false, decimals = false;
     std::size_t j = i + 1;
     for (; j < cells.size() && cells[j].column == cells[j - 1].column + 1 && !last; ++j)
       if (!ThousandsGroup(cells[j].text, last, decimals)) break;
     if (j == i + 1) continue;
-    if (decimals) return {i, j, true};
-    if (first.end == 0) first = {i, j, false};
+    if (cells[i].column >= columns) {
+      first.beyond = true;
+      break;
+    }
+    if (decimals) return {i, j, true, first.beyond};
+    if (first.end == 0) first = {i, j, false, false};
   }
   return first;
 }
@@ -63,10 +70,11 @@ Run SplitRun(std::span<const Cell> cells, std::size_t columns) {
 
 void SplitAmountWatch::Look(long line, std::size_t fields, std::span<const Cell> cells) {
   const Run run = SplitRun(cells, m_columns);
-  m_lastSuspect = run.end != 0;
+  m_lastSuspect = run.end != 0 || run.beyond;
   if (!m_lastSuspect) return;
   Count(m_suspects, fields);
   m_leastSuspect = std::min(m_leastSuspect, fields);
+  if (run.end == 0) return;
   if (m_listed.size() >= kMaxListed) return Count(m_unlisted[run.decimals ? 1 : 0], fields);
   Suspect s{line, fields, {}, run.decimals};
   for (std::size_t k = run.begin; k < run.end; ++k) s.groups.emplace_back(Trim(cells[k].text));
@@ -84,18 +92,22 @@ SplitAmounts SplitAmountWatch::Finish(std::size_t header) const {
     const std::size_t plain = m_lines[n] - (n < m_suspects.size() ? m_suspects[n] : 0);
     if (plain != 0 && plain >= most) usual = n, most = plain;
   }
-  out.fromHeader = most == 0;
+  // A line no longer than its header may be whole where the other lines
+  // leave out their empty last fields: only a longer one tells.
+  out.fromHeader = header > 0 && header >= usual;
   if (out.fromHeader) usual = header;
   if (usual == 0) return out;
   out.usualFields = usual;
+  // A run without decimals may be codes side by side: only beside a header.
   const auto told = [&](std::size_t fields, bool decimals) {
-    return fields > usual && (decimals || fields > header);
+    return fields > usual && (decimals || header > 0);
   };
   for (const Suspect& s : m_listed) {
     if (!told(s.fields, s.decimals)) continue;
-    // The fields the line has beyond the usual ones are the commas the
-    // amount spans: a three-digit code after it is no group of it.
-    const std::size_t groups = std::min(s.groups.size(), s.fields - usual + 1);
+    // A run that ends in decimals is the amount whole. Of one that does not,
+    // the fields the line has beyond the usual ones are the commas it
+    // spans: a three-digit code after it is no group of it.
+    const std::size_t groups = s.decimals ? s.groups.size() : std::min(s.groups.size(), s.fields - usual + 1);
     std::string amount = s.groups[0];
     for (std::size_t k = 1; k < groups; ++k) amount.append(",").append(s.groups[k]);
     out.lines.push_back({s.line, s.fields, std::move(amount)});

@@ -38,11 +38,17 @@ class WorkbookSource : public RowSource {
   // Rows before this index are not given, as a comma-separated file's lines
   // before the template's first row are not read.
   void SetBeginRow(int32_t index) { m_beginRow = index; }
+  // The columns the read takes cells of (those before this one): a cell
+  // past them, or before the begin row, is no concern of the read's.
+  void SetColumnsRead(std::size_t columns) { m_columnsRead = columns; }
 
  protected:
+  // Whether the read takes the cell at `row` (an index) and `column`.
+  bool TakesCell(int64_t row, std::size_t column) const { return row >= m_beginRow && column < m_columnsRead; }
   std::optional<Error> m_failure;
   bool m_printableOnly = true;
   int32_t m_beginRow = 0;
+  std::size_t m_columnsRead = static_cast<std::size_t>(-1);
 };
 
 // Opens the sheet `sheet` (compared without regard to case; "" = the first

@@ -424,7 +424,7 @@ void XlsxSheetSource::EndCell() {
   // A formula's result is its value; only a text result may be empty (a
   // program that does not compute formulas writes none, or an empty one).
   if (m_formula && (!m_valued || (m_type != CellType::kFormulaText && Trim(m_value).empty())) &&
-      ++m_uncomputed.cells == 1)
+      TakesCell(static_cast<int64_t>(m_lastRow) - 1, m_column) && ++m_uncomputed.cells == 1)
     m_uncomputed.first = ColumnName(m_column) + std::to_string(m_lastRow);
   if (m_type == CellType::kShared) {
     uint64_t index = 0;

@@ -293,7 +293,7 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
        "it are read as one field up to the next double quote (zephrinimport review lists every such line)\n"},
       // So does an amount split at its thousands commas, which moves the fields after it.
       {"read thousands.csv -t CHART --type FCOA -o out.xml", 0, "",
-       "zephrinimport: warning: line 2 of thousands.csv has 6 fields where most lines have 5: \"1,234.50\" reads as "
+       "zephrinimport: warning: line 2 of thousands.csv has 6 fields where the header line has 5: \"1,234.50\" reads as "
        "one amount whose thousands commas split it, which moves the fields after it one column on (1 more line "
        "alike); quote such amounts, or write them without thousands separators (zephrinimport review lists every "
        "such line)\n"},

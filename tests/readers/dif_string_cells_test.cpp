@@ -120,6 +120,10 @@ TEST_F(DifStringCells, PlainReaderTakesTextWithLineBreaksWhole) {
       {"\"Smith, J.\n12 Main St\"", "\n", "Smith, J. 12 Main St"},
       {"\"Smith, J.\n12 Main St\n\"", "\r\n", "Smith, J. 12 Main St"},
       {"\"Left open", "\n", "Left open"},
+      // A quote written twice is the text's own, at a line's end too; lines
+      // like a row's end are text inside the quotes.
+      {"\"Per \"\"Memo 12\"\"\nsee B-3\"", "\n", "Per \"\"Memo 12\"\" see B-3"},
+      {"\"Rate change\n-1,0\nBOT\npercent\"", "\n", "Rate change -1,0 BOT percent"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(Read(DifHeader(3, 1) + row(c.caption, c.eol) + "-1,0\nEOD\n", "DTB", "PRELIMBAL"),
@@ -127,6 +131,14 @@ TEST_F(DifStringCells, PlainReaderTakesTextWithLineBreaksWhole) {
                   c.read + "</Account_Caption><Account_Balance>-1234.5</Account_Balance></COAS><TMPLT><Account_Number/>"
                   "<Account_Caption/><Account_Balance/></TMPLT></PRELIMBAL>")
         << c.caption;
+  // A quote left open by mistake: the next text cell's line, which closes
+  // the quote with more after it, is a cell of its own, and the row reads as
+  // before.
+  EXPECT_EQ(Read(DifHeader(3, 1) + "-1,0\nBOT\n0,1000\nV\n1,0\n\"Cash in bank\n0,15250\nV\n1,0\n\"101\"\n-1,0\nEOD\n",
+                 "DTB", "PRELIMBAL"),
+            "<PRELIMBAL OBJID=\"7\"><COAS Line=\"0\"><Account_Number>1000</Account_Number><Account_Caption>Cash in "
+            "bank</Account_Caption><Account_Balance>15250</Account_Balance></COAS><TMPLT><Account_Number/>"
+            "<Account_Caption/><Account_Balance/></TMPLT></PRELIMBAL>");
 }
 
 }  // namespace

@@ -307,6 +307,22 @@ std::vector<std::string> JurisdictionCells(const Line& line) {
   return cells;
 }
 
+// A DIF string's text read from inside its quotes, to a line's end: 0 still
+// open, 1 closed by a lone quote with only blanks after it, 2 closed with
+// more after it (a quote written twice is the text's own).
+int DifQuoteState(const std::string& inside) {
+  for (std::size_t i = 0; i < inside.size(); ++i) {
+    if (inside[i] != '"') continue;
+    if (i + 1 < inside.size() && inside[i + 1] == '"') {
+      ++i;
+      continue;
+    }
+    return TrimRightBlanks(inside.substr(i + 1)).empty() ? 1 : 2;
+  }
+  return 0;
+}
+bool DifOpen(const std::string& line) { return !line.empty() && line[0] == '"' && DifQuoteState(line.substr(1)) == 0; }
+
 // DIF rows: after "DATA" and three more lines, "BOT" starts a row; a numeric
 // cell "0,<value>" (#N/A or #ERROR when the next line says "NA" or "ERROR")
 // and a string cell "1,0" with its string on the next line (losing
@@ -314,7 +330,7 @@ std::vector<std::string> JurisdictionCells(const Line& line) {
 // "-1" ends a row. A plain string (one pass) whose line opens a quote and
 // leaves it open goes on, joined by line feeds, to the line that closes it,
 // when one does within 64 lines, each line before it ended by its line end
-// and none of them "BOT", "-1,0" or "EOD" (never in a text with a NUL).
+// and none closing it with more after (never in a text with a NUL).
 struct DifRow {
   std::vector<std::string> cells;
   std::set<std::size_t> numbers;  // the cells that are numbers, written with a point
@@ -340,15 +356,13 @@ std::vector<DifRow> DifRows(const std::string& text, std::size_t limit, int quot
       else rows.back().numbers.insert(rows.back().cells.size() - 1);
     } else if (line.starts_with('1')) {
       std::string s = i + 1 < lines.size() ? lines[++i].text : "";
-      const std::string opened = TrimRightBlanks(s);
-      if (quotePasses == 1 && text.find('\0') == std::string::npos && !opened.empty() && opened.front() == '"' &&
-          (opened.size() == 1 || opened.back() != '"')) {
+      if (quotePasses == 1 && text.find('\0') == std::string::npos && DifOpen(s)) {
         std::string joined = s;
         for (std::size_t j = i + 1; j < lines.size() && j < i + 64 && lines[j - 1].lineEnd; ++j) {
-          const std::string next = TrimRightBlanks(lines[j].text);
-          if (next == "BOT" || next == "-1,0" || next == "EOD") break;
+          const int quote = DifQuoteState(lines[j].text);
+          if (quote == 2) break;
           joined += "\n" + lines[j].text;
-          if (next.empty() || next.back() != '"') continue;
+          if (quote == 0) continue;
           s = joined.substr(0, limit);
           i = j;
           break;

@@ -91,7 +91,7 @@ TEST_F(Review, EachFindingOnAFileMadeForIt) {
       {"split-amount", std::string(kHeader) + "1000,Cash,-1,234.56,1,2\n2000,Loan,abc,3,4\n3000,Fee,5,100,1\n4000,Due,-5,1,1\n",
        "TB", "FCOA",
        R"({"records":4,"findings":[{"line":2,"item":"","value":"-1,234.56","code":"split-amount","message":"this line )"
-       R"(has 6 fields where most lines have 5: \"-1,234.56\" reads as one amount whose thousands commas split it )"
+       R"(has 6 fields where the header line has 5: \"-1,234.56\" reads as one amount whose thousands commas split it )"
        R"(into fields of their own, which moves the fields after it; quote the amount, or write amounts without )"
        R"(thousands separators"},{"line":3,"item":"Account_Balance","value":"abc","code":"not-a-number","message":)"
        R"("\"abc\" is not a number"},{"line":0,"item":"Account_Balance","value":"-1.00","code":"out-of-balance",)"
@@ -101,10 +101,10 @@ TEST_F(Review, EachFindingOnAFileMadeForIt) {
        std::string(kHeader) + "1000,Cash,1,234.50,1,2\n2000,Loan,-2,000,3,4\n3000,Fee,5,1,1\n4000,X,-4,1,1\n5000,Y,0.5,1,1\n",
        "TB", "FCOA",
        R"({"records":5,"findings":[{"line":2,"item":"","value":"1,234.50","code":"split-amount","message":"this line )"
-       R"(has 6 fields where most lines have 5: \"1,234.50\" reads as one amount whose thousands commas split it )"
+       R"(has 6 fields where the header line has 5: \"1,234.50\" reads as one amount whose thousands commas split it )"
        R"(into fields of their own, which moves the fields after it; quote the amount, or write amounts without )"
        R"(thousands separators"},{"line":3,"item":"","value":"-2,000","code":"split-amount","message":"this line )"
-       R"(has 6 fields where most lines have 5: \"-2,000\" reads as one amount whose thousands commas split it )"
+       R"(has 6 fields where the header line has 5: \"-2,000\" reads as one amount whose thousands commas split it )"
        R"(into fields of their own, which moves the fields after it; quote the amount, or write amounts without )"
        R"(thousands separators"},{"line":0,"item":"Account_Balance","value":"0.50","code":"out-of-balance",)"
        R"("message":"the balances sum to 0.50, not zero"}],"moreFindings":0,"totals":[{"item":"Account_Balance",)"
@@ -114,7 +114,7 @@ TEST_F(Review, EachFindingOnAFileMadeForIt) {
        std::string(kHeader) + "1000,Cash,5,1,\n2000,Loan,-5,3,4\n3000,Fee,-1,5,6\n4000,Due,1,234.50,7,\n", "TB", "FCOA",
        R"({"records":4,"findings":[{"line":2,"item":"TCC","value":"","code":"required-missing","message":"TCC is )"
        R"(required and empty"},{"line":5,"item":"","value":"1,234.50","code":"split-amount","message":"this line )"
-       R"(has 6 fields where most lines have 5: \"1,234.50\" reads as one amount whose thousands commas split it )"
+       R"(has 6 fields where the header line has 5: \"1,234.50\" reads as one amount whose thousands commas split it )"
        R"(into fields of their own, which moves the fields after it; quote the amount, or write amounts without )"
        R"(thousands separators"}],"moreFindings":0,"totals":[{"item":"Account_Balance","count":4,"positive":)"
        R"("6.00","negative":"-6.00","total":"0.00"}]})"},
@@ -153,19 +153,37 @@ std::string SplitAmounts(const ReviewReport& report) {
 }
 
 TEST_F(Review, SplitAmountsInTheFormsExportsWriteThem) {
-  const std::pair<std::string, std::string> cases[] = {
+  struct Case {
+    std::string data;
+    std::string found;
+    const char* templateName = "TB";  // TB1 reads from line 1: no header line
+  };
+  const Case cases[] = {
       // Every line split: the header line says how many fields there are.
       {"A,B,C,D,E\n1000,Cash,1,234.50,1,2\n2000,Loan,-1,234.50,3,4\n",
        "2 1,234.50 (6: the header line has 5); 3 -1,234.50 (6: the header line has 5)"},
       // A currency sign, a CR mark, blanks after the commas between fields.
       {"A,B,C,D,E\n1000,Cash,$1,234.50,1,2\n2000,Loan,1,234.50 CR,3,4\n3000,Fee, 2,000.00 ,5,6\n4000,X,0,1,1\n",
-       "2 $1,234.50 (6: most lines have 5); 3 1,234.50 CR (6: most lines have 5); 4 2,000.00 (6: most lines have 5)"},
+       "2 $1,234.50 (6: the header line has 5); 3 1,234.50 CR (6: the header line has 5); 4 2,000.00 (6: the header line has 5)"},
       // Whole amounts: the fields past the usual ones say how far the amount
       // goes, and the three-digit code after it is none of its groups.
       {"A,B,C,D,E\n1000,Cash,1,234,101,1\n2000,Loan,12,345,678,215,2\n3000,Fee,-5.00,300,3\n",
-       "2 1,234 (6: most lines have 5); 3 12,345,678 (7: most lines have 5)"},
+       "2 1,234 (6: the header line has 5); 3 12,345,678 (7: the header line has 5)"},
+      // Amounts split past the columns read make no usual line of theirs.
+      {"A,B,C,D,E,F\n1000,Cash,5.00,1,2,1,234.50\n2000,Loan,6.00,3,4,2,100.00\n3000,Fee,7.00,5,6,95.00\n"
+       "4000,Due,1,100.00,7,8,900.00\n",
+       "5 1,100.00 (7: the header line has 6)"},
+      // A run ending in decimals is the amount whole, whatever fields the
+      // line leaves out at its end.
+      {"A,B,C,D,E\n1000,Cash,2,369,666.01,\n1010,Petty,1,394,947.97,\n2000,Pay,,3,764,613.98\n",
+       "2 2,369,666.01 (6: the header line has 5); 3 1,394,947.97 (6: the header line has 5); "
+       "4 3,764,613.98 (6: the header line has 5)"},
+      // No word: a line as long as its header where the others leave out
+      // their empty last fields; codes side by side in a file without a header.
+      {"A,B,C,D,E,F\n1000,Cash,1,15250.00\n1010,Petty,1,50.00\n1100,AR,1,250.00,101,1\n2000,AP,2,-9000.00\n", ""},
+      {"1000,Cash,15250.00\n1010,Petty,50.00\n1100,AR,250.00,5,100\n2000,AP,-9000.00\n", "", "TB1"},
   };
-  for (const auto& [data, found] : cases) EXPECT_EQ(SplitAmounts(Report(data, "TB", "FCOA")), found) << data;
+  for (const Case& c : cases) EXPECT_EQ(SplitAmounts(Report(c.data, c.templateName, "FCOA")), c.found) << c.data;
 }
 
 // A fixed-width read has no start row to move: its header line is read as a
@@ -362,14 +380,16 @@ TEST_F(Review, AWorkbookIsTriedOnItsSheet) {
   EXPECT_EQ(SuggestionsValue(*found).dump(),
             R"({"templates":[{"name":"BOOK","score":0.1,"complete":0,"records":7,"headersMatch":null,"reasons":"0 of 7 records complete; 5 findings"},)"
             R"({"name":"FAR","score":0.0,"complete":0,"records":7,"headersMatch":null,"reasons":"0 of 7 records complete; 16 findings"}]})");
-  // Formulas saved without their results read as empty, and the review says so.
+  // Formulas saved without their results read as empty, and the review says
+  // so of those the template reads (C2 and C3: BOOK reads columns A to C;
+  // D2's formula is no concern of it).
   const ReviewReport uncomputed =
       Report(test::ReadFile(std::string(ZEPHRIN_TEST_DATA) + "/workbooks/mixed.xlsx"), "BOOK", "FCOA", "mixed.xlsx");
   ASSERT_FALSE(uncomputed.findings.empty());
   EXPECT_EQ(uncomputed.findings.back().code, "formula-without-value");
   EXPECT_EQ(uncomputed.findings.back().value, "C2");
   EXPECT_EQ(uncomputed.findings.back().message,
-            "cell C2 holds a formula whose result the workbook does not keep, so it reads as empty (2 more cells "
+            "cell C2 holds a formula whose result the workbook does not keep, so it reads as empty (1 more cell "
             "alike): the program that wrote the workbook did not compute its formulas; open it in a spreadsheet "
             "program and save it again");
   // A workbook cut short fits no template, and says why as its read does.

@@ -1403,7 +1403,7 @@ test('the fitting templates are listed best first with the best chosen; the revi
   assert.deepEqual(await page.locator('#review-totals tr').evaluateAll((rows) => rows.map((r) => r.innerText.split('\t').join('|'))), REVIEW_TOTALS);
   assert.deepEqual(await page.locator('.finding-group h4').allTextContents(), REVIEW_GROUPS);
   assert.deepEqual(await page.locator('.finding-group li').allTextContents(),
-    ['Line 5: this line has 6 fields where most lines have 5: "1,000.00" reads as one amount whose ' +
+    ['Line 5: this line has 6 fields where the header line has 5: "1,000.00" reads as one amount whose ' +
      'thousands commas split it into fields of their own, which moves the fields after it; quote the amount, or ' +
      'write amounts without thousands separators',
      'Account_Balance: the balances sum to 11.00, not zero', 'Line 3, Account_Balance "abc": "abc" is not a number']);
