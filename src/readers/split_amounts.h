@@ -1,7 +1,7 @@
 // Amounts that thousands commas split: in a comma-separated file an amount
 // written "1,234.56" without quotes is two fields, "1" and "234.56", and
 // every field after it lands one column on. Such a line has more fields
-// than the file's other lines (or than its header line names), and two or
+// than the file's other lines and than its header line names, and two or
 // more of its fields in a row read as the groups of one amount: the watch
 // below finds those lines as the read goes, for a warning and the review.
 #pragma once
@@ -38,12 +38,11 @@ class SplitAmountWatch {
     else --m_votes;
   }
 
-  // The lines with more fields than the lines without a suspect run mostly
-  // have (when every line has one, than the header line names; `header`: 0
-  // when there is none): at most `kMaxListed`, in line order, the others
-  // counted. A run that does not end in decimals (as "5,100", which may be
-  // two codes side by side) is told of only when its line also has more
-  // fields than the header names.
+  // The lines with more fields than the header line names (`header`: 0 when
+  // there is none) and than the lines without a suspect run mostly have: at
+  // most `kMaxListed`, in line order, the others counted. A run that does
+  // not end in decimals (as "5,100", which may be two codes side by side) is
+  // told of only in a file with a header line.
   SplitAmounts Finish(std::size_t header) const;
 
   static constexpr std::size_t kMaxListed = 1000;
