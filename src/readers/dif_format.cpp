@@ -39,4 +39,16 @@ DifHeader ReadDifHeader(LineReader& lines) {
   return h;
 }
 
+DifQuote DifQuoteAfter(std::string_view inside) {
+  for (std::size_t i = 0; i < inside.size(); ++i) {
+    if (inside[i] != '"') continue;
+    if (i + 1 < inside.size() && inside[i + 1] == '"') {
+      ++i;
+      continue;
+    }
+    return TrimRight(inside.substr(i + 1)).empty() ? DifQuote::kClosed : DifQuote::kBroken;
+  }
+  return DifQuote::kOpen;
+}
+
 }  // namespace zephrin

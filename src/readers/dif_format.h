@@ -40,20 +40,16 @@ inline std::string_view DifUnquote(std::string_view line) {
 // (blanks may follow), or closed with more after it, which no spreadsheet
 // writes: a quote left open by mistake, and that line a cell of its own.
 enum class DifQuote { kOpen, kClosed, kBroken };
-inline DifQuote DifQuoteAfter(std::string_view inside) {
-  for (std::size_t i = 0; i < inside.size(); ++i) {
-    if (inside[i] != '"') continue;
-    if (i + 1 < inside.size() && inside[i + 1] == '"') {
-      ++i;
-      continue;
-    }
-    return TrimRight(inside.substr(i + 1)).empty() ? DifQuote::kClosed : DifQuote::kBroken;
-  }
-  return DifQuote::kOpen;
-}
-// A string cell's line that opens its quote and leaves it open.
+DifQuote DifQuoteAfter(std::string_view inside);
+// A string cell's line that opens its quote and leaves it open. Most lines
+// end with a lone quote, which closes the text (or a quote before it did):
+// they are told at a look at their end.
 inline bool DifStringLeftOpen(std::string_view line) {
-  return !line.empty() && line.front() == '"' && DifQuoteAfter(line.substr(1)) == DifQuote::kOpen;
+  if (line.empty() || line.front() != '"') return false;
+  const std::string_view inside = line.substr(1);
+  const std::size_t n = inside.size();
+  if (n > 0 && inside[n - 1] == '"' && (n == 1 || inside[n - 2] != '"')) return false;
+  return DifQuoteAfter(inside) == DifQuote::kOpen;
 }
 // The most lines a string cell's text spans; a quote no line closes by then
 // is taken as left open, as it was.
