@@ -93,8 +93,8 @@ int Parse(CLI::App& app, int argc, char** argv) {
 }
 
 int Run(int argc, char** argv) {
-  CLI::App app{"zephrinimport: imports comma-separated, DIF and fixed-width data files through saved templates "
-               "and prints the records as XML."};
+  CLI::App app{"zephrinimport: imports comma-separated (or otherwise separated), DIF, fixed-width and UTF-16 "
+               "text files and Excel workbooks through saved templates and prints the records as XML."};
   app.name("zephrinimport");
   app.require_subcommand(1);
   app.set_version_flag("--version", "zephrinimport " ZEPHRIN_VERSION);
