@@ -151,7 +151,7 @@ std::optional<Refusal> CheckRequest(ReadOptions& o) {
   if (auto refusal = UnknownTypeCode(o.importType)) return Refusal{2, *refusal};
   if (auto refusal = IntlKindWithoutIntl(o.importType, o.intlType)) return Refusal{2, *refusal};
   const bool fromStdin = o.dataFile == "-";
-  if (auto refusal = StdinWithoutFormat(o.dataFile, o.source)) return Refusal{2, *refusal};
+  if (auto refusal = SourceOptionsRefusal(o.dataFile, o.source)) return Refusal{2, *refusal};
   const std::string source = fromStdin ? "/dev/stdin" : o.dataFile;
   if (auto reason = UnreadableDataFile(source)) return Refusal{1, "cannot read " + o.dataFile + ": " + *reason};
   if (o.output == "-") o.output.clear();

@@ -269,7 +269,12 @@ void ApplySourceOptions(const SourceOptions& o, ReadRequest& request) {
   request.sheet = o.sheet;
 }
 
-std::optional<std::string> StdinWithoutFormat(const std::string& dataFile, const SourceOptions& o) {
+std::optional<std::string> SourceOptionsRefusal(const std::string& dataFile, const SourceOptions& o) {
+  // A separator means separated text: with a format of another kind one of
+  // the two would be passed over without a word.
+  if (!o.separator.empty() && !o.format.empty() && o.format != "csv")
+    return "--separator reads separated text, and --format " + o.format + " reads another kind of file: give one "
+           "of the two";
   if (dataFile != "-" || !o.format.empty() || !o.separator.empty()) return std::nullopt;
   return "reading standard input needs --format (csv, dif, fixed, xlsx or xls) or --separator";
 }

@@ -108,8 +108,9 @@ struct SourceOptions {
 };
 void AddSourceOptions(CLI::App& cmd, SourceOptions& o);
 void ApplySourceOptions(const SourceOptions& o, ReadRequest& request);
-// The refusal of standard input ("-") with nothing to say how to read it.
-std::optional<std::string> StdinWithoutFormat(const std::string& dataFile, const SourceOptions& o);
+// The refusal of standard input ("-") with nothing to say how to read it, and
+// of a separator beside a format that is not separated text.
+std::optional<std::string> SourceOptionsRefusal(const std::string& dataFile, const SourceOptions& o);
 
 // The request of a read (or a review) of a data file through a saved template;
 // an international kind of 0 or more makes it an international read.

@@ -76,7 +76,7 @@ std::optional<std::string> CheckReview(const ReviewOptions& o, const TemplateSto
   if (auto refusal = UnreadableStore(o.templateName, store)) return refusal;
   if (auto refusal = MissingTemplate(o.templateName, store)) return refusal;
   // Standard input is read as read reads it: from a copy, in the format named.
-  if (auto refusal = StdinWithoutFormat(o.dataFile, o.source)) return refusal;
+  if (auto refusal = SourceOptionsRefusal(o.dataFile, o.source)) return refusal;
   if (auto why = UnreadableDataFile(o.dataFile == "-" ? "/dev/stdin" : o.dataFile))
     return "cannot read " + o.dataFile + ": " + *why;
   return std::nullopt;

@@ -106,6 +106,9 @@ TEST_F(CommandLine, RefusalsSayWhatIsWrongOnOneLine) {
       {"read chart.csv -t CHART --type FCOA --separator colon", 2,
        "zephrinimport: --separator: the separator is comma, tab, semicolon or pipe (not \"colon\"); zephrinimport "
        "help read shows the options\n"},
+      {"read chart.csv -t CHART --type FCOA --format fixed --separator tab", 2,
+       "zephrinimport: --separator reads separated text, and --format fixed reads another kind of file: give one of "
+       "the two\n"},
       {"read - -t CHART --type FCOA <chart.csv", 2,
        "zephrinimport: reading standard input needs --format (csv, dif, fixed, xlsx or xls) or --separator\n"},
       // The command line's own words for what CLI11 refuses.

@@ -163,6 +163,9 @@ TEST_F(ReviewCommand, TakesTheReadersOptions) {
       {"review chart.txt --format csv --separator semicolon -t CHART --type PRELIMBAL --json", 0, ""},
       // Standard input, as read takes it.
       {"review - --format csv -t CHART --type PRELIMBAL <chart.csv", 0, chart},
+      {"review chart.csv --format xlsx --separator tab -t CHART --type PRELIMBAL", 2,
+       "zephrinimport: --separator reads separated text, and --format xlsx reads another kind of file: give one of "
+       "the two\n"},
       {"review - -t CHART --type PRELIMBAL <chart.csv", 2,
        "zephrinimport: reading standard input needs --format (csv, dif, fixed, xlsx or xls) or --separator\n"},
       {"review book.xlsx --sheet Summary -t CHART --type PRELIMBAL", 1,
