@@ -1,11 +1,16 @@
 #include "readers/xls_records.h"
 
 #include <algorithm>
+#include <cstring>
+#include <map>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
 #include <utility>
 #include <vector>
+
+#include "platform/codepage.h"
+#include "readers/workbook_values.h"
 
 namespace zephrin::workbook {
 
@@ -22,6 +27,12 @@ constexpr uint32_t kSheet = 0x0085;
 constexpr uint32_t kDimension = 0x0200;
 constexpr uint32_t kLegacyDimension = 0x0000;  // version 2's
 constexpr uint32_t kXf = 0x00E0;
+constexpr uint32_t kDateMode = 0x0022;
+constexpr uint32_t kFormula = 0x0006;
+constexpr uint32_t kString = 0x0207;  // the text a formula's result is, after its FORMULA
+constexpr uint32_t kBoolErr = 0x0205;
+// The cells of a sheet: 65,536 rows by 256 columns.
+constexpr uint32_t kSheetRows = 65536, kSheetColumns = 256;
 constexpr uint32_t kLegacyXf[] = {0x0043, 0x0243, 0x0443};  // the versions 2, 3 and 4
 // The cells of a legacy workbook: INTEGER, NUMBER, LABEL and BOOLERR of
 // version 2; NUMBER, LABEL, BOOLERR and RK of versions 3 and 4.
@@ -53,6 +64,10 @@ class Body {
     if (!Holds(at, width)) return false;
     value = Little(m_bytes, at, width);
     return true;
+  }
+  // The bytes from `at` on, at most `n` of them.
+  std::string_view Bytes(uint64_t at, uint64_t n) const {
+    return at >= m_bytes.size() ? std::string_view() : m_bytes.substr(at, n);
   }
 
  private:
@@ -179,11 +194,17 @@ class BiffWalk {
  public:
   Verdict Record(std::size_t offset, uint32_t type, const Body& body);
   Verdict Finish();
-  const SheetLosses& losses() const { return m_losses; }
+  SheetLosses TakeLosses() { return std::move(m_losses); }
 
  private:
   Verdict Text(uint32_t type, const Body& body) const;
   Verdict Dimension(const Body& body);
+  // What cell formats need to show a formula's number (see KeptCell).
+  void Format(uint32_t type, const Body& body);
+  NumberShape ShapeOf(uint32_t xf) const;
+  void KeepCell(uint32_t type, const Body& body);
+  void KeepFormula(uint32_t row, uint32_t column, uint32_t xf, const Body& body);
+  void KeepString(const Body& body);
 
   int m_version = 0;
   bool m_inSubstream = false;  // between a BOF and its EOF
@@ -192,6 +213,12 @@ class BiffWalk {
   std::vector<SheetTable> m_sheets;
   std::size_t m_active = kNone;  // the sheet whose substream is being read
   uint32_t m_formats = 0;
+  std::vector<uint16_t> m_xfFormats;              // each cell format's number format
+  std::map<uint32_t, NumberShape> m_codeShapes;  // the number formats the workbook writes out
+  bool m_date1904 = false;
+  // A formula whose text result comes in the STRING record after it.
+  bool m_textPending = false;
+  uint32_t m_pendingRow = 0, m_pendingColumn = 0;
   SheetLosses m_losses;
   static constexpr std::size_t kNone = SIZE_MAX;
 };
@@ -225,6 +252,8 @@ Verdict BiffWalk::Record(std::size_t offset, uint32_t type, const Body& body) {
   }
   if (type == kDimension) return Dimension(body);
   if (type == kXf && ++m_formats > kMostFormats) return Verdict::kUnsafe;
+  Format(type, body);
+  if (m_active != kNone) KeepCell(type, body);
   return Text(type, body);
 }
 
@@ -265,6 +294,114 @@ Verdict BiffWalk::Finish() {
   return Verdict::kOn;
 }
 
+// The text of `chars` characters from `at`, as engine text: two bytes a
+// character (UTF-16), or one, of Latin-1 in a version 8 workbook and of the
+// workbook's code page (taken as Windows-1252) in a version 5 one. What runs
+// past the record is left out.
+std::string BiffText(const Body& body, uint64_t at, uint32_t chars, bool wide, int version) {
+  std::string text;
+  if (wide) {
+    (void)Utf16ToAnsi(body.Bytes(at, 2ull * chars), false, text);
+    return text;
+  }
+  const std::string_view bytes = body.Bytes(at, chars);
+  if (version != 8) return std::string(bytes);
+  std::string utf16;
+  for (const char c : bytes) utf16.append({c, '\0'});
+  (void)Utf16ToAnsi(utf16, false, text);
+  return text;
+}
+
+// The words of an error cell's code, as a spreadsheet shows them.
+std::string_view ErrorText(uint32_t code) {
+  static constexpr std::pair<uint32_t, std::string_view> kErrors[] = {
+      {0x00, "#NULL!"}, {0x07, "#DIV/0!"}, {0x0F, "#VALUE!"}, {0x17, "#REF!"},
+      {0x1D, "#NAME?"}, {0x24, "#NUM!"},   {0x2A, "#N/A"},
+  };
+  for (const auto& [value, text] : kErrors)
+    if (value == code) return text;
+  return "#N/A";
+}
+
+// The cell formats' number formats, the codes of the workbook's own number
+// formats and its date system: what shows a formula's number as a date.
+void BiffWalk::Format(uint32_t type, const Body& body) {
+  uint32_t value = 0;
+  if (type == kXf && body.Read(2, 2, value)) m_xfFormats.push_back(static_cast<uint16_t>(value));
+  if (type == kDateMode) m_date1904 = body.Read(0, 2, value) && value == 1;
+  if (type != kFormat || !body.Read(0, 2, value)) return;
+  uint32_t chars = 0;
+  TextHeader header;
+  if (m_version == 8 && body.Read(2, 2, chars) && ReadTextHeader(body, 4, header))
+    m_codeShapes[value] = ShapeOfFormatCode(BiffText(body, 4 + header.bytes, chars, header.wide, 8));
+  else if (m_version != 8 && body.Read(2, 1, chars))
+    m_codeShapes[value] = ShapeOfFormatCode(BiffText(body, 3, chars, false, m_version));
+}
+
+NumberShape BiffWalk::ShapeOf(uint32_t xf) const {
+  if (xf >= m_xfFormats.size()) return NumberShape::kPlain;
+  const uint32_t format = m_xfFormats[xf];
+  const auto code = m_codeShapes.find(format);
+  return code != m_codeShapes.end() ? code->second : ShapeOfBuiltInFormat(format);
+}
+
+// A formula's result, a boolean or an error in the sheet being walked.
+void BiffWalk::KeepCell(uint32_t type, const Body& body) {
+  if (type == kString) return KeepString(body);
+  if (type != kFormula && type != kBoolErr) return;
+  m_textPending = false;
+  uint32_t row = 0, column = 0, xf = 0;
+  if (!body.Read(0, 2, row) || !body.Read(2, 2, column) || !body.Read(4, 2, xf)) return;
+  if (row >= kSheetRows || column >= kSheetColumns) return;
+  if (type == kFormula) return KeepFormula(row, column, xf, body);
+  uint32_t value = 0, isError = 0;
+  if (!body.Read(6, 1, value) || !body.Read(7, 1, isError)) return;
+  m_losses.kept.Add(static_cast<uint32_t>(m_active), row, column,
+                    isError ? ErrorText(value) : value ? "TRUE" : "FALSE", false);
+}
+
+// A formula's result is a number, unless its last two bytes are FF FF: its
+// first byte then says what it is (a text, which the next STRING record
+// holds; a boolean; an error; an empty text).
+void BiffWalk::KeepFormula(uint32_t row, uint32_t column, uint32_t xf, const Body& body) {
+  const auto sheet = static_cast<uint32_t>(m_active);
+  uint32_t tail = 0, kind = 0, value = 0;
+  if (!body.Read(12, 2, tail) || !body.Read(6, 1, kind) || !body.Read(8, 1, value)) return;
+  if (tail != 0xFFFF) {
+    const std::string_view bytes = body.Bytes(6, 8);
+    double number = 0;
+    std::memcpy(&number, bytes.data(), sizeof number);
+    std::string text;
+    const NumberShape shape = ShapeOf(xf);
+    const bool shown = shape != NumberShape::kPlain && AppendSerial(text, number, shape, m_date1904);
+    if (!shown) AppendNumber(text, number);
+    m_losses.kept.Add(sheet, row, column, text, !shown);
+    return;
+  }
+  switch (kind) {
+    case 0:
+      m_textPending = true;
+      m_pendingRow = row;
+      m_pendingColumn = column;
+      return;
+    case 1: return m_losses.kept.Add(sheet, row, column, value ? "TRUE" : "FALSE", false);
+    case 2: return m_losses.kept.Add(sheet, row, column, ErrorText(value), false);
+    default: return m_losses.kept.Add(sheet, row, column, "", false);
+  }
+}
+
+void BiffWalk::KeepString(const Body& body) {
+  if (!std::exchange(m_textPending, false)) return;
+  uint32_t chars = 0;
+  TextHeader header;
+  std::string text;
+  if (!body.Read(0, 2, chars)) return;
+  if (m_version != 8) text = BiffText(body, 2, chars, false, m_version);
+  else if (ReadTextHeader(body, 2, header)) text = BiffText(body, 2 + header.bytes, chars, header.wide, 8);
+  else return;
+  m_losses.kept.Add(static_cast<uint32_t>(m_active), m_pendingRow, m_pendingColumn, text, false);
+}
+
 // The texts FreeXL copies from a record, held by the record?
 Verdict BiffWalk::Text(uint32_t type, const Body& body) const {
   uint32_t chars = 0;
@@ -296,7 +433,30 @@ RecordsFinding WalkRecords(std::string_view stream) {
     at += 4 + size;
   }
   if (walk.Finish() == Verdict::kUnsafe) return {true, {}};
-  return {false, walk.losses()};
+  return {false, walk.TakeLosses()};
+}
+
+void KeptCells::Add(uint32_t sheet, uint32_t row, uint32_t column, std::string_view text, bool number) {
+  m_cells.push_back({sheet, row, column, static_cast<uint32_t>(m_text.size()), static_cast<uint32_t>(text.size()),
+                     number});
+  m_text.append(text);
+}
+
+KeptCells KeptCells::Of(uint32_t sheet) const {
+  std::vector<KeptCell> cells;
+  for (const KeptCell& cell : m_cells)
+    if (cell.sheet == sheet) cells.push_back(cell);
+  const auto place = [](const KeptCell& a, const KeptCell& b) {
+    return a.row != b.row ? a.row < b.row : a.column < b.column;
+  };
+  std::stable_sort(cells.begin(), cells.end(), place);
+  // Of a cell given twice, the last record holds.
+  KeptCells once;
+  for (const KeptCell& cell : cells) {
+    if (!once.m_cells.empty() && !place(once.m_cells.back(), cell)) once.m_cells.pop_back();
+    once.Add(cell.sheet, cell.row, cell.column, text(cell), cell.number);
+  }
+  return once;
 }
 
 bool StartsLegacyWorkbook(std::string_view head) {

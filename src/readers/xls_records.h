@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -25,13 +26,41 @@ inline uint32_t LittleEndian(const unsigned char* at, int bytes) {
   return value;
 }
 
+// A cell that FreeXL does not give as the workbook holds it: the result a
+// formula kept (FreeXL gives no formula cell), or a boolean or an error
+// (which FreeXL gives as the number 1 or 0, or as the error's code). Its
+// text lies in KeptCells' own text.
+struct KeptCell {
+  uint32_t sheet = 0;  // the sheet's position
+  uint32_t row = 0;
+  uint32_t column = 0;
+  uint32_t textAt = 0, textSize = 0;
+  bool number = false;  // a formula's number result, as its cell's format shows it
+};
+// The kept cells of every sheet, in the order of their records.
+class KeptCells {
+ public:
+  void Add(uint32_t sheet, uint32_t row, uint32_t column, std::string_view text, bool number);
+  // The cells of one sheet, by row and then column; of a cell given twice,
+  // the last.
+  KeptCells Of(uint32_t sheet) const;
+  const std::vector<KeptCell>& cells() const { return m_cells; }
+  std::string_view text(const KeptCell& cell) const { return std::string_view(m_text).substr(cell.textAt, cell.textSize); }
+
+ private:
+  std::vector<KeptCell> m_cells;
+  std::string m_text;
+};
+
 // The sheets (by their position) whose cells FreeXL cannot give. When a
 // sheet has no dimensions (a chart sheet has none), FreeXL makes its cell
 // table in place of the last sheet's: that sheet loses its cells, and the
 // sheet without dimensions has no table (unless it is the last itself).
+// Beside them, the cells FreeXL gives otherwise than the workbook holds them.
 struct SheetLosses {
   int emptied = -1;           // the last sheet, when it lost its cells; or -1
   std::vector<int> tableless;  // the sheets without dimensions and without a table
+  KeptCells kept;
 };
 
 // What the records of a compound document's workbook stream hold for FreeXL.

@@ -1,7 +1,10 @@
 // A legacy .xls workbook, read through FreeXL: it loads the sheet's cells
 // whole (an .xls sheet holds 65,536 rows at most) and gives each as a
 // number, a text, or a date, a date and time or a time it has already
-// written out ("2024-03-31", "2024-03-31 14:05:00", "14:05:00").
+// written out ("2024-03-31", "2024-03-31 14:05:00", "14:05:00"). FreeXL
+// gives no formula cell and gives booleans and errors as numbers: those
+// cells come from the check of the records made before FreeXL opens the
+// file, which keeps them as the workbook holds them.
 #include <freexl.h>
 
 #include <algorithm>
@@ -100,8 +103,13 @@ void AppendFreeXlDate(std::string& out, std::string_view text) {
 
 class XlsSheetSource : public WorkbookSource {
  public:
-  XlsSheetSource(std::unique_ptr<XlsHandle> handle, std::string displayName, unsigned rows, unsigned columns)
-      : m_handle(std::move(handle)), m_display(std::move(displayName)), m_rowCount(rows), m_columns(columns) {}
+  XlsSheetSource(std::unique_ptr<XlsHandle> handle, std::string displayName, unsigned rows, unsigned columns,
+                 KeptCells kept)
+      : m_handle(std::move(handle)),
+        m_display(std::move(displayName)),
+        m_rowCount(rows),
+        m_columns(columns),
+        m_kept(std::move(kept)) {}
 
   bool Next(Row& row) override {
     while (!m_failure) {
@@ -122,7 +130,19 @@ class XlsSheetSource : public WorkbookSource {
  private:
   void ReadRow(unsigned r) {
     m_rows.BeginRow(static_cast<int32_t>(r));
+    const std::vector<KeptCell>& kept = m_kept.cells();
+    while (m_nextKept < kept.size() && kept[m_nextKept].row < r) ++m_nextKept;
     for (unsigned c = 0; c < m_columns; ++c) {
+      // A formula's result, a boolean or an error, as the workbook holds it.
+      if (m_nextKept < kept.size() && kept[m_nextKept].row == r && kept[m_nextKept].column == c) {
+        const KeptCell& cell = kept[m_nextKept++];
+        std::string& text = m_rows.text();
+        const std::size_t start = text.size();
+        text.append(m_kept.text(cell));
+        FinishCell(text, start);
+        m_rows.AddOwnCell(c, start, cell.number);
+        continue;
+      }
       FreeXL_CellValue value{};
       if (const int rc = freexl_get_cell_value(m_handle->get(), r, static_cast<unsigned short>(c), &value);
           rc != FREEXL_OK) {
@@ -161,6 +181,8 @@ class XlsSheetSource : public WorkbookSource {
   unsigned m_rowCount, m_columns;
   unsigned m_row = 0;
   RowAssembler m_rows;
+  KeptCells m_kept;  // the sheet's own
+  std::size_t m_nextKept = 0;
 };
 
 }  // namespace
@@ -188,7 +210,8 @@ Expected<std::unique_ptr<WorkbookSource>> OpenXls(const std::string& osPath, std
   if (rows > kXlsRows || columns > kXlsColumns)
     return Unreadable(displayName, Invalid("the sheet's dimensions are outside the grid"));
   return std::unique_ptr<WorkbookSource>(
-      std::make_unique<XlsSheetSource>(std::move(handle), std::string(displayName), rows, columns));
+      std::make_unique<XlsSheetSource>(std::move(handle), std::string(displayName), rows, columns,
+                                       losses->kept.Of(static_cast<uint32_t>(found))));
 }
 
 Expected<std::vector<std::string>> XlsSheets(const std::string& osPath, std::string_view displayName) {

@@ -197,11 +197,12 @@ const std::string kMixedLibreOffice =
     "1: [TRUE] [10] [20] [1x] [#N/A]\n"
     "2: [FALSE] [2.5] [5] [] [#DIV/0!]\n"
     "3: [Merged heading] [] [] [after]\n";
-// FreeXL reads no formula, boolean or error cell of an .xls workbook.
+// The .xls keeps what LibreOffice wrote: the text formula's result as the
+// number 0 (in the first row; the empty text of the second reads empty).
 const std::string kMixedXls =
     "0: [Flag] [Amount] [Twice] [Text] [Error]\n"
-    "1: [] [10]\n"
-    "2: [] [2.5]\n"
+    "1: [TRUE] [10] [20] [0] [#N/A]\n"
+    "2: [FALSE] [2.5] [5] [] [#DIV/0!]\n"
     "3: [Merged heading] [] [] [after]\n";
 
 struct FixtureCase {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -193,12 +194,13 @@ TEST(XlsRecords, TextsThatRunPastTheirRecordAreFound) {
 // A version 8 workbook stream: the globals naming a sheet for each of
 // `sheets`, then each sheet's records between its BOF and EOF.
 // The sheets are named A, B, C ...
-std::string Book(const std::vector<std::string>& sheets) {
+// `globals` go before the sheets' names.
+std::string Book(const std::vector<std::string>& sheets, const std::string& globalRecords = "") {
   const std::string bof = Record(0x0809, Le(0x0600, 2) + std::string(14, '\0'));
   const std::string eof = Record(0x000A, "");
   const std::size_t sheetRecord = 4 + 4 + 2 + 3;
-  std::size_t offset = bof.size() + sheets.size() * sheetRecord + eof.size();
-  std::string globals = bof, substreams;
+  std::size_t offset = bof.size() + globalRecords.size() + sheets.size() * sheetRecord + eof.size();
+  std::string globals = bof + globalRecords, substreams;
   for (const std::string& records : sheets) {
     const char name = static_cast<char>('A' + &records - sheets.data());
     globals += Record(0x0085, Le(static_cast<uint32_t>(offset), 4) + Le(0, 2) + "\x01\x00"s + name);
@@ -326,6 +328,59 @@ TEST(XlsCompound, TheSheetFreeXlEmptiesIsRefused) {
   ASSERT_EQ(row.cells.size(), 2u);
   EXPECT_EQ(row.cells[1].text, "1.5");
   EXPECT_FALSE((*source)->Next(row));
+}
+
+
+// A FORMULA record at row 0 (or `row`), `column`, cell format `xf`, with
+// its eight bytes of result and no formula tokens.
+std::string Formula(uint32_t column, uint32_t xf, const std::string& result, uint32_t row = 0) {
+  return Record(0x0006, Le(row, 2) + Le(column, 2) + Le(xf, 2) + result + std::string(8, '\0'));
+}
+std::string NumberResult(double value) {
+  std::string bytes(8, '\0');
+  std::memcpy(bytes.data(), &value, sizeof value);
+  return bytes;
+}
+// The result of another kind: a text (0, in the STRING record after it), a
+// boolean (1), an error (2) or an empty text (3).
+std::string OtherResult(uint32_t kind, uint32_t value) { return Le(kind, 1) + "\0"s + Le(value, 1) + "\0\0\0\xFF\xFF"s; }
+std::string BoolErr(uint32_t column, uint32_t value, bool error) {
+  return Record(0x0205, Le(1, 2) + Le(column, 2) + Le(15, 2) + Le(value, 1) + Le(error, 1));
+}
+
+// FreeXL gives no formula cell, and a boolean or an error as a number: the
+// records' walk keeps those cells as the workbook holds them, a formula's
+// number shown as its cell format shows it, and the sheet reads them.
+TEST(XlsRecords, FormulaResultsBooleansAndErrorsReadAsTheWorkbookHoldsThem) {
+  const auto xf = [](uint32_t format) { return Record(0x00E0, Le(0, 2) + Le(format, 2) + std::string(16, '\0')); };
+  const std::string globals = xf(0) + xf(14) + xf(164) +
+                              Record(0x041E, Le(164, 2) + Le(16, 2) + "\0yyyy-mm-dd hh:mm"s);
+  const std::string sheet =
+      Dimension(2, 9) + Formula(0, 0, NumberResult(1234.5)) + Formula(1, 1, NumberResult(45382)) +
+      Formula(2, 2, NumberResult(45382.5)) + Formula(3, 0, OtherResult(0, 0)) + Record(0x0207, Le(6, 2) + "\0M\xFCller"s) +
+      Formula(4, 0, OtherResult(1, 1)) + Formula(5, 0, OtherResult(2, 0x07)) + Formula(6, 0, OtherResult(3, 0)) +
+      Formula(7, 1, NumberResult(-0.000001)) +
+      // Row 2: booleans and errors, and a cell whose last record holds.
+      BoolErr(0, 0, false) + BoolErr(1, 0x2A, true) + BoolErr(2, 1, false) + Formula(2, 0, NumberResult(7), 1);
+  const std::string stream = Book({sheet}, globals);
+  ASSERT_LE(stream.size(), 1000u);
+  Document document;
+  document.sectors[4].replace(0, std::min<std::size_t>(stream.size(), 512), stream.substr(0, 512));
+  if (stream.size() > 512) document.sectors[5].replace(0, stream.size() - 512, stream.substr(512));
+  test::TempDir dir;
+  const std::string path = dir.file("book.xls");
+  test::WriteFile(path, document.Bytes());
+  auto source = OpenWorkbook(WorkbookKind::kXls, path, "book", "");
+  ASSERT_TRUE(source.ok()) << source.error().message;
+  std::string rows;
+  for (Row row; (*source)->Next(row);) {
+    rows += std::to_string(row.index) + ":";
+    for (const Cell& cell : row.cells) rows += " [" + std::string(cell.text) + (cell.number ? "#]" : "]");
+    rows += "\n";
+  }
+  EXPECT_EQ(rows,
+            "0: [1234.5#] [03/31/2024] [03/31/2024 12:00:00] [M\xFCller] [TRUE] [#DIV/0!] [] [-0.000001#]\n"
+            "1: [FALSE] [#N/A] [7#]\n");
 }
 
 }  // namespace
