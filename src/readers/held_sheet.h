@@ -30,6 +30,8 @@ class HeldSheet {
 
   // Why the sheet could not be opened, when it could not.
   const std::optional<Error>& openError() const { return m_openError; }
+  // Whether every row of the sheet is held.
+  bool complete() const { return m_complete; }
 
   // The held rows as the workbook's own source gives them; set its begin
   // row and printable-only setting as for that source.

@@ -124,7 +124,10 @@ class ReadService {
   };
   // The fit of one saved template; nullopt when the type does not take it.
   std::optional<TemplateSuggestion> TryTemplate(const TrialRead& trial, const std::string& name);
-  ReviewReport TrialReport(const TrialRead& trial, const ReadPlan& plan, const ReviewRules& rules);
+  // `whole` tells whether the trial read took in all the data (a plain
+  // file's first lines when they are all of it, a sheet whose rows are
+  // held to its end and fewer than the trial's records).
+  ReviewReport TrialReport(const TrialRead& trial, const ReadPlan& plan, const ReviewRules& rules, bool& whole);
 
   // What a request starts: the plan of a plain read, a read handed to the
   // jurisdiction reader, or the outcome of a read that goes no further (a

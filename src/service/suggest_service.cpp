@@ -104,7 +104,9 @@ double Score(const TemplateSuggestion& s, std::size_t findings) {
 // The review of a template's trial read. A workbook's sheet (the template
 // names it) is opened once for all the templates and its first rows held;
 // a trial that needs more rows than are held reads the workbook itself.
-ReviewReport ReadService::TrialReport(const TrialRead& trial, const ReadPlan& plan, const ReviewRules& rules) {
+ReviewReport ReadService::TrialReport(const TrialRead& trial, const ReadPlan& plan, const ReviewRules& rules,
+                                      bool& whole) {
+  whole = false;
   const auto tried = [&](const auto& read) -> std::optional<ReviewReport> {
     ImportReview review(plan, rules);
     DroppingSink drop;
@@ -119,15 +121,19 @@ ReviewReport ReadService::TrialReport(const TrialRead& trial, const ReadPlan& pl
     result->endMarkMissing = false;
     return review.Finish(*result);
   };
-  if (plan.workbook == WorkbookKind::kNone)
+  if (plan.workbook == WorkbookKind::kNone) {
+    whole = trial.wholeFile;
     return *tried([&](const ReadHooks& hooks) { return std::optional(ReadPlainFile(plan, *trial.text, hooks)); });
+  }
   const auto emplaced = trial.sheets->try_emplace(plan.sheet);
   HeldSheet& held = emplaced.first->second;
   if (emplaced.second)
     held = HeldSheet::Read(plan.workbook, plan.dataFileOs, plan.dataFile, plan.sheet, kHeldRows, kHeldBytes);
   if (std::optional<ReviewReport> report =
-          tried([&](const ReadHooks& hooks) { return ReadHeldSheet(held, plan, hooks); }))
+          tried([&](const ReadHooks& hooks) { return ReadHeldSheet(held, plan, hooks); })) {
+    whole = held.complete() && report->records < plan.recordLimit;
     return std::move(*report);
+  }
   return *tried([&](const ReadHooks& hooks) { return std::optional(ReadWorkbookFile(plan, hooks)); });
 }
 
@@ -177,9 +183,12 @@ std::optional<TemplateSuggestion> ReadService::TryTemplate(const TrialRead& tria
   rules.decimalComma = amounts.find("COMMA") != std::string::npos;
   // Only a file read whole can be judged by its sum: a template that reads
   // its amounts wrongly (a thousands separator taken for a decimal mark)
-  // leaves it out of balance where the right one does not.
-  rules.balancesSumToZero = trial.wholeFile && !workbook && IsTrialBalance(trial.importType);
-  const ReviewReport report = TrialReport(trial, *plan, rules);
+  // leaves it out of balance where the right one does not. Whether a sheet
+  // is read whole is known once it is read: the sum of part of one is dropped.
+  rules.balancesSumToZero = (trial.wholeFile || workbook) && IsTrialBalance(trial.importType);
+  bool whole = false;
+  ReviewReport report = TrialReport(trial, *plan, rules, whole);
+  if (!whole) std::erase_if(report.findings, [](const ReviewFinding& f) { return f.code == "out-of-balance" && f.line == 0; });
 
   TemplateSuggestion s;
   s.name = AnsiToUtf8(name);

@@ -353,21 +353,35 @@ TEST_F(Review, ATemplateThatPlacesTooLittleCompletesNoRecord) {
 // Two templates that differ in their amounts alone complete every record
 // alike; the one that reads "1,500" as 1.500 leaves a trial balance out of
 // balance, and ranks below the one that balances it (the store lists it
-// first).
+// first). A sheet whose rows are all read is judged alike.
 TEST_F(Review, ATrialBalanceReadWholeRanksTheTemplateThatBalancesIt) {
   test::WriteFile(home.file("import.ini"),
                   "[Import:EURO]\nInfo=COA\nAmounts=SIGNED COMMA\nAccount_Number=0 2 0\nAccount_Caption=1 2 0\n"
                   "Account_Balance=2 2 0\n[Import:US]\nInfo=COA\nAmounts=SIGNED\nAccount_Number=0 2 0\n"
                   "Account_Caption=1 2 0\nAccount_Balance=2 2 0\n[Import:Layout]\n1=EURO\n2=US\n");
   test::WriteFile(home.file("data.csv"), "Acct,Desc,Amount\n1000,Cash,\"1,500\"\n2000,Payables,\"(1,000)\"\n3000,Equity,(500)\n");
-  const Expected<std::vector<TemplateSuggestion>> found = service.SuggestTemplates(home.file("data.csv"), "PRELIMBAL");
+  test::WriteFile(home.file("data.xlsx"),
+                  test::ReadFile(std::string(ZEPHRIN_TEST_DATA) + "/workbooks/amounts_as_text.xlsx"));
+  for (const char* file : {"data.csv", "data.xlsx"}) {
+    const Expected<std::vector<TemplateSuggestion>> found = service.SuggestTemplates(home.file(file), "PRELIMBAL");
+    ASSERT_TRUE(found) << found.error().message;
+    EXPECT_EQ(SuggestionsValue(*found).dump(),
+              R"({"templates":[{"name":"US","score":1.0,"complete":3,"records":3,"headersMatch":null,"reasons":"3 of 3 records complete"},)"
+              R"({"name":"EURO","score":0.89,"complete":3,"records":3,"headersMatch":null,"reasons":"3 of 3 records complete; 1 finding; out of balance"}]})")
+        << file;
+  }
+  // A sheet of more rows than the trial reads is not judged by the sum of
+  // those it read (they sum to 200 here).
+  test::WriteFile(home.file("long.xlsx"), test::ReadFile(std::string(ZEPHRIN_TEST_DATA) + "/workbooks/many_rows.xlsx"));
+  const Expected<std::vector<TemplateSuggestion>> found = service.SuggestTemplates(home.file("long.xlsx"), "PRELIMBAL");
   ASSERT_TRUE(found) << found.error().message;
   EXPECT_EQ(SuggestionsValue(*found).dump(),
-            R"({"templates":[{"name":"US","score":1.0,"complete":3,"records":3,"headersMatch":null,"reasons":"3 of 3 records complete"},)"
-            R"({"name":"EURO","score":0.89,"complete":3,"records":3,"headersMatch":null,"reasons":"3 of 3 records complete; 1 finding; out of balance"}]})");
+            R"({"templates":[{"name":"EURO","score":1.0,"complete":200,"records":200,"headersMatch":null,"reasons":"200 of 200 records complete"},)"
+            R"({"name":"US","score":1.0,"complete":200,"records":200,"headersMatch":null,"reasons":"200 of 200 records complete"}]})");
 }
 
-// A workbook is tried on its sheet's rows, not on its zipped bytes as text.
+// A workbook is tried on its sheet's rows, not on its zipped bytes as text;
+// its seven rows are all read, so its sum counts.
 TEST_F(Review, AWorkbookIsTriedOnItsSheet) {
   test::WriteFile(home.file("import.ini"),
                   "[Import:BOOK]\nInfo=COA\nAccount_Number=0 2 0\nAccount_Caption=1 2 0\nAccount_Balance=2 2 0\n"
@@ -378,7 +392,7 @@ TEST_F(Review, AWorkbookIsTriedOnItsSheet) {
   const Expected<std::vector<TemplateSuggestion>> found = service.SuggestTemplates(book, "FCOA");
   ASSERT_TRUE(found) << found.error().message;
   EXPECT_EQ(SuggestionsValue(*found).dump(),
-            R"({"templates":[{"name":"BOOK","score":0.1,"complete":0,"records":7,"headersMatch":null,"reasons":"0 of 7 records complete; 5 findings"},)"
+            R"({"templates":[{"name":"BOOK","score":0.05,"complete":0,"records":7,"headersMatch":null,"reasons":"0 of 7 records complete; 6 findings; out of balance"},)"
             R"({"name":"FAR","score":0.0,"complete":0,"records":7,"headersMatch":null,"reasons":"0 of 7 records complete; 16 findings"}]})");
   // Formulas saved without their results read as empty, and the review says
   // so of those the template reads (C2 and C3: BOOK reads columns A to C;
