@@ -252,6 +252,17 @@ void WarnOfWhatWasRead(const ReadResult& read, const std::string& shown) {
   }
   if (read.uncomputedFormulas.cells != 0)
     Refuse("warning: in " + shown + ", " + read.uncomputedFormulas.Said());
+  if (read.tabLine != 0)
+    Refuse("warning: line " + std::to_string(read.tabLine) + " of " + shown +
+           " holds a tab, which fixed-width text counts as one column though an editor shows it as up to eight: the "
+           "fields after it are cut elsewhere than they look (zephrinimport review lists every such line)");
+  if (read.ctrlZLine != 0)
+    Refuse("warning: line " + std::to_string(read.ctrlZLine) + " of " + shown +
+           " holds a Ctrl-Z, the end-of-file mark of old programs, which ends the text: what follows it is not read");
+  if (read.textNamedAsWorkbook)
+    Refuse("warning: " + shown + " is named as an .xls workbook but holds text, which was read as fixed-width "
+           "text, as such a name says: if it is separated text, read it with --format csv (and --separator tab for "
+           "tabs)");
   if (read.endMarkMissing)
     Refuse("warning: " + shown + " ends without the end-of-data mark (EOD) that closes a DIF file: it may have "
            "been cut short, and rows after the last one read are missing");

@@ -8,6 +8,7 @@
 #endif
 
 #include "platform/codepage.h"
+#include "platform/text.h"
 
 namespace zephrin {
 namespace {
@@ -57,11 +58,18 @@ Scan ScanBytes(std::string_view bytes, bool binary) {
 
 }  // namespace
 
+void DataText::NoteCtrlZ(std::string_view after) const {
+  const auto trailing = [](char c) { return c == '\x1A' || c == '\0' || IsBlank(c); };
+  if (std::all_of(after.begin(), after.end(), trailing)) return;
+  m_ctrlZLine = static_cast<long>(std::count(m_text.begin(), m_text.end(), '\n')) + 1;
+}
+
 void DataText::Decide(std::string_view bytes, std::size_t clean) const {
   const Scan scan = ScanBytes(bytes.substr(clean), m_binary);
   m_settled = true;
   m_text = bytes.substr(0, clean + scan.end);
   m_hasNul = scan.nul;
+  if (clean + scan.end < bytes.size()) NoteCtrlZ(bytes.substr(clean + scan.end + 1));
   if (!scan.high) return;  // plain ASCII: the text is the file's own bytes
   std::string_view body = m_text;
   const bool bom = body.size() >= 3 && body.substr(0, 3) == "\xEF\xBB\xBF";
@@ -83,6 +91,7 @@ bool DataText::TakeUtf16(std::string_view bytes) {
   m_text = std::string_view(m_copy).substr(0, scan.end);
   m_hasNul = scan.nul;
   m_settled = true;
+  if (scan.end < m_copy.size()) NoteCtrlZ(std::string_view(m_copy).substr(scan.end + 1));
   return true;
 }
 

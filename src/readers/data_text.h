@@ -62,6 +62,11 @@ class DataText {
   // Whether the file shrank while it was read, so that part of the text
   // stands for bytes that are gone.
   bool lost() const { return m_streamLost || m_bytes.lost(); }
+  // The line (from 1) on which a Ctrl-Z ended the text while more text
+  // followed it (an old program's end-of-file mark in the middle of a file,
+  // where two files were joined, say); 0 when none did. A file read piece by
+  // piece to its end held no Ctrl-Z, and is not read again to say so.
+  long ctrlZLine() const { return m_settled ? m_ctrlZLine : 0; }
   // Whether the file looked like UTF-16 but is not (an odd number of bytes,
   // a surrogate without its partner): the text is then what could be
   // converted, and a read refuses the file.
@@ -88,6 +93,9 @@ class DataText {
   void SettleAll() const;
   // Settles the text from `bytes`, whose first `clean` bytes are plain ASCII.
   void Decide(std::string_view bytes, std::size_t clean) const;
+  // Notes the line of a Ctrl-Z at the end of m_text, when `after` (the
+  // bytes after it) holds more than blanks and other Ctrl-Z.
+  void NoteCtrlZ(std::string_view after) const;
   bool TakeUtf16(std::string_view bytes);
   // The size of the text, or of the file while it is streamed.
   std::size_t sizeEstimate() const { return m_settled ? m_text.size() : m_rawSize; }
@@ -104,6 +112,7 @@ class DataText {
   mutable bool m_settled = true;
   mutable bool m_hasNul = false;
   mutable bool m_streamLost = false;
+  mutable long m_ctrlZLine = 0;
 };
 
 // A data text's bytes from some offset on, as its readers see them: while

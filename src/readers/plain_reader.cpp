@@ -53,6 +53,8 @@ ReadResult ReadPlainFile(const ReadPlan& plan, const DataText& text, const ReadH
   ReadResult result = Build(plan, text, hooks);
   // A file that shrank under the read gave zeros for what it lost.
   if (text.lost()) return ChangedFailure(plan.dataFile);
+  result.ctrlZLine = text.ctrlZLine();
+  result.textNamedAsWorkbook = plan.textNamedAsWorkbook;
   return result;
 }
 

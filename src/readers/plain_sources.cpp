@@ -431,8 +431,10 @@ bool FixedWidthSource::Next(Row& row) {
   const std::string_view line = TrimRight(raw);
   row.blank = line.empty();
   if (row.blank) return true;
-  if (!plain && HasCarriageReturn(line)) [[unlikely]]
-    row.Note(LineNote::kCarriageReturn);
+  if (!plain) [[unlikely]] {
+    if (HasCarriageReturn(line)) row.Note(LineNote::kCarriageReturn);
+    if (line.find('\t') != std::string_view::npos) row.Note(LineNote::kTab);
+  }
   std::size_t bytes = 0;
   for (const Cut& cut : m_cuts) {
     if (cut.start >= line.size()) continue;

@@ -65,6 +65,10 @@ struct ReadPlan {
   // grid: its kind, and the sheet ("" = the workbook's first sheet).
   WorkbookKind workbook = WorkbookKind::kNone;
   std::string sheet;
+  // The file's name ends in .xls, its contents are no workbook, and no
+  // format was asked for: it is read as fixed-width text, as the name's
+  // letters say, though it is likely separated text exported under that name.
+  bool textNamedAsWorkbook = false;
 
   // ---- The document --------------------------------------------------------
   std::string rootName;

@@ -139,6 +139,7 @@ void RecordBuilder::NoteLine(const Row& row) {
   };
   if (row.Noted(LineNote::kQuoteLeftOpen)) note(m_quoteLeftOpenLine, LineNote::kQuoteLeftOpen);
   if (row.Noted(LineNote::kCarriageReturn)) note(m_carriageReturnLine, LineNote::kCarriageReturn);
+  if (row.Noted(LineNote::kTab)) note(m_tabLine, LineNote::kTab);
 }
 
 bool RecordBuilder::MayGoOn() const {
@@ -405,6 +406,7 @@ ReadResult RecordBuilder::Finish(int templateColumns) {
   result.passedOverEntries = m_passedOverEntries;
   result.quoteLeftOpenLine = m_quoteLeftOpenLine;
   result.carriageReturnLine = m_carriageReturnLine;
+  result.tabLine = m_tabLine;
   result.endMarkMissing = m_endMarkMissing;
   result.splitAmounts = m_splitAmounts.Finish(m_headerFields);
   result.uncomputedFormulas = std::move(m_formulas);

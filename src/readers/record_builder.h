@@ -211,6 +211,7 @@ class RecordBuilder {
   std::size_t m_rows = 0;  // the rows the source gave
   long m_quoteLeftOpenLine = 0;  // the first row's line that ended inside a quote it opened
   long m_carriageReturnLine = 0;  // the first row's line with a carriage return inside it
+  long m_tabLine = 0;             // the first fixed-width line with a tab
   bool m_endMarkMissing = false;  // the data ended without its format's end mark
   UncomputedFormulas m_formulas;  // the source's cells of a formula without its result
   std::size_t m_values = 0;

@@ -35,6 +35,7 @@ constexpr std::string_view OutcomeName(ReadOutcome outcome) {
 enum class LineNote {
   kQuoteLeftOpen,   // the line ends inside a double quote it opened: the lines after it join its last field
   kCarriageReturn,  // a carriage return inside the line does not end it
+  kTab,             // a tab in a fixed-width line counts as one column, where an editor shows several
 };
 
 // A line of a comma-separated file with more fields than most of its lines
@@ -98,6 +99,14 @@ struct ReadResult {
   // The first line (from 1) with a carriage return inside it, which does not
   // end it: 0 when none has.
   long carriageReturnLine = 0;
+  // The first line (from 1) of fixed-width text with a tab in it; 0 when none has.
+  long tabLine = 0;
+  // A Ctrl-Z, the end-of-file mark of old programs, ended the text on this
+  // line (from 1) while text followed it, which was not read; 0 when none did.
+  long ctrlZLine = 0;
+  // The file's name ends in .xls, but it holds text, which was read as that
+  // name's letters say: as fixed-width text.
+  bool textNamedAsWorkbook = false;
   // The data ended without the mark that closes its format (a DIF file
   // without its "EOD"): the file may have been cut short.
   bool endMarkMissing = false;

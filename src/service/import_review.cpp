@@ -161,19 +161,43 @@ void ImportReview::Record(long line) {
   m_open.line = line;
 }
 
-// A quote left open joins the next lines into one field, and a carriage
-// return that ends no line joins what follows it to the line: their values
-// are not where the template looks for them, which the record's other
-// findings may not make plain.
+namespace {
+
+constexpr std::string_view kTabSaid =
+    "a tab in this line counts as one column, as fixed-width text counts it, though an editor shows it as up to "
+    "eight: the fields after it are cut elsewhere than they look";
+constexpr std::string_view kCtrlZSaid =
+    "a Ctrl-Z on this line, the end-of-file mark of old programs, ends the text: what follows it is not read (two "
+    "such files joined into one leave one between them)";
+constexpr std::string_view kNotAWorkbookSaid =
+    "the file's name ends in .xls, but it holds text, not a workbook: it was read as fixed-width text, as such a "
+    "name says; an export of separated text named so reads as such when the read or the template names its "
+    "separator";
+
+}  // namespace
+
+// A quote left open joins the next lines into one field, a carriage return
+// that ends no line joins what follows it to the line, and a tab moves a
+// fixed-width line's fields: their values are not where the template looks
+// for them, which the record's other findings may not make plain.
 void ImportReview::Noted(long line, LineNote what) {
-  ReviewFinding f =
-      what == LineNote::kQuoteLeftOpen
-          ? ReviewFinding{line, "", "", "open-quote",
-                          "a double quote opened on this line is not closed on it, so the lines after it are read "
-                          "as one field up to the next double quote"}
-          : ReviewFinding{line, "", "", "carriage-return",
-                          "a carriage return inside this line does not end it (only a line feed ends a line), so "
-                          "what follows it is read as part of this line"};
+  ReviewFinding f{line, "", "", "", ""};
+  switch (what) {
+    case LineNote::kQuoteLeftOpen:
+      f.code = "open-quote";
+      f.message = "a double quote opened on this line is not closed on it, so the lines after it are read as one "
+                  "field up to the next double quote";
+      break;
+    case LineNote::kCarriageReturn:
+      f.code = "carriage-return";
+      f.message = "a carriage return inside this line does not end it (only a line feed ends a line), so what "
+                  "follows it is read as part of this line";
+      break;
+    case LineNote::kTab:
+      f.code = "tab";
+      f.message = std::string(kTabSaid);
+      break;
+  }
   if (m_recordOpen) m_open.findings.push_back(std::move(f));
   else Add(std::move(f));
 }
@@ -360,6 +384,8 @@ ReviewReport ImportReview::Finish(const ReadResult& read) {
   MergeSplitAmounts(read.splitAmounts);
   if (read.uncomputedFormulas.cells != 0)
     Add({0, "", read.uncomputedFormulas.first, "formula-without-value", read.uncomputedFormulas.Said()});
+  if (read.ctrlZLine != 0) Add({read.ctrlZLine, "", "", "ctrl-z", std::string(kCtrlZSaid)});
+  if (read.textNamedAsWorkbook) Add({0, "", "", "not-a-workbook", std::string(kNotAWorkbookSaid)});
   if (read.endMarkMissing)
     Add({0, "", "", "cut-short",
          "the file ends without the end-of-data mark (EOD) that closes a DIF file: it may have been cut short, "

@@ -270,7 +270,10 @@ const MethodInfo kMethods[] = {
                     "end it (carriage-return), a line of a comma-separated file with more fields than most lines because an "
                     "amount's thousands commas split it (split-amount), workbook cells that hold a formula whose result the "
                     "workbook does not keep, which read as empty (formula-without-value), a DIF file that ends "
-                    "without its end-of-data mark, so that it may have been cut short (cut-short), and the read's own failure "
+                    "without its end-of-data mark, so that it may have been cut short (cut-short), a tab in a fixed-width "
+                    "line, which counts as one column (tab), a Ctrl-Z that ends the text with more text after it "
+                    "(ctrl-z), a file named .xls that holds text, read as fixed-width text (not-a-workbook), and the "
+                    "read's own failure "
                     "(read-error; a jurisdiction read, whose values the review does not check, is one too). At most 1,000 findings are listed; moreFindings counts the rest. Each amount item "
                     "gets its count and exact sums. Nothing is written.",
      .paramCount = 6, .params = {P::String, P::String, P::String, P::String, P::String, P::Int16},

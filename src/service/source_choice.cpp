@@ -1,6 +1,7 @@
 #include "service/source_choice.h"
 
 #include "platform/codepage.h"
+#include "platform/text.h"
 #include "result/error_document.h"
 #include "templates/template_store.h"
 
@@ -83,6 +84,11 @@ std::variant<SourceChoice, ReadResult> ChooseSource(const ReadRequest& request, 
   const std::optional<SourceFormat> format = request.format ? request.format : ReadService::FormatOfName(ansiPath);
   if (!format) return UnknownFormat(ansiPath);
   choice.format = *format;
+  // Programs export separated text under a workbook's name: by its letters
+  // an .xls name is fixed-width text, which the read then warns of.
+  const std::string_view name = ansiPath;
+  choice.textNamedAsWorkbook = !request.format && *format == SourceFormat::kFixedWidth && name.size() >= 4 &&
+                               EqualsIgnoringCase(name.substr(name.size() - 4), ".xls");
   return choice;
 }
 
@@ -90,6 +96,7 @@ void ApplySourceChoice(const SourceChoice& choice, ReadPlan& plan) {
   plan.separator = choice.separator;
   plan.workbook = choice.workbook;
   plan.sheet = choice.sheet;
+  plan.textNamedAsWorkbook = choice.textNamedAsWorkbook;
 }
 
 }  // namespace zephrin

@@ -31,6 +31,8 @@ struct SourceChoice {
   char separator = ',';
   WorkbookKind workbook = WorkbookKind::kNone;
   std::string sheet;  // engine text
+  // Fixed-width text by a name that ends in .xls (see ReadPlan).
+  bool textNamedAsWorkbook = false;
 };
 
 // The reader of the file, or the read's end: a template key of a value no

@@ -239,6 +239,9 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
   }
   // Lines ended by a carriage return alone read as one: one record of wrong values.
   WriteFile(dir.file("mac.csv"), "Account,Name,Balance,TRC,TCC\n1000,Cash,5,1,2\r2000,Loan,-5,3,4\r");
+  WriteFile(dir.file("joined.csv"), "Account,Name,Balance,TRC,TCC\n1000,Cash,5,1,2\n\x1A" "2000,Loan,-5,3,4\n");
+  WriteFile(dir.file("tabs.txt"), "1000\tCash 5\n");
+  WriteFile(dir.file("export.xls"), "Account,Name,Balance,TRC,TCC\n1000,Cash,5,1,2\n");
   WriteFile(dir.file("thousands.csv"), "Account,Name,Balance,TRC,TCC\n1000,Cash,1,234.50,1,2\n2000,Loan,-500,3,4\n"
                                        "3000,Fee,(1,000,000),5,6\n4000,Due,5,100,1\n");
   WriteFile(dir.file("inch.csv"), "Account,Name,Balance,TRC,TCC\n1500,Pipe 12\" dia,500.00,101,1\n1510,Valves,2,101,1\n");
@@ -311,6 +314,18 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
        "zephrinimport: warning: line 2 of mac.csv holds a carriage return that does not end it, as only a line feed "
        "ends a line: what follows it is read as part of that line (a file whose lines end with a carriage return "
        "alone reads as one line)\n"},
+      {"read joined.csv -t CHART --type FCOA -o out.xml", 0, "",
+       "zephrinimport: warning: line 3 of joined.csv holds a Ctrl-Z, the end-of-file mark of old programs, which ends "
+       "the text: what follows it is not read\n"},
+      {"read tabs.txt -t CHART --type FCOA -o out.xml", 0, "",
+       "zephrinimport: warning: line 1 of tabs.txt holds a tab, which fixed-width text counts as one column though an "
+       "editor shows it as up to eight: the fields after it are cut elsewhere than they look (zephrinimport review "
+       "lists every such line)\n"},
+      {"read export.xls -t CHART --type FCOA -o out.xml", 0, "",
+       "zephrinimport: warning: export.xls is named as an .xls workbook but holds text, which was read as fixed-width "
+       "text, as such a name says: if it is separated text, read it with --format csv (and --separator tab for "
+       "tabs)\n"},
+      {"read export.xls -t CHART --type FCOA --format csv -o out.xml", 0, "", ""},
       {"read cut.dif -t 'CHART DIF' --type FCOA -o out.xml", 0, "",
        "zephrinimport: warning: cut.dif ends without the end-of-data mark (EOD) that closes a DIF file: it may have "
        "been cut short, and rows after the last one read are missing\n"},

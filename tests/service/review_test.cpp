@@ -186,6 +186,46 @@ TEST_F(Review, SplitAmountsInTheFormsExportsWriteThem) {
   for (const Case& c : cases) EXPECT_EQ(SplitAmounts(Report(c.data, c.templateName, "FCOA")), c.found) << c.data;
 }
 
+// What a read takes as its format says, though a person may mean otherwise:
+// a tab counts as one column of fixed-width text, a Ctrl-Z with text after it
+// ends the text, a name ending in .xls reads as fixed-width text whatever
+// the file holds. Each is told once, on its line.
+TEST_F(Review, TextTakenAsTheFormatSaysIsTold) {
+  const std::string tab = "line 2 tab: a tab in this line counts as one column, as fixed-width text counts it, though "
+                          "an editor shows it as up to eight: the fields after it are cut elsewhere than they look";
+  const std::string ctrlZ = "line 2 ctrl-z: a Ctrl-Z on this line, the end-of-file mark of old programs, ends the "
+                            "text: what follows it is not read (two such files joined into one leave one between them)";
+  const std::string named = "line 0 not-a-workbook: the file's name ends in .xls, but it holds text, not a workbook: "
+                            "it was read as fixed-width text, as such a name says; an export of separated text named "
+                            "so reads as such when the read or the template names its separator";
+  const std::string one = "1000 Cash   100.10 1 2\n", two = "2000 Loan  -100.10 3 4\n";
+  const struct {
+    const char* file;
+    std::string data;
+    std::string found;
+  } cases[] = {
+      {"data.prn", one + "2000\tLoan -100.10 3 4\n", tab},
+      {"data.prn", one + two + "3000 Fee     0.00 5 6\t\t\n", ""},  // trailing blanks are no column
+      {"data.csv", "A,B,C,D,E\n1000,Ca\tsh,100.10,1,2\n", ""},   // a tab is text in separated text
+      {"data.prn", one + "\x1A" + two, ctrlZ},
+      // Past the first piece of a file read piece by piece (in test builds
+      // whose pieces are small).
+      {"data.prn", one + two + one + "\x1A" + two, "line 4" + ctrlZ.substr(6)},
+      {"data.csv", "A,B,C,D,E\n1000,Cash,100.10,1,2\x1A\n2000,Loan,-100.10,3,4\n", ctrlZ},
+      {"data.prn", one + two + "\x1A", ""},  // an old program's file ends with one
+      {"data.prn", one + two + "\x1A\r\n\x1A", ""},
+      {"data.xls", one + two, named},
+      {"DATA.XLS", one + two, named},
+  };
+  for (const auto& c : cases) {
+    std::string found;
+    for (const ReviewFinding& f : Report(c.data, c.file[5] == 'c' ? "TB" : "TBFIX", "FCOA", c.file).findings)
+      if (f.code == "tab" || f.code == "ctrl-z" || f.code == "not-a-workbook")
+        found += (found.empty() ? "" : "; ") + ("line " + std::to_string(f.line) + " " + f.code + ": " + f.message);
+    EXPECT_EQ(found, c.found) << c.file << " " << c.data;
+  }
+}
+
 // A fixed-width read has no start row to move: its header line is read as a
 // record because it reads every line with text, and the finding says so.
 TEST_F(Review, AFixedWidthHeaderLineReadAsARecordIsToldWithoutAStartRow) {
