@@ -290,7 +290,8 @@ void RecordBuilder::NoteCells(std::size_t written, unsigned charts) {
     if ((charts & (1u << static_cast<unsigned>(c))) != 0) NoteChart(c);
 }
 
-// The same row's values, told to the observer with no element written.
+// The same row's values, told to the observer with no element written, each
+// as the document would hold it.
 void RecordBuilder::ObservePlainCells(const Row& row) {
   RecordObserver& observer = *m_hooks.observer;
   const long line = static_cast<long>(m_line) + 1;
@@ -301,7 +302,7 @@ void RecordBuilder::ObservePlainCells(const Row& row) {
     for (const ColumnItem& c : ItemsOf(cell.column)) {
       ++written;
       charts |= c.chartBit;
-      observer.Value(c.index, StripQuotes(cell.text), line, false);
+      observer.Value(c.index, StripQuotes(Printable(cell.text)), line, false);
     }
   }
   NoteCells(written, charts);
@@ -321,7 +322,7 @@ void RecordBuilder::Field(const PlanItem& item, std::string_view field, bool num
 }
 
 void RecordBuilder::Observe(const PlanItem& item, std::string_view field) {
-  m_hooks.observer->Value(static_cast<std::size_t>(&item - m_plan.items.data()), StripQuotes(field),
+  m_hooks.observer->Value(static_cast<std::size_t>(&item - m_plan.items.data()), StripQuotes(Printable(field)),
                           static_cast<long>(m_line) + 1, item.rule == ValueRule::kSignedAmount && m_amountRead);
 }
 

@@ -186,6 +186,16 @@ TEST_F(Review, SplitAmountsInTheFormsExportsWriteThem) {
   for (const Case& c : cases) EXPECT_EQ(SplitAmounts(Report(c.data, c.templateName, "FCOA")), c.found) << c.data;
 }
 
+// A finding's value is the value as the document holds it: bytes outside
+// printable ASCII are blanks there (and at a field's end are trimmed as blanks).
+TEST_F(Review, AFindingShowsTheValueAsTheDocumentHoldsIt) {
+  const ReviewReport report = Report(std::string(kHeader) + "1000,Cash,\xE9t\xE9 5\xE9,1,2\n", "TB", "FCOA");
+  ASSERT_FALSE(report.findings.empty());
+  EXPECT_EQ(report.findings[0].code, "not-a-number");
+  EXPECT_EQ(report.findings[0].value, " t  5");
+  EXPECT_EQ(report.findings[0].message, "\" t  5\" is not a number");
+}
+
 // What a read takes as its format says, though a person may mean otherwise:
 // a tab counts as one column of fixed-width text, a Ctrl-Z with text after it
 // ends the text, a name ending in .xls reads as fixed-width text whatever
