@@ -50,12 +50,13 @@ std::string PartOfTarget(std::string_view target) {
   return part;
 }
 
-// The column of a cell reference's letters ("A1" -> 0), and whether the
-// reference is one of the grid's cells.
+// The column of a cell reference's letters ("A1" -> 0; some writers use
+// small letters, "a1"), and whether the reference is one of the grid's cells.
 bool ColumnOfReference(std::string_view ref, uint32_t& column) {
   std::size_t i = 0;
   uint64_t c = 0;
-  while (i < ref.size() && i < 4 && ref[i] >= 'A' && ref[i] <= 'Z') c = c * 26 + static_cast<uint64_t>(ref[i++] - 'A' + 1);
+  for (char letter; i < ref.size() && i < 4 && (letter = AsciiUpper(ref[i])) >= 'A' && letter <= 'Z'; ++i)
+    c = c * 26 + static_cast<uint64_t>(letter - 'A' + 1);
   uint64_t row = 0;
   if (i == 0 || c > kMaxColumns || !ParseUnsigned(ref.substr(i), row) || row == 0 || row > kMaxRows) return false;
   column = static_cast<uint32_t>(c - 1);

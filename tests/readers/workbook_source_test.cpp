@@ -473,6 +473,18 @@ TEST_F(MadeBook, ArchiveBombsAreStoppedWhateverTheHeadersSay) {
   EXPECT_EQ(refused.error().message, "The workbook book cannot be read: xl/worksheets/sheet1.xml inflates past 1 GB.");
 }
 
+// Some writers give cell references in small letters.
+TEST_F(MadeBook, CellReferencesInSmallLettersAreRead) {
+  auto source = OpenWorkbookSheet(WorkbookKind::kXlsx,
+                                  Make(Book("<row r=\"1\"><c r=\"a1\"><v>1</v></c><c r=\"c1\"><v>3</v></c></row>"
+                                            "<row r=\"2\"><c r=\"aB2\"><v>28</v></c></row>")),
+                                  "book", "");
+  ASSERT_TRUE(source.ok());
+  std::string columnsAToAA;
+  for (int i = 0; i < 27; ++i) columnsAToAA += " []";
+  EXPECT_EQ(Dump(**source), "0: [1] [] [3]\n1:" + columnsAToAA + " [28]\n");
+}
+
 TEST_F(MadeBook, ASheetMalformedHalfWayEndsTheRowsWithItsReason) {
   const std::string good = "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row><row r=\"2\"><c r=\"B2\"><v>2</v></c></row>";
   const std::string given = "0: [1]\n1: [] [2]\nfailure: The workbook book cannot be read: ";
