@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/codepage.h"
+#include "platform/text.h"
 #include "readers/workbook_kinds.h"
 #include "readers/workbook_zip.h"
 
@@ -87,12 +88,22 @@ std::string SheetKey(std::string_view name) {
 int FindSheet(const std::vector<std::string>& names, std::string_view sheet) {
   if (sheet.empty()) return names.empty() ? -1 : 0;
   const std::string wanted = SheetKey(sheet);
+  std::vector<std::string> keys;
   for (std::size_t i = 0; i < names.size(); ++i) {
-    std::string key = names[i];
-    UpperEngineText(key);
-    if (key == wanted) return static_cast<int>(i);
+    keys.push_back(names[i]);
+    UpperEngineText(keys.back());
+    if (keys.back() == wanted) return static_cast<int>(i);
   }
-  return -1;
+  // A template keeps its sheet's name without the blanks at its ends (a
+  // sheet named "Balances " is kept as "Balances"): the one sheet whose name
+  // is the same without them is the sheet meant.
+  int found = -1;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    if (Trim(keys[i]) != Trim(wanted)) continue;
+    if (found >= 0) return -1;
+    found = static_cast<int>(i);
+  }
+  return found;
 }
 
 }  // namespace workbook

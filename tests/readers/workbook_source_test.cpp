@@ -17,6 +17,7 @@
 #include "readers/held_sheet.h"
 #include "readers/workbook_source.h"
 #include "readers/workbook_values.h"
+#include "platform/text.h"
 #include "test_util.h"
 
 namespace zephrin {
@@ -471,6 +472,33 @@ TEST_F(MadeBook, ArchiveBombsAreStoppedWhateverTheHeadersSay) {
   ASSERT_FALSE(refused.ok());
   EXPECT_EQ(refused.error().code, ErrorCode::kTooLarge);
   EXPECT_EQ(refused.error().message, "The workbook book cannot be read: xl/worksheets/sheet1.xml inflates past 1 GB.");
+}
+
+// A template keeps a sheet's name without the blanks at its ends: the one
+// sheet whose name is the same without them is read; an exact name first.
+TEST_F(MadeBook, ASheetIsFoundByItsNameWithoutTheBlanksAtItsEnds) {
+  const auto book = [&](const std::string& names) {
+    std::string sheets;
+    for (const std::string_view name : SplitText(names, '|'))
+      sheets += "<sheet name=\"" + std::string(name) + "\" sheetId=\"1\" r:id=\"rId1\"/>";
+    return Make(With(Book("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>"), "xl/workbook.xml",
+                     std::string("<workbook xmlns=\"") + kMain + "\" xmlns:r=\"" + kRel + "\"><sheets>" + sheets +
+                         "</sheets></workbook>"));
+  };
+  const struct {
+    const char* names;
+    const char* wanted;
+    const char* found;
+  } cases[] = {
+      {"Cover|Balances ", "Balances", "0: [1]\n"},
+      {"Cover| Balances", "BALANCES ", "0: [1]\n"},
+      {"Balances|Balances ", "Balances", "0: [1]\n"},
+      {"Balances |Balances  ", "Balances", "The workbook book has no sheet named Balances."},
+  };
+  for (const auto& c : cases) {
+    auto source = OpenWorkbookSheet(WorkbookKind::kXlsx, book(c.names), "book", c.wanted);
+    EXPECT_EQ(source.ok() ? Dump(**source) : source.error().message, c.found) << c.names;
+  }
 }
 
 // Some writers give cell references in small letters.
