@@ -209,8 +209,8 @@ ReadRequest MakeRequest(const ReadOptions& o) {
   return request;
 }
 
-std::optional<Refusal> TakeInput(const ReadOptions& o, InputCopy& copy, std::string& importFile) {
-  if (const Done taken = TakeDataFile(o.dataFile, copy, importFile); !taken)
+std::optional<Refusal> TakeInput(const ReadOptions& o, InputCopy& copy, ReadRequest& request) {
+  if (const Done taken = TakeDataFile(o.dataFile, copy, request); !taken)
     return Refusal{1, "cannot read " + o.dataFile + ": " + taken.error().message};
   return std::nullopt;
 }
@@ -307,7 +307,7 @@ int RunRead(ReadOptions& o) {
   if (auto refusal = ApplySettings(o, service)) return Refused(*refusal);
   ReadRequest request = MakeRequest(o);
   InputCopy copy;
-  if (auto refusal = TakeInput(o, copy, request.importFile)) return Refused(*refusal);
+  if (auto refusal = TakeInput(o, copy, request)) return Refused(*refusal);
   ProgressBar bar;
   ReadHooks hooks = MakeHooks(bar, ui);
   ReadOutput output(o.output);

@@ -224,14 +224,15 @@ bool IsRegularOrAbsent(const std::string& path) {
   return ::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode);
 }
 
-Done TakeDataFile(const std::string& dataFile, InputCopy& copy, std::string& importFile) {
+Done TakeDataFile(const std::string& dataFile, InputCopy& copy, ReadRequest& request) {
   const bool fromStdin = dataFile == "-";
   if (!fromStdin && IsRegularOrAbsent(dataFile)) return {};
   UniqueFd opened(fromStdin ? -1 : ::open(dataFile.c_str(), O_RDONLY | O_CLOEXEC));
   const int fd = fromStdin ? STDIN_FILENO : opened.get();
   if (fd < 0) return Error::FromErrno(errno);
   if (Done copied = copy.Make(fd, dataFile); !copied) return copied;
-  importFile = copy.path();
+  request.importFile = copy.path();
+  request.shownAs = fromStdin ? "standard input" : dataFile;
   return {};
 }
 

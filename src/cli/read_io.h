@@ -51,9 +51,10 @@ class InputCopy {
 bool IsRegularOrAbsent(const std::string& path);
 
 // A data file that is standard input ("-"), a pipe or a device is read from
-// a copy, which `importFile` then names; a regular file is read where it is.
+// a copy, which the request's file then names, while its messages name what
+// was given ("standard input" for "-"); a regular file is read where it is.
 // The error says why the copy could not be made.
-[[nodiscard]] Done TakeDataFile(const std::string& dataFile, InputCopy& copy, std::string& importFile);
+[[nodiscard]] Done TakeDataFile(const std::string& dataFile, InputCopy& copy, ReadRequest& request);
 
 // A progress bar on standard error, for large files when someone is watching.
 // It is cleared before any message is printed, and when the read ends.

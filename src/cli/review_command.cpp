@@ -94,7 +94,7 @@ int RunReview(const ReviewOptions& o) {
   ReadRequest request = TemplateReadRequest(o.dataFile, o.templateName, o.importType, o.id, o.moreInfo, o.intlType);
   ApplySourceOptions(o.source, request);
   InputCopy copy;
-  if (const Done taken = TakeDataFile(o.dataFile, copy, request.importFile); !taken) {
+  if (const Done taken = TakeDataFile(o.dataFile, copy, request); !taken) {
     Refuse("cannot read " + o.dataFile + ": " + taken.error().message);
     return 2;
   }

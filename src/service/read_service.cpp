@@ -54,16 +54,21 @@ void ReadService::LoadTIJurisdictions(std::string_view list) {
 
 namespace {
 
+// The data file as the read's messages name it (engine text).
+std::string ShownPath(const ReadRequest& request) {
+  return Utf8ToAnsi(request.shownAs.empty() ? request.importFile : request.shownAs);
+}
+
 // The plan of a plain read whose codes and items are resolved; a template
 // whose keys cannot be followed (its amount keys) gives the request's error
 // document in the template's words.
-std::variant<ReadPlan, ReadResult> PlanOf(const PlainRead& r, const SourceChoice& source, const std::string& ansiPath,
+std::variant<ReadPlan, ReadResult> PlanOf(const PlainRead& r, const SourceChoice& source,
                                           const ReadRequest& request, const HostSettings& settings,
                                           const std::string& storePath, const JurisdictionTables* tables,
                                           const Tracer& trace) {
   PlanContext context;
   context.format = source.format;
-  context.dataFile = ansiPath;
+  context.dataFile = ShownPath(request);
   context.dataFileOs = request.importFile;
   context.settings = &settings;
   context.storePath = storePath;
@@ -80,7 +85,7 @@ std::variant<ReadPlan, ReadResult> PlanOf(const PlainRead& r, const SourceChoice
 
 ReadResult ReadService::Read(const ReadRequest& request, const HostSettings& settings, const std::string& storePath,
                              const ReadHooks& hooks) {
-  return Guarded(Utf8ToAnsi(request.importFile), [&] {
+  return Guarded(ShownPath(request), [&] {
     Start start = request.international ? StartInternational(request, settings, storePath)
                                         : StartPlain(request, settings, storePath);
     if (ReadResult* ended = std::get_if<ReadResult>(&start)) return std::move(*ended);
@@ -136,7 +141,7 @@ ReadResult UnknownImport() { return ReadResult::Error(ErrorDocument::Request(kUn
 JurisdictionRequest MakeJurisdictionRequest(const ReadRequest& request, const PlainRead& r,
                                             const BuiltInTemplate* builtIn, const HostSettings& settings) {
   JurisdictionRequest j;
-  j.dataFile = Utf8ToAnsi(request.importFile);
+  j.dataFile = ShownPath(request);
   j.dataFileOs = request.importFile;
   j.importType = r.hostCode;
   j.batch = settings.batch();
@@ -242,7 +247,7 @@ ReadService::Start ReadService::StartPlain(const ReadRequest& request, const Hos
   r.id = Utf8ToAnsi(request.id);
   if (choice.format == SourceFormat::kCsv) m_trace.Line("ReadImportFile: calling ReadCSV");
   return std::visit([](auto&& planned) -> Start { return std::move(planned); },
-                    PlanOf(r, choice, ansiPath, request, settings, storePath, &m_tables, m_trace));
+                    PlanOf(r, choice, request, settings, storePath, &m_tables, m_trace));
 }
 
 ReadService::Start ReadService::StartInternational(const ReadRequest& request, const HostSettings& settings,
@@ -283,7 +288,7 @@ ReadService::Start ReadService::StartInternational(const ReadRequest& request, c
   if (ReadResult* ended = std::get_if<ReadResult>(&source)) return std::move(*ended);
   r.id = Utf8ToAnsi(request.id);
   return std::visit([](auto&& planned) -> Start { return std::move(planned); },
-                    PlanOf(r, std::get<SourceChoice>(source), ansiPath, request, settings, storePath, &m_tables, m_trace));
+                    PlanOf(r, std::get<SourceChoice>(source), request, settings, storePath, &m_tables, m_trace));
 }
 
 ReadResult ReadService::ReadJurisdiction(const JurisdictionRequest& request, std::string_view moreInfo,

@@ -48,6 +48,9 @@ struct TemplateSuggestion {
 
 struct ReadRequest {
   std::string importFile;    // UTF-8, as the host gave it
+  // UTF-8: the name the read's messages give the data file, when not its
+  // path ("standard input", whose copy is read at a path of its own).
+  std::string shownAs;
   std::string templateName;  // UTF-8
   std::string importType;    // UTF-8
   std::string id;            // UTF-8

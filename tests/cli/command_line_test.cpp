@@ -241,6 +241,7 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
   WriteFile(dir.file("mac.csv"), "Account,Name,Balance,TRC,TCC\n1000,Cash,5,1,2\r2000,Loan,-5,3,4\r");
   WriteFile(dir.file("joined.csv"), "Account,Name,Balance,TRC,TCC\n1000,Cash,5,1,2\n\x1A" "2000,Loan,-5,3,4\n");
   WriteFile(dir.file("tabs.txt"), "1000\tCash 5\n");
+  WriteFile(dir.file("odd16.txt"), "\xFF\xFE" "A");
   WriteFile(dir.file("export.xls"), "Account,Name,Balance,TRC,TCC\n1000,Cash,5,1,2\n");
   WriteFile(dir.file("thousands.csv"), "Account,Name,Balance,TRC,TCC\n1000,Cash,1,234.50,1,2\n2000,Loan,-500,3,4\n"
                                        "3000,Fee,(1,000,000),5,6\n4000,Due,5,100,1\n");
@@ -326,6 +327,10 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
        "text, as such a name says: if it is separated text, read it with --format csv (and --separator tab for "
        "tabs)\n"},
       {"read export.xls -t CHART --type FCOA --format csv -o out.xml", 0, "", ""},
+      // Standard input is read from a copy, which its messages do not name.
+      {"read - --format fixed -t CHART --type FCOA <odd16.txt", 1,
+       "<Error>The import file standard input is not valid UTF-16 text.</Error>\n",
+       "zephrinimport: the read failed: The import file standard input is not valid UTF-16 text.\n"},
       {"read cut.dif -t 'CHART DIF' --type FCOA -o out.xml", 0, "",
        "zephrinimport: warning: cut.dif ends without the end-of-data mark (EOD) that closes a DIF file: it may have "
        "been cut short, and rows after the last one read are missing\n"},
