@@ -17,6 +17,7 @@ const ImportReview = (() => {
     ['split-amount', 'Amounts split at their thousands commas'],
     ['formula-without-value', 'Formulas saved without their results'],
     ['not-a-workbook', 'Text named as a workbook'],
+    ['not-utf8', 'UTF-8 text with a byte of another kind'],
     ['ctrl-z', 'Text ended early by a Ctrl-Z'],
     ['tab', 'Tabs in fixed-width lines'],
     ['kind-mismatch', 'A template of another kind'],

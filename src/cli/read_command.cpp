@@ -259,6 +259,11 @@ void WarnOfWhatWasRead(const ReadResult& read, const std::string& shown) {
   if (read.ctrlZLine != 0)
     Refuse("warning: line " + std::to_string(read.ctrlZLine) + " of " + shown +
            " holds a Ctrl-Z, the end-of-file mark of old programs, which ends the text: what follows it is not read");
+  if (read.notUtf8Line != 0)
+    Refuse("warning: line " + std::to_string(read.notUtf8Line) + " of " + shown +
+           " holds a byte that is not UTF-8, while the file holds UTF-8 letters besides: it is read as "
+           "Windows-1252, so each of those letters reads as two characters (and in fixed-width text moves the "
+           "fields after it); save the file again as UTF-8, or as Windows-1252, whole");
   if (read.textNamedAsWorkbook)
     Refuse("warning: " + shown + " is named as an .xls workbook but holds text, which was read as fixed-width "
            "text, as such a name says: if it is separated text, read it with --format csv (and --separator tab for "

@@ -119,6 +119,23 @@ bool IsValidUtf8(std::string_view bytes) {
   return true;
 }
 
+Utf8Look LookAtUtf8(std::string_view bytes) {
+  Utf8Look look;
+  for (std::size_t i = 0; i < bytes.size();) {
+    if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    uint32_t cp = 0;
+    const std::size_t len = DecodeUtf8(bytes, i, cp);
+    if (len == 0 && look.firstInvalid == std::string_view::npos) look.firstInvalid = i;
+    if (len != 0) look.letters = true;
+    if (look.letters && look.firstInvalid != std::string_view::npos) break;
+    i += len == 0 ? 1 : len;
+  }
+  return look;
+}
+
 Utf16Look LookForUtf16(std::string_view bytes) {
   if (bytes.starts_with("\xFF\xFE")) return {Utf16Order::kLittle, 2};
   if (bytes.starts_with("\xFE\xFF")) return {Utf16Order::kBig, 2};

@@ -43,5 +43,13 @@ Utf16Look LookForUtf16(std::string_view bytes);
 
 // True when the bytes are well-formed UTF-8 (no overlongs, no surrogates).
 bool IsValidUtf8(std::string_view bytes);
+// How far bytes are UTF-8: the offset of the first byte that is no part of a
+// well-formed character (npos when every byte is), and whether they hold a
+// well-formed character of two bytes or more (a letter outside ASCII).
+struct Utf8Look {
+  std::size_t firstInvalid = std::string_view::npos;
+  bool letters = false;
+};
+Utf8Look LookAtUtf8(std::string_view bytes);
 
 }  // namespace zephrin

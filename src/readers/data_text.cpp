@@ -74,7 +74,14 @@ void DataText::Decide(std::string_view bytes, std::size_t clean) const {
   std::string_view body = m_text;
   const bool bom = body.size() >= 3 && body.substr(0, 3) == "\xEF\xBB\xBF";
   if (bom) body.remove_prefix(3);
-  if (!IsValidUtf8(body)) return;  // Windows-1252 already, a leading BOM's bytes included
+  // Text that is not UTF-8 is Windows-1252 already. A byte-order mark says
+  // UTF-8 whatever follows: a byte that is not (a character pasted from
+  // elsewhere) is taken as Windows-1252 then. Without one, UTF-8 letters
+  // beside such a byte read as two characters each, which is noted.
+  if (const Utf8Look look = LookAtUtf8(body); !bom && look.firstInvalid != std::string_view::npos) {
+    if (look.letters) m_notUtf8Line = static_cast<long>(std::count(body.begin(), body.begin() + look.firstInvalid, '\n')) + 1;
+    return;
+  }
   m_copy = Utf8ToAnsi(body);
   m_text = m_copy;
 }

@@ -67,6 +67,10 @@ class DataText {
   // where two files were joined, say); 0 when none did. A file read piece by
   // piece to its end held no Ctrl-Z, and is not read again to say so.
   long ctrlZLine() const { return m_settled ? m_ctrlZLine : 0; }
+  // The line (from 1) of the first byte that is not UTF-8 in a text that
+  // holds UTF-8 letters besides, without a byte-order mark: the text is read
+  // as Windows-1252, each of those letters as two characters; 0 otherwise.
+  long notUtf8Line() const { return m_settled ? m_notUtf8Line : 0; }
   // Whether the file looked like UTF-16 but is not (an odd number of bytes,
   // a surrogate without its partner): the text is then what could be
   // converted, and a read refuses the file.
@@ -113,6 +117,7 @@ class DataText {
   mutable bool m_hasNul = false;
   mutable bool m_streamLost = false;
   mutable long m_ctrlZLine = 0;
+  mutable long m_notUtf8Line = 0;
 };
 
 // A data text's bytes from some offset on, as its readers see them: while

@@ -54,6 +54,7 @@ ReadResult ReadPlainFile(const ReadPlan& plan, const DataText& text, const ReadH
   // A file that shrank under the read gave zeros for what it lost.
   if (text.lost()) return ChangedFailure(plan.dataFile);
   result.ctrlZLine = text.ctrlZLine();
+  result.notUtf8Line = text.notUtf8Line();
   result.textNamedAsWorkbook = plan.textNamedAsWorkbook;
   return result;
 }

@@ -101,6 +101,10 @@ struct ReadResult {
   long carriageReturnLine = 0;
   // The first line (from 1) of fixed-width text with a tab in it; 0 when none has.
   long tabLine = 0;
+  // The first line (from 1) with a byte that is not UTF-8 in a text that
+  // holds UTF-8 letters besides: the text was read as Windows-1252, each of
+  // those letters as two characters; 0 when none.
+  long notUtf8Line = 0;
   // A Ctrl-Z, the end-of-file mark of old programs, ended the text on this
   // line (from 1) while text followed it, which was not read; 0 when none did.
   long ctrlZLine = 0;

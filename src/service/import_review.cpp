@@ -169,6 +169,10 @@ constexpr std::string_view kTabSaid =
 constexpr std::string_view kCtrlZSaid =
     "a Ctrl-Z on this line, the end-of-file mark of old programs, ends the text: what follows it is not read (two "
     "such files joined into one leave one between them)";
+constexpr std::string_view kNotUtf8Said =
+    "this line holds a byte that is not UTF-8, in a file of UTF-8 letters besides: the file is read as "
+    "Windows-1252, so each of those letters reads as two characters (and in fixed-width text moves the fields "
+    "after it); save the file again as UTF-8, or as Windows-1252, whole";
 constexpr std::string_view kNotAWorkbookSaid =
     "the file's name ends in .xls, but it holds text, not a workbook: it was read as fixed-width text, as such a "
     "name says; an export of separated text named so reads as such when the read or the template names its "
@@ -385,6 +389,7 @@ ReviewReport ImportReview::Finish(const ReadResult& read) {
   if (read.uncomputedFormulas.cells != 0)
     Add({0, "", read.uncomputedFormulas.first, "formula-without-value", read.uncomputedFormulas.Said()});
   if (read.ctrlZLine != 0) Add({read.ctrlZLine, "", "", "ctrl-z", std::string(kCtrlZSaid)});
+  if (read.notUtf8Line != 0) Add({read.notUtf8Line, "", "", "not-utf8", std::string(kNotUtf8Said)});
   if (read.textNamedAsWorkbook) Add({0, "", "", "not-a-workbook", std::string(kNotAWorkbookSaid)});
   if (read.endMarkMissing)
     Add({0, "", "", "cut-short",

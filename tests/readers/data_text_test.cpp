@@ -81,6 +81,31 @@ TEST(DataText, LinesOfALongFileAreThoseOfItsWholeText) {
 }
 
 // A reader that starts past the beginning, or past the end, of a long file.
+// How a text is settled: UTF-8 (after a byte-order mark, whatever follows
+// it) or Windows-1252, the line of a byte that is not UTF-8 among UTF-8
+// letters, and the line of a Ctrl-Z that ends the text before more of it.
+TEST(DataText, TheTextAsSettledAndWhatItLeavesOut) {
+  const struct {
+    std::string bytes, text;
+    long notUtf8, ctrlZ;
+  } cases[] = {
+      {"Caf\xC3\xA9\n", "Caf\xE9\n", 0, 0},
+      {"M\xFCller\n", "M\xFCller\n", 0, 0},
+      {"\xEF\xBB\xBF" "Caf\xC3\xA9 M\xFCller\n", "Caf\xE9 M\xFCller\n", 0, 0},
+      {"Caf\xC3\xA9\nM\xFCller\n", "Caf\xC3\xA9\nM\xFCller\n", 2, 0},
+      {"a\nb\x1A\nc\n", "a\nb", 0, 2},
+      {"a\nb\n\x1A", "a\nb\n", 0, 0},
+      {"a\nb\n\x1A\r\n \x1A", "a\nb\n", 0, 0},
+  };
+  for (const auto& c : cases) {
+    DataText text;
+    text.Assign(c.bytes);
+    EXPECT_EQ(text.text(), c.text) << c.bytes;
+    EXPECT_EQ(text.notUtf8Line(), c.notUtf8) << c.bytes;
+    EXPECT_EQ(text.ctrlZLine(), c.ctrlZ) << c.bytes;
+  }
+}
+
 TEST(DataText, ReaderFromAnOffsetSettlesFromThere) {
   const test::TempDir dir;
   const std::string path = dir.file("long.csv");

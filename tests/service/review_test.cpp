@@ -198,8 +198,9 @@ TEST_F(Review, AFindingShowsTheValueAsTheDocumentHoldsIt) {
 
 // What a read takes as its format says, though a person may mean otherwise:
 // a tab counts as one column of fixed-width text, a Ctrl-Z with text after it
-// ends the text, a name ending in .xls reads as fixed-width text whatever
-// the file holds. Each is told once, on its line.
+// ends the text, a byte that is not UTF-8 makes UTF-8 letters two characters
+// each, a name ending in .xls reads as fixed-width text whatever the file
+// holds. Each is told once, on its line.
 TEST_F(Review, TextTakenAsTheFormatSaysIsTold) {
   const std::string tab = "line 2 tab: a tab in this line counts as one column, as fixed-width text counts it, though "
                           "an editor shows it as up to eight: the fields after it are cut elsewhere than they look";
@@ -224,13 +225,17 @@ TEST_F(Review, TextTakenAsTheFormatSaysIsTold) {
       {"data.csv", "A,B,C,D,E\n1000,Cash,100.10,1,2\x1A\n2000,Loan,-100.10,3,4\n", ctrlZ},
       {"data.prn", one + two + "\x1A", ""},  // an old program's file ends with one
       {"data.prn", one + two + "\x1A\r\n\x1A", ""},
+      {"data.prn", "1000 Caf\xC3\xA9  100.10 1 2\n2000 L\xF6" "an -100.10 3 4\n",
+       "line 2 not-utf8: this line holds a byte that is not UTF-8, in a file of UTF-8 letters besides: the file is "
+       "read as Windows-1252, so each of those letters reads as two characters (and in fixed-width text moves the "
+       "fields after it); save the file again as UTF-8, or as Windows-1252, whole"},
       {"data.xls", one + two, named},
       {"DATA.XLS", one + two, named},
   };
   for (const auto& c : cases) {
     std::string found;
     for (const ReviewFinding& f : Report(c.data, c.file[5] == 'c' ? "TB" : "TBFIX", "FCOA", c.file).findings)
-      if (f.code == "tab" || f.code == "ctrl-z" || f.code == "not-a-workbook")
+      if (f.code == "tab" || f.code == "ctrl-z" || f.code == "not-a-workbook" || f.code == "not-utf8")
         found += (found.empty() ? "" : "; ") + ("line " + std::to_string(f.line) + " " + f.code + ": " + f.message);
     EXPECT_EQ(found, c.found) << c.file << " " << c.data;
   }
