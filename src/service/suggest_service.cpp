@@ -137,6 +137,28 @@ ReviewReport ReadService::TrialReport(const TrialRead& trial, const ReadPlan& pl
   return *tried([&](const ReadHooks& hooks) { return std::optional(ReadWorkbookFile(plan, hooks)); });
 }
 
+namespace {
+
+// The records of a trial and how many are complete. A header row read as a
+// record is no complete record either: a template that starts a line too
+// early ranks below the one that starts right. A required item the template
+// does not place at all (a finding of no line) leaves every record incomplete.
+TemplateSuggestion Tally(const ReviewReport& report) {
+  TemplateSuggestion s;
+  s.records = report.records;
+  std::set<long> incomplete;
+  bool unplaced = false;
+  for (const ReviewFinding& f : report.findings) {
+    if (f.code == "out-of-balance" && f.line == 0) s.outOfBalance = true;
+    if (f.code == "required-missing" && f.line == 0) unplaced = true;
+    else if (f.code == "required-missing" || f.code == "header-as-record") incomplete.insert(f.line);
+  }
+  s.complete = unplaced ? 0 : s.records - std::min(s.records, incomplete.size());
+  return s;
+}
+
+}  // namespace
+
 std::optional<TemplateSuggestion> ReadService::TryTemplate(const TrialRead& trial, const std::string& name) {
   const std::string section = TemplateSection(name);
   const ProfileView& store = *trial.store;
@@ -188,23 +210,11 @@ std::optional<TemplateSuggestion> ReadService::TryTemplate(const TrialRead& tria
   rules.balancesSumToZero = (trial.wholeFile || workbook) && IsTrialBalance(trial.importType);
   bool whole = false;
   ReviewReport report = TrialReport(trial, *plan, rules, whole);
-  if (!whole) std::erase_if(report.findings, [](const ReviewFinding& f) { return f.code == "out-of-balance" && f.line == 0; });
+  if (!whole)
+    std::erase_if(report.findings, [](const ReviewFinding& f) { return f.code == "out-of-balance" && f.line == 0; });
 
-  TemplateSuggestion s;
+  TemplateSuggestion s = Tally(report);
   s.name = AnsiToUtf8(name);
-  s.records = report.records;
-  std::set<long> incomplete;
-  // A header row read as a record is no complete record either: a template
-  // that starts a line too early ranks below the one that starts right. A
-  // required item the template does not place at all (a finding of no line)
-  // leaves every record incomplete.
-  bool unplaced = false;
-  for (const ReviewFinding& f : report.findings) {
-    if (f.code == "out-of-balance" && f.line == 0) s.outOfBalance = true;
-    if (f.code == "required-missing" && f.line == 0) unplaced = true;
-    else if (f.code == "required-missing" || f.code == "header-as-record") incomplete.insert(f.line);
-  }
-  s.complete = unplaced ? 0 : s.records - std::min(s.records, incomplete.size());
   const std::string saved(store.Find(section, "Headers").value_or(""));
   if (!saved.empty() && !workbook) {
     const std::optional<std::string> file =
