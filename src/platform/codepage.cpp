@@ -147,6 +147,15 @@ Utf16Look LookForUtf16(std::string_view bytes) {
   const std::size_t evenPositions = (head.size() + 1) / 2, oddPositions = head.size() / 2;
   if (nulsAt[1] * 10 >= oddPositions * 9) return {Utf16Order::kLittle, 0};
   if (nulsAt[0] * 10 >= evenPositions * 9) return {Utf16Order::kBig, 0};
+  // Text mostly in another script (Chinese, say) has NULs only where its
+  // ASCII digits and blanks are, all on one side: at least a fifth of that
+  // side's positions, and hardly any on the other (a character whose code
+  // ends in 00 puts one there).
+  const auto oneSided = [](std::size_t nuls, std::size_t positions, std::size_t others) {
+    return nuls >= 8 && nuls * 5 >= positions && others * 16 <= nuls;
+  };
+  if (oneSided(nulsAt[1], oddPositions, nulsAt[0])) return {Utf16Order::kLittle, 0};
+  if (oneSided(nulsAt[0], evenPositions, nulsAt[1])) return {Utf16Order::kBig, 0};
   return {};
 }
 

@@ -31,7 +31,9 @@ bool Utf16ToAnsi(std::string_view bytes, bool bigEndian, std::string& out);
 
 // How a text's bytes say they are UTF-16: by a byte order mark, or, without
 // one, by NULs in at least nine of ten odd (little-endian) or even
-// (big-endian) positions of their first 4 KB, as ASCII text in UTF-16 has.
+// (big-endian) positions of their first 4 KB, as ASCII text in UTF-16 has;
+// or by NULs in a fifth of those positions (at least 8) and hardly any in the
+// others, as text mostly in another script has.
 enum class Utf16Order { kNone, kLittle, kBig };
 struct Utf16Look {
   Utf16Order order = Utf16Order::kNone;

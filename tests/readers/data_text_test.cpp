@@ -81,6 +81,16 @@ TEST(DataText, LinesOfALongFileAreThoseOfItsWholeText) {
 }
 
 // A reader that starts past the beginning, or past the end, of a long file.
+// The UTF-16 bytes of a text of the Basic Multilingual Plane (UTF-8 in).
+std::string Utf16(std::u16string_view text, bool bigEndian) {
+  std::string bytes;
+  for (const char16_t c : text) {
+    const char low = static_cast<char>(c & 0xFF), high = static_cast<char>(c >> 8);
+    bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+  }
+  return bytes;
+}
+
 // How a text is settled: UTF-8 (after a byte-order mark, whatever follows
 // it) or Windows-1252, the line of a byte that is not UTF-8 among UTF-8
 // letters, and the line of a Ctrl-Z that ends the text before more of it.
@@ -96,6 +106,14 @@ TEST(DataText, TheTextAsSettledAndWhatItLeavesOut) {
       {"a\nb\x1A\nc\n", "a\nb", 0, 2},
       {"a\nb\n\x1A", "a\nb\n", 0, 0},
       {"a\nb\n\x1A\r\n \x1A", "a\nb\n", 0, 0},
+      // UTF-16 without a byte order mark, mostly in another script: its
+      // NULs are where its ASCII is, on one side only.
+      {Utf16(u"1000 \u5317\u4EAC\u8D38\u6613\u6709\u9650\u516C\u53F8 1\r\n", false),
+       "1000 ???????? 1\r\n", 0, 0},
+      {Utf16(u"1000 \u5317\u4EAC\u8D38\u6613\u6709\u9650\u516C\u53F8 1\r\n", true),
+       "1000 ???????? 1\r\n", 0, 0},
+      // Few NULs, or NULs on both sides, are 8-bit text with NULs in it.
+      {std::string("ab\0cd\0ef", 8), std::string("ab\0cd\0ef", 8), 0, 0},
   };
   for (const auto& c : cases) {
     DataText text;
