@@ -302,7 +302,8 @@ void RecordBuilder::ObservePlainCells(const Row& row) {
     for (const ColumnItem& c : ItemsOf(cell.column)) {
       ++written;
       charts |= c.chartBit;
-      observer.Value(c.index, StripQuotes(Printable(cell.text)), line, false);
+      // A line its source found plain holds only printable ASCII, unquoted.
+      observer.Value(c.index, row.unquoted ? cell.text : StripQuotes(Printable(cell.text)), line, false);
     }
   }
   NoteCells(written, charts);
