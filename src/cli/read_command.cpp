@@ -247,8 +247,8 @@ void WarnOfWhatWasRead(const ReadResult& read, const std::string& shown) {
            " fields where " + read.splitAmounts.Usual() + ": \"" + first.amount +
            "\" reads as one amount whose thousands commas split it, which moves the fields after it one column on" +
            (others == 0 ? std::string() : " (" + std::to_string(others) + " more line" + (others == 1 ? "" : "s") + " alike)") +
-           "; quote such amounts, or write them without thousands separators (zephrinimport review lists every "
-           "such line)");
+           "; quote such amounts, or write them without thousands separators" +
+           (read.splitAmounts.reviewed ? " (zephrinimport review lists every such line)" : ""));
   }
   if (read.uncomputedFormulas.cells != 0)
     Refuse("warning: in " + shown + ", " + read.uncomputedFormulas.Said());

@@ -71,8 +71,11 @@ ReadResult JurisdictionRead::ReadColumns(RowSource& source, bool dif, const Read
         if (header == Header::kBadName) return ReadResult::Error(jur::WithSupport(jur::kInternal));
         if (header == Header::kNoTable) return ReadResult::Error(jur::WithSupport(jur::kNotLoaded));
       }
+      m_headerCells = row.cells.size();
       continue;
     }
+    // A DIF cell is whole: only commas split a line's amounts.
+    if (!dif) m_splitWatch.Line(row.index, row.cells.size(), row.cells);
     if (!templateWritten) WriteTemplate();
     templateWritten = true;
     EndRecord(record);

@@ -1,5 +1,6 @@
 #include "jurisdiction/jurisdiction_read.h"
 
+#include <algorithm>
 #include <cstdarg>
 
 #include "jurisdiction/jur_messages.h"
@@ -131,7 +132,15 @@ ReadResult JurisdictionRead::Finish(ProgressTicker& progress, const RowSource& s
   ReadResult result;
   result.outcome = ReadOutcome::kDocument;
   result.valuesWritten = m_valuesWritten;
-  result.valueBeyondHeaderLine = m_beyondHeaderLine;
+  result.splitAmounts = m_listedSplits.lines.empty() ? m_splitWatch.Finish(m_headerCells) : std::move(m_listedSplits);
+  result.splitAmounts.reviewed = false;
+  // A value past the header's last column that a split amount moved there
+  // is told of as that amount.
+  const auto& splits = result.splitAmounts.lines;
+  if (std::none_of(splits.begin(), splits.end(), [&](const SplitAmount& s) { return s.line == m_beyondHeaderLine; }))
+    result.valueBeyondHeaderLine = m_beyondHeaderLine;
+  // A DIF file cut short (a copy broken off) ends without its end mark.
+  result.endMarkMissing = source.endMarkMissing();
   // A streamed document's rest goes to the sink; the text is then empty.
   result.text = m_xml.Take();
   return result;

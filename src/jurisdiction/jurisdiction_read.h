@@ -26,6 +26,7 @@
 #include "platform/trace.h"
 #include "readers/data_text.h"
 #include "readers/row_source.h"
+#include "readers/split_amounts.h"
 #include "result/error_document.h"
 #include "result/read_result.h"
 #include "result/xml_writer.h"
@@ -178,6 +179,13 @@ class JurisdictionRead {
   // The first line with a value in a column past the header row's last,
   // which no column takes (0: none).
   int32_t m_beyondHeaderLine = 0;
+  // Amounts that thousands commas split into two cells or more: the lines of
+  // a tabular file with more cells than its header row names, and listed
+  // lines whose amount runs on into the cell after it.
+  SplitAmountWatch m_splitWatch;
+  std::size_t m_headerCells = 0;
+  SplitAmounts m_listedSplits;
+  void NoteListedSplit(const Row& row);
   std::set<std::string, std::less<>> m_stateDups, m_provDups;
   // The template element: children before its JURS, the JURS content, children after.
   XmlWriter m_tmplBefore, m_tmplJurs, m_tmplAfter;

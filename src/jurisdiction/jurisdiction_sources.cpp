@@ -57,6 +57,7 @@ bool JurisdictionDifSource::SkipToFirstRow() {
   while (m_lines.Next(raw)) {
     const std::string_view line = TrimRight(raw);
     if (line == "BOT") return true;
+    if (line == "EOD") m_endSeen = true;
     if (!line.empty() && line[0] == '1') (void)m_lines.Next(str);  // a string cell's line is its own
   }
   return false;
@@ -78,6 +79,7 @@ bool JurisdictionDifSource::Next(Row& row) {
     }
     const std::string_view line = TrimRight(raw);
     if (line == "BOT") break;  // the next row begins
+    if (line == "EOD") m_endSeen = true;
     // A cell: a number "0,<value>", or a string "1,0" followed by its
     // quoted line. Any other line carries no cell.
     std::string_view value;

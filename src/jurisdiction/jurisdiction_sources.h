@@ -65,6 +65,8 @@ class JurisdictionDifSource : public RowSource {
   bool Next(Row& row) override;
   std::size_t consumed() const override { return m_lines.offset(); }
   std::size_t size() const override { return m_lines.size(); }
+  // Whether the rows ended without the "EOD" that closes a whole file.
+  bool endMarkMissing() const override { return !m_endSeen; }
 
  private:
   // A cell's text: a view into the data, or cleaned into the arena (which may
@@ -82,6 +84,7 @@ class JurisdictionDifSource : public RowSource {
   int32_t m_columns;
   int32_t m_row = 0;
   enum class State { kFirst, kInRow, kDone } m_state = State::kFirst;
+  bool m_endSeen = false;
   std::string m_arena;
   std::vector<Pending> m_pending;
 };

@@ -125,11 +125,28 @@ struct JurisdictionRead::ListedKeys {
   if (cells.size() < 2) return;
   std::string_view amount = cells[1].text;
   const bool total = cells.size() > 2 && (cells[2].text == "T" || cells[2].text == "t");
+  if (cells.size() > 2 && !total) [[unlikely]]
+    NoteListedSplit(row);
   if (keys.reverse || m_traits.code == JurisdictionCode::kLogic) [[unlikely]]
     amount = AdjustedAmount(amount, keys.reverse);
   OpenJurs(record);
   if (!amount.empty()) ++m_valuesWritten;
   m_xml.EmptyElement(keys.jur[static_cast<std::size_t>(lineKey)][total ? 1 : 0], amount, ReadableFrom(row.buffer, amount));
+}
+
+// A jurisdiction line whose amount runs on into the cell where a total's
+// "T" goes ("  AL,1,234.50"): thousands commas split it, and only its first
+// digits are read.
+void JurisdictionRead::NoteListedSplit(const Row& row) {
+  const std::span<const Cell> cells(row.cells);
+  std::string amount = JoinedSplitAmount(cells.subspan(1));
+  if (amount.empty()) return;
+  m_listedSplits.usualFields = 2;
+  if (m_listedSplits.lines.size() >= SplitAmountWatch::kMaxListed) {
+    ++m_listedSplits.more;
+    return;
+  }
+  m_listedSplits.lines.push_back({row.index, cells.size(), std::move(amount)});
 }
 
 // A jurisdiction line with nothing to hold its amount (the file must start

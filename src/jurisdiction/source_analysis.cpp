@@ -8,6 +8,8 @@
 #include "readers/csv_split.h"
 #include "readers/dif_format.h"
 #include "readers/plain_reader.h"
+#include "readers/reader_messages.h"
+#include "result/error_document.h"
 
 namespace zephrin {
 
@@ -18,6 +20,14 @@ bool JurisdictionRead::Analyze(SourceShape& shape, ReadResult& failure) {
     TraceLine("AnalyzeSource: can't open the file");
     failure = LoadFailure(m_req.dataFile, status);
     TraceF("AnalyzeSource: m_nTotalCols=%d, m_nCategoryCol=%d", m_shape.totalCols, m_shape.categoryCol);
+    shape = m_shape;
+    return false;
+  }
+  // A file that looked like UTF-16 but is not is refused, as a plain read
+  // refuses it: what could be converted of it is no list of amounts.
+  if (m_text.invalidUtf16()) {
+    failure = ReadResult::Error(
+        ErrorDocument::ReaderWith(messages::kNotUtf16Before, m_req.dataFile, messages::kNotUtf16After));
     shape = m_shape;
     return false;
   }

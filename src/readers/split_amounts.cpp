@@ -68,6 +68,16 @@ Run SplitRun(std::span<const Cell> cells, std::size_t columns) {
 
 }  // namespace
 
+std::string JoinedSplitAmount(std::span<const Cell> cells) {
+  if (cells.size() < 2 || !LeadingGroup(cells[0].text)) return {};
+  std::string amount(Trim(cells[0].text));
+  bool last = false, decimals = false;
+  std::size_t j = 1;
+  for (; j < cells.size() && !last && ThousandsGroup(cells[j].text, last, decimals); ++j)
+    amount.append(",").append(Trim(cells[j].text));
+  return j == 1 ? std::string() : amount;
+}
+
 void SplitAmountWatch::Look(long line, std::size_t fields, std::span<const Cell> cells) {
   const Run run = SplitRun(cells, m_columns);
   m_lastSuspect = run.end != 0 || run.beyond;

@@ -18,6 +18,11 @@
 
 namespace zephrin {
 
+// The fields `cells` from the first on when they read as one amount that
+// thousands commas split ("1", "234.50"), joined again with their commas
+// ("1,234.50"); empty when they do not.
+std::string JoinedSplitAmount(std::span<const Cell> cells);
+
 class SplitAmountWatch {
  public:
   // Only a split before this column moves a field the read takes.

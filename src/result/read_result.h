@@ -55,6 +55,7 @@ struct SplitAmounts {
   }
   std::vector<SplitAmount> lines;  // in line order, the first 1,000 at most
   std::size_t more = 0;            // such lines past the listed ones
+  bool reviewed = true;            // the review lists them (it takes no jurisdiction file)
 };
 
 // A workbook's cells that hold a formula whose result the workbook does not

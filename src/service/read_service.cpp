@@ -223,9 +223,12 @@ ReadService::Start ReadService::StartPlain(const ReadRequest& request, const Hos
   }
   const HostReadTraits* hostTraits = ResolveHostCode(request, settings, r);
   if (!hostTraits) return UnknownImport();
-  if (hostTraits->jurisdiction)
+  if (hostTraits->jurisdiction) {
+    if (std::optional<ReadResult> refused = JurisdictionSourceRefusal(request, ShownPath(request)))
+      return std::move(*refused);
     return Handoff{MakeJurisdictionRequest(request, r, builtIn, settings), Utf8ToAnsi(request.moreInfo),
                    builtIn && builtIn->handsMoreInfo};
+  }
 
   // A plain read.
   const std::string ansiPath = Utf8ToAnsi(request.importFile);

@@ -92,6 +92,28 @@ std::variant<SourceChoice, ReadResult> ChooseSource(const ReadRequest& request, 
   return choice;
 }
 
+std::optional<ReadResult> JurisdictionSourceRefusal(const ReadRequest& request, std::string_view shownPath) {
+  constexpr std::string_view kReadAs = "A jurisdiction file is read as comma-separated text or DIF";
+  if (request.separator && *request.separator != Separator::kComma)
+    return ReadResult::Error(ErrorDocument::Request()
+                                 .Text(kReadAs)
+                                 .Text(", not with the separator ")
+                                 .Value(SeparatorName(*request.separator))
+                                 .Text(".")
+                                 .Take());
+  if (request.format == SourceFormat::kFixedWidth)
+    return ReadResult::Error(ErrorDocument::Request().Text(kReadAs).Text(", not as fixed-width text.").Take());
+  if (request.workbook != WorkbookKind::kNone || SniffWorkbook(request.importFile) != WorkbookKind::kNone)
+    return ReadResult::Error(ErrorDocument::Reader()
+                                 .Text("The import file ")
+                                 .Value(shownPath)
+                                 .Text(" is a workbook. ")
+                                 .Text(kReadAs)
+                                 .Text(": save its sheet as comma-separated text (CSV) and import that.")
+                                 .Take());
+  return std::nullopt;
+}
+
 void ApplySourceChoice(const SourceChoice& choice, ReadPlan& plan) {
   plan.separator = choice.separator;
   plan.workbook = choice.workbook;

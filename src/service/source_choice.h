@@ -41,6 +41,13 @@ struct SourceChoice {
 std::variant<SourceChoice, ReadResult> ChooseSource(const ReadRequest& request, const std::string& ansiPath,
                                                      std::string_view templateName, const TemplateSourceKeys& keys);
 
+// A jurisdiction file is comma-separated text or DIF, told apart by its
+// lines. A workbook, or a separator other than the comma or fixed-width text
+// asked for, ends the read with words that say so: read otherwise, its
+// lines would only be taken for names of jurisdictions no list holds, or
+// for descriptions without amounts. `shownPath`: the file as messages name it.
+std::optional<ReadResult> JurisdictionSourceRefusal(const ReadRequest& request, std::string_view shownPath);
+
 // Puts the choice into a plan made for its format.
 void ApplySourceChoice(const SourceChoice& choice, ReadPlan& plan);
 

@@ -232,6 +232,17 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
   WriteFile(dir.file("header16.csv"), utf16);
   WriteFile(dir.file("returns.csv"), "Account,Name,Balance,TRC,TCC\r1000,Cash,5,1,2\r");
   WriteFile(dir.file("split.csv"), "Type,Category,Subcategory,AL,CA\nIncome,Sales,Retail,1,234.50,2\n");
+  // Jurisdiction files: a split amount whose line leaves its last cell
+  // empty, a value past the header's columns that no split moved there, a
+  // listed amount split into the total's cell, an apportionment cut short.
+  WriteFile(dir.file("splitend.csv"), "Type,Category,Subcategory,AL,CA\nIncome,Sales,Retail,1,234.50,\n"
+                                      "Income,Sales,Fee,5.00,\n");
+  WriteFile(dir.file("beyond.csv"), "Type,Category,Subcategory,AL,CA\nIncome,Sales,Retail,1.00,2.00,3.00\n");
+  WriteFile(dir.file("listed.csv"), "Income,Sales,Retail\n  AL,1,234.50\n  CA,500.00,T\n");
+  {
+    const std::string dif = ReadFile(dir.file("jurisdiction/apportionment.dif"));
+    WriteFile(dir.file("cutapport.dif"), dif.substr(0, dif.rfind("-1,0\r\nEOD")));
+  }
   // A DIF file cut short: its last row and its end mark are gone.
   {
     const std::string dif = ReadFile(dir.file("chart.dif"));
@@ -340,8 +351,46 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
        "<JUR id=\"4\"><Name>ca</Name></JUR></JURS></TMPL><BAL Line=\"2\"><Type ID=\"1\">Income</Type><Category>Sales"
        "</Category><Subcategory>Retail</Subcategory><JURS><JUR amt=\"1\" id=\"1\"/><JUR amt=\"234.50\" id=\"4\"/></JURS>"
        "</BAL></AABALS>\n",
-       "zephrinimport: warning: line 2 of split.csv holds a value past the last column its header row names, which "
+       "zephrinimport: warning: line 2 of split.csv has 6 fields where the header line has 5: \"1,234.50\" reads as "
+       "one amount whose thousands commas split it, which moves the fields after it one column on; quote such "
+       "amounts, or write them without thousands separators\n"},
+      {"read splitend.csv" + jur + " --id 1 -o out.xml", 0, "",
+       "zephrinimport: warning: line 2 of splitend.csv has 6 fields where the header line has 5: \"1,234.50\" reads "
+       "as one amount whose thousands commas split it, which moves the fields after it one column on; quote such "
+       "amounts, or write them without thousands separators\n"},
+      {"read beyond.csv" + jur + " --id 1 -o out.xml", 0, "",
+       "zephrinimport: warning: line 2 of beyond.csv holds a value past the last column its header row names, which "
        "is not read (a comma inside an amount splits it, and moves the amounts after it one column on)\n"},
+      {"read listed.csv" + jur + " --id 1", 0,
+       "<AABALS OBJID=\"1\" listed=\"X\"><BAL Line=\"1\"><Type ID=\"1\">Income</Type><Category>Sales</Category>"
+       "<Subcategory>Retail</Subcategory><JURS><JUR id=\"1\" amt=\"1\" T=\"0\"/><JUR id=\"4\" amt=\"500.00\" "
+       "T=\"1\"/></JURS></BAL><TMPL><TType/><TCategory/><TSubcategory/><JURS><JUR id=\"1\"><Name>al</Name></JUR>"
+       "<JUR id=\"4\"><Name>ca</Name></JUR></JURS></TMPL></AABALS>\n",
+       "zephrinimport: warning: line 2 of listed.csv has 3 fields where most lines have 2: \"1,234.50\" reads as one "
+       "amount whose thousands commas split it, which moves the fields after it one column on; quote such amounts, "
+       "or write them without thousands separators\n"},
+      {"read cutapport.dif -t APPORT --type APPORT --year 2024 --jurisdictions jurisdiction/provinces.txt -o out.xml",
+       0, "",
+       "zephrinimport: warning: cutapport.dif ends without the end-of-data mark (EOD) that closes a DIF file: it may "
+       "have been cut short, and rows after the last one read are missing\n"},
+      // A jurisdiction file is comma-separated text or DIF: anything else is refused in words that say so.
+      {"read odd16.txt" + jur, 1, "<Error>The import file odd16.txt is not valid UTF-16 text.</Error>\n",
+       "zephrinimport: the read failed: The import file odd16.txt is not valid UTF-16 text.\n"},
+      {"read book.xlsx" + jur, 1,
+       "<Error>The import file book.xlsx is a workbook. A jurisdiction file is read as comma-separated text or DIF: "
+       "save its sheet as comma-separated text (CSV) and import that.</Error>\n",
+       "zephrinimport: the read failed: The import file book.xlsx is a workbook. A jurisdiction file is read as "
+       "comma-separated text or DIF: save its sheet as comma-separated text (CSV) and import that.\n"},
+      {"read split.csv --separator semicolon" + jur, 1,
+       "<Error><Err>A jurisdiction file is read as comma-separated text or DIF, not with the separator SEMICOLON."
+       "</Err></Error>\n",
+       "zephrinimport: the read failed: A jurisdiction file is read as comma-separated text or DIF, not with the "
+       "separator SEMICOLON.\n"},
+      {"read split.csv --format fixed" + jur, 1,
+       "<Error><Err>A jurisdiction file is read as comma-separated text or DIF, not as fixed-width text.</Err>"
+       "</Error>\n",
+       "zephrinimport: the read failed: A jurisdiction file is read as comma-separated text or DIF, not as "
+       "fixed-width text.\n"},
       // Values in each reader: no word.
       {"read chart.csv -t CHART --type FCOA --strict -o out.xml", 0, "", ""},
       {"read chart.csv -t CHART --type FCOA --format fixed --strict -o out.xml", 0, "", ""},
