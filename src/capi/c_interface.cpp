@@ -277,6 +277,10 @@ int zephrinimport_call(zephrinimport_service* service, const char* method, const
         return zephrin::capi::ErrorTo(result_json, ZEPHRINIMPORT_PARSE_ERROR,
                                       "Parse error: the parameters nest arrays and objects more than " +
                                           std::to_string(kMaxParamsDepth) + " deep");
+      if (zephrin::JsonObjectWiderThan(params_json))
+        return zephrin::capi::ErrorTo(result_json, ZEPHRINIMPORT_PARSE_ERROR,
+                                      "Parse error: an object of the parameters has more than " +
+                                          std::to_string(zephrin::kMaxJsonMembers) + " members");
       params = Json::parse(params_json, nullptr, /*allow_exceptions=*/false);
       if (params->is_discarded())
         return zephrin::capi::ErrorTo(result_json, ZEPHRINIMPORT_PARSE_ERROR,

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -60,10 +62,15 @@ void PrintTable(const TemplateListing& listing, const std::string& storePath) {
   };
   std::vector<Row> rows;
   std::vector<bool> fileShown(listing.files.size(), false);
+  // Each template's files, in the list's order, found by the template's name:
+  // a store of many templates and files is listed in time that grows with
+  // their sum, not with their product.
+  std::unordered_map<std::string_view, std::vector<std::size_t>> filesOf;
+  for (std::size_t i = 0; i < listing.files.size(); ++i) filesOf[listing.files[i].templateName].push_back(i);
   for (const auto& t : listing.templates) {
     Row row{AnsiToUtf8(t.name), t.type.empty() ? std::string("(unknown)") : AnsiToUtf8(t.type), {}};
-    for (std::size_t i = 0; i < listing.files.size(); ++i) {
-      if (listing.files[i].templateName == t.name) {
+    if (const auto found = filesOf.find(t.name); found != filesOf.end()) {
+      for (const std::size_t i : found->second) {
         row.files.push_back(AnsiToUtf8(listing.files[i].fileName));
         fileShown[i] = true;
       }

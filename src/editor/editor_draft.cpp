@@ -133,7 +133,7 @@ std::string DraftText(const EditorDraft& draft) {
 }
 
 std::optional<EditorDraft> ParseDraft(std::string_view text) {
-  const OrderedJson j = JsonNestsDeeper(text) ? OrderedJson(OrderedJson::value_t::discarded)
+  const OrderedJson j = JsonNestsDeeper(text) || JsonObjectWiderThan(text) ? OrderedJson(OrderedJson::value_t::discarded)
                                               : OrderedJson::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
   if (!HasMembers(j)) return std::nullopt;
   EditorDraft d;

@@ -4,6 +4,7 @@
 // overflow the stack. Every JSON text from outside is measured first.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace zephrin {
@@ -28,6 +29,42 @@ inline bool JsonNestsDeeper(std::string_view text, int limit = kMaxJsonDepth) {
       if (++depth > limit) return true;
     } else if ((c == ']' || c == '}') && depth > 0) {
       --depth;
+    }
+  }
+  return false;
+}
+
+// More members than any object of the engine's own has. The JSON type that
+// keeps an object's members in their order finds each new name by a look
+// through the names before it, so one object of many members costs their
+// count squared: a request of a megabyte would take seconds.
+inline constexpr std::size_t kMaxJsonMembers = 10000;
+
+// Whether an object in `text` has more than `limit` members (commas inside
+// strings do not count). Call it on a text that does not nest deeper than
+// kMaxJsonDepth; the text need not be valid JSON.
+inline bool JsonObjectWiderThan(std::string_view text, std::size_t limit = kMaxJsonMembers) {
+  // Per open array or object: whether it is an object, and its commas.
+  struct Open {
+    bool object;
+    std::size_t commas;
+  } open[kMaxJsonDepth + 1];
+  int depth = 0;
+  bool inString = false, escaped = false;
+  for (const char c : text) {
+    if (inString) {
+      if (escaped) escaped = false;
+      else if (c == '\\') escaped = true;
+      else if (c == '"') inString = false;
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      if (depth > kMaxJsonDepth) return false;  // measured by JsonNestsDeeper
+      open[depth++] = {c == '{', 0};
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    } else if (c == ',' && depth > 0 && open[depth - 1].object && ++open[depth - 1].commas >= limit) {
+      return true;
     }
   }
   return false;

@@ -458,6 +458,9 @@ std::optional<Reply> HandleRequest(CxmlWrapper& service, RecordingUserInterface&
   if (JsonNestsDeeper(line))
     return Reply::Plain(ErrorResponse(nullptr, kParseError, "Parse error: the request nests arrays and objects "
                                                             "more than " + std::to_string(kMaxJsonDepth) + " deep"));
+  if (JsonObjectWiderThan(line))
+    return Reply::Plain(ErrorResponse(nullptr, kParseError, "Parse error: an object of the request has more than " +
+                                                                std::to_string(kMaxJsonMembers) + " members"));
   const Json request = Json::parse(line.begin(), line.end(), nullptr, /*allow_exceptions=*/false);
   if (request.is_discarded()) return Reply::Plain(ErrorResponse(nullptr, kParseError, "Parse error: the request is not valid JSON"));
   const Expected<Json> id = RequestId(request);
@@ -493,7 +496,7 @@ bool HostProtocol::HandleLine(std::string_view line, OutputSink& out, const Call
   std::unique_lock lock(m_lock, std::defer_lock);
   if (options.wait) {
     if (!lock.try_lock_for(*options.wait)) {
-      const Json request = JsonNestsDeeper(line) ? Json() : Json::parse(line.begin(), line.end(), nullptr, false);
+      const Json request = JsonNestsDeeper(line) || JsonObjectWiderThan(line) ? Json() : Json::parse(line.begin(), line.end(), nullptr, false);
       const Json id = request.is_object() && request.contains("id") ? request["id"] : Json(nullptr);
       out.Write(ErrorResponse(id, kBusy, "The service is busy: the layout editor or a file dialog is open."));
       return true;

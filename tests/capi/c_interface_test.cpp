@@ -86,6 +86,9 @@ TEST_F(CInterface, CallsByNameAnswerAsTheHostProtocol) {
   const std::string browse = R"({"args":["FCOA"],"answers":[")" + chart + R"("]})";
   const std::string deep = std::string(100, '[') + std::string(100, ']');
   const std::string deepest = std::string(99, '[') + std::string(99, ']');  // as deep as they may be
+  std::string wide = "[{\"k0\":0";  // an object wider than any may be
+  for (int i = 1; i <= 10000; ++i) wide += ",\"k" + std::to_string(i) + "\":0";
+  wide += "}]";
   const std::string missing = R"(["/nowhere/x.csv","GL BOOK","FCOA","1",""])";
   const struct {
     const char* method;
@@ -106,6 +109,8 @@ TEST_F(CInterface, CallsByNameAnswerAsTheHostProtocol) {
       {"SetCurrentYear", "[2025", -32700, R"({"code":-32700,"message":"Parse error: the parameters are not valid JSON"})"},
       {"SetCurrentYear", deep.c_str(), -32700,
        R"({"code":-32700,"message":"Parse error: the parameters nest arrays and objects more than 99 deep"})"},
+      {"SetCurrentYear", wide.c_str(), -32700,
+       R"({"code":-32700,"message":"Parse error: an object of the parameters has more than 10000 members"})"},
       {"SetCurrentYear", deepest.c_str(), -32602,
        R"({"code":-32602,"message":"Invalid params: parameter 1 of SetCurrentYear must be an integer from -32768 to 32767"})"},
       {"GetTemplateNames", nullptr, 0, R"({"value":null,"status":0,"messages":[]})"},

@@ -69,6 +69,18 @@ TEST_F(Protocol, Responses) {
             R"({"jsonrpc":"2.0","id":null,"error":{"code":-32700,"message":"Parse error: the request nests arrays and objects more than 100 deep"}})");
   EXPECT_EQ(Call(nested(100000)),
             R"({"jsonrpc":"2.0","id":null,"error":{"code":-32700,"message":"Parse error: the request nests arrays and objects more than 100 deep"}})");
+  // So is an object's width, which the parser pays for squared: 10,000
+  // members are a request like any other, one more is refused (commas in
+  // strings and arrays do not count).
+  const auto wide = [](int members) {
+    std::string object = R"({"s":",,,,","a":[1,2,3])";
+    for (int i = 2; i < members; ++i) object += ",\"k" + std::to_string(i) + "\":1";
+    return R"({"jsonrpc":"2.0","id":9,"method":"SetCurrentYear","params":[)" + object + "}]}";
+  };
+  EXPECT_EQ(Call(wide(10000)),
+            R"({"jsonrpc":"2.0","id":9,"error":{"code":-32602,"message":"Invalid params: parameter 1 of SetCurrentYear must be an integer from -32768 to 32767"}})");
+  EXPECT_EQ(Call(wide(10001)),
+            R"({"jsonrpc":"2.0","id":null,"error":{"code":-32700,"message":"Parse error: an object of the request has more than 10000 members"}})");
 }
 
 // A data file's name with a NUL names no file: the part before the NUL, a
