@@ -62,13 +62,15 @@ ErrorEntries::ErrorEntries() : m_entries(std::make_unique<XmlWriter>()) {}
 ErrorEntries::~ErrorEntries() = default;
 
 void ErrorEntries::Add(int32_t line, std::string_view text) {
+  // Past the listed entries only a count: a file of a million bad lines
+  // must not hold a document of a million errors in memory.
+  if (m_count++ >= kMaxListed) return;
   char buf[24];
   m_entries->Start(kErr);
   m_entries->Attr("Line", Decimal(buf, line));
   m_entries->OpenContent(1);
   m_entries->Text(text, xml::kText);
   m_entries->End();
-  ++m_count;
 }
 
 void ErrorEntries::clear() {
@@ -81,6 +83,15 @@ std::string ErrorEntries::Document() const {
   XmlWriter doc;
   doc.Start(kError);
   doc.Append(*m_entries);
+  if (m_count > kMaxListed) {
+    char buf[24];
+    doc.Start(kErr);
+    doc.OpenContent(1);
+    doc.Text("There are ", xml::kText);
+    doc.Text(Decimal(buf, static_cast<long long>(m_count - kMaxListed)), xml::kText);
+    doc.Text(" more errors, not listed.", xml::kText);
+    doc.End();
+  }
   return doc.Take().TakeString();
 }
 

@@ -71,6 +71,8 @@ class ErrorEntries {
  public:
   ErrorEntries();
   ~ErrorEntries();
+  // The entries a document lists; one more entry counts the others.
+  static constexpr std::size_t kMaxListed = 1000;
   // Adds an entry whose text is `text` (engine text, escaped here).
   void Add(int32_t line, std::string_view text);
   bool empty() const { return m_count == 0; }

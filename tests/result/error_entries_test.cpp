@@ -36,5 +36,19 @@ TEST(ErrorEntries, EachFormGivesItsTextsWithTheEnginesSecondEscapingUndone) {
   for (const auto& c : cases) EXPECT_EQ(Shown(ErrorEntriesOf(c.document)), c.entries) << c.document;
 }
 
+// A file of many bad lines lists its first thousand errors and counts the
+// others in one more entry.
+TEST(ErrorEntries, PastAThousandErrorsTheRestAreCounted) {
+  ErrorEntries errors;
+  for (int32_t line = 1; line <= 1002; ++line) errors.Add(line, "Invalid Jurisdiction - ZZ");
+  const std::vector<ErrorEntry> entries = ErrorEntriesOf(errors.Document());
+  ASSERT_EQ(entries.size(), 1001u);
+  EXPECT_EQ(Shown({entries[999], entries[1000]}),
+            "1000:Invalid Jurisdiction - ZZ|0:There are 2 more errors, not listed.|");
+  errors.clear();
+  errors.Add(7, "Duplicate Jurisdiction - AL");
+  EXPECT_EQ(errors.Document(), "<Error><Err Line=\"7\">Duplicate Jurisdiction - AL</Err></Error>");
+}
+
 }  // namespace
 }  // namespace zephrin
