@@ -1,5 +1,6 @@
 #include "catalogue/jurisdiction_tables.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/text.h"
@@ -25,6 +26,24 @@ int32_t ToInt(std::string_view text) {
 std::string Lookup(const std::map<std::string, int32_t, std::less<>>& table, const std::string& key) {
   const auto it = table.find(key);
   return it == table.end() ? std::string() : std::to_string(it->second);
+}
+
+// A key as the jurisdiction readers see a data file's text: each control
+// character and each byte of 0x80 and above a blank. A list's "Québec" is
+// also kept under that key, which is how a file's "Québec" reads; empty when
+// the key has no such byte.
+std::string AsReadFromFiles(std::string_view key) {
+  const auto blanked = [](char c) { return static_cast<signed char>(c) < 32; };
+  if (std::none_of(key.begin(), key.end(), blanked)) return {};
+  std::string out(key);
+  std::replace_if(out.begin(), out.end(), blanked, ' ');
+  return out;
+}
+
+// Stores `value` under `key`, and under the key as files read it.
+void Store(std::map<std::string, int32_t, std::less<>>& table, const std::string& key, int32_t value) {
+  table[key] = value;
+  if (std::string read = AsReadFromFiles(key); !read.empty()) table[read] = value;
 }
 
 }  // namespace
@@ -56,7 +75,7 @@ bool JurisdictionTables::LoadList(std::string_view text, bool logicSubstitutions
     if (token.empty()) return;
     if (prov) {
       if (pos % 2 == 1) heldNumber = ToInt(token);
-      else province[token] = heldNumber;
+      else Store(province, token, heldNumber);
       return;
     }
     if (logicSubstitutions && kind == "logic") {
@@ -65,7 +84,7 @@ bool JurisdictionTables::LoadList(std::string_view text, bool logicSubstitutions
     } else if (token == "93000000") {
       token = "total";
     }
-    index[token] = pos;
+    Store(index, token, pos);
   });
   if (kindOut) *kindOut = kind;
   return prov;

@@ -237,6 +237,11 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
   // listed amount split into the total's cell, an apportionment cut short.
   WriteFile(dir.file("splitend.csv"), "Type,Category,Subcategory,AL,CA\nIncome,Sales,Retail,1,234.50,\n"
                                       "Income,Sales,Fee,5.00,\n");
+  // A province named with an accent in the host's list and in the file, in
+  // UTF-8 and in Windows-1252.
+  WriteFile(dir.file("prov_fr.txt"), "prov,10,Ontario,24,Qu\xC3\xA9" "bec\n");
+  WriteFile(dir.file("apport_utf8.csv"), "Ontario,Qu\xC3\xA9" "bec\n0.4,0.6\n");
+  WriteFile(dir.file("apport_1252.csv"), "Ontario,Qu\xE9" "bec\n0.4,0.6\n");
   WriteFile(dir.file("beyond.csv"), "Type,Category,Subcategory,AL,CA\nIncome,Sales,Retail,1.00,2.00,3.00\n");
   WriteFile(dir.file("listed.csv"), "Income,Sales,Retail\n  AL,1,234.50\n  CA,500.00,T\n");
   {
@@ -373,6 +378,16 @@ TEST_F(CommandLine, AReadWithoutAnyValueWarns) {
        0, "",
        "zephrinimport: warning: cutapport.dif ends without the end-of-data mark (EOD) that closes a DIF file: it may "
        "have been cut short, and rows after the last one read are missing\n"},
+      {"read apport_utf8.csv -t APPORT --type APPORT --id 1 --year 2024 --jurisdictions prov_fr.txt", 0,
+       "<APPORT OBJID=\"1\" YEAR=\"2024\" TYPE=\"PROV\"><TMPL><JURS><JUR id=\"10\"><Name>ontario</Name></JUR>"
+       "<JUR id=\"24\"><Name>qu bec</Name></JUR></JURS></TMPL><BAL Line=\"2\"><JURS><JUR amt=\"0.4\" id=\"10\"/>"
+       "<JUR amt=\"0.6\" id=\"24\"/></JURS></BAL></APPORT>\n",
+       ""},
+      {"read apport_1252.csv -t APPORT --type APPORT --id 1 --year 2024 --jurisdictions prov_fr.txt", 0,
+       "<APPORT OBJID=\"1\" YEAR=\"2024\" TYPE=\"PROV\"><TMPL><JURS><JUR id=\"10\"><Name>ontario</Name></JUR>"
+       "<JUR id=\"24\"><Name>qu bec</Name></JUR></JURS></TMPL><BAL Line=\"2\"><JURS><JUR amt=\"0.4\" id=\"10\"/>"
+       "<JUR amt=\"0.6\" id=\"24\"/></JURS></BAL></APPORT>\n",
+       ""},
       // A jurisdiction file is comma-separated text or DIF: anything else is refused in words that say so.
       {"read odd16.txt" + jur, 1, "<Error>The import file odd16.txt is not valid UTF-16 text.</Error>\n",
        "zephrinimport: the read failed: The import file odd16.txt is not valid UTF-16 text.\n"},
