@@ -29,7 +29,8 @@ struct ErrorCode {
   const char* message;
 };
 constexpr ErrorCode kErrors[] = {
-    {-32700, "Parse error: the request is not valid JSON"},
+    {-32700, "Parse error: the request is not valid JSON, nests arrays and objects more than 100 deep, or has an "
+              "object of more than 10000 members"},
     {-32600, "Invalid request: not a JSON object, a batch, or a bad jsonrpc, id or method member"},
     {-32601, "Method not found: NAME"},
     {-32602, "Invalid params: wrong count or type of parameters, or bad answers"},
